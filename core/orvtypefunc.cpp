@@ -1,0 +1,298 @@
+#include "core/orvtypefunc.h"
+
+#include <limits>
+
+#include "platform/orvplatformtext.h"
+
+namespace orv {
+
+namespace {
+
+// One row per interval subtype: its qualifier in display case and in SQL
+// case, and its ODBC description.
+struct TORVIntervalInfo {
+  TORVDataTypeCode DataType;
+  TORVSubTypeCode SubType;
+  const char16_t* Name;
+  const char16_t* SQLName;
+  int16_t ConciseType;
+  int16_t SubTypeCode;
+  int32_t ColumnSize;
+  int32_t DecimalDigits;
+};
+
+constexpr TORVIntervalInfo IntervalInfos[] = {
+    {dtYearMonthInterval, stYear, u"Year", u"YEAR", 101, 1, 10, 0},
+    {dtYearMonthInterval, stMonth, u"Month", u"MONTH", 102, 2, 10, 0},
+    {dtYearMonthInterval, stYearToMonth, u"Year To Month", u"YEAR TO MONTH", 107, 7, 14, 0},
+    {dtDayTimeInterval, stDay, u"Day", u"DAY", 103, 3, 20, 0},
+    {dtDayTimeInterval, stDayToHour, u"Day To Hour", u"DAY TO HOUR", 108, 8, 22, 0},
+    {dtDayTimeInterval, stDayToMinute, u"Day To Minute", u"DAY TO MINUTE", 109, 9, 24, 0},
+    {dtDayTimeInterval, stDayToSecond, u"Day To Second", u"DAY TO SECOND", 110, 10, 26, 3},
+    {dtDayTimeInterval, stDayToMSecond, u"Day To MSecond", u"DAY TO MSECOND", 110, 10, 26, 3},
+    {dtDayTimeInterval, stHour, u"Hour", u"HOUR", 104, 4, 20, 0},
+    {dtDayTimeInterval, stHourToMinute, u"Hour To Minute", u"HOUR TO MINUTE", 111, 11, 22, 0},
+    {dtDayTimeInterval, stHourToSecond, u"Hour To Second", u"HOUR TO SECOND", 112, 12, 24, 3},
+    {dtDayTimeInterval, stHourToMSecond, u"Hour To MSecond", u"HOUR TO MSECOND", 112, 12, 24, 3},
+    {dtDayTimeInterval, stMinute, u"Minute", u"MINUTE", 105, 5, 20, 0},
+    {dtDayTimeInterval, stMinuteToSecond, u"Minute To Second", u"MINUTE TO SECOND", 113, 13, 22, 3},
+    {dtDayTimeInterval, stMinuteToMSecond, u"Minute To MSecond", u"MINUTE TO MSECOND", 113, 13, 22, 3},
+    {dtDayTimeInterval, stSecond, u"Second", u"SECOND", 106, 6, 20, 0},
+    {dtDayTimeInterval, stSecondToMSecond, u"Second To MSecond", u"SECOND TO MSECOND", 106, 6, 20, 0},
+    {dtDayTimeInterval, stMSecond, u"MSecond", u"MSECOND", 106, 6, 20, 0},
+};
+
+const TORVIntervalInfo* FindInterval(TORVDataTypeCode DataType, TORVSubTypeCode SubType) {
+  for (const TORVIntervalInfo& info : IntervalInfos) {
+    if (info.DataType == DataType && info.SubType == SubType) return &info;
+  }
+  return nullptr;
+}
+
+const TORVIntervalInfo* FindIntervalByConciseType(int16_t ConciseType) {
+  for (const TORVIntervalInfo& info : IntervalInfos) {
+    if (info.ConciseType == ConciseType) return &info;
+  }
+  return nullptr;
+}
+
+int32_t LengthOr(int32_t Length, int32_t Default) { return Length == 0 ? Default : Length; }
+
+TORVString WithLength(const char16_t* Name, int32_t Length) {
+  if (Length == 0) return Name;
+  return TORVString(Name) + u"(" + AsciiToString(std::to_string(Length)) + u")";
+}
+
+}  // namespace
+
+bool IsValidYearMonthSubType(TORVSubTypeCode SubType) {
+  return SubType == stYear || SubType == stMonth || SubType == stYearToMonth;
+}
+
+bool IsValidDayTimeSubType(TORVSubTypeCode SubType) {
+  return FindInterval(dtDayTimeInterval, SubType) != nullptr;
+}
+
+void AssignCollation(TORVDataTypeCode DataType, TORVSubTypeCode SubType, int32_t NewCollation,
+                     int32_t& Collation) {
+  const bool collated = DataType == dtCharacter || (DataType == dtLargeObject && SubType == stClob);
+  Collation = collated ? NewCollation : 0;
+}
+
+void AssignScale(TORVDataTypeCode DataType, TORVSubTypeCode /*SubType*/, int32_t NewScale, int32_t& Scale) {
+  if (DataType != dtDecimal) {
+    Scale = 0;
+  } else if (NewScale >= 0 && NewScale <= 4) {
+    Scale = NewScale;
+  }
+}
+
+TORVString DataTypeToString(TORVDataTypeCode DataType, TORVSubTypeCode SubType) {
+  switch (DataType) {
+    case dtCharacter:
+      if (SubType == stVarChar) return u"VarChar";
+      if (SubType == stChar) return u"Char";
+      if (SubType == stGUID) return u"GUID";
+      return u"Unknown";
+    case dtBytes:
+      if (SubType == stVarByte) return u"VarByte";
+      if (SubType == stByte) return u"Byte";
+      if (SubType == stGUID) return u"GUID";
+      return u"Unknown";
+    case dtLargeObject:
+      if (SubType == stBlob) return u"BLOB";
+      if (SubType == stClob) return u"CLOB";
+      return u"Unknown";
+    case dtYearMonthInterval:
+    case dtDayTimeInterval: {
+      const TORVIntervalInfo* info = FindInterval(DataType, SubType);
+      return info == nullptr ? TORVString(u"Unknown") : TORVString(u"Interval ") + info->Name;
+    }
+    default:
+      break;
+  }
+  if (SubType != stNone) return u"Unknown";
+  switch (DataType) {
+    case dtBoolean: return u"Boolean";
+    case dtSmallInt: return u"SmallInt";
+    case dtInteger: return u"Integer";
+    case dtBigInt: return u"BigInt";
+    case dtFloat: return u"Float";
+    case dtDecimal: return u"Decimal";
+    case dtDate: return u"Date";
+    case dtTime: return u"Time";
+    case dtTimeStamp: return u"Timestamp";
+    default: return u"Unknown";
+  }
+}
+
+TORVString DataTypeToSQLString(TORVDataTypeCode DataType, TORVSubTypeCode SubType, int32_t Length,
+                               int32_t Scale) {
+  switch (DataType) {
+    case dtCharacter:
+      if (SubType == stGUID) return u"GUID";
+      return WithLength(SubType == stChar ? u"CHAR" : u"VARCHAR", Length);
+    case dtBytes:
+      if (SubType == stGUID) return u"GUID";
+      return WithLength(SubType == stByte ? u"BYTE" : u"VARBYTE", Length);
+    case dtLargeObject: return SubType == stClob ? u"CLOB" : u"BLOB";
+    case dtBoolean: return u"BOOLEAN";
+    case dtSmallInt: return u"SMALLINT";
+    case dtInteger: return u"INTEGER";
+    case dtBigInt: return u"BIGINT";
+    case dtFloat: return u"FLOAT";
+    case dtDecimal:
+      if (Scale == 0) return u"DECIMAL";
+      return u"DECIMAL(19," + AsciiToString(std::to_string(Scale)) + u")";
+    case dtDate: return u"DATE";
+    case dtTime: return u"TIME";
+    case dtTimeStamp: return u"TIMESTAMP";
+    case dtYearMonthInterval:
+    case dtDayTimeInterval: {
+      const TORVIntervalInfo* info = FindInterval(DataType, SubType);
+      return info == nullptr ? TORVString() : TORVString(u"INTERVAL ") + info->SQLName;
+    }
+    default: return {};
+  }
+}
+
+TORVString IntervalTypeToSQLString(TORVDataTypeCode DataType, TORVSubTypeCode SubType) {
+  const TORVIntervalInfo* info = FindInterval(DataType, SubType);
+  return info == nullptr ? TORVString() : TORVString(info->SQLName);
+}
+
+int16_t DataTypeToSubTypeCode(TORVDataTypeCode DataType, TORVSubTypeCode SubType) {
+  switch (DataType) {
+    case dtDate: return 1;
+    case dtTime: return 2;
+    case dtTimeStamp: return 3;
+    case dtYearMonthInterval:
+    case dtDayTimeInterval: {
+      const TORVIntervalInfo* info = FindInterval(DataType, SubType);
+      return info == nullptr ? 0 : info->SubTypeCode;
+    }
+    default: return 0;
+  }
+}
+
+int32_t GetConciseTypeColumnSize(int16_t ConciseType, int32_t Length) {
+  switch (ConciseType) {
+    case 1: case 12: case -8: case -9: case -2: case -3: return LengthOr(Length, 1024);
+    case -1: case -4: case -10: return 2147483647;
+    case -7: return 1;
+    case -6: case -26: case -28: return 3;
+    case 5: case -15: case -17: return 5;
+    case 4: case -16: case -18: return 10;
+    case -5: case -25: case -27: return 20;
+    case 7: return 8;
+    case 6: case 8: return 16;
+    case 2: case 3: return 20;
+    case 9: case 91: return 10;
+    case 10: case 92: return 12;
+    case 11: case 93: return 23;
+    default: {
+      const TORVIntervalInfo* info = FindIntervalByConciseType(ConciseType);
+      return info == nullptr ? 0 : info->ColumnSize;
+    }
+  }
+}
+
+int32_t GetConciseTypeDecimalDigits(int16_t ConciseType, int32_t Scale) {
+  switch (ConciseType) {
+    case 2: case 3: return Scale;
+    case 10: case 92: case 11: case 93: return 3;
+    default: {
+      const TORVIntervalInfo* info = FindIntervalByConciseType(ConciseType);
+      return info == nullptr ? 0 : info->DecimalDigits;
+    }
+  }
+}
+
+int32_t GetConciseTypeOctetLength(int16_t ConciseType, int32_t Length) {
+  switch (ConciseType) {
+    case 1: case 12: case -2: case -3: return LengthOr(Length, 1024);
+    case -8: case -9: {
+      if (Length == 0) return 2048;
+      const int64_t octets = static_cast<int64_t>(Length) * 2;
+      return octets > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max()
+                                                          : static_cast<int32_t>(octets);
+    }
+    case -1: case -4: return 2147483647;
+    case -10: return 1073741823;
+    case -7: return 1;
+    case -6: case -26: case -28: return 1;
+    case 5: case -15: case -17: return 2;
+    case 4: case -16: case -18: return 4;
+    case -5: case -25: case -27: return 20;
+    case 7: return 4;
+    case 6: case 8: return 8;
+    case 2: case 3: return 21;
+    case 9: case 91: return 6;
+    case 10: case 92: return 6;
+    case 11: case 93: return 16;
+    default: return FindIntervalByConciseType(ConciseType) == nullptr ? 0 : 34;
+  }
+}
+
+TORVString DataTypeLiteralPrefix(TORVDataTypeCode DataType, TORVSubTypeCode SubType) {
+  switch (DataType) {
+    case dtCharacter: return u"'";
+    case dtBytes: return u"X'";
+    case dtLargeObject:
+      if (SubType == stBlob) return u"X'";
+      if (SubType == stClob) return u"'";
+      return {};
+    case dtDate: return u"DATE '";
+    case dtTime: return u"TIME '";
+    case dtTimeStamp: return u"TIMESTAMP '";
+    case dtYearMonthInterval:
+    case dtDayTimeInterval: return u"INTERVAL '";
+    default: return {};
+  }
+}
+
+TORVString DataTypeLiteralSuffix(TORVDataTypeCode DataType, TORVSubTypeCode SubType) {
+  switch (DataType) {
+    case dtCharacter:
+    case dtBytes:
+    case dtDate:
+    case dtTime:
+    case dtTimeStamp: return u"'";
+    case dtLargeObject: return SubType == stBlob || SubType == stClob ? TORVString(u"'") : TORVString();
+    case dtYearMonthInterval:
+    case dtDayTimeInterval: {
+      const TORVIntervalInfo* info = FindInterval(DataType, SubType);
+      return info == nullptr ? TORVString() : TORVString(u"' ") + info->SQLName;
+    }
+    default: return {};
+  }
+}
+
+TORVString DataTypeCreateParams(TORVDataTypeCode DataType, TORVSubTypeCode SubType) {
+  switch (DataType) {
+    case dtCharacter:
+    case dtBytes: return SubType == stGUID ? TORVString() : TORVString(u"length");
+    case dtFloat: return u"precision";
+    case dtDecimal: return u"precision;scale";
+    default: return {};
+  }
+}
+
+int16_t DataTypeRadix(TORVDataTypeCode DataType, TORVSubTypeCode /*SubType*/) {
+  switch (DataType) {
+    case dtSmallInt:
+    case dtInteger:
+    case dtBigInt:
+    case dtDecimal: return 10;
+    case dtFloat: return 2;
+    default: return 0;
+  }
+}
+
+int16_t DataTypeIntervalPrecision(TORVDataTypeCode DataType, TORVSubTypeCode /*SubType*/) {
+  if (DataType == dtYearMonthInterval) return 10;
+  if (DataType == dtDayTimeInterval) return 20;
+  return 0;
+}
+
+}  // namespace orv

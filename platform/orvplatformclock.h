@@ -1,0 +1,22 @@
+// The system clock, split into calendar fields in UTC or in local time.
+#pragma once
+
+#include <cstdint>
+
+namespace orv {
+
+struct TORVClockFields {
+  int32_t Year = 0;
+  int32_t Month = 0;  // 1..12
+  int32_t Day = 0;    // 1..31
+  int32_t Hour = 0;
+  int32_t Minute = 0;
+  int32_t Second = 0;
+  int32_t MSecond = 0;
+};
+
+// The current wall-clock time; UTC when UTC is true, else the process's
+// local time zone.
+TORVClockFields GetClockFields(bool UTC);
+
+}  // namespace orv
