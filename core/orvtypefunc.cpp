@@ -73,6 +73,56 @@ bool IsValidDayTimeSubType(TORVSubTypeCode SubType) {
   return FindInterval(dtDayTimeInterval, SubType) != nullptr;
 }
 
+void AssignDataType(int32_t /*CharacterSet*/, TORVDataTypeCode NewDataType, TORVDataTypeCode& DataType,
+                    TORVSubTypeCode& SubType, int32_t& Length, int32_t& Size, int32_t& Scale,
+                    int32_t& Collation) {
+  DataType = NewDataType;
+  switch (NewDataType) {
+    case dtCharacter:
+      if (SubType != stChar && SubType != stGUID) SubType = stVarChar;
+      Scale = 0;
+      return;
+    case dtBytes:
+      if (SubType != stByte && SubType != stGUID) SubType = stVarByte;
+      Scale = 0;
+      Collation = 0;
+      return;
+    case dtLargeObject:
+      if (SubType != stClob) {
+        SubType = stBlob;
+        Collation = 0;
+      }
+      Length = 0;
+      Size = 0;
+      Scale = 0;
+      return;
+    case dtYearMonthInterval:
+    case dtDayTimeInterval:
+      if (FindInterval(NewDataType, SubType) == nullptr) SubType = stNone;
+      Length = 0;
+      Size = NewDataType == dtYearMonthInterval ? 4 : 8;
+      Scale = 0;
+      Collation = 0;
+      return;
+    default:
+      break;
+  }
+  if (NewDataType >= dtBoolean && NewDataType <= dtTimeStamp) {
+    SubType = stNone;
+    Length = 0;
+    Scale = 0;
+    Collation = 0;
+    switch (NewDataType) {
+      case dtBoolean: Size = 1; break;
+      case dtSmallInt: Size = 2; break;
+      case dtInteger:
+      case dtDate:
+      case dtTime: Size = 4; break;
+      default: Size = 8; break;
+    }
+  }
+}
+
 void AssignCollation(TORVDataTypeCode DataType, TORVSubTypeCode SubType, int32_t NewCollation,
                      int32_t& Collation) {
   const bool collated = DataType == dtCharacter || (DataType == dtLargeObject && SubType == stClob);
@@ -172,6 +222,49 @@ int16_t DataTypeToSubTypeCode(TORVDataTypeCode DataType, TORVSubTypeCode SubType
       return info == nullptr ? 0 : info->SubTypeCode;
     }
     default: return 0;
+  }
+}
+
+int16_t DataTypeToConciseType(int32_t CharacterSet, TORVDataTypeCode DataType, TORVSubTypeCode SubType,
+                              int32_t ODBCVersion) {
+  switch (DataType) {
+    case dtCharacter:
+      if (CharacterSet == 0) return SubType == stChar ? 1 : 12;
+      if (CharacterSet == 1) return SubType == stChar ? -8 : -9;
+      return 0;
+    case dtBytes: return SubType == stByte ? -2 : -3;
+    case dtLargeObject:
+      if (SubType == stBlob) return -4;
+      if (SubType != stClob) return 0;
+      if (CharacterSet == 0) return -1;
+      if (CharacterSet == 1) return -10;
+      return 0;
+    case dtBoolean: return -7;
+    case dtSmallInt: return 5;
+    case dtInteger: return 4;
+    case dtBigInt: return -5;
+    case dtFloat: return 8;
+    case dtDecimal: return 3;
+    case dtDate: return ODBCVersion == 2 ? 9 : 91;
+    case dtTime: return ODBCVersion == 2 ? 10 : 92;
+    case dtTimeStamp: return ODBCVersion == 2 ? 11 : 93;
+    case dtYearMonthInterval:
+    case dtDayTimeInterval: {
+      const TORVIntervalInfo* info = FindInterval(DataType, SubType);
+      return info == nullptr ? 0 : info->ConciseType;
+    }
+    default: return 0;
+  }
+}
+
+int16_t DataTypeToSQLType(int32_t CharacterSet, TORVDataTypeCode DataType, TORVSubTypeCode SubType) {
+  switch (DataType) {
+    case dtDate:
+    case dtTime:
+    case dtTimeStamp: return 9;
+    case dtYearMonthInterval:
+    case dtDayTimeInterval: return 10;
+    default: return DataTypeToConciseType(CharacterSet, DataType, SubType, 3);
   }
 }
 

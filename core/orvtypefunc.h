@@ -64,7 +64,14 @@ bool IsValidYearMonthSubType(TORVSubTypeCode SubType);
 bool IsValidDayTimeSubType(TORVSubTypeCode SubType);
 
 // Normalisation: the callers' setters call these only when the new value
-// differs from the current one.
+// differs from the current one. CharacterSet is 0 (ANSI, one byte per
+// character) or 1 (Unicode, two bytes per character).
+
+// Stores the type and resets what the type cannot carry (a fixed-size type
+// gets its size, a large object loses its length).
+void AssignDataType(int32_t CharacterSet, TORVDataTypeCode NewDataType, TORVDataTypeCode& DataType,
+                    TORVSubTypeCode& SubType, int32_t& Length, int32_t& Size, int32_t& Scale,
+                    int32_t& Collation);
 void AssignCollation(TORVDataTypeCode DataType, TORVSubTypeCode SubType, int32_t NewCollation,
                      int32_t& Collation);
 void AssignScale(TORVDataTypeCode DataType, TORVSubTypeCode SubType, int32_t NewScale, int32_t& Scale);
@@ -79,7 +86,11 @@ TORVString DataTypeToSQLString(TORVDataTypeCode DataType, TORVSubTypeCode SubTyp
 // The interval qualifier alone ("DAY TO SECOND"); empty for anything else.
 TORVString IntervalTypeToSQLString(TORVDataTypeCode DataType, TORVSubTypeCode SubType);
 
-// ODBC type information (SQLSMALLINT codes of the ODBC standard).
+// ODBC type information (SQLSMALLINT codes of the ODBC standard). Date,
+// time and time stamp are 9, 10, 11 under ODBC 2 and 91, 92, 93 otherwise.
+int16_t DataTypeToConciseType(int32_t CharacterSet, TORVDataTypeCode DataType, TORVSubTypeCode SubType,
+                              int32_t ODBCVersion);
+int16_t DataTypeToSQLType(int32_t CharacterSet, TORVDataTypeCode DataType, TORVSubTypeCode SubType);
 int16_t DataTypeToSubTypeCode(TORVDataTypeCode DataType, TORVSubTypeCode SubType);
 int32_t GetConciseTypeColumnSize(int16_t ConciseType, int32_t Length);
 int32_t GetConciseTypeDecimalDigits(int16_t ConciseType, int32_t Scale);
