@@ -36,6 +36,7 @@ constexpr int64_t MaxStreamSize = std::numeric_limits<int32_t>::max();
 // The CRC-32 register continued over Length more bytes (reflected standard
 // table, no final inversion): zlib keeps the inverted form of it.
 uint32_t UpdateCRC32(uint32_t Register, const uint8_t* Data, std::size_t Length) {
+  if (Length == 0) return Register;
   return ~static_cast<uint32_t>(crc32_z(~Register, Data, Length));
 }
 
