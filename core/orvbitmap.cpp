@@ -5,6 +5,8 @@
 #include <limits>
 #include <string>
 
+#include "core/orverror.h"
+#include "core/orvstream.h"
 #include "platform/orvplatformtext.h"
 
 namespace orv {
@@ -18,6 +20,16 @@ constexpr int64_t MaxInt32 = std::numeric_limits<int32_t>::max();
 constexpr uint32_t LowMask(int32_t Count) { return Count >= 32 ? AllOnes : ((1u << Count) - 1u); }
 
 TORVString NumberText(int64_t Value) { return AsciiToString(std::to_string(Value)); }
+
+[[noreturn]] void CorruptBitmapError(const TORVString& Detail) {
+  throw EORVException(601, FormatString(u"The %s %s is corrupt (%s)", {u"bitmap", u"stream", Detail}));
+}
+
+int32_t ReadCount(TORVStream& Stream) {
+  int32_t Value = 0;
+  if (Stream.ReadInteger(Value) != 4) CorruptBitmapError(u"unexpected end of stream");
+  return Value;
+}
 
 }  // namespace
 
@@ -196,6 +208,40 @@ void TORVBitmap::Assign(const TORVBitmap& Source) {
   if (&Source == this) return;
   SetBitCount(Source.FBitCount);
   std::copy(Source.FBitmap.begin(), Source.FBitmap.begin() + FWordCount, FBitmap.begin());
+}
+
+void TORVBitmap::Save(TORVStream& Stream) const {
+  Stream.WriteInteger(FBitCount);
+  Stream.WriteInteger(FWordCount);
+  TORVBytes Bytes(static_cast<size_t>(FWordCount) * 4);
+  for (size_t I = 0; I < static_cast<size_t>(FWordCount); ++I) {
+    const uint32_t Word = FBitmap[I];
+    for (size_t K = 0; K < 4; ++K) Bytes[I * 4 + K] = static_cast<uint8_t>(Word >> (8 * K));
+  }
+  if (!Bytes.empty()) Stream.Write(Bytes.data(), static_cast<int32_t>(Bytes.size()));
+}
+
+void TORVBitmap::Load(TORVStream& Stream) {
+  const int32_t BitCount = ReadCount(Stream);
+  if (BitCount < 0) CorruptBitmapError(u"bit count " + NumberText(BitCount));
+  const int32_t WordCount = ReadCount(Stream);
+  if (WordCount != (static_cast<int64_t>(BitCount) + 31) / 32) {
+    CorruptBitmapError(u"word count " + NumberText(WordCount) + u" for " + NumberText(BitCount) + u" bits");
+  }
+  const int64_t ByteCount = static_cast<int64_t>(WordCount) * 4;
+  if (Stream.GetSize() - Stream.GetPosition() < ByteCount) CorruptBitmapError(u"unexpected end of stream");
+  TORVBytes Bytes(static_cast<size_t>(ByteCount));
+  if (ByteCount > 0 && Stream.Read(Bytes.data(), static_cast<int32_t>(ByteCount)) != ByteCount) {
+    CorruptBitmapError(u"unexpected end of stream");
+  }
+  SetBitCount(BitCount);
+  for (size_t I = 0; I < static_cast<size_t>(WordCount); ++I) {
+    uint32_t Word = 0;
+    for (size_t K = 0; K < 4; ++K) Word |= static_cast<uint32_t>(Bytes[I * 4 + K]) << (8 * K);
+    FBitmap[I] = Word;
+  }
+  // Bits above the count would break every whole-word operation.
+  ClearEdgeBits();
 }
 
 // ---------------------------------------------------------------------------
@@ -562,6 +608,38 @@ void TORVSparseBitmapNode::Dump(TORVString& Text, int32_t Number) const {
   }
 }
 
+void TORVSparseBitmapNode::Save(TORVStream& Stream) const {
+  Stream.WriteInteger(FLevel);
+  FBitmap.Save(Stream);
+  if (FLevel == 3) return;
+  // Only the children the map names: an emptied child kept for reuse has no
+  // bit, and a reader can only go by the map.
+  for (int32_t Child = 0; FBitmap.NextBitSet(Child);) FNodes[static_cast<size_t>(Child)]->Save(Stream);
+}
+
+void TORVSparseBitmapNode::Load(TORVStream& Stream, int64_t Base) {
+  FBitmap.Load(Stream);
+  if (FBitmap.GetBitCount() != 256) CorruptBitmapError(u"node map of " + NumberText(FBitmap.GetBitCount()) + u" bits");
+  if (FLevel == 3) {
+    int32_t Last = 257;
+    if (FBitmap.PriorBitSet(Last) && Base + Last > MaxInt32) CorruptBitmapError(u"number " + NumberText(Base + Last));
+    return;
+  }
+  int32_t Last = 257;
+  if (FBitmap.PriorBitSet(Last) && Last > MaxChild()) {
+    CorruptBitmapError(u"child " + NumberText(Last) + u" of a level " + NumberText(FLevel) + u" node");
+  }
+  for (int32_t Child = 0; FBitmap.NextBitSet(Child);) {
+    const int32_t Level = ReadCount(Stream);
+    if (Level != FLevel + 1) {
+      CorruptBitmapError(u"node level " + NumberText(Level) + u" below a level " + NumberText(FLevel) + u" node");
+    }
+    TORVSparseBitmapNode* Node = CheckNode(Child);
+    Node->Load(Stream, Base + (Child - 1) * ChildSpan());
+    if (Node->Empty()) CorruptBitmapError(u"empty child " + NumberText(Child) + u" of a level " + NumberText(FLevel) + u" node");
+  }
+}
+
 // ---------------------------------------------------------------------------
 // TORVSparseBitmap
 
@@ -715,6 +793,24 @@ void TORVSparseBitmap::Assign(const TORVSparseBitmap& Source) {
     FRootNode = std::make_unique<TORVSparseBitmapNode>(Source.FRootNode->GetLevel(), nullptr, FMinimal, FOwnsObjects);
   }
   FRootNode->Assign(*Source.FRootNode);
+}
+
+void TORVSparseBitmap::Save(TORVStream& Stream) const {
+  Stream.WriteInteger(FBitCount);
+  FRootNode->Save(Stream);
+}
+
+void TORVSparseBitmap::Load(TORVStream& Stream) {
+  ClearBits();
+  const int32_t BitCount = ReadCount(Stream);
+  // The stored tree keeps its own shape, so that what was saved comes back
+  // whatever level this set started at.
+  const int32_t Level = ReadCount(Stream);
+  if (Level < 0 || Level > 3) CorruptBitmapError(u"node level " + NumberText(Level));
+  auto Root = std::make_unique<TORVSparseBitmapNode>(Level, nullptr, FMinimal, FOwnsObjects);
+  Root->Load(Stream, 0);
+  FRootNode = std::move(Root);
+  FBitCount = BitCount;
 }
 
 TORVString TORVSparseBitmap::Dump() const {

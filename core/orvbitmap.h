@@ -12,6 +12,8 @@
 
 namespace orv {
 
+class TORVStream;
+
 // A dense array of bits numbered 1 .. BitCount. Bit v lives in word (v - 1)
 // div 32 at bit (v - 1) mod 32. The bits of the last word above BitCount, and
 // every allocated word beyond the words in use, are always 0, so whole-word
@@ -71,6 +73,12 @@ class TORVBitmap : public TORVBaseObject {
   void Assign(const TORVBitmap& Source);
 
   bool Empty() const;
+
+  // Int32 bit count, Int32 word count, then the words, each little-endian.
+  void Save(TORVStream& Stream) const;
+  // Refuses (error 601) a record whose counts disagree, a negative bit count
+  // and a record cut short, before anything is allocated for it.
+  void Load(TORVStream& Stream);
 
  private:
   void ClearEdgeBits();
@@ -142,9 +150,16 @@ class TORVSparseBitmapNode : public TORVBaseObject {
 
   void Dump(TORVString& Text, int32_t Number) const;
 
+  // Int32 level and the map; a branch then has each child that its map
+  // names, in ascending order.
+  void Save(TORVStream& Stream) const;
+
  private:
   friend class TORVSparseBitmap;
 
+  // Reads what Save wrote after the level into this empty node; Base is the
+  // number just below the node's first one.
+  void Load(TORVStream& Stream, int64_t Base);
   TORVSparseBitmapNode* CheckNode(int32_t Index);
   void FreeNode(int32_t Index);
   void PutObject(int32_t Index, TORVBaseObject* Value, bool FreeStoredObject);
@@ -232,6 +247,12 @@ class TORVSparseBitmap : public TORVBaseObject {
   void Assign(const TORVSparseBitmap& Source);
 
   TORVString Dump() const;
+
+  // Int32 BitCount, then the tree. Stored objects are not written.
+  void Save(TORVStream& Stream) const;
+  // Empties the set first. Refuses (error 601) a malformed tree; the set is
+  // then left empty.
+  void Load(TORVStream& Stream);
 
  private:
   int64_t Cover() const { return SparseBitmapSpans[FRootNode->GetLevel()]; }

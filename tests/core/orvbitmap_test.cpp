@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <iterator>
 #include <limits>
 #include <memory>
 #include <random>
 #include <set>
 #include <vector>
+
+#include "core/orverror.h"
+#include "core/orvstream.h"
 
 namespace orv {
 namespace {
@@ -271,6 +275,77 @@ TEST(DenseBitmap, AgreesWithSetModelUnderRandomOperations) {
     }
     ASSERT_EQ(Members(Bitmap), std::vector<int32_t>(Model.begin(), Model.end()));
   }
+}
+
+TORVBytes StreamBytes(const TORVMemoryStream& Stream) {
+  return TORVBytes(Stream.GetMemory(), Stream.GetMemory() + Stream.GetSize());
+}
+
+TEST(DenseBitmap, SavesCountsAndLittleEndianWords) {
+  const auto Bitmap = MakeBitmap(40, {1, 2, 33, 40});
+  TORVMemoryStream Stream(1);
+  Bitmap->Save(Stream);
+  EXPECT_EQ(StreamBytes(Stream), (TORVBytes{0x28, 0, 0, 0, 2, 0, 0, 0, 0x03, 0, 0, 0, 0x81, 0, 0, 0}));
+
+  for (const int32_t BitCount : {0, 32, 40, 1000}) {
+    TORVBitmap Source;
+    Source.SetBitCount(BitCount);
+    for (int32_t Bit = 1; Bit <= BitCount; Bit += 3) Source.SetBit(Bit);
+    TORVMemoryStream Saved(1);
+    Source.Save(Saved);
+    Saved.SetPosition(0);
+    TORVBitmap Loaded;
+    Loaded.SetBitCount(77);
+    Loaded.SetBits();
+    Loaded.Load(Saved);
+    EXPECT_EQ(Loaded.GetBitCount(), BitCount);
+    EXPECT_EQ(Members(Loaded), Members(Source));
+    EXPECT_EQ(Saved.GetPosition(), Saved.GetSize());
+  }
+}
+
+void ExpectCorrupt(const std::function<void()>& Action, const char* What) {
+  try {
+    Action();
+    ADD_FAILURE() << "no error for " << What;
+  } catch (const EORVException& E) {
+    EXPECT_EQ(E.ErrorCode(), 601) << What;
+    EXPECT_EQ(E.ErrorMsg().rfind(u"The bitmap stream is corrupt (", 0), 0u) << What;
+  }
+}
+
+TEST(DenseBitmap, LoadRefusesRecordsThatDoNotAddUp) {
+  struct Case {
+    const char* What;
+    std::vector<int32_t> Integers;
+  } Cases[] = {
+      {"negative bit count", {-1, 0}},
+      {"too few words", {40, 1, 0}},
+      {"too many words", {40, 3, 0, 0, 0}},
+      {"words missing", {40, 2, 0}},
+      {"huge count, no words", {0x7FFFFFFF, 0x4000000}},
+      {"no word count", {40}},
+      {"nothing", {}},
+  };
+  for (const Case& C : Cases) {
+    TORVMemoryStream Stream(1);
+    for (int32_t Value : C.Integers) Stream.WriteInteger(Value);
+    Stream.SetPosition(0);
+    TORVBitmap Bitmap;
+    ExpectCorrupt([&] { Bitmap.Load(Stream); }, C.What);
+  }
+
+  // Stray bits above the count in the last word are dropped.
+  TORVMemoryStream Stream(1);
+  Stream.WriteInteger(4);
+  Stream.WriteInteger(1);
+  Stream.WriteTORVLongWord(0xFFFFFFFFu);
+  Stream.SetPosition(0);
+  TORVBitmap Bitmap;
+  Bitmap.Load(Stream);
+  EXPECT_EQ(Bitmap.TotalBitsSet(), 4);
+  int32_t Value = 0;
+  EXPECT_FALSE(Bitmap.NextBitClear(Value));
 }
 
 // ---------------------------------------------------------------------------
@@ -627,6 +702,127 @@ TEST(SparseBitmap, DumpDescribesTheTree) {
             u"\r\n\r\nNode: 2\r\nLevel: 3\r\nTotal Bits Set: 1\r\nBit Set:\r\n\r\n4: 0");
 }
 
+std::unique_ptr<TORVSparseBitmap> SavedAndLoaded(const TORVSparseBitmap& Source, TORVSparseBitmap* Target = nullptr) {
+  TORVMemoryStream Stream(1);
+  Source.Save(Stream);
+  Stream.SetPosition(0);
+  auto Result = std::make_unique<TORVSparseBitmap>(true, false, 0);
+  (Target != nullptr ? *Target : *Result).Load(Stream);
+  EXPECT_EQ(Stream.GetPosition(), Stream.GetSize());
+  return Result;
+}
+
+TEST(SparseBitmap, SaveThenLoadRestoresCountAndMembersButNoObjects) {
+  int Alive = 0;
+  for (const bool Minimal : {true, false}) {
+    TORVSparseBitmap Source(Minimal, true, 0);
+    Source.SetBitCount(123456);
+    for (int32_t Number : {1, 255, 256, 257, 65536, 65537, 0x1000000, 0x1000001, MaxInt - 1, MaxInt}) {
+      Source.SetBit(Number);
+    }
+    Source.SetBit(77, new TrackedObject(&Alive), true);
+    // An emptied child that non-minimal mode keeps must not be written.
+    Source.SetBit(5000000);
+    Source.ClearBit(5000000, true);
+
+    const auto Loaded = SavedAndLoaded(Source);
+    EXPECT_EQ(Loaded->GetBitCount(), 123456);
+    EXPECT_EQ(Members(*Loaded), Members(Source));
+    TORVBaseObject* Stored = nullptr;
+    EXPECT_TRUE(Loaded->BitSet(77, Stored));
+    EXPECT_EQ(Stored, nullptr);
+
+    // Loading replaces what the target held, freeing its owned objects, and
+    // takes the stored tree's shape.
+    TORVSparseBitmap Target(Minimal, true, 3);
+    Target.SetBit(9, new TrackedObject(&Alive), true);
+    SavedAndLoaded(Source, &Target);
+    EXPECT_EQ(Alive, 1);
+    EXPECT_EQ(Members(Target), Members(Source));
+  }
+  EXPECT_EQ(Alive, 0);
+
+  TORVSparseBitmap Empty(true, false, 0);
+  const auto Loaded = SavedAndLoaded(Empty);
+  EXPECT_EQ(Loaded->TotalBitsSet(), 0);
+  EXPECT_EQ(Loaded->GetBitCount(), 0);
+}
+
+TEST(SparseBitmap, SavesTheTreeLayout) {
+  TORVSparseBitmap Leaf(true, false, 3);
+  Leaf.SetBitCount(300);
+  Leaf.SetBit(1);
+  Leaf.SetBit(256);
+  TORVMemoryStream Stream(1);
+  Leaf.Save(Stream);
+  TORVBytes Expected = {0x2C, 0x01, 0, 0, 3, 0, 0, 0, 0, 1, 0, 0, 8, 0, 0, 0, 1, 0, 0, 0};
+  Expected.resize(Expected.size() + 24, 0);
+  Expected.insert(Expected.end(), {0, 0, 0, 0x80});
+  EXPECT_EQ(StreamBytes(Stream), Expected);
+
+  // A full tree writes its root, then each populated branch down to the leaf.
+  const auto Full = MakeSparse({70000}, 5);
+  TORVMemoryStream FullStream(1);
+  Full->Save(FullStream);
+  EXPECT_EQ(FullStream.GetSize(), 4 + 4 * (4 + 8 + 32));
+}
+
+// Builds a sparse bitmap image from 32-bit integers; a map is given as the
+// list of its set bits.
+struct ImageBuilder {
+  TORVMemoryStream Stream{1};
+  ImageBuilder& Int(int32_t Value) {
+    Stream.WriteInteger(Value);
+    return *this;
+  }
+  ImageBuilder& Node(int32_t Level, std::initializer_list<int32_t> Bits) {
+    Int(Level).Int(256).Int(8);
+    uint32_t Words[8] = {};
+    for (int32_t Bit : Bits) Words[(Bit - 1) / 32] |= 1u << ((Bit - 1) % 32);
+    for (uint32_t Word : Words) Stream.WriteTORVLongWord(Word);
+    return *this;
+  }
+};
+
+TEST(SparseBitmap, LoadRefusesMalformedTreesAndLeavesTheSetEmpty) {
+  struct Case {
+    const char* What;
+    std::function<void(ImageBuilder&)> Build;
+  } Cases[] = {
+      {"root level out of range", [](ImageBuilder& B) { B.Int(10).Node(4, {1}); }},
+      {"child of the wrong level", [](ImageBuilder& B) { B.Int(10).Node(2, {1}).Node(2, {1}); }},
+      {"root child above 128", [](ImageBuilder& B) { B.Int(10).Node(0, {129}).Node(1, {1}).Node(2, {1}).Node(3, {1}); }},
+      {"number 2^31",
+       [](ImageBuilder& B) { B.Int(10).Node(0, {128}).Node(1, {256}).Node(2, {256}).Node(3, {256}); }},
+      {"empty child", [](ImageBuilder& B) { B.Int(10).Node(2, {1, 2}).Node(3, {5}).Node(3, {}); }},
+      {"missing child", [](ImageBuilder& B) { B.Int(10).Node(2, {1, 2}).Node(3, {5}); }},
+      {"map of another size", [](ImageBuilder& B) { B.Int(10).Int(3).Int(32).Int(1).Int(1); }},
+  };
+  for (const Case& C : Cases) {
+    ImageBuilder Builder;
+    C.Build(Builder);
+    Builder.Stream.SetPosition(0);
+    TORVSparseBitmap Bitmap(true, false, 0);
+    Bitmap.SetBit(42);
+    ExpectCorrupt([&] { Bitmap.Load(Builder.Stream); }, C.What);
+    EXPECT_EQ(Bitmap.TotalBitsSet(), 0) << C.What;
+  }
+
+  // Every cut-short image is refused, never half loaded.
+  const auto Source = MakeSparse({3, 300, 70000, MaxInt});
+  TORVMemoryStream Stream(1);
+  Source->Save(Stream);
+  const TORVBytes Image = StreamBytes(Stream);
+  for (size_t Length = 0; Length < Image.size(); ++Length) {
+    TORVMemoryStream Cut(1);
+    Cut.Write(Image.data(), static_cast<int32_t>(Length));
+    Cut.SetPosition(0);
+    TORVSparseBitmap Bitmap(true, false, 0);
+    ExpectCorrupt([&] { Bitmap.Load(Cut); }, "cut short");
+    ASSERT_EQ(Bitmap.TotalBitsSet(), 0) << Length;
+  }
+}
+
 // Numbers clustered around the places where leaves and branches meet, so
 // that searches and runs cross node edges often.
 int32_t BoundaryNumber(std::mt19937& Random) {
@@ -757,6 +953,10 @@ TEST(SparseBitmap, AgreesWithSetModelUnderRandomOperations) {
       }
     }
     ASSERT_EQ(Members(Bitmap), std::vector<int32_t>(Model.begin(), Model.end()));
+    Bitmap.SetBitCount(Model.empty() ? 0 : *Model.rbegin());
+    const auto Loaded = SavedAndLoaded(Bitmap);
+    ASSERT_EQ(Loaded->GetBitCount(), Bitmap.GetBitCount());
+    ASSERT_EQ(Members(*Loaded), std::vector<int32_t>(Model.begin(), Model.end()));
   }
 }
 
