@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "core/orvcollation.h"
+#include "core/orvstream.h"
 
 namespace orv {
 
@@ -167,6 +168,27 @@ TORVString TORVStringsList::GetCommaString(const TORVString& Value) const {
     }
   TORVString expanded = ExpandQuotes(u'"', Value);
   return quote ? u"\"" + expanded + u"\"" : expanded;
+}
+
+void TORVStringsList::Save(TORVMemoryStream& Stream) const {
+  Stream.WriteInteger(GetCount());
+  for (const TORVString& item : FStrings) Stream.WriteString(item, 0, false, 0);
+}
+
+void TORVStringsList::Load(TORVMemoryStream& Stream) {
+  std::vector<TORVString> items;
+  const int32_t count = Stream.ReadInteger();
+  for (int32_t i = 0; i < count; ++i) {
+    // Every string has at least its count prefix; a stream that ends early
+    // or cannot hold strings gives no further items.
+    const int64_t before = Stream.GetPosition();
+    if (Stream.GetAvailable() < 4) break;
+    TORVString item;
+    Stream.ReadString(item, false, 0);
+    if (Stream.GetPosition() == before) break;
+    items.push_back(std::move(item));
+  }
+  Assign(items);
 }
 
 // ---------------------------------------------------------------------------

@@ -12,6 +12,8 @@
 
 namespace orv {
 
+class TORVMemoryStream;
+
 class TORVStringsList : public TORVBaseObject {
  public:
   TORVStringsList() = default;
@@ -44,6 +46,12 @@ class TORVStringsList : public TORVBaseObject {
   void SetCommaText(const TORVString& Value);
 
   virtual TORVString GetCommaString(const TORVString& Value) const;
+
+  // Stream form: Int32 count, then each item as a length-prefixed string.
+  void Save(TORVMemoryStream& Stream) const;
+  // Replaces the contents; a count the stream cannot hold is cut to the
+  // strings actually present.
+  void Load(TORVMemoryStream& Stream);
 
  protected:
   // Growth step of the item array.
