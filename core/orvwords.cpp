@@ -1,6 +1,8 @@
 #include "core/orvwords.h"
 
 #include <algorithm>
+#include <mutex>
+#include <unordered_map>
 #include <stdexcept>
 
 #include "core/orvcollation.h"
@@ -157,22 +159,43 @@ const std::vector<std::u16string_view>& StopWords() {
   return words;
 }
 
+namespace {
+
+// The stop words in the order of a locale collation, which may differ from
+// code order (digraphs, letters sorted apart). Built once per collation and
+// never changed afterwards, so a returned list stays valid.
+const std::vector<std::u16string_view>& StopWordsSortedFor(int32_t Collation) {
+  static std::mutex lock;
+  static std::unordered_map<int32_t, std::unique_ptr<std::vector<std::u16string_view>>> lists;
+  std::lock_guard<std::mutex> guard(lock);
+  auto& list = lists[Collation];
+  if (!list) {
+    list = std::make_unique<std::vector<std::u16string_view>>(std::begin(KStopWords), std::end(KStopWords));
+    std::sort(list->begin(), list->end(), [Collation](std::u16string_view a, std::u16string_view b) {
+      return CompareStrings(Collation, a, b, 0, false) < 0;
+    });
+  }
+  return *list;
+}
+
+template <typename TIterator>
+bool FindStopWord(int32_t Collation, TIterator Begin, TIterator End, std::u16string_view Word) {
+  const TIterator it = std::lower_bound(Begin, End, Word, [Collation](std::u16string_view stop, std::u16string_view w) {
+    return CompareStrings(Collation, stop, w, 0, false) < 0;
+  });
+  return it != End && CompareStrings(Collation, *it, Word, 0, false) == 0;
+}
+
+}  // namespace
+
 bool IsStopWord(int32_t Collation, std::u16string_view Word) {
   int32_t locale = Collation;
   ClearLocaleFlags(locale);
-  if (locale == 0 || !PlatformLocaleKnown(locale)) {
-    // Ordinal order (with or without the case map) keeps the list sorted.
-    const auto* end = std::end(KStopWords);
-    const auto* it = std::lower_bound(std::begin(KStopWords), end, Word, [&](std::u16string_view stop, auto w) {
-      return CompareStrings(Collation, stop, w, 0, false) < 0;
-    });
-    return it != end && CompareStrings(Collation, *it, Word, 0, false) == 0;
-  }
-  // A locale may order the list differently (digraphs, letters sorted
-  // apart), so every stop word is tried.
-  for (std::u16string_view stop : KStopWords)
-    if (CompareStrings(Collation, stop, Word, 0, false) == 0) return true;
-  return false;
+  // Code order, with or without the case map, is the order of the list.
+  if (locale == 0 || !PlatformLocaleKnown(locale))
+    return FindStopWord(Collation, std::begin(KStopWords), std::end(KStopWords), Word);
+  const std::vector<std::u16string_view>& sorted = StopWordsSortedFor(Collation);
+  return FindStopWord(Collation, sorted.begin(), sorted.end(), Word);
 }
 
 TORVString GetNextTextIndexWord(int32_t Collation, std::u16string_view Text, int32_t& Position, bool SearchMode) {

@@ -60,9 +60,14 @@ TEST(TextIndexWords, LettersOfEveryScriptMakeWords) {
 
 TEST(StopWords, AllAreRecognised) {
   ASSERT_EQ(StopWords().size(), 144u);
+  // Lithuanian sorts Y with I and Czech sorts CH after H: the list is out of
+  // order under them, and must still be searched correctly.
+  const int32_t lithuanian = 1063, czech = 1029;
   for (std::u16string_view word : StopWords()) {
     EXPECT_TRUE(IsStopWord(0, word)) << StringToUtf8(word);
-    EXPECT_TRUE(IsStopWord(ENU | CI, LowerStringOrdinal(word))) << StringToUtf8(word);
+    for (int32_t collation : {ENU | CI, lithuanian | CI, czech | CI})
+      EXPECT_TRUE(IsStopWord(collation, LowerStringOrdinal(word))) << collation << " " << StringToUtf8(word);
+    EXPECT_FALSE(IsStopWord(lithuanian, TORVString(word) + u"Q")) << StringToUtf8(word);
   }
   EXPECT_TRUE(IsStopWord(0, u"HERS"));
   EXPECT_FALSE(IsStopWord(0, u"hers"));
