@@ -1,6 +1,7 @@
 // Locks and wait objects shared by every thread of the engine.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -77,6 +78,20 @@ class TORVReadWriteLock : public TORVBaseObject {
   std::condition_variable FCondition;
   int32_t FReaderCount = 0;
   bool FWriting = false;
+};
+
+// A reader/writer lock over a spin counter (0 free, n > 0 readers, -1 a
+// writer) for short holds: waiting yields the processor instead of sleeping
+// on a system object. No time limit.
+class TORVReadWriteSpinLock : public TORVBaseObject {
+ public:
+  void BeginRead() { ReadLock(FValue, ORVInfiniteWait); }
+  void EndRead() { ReadUnlock(FValue); }
+  void BeginWrite() { WriteLock(FValue, ORVInfiniteWait); }
+  void EndWrite() { WriteUnlock(FValue); }
+
+ private:
+  std::atomic<int32_t> FValue{0};
 };
 
 }  // namespace orv
