@@ -190,7 +190,8 @@ void TORVThread::ThreadProc(TORVThread* Self) {
   {
     std::unique_lock<std::mutex> lock(Self->FStateMutex);
     Self->FThreadID = GetCurrentThreadID();
-    SetThreadNiceValue(Self->FThreadID, NiceValue(Self->FPriority));
+    // A normal thread keeps the weight it inherits from its creator.
+    if (Self->FPriority != tpNormal) SetThreadNiceValue(Self->FThreadID, NiceValue(Self->FPriority));
     Self->FStateCondition.notify_all();
     Self->FStateCondition.wait(lock, [Self] { return Self->FResumed; });
   }
