@@ -16,3 +16,12 @@ cmake --build "$build" -j "$jobs"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 ctest --test-dir "$build" -j "$jobs" --output-on-failure --timeout 300
+
+# The thread stress tests again, under ThreadSanitizer, in a build of their own.
+tsan_build="${ORV_TSAN_BUILD_DIR:-$root/build/tsan}"
+cmake -S "$root" -B "$tsan_build" -G Ninja \
+  -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="-O1 -g" \
+  -DORV_WERROR=ON -DORV_TSAN=ON -DORV_TESTS=ON -DORV_BENCH=OFF
+cmake --build "$tsan_build" -j "$jobs"
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
+ctest --test-dir "$tsan_build" -j "$jobs" -L tsan --output-on-failure --timeout 300 --no-tests=ignore

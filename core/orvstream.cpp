@@ -1,0 +1,630 @@
+#include "core/orvstream.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "core/orvdigest.h"
+#include "core/orverror.h"
+#include "platform/orvplatformcodepage.h"
+
+namespace orv {
+
+// Typed values are copied byte for byte; the stored layout is little-endian.
+static_assert(std::endian::native == std::endian::little, "the stream layout assumes a little-endian host");
+
+namespace {
+
+constexpr int32_t CharacterSetAnsi = 0;
+constexpr int32_t CharacterSetUnicode = 1;
+constexpr int64_t TransferBufferSize = 65536;
+constexpr int64_t MaxStreamSize = std::numeric_limits<int32_t>::max();
+
+[[noreturn]] void RaiseStreamError(const char16_t* Message) { throw EORVBaseException(Message); }
+
+[[noreturn]] void RaiseNotOwned() {
+  RaiseStreamError(u"Cannot reallocate memory stream when stream does not own memory");
+}
+
+// The CRC-32 register continued over Length more bytes (reflected standard
+// table, no final inversion): zlib keeps the inverted form of it.
+uint32_t UpdateCRC32(uint32_t Register, const uint8_t* Data, std::size_t Length) {
+  if (Length == 0) return Register;
+  return ~static_cast<uint32_t>(crc32_z(~Register, Data, Length));
+}
+
+int32_t PrefixSize(bool WordSized) { return WordSized ? 2 : 4; }
+
+}  // namespace
+
+// --- TORVStream ---
+
+uint32_t TORVStream::CalculateCRC32(int32_t Count) {
+  const int64_t saved = GetPosition();
+  uint32_t result = 0xFFFFFFFFu;
+  try {
+    Seek(0, orBeginning);
+    int64_t remaining = Count == 0 ? GetSize() : Count;
+    TORVMemoryStream scratch(-1);
+    scratch.SetCapacity(static_cast<int32_t>(TransferBufferSize));
+    while (remaining > 0) {
+      const int32_t got = Read(scratch.GetMemory(), static_cast<int32_t>(std::min(remaining, TransferBufferSize)));
+      if (got <= 0) break;
+      result = UpdateCRC32(result, scratch.GetMemory(), static_cast<std::size_t>(got));
+      remaining -= got;
+    }
+  } catch (...) {
+    SetPosition(saved);
+    throw;
+  }
+  SetPosition(saved);
+  return result;
+}
+
+int32_t TORVStream::ReadInteger(int32_t& Value) {
+  uint8_t bytes[4];
+  const int32_t got = Read(bytes, 4);
+  Value = 0;
+  if (got == 4) std::memcpy(&Value, bytes, 4);
+  return got;
+}
+
+int32_t TORVStream::ReadLongWord(uint32_t& Value) {
+  uint8_t bytes[4];
+  const int32_t got = Read(bytes, 4);
+  Value = 0;
+  if (got == 4) std::memcpy(&Value, bytes, 4);
+  return got;
+}
+
+int32_t TORVStream::WriteInteger(int32_t Value) {
+  uint8_t bytes[4];
+  std::memcpy(bytes, &Value, 4);
+  return Write(bytes, 4);
+}
+
+int32_t TORVStream::WriteTORVLongWord(uint32_t Value) {
+  uint8_t bytes[4];
+  std::memcpy(bytes, &Value, 4);
+  return Write(bytes, 4);
+}
+
+int64_t TORVStream::CopyFrom(TORVStream& Stream, int64_t Count) {
+  if (Count == 0) {
+    Stream.SetPosition(0);
+    Count = Stream.GetSize();
+  }
+  if (Count <= 0) return 0;
+  std::vector<uint8_t> buffer(static_cast<std::size_t>(std::min(Count, TransferBufferSize)));
+  const auto bufferSize = static_cast<int64_t>(buffer.size());
+  int64_t copied = 0;
+  while (copied < Count) {
+    const int32_t got = Stream.Read(buffer.data(), static_cast<int32_t>(std::min(bufferSize, Count - copied)));
+    if (got <= 0) break;
+    copied += Write(buffer.data(), got);
+  }
+  return copied;
+}
+
+// --- TORVMemoryStream ---
+
+TORVMemoryStream::TORVMemoryStream(int32_t CharacterSetToUse)
+    : FCharacterSet(CharacterSetToUse), FBlowfish(std::make_unique<TORVBlowfish>()) {}
+
+TORVMemoryStream::~TORVMemoryStream() {
+  if (FOwnsMemory) std::free(FMemory);
+}
+
+void TORVMemoryStream::SetBlockSize(int32_t Value) {
+  if (Value < 1) RaiseStreamError(u"Invalid memory stream block size");
+  FBlockSize = Value;
+}
+
+int32_t TORVMemoryStream::GetAvailable() const {
+  if (FPosition < 0 || FPosition >= FSize) return 0;
+  return FSize - FPosition;
+}
+
+void TORVMemoryStream::SetCapacity(int32_t Value) {
+  if (!FOwnsMemory) RaiseNotOwned();
+  if (Value < 0) RaiseStreamError(u"Invalid memory stream size");
+  if (static_cast<int64_t>(Value) + FBlockSize > MaxStreamSize) RaiseStreamError(u"Memory stream too large");
+  const int32_t rounded = BlockOffset(Value, FBlockSize);
+  if (rounded == 0) {
+    std::free(FMemory);
+    FMemory = nullptr;
+    FCapacity = 0;
+    FSize = 0;
+  } else if (rounded > FCapacity) {
+    auto* grown = static_cast<uint8_t*>(std::realloc(FMemory, static_cast<std::size_t>(rounded)));
+    if (grown == nullptr) throw std::bad_alloc();
+    std::memset(grown + FCapacity, 0, static_cast<std::size_t>(rounded - FCapacity));
+    FMemory = grown;
+    FCapacity = rounded;
+  } else if (rounded < FCapacity && FShrinkAllowed) {
+    auto* shrunk = static_cast<uint8_t*>(std::realloc(FMemory, static_cast<std::size_t>(rounded)));
+    if (shrunk == nullptr) throw std::bad_alloc();
+    FMemory = shrunk;
+    FCapacity = rounded;
+    if (FSize > Value) FSize = Value;
+  }
+}
+
+void TORVMemoryStream::SetPosition(int64_t Value) {
+  FPosition = static_cast<int32_t>(std::clamp<int64_t>(Value, 0, FSize));
+}
+
+void TORVMemoryStream::SetSize(int64_t Value) {
+  if (Value != FSize) {
+    if (!FOwnsMemory) RaiseNotOwned();
+    if (Value < 0 || Value > MaxStreamSize) RaiseStreamError(u"Invalid memory stream size");
+    SetCapacity(static_cast<int32_t>(Value));
+    FSize = static_cast<int32_t>(Value);
+  }
+  if (FPosition > FSize) FPosition = FSize;
+}
+
+uint32_t TORVMemoryStream::CalculateCRC32(int32_t Count) {
+  const int32_t length = Count == 0 ? FSize : std::clamp(Count, 0, FSize);
+  return UpdateCRC32(0xFFFFFFFFu, FMemory, static_cast<std::size_t>(length));
+}
+
+int64_t TORVMemoryStream::Seek(int64_t Offset, TORVStreamOrigin Origin) {
+  int64_t base = 0;
+  if (Origin == orCurrent) {
+    base = FPosition;
+  } else if (Origin == orEnd) {
+    base = FSize;
+  }
+  const int64_t target = base + Offset;
+  if (target < std::numeric_limits<int32_t>::min() || target > MaxStreamSize) {
+    RaiseStreamError(u"Invalid memory stream position");
+  }
+  FPosition = static_cast<int32_t>(target);
+  return FPosition;
+}
+
+int32_t TORVMemoryStream::Read(TORVBytes& Buffer, int32_t Offset, int32_t Count) {
+  const int32_t count = std::min(Count, GetAvailable());
+  if (count <= 0) return 0;
+  if (Offset < 0 || static_cast<int64_t>(Offset) + count > static_cast<int64_t>(Buffer.size())) {
+    RaiseStreamError(u"Stream read outside the target buffer");
+  }
+  return Read(Buffer.data() + Offset, count);
+}
+
+int32_t TORVMemoryStream::Read(uint8_t* Buffer, int32_t Count) {
+  const int32_t count = std::min(Count, GetAvailable());
+  if (count <= 0) return 0;
+  std::memmove(Buffer, FMemory + FPosition, static_cast<std::size_t>(count));
+  FPosition += count;
+  return count;
+}
+
+int32_t TORVMemoryStream::Write(const TORVBytes& Buffer, int32_t Offset, int32_t Count) {
+  if (Count <= 0) return 0;
+  if (Offset < 0 || static_cast<int64_t>(Offset) + Count > static_cast<int64_t>(Buffer.size())) {
+    RaiseStreamError(u"Stream write outside the source buffer");
+  }
+  return Write(Buffer.data() + Offset, Count);
+}
+
+int32_t TORVMemoryStream::Write(const uint8_t* Buffer, int32_t Count) {
+  if (Count <= 0 || Buffer == nullptr || FPosition < 0) return 0;
+  Grow(static_cast<int64_t>(FPosition) + Count);
+  std::memmove(FMemory + FPosition, Buffer, static_cast<std::size_t>(Count));
+  FPosition += Count;
+  return Count;
+}
+
+void TORVMemoryStream::Grow(int64_t NewEnd) {
+  if (FPosition >= 0 && NewEnd > FSize) SetSize(NewEnd);
+}
+
+bool TORVMemoryStream::ReadFixed(void* Value, int32_t Width) {
+  if (GetAvailable() < Width) {
+    std::memset(Value, 0, static_cast<std::size_t>(Width));
+    return false;
+  }
+  std::memcpy(Value, FMemory + FPosition, static_cast<std::size_t>(Width));
+  FPosition += Width;
+  return true;
+}
+
+void TORVMemoryStream::WriteFixed(const void* Value, int32_t Width) {
+  Write(static_cast<const uint8_t*>(Value), Width);
+}
+
+int32_t TORVMemoryStream::ReadInteger(int32_t& Value) { return ReadFixed(&Value, 4) ? 4 : 0; }
+
+int32_t TORVMemoryStream::ReadLongWord(uint32_t& Value) { return ReadFixed(&Value, 4) ? 4 : 0; }
+
+int32_t TORVMemoryStream::ReadInteger() {
+  int32_t value;
+  ReadFixed(&value, 4);
+  return value;
+}
+
+uint32_t TORVMemoryStream::ReadLongWord() {
+  uint32_t value;
+  ReadFixed(&value, 4);
+  return value;
+}
+
+int32_t TORVMemoryStream::WriteInteger(int32_t Value) { return Write(reinterpret_cast<const uint8_t*>(&Value), 4); }
+
+int32_t TORVMemoryStream::WriteTORVLongWord(uint32_t Value) {
+  return Write(reinterpret_cast<const uint8_t*>(&Value), 4);
+}
+
+void TORVMemoryStream::WriteByte(uint8_t Value) { WriteFixed(&Value, 1); }
+
+uint8_t TORVMemoryStream::ReadByte() {
+  uint8_t value;
+  ReadFixed(&value, 1);
+  return value;
+}
+
+void TORVMemoryStream::WriteBoolean(bool Value) { WriteByte(Value ? 1 : 0); }
+
+bool TORVMemoryStream::ReadBoolean() { return ReadByte() != 0; }
+
+void TORVMemoryStream::WriteSmallInt(int16_t Value) { WriteFixed(&Value, 2); }
+
+int16_t TORVMemoryStream::ReadSmallInt() {
+  int16_t value;
+  ReadFixed(&value, 2);
+  return value;
+}
+
+void TORVMemoryStream::WriteWord(uint16_t Value) { WriteFixed(&Value, 2); }
+
+uint16_t TORVMemoryStream::ReadWord() {
+  uint16_t value;
+  ReadFixed(&value, 2);
+  return value;
+}
+
+void TORVMemoryStream::WriteLargeInt(int64_t Value) { WriteFixed(&Value, 8); }
+
+int64_t TORVMemoryStream::ReadLargeInt() {
+  int64_t value;
+  ReadFixed(&value, 8);
+  return value;
+}
+
+void TORVMemoryStream::WriteDouble(double Value) { WriteFixed(&Value, 8); }
+
+double TORVMemoryStream::ReadDouble() {
+  double value;
+  ReadFixed(&value, 8);
+  return value;
+}
+
+void TORVMemoryStream::WriteCurrency(TORVCurrency Value) { WriteLargeInt(Value.Scaled()); }
+
+TORVCurrency TORVMemoryStream::ReadCurrency() { return TORVCurrency::FromScaled(ReadLargeInt()); }
+
+void TORVMemoryStream::WriteChar(char16_t Value) {
+  if (FCharacterSet == CharacterSetAnsi) {
+    WriteByte(static_cast<uint8_t>(Value & 0xFF));
+  } else if (FCharacterSet == CharacterSetUnicode) {
+    WriteWord(static_cast<uint16_t>(Value));
+  }
+}
+
+char16_t TORVMemoryStream::ReadChar() {
+  if (FCharacterSet == CharacterSetAnsi) return static_cast<char16_t>(ReadByte());
+  if (FCharacterSet == CharacterSetUnicode) return static_cast<char16_t>(ReadWord());
+  return 0;
+}
+
+// --- counted runs ---
+
+void TORVMemoryStream::WriteCount(int64_t Count, bool WordSized) {
+  if (WordSized) {
+    if (Count > std::numeric_limits<uint16_t>::max()) RaiseStreamError(u"Value too long for a word-sized count");
+    WriteWord(static_cast<uint16_t>(Count));
+  } else {
+    if (Count > MaxStreamSize) RaiseStreamError(u"Value too long for a stream");
+    WriteInteger(static_cast<int32_t>(Count));
+  }
+}
+
+int32_t TORVMemoryStream::ReadCount(bool WordSized) {
+  const int32_t count = WordSized ? ReadWord() : ReadInteger();
+  return std::max(count, 0);
+}
+
+void TORVMemoryStream::WriteByteRun(const uint8_t* Data, int64_t Count, bool WordSized) {
+  // Checked before anything is written, so a refused value leaves no prefix.
+  if (WordSized && Count > std::numeric_limits<uint16_t>::max()) {
+    RaiseStreamError(u"Value too long for a word-sized count");
+  }
+  Grow(static_cast<int64_t>(FPosition) + PrefixSize(WordSized) + Count);
+  WriteCount(Count, WordSized);
+  Write(Data, static_cast<int32_t>(Count));
+}
+
+void TORVMemoryStream::WriteUnits(const char16_t* Units, int64_t Count, bool WordSized) {
+  if (WordSized && Count > std::numeric_limits<uint16_t>::max()) {
+    RaiseStreamError(u"Value too long for a word-sized count");
+  }
+  if (Count * 2 > MaxStreamSize) RaiseStreamError(u"Value too long for a stream");
+  Grow(static_cast<int64_t>(FPosition) + PrefixSize(WordSized) + Count * 2);
+  WriteCount(Count, WordSized);
+  Write(reinterpret_cast<const uint8_t*>(Units), static_cast<int32_t>(Count * 2));
+}
+
+template <typename TContainer>
+void TORVMemoryStream::ReadRun(TContainer& Value, int64_t Bytes) {
+  const int32_t count = static_cast<int32_t>(std::clamp<int64_t>(Bytes, 0, GetAvailable()));
+  Value.resize(static_cast<std::size_t>(count));
+  if (count > 0) Read(reinterpret_cast<uint8_t*>(Value.data()), count);
+}
+
+void TORVMemoryStream::ReadUnits(TORVString& Value, int64_t Units) {
+  // Only whole code units are taken from a short stream.
+  const int64_t units = std::min<int64_t>(std::max<int64_t>(Units, 0), GetAvailable() / 2);
+  Value.resize(static_cast<std::size_t>(units));
+  if (units > 0) Read(reinterpret_cast<uint8_t*>(Value.data()), static_cast<int32_t>(units * 2));
+}
+
+namespace {
+
+// Count 0 means the whole value; a Count beyond the value is cut to it.
+int64_t RunLength(int32_t Count, std::size_t Length) {
+  const auto length = static_cast<int64_t>(Length);
+  return Count <= 0 ? length : std::min<int64_t>(Count, length);
+}
+
+}  // namespace
+
+void TORVMemoryStream::WriteBytes(const TORVBytes& Value, int32_t Count, bool WordSized) {
+  WriteByteRun(Value.data(), RunLength(Count, Value.size()), WordSized);
+}
+
+void TORVMemoryStream::ReadBytes(TORVBytes& Value, bool WordSized) { ReadRun(Value, ReadCount(WordSized)); }
+
+void TORVMemoryStream::WriteFixedBytes(const TORVBytes& Value, int32_t Count) {
+  if (Count <= 0 || FPosition < 0) return;
+  Grow(static_cast<int64_t>(FPosition) + Count);
+  const int32_t copied = static_cast<int32_t>(std::min<int64_t>(Count, static_cast<int64_t>(Value.size())));
+  if (copied > 0) std::memcpy(FMemory + FPosition, Value.data(), static_cast<std::size_t>(copied));
+  std::memset(FMemory + FPosition + copied, 0, static_cast<std::size_t>(Count - copied));
+  FPosition += Count;
+}
+
+void TORVMemoryStream::ReadFixedBytes(TORVBytes& Value, int32_t Count) { ReadRun(Value, Count); }
+
+void TORVMemoryStream::WriteUnicodeString(const TORVString& Value, int32_t Count, bool WordSized, int32_t CodePage) {
+  if (FCharacterSet == CharacterSetUnicode) {
+    WriteUnits(Value.data(), RunLength(Count, Value.size()), WordSized);
+  } else if (FCharacterSet == CharacterSetAnsi) {
+    const TORVAnsiString bytes = MapStringToAnsi(Value, CodePage);
+    WriteByteRun(reinterpret_cast<const uint8_t*>(bytes.data()), RunLength(Count, bytes.size()), WordSized);
+  }
+}
+
+void TORVMemoryStream::WriteAnsiString(const TORVAnsiString& Value, int32_t Count, bool WordSized,
+                                       int32_t CodePage) {
+  if (FCharacterSet == CharacterSetUnicode) {
+    const TORVString units = MapStringToUnicode(Value, CodePage);
+    WriteUnits(units.data(), RunLength(Count, units.size()), WordSized);
+  } else if (FCharacterSet == CharacterSetAnsi) {
+    WriteByteRun(reinterpret_cast<const uint8_t*>(Value.data()), RunLength(Count, Value.size()), WordSized);
+  }
+}
+
+void TORVMemoryStream::ReadUnicodeString(TORVString& Value, bool WordSized, int32_t CodePage) {
+  if (FCharacterSet == CharacterSetUnicode) {
+    ReadUnits(Value, ReadCount(WordSized));
+  } else if (FCharacterSet == CharacterSetAnsi) {
+    TORVAnsiString bytes;
+    ReadRun(bytes, ReadCount(WordSized));
+    Value = MapStringToUnicode(bytes, CodePage);
+  }
+}
+
+void TORVMemoryStream::ReadAnsiString(TORVAnsiString& Value, bool WordSized, int32_t CodePage) {
+  if (FCharacterSet == CharacterSetUnicode) {
+    TORVString units;
+    ReadUnits(units, ReadCount(WordSized));
+    Value = MapStringToAnsi(units, CodePage);
+  } else if (FCharacterSet == CharacterSetAnsi) {
+    ReadRun(Value, ReadCount(WordSized));
+  }
+}
+
+void TORVMemoryStream::WriteFixedUnicodeString(const TORVString& Value, int32_t Count, int32_t CodePage) {
+  if (Count <= 0 || FPosition < 0) return;
+  if (FCharacterSet == CharacterSetUnicode) {
+    const int64_t bytes = static_cast<int64_t>(Count) * 2;
+    if (bytes > MaxStreamSize) RaiseStreamError(u"Value too long for a stream");
+    Grow(FPosition + bytes);
+    const std::size_t copied = std::min(static_cast<std::size_t>(Count), Value.size());
+    uint8_t* target = FMemory + FPosition;
+    std::memcpy(target, Value.data(), copied * 2);
+    for (std::size_t i = copied * 2; i < static_cast<std::size_t>(bytes); i += 2) {
+      target[i] = ' ';
+      target[i + 1] = 0;
+    }
+    FPosition += static_cast<int32_t>(bytes);
+  } else if (FCharacterSet == CharacterSetAnsi) {
+    WriteFixedAnsiString(MapStringToAnsi(Value, CodePage), Count, CodePage);
+  }
+}
+
+void TORVMemoryStream::WriteFixedAnsiString(const TORVAnsiString& Value, int32_t Count, int32_t CodePage) {
+  if (Count <= 0 || FPosition < 0) return;
+  if (FCharacterSet == CharacterSetUnicode) {
+    WriteFixedUnicodeString(MapStringToUnicode(Value, CodePage), Count, CodePage);
+  } else if (FCharacterSet == CharacterSetAnsi) {
+    Grow(static_cast<int64_t>(FPosition) + Count);
+    const std::size_t copied = std::min(static_cast<std::size_t>(Count), Value.size());
+    std::memcpy(FMemory + FPosition, Value.data(), copied);
+    std::memset(FMemory + FPosition + copied, ' ', static_cast<std::size_t>(Count) - copied);
+    FPosition += Count;
+  }
+}
+
+void TORVMemoryStream::ReadFixedUnicodeString(TORVString& Value, int32_t Count, int32_t CodePage) {
+  if (FCharacterSet == CharacterSetUnicode) {
+    ReadUnits(Value, Count);
+  } else if (FCharacterSet == CharacterSetAnsi) {
+    TORVAnsiString bytes;
+    ReadRun(bytes, Count);
+    Value = MapStringToUnicode(bytes, CodePage);
+  }
+}
+
+void TORVMemoryStream::ReadFixedAnsiString(TORVAnsiString& Value, int32_t Count, int32_t CodePage) {
+  if (FCharacterSet == CharacterSetUnicode) {
+    TORVString units;
+    ReadUnits(units, Count);
+    Value = MapStringToAnsi(units, CodePage);
+  } else if (FCharacterSet == CharacterSetAnsi) {
+    ReadRun(Value, Count);
+  }
+}
+
+// --- operations inside the buffer ---
+
+void TORVMemoryStream::CheckRange(int64_t Offset, int64_t Count) const {
+  if (Offset < 0 || Count < 0 || Offset + Count > FCapacity) {
+    RaiseStreamError(u"Memory stream operation outside the buffer");
+  }
+}
+
+void TORVMemoryStream::Clear(int32_t Count) {
+  if (Count == 0) Count = GetAvailable();
+  CheckRange(FPosition, Count);
+  if (Count == 0) return;
+  std::memset(FMemory + FPosition, 0, static_cast<std::size_t>(Count));
+  FPosition += Count;
+}
+
+void TORVMemoryStream::MoveTo(TORVMemoryStream& Destination, int32_t Count) {
+  if (Count == 0) Count = GetAvailable();
+  CheckRange(FPosition, Count);
+  Destination.CheckRange(Destination.FPosition, Count);
+  if (Count == 0) return;
+  std::memmove(Destination.FMemory + Destination.FPosition, FMemory + FPosition, static_cast<std::size_t>(Count));
+}
+
+void TORVMemoryStream::InsertSpace(int32_t Count, int32_t UsedSize) {
+  const int64_t length = static_cast<int64_t>(UsedSize) - FPosition;
+  if (Count <= 0 || length <= 0) return;
+  CheckRange(static_cast<int64_t>(FPosition) + Count, length);
+  std::memmove(FMemory + FPosition + Count, FMemory + FPosition, static_cast<std::size_t>(length));
+}
+
+void TORVMemoryStream::MoveSpace(int32_t Count, int32_t MovePos) {
+  if (Count <= 0) return;
+  CheckRange(FPosition, Count);
+  CheckRange(MovePos, Count);
+  std::memmove(FMemory + MovePos, FMemory + FPosition, static_cast<std::size_t>(Count));
+}
+
+void TORVMemoryStream::DeleteSpace(int32_t Count, int32_t UsedSize) {
+  if (Count <= 0) return;
+  const int64_t length = static_cast<int64_t>(UsedSize) - FPosition - Count;
+  if (length < 0) RaiseStreamError(u"Memory stream operation outside the buffer");
+  CheckRange(FPosition, static_cast<int64_t>(Count) + length);
+  std::memmove(FMemory + FPosition, FMemory + FPosition + Count, static_cast<std::size_t>(length));
+  std::memset(FMemory + UsedSize - Count, 0, static_cast<std::size_t>(Count));
+}
+
+int32_t TORVMemoryStream::CopyToStream(TORVStream& Stream, int32_t Count) {
+  if (Count == 0) Count = GetAvailable();
+  CheckRange(FPosition, Count);
+  if (Count == 0) return 0;
+  const int32_t written = Stream.Write(FMemory + FPosition, Count);
+  FPosition += written;
+  return written;
+}
+
+int32_t TORVMemoryStream::SaveToStream(TORVStream& Stream, int32_t Count) {
+  if (Count == 0) Count = FSize;
+  CheckRange(0, Count);
+  if (Count == 0) return 0;
+  return Stream.Write(FMemory, Count);
+}
+
+int32_t TORVMemoryStream::CopyFromStream(TORVStream& Stream, int32_t Count) {
+  if (Count == 0) {
+    const int64_t left = std::max<int64_t>(Stream.GetSize() - Stream.GetPosition(), 0);
+    Count = static_cast<int32_t>(std::min<int64_t>(left, GetAvailable()));
+  }
+  CheckRange(FPosition, Count);
+  if (Count == 0) return 0;
+  const int32_t got = Stream.Read(FMemory + FPosition, Count);
+  FPosition += got;
+  return got;
+}
+
+int32_t TORVMemoryStream::LoadFromStream(TORVStream& Stream, int32_t Count) {
+  if (Count == 0) {
+    Stream.SetPosition(0);
+    const int64_t size = Stream.GetSize();
+    if (size > MaxStreamSize) RaiseStreamError(u"Memory stream too large");
+    Count = static_cast<int32_t>(size);
+  }
+  if (Count < 0) RaiseStreamError(u"Memory stream operation outside the buffer");
+  if (FSize < Count) SetSize(Count);
+  if (Count == 0) return 0;
+  return Stream.Read(FMemory, Count);
+}
+
+void TORVMemoryStream::SetMemory(uint8_t* Value, int32_t ValueSize) {
+  if (ValueSize < 0 || (Value == nullptr && ValueSize != 0)) RaiseStreamError(u"Invalid memory stream size");
+  if (FOwnsMemory) std::free(FMemory);
+  FMemory = Value;
+  FOwnsMemory = false;
+  FCapacity = ValueSize;
+  FSize = ValueSize;
+  FPosition = 0;
+}
+
+// --- encipherment ---
+
+void TORVMemoryStream::InitEncryption(const TORVDigest& PasswordDigest) {
+  TORVBytes key(TORVDigest::DigestSize);
+  PasswordDigest.Write(key.data());
+  FBlowfish->Init(key, TORVDigest::DigestSize, TORVBytes());
+}
+
+template <typename TStep>
+void TORVMemoryStream::Encipher(int32_t Count, TStep Step) {
+  if (Count == 0) Count = GetAvailable();
+  if (Count < 0) RaiseStreamError(u"Memory stream operation outside the buffer");
+  const int32_t blocks = Count / TORVBlowfish::BlockSize;
+  CheckRange(FPosition, static_cast<int64_t>(blocks) * TORVBlowfish::BlockSize);
+  try {
+    for (int32_t i = 0; i < blocks; ++i) {
+      Step(FMemory, FPosition);
+      FPosition += TORVBlowfish::BlockSize;
+    }
+  } catch (...) {
+    FBlowfish->Reset();
+    throw;
+  }
+  FBlowfish->Reset();
+}
+
+void TORVMemoryStream::Encrypt(int32_t Count) {
+  Encipher(Count, [this](uint8_t* Memory, int32_t Offset) { FBlowfish->Encrypt(Memory, Offset); });
+}
+
+void TORVMemoryStream::Decrypt(int32_t Count) {
+  Encipher(Count, [this](uint8_t* Memory, int32_t Offset) { FBlowfish->Decrypt(Memory, Offset); });
+}
+
+}  // namespace orv

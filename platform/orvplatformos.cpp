@@ -1,0 +1,170 @@
+#include "platform/orvplatformos.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/utsname.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "platform/orvplatformtext.h"
+
+namespace orv {
+
+namespace {
+
+std::string EnvValue(const char* Name) {
+  const char* v = std::getenv(Name);
+  return v != nullptr ? std::string(v) : std::string();
+}
+
+std::string HomeDirectory() {
+  std::string home = EnvValue("HOME");
+  if (!home.empty()) return home;
+  std::vector<char> buffer(16384);
+  passwd pw{};
+  passwd* result = nullptr;
+  if (getpwuid_r(geteuid(), &pw, buffer.data(), buffer.size(), &result) == 0 && result != nullptr &&
+      result->pw_dir != nullptr)
+    return result->pw_dir;
+  return {};
+}
+
+TORVString WithoutTrailingSlash(std::string Path) {
+  while (Path.size() > 1 && Path.back() == '/') Path.pop_back();
+  return Utf8ToString(Path);
+}
+
+}  // namespace
+
+TORVString PlatformTempDirectory() {
+  std::string dir = EnvValue("TMPDIR");
+  if (dir.empty()) dir = "/tmp";
+  if (dir.back() != '/') dir.push_back('/');
+  return Utf8ToString(dir);
+}
+
+TORVString PlatformCreateTempFile(const TORVString& Folder, const TORVString& Prefix) {
+  static thread_local std::mt19937 generator{std::random_device{}()};
+  std::uniform_int_distribution<int> number(1, 65534);
+  const std::string base = StringToUtf8(Folder) + StringToUtf8(Prefix);
+  // Every number may be taken; stop after as many attempts as there are.
+  for (int attempt = 0; attempt < 65534; ++attempt) {
+    char digits[8];
+    std::snprintf(digits, sizeof digits, "%04X", number(generator));
+    const std::string name = base + digits + ".TMP";
+    int fd = ::open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+      ::close(fd);
+      return Utf8ToString(name);
+    }
+    if (errno != EEXIST) return {};
+  }
+  return {};
+}
+
+TORVString PlatformAppDataDirectory() {
+  std::string dir = EnvValue("XDG_DATA_HOME");
+  if (dir.empty()) {
+    std::string home = HomeDirectory();
+    if (home.empty()) return {};
+    dir = home + "/.local/share";
+  }
+  return WithoutTrailingSlash(dir);
+}
+
+TORVString PlatformCommonDataDirectory() { return u"/var/lib"; }
+
+TORVString PlatformDocumentsDirectory() {
+  std::string dir = EnvValue("XDG_DOCUMENTS_DIR");
+  if (dir.empty()) {
+    std::string home = HomeDirectory();
+    if (home.empty()) return {};
+    dir = home + "/Documents";
+  }
+  return WithoutTrailingSlash(dir);
+}
+
+TORVString PlatformModuleFileName() {
+  std::vector<char> buffer(4096);
+  for (;;) {
+    ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (n < 0) return {};
+    if (static_cast<std::size_t>(n) < buffer.size()) return Utf8ToString(std::string(buffer.data(), n));
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+TORVString PlatformComputerName(int32_t MaxLength) {
+  char buffer[256] = {};
+  if (::gethostname(buffer, sizeof buffer - 1) != 0) return {};
+  TORVString name = Utf8ToString(buffer);
+  if (MaxLength >= 0 && name.size() > static_cast<std::size_t>(MaxLength)) name.resize(MaxLength);
+  return name;
+}
+
+TORVString PlatformUserName() {
+  std::vector<char> buffer(16384);
+  passwd pw{};
+  passwd* result = nullptr;
+  if (getpwuid_r(geteuid(), &pw, buffer.data(), buffer.size(), &result) == 0 && result != nullptr &&
+      result->pw_name != nullptr)
+    return Utf8ToString(result->pw_name);
+  return Utf8ToString(EnvValue("USER"));
+}
+
+int32_t PlatformProcessID() { return static_cast<int32_t>(::getpid()); }
+
+int32_t PlatformThreadID() { return static_cast<int32_t>(::gettid()); }
+
+int32_t PlatformLastError() { return errno; }
+
+void PlatformSetLastError(int32_t Value) { errno = Value; }
+
+TORVString PlatformErrorMessage(int32_t ErrorCode) {
+  char buffer[512];
+  // The GNU form returns the text, which need not be in the buffer.
+  const char* text = ::strerror_r(ErrorCode, buffer, sizeof buffer);
+  TORVString message = Utf8ToString(text != nullptr ? text : "");
+  if (message.size() > 256) message.resize(256);
+  return message;
+}
+
+void PlatformRaiseError(int32_t ErrorCode) {
+  // what() is the system's text for the code.
+  throw std::system_error(ErrorCode, std::generic_category());
+}
+
+bool PlatformOSVersion(int32_t& Major, int32_t& Minor) {
+  utsname info{};
+  if (::uname(&info) != 0) return false;
+  int major = 0, minor = 0;
+  if (std::sscanf(info.release, "%d.%d", &major, &minor) != 2) return false;
+  Major = major;
+  Minor = minor;
+  return true;
+}
+
+TORVLibraryHandle PlatformLoadLibrary(const TORVString& FileName) {
+  void* handle = ::dlopen(StringToUtf8(FileName).c_str(), RTLD_NOW | RTLD_LOCAL);
+  return reinterpret_cast<TORVLibraryHandle>(handle);
+}
+
+void PlatformFreeLibrary(TORVLibraryHandle Handle) {
+  if (Handle != 0) ::dlclose(reinterpret_cast<void*>(Handle));
+}
+
+void* PlatformGetFunctionPtr(TORVLibraryHandle Handle, const TORVAnsiString& FunctionName) {
+  if (Handle == 0) return nullptr;
+  return ::dlsym(reinterpret_cast<void*>(Handle), FunctionName.c_str());
+}
+
+}  // namespace orv

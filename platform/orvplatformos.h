@@ -1,0 +1,54 @@
+// Operating-system services other than files, threads and clocks: well-known
+// folders, temporary file names, names of the computer, the user and the
+// system, error codes and texts, and loading of shared libraries.
+#pragma once
+
+#include <cstdint>
+
+#include "core/orvtype.h"
+
+namespace orv {
+
+// The temporary folder ($TMPDIR, else /tmp), ending in "/".
+TORVString PlatformTempDirectory();
+// Makes a new empty file named Folder + Prefix + four hexadecimal digits of a
+// random number from 1 to 65,534 + ".TMP", created exclusively so that two
+// callers never get the same name. Empty when no such file could be created.
+TORVString PlatformCreateTempFile(const TORVString& Folder, const TORVString& Prefix);
+
+// The user's local application data, all users' application data and the
+// user's documents; no trailing separator. Empty when unknown.
+TORVString PlatformAppDataDirectory();
+TORVString PlatformCommonDataDirectory();
+TORVString PlatformDocumentsDirectory();
+
+// Full path of the running executable; empty when unknown.
+TORVString PlatformModuleFileName();
+// Host name, cut to MaxLength characters.
+TORVString PlatformComputerName(int32_t MaxLength);
+// Login name of the effective user; empty when unknown.
+TORVString PlatformUserName();
+
+int32_t PlatformProcessID();
+int32_t PlatformThreadID();
+
+// The calling thread's last OS error code (errno).
+int32_t PlatformLastError();
+void PlatformSetLastError(int32_t Value);
+// The system's text for an error code, at most 256 characters.
+TORVString PlatformErrorMessage(int32_t ErrorCode);
+// Raises the platform's general exception (std::system_error) for ErrorCode,
+// its text being PlatformErrorMessage(ErrorCode).
+[[noreturn]] void PlatformRaiseError(int32_t ErrorCode);
+
+// Kernel release as major and minor numbers; false when it cannot be read.
+bool PlatformOSVersion(int32_t& Major, int32_t& Minor);
+
+// Shared libraries: 0 stands for "not loaded".
+using TORVLibraryHandle = uintptr_t;
+TORVLibraryHandle PlatformLoadLibrary(const TORVString& FileName);
+void PlatformFreeLibrary(TORVLibraryHandle Handle);
+// The address of an exported symbol; nullptr when absent.
+void* PlatformGetFunctionPtr(TORVLibraryHandle Handle, const TORVAnsiString& FunctionName);
+
+}  // namespace orv
