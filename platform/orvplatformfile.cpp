@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <limits>
 #include <map>
 #include <mutex>
@@ -312,6 +313,22 @@ bool PlatformFileUnlock(TORVFileHandle Handle, int64_t Offset, int64_t Length) {
   SetRangeLock(Handle, F_UNLCK, Offset, Length);
   File->second.erase(Found);
   if (File->second.empty()) Table.Files.erase(File);
+  return true;
+}
+
+bool PlatformFileTimeToLocal(const TORVPlatformFileTime& Time, TORVPlatformLocalTime& Local) {
+  Local = TORVPlatformLocalTime();
+  if (!Time.Valid) return false;
+  time_t Seconds = static_cast<time_t>(Time.Seconds);
+  struct tm Fields;
+  if (::localtime_r(&Seconds, &Fields) == nullptr) return false;
+  Local.Year = Fields.tm_year + 1900;
+  Local.Month = Fields.tm_mon + 1;
+  Local.Day = Fields.tm_mday;
+  Local.Hour = Fields.tm_hour;
+  Local.Minute = Fields.tm_min;
+  Local.Second = std::min(Fields.tm_sec, 59);  // a leap second counts as :59
+  Local.MSecond = Time.Nanoseconds / 1000000;
   return true;
 }
 

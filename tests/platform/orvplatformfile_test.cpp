@@ -177,6 +177,33 @@ TEST_F(PlatformFile, FileInfoTellsKindSizeTimesAndReadOnly) {
   EXPECT_FALSE(PlatformGetFileInfo(u"").Exists);
 }
 
+TEST(PlatformFileTime, ConvertsToLocalTimeWithTheZoneOfTheProcess) {
+  std::string Saved = getenv("TZ") != nullptr ? getenv("TZ") : "";
+  setenv("TZ", "XXX-2", 1);  // two hours east of UTC, no daylight saving
+  tzset();
+  TORVPlatformFileTime Time;
+  Time.Valid = true;
+  Time.Seconds = 951782400 + 22 * 3600;  // 2000-02-29 22:00:00 UTC
+  Time.Nanoseconds = 999999999;
+  TORVPlatformLocalTime Local;
+  EXPECT_TRUE(PlatformFileTimeToLocal(Time, Local));
+  EXPECT_EQ(Local.Year, 2000);
+  EXPECT_EQ(Local.Month, 3);
+  EXPECT_EQ(Local.Day, 1);
+  EXPECT_EQ(Local.Hour, 0);
+  EXPECT_EQ(Local.Minute, 0);
+  EXPECT_EQ(Local.Second, 0);
+  EXPECT_EQ(Local.MSecond, 999);
+  EXPECT_FALSE(PlatformFileTimeToLocal(TORVPlatformFileTime(), Local));
+  EXPECT_EQ(Local.Year, 0);
+  if (Saved.empty()) {
+    unsetenv("TZ");
+  } else {
+    setenv("TZ", Saved.c_str(), 1);
+  }
+  tzset();
+}
+
 TEST_F(PlatformFile, DirectoriesAreMadeTestedAndRemoved) {
   EXPECT_TRUE(PlatformCreateDirectory(PathName("d")));
   EXPECT_FALSE(PlatformCreateDirectory(PathName("d")));
