@@ -18,10 +18,10 @@
 #include <map>
 #include <mutex>
 #include <string>
-#include <system_error>
 #include <unordered_map>
 #include <utility>
 
+#include "platform/orvplatformos.h"
 #include "platform/orvplatformtext.h"
 
 namespace orv {
@@ -32,7 +32,7 @@ EORVPlatformFileError::EORVPlatformFileError(int32_t OSErrorCode, const TORVStri
 namespace {
 
 [[noreturn]] void RaiseError(int Error) {
-  throw EORVPlatformFileError(Error, Utf8ToString(std::generic_category().message(Error)));
+  throw EORVPlatformFileError(Error, PlatformErrorMessage(Error));
 }
 
 [[noreturn]] void RaiseLastFileError() { RaiseError(errno); }
