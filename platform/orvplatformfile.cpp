@@ -391,7 +391,7 @@ bool PlatformDirectoryExists(const TORVString& Path) {
 bool PlatformMatchFileMask(const TORVString& Name, const TORVString& Mask) {
   std::u32string Value = ToFoldedCodePoints(Name);
   std::u32string Pattern = ToFoldedCodePoints(Mask);
-  if (Pattern == U"*.*") Pattern = U"*";  // the customary "every file" mask
+  if (Pattern == U"*.*") Pattern.resize(1);  // the customary "every file" mask: "*"
   size_t V = 0, P = 0;
   size_t StarP = std::u32string::npos, StarV = 0;
   while (V < Value.size()) {
