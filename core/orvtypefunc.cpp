@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "core/orvcollation.h"
 #include "platform/orvplatformtext.h"
 
 namespace orv {
@@ -123,6 +124,59 @@ void AssignDataType(int32_t /*CharacterSet*/, TORVDataTypeCode NewDataType, TORV
   }
 }
 
+void AssignSubType(int32_t CharacterSet, TORVDataTypeCode DataType, TORVSubTypeCode NewSubType,
+                   TORVSubTypeCode& SubType, int32_t& Length, int32_t& Size, int32_t& /*Scale*/,
+                   int32_t& Collation) {
+  switch (DataType) {
+    case dtCharacter:
+    case dtBytes:
+      if (NewSubType != stVarChar && NewSubType != stChar && NewSubType != stGUID) return;
+      SubType = NewSubType;
+      if (NewSubType == stGUID) {
+        // The registry text of a GUID in braces, or its 16 bytes.
+        Length = DataType == dtCharacter ? 38 : 16;
+        Size = DataType == dtCharacter ? Length * CharSize(CharacterSet) : Length;
+      }
+      return;
+    case dtLargeObject:
+      if (NewSubType == stClob) {
+        SubType = stClob;
+      } else if (NewSubType == stBlob) {
+        SubType = stBlob;
+        Collation = 0;
+      }
+      return;
+    case dtYearMonthInterval:
+    case dtDayTimeInterval:
+      if (FindInterval(DataType, NewSubType) != nullptr) SubType = NewSubType;
+      return;
+    default:
+      SubType = stNone;
+      return;
+  }
+}
+
+void AssignLength(int32_t CharacterSet, TORVDataTypeCode DataType, TORVSubTypeCode SubType, int32_t NewLength,
+                  int32_t& Length, int32_t& Size, bool TwoByteLengthPrefix) {
+  int64_t size = 0;
+  switch (DataType) {
+    case dtCharacter:
+    case dtBytes:
+      size = static_cast<int64_t>(NewLength) * (DataType == dtCharacter ? CharSize(CharacterSet) : 1);
+      if (SubType == stVarChar) size += TwoByteLengthPrefix ? 2 : 4;
+      break;
+    case dtLargeObject:
+      size = static_cast<int64_t>(NewLength) * (SubType == stClob ? CharSize(CharacterSet) : 1);
+      break;
+    default:
+      Length = 0;
+      return;
+  }
+  Length = NewLength;
+  Size = size > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max()
+                                                    : static_cast<int32_t>(size);
+}
+
 void AssignCollation(TORVDataTypeCode DataType, TORVSubTypeCode SubType, int32_t NewCollation,
                      int32_t& Collation) {
   const bool collated = DataType == dtCharacter || (DataType == dtLargeObject && SubType == stClob);
@@ -134,6 +188,30 @@ void AssignScale(TORVDataTypeCode DataType, TORVSubTypeCode /*SubType*/, int32_t
     Scale = 0;
   } else if (NewScale >= 0 && NewScale <= 4) {
     Scale = NewScale;
+  }
+}
+
+int32_t GetSizeForDataType(int32_t CharacterSet, TORVDataTypeCode DataType, int32_t Length) {
+  switch (DataType) {
+    case dtCharacter: {
+      const int64_t size = static_cast<int64_t>(Length) * CharSize(CharacterSet);
+      return size > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max()
+                                                        : static_cast<int32_t>(size);
+    }
+    case dtBytes:
+    case dtLargeObject: return Length;
+    case dtBoolean: return 1;
+    case dtSmallInt: return 2;
+    case dtInteger:
+    case dtDate:
+    case dtTime:
+    case dtYearMonthInterval: return 4;
+    case dtBigInt:
+    case dtFloat:
+    case dtDecimal:
+    case dtTimeStamp:
+    case dtDayTimeInterval: return 8;
+    default: return 0;
   }
 }
 

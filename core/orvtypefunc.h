@@ -72,9 +72,21 @@ bool IsValidDayTimeSubType(TORVSubTypeCode SubType);
 void AssignDataType(int32_t CharacterSet, TORVDataTypeCode NewDataType, TORVDataTypeCode& DataType,
                     TORVSubTypeCode& SubType, int32_t& Length, int32_t& Size, int32_t& Scale,
                     int32_t& Collation);
+// Stores a subtype valid for the type (a GUID also fixes the length and
+// size); other values are ignored. Scale never changes.
+void AssignSubType(int32_t CharacterSet, TORVDataTypeCode DataType, TORVSubTypeCode NewSubType,
+                   TORVSubTypeCode& SubType, int32_t& Length, int32_t& Size, int32_t& Scale, int32_t& Collation);
+// Stores the length and the storage size it takes. Variable-length character
+// and byte data carry a length prefix: 2 bytes in a row buffer
+// (TwoByteLengthPrefix), 4 in a value's stream.
+void AssignLength(int32_t CharacterSet, TORVDataTypeCode DataType, TORVSubTypeCode SubType, int32_t NewLength,
+                  int32_t& Length, int32_t& Size, bool TwoByteLengthPrefix);
 void AssignCollation(TORVDataTypeCode DataType, TORVSubTypeCode SubType, int32_t NewCollation,
                      int32_t& Collation);
 void AssignScale(TORVDataTypeCode DataType, TORVSubTypeCode SubType, int32_t NewScale, int32_t& Scale);
+
+// Storage size of a type of that length; 0 for an unknown type.
+int32_t GetSizeForDataType(int32_t CharacterSet, TORVDataTypeCode DataType, int32_t Length);
 
 // Display name for messages and system information ("VarChar", "Interval Day
 // To Second"); "Unknown" for an unknown type or a subtype invalid for it.

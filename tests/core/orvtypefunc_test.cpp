@@ -201,6 +201,86 @@ TEST(TypeModel, AssignDataTypeResetsWhatTheNewTypeCannotCarry) {
   EXPECT_EQ(AfterAssignDataType(interval, dtYearMonthInterval), (TypeFields{dtYearMonthInterval, 0, 0, 4, 0, 0}));
 }
 
+TEST(TypeModel, AssignSubTypeStoresOnlySubtypesValidForTheType) {
+  struct Case {
+    int32_t CharacterSet;
+    TypeFields Before;
+    TORVSubTypeCode NewSubType;
+    TypeFields After;
+  } cases[] = {
+      {1, {dtCharacter, stVarChar, 30, 64, 0, 1033}, stGUID, {dtCharacter, stGUID, 38, 76, 0, 1033}},
+      {0, {dtCharacter, stVarChar, 30, 32, 0, 1033}, stGUID, {dtCharacter, stGUID, 38, 38, 0, 1033}},
+      {1, {dtCharacter, stVarChar, 30, 64, 0, 1033}, 77, {dtCharacter, stVarChar, 30, 64, 0, 1033}},
+      {1, {dtCharacter, stVarChar, 30, 64, 0, 1033}, stChar, {dtCharacter, stChar, 30, 64, 0, 1033}},
+      {1, {dtBytes, stVarByte, 30, 34, 0, 0}, stGUID, {dtBytes, stGUID, 16, 16, 0, 0}},
+      {1, {dtBytes, stVarByte, 30, 34, 0, 0}, stClob, {dtBytes, stVarByte, 30, 34, 0, 0}},
+      {1, {dtLargeObject, stClob, 0, 0, 0, 1031}, stBlob, {dtLargeObject, stBlob, 0, 0, 0, 0}},
+      {1, {dtLargeObject, stBlob, 0, 0, 0, 0}, stClob, {dtLargeObject, stClob, 0, 0, 0, 0}},
+      {1, {dtLargeObject, stClob, 0, 0, 0, 1031}, stChar, {dtLargeObject, stClob, 0, 0, 0, 1031}},
+      {1, {dtDayTimeInterval, stDay, 0, 8, 0, 0}, stHourToSecond, {dtDayTimeInterval, stHourToSecond, 0, 8, 0, 0}},
+      {1, {dtDayTimeInterval, stDay, 0, 8, 0, 0}, 40, {dtDayTimeInterval, stDay, 0, 8, 0, 0}},
+      {1, {dtYearMonthInterval, stYear, 0, 4, 0, 0}, stDay, {dtYearMonthInterval, stYear, 0, 4, 0, 0}},
+      {1, {dtDecimal, 0, 0, 8, 2, 0}, 6, {dtDecimal, 0, 0, 8, 2, 0}},
+  };
+  for (const Case& c : cases) {
+    TypeFields f = c.Before;
+    AssignSubType(c.CharacterSet, f.DataType, c.NewSubType, f.SubType, f.Length, f.Size, f.Scale, f.Collation);
+    EXPECT_EQ(f, c.After) << c.Before.DataType << " " << c.NewSubType;
+  }
+}
+
+TEST(TypeModel, AssignLengthAddsTheLengthPrefixOfVariableLengthData) {
+  struct Case {
+    int32_t CharacterSet;
+    TORVDataTypeCode DataType;
+    TORVSubTypeCode SubType;
+    bool TwoBytePrefix;
+    int32_t Length;
+    int32_t Size;
+  } cases[] = {
+      {0, dtCharacter, stVarChar, true, 20, 22},   // a column in a row buffer
+      {0, dtCharacter, stVarChar, false, 20, 24},  // a value
+      {1, dtCharacter, stVarChar, true, 20, 42},
+      {0, dtCharacter, stChar, true, 20, 20},
+      {1, dtCharacter, stChar, false, 20, 40},
+      {1, dtBytes, stVarByte, true, 20, 22},
+      {1, dtBytes, stByte, false, 20, 20},
+      {1, dtLargeObject, stClob, true, 20, 40},
+      {1, dtLargeObject, stBlob, true, 20, 20},
+      {1, dtCharacter, stVarChar, false, 2000000000, 2147483647},
+  };
+  for (const Case& c : cases) {
+    int32_t length = 0;
+    int32_t size = -1;
+    AssignLength(c.CharacterSet, c.DataType, c.SubType, c.Length, length, size, c.TwoBytePrefix);
+    EXPECT_EQ(length, c.Length);
+    EXPECT_EQ(size, c.Size) << c.DataType << "/" << c.SubType << " " << c.TwoBytePrefix;
+  }
+  int32_t length = 5;
+  int32_t size = 4;
+  AssignLength(1, dtInteger, 0, 20, length, size, true);
+  EXPECT_EQ(length, 0);
+  EXPECT_EQ(size, 4);
+}
+
+TEST(TypeModel, StorageSizeByType) {
+  struct Case {
+    int32_t CharacterSet;
+    TORVDataTypeCode DataType;
+    int32_t Length;
+    int32_t Size;
+  } cases[] = {
+      {0, dtCharacter, 10, 10}, {1, dtCharacter, 10, 20}, {2, dtCharacter, 10, 0}, {1, dtBytes, 10, 10},
+      {1, dtLargeObject, 10, 10}, {1, dtBoolean, 10, 1},  {1, dtSmallInt, 0, 2},   {1, dtInteger, 0, 4},
+      {1, dtBigInt, 0, 8},      {1, dtFloat, 0, 8},       {1, dtDecimal, 0, 8},    {1, dtDate, 0, 4},
+      {1, dtTime, 0, 4},        {1, dtTimeStamp, 0, 8},   {1, dtYearMonthInterval, 0, 4},
+      {1, dtDayTimeInterval, 0, 8}, {1, dtUnknown, 10, 0}, {1, 15, 10, 0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(GetSizeForDataType(c.CharacterSet, c.DataType, c.Length), c.Size) << c.DataType;
+  }
+}
+
 TEST(TypeModel, CollationAndScaleFollowTheType) {
   int32_t collation = 5;
   AssignCollation(dtCharacter, stChar, 1033, collation);
