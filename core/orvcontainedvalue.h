@@ -1,0 +1,113 @@
+// The value that owns its storage: a memory stream holding the native image.
+// It is the value of constants, variables, parameters, search keys and
+// computed results.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "core/orvtype.h"
+#include "core/orvvalue.h"
+
+namespace orv {
+
+class TORVMemoryStream;
+
+// Layout of the image, always from position 0 (little-endian; characters are
+// UTF-16 units under the Unicode character set, bytes of the value's code
+// page under ANSI):
+//   VarChar       4-byte count of units, then the units
+//   Char, GUID    exactly the defined length in characters, blank-padded
+//   VarByte       4-byte byte count, then the bytes
+//   Byte, GUID    exactly the defined length in bytes, zero-padded
+//   BLOB, CLOB    the whole stream is the content (a CLOB's units, no count)
+//   other types   the native image (1, 2, 4 or 8 bytes)
+class TORVContainedValue : public TORVValue {
+ public:
+  // NULL, without a type; the defined length does not limit the value.
+  explicit TORVContainedValue(int32_t CharacterSetToUse);
+  ~TORVContainedValue() override;
+
+  void SetDataType(int32_t Value) override;
+  void SetSubType(int32_t Value) override;
+  void SetScale(int32_t Value) override;
+  void SetCollation(int32_t Value) override;
+
+  bool GetNull() override { return FNull; }
+  void SetNull(bool Value) override { FNull = Value; }
+  int32_t GetSize() override;
+  void SetSize(int32_t Value) override;
+  int32_t GetLength() override;
+  void SetLength(int32_t Value) override;
+  // The stream itself: a large object is read and written through it.
+  TORVMemoryStream* GetBlob() override { return FRawStream.get(); }
+
+  void GetString(TORVString& Value) override;
+  void GetAnsiString(TORVAnsiString& Value) override;
+  void GetUnicodeString(TORVString& Value) override;
+  const uint8_t* GetRawAnsiString(int32_t& Length) override;
+  const char16_t* GetRawUnicodeString(int32_t& Length) override;
+  void GetBytes(TORVBytes& Value) override;
+  const uint8_t* GetRawBytes(int32_t& Length) override;
+  bool GetBoolean() override;
+  int16_t GetSmallInt() override;
+  int32_t GetInteger() override;
+  int64_t GetLargeInt() override;
+  TORVCurrency GetCurrency() override;
+  double GetDouble() override;
+  void SetString(const TORVString& Value) override;
+  void SetAnsiString(const TORVAnsiString& Value) override;
+  void SetUnicodeString(const TORVString& Value) override;
+  void SetBytes(const TORVBytes& Value) override;
+  void SetBlob(TORVStream* Stream, int32_t Count) override;
+  void SetBoolean(bool Value) override;
+  void SetSmallInt(int16_t Value) override;
+  void SetInteger(int32_t Value) override;
+  void SetLargeInt(int64_t Value) override;
+  void SetCurrency(TORVCurrency Value) override;
+  void SetDouble(double Value) override;
+
+  int32_t GetMemorySize() override;
+
+  bool GetUseDefinedLength() const { return FUseDefinedLength; }
+  // The length that limits a VarChar or VarByte value; 0 when none does.
+  int32_t GetDefinedLength() const { return FUseDefinedLength ? FLength : 0; }
+  bool GetRaiseTruncationErrors() const { return FRaiseTruncationErrors; }
+  // When False, text or bytes beyond the defined length are cut silently.
+  void SetRaiseTruncationErrors(bool Value) { FRaiseTruncationErrors = Value; }
+
+ protected:
+  // UseDefinedLength: whether the defined length limits VarChar and VarByte
+  // values (parameters and the values of computed columns).
+  TORVContainedValue(int32_t CharacterSetToUse, bool UseDefinedLength);
+
+ private:
+  int32_t UnitSize() const;
+  bool IsVarying() const;
+  bool IsFixedText() const;
+  bool IsFixedBinary() const;
+  int32_t ReadCount() const;
+  void ImageRange(const uint8_t*& Data, int32_t& ByteCount) const;
+  void EncodeText(const TORVString& Text, TORVBytes& Bytes) const;
+  void DecodeText(const uint8_t* Data, int32_t ByteCount, TORVString& Text) const;
+  void WriteImage(const uint8_t* Data, int32_t ByteCount);
+  void WriteCounted(int32_t Count, const uint8_t* Data, int32_t ByteCount);
+  void ResizeForType(int32_t OldLength);
+  template <typename T>
+  T ReadNative() const;
+  template <typename T>
+  void WriteNative(T Value);
+
+  bool FNull = true;
+  bool FUseDefinedLength;
+  int32_t FLength = 0;
+  bool FRaiseTruncationErrors = true;
+  std::unique_ptr<TORVMemoryStream> FRawStream;
+  // Copies behind the Raw text forms when the image is in the other
+  // encoding, and scratch for the images being written.
+  TORVAnsiString FRawAnsi;
+  TORVString FRawUnicode;
+  TORVBytes FImage;
+};
+
+}  // namespace orv
