@@ -675,6 +675,8 @@ TEST(ValueAssign, LargeObjects) {
   EXPECT_EQ(text->GetAsString(), u"hello");
   auto number = MakeValue(tInteger);
   EXPECT_THROW(number->Assign(*blob), EORVException);
+  EXPECT_THROW(number->SetAsBlob(blob->GetAsBlob()), EORVException);
+  EXPECT_THROW(number->GetAsBlob(), EORVException);
   EXPECT_TRUE(number->GetNull());
 }
 
