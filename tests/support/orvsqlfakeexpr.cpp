@@ -1,0 +1,265 @@
+#include "tests/support/orvsqlfakeexpr.h"
+
+#include <utility>
+
+#include "core/orverror.h"
+#include "core/orvstrings.h"
+#include "platform/orvplatformtext.h"
+#include "sql/orvexprcatalog.h"
+#include "tests/support/orvsqltreedump.h"
+
+namespace orv::test {
+
+TORVFakeCatalogExpr::TORVFakeCatalogExpr(TORVFakeCatalog* Catalog, TORVString Database)
+    : FCatalog(Catalog), FDatabase(std::move(Database)), FCurrentDatabase(FDatabase) {}
+
+TORVFakeCatalogExpr::~TORVFakeCatalogExpr() {
+  try {
+    Clear();
+  } catch (...) {
+  }
+}
+
+TORVExprToken* TORVFakeCatalogExpr::Parse() {
+  ++ParseCount;
+  FCurrentDatabase = FDatabase;
+  if (OnParse) return OnParse(*this);
+  return ReadTokens(FExpression, [this](const TORVString& Message, int32_t Line, int32_t Column) {
+    ExpressionError(Message, Line, Column);
+  });
+}
+
+void TORVFakeCatalogExpr::Validate() {
+  ++ValidateCount;
+  FCurrentDatabase = FDatabase;
+  RunValidation([this] { if (OnValidate) OnValidate(*this); }, [this] { Unlock(); });
+}
+
+TORVString TORVFakeCatalogExpr::DatabaseOf(const TORVExprToken* Token) const {
+  if (!Token->FDatabaseName.empty()) return Token->FDatabaseName;
+  if (Token->FSourceToken != nullptr && !Token->FSourceToken->FDatabaseName.empty()) {
+    return Token->FSourceToken->FDatabaseName;
+  }
+  return FCurrentDatabase;
+}
+
+const TORVFakeTable& TORVFakeCatalogExpr::TableOf(TORVExprToken* TableRef, bool IncludeTemporary) {
+  const TORVFakeTable* Table =
+      FCatalog->FindTable(DatabaseOf(TableRef), TableRef->FSourceName, TableRef->FName, IncludeTemporary);
+  if (Table == nullptr) {
+    ExpressionError(FormatString(u"The table %s does not exist", {TableRef->FName}), TableRef->FLine,
+                    TableRef->FCol);
+    throw EORVException(ORV_SQL_ERROR, u"unreachable");
+  }
+  return *Table;
+}
+
+void TORVFakeCatalogExpr::UseDatabase(TORVExprToken* Token) {
+  if (Token == nullptr) {
+    FCurrentDatabase = FDatabase;
+    return;
+  }
+  if (FCatalog->FindDatabase(Token->FName) == nullptr) {
+    ExpressionError(FormatString(u"The database %s does not exist", {Token->FName}), Token->FLine, Token->FCol);
+  }
+  if (!SameString(Token->FName, FCurrentDatabase)) {
+    ++BeginReadCount;
+    Token->FDatabaseOpen = true;
+  }
+  FCurrentDatabase = Token->FName;
+}
+
+void TORVFakeCatalogExpr::UnlockDatabase(TORVExprToken* Token) {
+  if (Token == nullptr || !Token->FDatabaseOpen) return;
+  ++EndReadCount;
+  Token->FDatabaseOpen = false;
+}
+
+void TORVFakeCatalogExpr::ExpandAllSelectColumns(TORVExprToken* Query, TORVExprToken* TableToken,
+                                                 int32_t& Position, TORVExprToken* Column) {
+  ExpandSelectColumns(Query, TableToken, Position, Column,
+                      [this](TORVExprToken* TableRef) { return TableOf(TableRef, true).Columns; });
+}
+
+void TORVFakeCatalogExpr::ExpandAllInsertColumns(TORVExprToken* TableToken, TORVExprToken* Columns) {
+  ExpandInsertColumns(TableToken, Columns, TableOf(TableToken, true).Columns);
+}
+
+void TORVFakeCatalogExpr::BeginReadTokenCatalog(TORVExprToken* Token) {
+  if (Token->FDatabaseName.empty() || SameString(Token->FDatabaseName, FCurrentDatabase)) return;
+  ++BeginReadCount;
+  Token->FDatabaseOpen = true;
+}
+
+void TORVFakeCatalogExpr::EndReadTokenCatalog(TORVExprToken* Token) {
+  if (Token->FDatabaseName.empty() || !Token->FDatabaseOpen) return;
+  ++EndReadCount;
+  Token->FDatabaseOpen = false;
+}
+
+TORVExprToken* TORVFakeCatalogExpr::GetFunctionParamToken(const TORVString& FunctionName, int32_t ParamIndex) {
+  const TORVFakeRoutine* Routine = FCatalog->FindRoutine(FCurrentDatabase, u"", FunctionName, false);
+  return Routine == nullptr ? nullptr : MakeParamToken(Routine->Params, ParamIndex);
+}
+
+TORVExprToken* TORVFakeCatalogExpr::GetProcedureParamToken(const TORVString& ProcedureName,
+                                                           int32_t ParamIndex) {
+  const TORVFakeRoutine* Routine = FCatalog->FindRoutine(FCurrentDatabase, u"", ProcedureName, false);
+  if (Routine == nullptr) Routine = FCatalog->FindRoutine(FCurrentDatabase, u"", ProcedureName, true);
+  return Routine == nullptr ? nullptr : MakeParamToken(Routine->Params, ParamIndex);
+}
+
+bool TORVFakeCatalogExpr::ColumnExists(TORVExprToken* TableToken, TORVExprToken* ColumnToken) {
+  if (ColumnToken == nullptr || ColumnToken->FTokenType != ttCOLUMNREF) return false;
+  const TORVFakeTable* Table =
+      FCatalog->FindTable(DatabaseOf(TableToken), TableToken->FSourceName, TableToken->FName, true);
+  return Table != nullptr && Table->FindColumn(ColumnToken->FName) != nullptr;
+}
+
+void TORVFakeCatalogExpr::BindReference(TORVExprToken* Token, TORVTokenType ReferenceType,
+                                        bool IncludeTemporary) {
+  switch (ReferenceType) {
+    case ttTABLEREF: {
+      TableOf(Token, IncludeTemporary);
+      TableFound(Token);
+      break;
+    }
+    case ttCOLUMNREF:
+    case ttROWCOLUMNREF: {
+      TORVExprToken TableName;
+      TORVExprToken* TableRef = Token->FSourceToken;
+      if (TableRef == nullptr) {
+        DefaultSchemaName(Token, TableName.FSourceName);
+        DefaultTableName(Token, TableName.FName);
+        TableName.FDatabaseName = DatabaseOf(Token);
+        TableName.AssignPos(Token);
+        TableRef = &TableName;
+      }
+      const TORVFakeTable& Table = TableOf(TableRef, IncludeTemporary);
+      const TORVColumnDescriptor* Column = Table.FindColumn(Token->FName);
+      if (Column == nullptr) {
+        ExpressionError(FormatString(u"The column %s does not exist", {Token->FName}), Token->FLine, Token->FCol);
+        return;
+      }
+      AssignColumnToToken(Token, *Column);
+      ColumnFound(Token);
+      break;
+    }
+    case ttCOLLATIONREF: {
+      const TORVFakeCollation* Collation = FCatalog->FindCollation(Token->FName);
+      if (Collation == nullptr) {
+        ExpressionError(FormatString(u"The collation %s does not exist", {Token->FName}), Token->FLine,
+                        Token->FCol);
+        return;
+      }
+      Token->FCollation = Collation->ID;
+      break;
+    }
+    case ttFUNCREF:
+    case ttPROCREF: {
+      bool Procedure = ReferenceType == ttPROCREF;
+      const TORVFakeRoutine* Routine =
+          FCatalog->FindRoutine(DatabaseOf(Token), Token->FSourceName, Token->FName, false);
+      if (Routine == nullptr && Procedure) {
+        Routine = FCatalog->FindRoutine(DatabaseOf(Token), Token->FSourceName, Token->FName, true);
+      }
+      if (Routine == nullptr) {
+        ExpressionError(FormatString(u"The routine %s does not exist", {Token->FName}), Token->FLine,
+                        Token->FCol);
+        return;
+      }
+      if (Procedure) {
+        ProcedureFound(Token);
+      } else {
+        FunctionFound(Token);
+      }
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void TORVFakeCatalogExpr::UnbindReference(TORVExprToken* Token) {
+  Unbound.push_back(Token);
+  if (OnUnbind) OnUnbind(Token);
+}
+
+bool TORVFakeCatalogExpr::TextIndexExists(TORVExprToken* Token) {
+  if (Token == nullptr || Token->FSourceToken == nullptr) return false;
+  const TORVFakeTable* Table = FCatalog->FindTable(DatabaseOf(Token->FSourceToken), Token->FSourceToken->FSourceName,
+                                                   Token->FSourceToken->FName, true);
+  if (Table == nullptr) return false;
+  for (const TORVFakeTextIndex& Index : Table->TextIndexes) {
+    if (SameString(Index.Column, Token->FName) && Index.Collation == Token->FCollation) return true;
+  }
+  return false;
+}
+
+void TORVFakeCatalogExpr::ExpressionChanged() {
+  ++ChangedCount;
+  TORVCompiledExpr::ExpressionChanged();
+}
+
+TORVString TORVFakeCatalogExpr::Build(TORVExprToken* Token, bool /*Plan*/, bool /*PlanCosts*/,
+                                      bool /*ShowParameterValues*/) {
+  return Utf8ToString(DumpTokens(Token != nullptr ? Token : FTokens));
+}
+
+TORVFakeFilterExpr::TORVFakeFilterExpr(TORVFakeCatalog* Catalog, TORVString Database, TORVString TableName)
+    : TORVFakeCatalogExpr(Catalog, std::move(Database)), FTableName(std::move(TableName)) {
+  FTypeName = u"filter expression";
+  FNoIndexThreshhold = 2.0;
+}
+
+void TORVFakeFilterExpr::DefaultTableName(TORVExprToken* /*Token*/, TORVString& Name) { Name = FTableName; }
+
+void TORVFakeFilterExpr::BindReference(TORVExprToken* Token, TORVTokenType ReferenceType,
+                                       bool /*IncludeTemporary*/) {
+  if (ReferenceType == ttCOLUMNREF && Token->FSourceToken == nullptr) {
+    TORVExprToken TableRef;
+    TableRef.FName = FTableName;
+    TableRef.AssignPos(Token);
+    const TORVFakeTable& Table = TableOf(&TableRef, true);
+    const TORVColumnDescriptor* Column = Table.FindColumn(Token->FName);
+    if (Column == nullptr) {
+      ExpressionError(FormatString(u"The column %s does not exist", {Token->FName}), Token->FLine, Token->FCol);
+      return;
+    }
+    AssignColumnToToken(Token, *Column);
+    ColumnFound(Token);
+    return;
+  }
+  TORVFakeCatalogExpr::BindReference(Token, ReferenceType, true);
+}
+
+void TORVFakeFilterExpr::SetOptimization(TORVExprToken* Token) {
+  TORVExprToken* Column = nullptr;
+  if (Token->FTokenType == ttBINARY) {
+    Column = Token->GetLeftToken();
+  } else if (Token->FTokenType == ttEXTBINARY && Token->GetNumArguments() > 0) {
+    Column = Token->GetArgument(0);
+  }
+  Token->FOptimizeCount = 0;
+  Token->FOptimizeCost = 0;
+  Token->FOptimizeHintName.clear();
+  if (Column != nullptr && Column->FTokenType == ttCOLUMNREF) {
+    for (const TIndex& Index : Indexes) {
+      if (!SameString(Index.Column, Column->FName)) continue;
+      Token->FOptimizeType = 2;
+      Token->FOptimizeName = FTableName + u"." + Index.Name;
+      Token->FOptimizeNumber = Index.Number;
+      if (FCostOptimization) {
+        Token->FOptimizeCount = RowCount / 10;
+        Token->FOptimizeCost = RowCount / 10;
+      }
+      return;
+    }
+  }
+  Token->FOptimizeType = 0;
+  Token->FOptimizeName = FTableName;
+  Token->FOptimizeNumber = -1;
+  if (Column != nullptr) Token->FOptimizeHintName = Column->FName;
+}
+
+}  // namespace orv::test

@@ -1,0 +1,116 @@
+// Compiled expressions over the fake catalog, standing in for the catalog's
+// and the cursors' expression classes in compiler tests. Parsing reads the
+// S-expression form of orvsqltreedump.h unless a test installs its own
+// parser, and Build writes that form, so that a tree round-trips through the
+// fake before the real parser and builder exist.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "core/orvtype.h"
+#include "sql/orvcompiledexpr.h"
+#include "tests/support/orvsqlfakecatalog.h"
+
+namespace orv::test {
+
+class TORVFakeCatalogExpr : public TORVCompiledExpr {
+ public:
+  TORVFakeCatalogExpr(TORVFakeCatalog* Catalog, TORVString Database);
+  ~TORVFakeCatalogExpr() override;
+
+  // Test hooks: the parser (default: ReadTokens of the text, errors through
+  // ExpressionError) and the validater (default: nothing).
+  std::function<TORVExprToken*(TORVFakeCatalogExpr& Expr)> OnParse;
+  std::function<void(TORVFakeCatalogExpr& Expr)> OnValidate;
+  std::function<void(TORVExprToken* Token)> OnUnbind;
+
+  TORVString GetTypeName() const override { return FTypeName; }
+  TORVExprToken* Parse() override;
+  // Runs OnValidate; on failure unlocks before the error passes on.
+  void Validate() override;
+  void Unlock() override { ++UnlockCount; }
+
+  void UseDatabase(TORVExprToken* Token) override;
+  void UnlockDatabase(TORVExprToken* Token) override;
+  void ExpandAllSelectColumns(TORVExprToken* Query, TORVExprToken* TableToken, int32_t& Position,
+                              TORVExprToken* Column) override;
+  void ExpandAllInsertColumns(TORVExprToken* TableToken, TORVExprToken* Columns) override;
+  // Counts a catalog read of another database than the current one.
+  void BeginReadTokenCatalog(TORVExprToken* Token) override;
+  void EndReadTokenCatalog(TORVExprToken* Token) override;
+  TORVExprToken* GetFunctionParamToken(const TORVString& FunctionName, int32_t ParamIndex) override;
+  TORVExprToken* GetProcedureParamToken(const TORVString& ProcedureName, int32_t ParamIndex) override;
+  bool ColumnExists(TORVExprToken* TableToken, TORVExprToken* ColumnToken) override;
+  void BindReference(TORVExprToken* Token, TORVTokenType ReferenceType, bool IncludeTemporary) override;
+  void UnbindReference(TORVExprToken* Token) override;
+  bool TextIndexExists(TORVExprToken* Token) override;
+  void TableFound(TORVExprToken* Token) override { Found.push_back(u"table " + Token->FName); }
+  void ColumnFound(TORVExprToken* Token) override { Found.push_back(u"column " + Token->FName); }
+  void FunctionFound(TORVExprToken* Token) override { Found.push_back(u"function " + Token->FName); }
+  void ProcedureFound(TORVExprToken* Token) override { Found.push_back(u"procedure " + Token->FName); }
+  void ExpressionChanged() override;
+  void ExpressionCompiled() override { ++CompiledCount; }
+  void ExpressionDecompiled() override { ++DecompiledCount; }
+  // The S-expression of Token, of the whole tree for nil.
+  TORVString Build(TORVExprToken* Token, bool Plan, bool PlanCosts, bool ShowParameterValues) override;
+
+  void SetTypeName(const TORVString& Value) { FTypeName = Value; }
+  const TORVString& GetCurrentDatabase() const { return FCurrentDatabase; }
+
+  int32_t ParseCount = 0;
+  int32_t ValidateCount = 0;
+  int32_t UnlockCount = 0;
+  int32_t BeginReadCount = 0;
+  int32_t EndReadCount = 0;
+  int32_t ChangedCount = 0;
+  int32_t CompiledCount = 0;
+  int32_t DecompiledCount = 0;
+  std::vector<TORVExprToken*> Unbound;
+  std::vector<TORVString> Found;
+
+ protected:
+  // The database a token's names are looked up in.
+  TORVString DatabaseOf(const TORVExprToken* Token) const;
+  // The table behind a FROM reference; raises through ExpressionError.
+  const TORVFakeTable& TableOf(TORVExprToken* TableRef, bool IncludeTemporary);
+
+  TORVFakeCatalog* FCatalog;
+  TORVString FDatabase;
+  TORVString FCurrentDatabase;
+  TORVString FTypeName = u"expression";
+};
+
+// A cursor filter over one table of the fake catalog.
+class TORVFakeFilterExpr : public TORVFakeCatalogExpr {
+ public:
+  struct TIndex {
+    TORVString Column;
+    TORVString Name;
+    int32_t Number = 0;
+  };
+
+  TORVFakeFilterExpr(TORVFakeCatalog* Catalog, TORVString Database, TORVString TableName);
+
+  void DefaultTableName(TORVExprToken* Token, TORVString& Name) override;
+  // Column references bind to the filter's table; the rest as in the
+  // catalog expression, temporary objects always included.
+  void BindReference(TORVExprToken* Token, TORVTokenType ReferenceType, bool IncludeTemporary) override;
+  int32_t GetRowSize() override { return RowSize; }
+  int32_t GetRowCount() override { return RowCount; }
+  void GetRowTableName(TORVString& Name) override { Name = FTableName; }
+  // An indexed column gives level 2 with the index's name and number (and,
+  // with cost optimization, a tenth of the rows as count and cost); any
+  // other condition is scanned with the column as hint.
+  void SetOptimization(TORVExprToken* Token) override;
+
+  int32_t RowSize = 0;
+  int32_t RowCount = 0;
+  std::vector<TIndex> Indexes;
+
+ private:
+  TORVString FTableName;
+};
+
+}  // namespace orv::test
