@@ -522,7 +522,7 @@ void TORVMemoryStream::MoveTo(TORVMemoryStream& Destination, int32_t Count) {
 void TORVMemoryStream::InsertSpace(int32_t Count, int32_t UsedSize) {
   const int64_t length = static_cast<int64_t>(UsedSize) - FPosition;
   if (Count <= 0 || length <= 0) return;
-  CheckRange(static_cast<int64_t>(FPosition) + Count, length);
+  CheckRange(FPosition, length + Count);
   std::memmove(FMemory + FPosition + Count, FMemory + FPosition, static_cast<std::size_t>(length));
 }
 

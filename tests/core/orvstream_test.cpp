@@ -376,6 +376,32 @@ TEST(MemoryStream, SpaceOperationsStayInsideTheBuffer) {
   EXPECT_EQ(Content(stream), (TORVBytes{1, 2, 3, 4, 5, 0, 0, 0}));
 }
 
+TEST(MemoryStream, SpaceOperationsBeforeTheStartRaise) {
+  struct TCase {
+    const char* Name;
+    std::function<void(TORVMemoryStream&)> Act;
+  };
+  TORVMemoryStream other(Ansi);
+  Fill(other, TORVBytes(8, 9));
+  const TCase cases[] = {
+      {"Clear", [](TORVMemoryStream& s) { s.Clear(4); }},
+      {"InsertSpace", [](TORVMemoryStream& s) { s.InsertSpace(4, 4); }},
+      {"DeleteSpace", [](TORVMemoryStream& s) { s.DeleteSpace(2, 6); }},
+      {"MoveSpace", [](TORVMemoryStream& s) { s.MoveSpace(2, 0); }},
+      {"MoveTo", [&other](TORVMemoryStream& s) { s.MoveTo(other, 2); }},
+      {"CopyToStream", [&other](TORVMemoryStream& s) { s.CopyToStream(other, 2); }},
+      {"Encrypt", [](TORVMemoryStream& s) { s.Encrypt(8); }},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TORVMemoryStream stream(Ansi);
+    Fill(stream, {1, 2, 3, 4, 5, 6, 7, 8});
+    stream.Seek(-4, orBeginning);  // Seek does not clamp
+    EXPECT_THROW(c.Act(stream), EORVBaseException);
+    EXPECT_EQ(Content(stream), (TORVBytes{1, 2, 3, 4, 5, 6, 7, 8}));
+  }
+}
+
 TEST(MemoryStream, CopiesBetweenStreamsReturnTheBytesCopied) {
   TORVMemoryStream source(Ansi);
   Fill(source, {1, 2, 3, 4, 5, 6});
