@@ -227,6 +227,26 @@ TEST(Values, SortOrdersAscendingWithNullsFirst) {
   }
 }
 
+// A value whose comparison disagrees with itself: it never equals even
+// itself.
+class TInconsistentValue : public TORVContainedValue {
+ public:
+  TInconsistentValue(int32_t Result) : TORVContainedValue(kUnicode), FResult(Result) {}
+  int32_t Compare(TORVValue&, int32_t, bool, int32_t) override { return FResult; }
+
+ private:
+  int32_t FResult;
+};
+
+TEST(Values, SortStaysInsideTheListWhenComparisonsAreInconsistent) {
+  for (int32_t result : {-1, 1}) {
+    TORVValues list(kUnicode);
+    for (int32_t i = 0; i < 9; ++i) list.Add(new TInconsistentValue(result));
+    list.Sort(0);
+    EXPECT_EQ(list.GetCount(), 9);
+  }
+}
+
 TEST(Values, SortOfTextUsesTheGivenCollation) {
   TORVValues list(kUnicode);
   for (const char16_t* text : {u"b", u"C", u"a", u"B"}) list.Add(NewText(text));
