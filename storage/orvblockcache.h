@@ -138,10 +138,13 @@ class TORVFileBufferManager : public TORVBaseObject {
   TORVFileBuffer* ZeroBuffer(int32_t BufferNum);
   TORVFileBuffer* GetNewBuffer(int32_t Number);
   TORVFileBuffer* ClearLastBufferInChain();
-  void RegisterBuffer(TORVFileBuffer* Buffer);
   void MoveToFront(TORVFileBuffer* Buffer);
+  void LinkFirst(TORVFileBuffer* Buffer);
   void Unlink(TORVFileBuffer* Buffer);
   bool WriteBuffers();
+  // Copies Count bytes at Offset through the blocks they fall in: from Source
+  // into the cache when Source is set, else from the cache into Target.
+  int32_t MoveSpan(int64_t Offset, int32_t Count, uint8_t* Target, const uint8_t* Source);
   bool IsLastBlock(int32_t Number) const { return FNextNumber == Number + 1; }
 
   int64_t FFileSize = 0;
