@@ -460,8 +460,9 @@ int32_t TORVFileBufferManager::MoveSpan(int64_t Offset, int32_t Count, uint8_t* 
 
 int32_t TORVFileBufferManager::Read(int64_t Offset, int32_t Count, uint8_t* Buffer) {
   if (Offset < 0 || Count < 0 || (Count > 0 && Buffer == nullptr)) return -1;
-  if (Offset + Count > FFileSize) Count = static_cast<int32_t>(std::max<int64_t>(FFileSize - Offset, 0));
-  if (Count <= 0) return 0;
+  if (Offset >= FFileSize) return 0;
+  Count = static_cast<int32_t>(std::min<int64_t>(Count, FFileSize - Offset));
+  if (Count == 0) return 0;
   return MoveSpan(Offset, Count, Buffer, nullptr);
 }
 
@@ -474,6 +475,11 @@ int32_t TORVFileBufferManager::Read(int64_t Offset, int32_t Count, TORVBytes& Bu
 int32_t TORVFileBufferManager::Write(int64_t Offset, int32_t Count, const uint8_t* Buffer) {
   if (Offset < 0 || Count < 0 || (Count > 0 && Buffer == nullptr)) return -1;
   if (Count == 0) return 0;
+  // Block numbers are 32-bit: a span past the last one must be refused, not
+  // wrapped onto the blocks at the start of the file.
+  if (Offset > std::numeric_limits<int64_t>::max() - Count ||
+      (Offset + Count - 1) / FBufferSize >= std::numeric_limits<int32_t>::max() - 1)
+    return -1;
   if (FWriteFailed) CorruptError(FWriteFailure);
   return MoveSpan(Offset, Count, nullptr, Buffer);
 }
