@@ -602,7 +602,9 @@ TORVString CharSetToString(int32_t CharacterSet) {
   }
 }
 
-int32_t CharSize(int32_t CharacterSet) { return CharacterSet == 0 ? 1 : (CharacterSet == 1 ? 2 : 0); }
+int32_t CharSize(int32_t CharacterSet) {
+  return CharacterSet == CharacterSetAnsi ? 1 : (CharacterSet == CharacterSetUnicode ? 2 : 0);
+}
 
 TORVString StringsArrayToString(const std::vector<TORVString>& Strings, int32_t Count) {
   TORVString result;

@@ -20,8 +20,6 @@ static_assert(std::endian::native == std::endian::little, "the stream layout ass
 
 namespace {
 
-constexpr int32_t CharacterSetAnsi = 0;
-constexpr int32_t CharacterSetUnicode = 1;
 constexpr int64_t TransferBufferSize = 65536;
 constexpr int64_t MaxStreamSize = std::numeric_limits<int32_t>::max();
 

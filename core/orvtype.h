@@ -32,6 +32,12 @@ constexpr char16_t LowSurrogateOf(char32_t CodePoint) {
 // Bytes in an ANSI code page; never assumed to be UTF-8.
 using TORVAnsiString = std::string;
 
+// The character sets that configurations, tables and streams are made for
+// (persisted as these numbers): one byte per character in the ANSI code
+// page, or two (UTF-16LE) under Unicode.
+constexpr int32_t CharacterSetAnsi = 0;
+constexpr int32_t CharacterSetUnicode = 1;
+
 using TORVBytes = std::vector<uint8_t>;
 using TORVWords = std::vector<uint16_t>;
 using TORVLongWords = std::vector<uint32_t>;
