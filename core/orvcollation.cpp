@@ -134,7 +134,7 @@ struct TCaseMaps {
     AnsiUpper[158] = 142;
     AnsiUpper[255] = 159;
     for (uint32_t c = 0; c < 65536; ++c) {
-      const bool surrogate = c >= 0xD800 && c <= 0xDFFF;
+      const bool surrogate = IsSurrogate(c);
       UnicodeLower[c] = static_cast<char16_t>(surrogate ? c : PlatformLowerCodePoint(c));
       UnicodeUpper[c] = static_cast<char16_t>(surrogate ? c : PlatformUpperCodePoint(c));
     }
@@ -146,30 +146,26 @@ const TCaseMaps& CaseMaps() {
   return *maps;
 }
 
-inline bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-inline bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-
 // Unit I of S case-mapped: through the table, or, inside a surrogate pair,
 // the matching unit of the mapped code point. Simple mappings keep a code
 // point in its plane, so a mapped text has the length of the original.
 inline char16_t MappedUnit(const char16_t* S, int32_t Length, int32_t I, const char16_t* Map, bool Upper) {
   const char16_t c = S[I];
-  if (!IsHighSurrogate(c) && !IsLowSurrogate(c)) return Map[c];
+  if (!IsSurrogate(c)) return Map[c];
   uint32_t cp;
   bool low;
   if (IsHighSurrogate(c) && I + 1 < Length && IsLowSurrogate(S[I + 1])) {
-    cp = 0x10000 + ((uint32_t{c} - 0xD800) << 10) + (uint32_t{S[I + 1]} - 0xDC00);
+    cp = SurrogatePairCodePoint(c, S[I + 1]);
     low = false;
   } else if (IsLowSurrogate(c) && I > 0 && IsHighSurrogate(S[I - 1])) {
-    cp = 0x10000 + ((uint32_t{S[I - 1]} - 0xD800) << 10) + (uint32_t{c} - 0xDC00);
+    cp = SurrogatePairCodePoint(S[I - 1], c);
     low = true;
   } else {
     return c;
   }
   const uint32_t m = Upper ? PlatformUpperCodePoint(cp) : PlatformLowerCodePoint(cp);
   if (m <= 0xFFFF) return c;
-  return low ? static_cast<char16_t>(0xDC00 + ((m - 0x10000) & 0x3FF))
-             : static_cast<char16_t>(0xD800 + ((m - 0x10000) >> 10));
+  return low ? LowSurrogateOf(m) : HighSurrogateOf(m);
 }
 
 template <typename TChar>
@@ -606,7 +602,9 @@ TORVString CharSetToString(int32_t CharacterSet) {
   }
 }
 
-int32_t CharSize(int32_t CharacterSet) { return CharacterSet == 0 ? 1 : (CharacterSet == 1 ? 2 : 0); }
+int32_t CharSize(int32_t CharacterSet) {
+  return CharacterSet == CharacterSetAnsi ? 1 : (CharacterSet == CharacterSetUnicode ? 2 : 0);
+}
 
 TORVString StringsArrayToString(const std::vector<TORVString>& Strings, int32_t Count) {
   TORVString result;

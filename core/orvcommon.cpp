@@ -1,5 +1,7 @@
 #include "core/orvcommon.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <array>
 #include <climits>
@@ -48,17 +50,6 @@ bool TimedOut(uint32_t Start, uint32_t Timeout) {
   return Timeout != 0xFFFFFFFFu && static_cast<uint32_t>(GetTickCount() - Start) >= Timeout;
 }
 
-constexpr std::array<uint32_t, 256> MakeCRC32Table() {
-  std::array<uint32_t, 256> table{};
-  for (uint32_t i = 0; i < 256; ++i) {
-    uint32_t c = i;
-    for (int k = 0; k < 8; ++k) c = (c & 1u) ? (0xEDB88320u ^ (c >> 1)) : (c >> 1);
-    table[i] = c;
-  }
-  return table;
-}
-
-constexpr std::array<uint32_t, 256> GCRC32Table = MakeCRC32Table();
 
 }  // namespace
 
@@ -178,12 +169,22 @@ int32_t BlockOffset(int32_t Value, int32_t BlockSize) {
   return static_cast<int32_t>(result);
 }
 
+uint32_t UpdateCRC32(uint32_t Register, const uint8_t* Data, std::size_t Length) {
+  // zlib keeps the register inverted.
+  if (Length == 0) return Register;
+  return ~static_cast<uint32_t>(crc32_z(~Register, Data, Length));
+}
+
 uint32_t CalculateCRC32(const TORVString& Value) {
   uint32_t crc = 0xFFFFFFFFu;
-  auto step = [&crc](uint8_t b) { crc = GCRC32Table[(crc ^ b) & 0xFFu] ^ (crc >> 8); };
-  for (char16_t c : Value) {
-    step(static_cast<uint8_t>(c & 0xFF));
-    step(static_cast<uint8_t>(c >> 8));
+  std::array<uint8_t, 512> chunk;
+  for (std::size_t i = 0; i < Value.size();) {
+    std::size_t used = 0;
+    for (; i < Value.size() && used < chunk.size(); ++i) {
+      chunk[used++] = static_cast<uint8_t>(Value[i] & 0xFF);
+      chunk[used++] = static_cast<uint8_t>(Value[i] >> 8);
+    }
+    crc = UpdateCRC32(crc, chunk.data(), used);
   }
   return crc;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <utility>
@@ -94,6 +95,9 @@ int32_t BlockOffset(int32_t Value, int32_t BlockSize);
 // register is returned without the final inversion); keys of the statement
 // and procedure caches are made with it, so the value must never change.
 uint32_t CalculateCRC32(const TORVString& Value);
+// The same CRC-32 register (start it at 0xFFFFFFFF) carried over Length more
+// bytes; streams and strings share it so that their values agree.
+uint32_t UpdateCRC32(uint32_t Register, const uint8_t* Data, std::size_t Length);
 
 // A list of object references that frees what it removes when it owns its
 // objects. Indexes outside 0 .. Count - 1 raise std::out_of_range.

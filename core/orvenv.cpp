@@ -12,7 +12,7 @@ namespace orv {
 namespace {
 
 const char16_t* OrdinalName(int32_t CharacterSet) {
-  return CharacterSet == 0 ? u"ANSI" : (CharacterSet == 1 ? u"UNI" : nullptr);
+  return CharacterSet == CharacterSetAnsi ? u"ANSI" : (CharacterSet == CharacterSetUnicode ? u"UNI" : nullptr);
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
 #include "core/orvstream.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <bit>
 #include <cstdlib>
@@ -22,8 +20,6 @@ static_assert(std::endian::native == std::endian::little, "the stream layout ass
 
 namespace {
 
-constexpr int32_t CharacterSetAnsi = 0;
-constexpr int32_t CharacterSetUnicode = 1;
 constexpr int64_t TransferBufferSize = 65536;
 constexpr int64_t MaxStreamSize = std::numeric_limits<int32_t>::max();
 
@@ -31,13 +27,6 @@ constexpr int64_t MaxStreamSize = std::numeric_limits<int32_t>::max();
 
 [[noreturn]] void RaiseNotOwned() {
   RaiseStreamError(u"Cannot reallocate memory stream when stream does not own memory");
-}
-
-// The CRC-32 register continued over Length more bytes (reflected standard
-// table, no final inversion): zlib keeps the inverted form of it.
-uint32_t UpdateCRC32(uint32_t Register, const uint8_t* Data, std::size_t Length) {
-  if (Length == 0) return Register;
-  return ~static_cast<uint32_t>(crc32_z(~Register, Data, Length));
 }
 
 int32_t PrefixSize(bool WordSized) { return WordSized ? 2 : 4; }

@@ -80,6 +80,29 @@ class TORVReadWriteLock : public TORVBaseObject {
   bool FWriting = false;
 };
 
+// Hold one side of a TORVReadWriteLock for a scope, waiting without limit.
+class TORVReadLocked {
+ public:
+  explicit TORVReadLocked(TORVReadWriteLock& Lock) : FLock(Lock) { FLock.EnterRead(ORVInfiniteWait); }
+  ~TORVReadLocked() { FLock.LeaveRead(); }
+  TORVReadLocked(const TORVReadLocked&) = delete;
+  TORVReadLocked& operator=(const TORVReadLocked&) = delete;
+
+ private:
+  TORVReadWriteLock& FLock;
+};
+
+class TORVWriteLocked {
+ public:
+  explicit TORVWriteLocked(TORVReadWriteLock& Lock) : FLock(Lock) { FLock.EnterWrite(ORVInfiniteWait); }
+  ~TORVWriteLocked() { FLock.LeaveWrite(); }
+  TORVWriteLocked(const TORVWriteLocked&) = delete;
+  TORVWriteLocked& operator=(const TORVWriteLocked&) = delete;
+
+ private:
+  TORVReadWriteLock& FLock;
+};
+
 // A reader/writer lock over a spin counter (0 free, n > 0 readers, -1 a
 // writer) for short holds: waiting yields the processor instead of sleeping
 // on a system object. No time limit.

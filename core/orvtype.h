@@ -13,8 +13,30 @@ namespace orv {
 
 // Text in memory is UTF-16: lengths and positions count code units.
 using TORVString = std::u16string;
+
+// UTF-16 surrogate arithmetic, kept in one place for every folder.
+constexpr bool IsHighSurrogate(char32_t Unit) { return Unit >= 0xD800 && Unit <= 0xDBFF; }
+constexpr bool IsLowSurrogate(char32_t Unit) { return Unit >= 0xDC00 && Unit <= 0xDFFF; }
+constexpr bool IsSurrogate(char32_t Unit) { return Unit >= 0xD800 && Unit <= 0xDFFF; }
+// The code point of a high and low surrogate pair.
+constexpr char32_t SurrogatePairCodePoint(char32_t High, char32_t Low) {
+  return 0x10000 + ((High - 0xD800) << 10) + (Low - 0xDC00);
+}
+// The two units of a code point above U+FFFF.
+constexpr char16_t HighSurrogateOf(char32_t CodePoint) {
+  return static_cast<char16_t>(0xD800 + ((CodePoint - 0x10000) >> 10));
+}
+constexpr char16_t LowSurrogateOf(char32_t CodePoint) {
+  return static_cast<char16_t>(0xDC00 + ((CodePoint - 0x10000) & 0x3FF));
+}
 // Bytes in an ANSI code page; never assumed to be UTF-8.
 using TORVAnsiString = std::string;
+
+// The character sets that configurations, tables and streams are made for
+// (persisted as these numbers): one byte per character in the ANSI code
+// page, or two (UTF-16LE) under Unicode.
+constexpr int32_t CharacterSetAnsi = 0;
+constexpr int32_t CharacterSetUnicode = 1;
 
 using TORVBytes = std::vector<uint8_t>;
 using TORVWords = std::vector<uint16_t>;

@@ -307,15 +307,15 @@ int16_t DataTypeToConciseType(int32_t CharacterSet, TORVDataTypeCode DataType, T
                               int32_t ODBCVersion) {
   switch (DataType) {
     case dtCharacter:
-      if (CharacterSet == 0) return SubType == stChar ? 1 : 12;
-      if (CharacterSet == 1) return SubType == stChar ? -8 : -9;
+      if (CharacterSet == CharacterSetAnsi) return SubType == stChar ? 1 : 12;
+      if (CharacterSet == CharacterSetUnicode) return SubType == stChar ? -8 : -9;
       return 0;
     case dtBytes: return SubType == stByte ? -2 : -3;
     case dtLargeObject:
       if (SubType == stBlob) return -4;
       if (SubType != stClob) return 0;
-      if (CharacterSet == 0) return -1;
-      if (CharacterSet == 1) return -10;
+      if (CharacterSet == CharacterSetAnsi) return -1;
+      if (CharacterSet == CharacterSetUnicode) return -10;
       return 0;
     case dtBoolean: return -7;
     case dtSmallInt: return 5;

@@ -144,9 +144,9 @@ static_assert(std::is_sorted(std::begin(KStopWords), std::end(KStopWords)));
 // Decodes the code point at I and the number of units it takes.
 inline uint32_t CodePointAt(std::u16string_view Text, std::size_t I, std::size_t& Units) {
   const char16_t c = Text[I];
-  if (c >= 0xD800 && c <= 0xDBFF && I + 1 < Text.size() && Text[I + 1] >= 0xDC00 && Text[I + 1] <= 0xDFFF) {
+  if (IsHighSurrogate(c) && I + 1 < Text.size() && IsLowSurrogate(Text[I + 1])) {
     Units = 2;
-    return 0x10000 + ((uint32_t{c} - 0xD800) << 10) + (uint32_t{Text[I + 1]} - 0xDC00);
+    return SurrogatePairCodePoint(c, Text[I + 1]);
   }
   Units = 1;
   return c;

@@ -26,9 +26,6 @@
 
 namespace orv {
 
-EORVPlatformFileError::EORVPlatformFileError(int32_t OSErrorCode, const TORVString& Text)
-    : EORVBaseException(Text), FOSErrorCode(OSErrorCode) {}
-
 namespace {
 
 [[noreturn]] void RaiseError(int Error) {

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/orverror.h"
 #include "core/orvtype.h"
+#include "platform/orvplatformos.h"
 
 namespace orv {
 
@@ -17,13 +17,9 @@ constexpr TORVFileHandle InvalidFileHandle = -1;
 
 // An operating-system call on a file failed. The message is the system's text
 // for the error (or the file layer's own wording for a refused share mode).
-class EORVPlatformFileError : public EORVBaseException {
+class EORVPlatformFileError : public EORVPlatformError {
  public:
-  EORVPlatformFileError(int32_t OSErrorCode, const TORVString& Text);
-  int32_t OSErrorCode() const { return FOSErrorCode; }
-
- private:
-  int32_t FOSErrorCode;
+  using EORVPlatformError::EORVPlatformError;
 };
 
 // How a file is opened. Exclusive keeps every other opener, in this process or

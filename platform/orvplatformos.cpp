@@ -12,7 +12,6 @@
 #include <cstring>
 #include <random>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "platform/orvplatformtext.h"
@@ -129,6 +128,9 @@ int32_t PlatformLastError() { return errno; }
 
 void PlatformSetLastError(int32_t Value) { errno = Value; }
 
+EORVPlatformError::EORVPlatformError(int32_t OSErrorCode, const TORVString& Text)
+    : EORVBaseException(Text), FOSErrorCode(OSErrorCode) {}
+
 TORVString PlatformErrorMessage(int32_t ErrorCode) {
   char buffer[512];
   // The GNU form returns the text, which need not be in the buffer.
@@ -139,8 +141,7 @@ TORVString PlatformErrorMessage(int32_t ErrorCode) {
 }
 
 void PlatformRaiseError(int32_t ErrorCode) {
-  // what() is the system's text for the code.
-  throw std::system_error(ErrorCode, std::generic_category());
+  throw EORVPlatformError(ErrorCode, PlatformErrorMessage(ErrorCode));
 }
 
 bool PlatformOSVersion(int32_t& Major, int32_t& Minor) {

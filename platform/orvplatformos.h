@@ -5,9 +5,21 @@
 
 #include <cstdint>
 
+#include "core/orverror.h"
 #include "core/orvtype.h"
 
 namespace orv {
+
+// An operating-system call failed; the message is the system's text for the
+// error code (or the caller's own wording where that says more).
+class EORVPlatformError : public EORVBaseException {
+ public:
+  EORVPlatformError(int32_t OSErrorCode, const TORVString& Text);
+  int32_t OSErrorCode() const { return FOSErrorCode; }
+
+ private:
+  int32_t FOSErrorCode;
+};
 
 // The temporary folder ($TMPDIR, else /tmp), ending in "/".
 TORVString PlatformTempDirectory();
@@ -37,8 +49,8 @@ int32_t PlatformLastError();
 void PlatformSetLastError(int32_t Value);
 // The system's text for an error code, at most 256 characters.
 TORVString PlatformErrorMessage(int32_t ErrorCode);
-// Raises the platform's general exception (std::system_error) for ErrorCode,
-// its text being PlatformErrorMessage(ErrorCode).
+// Raises EORVPlatformError for ErrorCode, its text being
+// PlatformErrorMessage(ErrorCode).
 [[noreturn]] void PlatformRaiseError(int32_t ErrorCode);
 
 // Kernel release as major and minor numbers; false when it cannot be read.

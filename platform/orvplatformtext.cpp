@@ -28,9 +28,8 @@ void AppendUtf16(TORVString& out, char32_t cp) {
   if (cp < 0x10000) {
     out += static_cast<char16_t>(cp);
   } else {
-    cp -= 0x10000;
-    out += static_cast<char16_t>(0xD800 + (cp >> 10));
-    out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    out += HighSurrogateOf(cp);
+    out += LowSurrogateOf(cp);
   }
 }
 
@@ -41,14 +40,14 @@ std::string StringToUtf8(std::u16string_view Value) {
   out.reserve(Value.size());
   for (std::size_t i = 0; i < Value.size(); ++i) {
     char32_t c = Value[i];
-    if (c >= 0xD800 && c <= 0xDBFF) {
-      if (i + 1 < Value.size() && Value[i + 1] >= 0xDC00 && Value[i + 1] <= 0xDFFF) {
-        c = 0x10000 + ((c - 0xD800) << 10) + (Value[i + 1] - 0xDC00);
+    if (IsHighSurrogate(c)) {
+      if (i + 1 < Value.size() && IsLowSurrogate(Value[i + 1])) {
+        c = SurrogatePairCodePoint(c, Value[i + 1]);
         ++i;
       } else {
         c = kReplacement;
       }
-    } else if (c >= 0xDC00 && c <= 0xDFFF) {
+    } else if (IsLowSurrogate(c)) {
       c = kReplacement;
     }
     AppendUtf8(out, c);
@@ -87,7 +86,7 @@ TORVString Utf8ToString(std::string_view Value) {
       if ((b & 0xC0) != 0x80) break;
       cp = (cp << 6) | (b & 0x3F);
     }
-    if (j <= static_cast<std::size_t>(extra) || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+    if (j <= static_cast<std::size_t>(extra) || cp < min || cp > 0x10FFFF || IsSurrogate(cp)) {
       out += static_cast<char16_t>(kReplacement);
       i += j;
       continue;

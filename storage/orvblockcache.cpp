@@ -222,13 +222,17 @@ void TORVFileBufferManager::Unlink(TORVFileBuffer* Buffer) {
   Buffer->FNextBuffer = nullptr;
 }
 
-void TORVFileBufferManager::MoveToFront(TORVFileBuffer* Buffer) {
-  if (FFirstBuffer == Buffer) return;
-  Unlink(Buffer);
+void TORVFileBufferManager::LinkFirst(TORVFileBuffer* Buffer) {
   Buffer->FNextBuffer = FFirstBuffer;
   if (FFirstBuffer != nullptr) FFirstBuffer->FPrevBuffer = Buffer;
   FFirstBuffer = Buffer;
   if (FLastBuffer == nullptr) FLastBuffer = Buffer;
+}
+
+void TORVFileBufferManager::MoveToFront(TORVFileBuffer* Buffer) {
+  if (FFirstBuffer == Buffer) return;
+  Unlink(Buffer);
+  LinkFirst(Buffer);
 }
 
 TORVFileBuffer* TORVFileBufferManager::ClearLastBufferInChain() {
@@ -257,10 +261,7 @@ TORVFileBuffer* TORVFileBufferManager::GetNewBuffer(int32_t Number) {
   } else {
     Owned = CreateBuffer();
     Taken = Owned.get();
-    Taken->FNextBuffer = FFirstBuffer;
-    if (FFirstBuffer != nullptr) FFirstBuffer->FPrevBuffer = Taken;
-    FFirstBuffer = Taken;
-    if (FLastBuffer == nullptr) FLastBuffer = Taken;
+    LinkFirst(Taken);
     ++FBufferCount;
   }
   Taken->Initialize();
@@ -426,31 +427,43 @@ bool TORVFileBufferManager::Flush() {
   return Wrote;
 }
 
-int32_t TORVFileBufferManager::Read(int64_t Offset, int32_t Count, uint8_t* Buffer) {
-  if (Offset < 0 || Count < 0 || (Count > 0 && Buffer == nullptr)) return -1;
-  if (Offset + Count > FFileSize) Count = static_cast<int32_t>(std::max<int64_t>(FFileSize - Offset, 0));
-  if (Count <= 0) return 0;
+int32_t TORVFileBufferManager::MoveSpan(int64_t Offset, int32_t Count, uint8_t* Target, const uint8_t* Source) {
+  const bool Writing = Source != nullptr;
   int32_t BufferNum = static_cast<int32_t>(Offset / FBufferSize + 1);
   int32_t InBlock = static_cast<int32_t>(Offset % FBufferSize);
   int32_t ReadAheadBuffers = Count / FBufferSize + (Count % FBufferSize != 0 ? 1 : 0);
   int32_t Done = 0;
   while (Done < Count) {
     int32_t Wanted = std::min(Count - Done, FBufferSize - InBlock);
-    TORVFileBuffer* Block = GetBuffer(BufferNum, false, true, ReadAheadBuffers);
+    TORVFileBuffer* Block = GetBuffer(BufferNum, Writing, true, ReadAheadBuffers);
     int32_t Moved = 0;
     try {
-      Moved = Block->Read(InBlock, Wanted, Buffer + Done);
+      Moved = Writing ? Block->Write(InBlock, Wanted, Source + Done) : Block->Read(InBlock, Wanted, Target + Done);
     } catch (...) {
       PutBuffer(Block);
       throw;
     }
     PutBuffer(Block);
-    if (Moved != Wanted) BufferReadError(BufferNum, Done, Count - Done, Moved);
+    if (Moved != Wanted) {
+      if (Writing) {
+        BufferWriteError(BufferNum, Done, Count - Done, Moved);
+      } else {
+        BufferReadError(BufferNum, Done, Count - Done, Moved);
+      }
+    }
     Done += Moved;
     InBlock = 0;
     ++BufferNum;
   }
   return Done;
+}
+
+int32_t TORVFileBufferManager::Read(int64_t Offset, int32_t Count, uint8_t* Buffer) {
+  if (Offset < 0 || Count < 0 || (Count > 0 && Buffer == nullptr)) return -1;
+  if (Offset >= FFileSize) return 0;
+  Count = static_cast<int32_t>(std::min<int64_t>(Count, FFileSize - Offset));
+  if (Count == 0) return 0;
+  return MoveSpan(Offset, Count, Buffer, nullptr);
 }
 
 int32_t TORVFileBufferManager::Read(int64_t Offset, int32_t Count, TORVBytes& Buffer, int32_t BufferOffset) {
@@ -462,28 +475,13 @@ int32_t TORVFileBufferManager::Read(int64_t Offset, int32_t Count, TORVBytes& Bu
 int32_t TORVFileBufferManager::Write(int64_t Offset, int32_t Count, const uint8_t* Buffer) {
   if (Offset < 0 || Count < 0 || (Count > 0 && Buffer == nullptr)) return -1;
   if (Count == 0) return 0;
+  // Block numbers are 32-bit: a span past the last one must be refused, not
+  // wrapped onto the blocks at the start of the file.
+  if (Offset > std::numeric_limits<int64_t>::max() - Count ||
+      (Offset + Count - 1) / FBufferSize >= std::numeric_limits<int32_t>::max() - 1)
+    return -1;
   if (FWriteFailed) CorruptError(FWriteFailure);
-  int32_t BufferNum = static_cast<int32_t>(Offset / FBufferSize + 1);
-  int32_t InBlock = static_cast<int32_t>(Offset % FBufferSize);
-  int32_t ReadAheadBuffers = Count / FBufferSize + (Count % FBufferSize != 0 ? 1 : 0);
-  int32_t Done = 0;
-  while (Done < Count) {
-    int32_t Wanted = std::min(Count - Done, FBufferSize - InBlock);
-    TORVFileBuffer* Block = GetBuffer(BufferNum, true, true, ReadAheadBuffers);
-    int32_t Moved = 0;
-    try {
-      Moved = Block->Write(InBlock, Wanted, Buffer + Done);
-    } catch (...) {
-      PutBuffer(Block);
-      throw;
-    }
-    PutBuffer(Block);
-    if (Moved != Wanted) BufferWriteError(BufferNum, Done, Count - Done, Moved);
-    Done += Moved;
-    InBlock = 0;
-    ++BufferNum;
-  }
-  return Done;
+  return MoveSpan(Offset, Count, nullptr, Buffer);
 }
 
 int32_t TORVFileBufferManager::Write(int64_t Offset, int32_t Count, const TORVBytes& Buffer, int32_t BufferOffset) {

@@ -101,7 +101,8 @@ class TORVFileBufferManager : public TORVBaseObject {
   // Bytes copied into Buffer; a read is cut at the logical end of the file.
   int32_t Read(int64_t Offset, int32_t Count, uint8_t* Buffer);
   int32_t Read(int64_t Offset, int32_t Count, TORVBytes& Buffer, int32_t BufferOffset);
-  // Bytes taken into the cache. After a failed write-back every write is
+  // Bytes taken into the cache; -1 for a span that block numbers cannot
+  // reach. After a failed write-back every write is
   // refused until the cache is reset, so nothing is taken that cannot reach
   // the disk.
   int32_t Write(int64_t Offset, int32_t Count, const uint8_t* Buffer);
@@ -138,10 +139,13 @@ class TORVFileBufferManager : public TORVBaseObject {
   TORVFileBuffer* ZeroBuffer(int32_t BufferNum);
   TORVFileBuffer* GetNewBuffer(int32_t Number);
   TORVFileBuffer* ClearLastBufferInChain();
-  void RegisterBuffer(TORVFileBuffer* Buffer);
   void MoveToFront(TORVFileBuffer* Buffer);
+  void LinkFirst(TORVFileBuffer* Buffer);
   void Unlink(TORVFileBuffer* Buffer);
   bool WriteBuffers();
+  // Copies Count bytes at Offset through the blocks they fall in: from Source
+  // into the cache when Source is set, else from the cache into Target.
+  int32_t MoveSpan(int64_t Offset, int32_t Count, uint8_t* Target, const uint8_t* Source);
   bool IsLastBlock(int32_t Number) const { return FNextNumber == Number + 1; }
 
   int64_t FFileSize = 0;

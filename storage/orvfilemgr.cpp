@@ -24,29 +24,6 @@ void GrowCapacity(std::vector<T>& Items, size_t Needed, int32_t Step) {
   Items.reserve(static_cast<size_t>(BlockOffset(static_cast<int32_t>(Needed), Step)));
 }
 
-// Holds the registry lock for a scope.
-class TReadLocked {
- public:
-  explicit TReadLocked(TORVReadWriteLock& Lock) : FLock(Lock) { FLock.EnterRead(ORVInfiniteWait); }
-  ~TReadLocked() { FLock.LeaveRead(); }
-  TReadLocked(const TReadLocked&) = delete;
-  TReadLocked& operator=(const TReadLocked&) = delete;
-
- private:
-  TORVReadWriteLock& FLock;
-};
-
-class TWriteLocked {
- public:
-  explicit TWriteLocked(TORVReadWriteLock& Lock) : FLock(Lock) { FLock.EnterWrite(ORVInfiniteWait); }
-  ~TWriteLocked() { FLock.LeaveWrite(); }
-  TWriteLocked(const TWriteLocked&) = delete;
-  TWriteLocked& operator=(const TWriteLocked&) = delete;
-
- private:
-  TORVReadWriteLock& FLock;
-};
-
 // Position of the last "/" in Name, or npos.
 size_t LastSeparator(const TORVString& Name) { return Name.rfind(u'/'); }
 
@@ -464,7 +441,7 @@ void TORVFileManager::Initialize() {
 }
 
 void TORVFileManager::Reset() {
-  TWriteLocked Guard(FFilesLock);
+  TORVWriteLocked Guard(FFilesLock);
   // File destructors never throw; the count is 0 afterwards in any case.
   while (!FFiles.empty()) FFiles.pop_back();
 }
@@ -498,7 +475,7 @@ bool TORVFileManager::FindFile(const TORVString& Value, int32_t& IndexPos) {
 }
 
 int32_t TORVFileManager::GetNumFiles() {
-  TReadLocked Guard(FFilesLock);
+  TORVReadLocked Guard(FFilesLock);
   return static_cast<int32_t>(FFiles.size());
 }
 
@@ -515,7 +492,7 @@ std::unique_ptr<TORVFile> TORVFileManager::RemoveFile(int32_t IndexPos) {
 
 std::unique_ptr<TORVFileStream> TORVFileManager::CreateFile(const TORVString& Value,
                                                             const TORVFileOptions& AOptions) {
-  TWriteLocked Guard(FFilesLock);
+  TORVWriteLocked Guard(FFilesLock);
   int32_t IndexPos = 0;
   if (FindFile(Value, IndexPos)) {
     TORVFile* File = FFiles[static_cast<size_t>(IndexPos)].get();
@@ -531,7 +508,7 @@ std::unique_ptr<TORVFileStream> TORVFileManager::CreateFile(const TORVString& Va
 
 std::unique_ptr<TORVFileStream> TORVFileManager::OpenFile(const TORVString& Value,
                                                           const TORVFileOptions& AOptions) {
-  TWriteLocked Guard(FFilesLock);
+  TORVWriteLocked Guard(FFilesLock);
   int32_t IndexPos = 0;
   if (FindFile(Value, IndexPos)) {
     TORVFile* File = FFiles[static_cast<size_t>(IndexPos)].get();
@@ -550,7 +527,7 @@ std::unique_ptr<TORVFileStream> TORVFileManager::OpenFile(const TORVString& Valu
 }
 
 void TORVFileManager::CloseFile(const TORVString& RegisteredName, uint64_t FileSerial) {
-  TWriteLocked Guard(FFilesLock);
+  TORVWriteLocked Guard(FFilesLock);
   int32_t IndexPos = 0;
   // A file freed by Reset is no longer registered and is not touched, even
   // when a new file of the same name took its place.
@@ -580,7 +557,7 @@ void TORVFileManager::CloseFile(const TORVString& RegisteredName, uint64_t FileS
 }
 
 void TORVFileManager::RenameFile(const TORVString& Value, const TORVString& NewFileName) {
-  TWriteLocked Guard(FFilesLock);
+  TORVWriteLocked Guard(FFilesLock);
   int32_t NewPos = 0;
   if (FindFile(NewFileName, NewPos)) AccessError(NewFileName);
   int32_t IndexPos = 0;
@@ -599,7 +576,7 @@ void TORVFileManager::RenameFile(const TORVString& Value, const TORVString& NewF
 }
 
 void TORVFileManager::DeleteFile(const TORVString& Value) {
-  TWriteLocked Guard(FFilesLock);
+  TORVWriteLocked Guard(FFilesLock);
   int32_t IndexPos = 0;
   if (FindFile(Value, IndexPos)) {
     TORVFile* File = FFiles[static_cast<size_t>(IndexPos)].get();
@@ -614,30 +591,30 @@ void TORVFileManager::DeleteFile(const TORVString& Value) {
 }
 
 void TORVFileManager::FlushFiles(bool CheckAge) {
-  TReadLocked Guard(FFilesLock);
+  TORVReadLocked Guard(FFilesLock);
   for (auto& File : FFiles) File->Flush(CheckAge);
 }
 
 bool TORVFileManager::FileExists(const TORVString& Value, const TORVFileOptions& /*AOptions*/) {
-  TReadLocked Guard(FFilesLock);
+  TORVReadLocked Guard(FFilesLock);
   int32_t IndexPos = 0;
   return FindFile(Value, IndexPos);
 }
 
 int64_t TORVFileManager::FileCreation(const TORVString& Value, const TORVFileOptions& /*AOptions*/) {
-  TReadLocked Guard(FFilesLock);
+  TORVReadLocked Guard(FFilesLock);
   int32_t IndexPos = 0;
   return FindFile(Value, IndexPos) ? FFiles[static_cast<size_t>(IndexPos)]->GetFileCreated() : 0;
 }
 
 int64_t TORVFileManager::FileModification(const TORVString& Value, const TORVFileOptions& /*AOptions*/) {
-  TReadLocked Guard(FFilesLock);
+  TORVReadLocked Guard(FFilesLock);
   int32_t IndexPos = 0;
   return FindFile(Value, IndexPos) ? FFiles[static_cast<size_t>(IndexPos)]->GetFileModified() : 0;
 }
 
 int64_t TORVFileManager::FileSize(const TORVString& Value, const TORVFileOptions& /*AOptions*/) {
-  TReadLocked Guard(FFilesLock);
+  TORVReadLocked Guard(FFilesLock);
   int32_t IndexPos = 0;
   return FindFile(Value, IndexPos) ? FFiles[static_cast<size_t>(IndexPos)]->GetFileSize() : 0;
 }
@@ -647,7 +624,7 @@ bool TORVFileManager::CreatePath(const TORVString& /*Value*/) { return true; }
 bool TORVFileManager::DeletePath(const TORVString& /*Value*/) { return true; }
 
 void TORVFileManager::GetFileNames(const TORVString& Mask, bool IncludeExtensions, TORVStringsList& FileNames) {
-  TReadLocked Guard(FFilesLock);
+  TORVReadLocked Guard(FFilesLock);
   for (auto& File : FFiles) {
     TORVString Name = File->GetFileName();
     if (!MaskMatches(Name, Mask)) continue;
@@ -658,7 +635,7 @@ void TORVFileManager::GetFileNames(const TORVString& Mask, bool IncludeExtension
 }
 
 void TORVFileManager::GetAllFileIOStatistics(TORVIOStatisticsArray& Statistics) {
-  TReadLocked Guard(FFilesLock);
+  TORVReadLocked Guard(FFilesLock);
   Statistics.clear();
   Statistics.reserve(FFiles.size());
   for (auto& File : FFiles) {
@@ -669,7 +646,7 @@ void TORVFileManager::GetAllFileIOStatistics(TORVIOStatisticsArray& Statistics) 
 }
 
 void TORVFileManager::GetFileIOStatistics(const TORVString& Mask, TORVIOStatistics& Statistics) {
-  TReadLocked Guard(FFilesLock);
+  TORVReadLocked Guard(FFilesLock);
   Statistics = TORVIOStatistics();
   Statistics.FileName = Mask;
   for (auto& File : FFiles) {

@@ -2,9 +2,30 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <mutex>
 
 namespace orv {
+
+namespace {
+
+// Calls Visit(Bytes, Length, Done) for each piece, within one chunk, of the
+// Count bytes from Offset; Done counts the bytes before the piece.
+template <typename TVisit>
+void ForEachPiece(std::vector<TORVBytes>& Chunks, int64_t Offset, int64_t Count, TVisit Visit) {
+  constexpr int32_t ChunkSize = TORVMemoryFile::ChunkSize;
+  int64_t Done = 0;
+  while (Done < Count) {
+    const int64_t Position = Offset + Done;
+    const int32_t InChunk = static_cast<int32_t>(Position % ChunkSize);
+    const int64_t Length = std::min<int64_t>(Count - Done, ChunkSize - InChunk);
+    Visit(Chunks[static_cast<size_t>(Position / ChunkSize)].data() + InChunk, static_cast<size_t>(Length),
+          static_cast<size_t>(Done));
+    Done += Length;
+  }
+}
+
+}  // namespace
 
 TORVMemoryFile::TORVMemoryFile(TORVFileManager* Owner, const TORVString& AFileName,
                                const TORVFileOptions& AOptions)
@@ -45,18 +66,13 @@ void TORVMemoryFile::SetFileSize(int64_t Value) {
   // Kept chunks hold only zeros beyond the size, so that growing again never
   // shows bytes that were cut off.
   if (Value < FFileSize) ZeroRange(Value, std::min(FFileSize, FTotalBufferSize));
-  FFileSize = Value;
+  // The size changes only once the chunks that back it exist.
   ResizeBuffers(Value);
+  FFileSize = Value;
 }
 
 void TORVMemoryFile::ZeroRange(int64_t From, int64_t To) {
-  while (From < To) {
-    size_t Chunk = static_cast<size_t>(From / ChunkSize);
-    int32_t InChunk = static_cast<int32_t>(From % ChunkSize);
-    int64_t Length = std::min<int64_t>(To - From, ChunkSize - InChunk);
-    std::memset(FBuffers[Chunk].data() + InChunk, 0, static_cast<size_t>(Length));
-    From += Length;
-  }
+  ForEachPiece(FBuffers, From, To - From, [](uint8_t* Bytes, size_t Length, size_t) { std::memset(Bytes, 0, Length); });
 }
 
 void TORVMemoryFile::ResizeBuffers(int64_t NewSize) {
@@ -78,35 +94,22 @@ int32_t TORVMemoryFile::Read(int64_t Offset, int32_t Count, uint8_t* Buffer) {
   if (Offset < 0 || Offset > FFileSize || Count <= 0) return 0;
   if (Buffer == nullptr) return -1;
   Count = static_cast<int32_t>(std::min<int64_t>(Count, FFileSize - Offset));
-  int32_t Done = 0;
-  while (Done < Count) {
-    int64_t Position = Offset + Done;
-    size_t Chunk = static_cast<size_t>(Position / ChunkSize);
-    int32_t InChunk = static_cast<int32_t>(Position % ChunkSize);
-    int32_t Length = std::min(Count - Done, ChunkSize - InChunk);
-    std::memcpy(Buffer + Done, FBuffers[Chunk].data() + InChunk, static_cast<size_t>(Length));
-    Done += Length;
-  }
+  ForEachPiece(FBuffers, Offset, Count,
+               [Buffer](uint8_t* Bytes, size_t Length, size_t Done) { std::memcpy(Buffer + Done, Bytes, Length); });
   return Count;
 }
 
 int32_t TORVMemoryFile::Write(int64_t Offset, int32_t Count, const uint8_t* Buffer) {
   std::lock_guard<TORVCriticalSection> Guard(FFileSection);
   if (Count <= 0) return Count;
-  if (Offset < 0 || Buffer == nullptr) return -1;
+  if (Offset < 0 || Offset > std::numeric_limits<int64_t>::max() - Count || Buffer == nullptr) return -1;
   if (Offset + Count > FFileSize) {
+    // The size changes only once the chunks that back it exist.
+    ResizeBuffers(Offset + Count);
     FFileSize = Offset + Count;
-    ResizeBuffers(FFileSize);
   }
-  int32_t Done = 0;
-  while (Done < Count) {
-    int64_t Position = Offset + Done;
-    size_t Chunk = static_cast<size_t>(Position / ChunkSize);
-    int32_t InChunk = static_cast<int32_t>(Position % ChunkSize);
-    int32_t Length = std::min(Count - Done, ChunkSize - InChunk);
-    std::memcpy(FBuffers[Chunk].data() + InChunk, Buffer + Done, static_cast<size_t>(Length));
-    Done += Length;
-  }
+  ForEachPiece(FBuffers, Offset, Count,
+               [Buffer](uint8_t* Bytes, size_t Length, size_t Done) { std::memcpy(Bytes, Buffer + Done, Length); });
   return Count;
 }
 

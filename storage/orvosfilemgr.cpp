@@ -533,7 +533,7 @@ void TORVBufferedOSFileManager::ReportFlushError(const TORVString& Text) {
 
 void TORVBufferedOSFileManager::FlushTimerTimer() {
   // One failing file must neither stop the others nor the timer.
-  FFilesLock.EnterRead(ORVInfiniteWait);
+  TORVReadLocked Guard(FFilesLock);
   for (auto& File : FFiles) {
     try {
       File->Flush(true);
@@ -544,7 +544,6 @@ void TORVBufferedOSFileManager::FlushTimerTimer() {
       }
     }
   }
-  FFilesLock.LeaveRead();
 }
 
 }  // namespace orv

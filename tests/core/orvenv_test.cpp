@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <filesystem>
 #include <set>
-#include <system_error>
 
 #include <gtest/gtest.h>
 
@@ -136,7 +135,7 @@ TEST(Environment, OperatingSystemServices) {
   EXPECT_EQ(env.GetProcessID(), PlatformProcessID());
   env.SetLastError(ENOENT);
   EXPECT_EQ(env.GetLastError(), ENOENT);
-  EXPECT_THROW(env.RaiseLastError(), std::system_error);
+  EXPECT_THROW(env.RaiseLastError(), EORVPlatformError);
   EXPECT_EQ(env.ErrorMessage(ENOENT), u"No such file or directory");
 
   TORVLibraryHandle handle = env.LoadLibrary(u"libm.so.6");

@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <filesystem>
 #include <set>
-#include <system_error>
 
 #include <gtest/gtest.h>
 
@@ -51,8 +50,8 @@ TEST(PlatformOS, ErrorCodesAndTexts) {
   try {
     PlatformRaiseError(EACCES);
     FAIL() << "no exception";
-  } catch (const std::system_error& e) {
-    EXPECT_EQ(e.code().value(), EACCES);
+  } catch (const EORVPlatformError& e) {
+    EXPECT_EQ(e.OSErrorCode(), EACCES);
     EXPECT_EQ(Utf8ToString(e.what()), PlatformErrorMessage(EACCES));
   }
 }

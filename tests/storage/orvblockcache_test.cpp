@@ -224,6 +224,22 @@ TEST(BlockCache, FailedWriteBackKeepsBlocksDirtyAndRefusesWritesUntilReset) {
   EXPECT_EQ(Cache.Write(0, 8, Data.data()), 8);
 }
 
+TEST(BlockCache, SpansBeyondTheLastBlockNumberAreRefusedNotWrapped) {
+  FakeDiskCache Cache(16, 1 << 20);
+  Cache.Disk = Pattern(32, 5);
+  Cache.Initialize();
+  TORVBytes Data = Pattern(4, 200);
+  // Block 2^32 + 1 would wrap to block 1 in 32 bits.
+  EXPECT_EQ(Cache.Write(int64_t{16} << 32, 4, Data.data()), -1);
+  EXPECT_EQ(Cache.Write(INT64_MAX - 1, 4, Data.data()), -1);
+  EXPECT_EQ(Cache.GetLogicalFileSize(), 32);
+  EXPECT_EQ(Cache.GetWriteBufferCount(), 0);
+  TORVBytes Buffer(16);
+  EXPECT_EQ(Cache.Read(INT64_MAX - 1, 4, Buffer.data()), 0);
+  EXPECT_EQ(Cache.Read(0, 16, Buffer.data()), 16);
+  EXPECT_EQ(Buffer, Pattern(16, 5));
+}
+
 TEST(BlockCache, InvalidBlockNumberIsReportedAsCorruption) {
   FakeDiskCache Cache(4096, 1 << 20);
   Cache.Initialize();

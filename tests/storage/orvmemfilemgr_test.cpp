@@ -35,6 +35,10 @@ TEST_F(MemoryFiles, WritesSpanChunksAndReadsAreCutAtTheEnd) {
   EXPECT_EQ(Stream->GetFileObject()->Read(-1, 10, Buffer.data()), 0);
   EXPECT_EQ(Stream->GetFileObject()->Write(0, 0, &One), 0);
   EXPECT_EQ(Stream->GetFileObject()->Write(0, -3, &One), -3);
+  // An end past the largest offset is refused and leaves the size alone.
+  TORVBytes Four(4, 1);
+  EXPECT_EQ(Stream->GetFileObject()->Write(INT64_MAX - 1, 4, Four.data()), -1);
+  EXPECT_EQ(Stream->GetSize(), 16385);
 
   // A span across a chunk boundary, through the stream's position.
   TORVBytes Data(40000);
