@@ -5,6 +5,7 @@
 #include "core/orverror.h"
 #include "core/orvstrings.h"
 #include "core/orvwords.h"
+#include "sql/orvcompiledexpr.h"
 
 namespace orv {
 
@@ -352,7 +353,7 @@ void TORVExprTokenizer::RaiseAtToken(const TORVString& Message) {
   // (a string constant) must not be reported at the line where it ends.
   ExpressionError(Message, FTokenLine, GetCol());
   // An error routine that returns must not let reading go on.
-  throw EORVException(700, Message, FTokenLine, GetCol());
+  throw EORVException(ORV_SQL_ERROR, Message, FTokenLine, GetCol());
 }
 
 void TORVExprTokenizer::ExpectedToken(char16_t Token) {

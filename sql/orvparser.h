@@ -1,0 +1,169 @@
+// The SQL parser object: a hand-written tokenizer with a recursive-descent
+// grammar on top. This header holds its framework (binding to an expression,
+// keyword and dispatch tables, the node factory, error reporting through the
+// expression, a nesting bound) and the name parsers that the statement,
+// routine and function grammars share. The grammars themselves are member
+// routines defined in their own source files.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "core/orvtype.h"
+#include "sql/orvexprtoken.h"
+#include "sql/orvparseroptions.h"
+#include "sql/orvtokenizer.h"
+
+namespace orv {
+
+class TORVCompiledExpr;
+class TORVExprParser;
+
+// A grammar routine of a built-in function or a statement, and one of a
+// control statement of the procedural language (which also takes its label).
+using TORVParseMethod = TORVExprToken* (TORVExprParser::*)(TORVParseOptions ParseOptions);
+using TORVControlParseMethod = TORVExprToken* (TORVExprParser::*)(TORVParseOptions ParseOptions,
+                                                                  const TORVString& LabelName);
+
+inline constexpr int32_t FunctionsTableCount = toUPPER - toABORTED + 1;        // 94
+inline constexpr int32_t StatementsTableCount = toVERIFYTABLE - toALTER + 1;   // 37
+inline constexpr int32_t ControlsTableCount = toWHILE - toABORT + 1;           // 35
+
+// How deep grammar routines may nest (parentheses, sub-queries, blocks)
+// before the parse is refused; deeper text would exhaust the stack.
+inline constexpr int32_t MaxParseNestingDepth = 1000;
+
+// Turns the SQL text of a compiled expression into a token tree. One parser
+// serves one session (or configuration), which uses it from one thread at a
+// time: Initialize binds it to an expression and reads the first token, then
+// one entry point consumes the text. A parse that raises leaves the reading
+// state where the error occurred; the next Initialize resets it. The keyword
+// and dispatch tables never change after construction.
+class TORVExprParser : public TORVExprTokenizer {
+ public:
+  TORVExprParser();
+
+  virtual std::unique_ptr<TORVExprParser> Create() const;
+
+  // Binds the parser to ExprToParse (whose text must not change while it is
+  // parsed), resets the reading state and reads the first token.
+  void Initialize(TORVCompiledExpr* ExprToParse);
+  TORVCompiledExpr* GetExpr() const { return FExpr; }
+  // The statement terminator of the expression being parsed.
+  char16_t LineTerm() const;
+
+  // The operator of the current token's text in a keyword list, or toNONE.
+  // The text is the token's value whatever its kind: callers that must not
+  // match quoted names test the kind first.
+  TORVTokenOperator LookupFunctionKeyword() const;
+  TORVTokenOperator LookupStatementKeyword() const;
+  TORVTokenOperator LookupControlKeyword() const;
+
+  // A new node (owned by the caller) at the position of the current token;
+  // a control statement takes the line noted by MarkControlLine.
+  TORVExprToken* GetNewExprToken(TORVTokenType TokenType, TORVTokenOperator TokenOperator) const;
+
+  // Passes a syntax error to the expression, which raises error 700.
+  [[noreturn]] void ExpressionError(const TORVString& Message, int32_t Line, int32_t Column) override;
+
+  // Counts one more level of nesting; past MaxParseNestingDepth the parse is
+  // refused at the current token. Pair every call with LeaveNesting (or use
+  // TORVParseNesting).
+  void EnterNesting();
+  void LeaveNesting();
+  int32_t GetNestingDepth() const { return FNestingDepth; }
+
+  // Name parsers: the current token must be an identifier or a quoted
+  // identifier, whose value becomes the new token's FName; it is consumed.
+  // Keywords are not reserved. Anything else raises with the expected text.
+  TORVExprToken* ParseBackupName();
+  TORVExprToken* ParseDatabaseName();
+  TORVExprToken* ParseUpdatesName();
+  TORVExprToken* ParseTextFilterName();
+  TORVExprToken* ParseWordGeneratorName();
+  TORVExprToken* ParseMigratorName();
+  TORVExprToken* ParseModuleName();
+  TORVExprToken* ParseJobName();
+  TORVExprToken* ParseStoreName();
+  TORVExprToken* ParseFileName();
+  TORVExprToken* ParseUserName();
+  TORVExprToken* ParseRoleName();
+  TORVExprToken* ParseAuthorizationName();
+  TORVExprToken* ParseColumnName();
+  TORVExprToken* ParseConstraintName();
+  TORVExprToken* ParseViewName();
+  TORVExprToken* ParseProcedureName();
+  TORVExprToken* ParseFunctionName();
+  TORVExprToken* ParseIndexName();
+  TORVExprToken* ParseTriggerName();
+  TORVExprToken* ParseCursorRef();
+  TORVExprToken* ParseParamName();
+  TORVExprToken* ParseVariableName();
+  TORVExprToken* ParseStatementName();
+  TORVExprToken* ParseStatementRef();
+
+ protected:
+  void BuildFunctionsLookupTable();
+  void BuildFunctionsTable();
+  void BuildStatementsLookupTable();
+  void BuildStatementsTable();
+  void BuildControlsLookupTable();
+  void BuildControlsTable();
+
+  TORVExprToken* ParseObjectName(TORVTokenType TokenType, std::u16string_view Expected);
+
+  TORVCompiledExpr* FExpr = nullptr;
+  // Operator of each keyword, by the keyword's index in its sorted list.
+  std::array<uint8_t, 96> FFunctionsLookupTable{};
+  // Grammar routine of each operator, by operator - toABORTED (functions),
+  // - toALTER (statements), - toABORT (controls); an empty entry is never
+  // called.
+  std::array<TORVParseMethod, FunctionsTableCount> FFunctionsTable{};
+  std::array<uint8_t, 32> FStatementsLookupTable{};
+  std::array<TORVParseMethod, StatementsTableCount> FStatementsTable{};
+  std::array<uint8_t, 32> FControlsLookupTable{};
+  std::array<TORVControlParseMethod, ControlsTableCount> FControlsTable{};
+  int32_t FNestingDepth = 0;
+};
+
+// One level of grammar nesting for the lifetime of the object.
+class TORVParseNesting {
+ public:
+  explicit TORVParseNesting(TORVExprParser& Parser) : FParser(Parser) { FParser.EnterNesting(); }
+  ~TORVParseNesting() { FParser.LeaveNesting(); }
+  TORVParseNesting(const TORVParseNesting&) = delete;
+  TORVParseNesting& operator=(const TORVParseNesting&) = delete;
+
+ private:
+  TORVExprParser& FParser;
+};
+
+// Holds a tree that a grammar routine is building, so that an error leaves
+// no nodes behind: the tree is freed unless it was released to the caller.
+class TORVPartialTree {
+ public:
+  explicit TORVPartialTree(TORVExprToken* Token = nullptr) : FToken(Token) {}
+  ~TORVPartialTree() { FreeTokens(FToken); }
+  TORVPartialTree(const TORVPartialTree&) = delete;
+  TORVPartialTree& operator=(const TORVPartialTree&) = delete;
+
+  TORVExprToken* Get() const { return FToken; }
+  TORVExprToken* operator->() const { return FToken; }
+  // Frees what was held and holds Token instead.
+  void Reset(TORVExprToken* Token) {
+    FreeTokens(FToken);
+    FToken = Token;
+  }
+  TORVExprToken* Release() {
+    TORVExprToken* token = FToken;
+    FToken = nullptr;
+    return token;
+  }
+
+ private:
+  TORVExprToken* FToken;
+};
+
+}  // namespace orv
