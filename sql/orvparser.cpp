@@ -1,8 +1,7 @@
 #include "sql/orvparser.h"
 
-#include <string>
-
 #include "core/orverror.h"
+#include "core/orvliteral.h"
 #include "sql/orvcompiledexpr.h"
 #include "sql/orvconsts.h"
 
@@ -25,11 +24,6 @@ TORVTokenOperator LookupKeyword(const std::array<uint8_t, N>& Table, const std::
                                 std::u16string_view Word) {
   const int32_t index = FindKeyword(Keywords, Word);
   return index < 0 ? toNONE : static_cast<TORVTokenOperator>(Table[static_cast<std::size_t>(index)]);
-}
-
-TORVString DecimalText(int32_t Value) {
-  const std::string digits = std::to_string(Value);
-  return TORVString(digits.begin(), digits.end());
 }
 
 }  // namespace
@@ -96,7 +90,7 @@ void TORVExprParser::ExpressionError(const TORVString& Message, int32_t Line, in
 
 void TORVExprParser::EnterNesting() {
   if (FNestingDepth >= MaxParseNestingDepth)
-    InvalidExpr(FormatString(u"nesting deeper than %s levels not allowed", {DecimalText(MaxParseNestingDepth)}));
+    InvalidExpr(FormatString(u"nesting deeper than %s levels not allowed", {IntToString(MaxParseNestingDepth)}));
   ++FNestingDepth;
 }
 
