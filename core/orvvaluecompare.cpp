@@ -40,17 +40,17 @@ enum TORVCompareKind : int32_t {
 // The side with the higher rank reads the other side in its own type; equal
 // ranks agree whichever side reads. Text decides against everything, as an
 // Integer compared with a text is the mirror of the text compared with the
-// Integer; bytes decide against everything but text; a Boolean reads a
-// number as True when it is not zero; intervals read a number as a count of
-// their field; a time against a timestamp compares the time of day.
+// Integer; bytes decide against everything but text; intervals read a number
+// as a count of their field; a time against a timestamp compares the time of
+// day. A number reads a Boolean as 0 or 1: were the Boolean to decide, every
+// non-zero number would equal True, and 2 = True = 3 while 2 < 3 is no order
+// an index can keep.
 int32_t CompareRank(int32_t Kind) {
   switch (Kind) {
     case ckText:
       return 9;
     case ckBinary:
       return 8;
-    case ckBoolean:
-      return 7;
     case ckYearMonth:
     case ckDayTime:
       return 6;
@@ -63,6 +63,8 @@ int32_t CompareRank(int32_t Kind) {
       return 3;
     case ckWhole:
     case ckDecimal:
+      return 2;
+    case ckBoolean:
       return 1;
     default:
       return 0;
@@ -82,6 +84,20 @@ int32_t CompareDoubles(double A, double B) {
   const bool bNaN = std::isnan(B);
   if (aNaN || bNaN) return aNaN == bNaN ? 0 : (aNaN ? 1 : -1);
   return CompareOrdered(A, B);
+}
+
+// A double against a whole number, exactly: a whole number beyond 2^53 is
+// not rounded to the nearest double first, so that two different whole
+// numbers never both equal one double.
+int32_t CompareDoubleToWhole(double A, int64_t B) {
+  constexpr double kTwoPow63 = 9223372036854775808.0;
+  if (std::isnan(A)) return 1;
+  if (A >= kTwoPow63) return 1;
+  if (A < -kTwoPow63) return -1;
+  const double whole = std::trunc(A);
+  const int64_t wholeImage = static_cast<int64_t>(whole);
+  if (wholeImage != B) return CompareOrdered(wholeImage, B);
+  return CompareOrdered(A, whole);
 }
 
 // A whole number against a scaled decimal, exactly and without overflow:
@@ -204,17 +220,18 @@ int32_t TORVValue::CompareCross(TORVValue& B, int32_t PartialLength, bool CaseIn
       GetBytes(FBytes1);
       FBytes2 = B.GetAsBytes();
       return CompareBytes(FBytes1, FBytes2);
-    case ckBoolean:
-      return CompareOrdered<int32_t>(GetBoolean() ? 1 : 0, B.GetAsBoolean() ? 1 : 0);
     case ckWhole: {
+      // B is another whole number, a Boolean (0 or 1) or a decimal.
       const int64_t whole = GetAsLargeInt();
       if (B.FDataType == dtDecimal) return CompareWholeToScaled(whole, B.GetCurrency().Scaled());
       return CompareOrdered(whole, B.GetAsLargeInt());
     }
     case ckDecimal:
-      // Only whole numbers rank as low as a decimal.
+      // Only whole numbers and Booleans rank as low as a decimal.
       return -CompareWholeToScaled(B.GetAsLargeInt(), GetCurrency().Scaled());
     case ckFloat:
+      if (B.CompareKind() == ckWhole || B.CompareKind() == ckBoolean)
+        return CompareDoubleToWhole(GetDouble(), B.GetAsLargeInt());
       return CompareDoubles(GetDouble(), B.GetAsDouble());
     case ckDate:
       return CompareOrdered(GetInteger(), B.GetAsDate());

@@ -510,9 +510,13 @@ TEST(ValueCompare, BooleansAndFloats) {
   yes->SetAsBoolean(true);
   EXPECT_EQ(Cmp(*no, *yes), -1);
   EXPECT_EQ(Cmp(*yes, *no), 1);
+  // Against a number a Boolean counts as 0 or 1.
   auto two = Integer(2);
-  EXPECT_EQ(Cmp(*yes, *two), 0);  // non-zero is True
-  EXPECT_EQ(Cmp(*two, *yes), 0);
+  auto one = Integer(1);
+  EXPECT_EQ(Cmp(*yes, *two), -1);
+  EXPECT_EQ(Cmp(*two, *yes), 1);
+  EXPECT_EQ(Cmp(*yes, *one), 0);
+  EXPECT_EQ(Cmp(*no, *one), -1);
 
   auto nan = Float(std::numeric_limits<double>::quiet_NaN());
   auto nan2 = Float(std::numeric_limits<double>::quiet_NaN());
@@ -608,6 +612,47 @@ TEST(ValueCompare, EveryPairIsAntisymmetric) {
       }
     }
   }
+}
+
+// Numbers and Booleans of every type must form one order that an index can
+// keep: equal to equal is equal, and below stays below, whatever the types.
+TEST(ValueCompare, NumbersAndBooleansOrderTransitively) {
+  constexpr int64_t kTwoPow53 = int64_t{1} << 53;
+  std::vector<std::unique_ptr<TORVContainedValue>> pool;
+  auto add = [&](const TType& type, const std::function<void(TORVValue&)>& store) {
+    pool.push_back(MakeValue(type));
+    store(*pool.back());
+  };
+  add(tBoolean, ARRANGE(SetAsBoolean(false)));
+  add(tBoolean, ARRANGE(SetAsBoolean(true)));
+  add(tSmallInt, ARRANGE(SetAsSmallInt(1)));
+  add(tInteger, ARRANGE(SetAsInteger(2)));
+  add(tInteger, ARRANGE(SetAsInteger(3)));
+  add(tDecimal4, ARRANGE(SetAsString(u"2.5")));
+  add(tFloat, ARRANGE(SetAsDouble(2.5)));
+  add(tFloat, ARRANGE(SetAsDouble(-0.5)));
+  add(tBigInt, ARRANGE(SetAsLargeInt(kTwoPow53)));
+  add(tBigInt, ARRANGE(SetAsLargeInt(kTwoPow53 + 1)));
+  add(tFloat, ARRANGE(SetAsDouble(static_cast<double>(kTwoPow53))));
+  add(tBigInt, ARRANGE(SetAsLargeInt(std::numeric_limits<int64_t>::max())));
+  add(tFloat, ARRANGE(SetAsDouble(9223372036854775808.0)));
+  add(tFloat, ARRANGE(SetAsDouble(std::numeric_limits<double>::quiet_NaN())));
+
+  const std::size_t n = pool.size();
+  std::vector<std::vector<int32_t>> order(n, std::vector<int32_t>(n));
+  for (std::size_t i = 0; i < n; ++i)
+    for (std::size_t j = 0; j < n; ++j) order[i][j] = Cmp(*pool[i], *pool[j]);
+  for (std::size_t i = 0; i < n; ++i)
+    for (std::size_t j = 0; j < n; ++j)
+      for (std::size_t k = 0; k < n; ++k) {
+        if (order[i][j] > 0 || order[j][k] > 0) continue;
+        const int32_t expected = order[i][j] < 0 || order[j][k] < 0 ? -1 : 0;
+        EXPECT_EQ(order[i][k], expected) << i << " vs " << j << " vs " << k;
+      }
+  // The double nearest 2^53 + 1 is 2^53 itself, and only that BigInt equals it.
+  EXPECT_EQ(Cmp(*pool[10], *pool[8]), 0);
+  EXPECT_EQ(Cmp(*pool[10], *pool[9]), -1);
+  EXPECT_EQ(Cmp(*pool[9], *pool[10]), 1);
 }
 
 // ---------------------------------------------------------------------------
