@@ -166,12 +166,14 @@ int32_t TORVValue::CompareSameType(TORVValue& B, int32_t PartialLength, bool Cas
     case ckText: {
       int32_t aLength = 0;
       int32_t bLength = 0;
-      if (FCharacterSet == 0) {
+      // Values of different character sets meet as UTF-16 from either side;
+      // an ANSI reading of the Unicode side could order them differently.
+      if (FCharacterSet == 0 && B.FCharacterSet == 0) {
         const uint8_t* aText = GetRawAnsiString(aLength);
         const uint8_t* bText = B.GetRawAnsiString(bLength);
         return CompareStrings(CompareCollation, aText, aLength, bText, bLength, PartialLength, CaseInsensitive);
       }
-      if (FCharacterSet == 1) {
+      if ((FCharacterSet == 0 || FCharacterSet == 1) && (B.FCharacterSet == 0 || B.FCharacterSet == 1)) {
         const char16_t* aText = GetRawUnicodeString(aLength);
         const char16_t* bText = B.GetRawUnicodeString(bLength);
         return CompareStrings(CompareCollation, aText, aLength, bText, bLength, PartialLength, CaseInsensitive);

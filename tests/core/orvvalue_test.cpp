@@ -544,6 +544,17 @@ TEST(ValueCompare, TextRules) {
   }
 }
 
+// An ANSI and a Unicode text agree on their order from either side, also
+// where the code page orders a character differently from UTF-16 (the euro
+// sign is 0x80 in code page 1252, U+20AC in UTF-16).
+TEST(ValueCompare, TextsOfDifferentCharacterSetsAreAntisymmetric) {
+  auto euro = Str(u"\u20AC", 0);
+  auto eAcute = Str(u"\u00E9", 1);
+  const int32_t ab = Cmp(*euro, *eAcute);
+  EXPECT_EQ(ab, 1);
+  EXPECT_EQ(Cmp(*eAcute, *euro), -ab);
+}
+
 TEST(ValueCompare, BytesByContentThenLength) {
   auto shorter = MakeValue(tVarByte);
   shorter->SetAsBytes({1, 2});
