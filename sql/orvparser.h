@@ -104,6 +104,51 @@ class TORVExprParser : public TORVExprTokenizer {
   TORVExprToken* ParseStatementName();
   TORVExprToken* ParseStatementRef();
 
+  // Expression grammar (orvparseexpr.cpp). Each routine reads from the
+  // current token and returns the tree it built, or raises having freed it.
+  // ParseExpr is a whole expression that must use up the text; the levels
+  // run from the loosest (OR) to the tightest (a single value).
+  TORVExprToken* ParseExpr(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseOr(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseAnd(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseNot(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseBinary(TORVParseOptions ParseOptions);
+  TORVExprToken* ParsePlusMinus(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseMultDiv(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseUnary(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseValue(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseColumnRef(TORVParseOptions ParseOptions);
+  // A user-defined function call when "(" follows the name, else a column.
+  TORVExprToken* ParseFuncColumnRef(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseProcRef(TORVParseOptions ParseOptions);
+  // Fills Token (a ttDATATYPE node); with TypeOptional an unknown first word
+  // gives False with nothing consumed.
+  bool ParseDataType(TORVExprToken* Token, TORVParseOptions ParseOptions, bool LengthRequired, bool TypeOptional);
+  // Adds the four formatting slots (date, time, decimal, Boolean) to Token.
+  void ParseFormatting(TORVExprToken* Token);
+  // Raises when Token is the wildcard column reference.
+  void CheckForAllColumns(TORVExprToken* Token);
+  // Adds the collation slot and, with poAllowDirection, the direction slot.
+  void ParseColumnOptions(TORVExprToken* Token, TORVParseOptions ParseOptions);
+
+  // Query grammar (orvparsequery.cpp): a query starting at SELECT or TABLE
+  // and its clauses.
+  TORVExprToken* ParseQuery(TORVParseOptions ParseOptions);
+  void ParseSelectColumn(TORVExprToken* Column, TORVParseOptions ParseOptions);
+  TORVExprToken* ParseTableRef(TORVParseOptions ParseOptions);
+  void ParseTableRefCorrelation(TORVExprToken* Table, bool Required);
+  TORVExprToken* ParseFrom(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseJoin(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseWhere(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseHaving(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseGroupByColumn();
+  TORVExprToken* ParseOrderByColumn();
+  // The query merged by UNION, EXCEPT or INTERSECT, or nil when none follows.
+  TORVExprToken* ParseMerge(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseMergeQuery(TORVParseOptions ParseOptions, TORVTokenOperator MergeOperator);
+  TORVExprToken* ParseRange(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseCollationRef();
+
  protected:
   void BuildFunctionsLookupTable();
   void BuildFunctionsTable();
