@@ -113,6 +113,48 @@ TEST(ExprGrammar, NestingIsBoundedWithAnErrorInsteadOfACrash) {
             std::string::npos);
 }
 
+// A parser with one function grammar registered, as the built-in function
+// grammars register theirs.
+class TMaxParser : public TORVExprParser {
+ public:
+  TMaxParser() { FFunctionsTable[toMAX - toABORTED] = static_cast<TORVParseMethod>(&TMaxParser::ParseMAX); }
+
+ private:
+  TORVExprToken* ParseMAX(TORVParseOptions ParseOptions) {
+    TORVPartialTree Node(GetNewExprToken(ttFUNCREF, toMAX));
+    NextToken();
+    ErrorIfNotSkipToken(u'(');
+    Node->AddArgument(ParseOr(ParseOptions));
+    ErrorIfNotSkipToken(u')');
+    return Node.Release();
+  }
+};
+
+TEST(ExprGrammar, FunctionWordsGoToTheirGrammarAndOtherwiseReadAsNames) {
+  struct TCase {
+    const char* Text;
+    const char* Expected;
+  };
+  const TCase Cases[] = {
+      {"Max(x) + 1", "(BINARY :op ADD (FUNCREF :op MAX (COLUMNREF :name \"x\" nil nil)) (CONST :text \"1\" :type 6))"},
+      // A word without a registered grammar is a user-defined function.
+      {"min(x)", "(FUNCREF :op UDF :name \"min\" (COLUMNREF :name \"x\" nil nil))"},
+      // A word the keyword list maps to no operator is a name.
+      {"bitset", "(COLUMNREF :name \"bitset\" nil nil)"},
+      {"\"MAX\"", "(COLUMNREF :name \"MAX\" nil nil)"},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Text);
+    TORVCompiledExpr Expr;
+    Expr.SetExpression(Utf8ToString(Case.Text));
+    TMaxParser Parser;
+    Parser.Initialize(&Expr);
+    TORVExprToken* Tree = Parser.ParseExpr(TORVParseOptions{});
+    EXPECT_EQ(DumpTokens(Tree), Case.Expected);
+    FreeTokens(Tree);
+  }
+}
+
 TEST(ExprGrammar, QualifiedColumnOfARemoteExpressionDropsItsQualifier) {
   struct TRemoteExpr : TORVCompiledExpr {
     bool IsRemoteColumn() override { return true; }
