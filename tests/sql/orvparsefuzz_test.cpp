@@ -1,0 +1,233 @@
+// A bounded grammar fuzz: random token soups and mutated corpus texts go
+// through ParseExpr and ParseQuery. Each text must either parse into a
+// well-formed tree or raise a syntax error (EORVException 700); a crash, a
+// leak (the test build runs under the address sanitizer), another
+// exception or a read past the text fails. Every text lies in a buffer of
+// exactly its own length, so that a read one character too far is caught.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/orverror.h"
+#include "platform/orvplatformtext.h"
+#include "sql/orvcompiledexpr.h"
+#include "sql/orvexprtoken.h"
+#include "sql/orvparser.h"
+#include "sql/orvparseroptions.h"
+#include "sql/orvtokenizer.h"
+#include "tests/sql/orvsqlcorpus.h"
+#include "tests/support/orvsqltreedump.h"
+
+namespace orv {
+namespace {
+
+// Words and symbols the grammar reacts to, plus literals and names of every
+// token kind, some of them malformed or unterminated.
+const char* const Vocabulary[] = {
+    "SELECT", "TABLE", "DISTINCT", "ALL", "FROM", "WHERE", "GROUP", "BY", "HAVING", "ORDER", "UNION", "EXCEPT",
+    "INTERSECT", "INTO", "AS", "JOIN", "INNER", "LEFT", "RIGHT", "OUTER", "FULL", "ON", "AND", "OR", "NOT",
+    "BETWEEN", "LIKE", "ESCAPE", "IN", "IS", "NULL", "TRUE", "FALSE", "NAN", "DATE", "TIME", "TIMESTAMP",
+    "INTERVAL", "YEAR", "MONTH", "DAY", "HOUR", "MINUTE", "SECOND", "MSECOND", "TO", "CONTAINS", "DOES",
+    "CONTAIN", "ANY", "MOD", "COLLATE", "ASC", "DESCENDING", "RANGE", "NOJOINOPTIMIZE", "JOINOPTIMIZECOSTS",
+    "JOININDEXTHRESHHOLD", "CAST", "UPPER", "COUNT", "SUBSTRING", "Information", "Default", "=", "<", ">", "<=",
+    ">=", "<>", "><", "+", "-", "*", "/", "||", "|", ",", ".", "(", ")", "(", ")", "[", "]", "?", ";", "0", "1",
+    "42", "2147483648", "99999999999999999999", "1.5", ".5", "1e5", "2e-3", "1.2.3", "1e", "'s'", "'it''s'", "''",
+    "X'0A'", "x''", "#65", "#", "#99999", "\"q\"", "\"a\"\"b\"", "a", "b", "t", "c1", "t.c", "t.*", "s.t.u",
+    "-- note\n", "/* note */", "\n", "\r\n", "'open", "\"open", "/* open", "X'open", "--", "\r", "\t", "'a\nb'",
+    "\"a\nb\"", "\u00e9t\u00e9", "\u00c4", "\U0001F600", "@", "$", "!", "%", "^", "&", "{", "}", "~", "`", ":",
+};
+
+std::u16string_view RandomWord(std::mt19937& Random) {
+  static const std::vector<std::u16string> Words = [] {
+    std::vector<std::u16string> Result;
+    for (const char* Word : Vocabulary) Result.push_back(Utf8ToString(Word));
+    return Result;
+  }();
+  return Words[Random() % Words.size()];
+}
+
+TORVParseOptions RandomOptions(std::mt19937& Random, TORVParseOptions Base) {
+  // Half of the texts run under the base options alone.
+  if (Random() % 2 == 0) return Base;
+  const uint32_t Mask = Random();
+  for (int32_t Bit = 0; Bit <= poConvertDynamic; ++Bit)
+    if ((Mask >> Bit) & 1u) Base.Include(static_cast<TORVParseOption>(Bit));
+  return Base;
+}
+
+// Every child names its parent, and a tree that parsed copies and compares
+// equal to itself and dumps.
+void CheckTree(const TORVExprToken* Token) {
+  std::vector<const TORVExprToken*> Pending{Token};
+  while (!Pending.empty()) {
+    const TORVExprToken* Node = Pending.back();
+    Pending.pop_back();
+    auto Child = [&](const TORVExprToken* C) {
+      if (C == nullptr) return;
+      EXPECT_EQ(C->FUpperToken, Node);
+      Pending.push_back(C);
+    };
+    Child(Node->GetLeftToken());
+    Child(Node->GetRightToken());
+    for (int32_t I = 0; I < Node->GetNumArguments(); ++I) Child(Node->GetArgument(I));
+  }
+  TORVExprToken* Copy = CopyTokens(Token);
+  EXPECT_TRUE(CompareTokens(Token, Copy));
+  FreeTokens(Copy);
+  EXPECT_FALSE(test::DumpTokens(Token).empty());
+}
+
+enum TEntry { eExpr, eQuery };
+
+class TFuzzRunner {
+ public:
+  // Parses Text, held in a buffer of exactly its length, with one parser
+  // reused across texts as a session reuses its parser.
+  void Run(const std::u16string& Text, TEntry Entry, TORVParseOptions Options) {
+    std::unique_ptr<char16_t[]> Buffer(new char16_t[Text.size()]);
+    std::copy(Text.begin(), Text.end(), Buffer.get());
+    const std::u16string_view View(Buffer.get(), Text.size());
+    SCOPED_TRACE((Entry == eExpr ? "expr: " : "query: ") + StringToUtf8(Text));
+    TORVExprToken* Tree = nullptr;
+    try {
+      FParser.Initialize(&FExpr);
+      FParser.InitializeText(View);
+      FParser.NextToken();
+      if (Entry == eExpr) {
+        Tree = FParser.ParseExpr(Options);
+      } else {
+        TORVPartialTree Query(FParser.ParseQuery(Options));
+        if (!FParser.CheckToken(tkEndOfText)) FParser.ExpectedExpression(u"end of expression");
+        Tree = Query.Release();
+      }
+    } catch (const EORVException& E) {
+      EXPECT_EQ(E.ErrorCode(), ORV_SQL_ERROR) << E.what();
+      EXPECT_GE(E.ErrorLine(), 1);
+      EXPECT_GE(E.ErrorColumn(), 1);
+      ++FErrors;
+      return;
+    } catch (const std::exception& E) {
+      ADD_FAILURE() << "other exception: " << E.what();
+      return;
+    }
+    ASSERT_NE(Tree, nullptr);
+    CheckTree(Tree);
+    FreeTokens(Tree);
+    ++FParsed;
+  }
+
+  int32_t FParsed = 0;
+  int32_t FErrors = 0;
+
+ private:
+  TORVCompiledExpr FExpr;
+  TORVExprParser FParser;
+};
+
+TEST(GrammarFuzz, RandomTokenTextsParseOrRaiseSyntaxErrors) {
+  std::mt19937 Random(20240611);
+  TFuzzRunner Runner;
+  const TORVParseOptions QueryBase{poAllowQueries, poAllowTableQualifier};
+  for (int32_t Round = 0; Round < 3000; ++Round) {
+    std::u16string Text;
+    const bool Query = Random() % 2 == 0;
+    if (Query) Text = Random() % 4 == 0 ? u"TABLE " : u"SELECT ";
+    const uint32_t Count = 1 + Random() % 24;
+    for (uint32_t I = 0; I < Count; ++I) {
+      // Mostly separated; now and then glued to the word before.
+      if (!Text.empty() && Random() % 8 != 0) Text += u' ';
+      Text += RandomWord(Random);
+    }
+    Runner.Run(Text, Query ? eQuery : eExpr, RandomOptions(Random, Query ? QueryBase : TORVParseOptions{}));
+  }
+  // The soups must reach both outcomes, or they test little.
+  EXPECT_GT(Runner.FParsed, 0);
+  EXPECT_GT(Runner.FErrors, 0);
+}
+
+// The spans of the tokens of Text, as the tokenizer reads them; a text that
+// stops reading with an error keeps the tokens read before it.
+std::vector<std::u16string> SplitTokens(const std::u16string& Text) {
+  std::vector<std::u16string> Tokens;
+  TORVCompiledExpr Expr;
+  Expr.SetExpression(Text);
+  TORVExprParser Parser;
+  try {
+    Parser.Initialize(&Expr);
+    while (!Parser.CheckToken(tkEndOfText)) {
+      Tokens.push_back(Text.substr(static_cast<std::size_t>(Parser.GetTokenPos() - 1),
+                                   static_cast<std::size_t>(Parser.GetPos() - Parser.GetTokenPos())));
+      Parser.NextToken();
+    }
+  } catch (const EORVException&) {
+  }
+  return Tokens;
+}
+
+std::u16string JoinTokens(const std::vector<std::u16string>& Tokens) {
+  std::u16string Text;
+  for (const std::u16string& Token : Tokens) {
+    if (!Text.empty()) Text += u' ';
+    Text += Token;
+  }
+  return Text;
+}
+
+TEST(GrammarFuzz, MutatedCorpusTextsParseOrRaiseSyntaxErrors) {
+  std::mt19937 Random(7);
+  TFuzzRunner Runner;
+  const TORVParseOptions QueryBase{poAllowQueries, poAllowTableQualifier};
+  int32_t Texts = 0;
+  for (const test::TORVSqlCorpusCase& Case : test::ReadSqlCorpus()) {
+    const std::u16string Sql = Utf8ToString(Case.Sql);
+    const std::vector<std::u16string> Tokens = SplitTokens(Sql);
+    const TEntry Entry = Case.Kind == "query" ? eQuery : eExpr;
+    const TORVParseOptions Base = Entry == eQuery ? QueryBase : TORVParseOptions{};
+    // Every cut of the text: an exact-size buffer ends inside every token.
+    for (std::size_t Cut = 0; Cut < Sql.size(); ++Cut) {
+      Runner.Run(Sql.substr(0, Cut), Entry, Base);
+      ++Texts;
+    }
+    if (Tokens.empty()) continue;
+    for (int32_t Round = 0; Round < 12; ++Round) {
+      std::vector<std::u16string> Mutated = Tokens;
+      const std::size_t At = Random() % Mutated.size();
+      switch (Random() % 4) {
+        case 0:
+          Mutated.erase(Mutated.begin() + static_cast<std::ptrdiff_t>(At));
+          break;
+        case 1:
+          Mutated.insert(Mutated.begin() + static_cast<std::ptrdiff_t>(At), Mutated[At]);
+          break;
+        case 2:
+          std::swap(Mutated[At], Mutated[Random() % Mutated.size()]);
+          break;
+        default:
+          Mutated[At] = std::u16string(RandomWord(Random));
+          break;
+      }
+      std::u16string Text = JoinTokens(Mutated);
+      // Now and then a stray code unit: a control character, a lone
+      // surrogate, a letter beyond ASCII.
+      if (Random() % 4 == 0) {
+        static constexpr char16_t Strays[] = {0, 1, 0x1F, 0x7F, 0xA0, 0xE9, 0x2028, 0xD800, 0xDC00, 0xFEFF, 0xFFFF};
+        Text.insert(Random() % (Text.size() + 1), 1, Strays[Random() % std::size(Strays)]);
+      }
+      Runner.Run(Text, Entry, RandomOptions(Random, Base));
+      Runner.Run(Text, Entry == eQuery ? eExpr : eQuery, RandomOptions(Random, Base));
+      Texts += 2;
+    }
+  }
+  EXPECT_GT(Texts, 1000);
+  EXPECT_GT(Runner.FParsed, 0);
+  EXPECT_GT(Runner.FErrors, 0);
+}
+
+}  // namespace
+}  // namespace orv
