@@ -30,7 +30,8 @@ std::unique_ptr<TORVExprToken> NewCopyOf(const TORVExprToken* Source) {
 }
 
 // Calls Visit(Node) for every node of the tree under Token, parents before
-// children. Visit may not change the shape of the tree.
+// children. A node's children are noted before it is visited, so Visit may
+// free the node; it may not change the shape of the tree otherwise.
 template <typename F>
 void ForEachToken(TORVExprToken* Token, F&& Visit) {
   if (Token == nullptr) return;
@@ -38,12 +39,12 @@ void ForEachToken(TORVExprToken* Token, F&& Visit) {
   while (!Pending.empty()) {
     TORVExprToken* Node = Pending.back();
     Pending.pop_back();
-    Visit(Node);
     for (int32_t I = Node->GetNumArguments() - 1; I >= 0; --I) {
       if (TORVExprToken* Arg = Node->GetArgument(I)) Pending.push_back(Arg);
     }
     if (Node->GetRightToken() != nullptr) Pending.push_back(Node->GetRightToken());
     if (Node->GetLeftToken() != nullptr) Pending.push_back(Node->GetLeftToken());
+    Visit(Node);
   }
 }
 
@@ -451,18 +452,7 @@ void FreeTokens(TORVExprToken*& Token) {
 void FreeNextToken(TORVExprToken*& Token) {
   TORVExprToken* Root = Token;
   Token = nullptr;
-  if (Root == nullptr) return;
-  std::vector<TORVExprToken*> Pending{Root};
-  while (!Pending.empty()) {
-    TORVExprToken* Node = Pending.back();
-    Pending.pop_back();
-    for (int32_t I = Node->GetNumArguments() - 1; I >= 0; --I) {
-      if (TORVExprToken* Arg = Node->GetArgument(I)) Pending.push_back(Arg);
-    }
-    if (Node->GetRightToken() != nullptr) Pending.push_back(Node->GetRightToken());
-    if (Node->GetLeftToken() != nullptr) Pending.push_back(Node->GetLeftToken());
-    delete Node;
-  }
+  ForEachToken(Root, [](TORVExprToken* Node) { delete Node; });
 }
 
 }  // namespace orv
