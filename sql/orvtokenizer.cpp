@@ -60,11 +60,7 @@ void TORVExprTokenizer::SkipComments() {
     } else if (CharAt(FPos) == u'/' && CharAt(FPos + 1) == u'*') {
       FPos += 2;
       for (;;) {
-        if (AtEnd()) {
-          SetTokenPos();
-          FToken = tkEndOfText;
-          ExpectedToken(u'/');
-        }
+        if (AtEnd()) RaiseUnclosed(u'/');
         if (CharAt(FPos) == u'*' && FPos + 1 <= FLength && CharAt(FPos + 1) == u'/') {
           FPos += 2;
           break;
@@ -75,6 +71,27 @@ void TORVExprTokenizer::SkipComments() {
       return;
     }
   }
+}
+
+void TORVExprTokenizer::SkipQuoted(char16_t Quote, bool Doubled, bool SpansLines) {
+  ++FPos;
+  for (;;) {
+    if (AtEnd() || (!SpansLines && IsLineFeed(CharAt(FPos)))) RaiseUnclosed(Quote);
+    if (CharAt(FPos) != Quote) {
+      CheckForLineTermAndIncrement();
+    } else if (Doubled && FPos + 1 <= FLength && CharAt(FPos + 1) == Quote) {
+      FPos += 2;
+    } else {
+      ++FPos;
+      return;
+    }
+  }
+}
+
+void TORVExprTokenizer::RaiseUnclosed(char16_t Closing) {
+  SetTokenPos();
+  FToken = tkEndOfText;
+  ExpectedToken(Closing);
 }
 
 char16_t TORVExprTokenizer::NextToken() {
@@ -89,19 +106,8 @@ char16_t TORVExprTokenizer::NextToken() {
     if ((ch == u'X' || ch == u'x') && FPos + 1 <= FLength && CharAt(FPos + 1) == u'\'') {
       // A byte string. The token starts at the X, so that text cut from
       // token starts (stored defaults, select items) keeps the prefix.
-      FPos += 2;
-      for (;;) {
-        if (AtEnd()) {
-          SetTokenPos();
-          FToken = tkEndOfText;
-          ExpectedToken(u'\'');
-        }
-        if (CharAt(FPos) == u'\'') {
-          ++FPos;
-          break;
-        }
-        CheckForLineTermAndIncrement();
-      }
+      ++FPos;
+      SkipQuoted(u'\'', false, true);
       FToken = tkBytes;
     } else {
       ++FPos;
@@ -113,43 +119,11 @@ char16_t TORVExprTokenizer::NextToken() {
     while (!AtEnd() && IsNumeric(CharAt(FPos))) ++FPos;
     FToken = tkCharCode;
   } else if (ch == u'\'') {
-    ++FPos;
-    for (;;) {
-      if (AtEnd()) {
-        SetTokenPos();
-        FToken = tkEndOfText;
-        ExpectedToken(u'\'');
-      }
-      if (CharAt(FPos) == u'\'') {
-        ++FPos;
-        if (!AtEnd() && CharAt(FPos) == u'\'') {
-          ++FPos;
-          continue;
-        }
-        break;
-      }
-      CheckForLineTermAndIncrement();
-    }
+    SkipQuoted(u'\'', true, true);
     FToken = tkString;
   } else if (ch == u'"') {
-    ++FPos;
-    for (;;) {
-      // A quoted identifier never spans lines.
-      if (AtEnd() || IsLineFeed(CharAt(FPos))) {
-        SetTokenPos();
-        FToken = tkEndOfText;
-        ExpectedToken(u'"');
-      }
-      if (CharAt(FPos) == u'"') {
-        ++FPos;
-        if (!AtEnd() && CharAt(FPos) == u'"') {
-          ++FPos;
-          continue;
-        }
-        break;
-      }
-      ++FPos;
-    }
+    // A quoted identifier never spans lines.
+    SkipQuoted(u'"', true, false);
     FToken = tkQuotedSymbol;
   } else if (IsNumeric(ch)) {
     ++FPos;

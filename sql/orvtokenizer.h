@@ -112,6 +112,10 @@ class TORVExprTokenizer : public TORVBaseObject {
   void CheckForLineTermAndIncrement();
   void IncLine();
   void SetTokenPos();
+  // Reads from the opening quote at FPos past the closing one. Where
+  // Doubled, two quotes in a row stand for one; where not SpansLines, a
+  // line break before the closing quote leaves the token unclosed.
+  void SkipQuoted(char16_t Quote, bool Doubled, bool SpansLines);
   // Capacity rounded up to a multiple of 16; never shrinks.
   void SetLiteralStackCapacity(int32_t Value);
 
@@ -152,6 +156,9 @@ class TORVExprTokenizer : public TORVBaseObject {
   };
   TPosition CurrentPosition() const;
   void SetPosition(const TPosition& Position);
+  // Raises that Closing is missing where the text (or the line) ends inside
+  // a token or comment.
+  [[noreturn]] void RaiseUnclosed(char16_t Closing);
   // Raises the message at the current token.
   [[noreturn]] void RaiseAtToken(const TORVString& Message);
 };
