@@ -54,6 +54,16 @@ const TORVFakeTable& TORVFakeCatalogExpr::TableOf(TORVExprToken* TableRef, bool 
   return *Table;
 }
 
+void TORVFakeCatalogExpr::BindColumn(TORVExprToken* Token, TORVExprToken* TableRef, bool IncludeTemporary) {
+  const TORVColumnDescriptor* Column = TableOf(TableRef, IncludeTemporary).FindColumn(Token->FName);
+  if (Column == nullptr) {
+    ExpressionError(FormatString(u"The column %s does not exist", {Token->FName}), Token->FLine, Token->FCol);
+    return;
+  }
+  AssignColumnToToken(Token, *Column);
+  ColumnFound(Token);
+}
+
 void TORVFakeCatalogExpr::UseDatabase(TORVExprToken* Token) {
   if (Token == nullptr) {
     FCurrentDatabase = FDatabase;
@@ -135,14 +145,7 @@ void TORVFakeCatalogExpr::BindReference(TORVExprToken* Token, TORVTokenType Refe
         TableName.AssignPos(Token);
         TableRef = &TableName;
       }
-      const TORVFakeTable& Table = TableOf(TableRef, IncludeTemporary);
-      const TORVColumnDescriptor* Column = Table.FindColumn(Token->FName);
-      if (Column == nullptr) {
-        ExpressionError(FormatString(u"The column %s does not exist", {Token->FName}), Token->FLine, Token->FCol);
-        return;
-      }
-      AssignColumnToToken(Token, *Column);
-      ColumnFound(Token);
+      BindColumn(Token, TableRef, IncludeTemporary);
       break;
     }
     case ttCOLLATIONREF: {
@@ -220,14 +223,7 @@ void TORVFakeFilterExpr::BindReference(TORVExprToken* Token, TORVTokenType Refer
     TORVExprToken TableRef;
     TableRef.FName = FTableName;
     TableRef.AssignPos(Token);
-    const TORVFakeTable& Table = TableOf(&TableRef, true);
-    const TORVColumnDescriptor* Column = Table.FindColumn(Token->FName);
-    if (Column == nullptr) {
-      ExpressionError(FormatString(u"The column %s does not exist", {Token->FName}), Token->FLine, Token->FCol);
-      return;
-    }
-    AssignColumnToToken(Token, *Column);
-    ColumnFound(Token);
+    BindColumn(Token, &TableRef, true);
     return;
   }
   TORVFakeCatalogExpr::BindReference(Token, ReferenceType, true);

@@ -75,6 +75,9 @@ class TORVFakeCatalogExpr : public TORVCompiledExpr {
   TORVString DatabaseOf(const TORVExprToken* Token) const;
   // The table behind a FROM reference; raises through ExpressionError.
   const TORVFakeTable& TableOf(TORVExprToken* TableRef, bool IncludeTemporary);
+  // Gives a column reference the type of its column in the table behind
+  // TableRef; raises through ExpressionError when the column is not there.
+  void BindColumn(TORVExprToken* Token, TORVExprToken* TableRef, bool IncludeTemporary);
 
   TORVFakeCatalog* FCatalog;
   TORVString FDatabase;
