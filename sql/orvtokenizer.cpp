@@ -185,15 +185,16 @@ TORVString TORVExprTokenizer::GetTokenAsString() const {
       return ConvertQuotes(u'\'', text);
     case tkQuotedSymbol:
       if (text.size() >= 2) text = text.substr(1, text.size() - 2);
-      break;
+      return ConvertQuotes(u'"', ConvertQuotes(u'\'', text));
     case tkBytes:
       // X'...': the value lies between the quotes.
       if (text.size() >= 3) text = text.substr(2, text.size() - 3);
-      break;
+      return TORVString(text);
     default:
-      break;
+      // No other token holds a quote: names (read for every keyword test
+      // of the grammar) are copied without a search for doubled quotes.
+      return TORVString(text);
   }
-  return ConvertQuotes(u'"', ConvertQuotes(u'\'', text));
 }
 
 bool TORVExprTokenizer::CheckSymbol(std::u16string_view Word) const {
