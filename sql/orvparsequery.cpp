@@ -70,8 +70,8 @@ void AddTableRefClauses(TORVExprParser& P, TORVExprToken* Table) {
 
 // TABLE name: the query of every column of one table.
 TORVExprToken* ParseTableQuery(TORVExprParser& P, TORVParseOptions Options) {
-  TORVPartialTree Query(P.GetNewExprToken(ttQUERY, toNONE));
   P.NextToken();
+  TORVPartialTree Query(P.GetNewExprToken(ttQUERY, toNONE));
   Query->AddArgument(P.GetNewExprToken(ttCLAUSE, toNONE));
   Query->AddArgument(P.GetNewExprToken(ttCLAUSE, toNONE));
   TORVExprToken* Select = P.GetNewExprToken(ttCLAUSE, toALL);
@@ -164,8 +164,10 @@ TORVExprToken* TORVExprParser::ParseQuery(TORVParseOptions ParseOptions) {
   if (CheckSymbol(u"TABLE")) return ParseTableQuery(*this, Options);
   if (!CheckSymbol(u"SELECT")) ExpectedExpression(u"SELECT, TABLE");
 
-  TORVPartialTree Query(GetNewExprToken(ttQUERY, toNONE));
+  // Made once SELECT is read: errors about a whole query point at its first
+  // select item.
   NextToken();
+  TORVPartialTree Query(GetNewExprToken(ttQUERY, toNONE));
   Query->AddArgument(GetNewExprToken(ttCLAUSE, toNONE));
   Query->AddArgument(GetNewExprToken(ttCLAUSE, toNONE));
 

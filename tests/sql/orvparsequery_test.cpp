@@ -82,8 +82,10 @@ TEST(QueryGrammar, JoinsTargetTheirTablesAndCommasCrossJoinGroups) {
 
 TEST(QueryGrammar, NodesCarryThePositionsOfTheirFirstTokens) {
   TQueryFixture F("SELECT a,\n  (SELECT b FROM u) FROM t x\n  JOIN v ON TRUE");
+  // A query node is made once its SELECT has been read: it stands at the
+  // first select item.
   EXPECT_EQ(F.Tree->FLine, 1);
-  EXPECT_EQ(F.Tree->FCol, 1);
+  EXPECT_EQ(F.Tree->FCol, 8);
   const TORVExprToken* Select = F.Slot(F.Tree, 2);
   const TORVExprToken* Second = Select->GetArgument(1);
   EXPECT_EQ(Second->FLine, 2);
@@ -91,13 +93,17 @@ TEST(QueryGrammar, NodesCarryThePositionsOfTheirFirstTokens) {
   EXPECT_EQ(Second->FTokenConstant, u"(SELECT b FROM u) ");
   const TORVExprToken* SubQuery = Second->GetArgument(0);
   EXPECT_EQ(SubQuery->FTokenType, ttQUERY);
-  EXPECT_EQ(SubQuery->FCol, 4);
+  EXPECT_EQ(SubQuery->FCol, 11);
   EXPECT_TRUE(SubQuery->FParentheses);
   const TORVExprToken* Table = F.Slot(F.Tree, 6)->GetArgument(0);
   EXPECT_EQ(Table->FCol, 26);
   const TORVExprToken* Join = Table->GetArgument(2)->GetArgument(0);
   EXPECT_EQ(Join->FLine, 3);
   EXPECT_EQ(Join->FCol, 3);
+
+  TQueryFixture Short("TABLE\n  t");
+  EXPECT_EQ(Short.Tree->FLine, 2);
+  EXPECT_EQ(Short.Tree->FCol, 3);
 }
 
 // A select item's text runs up to the next token, so blanks and comments
