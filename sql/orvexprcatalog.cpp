@@ -3,7 +3,20 @@
 #include <memory>
 #include <stdexcept>
 
+#include "sql/orvcompiledexpr.h"
+#include "sql/orvparser.h"
+
 namespace orv {
+
+TORVExprToken* ParseExprWithOptions(TORVExprParser& Parser, TORVCompiledExpr& Expr, TORVParseOptions Options) {
+  Parser.Initialize(&Expr);
+  return Parser.ParseExpr(Options);
+}
+
+TORVExprToken* ParseQueryWithOptions(TORVExprParser& Parser, TORVCompiledExpr& Expr, TORVParseOptions Options) {
+  Parser.Initialize(&Expr);
+  return Parser.ParseQuery(Options);
+}
 
 namespace {
 

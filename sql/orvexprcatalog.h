@@ -10,8 +10,20 @@
 
 #include "core/orvtype.h"
 #include "sql/orvexprtoken.h"
+#include "sql/orvparseroptions.h"
 
 namespace orv {
+
+class TORVCompiledExpr;
+class TORVExprParser;
+
+// Binds the session's or configuration's Parser to Expr and parses Expr's
+// whole text as one expression under Options: the Parse of every catalog and
+// filter expression is this call with the options its context permits.
+TORVExprToken* ParseExprWithOptions(TORVExprParser& Parser, TORVCompiledExpr& Expr, TORVParseOptions Options);
+
+// The same for a text that is one query (a view's definition, for example).
+TORVExprToken* ParseQueryWithOptions(TORVExprParser& Parser, TORVCompiledExpr& Expr, TORVParseOptions Options);
 
 // A table or view column, or a routine parameter, as the compiler needs it.
 struct TORVColumnDescriptor {

@@ -10,6 +10,8 @@
 #include "core/orverror.h"
 #include "core/orvtypefunc.h"
 #include "platform/orvplatformtext.h"
+#include "sql/orvcompiledexpr.h"
+#include "sql/orvparser.h"
 #include "tests/support/orvsqlfakecatalog.h"
 #include "tests/support/orvsqltreedump.h"
 
@@ -176,6 +178,67 @@ TEST(RunValidation, UnlocksOnlyWhenValidationFailsAndKeepsItsError) {
     EXPECT_EQ(Error.ErrorMsg(), u"validation");
   }
   EXPECT_EQ(Unlocks, 1);
+}
+
+// An expression whose Parse is the shared half with the options a catalog
+// expression uses, over a real parser.
+class TQualifiedExpr : public TORVCompiledExpr {
+ public:
+  TQualifiedExpr(TORVExprParser& Parser, TORVParseOptions Options) : FParser(Parser), FOptions(Options) {}
+  TORVExprToken* Parse() override { return ParseExprWithOptions(FParser, *this, FOptions); }
+
+ private:
+  TORVExprParser& FParser;
+  TORVParseOptions FOptions;
+};
+
+TEST(ParseWithOptions, CompilesThroughTheRealParserUnderTheCallersOptions) {
+  TORVExprParser Parser;
+  struct Case {
+    const char* text;
+    bool allowQualifiers;
+    bool compiles;
+    const char* error;
+  } cases[] = {
+      {"t.a + 1", true, true, ""},
+      {"t.a + 1", false, false, "line 1 and column 2 (Invalid expression . found, table qualifier not allowed)"},
+      {"a +", true, false, "line 1 and column 3 (Missing expression)"},
+  };
+  for (const auto& c : cases) {
+    TORVParseOptions Options;
+    if (c.allowQualifiers) Options = {poAllowSchemaQualifier, poAllowTableQualifier};
+    TQualifiedExpr Expr(Parser, Options);
+    Expr.SetExpression(Utf8ToString(c.text));
+    if (c.compiles) {
+      Expr.Compile();
+      EXPECT_TRUE(Expr.GetCompiled()) << c.text;
+      EXPECT_NE(Expr.FTokens, nullptr) << c.text;
+      continue;
+    }
+    try {
+      Expr.Compile();
+      ADD_FAILURE() << c.text << " compiled";
+    } catch (const EORVException& E) {
+      EXPECT_EQ(E.ErrorCode(), 700) << c.text;
+      EXPECT_NE(StringToUtf8(E.ErrorMsg()).find(c.error), std::string::npos) << StringToUtf8(E.ErrorMsg());
+    }
+    EXPECT_FALSE(Expr.GetCompiled()) << c.text;
+    EXPECT_EQ(Expr.FTokens, nullptr) << c.text;
+  }
+}
+
+TEST(ParseWithOptions, QueryTextParsesAsOneQuery) {
+  TORVExprParser Parser;
+  class TViewExpr : public TORVCompiledExpr {
+   public:
+    explicit TViewExpr(TORVExprParser& P) : FParser(P) {}
+    TORVExprToken* Parse() override { return ParseQueryWithOptions(FParser, *this, TORVParseOptions{}); }
+    TORVExprParser& FParser;
+  } View(Parser);
+  View.SetExpression(u"SELECT a FROM t WHERE b > 1");
+  View.Compile();
+  ASSERT_NE(View.FTokens, nullptr);
+  EXPECT_EQ(View.FTokens->FTokenType, ttQUERY);
 }
 
 }  // namespace
