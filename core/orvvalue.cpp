@@ -1324,30 +1324,7 @@ void TORVValue::SetAsDateTime(double Value) {
         return true;
       }))
     RaiseConversionError(FloatToSQLStr(Value), true);
-  const TORVString text = TimeStampToSQLStr(timeStamp, true);
-  if (IsStringType()) {
-    SetString(text);
-    FinishSet();
-    return;
-  }
-  switch (FDataType) {
-    case dtBytes:
-      if (!IsFixedBytes(8)) RaiseConversionError(text, true);
-      StoreFixedBytes(&timeStamp, 8);
-      break;
-    case dtDate:
-      SetInteger(DateFromTimeStamp(timeStamp));
-      break;
-    case dtTime:
-      SetInteger(TimeFromTimeStamp(timeStamp));
-      break;
-    case dtTimeStamp:
-      SetLargeInt(timeStamp);
-      break;
-    default:
-      RaiseConversionError(text, true);
-  }
-  FinishSet();
+  SetAsTimeStamp(timeStamp);
 }
 
 void TORVValue::SetAsYearMonthInterval(int32_t Value) {
