@@ -70,6 +70,34 @@ bool Reads(TReader&& Reader) {
 // Multiplies and reports whether the product fits.
 bool MulFits(int64_t A, int64_t B, int64_t& Result) { return !__builtin_mul_overflow(A, B, &Result); }
 
+// Milliseconds in one unit of a single-field day-time interval; 0 for any
+// other subtype.
+int64_t DayTimeUnit(int32_t SubType) {
+  switch (SubType) {
+    case stMSecond:
+      return 1;
+    case stSecond:
+      return 1000;
+    case stMinute:
+      return 60000;
+    case stHour:
+      return 3600000;
+    case stDay:
+      return kMSecsPerDay;
+    default:
+      return 0;
+  }
+}
+
+// Readers of text as an interval of a given subtype.
+auto YearMonthReader(int32_t SubType) {
+  return [SubType](std::u16string_view S, int32_t& Interval) { return SQLStrToYearMonthInterval(S, SubType, Interval); };
+}
+
+auto DayTimeReader(int32_t SubType) {
+  return [SubType](std::u16string_view S, int64_t& Interval) { return SQLStrToDayTimeInterval(S, SubType, Interval); };
+}
+
 }  // namespace
 
 TORVValue::TORVValue(int32_t CharacterSetToUse) : FCharacterSet(CharacterSetToUse) {}
@@ -192,10 +220,64 @@ void TORVValue::ReadFixedBytes(void* Dest, int32_t Count) {
   std::memcpy(Dest, raw, static_cast<std::size_t>(Count));
 }
 
-void TORVValue::StoreFixedBytes(const void* Source, int32_t Count) {
+template <typename T>
+T TORVValue::ReadFixedImage() {
+  if (!IsFixedBytes(sizeof(T))) GetterConversionError();
+  T image{};
+  ReadFixedBytes(&image, sizeof(T));
+  return image;
+}
+
+// The first Count bytes of Source (little-endian, so a narrower image of a
+// wider number) into a Byte(Count) value. Text() gives the text of what was
+// set, for the error only: setters build no text unless they need it.
+template <typename TText>
+void TORVValue::StoreFixedImage(const void* Source, int32_t Count, TText&& Text) {
+  if (!IsFixedBytes(Count)) RaiseConversionError(Text(), true);
   FBytes2.resize(static_cast<std::size_t>(Count));
   std::memcpy(FBytes2.data(), Source, static_cast<std::size_t>(Count));
   SetBytes(FBytes2);
+}
+
+// Text read by Reader(Text, Result); text it refuses is a conversion error
+// that names the text.
+template <typename T, typename TReader>
+T TORVValue::ParseText(const TORVString& Text, bool IncludeValue, TReader&& Reader) {
+  T parsed{};
+  if (!Reads([&] { return Reader(Text, parsed); })) RaiseConversionError(Text, IncludeValue);
+  return parsed;
+}
+
+// A getter's reading of the value's own text.
+template <typename T, typename TReader>
+T TORVValue::ParseStoredText(TReader&& Reader) {
+  GetString(FString1);
+  return ParseText<T>(FString1, false, Reader);
+}
+
+// A text value takes the text of whatever is set, and a setter is then
+// done; Text() is built only here.
+template <typename TText>
+bool TORVValue::StoredAsText(TText&& Text) {
+  if (!IsStringType()) return false;
+  SetString(Text());
+  FinishSet();
+  return true;
+}
+
+// A whole number into a SmallInt, Integer or BigInt value; beyond the
+// type's range it is refused with Text().
+template <typename TText>
+void TORVValue::StoreExactWhole(int64_t Value, TText&& Text) {
+  if (FDataType == dtSmallInt) {
+    if (!InSmallIntRange(Value)) RaiseRangeError(Text(), true);
+    SetSmallInt(static_cast<int16_t>(Value));
+  } else if (FDataType == dtInteger) {
+    if (!InIntegerRange(Value)) RaiseRangeError(Text(), true);
+    SetInteger(static_cast<int32_t>(Value));
+  } else {
+    SetLargeInt(Value);
+  }
 }
 
 // Every setter has converted (and may have raised) before it stores; only a
@@ -371,19 +453,10 @@ TORVMemoryStream* TORVValue::GetAsBlob() {
 }
 
 bool TORVValue::GetAsBoolean() {
-  if (IsStringType()) {
-    GetString(FString1);
-    bool result = false;
-    if (!Reads([&] { return SQLStrToBoolean(FString1, result); })) RaiseConversionError(FString1, false);
-    return result;
-  }
+  if (IsStringType()) return ParseStoredText<bool>(SQLStrToBoolean);
   switch (FDataType) {
-    case dtBytes: {
-      if (!IsFixedBytes(1)) GetterConversionError();
-      uint8_t image = 0;
-      ReadFixedBytes(&image, 1);
-      return image != 0;
-    }
+    case dtBytes:
+      return ReadFixedImage<uint8_t>() != 0;
     case dtBoolean:
       return GetBoolean();
     case dtSmallInt:
@@ -456,20 +529,10 @@ int64_t TORVValue::DayTimeOrdinal() {
 }
 
 int16_t TORVValue::GetAsSmallInt() {
-  if (IsStringType()) {
-    GetString(FString1);
-    int64_t parsed = 0;
-    if (!Reads([&] { return SQLStrToLargeInt(FString1, parsed); })) RaiseConversionError(FString1, false);
-    if (!InSmallIntRange(parsed)) RaiseRangeError(FString1, false);
-    return static_cast<int16_t>(parsed);
-  }
+  if (IsStringType()) return CheckSmallIntForGet(ParseStoredText<int64_t>(SQLStrToLargeInt));
   switch (FDataType) {
-    case dtBytes: {
-      if (!IsFixedBytes(2)) GetterConversionError();
-      int16_t image = 0;
-      ReadFixedBytes(&image, 2);
-      return image;
-    }
+    case dtBytes:
+      return ReadFixedImage<int16_t>();
     case dtBoolean:
       return GetBoolean() ? 1 : 0;
     case dtSmallInt:
@@ -492,20 +555,10 @@ int16_t TORVValue::GetAsSmallInt() {
 }
 
 int32_t TORVValue::GetAsInteger() {
-  if (IsStringType()) {
-    GetString(FString1);
-    int64_t parsed = 0;
-    if (!Reads([&] { return SQLStrToLargeInt(FString1, parsed); })) RaiseConversionError(FString1, false);
-    if (!InIntegerRange(parsed)) RaiseRangeError(FString1, false);
-    return static_cast<int32_t>(parsed);
-  }
+  if (IsStringType()) return CheckIntegerForGet(ParseStoredText<int64_t>(SQLStrToLargeInt));
   switch (FDataType) {
-    case dtBytes: {
-      if (!IsFixedBytes(4)) GetterConversionError();
-      int32_t image = 0;
-      ReadFixedBytes(&image, 4);
-      return image;
-    }
+    case dtBytes:
+      return ReadFixedImage<int32_t>();
     case dtBoolean:
       return GetBoolean() ? 1 : 0;
     case dtSmallInt:
@@ -530,19 +583,10 @@ int32_t TORVValue::GetAsInteger() {
 }
 
 int64_t TORVValue::GetAsLargeInt() {
-  if (IsStringType()) {
-    GetString(FString1);
-    int64_t parsed = 0;
-    if (!Reads([&] { return SQLStrToLargeInt(FString1, parsed); })) RaiseConversionError(FString1, false);
-    return parsed;
-  }
+  if (IsStringType()) return ParseStoredText<int64_t>(SQLStrToLargeInt);
   switch (FDataType) {
-    case dtBytes: {
-      if (!IsFixedBytes(8)) GetterConversionError();
-      int64_t image = 0;
-      ReadFixedBytes(&image, 8);
-      return image;
-    }
+    case dtBytes:
+      return ReadFixedImage<int64_t>();
     case dtBoolean:
       return GetBoolean() ? 1 : 0;
     case dtSmallInt:
@@ -566,27 +610,21 @@ int64_t TORVValue::GetAsLargeInt() {
 }
 
 TORVCurrency TORVValue::GetAsCurrency() {
-  if (IsStringType()) {
-    GetString(FString1);
-    TORVCurrency parsed;
-    if (!Reads([&] { return SQLStrToDecimal(FString1, parsed); })) RaiseConversionError(FString1, false);
-    return parsed;
-  }
-  int64_t scaled = 0;
+  if (IsStringType()) return ParseStoredText<TORVCurrency>(SQLStrToDecimal);
   switch (FDataType) {
     case dtBytes:
-      if (!IsFixedBytes(8)) GetterConversionError();
-      ReadFixedBytes(&scaled, 8);
-      return TORVCurrency::FromScaled(scaled);
+      return TORVCurrency::FromScaled(ReadFixedImage<int64_t>());
     case dtBoolean:
       return TORVCurrency::FromInt(GetBoolean() ? 1 : 0);
     case dtSmallInt:
       return TORVCurrency::FromInt(GetSmallInt());
     case dtInteger:
       return TORVCurrency::FromInt(GetInteger());
-    case dtBigInt:
+    case dtBigInt: {
+      int64_t scaled = 0;
       if (!MulFits(GetLargeInt(), kScale, scaled)) GetterRangeError();
       return TORVCurrency::FromScaled(scaled);
+    }
     case dtFloat:
       return TORVCurrency::FromScaled(FloatToScaledForGet(GetDouble()));
     case dtDecimal:
@@ -597,19 +635,10 @@ TORVCurrency TORVValue::GetAsCurrency() {
 }
 
 double TORVValue::GetAsDouble() {
-  if (IsStringType()) {
-    GetString(FString1);
-    double parsed = 0.0;
-    if (!Reads([&] { return SQLStrToFloat(FString1, parsed); })) RaiseConversionError(FString1, false);
-    return parsed;
-  }
+  if (IsStringType()) return ParseStoredText<double>(SQLStrToFloat);
   switch (FDataType) {
-    case dtBytes: {
-      if (!IsFixedBytes(8)) GetterConversionError();
-      double image = 0.0;
-      ReadFixedBytes(&image, 8);
-      return image;
-    }
+    case dtBytes:
+      return ReadFixedImage<double>();
     case dtBoolean:
       return GetBoolean() ? 1.0 : 0.0;
     case dtSmallInt:
@@ -628,19 +657,10 @@ double TORVValue::GetAsDouble() {
 }
 
 int32_t TORVValue::GetAsDate() {
-  if (IsStringType()) {
-    GetString(FString1);
-    int32_t parsed = 0;
-    if (!Reads([&] { return SQLStrToDate(FString1, parsed); })) RaiseConversionError(FString1, false);
-    return parsed;
-  }
+  if (IsStringType()) return ParseStoredText<int32_t>(SQLStrToDate);
   switch (FDataType) {
-    case dtBytes: {
-      if (!IsFixedBytes(4)) GetterConversionError();
-      int32_t image = 0;
-      ReadFixedBytes(&image, 4);
-      return image;
-    }
+    case dtBytes:
+      return ReadFixedImage<int32_t>();
     case dtDate:
       return GetInteger();
     case dtTimeStamp:
@@ -651,19 +671,10 @@ int32_t TORVValue::GetAsDate() {
 }
 
 int32_t TORVValue::GetAsTime() {
-  if (IsStringType()) {
-    GetString(FString1);
-    int32_t parsed = 0;
-    if (!Reads([&] { return SQLStrToTime(FString1, parsed); })) RaiseConversionError(FString1, false);
-    return parsed;
-  }
+  if (IsStringType()) return ParseStoredText<int32_t>(SQLStrToTime);
   switch (FDataType) {
-    case dtBytes: {
-      if (!IsFixedBytes(4)) GetterConversionError();
-      int32_t image = 0;
-      ReadFixedBytes(&image, 4);
-      return image;
-    }
+    case dtBytes:
+      return ReadFixedImage<int32_t>();
     case dtTime:
       return GetInteger();
     case dtTimeStamp:
@@ -674,19 +685,10 @@ int32_t TORVValue::GetAsTime() {
 }
 
 int64_t TORVValue::GetAsTimeStamp() {
-  if (IsStringType()) {
-    GetString(FString1);
-    int64_t parsed = 0;
-    if (!Reads([&] { return SQLStrToTimeStamp(FString1, parsed); })) RaiseConversionError(FString1, false);
-    return parsed;
-  }
+  if (IsStringType()) return ParseStoredText<int64_t>(SQLStrToTimeStamp);
   switch (FDataType) {
-    case dtBytes: {
-      if (!IsFixedBytes(8)) GetterConversionError();
-      int64_t image = 0;
-      ReadFixedBytes(&image, 8);
-      return image;
-    }
+    case dtBytes:
+      return ReadFixedImage<int64_t>();
     case dtDate:
       return DateToTimeStamp(GetInteger(), false);
     case dtTime:
@@ -713,21 +715,11 @@ double TORVValue::GetAsDateTime() {
 }
 
 int32_t TORVValue::GetAsYearMonthInterval() {
-  if (IsStringType()) {
-    GetString(FString1);
-    int32_t parsed = 0;
-    if (!Reads([&] { return SQLStrToYearMonthInterval(FString1, stYearToMonth, parsed); }))
-      RaiseConversionError(FString1, false);
-    return parsed;
-  }
+  if (IsStringType()) return ParseStoredText<int32_t>(YearMonthReader(stYearToMonth));
   if (IsNumber()) return GetAsInteger();
   switch (FDataType) {
-    case dtBytes: {
-      if (!IsFixedBytes(4)) GetterConversionError();
-      int32_t image = 0;
-      ReadFixedBytes(&image, 4);
-      return image;
-    }
+    case dtBytes:
+      return ReadFixedImage<int32_t>();
     case dtYearMonthInterval:
       return GetInteger();
     default:
@@ -736,22 +728,12 @@ int32_t TORVValue::GetAsYearMonthInterval() {
 }
 
 int64_t TORVValue::GetAsDayTimeInterval() {
-  if (IsStringType()) {
-    GetString(FString1);
-    int64_t parsed = 0;
-    if (!Reads([&] { return SQLStrToDayTimeInterval(FString1, stDayToMSecond, parsed); }))
-      RaiseConversionError(FString1, false);
-    return parsed;
-  }
+  if (IsStringType()) return ParseStoredText<int64_t>(DayTimeReader(stDayToMSecond));
   // A plain number counts days.
   if (IsNumber()) return static_cast<int64_t>(GetAsInteger()) * kMSecsPerDay;
   switch (FDataType) {
-    case dtBytes: {
-      if (!IsFixedBytes(8)) GetterConversionError();
-      int64_t image = 0;
-      ReadFixedBytes(&image, 8);
-      return image;
-    }
+    case dtBytes:
+      return ReadFixedImage<int64_t>();
     case dtDayTimeInterval:
       return GetLargeInt();
     default:
@@ -760,13 +742,7 @@ int64_t TORVValue::GetAsDayTimeInterval() {
 }
 
 int32_t TORVValue::GetYearMonthInterval(int32_t YearMonthIntervalType) {
-  if (IsStringType()) {
-    GetString(FString1);
-    int32_t parsed = 0;
-    if (!Reads([&] { return SQLStrToYearMonthInterval(FString1, YearMonthIntervalType, parsed); }))
-      RaiseConversionError(FString1, false);
-    return parsed;
-  }
+  if (IsStringType()) return ParseStoredText<int32_t>(YearMonthReader(YearMonthIntervalType));
   if (IsNumber()) {
     const int64_t count = GetAsInteger();
     int64_t months = 0;
@@ -791,45 +767,16 @@ int32_t TORVValue::GetYearMonthInterval(int32_t YearMonthIntervalType) {
 }
 
 int64_t TORVValue::GetDayTimeInterval(int32_t DayTimeIntervalType) {
-  if (IsStringType()) {
-    GetString(FString1);
-    int64_t parsed = 0;
-    if (!Reads([&] { return SQLStrToDayTimeInterval(FString1, DayTimeIntervalType, parsed); }))
-      RaiseConversionError(FString1, false);
-    return parsed;
-  }
+  if (IsStringType()) return ParseStoredText<int64_t>(DayTimeReader(DayTimeIntervalType));
   if (IsNumber()) {
-    int64_t unit = 0;
-    switch (DayTimeIntervalType) {
-      case stMSecond:
-        unit = 1;
-        break;
-      case stSecond:
-        unit = 1000;
-        break;
-      case stMinute:
-        unit = 60000;
-        break;
-      case stHour:
-        unit = 3600000;
-        break;
-      case stDay:
-        return static_cast<int64_t>(GetAsInteger()) * kMSecsPerDay;
-      default:
-        GetterConversionError();
-    }
+    if (DayTimeIntervalType == stDay) return static_cast<int64_t>(GetAsInteger()) * kMSecsPerDay;
+    const int64_t unit = DayTimeUnit(DayTimeIntervalType);
+    if (unit == 0) GetterConversionError();
     int64_t result = 0;
     if (!MulFits(GetAsLargeInt(), unit, result)) GetterRangeError();
     return result;
   }
-  int64_t image = 0;
-  if (FDataType == dtDayTimeInterval) {
-    image = GetLargeInt();
-  } else if (IsFixedBytes(8)) {
-    ReadFixedBytes(&image, 8);
-  } else {
-    GetterConversionError();
-  }
+  const int64_t image = FDataType == dtDayTimeInterval ? GetLargeInt() : ReadFixedImage<int64_t>();
   int64_t result = 0;
   if (!MakeDayTimeInterval(ParseDayTimeInterval(image, DayTimeIntervalType), result)) GetterRangeError();
   return result;
@@ -837,82 +784,47 @@ int64_t TORVValue::GetDayTimeInterval(int32_t DayTimeIntervalType) {
 
 // ---------------------------------------------------------------------------
 // Setters
+//
+// Each setter builds the text of what it sets only when it needs it: to
+// store it in a text value or to name it in an error.
 
 void TORVValue::SetAsString(const TORVString& Value) {
-  if (IsStringType()) {
-    SetString(Value);
-    FinishSet();
-    return;
-  }
+  const auto text = [&]() -> const TORVString& { return Value; };
+  if (StoredAsText(text)) return;
   switch (FDataType) {
     case dtBytes:
-    case dtLargeObject: {
-      TORVBytes bytes;
-      if (!Reads([&] { return SQLStrToBinary(Value, bytes); })) RaiseConversionError(Value, true);
-      SetBytes(bytes);
+    case dtLargeObject:
+      SetBytes(ParseText<TORVBytes>(Value, true, SQLStrToBinary));
       break;
-    }
-    case dtBoolean: {
-      bool parsed = false;
-      if (!Reads([&] { return SQLStrToBoolean(Value, parsed); })) RaiseConversionError(Value, true);
-      SetBoolean(parsed);
+    case dtBoolean:
+      SetBoolean(ParseText<bool>(Value, true, SQLStrToBoolean));
       break;
-    }
     case dtSmallInt:
     case dtInteger:
-    case dtBigInt: {
-      int64_t parsed = 0;
-      if (!Reads([&] { return SQLStrToLargeInt(Value, parsed); })) RaiseConversionError(Value, true);
-      if (FDataType == dtSmallInt) {
-        if (!InSmallIntRange(parsed)) RaiseRangeError(Value, true);
-        SetSmallInt(static_cast<int16_t>(parsed));
-      } else if (FDataType == dtInteger) {
-        if (!InIntegerRange(parsed)) RaiseRangeError(Value, true);
-        SetInteger(static_cast<int32_t>(parsed));
-      } else {
-        SetLargeInt(parsed);
-      }
+    case dtBigInt:
+      StoreExactWhole(ParseText<int64_t>(Value, true, SQLStrToLargeInt), text);
       break;
-    }
-    case dtFloat: {
-      double parsed = 0.0;
-      if (!Reads([&] { return SQLStrToFloat(Value, parsed); })) RaiseConversionError(Value, true);
-      SetDouble(parsed);
+    case dtFloat:
+      SetDouble(ParseText<double>(Value, true, SQLStrToFloat));
       break;
-    }
-    case dtDecimal: {
-      TORVCurrency parsed;
-      if (!Reads([&] { return SQLStrToDecimal(Value, parsed); })) RaiseConversionError(Value, true);
-      SetCurrency(RoundCurr(parsed, FScale));
+    case dtDecimal:
+      SetCurrency(RoundCurr(ParseText<TORVCurrency>(Value, true, SQLStrToDecimal), FScale));
       break;
-    }
     case dtDate:
-    case dtTime: {
-      int32_t parsed = 0;
-      const bool ok = FDataType == dtDate ? Reads([&] { return SQLStrToDate(Value, parsed); })
-                                          : Reads([&] { return SQLStrToTime(Value, parsed); });
-      if (!ok) RaiseConversionError(Value, true);
-      SetInteger(parsed);
+      SetInteger(ParseText<int32_t>(Value, true, SQLStrToDate));
       break;
-    }
-    case dtTimeStamp: {
-      int64_t parsed = 0;
-      if (!Reads([&] { return SQLStrToTimeStamp(Value, parsed); })) RaiseConversionError(Value, true);
-      SetLargeInt(parsed);
+    case dtTime:
+      SetInteger(ParseText<int32_t>(Value, true, SQLStrToTime));
       break;
-    }
-    case dtYearMonthInterval: {
-      int32_t parsed = 0;
-      if (!Reads([&] { return SQLStrToYearMonthInterval(Value, FSubType, parsed); })) RaiseConversionError(Value, true);
-      SetInteger(parsed);
+    case dtTimeStamp:
+      SetLargeInt(ParseText<int64_t>(Value, true, SQLStrToTimeStamp));
       break;
-    }
-    case dtDayTimeInterval: {
-      int64_t parsed = 0;
-      if (!Reads([&] { return SQLStrToDayTimeInterval(Value, FSubType, parsed); })) RaiseConversionError(Value, true);
-      SetLargeInt(parsed);
+    case dtYearMonthInterval:
+      SetInteger(ParseText<int32_t>(Value, true, YearMonthReader(FSubType)));
       break;
-    }
+    case dtDayTimeInterval:
+      SetLargeInt(ParseText<int64_t>(Value, true, DayTimeReader(FSubType)));
+      break;
     default:
       RaiseConversionError(Value, true);
   }
@@ -999,17 +911,13 @@ void TORVValue::SetAsBlob(TORVStream* Stream) {
 }
 
 void TORVValue::SetAsBoolean(bool Value) {
-  if (IsStringType()) {
-    SetString(BooleanToSQLStr(Value));
-    FinishSet();
-    return;
-  }
+  const auto text = [Value] { return BooleanToSQLStr(Value); };
+  if (StoredAsText(text)) return;
   const int32_t number = Value ? 1 : 0;
   switch (FDataType) {
     case dtBytes: {
-      if (!IsFixedBytes(1)) RaiseConversionError(BooleanToSQLStr(Value), true);
       const uint8_t image = static_cast<uint8_t>(number);
-      StoreFixedBytes(&image, 1);
+      StoreFixedImage(&image, 1, text);
       break;
     }
     case dtBoolean:
@@ -1031,50 +939,32 @@ void TORVValue::SetAsBoolean(bool Value) {
       SetCurrency(TORVCurrency::FromInt(number));
       break;
     default:
-      RaiseConversionError(BooleanToSQLStr(Value), true);
+      RaiseConversionError(text(), true);
   }
   FinishSet();
 }
 
-void TORVValue::StoreYearMonthOrdinal(int64_t Value, const TORVString& Text) {
+void TORVValue::StoreYearMonthOrdinal(int64_t Value) {
   int64_t months = 0;
   if (FSubType == stMonth) {
     months = Value;
   } else if (FSubType == stYear) {
-    if (!MulFits(Value, 12, months)) RaiseRangeError(Text, true);
+    if (!MulFits(Value, 12, months)) RaiseRangeError(IntToString(Value), true);
   } else {
     RaiseConversionError(CurrentText(), false);
   }
-  if (!InIntegerRange(months)) RaiseRangeError(Text, true);
+  if (!InIntegerRange(months)) RaiseRangeError(IntToString(Value), true);
   SetInteger(static_cast<int32_t>(months));
 }
 
-void TORVValue::StoreDayTimeOrdinal(int64_t Value, const TORVString& Text) {
-  int64_t unit = 0;
-  switch (FSubType) {
-    case stMSecond:
-      unit = 1;
-      break;
-    case stSecond:
-      unit = 1000;
-      break;
-    case stMinute:
-      unit = 60000;
-      break;
-    case stHour:
-      unit = 3600000;
-      break;
-    case stDay:
-      // The day field is 32-bit: a larger count must not wrap into another
-      // number of days.
-      if (!InIntegerRange(Value)) RaiseRangeError(Text, true);
-      unit = kMSecsPerDay;
-      break;
-    default:
-      RaiseConversionError(CurrentText(), false);
-  }
+void TORVValue::StoreDayTimeOrdinal(int64_t Value) {
+  const int64_t unit = DayTimeUnit(FSubType);
+  if (unit == 0) RaiseConversionError(CurrentText(), false);
+  // The day field is 32-bit: a larger count must not wrap into another
+  // number of days.
+  if (FSubType == stDay && !InIntegerRange(Value)) RaiseRangeError(IntToString(Value), true);
   int64_t milliseconds = 0;
-  if (!MulFits(Value, unit, milliseconds)) RaiseRangeError(Text, true);
+  if (!MulFits(Value, unit, milliseconds)) RaiseRangeError(IntToString(Value), true);
   SetLargeInt(milliseconds);
 }
 
@@ -1082,60 +972,47 @@ void TORVValue::StoreDayTimeOrdinal(int64_t Value, const TORVString& Text) {
 // or a BigInt (8): the width is the Byte(n) image it takes and decides which
 // date, time and interval stores accept it.
 void TORVValue::StoreWhole(int64_t Value, int32_t Width) {
-  const TORVString text = IntToString(Value);
-  if (IsStringType()) {
-    SetString(text);
-    FinishSet();
-    return;
-  }
+  const auto text = [Value] { return IntToString(Value); };
+  if (StoredAsText(text)) return;
   switch (FDataType) {
     case dtBytes:
-      if (!IsFixedBytes(Width)) RaiseConversionError(text, true);
-      StoreFixedBytes(&Value, Width);
+      StoreFixedImage(&Value, Width, text);
       break;
     case dtBoolean:
       SetBoolean(Value != 0);
       break;
     case dtSmallInt:
-      if (!InSmallIntRange(Value)) RaiseRangeError(text, true);
-      SetSmallInt(static_cast<int16_t>(Value));
-      break;
     case dtInteger:
-      if (!InIntegerRange(Value)) RaiseRangeError(text, true);
-      SetInteger(static_cast<int32_t>(Value));
-      break;
     case dtBigInt:
-      SetLargeInt(Value);
+      StoreExactWhole(Value, text);
       break;
     case dtFloat:
       SetDouble(static_cast<double>(Value));
       break;
     case dtDecimal: {
       int64_t scaled = 0;
-      if (!MulFits(Value, kScale, scaled)) RaiseRangeError(text, true);
+      if (!MulFits(Value, kScale, scaled)) RaiseRangeError(text(), true);
       SetCurrency(TORVCurrency::FromScaled(scaled));
       break;
     }
     case dtDate:
     case dtTime:
-      if (Width != esInteger) RaiseConversionError(text, true);
-      if (Value < 0) RaiseConversionError(text, true);
+      if (Width != esInteger || Value < 0) RaiseConversionError(text(), true);
       SetInteger(static_cast<int32_t>(Value));
       break;
     case dtTimeStamp:
-      if (Width != esLargeInt) RaiseConversionError(text, true);
-      if (Value < 0) RaiseConversionError(text, true);
+      if (Width != esLargeInt || Value < 0) RaiseConversionError(text(), true);
       SetLargeInt(Value);
       break;
     case dtYearMonthInterval:
-      if (Width == esLargeInt && !InIntegerRange(Value)) RaiseRangeError(text, true);
-      StoreYearMonthOrdinal(Value, text);
+      if (Width == esLargeInt && !InIntegerRange(Value)) RaiseRangeError(text(), true);
+      StoreYearMonthOrdinal(Value);
       break;
     case dtDayTimeInterval:
-      StoreDayTimeOrdinal(Value, text);
+      StoreDayTimeOrdinal(Value);
       break;
     default:
-      RaiseConversionError(text, true);
+      RaiseConversionError(text(), true);
   }
   FinishSet();
 }
@@ -1147,34 +1024,23 @@ void TORVValue::SetAsInteger(int32_t Value) { StoreWhole(Value, esInteger); }
 void TORVValue::SetAsLargeInt(int64_t Value) { StoreWhole(Value, esLargeInt); }
 
 void TORVValue::SetAsCurrency(TORVCurrency Value) {
-  const TORVString text = DecimalToSQLStr(Value, 0);
-  if (IsStringType()) {
-    SetString(text);
-    FinishSet();
-    return;
-  }
+  const auto text = [Value] { return DecimalToSQLStr(Value, 0); };
+  if (StoredAsText(text)) return;
   // Whole-number targets drop the fraction toward zero.
   const int64_t whole = Value.Scaled() / kScale;
   switch (FDataType) {
     case dtBytes: {
-      if (!IsFixedBytes(8)) RaiseConversionError(text, true);
       const int64_t scaled = Value.Scaled();
-      StoreFixedBytes(&scaled, 8);
+      StoreFixedImage(&scaled, 8, text);
       break;
     }
     case dtBoolean:
       SetBoolean(Value.Scaled() != 0);
       break;
     case dtSmallInt:
-      if (!InSmallIntRange(whole)) RaiseRangeError(IntToString(whole), true);
-      SetSmallInt(static_cast<int16_t>(whole));
-      break;
     case dtInteger:
-      if (!InIntegerRange(whole)) RaiseRangeError(IntToString(whole), true);
-      SetInteger(static_cast<int32_t>(whole));
-      break;
     case dtBigInt:
-      SetLargeInt(whole);
+      StoreExactWhole(whole, [whole] { return IntToString(whole); });
       break;
     case dtFloat:
       SetDouble(static_cast<double>(Value.Scaled()) / static_cast<double>(kScale));
@@ -1183,22 +1049,17 @@ void TORVValue::SetAsCurrency(TORVCurrency Value) {
       SetCurrency(RoundCurr(Value, FScale));
       break;
     default:
-      RaiseConversionError(text, true);
+      RaiseConversionError(text(), true);
   }
   FinishSet();
 }
 
 void TORVValue::SetAsDouble(double Value) {
-  const TORVString text = FloatToSQLStr(Value);
-  if (IsStringType()) {
-    SetString(text);
-    FinishSet();
-    return;
-  }
+  const auto text = [Value] { return FloatToSQLStr(Value); };
+  if (StoredAsText(text)) return;
   switch (FDataType) {
     case dtBytes:
-      if (!IsFixedBytes(8)) RaiseConversionError(text, true);
-      StoreFixedBytes(&Value, 8);
+      StoreFixedImage(&Value, 8, text);
       break;
     case dtBoolean:
       // Non-zero is True, as for every other number; NaN is not zero.
@@ -1207,49 +1068,36 @@ void TORVValue::SetAsDouble(double Value) {
     case dtSmallInt:
     case dtInteger:
     case dtBigInt: {
-      if (std::isnan(Value)) RaiseConversionError(text, true);
+      if (std::isnan(Value)) RaiseConversionError(text(), true);
       const double truncated = std::trunc(Value);
-      if (!InLargeIntRange(truncated)) RaiseRangeError(text, true);
+      if (!InLargeIntRange(truncated)) RaiseRangeError(text(), true);
       const int64_t whole = static_cast<int64_t>(truncated);
-      if (FDataType == dtSmallInt) {
-        if (!InSmallIntRange(whole)) RaiseRangeError(IntToString(whole), true);
-        SetSmallInt(static_cast<int16_t>(whole));
-      } else if (FDataType == dtInteger) {
-        if (!InIntegerRange(whole)) RaiseRangeError(IntToString(whole), true);
-        SetInteger(static_cast<int32_t>(whole));
-      } else {
-        SetLargeInt(whole);
-      }
+      StoreExactWhole(whole, [whole] { return IntToString(whole); });
       break;
     }
     case dtFloat:
       SetDouble(Value);
       break;
     case dtDecimal: {
-      if (std::isnan(Value)) RaiseConversionError(text, true);
+      if (std::isnan(Value)) RaiseConversionError(text(), true);
       const double scaled =
           std::nearbyint(static_cast<double>(RoundFloat(Value, FScale)) * static_cast<double>(kScale));
-      if (!InLargeIntRange(scaled)) RaiseRangeError(text, true);
+      if (!InLargeIntRange(scaled)) RaiseRangeError(text(), true);
       SetCurrency(TORVCurrency::FromScaled(static_cast<int64_t>(scaled)));
       break;
     }
     default:
-      RaiseConversionError(text, true);
+      RaiseConversionError(text(), true);
   }
   FinishSet();
 }
 
 void TORVValue::SetAsDate(int32_t Value) {
-  const TORVString text = DateToSQLStr(Value);
-  if (IsStringType()) {
-    SetString(text);
-    FinishSet();
-    return;
-  }
+  const auto text = [Value] { return DateToSQLStr(Value); };
+  if (StoredAsText(text)) return;
   switch (FDataType) {
     case dtBytes:
-      if (!IsFixedBytes(4)) RaiseConversionError(text, true);
-      StoreFixedBytes(&Value, 4);
+      StoreFixedImage(&Value, 4, text);
       break;
     case dtDate:
       SetInteger(Value);
@@ -1258,22 +1106,17 @@ void TORVValue::SetAsDate(int32_t Value) {
       SetLargeInt(DateToTimeStamp(Value, false));
       break;
     default:
-      RaiseConversionError(text, true);
+      RaiseConversionError(text(), true);
   }
   FinishSet();
 }
 
 void TORVValue::SetAsTime(int32_t Value) {
-  const TORVString text = TimeToSQLStr(Value, true);
-  if (IsStringType()) {
-    SetString(text);
-    FinishSet();
-    return;
-  }
+  const auto text = [Value] { return TimeToSQLStr(Value, true); };
+  if (StoredAsText(text)) return;
   switch (FDataType) {
     case dtBytes:
-      if (!IsFixedBytes(4)) RaiseConversionError(text, true);
-      StoreFixedBytes(&Value, 4);
+      StoreFixedImage(&Value, 4, text);
       break;
     case dtTime:
       SetInteger(Value);
@@ -1283,22 +1126,17 @@ void TORVValue::SetAsTime(int32_t Value) {
       SetLargeInt(DateToTimeStamp(CurrentDate(false), false) + Value);
       break;
     default:
-      RaiseConversionError(text, true);
+      RaiseConversionError(text(), true);
   }
   FinishSet();
 }
 
 void TORVValue::SetAsTimeStamp(int64_t Value) {
-  const TORVString text = TimeStampToSQLStr(Value, true);
-  if (IsStringType()) {
-    SetString(text);
-    FinishSet();
-    return;
-  }
+  const auto text = [Value] { return TimeStampToSQLStr(Value, true); };
+  if (StoredAsText(text)) return;
   switch (FDataType) {
     case dtBytes:
-      if (!IsFixedBytes(8)) RaiseConversionError(text, true);
-      StoreFixedBytes(&Value, 8);
+      StoreFixedImage(&Value, 8, text);
       break;
     case dtDate:
       SetInteger(DateFromTimeStamp(Value));
@@ -1310,7 +1148,7 @@ void TORVValue::SetAsTimeStamp(int64_t Value) {
       SetLargeInt(Value);
       break;
     default:
-      RaiseConversionError(text, true);
+      RaiseConversionError(text(), true);
   }
   FinishSet();
 }
@@ -1328,54 +1166,40 @@ void TORVValue::SetAsDateTime(double Value) {
 }
 
 void TORVValue::SetAsYearMonthInterval(int32_t Value) {
-  const TORVString text = YearMonthIntervalToSQLStr(Value, stYearToMonth);
-  if (IsStringType()) {
-    SetString(text);
-    FinishSet();
-    return;
-  }
+  const auto text = [Value] { return YearMonthIntervalToSQLStr(Value, stYearToMonth); };
+  if (StoredAsText(text)) return;
   switch (FDataType) {
     case dtBytes:
-      if (!IsFixedBytes(4)) RaiseConversionError(text, true);
-      StoreFixedBytes(&Value, 4);
+      StoreFixedImage(&Value, 4, text);
       break;
     case dtYearMonthInterval:
       SetInteger(Value);
       break;
     default:
-      RaiseConversionError(text, true);
+      RaiseConversionError(text(), true);
   }
   FinishSet();
 }
 
 void TORVValue::SetAsDayTimeInterval(int64_t Value) {
-  const TORVString text = DayTimeIntervalToSQLStr(Value, stDayToMSecond);
-  if (IsStringType()) {
-    SetString(text);
-    FinishSet();
-    return;
-  }
+  const auto text = [Value] { return DayTimeIntervalToSQLStr(Value, stDayToMSecond); };
+  if (StoredAsText(text)) return;
   switch (FDataType) {
     case dtBytes:
-      if (!IsFixedBytes(8)) RaiseConversionError(text, true);
-      StoreFixedBytes(&Value, 8);
+      StoreFixedImage(&Value, 8, text);
       break;
     case dtDayTimeInterval:
       SetLargeInt(Value);
       break;
     default:
-      RaiseConversionError(text, true);
+      RaiseConversionError(text(), true);
   }
   FinishSet();
 }
 
 void TORVValue::SetYearMonthInterval(int32_t Value, int32_t YearMonthIntervalType) {
-  const TORVString text = YearMonthIntervalToSQLStr(Value, YearMonthIntervalType);
-  if (IsStringType()) {
-    SetString(text);
-    FinishSet();
-    return;
-  }
+  const auto text = [=] { return YearMonthIntervalToSQLStr(Value, YearMonthIntervalType); };
+  if (StoredAsText(text)) return;
   if (IsNumber()) {
     const TORVParsedYearMonthInterval parsed = ParseYearMonthInterval(Value, YearMonthIntervalType);
     if (YearMonthIntervalType == stMonth)
@@ -1383,7 +1207,7 @@ void TORVValue::SetYearMonthInterval(int32_t Value, int32_t YearMonthIntervalTyp
     else if (YearMonthIntervalType == stYear)
       SetAsInteger(parsed.Years);
     else
-      RaiseConversionError(text, true);
+      RaiseConversionError(text(), true);
     return;
   }
   if (FDataType == dtBytes || IsBlobType()) {
@@ -1392,18 +1216,14 @@ void TORVValue::SetYearMonthInterval(int32_t Value, int32_t YearMonthIntervalTyp
   } else if (FDataType == dtYearMonthInterval) {
     SetInteger(Value);
   } else {
-    RaiseConversionError(text, true);
+    RaiseConversionError(text(), true);
   }
   FinishSet();
 }
 
 void TORVValue::SetDayTimeInterval(int64_t Value, int32_t DayTimeIntervalType) {
-  const TORVString text = DayTimeIntervalToSQLStr(Value, DayTimeIntervalType);
-  if (IsStringType()) {
-    SetString(text);
-    FinishSet();
-    return;
-  }
+  const auto text = [=] { return DayTimeIntervalToSQLStr(Value, DayTimeIntervalType); };
+  if (StoredAsText(text)) return;
   if (IsNumber()) {
     const TORVParsedDayTimeInterval parsed = ParseDayTimeInterval(Value, DayTimeIntervalType);
     switch (DayTimeIntervalType) {
@@ -1420,11 +1240,11 @@ void TORVValue::SetDayTimeInterval(int64_t Value, int32_t DayTimeIntervalType) {
         SetAsLargeInt(parsed.Hours);
         break;
       case stDay:
-        if (!InIntegerRange(parsed.Days)) RaiseRangeError(text, true);
+        if (!InIntegerRange(parsed.Days)) RaiseRangeError(text(), true);
         SetAsInteger(static_cast<int32_t>(parsed.Days));
         break;
       default:
-        RaiseConversionError(text, true);
+        RaiseConversionError(text(), true);
     }
     return;
   }
@@ -1433,7 +1253,7 @@ void TORVValue::SetDayTimeInterval(int64_t Value, int32_t DayTimeIntervalType) {
   } else if (FDataType == dtDayTimeInterval) {
     SetLargeInt(Value);
   } else {
-    RaiseConversionError(text, true);
+    RaiseConversionError(text(), true);
   }
   FinishSet();
 }

@@ -203,7 +203,18 @@ class TORVValue : public TORVBaseObject {
   int32_t CompareKind() const;
   bool IsFixedBytes(int32_t Count);
   void ReadFixedBytes(void* Dest, int32_t Count);
-  void StoreFixedBytes(const void* Source, int32_t Count);
+  template <typename T>
+  T ReadFixedImage();
+  template <typename TText>
+  void StoreFixedImage(const void* Source, int32_t Count, TText&& Text);
+  template <typename T, typename TReader>
+  T ParseText(const TORVString& Text, bool IncludeValue, TReader&& Reader);
+  template <typename T, typename TReader>
+  T ParseStoredText(TReader&& Reader);
+  template <typename TText>
+  bool StoredAsText(TText&& Text);
+  template <typename TText>
+  void StoreExactWhole(int64_t Value, TText&& Text);
   void FinishSet();
   [[noreturn]] void RaiseValueError(const TORVString& ObjectName, const TORVString& Detail);
   TORVString ErrorText();
@@ -215,8 +226,8 @@ class TORVValue : public TORVBaseObject {
   int64_t FloatToScaledForGet(double Value);
   int64_t YearMonthOrdinal();
   int64_t DayTimeOrdinal();
-  void StoreYearMonthOrdinal(int64_t Value, const TORVString& Text);
-  void StoreDayTimeOrdinal(int64_t Value, const TORVString& Text);
+  void StoreYearMonthOrdinal(int64_t Value);
+  void StoreDayTimeOrdinal(int64_t Value);
   void StoreWhole(int64_t Value, int32_t Width);
   int32_t CompareSameType(TORVValue& B, int32_t PartialLength, bool CaseInsensitive, int32_t CompareCollation);
   int32_t CompareCross(TORVValue& B, int32_t PartialLength, bool CaseInsensitive, int32_t CompareCollation);
