@@ -103,7 +103,7 @@ int32_t TORVContainedValue::GetMemorySize() {
 // ---------------------------------------------------------------------------
 // Image helpers
 
-int32_t TORVContainedValue::UnitSize() const { return FCharacterSet == 1 ? 2 : 1; }
+int32_t TORVContainedValue::UnitSize() const { return FCharacterSet == CharacterSetUnicode ? 2 : 1; }
 
 bool TORVContainedValue::IsVarying() const {
   return (FDataType == dtCharacter && FSubType == stVarChar) || (FDataType == dtBytes && FSubType == stVarByte);
@@ -148,7 +148,7 @@ void TORVContainedValue::ImageRange(const uint8_t*& Data, int32_t& ByteCount) co
 }
 
 void TORVContainedValue::EncodeText(const TORVString& Text, TORVBytes& Bytes) const {
-  if (FCharacterSet == 1) {
+  if (FCharacterSet == CharacterSetUnicode) {
     Bytes.resize(Text.size() * 2);
     if (!Text.empty()) std::memcpy(Bytes.data(), Text.data(), Bytes.size());
     return;
@@ -158,7 +158,7 @@ void TORVContainedValue::EncodeText(const TORVString& Text, TORVBytes& Bytes) co
 }
 
 void TORVContainedValue::DecodeText(const uint8_t* Data, int32_t ByteCount, TORVString& Text) const {
-  if (FCharacterSet == 1) {
+  if (FCharacterSet == CharacterSetUnicode) {
     Text.resize(static_cast<std::size_t>(ByteCount / 2));
     if (!Text.empty()) std::memcpy(Text.data(), Data, Text.size() * 2);
     return;
@@ -215,7 +215,7 @@ void TORVContainedValue::GetUnicodeString(TORVString& Value) { GetString(Value);
 void TORVContainedValue::GetAnsiString(TORVAnsiString& Value) {
   Value.clear();
   if (FDataType != dtCharacter && FDataType != dtLargeObject) return;
-  if (FCharacterSet == 1) {
+  if (FCharacterSet == CharacterSetUnicode) {
     GetString(FRawUnicode);
     Value = MapStringToAnsi(FRawUnicode, FCodePage);
     return;
@@ -227,7 +227,7 @@ void TORVContainedValue::GetAnsiString(TORVAnsiString& Value) {
 }
 
 const uint8_t* TORVContainedValue::GetRawAnsiString(int32_t& Length) {
-  if (FCharacterSet != 1) {
+  if (FCharacterSet != CharacterSetUnicode) {
     const uint8_t* data = nullptr;
     ImageRange(data, Length);
     if (FDataType != dtCharacter && FDataType != dtLargeObject) Length = 0;
@@ -296,7 +296,7 @@ void TORVContainedValue::SetString(const TORVString& Value) {
     }
     TORVBytes bytes;
     EncodeText(Value.substr(0, static_cast<std::size_t>(count)), bytes);
-    const int32_t units = FCharacterSet == 1 ? count : static_cast<int32_t>(bytes.size());
+    const int32_t units = FCharacterSet == CharacterSetUnicode ? count : static_cast<int32_t>(bytes.size());
     WriteCounted(units, bytes.data(), static_cast<int32_t>(bytes.size()));
     return;
   }

@@ -12,7 +12,6 @@ namespace orv {
 
 namespace {
 
-constexpr int32_t kValueError = 1011;
 constexpr int32_t kNotFoundError = 401;
 // Parameter type, data type, subtype, defined length, scale and collation,
 // and the name's count.
@@ -30,25 +29,19 @@ bool IsOutputParam(TORVParamType ParamType) {
 TORVParamValue::TORVParamValue(int32_t CharacterSetToUse) : TORVContainedValue(CharacterSetToUse, true) {}
 
 void TORVParamValue::RaiseParamError(const TORVString& Detail) {
-  throw EORVException(kValueError, FormatString(u"An error occurred with the %s %s (%s)", {u"parameter", FName, Detail}));
+  throw EORVException(ORV_VALUE_ERROR, FormatString(u"An error occurred with the %s %s (%s)", {u"parameter", FName, Detail}));
 }
 
 void TORVParamValue::TruncationError(const TORVString& Value, bool IncludeValue) {
-  if (IncludeValue) RaiseParamError(FormatString(u"The value %s would result in truncation", {Value}));
-  RaiseParamError(u"The value would result in truncation");
+  RaiseParamError(TruncationDetail(Value, IncludeValue));
 }
 
 void TORVParamValue::RangeError(const TORVString& Value, bool IncludeValue) {
-  const TORVString typeName = DataTypeToString(FDataType, FSubType);
-  if (IncludeValue)
-    RaiseParamError(
-        FormatString(u"The value %s is out of the range of permissible values for the %s type", {Value, typeName}));
-  RaiseParamError(FormatString(u"The value is out of the range of permissible values for the %s type", {typeName}));
+  RaiseParamError(RangeDetail(Value, IncludeValue));
 }
 
 void TORVParamValue::ConversionError(const TORVString& Value, bool IncludeValue) {
-  if (IncludeValue) RaiseParamError(FormatString(u"A conversion error occurred with the value %s", {Value}));
-  RaiseParamError(u"A conversion error occurred with the value");
+  RaiseParamError(ConversionDetail(Value, IncludeValue));
 }
 
 void TORVParamValue::Save(TORVMemoryStream& Stream) { Save(Stream, true); }
@@ -76,7 +69,7 @@ void TORVParamValue::Load(TORVMemoryStream& Stream, bool LoadTypeInfo) {
     const TORVParamType paramType = Stream.ReadInteger();
     const int64_t nameStart = Stream.GetPosition();
     const int32_t nameCount = Stream.ReadInteger();
-    const int64_t nameBytes = static_cast<int64_t>(nameCount) * (Stream.GetCharacterSet() == 1 ? 2 : 1);
+    const int64_t nameBytes = static_cast<int64_t>(nameCount) * (Stream.GetCharacterSet() == CharacterSetUnicode ? 2 : 1);
     if (nameCount < 0 || Stream.GetAvailable() < nameBytes + (kTypeIntegers - 2) * 4) {
       Stream.SetPosition(nameStart - 4);
       RaiseConversionError(TORVString(), false);
@@ -148,11 +141,7 @@ TORVParamValue* TORVParamValues::CreateNew() {
 
 void TORVParamValues::RemoveAll() {
   if (!FOwnsValues) return;
-  for (int32_t i = FCount - 1; i >= 0; --i) {
-    TORVValue* value = FItems[i];
-    FItems[i] = nullptr;
-    delete value;
-  }
+  FreeRange(0, FCount);
   FCount = 0;
 }
 

@@ -117,24 +117,35 @@ TORVString TORVValue::CurrentText() {
   return GetAsString();
 }
 
+TORVString TORVValue::TruncationDetail(const TORVString& Value, bool IncludeValue) {
+  if (IncludeValue) return FormatString(u"The value %s would result in truncation", {Value});
+  return u"The value would result in truncation";
+}
+
+TORVString TORVValue::RangeDetail(const TORVString& Value, bool IncludeValue) const {
+  const TORVString typeName = DataTypeToString(FDataType, FSubType);
+  if (IncludeValue)
+    return FormatString(u"The value %s is out of the range of permissible values for the %s type", {Value, typeName});
+  return FormatString(u"The value is out of the range of permissible values for the %s type", {typeName});
+}
+
+TORVString TORVValue::ConversionDetail(const TORVString& Value, bool IncludeValue) {
+  if (IncludeValue) return FormatString(u"A conversion error occurred with the value %s", {Value});
+  return u"A conversion error occurred with the value";
+}
+
+// A value names itself by its current text when the error quotes the
+// refused value, else by the refused value.
 void TORVValue::TruncationError(const TORVString& Value, bool IncludeValue) {
-  if (IncludeValue) RaiseValueError(CurrentText(), FormatString(u"The value %s would result in truncation", {Value}));
-  RaiseValueError(Value, u"The value would result in truncation");
+  RaiseValueError(IncludeValue ? CurrentText() : Value, TruncationDetail(Value, IncludeValue));
 }
 
 void TORVValue::RangeError(const TORVString& Value, bool IncludeValue) {
-  const TORVString typeName = DataTypeToString(FDataType, FSubType);
-  if (IncludeValue)
-    RaiseValueError(
-        CurrentText(),
-        FormatString(u"The value %s is out of the range of permissible values for the %s type", {Value, typeName}));
-  RaiseValueError(Value,
-                  FormatString(u"The value is out of the range of permissible values for the %s type", {typeName}));
+  RaiseValueError(IncludeValue ? CurrentText() : Value, RangeDetail(Value, IncludeValue));
 }
 
 void TORVValue::ConversionError(const TORVString& Value, bool IncludeValue) {
-  if (IncludeValue) RaiseValueError(Value, FormatString(u"A conversion error occurred with the value %s", {Value}));
-  RaiseValueError(Value, u"A conversion error occurred with the value");
+  RaiseValueError(Value, ConversionDetail(Value, IncludeValue));
 }
 
 void TORVValue::RaiseTruncationError(const TORVString& Value, bool IncludeValue) {

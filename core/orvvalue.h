@@ -23,8 +23,9 @@ inline constexpr int32_t ORV_VALUE_ERROR = 1011;
 
 class TORVValue : public TORVBaseObject {
  public:
-  // Stores the character set of the value's text (0 ANSI, 1 Unicode), nothing
-  // else; the type is set afterwards through the virtual setters.
+  // Stores the character set of the value's text (CharacterSetAnsi or
+  // CharacterSetUnicode), nothing else; the type is set afterwards through
+  // the virtual setters.
   explicit TORVValue(int32_t CharacterSetToUse);
   ~TORVValue() override = default;
 
@@ -179,6 +180,10 @@ class TORVValue : public TORVBaseObject {
   [[noreturn]] void RaiseConversionError(const TORVString& Value, bool IncludeValue);
   // The current value as text for error messages; empty for type 0.
   TORVString CurrentText();
+  // The details of the three errors, whichever object a subclass names.
+  static TORVString TruncationDetail(const TORVString& Value, bool IncludeValue);
+  TORVString RangeDetail(const TORVString& Value, bool IncludeValue) const;
+  static TORVString ConversionDetail(const TORVString& Value, bool IncludeValue);
 
   int32_t FCharacterSet;
   int32_t FDataType = 0;

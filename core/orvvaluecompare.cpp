@@ -45,6 +45,10 @@ enum TORVCompareKind : int32_t {
 // day. A number reads a Boolean as 0 or 1: were the Boolean to decide, every
 // non-zero number would equal True, and 2 = True = 3 while 2 < 3 is no order
 // an index can keep.
+bool IsKnownCharacterSet(int32_t CharacterSet) {
+  return CharacterSet == CharacterSetAnsi || CharacterSet == CharacterSetUnicode;
+}
+
 int32_t CompareRank(int32_t Kind) {
   switch (Kind) {
     case ckText:
@@ -168,12 +172,12 @@ int32_t TORVValue::CompareSameType(TORVValue& B, int32_t PartialLength, bool Cas
       int32_t bLength = 0;
       // Values of different character sets meet as UTF-16 from either side;
       // an ANSI reading of the Unicode side could order them differently.
-      if (FCharacterSet == 0 && B.FCharacterSet == 0) {
+      if (FCharacterSet == CharacterSetAnsi && B.FCharacterSet == CharacterSetAnsi) {
         const uint8_t* aText = GetRawAnsiString(aLength);
         const uint8_t* bText = B.GetRawAnsiString(bLength);
         return CompareStrings(CompareCollation, aText, aLength, bText, bLength, PartialLength, CaseInsensitive);
       }
-      if ((FCharacterSet == 0 || FCharacterSet == 1) && (B.FCharacterSet == 0 || B.FCharacterSet == 1)) {
+      if (IsKnownCharacterSet(FCharacterSet) && IsKnownCharacterSet(B.FCharacterSet)) {
         const char16_t* aText = GetRawUnicodeString(aLength);
         const char16_t* bText = B.GetRawUnicodeString(bLength);
         return CompareStrings(CompareCollation, aText, aLength, bText, bLength, PartialLength, CaseInsensitive);

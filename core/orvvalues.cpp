@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "core/orverror.h"
+#include "core/orvliteral.h"
 #include "core/orvstream.h"
 #include "core/orvtypefunc.h"
 #include "core/orvvalue.h"
@@ -17,11 +18,6 @@ namespace {
 constexpr int32_t kCapacityStep = 8;
 // Error raised for a list record that cannot be read in step.
 constexpr int32_t kCorruptError = 601;
-
-TORVString IntText(int64_t Value) {
-  const std::string text = std::to_string(Value);
-  return TORVString(text.begin(), text.end());
-}
 
 }  // namespace
 
@@ -215,14 +211,14 @@ void TORVValues::Load(TORVMemoryStream& Stream) {
   // Every value record takes at least its NULL flag.
   if (count < 0 || count > Stream.GetAvailable())
     CorruptStreamError(FormatString(u"%s values cannot follow in %s bytes",
-                                    {IntText(count), IntText(Stream.GetAvailable())}));
+                                    {IntToString(count), IntToString(Stream.GetAvailable())}));
   if (!FOwnsValues) {
     // A list that does not own its values cannot make the missing ones, and
     // skipping their records would read the rest of the stream out of step.
     for (int32_t i = 0; i < count; ++i)
       if (i >= FCount || FItems[i] == nullptr)
         CorruptStreamError(FormatString(u"%s values for a list that refers to %s",
-                                        {IntText(count), IntText(std::min(i, FCount))}));
+                                        {IntToString(count), IntToString(std::min(i, FCount))}));
   }
   SetCapacity(count);
   if (count < FCount) {
@@ -239,7 +235,7 @@ void TORVValues::Load(TORVMemoryStream& Stream) {
         // The list keeps the values loaded so far and no empty entries.
         FreeRange(i + 1, count);
         FCount = i;
-        CorruptStreamError(FormatString(u"no value can be made for position %s", {IntText(i)}));
+        CorruptStreamError(FormatString(u"no value can be made for position %s", {IntToString(i)}));
       }
     }
     FItems[i]->Load(Stream);

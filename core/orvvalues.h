@@ -74,6 +74,8 @@ class TORVValues : public TORVBaseObject {
 
   // Raises the corruption error of a list record read from a stream.
   [[noreturn]] void CorruptStreamError(const TORVString& Detail);
+  // Frees the owned values of positions From .. To - 1, last first.
+  void FreeRange(int32_t From, int32_t To);
 
   int32_t FCharacterSet;
   bool FOwnsValues;
@@ -83,7 +85,6 @@ class TORVValues : public TORVBaseObject {
 
  private:
   void CheckIndex(int32_t Index) const;
-  void FreeRange(int32_t From, int32_t To);
   void QuickSort(int32_t Low, int32_t High, int32_t SortCollation);
 };
 

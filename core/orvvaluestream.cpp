@@ -152,7 +152,7 @@ void TORVValue::Load(TORVMemoryStream& Stream) {
   // record leaves the value as it was.
   switch (FDataType) {
     case dtCharacter:
-      NeedCountedRun(Stream, Stream.GetCharacterSet() == 1 ? 2 : 1);
+      NeedCountedRun(Stream, Stream.GetCharacterSet() == CharacterSetUnicode ? 2 : 1);
       Stream.ReadString(FString1, false, FCodePage);
       SetString(FString1);
       break;
@@ -217,7 +217,7 @@ bool TORVValue::SaveRaw(uint8_t* Buffer, int32_t BufferSize, bool VCLFormat) {
   };
   switch (FDataType) {
     case dtCharacter:
-      if (FCharacterSet == 1) {
+      if (FCharacterSet == CharacterSetUnicode) {
         GetUnicodeString(FString1);
         FString1.push_back(u'\0');
         put(FString1.data(), static_cast<int32_t>(FString1.size() * 2));
@@ -310,7 +310,7 @@ void TORVValue::LoadRaw(const uint8_t* Buffer, int32_t BufferSize, bool VCLForma
   switch (FDataType) {
     case dtCharacter:
       // The text ends at its terminator, or at the end of the slot.
-      if (FCharacterSet == 1) {
+      if (FCharacterSet == CharacterSetUnicode) {
         FString1.clear();
         for (int32_t offset = 0; offset + 1 < BufferSize; offset += 2) {
           char16_t unit;
