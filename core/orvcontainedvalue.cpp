@@ -147,7 +147,7 @@ void TORVContainedValue::ImageRange(const uint8_t*& Data, int32_t& ByteCount) co
   if (Data == nullptr) ByteCount = 0;
 }
 
-void TORVContainedValue::EncodeText(const TORVString& Text, TORVBytes& Bytes) const {
+void TORVContainedValue::EncodeText(std::u16string_view Text, TORVBytes& Bytes) const {
   if (FCharacterSet == CharacterSetUnicode) {
     Bytes.resize(Text.size() * 2);
     if (!Text.empty()) std::memcpy(Bytes.data(), Text.data(), Bytes.size());
@@ -167,20 +167,26 @@ void TORVContainedValue::DecodeText(const uint8_t* Data, int32_t ByteCount, TORV
                             FCodePage);
 }
 
-// Replaces the whole image; the stream's position (which readers of a large
-// object rely on) is kept as far as the new size allows.
-void TORVContainedValue::WriteImage(const uint8_t* Data, int32_t ByteCount) {
-  const int64_t position = FRawStream->GetPosition();
+// The image made ByteCount bytes long, for the caller to fill; resizing
+// keeps the stream's position (which readers of a large object rely on) as
+// far as the new size allows.
+uint8_t* TORVContainedValue::ResizeImage(int32_t ByteCount) {
   FRawStream->SetSize(ByteCount);
-  if (ByteCount > 0) std::memcpy(FRawStream->GetMemory(), Data, static_cast<std::size_t>(ByteCount));
-  FRawStream->SetPosition(position);
+  return FRawStream->GetMemory();
 }
 
+// Replaces the whole image.
+void TORVContainedValue::WriteImage(const uint8_t* Data, int32_t ByteCount) {
+  uint8_t* image = ResizeImage(ByteCount);
+  if (ByteCount > 0) std::memcpy(image, Data, static_cast<std::size_t>(ByteCount));
+}
+
+// Replaces the whole image with a count and the units after it, written
+// straight into the stream.
 void TORVContainedValue::WriteCounted(int32_t Count, const uint8_t* Data, int32_t ByteCount) {
-  FImage.resize(static_cast<std::size_t>(kCountSize + ByteCount));
-  std::memcpy(FImage.data(), &Count, kCountSize);
-  if (ByteCount > 0) std::memcpy(FImage.data() + kCountSize, Data, static_cast<std::size_t>(ByteCount));
-  WriteImage(FImage.data(), static_cast<int32_t>(FImage.size()));
+  uint8_t* image = ResizeImage(kCountSize + ByteCount);
+  std::memcpy(image, &Count, kCountSize);
+  if (ByteCount > 0) std::memcpy(image + kCountSize, Data, static_cast<std::size_t>(ByteCount));
 }
 
 template <typename T>
@@ -277,10 +283,13 @@ double TORVContainedValue::GetDouble() { return ReadNative<double>(); }
 void TORVContainedValue::SetString(const TORVString& Value) {
   if (IsFixedText()) {
     // Exactly the defined length, blank-padded or cut; never an error.
-    TORVString text = Value.substr(0, static_cast<std::size_t>(std::max(FLength, 0)));
-    text.resize(static_cast<std::size_t>(std::max(FLength, 0)), u' ');
+    const std::size_t length = static_cast<std::size_t>(std::max(FLength, 0));
+    const std::u16string_view text = std::u16string_view(Value).substr(0, length);
     EncodeText(text, FImage);
-    FImage.resize(static_cast<std::size_t>(std::max(FLength, 0) * UnitSize()), 0x20);
+    // A UTF-16 blank is 0x20 0x00; an ANSI blank is 0x20 in every code page.
+    if (FCharacterSet == CharacterSetUnicode)
+      for (std::size_t i = text.size(); i < length; ++i) FImage.insert(FImage.end(), {0x20, 0x00});
+    FImage.resize(length * static_cast<std::size_t>(UnitSize()), 0x20);
     WriteImage(FImage.data(), static_cast<int32_t>(FImage.size()));
     return;
   }
@@ -294,10 +303,9 @@ void TORVContainedValue::SetString(const TORVString& Value) {
         RaiseTruncationError(Value, true);
       if (FLength != 0) count = std::min(FLength, length);
     }
-    TORVBytes bytes;
-    EncodeText(Value.substr(0, static_cast<std::size_t>(count)), bytes);
-    const int32_t units = FCharacterSet == CharacterSetUnicode ? count : static_cast<int32_t>(bytes.size());
-    WriteCounted(units, bytes.data(), static_cast<int32_t>(bytes.size()));
+    EncodeText(std::u16string_view(Value).substr(0, static_cast<std::size_t>(count)), FImage);
+    const int32_t byteCount = static_cast<int32_t>(FImage.size());
+    WriteCounted(FCharacterSet == CharacterSetUnicode ? count : byteCount, FImage.data(), byteCount);
     return;
   }
   if (FDataType == dtLargeObject) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string_view>
 
 #include "core/orvtype.h"
 #include "core/orvvalue.h"
@@ -88,8 +89,9 @@ class TORVContainedValue : public TORVValue {
   bool IsFixedBinary() const;
   int32_t ReadCount() const;
   void ImageRange(const uint8_t*& Data, int32_t& ByteCount) const;
-  void EncodeText(const TORVString& Text, TORVBytes& Bytes) const;
+  void EncodeText(std::u16string_view Text, TORVBytes& Bytes) const;
   void DecodeText(const uint8_t* Data, int32_t ByteCount, TORVString& Text) const;
+  uint8_t* ResizeImage(int32_t ByteCount);
   void WriteImage(const uint8_t* Data, int32_t ByteCount);
   void WriteCounted(int32_t Count, const uint8_t* Data, int32_t ByteCount);
   void ResizeForType(int32_t OldLength);
@@ -104,7 +106,7 @@ class TORVContainedValue : public TORVValue {
   bool FRaiseTruncationErrors = true;
   std::unique_ptr<TORVMemoryStream> FRawStream;
   // Copies behind the Raw text forms when the image is in the other
-  // encoding, and scratch for the images being written.
+  // encoding, and scratch for the text images being written.
   TORVAnsiString FRawAnsi;
   TORVString FRawUnicode;
   TORVBytes FImage;

@@ -211,34 +211,49 @@ bool TORVValue::SaveRaw(uint8_t* Buffer, int32_t BufferSize, bool VCLFormat) {
   if (Buffer == nullptr) return true;
   // Every slot is written whole or not at all: a slot too small for the
   // value is refused rather than overrun or silently cut.
-  auto put = [&](const void* Data, int32_t Count) {
+  auto fits = [&](int64_t Count) {
     if (Count > BufferSize) RaiseTruncationError(CurrentText(), false);
+  };
+  auto put = [&](const void* Data, int32_t Count) {
+    fits(Count);
     if (Count > 0) std::memcpy(Buffer, Data, static_cast<std::size_t>(Count));
   };
+  // Prefix bytes of Header, then Count bytes of Data, then Trailer zero
+  // bytes, copied straight from the raw image.
+  auto putFramed = [&](const uint8_t* Header, int32_t HeaderSize, const void* Data, int32_t Count, int32_t Trailer) {
+    fits(static_cast<int64_t>(HeaderSize) + Count + Trailer);
+    if (HeaderSize > 0) std::memcpy(Buffer, Header, static_cast<std::size_t>(HeaderSize));
+    if (Count > 0) std::memcpy(Buffer + HeaderSize, Data, static_cast<std::size_t>(Count));
+    if (Trailer > 0) std::memset(Buffer + HeaderSize + Count, 0, static_cast<std::size_t>(Trailer));
+  };
   switch (FDataType) {
-    case dtCharacter:
+    case dtCharacter: {
+      // The text and its terminator.
+      int32_t length = 0;
       if (FCharacterSet == CharacterSetUnicode) {
-        GetUnicodeString(FString1);
-        FString1.push_back(u'\0');
-        put(FString1.data(), static_cast<int32_t>(FString1.size() * 2));
+        const char16_t* text = GetRawUnicodeString(length);
+        putFramed(nullptr, 0, text, length * 2, 2);
       } else {
-        TORVAnsiString text;
-        GetAnsiString(text);
-        text.push_back('\0');
-        put(text.data(), static_cast<int32_t>(text.size()));
+        const uint8_t* text = GetRawAnsiString(length);
+        putFramed(nullptr, 0, text, length, 1);
       }
       break;
-    case dtBytes:
-      GetBytes(FBytes1);
-      if (FSubType == stVarByte) {
-        if (FBytes1.size() > std::numeric_limits<uint16_t>::max()) RaiseTruncationError(BinaryToSQLStr(FBytes1), true);
-        // An empty value still writes its zero length, so that the slot
-        // never keeps the length of an earlier value.
-        const uint16_t length = static_cast<uint16_t>(FBytes1.size());
-        FBytes1.insert(FBytes1.begin(), {static_cast<uint8_t>(length & 0xFF), static_cast<uint8_t>(length >> 8)});
+    }
+    case dtBytes: {
+      int32_t length = 0;
+      const uint8_t* bytes = GetRawBytes(length);
+      if (FSubType != stVarByte) {
+        putFramed(nullptr, 0, bytes, length, 0);
+        break;
       }
-      put(FBytes1.data(), static_cast<int32_t>(FBytes1.size()));
+      if (length > std::numeric_limits<uint16_t>::max())
+        RaiseTruncationError(BinaryToSQLStr(TORVBytes(bytes, bytes + length)), true);
+      // An empty value still writes its zero length, so that the slot
+      // never keeps the length of an earlier value.
+      const uint8_t header[2] = {static_cast<uint8_t>(length & 0xFF), static_cast<uint8_t>(length >> 8)};
+      putFramed(header, 2, bytes, length, 0);
       break;
+    }
     case dtBoolean:
       if (VCLFormat) {
         const uint16_t image = GetBoolean() ? 0xFFFF : 0;
