@@ -41,12 +41,11 @@ uint32_t TORVStream::CalculateCRC32(int32_t Count) {
   try {
     Seek(0, orBeginning);
     int64_t remaining = Count == 0 ? GetSize() : Count;
-    TORVMemoryStream scratch(-1);
-    scratch.SetCapacity(static_cast<int32_t>(TransferBufferSize));
+    std::vector<uint8_t> buffer(static_cast<std::size_t>(std::clamp<int64_t>(remaining, 0, TransferBufferSize)));
     while (remaining > 0) {
-      const int32_t got = Read(scratch.GetMemory(), static_cast<int32_t>(std::min(remaining, TransferBufferSize)));
+      const int32_t got = Read(buffer.data(), static_cast<int32_t>(std::min(remaining, TransferBufferSize)));
       if (got <= 0) break;
-      result = UpdateCRC32(result, scratch.GetMemory(), static_cast<std::size_t>(got));
+      result = UpdateCRC32(result, buffer.data(), static_cast<std::size_t>(got));
       remaining -= got;
     }
   } catch (...) {
@@ -57,33 +56,34 @@ uint32_t TORVStream::CalculateCRC32(int32_t Count) {
   return result;
 }
 
-int32_t TORVStream::ReadInteger(int32_t& Value) {
-  uint8_t bytes[4];
-  const int32_t got = Read(bytes, 4);
+namespace {
+
+// A 4-byte value through any stream: 0 unless all 4 bytes came.
+template <typename T>
+int32_t ReadWord32(TORVStream& Stream, T& Value) {
+  uint8_t bytes[sizeof(T)];
+  const int32_t got = Stream.Read(bytes, sizeof(T));
   Value = 0;
-  if (got == 4) std::memcpy(&Value, bytes, 4);
+  if (got == static_cast<int32_t>(sizeof(T))) std::memcpy(&Value, bytes, sizeof(T));
   return got;
 }
 
-int32_t TORVStream::ReadLongWord(uint32_t& Value) {
-  uint8_t bytes[4];
-  const int32_t got = Read(bytes, 4);
-  Value = 0;
-  if (got == 4) std::memcpy(&Value, bytes, 4);
-  return got;
+template <typename T>
+int32_t WriteWord32(TORVStream& Stream, T Value) {
+  uint8_t bytes[sizeof(T)];
+  std::memcpy(bytes, &Value, sizeof(T));
+  return Stream.Write(bytes, sizeof(T));
 }
 
-int32_t TORVStream::WriteInteger(int32_t Value) {
-  uint8_t bytes[4];
-  std::memcpy(bytes, &Value, 4);
-  return Write(bytes, 4);
-}
+}  // namespace
 
-int32_t TORVStream::WriteTORVLongWord(uint32_t Value) {
-  uint8_t bytes[4];
-  std::memcpy(bytes, &Value, 4);
-  return Write(bytes, 4);
-}
+int32_t TORVStream::ReadInteger(int32_t& Value) { return ReadWord32(*this, Value); }
+
+int32_t TORVStream::ReadLongWord(uint32_t& Value) { return ReadWord32(*this, Value); }
+
+int32_t TORVStream::WriteInteger(int32_t Value) { return WriteWord32(*this, Value); }
+
+int32_t TORVStream::WriteTORVLongWord(uint32_t Value) { return WriteWord32(*this, Value); }
 
 int64_t TORVStream::CopyFrom(TORVStream& Stream, int64_t Count) {
   if (Count == 0) {
@@ -105,7 +105,7 @@ int64_t TORVStream::CopyFrom(TORVStream& Stream, int64_t Count) {
 // --- TORVMemoryStream ---
 
 TORVMemoryStream::TORVMemoryStream(int32_t CharacterSetToUse)
-    : FCharacterSet(CharacterSetToUse), FBlowfish(std::make_unique<TORVBlowfish>()) {}
+    : FCharacterSet(CharacterSetToUse) {}
 
 TORVMemoryStream::~TORVMemoryStream() {
   if (FOwnsMemory) std::free(FMemory);
@@ -227,6 +227,13 @@ bool TORVMemoryStream::ReadFixed(void* Value, int32_t Width) {
   return true;
 }
 
+template <typename T>
+T TORVMemoryStream::ReadValue() {
+  T value;
+  ReadFixed(&value, sizeof(T));
+  return value;
+}
+
 void TORVMemoryStream::WriteFixed(const void* Value, int32_t Width) {
   Write(static_cast<const uint8_t*>(Value), Width);
 }
@@ -235,17 +242,9 @@ int32_t TORVMemoryStream::ReadInteger(int32_t& Value) { return ReadFixed(&Value,
 
 int32_t TORVMemoryStream::ReadLongWord(uint32_t& Value) { return ReadFixed(&Value, 4) ? 4 : 0; }
 
-int32_t TORVMemoryStream::ReadInteger() {
-  int32_t value;
-  ReadFixed(&value, 4);
-  return value;
-}
+int32_t TORVMemoryStream::ReadInteger() { return ReadValue<int32_t>(); }
 
-uint32_t TORVMemoryStream::ReadLongWord() {
-  uint32_t value;
-  ReadFixed(&value, 4);
-  return value;
-}
+uint32_t TORVMemoryStream::ReadLongWord() { return ReadValue<uint32_t>(); }
 
 int32_t TORVMemoryStream::WriteInteger(int32_t Value) { return Write(reinterpret_cast<const uint8_t*>(&Value), 4); }
 
@@ -255,11 +254,7 @@ int32_t TORVMemoryStream::WriteTORVLongWord(uint32_t Value) {
 
 void TORVMemoryStream::WriteByte(uint8_t Value) { WriteFixed(&Value, 1); }
 
-uint8_t TORVMemoryStream::ReadByte() {
-  uint8_t value;
-  ReadFixed(&value, 1);
-  return value;
-}
+uint8_t TORVMemoryStream::ReadByte() { return ReadValue<uint8_t>(); }
 
 void TORVMemoryStream::WriteBoolean(bool Value) { WriteByte(Value ? 1 : 0); }
 
@@ -267,35 +262,19 @@ bool TORVMemoryStream::ReadBoolean() { return ReadByte() != 0; }
 
 void TORVMemoryStream::WriteSmallInt(int16_t Value) { WriteFixed(&Value, 2); }
 
-int16_t TORVMemoryStream::ReadSmallInt() {
-  int16_t value;
-  ReadFixed(&value, 2);
-  return value;
-}
+int16_t TORVMemoryStream::ReadSmallInt() { return ReadValue<int16_t>(); }
 
 void TORVMemoryStream::WriteWord(uint16_t Value) { WriteFixed(&Value, 2); }
 
-uint16_t TORVMemoryStream::ReadWord() {
-  uint16_t value;
-  ReadFixed(&value, 2);
-  return value;
-}
+uint16_t TORVMemoryStream::ReadWord() { return ReadValue<uint16_t>(); }
 
 void TORVMemoryStream::WriteLargeInt(int64_t Value) { WriteFixed(&Value, 8); }
 
-int64_t TORVMemoryStream::ReadLargeInt() {
-  int64_t value;
-  ReadFixed(&value, 8);
-  return value;
-}
+int64_t TORVMemoryStream::ReadLargeInt() { return ReadValue<int64_t>(); }
 
 void TORVMemoryStream::WriteDouble(double Value) { WriteFixed(&Value, 8); }
 
-double TORVMemoryStream::ReadDouble() {
-  double value;
-  ReadFixed(&value, 8);
-  return value;
-}
+double TORVMemoryStream::ReadDouble() { return ReadValue<double>(); }
 
 void TORVMemoryStream::WriteCurrency(TORVCurrency Value) { WriteLargeInt(Value.Scaled()); }
 
@@ -587,7 +566,13 @@ void TORVMemoryStream::SetMemory(uint8_t* Value, int32_t ValueSize) {
 void TORVMemoryStream::InitEncryption(const TORVDigest& PasswordDigest) {
   TORVBytes key(TORVDigest::DigestSize);
   PasswordDigest.Write(key.data());
-  FBlowfish->Init(key, TORVDigest::DigestSize, TORVBytes());
+  Cipher().Init(key, TORVDigest::DigestSize, TORVBytes());
+}
+
+TORVBlowfish& TORVMemoryStream::Cipher() {
+  // Most streams never encipher; the cipher's tables are made on first use.
+  if (!FBlowfish) FBlowfish = std::make_unique<TORVBlowfish>();
+  return *FBlowfish;
 }
 
 template <typename TStep>
@@ -596,24 +581,25 @@ void TORVMemoryStream::Encipher(int32_t Count, TStep Step) {
   if (Count < 0) RaiseStreamError(u"Memory stream operation outside the buffer");
   const int32_t blocks = Count / TORVBlowfish::BlockSize;
   CheckRange(FPosition, static_cast<int64_t>(blocks) * TORVBlowfish::BlockSize);
+  TORVBlowfish& cipher = Cipher();
   try {
     for (int32_t i = 0; i < blocks; ++i) {
-      Step(FMemory, FPosition);
+      Step(cipher, FMemory, FPosition);
       FPosition += TORVBlowfish::BlockSize;
     }
   } catch (...) {
-    FBlowfish->Reset();
+    cipher.Reset();
     throw;
   }
-  FBlowfish->Reset();
+  cipher.Reset();
 }
 
 void TORVMemoryStream::Encrypt(int32_t Count) {
-  Encipher(Count, [this](uint8_t* Memory, int32_t Offset) { FBlowfish->Encrypt(Memory, Offset); });
+  Encipher(Count, [](TORVBlowfish& Cipher, uint8_t* Memory, int32_t Offset) { Cipher.Encrypt(Memory, Offset); });
 }
 
 void TORVMemoryStream::Decrypt(int32_t Count) {
-  Encipher(Count, [this](uint8_t* Memory, int32_t Offset) { FBlowfish->Decrypt(Memory, Offset); });
+  Encipher(Count, [](TORVBlowfish& Cipher, uint8_t* Memory, int32_t Offset) { Cipher.Decrypt(Memory, Offset); });
 }
 
 }  // namespace orv

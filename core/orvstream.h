@@ -193,6 +193,8 @@ class TORVMemoryStream : public TORVStream {
   void Grow(int64_t NewEnd);
   void CheckRange(int64_t Offset, int64_t Count) const;
   bool ReadFixed(void* Value, int32_t Width);
+  template <typename T>
+  T ReadValue();
   void WriteFixed(const void* Value, int32_t Width);
   void WriteCount(int64_t Count, bool WordSized);
   int32_t ReadCount(bool WordSized);
@@ -201,6 +203,7 @@ class TORVMemoryStream : public TORVStream {
   void ReadUnits(TORVString& Value, int64_t Units);
   template <typename TContainer>
   void ReadRun(TContainer& Value, int64_t Bytes);
+  TORVBlowfish& Cipher();
   template <typename TStep>
   void Encipher(int32_t Count, TStep Step);
 
@@ -212,7 +215,7 @@ class TORVMemoryStream : public TORVStream {
   int32_t FPosition = 0;
   int32_t FCapacity = 0;
   bool FShrinkAllowed = false;
-  std::unique_ptr<TORVBlowfish> FBlowfish;
+  std::unique_ptr<TORVBlowfish> FBlowfish;  // made on first use
 };
 
 }  // namespace orv
