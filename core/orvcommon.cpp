@@ -3,7 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <array>
+#include <bit>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -45,6 +45,18 @@ int32_t NewCapacity(int64_t Needed, int32_t ExpandCount) {
   if (Needed > INT32_MAX) throw std::overflow_error("container count overflow");
   return BlockOffset(static_cast<int32_t>(Needed), ExpandCount);
 }
+
+// Grows Objects (and Capacity) by whole ExpandCount steps until Needed
+// entries fit; never shrinks.
+void GrowObjects(TORVObjectsArray& Objects, int32_t& Capacity, int64_t Needed, int32_t ExpandCount) {
+  const int32_t capacity = NewCapacity(Needed, ExpandCount);
+  if (capacity <= Capacity) return;
+  Objects.resize(static_cast<std::size_t>(capacity), nullptr);
+  Capacity = capacity;
+}
+
+// Empties a slot and returns what it held.
+TORVBaseObject* TakeSlot(TORVBaseObject*& Slot) { return std::exchange(Slot, nullptr); }
 
 bool TimedOut(uint32_t Start, uint32_t Timeout) {
   return Timeout != 0xFFFFFFFFu && static_cast<uint32_t>(GetTickCount() - Start) >= Timeout;
@@ -176,17 +188,9 @@ uint32_t UpdateCRC32(uint32_t Register, const uint8_t* Data, std::size_t Length)
 }
 
 uint32_t CalculateCRC32(const TORVString& Value) {
-  uint32_t crc = 0xFFFFFFFFu;
-  std::array<uint8_t, 512> chunk;
-  for (std::size_t i = 0; i < Value.size();) {
-    std::size_t used = 0;
-    for (; i < Value.size() && used < chunk.size(); ++i) {
-      chunk[used++] = static_cast<uint8_t>(Value[i] & 0xFF);
-      chunk[used++] = static_cast<uint8_t>(Value[i] >> 8);
-    }
-    crc = UpdateCRC32(crc, chunk.data(), used);
-  }
-  return crc;
+  // On a little-endian host the text's own units are its UTF-16LE bytes.
+  static_assert(std::endian::native == std::endian::little, "the CRC of a text is taken over UTF-16LE bytes");
+  return UpdateCRC32(0xFFFFFFFFu, reinterpret_cast<const uint8_t*>(Value.data()), Value.size() * sizeof(char16_t));
 }
 
 // --- TORVObjectList ---
@@ -195,13 +199,7 @@ TORVObjectList::TORVObjectList(bool OwnsObjects) : FOwnsObjects(OwnsObjects) {}
 
 TORVObjectList::~TORVObjectList() { Clear(); }
 
-void TORVObjectList::Grow(int64_t Needed) {
-  const int32_t capacity = NewCapacity(Needed, GetExpandCount());
-  if (capacity > FCapacity) {
-    FObjects.resize(static_cast<std::size_t>(capacity), nullptr);
-    FCapacity = capacity;
-  }
-}
+void TORVObjectList::Grow(int64_t Needed) { GrowObjects(FObjects, FCapacity, Needed, GetExpandCount()); }
 
 void TORVObjectList::CheckIndex(int32_t Index) const {
   if (Index < 0 || Index >= FCount)
@@ -251,10 +249,7 @@ void TORVObjectList::Clear() {
   // Each entry leaves the list before its object is freed, so a destructor
   // that looks into the list finds only live objects.
   while (FCount > 0) {
-    TORVBaseObject*& slot = FObjects[static_cast<std::size_t>(FCount - 1)];
-    TORVBaseObject* object = slot;
-    slot = nullptr;
-    --FCount;
+    TORVBaseObject* object = TakeSlot(FObjects[static_cast<std::size_t>(--FCount)]);
     if (FOwnsObjects) delete object;
   }
 }
@@ -275,13 +270,7 @@ TORVObjectStack::~TORVObjectStack() {
   while (TORVBaseObject* object = Pop()) delete object;
 }
 
-void TORVObjectStack::Grow(int64_t Needed) {
-  const int32_t capacity = NewCapacity(Needed, GetExpandCount());
-  if (capacity > FCapacity) {
-    FObjects.resize(static_cast<std::size_t>(capacity), nullptr);
-    FCapacity = capacity;
-  }
-}
+void TORVObjectStack::Grow(int64_t Needed) { GrowObjects(FObjects, FCapacity, Needed, GetExpandCount()); }
 
 void TORVObjectStack::Push(TORVBaseObject* Value) {
   Grow(static_cast<int64_t>(FCount) + 1);
@@ -297,11 +286,7 @@ void TORVObjectStack::Push(const TORVObjectsArray& Values) {
 
 TORVBaseObject* TORVObjectStack::Pop() {
   if (FCount == 0) return nullptr;
-  TORVBaseObject*& slot = FObjects[static_cast<std::size_t>(FCount - 1)];
-  TORVBaseObject* object = slot;
-  slot = nullptr;
-  --FCount;
-  return object;
+  return TakeSlot(FObjects[static_cast<std::size_t>(--FCount)]);
 }
 
 TORVBaseObject* TORVObjectStack::Peek() const {
@@ -313,11 +298,8 @@ TORVBaseObject* TORVObjectStack::Peek() const {
 TORVObjectQueue::~TORVObjectQueue() {
   // From the last queued entry back to the head.
   while (FCount > 0) {
-    TORVBaseObject*& slot = FObjects[static_cast<std::size_t>(FPosition + FCount - 1)];
-    TORVBaseObject* object = slot;
-    slot = nullptr;
     --FCount;
-    delete object;
+    delete TakeSlot(FObjects[static_cast<std::size_t>(FPosition + FCount)]);
   }
   FPosition = 0;
 }
@@ -332,11 +314,7 @@ void TORVObjectQueue::MakeRoom(int64_t Added) {
     std::fill(begin + FCount, begin + FPosition + FCount, nullptr);
     FPosition = 0;
   }
-  const int32_t capacity = NewCapacity(static_cast<int64_t>(FCount) + Added, GetExpandCount());
-  if (capacity > FCapacity) {
-    FObjects.resize(static_cast<std::size_t>(capacity), nullptr);
-    FCapacity = capacity;
-  }
+  GrowObjects(FObjects, FCapacity, static_cast<int64_t>(FCount) + Added, GetExpandCount());
 }
 
 void TORVObjectQueue::Enqueue(TORVBaseObject* Value) {
@@ -353,9 +331,7 @@ void TORVObjectQueue::Enqueue(const TORVObjectsArray& Values) {
 
 TORVBaseObject* TORVObjectQueue::Dequeue() {
   if (FCount < 1) return nullptr;
-  TORVBaseObject*& slot = FObjects[static_cast<std::size_t>(FPosition)];
-  TORVBaseObject* object = slot;
-  slot = nullptr;
+  TORVBaseObject* object = TakeSlot(FObjects[static_cast<std::size_t>(FPosition)]);
   --FCount;
   FPosition = FCount == 0 ? 0 : FPosition + 1;
   return object;

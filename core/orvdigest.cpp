@@ -1,6 +1,6 @@
 #include "core/orvdigest.h"
 
-#include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "core/orvstream.h"
@@ -175,19 +175,10 @@ void TORVDigest::Transform(const uint8_t* Block) {
 }
 
 void TORVDigest::SetAsString(const TORVString& Value) {
+  // On a little-endian host the text's own units are its UTF-16LE bytes.
+  static_assert(std::endian::native == std::endian::little, "a text is digested as UTF-16LE bytes");
   Init();
-  // Taken as UTF-16LE whatever the host's byte order.
-  uint8_t chunk[512];
-  std::size_t filled = 0;
-  for (char16_t unit : Value) {
-    chunk[filled++] = static_cast<uint8_t>(unit);
-    chunk[filled++] = static_cast<uint8_t>(unit >> 8);
-    if (filled == sizeof(chunk)) {
-      Update(chunk, filled);
-      filled = 0;
-    }
-  }
-  Update(chunk, filled);
+  Update(reinterpret_cast<const uint8_t*>(Value.data()), Value.size() * sizeof(char16_t));
   Final();
 }
 
