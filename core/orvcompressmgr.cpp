@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/orverror.h"
+#include "core/orvliteral.h"
 #include "core/orvstream.h"
 #include "platform/orvplatformtext.h"
 
@@ -175,7 +176,7 @@ void TORVCompressionManager::Decompress(TORVMemoryStream& InStream, TORVMemorySt
     if (produced > 0) {
       if (produced > MaxOutputSize - written) {
         DecompressError(FormatString(u"Uncompressed data exceeds the limit of %s bytes",
-                                     {AsciiToString(std::to_string(MaxOutputSize))}));
+                                     {IntToString(MaxOutputSize)}));
       }
       OutStream.Write(out, produced);
       written += produced;

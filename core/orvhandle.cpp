@@ -2,16 +2,13 @@
 
 #include <algorithm>
 #include <mutex>
-#include <string>
 
 #include "core/orverror.h"
-#include "platform/orvplatformtext.h"
+#include "core/orvliteral.h"
 
 namespace orv {
 
 namespace {
-
-TORVString IntToText(int32_t Value) { return AsciiToString(std::to_string(Value)); }
 
 // Waited for when a new object's lock is taken for its creator.
 constexpr uint32_t NewObjectLockWait = 1;
@@ -61,13 +58,13 @@ void TORVHandleObjects::AddObject(TORVHandleObject* Value, bool AcquireLock) {
   int32_t handle = 0;
   if (!FHandles.NextBitClear(handle)) {
     throw EORVBaseException(
-        FormatString(u"Handle objects container capacity (%s) exceeded", {IntToText(FMaximumSize)}));
+        FormatString(u"Handle objects container capacity (%s) exceeded", {IntToString(FMaximumSize)}));
   }
   PutObject(handle, Value);
   FHandles.SetBit(handle);
   Value->SetHandle(handle);
   if (AcquireLock && FLockableObjects && !LockObject(Value, NewObjectLockWait))
-    throw EORVBaseException(FormatString(u"Cannot lock new handle object (%s)", {IntToText(handle)}));
+    throw EORVBaseException(FormatString(u"Cannot lock new handle object (%s)", {IntToString(handle)}));
 }
 
 void TORVHandleObjects::SetObject(TORVHandleObject* Value) {
@@ -137,41 +134,28 @@ void TORVHandleObjects::FreeObjects() {
   }
 }
 
-TORVReadWriteLock* TORVHandleObjects::CreateObjectLock(int32_t Handle) {
+TORVReadWriteLock* TORVHandleObjects::ObjectLock(const TORVHandleObject* Value, bool Create) {
+  if (!FLockableObjects) return nullptr;
+  int32_t handle = Value->GetHandle();
   std::lock_guard<TORVCriticalSection> lock(FLockSection);
-  TORVReadWriteLock* existing = FObjectLocks[Handle].load();
-  if (existing == nullptr) {
-    existing = new TORVReadWriteLock();
-    FObjectLocks[Handle] = existing;
+  if (!HoldsObject(Value, handle)) return nullptr;
+  TORVReadWriteLock* objectLock = FObjectLocks[handle].load();
+  if (objectLock == nullptr && Create) {
+    objectLock = new TORVReadWriteLock();
+    FObjectLocks[handle] = objectLock;
   }
-  return existing;
+  return objectLock;
 }
 
 bool TORVHandleObjects::LockObject(TORVHandleObject* Value, uint32_t WaitTimeout) {
-  if (!FLockableObjects) return false;
-  int32_t handle = Value->GetHandle();
-  TORVReadWriteLock* objectLock = nullptr;
-  {
-    std::lock_guard<TORVCriticalSection> lock(FLockSection);
-    if (!HoldsObject(Value, handle)) return false;
-    objectLock = FObjectLocks[handle].load();
-  }
-  if (objectLock == nullptr) objectLock = CreateObjectLock(handle);
   // Locks live as long as the table, so the wait needs no section.
-  return objectLock->EnterWrite(WaitTimeout);
+  TORVReadWriteLock* objectLock = ObjectLock(Value, true);
+  return objectLock != nullptr && objectLock->EnterWrite(WaitTimeout);
 }
 
 bool TORVHandleObjects::UnlockObject(TORVHandleObject* Value) {
-  if (!FLockableObjects) return false;
-  int32_t handle = Value->GetHandle();
-  TORVReadWriteLock* objectLock = nullptr;
-  {
-    std::lock_guard<TORVCriticalSection> lock(FLockSection);
-    if (!HoldsObject(Value, handle)) return false;
-    objectLock = FObjectLocks[handle].load();
-  }
-  if (objectLock == nullptr) return false;
-  return objectLock->LeaveWrite();
+  TORVReadWriteLock* objectLock = ObjectLock(Value, false);
+  return objectLock != nullptr && objectLock->LeaveWrite();
 }
 
 void TORVHandleObjects::FreeObjectLocks() {

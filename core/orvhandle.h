@@ -71,7 +71,10 @@ class TORVHandleObjects : public TORVBaseObject {
   void PutObject(int32_t Handle, TORVHandleObject* Value);
   void SetNumObjects(int32_t Value);
   void SetObjectCapacity(int32_t Value);
-  TORVReadWriteLock* CreateObjectLock(int32_t Handle);
+  // The lock of the object registered under Value's handle, made when
+  // missing with Create; nil when the table is not lockable, Value is not
+  // registered or (without Create) has no lock yet.
+  TORVReadWriteLock* ObjectLock(const TORVHandleObject* Value, bool Create);
   void FreeObjectLocks();
 
   int32_t FMaximumSize;

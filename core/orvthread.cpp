@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "core/orverror.h"
+#include "core/orvliteral.h"
 #include "platform/orvplatformtext.h"
 #include "platform/orvplatformthread.h"
 
@@ -15,8 +16,6 @@ namespace {
 
 std::mutex ErrorLogMutex;
 TORVThreadErrorLogEvent ErrorLog;
-
-TORVString IntToText(int64_t Value) { return AsciiToString(std::to_string(Value)); }
 
 // Kernel scheduling weights for the priorities; Linux counts the other way
 // round from the priority scale.
@@ -165,7 +164,7 @@ bool TORVThread::IsCurrentThread() const { return FThread.get_id() == std::this_
 void TORVThread::CheckThreadError(int32_t ErrorCode) {
   if (ErrorCode == 0) return;
   TORVString text = Utf8ToString(std::system_category().message(ErrorCode));
-  throw EORVBaseException(FormatString(u"Thread error: %s (%s)", {text, IntToText(ErrorCode)}));
+  throw EORVBaseException(FormatString(u"Thread error: %s (%s)", {text, IntToString(ErrorCode)}));
 }
 
 void TORVThread::Start() {
@@ -201,7 +200,7 @@ void TORVThread::ThreadProc(TORVThread* Self) {
     } catch (...) {
       // The creator is not there to catch it; the thread ends normally.
       LogThreadError(FormatString(u"Thread %s ended by an exception: %s",
-                                  {IntToText(Self->FThreadID), ExceptionText(std::current_exception())}));
+                                  {IntToString(static_cast<int64_t>(Self->FThreadID)), ExceptionText(std::current_exception())}));
     }
   }
   bool freeOnTerminate = Self->FFreeOnTerminate;
@@ -210,7 +209,7 @@ void TORVThread::ThreadProc(TORVThread* Self) {
     Self->DoTerminate();
   } catch (...) {
     LogThreadError(FormatString(u"Thread %s termination handler failed: %s",
-                                {IntToText(Self->FThreadID), ExceptionText(std::current_exception())}));
+                                {IntToString(static_cast<int64_t>(Self->FThreadID)), ExceptionText(std::current_exception())}));
   }
   {
     std::lock_guard<std::mutex> lock(Self->FStateMutex);
@@ -373,15 +372,19 @@ void StopOwnedThread(TORVThread* Thread) {
   Thread->WaitFor();
 }
 
-}  // namespace
-
-TORVThreadList::~TORVThreadList() {
+// A destructor's Clear: a thread that fails to stop is logged, not raised.
+template <typename TContainer>
+void ClearOrLog(TContainer& Container) {
   try {
-    Clear();
+    Container.Clear();
   } catch (...) {
     LogThreadError(ExceptionText(std::current_exception()));
   }
 }
+
+}  // namespace
+
+TORVThreadList::~TORVThreadList() { ClearOrLog(*this); }
 
 void TORVThreadList::Add(TORVThread* Value) {
   std::lock_guard<TORVCriticalSection> lock(FSection);
@@ -405,14 +408,9 @@ void TORVThreadList::Clear() {
   std::lock_guard<TORVCriticalSection> lock(FSection);
   while (FList.GetCount() > 0) {
     int32_t last = FList.GetCount() - 1;
-    auto* thread = static_cast<TORVThread*>(FList.GetObject(last));
-    try {
-      StopOwnedThread(thread);
-    } catch (...) {
-      FList.Delete(last, true);
-      throw;
-    }
-    FList.Delete(last, true);
+    std::unique_ptr<TORVThread> thread(static_cast<TORVThread*>(FList.GetObject(last)));
+    FList.Delete(last, false);  // freed also when stopping raised
+    StopOwnedThread(thread.get());
   }
 }
 
@@ -426,13 +424,7 @@ int32_t TORVThreadList::GetCount() {
   return FList.GetCount();
 }
 
-TORVThreadStack::~TORVThreadStack() {
-  try {
-    Clear();
-  } catch (...) {
-    LogThreadError(ExceptionText(std::current_exception()));
-  }
-}
+TORVThreadStack::~TORVThreadStack() { ClearOrLog(*this); }
 
 void TORVThreadStack::Push(TORVThread* Value) {
   std::lock_guard<TORVCriticalSection> lock(FSection);
