@@ -96,12 +96,17 @@ TLockTable& LockTable() {
   return *Table;
 }
 
-void RegisterHandle(int Fd) {
+TFileKey FileKeyOf(int Fd) {
   struct stat Info;
   if (::fstat(Fd, &Info) != 0) RaiseLastFileError();
+  return TFileKey{Info.st_dev, Info.st_ino};
+}
+
+void RegisterHandle(int Fd) {
+  TFileKey Key = FileKeyOf(Fd);
   TLockTable& Table = LockTable();
   std::lock_guard<std::mutex> Guard(Table.Section);
-  Table.Handles[Fd] = TFileKey{Info.st_dev, Info.st_ino};
+  Table.Handles[Fd] = Key;
 }
 
 void UnregisterHandle(int Fd) {
@@ -120,10 +125,7 @@ void UnregisterHandle(int Fd) {
 TFileKey KeyOf(TLockTable& Table, int Fd) {
   auto Found = Table.Handles.find(Fd);
   if (Found != Table.Handles.end()) return Found->second;
-  struct stat Info;
-  if (::fstat(Fd, &Info) != 0) RaiseLastFileError();
-  Table.Handles[Fd] = TFileKey{Info.st_dev, Info.st_ino};
-  return Table.Handles[Fd];
+  return Table.Handles.emplace(Fd, FileKeyOf(Fd)).first->second;
 }
 
 void CheckRange(int64_t Offset, int64_t Length) {
@@ -385,10 +387,16 @@ bool PlatformDirectoryExists(const TORVString& Path) {
   return !Name.empty() && ::stat(Name.c_str(), &Info) == 0 && S_ISDIR(Info.st_mode);
 }
 
-bool PlatformMatchFileMask(const TORVString& Name, const TORVString& Mask) {
-  std::u32string Value = ToFoldedCodePoints(Name);
+namespace {
+
+// A mask as MatchFolded takes it: folded code points.
+std::u32string FoldedMask(const TORVString& Mask) {
   std::u32string Pattern = ToFoldedCodePoints(Mask);
   if (Pattern == U"*.*") Pattern.resize(1);  // the customary "every file" mask: "*"
+  return Pattern;
+}
+
+bool MatchFolded(const std::u32string& Value, const std::u32string& Pattern) {
   size_t V = 0, P = 0;
   size_t StarP = std::u32string::npos, StarV = 0;
   while (V < Value.size()) {
@@ -409,12 +417,19 @@ bool PlatformMatchFileMask(const TORVString& Name, const TORVString& Mask) {
   return P == Pattern.size() && !Pattern.empty();
 }
 
+}  // namespace
+
+bool PlatformMatchFileMask(const TORVString& Name, const TORVString& Mask) {
+  return MatchFolded(ToFoldedCodePoints(Name), FoldedMask(Mask));
+}
+
 std::vector<TORVString> PlatformListFiles(const TORVString& Mask) {
   std::vector<TORVString> Result;
   std::string Full = StringToUtf8(Mask);
   std::string::size_type Slash = Full.rfind('/');
-  std::string Folder = Slash == std::string::npos ? "." : (Slash == 0 ? "/" : Full.substr(0, Slash));
-  TORVString Pattern = Utf8ToString(Slash == std::string::npos ? Full : Full.substr(Slash + 1));
+  std::string Folder = FolderOf(Full);
+  // Folded once for the whole folder.
+  std::u32string Pattern = FoldedMask(Utf8ToString(Slash == std::string::npos ? Full : Full.substr(Slash + 1)));
   if (Pattern.empty()) return Result;
   DIR* Dir = ::opendir(Folder.c_str());
   if (Dir == nullptr) return Result;
@@ -432,7 +447,7 @@ std::vector<TORVString> PlatformListFiles(const TORVString& Mask) {
     }
     if (IsDirectory) continue;
     TORVString Name = Utf8ToString(EntryName);
-    if (PlatformMatchFileMask(Name, Pattern)) Result.push_back(std::move(Name));
+    if (MatchFolded(ToFoldedCodePoints(Name), Pattern)) Result.push_back(std::move(Name));
   }
   ::closedir(Dir);
   std::sort(Result.begin(), Result.end());

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "core/orverror.h"
-#include "platform/orvplatformtext.h"
+#include "core/orvliteral.h"
 
 namespace orv {
 
@@ -15,8 +15,6 @@ namespace {
 constexpr int32_t CorruptErrorCode = 601;
 constexpr int64_t MaxWriteRunBytes = 16777216;
 constexpr int32_t WriteListExpandCount = 4096;
-
-TORVString IntText(int64_t Value) { return AsciiToString(std::to_string(Value)); }
 
 // Clears the read range and the read staging when a read leaves, however it leaves.
 class TReadRangeGuard {
@@ -135,14 +133,19 @@ void TORVFileBufferManager::CorruptError(const TORVString& Msg) {
   throw EORVException(CorruptErrorCode, FormatString(u"The %s %s is corrupt (%s)", {u"file", Name, Msg}));
 }
 
+void TORVFileBufferManager::BufferMoveError(const char16_t* Direction, int32_t Number, int32_t Offset,
+                                            int32_t Requested, int32_t Actual) {
+  CorruptError(FormatString(u"Error %s cached %s - Number: %s Offset: %s Requested: %s Actual: %s",
+                            {Direction, GetBufferName(), IntToString(Number), IntToString(Offset),
+                             IntToString(Requested), IntToString(Actual)}));
+}
+
 void TORVFileBufferManager::BufferReadError(int32_t Number, int32_t Offset, int32_t Requested, int32_t Actual) {
-  CorruptError(FormatString(u"Error reading from cached %s - Number: %s Offset: %s Requested: %s Actual: %s",
-                            {GetBufferName(), IntText(Number), IntText(Offset), IntText(Requested), IntText(Actual)}));
+  BufferMoveError(u"reading from", Number, Offset, Requested, Actual);
 }
 
 void TORVFileBufferManager::BufferWriteError(int32_t Number, int32_t Offset, int32_t Requested, int32_t Actual) {
-  CorruptError(FormatString(u"Error writing to cached %s - Number: %s Offset: %s Requested: %s Actual: %s",
-                            {GetBufferName(), IntText(Number), IntText(Offset), IntText(Requested), IntText(Actual)}));
+  BufferMoveError(u"writing to", Number, Offset, Requested, Actual);
 }
 
 void TORVFileBufferManager::GetStatistics(TORVIOStatistics& Statistics) {
@@ -168,7 +171,7 @@ void TORVFileBufferManager::InitializeBuffers() {
   FWriteFailed = false;
   FWriteFailure.clear();
   int32_t BlockSize = GetBufferSize();
-  if (BlockSize <= 0) CorruptError(FormatString(u"Invalid %s size %s", {GetBufferName(), IntText(BlockSize)}));
+  if (BlockSize <= 0) CorruptError(FormatString(u"Invalid %s size %s", {GetBufferName(), IntToString(BlockSize)}));
   FBufferSize = BlockSize;
   FMaxBufferSize = GetMaxBufferSize();
   FMaxBufferCount = static_cast<int32_t>(
@@ -328,7 +331,7 @@ TORVFileBuffer* TORVFileBufferManager::ReadBuffers(int32_t BufferNum, int32_t Co
   int32_t Actual = Size > 0 ? FileRead(Offset, static_cast<int32_t>(Size), FReadStream.data()) : 0;
   if (Actual != Size)
     CorruptError(FormatString(u"Error reading %ss into cache - Size: %s Offset: %s Requested: %s Actual: %s",
-                              {GetBufferName(), IntText(DiskSize), IntText(Offset), IntText(Size), IntText(Actual)}));
+                              {GetBufferName(), IntToString(DiskSize), IntToString(Offset), IntToString(Size), IntToString(Actual)}));
   ++FStatistics.Reads;
   FStatistics.BytesRead += Actual;
   int32_t LastNumber = BufferNum + Blocks - 1;
@@ -337,7 +340,7 @@ TORVFileBuffer* TORVFileBufferManager::ReadBuffers(int32_t BufferNum, int32_t Co
     int64_t Used = FBufferSize - Tail;
     if (Used < 0 || Used > FBufferSize)
       CorruptError(FormatString(u"Internal error handling %ss in cache - Adjustment: %s",
-                                {GetBufferName(), IntText(Tail)}));
+                                {GetBufferName(), IntToString(Tail)}));
     Tail = 0;
     const uint8_t* Slice = FReadStream.data() + static_cast<size_t>(Number - BufferNum) * FBufferSize;
     TORVFileBuffer* Buffer = FindBuffer(Number);
@@ -401,7 +404,7 @@ bool TORVFileBufferManager::WriteBuffers() {
       FBuffersToWrite = std::move(Kept);
       FWriteFailed = true;
       FWriteFailure = FormatString(u"Error flushing %ss from cache to disk - Offset: %s Requested: %s Actual: %s",
-                                   {GetBufferName(), IntText(Offset), IntText(Requested), IntText(Actual)});
+                                   {GetBufferName(), IntToString(Offset), IntToString(Requested), IntToString(Actual)});
       CorruptError(FWriteFailure);
     }
     for (size_t Pos = Index; Pos < End; ++Pos) {

@@ -147,6 +147,8 @@ class TORVFileBufferManager : public TORVBaseObject {
   // into the cache when Source is set, else from the cache into Target.
   int32_t MoveSpan(int64_t Offset, int32_t Count, uint8_t* Target, const uint8_t* Source);
   bool IsLastBlock(int32_t Number) const { return FNextNumber == Number + 1; }
+  void BufferMoveError(const char16_t* Direction, int32_t Number, int32_t Offset, int32_t Requested,
+                       int32_t Actual);
 
   int64_t FFileSize = 0;
   int32_t FNextNumber = 1;

@@ -112,7 +112,7 @@ int32_t TORVFile::GetFileFlushAge() { return 120; }
 
 bool TORVFile::GetFileFlushDisk() { return false; }
 
-std::unique_ptr<TORVFileStream> TORVFile::CreateNew() {
+std::unique_ptr<TORVFileStream> TORVFile::AddUser() {
   std::lock_guard<TORVCriticalSection> Guard(FFileSection);
   ++FUseCount;
   try {
@@ -123,16 +123,9 @@ std::unique_ptr<TORVFileStream> TORVFile::CreateNew() {
   }
 }
 
-std::unique_ptr<TORVFileStream> TORVFile::Open() {
-  std::lock_guard<TORVCriticalSection> Guard(FFileSection);
-  ++FUseCount;
-  try {
-    return FFileManager->CreateFileStream(this);
-  } catch (...) {
-    --FUseCount;
-    throw;
-  }
-}
+std::unique_ptr<TORVFileStream> TORVFile::CreateNew() { return AddUser(); }
+
+std::unique_ptr<TORVFileStream> TORVFile::Open() { return AddUser(); }
 
 void TORVFile::Close(bool ForceClose) {
   std::lock_guard<TORVCriticalSection> Guard(FFileSection);
@@ -171,13 +164,17 @@ int32_t TORVFile::Write(int64_t Offset, int32_t Count, const TORVBytes& Buffer, 
   return Write(Offset, Count, Buffer.data() + BufferOffset);
 }
 
+std::vector<TORVFileLock>::iterator TORVFile::FindLock(int64_t Offset) {
+  return std::lower_bound(FLocks.begin(), FLocks.end(), Offset,
+                          [](const TORVFileLock& Lock, int64_t Value) { return CompareLocks(Lock, Value) < 0; });
+}
+
 bool TORVFile::Lock(int64_t Offset, int64_t LockLength) {
   // A range of no bytes, or one that runs past the largest offset, locks nothing.
   if (Offset < 0 || LockLength < 1 || LockLength - 1 > INT64_MAX - Offset) return false;
   int64_t End = Offset + LockLength - 1;
   std::lock_guard<TORVCriticalSection> Guard(FLockSection);
-  auto Pos = std::lower_bound(FLocks.begin(), FLocks.end(), Offset,
-                              [](const TORVFileLock& Lock, int64_t Value) { return CompareLocks(Lock, Value) < 0; });
+  auto Pos = FindLock(Offset);
   if (Pos != FLocks.end() && Pos->FBeginOffset == Offset) return false;
   if (Pos != FLocks.begin() && std::prev(Pos)->FEndOffset >= Offset) return false;
   if (Pos != FLocks.end() && End >= Pos->FBeginOffset) return false;
@@ -189,8 +186,7 @@ bool TORVFile::Lock(int64_t Offset, int64_t LockLength) {
 
 bool TORVFile::Unlock(int64_t Offset, int64_t /*LockLength*/) {
   std::lock_guard<TORVCriticalSection> Guard(FLockSection);
-  auto Pos = std::lower_bound(FLocks.begin(), FLocks.end(), Offset,
-                              [](const TORVFileLock& Lock, int64_t Value) { return CompareLocks(Lock, Value) < 0; });
+  auto Pos = FindLock(Offset);
   if (Pos == FLocks.end() || Pos->FBeginOffset != Offset) return false;
   FLocks.erase(Pos);
   return true;
@@ -346,28 +342,25 @@ int64_t TORVFileStream::Seek(int64_t Offset, TORVStreamOrigin Origin) {
   return FPosition;
 }
 
+int32_t TORVFileStream::Advance(int32_t Moved) {
+  if (Moved > 0) FPosition += Moved;
+  return Moved;
+}
+
 int32_t TORVFileStream::Read(TORVBytes& Buffer, int32_t Offset, int32_t Count) {
-  int32_t Result = FFileObject->Read(FPosition, Count, Buffer, Offset);
-  if (Result > 0) FPosition += Result;
-  return Result;
+  return Advance(FFileObject->Read(FPosition, Count, Buffer, Offset));
 }
 
 int32_t TORVFileStream::Read(uint8_t* Buffer, int32_t Count) {
-  int32_t Result = FFileObject->Read(FPosition, Count, Buffer);
-  if (Result > 0) FPosition += Result;
-  return Result;
+  return Advance(FFileObject->Read(FPosition, Count, Buffer));
 }
 
 int32_t TORVFileStream::Write(const TORVBytes& Buffer, int32_t Offset, int32_t Count) {
-  int32_t Result = FFileObject->Write(FPosition, Count, Buffer, Offset);
-  if (Result > 0) FPosition += Result;
-  return Result;
+  return Advance(FFileObject->Write(FPosition, Count, Buffer, Offset));
 }
 
 int32_t TORVFileStream::Write(const uint8_t* Buffer, int32_t Count) {
-  int32_t Result = FFileObject->Write(FPosition, Count, Buffer);
-  if (Result > 0) FPosition += Result;
-  return Result;
+  return Advance(FFileObject->Write(FPosition, Count, Buffer));
 }
 
 void TORVFileStream::Flush() { FFileObject->Flush(false); }

@@ -127,6 +127,10 @@ class TORVFile : public TORVBaseObject {
   void DeleteError(const TORVString& FileName, const TORVString& OSError);
 
  protected:
+  // Counts one more user and makes its stream.
+  std::unique_ptr<TORVFileStream> AddUser();
+  // The first lock that starts at or after Offset; FLockSection is held.
+  std::vector<TORVFileLock>::iterator FindLock(int64_t Offset);
   void FreeLocks();
   TORVReadWriteLock* ExclusiveLockAt(int32_t LockIndex);
 
@@ -190,6 +194,10 @@ class TORVFileStream : public TORVStream {
   int64_t GetModified() { return FFileObject->GetFileModified(); }
 
  private:
+  // Moves the position on by the bytes a read or write moved; passes the
+  // result through.
+  int32_t Advance(int32_t Moved);
+
   TORVFile* FFileObject;
   TORVFileManager* FFileManager;
   // The name and serial of the file when this stream was made; a file in
