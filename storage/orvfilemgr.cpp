@@ -87,9 +87,7 @@ TORVFileOptions ByteToFileOptions(uint8_t Value) {
 TORVFile::TORVFile(TORVFileManager* Owner, const TORVString& AFileName, const TORVFileOptions& AOptions)
     : FFileManager(Owner),
       FSerial(NextFileSerial.fetch_add(1)),
-      FFileOptions(AOptions), FFileName(AFileName), FRowLocks(false, false, 0) {
-  FLocks.reserve(2048);
-}
+      FFileOptions(AOptions), FFileName(AFileName), FRowLocks(false, false, 0) {}
 
 TORVFile::~TORVFile() = default;
 
