@@ -39,13 +39,9 @@ int32_t ReadCount(TORVStream& Stream) {
 void TORVBitmap::SetBitCount(int32_t Value) {
   if (Value < 0) Value = 0;
   if (Value == FBitCount) return;
-  const int64_t Words = (static_cast<int64_t>(Value) + 31) / 32;
   FBitCount = Value;
-  FEdgeBitCount = Value % 32;
-  FAllocatedBitCount = static_cast<int32_t>(std::min<int64_t>(Words * 32, MaxInt32));
-  FWordCount = static_cast<int32_t>(Words);
-  FCapacity = BlockOffset(FWordCount, 8);
-  FBitmap.resize(static_cast<size_t>(FCapacity), 0u);
+  FWordCount = static_cast<int32_t>((static_cast<int64_t>(Value) + 31) / 32);
+  FBitmap.resize(static_cast<size_t>(BlockOffset(FWordCount, 8)), 0u);
   // Words beyond the ones in use may still hold bits of a larger former
   // count; they must read as 0 when the count grows again.
   std::fill(FBitmap.begin() + FWordCount, FBitmap.end(), 0u);
@@ -53,7 +49,8 @@ void TORVBitmap::SetBitCount(int32_t Value) {
 }
 
 void TORVBitmap::ClearEdgeBits() {
-  if (FEdgeBitCount != 0) FBitmap[static_cast<size_t>(FWordCount - 1)] &= LowMask(FEdgeBitCount);
+  const int32_t EdgeBits = FBitCount % 32;
+  if (EdgeBits != 0) FBitmap[static_cast<size_t>(FWordCount - 1)] &= LowMask(EdgeBits);
 }
 
 int32_t TORVBitmap::TotalBitsSet() const {
@@ -73,72 +70,44 @@ bool TORVBitmap::Empty() const {
   return true;
 }
 
-bool TORVBitmap::NextBitSet(int32_t& Value) const {
+bool TORVBitmap::NextBit(int32_t& Value, uint32_t Flip) const {
   const int64_t Start = std::max<int64_t>(static_cast<int64_t>(Value) + 1, 1);
   if (Start > FBitCount) return false;
   int32_t WordIndex = static_cast<int32_t>((Start - 1) / 32);
-  uint32_t Word = FBitmap[static_cast<size_t>(WordIndex)] & (AllOnes << ((Start - 1) % 32));
+  uint32_t Word = (FBitmap[static_cast<size_t>(WordIndex)] ^ Flip) & (AllOnes << ((Start - 1) % 32));
   while (true) {
     if (Word != 0) {
-      // Bits above BitCount are always 0, so a set bit is in range.
-      Value = WordIndex * 32 + std::countr_zero(Word) + 1;
-      return true;
-    }
-    if (++WordIndex >= FWordCount) return false;
-    Word = FBitmap[static_cast<size_t>(WordIndex)];
-  }
-}
-
-bool TORVBitmap::NextBitClear(int32_t& Value) const {
-  const int64_t Start = std::max<int64_t>(static_cast<int64_t>(Value) + 1, 1);
-  if (Start > FBitCount) return false;
-  int32_t WordIndex = static_cast<int32_t>((Start - 1) / 32);
-  uint32_t Word = ~FBitmap[static_cast<size_t>(WordIndex)] & (AllOnes << ((Start - 1) % 32));
-  while (true) {
-    if (Word != 0) {
+      // Bits above BitCount are always 0, so only a clear bit can lie past
+      // the end.
       const int64_t Found = static_cast<int64_t>(WordIndex) * 32 + std::countr_zero(Word) + 1;
       if (Found > FBitCount) return false;
       Value = static_cast<int32_t>(Found);
       return true;
     }
     if (++WordIndex >= FWordCount) return false;
-    Word = ~FBitmap[static_cast<size_t>(WordIndex)];
+    Word = FBitmap[static_cast<size_t>(WordIndex)] ^ Flip;
   }
 }
 
-bool TORVBitmap::PriorBitSet(int32_t& Value) const {
-  int64_t Start = static_cast<int64_t>(Value) - 1;
-  if (Start <= 0) return false;
-  Start = std::min<int64_t>(Start, FBitCount);
+bool TORVBitmap::PriorBit(int32_t& Value, uint32_t Flip) const {
+  const int64_t Start = std::min<int64_t>(static_cast<int64_t>(Value) - 1, FBitCount);
   if (Start <= 0) return false;
   int32_t WordIndex = static_cast<int32_t>((Start - 1) / 32);
-  uint32_t Word = FBitmap[static_cast<size_t>(WordIndex)] & LowMask(static_cast<int32_t>((Start - 1) % 32) + 1);
+  uint32_t Word = (FBitmap[static_cast<size_t>(WordIndex)] ^ Flip) & LowMask(static_cast<int32_t>((Start - 1) % 32) + 1);
   while (true) {
     if (Word != 0) {
       Value = WordIndex * 32 + (31 - std::countl_zero(Word)) + 1;
       return true;
     }
     if (--WordIndex < 0) return false;
-    Word = FBitmap[static_cast<size_t>(WordIndex)];
+    Word = FBitmap[static_cast<size_t>(WordIndex)] ^ Flip;
   }
 }
 
-bool TORVBitmap::PriorBitClear(int32_t& Value) const {
-  int64_t Start = static_cast<int64_t>(Value) - 1;
-  if (Start <= 0) return false;
-  Start = std::min<int64_t>(Start, FBitCount);
-  if (Start <= 0) return false;
-  int32_t WordIndex = static_cast<int32_t>((Start - 1) / 32);
-  uint32_t Word = ~FBitmap[static_cast<size_t>(WordIndex)] & LowMask(static_cast<int32_t>((Start - 1) % 32) + 1);
-  while (true) {
-    if (Word != 0) {
-      Value = WordIndex * 32 + (31 - std::countl_zero(Word)) + 1;
-      return true;
-    }
-    if (--WordIndex < 0) return false;
-    Word = ~FBitmap[static_cast<size_t>(WordIndex)];
-  }
-}
+bool TORVBitmap::NextBitSet(int32_t& Value) const { return NextBit(Value, 0u); }
+bool TORVBitmap::NextBitClear(int32_t& Value) const { return NextBit(Value, AllOnes); }
+bool TORVBitmap::PriorBitSet(int32_t& Value) const { return PriorBit(Value, 0u); }
+bool TORVBitmap::PriorBitClear(int32_t& Value) const { return PriorBit(Value, AllOnes); }
 
 bool TORVBitmap::NextBitsSet(int32_t& Value, int32_t& ResultValue, int32_t MaxBits) const {
   bool Counted = false;
@@ -256,14 +225,7 @@ TORVSparseBitmapNode::TORVSparseBitmapNode(int32_t Level, TORVSparseBitmapNode* 
 TORVSparseBitmapNode::~TORVSparseBitmapNode() { FreeObjects(); }
 
 TORVSparseBitmapNode* TORVSparseBitmapNode::CheckNode(int32_t Index) {
-  if (Index >= FNumNodes) {
-    const int32_t Capacity = BlockOffset(Index + 1, 32);
-    if (Capacity > FNodeCapacity) {
-      FNodes.resize(static_cast<size_t>(Capacity));
-      FNodeCapacity = Capacity;
-    }
-    FNumNodes = Index + 1;
-  }
+  if (Index >= NumNodes()) FNodes.resize(static_cast<size_t>(BlockOffset(Index + 1, 32)));
   auto& Node = FNodes[static_cast<size_t>(Index)];
   if (!Node) Node = std::make_unique<TORVSparseBitmapNode>(FLevel + 1, this, FMinimal, FOwnsObjects);
   return Node.get();
@@ -271,7 +233,7 @@ TORVSparseBitmapNode* TORVSparseBitmapNode::CheckNode(int32_t Index) {
 
 void TORVSparseBitmapNode::FreeNode(int32_t Index) {
   FBitmap.ClearBit(Index);
-  if (Index >= FNumNodes) return;
+  if (Index >= NumNodes()) return;
   auto& Node = FNodes[static_cast<size_t>(Index)];
   if (!Node) return;
   if (FMinimal) {
@@ -282,14 +244,9 @@ void TORVSparseBitmapNode::FreeNode(int32_t Index) {
 }
 
 void TORVSparseBitmapNode::PutObject(int32_t Index, TORVBaseObject* Value, bool FreeStoredObject) {
-  if (Index >= FNumObjects) {
+  if (Index >= NumObjects()) {
     if (Value == nullptr) return;
-    const int32_t Capacity = BlockOffset(Index + 1, 32);
-    if (Capacity > FObjectCapacity) {
-      FObjects.resize(static_cast<size_t>(Capacity), nullptr);
-      FObjectCapacity = Capacity;
-    }
-    FNumObjects = Index + 1;
+    FObjects.resize(static_cast<size_t>(BlockOffset(Index + 1, 32)), nullptr);
   }
   TORVBaseObject*& Slot = FObjects[static_cast<size_t>(Index)];
   // Storing the object that is already there must not free it.
@@ -298,7 +255,7 @@ void TORVSparseBitmapNode::PutObject(int32_t Index, TORVBaseObject* Value, bool 
 }
 
 void TORVSparseBitmapNode::DropObject(int32_t Index, bool FreeStoredObject) {
-  if (Index >= FNumObjects) return;
+  if (Index >= NumObjects()) return;
   TORVBaseObject*& Slot = FObjects[static_cast<size_t>(Index)];
   TORVBaseObject* Object = Slot;
   Slot = nullptr;
@@ -306,13 +263,13 @@ void TORVSparseBitmapNode::DropObject(int32_t Index, bool FreeStoredObject) {
 }
 
 void TORVSparseBitmapNode::DropClearedObjects() {
-  for (int32_t I = 1; I < FNumObjects; ++I) {
+  for (int32_t I = 1; I < NumObjects(); ++I) {
     if (FObjects[static_cast<size_t>(I)] != nullptr && !FBitmap.BitSet(I)) DropObject(I, true);
   }
 }
 
 void TORVSparseBitmapNode::FreeObjects() {
-  for (int32_t I = 1; I < FNumObjects; ++I) DropObject(I, true);
+  for (int32_t I = 1; I < NumObjects(); ++I) DropObject(I, true);
 }
 
 bool TORVSparseBitmapNode::BitSet(int64_t Value, TORVBaseObject** StoredObject) const {
@@ -577,7 +534,7 @@ void TORVSparseBitmapNode::ClearBits() {
 
 void TORVSparseBitmapNode::Assign(const TORVSparseBitmapNode& Source) {
   if (FLevel == 3) {
-    const int32_t Count = std::max(FNumObjects, Source.FNumObjects);
+    const int32_t Count = std::max(NumObjects(), Source.NumObjects());
     for (int32_t Bit = 1; Bit < Count; ++Bit) PutObject(Bit, Source.GetObject(Bit), true);
     FBitmap.Assign(Source.FBitmap);
     return;

@@ -82,16 +82,18 @@ class TORVBitmap : public TORVBaseObject {
 
  private:
   void ClearEdgeBits();
+  // The searches over the bits, or over their complement when Flip is all
+  // ones.
+  bool NextBit(int32_t& Value, uint32_t Flip) const;
+  bool PriorBit(int32_t& Value, uint32_t Flip) const;
   uint32_t SourceWord(const TORVBitmap& Source, int32_t Index) const {
     return Index < Source.FWordCount ? Source.FBitmap[static_cast<size_t>(Index)] : 0u;
   }
 
+  // Allocated in steps of 8 words; FWordCount of them are in use.
   TORVLongWords FBitmap;
   int32_t FWordCount = 0;
-  int32_t FCapacity = 0;
   int32_t FBitCount = 0;
-  int32_t FAllocatedBitCount = 0;
-  int32_t FEdgeBitCount = 0;
 };
 
 // Numbers covered by a node of each level (0 = root of a full tree, 3 =
@@ -116,10 +118,10 @@ class TORVSparseBitmapNode : public TORVBaseObject {
   int32_t MaxChild() const { return FLevel == 0 ? 128 : 256; }
   int64_t ChildSpan() const { return SparseBitmapSpans[FLevel + 1]; }
   TORVSparseBitmapNode* GetNode(int32_t Index) const {
-    return Index < FNumNodes ? FNodes[static_cast<size_t>(Index)].get() : nullptr;
+    return Index < NumNodes() ? FNodes[static_cast<size_t>(Index)].get() : nullptr;
   }
   TORVBaseObject* GetObject(int32_t Index) const {
-    return Index < FNumObjects ? FObjects[static_cast<size_t>(Index)] : nullptr;
+    return Index < NumObjects() ? FObjects[static_cast<size_t>(Index)] : nullptr;
   }
 
   bool BitSet(int64_t Value, TORVBaseObject** StoredObject) const;
@@ -160,6 +162,10 @@ class TORVSparseBitmapNode : public TORVBaseObject {
   // Reads what Save wrote after the level into this empty node; Base is the
   // number just below the node's first one.
   void Load(TORVStream& Stream, int64_t Base);
+  // Slots allocated for children and objects, in steps of 32; slots never
+  // used hold nullptr.
+  int32_t NumNodes() const { return static_cast<int32_t>(FNodes.size()); }
+  int32_t NumObjects() const { return static_cast<int32_t>(FObjects.size()); }
   TORVSparseBitmapNode* CheckNode(int32_t Index);
   void FreeNode(int32_t Index);
   void PutObject(int32_t Index, TORVBaseObject* Value, bool FreeStoredObject);
@@ -182,11 +188,7 @@ class TORVSparseBitmapNode : public TORVBaseObject {
   bool FMinimal;
   bool FOwnsObjects;
   std::vector<std::unique_ptr<TORVSparseBitmapNode>> FNodes;
-  int32_t FNumNodes = 0;
-  int32_t FNodeCapacity = 0;
   std::vector<TORVBaseObject*> FObjects;
-  int32_t FNumObjects = 0;
-  int32_t FObjectCapacity = 0;
 };
 
 // A set of positive 32-bit numbers kept as a tree of 256-number leaves, each
