@@ -168,16 +168,36 @@ inline char16_t MappedUnit(const char16_t* S, int32_t Length, int32_t I, const c
   return low ? LowSurrogateOf(m) : HighSurrogateOf(m);
 }
 
+// The lengths an ordinal comparison looks at: trailing blanks dropped
+// without a partial length; the count of leading units compared.
 template <typename TChar>
-int32_t TrimmedLength(const TChar* S, int32_t Length) {
-  while (Length > 0 && S[Length - 1] == 32) --Length;
-  return Length;
+int32_t OrdinalLengths(const TChar* S1, int32_t& Length1, const TChar* S2, int32_t& Length2,
+                       int32_t PartialLength) {
+  if (PartialLength <= 0) {
+    Length1 = TrimmedStringLength(S1, Length1);
+    Length2 = TrimmedStringLength(S2, Length2);
+    return std::min(Length1, Length2);
+  }
+  return std::min({Length1, Length2, PartialLength});
 }
 
-template <typename TChar>
+// The result once the first N units compared equal.
 int32_t FinishOrdinal(int32_t N, int32_t Length1, int32_t Length2, int32_t PartialLength) {
   if (PartialLength > 0 && N >= PartialLength) return 0;
   return Length1 > Length2 ? 1 : (Length1 < Length2 ? -1 : 0);
+}
+
+// The lengths a collated comparison looks at: the partial length, or the
+// texts without trailing blanks.
+template <typename TChar>
+void CollatedLengths(const TChar* S1, int32_t& Length1, const TChar* S2, int32_t& Length2, int32_t PartialLength) {
+  if (PartialLength > 0) {
+    Length1 = std::min(Length1, PartialLength);
+    Length2 = std::min(Length2, PartialLength);
+  } else {
+    Length1 = TrimmedStringLength(S1, Length1);
+    Length2 = TrimmedStringLength(S2, Length2);
+  }
 }
 
 uint32_t PlatformFlags(int32_t Collation, bool CaseInsensitive) {
@@ -245,29 +265,19 @@ void SetDecimalSeparator() {
 
 int32_t CompareStringsOrdinal(const uint8_t* S1, int32_t S1Length, const uint8_t* S2, int32_t S2Length,
                               int32_t PartialLength, bool CaseInsensitive) {
-  if (PartialLength <= 0) {
-    S1Length = TrimmedLength(S1, S1Length);
-    S2Length = TrimmedLength(S2, S2Length);
-  }
-  int32_t n = std::min(S1Length, S2Length);
-  if (PartialLength > 0) n = std::min(n, PartialLength);
+  const int32_t n = OrdinalLengths(S1, S1Length, S2, S2Length, PartialLength);
   const uint8_t* map = CaseInsensitive ? CaseMaps().AnsiUpper.data() : nullptr;
   for (int32_t i = 0; i < n; ++i) {
     const uint8_t c1 = map != nullptr ? map[S1[i]] : S1[i];
     const uint8_t c2 = map != nullptr ? map[S2[i]] : S2[i];
     if (c1 != c2) return c1 > c2 ? 1 : -1;
   }
-  return FinishOrdinal<uint8_t>(n, S1Length, S2Length, PartialLength);
+  return FinishOrdinal(n, S1Length, S2Length, PartialLength);
 }
 
 int32_t CompareStringsOrdinal(const char16_t* S1, int32_t S1Length, const char16_t* S2, int32_t S2Length,
                               int32_t PartialLength, bool CaseInsensitive) {
-  if (PartialLength <= 0) {
-    S1Length = TrimmedLength(S1, S1Length);
-    S2Length = TrimmedLength(S2, S2Length);
-  }
-  int32_t n = std::min(S1Length, S2Length);
-  if (PartialLength > 0) n = std::min(n, PartialLength);
+  const int32_t n = OrdinalLengths(S1, S1Length, S2, S2Length, PartialLength);
   if (CaseInsensitive) {
     const char16_t* map = CaseMaps().UnicodeUpper.data();
     for (int32_t i = 0; i < n; ++i) {
@@ -279,7 +289,7 @@ int32_t CompareStringsOrdinal(const char16_t* S1, int32_t S1Length, const char16
     for (int32_t i = 0; i < n; ++i)
       if (S1[i] != S2[i]) return S1[i] > S2[i] ? 1 : -1;
   }
-  return FinishOrdinal<char16_t>(n, S1Length, S2Length, PartialLength);
+  return FinishOrdinal(n, S1Length, S2Length, PartialLength);
 }
 
 int32_t CompareStringsOrdinal(std::u16string_view S1, std::u16string_view S2, int32_t PartialLength,
@@ -295,13 +305,7 @@ int32_t CompareStrings(int32_t Collation, const char16_t* S1, int32_t S1Length, 
   ClearLocaleFlags(locale);
   if (locale != 0) {
     int32_t length1 = S1Length, length2 = S2Length;
-    if (PartialLength > 0) {
-      length1 = std::min(length1, PartialLength);
-      length2 = std::min(length2, PartialLength);
-    } else {
-      length1 = TrimmedLength(S1, length1);
-      length2 = TrimmedLength(S2, length2);
-    }
+    CollatedLengths(S1, length1, S2, length2, PartialLength);
     int32_t result = 0;
     if (PlatformCompareStrings(locale, PlatformFlags(Collation, CaseInsensitive),
                                std::u16string_view(S1, static_cast<std::size_t>(length1)),
@@ -324,13 +328,7 @@ int32_t CompareStrings(int32_t Collation, const uint8_t* S1, int32_t S1Length, c
   ClearLocaleFlags(locale);
   if (locale != 0 && PlatformLocaleKnown(locale)) {
     int32_t length1 = S1Length, length2 = S2Length;
-    if (PartialLength > 0) {
-      length1 = std::min(length1, PartialLength);
-      length2 = std::min(length2, PartialLength);
-    } else {
-      length1 = TrimmedLength(S1, length1);
-      length2 = TrimmedLength(S2, length2);
-    }
+    CollatedLengths(S1, length1, S2, length2, PartialLength);
     // 8-bit text is in the code page of the collation's locale.
     const int32_t codePage = Environment().LocaleToCodePage(locale);
     const TORVString text1 = MapStringToUnicode(

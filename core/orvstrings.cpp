@@ -198,15 +198,19 @@ int32_t TrimmedStringLength(std::u16string_view S) {
   return TrimmedStringLength(S.data(), static_cast<int32_t>(S.size()));
 }
 
-int32_t TrimmedStringLength(const uint8_t* S, int32_t Length) {
+namespace {
+
+template <typename TChar>
+int32_t TrimmedLength(const TChar* S, int32_t Length) {
   while (Length > 0 && S[Length - 1] == 32) --Length;
   return Length;
 }
 
-int32_t TrimmedStringLength(const char16_t* S, int32_t Length) {
-  while (Length > 0 && S[Length - 1] == 32) --Length;
-  return Length;
-}
+}  // namespace
+
+int32_t TrimmedStringLength(const uint8_t* S, int32_t Length) { return TrimmedLength(S, Length); }
+
+int32_t TrimmedStringLength(const char16_t* S, int32_t Length) { return TrimmedLength(S, Length); }
 
 int32_t StringPos(std::u16string_view SubStr, std::u16string_view S) {
   if (SubStr.empty()) return 0;
@@ -253,15 +257,12 @@ TORVString ExpandQuotes(char16_t QuoteChar, std::u16string_view S) {
 }
 
 TORVString ConvertQuotes(char16_t QuoteChar, std::u16string_view S) {
-  TORVString result(S);
-  std::size_t i = result.size();
-  while (i >= 2) {
-    if (result[i - 1] == QuoteChar && result[i - 2] == QuoteChar) {
-      result.erase(i - 1, 1);
-      i -= 2;
-    } else {
-      --i;
-    }
+  // Each doubled quote becomes one: a run of three leaves two.
+  TORVString result;
+  result.reserve(S.size());
+  for (std::size_t i = 0; i < S.size(); ++i) {
+    result.push_back(S[i]);
+    if (S[i] == QuoteChar && i + 1 < S.size() && S[i + 1] == QuoteChar) ++i;
   }
   return result;
 }

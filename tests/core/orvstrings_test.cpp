@@ -125,6 +125,7 @@ TEST(StringRoutines, QuotingAndLiterals) {
   EXPECT_EQ(QuotedString(u"it's", u'\''), u"'it''s'");
   EXPECT_EQ(ExpandQuotes(u'"', u"a\"b"), u"a\"\"b");
   EXPECT_EQ(ConvertQuotes(u'"', u"a\"\"b\"\"\"\"c"), u"a\"b\"\"c");
+  EXPECT_EQ(ConvertQuotes(u'\'', u"'''x'"), u"''x'");
   EXPECT_EQ(ConvertToLiteral(u"ab\tc"), u"'ab'+#9+'c'");
   EXPECT_EQ(ConvertToLiteral(u"it's"), u"'it''s'");
   EXPECT_EQ(ConvertToLiteral(u"a\r\nb"), u"'a\r\nb'");
