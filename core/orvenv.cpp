@@ -30,7 +30,6 @@ void TORVEnvironment::AddLocale(int32_t ID, const TORVString& Name, const TORVSt
 void TORVEnvironment::PopulateLocales() {
   for (const TORVPlatformLocale& locale : PlatformLocales()) {
     TORVString shortName = locale.ShortName;
-    if (shortName.empty()) continue;
     const int32_t id = locale.ID & 0xFFFF;
     // Latin and Cyrillic scripts of one language would otherwise share a name.
     if (id == 1068 || id == 1091)
@@ -39,8 +38,10 @@ void TORVEnvironment::PopulateLocales() {
       shortName += u"C";
     AddLocale(id, locale.Name, shortName);
     const auto language = static_cast<uint16_t>(id);
-    if (GetPrimaryLanguageID(language) == 7 && GetSubLanguageID(language) == 1)
-      AddLocale(GermanPhoneBookLocaleID, u"German (German Phone Book)", u"DEP");
+    if (GetPrimaryLanguageID(language) == 7 && GetSubLanguageID(language) == 1) {
+      const TORVPlatformLocale& phoneBook = *PlatformFindLocale(GermanPhoneBookLocaleID);
+      AddLocale(phoneBook.ID, phoneBook.Name, phoneBook.ShortName);
+    }
   }
 }
 
@@ -101,10 +102,8 @@ TORVString TORVEnvironment::GetCollationName(int32_t ID, int32_t CharacterSet) c
 int32_t TORVEnvironment::LocaleToCodePage(int32_t LocaleID) const {
   if (LocaleID == 0) return 0;
   // An alternative sort has the code page of its language.
-  const int32_t language = LocaleID & 0xFFFF;
-  for (const TORVPlatformLocale& locale : PlatformLocales())
-    if (locale.ID == language) return locale.CodePage;
-  return 0;
+  const TORVPlatformLocale* locale = PlatformFindLocale(LocaleID & 0xFFFF);
+  return locale != nullptr ? locale->CodePage : 0;
 }
 
 TORVString TORVEnvironment::MapStringToUnicode(std::string_view Value, int32_t CodePage) const {

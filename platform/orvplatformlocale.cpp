@@ -302,40 +302,31 @@ TCollatorCache& Collators() {
   return cache;
 }
 
-void AppendCodePoint(std::u16string& Out, UChar32 C) {
-  if (C <= 0xFFFF) {
-    Out.push_back(static_cast<char16_t>(C));
-  } else {
-    Out.push_back(static_cast<char16_t>(U16_LEAD(C)));
-    Out.push_back(static_cast<char16_t>(U16_TRAIL(C)));
-  }
-}
-
-// Full- and half-width forms fold to their ordinary forms.
-void FoldWidth(std::u16string& Text) {
+// Full- and half-width forms fold to their ordinary forms. Each fold writes
+// into Work and swaps it with Text, so that the buffers are reused.
+void FoldWidth(std::u16string& Text, std::u16string& Work) {
   const UNormalizer2* nfkc = nullptr;
-  std::u16string out;
-  out.reserve(Text.size());
+  Work.clear();
   for (std::size_t i = 0; i < Text.size(); ++i) {
     char16_t c = Text[i];
     if (c >= 0xFF01 && c <= 0xFF5E) {
-      out.push_back(static_cast<char16_t>(c - 0xFEE0));
+      Work.push_back(static_cast<char16_t>(c - 0xFEE0));
     } else if (c == 0x3000) {
-      out.push_back(u' ');
+      Work.push_back(u' ');
     } else if (c >= 0xFF61 && c <= 0xFFEE) {
       UErrorCode status = U_ZERO_ERROR;
       if (nfkc == nullptr) nfkc = unorm2_getNFKCInstance(&status);
       UChar buffer[8];
       int32_t n = U_SUCCESS(status) ? unorm2_normalize(nfkc, &c, 1, buffer, 8, &status) : 0;
       if (U_SUCCESS(status) && n > 0)
-        out.append(reinterpret_cast<const char16_t*>(buffer), static_cast<std::size_t>(n));
+        Work.append(reinterpret_cast<const char16_t*>(buffer), static_cast<std::size_t>(n));
       else
-        out.push_back(c);
+        Work.push_back(c);
     } else {
-      out.push_back(c);
+      Work.push_back(c);
     }
   }
-  Text.swap(out);
+  Text.swap(Work);
 }
 
 // Katakana fold to the matching hiragana.
@@ -345,54 +336,68 @@ void FoldKana(std::u16string& Text) {
 }
 
 // Decomposes and drops the non-spacing marks (accents and other diacritics).
-void FoldAccents(std::u16string& Text) {
+void FoldAccents(std::u16string& Text, std::u16string& Work) {
   UErrorCode status = U_ZERO_ERROR;
   const UNormalizer2* nfd = unorm2_getNFDInstance(&status);
   if (U_FAILURE(status)) return;
-  std::u16string decomposed(Text.size() * 3 + 8, u'\0');
-  int32_t n = unorm2_normalize(nfd, Text.data(), static_cast<int32_t>(Text.size()),
-                               decomposed.data(), static_cast<int32_t>(decomposed.size()), &status);
+  Work.resize(Text.size() * 3 + 8);
+  int32_t n = unorm2_normalize(nfd, Text.data(), static_cast<int32_t>(Text.size()), Work.data(),
+                               static_cast<int32_t>(Work.size()), &status);
   if (status == U_BUFFER_OVERFLOW_ERROR) {
     status = U_ZERO_ERROR;
-    decomposed.assign(static_cast<std::size_t>(n), u'\0');
-    n = unorm2_normalize(nfd, Text.data(), static_cast<int32_t>(Text.size()), decomposed.data(), n, &status);
+    Work.resize(static_cast<std::size_t>(n));
+    n = unorm2_normalize(nfd, Text.data(), static_cast<int32_t>(Text.size()), Work.data(), n, &status);
   }
   if (U_FAILURE(status)) return;
-  std::u16string out;
-  out.reserve(static_cast<std::size_t>(n));
+  // Filtered in place: what is kept never runs ahead of what is read.
+  int32_t kept = 0;
   for (int32_t i = 0; i < n;) {
     UChar32 c;
-    U16_NEXT(decomposed.data(), i, n, c);
-    if (u_charType(c) != U_NON_SPACING_MARK) AppendCodePoint(out, c);
+    U16_NEXT(Work.data(), i, n, c);
+    if (u_charType(c) != U_NON_SPACING_MARK) U16_APPEND_UNSAFE(Work.data(), kept, c);
   }
-  Text.swap(out);
+  Work.resize(static_cast<std::size_t>(kept));
+  Text.swap(Work);
 }
 
-void FoldCase(std::u16string& Text) {
+void FoldCase(std::u16string& Text, std::u16string& Work) {
   UErrorCode status = U_ZERO_ERROR;
-  std::u16string out(Text.size() + 8, u'\0');
-  int32_t n = u_strFoldCase(out.data(), static_cast<int32_t>(out.size()), Text.data(),
+  Work.resize(Text.size() + 8);
+  int32_t n = u_strFoldCase(Work.data(), static_cast<int32_t>(Work.size()), Text.data(),
                             static_cast<int32_t>(Text.size()), U_FOLD_CASE_DEFAULT, &status);
   if (status == U_BUFFER_OVERFLOW_ERROR) {
     status = U_ZERO_ERROR;
-    out.assign(static_cast<std::size_t>(n) + 1, u'\0');
-    n = u_strFoldCase(out.data(), static_cast<int32_t>(out.size()), Text.data(),
+    Work.resize(static_cast<std::size_t>(n) + 1);
+    n = u_strFoldCase(Work.data(), static_cast<int32_t>(Work.size()), Text.data(),
                       static_cast<int32_t>(Text.size()), U_FOLD_CASE_DEFAULT, &status);
   }
   if (U_FAILURE(status)) return;
-  out.resize(static_cast<std::size_t>(n));
-  Text.swap(out);
+  Work.resize(static_cast<std::size_t>(n));
+  Text.swap(Work);
 }
 
 // Each insensitivity is applied by folding the texts before they reach the
 // collator (always at full strength), so that the four options stay
 // independent of one another: ignoring case never ignores width as well.
-void FoldText(std::u16string& Text, uint32_t Flags) {
-  if (Flags & pcfIgnoreWidth) FoldWidth(Text);
+void FoldText(std::u16string& Text, uint32_t Flags, std::u16string& Work) {
+  if (Flags & pcfIgnoreWidth) FoldWidth(Text, Work);
   if (Flags & pcfIgnoreKanaType) FoldKana(Text);
-  if (Flags & pcfIgnoreNonSpace) FoldAccents(Text);
-  if (Flags & pcfIgnoreCase) FoldCase(Text);
+  if (Flags & pcfIgnoreNonSpace) FoldAccents(Text, Work);
+  if (Flags & pcfIgnoreCase) FoldCase(Text, Work);
 }
+
+// The folded copies of the texts a thread compares, kept from one comparison
+// to the next so that an insensitive comparison allocates nothing once the
+// buffers have grown; a buffer grown for a very long text is let go after.
+struct TFoldBuffers {
+  static constexpr std::size_t KeptCapacity = 4096;
+  std::u16string Text1, Text2, Work;
+
+  void Release() {
+    for (std::u16string* buffer : {&Text1, &Text2, &Work})
+      if (buffer->capacity() > KeptCapacity) std::u16string().swap(*buffer);
+  }
+};
 
 bool UsesTurkicCasing(const TORVPlatformLocale& Locale) {
   return std::strncmp(Locale.CollatorName, "tr", 2) == 0 || std::strncmp(Locale.CollatorName, "az", 2) == 0;
@@ -401,6 +406,11 @@ bool UsesTurkicCasing(const TORVPlatformLocale& Locale) {
 }  // namespace
 
 std::span<const TORVPlatformLocale> PlatformLocales() { return {KLocales, KLocaleCount}; }
+
+const TORVPlatformLocale* PlatformFindLocale(int32_t LocaleID) {
+  const int index = FindLocaleIndex(LocaleID);
+  return index < 0 ? nullptr : &LocaleAt(index);
+}
 
 bool PlatformLocaleKnown(int32_t LocaleID) { return FindLocaleIndex(LocaleID) >= 0; }
 
@@ -415,11 +425,14 @@ bool PlatformCompareStrings(int32_t LocaleID, uint32_t Flags, std::u16string_vie
     r = ucol_strcoll(collator, S1.data(), static_cast<int32_t>(S1.size()), S2.data(),
                      static_cast<int32_t>(S2.size()));
   } else {
-    std::u16string f1(S1), f2(S2);
-    FoldText(f1, Flags);
-    FoldText(f2, Flags);
-    r = ucol_strcoll(collator, f1.data(), static_cast<int32_t>(f1.size()), f2.data(),
-                     static_cast<int32_t>(f2.size()));
+    thread_local TFoldBuffers buffers;
+    buffers.Text1.assign(S1);
+    buffers.Text2.assign(S2);
+    FoldText(buffers.Text1, Flags, buffers.Work);
+    FoldText(buffers.Text2, Flags, buffers.Work);
+    r = ucol_strcoll(collator, buffers.Text1.data(), static_cast<int32_t>(buffers.Text1.size()),
+                     buffers.Text2.data(), static_cast<int32_t>(buffers.Text2.size()));
+    buffers.Release();
   }
   Result = r == UCOL_LESS ? -1 : (r == UCOL_GREATER ? 1 : 0);
   return true;

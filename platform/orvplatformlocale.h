@@ -34,6 +34,10 @@ enum TORVPlatformCompareFlag : uint32_t {
   pcfIgnoreWidth = 8,
 };
 
+// The table row or alternative sort of LocaleID (language ID plus sort ID,
+// no option bits); nullptr when there is none.
+const TORVPlatformLocale* PlatformFindLocale(int32_t LocaleID);
+
 // True when LocaleID (language ID plus sort ID, no option bits) has a
 // collator: a table locale or one of its alternative sorts.
 bool PlatformLocaleKnown(int32_t LocaleID);

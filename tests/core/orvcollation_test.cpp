@@ -26,6 +26,17 @@ void CountAllocation(const volatile void*, std::size_t) {
   if (gWatchAllocations.load(std::memory_order_relaxed)) gAllocations.fetch_add(1);
 }
 void IgnoreFree(const volatile void*) {}
+
+// Installs the hook once and checks that it sees allocations at all.
+bool AllocationCounterWorks() {
+  static const bool installed = __sanitizer_install_malloc_and_free_hooks(CountAllocation, IgnoreFree) != 0;
+  if (!installed) return false;
+  gAllocations = 0;
+  gWatchAllocations = true;
+  auto control = std::make_unique<std::u16string>(200, u'x');
+  gWatchAllocations = false;
+  return gAllocations.load() > 0;
+}
 #endif
 }  // namespace
 
@@ -174,13 +185,7 @@ TEST(Collation, OrdinalComparisonAndLikeAllocateNothing) {
 #ifndef ORV_COUNT_ALLOCATIONS
   GTEST_SKIP() << "allocations are counted in sanitizer builds only";
 #else
-  static const bool installed = __sanitizer_install_malloc_and_free_hooks(CountAllocation, IgnoreFree) != 0;
-  ASSERT_TRUE(installed);
-  // The hook sees allocations at all.
-  gWatchAllocations = true;
-  auto control = std::make_unique<std::u16string>(200, u'x');
-  gWatchAllocations = false;
-  ASSERT_GT(gAllocations.load(), 0);
+  ASSERT_TRUE(AllocationCounterWorks());
   (void)UpperCharMap();
   (void)AnsiUpperCharMap();
   gAllocations = 0;
@@ -193,6 +198,33 @@ TEST(Collation, OrdinalComparisonAndLikeAllocateNothing) {
   EXPECT_EQ(gAllocations.load(), 0);
   EXPECT_EQ(sum, 1);
   EXPECT_TRUE(like);
+#endif
+}
+
+TEST(Collation, InsensitiveLocaleComparisonReusesItsBuffers) {
+  const int32_t collation = ENU | CI | AI | WI;
+  const std::u16string value = u"Résumé of the \uFF21\uFF22 quick brown fox";
+  const std::u16string other = u"RESUME OF THE ab QUICK BROWN FOX";
+  // A text longer than the buffers keep is compared right, and the next
+  // comparison still sees its own texts.
+  const std::u16string longValue = std::u16string(5000, u'x') + u"é";
+  EXPECT_EQ(Compare(collation, longValue, std::u16string(5000, u'X') + u"E"), 0);
+  EXPECT_EQ(Compare(collation, longValue, std::u16string(5000, u'X') + u"F"), -1);
+  EXPECT_EQ(Compare(collation, value, other), 0);
+  EXPECT_EQ(Compare(collation, u"abd", u"ABC"), 1);
+#ifndef ORV_COUNT_ALLOCATIONS
+  GTEST_SKIP() << "allocations are counted in sanitizer builds only";
+#else
+  ASSERT_TRUE(AllocationCounterWorks());
+  auto compareBoth = [&] { return Compare(collation, value, other) + Compare(ENU | CI, u"abd", u"ABC"); };
+  // The buffers grow over the first few comparisons; after that they serve.
+  for (int i = 0; i < 4; ++i) compareBoth();
+  gAllocations = 0;
+  gWatchAllocations = true;
+  const int32_t result = compareBoth();
+  gWatchAllocations = false;
+  EXPECT_EQ(gAllocations.load(), 0);
+  EXPECT_EQ(result, 1);
 #endif
 }
 
