@@ -236,17 +236,19 @@ TORVString GetNextTextIndexWord(int32_t Collation, std::u16string_view Text, int
 // ---------------------------------------------------------------------------
 // Identifiers and character checks
 
-bool ValidIdentifier(std::u16string_view S) {
+namespace {
+
+// A letter or "_" first, then only characters of Rest.
+bool ValidName(std::u16string_view S, const TORVCharSet& Rest) {
   if (S.empty() || !AlphaChars().CharInSet(S[0])) return false;
-  const TORVCharSet& chars = IdentifierChars();
-  return std::all_of(S.begin() + 1, S.end(), [&](char16_t c) { return chars.CharInSet(c); });
+  return std::all_of(S.begin() + 1, S.end(), [&Rest](char16_t c) { return Rest.CharInSet(c); });
 }
 
-bool ValidSecurityIdentifier(std::u16string_view S) {
-  if (S.empty() || !AlphaChars().CharInSet(S[0])) return false;
-  const TORVCharSet& chars = SecurityIdentifierChars();
-  return std::all_of(S.begin() + 1, S.end(), [&](char16_t c) { return chars.CharInSet(c); });
-}
+}  // namespace
+
+bool ValidIdentifier(std::u16string_view S) { return ValidName(S, IdentifierChars()); }
+
+bool ValidSecurityIdentifier(std::u16string_view S) { return ValidName(S, SecurityIdentifierChars()); }
 
 TORVString MakeValidIdentifier(std::u16string_view S) {
   TORVString result(S);
