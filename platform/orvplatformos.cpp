@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <random>
@@ -25,21 +26,33 @@ std::string EnvValue(const char* Name) {
   return v != nullptr ? std::string(v) : std::string();
 }
 
-std::string HomeDirectory() {
-  std::string home = EnvValue("HOME");
-  if (!home.empty()) return home;
+// One field of the effective user's account entry; empty when unknown.
+std::string UserEntry(char* passwd::*Field) {
   std::vector<char> buffer(16384);
   passwd pw{};
   passwd* result = nullptr;
   if (getpwuid_r(geteuid(), &pw, buffer.data(), buffer.size(), &result) == 0 && result != nullptr &&
-      result->pw_dir != nullptr)
-    return result->pw_dir;
+      result->*Field != nullptr)
+    return result->*Field;
   return {};
 }
 
-TORVString WithoutTrailingSlash(std::string Path) {
-  while (Path.size() > 1 && Path.back() == '/') Path.pop_back();
-  return Utf8ToString(Path);
+std::string HomeDirectory() {
+  std::string home = EnvValue("HOME");
+  return home.empty() ? UserEntry(&passwd::pw_dir) : home;
+}
+
+// The folder the environment variable Name gives, else Subfolder of the home
+// folder; no trailing separator, empty when neither is known.
+TORVString UserFolder(const char* Name, const char* Subfolder) {
+  std::string dir = EnvValue(Name);
+  if (dir.empty()) {
+    const std::string home = HomeDirectory();
+    if (home.empty()) return {};
+    dir = home + Subfolder;
+  }
+  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+  return Utf8ToString(dir);
 }
 
 }  // namespace
@@ -70,27 +83,11 @@ TORVString PlatformCreateTempFile(const TORVString& Folder, const TORVString& Pr
   return {};
 }
 
-TORVString PlatformAppDataDirectory() {
-  std::string dir = EnvValue("XDG_DATA_HOME");
-  if (dir.empty()) {
-    std::string home = HomeDirectory();
-    if (home.empty()) return {};
-    dir = home + "/.local/share";
-  }
-  return WithoutTrailingSlash(dir);
-}
+TORVString PlatformAppDataDirectory() { return UserFolder("XDG_DATA_HOME", "/.local/share"); }
 
 TORVString PlatformCommonDataDirectory() { return u"/var/lib"; }
 
-TORVString PlatformDocumentsDirectory() {
-  std::string dir = EnvValue("XDG_DOCUMENTS_DIR");
-  if (dir.empty()) {
-    std::string home = HomeDirectory();
-    if (home.empty()) return {};
-    dir = home + "/Documents";
-  }
-  return WithoutTrailingSlash(dir);
-}
+TORVString PlatformDocumentsDirectory() { return UserFolder("XDG_DOCUMENTS_DIR", "/Documents"); }
 
 TORVString PlatformModuleFileName() {
   std::vector<char> buffer(4096);
@@ -111,13 +108,8 @@ TORVString PlatformComputerName(int32_t MaxLength) {
 }
 
 TORVString PlatformUserName() {
-  std::vector<char> buffer(16384);
-  passwd pw{};
-  passwd* result = nullptr;
-  if (getpwuid_r(geteuid(), &pw, buffer.data(), buffer.size(), &result) == 0 && result != nullptr &&
-      result->pw_name != nullptr)
-    return Utf8ToString(result->pw_name);
-  return Utf8ToString(EnvValue("USER"));
+  const std::string name = UserEntry(&passwd::pw_name);
+  return Utf8ToString(name.empty() ? EnvValue("USER") : name);
 }
 
 int32_t PlatformProcessID() { return static_cast<int32_t>(::getpid()); }
