@@ -56,9 +56,32 @@ std::string Narrow(std::u16string_view S) {
   return text;
 }
 
-TORVString Widen(std::string_view S) { return TORVString(S.begin(), S.end()); }
+void AppendAscii(TORVString& Text, std::string_view S) { Text.append(S.begin(), S.end()); }
 
-bool EqualsUpper(std::u16string_view S, std::u16string_view Upper) { return UpperCaseString(S) == Upper; }
+// Appends Value in decimal, zero-padded on the left to Width characters the
+// way PadInteger pads, without building the digits as a string of their own.
+void AppendInteger(TORVString& Text, int64_t Value, size_t Width = 0) {
+  char buffer[24];
+  const char* end = std::to_chars(buffer, buffer + sizeof buffer, Value).ptr;
+  const size_t count = static_cast<size_t>(end - buffer);
+  if (count < Width) Text.append(Width - count, u'0');
+  AppendAscii(Text, std::string_view(buffer, count));
+}
+
+// Upper is upper case already; the same length rules out the trailing blanks
+// that SameString ignores.
+bool EqualsUpper(std::u16string_view S, std::u16string_view Upper) {
+  return S.size() == Upper.size() && SameString(S, Upper);
+}
+
+// A magnitude with its sign, through unsigned so that the most negative
+// value has a magnitude too.
+int64_t SignedValue(bool Negative, uint64_t Magnitude) {
+  return Negative ? static_cast<int64_t>(0 - Magnitude) : static_cast<int64_t>(Magnitude);
+}
+
+// The engine's decimal separator read as ".", in place.
+void ToDecimalPoint(TORVString& Text, char16_t Separator) { std::replace(Text.begin(), Text.end(), Separator, u'.'); }
 
 // Digits (no sign) into a magnitude, failing beyond Limit.
 bool DigitsToMagnitude(std::u16string_view Digits, uint64_t Limit, uint64_t& Magnitude) {
@@ -81,7 +104,7 @@ TORVTextResult ReadLargeInt(std::u16string_view S, int64_t& Value) {
   const uint64_t limit = negative ? uint64_t{1} << 63 : static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
   uint64_t magnitude = 0;
   if (!DigitsToMagnitude(digits, limit, magnitude)) return trFailed;
-  Value = negative ? static_cast<int64_t>(0 - magnitude) : static_cast<int64_t>(magnitude);
+  Value = SignedValue(negative, magnitude);
   return trOk;
 }
 
@@ -166,13 +189,12 @@ bool IsTinyFloatText(std::u16string_view S) {
 TORVTextResult ReadFloat(std::u16string_view Text, double& Value) {
   Value = 0;
   const TORVString s = TrimString(Text);
-  const TORVString upper = UpperCaseString(s);
-  if (upper == u"NAN") {
+  if (EqualsUpper(s, u"NAN")) {
     Value = std::numeric_limits<double>::quiet_NaN();
     return trOk;
   }
-  if (upper == u"INF" || upper == u"+INF" || upper == u"-INF") {
-    Value = upper[0] == u'-' ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+  if (EqualsUpper(s, u"INF") || EqualsUpper(s, u"+INF") || EqualsUpper(s, u"-INF")) {
+    Value = s[0] == u'-' ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
     return trOk;
   }
   if (s.empty()) return trMalformed;
@@ -263,20 +285,44 @@ bool ReadPlatformInteger(std::u16string_view S, uint64_t Limit, bool& Negative, 
   return true;
 }
 
-TORVString Padded(int64_t Value, int32_t Width) { return PadInteger(IntToString(Value), Width); }
+// The platform integer reader for a signed type whose largest value is Max.
+int64_t StringToSigned(std::u16string_view S, uint64_t Max) {
+  bool negative = false;
+  uint64_t magnitude = 0;
+  if (!ReadPlatformInteger(S, Max + 1, negative, magnitude) || (!negative && magnitude > Max)) {
+    RaiseConversionError(S);
+  }
+  return SignedValue(negative, magnitude);
+}
 
-TORVString TimeText(int32_t Time, bool TwentyFourHour) {
+void AppendDate(TORVString& Text, int32_t Date) {
+  const TORVParsedDate d = ParseDate(Date);
+  AppendInteger(Text, d.Year, 4);
+  Text += u'-';
+  AppendInteger(Text, d.Month, 2);
+  Text += u'-';
+  AppendInteger(Text, d.Day, 2);
+}
+
+void AppendTime(TORVString& Text, int32_t Time, bool TwentyFourHour) {
   TORVParsedTime t = ParseTime(Time);
   const bool pm = t.Hour > 11;
   if (!TwentyFourHour) {
     if (pm) t.Hour -= 12;
     if (t.Hour == 0) t.Hour = 12;
   }
-  TORVString text = Padded(t.Hour, 2) + u":" + Padded(t.Minute, 2);
-  if (t.Second != 0 || t.MSecond != 0) text += u":" + Padded(t.Second, 2);
-  if (t.MSecond != 0) text += u"." + Padded(t.MSecond, 3);
-  if (!TwentyFourHour) text += pm ? u" PM" : u" AM";
-  return text;
+  AppendInteger(Text, t.Hour, 2);
+  Text += u':';
+  AppendInteger(Text, t.Minute, 2);
+  if (t.Second != 0 || t.MSecond != 0) {
+    Text += u':';
+    AppendInteger(Text, t.Second, 2);
+  }
+  if (t.MSecond != 0) {
+    Text += u'.';
+    AppendInteger(Text, t.MSecond, 3);
+  }
+  if (!TwentyFourHour) Text += pm ? u" PM" : u" AM";
 }
 
 bool ReadDate(std::u16string_view S, int32_t& Date) {
@@ -365,24 +411,21 @@ bool ReadYearMonthInterval(std::u16string_view S, TORVSubTypeCode SubType, int32
   return MakeYearMonthInterval(parsed, Interval);
 }
 
-// The fields of a day-time subtype from the leading one down, with the
-// separator written after each.
+// The fields of a day-time subtype from the leading one down: the separator
+// written before each (unless it leads) and the digits it is padded to.
 struct TORVDayTimeField {
   TORVSubTypeCode Bit;
-  char16_t SeparatorAfter;
+  char16_t Separator;
+  size_t Width;
+  int64_t TORVParsedDayTimeInterval::*Member;
 };
 constexpr TORVDayTimeField DayTimeFields[] = {
-    {stDay, u' '}, {stHour, u':'}, {stMinute, u':'}, {stSecond, u'.'}, {stMSecond, 0}};
-
-int64_t& FieldOf(TORVParsedDayTimeInterval& Parsed, TORVSubTypeCode Bit) {
-  switch (Bit) {
-    case stDay: return Parsed.Days;
-    case stHour: return Parsed.Hours;
-    case stMinute: return Parsed.Minutes;
-    case stSecond: return Parsed.Seconds;
-    default: return Parsed.MSeconds;
-  }
-}
+    {stDay, 0, 0, &TORVParsedDayTimeInterval::Days},
+    {stHour, u' ', 0, &TORVParsedDayTimeInterval::Hours},
+    {stMinute, u':', 2, &TORVParsedDayTimeInterval::Minutes},
+    {stSecond, u':', 2, &TORVParsedDayTimeInterval::Seconds},
+    {stMSecond, u'.', 3, &TORVParsedDayTimeInterval::MSeconds},
+};
 
 bool ReadDayTimeInterval(std::u16string_view S, TORVSubTypeCode SubType, int64_t& Interval) {
   Interval = 0;
@@ -399,29 +442,34 @@ bool ReadDayTimeInterval(std::u16string_view S, TORVSubTypeCode SubType, int64_t
   bool negative = false;
   for (size_t i = 0; i < count; ++i) {
     std::u16string_view part = rest;
-    if (i + 1 < count && !SplitAt(rest, fields[i]->SeparatorAfter, part)) return false;
+    if (i + 1 < count && !SplitAt(rest, fields[i + 1]->Separator, part)) return false;
+    int64_t& field = parsed.*fields[i]->Member;
     int32_t value = 0;
     if (i == 0) {
       // The leading field is unbounded: a millisecond interval of a month
       // still has to read back.
       negative = !part.empty() && part[0] == u'-';
-      if (ReadLargeInt(part, FieldOf(parsed, fields[i]->Bit)) != trOk) return false;
+      if (ReadLargeInt(part, field) != trOk) return false;
       continue;
     } else if (fields[i]->Bit == stMSecond) {
       if (part.empty() || !ReadMilliseconds(part, value)) return false;
     } else if (!ReadInteger(TrimInteger(part), false, value)) {
       return false;
     }
-    FieldOf(parsed, fields[i]->Bit) = negative ? -int64_t{value} : value;
+    field = negative ? -int64_t{value} : value;
   }
   return MakeDayTimeInterval(parsed, Interval);
 }
 
 }  // namespace
 
-TORVString IntToString(int32_t Value) { return Widen(std::to_string(Value)); }
+TORVString IntToString(int32_t Value) { return IntToString(int64_t{Value}); }
 
-TORVString IntToString(int64_t Value) { return Widen(std::to_string(Value)); }
+TORVString IntToString(int64_t Value) {
+  TORVString text;
+  AppendInteger(text, Value);
+  return text;
+}
 
 TORVString ByteToHexString(uint8_t Value) {
   return TORVString{HexDigits[Value >> 4], HexDigits[Value & 15]};
@@ -438,50 +486,70 @@ TORVString DecimalToString(TORVCurrency Value) {
   const int64_t scaled = Value.Scaled();
   // Through unsigned so that the most negative value has a magnitude too.
   const uint64_t magnitude = scaled < 0 ? 0 - static_cast<uint64_t>(scaled) : static_cast<uint64_t>(scaled);
-  TORVString text = Widen(std::to_string(magnitude / TORVCurrency::Scale));
-  uint64_t fraction = magnitude % TORVCurrency::Scale;
+  TORVString text;
+  if (scaled < 0) text += u'-';
+  AppendInteger(text, static_cast<int64_t>(magnitude / TORVCurrency::Scale));
+  const uint64_t fraction = magnitude % TORVCurrency::Scale;
   if (fraction != 0) {
-    TORVString digits = Widen(std::to_string(fraction + TORVCurrency::Scale)).substr(1);
-    while (digits.back() == u'0') digits.pop_back();
     text += CurrencyDecimalChar.load();
-    text += digits;
+    AppendInteger(text, static_cast<int64_t>(fraction), 4);
+    while (text.back() == u'0') text.pop_back();
   }
-  if (scaled < 0) text.insert(text.begin(), u'-');
   return text;
 }
 
 TORVString FloatToString(double Value) {
   if (std::isnan(Value)) return u"NAN";
   if (std::isinf(Value)) return Value < 0 ? u"-INF" : u"INF";
-  const TORVString sign = std::signbit(Value) ? u"-" : u"";
-  if (Value == 0) return sign + u"0";
-  // The shortest digits that read back to the same double, and their exponent.
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(Value), std::chars_format::scientific);
-  const std::string scientific(buffer, result.ptr);
-  const size_t e = scientific.find('e');
-  std::string digits = scientific.substr(0, e);
-  if (digits.size() > 1) digits.erase(1, 1);  // the point after the first digit
-  const int32_t exponent = std::atoi(scientific.c_str() + e + 1);
-  const char16_t point = NumberDecimalChar.load();
   TORVString text;
+  if (std::signbit(Value)) text += u'-';
+  if (Value == 0) {
+    text += u'0';
+    return text;
+  }
+  // The shortest digits that read back to the same double ("d.ddde+x"), and
+  // their exponent.
+  char scientific[32];
+  const char* end =
+      std::to_chars(scientific, scientific + sizeof scientific, std::fabs(Value), std::chars_format::scientific).ptr;
+  const char* e = std::find(static_cast<const char*>(scientific), end, 'e');
+  char buffer[24];
+  size_t count = 0;
+  for (const char* c = scientific; c != e; ++c) {
+    if (*c != '.') buffer[count++] = *c;
+  }
+  const std::string_view digits(buffer, count);
+  int32_t exponent = 0;
+  std::from_chars(e + 2, end, exponent);
+  if (e[1] == '-') exponent = -exponent;
+  const char16_t point = NumberDecimalChar.load();
   if (exponent >= -5 && exponent <= 14) {
     if (exponent < 0) {
-      text = u"0" + TORVString(1, point) + TORVString(static_cast<size_t>(-exponent - 1), u'0') + Widen(digits);
+      text += u'0';
+      text += point;
+      text.append(static_cast<size_t>(-exponent - 1), u'0');
+      AppendAscii(text, digits);
     } else {
       const size_t whole = static_cast<size_t>(exponent) + 1;
       if (digits.size() <= whole) {
-        text = Widen(digits) + TORVString(whole - digits.size(), u'0');
+        AppendAscii(text, digits);
+        text.append(whole - digits.size(), u'0');
       } else {
-        text = Widen(digits.substr(0, whole)) + TORVString(1, point) + Widen(digits.substr(whole));
+        AppendAscii(text, digits.substr(0, whole));
+        text += point;
+        AppendAscii(text, digits.substr(whole));
       }
     }
   } else {
-    text = Widen(digits.substr(0, 1));
-    if (digits.size() > 1) text += TORVString(1, point) + Widen(digits.substr(1));
-    text += u"E" + IntToString(exponent);
+    AppendAscii(text, digits.substr(0, 1));
+    if (digits.size() > 1) {
+      text += point;
+      AppendAscii(text, digits.substr(1));
+    }
+    text += u'E';
+    AppendInteger(text, exponent);
   }
-  return sign + text;
+  return text;
 }
 
 TORVString BytesToString(int64_t Value) {
@@ -517,38 +585,29 @@ bool StringToBool(std::u16string_view S) {
 }
 
 int32_t StringToInt(std::u16string_view S) {
-  bool negative = false;
-  uint64_t magnitude = 0;
-  if (!ReadPlatformInteger(S, uint64_t{1} << 31, negative, magnitude) || (!negative && magnitude > static_cast<uint64_t>(INT32_MAX))) {
-    RaiseConversionError(S);
-  }
-  return static_cast<int32_t>(negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude));
+  return static_cast<int32_t>(StringToSigned(S, std::numeric_limits<int32_t>::max()));
 }
 
-int64_t StringToLargeInt(std::u16string_view S) {
-  bool negative = false;
-  uint64_t magnitude = 0;
-  if (!ReadPlatformInteger(S, uint64_t{1} << 63, negative, magnitude) || (!negative && magnitude > static_cast<uint64_t>(INT64_MAX))) {
-    RaiseConversionError(S);
-  }
-  return negative ? static_cast<int64_t>(0 - magnitude) : static_cast<int64_t>(magnitude);
-}
+int64_t StringToLargeInt(std::u16string_view S) { return StringToSigned(S, std::numeric_limits<int64_t>::max()); }
 
 TORVCurrency StringToDecimal(std::u16string_view S) {
-  TORVString text(S);
-  for (char16_t& c : text) {
-    if (c == CurrencyDecimalChar.load()) c = u'.';
-  }
   TORVCurrency value;
-  if (ReadDecimal(text, value) != trOk) RaiseConversionError(S);
+  const char16_t separator = CurrencyDecimalChar.load();
+  TORVTextResult result;
+  if (separator == u'.') {
+    result = ReadDecimal(S, value);
+  } else {
+    TORVString text(S);
+    ToDecimalPoint(text, separator);
+    result = ReadDecimal(text, value);
+  }
+  if (result != trOk) RaiseConversionError(S);
   return value;
 }
 
 double StringToFloat(std::u16string_view S) {
   TORVString text = TrimString(S);
-  for (char16_t& c : text) {
-    if (c == NumberDecimalChar.load()) c = u'.';
-  }
+  ToDecimalPoint(text, NumberDecimalChar.load());
   if (!text.empty() && text[0] == u'+' && text.size() > 1 && text[1] != u'-') text.erase(0, 1);
   double value = 0;
   if (ReadFloat(text, value) != trOk) RaiseConversionError(S);
@@ -563,18 +622,27 @@ uint8_t HexStringToByte(std::u16string_view S) {
 }
 
 TORVString DateToSQLStr(int32_t Date) {
-  const TORVParsedDate d = ParseDate(Date);
-  return Padded(d.Year, 4) + u"-" + Padded(d.Month, 2) + u"-" + Padded(d.Day, 2);
+  TORVString text;
+  AppendDate(text, Date);
+  return text;
 }
 
 bool SQLStrToDate(std::u16string_view S, int32_t& Date) { return ReadDate(S, Date); }
 
-TORVString TimeToSQLStr(int32_t Time, bool TwentyFourHour) { return TimeText(Time, TwentyFourHour); }
+TORVString TimeToSQLStr(int32_t Time, bool TwentyFourHour) {
+  TORVString text;
+  AppendTime(text, Time, TwentyFourHour);
+  return text;
+}
 
 bool SQLStrToTime(std::u16string_view S, int32_t& Time) { return ReadTime(S, Time); }
 
 TORVString TimeStampToSQLStr(int64_t TimeStamp, bool TwentyFourHour) {
-  return DateToSQLStr(DateFromTimeStamp(TimeStamp)) + u" " + TimeText(TimeFromTimeStamp(TimeStamp), TwentyFourHour);
+  TORVString text;
+  AppendDate(text, DateFromTimeStamp(TimeStamp));
+  text += u' ';
+  AppendTime(text, TimeFromTimeStamp(TimeStamp), TwentyFourHour);
+  return text;
 }
 
 bool SQLStrToTimeStamp(std::u16string_view S, int64_t& TimeStamp) { return ReadTimeStamp(S, TimeStamp); }
@@ -585,8 +653,12 @@ TORVString YearMonthIntervalToSQLStr(int32_t Interval, TORVSubTypeCode SubType) 
     case stMonth: return IntToString(i.Months);
     case stYear: return IntToString(i.Years);
     case stYearToMonth: {
-      const TORVString sign = i.Years == 0 && i.Months < 0 ? u"-" : u"";
-      return sign + IntToString(i.Years) + u"-" + Padded(std::abs(i.Months), 2);
+      TORVString text;
+      if (i.Years == 0 && i.Months < 0) text += u'-';
+      AppendInteger(text, i.Years);
+      text += u'-';
+      AppendInteger(text, std::abs(i.Months), 2);
+      return text;
     }
     default: return {};
   }
@@ -598,27 +670,22 @@ bool SQLStrToYearMonthInterval(std::u16string_view S, TORVSubTypeCode SubType, i
 
 TORVString DayTimeIntervalToSQLStr(int64_t Interval, TORVSubTypeCode SubType) {
   if (!IsValidDayTimeSubType(SubType)) return {};
-  TORVParsedDayTimeInterval parsed = ParseDayTimeInterval(Interval, SubType);
+  const TORVParsedDayTimeInterval parsed = ParseDayTimeInterval(Interval, SubType);
   TORVString text;
   bool negative = false;
   bool leading = true;
   for (const TORVDayTimeField& field : DayTimeFields) {
     if ((SubType & field.Bit) == 0) continue;
-    const int64_t value = FieldOf(parsed, field.Bit);
+    const int64_t value = parsed.*field.Member;
     if (value < 0) negative = true;
     if (leading) {
-      text = IntToString(value);
+      AppendInteger(text, value);
       leading = false;
       continue;
     }
     // Later fields are less than their larger unit, so their magnitude is safe.
-    const int64_t magnitude = value < 0 ? -value : value;
-    switch (field.Bit) {
-      case stHour: text += u" " + IntToString(magnitude); break;
-      case stMinute: text += u":" + Padded(magnitude, 2); break;
-      case stSecond: text += u":" + Padded(magnitude, 2); break;
-      default: text += u"." + Padded(magnitude, 3); break;
-    }
+    text += field.Separator;
+    AppendInteger(text, value < 0 ? -value : value, field.Width);
   }
   // A negative interval whose leading field is 0 still needs its sign.
   if (negative && text[0] != u'-') text.insert(text.begin(), u'-');
@@ -632,22 +699,26 @@ bool SQLStrToDayTimeInterval(std::u16string_view S, TORVSubTypeCode SubType, int
 TORVString BinaryToSQLStr(const TORVBytes& Bytes) {
   TORVString text;
   text.reserve(Bytes.size() * 2);
-  for (uint8_t b : Bytes) text += ByteToHexString(b);
+  for (uint8_t b : Bytes) {
+    text += HexDigits[b >> 4];
+    text += HexDigits[b & 15];
+  }
   return text;
 }
 
 bool SQLStrToBinary(std::u16string_view S, TORVBytes& Bytes) {
   Bytes.clear();
   if (S.size() % 2 != 0) return false;
-  TORVBytes bytes;
-  bytes.reserve(S.size() / 2);
-  for (size_t i = 0; i < S.size(); i += 2) {
-    const int32_t high = HexValue(S[i]);
-    const int32_t low = HexValue(S[i + 1]);
-    if (high < 0 || low < 0) return false;
-    bytes.push_back(static_cast<uint8_t>(high * 16 + low));
+  Bytes.resize(S.size() / 2);
+  for (size_t i = 0; i < Bytes.size(); ++i) {
+    const int32_t high = HexValue(S[2 * i]);
+    const int32_t low = HexValue(S[2 * i + 1]);
+    if (high < 0 || low < 0) {
+      Bytes.clear();
+      return false;
+    }
+    Bytes[i] = static_cast<uint8_t>(high * 16 + low);
   }
-  Bytes = std::move(bytes);
   return true;
 }
 
@@ -682,9 +753,7 @@ bool SQLStrToBoolean(std::u16string_view S, bool& Value) {
 TORVString FloatToSQLStr(double Value) {
   SetDecimalSeparator();
   TORVString text = FloatToString(Value);
-  for (char16_t& c : text) {
-    if (c == NumberDecimalChar.load()) c = u'.';
-  }
+  ToDecimalPoint(text, NumberDecimalChar.load());
   return text;
 }
 
@@ -697,9 +766,7 @@ bool SQLStrToFloat(std::u16string_view S, double& Value) {
 TORVString DecimalToSQLStr(TORVCurrency Value, int32_t Scale) {
   SetDecimalSeparator();
   TORVString text = DecimalToString(Value);
-  for (char16_t& c : text) {
-    if (c == CurrencyDecimalChar.load()) c = u'.';
-  }
+  ToDecimalPoint(text, CurrencyDecimalChar.load());
   if (Scale != 0) text = PadDecimal(text, Scale, u'.');
   return text;
 }
