@@ -1,9 +1,11 @@
 #include "core/orvdatetime.h"
 
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 #include "core/orverror.h"
+#include "core/orvliteral.h"
 #include "platform/orvplatformclock.h"
 #include "platform/orvplatformtext.h"
 
@@ -45,9 +47,8 @@ int32_t SaturateInt32(int64_t Value) {
   return static_cast<int32_t>(Value);
 }
 
-bool IsLeapYear64(int64_t Year) {
-  return (FloorMod(Year, 4) == 0 && FloorMod(Year, 100) != 0) || FloorMod(Year, 400) == 0;
-}
+// A remainder is zero whatever the sign, so plain % serves any year.
+bool IsLeapYear64(int64_t Year) { return (Year % 4 == 0 && Year % 100 != 0) || Year % 400 == 0; }
 
 int32_t MonthLength(int64_t Year, int32_t Month) {
   return DayTable[IsLeapYear64(Year) ? 1 : 0][Month - 1];
@@ -87,30 +88,21 @@ void DayNumberToCivil(int64_t DayNumber, int64_t& Year, int32_t& Month, int32_t&
   Day = static_cast<int32_t>(n) + 1;
 }
 
-TORVString Digits(int64_t Value, size_t Width) {
-  const bool negative = Value < 0;
+// Value in decimal, its digits zero-padded to Width after any sign.
+TORVString Digits(TInt128 Value, size_t Width = 0) {
   // Through unsigned so that the most negative value has a magnitude too.
-  uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(Value) : static_cast<uint64_t>(Value);
-  TORVString text;
+  TUInt128 magnitude = Value < 0 ? 0 - static_cast<TUInt128>(Value) : static_cast<TUInt128>(Value);
+  char16_t buffer[48];
+  char16_t* first = std::end(buffer);
   do {
-    text.insert(text.begin(), static_cast<char16_t>(u'0' + magnitude % 10));
+    *--first = static_cast<char16_t>(u'0' + static_cast<int>(magnitude % 10));
     magnitude /= 10;
   } while (magnitude != 0);
-  if (text.size() < Width) text.insert(0, Width - text.size(), u'0');
-  if (negative) text.insert(text.begin(), u'-');
-  return text;
-}
-
-TORVString Int128Text(TInt128 Value) {
-  const bool negative = Value < 0;
-  TUInt128 magnitude =
-      negative ? 0 - static_cast<TUInt128>(Value) : static_cast<TUInt128>(Value);
   TORVString text;
-  do {
-    text.insert(text.begin(), static_cast<char16_t>(u'0' + static_cast<int>(magnitude % 10)));
-    magnitude /= 10;
-  } while (magnitude != 0);
-  if (negative) text.insert(text.begin(), u'-');
+  if (Value < 0) text += u'-';
+  const size_t count = static_cast<size_t>(std::end(buffer) - first);
+  if (count < Width) text.append(Width - count, u'0');
+  text.append(first, std::end(buffer));
   return text;
 }
 
@@ -129,11 +121,7 @@ TORVString DayNumberText(int64_t DayNumber) {
 }
 
 TORVString TimeOfDayText(int64_t Time) {
-  const TORVParsedTime t = ParseTime(static_cast<int32_t>(FloorMod(Time, MSecsPerDay)));
-  TORVString text = Digits(t.Hour, 2) + u":" + Digits(t.Minute, 2);
-  if (t.Second != 0 || t.MSecond != 0) text += u":" + Digits(t.Second, 2);
-  if (t.MSecond != 0) text += u"." + Digits(t.MSecond, 3);
-  return text;
+  return TimeToSQLStr(static_cast<int32_t>(FloorMod(Time, MSecsPerDay)), true);
 }
 
 TORVString TimeStampText(int64_t TimeStamp) {
@@ -162,6 +150,27 @@ void CheckTimeStamp(int64_t TimeStamp) {
   if (!ValidTimeStamp(TimeStamp)) RaiseRangeError(TimeStampText(TimeStamp), dtTimeStamp, stNone);
 }
 
+// Months first, so that every month length is looked up for a real month;
+// then days below 1 borrow and days beyond the month carry or clamp. Day
+// arithmetic goes through day numbers, which is what repeated borrowing and
+// carrying month by month comes to.
+TORVParsedDate NormalizeDate(int64_t Year, int64_t Month, int64_t Day, bool Clamp) {
+  int64_t year = Year + FloorDiv(Month - 1, 12);
+  int32_t month = static_cast<int32_t>(FloorMod(Month - 1, 12)) + 1;
+  int32_t day = 0;
+  const int32_t length = MonthLength(year, month);
+  if (Day < 1 || (Day > length && !Clamp)) {
+    DayNumberToCivil(CivilToDayNumber(year, month, 1) + Day - 1, year, month, day);
+  } else {
+    day = static_cast<int32_t>(Day > length ? length : Day);
+  }
+  return {SaturateInt32(year), month, day};
+}
+
+int64_t TotalMSeconds(const TORVParsedTime& Time) {
+  return Time.Hour * MSecsPerHour + Time.Minute * MSecsPerMinute + Time.Second * MSecsPerSecond + Time.MSecond;
+}
+
 // Adds Years and Months (already signed by the caller) to a valid date,
 // clamping the day to the new month's length.
 int32_t AddMonths(int32_t Date, int64_t Years, int64_t Months, int64_t TimeOfDay, bool IsTimeStamp) {
@@ -171,7 +180,7 @@ int32_t AddMonths(int32_t Date, int64_t Years, int64_t Months, int64_t TimeOfDay
   const int32_t month = static_cast<int32_t>(FloorMod(months, 12)) + 1;
   if (year < 1 || year > MaxYear) {
     // Name the day as it would have come out, clamped like a valid one.
-    const int32_t length = DayTable[IsLeapYear64(year) ? 1 : 0][month - 1];
+    const int32_t length = MonthLength(year, month);
     TORVString text = DateFieldsText(year, month, d.Day > length ? length : d.Day);
     if (IsTimeStamp) {
       RaiseRangeError(text + u" " + TimeOfDayText(TimeOfDay), dtTimeStamp, stNone);
@@ -243,43 +252,39 @@ int64_t DayTimeFieldUnit(TORVSubTypeCode SubType) {
   }
 }
 
-int32_t ScaleYearMonthInterval(int64_t Operand, bool Divide, int32_t Interval, TORVSubTypeCode SubType) {
-  TORVParsedYearMonthInterval i = ParseYearMonthInterval(Interval, SubType);
-  int32_t* field = SubType == stMonth ? &i.Months : SubType == stYear ? &i.Years : nullptr;
-  if (field != nullptr) {
-    const int64_t unit = SubType == stYear ? 12 : 1;
-    if (Divide && Operand == 0) {
-      RaiseRangeError(Int128Text(*field) + u" / 0", dtYearMonthInterval, SubType);
-    }
-    const TInt128 value = Divide ? static_cast<TInt128>(*field) / Operand
-                                  : static_cast<TInt128>(*field) * Operand;
-    const TInt128 months = value * unit;
-    if (months < std::numeric_limits<int32_t>::min() || months > std::numeric_limits<int32_t>::max()) {
-      RaiseRangeError(Int128Text(months), dtYearMonthInterval, SubType);
-    }
-    *field = static_cast<int32_t>(value);
+// Multiplies or divides the single field of an interval whose integer T
+// counts Unit per field step.
+template <typename T>
+T ScaleField(int64_t Operand, bool Divide, T Interval, int64_t Unit, TORVDataTypeCode DataType,
+             TORVSubTypeCode SubType) {
+  const int64_t field = Interval / Unit;
+  if (Divide && Operand == 0) RaiseRangeError(Digits(field) + u" / 0", DataType, SubType);
+  const TInt128 value = Divide ? static_cast<TInt128>(field) / Operand : static_cast<TInt128>(field) * Operand;
+  const TInt128 scaled = value * Unit;
+  if (scaled < std::numeric_limits<T>::min() || scaled > std::numeric_limits<T>::max()) {
+    RaiseRangeError(Digits(scaled), DataType, SubType);
   }
-  int32_t result = 0;
-  MakeYearMonthInterval(i, result);
-  return result;
+  return static_cast<T>(scaled);
+}
+
+int32_t ScaleYearMonthInterval(int64_t Operand, bool Divide, int32_t Interval, TORVSubTypeCode SubType) {
+  if (SubType != stMonth && SubType != stYear) {
+    int32_t result = 0;
+    MakeYearMonthInterval(ParseYearMonthInterval(Interval, SubType), result);
+    return result;
+  }
+  return ScaleField(Operand, Divide, Interval, SubType == stYear ? 12 : 1, dtYearMonthInterval, SubType);
 }
 
 int64_t ScaleDayTimeInterval(int64_t Operand, bool Divide, int64_t Interval, TORVSubTypeCode SubType) {
   const int64_t unit = DayTimeFieldUnit(SubType);
   if (unit == 0) return RestrictDayTimeInterval(Interval, SubType);
-  const int64_t field = Interval / unit;
-  if (Divide && Operand == 0) RaiseRangeError(Int128Text(field) + u" / 0", dtDayTimeInterval, SubType);
-  const TInt128 value = Divide ? static_cast<TInt128>(field) / Operand : static_cast<TInt128>(field) * Operand;
-  const TInt128 ms = value * unit;
-  if (ms < std::numeric_limits<int64_t>::min() || ms > std::numeric_limits<int64_t>::max()) {
-    RaiseRangeError(Int128Text(ms), dtDayTimeInterval, SubType);
-  }
-  return static_cast<int64_t>(ms);
+  return ScaleField(Operand, Divide, Interval, unit, dtDayTimeInterval, SubType);
 }
 
 }  // namespace
 
-bool IsLeapYear(int32_t Year) { return (Year % 4 == 0 && Year % 100 != 0) || Year % 400 == 0; }
+bool IsLeapYear(int32_t Year) { return IsLeapYear64(Year); }
 
 int32_t DaysInMonth(int32_t Year, int32_t Month) {
   if (Month < 1 || Month > 12) return 0;
@@ -435,26 +440,11 @@ bool MakeDayTimeInterval(const TORVParsedDayTimeInterval& Parsed, int64_t& Inter
 }
 
 void AdjustParsedDate(TORVParsedDate& ParsedDate, bool Clamp) {
-  // Months first, so that every month length is looked up for a real month;
-  // then days below 1 borrow and days beyond the month carry or clamp. Day
-  // arithmetic goes through day numbers, which is what repeated borrowing and
-  // carrying month by month comes to.
-  int64_t year = ParsedDate.Year + FloorDiv(static_cast<int64_t>(ParsedDate.Month) - 1, 12);
-  int32_t month = static_cast<int32_t>(FloorMod(static_cast<int64_t>(ParsedDate.Month) - 1, 12)) + 1;
-  int32_t day = ParsedDate.Day;
-  const int32_t length = MonthLength(year, month);
-  if (day < 1 || (day > length && !Clamp)) {
-    DayNumberToCivil(CivilToDayNumber(year, month, 1) + day - 1, year, month, day);
-  } else if (day > length) {
-    day = length;
-  }
-  ParsedDate = {SaturateInt32(year), month, day};
+  ParsedDate = NormalizeDate(ParsedDate.Year, ParsedDate.Month, ParsedDate.Day, Clamp);
 }
 
 void AdjustParsedTime(TORVParsedTime& ParsedTime) {
-  const TORVParsedTime& t = ParsedTime;
-  const int64_t total = static_cast<int64_t>(t.Hour) * MSecsPerHour + static_cast<int64_t>(t.Minute) * MSecsPerMinute +
-                        static_cast<int64_t>(t.Second) * MSecsPerSecond + t.MSecond;
+  const int64_t total = TotalMSeconds(ParsedTime);
   const int64_t rest = FloorMod(total, MSecsPerHour);
   ParsedTime = {SaturateInt32(FloorDiv(total, MSecsPerHour)), static_cast<int32_t>(rest / MSecsPerMinute),
                 static_cast<int32_t>(rest % MSecsPerMinute / MSecsPerSecond),
@@ -462,27 +452,14 @@ void AdjustParsedTime(TORVParsedTime& ParsedTime) {
 }
 
 void AdjustParsedTimeStamp(TORVParsedTimeStamp& ParsedTimeStamp, bool Clamp) {
-  const TORVParsedTime& t = ParsedTimeStamp.ParsedTime;
-  const int64_t total = static_cast<int64_t>(t.Hour) * MSecsPerHour + static_cast<int64_t>(t.Minute) * MSecsPerMinute +
-                        static_cast<int64_t>(t.Second) * MSecsPerSecond + t.MSecond;
+  const int64_t total = TotalMSeconds(ParsedTimeStamp.ParsedTime);
   // Whole days that the time borrows from or carries into the date.
   const int64_t days = FloorDiv(total, MSecsPerDay);
   ParsedTimeStamp.ParsedTime = ParseTime(static_cast<int32_t>(FloorMod(total, MSecsPerDay)));
-
-  TORVParsedDate& d = ParsedTimeStamp.ParsedDate;
-  int64_t year = d.Year + FloorDiv(static_cast<int64_t>(d.Month) - 1, 12);
-  int32_t month = static_cast<int32_t>(FloorMod(static_cast<int64_t>(d.Month) - 1, 12)) + 1;
-  const int64_t day = d.Day + days;
-  const int32_t length = MonthLength(year, month);
-  int32_t resultDay = 0;
   // Days carried from the hours always move into the following months; only
   // a day that was already beyond its month is clamped.
-  if (day < 1 || days > 0 || (day > length && !Clamp)) {
-    DayNumberToCivil(CivilToDayNumber(year, month, 1) + day - 1, year, month, resultDay);
-  } else {
-    resultDay = static_cast<int32_t>(day > length ? length : day);
-  }
-  d = {SaturateInt32(year), month, resultDay};
+  const TORVParsedDate& d = ParsedTimeStamp.ParsedDate;
+  ParsedTimeStamp.ParsedDate = NormalizeDate(d.Year, d.Month, int64_t{d.Day} + days, Clamp && days <= 0);
 }
 
 int32_t AddYearMonthIntervalToDate(int32_t Date, int32_t Interval, TORVSubTypeCode SubType) {
@@ -535,7 +512,7 @@ int64_t SubtractTimeStampFromTimeStampAsDayTimeInterval(int64_t TimeStamp1, int6
                                                         TORVSubTypeCode SubType) {
   int64_t difference = 0;
   if (__builtin_sub_overflow(TimeStamp1, TimeStamp2, &difference)) {
-    RaiseRangeError(Int128Text(static_cast<TInt128>(TimeStamp1) - TimeStamp2), dtDayTimeInterval, SubType);
+    RaiseRangeError(Digits(static_cast<TInt128>(TimeStamp1) - TimeStamp2), dtDayTimeInterval, SubType);
   }
   return RestrictDayTimeInterval(difference, SubType);
 }
