@@ -3,7 +3,7 @@
 #include <limits>
 
 #include "core/orvcollation.h"
-#include "platform/orvplatformtext.h"
+#include "core/orvliteral.h"
 
 namespace orv {
 
@@ -59,22 +59,27 @@ const TORVIntervalInfo* FindIntervalByConciseType(int16_t ConciseType) {
 
 int32_t LengthOr(int32_t Length, int32_t Default) { return Length == 0 ? Default : Length; }
 
+int32_t SaturateSize(int64_t Size) {
+  return Size > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max()
+                                                    : static_cast<int32_t>(Size);
+}
+
 TORVString WithLength(const char16_t* Name, int32_t Length) {
   if (Length == 0) return Name;
-  return TORVString(Name) + u"(" + AsciiToString(std::to_string(Length)) + u")";
+  return TORVString(Name) + u"(" + IntToString(Length) + u")";
 }
 
 }  // namespace
 
 bool IsValidYearMonthSubType(TORVSubTypeCode SubType) {
-  return SubType == stYear || SubType == stMonth || SubType == stYearToMonth;
+  return FindInterval(dtYearMonthInterval, SubType) != nullptr;
 }
 
 bool IsValidDayTimeSubType(TORVSubTypeCode SubType) {
   return FindInterval(dtDayTimeInterval, SubType) != nullptr;
 }
 
-void AssignDataType(int32_t /*CharacterSet*/, TORVDataTypeCode NewDataType, TORVDataTypeCode& DataType,
+void AssignDataType(int32_t CharacterSet, TORVDataTypeCode NewDataType, TORVDataTypeCode& DataType,
                     TORVSubTypeCode& SubType, int32_t& Length, int32_t& Size, int32_t& Scale,
                     int32_t& Collation) {
   DataType = NewDataType;
@@ -97,30 +102,16 @@ void AssignDataType(int32_t /*CharacterSet*/, TORVDataTypeCode NewDataType, TORV
       Size = 0;
       Scale = 0;
       return;
-    case dtYearMonthInterval:
-    case dtDayTimeInterval:
+    default:
+      // An unknown type is stored and nothing more.
+      if (NewDataType < dtBoolean || NewDataType > dtDayTimeInterval) return;
+      // Fixed-size types: only an interval keeps a subtype, its own.
       if (FindInterval(NewDataType, SubType) == nullptr) SubType = stNone;
       Length = 0;
-      Size = NewDataType == dtYearMonthInterval ? 4 : 8;
+      Size = GetSizeForDataType(CharacterSet, NewDataType, 0);
       Scale = 0;
       Collation = 0;
       return;
-    default:
-      break;
-  }
-  if (NewDataType >= dtBoolean && NewDataType <= dtTimeStamp) {
-    SubType = stNone;
-    Length = 0;
-    Scale = 0;
-    Collation = 0;
-    switch (NewDataType) {
-      case dtBoolean: Size = 1; break;
-      case dtSmallInt: Size = 2; break;
-      case dtInteger:
-      case dtDate:
-      case dtTime: Size = 4; break;
-      default: Size = 8; break;
-    }
   }
 }
 
@@ -173,8 +164,7 @@ void AssignLength(int32_t CharacterSet, TORVDataTypeCode DataType, TORVSubTypeCo
       return;
   }
   Length = NewLength;
-  Size = size > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max()
-                                                    : static_cast<int32_t>(size);
+  Size = SaturateSize(size);
 }
 
 void AssignCollation(TORVDataTypeCode DataType, TORVSubTypeCode SubType, int32_t NewCollation,
@@ -193,11 +183,7 @@ void AssignScale(TORVDataTypeCode DataType, TORVSubTypeCode /*SubType*/, int32_t
 
 int32_t GetSizeForDataType(int32_t CharacterSet, TORVDataTypeCode DataType, int32_t Length) {
   switch (DataType) {
-    case dtCharacter: {
-      const int64_t size = static_cast<int64_t>(Length) * CharSize(CharacterSet);
-      return size > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max()
-                                                        : static_cast<int32_t>(size);
-    }
+    case dtCharacter: return SaturateSize(static_cast<int64_t>(Length) * CharSize(CharacterSet));
     case dtBytes:
     case dtLargeObject: return Length;
     case dtBoolean: return 1;
@@ -271,7 +257,7 @@ TORVString DataTypeToSQLString(TORVDataTypeCode DataType, TORVSubTypeCode SubTyp
     case dtFloat: return u"FLOAT";
     case dtDecimal:
       if (Scale == 0) return u"DECIMAL";
-      return u"DECIMAL(19," + AsciiToString(std::to_string(Scale)) + u")";
+      return u"DECIMAL(19," + IntToString(Scale) + u")";
     case dtDate: return u"DATE";
     case dtTime: return u"TIME";
     case dtTimeStamp: return u"TIMESTAMP";
@@ -382,12 +368,7 @@ int32_t GetConciseTypeDecimalDigits(int16_t ConciseType, int32_t Scale) {
 int32_t GetConciseTypeOctetLength(int16_t ConciseType, int32_t Length) {
   switch (ConciseType) {
     case 1: case 12: case -2: case -3: return LengthOr(Length, 1024);
-    case -8: case -9: {
-      if (Length == 0) return 2048;
-      const int64_t octets = static_cast<int64_t>(Length) * 2;
-      return octets > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max()
-                                                          : static_cast<int32_t>(octets);
-    }
+    case -8: case -9: return Length == 0 ? 2048 : SaturateSize(static_cast<int64_t>(Length) * 2);
     case -1: case -4: return 2147483647;
     case -10: return 1073741823;
     case -7: return 1;

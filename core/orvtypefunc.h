@@ -64,8 +64,8 @@ bool IsValidYearMonthSubType(TORVSubTypeCode SubType);
 bool IsValidDayTimeSubType(TORVSubTypeCode SubType);
 
 // Normalisation: the callers' setters call these only when the new value
-// differs from the current one. CharacterSet is 0 (ANSI, one byte per
-// character) or 1 (Unicode, two bytes per character).
+// differs from the current one. CharacterSet is CharacterSetAnsi (one byte
+// per character) or CharacterSetUnicode (two bytes per character).
 
 // Stores the type and resets what the type cannot carry (a fixed-size type
 // gets its size, a large object loses its length).
