@@ -639,7 +639,9 @@ bool IsDayofMonth(int32_t Date, int32_t Which, int32_t DayOfWeek) {
   return false;
 }
 
-int32_t ISODayOfWeek(int32_t Date) { return ((Date - 1) % 7) + 1; }
+// Floored, so that a day number out of range still names a weekday instead
+// of overflowing or going negative.
+int32_t ISODayOfWeek(int32_t Date) { return static_cast<int32_t>(FloorMod(int64_t{Date} - 1, 7) + 1); }
 
 int32_t ISODayOfYear(int32_t Date) {
   return static_cast<int32_t>(Date - CivilToDayNumber(ParseDate(Date).Year, 1, 1) + 1);

@@ -350,6 +350,9 @@ TEST(DateTime, IsoWeeksAndDays) {
   EXPECT_EQ(ISODayOfWeek(D(2024, 1, 1)), 1);
   EXPECT_EQ(ISODayOfWeek(1), 1);
   EXPECT_EQ(ISODayOfWeek(D(2024, 5, 5)), 7);
+  // Day numbers outside the valid range still give a weekday 1..7.
+  EXPECT_EQ(ISODayOfWeek(0), 7);
+  EXPECT_EQ(ISODayOfWeek(INT32_MIN), 5);
   EXPECT_EQ(ISODayOfYear(D(2024, 12, 31)), 366);
   EXPECT_EQ(ISODayOfYear(D(2023, 1, 1)), 1);
   EXPECT_EQ(ISOBeginOfYear(2021), D(2021, 1, 4));
