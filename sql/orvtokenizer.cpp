@@ -229,12 +229,15 @@ void TORVExprTokenizer::SetPosition(const TPosition& Position) {
   FLinePos = Position.LinePos;
 }
 
-bool TORVExprTokenizer::PeekToken(char16_t Token) {
+// Reads the next token, asks Check of it and puts the position back, also
+// when reading the token raises.
+template <typename TCheck>
+bool TORVExprTokenizer::PeekWith(TCheck Check) {
   const TPosition saved = CurrentPosition();
   bool result = false;
   try {
     NextToken();
-    result = CheckToken(Token);
+    result = Check();
   } catch (...) {
     SetPosition(saved);
     throw;
@@ -243,18 +246,12 @@ bool TORVExprTokenizer::PeekToken(char16_t Token) {
   return result;
 }
 
+bool TORVExprTokenizer::PeekToken(char16_t Token) {
+  return PeekWith([&] { return CheckToken(Token); });
+}
+
 bool TORVExprTokenizer::PeekSymbol(std::u16string_view Word) {
-  const TPosition saved = CurrentPosition();
-  bool result = false;
-  try {
-    NextToken();
-    result = CheckSymbol(Word);
-  } catch (...) {
-    SetPosition(saved);
-    throw;
-  }
-  SetPosition(saved);
-  return result;
+  return PeekWith([&] { return CheckSymbol(Word); });
 }
 
 void TORVExprTokenizer::ErrorIfNotToken(char16_t Token) {

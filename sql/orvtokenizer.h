@@ -155,6 +155,8 @@ class TORVExprTokenizer : public TORVBaseObject {
     int32_t Pos, TokenPos, TokenLinePos, TokenLine, Line, LinePos;
   };
   TPosition CurrentPosition() const;
+  template <typename TCheck>
+  bool PeekWith(TCheck Check);
   void SetPosition(const TPosition& Position);
   // Raises that Closing is missing where the text (or the line) ends inside
   // a token or comment.
