@@ -4,7 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include "core/orvcollation.h"
-#include "core/orvtype.h"
+#include "base/orvtype.h"
 #include "core/orvwords.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "core/orvcipher.h"
 #include "core/orvdigest.h"
 #include "core/orvstream.h"
-#include "core/orvtype.h"
+#include "base/orvtype.h"
 
 namespace {
 

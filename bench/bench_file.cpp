@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "platform/orvplatformfile.h"
-#include "platform/orvplatformtext.h"
+#include "base/orvutf8.h"
 #include "storage/orvosfilemgr.h"
 
 namespace orv {

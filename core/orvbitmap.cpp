@@ -5,9 +5,10 @@
 #include <limits>
 #include <string>
 
-#include "core/orverror.h"
+#include "base/orverrors.h"
+#include "base/orverror.h"
 #include "core/orvstream.h"
-#include "platform/orvplatformtext.h"
+#include "base/orvutf8.h"
 
 namespace orv {
 
@@ -22,7 +23,7 @@ constexpr uint32_t LowMask(int32_t Count) { return Count >= 32 ? AllOnes : ((1u 
 TORVString NumberText(int64_t Value) { return AsciiToString(std::to_string(Value)); }
 
 [[noreturn]] void CorruptBitmapError(const TORVString& Detail) {
-  throw EORVException(601, FormatString(u"The %s %s is corrupt (%s)", {u"bitmap", u"stream", Detail}));
+  RaiseError(ORV_CORRUPT_ERROR, {u"bitmap", u"stream", Detail});
 }
 
 int32_t ReadCount(TORVStream& Stream) {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/orverror.h"
+#include "base/orverror.h"
 
 namespace orv {
 

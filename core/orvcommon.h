@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/orvtype.h"
+#include "base/orvtype.h"
 
 namespace orv {
 

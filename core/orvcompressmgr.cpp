@@ -7,17 +7,16 @@
 #include <string>
 #include <vector>
 
-#include "core/orverror.h"
+#include "base/orverrors.h"
+#include "base/orverror.h"
 #include "core/orvliteral.h"
 #include "core/orvstream.h"
-#include "platform/orvplatformtext.h"
+#include "base/orvutf8.h"
 
 namespace orv {
 
 namespace {
 
-constexpr int32_t CompressErrorCode = 1200;
-constexpr int32_t DecompressErrorCode = 1201;
 constexpr int WindowBits = 15;
 constexpr int MemoryLevel = 8;
 constexpr int32_t ChunkSize = 65536;
@@ -107,11 +106,11 @@ void TORVCompressionManager::SetCompressionLevel(int32_t Value) {
 }
 
 void TORVCompressionManager::CompressError(const TORVString& Msg) {
-  throw EORVException(CompressErrorCode, FormatString(u"An error occurred while compressing data (%s)", {Msg}));
+  RaiseError(ORV_COMPRESS_ERROR, {Msg});
 }
 
 void TORVCompressionManager::DecompressError(const TORVString& Msg) {
-  throw EORVException(DecompressErrorCode, FormatString(u"An error occurred while uncompressing data (%s)", {Msg}));
+  RaiseError(ORV_DECOMPRESS_ERROR, {Msg});
 }
 
 void TORVCompressionManager::DoLog(const TORVString& Msg) {

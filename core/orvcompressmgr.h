@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "core/orvcommon.h"
-#include "core/orvtype.h"
+#include "base/orvtype.h"
 
 namespace orv {
 

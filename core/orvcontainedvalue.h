@@ -7,7 +7,7 @@
 #include <memory>
 #include <string_view>
 
-#include "core/orvtype.h"
+#include "base/orvtype.h"
 #include "core/orvvalue.h"
 
 namespace orv {

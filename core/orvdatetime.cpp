@@ -4,10 +4,11 @@
 #include <iterator>
 #include <limits>
 
-#include "core/orverror.h"
+#include "base/orverrors.h"
+#include "base/orverror.h"
 #include "core/orvliteral.h"
 #include "platform/orvplatformclock.h"
-#include "platform/orvplatformtext.h"
+#include "base/orvutf8.h"
 
 namespace orv {
 
@@ -17,7 +18,6 @@ namespace {
 __extension__ typedef __int128 TInt128;
 __extension__ typedef unsigned __int128 TUInt128;
 
-constexpr int32_t RangeErrorCode = 1011;
 constexpr int32_t DaysPer400Years = 146097;
 constexpr int32_t DaysPer100Years = 36524;
 constexpr int32_t DaysPer4Years = 1461;
@@ -134,8 +134,7 @@ TORVString TimeStampText(int64_t TimeStamp) {
   const TORVString detail =
       FormatString(u"The value %s is out of the range of permissible values for the %s type",
                    {ValueText, DataTypeToString(DataType, SubType)});
-  throw EORVException(RangeErrorCode,
-                      FormatString(u"An error occurred with the %s %s (%s)", {u"value", ValueText, detail}));
+  RaiseError(ORV_VALUE_ERROR, {u"value", ValueText, detail});
 }
 
 void CheckDate(int32_t Date) {

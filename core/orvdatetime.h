@@ -14,7 +14,7 @@
 #include <array>
 #include <cstdint>
 
-#include "core/orvtype.h"
+#include "base/orvtype.h"
 #include "core/orvtypefunc.h"
 
 namespace orv {

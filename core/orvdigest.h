@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "core/orvcommon.h"
-#include "core/orvtype.h"
+#include "base/orvtype.h"
 
 namespace orv {
 

@@ -4,7 +4,7 @@
 #include "platform/orvplatformcodepage.h"
 #include "platform/orvplatformlocale.h"
 #include "platform/orvplatformos.h"
-#include "platform/orvplatformtext.h"
+#include "base/orvutf8.h"
 #include "platform/orvplatformtime.h"
 
 namespace orv {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <mutex>
 
-#include "core/orverror.h"
+#include "base/orverror.h"
 #include "core/orvliteral.h"
 
 namespace orv {

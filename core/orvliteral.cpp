@@ -7,9 +7,10 @@
 #include <limits>
 #include <string>
 
+#include "base/orverrors.h"
 #include "core/orvcollation.h"
 #include "core/orvdatetime.h"
-#include "core/orverror.h"
+#include "base/orverror.h"
 #include "core/orvstrings.h"
 
 namespace orv {
@@ -18,7 +19,6 @@ namespace {
 
 __extension__ typedef __int128 TInt128;
 
-constexpr int32_t ConversionErrorCode = 1011;
 constexpr char16_t HexDigits[] = u"0123456789ABCDEF";
 
 // How a text fared: of the wrong form, of the right form but not
@@ -28,8 +28,7 @@ enum TORVTextResult : uint8_t { trMalformed, trFailed, trOk };
 [[noreturn]] void RaiseConversionError(std::u16string_view S) {
   const TORVString value(S);
   const TORVString detail = FormatString(u"A conversion error occurred with the value %s", {value});
-  throw EORVException(ConversionErrorCode,
-                      FormatString(u"An error occurred with the %s %s (%s)", {u"value", value, detail}));
+  RaiseError(ORV_VALUE_ERROR, {u"value", value, detail});
 }
 
 bool IsDigit(char16_t C) { return C >= u'0' && C <= u'9'; }

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "core/orvtype.h"
+#include "base/orvtype.h"
 #include "core/orvtypefunc.h"
 
 namespace orv {

@@ -3,7 +3,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "core/orverror.h"
+#include "base/orverrors.h"
+#include "base/orverror.h"
 #include "core/orvstream.h"
 #include "core/orvstrings.h"
 #include "core/orvtypefunc.h"
@@ -12,7 +13,6 @@ namespace orv {
 
 namespace {
 
-constexpr int32_t kNotFoundError = 401;
 // Parameter type, data type, subtype, defined length, scale and collation,
 // and the name's count.
 constexpr int32_t kTypeIntegers = 7;
@@ -29,7 +29,7 @@ bool IsOutputParam(TORVParamType ParamType) {
 TORVParamValue::TORVParamValue(int32_t CharacterSetToUse) : TORVContainedValue(CharacterSetToUse, true) {}
 
 void TORVParamValue::RaiseParamError(const TORVString& Detail) {
-  throw EORVException(ORV_VALUE_ERROR, FormatString(u"An error occurred with the %s %s (%s)", {u"parameter", FName, Detail}));
+  RaiseError(ORV_VALUE_ERROR, {u"parameter", FName, Detail});
 }
 
 void TORVParamValue::TruncationError(const TORVString& Value, bool IncludeValue) {
@@ -107,7 +107,7 @@ TORVParamValues::TORVParamValues(int32_t CharacterSetToUse, bool OwnsValues)
 TORVValue* TORVParamValues::CreateValueObject(int32_t /*Index*/) { return new TORVParamValue(FCharacterSet); }
 
 void TORVParamValues::ParamNotFoundError(const TORVString& ParamName) {
-  throw EORVException(kNotFoundError, FormatString(u"The %s %s does not exist", {u"parameter", ParamName}));
+  RaiseError(ORV_NOT_FOUND_ERROR, {u"parameter", ParamName});
 }
 
 TORVParamValue* TORVParamValues::GetParams(int32_t Index) const {

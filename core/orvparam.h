@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "core/orvcontainedvalue.h"
-#include "core/orvtype.h"
+#include "base/orvtype.h"
 #include "core/orvvalues.h"
 
 namespace orv {

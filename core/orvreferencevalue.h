@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "core/orvtype.h"
+#include "base/orvtype.h"
 #include "core/orvvalue.h"
 
 namespace orv {

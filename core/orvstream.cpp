@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/orvdigest.h"
-#include "core/orverror.h"
+#include "base/orverror.h"
 #include "platform/orvplatformcodepage.h"
 
 namespace orv {

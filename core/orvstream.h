@@ -9,7 +9,7 @@
 
 #include "core/orvcipher.h"
 #include "core/orvcommon.h"
-#include "core/orvtype.h"
+#include "base/orvtype.h"
 
 namespace orv {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <system_error>
 
-#include "core/orverror.h"
+#include "base/orverror.h"
 #include "core/orvliteral.h"
-#include "platform/orvplatformtext.h"
+#include "base/orvutf8.h"
 #include "platform/orvplatformthread.h"
 
 namespace orv {

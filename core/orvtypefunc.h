@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "core/orvtype.h"
+#include "base/orvtype.h"
 
 namespace orv {
 

@@ -6,9 +6,10 @@
 #include <cstring>
 #include <limits>
 
+#include "base/orverrors.h"
 #include "core/orvdatetime.h"
 #include "core/orvenv.h"
-#include "core/orverror.h"
+#include "base/orverror.h"
 #include "core/orvliteral.h"
 #include "core/orvmath.h"
 #include "core/orvstrings.h"
@@ -106,8 +107,7 @@ TORVValue::TORVValue(int32_t CharacterSetToUse) : FCharacterSet(CharacterSetToUs
 // Errors
 
 void TORVValue::RaiseValueError(const TORVString& ObjectName, const TORVString& Detail) {
-  throw EORVException(ORV_VALUE_ERROR,
-                      FormatString(u"An error occurred with the %s %s (%s)", {u"value", ObjectName, Detail}));
+  RaiseError(ORV_VALUE_ERROR, {u"value", ObjectName, Detail});
 }
 
 TORVString TORVValue::CurrentText() {

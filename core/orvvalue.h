@@ -11,15 +11,12 @@
 #include <cstdint>
 
 #include "core/orvcommon.h"
-#include "core/orvtype.h"
+#include "base/orvtype.h"
 
 namespace orv {
 
 class TORVStream;
 class TORVMemoryStream;
-
-// Code and object kind of the errors a value raises.
-inline constexpr int32_t ORV_VALUE_ERROR = 1011;
 
 class TORVValue : public TORVBaseObject {
  public:

@@ -5,7 +5,8 @@
 #include <string>
 #include <utility>
 
-#include "core/orverror.h"
+#include "base/orverrors.h"
+#include "base/orverror.h"
 #include "core/orvliteral.h"
 #include "core/orvstream.h"
 #include "core/orvtypefunc.h"
@@ -17,7 +18,6 @@ namespace {
 
 constexpr int32_t kCapacityStep = 8;
 // Error raised for a list record that cannot be read in step.
-constexpr int32_t kCorruptError = 601;
 
 }  // namespace
 
@@ -52,7 +52,7 @@ void TORVValues::CheckIndex(int32_t Index) const {
 }
 
 void TORVValues::CorruptStreamError(const TORVString& Detail) {
-  throw EORVException(kCorruptError, FormatString(u"The %s %s is corrupt (%s)", {u"value list", u"record", Detail}));
+  RaiseError(ORV_CORRUPT_ERROR, {u"value list", u"record", Detail});
 }
 
 TORVValue* TORVValues::CreateValueObject(int32_t /*Index*/) { return nullptr; }

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/orvcommon.h"
-#include "core/orvtype.h"
+#include "base/orvtype.h"
 
 namespace orv {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "core/orvtype.h"
+#include "base/orvtype.h"
 
 namespace orv {
 

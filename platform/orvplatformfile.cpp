@@ -22,7 +22,7 @@
 #include <utility>
 
 #include "platform/orvplatformos.h"
-#include "platform/orvplatformtext.h"
+#include "base/orvutf8.h"
 
 namespace orv {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/orvtype.h"
+#include "base/orvtype.h"
 #include "platform/orvplatformos.h"
 
 namespace orv {

@@ -8,7 +8,7 @@
 #include <span>
 #include <string_view>
 
-#include "core/orvtype.h"
+#include "base/orvtype.h"
 
 namespace orv {
 

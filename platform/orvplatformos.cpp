@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/orvplatformtext.h"
+#include "base/orvutf8.h"
 
 namespace orv {
 

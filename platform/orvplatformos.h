@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "core/orverror.h"
-#include "core/orvtype.h"
+#include "base/orverror.h"
+#include "base/orvtype.h"
 
 namespace orv {
 

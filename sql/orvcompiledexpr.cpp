@@ -1,9 +1,10 @@
+#include "base/orverrors.h"
 #include "sql/orvcompiledexpr.h"
 
 #include <exception>
 #include <vector>
 
-#include "core/orverror.h"
+#include "base/orverror.h"
 #include "core/orvliteral.h"
 #include "core/orvstream.h"
 #include "core/orvstrings.h"
@@ -102,10 +103,8 @@ TORVString TORVCompiledExpr::GetTypeName() const { return u"expression"; }
 void TORVCompiledExpr::ExpressionError(const TORVString& Message, int32_t Line, int32_t Column) {
   int32_t ErrorLine = GetLine(Line);
   int32_t ErrorColumn = GetCol(Column);
-  throw EORVException(ORV_SQL_ERROR,
-                      FormatString(u"An error was found in the %s at line %s and column %s (%s)",
-                                   {GetTypeName(), IntToString(ErrorLine), IntToString(ErrorColumn), Message}),
-                      ErrorLine, ErrorColumn);
+  throw MakeError(ORV_SQL_ERROR, {GetTypeName(), IntToString(ErrorLine), IntToString(ErrorColumn), Message},
+                  ErrorLine, ErrorColumn);
 }
 
 void TORVCompiledExpr::SetTokens(TORVExprToken* Value) {

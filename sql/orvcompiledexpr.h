@@ -6,14 +6,12 @@
 #include <cstdint>
 #include <memory>
 
-#include "core/orvtype.h"
+#include "base/orvtype.h"
+#include "base/orverrors.h"
 #include "sql/orvexpr.h"
 #include "sql/orvexprtoken.h"
 
 namespace orv {
-
-// Code of every syntax, validation and catalog error of an expression.
-inline constexpr int32_t ORV_SQL_ERROR = 700;
 
 // Base of every stored or executed piece of SQL. The text is the persistent
 // form; Compile parses (Parse), validates (Validate) and reports success

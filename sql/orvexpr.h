@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "core/orvcommon.h"
-#include "core/orvtype.h"
+#include "base/orvtype.h"
 #include "sql/orvexprtoken.h"
 
 namespace orv {

@@ -8,7 +8,7 @@
 #include <functional>
 #include <vector>
 
-#include "core/orvtype.h"
+#include "base/orvtype.h"
 #include "sql/orvexprtoken.h"
 #include "sql/orvparseroptions.h"
 

@@ -1,6 +1,7 @@
 #include "sql/orvparser.h"
 
-#include "core/orverror.h"
+#include "base/orverrors.h"
+#include "base/orverror.h"
 #include "core/orvliteral.h"
 #include "sql/orvcompiledexpr.h"
 #include "sql/orvconsts.h"
@@ -85,7 +86,7 @@ void TORVExprParser::ExpressionError(const TORVString& Message, int32_t Line, in
   if (FExpr != nullptr) FExpr->ExpressionError(Message, Line, Column);
   // An expression that does not raise must not let the parse go on as if
   // nothing had happened.
-  throw EORVException(ORV_SQL_ERROR, Message, Line, Column);
+  throw EORVException(ORV_SQL_ERROR.Code, Message, Line, Column);
 }
 
 void TORVExprParser::EnterNesting() {

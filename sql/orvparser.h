@@ -11,7 +11,7 @@
 #include <memory>
 #include <string_view>
 
-#include "core/orvtype.h"
+#include "base/orvtype.h"
 #include "sql/orvexprtoken.h"
 #include "sql/orvparseroptions.h"
 #include "sql/orvtokenizer.h"

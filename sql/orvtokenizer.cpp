@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "core/orverror.h"
+#include "base/orverrors.h"
+#include "base/orverror.h"
 #include "core/orvstrings.h"
 #include "core/orvwords.h"
 #include "sql/orvcompiledexpr.h"
@@ -325,7 +326,7 @@ void TORVExprTokenizer::RaiseAtToken(const TORVString& Message) {
   // (a string constant) must not be reported at the line where it ends.
   ExpressionError(Message, FTokenLine, GetCol());
   // An error routine that returns must not let reading go on.
-  throw EORVException(ORV_SQL_ERROR, Message, FTokenLine, GetCol());
+  throw EORVException(ORV_SQL_ERROR.Code, Message, FTokenLine, GetCol());
 }
 
 void TORVExprTokenizer::ExpectedToken(char16_t Token) {

@@ -5,14 +5,14 @@
 #include <limits>
 #include <utility>
 
-#include "core/orverror.h"
+#include "base/orverrors.h"
+#include "base/orverror.h"
 #include "core/orvliteral.h"
 
 namespace orv {
 
 namespace {
 
-constexpr int32_t CorruptErrorCode = 601;
 constexpr int64_t MaxWriteRunBytes = 16777216;
 constexpr int32_t WriteListExpandCount = 4096;
 
@@ -130,7 +130,7 @@ std::unique_ptr<TORVFileBuffer> TORVFileBufferManager::CreateBuffer() {
 void TORVFileBufferManager::CorruptError(const TORVString& Msg) {
   TORVString Name;
   GetFileName(Name);
-  throw EORVException(CorruptErrorCode, FormatString(u"The %s %s is corrupt (%s)", {u"file", Name, Msg}));
+  RaiseError(ORV_CORRUPT_ERROR, {u"file", Name, Msg});
 }
 
 void TORVFileBufferManager::BufferMoveError(const char16_t* Direction, int32_t Number, int32_t Offset,

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/orvcommon.h"
-#include "core/orvtype.h"
+#include "base/orvtype.h"
 #include "storage/orvfilemgr.h"
 
 namespace orv {

@@ -7,13 +7,13 @@
 #include <mutex>
 #include <utility>
 
-#include "core/orverror.h"
+#include "base/orverrors.h"
+#include "base/orverror.h"
 
 namespace orv {
 
 namespace {
 
-constexpr int32_t FileManagerErrorCode = 600;
 constexpr int32_t LocksExpandCount = 1024;
 constexpr int32_t FilesExpandCount = 128;
 
@@ -395,7 +395,7 @@ std::unique_ptr<TORVFileStream> TORVFileManager::CreateFileStream(TORVFile* File
 }
 
 void TORVFileManager::FileError(const TORVString& Msg) {
-  throw EORVException(FileManagerErrorCode, FormatString(u"File manager error (%s)", {Msg}));
+  RaiseError(ORV_FILE_MANAGER_ERROR, {Msg});
 }
 
 void TORVFileManager::CreateError(const TORVString& FileName, const TORVString& OSError) {

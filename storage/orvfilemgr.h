@@ -13,7 +13,7 @@
 #include "core/orvstream.h"
 #include "core/orvstrings.h"
 #include "core/orvsync.h"
-#include "core/orvtype.h"
+#include "base/orvtype.h"
 
 namespace orv {
 

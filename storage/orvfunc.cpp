@@ -4,7 +4,7 @@
 #include <iterator>
 #include <string>
 
-#include "platform/orvplatformtext.h"
+#include "base/orvutf8.h"
 
 namespace orv {
 

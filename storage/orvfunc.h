@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "core/orvtype.h"
+#include "base/orvtype.h"
 
 namespace orv {
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/orvtype.h"
+#include "base/orvtype.h"
 #include "storage/orvfilemgr.h"
 
 namespace orv {

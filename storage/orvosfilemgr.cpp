@@ -6,8 +6,8 @@
 #include <utility>
 
 #include "core/orvdatetime.h"
-#include "core/orverror.h"
-#include "platform/orvplatformtext.h"
+#include "base/orverror.h"
+#include "base/orvutf8.h"
 
 namespace orv {
 

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "core/orvthread.h"
-#include "core/orvtype.h"
+#include "base/orvtype.h"
 #include "platform/orvplatformfile.h"
 #include "storage/orvblockcache.h"
 #include "storage/orvfilemgr.h"

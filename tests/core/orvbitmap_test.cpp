@@ -11,7 +11,7 @@
 #include <set>
 #include <vector>
 
-#include "core/orverror.h"
+#include "base/orverror.h"
 #include "core/orvstream.h"
 
 namespace orv {

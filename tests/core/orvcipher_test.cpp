@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/orverror.h"
+#include "base/orverror.h"
 
 namespace orv {
 namespace {

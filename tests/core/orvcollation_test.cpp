@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "core/orvenv.h"
-#include "platform/orvplatformtext.h"
+#include "base/orvutf8.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 // The sanitizer runtime's allocation hooks (its public interface).

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "core/orverror.h"
+#include "base/orverror.h"
 #include "core/orvstream.h"
-#include "platform/orvplatformtext.h"
+#include "base/orvutf8.h"
 
 namespace orv {
 namespace {

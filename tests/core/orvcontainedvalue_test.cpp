@@ -8,7 +8,7 @@
 #include <string>
 
 #include "core/orvdatetime.h"
-#include "core/orverror.h"
+#include "base/orverror.h"
 #include "core/orvstream.h"
 #include "core/orvtypefunc.h"
 

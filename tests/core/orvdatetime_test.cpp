@@ -6,8 +6,8 @@
 #include <cmath>
 #include <limits>
 
-#include "core/orverror.h"
-#include "platform/orvplatformtext.h"
+#include "base/orverror.h"
+#include "base/orvutf8.h"
 
 namespace orv {
 namespace {

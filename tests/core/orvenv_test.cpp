@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "core/orvcollation.h"
-#include "platform/orvplatformtext.h"
+#include "base/orvutf8.h"
 
 namespace orv {
 namespace {

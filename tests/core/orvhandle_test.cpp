@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/orverror.h"
+#include "base/orverror.h"
 
 namespace orv {
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/orvcontainedvalue.h"
-#include "core/orverror.h"
+#include "base/orverror.h"
 #include "core/orvstream.h"
 #include "core/orvtypefunc.h"
 #include "core/orvvalue.h"

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "core/orvdatetime.h"
-#include "core/orverror.h"
-#include "platform/orvplatformtext.h"
+#include "base/orverror.h"
+#include "base/orvutf8.h"
 
 namespace orv {
 namespace {

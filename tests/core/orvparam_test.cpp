@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "core/orverror.h"
+#include "base/orverror.h"
 #include "core/orvstream.h"
 #include "core/orvtypefunc.h"
 

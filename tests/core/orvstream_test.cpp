@@ -9,7 +9,7 @@
 
 #include "core/orvcommon.h"
 #include "core/orvdigest.h"
-#include "core/orverror.h"
+#include "base/orverror.h"
 
 namespace orv {
 namespace {

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "core/orvstream.h"
-#include "platform/orvplatformtext.h"
+#include "base/orvutf8.h"
 
 namespace orv {
 namespace {

@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "core/orverror.h"
-#include "platform/orvplatformtext.h"
+#include "base/orverror.h"
+#include "base/orvutf8.h"
 
 namespace orv {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/orvplatformtext.h"
+#include "base/orvutf8.h"
 
 namespace orv {
 namespace {

@@ -13,7 +13,7 @@
 
 #include "core/orvcontainedvalue.h"
 #include "core/orvdatetime.h"
-#include "core/orverror.h"
+#include "base/orverror.h"
 #include "core/orvstream.h"
 #include "core/orvtypefunc.h"
 

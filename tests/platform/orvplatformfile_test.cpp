@@ -14,7 +14,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/orvplatformtext.h"
+#include "base/orvutf8.h"
 #include "tests/support/orvtestfolder.h"
 
 namespace orv {

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "core/orverror.h"
+#include "base/orverror.h"
 #include "core/orvstream.h"
-#include "platform/orvplatformtext.h"
+#include "base/orvutf8.h"
 #include "tests/support/orvsqlfakecatalog.h"
 #include "tests/support/orvsqlfakeexpr.h"
 #include "tests/support/orvsqltreedump.h"

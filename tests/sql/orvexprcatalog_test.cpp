@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "core/orverror.h"
+#include "base/orverror.h"
 #include "core/orvtypefunc.h"
-#include "platform/orvplatformtext.h"
+#include "base/orvutf8.h"
 #include "sql/orvcompiledexpr.h"
 #include "sql/orvparser.h"
 #include "tests/support/orvsqlfakecatalog.h"

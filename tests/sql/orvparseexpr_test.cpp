@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "core/orverror.h"
-#include "platform/orvplatformtext.h"
+#include "base/orverror.h"
+#include "base/orvutf8.h"
 #include "sql/orvcompiledexpr.h"
 #include "sql/orvexprtoken.h"
 #include "sql/orvparser.h"

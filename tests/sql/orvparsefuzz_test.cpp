@@ -14,8 +14,9 @@
 #include <string_view>
 #include <vector>
 
-#include "core/orverror.h"
-#include "platform/orvplatformtext.h"
+#include "base/orverrors.h"
+#include "base/orverror.h"
+#include "base/orvutf8.h"
 #include "sql/orvcompiledexpr.h"
 #include "sql/orvexprtoken.h"
 #include "sql/orvparser.h"
@@ -107,7 +108,7 @@ class TFuzzRunner {
         Tree = Query.Release();
       }
     } catch (const EORVException& E) {
-      EXPECT_EQ(E.ErrorCode(), ORV_SQL_ERROR) << E.what();
+      EXPECT_EQ(E.ErrorCode(), ORV_SQL_ERROR.Code) << E.what();
       EXPECT_GE(E.ErrorLine(), 1);
       EXPECT_GE(E.ErrorColumn(), 1);
       ++FErrors;

@@ -7,9 +7,9 @@
 #include <span>
 #include <string>
 
-#include "core/orverror.h"
+#include "base/orverror.h"
 #include "core/orvstrings.h"
-#include "platform/orvplatformtext.h"
+#include "base/orvutf8.h"
 #include "sql/orvcompiledexpr.h"
 #include "sql/orvconsts.h"
 

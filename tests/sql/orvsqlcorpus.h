@@ -11,8 +11,9 @@
 #include <string_view>
 #include <vector>
 
-#include "core/orverror.h"
-#include "platform/orvplatformtext.h"
+#include "base/orverrors.h"
+#include "base/orverror.h"
+#include "base/orvutf8.h"
 #include "sql/orvcompiledexpr.h"
 #include "sql/orvexprtoken.h"
 #include "sql/orvparser.h"
@@ -175,7 +176,7 @@ inline std::string ParseForCorpus(const std::string& Sql, TORVParseOptions Optio
     FreeTokens(Tree);
     return Result;
   } catch (const EORVException& E) {
-    EXPECT_EQ(E.ErrorCode(), ORV_SQL_ERROR);
+    EXPECT_EQ(E.ErrorCode(), ORV_SQL_ERROR.Code);
     std::string Line = std::to_string(E.ErrorLine());
     std::string Column = std::to_string(E.ErrorColumn());
     std::string Message = StringToUtf8(E.ErrorMsg());

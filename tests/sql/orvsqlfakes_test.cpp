@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "core/orverror.h"
+#include "base/orverror.h"
 #include "core/orvtypefunc.h"
-#include "platform/orvplatformtext.h"
+#include "base/orvutf8.h"
 #include "tests/support/orvsqlfakecatalog.h"
 #include "tests/support/orvsqlfakeexpr.h"
 #include "tests/support/orvsqlroundtrip.h"

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "core/orverror.h"
-#include "platform/orvplatformtext.h"
+#include "base/orverror.h"
+#include "base/orvutf8.h"
 
 namespace orv {
 namespace {

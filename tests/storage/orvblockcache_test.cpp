@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/orverror.h"
+#include "base/orverror.h"
 
 namespace orv {
 namespace {

@@ -11,8 +11,8 @@
 #include <gtest/gtest.h>
 
 #include "core/orvdatetime.h"
-#include "core/orverror.h"
-#include "platform/orvplatformtext.h"
+#include "base/orverror.h"
+#include "base/orvutf8.h"
 #include "tests/support/orvtestfolder.h"
 
 namespace orv {

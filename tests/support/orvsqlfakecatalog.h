@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/orvtype.h"
+#include "base/orvtype.h"
 #include "sql/orvexprcatalog.h"
 
 namespace orv::test {

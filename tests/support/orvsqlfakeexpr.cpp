@@ -1,10 +1,11 @@
+#include "base/orverrors.h"
 #include "tests/support/orvsqlfakeexpr.h"
 
 #include <utility>
 
-#include "core/orverror.h"
+#include "base/orverror.h"
 #include "core/orvstrings.h"
-#include "platform/orvplatformtext.h"
+#include "base/orvutf8.h"
 #include "sql/orvexprcatalog.h"
 #include "tests/support/orvsqltreedump.h"
 
@@ -49,7 +50,7 @@ const TORVFakeTable& TORVFakeCatalogExpr::TableOf(TORVExprToken* TableRef, bool 
   if (Table == nullptr) {
     ExpressionError(FormatString(u"The table %s does not exist", {TableRef->FName}), TableRef->FLine,
                     TableRef->FCol);
-    throw EORVException(ORV_SQL_ERROR, u"unreachable");
+    throw EORVException(ORV_SQL_ERROR.Code, u"unreachable");
   }
   return *Table;
 }

@@ -9,7 +9,7 @@
 #include <functional>
 #include <vector>
 
-#include "core/orvtype.h"
+#include "base/orvtype.h"
 #include "sql/orvcompiledexpr.h"
 #include "tests/support/orvsqlfakecatalog.h"
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/orvplatformtext.h"
+#include "base/orvutf8.h"
 #include "tests/support/orvsqltreedump.h"
 
 namespace orv::test {

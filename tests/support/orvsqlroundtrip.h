@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/orvtype.h"
+#include "base/orvtype.h"
 #include "sql/orvexprtoken.h"
 
 namespace orv::test {

@@ -4,8 +4,8 @@
 #include <memory>
 #include <stdexcept>
 
-#include "core/orverror.h"
-#include "platform/orvplatformtext.h"
+#include "base/orverror.h"
+#include "base/orvutf8.h"
 
 namespace orv::test {
 

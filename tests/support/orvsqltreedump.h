@@ -21,7 +21,7 @@
 #include <functional>
 #include <string>
 
-#include "core/orvtype.h"
+#include "base/orvtype.h"
 #include "sql/orvexprtoken.h"
 
 namespace orv::test {

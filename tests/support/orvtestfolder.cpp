@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "platform/orvplatformtext.h"
+#include "base/orvutf8.h"
 
 namespace orv::test {
 

@@ -1,4 +1,4 @@
-#include "platform/orvplatformtext.h"
+#include "base/orvutf8.h"
 
 namespace orv {
 

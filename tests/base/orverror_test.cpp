@@ -1,4 +1,4 @@
-#include "core/orverror.h"
+#include "base/orverror.h"
 
 #include <gtest/gtest.h>
 

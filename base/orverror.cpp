@@ -1,8 +1,10 @@
-#include "core/orverror.h"
+#include "base/orverror.h"
+
+#include "base/orverrors.h"
 
 #include <utility>
 
-#include "platform/orvplatformtext.h"
+#include "base/orvutf8.h"
 
 namespace orv {
 
@@ -46,5 +48,16 @@ EORVException::EORVException(int32_t Code, const TORVString& Msg, int32_t Line, 
       FErrorColumn(Column) {}
 
 void RaiseAbortException(const TORVString& Msg) { throw EORVAbortException(Msg); }
+
+EORVException MakeError(const TORVErrorDef& Def, const std::vector<TORVString>& Args) {
+  return EORVException(Def.Code, FormatString(Def.Format, Args));
+}
+
+EORVException MakeError(const TORVErrorDef& Def, const std::vector<TORVString>& Args, int32_t Line,
+                        int32_t Column) {
+  return EORVException(Def.Code, FormatString(Def.Format, Args), Line, Column);
+}
+
+void RaiseError(const TORVErrorDef& Def, const std::vector<TORVString>& Args) { throw MakeError(Def, Args); }
 
 }  // namespace orv

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/orvtype.h"
+#include "base/orvtype.h"
 
 namespace orv {
 

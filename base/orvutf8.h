@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/orvtype.h"
+#include "base/orvtype.h"
 
 namespace orv {
 

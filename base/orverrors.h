@@ -1,0 +1,46 @@
+// The engine's error catalogue: every error code the engine raises, named
+// once with its message template, grouped by hundreds as the codes are.
+// A raise names its entry here; no other file spells a code's number or
+// copies a template. New codes are added here, in their group.
+#pragma once
+
+#include <cstdint>
+
+#include "base/orverror.h"
+
+namespace orv {
+
+// An error code with the "%s" template its bare message is formatted from.
+struct TORVErrorDef {
+  int32_t Code;
+  const char16_t* Format;
+};
+
+// Templates that several codes share.
+inline constexpr char16_t ORV_OBJECT_ERROR_MSG[] = u"An error occurred with the %s %s (%s)";
+
+// 400s: existence, paths, limits and names.
+inline constexpr TORVErrorDef ORV_NOT_FOUND_ERROR{401, u"The %s %s does not exist"};
+
+// 600s: file access and corruption.
+inline constexpr TORVErrorDef ORV_FILE_MANAGER_ERROR{600, u"File manager error (%s)"};
+inline constexpr TORVErrorDef ORV_CORRUPT_ERROR{601, u"The %s %s is corrupt (%s)"};
+
+// 700s: SQL compilation. Tokenizer and parser messages arrive already
+// formatted as the full text; the compiled expression formats the rest.
+inline constexpr TORVErrorDef ORV_SQL_ERROR{700, u"An error was found in the %s at line %s and column %s (%s)"};
+
+// 1000s: cursors, filters and values.
+inline constexpr TORVErrorDef ORV_VALUE_ERROR{1011, ORV_OBJECT_ERROR_MSG};
+
+// 1200s: compression.
+inline constexpr TORVErrorDef ORV_COMPRESS_ERROR{1200, u"An error occurred while compressing data (%s)"};
+inline constexpr TORVErrorDef ORV_DECOMPRESS_ERROR{1201, u"An error occurred while uncompressing data (%s)"};
+
+// The exception for Def with its template filled from Args.
+EORVException MakeError(const TORVErrorDef& Def, const std::vector<TORVString>& Args);
+EORVException MakeError(const TORVErrorDef& Def, const std::vector<TORVString>& Args, int32_t Line,
+                        int32_t Column);
+[[noreturn]] void RaiseError(const TORVErrorDef& Def, const std::vector<TORVString>& Args);
+
+}  // namespace orv
