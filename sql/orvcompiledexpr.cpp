@@ -8,12 +8,11 @@
 #include "core/orvliteral.h"
 #include "core/orvstream.h"
 #include "core/orvstrings.h"
+#include "sql/orvtokenslots.h"
 
 namespace orv {
 
 namespace {
-
-constexpr int32_t QueryFromSlot = 6;
 
 // The nearest query above Token, or nil.
 TORVExprToken* EnclosingQuery(const TORVExprToken* Token) {

@@ -5,6 +5,7 @@
 
 #include "sql/orvcompiledexpr.h"
 #include "sql/orvparser.h"
+#include "sql/orvtokenslots.h"
 
 namespace orv {
 
@@ -19,9 +20,6 @@ TORVExprToken* ParseQueryWithOptions(TORVExprParser& Parser, TORVCompiledExpr& E
 }
 
 namespace {
-
-constexpr int32_t QuerySelectSlot = 2;
-constexpr int32_t QueryFromSlot = 6;
 
 // A column reference as the parser makes it: the array-element and
 // collation slots present and empty.

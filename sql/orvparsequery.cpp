@@ -1,20 +1,7 @@
 // Query grammar of the SQL parser: SELECT (and its short form TABLE name)
 // with its select list, INTO targets, FROM tables and joins, WHERE, GROUP BY,
-// HAVING, merged queries, ORDER BY and the extension clauses.
-//
-// The query node keeps its clauses in fixed argument slots that validation,
-// the builder and execution read by position:
-//   [0] empty clause (the statement's dynamic parameters, filled later)
-//   [1] clause naming the merge word in front of this query
-//   [2] select clause (toALL or toDISTINCT) of select columns
-//   [3], [4] nil
-//   [5] INTO targets      [6] FROM tables     [7] WHERE clause
-//   [8] GROUP BY items    [9] HAVING condition
-//   [10] the merged query [11] ORDER BY items
-//   [12..] RANGE, NOJOINOPTIMIZE, JOINOPTIMIZECOSTS, JOININDEXTHRESHHOLD,
-//          each present only when written
-// A FROM table has [0] its derived query or nil, [1] a clause that receives
-// the conditions pushed down to it and [2] the joins that start at it.
+// HAVING, merged queries, ORDER BY and the extension clauses. The slots of
+// the query node and of a FROM table are named in sql/orvtokenslots.h.
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -24,6 +11,7 @@
 #include "sql/orvparser.h"
 #include "sql/orvparseroptions.h"
 #include "sql/orvtokenizer.h"
+#include "sql/orvtokenslots.h"
 
 namespace orv {
 
@@ -64,18 +52,26 @@ bool CheckMergeWord(TORVExprParser& P) {
 
 // Gives a FROM table its clause for pushed-down conditions and its join list.
 void AddTableRefClauses(TORVExprParser& P, TORVExprToken* Table) {
-  Table->AddArgument(P.GetNewExprToken(ttCLAUSE, toNONE));
-  Table->AddArgument(P.GetNewExprToken(ttCLAUSE, toNONE));
+  Table->SetNumArguments(TableRefSlotCount);
+  Table->SetArgument(TableRefConditionsSlot, P.GetNewExprToken(ttCLAUSE, toNONE));
+  Table->SetArgument(TableRefJoinsSlot, P.GetNewExprToken(ttCLAUSE, toNONE));
+}
+
+// A query node with its fixed slots, all nil but the two leading clauses.
+TORVExprToken* NewQueryNode(TORVExprParser& P) {
+  TORVPartialTree Query(P.GetNewExprToken(ttQUERY, toNONE));
+  Query->SetNumArguments(QueryFixedSlotCount);
+  Query->SetArgument(QueryParametersSlot, P.GetNewExprToken(ttCLAUSE, toNONE));
+  Query->SetArgument(QueryMergeWordSlot, P.GetNewExprToken(ttCLAUSE, toNONE));
+  return Query.Release();
 }
 
 // TABLE name: the query of every column of one table.
 TORVExprToken* ParseTableQuery(TORVExprParser& P, TORVParseOptions Options) {
   P.NextToken();
-  TORVPartialTree Query(P.GetNewExprToken(ttQUERY, toNONE));
-  Query->AddArgument(P.GetNewExprToken(ttCLAUSE, toNONE));
-  Query->AddArgument(P.GetNewExprToken(ttCLAUSE, toNONE));
+  TORVPartialTree Query(NewQueryNode(P));
   TORVExprToken* Select = P.GetNewExprToken(ttCLAUSE, toALL);
-  Query->AddArgument(Select);
+  Query->SetArgument(QuerySelectSlot, Select);
   TORVExprToken* Column = P.GetNewExprToken(ttSELECTCOLUMN, toNONE);
   Select->AddArgument(Column);
   Column->FTokenConstant = u"*";
@@ -84,13 +80,11 @@ TORVExprToken* ParseTableQuery(TORVExprParser& P, TORVParseOptions Options) {
   AllColumns->FName = u"*";
   AllColumns->AddArgument(nullptr);
   AllColumns->AddArgument(nullptr);
-  for (int32_t Slot = 3; Slot <= 5; ++Slot) Query->AddArgument(nullptr);
   TORVExprToken* From = P.GetNewExprToken(ttCLAUSE, toNONE);
-  Query->AddArgument(From);
+  Query->SetArgument(QueryFromSlot, From);
   TORVExprToken* Table = P.ParseFrom(Options);
   From->AddArgument(Table);
   AddTableRefClauses(P, Table);
-  for (int32_t Slot = 7; Slot <= 11; ++Slot) Query->AddArgument(nullptr);
   return Query.Release();
 }
 
@@ -99,7 +93,7 @@ TORVExprToken* ParseTableQuery(TORVExprParser& P, TORVParseOptions Options) {
 // and each group's first table is cross-joined to the previous group's.
 void ParseFromClause(TORVExprParser& P, TORVExprToken* Query, TORVParseOptions Options) {
   TORVExprToken* From = P.GetNewExprToken(ttCLAUSE, toNONE);
-  Query->AddArgument(From);
+  Query->SetArgument(QueryFromSlot, From);
   P.NextToken();
   TORVExprToken* PreviousGroup = nullptr;
   do {
@@ -110,7 +104,7 @@ void ParseFromClause(TORVExprParser& P, TORVExprToken* Query, TORVParseOptions O
       TORVExprToken* Cross = P.GetNewExprToken(ttJOIN, toCROSSJOIN);
       Cross->AssignPos(Table);
       Cross->FTargetToken = Table;
-      PreviousGroup->GetArgument(2)->AddArgument(Cross);
+      PreviousGroup->GetArgument(TableRefJoinsSlot)->AddArgument(Cross);
     }
     PreviousGroup = Table;
     TORVExprToken* Current = Table;
@@ -129,7 +123,7 @@ void ParseFromClause(TORVExprParser& P, TORVExprToken* Query, TORVParseOptions O
         break;
       }
       TORVExprToken* Join = P.GetNewExprToken(ttJOIN, Operator);
-      Current->GetArgument(2)->AddArgument(Join);
+      Current->GetArgument(TableRefJoinsSlot)->AddArgument(Join);
       if (!P.SkipSymbol(u"JOIN")) {
         bool Outer = !P.CheckSymbol(u"INNER");
         P.NextToken();
@@ -142,7 +136,8 @@ void ParseFromClause(TORVExprParser& P, TORVExprToken* Query, TORVParseOptions O
       Join->FTargetToken = Joined;
       Current = Joined;
       P.ErrorIfNotSkipSymbol(u"ON");
-      Join->AddArgument(P.ParseJoin(Options));
+      Join->SetNumArguments(JoinConditionSlot + 1);
+      Join->SetArgument(JoinConditionSlot, P.ParseJoin(Options));
     }
   } while (P.SkipToken(u','));
 }
@@ -167,18 +162,16 @@ TORVExprToken* TORVExprParser::ParseQuery(TORVParseOptions ParseOptions) {
   // Made once SELECT is read: errors about a whole query point at its first
   // select item.
   NextToken();
-  TORVPartialTree Query(GetNewExprToken(ttQUERY, toNONE));
-  Query->AddArgument(GetNewExprToken(ttCLAUSE, toNONE));
-  Query->AddArgument(GetNewExprToken(ttCLAUSE, toNONE));
+  TORVPartialTree Query(NewQueryNode(*this));
 
   TORVExprToken* Select;
   if (CheckSymbol(u"DISTINCT")) {
     Select = GetNewExprToken(ttCLAUSE, toDISTINCT);
-    Query->AddArgument(Select);
+    Query->SetArgument(QuerySelectSlot, Select);
     NextToken();
   } else {
     Select = GetNewExprToken(ttCLAUSE, toALL);
-    Query->AddArgument(Select);
+    Query->SetArgument(QuerySelectSlot, Select);
     SkipSymbol(u"ALL");
   }
   do {
@@ -187,25 +180,19 @@ TORVExprToken* TORVExprParser::ParseQuery(TORVParseOptions ParseOptions) {
     ParseSelectColumn(Column, Options);
   } while (SkipToken(u','));
 
-  Query->AddArgument(nullptr);
-  Query->AddArgument(nullptr);
-
   if (CheckSymbol(u"INTO")) {
     if (!ParseOptions.Contains(poAllowInto)) InvalidExpr(u"INTO clause not allowed");
     TORVExprToken* Into = GetNewExprToken(ttCLAUSE, toNONE);
-    Query->AddArgument(Into);
+    Query->SetArgument(QueryIntoSlot, Into);
     NextToken();
     do {
       Into->AddArgument(ParseValue(TORVParseOptions{poAllowParameters}));
     } while (SkipToken(u','));
-  } else {
-    Query->AddArgument(nullptr);
   }
 
   if (!CheckSymbol(u"FROM")) {
-    for (int32_t Slot = 6; Slot <= 9; ++Slot) Query->AddArgument(nullptr);
-    Query->AddArgument(ParseMerge(CheckMergeWord(*this) ? With(Options, poNoOrderBy) : Options));
-    Query->AddArgument(nullptr);
+    Query->SetArgument(QueryMergedQuerySlot,
+                       ParseMerge(CheckMergeWord(*this) ? With(Options, poNoOrderBy) : Options));
     return Query.Release();
   }
 
@@ -213,46 +200,37 @@ TORVExprToken* TORVExprParser::ParseQuery(TORVParseOptions ParseOptions) {
 
   if (CheckSymbol(u"WHERE")) {
     TORVExprToken* Where = GetNewExprToken(ttCLAUSE, toNONE);
-    Query->AddArgument(Where);
+    Query->SetArgument(QueryWhereSlot, Where);
     NextToken();
     Where->AddArgument(ParseWhere(Options));
-  } else {
-    Query->AddArgument(nullptr);
   }
 
   if (CheckSymbol(u"GROUP")) {
     TORVExprToken* GroupBy = GetNewExprToken(ttCLAUSE, toNONE);
-    Query->AddArgument(GroupBy);
+    Query->SetArgument(QueryGroupBySlot, GroupBy);
     NextToken();
     ErrorIfNotSkipSymbol(u"BY");
     do {
       GroupBy->AddArgument(ParseGroupByColumn());
     } while (SkipToken(u','));
-  } else {
-    Query->AddArgument(nullptr);
   }
 
-  if (SkipSymbol(u"HAVING")) {
-    Query->AddArgument(ParseHaving(Options));
-  } else {
-    Query->AddArgument(nullptr);
-  }
+  if (SkipSymbol(u"HAVING")) Query->SetArgument(QueryHavingSlot, ParseHaving(Options));
 
   // ORDER BY belongs to the first query of a merge chain.
-  Query->AddArgument(ParseMerge(CheckMergeWord(*this) ? With(Options, poNoOrderBy) : Options));
+  Query->SetArgument(QueryMergedQuerySlot, ParseMerge(CheckMergeWord(*this) ? With(Options, poNoOrderBy) : Options));
 
   if (!ParseOptions.Contains(poNoOrderBy) && CheckSymbol(u"ORDER")) {
     TORVExprToken* OrderBy = GetNewExprToken(ttCLAUSE, toNONE);
-    Query->AddArgument(OrderBy);
+    Query->SetArgument(QueryOrderBySlot, OrderBy);
     NextToken();
     ErrorIfNotSkipSymbol(u"BY");
     do {
       OrderBy->AddArgument(ParseOrderByColumn());
     } while (SkipToken(u','));
-  } else {
-    Query->AddArgument(nullptr);
   }
 
+  // Extension clauses are appended from QueryExtensionSlot on.
   if (CheckSymbol(u"RANGE")) {
     if (Options.Contains(poNoRange)) InvalidExpr(u"RANGE clause not allowed");
     NextToken();
@@ -337,7 +315,7 @@ void TORVExprParser::ParseTableRefCorrelation(TORVExprToken* Table, bool Require
 TORVExprToken* TORVExprParser::ParseFrom(TORVParseOptions ParseOptions) {
   if (!CheckToken(u'(')) {
     TORVPartialTree Table(ParseTableRef(ParseOptions));
-    Table->AddArgument(nullptr);
+    Table->SetNumArguments(TableRefQuerySlot + 1);
     ParseTableRefCorrelation(Table.Get(), false);
     return Table.Release();
   }
@@ -348,7 +326,8 @@ TORVExprToken* TORVExprParser::ParseFrom(TORVParseOptions ParseOptions) {
   TORVParseOptions QueryOptions = Without(ParseOptions, poNoOrderBy);
   QueryOptions.Exclude(poAllowInto);
   MarkLiteral();
-  Table->AddArgument(ParseQuery(QueryOptions));
+  Table->SetNumArguments(TableRefQuerySlot + 1);
+  Table->SetArgument(TableRefQuerySlot, ParseQuery(QueryOptions));
   Table->FTokenConstant = GetLiteralString();
   Table->FParentheses = true;
   ErrorIfNotSkipToken(u')');
@@ -396,7 +375,7 @@ TORVExprToken* TORVExprParser::ParseMergeQuery(TORVParseOptions ParseOptions, TO
   MarkLiteral();
   TORVPartialTree Query(ParseQuery(Without(ParseOptions, poAllowInto)));
   Query->FTokenConstant = GetLiteralString();
-  Query->GetArgument(1)->FTokenOperator = MergeOperator;
+  Query->GetArgument(QueryMergeWordSlot)->FTokenOperator = MergeOperator;
   if (Parentheses) {
     Query->FParentheses = true;
     ErrorIfNotSkipToken(u')');

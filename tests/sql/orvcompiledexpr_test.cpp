@@ -9,6 +9,7 @@
 #include "base/orverror.h"
 #include "core/orvstream.h"
 #include "base/orvutf8.h"
+#include "sql/orvtokenslots.h"
 #include "tests/support/orvsqlfakecatalog.h"
 #include "tests/support/orvsqlfakeexpr.h"
 #include "tests/support/orvsqltreedump.h"
@@ -307,8 +308,8 @@ TEST(CompiledExprBase, CallbacksAnswerNothingKnownAndTheFirstFromTable) {
       u"(QUERY (CLAUSE) (CLAUSE) (CLAUSE :op ALL (SELECTCOLUMN (COLUMNREF :name \"a\"))) nil nil nil"
       u" (CLAUSE (TABLEREF :name \"t\" :source \"S\" :db \"D\") (TABLEREF :name \"u\"))"
       u" (CLAUSE (FUNCREF (COLUMNREF :name \"b\") (SELECTCOLUMNREF))) nil nil nil nil)"));
-  TORVExprToken* Column = Query->GetArgument(7)->GetArgument(0)->GetArgument(0);
-  TORVExprToken* NotAColumn = Query->GetArgument(7)->GetArgument(0)->GetArgument(1);
+  TORVExprToken* Column = Query->GetArgument(QueryWhereSlot)->GetArgument(0)->GetArgument(0);
+  TORVExprToken* NotAColumn = Query->GetArgument(QueryWhereSlot)->GetArgument(0)->GetArgument(1);
   TORVString Name = u"stale";
   Expr.DefaultDatabaseName(Column, Name);
   EXPECT_EQ(Name, u"D");
@@ -322,7 +323,7 @@ TEST(CompiledExprBase, CallbacksAnswerNothingKnownAndTheFirstFromTable) {
   EXPECT_EQ(Name, u"");
 
   EXPECT_EQ(Expr.GetFunctionParamToken(u"f", 0), nullptr);
-  EXPECT_FALSE(Expr.ColumnExists(Query->GetArgument(6)->GetArgument(0), Column));
+  EXPECT_FALSE(Expr.ColumnExists(Query->GetArgument(QueryFromSlot)->GetArgument(0), Column));
   EXPECT_FALSE(Expr.TextIndexExists(Column));
   EXPECT_EQ(Expr.GetRowSize(), 0);
   EXPECT_EQ(Expr.GetRowCount(), 0);

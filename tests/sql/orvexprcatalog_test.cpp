@@ -12,6 +12,7 @@
 #include "base/orvutf8.h"
 #include "sql/orvcompiledexpr.h"
 #include "sql/orvparser.h"
+#include "sql/orvtokenslots.h"
 #include "tests/support/orvsqlfakecatalog.h"
 #include "tests/support/orvsqltreedump.h"
 
@@ -46,9 +47,9 @@ class ExpandSelectTest : public ::testing::Test {
         u" (CLAUSE (TABLEREF :name \"t\" :alias \"x\" nil (CLAUSE) (CLAUSE))"
         u"         (TABLEREF :name \"u\" :db \"Other\" nil (CLAUSE) (CLAUSE)))"
         u" nil nil nil nil nil)"));
-    Select = Query->GetArgument(2);
-    T = Query->GetArgument(6)->GetArgument(0);
-    U = Query->GetArgument(6)->GetArgument(1);
+    Select = Query->GetArgument(QuerySelectSlot);
+    T = Query->GetArgument(QueryFromSlot)->GetArgument(0);
+    U = Query->GetArgument(QueryFromSlot)->GetArgument(1);
     std::vector<TORVColumnDescriptor> TColumns{TORVFakeCatalog::Column(u"id", dtInteger), HiddenColumn(u"__RowID"),
                                                TORVFakeCatalog::Column(u"name", dtCharacter, 30, 0, 1033)};
     std::vector<TORVColumnDescriptor> UColumns{TORVFakeCatalog::Column(u"amount", dtDecimal, 19, 2)};

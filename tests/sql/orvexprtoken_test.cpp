@@ -8,6 +8,7 @@
 
 #include "core/orvbitmap.h"
 #include "core/orvtypefunc.h"
+#include "sql/orvtokenslots.h"
 #include "tests/support/orvsqltreedump.h"
 
 namespace orv {
@@ -290,12 +291,12 @@ class CopyTokensTest : public ::testing::Test {
         u"     nil nil nil nil)))"
         u" nil nil nil nil)"));
     ASSERT_NE(Outer, nullptr);
-    OuterTable = Outer->GetArgument(6)->GetArgument(0);
-    TORVExprToken* In = Outer->GetArgument(7)->GetArgument(0);
+    OuterTable = Outer->GetArgument(QueryFromSlot)->GetArgument(0);
+    TORVExprToken* In = Outer->GetArgument(QueryWhereSlot)->GetArgument(0);
     Inner = In->GetArgument(1);
-    InnerTable = Inner->GetArgument(6)->GetArgument(0);
-    InnerSelect = Inner->GetArgument(2)->GetArgument(0);
-    TORVExprToken* Condition = Inner->GetArgument(7)->GetArgument(0);
+    InnerTable = Inner->GetArgument(QueryFromSlot)->GetArgument(0);
+    InnerSelect = Inner->GetArgument(QuerySelectSlot)->GetArgument(0);
+    TORVExprToken* Condition = Inner->GetArgument(QueryWhereSlot)->GetArgument(0);
     TORVExprToken* Eq = Condition->GetLeftToken();
     OwnRef = Eq->GetLeftToken();
     OuterRef = Eq->GetRightToken();
@@ -371,7 +372,7 @@ TEST_F(CopyTokensTest, CopyOfTheWholeTreeRepointsBothQueries) {
 TEST_F(CopyTokensTest, CopyOfAPartBelowAQueryNeverChangesTheSource) {
   // The WHERE clause of the inner query lies below the query, which is not
   // copied: nothing may be re-pointed in the source tree.
-  TORVExprToken* Where = Inner->GetArgument(7);
+  TORVExprToken* Where = Inner->GetArgument(QueryWhereSlot);
   TTree Copy(CopyTokens(Where));
   EXPECT_EQ(OwnRef->FSourceToken, InnerTable);
   EXPECT_EQ(SelectRef->FSourceToken, InnerSelect);

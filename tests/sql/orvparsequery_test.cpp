@@ -9,6 +9,7 @@
 #include "sql/orvexprtoken.h"
 #include "sql/orvparser.h"
 #include "sql/orvparseroptions.h"
+#include "sql/orvtokenslots.h"
 #include "tests/sql/orvsqlcorpus.h"
 #include "tests/support/orvsqltreedump.h"
 
@@ -36,7 +37,6 @@ struct TQueryFixture {
     Tree = ParseWholeQuery(Parser, Options);
   }
   ~TQueryFixture() { FreeTokens(Tree); }
-  TORVExprToken* Slot(const TORVExprToken* Node, int32_t Index) const { return Node->GetArgument(Index); }
   TORVCompiledExpr Expr;
   TORVExprParser Parser;
   TORVExprToken* Tree = nullptr;
@@ -51,7 +51,7 @@ TEST(QueryGrammar, CorpusQueriesGiveTheirTreesOrErrors) {
 // tables in the order written.
 TEST(QueryGrammar, JoinsTargetTheirTablesAndCommasCrossJoinGroups) {
   TQueryFixture F("SELECT * FROM a JOIN b ON TRUE, c LEFT JOIN d ON TRUE, e");
-  const TORVExprToken* From = F.Slot(F.Tree, 6);
+  const TORVExprToken* From = F.Tree->GetArgument(QueryFromSlot);
   ASSERT_EQ(From->GetNumArguments(), 5);
   const TORVExprToken* A = From->GetArgument(0);
   const TORVExprToken* B = From->GetArgument(1);
@@ -60,20 +60,20 @@ TEST(QueryGrammar, JoinsTargetTheirTablesAndCommasCrossJoinGroups) {
   const TORVExprToken* E = From->GetArgument(4);
   EXPECT_EQ(A->FName, u"a");
   EXPECT_EQ(E->FName, u"e");
-  const TORVExprToken* AJoins = A->GetArgument(2);
+  const TORVExprToken* AJoins = A->GetArgument(TableRefJoinsSlot);
   ASSERT_EQ(AJoins->GetNumArguments(), 2);
   EXPECT_EQ(AJoins->GetArgument(0)->FTokenOperator, toINNERJOIN);
   EXPECT_EQ(AJoins->GetArgument(0)->FTargetToken, B);
   EXPECT_EQ(AJoins->GetArgument(1)->FTokenOperator, toCROSSJOIN);
   EXPECT_EQ(AJoins->GetArgument(1)->FTargetToken, C);
-  EXPECT_EQ(B->GetArgument(2)->GetNumArguments(), 0);
-  const TORVExprToken* CJoins = C->GetArgument(2);
+  EXPECT_EQ(B->GetArgument(TableRefJoinsSlot)->GetNumArguments(), 0);
+  const TORVExprToken* CJoins = C->GetArgument(TableRefJoinsSlot);
   ASSERT_EQ(CJoins->GetNumArguments(), 2);
   EXPECT_EQ(CJoins->GetArgument(0)->FTokenOperator, toLEFTOUTERJOIN);
   EXPECT_EQ(CJoins->GetArgument(0)->FTargetToken, D);
   EXPECT_EQ(CJoins->GetArgument(1)->FTokenOperator, toCROSSJOIN);
   EXPECT_EQ(CJoins->GetArgument(1)->FTargetToken, E);
-  EXPECT_EQ(D->GetArgument(2)->GetNumArguments(), 0);
+  EXPECT_EQ(D->GetArgument(TableRefJoinsSlot)->GetNumArguments(), 0);
   // Every node of the FROM clause knows its parent.
   EXPECT_EQ(A->FUpperToken, From);
   EXPECT_EQ(AJoins->GetArgument(0)->FUpperToken, AJoins);
@@ -86,7 +86,7 @@ TEST(QueryGrammar, NodesCarryThePositionsOfTheirFirstTokens) {
   // first select item.
   EXPECT_EQ(F.Tree->FLine, 1);
   EXPECT_EQ(F.Tree->FCol, 8);
-  const TORVExprToken* Select = F.Slot(F.Tree, 2);
+  const TORVExprToken* Select = F.Tree->GetArgument(QuerySelectSlot);
   const TORVExprToken* Second = Select->GetArgument(1);
   EXPECT_EQ(Second->FLine, 2);
   EXPECT_EQ(Second->FCol, 3);
@@ -95,9 +95,9 @@ TEST(QueryGrammar, NodesCarryThePositionsOfTheirFirstTokens) {
   EXPECT_EQ(SubQuery->FTokenType, ttQUERY);
   EXPECT_EQ(SubQuery->FCol, 11);
   EXPECT_TRUE(SubQuery->FParentheses);
-  const TORVExprToken* Table = F.Slot(F.Tree, 6)->GetArgument(0);
+  const TORVExprToken* Table = F.Tree->GetArgument(QueryFromSlot)->GetArgument(0);
   EXPECT_EQ(Table->FCol, 26);
-  const TORVExprToken* Join = Table->GetArgument(2)->GetArgument(0);
+  const TORVExprToken* Join = Table->GetArgument(TableRefJoinsSlot)->GetArgument(0);
   EXPECT_EQ(Join->FLine, 3);
   EXPECT_EQ(Join->FCol, 3);
 
@@ -110,7 +110,7 @@ TEST(QueryGrammar, NodesCarryThePositionsOfTheirFirstTokens) {
 // before it belong to the item.
 TEST(QueryGrammar, SelectItemTextKeepsCommentsBeforeTheNextToken) {
   TQueryFixture F("SELECT a /* first */ , b -- second\nFROM t");
-  const TORVExprToken* Select = F.Slot(F.Tree, 2);
+  const TORVExprToken* Select = F.Tree->GetArgument(QuerySelectSlot);
   EXPECT_EQ(Select->GetArgument(0)->FTokenConstant, u"a /* first */ ");
   EXPECT_EQ(Select->GetArgument(1)->FTokenConstant, u"b -- second\n");
 }
@@ -127,7 +127,8 @@ TEST(QueryGrammar, DeepQueriesStopAtTheNestingLimit) {
   for (int32_t I = 1; I < 300; ++I) Chain += " UNION SELECT " + std::to_string(I) + " FROM t";
   TQueryFixture F(Chain);
   int32_t Merged = 0;
-  for (const TORVExprToken* Q = F.Slot(F.Tree, 10); Q != nullptr; Q = Q->GetArgument(10)) ++Merged;
+  for (const TORVExprToken* Q = F.Tree->GetArgument(QueryMergedQuerySlot); Q != nullptr;
+       Q = Q->GetArgument(QueryMergedQuerySlot)) ++Merged;
   EXPECT_EQ(Merged, 299);
 
   std::string Long = "SELECT 0";

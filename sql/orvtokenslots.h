@@ -1,0 +1,40 @@
+// The fixed argument slots of token nodes, one list per node kind. The
+// parser writes these slots and validation, the builder, execution and the
+// tests read them by these names only, never by a bare index, so that a
+// node's layout is stated once.
+#pragma once
+
+#include <cstdint>
+
+namespace orv {
+
+// A query (ttQUERY) made from SELECT or TABLE. Slots 0 to 11 are always
+// present, nil where the clause is absent; the extension clauses (RANGE,
+// NOJOINOPTIMIZE, JOINOPTIMIZECOSTS, JOININDEXTHRESHHOLD) follow from
+// QueryExtensionSlot on, each only when written, in that order. INSERT and
+// UPDATE build query nodes of their own with other meanings for the slots.
+inline constexpr int32_t QueryParametersSlot = 0;  // empty clause: the statement's dynamic parameters
+inline constexpr int32_t QueryMergeWordSlot = 1;   // clause whose operator is the merge word in front
+inline constexpr int32_t QuerySelectSlot = 2;      // toALL or toDISTINCT clause of ttSELECTCOLUMN items
+inline constexpr int32_t QueryNilSlot3 = 3;        // always nil
+inline constexpr int32_t QueryNilSlot4 = 4;        // always nil
+inline constexpr int32_t QueryIntoSlot = 5;        // clause of INTO targets
+inline constexpr int32_t QueryFromSlot = 6;        // clause of ttTABLEREF items, in the order written
+inline constexpr int32_t QueryWhereSlot = 7;       // clause whose slot 0 is the condition
+inline constexpr int32_t QueryGroupBySlot = 8;     // clause of ttSELECTCOLUMNREF items
+inline constexpr int32_t QueryHavingSlot = 9;      // the HAVING condition itself
+inline constexpr int32_t QueryMergedQuerySlot = 10;  // the ttQUERY after UNION, EXCEPT or INTERSECT
+inline constexpr int32_t QueryOrderBySlot = 11;    // clause of ttSELECTCOLUMNREF items
+inline constexpr int32_t QueryExtensionSlot = 12;  // first extension clause, when any
+inline constexpr int32_t QueryFixedSlotCount = QueryExtensionSlot;
+
+// A table of a FROM clause (ttTABLEREF).
+inline constexpr int32_t TableRefQuerySlot = 0;       // a derived table's ttQUERY, else nil
+inline constexpr int32_t TableRefConditionsSlot = 1;  // clause that receives conditions pushed down to it
+inline constexpr int32_t TableRefJoinsSlot = 2;       // clause of the ttJOIN nodes that start at it
+inline constexpr int32_t TableRefSlotCount = 3;
+
+// A join (ttJOIN) in a table's join list; a cross join has no slot.
+inline constexpr int32_t JoinConditionSlot = 0;  // the ON condition
+
+}  // namespace orv
