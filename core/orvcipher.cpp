@@ -221,28 +221,28 @@ void TORVBlowfish::Init(const TORVBytes& Key, int32_t Len, const TORVBytes& IV) 
   }
   FPBox = InitialPBox;
   FSBox = InitialSBox;
-  const auto length = static_cast<std::size_t>(Len);
-  std::size_t k = 0;
-  for (uint32_t& p : FPBox) {
-    uint32_t word = 0;
-    for (int b = 0; b < 4; ++b) {
-      word = (word << 8) | Key[k];
-      k = (k + 1) % length;
+  const auto Length = static_cast<std::size_t>(Len);
+  std::size_t K = 0;
+  for (uint32_t& P : FPBox) {
+    uint32_t Word = 0;
+    for (int B = 0; B < 4; ++B) {
+      Word = (Word << 8) | Key[K];
+      K = (K + 1) % Length;
     }
-    p ^= word;
+    P ^= Word;
   }
-  uint32_t left = 0;
-  uint32_t right = 0;
-  for (std::size_t i = 0; i < FPBox.size(); i += 2) {
-    CalcEncrypt(left, right);
-    FPBox[i] = left;
-    FPBox[i + 1] = right;
+  uint32_t Left = 0;
+  uint32_t Right = 0;
+  for (std::size_t I = 0; I < FPBox.size(); I += 2) {
+    CalcEncrypt(Left, Right);
+    FPBox[I] = Left;
+    FPBox[I + 1] = Right;
   }
-  for (auto& box : FSBox) {
-    for (std::size_t i = 0; i < box.size(); i += 2) {
-      CalcEncrypt(left, right);
-      box[i] = left;
-      box[i + 1] = right;
+  for (auto& Box : FSBox) {
+    for (std::size_t I = 0; I < Box.size(); I += 2) {
+      CalcEncrypt(Left, Right);
+      Box[I] = Left;
+      Box[I + 1] = Right;
     }
   }
   FInitBlock.fill(0);
@@ -262,10 +262,10 @@ void TORVBlowfish::Encrypt(TORVBytes& Block, int32_t Offset) {
 }
 
 void TORVBlowfish::Encrypt(uint8_t* Block, int32_t Offset) {
-  uint8_t* block = Block + Offset;
-  XorBlock(block, FLastBlock);
-  EncryptECB(block);
-  std::memcpy(FLastBlock.data(), block, BlockSize);
+  uint8_t* At = Block + Offset;
+  XorBlock(At, FLastBlock);
+  EncryptECB(At);
+  std::memcpy(FLastBlock.data(), At, BlockSize);
 }
 
 void TORVBlowfish::Decrypt(TORVBytes& Block, int32_t Offset) {
@@ -274,99 +274,99 @@ void TORVBlowfish::Decrypt(TORVBytes& Block, int32_t Offset) {
 }
 
 void TORVBlowfish::Decrypt(uint8_t* Block, int32_t Offset) {
-  uint8_t* block = Block + Offset;
-  TBlock cipher;
-  std::memcpy(cipher.data(), block, BlockSize);
-  DecryptECB(block);
-  XorBlock(block, FLastBlock);
-  FLastBlock = cipher;
+  uint8_t* At = Block + Offset;
+  TBlock Cipher;
+  std::memcpy(Cipher.data(), At, BlockSize);
+  DecryptECB(At);
+  XorBlock(At, FLastBlock);
+  FLastBlock = Cipher;
 }
 
 void TORVBlowfish::Reset() { FLastBlock = FInitBlock; }
 
 void TORVBlowfish::EncryptECB(uint8_t* Block) const {
-  uint32_t left = LoadBigEndian(Block);
-  uint32_t right = LoadBigEndian(Block + 4);
-  CalcEncrypt(left, right);
-  StoreBigEndian(Block, left);
-  StoreBigEndian(Block + 4, right);
+  uint32_t Left = LoadBigEndian(Block);
+  uint32_t Right = LoadBigEndian(Block + 4);
+  CalcEncrypt(Left, Right);
+  StoreBigEndian(Block, Left);
+  StoreBigEndian(Block + 4, Right);
 }
 
 void TORVBlowfish::DecryptECB(uint8_t* Block) const {
-  uint32_t left = LoadBigEndian(Block);
-  uint32_t right = LoadBigEndian(Block + 4);
-  CalcDecrypt(left, right);
-  StoreBigEndian(Block, left);
-  StoreBigEndian(Block + 4, right);
+  uint32_t Left = LoadBigEndian(Block);
+  uint32_t Right = LoadBigEndian(Block + 4);
+  CalcDecrypt(Left, Right);
+  StoreBigEndian(Block, Left);
+  StoreBigEndian(Block + 4, Right);
 }
 
 // One Feistel round: Target ^= F(Source) ^ P[Index], with
 // F(x) = ((S1[x0] + S2[x1]) ^ S3[x2]) + S4[x3], x0 the high byte.
 #define ORV_BLOWFISH_ROUND(Target, Source, Index)                                                 \
-  Target ^= (((s0[(Source) >> 24] + s1[((Source) >> 16) & 0xFF]) ^ s2[((Source) >> 8) & 0xFF]) + \
-             s3[(Source) & 0xFF]) ^                                                              \
-            p[Index]
+  Target ^= (((S0[(Source) >> 24] + S1[((Source) >> 16) & 0xFF]) ^ S2[((Source) >> 8) & 0xFF]) + \
+             S3[(Source) & 0xFF]) ^                                                              \
+            P[Index]
 
 void TORVBlowfish::CalcEncrypt(uint32_t& Left, uint32_t& Right) const {
-  const uint32_t* p = FPBox.data();
-  const uint32_t* s0 = FSBox[0].data();
-  const uint32_t* s1 = FSBox[1].data();
-  const uint32_t* s2 = FSBox[2].data();
-  const uint32_t* s3 = FSBox[3].data();
-  uint32_t l = Left ^ p[0];
-  uint32_t r = Right;
-  ORV_BLOWFISH_ROUND(r, l, 1);
-  ORV_BLOWFISH_ROUND(l, r, 2);
-  ORV_BLOWFISH_ROUND(r, l, 3);
-  ORV_BLOWFISH_ROUND(l, r, 4);
-  ORV_BLOWFISH_ROUND(r, l, 5);
-  ORV_BLOWFISH_ROUND(l, r, 6);
-  ORV_BLOWFISH_ROUND(r, l, 7);
-  ORV_BLOWFISH_ROUND(l, r, 8);
-  ORV_BLOWFISH_ROUND(r, l, 9);
-  ORV_BLOWFISH_ROUND(l, r, 10);
-  ORV_BLOWFISH_ROUND(r, l, 11);
-  ORV_BLOWFISH_ROUND(l, r, 12);
-  ORV_BLOWFISH_ROUND(r, l, 13);
-  ORV_BLOWFISH_ROUND(l, r, 14);
-  ORV_BLOWFISH_ROUND(r, l, 15);
-  ORV_BLOWFISH_ROUND(l, r, 16);
-  Left = r ^ p[17];
-  Right = l;
+  const uint32_t* P = FPBox.data();
+  const uint32_t* S0 = FSBox[0].data();
+  const uint32_t* S1 = FSBox[1].data();
+  const uint32_t* S2 = FSBox[2].data();
+  const uint32_t* S3 = FSBox[3].data();
+  uint32_t L = Left ^ P[0];
+  uint32_t R = Right;
+  ORV_BLOWFISH_ROUND(R, L, 1);
+  ORV_BLOWFISH_ROUND(L, R, 2);
+  ORV_BLOWFISH_ROUND(R, L, 3);
+  ORV_BLOWFISH_ROUND(L, R, 4);
+  ORV_BLOWFISH_ROUND(R, L, 5);
+  ORV_BLOWFISH_ROUND(L, R, 6);
+  ORV_BLOWFISH_ROUND(R, L, 7);
+  ORV_BLOWFISH_ROUND(L, R, 8);
+  ORV_BLOWFISH_ROUND(R, L, 9);
+  ORV_BLOWFISH_ROUND(L, R, 10);
+  ORV_BLOWFISH_ROUND(R, L, 11);
+  ORV_BLOWFISH_ROUND(L, R, 12);
+  ORV_BLOWFISH_ROUND(R, L, 13);
+  ORV_BLOWFISH_ROUND(L, R, 14);
+  ORV_BLOWFISH_ROUND(R, L, 15);
+  ORV_BLOWFISH_ROUND(L, R, 16);
+  Left = R ^ P[17];
+  Right = L;
 }
 
 void TORVBlowfish::CalcDecrypt(uint32_t& Left, uint32_t& Right) const {
-  const uint32_t* p = FPBox.data();
-  const uint32_t* s0 = FSBox[0].data();
-  const uint32_t* s1 = FSBox[1].data();
-  const uint32_t* s2 = FSBox[2].data();
-  const uint32_t* s3 = FSBox[3].data();
-  uint32_t l = Left ^ p[17];
-  uint32_t r = Right;
-  ORV_BLOWFISH_ROUND(r, l, 16);
-  ORV_BLOWFISH_ROUND(l, r, 15);
-  ORV_BLOWFISH_ROUND(r, l, 14);
-  ORV_BLOWFISH_ROUND(l, r, 13);
-  ORV_BLOWFISH_ROUND(r, l, 12);
-  ORV_BLOWFISH_ROUND(l, r, 11);
-  ORV_BLOWFISH_ROUND(r, l, 10);
-  ORV_BLOWFISH_ROUND(l, r, 9);
-  ORV_BLOWFISH_ROUND(r, l, 8);
-  ORV_BLOWFISH_ROUND(l, r, 7);
-  ORV_BLOWFISH_ROUND(r, l, 6);
-  ORV_BLOWFISH_ROUND(l, r, 5);
-  ORV_BLOWFISH_ROUND(r, l, 4);
-  ORV_BLOWFISH_ROUND(l, r, 3);
-  ORV_BLOWFISH_ROUND(r, l, 2);
-  ORV_BLOWFISH_ROUND(l, r, 1);
-  Left = r ^ p[0];
-  Right = l;
+  const uint32_t* P = FPBox.data();
+  const uint32_t* S0 = FSBox[0].data();
+  const uint32_t* S1 = FSBox[1].data();
+  const uint32_t* S2 = FSBox[2].data();
+  const uint32_t* S3 = FSBox[3].data();
+  uint32_t L = Left ^ P[17];
+  uint32_t R = Right;
+  ORV_BLOWFISH_ROUND(R, L, 16);
+  ORV_BLOWFISH_ROUND(L, R, 15);
+  ORV_BLOWFISH_ROUND(R, L, 14);
+  ORV_BLOWFISH_ROUND(L, R, 13);
+  ORV_BLOWFISH_ROUND(R, L, 12);
+  ORV_BLOWFISH_ROUND(L, R, 11);
+  ORV_BLOWFISH_ROUND(R, L, 10);
+  ORV_BLOWFISH_ROUND(L, R, 9);
+  ORV_BLOWFISH_ROUND(R, L, 8);
+  ORV_BLOWFISH_ROUND(L, R, 7);
+  ORV_BLOWFISH_ROUND(R, L, 6);
+  ORV_BLOWFISH_ROUND(L, R, 5);
+  ORV_BLOWFISH_ROUND(R, L, 4);
+  ORV_BLOWFISH_ROUND(L, R, 3);
+  ORV_BLOWFISH_ROUND(R, L, 2);
+  ORV_BLOWFISH_ROUND(L, R, 1);
+  Left = R ^ P[0];
+  Right = L;
 }
 
 #undef ORV_BLOWFISH_ROUND
 
 void TORVBlowfish::XorBlock(uint8_t* Block, const TBlock& With) {
-  for (std::size_t i = 0; i < BlockSize; ++i) Block[i] ^= With[i];
+  for (std::size_t I = 0; I < BlockSize; ++I) Block[I] ^= With[I];
 }
 
 }  // namespace orv

@@ -18,35 +18,35 @@ namespace orv {
 TORVCharSet::TORVCharSet() : FBits(4, 0), FBitCount(256) {}
 
 void TORVCharSet::AddChar(char16_t Value) {
-  const uint32_t code = Value;
-  if (code >= FBitCount) {
-    FBitCount = (code / 256 + 1) * 256;
+  const uint32_t Code = Value;
+  if (Code >= FBitCount) {
+    FBitCount = (Code / 256 + 1) * 256;
     FBits.resize(FBitCount / 64, 0);
   }
-  FBits[code >> 6] |= uint64_t{1} << (code & 63);
+  FBits[Code >> 6] |= uint64_t{1} << (Code & 63);
 }
 
 void TORVCharSet::AddCharRange(char16_t FromValue, char16_t ToValue) {
   if (ToValue < FromValue) return;
-  for (uint32_t c = FromValue; c <= ToValue; ++c) AddChar(static_cast<char16_t>(c));
+  for (uint32_t C = FromValue; C <= ToValue; ++C) AddChar(static_cast<char16_t>(C));
 }
 
 void TORVCharSet::RemoveChar(char16_t Value) {
-  const uint32_t code = Value;
-  if (code < FBitCount) FBits[code >> 6] &= ~(uint64_t{1} << (code & 63));
+  const uint32_t Code = Value;
+  if (Code < FBitCount) FBits[Code >> 6] &= ~(uint64_t{1} << (Code & 63));
 }
 
 TORVString TORVCharSet::GetAsString() const {
-  TORVString result;
-  for (uint32_t c = 0; c < FBitCount; ++c)
-    if (Test(c)) result.push_back(static_cast<char16_t>(c));
-  return result;
+  TORVString Result;
+  for (uint32_t C = 0; C < FBitCount; ++C)
+    if (Test(C)) Result.push_back(static_cast<char16_t>(C));
+  return Result;
 }
 
 namespace {
 
 void AddChars(TORVCharSet& Set, std::u16string_view Chars) {
-  for (char16_t c : Chars) Set.AddChar(c);
+  for (char16_t C : Chars) Set.AddChar(C);
 }
 
 // Windows-1252 letters above 127.
@@ -95,8 +95,8 @@ struct TCharClasses {
     AddLetters(Include);
     AddL1(Include);
     // Every code below 256 that is neither a digit nor a letter.
-    for (char16_t c = 0; c < 256; ++c)
-      if (!Numeric.CharInSet(c) && !Include.CharInSet(c)) Space.AddChar(c);
+    for (char16_t C = 0; C < 256; ++C)
+      if (!Numeric.CharInSet(C) && !Include.CharInSet(C)) Space.AddChar(C);
     AddChars(LineFeed, u"\n\r");
     AddChars(Quote, u"\"'");
     AddChars(Exponent, u"Ee");
@@ -109,8 +109,8 @@ struct TCharClasses {
 };
 
 const TCharClasses& CharClasses() {
-  static const TCharClasses classes;
-  return classes;
+  static const TCharClasses Classes;
+  return Classes;
 }
 
 struct TCaseMaps {
@@ -118,12 +118,12 @@ struct TCaseMaps {
   std::array<char16_t, 65536> UnicodeLower{}, UnicodeUpper{};
 
   TCaseMaps() {
-    const TORVCharSet& upper = CharClasses().Upper;
-    const TORVCharSet& lower = CharClasses().Lower;
-    for (int c = 0; c < 256; ++c) {
-      const auto code = static_cast<uint8_t>(c);
-      AnsiLower[c] = upper.CharInSet(code) ? static_cast<uint8_t>(c + 32) : code;
-      AnsiUpper[c] = lower.CharInSet(code) ? static_cast<uint8_t>(c - 32) : code;
+    const TORVCharSet& Upper = CharClasses().Upper;
+    const TORVCharSet& Lower = CharClasses().Lower;
+    for (int C = 0; C < 256; ++C) {
+      const auto Code = static_cast<uint8_t>(C);
+      AnsiLower[C] = Upper.CharInSet(Code) ? static_cast<uint8_t>(C + 32) : Code;
+      AnsiUpper[C] = Lower.CharInSet(Code) ? static_cast<uint8_t>(C - 32) : Code;
     }
     AnsiLower[138] = 154;
     AnsiLower[140] = 156;
@@ -133,39 +133,39 @@ struct TCaseMaps {
     AnsiUpper[156] = 140;
     AnsiUpper[158] = 142;
     AnsiUpper[255] = 159;
-    for (uint32_t c = 0; c < 65536; ++c) {
-      const bool surrogate = IsSurrogate(c);
-      UnicodeLower[c] = static_cast<char16_t>(surrogate ? c : PlatformLowerCodePoint(c));
-      UnicodeUpper[c] = static_cast<char16_t>(surrogate ? c : PlatformUpperCodePoint(c));
+    for (uint32_t C = 0; C < 65536; ++C) {
+      const bool Surrogate = IsSurrogate(C);
+      UnicodeLower[C] = static_cast<char16_t>(Surrogate ? C : PlatformLowerCodePoint(C));
+      UnicodeUpper[C] = static_cast<char16_t>(Surrogate ? C : PlatformUpperCodePoint(C));
     }
   }
 };
 
 const TCaseMaps& CaseMaps() {
-  static const auto maps = std::make_unique<TCaseMaps>();
-  return *maps;
+  static const auto Maps = std::make_unique<TCaseMaps>();
+  return *Maps;
 }
 
 // Unit I of S case-mapped: through the table, or, inside a surrogate pair,
 // the matching unit of the mapped code point. Simple mappings keep a code
 // point in its plane, so a mapped text has the length of the original.
 inline char16_t MappedUnit(const char16_t* S, int32_t Length, int32_t I, const char16_t* Map, bool Upper) {
-  const char16_t c = S[I];
-  if (!IsSurrogate(c)) return Map[c];
-  uint32_t cp;
-  bool low;
-  if (IsHighSurrogate(c) && I + 1 < Length && IsLowSurrogate(S[I + 1])) {
-    cp = SurrogatePairCodePoint(c, S[I + 1]);
-    low = false;
-  } else if (IsLowSurrogate(c) && I > 0 && IsHighSurrogate(S[I - 1])) {
-    cp = SurrogatePairCodePoint(S[I - 1], c);
-    low = true;
+  const char16_t C = S[I];
+  if (!IsSurrogate(C)) return Map[C];
+  uint32_t Cp;
+  bool Low;
+  if (IsHighSurrogate(C) && I + 1 < Length && IsLowSurrogate(S[I + 1])) {
+    Cp = SurrogatePairCodePoint(C, S[I + 1]);
+    Low = false;
+  } else if (IsLowSurrogate(C) && I > 0 && IsHighSurrogate(S[I - 1])) {
+    Cp = SurrogatePairCodePoint(S[I - 1], C);
+    Low = true;
   } else {
-    return c;
+    return C;
   }
-  const uint32_t m = Upper ? PlatformUpperCodePoint(cp) : PlatformLowerCodePoint(cp);
-  if (m <= 0xFFFF) return c;
-  return low ? LowSurrogateOf(m) : HighSurrogateOf(m);
+  const uint32_t M = Upper ? PlatformUpperCodePoint(Cp) : PlatformLowerCodePoint(Cp);
+  if (M <= 0xFFFF) return C;
+  return Low ? LowSurrogateOf(M) : HighSurrogateOf(M);
 }
 
 // The lengths an ordinal comparison looks at: trailing blanks dropped
@@ -201,28 +201,28 @@ void CollatedLengths(const TChar* S1, int32_t& Length1, const TChar* S2, int32_t
 }
 
 uint32_t PlatformFlags(int32_t Collation, bool CaseInsensitive) {
-  uint32_t flags = 0;
-  if (CaseInsensitive) flags |= pcfIgnoreCase;
-  if (GetLocaleFlag(Collation, CollationAccentInsensitiveBit)) flags |= pcfIgnoreNonSpace;
-  if (GetLocaleFlag(Collation, CollationKanaInsensitiveBit)) flags |= pcfIgnoreKanaType;
-  if (GetLocaleFlag(Collation, CollationWidthInsensitiveBit)) flags |= pcfIgnoreWidth;
-  return flags;
+  uint32_t Flags = 0;
+  if (CaseInsensitive) Flags |= pcfIgnoreCase;
+  if (GetLocaleFlag(Collation, CollationAccentInsensitiveBit)) Flags |= pcfIgnoreNonSpace;
+  if (GetLocaleFlag(Collation, CollationKanaInsensitiveBit)) Flags |= pcfIgnoreKanaType;
+  if (GetLocaleFlag(Collation, CollationWidthInsensitiveBit)) Flags |= pcfIgnoreWidth;
+  return Flags;
 }
 
 TORVString MapOrdinal(std::u16string_view S, bool Upper) {
-  const char16_t* map = Upper ? CaseMaps().UnicodeUpper.data() : CaseMaps().UnicodeLower.data();
-  TORVString result(S.size(), u'\0');
-  const auto length = static_cast<int32_t>(S.size());
-  for (int32_t i = 0; i < length; ++i) result[static_cast<std::size_t>(i)] = MappedUnit(S.data(), length, i, map, Upper);
-  return result;
+  const char16_t* Map = Upper ? CaseMaps().UnicodeUpper.data() : CaseMaps().UnicodeLower.data();
+  TORVString Result(S.size(), u'\0');
+  const auto Length = static_cast<int32_t>(S.size());
+  for (int32_t I = 0; I < Length; ++I) Result[static_cast<std::size_t>(I)] = MappedUnit(S.data(), Length, I, Map, Upper);
+  return Result;
 }
 
 TORVString MapCase(int32_t Collation, std::u16string_view S, bool Upper) {
-  int32_t locale = Collation;
-  ClearLocaleFlags(locale);
-  if (locale != 0) {
-    TORVString result(S);
-    if (PlatformMapCase(locale, Upper, result)) return result;
+  int32_t Locale = Collation;
+  ClearLocaleFlags(Locale);
+  if (Locale != 0) {
+    TORVString Result(S);
+    if (PlatformMapCase(Locale, Upper, Result)) return Result;
   }
   return MapOrdinal(S, Upper);
 }
@@ -265,31 +265,31 @@ void SetDecimalSeparator() {
 
 int32_t CompareStringsOrdinal(const uint8_t* S1, int32_t S1Length, const uint8_t* S2, int32_t S2Length,
                               int32_t PartialLength, bool CaseInsensitive) {
-  const int32_t n = OrdinalLengths(S1, S1Length, S2, S2Length, PartialLength);
-  const uint8_t* map = CaseInsensitive ? CaseMaps().AnsiUpper.data() : nullptr;
-  for (int32_t i = 0; i < n; ++i) {
-    const uint8_t c1 = map != nullptr ? map[S1[i]] : S1[i];
-    const uint8_t c2 = map != nullptr ? map[S2[i]] : S2[i];
-    if (c1 != c2) return c1 > c2 ? 1 : -1;
+  const int32_t N = OrdinalLengths(S1, S1Length, S2, S2Length, PartialLength);
+  const uint8_t* Map = CaseInsensitive ? CaseMaps().AnsiUpper.data() : nullptr;
+  for (int32_t I = 0; I < N; ++I) {
+    const uint8_t C1 = Map != nullptr ? Map[S1[I]] : S1[I];
+    const uint8_t C2 = Map != nullptr ? Map[S2[I]] : S2[I];
+    if (C1 != C2) return C1 > C2 ? 1 : -1;
   }
-  return FinishOrdinal(n, S1Length, S2Length, PartialLength);
+  return FinishOrdinal(N, S1Length, S2Length, PartialLength);
 }
 
 int32_t CompareStringsOrdinal(const char16_t* S1, int32_t S1Length, const char16_t* S2, int32_t S2Length,
                               int32_t PartialLength, bool CaseInsensitive) {
-  const int32_t n = OrdinalLengths(S1, S1Length, S2, S2Length, PartialLength);
+  const int32_t N = OrdinalLengths(S1, S1Length, S2, S2Length, PartialLength);
   if (CaseInsensitive) {
-    const char16_t* map = CaseMaps().UnicodeUpper.data();
-    for (int32_t i = 0; i < n; ++i) {
-      const char16_t c1 = MappedUnit(S1, S1Length, i, map, true);
-      const char16_t c2 = MappedUnit(S2, S2Length, i, map, true);
-      if (c1 != c2) return c1 > c2 ? 1 : -1;
+    const char16_t* Map = CaseMaps().UnicodeUpper.data();
+    for (int32_t I = 0; I < N; ++I) {
+      const char16_t C1 = MappedUnit(S1, S1Length, I, Map, true);
+      const char16_t C2 = MappedUnit(S2, S2Length, I, Map, true);
+      if (C1 != C2) return C1 > C2 ? 1 : -1;
     }
   } else {
-    for (int32_t i = 0; i < n; ++i)
-      if (S1[i] != S2[i]) return S1[i] > S2[i] ? 1 : -1;
+    for (int32_t I = 0; I < N; ++I)
+      if (S1[I] != S2[I]) return S1[I] > S2[I] ? 1 : -1;
   }
-  return FinishOrdinal(n, S1Length, S2Length, PartialLength);
+  return FinishOrdinal(N, S1Length, S2Length, PartialLength);
 }
 
 int32_t CompareStringsOrdinal(std::u16string_view S1, std::u16string_view S2, int32_t PartialLength,
@@ -301,16 +301,16 @@ int32_t CompareStringsOrdinal(std::u16string_view S1, std::u16string_view S2, in
 int32_t CompareStrings(int32_t Collation, const char16_t* S1, int32_t S1Length, const char16_t* S2,
                        int32_t S2Length, int32_t PartialLength, bool CaseInsensitive) {
   if (GetLocaleFlag(Collation, CollationCaseInsensitiveBit)) CaseInsensitive = true;
-  int32_t locale = Collation;
-  ClearLocaleFlags(locale);
-  if (locale != 0) {
-    int32_t length1 = S1Length, length2 = S2Length;
-    CollatedLengths(S1, length1, S2, length2, PartialLength);
-    int32_t result = 0;
-    if (PlatformCompareStrings(locale, PlatformFlags(Collation, CaseInsensitive),
-                               std::u16string_view(S1, static_cast<std::size_t>(length1)),
-                               std::u16string_view(S2, static_cast<std::size_t>(length2)), result))
-      return result;
+  int32_t Locale = Collation;
+  ClearLocaleFlags(Locale);
+  if (Locale != 0) {
+    int32_t Length1 = S1Length, Length2 = S2Length;
+    CollatedLengths(S1, Length1, S2, Length2, PartialLength);
+    int32_t Result = 0;
+    if (PlatformCompareStrings(Locale, PlatformFlags(Collation, CaseInsensitive),
+                               std::u16string_view(S1, static_cast<std::size_t>(Length1)),
+                               std::u16string_view(S2, static_cast<std::size_t>(Length2)), Result))
+      return Result;
   }
   return CompareStringsOrdinal(S1, S1Length, S2, S2Length, PartialLength, CaseInsensitive);
 }
@@ -324,20 +324,20 @@ int32_t CompareStrings(int32_t Collation, std::u16string_view S1, std::u16string
 int32_t CompareStrings(int32_t Collation, const uint8_t* S1, int32_t S1Length, const uint8_t* S2,
                        int32_t S2Length, int32_t PartialLength, bool CaseInsensitive) {
   if (GetLocaleFlag(Collation, CollationCaseInsensitiveBit)) CaseInsensitive = true;
-  int32_t locale = Collation;
-  ClearLocaleFlags(locale);
-  if (locale != 0 && PlatformLocaleKnown(locale)) {
-    int32_t length1 = S1Length, length2 = S2Length;
-    CollatedLengths(S1, length1, S2, length2, PartialLength);
+  int32_t Locale = Collation;
+  ClearLocaleFlags(Locale);
+  if (Locale != 0 && PlatformLocaleKnown(Locale)) {
+    int32_t Length1 = S1Length, Length2 = S2Length;
+    CollatedLengths(S1, Length1, S2, Length2, PartialLength);
     // 8-bit text is in the code page of the collation's locale.
-    const int32_t codePage = Environment().LocaleToCodePage(locale);
-    const TORVString text1 = MapStringToUnicode(
-        std::string_view(reinterpret_cast<const char*>(S1), static_cast<std::size_t>(length1)), codePage);
-    const TORVString text2 = MapStringToUnicode(
-        std::string_view(reinterpret_cast<const char*>(S2), static_cast<std::size_t>(length2)), codePage);
-    int32_t result = 0;
-    if (PlatformCompareStrings(locale, PlatformFlags(Collation, CaseInsensitive), text1, text2, result))
-      return result;
+    const int32_t CodePage = Environment().LocaleToCodePage(Locale);
+    const TORVString Text1 = MapStringToUnicode(
+        std::string_view(reinterpret_cast<const char*>(S1), static_cast<std::size_t>(Length1)), CodePage);
+    const TORVString Text2 = MapStringToUnicode(
+        std::string_view(reinterpret_cast<const char*>(S2), static_cast<std::size_t>(Length2)), CodePage);
+    int32_t Result = 0;
+    if (PlatformCompareStrings(Locale, PlatformFlags(Collation, CaseInsensitive), Text1, Text2, Result))
+      return Result;
   }
   return CompareStringsOrdinal(S1, S1Length, S2, S2Length, PartialLength, CaseInsensitive);
 }
@@ -352,170 +352,170 @@ TORVString LowerStringOrdinal(std::u16string_view S) { return MapOrdinal(S, fals
 
 bool LikeString(int32_t Collation, std::u16string_view Value, std::u16string_view Pattern, char16_t EscapeChar,
                 char16_t SingleWildcard, char16_t MultiWildcard) {
-  const std::size_t valueLength = Value.size(), patternLength = Pattern.size();
-  if (patternLength == 0) return false;
-  const bool hasEscape = EscapeChar != 0;
+  const std::size_t ValueLength = Value.size(), PatternLength = Pattern.size();
+  if (PatternLength == 0) return false;
+  const bool HasEscape = EscapeChar != 0;
   // The one backtracking point: the last multi-character wildcard seen, and
   // the value position from which it absorbs one more character.
-  bool saved = false;
-  std::size_t savedValue = 0, savedPattern = 0;
-  std::size_t v = 0, p = 0;
+  bool Saved = false;
+  std::size_t SavedValue = 0, SavedPattern = 0;
+  std::size_t V = 0, P = 0;
   for (;;) {
-    bool failed = false;
-    while (p < patternLength) {
-      const char16_t c = Pattern[p];
-      if (c == MultiWildcard) {
-        if (p + 1 == patternLength) return true;
-        if (Pattern[p + 1] == MultiWildcard) {
-          ++p;
+    bool Failed = false;
+    while (P < PatternLength) {
+      const char16_t C = Pattern[P];
+      if (C == MultiWildcard) {
+        if (P + 1 == PatternLength) return true;
+        if (Pattern[P + 1] == MultiWildcard) {
+          ++P;
           continue;
         }
       }
-      if (c == SingleWildcard && p + 1 == patternLength && v < valueLength) {
-        if (v + 1 == valueLength) return true;
-        failed = true;
+      if (C == SingleWildcard && P + 1 == PatternLength && V < ValueLength) {
+        if (V + 1 == ValueLength) return true;
+        Failed = true;
         break;
       }
-      if (v >= valueLength) {
-        failed = true;
+      if (V >= ValueLength) {
+        Failed = true;
         break;
       }
-      if (hasEscape && c == EscapeChar && p + 1 < patternLength) {
-        if (CompareStrings(Collation, Pattern.data() + p + 1, 1, Value.data() + v, 1, 0, false) != 0) {
-          failed = true;
+      if (HasEscape && C == EscapeChar && P + 1 < PatternLength) {
+        if (CompareStrings(Collation, Pattern.data() + P + 1, 1, Value.data() + V, 1, 0, false) != 0) {
+          Failed = true;
           break;
         }
-        p += 2;
-        ++v;
-        if (v == valueLength && p == patternLength) return true;
+        P += 2;
+        ++V;
+        if (V == ValueLength && P == PatternLength) return true;
         continue;
       }
-      if (c == MultiWildcard) {
-        saved = true;
-        savedValue = v + 1;
-        savedPattern = p;
-        ++p;
+      if (C == MultiWildcard) {
+        Saved = true;
+        SavedValue = V + 1;
+        SavedPattern = P;
+        ++P;
         continue;
       }
-      if (c == SingleWildcard) {
-        ++p;
-        ++v;
+      if (C == SingleWildcard) {
+        ++P;
+        ++V;
         continue;
       }
       // A literal run up to the next wildcard or escape character; a
       // trailing escape character with nothing to escape is a literal.
-      std::size_t end = p + 1;
-      while (end < patternLength && Pattern[end] != SingleWildcard && Pattern[end] != MultiWildcard &&
-             !(hasEscape && Pattern[end] == EscapeChar))
-        ++end;
-      const std::size_t run = end - p;
-      const std::size_t compared = std::min(run, valueLength - v);
-      if (CompareStrings(Collation, Pattern.data() + p, static_cast<int32_t>(run), Value.data() + v,
-                         static_cast<int32_t>(compared), 0, false) != 0) {
-        failed = true;
+      std::size_t End = P + 1;
+      while (End < PatternLength && Pattern[End] != SingleWildcard && Pattern[End] != MultiWildcard &&
+             !(HasEscape && Pattern[End] == EscapeChar))
+        ++End;
+      const std::size_t Run = End - P;
+      const std::size_t Compared = std::min(Run, ValueLength - V);
+      if (CompareStrings(Collation, Pattern.data() + P, static_cast<int32_t>(Run), Value.data() + V,
+                         static_cast<int32_t>(Compared), 0, false) != 0) {
+        Failed = true;
         break;
       }
-      p += run;
-      v += compared;
-      if (v == valueLength && p == patternLength) return true;
+      P += Run;
+      V += Compared;
+      if (V == ValueLength && P == PatternLength) return true;
     }
-    if (!failed && v == valueLength) return true;
-    if (!saved) return false;
+    if (!Failed && V == ValueLength) return true;
+    if (!Saved) return false;
     // Resume at the wildcard, which saves the next point itself.
-    saved = false;
-    v = savedValue;
-    p = savedPattern;
+    Saved = false;
+    V = SavedValue;
+    P = SavedPattern;
   }
 }
 
 bool MatchString(std::u16string_view Value, std::u16string_view Pattern, char16_t EscapeChar, bool CaseSensitive) {
-  const std::size_t valueLength = Value.size(), patternLength = Pattern.size();
-  if (patternLength == 0) return false;
-  const bool hasEscape = EscapeChar != 0;
-  auto same = [&](std::size_t P, std::size_t V) {
-    const std::u16string_view a = Pattern.substr(P, 1), b = Value.substr(V, 1);
-    return (CaseSensitive ? CompareStringSensitive(a, b) : CompareString(a, b)) == 0;
+  const std::size_t ValueLength = Value.size(), PatternLength = Pattern.size();
+  if (PatternLength == 0) return false;
+  const bool HasEscape = EscapeChar != 0;
+  auto Same = [&](std::size_t P, std::size_t V) {
+    const std::u16string_view A = Pattern.substr(P, 1), B = Value.substr(V, 1);
+    return (CaseSensitive ? CompareStringSensitive(A, B) : CompareString(A, B)) == 0;
   };
-  bool saved = false;
-  std::size_t savedValue = 0, savedPattern = 0;
-  std::size_t v = 0, p = 0;
+  bool Saved = false;
+  std::size_t SavedValue = 0, SavedPattern = 0;
+  std::size_t V = 0, P = 0;
   for (;;) {
-    bool failed = false;
-    while (p < patternLength) {
-      const char16_t c = Pattern[p];
-      if (c == u'*') {
-        if (p + 1 == patternLength) return true;
-        if (Pattern[p + 1] == u'*') {
-          ++p;
+    bool Failed = false;
+    while (P < PatternLength) {
+      const char16_t C = Pattern[P];
+      if (C == u'*') {
+        if (P + 1 == PatternLength) return true;
+        if (Pattern[P + 1] == u'*') {
+          ++P;
           continue;
         }
       }
-      if (v >= valueLength) {
-        failed = true;
+      if (V >= ValueLength) {
+        Failed = true;
         break;
       }
-      if (hasEscape && c == EscapeChar && p + 1 < patternLength) {
-        if (!same(p + 1, v)) {
-          failed = true;
+      if (HasEscape && C == EscapeChar && P + 1 < PatternLength) {
+        if (!Same(P + 1, V)) {
+          Failed = true;
           break;
         }
-        p += 2;
-        ++v;
+        P += 2;
+        ++V;
         continue;
       }
-      if (c == u'*') {
-        saved = true;
-        savedValue = v + 1;
-        savedPattern = p;
-        ++p;
+      if (C == u'*') {
+        Saved = true;
+        SavedValue = V + 1;
+        SavedPattern = P;
+        ++P;
         continue;
       }
-      if (!same(p, v)) {
-        failed = true;
+      if (!Same(P, V)) {
+        Failed = true;
         break;
       }
-      ++p;
-      ++v;
+      ++P;
+      ++V;
     }
-    if (!failed && v == valueLength) return true;
-    if (!saved) return false;
-    saved = false;
-    v = savedValue;
-    p = savedPattern;
+    if (!Failed && V == ValueLength) return true;
+    if (!Saved) return false;
+    Saved = false;
+    V = SavedValue;
+    P = SavedPattern;
   }
 }
 
 bool EndsWithWildCard(std::u16string_view S, char16_t WildCard, char16_t EscapeChar) {
   if (S.empty() || S.back() != WildCard) return false;
-  std::size_t i = S.size();
-  while (i > 0 && S[i - 1] == WildCard) --i;
-  if (i == 0) return true;
-  if (EscapeChar != 0 && S[i - 1] == EscapeChar) return false;
-  return S.substr(0, i).find(WildCard) == std::u16string_view::npos;
+  std::size_t I = S.size();
+  while (I > 0 && S[I - 1] == WildCard) --I;
+  if (I == 0) return true;
+  if (EscapeChar != 0 && S[I - 1] == EscapeChar) return false;
+  return S.substr(0, I).find(WildCard) == std::u16string_view::npos;
 }
 
 int32_t GetEndingWildCardLength(TORVString& S, char16_t WildCard, char16_t EscapeChar) {
   if (S.empty() || S.back() != WildCard) return 0;
-  const bool hasEscape = EscapeChar != 0;
+  const bool HasEscape = EscapeChar != 0;
   // Walk left over the trailing wildcards; escaped ones stay as literals.
-  TORVString tail;
-  std::size_t i = S.size();
-  while (i > 0 && S[i - 1] == WildCard) {
-    if (hasEscape && i >= 2 && S[i - 2] == EscapeChar) {
-      tail.insert(tail.begin(), WildCard);
-      i -= 2;
+  TORVString Tail;
+  std::size_t I = S.size();
+  while (I > 0 && S[I - 1] == WildCard) {
+    if (HasEscape && I >= 2 && S[I - 2] == EscapeChar) {
+      Tail.insert(Tail.begin(), WildCard);
+      I -= 2;
     } else {
-      --i;
+      --I;
     }
   }
-  TORVString prefix;
-  prefix.reserve(i + tail.size());
-  for (std::size_t k = 0; k < i; ++k) {
-    if (hasEscape && S[k] == EscapeChar && k + 1 < i) ++k;
-    prefix.push_back(S[k]);
+  TORVString Prefix;
+  Prefix.reserve(I + Tail.size());
+  for (std::size_t K = 0; K < I; ++K) {
+    if (HasEscape && S[K] == EscapeChar && K + 1 < I) ++K;
+    Prefix.push_back(S[K]);
   }
-  prefix += tail;
-  S = std::move(prefix);
+  Prefix += Tail;
+  S = std::move(Prefix);
   return static_cast<int32_t>(S.size());
 }
 
@@ -525,68 +525,68 @@ int32_t GetEndingWildCardLength(TORVString& S, char16_t WildCard, char16_t Escap
 void ParseCollation(const TORVString& Name, TORVString& BaseName, bool& CaseInsensitive, bool& AccentInsensitive,
                     bool& KanaInsensitive, bool& WidthInsensitive) {
   BaseName = Name;
-  auto take = [&BaseName](const char16_t* Suffix) {
+  auto Take = [&BaseName](const char16_t* Suffix) {
     if (UpperStringOrdinal(BaseName).find(Suffix) == TORVString::npos) return false;
     BaseName = ReplaceString(BaseName, Suffix, u"", true);
     return true;
   };
-  CaseInsensitive = take(u"_CI");
-  AccentInsensitive = take(u"_AI");
-  KanaInsensitive = take(u"_KI");
-  WidthInsensitive = take(u"_WI");
+  CaseInsensitive = Take(u"_CI");
+  AccentInsensitive = Take(u"_AI");
+  KanaInsensitive = Take(u"_KI");
+  WidthInsensitive = Take(u"_WI");
 }
 
 TORVString BuildOrigin(const TORVString& Database, const TORVString& Schema, const TORVString& Table,
                        const TORVString& Column, const TORVString& DefaultSchema) {
-  TORVString result;
+  TORVString Result;
   if (!Database.empty()) {
-    result = Database + u"." + (Schema.empty() ? DefaultSchema : Schema) + u".";
+    Result = Database + u"." + (Schema.empty() ? DefaultSchema : Schema) + u".";
   } else if (!Schema.empty() && !SameString(Schema, DefaultSchema)) {
-    result = Schema + u".";
+    Result = Schema + u".";
   }
-  return result + Table + u"." + Column;
+  return Result + Table + u"." + Column;
 }
 
 void ParseOrigin(const TORVString& Origin, TORVString& Database, TORVString& Schema, TORVString& Table,
                  TORVString& Column) {
-  std::vector<TORVString> parts;
-  std::size_t start = 0;
-  while (parts.size() < 4) {
-    const std::size_t dot = Origin.find(u'.', start);
-    parts.push_back(Origin.substr(start, dot == TORVString::npos ? TORVString::npos : dot - start));
-    if (dot == TORVString::npos) break;
-    start = dot + 1;
+  std::vector<TORVString> Parts;
+  std::size_t Start = 0;
+  while (Parts.size() < 4) {
+    const std::size_t Dot = Origin.find(u'.', Start);
+    Parts.push_back(Origin.substr(Start, Dot == TORVString::npos ? TORVString::npos : Dot - Start));
+    if (Dot == TORVString::npos) break;
+    Start = Dot + 1;
   }
-  TORVString* outputs[4] = {&Database, &Schema, &Table, &Column};
-  for (TORVString* output : outputs) output->clear();
-  const std::size_t first = 4 - parts.size();
-  for (std::size_t k = 0; k < parts.size(); ++k) *outputs[first + k] = parts[k];
+  TORVString* Outputs[4] = {&Database, &Schema, &Table, &Column};
+  for (TORVString* Output : Outputs) Output->clear();
+  const std::size_t First = 4 - Parts.size();
+  for (std::size_t K = 0; K < Parts.size(); ++K) *Outputs[First + K] = Parts[K];
 }
 
 // ---------------------------------------------------------------------------
 // Small routines
 
 TORVString GUIDAsString() {
-  static thread_local std::mt19937_64 generator{[] {
-    std::random_device device;
-    return (uint64_t{device()} << 32) ^ device();
+  static thread_local std::mt19937_64 Generator{[] {
+    std::random_device Device;
+    return (uint64_t{Device()} << 32) ^ Device();
   }()};
-  uint8_t bytes[16];
-  for (int k = 0; k < 16; k += 8) {
-    uint64_t r = generator();
-    for (int b = 0; b < 8; ++b) bytes[k + b] = static_cast<uint8_t>(r >> (8 * b));
+  uint8_t Bytes[16];
+  for (int K = 0; K < 16; K += 8) {
+    uint64_t R = Generator();
+    for (int B = 0; B < 8; ++B) Bytes[K + B] = static_cast<uint8_t>(R >> (8 * B));
   }
-  bytes[6] = static_cast<uint8_t>((bytes[6] & 0x0F) | 0x40);  // version 4
-  bytes[8] = static_cast<uint8_t>((bytes[8] & 0x3F) | 0x80);  // variant 1
-  static constexpr char16_t digits[] = u"0123456789ABCDEF";
-  TORVString result = u"{";
-  for (int k = 0; k < 16; ++k) {
-    if (k == 4 || k == 6 || k == 8 || k == 10) result.push_back(u'-');
-    result.push_back(digits[bytes[k] >> 4]);
-    result.push_back(digits[bytes[k] & 15]);
+  Bytes[6] = static_cast<uint8_t>((Bytes[6] & 0x0F) | 0x40);  // version 4
+  Bytes[8] = static_cast<uint8_t>((Bytes[8] & 0x3F) | 0x80);  // variant 1
+  static constexpr char16_t Digits[] = u"0123456789ABCDEF";
+  TORVString Result = u"{";
+  for (int K = 0; K < 16; ++K) {
+    if (K == 4 || K == 6 || K == 8 || K == 10) Result.push_back(u'-');
+    Result.push_back(Digits[Bytes[K] >> 4]);
+    Result.push_back(Digits[Bytes[K] & 15]);
   }
-  result.push_back(u'}');
-  return result;
+  Result.push_back(u'}');
+  return Result;
 }
 
 TORVString CharSetToString(int32_t CharacterSet) {
@@ -605,13 +605,13 @@ int32_t CharSize(int32_t CharacterSet) {
 }
 
 TORVString StringsArrayToString(const std::vector<TORVString>& Strings, int32_t Count) {
-  TORVString result;
-  const auto n = std::min<std::size_t>(Strings.size(), static_cast<std::size_t>(std::max(Count, 0)));
-  for (std::size_t k = 0; k < n; ++k) {
-    if (k > 0) result += u"\r\n";
-    result += Strings[k];
+  TORVString Result;
+  const auto N = std::min<std::size_t>(Strings.size(), static_cast<std::size_t>(std::max(Count, 0)));
+  for (std::size_t K = 0; K < N; ++K) {
+    if (K > 0) Result += u"\r\n";
+    Result += Strings[K];
   }
-  return result;
+  return Result;
 }
 
 bool ContainsUnicodePreamble(const TORVBytes& Bytes) {

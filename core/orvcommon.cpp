@@ -21,11 +21,11 @@ namespace {
 // The run-time's pseudo-random generator is seeded once at start; a function
 // local static makes a second initialisation a no-op.
 bool SeedRandomGenerator() {
-  static const bool seeded = [] {
+  static const bool Seeded = [] {
     std::srand(static_cast<unsigned>(std::time(nullptr)) ^ GetTickCount());
     return true;
   }();
-  return seeded;
+  return Seeded;
 }
 [[maybe_unused]] const bool GRandomSeeded = SeedRandomGenerator();
 
@@ -49,10 +49,10 @@ int32_t NewCapacity(int64_t Needed, int32_t ExpandCount) {
 // Grows Objects (and Capacity) by whole ExpandCount steps until Needed
 // entries fit; never shrinks.
 void GrowObjects(TORVObjectsArray& Objects, int32_t& Capacity, int64_t Needed, int32_t ExpandCount) {
-  const int32_t capacity = NewCapacity(Needed, ExpandCount);
-  if (capacity <= Capacity) return;
-  Objects.resize(static_cast<std::size_t>(capacity), nullptr);
-  Capacity = capacity;
+  const int32_t Grown = NewCapacity(Needed, ExpandCount);
+  if (Grown <= Capacity) return;
+  Objects.resize(static_cast<std::size_t>(Grown), nullptr);
+  Capacity = Grown;
 }
 
 // Empties a slot and returns what it held.
@@ -68,9 +68,9 @@ bool TimedOut(uint32_t Start, uint32_t Timeout) {
 // --- atomic and spin counters ---
 
 int32_t LockedCompareExchange(std::atomic<int32_t>& Target, int32_t NewValue, int32_t Comparand) {
-  int32_t expected = Comparand;
-  Target.compare_exchange_strong(expected, NewValue);
-  return expected;
+  int32_t Expected = Comparand;
+  Target.compare_exchange_strong(Expected, NewValue);
+  return Expected;
 }
 
 void LockedIncrement(std::atomic<int32_t>& Target) { Target.fetch_add(1); }
@@ -78,40 +78,40 @@ void LockedIncrement(std::atomic<int32_t>& Target) { Target.fetch_add(1); }
 void LockedDecrement(std::atomic<int32_t>& Target) { Target.fetch_sub(1); }
 
 bool ReadLock(std::atomic<int32_t>& Counter, uint32_t Timeout) {
-  const uint32_t start = GetTickCount();
+  const uint32_t Start = GetTickCount();
   for (;;) {
-    int32_t value = Counter.load();
-    if (value >= 0 && value < INT32_MAX) {
-      if (Counter.compare_exchange_strong(value, value + 1)) return true;
+    int32_t Value = Counter.load();
+    if (Value >= 0 && Value < INT32_MAX) {
+      if (Counter.compare_exchange_strong(Value, Value + 1)) return true;
       // A lost race means another thread moved on: retry at once.
     } else {
       YieldThread();
     }
-    if (TimedOut(start, Timeout)) return false;
+    if (TimedOut(Start, Timeout)) return false;
   }
 }
 
 bool ReadUnlock(std::atomic<int32_t>& Counter) {
   for (;;) {
-    int32_t value = Counter.load();
-    if (value <= 0) return false;
-    if (Counter.compare_exchange_strong(value, value - 1)) return true;
+    int32_t Value = Counter.load();
+    if (Value <= 0) return false;
+    if (Counter.compare_exchange_strong(Value, Value - 1)) return true;
   }
 }
 
 bool WriteLock(std::atomic<int32_t>& Counter, uint32_t Timeout) {
-  const uint32_t start = GetTickCount();
+  const uint32_t Start = GetTickCount();
   for (;;) {
-    int32_t value = 0;
-    if (Counter.compare_exchange_strong(value, -1)) return true;
+    int32_t Value = 0;
+    if (Counter.compare_exchange_strong(Value, -1)) return true;
     YieldThread();
-    if (TimedOut(start, Timeout)) return false;
+    if (TimedOut(Start, Timeout)) return false;
   }
 }
 
 bool WriteUnlock(std::atomic<int32_t>& Counter) {
-  int32_t value = -1;
-  return Counter.compare_exchange_strong(value, 0);
+  int32_t Value = -1;
+  return Counter.compare_exchange_strong(Value, 0);
 }
 
 // --- byte and array routines ---
@@ -120,10 +120,10 @@ int32_t ByteLength(const TORVBytes& Value) { return static_cast<int32_t>(Value.s
 
 int32_t CompareBytes(const uint8_t* Value1, int32_t Length1, const uint8_t* Value2, int32_t Length2) {
   if (Length1 < 0 || Length2 < 0) throw std::out_of_range("CompareBytes: negative length");
-  const int32_t n = std::min(Length1, Length2);
-  if (n > 0) {
-    const int result = std::memcmp(Value1, Value2, static_cast<std::size_t>(n));
-    if (result != 0) return result > 0 ? 1 : -1;
+  const int32_t N = std::min(Length1, Length2);
+  if (N > 0) {
+    const int Result = std::memcmp(Value1, Value2, static_cast<std::size_t>(N));
+    if (Result != 0) return Result > 0 ? 1 : -1;
   }
   if (Length1 == Length2) return 0;
   return Length1 > Length2 ? 1 : -1;
@@ -176,9 +176,9 @@ void CopyArray(const void* Source, int32_t SourceIndex, void* Dest, int32_t Dest
 int32_t BlockOffset(int32_t Value, int32_t BlockSize) {
   if (BlockSize <= 0) throw std::invalid_argument("BlockOffset: block size must be positive");
   if (Value % BlockSize == 0) return Value;
-  const int64_t result = static_cast<int64_t>(Value / BlockSize) * BlockSize + BlockSize;
-  if (result > INT32_MAX) throw std::overflow_error("BlockOffset: result exceeds 32 bits");
-  return static_cast<int32_t>(result);
+  const int64_t Result = static_cast<int64_t>(Value / BlockSize) * BlockSize + BlockSize;
+  if (Result > INT32_MAX) throw std::overflow_error("BlockOffset: result exceeds 32 bits");
+  return static_cast<int32_t>(Result);
 }
 
 uint32_t UpdateCRC32(uint32_t Register, const uint8_t* Data, std::size_t Length) {
@@ -216,32 +216,32 @@ void TORVObjectList::Add(TORVBaseObject* Value) {
 void TORVObjectList::Insert(int32_t Index, TORVBaseObject* Value) {
   if (Index != FCount) CheckIndex(Index);
   Grow(static_cast<int64_t>(FCount) + 1);
-  auto begin = FObjects.begin();
-  std::copy_backward(begin + Index, begin + FCount, begin + FCount + 1);
+  auto Begin = FObjects.begin();
+  std::copy_backward(Begin + Index, Begin + FCount, Begin + FCount + 1);
   FObjects[static_cast<std::size_t>(Index)] = Value;
   ++FCount;
 }
 
 void TORVObjectList::Delete(int32_t Index, bool FreeObject) {
   CheckIndex(Index);
-  TORVBaseObject* object = FObjects[static_cast<std::size_t>(Index)];
-  auto begin = FObjects.begin();
-  std::copy(begin + Index + 1, begin + FCount, begin + Index);
+  TORVBaseObject* Object = FObjects[static_cast<std::size_t>(Index)];
+  auto Begin = FObjects.begin();
+  std::copy(Begin + Index + 1, Begin + FCount, Begin + Index);
   FObjects[static_cast<std::size_t>(FCount - 1)] = nullptr;
   --FCount;
-  if (FreeObject && FOwnsObjects) delete object;
+  if (FreeObject && FOwnsObjects) delete Object;
 }
 
 bool TORVObjectList::Remove(TORVBaseObject* Value, bool FreeObject) {
-  const int32_t index = Find(Value);
-  if (index < 0) return false;
-  Delete(index, FreeObject);
+  const int32_t Index = Find(Value);
+  if (Index < 0) return false;
+  Delete(Index, FreeObject);
   return true;
 }
 
 int32_t TORVObjectList::Find(TORVBaseObject* Value) const {
-  for (int32_t i = 0; i < FCount; ++i)
-    if (FObjects[static_cast<std::size_t>(i)] == Value) return i;
+  for (int32_t I = 0; I < FCount; ++I)
+    if (FObjects[static_cast<std::size_t>(I)] == Value) return I;
   return -1;
 }
 
@@ -249,8 +249,8 @@ void TORVObjectList::Clear() {
   // Each entry leaves the list before its object is freed, so a destructor
   // that looks into the list finds only live objects.
   while (FCount > 0) {
-    TORVBaseObject* object = TakeSlot(FObjects[static_cast<std::size_t>(--FCount)]);
-    if (FOwnsObjects) delete object;
+    TORVBaseObject* Object = TakeSlot(FObjects[static_cast<std::size_t>(--FCount)]);
+    if (FOwnsObjects) delete Object;
   }
 }
 
@@ -267,7 +267,7 @@ void TORVObjectList::SetObject(int32_t Index, TORVBaseObject* Value) {
 // --- TORVObjectStack ---
 
 TORVObjectStack::~TORVObjectStack() {
-  while (TORVBaseObject* object = Pop()) delete object;
+  while (TORVBaseObject* Object = Pop()) delete Object;
 }
 
 void TORVObjectStack::Grow(int64_t Needed) { GrowObjects(FObjects, FCapacity, Needed, GetExpandCount()); }
@@ -309,9 +309,9 @@ void TORVObjectQueue::MakeRoom(int64_t Added) {
   if (FPosition > 0) {
     // Slide the live entries to the front rather than growing behind a head
     // that has moved, which would grow the array without bound.
-    auto begin = FObjects.begin();
-    std::copy(begin + FPosition, begin + FPosition + FCount, begin);
-    std::fill(begin + FCount, begin + FPosition + FCount, nullptr);
+    auto Begin = FObjects.begin();
+    std::copy(Begin + FPosition, Begin + FPosition + FCount, Begin);
+    std::fill(Begin + FCount, Begin + FPosition + FCount, nullptr);
     FPosition = 0;
   }
   GrowObjects(FObjects, FCapacity, static_cast<int64_t>(FCount) + Added, GetExpandCount());
@@ -331,19 +331,19 @@ void TORVObjectQueue::Enqueue(const TORVObjectsArray& Values) {
 
 TORVBaseObject* TORVObjectQueue::Dequeue() {
   if (FCount < 1) return nullptr;
-  TORVBaseObject* object = TakeSlot(FObjects[static_cast<std::size_t>(FPosition)]);
+  TORVBaseObject* Object = TakeSlot(FObjects[static_cast<std::size_t>(FPosition)]);
   --FCount;
   FPosition = FCount == 0 ? 0 : FPosition + 1;
-  return object;
+  return Object;
 }
 
 TORVObjectsArray TORVObjectQueue::DequeueAll() {
-  auto begin = FObjects.begin() + FPosition;
-  TORVObjectsArray result(begin, begin + FCount);
-  std::fill(begin, begin + FCount, nullptr);
+  auto Begin = FObjects.begin() + FPosition;
+  TORVObjectsArray Result(Begin, Begin + FCount);
+  std::fill(Begin, Begin + FCount, nullptr);
   FCount = 0;
   FPosition = 0;
-  return result;
+  return Result;
 }
 
 // --- TORVObjectCache ---
@@ -355,12 +355,12 @@ TORVCachedObject* TORVObjectCache::Entry(int32_t Index) const {
 }
 
 TORVBaseObject* TORVObjectCache::Get(uint32_t AID) {
-  for (int32_t i = FObjects.GetCount() - 1; i >= 0; --i) {
-    TORVCachedObject* entry = Entry(i);
-    if (entry->FID == AID && entry->FUseCount == 0) {
-      MoveToFirstObject(entry);
-      entry->IncUseCount();
-      return entry->FObjectRef;
+  for (int32_t I = FObjects.GetCount() - 1; I >= 0; --I) {
+    TORVCachedObject* Cached = Entry(I);
+    if (Cached->FID == AID && Cached->FUseCount == 0) {
+      MoveToFirstObject(Cached);
+      Cached->IncUseCount();
+      return Cached->FObjectRef;
     }
   }
   return nullptr;
@@ -372,10 +372,10 @@ void TORVObjectCache::Add(uint32_t AID, TORVBaseObject* AObjectRef) {
 
 void TORVObjectCache::Put(TORVBaseObject* AObjectRef) {
   if (AObjectRef == nullptr) return;
-  for (int32_t i = FObjects.GetCount() - 1; i >= 0; --i) {
-    TORVCachedObject* entry = Entry(i);
-    if (entry->FObjectRef == AObjectRef) {
-      entry->DecUseCount();
+  for (int32_t I = FObjects.GetCount() - 1; I >= 0; --I) {
+    TORVCachedObject* Cached = Entry(I);
+    if (Cached->FObjectRef == AObjectRef) {
+      Cached->DecUseCount();
       return;
     }
   }
@@ -387,22 +387,22 @@ void TORVObjectCache::Clear(bool AFreeObjectRefs) {
   struct ResetClearing {
     bool& Flag;
     ~ResetClearing() { Flag = false; }
-  } reset{FClearing};
+  } Reset{FClearing};
 
   if (AFreeObjectRefs) {
     // Each entry leaves the cache before its object is disposed of, so that a
     // handler that raises leaves no entry behind whose object is gone.
-    for (int32_t i = FObjects.GetCount() - 1; i >= 0; --i) {
-      if (i >= FObjects.GetCount()) continue;
-      TORVCachedObject* entry = Entry(i);
-      TORVBaseObject* object = entry->FObjectRef;
-      const bool inUse = entry->FUseCount > 0;
-      Unlink(entry);
-      FObjects.Delete(i, true);
-      if (inUse)
-        Remove(object);
+    for (int32_t I = FObjects.GetCount() - 1; I >= 0; --I) {
+      if (I >= FObjects.GetCount()) continue;
+      TORVCachedObject* Cached = Entry(I);
+      TORVBaseObject* Object = Cached->FObjectRef;
+      const bool InUse = Cached->FUseCount > 0;
+      Unlink(Cached);
+      FObjects.Delete(I, true);
+      if (InUse)
+        Remove(Object);
       else
-        delete object;
+        delete Object;
     }
   }
   FObjects.Clear();
@@ -411,11 +411,11 @@ void TORVObjectCache::Clear(bool AFreeObjectRefs) {
 }
 
 TORVCachedObject* TORVObjectCache::CreateNewObject(uint32_t AID, TORVBaseObject* AObjectRef) {
-  auto entry = std::make_unique<TORVCachedObject>(AID, AObjectRef);
-  FObjects.Add(entry.get());
-  TORVCachedObject* result = entry.release();
-  InsertAsFirstObject(result);
-  return result;
+  auto Entry = std::make_unique<TORVCachedObject>(AID, AObjectRef);
+  FObjects.Add(Entry.get());
+  TORVCachedObject* Result = Entry.release();
+  InsertAsFirstObject(Result);
+  return Result;
 }
 
 void TORVObjectCache::InsertAsFirstObject(TORVCachedObject* AObject) {
@@ -448,21 +448,21 @@ void TORVObjectCache::MoveToFirstObject(TORVCachedObject* AObject) {
 }
 
 TORVCachedObject* TORVObjectCache::FindObjectToDelete() const {
-  for (TORVCachedObject* entry = FLastObject; entry != nullptr; entry = entry->FPrevObject)
-    if (entry->FUseCount == 0) return entry;
+  for (TORVCachedObject* Entry = FLastObject; Entry != nullptr; Entry = Entry->FPrevObject)
+    if (Entry->FUseCount == 0) return Entry;
   return nullptr;
 }
 
 TORVCachedObject* TORVObjectCache::ClearLastObject(uint32_t AID, TORVBaseObject* AObjectRef) {
-  TORVCachedObject* entry = FindObjectToDelete();
-  if (entry == nullptr) return CreateNewObject(AID, AObjectRef);
-  TORVBaseObject* old = entry->FObjectRef;
-  MoveToFirstObject(entry);
-  entry->FID = AID;
-  entry->FObjectRef = AObjectRef;
+  TORVCachedObject* Entry = FindObjectToDelete();
+  if (Entry == nullptr) return CreateNewObject(AID, AObjectRef);
+  TORVBaseObject* Old = Entry->FObjectRef;
+  MoveToFirstObject(Entry);
+  Entry->FID = AID;
+  Entry->FObjectRef = AObjectRef;
   // Re-adding the object an idle entry already holds must not free it.
-  if (old != AObjectRef) delete old;
-  return entry;
+  if (Old != AObjectRef) delete Old;
+  return Entry;
 }
 
 TORVCachedObject* TORVObjectCache::GetNewObject(uint32_t AID, TORVBaseObject* AObjectRef) {

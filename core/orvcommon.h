@@ -45,9 +45,9 @@ using TORVObjectCacheRemovalEvent = std::function<void(TORVBaseObject* AObjectRe
 // destructor never sees a dangling reference. Freeing nil does nothing.
 template <typename T>
 void FreeAndNil(T*& Obj) {
-  T* old = Obj;
+  T* Old = Obj;
   Obj = nullptr;
-  delete old;
+  delete Old;
 }
 
 template <typename T>

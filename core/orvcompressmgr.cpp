@@ -44,9 +44,9 @@ uint8_t HeaderLevel(int32_t Level) {
 // FLG with the level bits and the check bits that make CMF * 256 + FLG a
 // multiple of 31 (no preset dictionary).
 uint8_t HeaderFlags(int32_t Level) {
-  unsigned flags = static_cast<unsigned>(HeaderLevel(Level)) << 6;
-  flags += 31 - (CMF * 256u + flags) % 31;
-  return static_cast<uint8_t>(flags);
+  unsigned Flags = static_cast<unsigned>(HeaderLevel(Level)) << 6;
+  Flags += 31 - (CMF * 256u + Flags) % 31;
+  return static_cast<uint8_t>(Flags);
 }
 
 // The detail text for a failure of the decompressor.
@@ -55,12 +55,12 @@ TORVString InflateErrorText(int Result, const char* Msg) {
   if (Result == Z_MEM_ERROR) return u"Memory error";
   if (Result == Z_STREAM_ERROR) return u"Stream error";
   if (Msg == nullptr) return Result == Z_BUF_ERROR ? u"Buffer error" : u"Data error";
-  std::string text(Msg);
+  std::string Text(Msg);
   // Code-length sets the decoder cannot build (over-subscribed, incomplete
   // or too large) are data errors of the stream.
-  if (text.size() > 4 && text.compare(text.size() - 4, 4, " set") == 0) return u"Data error";
-  if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') text[0] = static_cast<char>(text[0] - 'a' + 'A');
-  return AsciiToString(text);
+  if (Text.size() > 4 && Text.compare(Text.size() - 4, 4, " set") == 0) return u"Data error";
+  if (!Text.empty() && Text[0] >= 'a' && Text[0] <= 'z') Text[0] = static_cast<char>(Text[0] - 'a' + 'A');
+  return AsciiToString(Text);
 }
 
 // The fault of a stream header, in the order the format's readers test it
@@ -118,76 +118,76 @@ void TORVCompressionManager::DoLog(const TORVString& Msg) {
 }
 
 void TORVCompressionManager::Compress(TORVMemoryStream& InStream, TORVMemoryStream& OutStream) {
-  z_stream& z = FState->Deflater;
-  uint8_t* in = FState->InBuffer.data();
-  uint8_t* out = FState->OutBuffer.data();
-  if (deflateReset(&z) != Z_OK || deflateParams(&z, FCompressionLevel, Z_DEFAULT_STRATEGY) != Z_OK)
+  z_stream& Z = FState->Deflater;
+  uint8_t* In = FState->InBuffer.data();
+  uint8_t* Out = FState->OutBuffer.data();
+  if (deflateReset(&Z) != Z_OK || deflateParams(&Z, FCompressionLevel, Z_DEFAULT_STRATEGY) != Z_OK)
     CompressError(u"Stream error");
-  int64_t total = 0;
-  int flush = Z_NO_FLUSH;
-  int result = Z_OK;
-  while (result != Z_STREAM_END) {
-    if (z.avail_in == 0 && flush == Z_NO_FLUSH) {
-      int32_t got = InStream.Read(in, ChunkSize);
-      z.next_in = in;
-      z.avail_in = static_cast<uInt>(got);
-      if (got < ChunkSize) flush = Z_FINISH;
+  int64_t Total = 0;
+  int Flush = Z_NO_FLUSH;
+  int Result = Z_OK;
+  while (Result != Z_STREAM_END) {
+    if (Z.avail_in == 0 && Flush == Z_NO_FLUSH) {
+      int32_t Got = InStream.Read(In, ChunkSize);
+      Z.next_in = In;
+      Z.avail_in = static_cast<uInt>(Got);
+      if (Got < ChunkSize) Flush = Z_FINISH;
     }
-    z.next_out = out;
-    z.avail_out = ChunkSize;
-    result = deflate(&z, flush);
-    if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR) {
-      CompressError(z.msg != nullptr ? AsciiToString(z.msg) : TORVString(u"Stream error"));
+    Z.next_out = Out;
+    Z.avail_out = ChunkSize;
+    Result = deflate(&Z, Flush);
+    if (Result != Z_OK && Result != Z_STREAM_END && Result != Z_BUF_ERROR) {
+      CompressError(Z.msg != nullptr ? AsciiToString(Z.msg) : TORVString(u"Stream error"));
     }
-    int32_t produced = ChunkSize - static_cast<int32_t>(z.avail_out);
-    if (total <= 1 && total + produced > 1) out[1 - total] = HeaderFlags(FCompressionLevel);
-    if (produced > 0) OutStream.Write(out, produced);
-    total += produced;
+    int32_t Produced = ChunkSize - static_cast<int32_t>(Z.avail_out);
+    if (Total <= 1 && Total + Produced > 1) Out[1 - Total] = HeaderFlags(FCompressionLevel);
+    if (Produced > 0) OutStream.Write(Out, Produced);
+    Total += Produced;
   }
 }
 
 void TORVCompressionManager::Decompress(TORVMemoryStream& InStream, TORVMemoryStream& OutStream,
                                         int64_t MaxOutputSize) {
-  z_stream& z = FState->Inflater;
-  uint8_t* in = FState->InBuffer.data();
-  uint8_t* out = FState->OutBuffer.data();
-  if (inflateReset(&z) != Z_OK) DecompressError(u"Stream error");
-  z.next_in = in;
-  z.avail_in = 0;
-  int64_t written = 0;
-  bool inputEnded = false;
-  int result = Z_OK;
-  while (result != Z_STREAM_END) {
-    if (z.avail_in == 0 && !inputEnded) {
-      int32_t got = InStream.Read(in, ChunkSize);
-      z.next_in = in;
-      z.avail_in = static_cast<uInt>(got);
-      inputEnded = got < ChunkSize;
-      if (written == 0 && z.total_in == 0 && got >= 2) {
-        TORVString fault = HeaderFault(in[0], in[1]);
-        if (!fault.empty()) DecompressError(fault);
+  z_stream& Z = FState->Inflater;
+  uint8_t* In = FState->InBuffer.data();
+  uint8_t* Out = FState->OutBuffer.data();
+  if (inflateReset(&Z) != Z_OK) DecompressError(u"Stream error");
+  Z.next_in = In;
+  Z.avail_in = 0;
+  int64_t Written = 0;
+  bool InputEnded = false;
+  int Result = Z_OK;
+  while (Result != Z_STREAM_END) {
+    if (Z.avail_in == 0 && !InputEnded) {
+      int32_t Got = InStream.Read(In, ChunkSize);
+      Z.next_in = In;
+      Z.avail_in = static_cast<uInt>(Got);
+      InputEnded = Got < ChunkSize;
+      if (Written == 0 && Z.total_in == 0 && Got >= 2) {
+        TORVString Fault = HeaderFault(In[0], In[1]);
+        if (!Fault.empty()) DecompressError(Fault);
       }
     }
-    z.next_out = out;
-    z.avail_out = ChunkSize;
-    result = inflate(&z, Z_NO_FLUSH);
-    int32_t produced = ChunkSize - static_cast<int32_t>(z.avail_out);
-    if (produced > 0) {
-      if (produced > MaxOutputSize - written) {
+    Z.next_out = Out;
+    Z.avail_out = ChunkSize;
+    Result = inflate(&Z, Z_NO_FLUSH);
+    int32_t Produced = ChunkSize - static_cast<int32_t>(Z.avail_out);
+    if (Produced > 0) {
+      if (Produced > MaxOutputSize - Written) {
         DecompressError(FormatString(u"Uncompressed data exceeds the limit of %s bytes",
                                      {IntToString(MaxOutputSize)}));
       }
-      OutStream.Write(out, produced);
-      written += produced;
+      OutStream.Write(Out, Produced);
+      Written += Produced;
     }
-    if (result == Z_STREAM_END) break;
-    if (result == Z_OK) continue;
-    if (result == Z_BUF_ERROR && z.avail_in == 0 && !inputEnded) continue;
-    if (result == Z_BUF_ERROR && z.avail_in == 0) DecompressError(u"Unexpected end of compressed data");
-    DecompressError(InflateErrorText(result, z.msg));
+    if (Result == Z_STREAM_END) break;
+    if (Result == Z_OK) continue;
+    if (Result == Z_BUF_ERROR && Z.avail_in == 0 && !InputEnded) continue;
+    if (Result == Z_BUF_ERROR && Z.avail_in == 0) DecompressError(u"Unexpected end of compressed data");
+    DecompressError(InflateErrorText(Result, Z.msg));
   }
   // Leave the input behind the stream; bytes read ahead go back.
-  InStream.SetPosition(InStream.GetPosition() - static_cast<int64_t>(z.avail_in));
+  InStream.SetPosition(InStream.GetPosition() - static_cast<int64_t>(Z.avail_in));
 }
 
 }  // namespace orv

@@ -38,28 +38,28 @@ void TORVContainedValue::ResizeForType(int32_t OldLength) {
     SetLength(FLength);
     return;
   }
-  int32_t size = GetSizeForDataType(FCharacterSet, FDataType, FLength);
-  if (FDataType == dtLargeObject) size = 0;
-  if (IsVarying()) size += kCountSize;
-  FRawStream->SetSize(size);
+  int32_t Size = GetSizeForDataType(FCharacterSet, FDataType, FLength);
+  if (FDataType == dtLargeObject) Size = 0;
+  if (IsVarying()) Size += kCountSize;
+  FRawStream->SetSize(Size);
 }
 
 void TORVContainedValue::SetDataType(int32_t Value) {
   if (Value == FDataType) return;
-  const int32_t oldLength = FLength;
-  int32_t size = static_cast<int32_t>(FRawStream->GetSize());
-  AssignDataType(FCharacterSet, Value, FDataType, FSubType, FLength, size, FScale, FCollation);
+  const int32_t OldLength = FLength;
+  int32_t Size = static_cast<int32_t>(FRawStream->GetSize());
+  AssignDataType(FCharacterSet, Value, FDataType, FSubType, FLength, Size, FScale, FCollation);
   UpdateCodePage();
-  ResizeForType(oldLength);
+  ResizeForType(OldLength);
 }
 
 void TORVContainedValue::SetSubType(int32_t Value) {
   if (Value == FSubType) return;
-  const int32_t oldLength = FLength;
-  int32_t size = static_cast<int32_t>(FRawStream->GetSize());
-  AssignSubType(FCharacterSet, FDataType, Value, FSubType, FLength, size, FScale, FCollation);
+  const int32_t OldLength = FLength;
+  int32_t Size = static_cast<int32_t>(FRawStream->GetSize());
+  AssignSubType(FCharacterSet, FDataType, Value, FSubType, FLength, Size, FScale, FCollation);
   UpdateCodePage();
-  ResizeForType(oldLength);
+  ResizeForType(OldLength);
 }
 
 void TORVContainedValue::SetScale(int32_t Value) {
@@ -74,11 +74,11 @@ void TORVContainedValue::SetCollation(int32_t Value) {
 }
 
 void TORVContainedValue::SetLength(int32_t Value) {
-  int32_t size = static_cast<int32_t>(FRawStream->GetSize());
-  AssignLength(FCharacterSet, FDataType, FSubType, Value, FLength, size, false);
+  int32_t Size = static_cast<int32_t>(FRawStream->GetSize());
+  AssignLength(FCharacterSet, FDataType, FSubType, Value, FLength, Size, false);
   // Room for the count and the defined length; the contents of a large
   // object are its value and are not padded out to the defined length.
-  if (FDataType != dtLargeObject && FRawStream->GetSize() < size) FRawStream->SetSize(size);
+  if (FDataType != dtLargeObject && FRawStream->GetSize() < Size) FRawStream->SetSize(Size);
 }
 
 int32_t TORVContainedValue::GetSize() { return static_cast<int32_t>(FRawStream->GetSize()); }
@@ -89,8 +89,8 @@ int32_t TORVContainedValue::GetLength() {
   if (IsFixedText() || IsFixedBinary()) return FLength;
   if (IsVarying()) return ReadCount();
   if (FDataType == dtLargeObject) {
-    const int32_t size = static_cast<int32_t>(FRawStream->GetSize());
-    return FSubType == stClob ? size / UnitSize() : size;
+    const int32_t Size = static_cast<int32_t>(FRawStream->GetSize());
+    return FSubType == stClob ? Size / UnitSize() : Size;
   }
   return 0;
 }
@@ -119,30 +119,30 @@ bool TORVContainedValue::IsFixedBinary() const {
 
 // The count of a VarChar or VarByte image, never more than the stream holds.
 int32_t TORVContainedValue::ReadCount() const {
-  const int64_t size = FRawStream->GetSize();
-  if (size < kCountSize) return 0;
-  int32_t count = 0;
-  std::memcpy(&count, FRawStream->GetMemory(), kCountSize);
-  const int32_t unit = FDataType == dtCharacter ? UnitSize() : 1;
-  const int64_t room = (size - kCountSize) / unit;
-  return static_cast<int32_t>(std::clamp<int64_t>(count, 0, room));
+  const int64_t Size = FRawStream->GetSize();
+  if (Size < kCountSize) return 0;
+  int32_t Count = 0;
+  std::memcpy(&Count, FRawStream->GetMemory(), kCountSize);
+  const int32_t Unit = FDataType == dtCharacter ? UnitSize() : 1;
+  const int64_t Room = (Size - kCountSize) / Unit;
+  return static_cast<int32_t>(std::clamp<int64_t>(Count, 0, Room));
 }
 
 // The characters of a text value or the bytes of a bytes value, as stored.
 void TORVContainedValue::ImageRange(const uint8_t*& Data, int32_t& ByteCount) const {
-  const uint8_t* memory = FRawStream->GetMemory();
-  const int32_t size = static_cast<int32_t>(FRawStream->GetSize());
-  Data = memory;
+  const uint8_t* Memory = FRawStream->GetMemory();
+  const int32_t Size = static_cast<int32_t>(FRawStream->GetSize());
+  Data = Memory;
   if (IsVarying()) {
-    const int32_t unit = FDataType == dtCharacter ? UnitSize() : 1;
-    ByteCount = ReadCount() * unit;
-    Data = ByteCount > 0 ? memory + kCountSize : memory;
+    const int32_t Unit = FDataType == dtCharacter ? UnitSize() : 1;
+    ByteCount = ReadCount() * Unit;
+    Data = ByteCount > 0 ? Memory + kCountSize : Memory;
   } else if (IsFixedText()) {
-    ByteCount = std::min(size, FLength * UnitSize());
+    ByteCount = std::min(Size, FLength * UnitSize());
   } else if (IsFixedBinary()) {
-    ByteCount = std::min(size, FLength);
+    ByteCount = std::min(Size, FLength);
   } else {
-    ByteCount = size;
+    ByteCount = Size;
   }
   if (Data == nullptr) ByteCount = 0;
 }
@@ -153,8 +153,8 @@ void TORVContainedValue::EncodeText(std::u16string_view Text, TORVBytes& Bytes) 
     if (!Text.empty()) std::memcpy(Bytes.data(), Text.data(), Bytes.size());
     return;
   }
-  const TORVAnsiString ansi = MapStringToAnsi(Text, FCodePage);
-  Bytes.assign(ansi.begin(), ansi.end());
+  const TORVAnsiString Ansi = MapStringToAnsi(Text, FCodePage);
+  Bytes.assign(Ansi.begin(), Ansi.end());
 }
 
 void TORVContainedValue::DecodeText(const uint8_t* Data, int32_t ByteCount, TORVString& Text) const {
@@ -177,31 +177,31 @@ uint8_t* TORVContainedValue::ResizeImage(int32_t ByteCount) {
 
 // Replaces the whole image.
 void TORVContainedValue::WriteImage(const uint8_t* Data, int32_t ByteCount) {
-  uint8_t* image = ResizeImage(ByteCount);
-  if (ByteCount > 0) std::memcpy(image, Data, static_cast<std::size_t>(ByteCount));
+  uint8_t* Image = ResizeImage(ByteCount);
+  if (ByteCount > 0) std::memcpy(Image, Data, static_cast<std::size_t>(ByteCount));
 }
 
 // Replaces the whole image with a count and the units after it, written
 // straight into the stream.
 void TORVContainedValue::WriteCounted(int32_t Count, const uint8_t* Data, int32_t ByteCount) {
-  uint8_t* image = ResizeImage(kCountSize + ByteCount);
-  std::memcpy(image, &Count, kCountSize);
-  if (ByteCount > 0) std::memcpy(image + kCountSize, Data, static_cast<std::size_t>(ByteCount));
+  uint8_t* Image = ResizeImage(kCountSize + ByteCount);
+  std::memcpy(Image, &Count, kCountSize);
+  if (ByteCount > 0) std::memcpy(Image + kCountSize, Data, static_cast<std::size_t>(ByteCount));
 }
 
 template <typename T>
 T TORVContainedValue::ReadNative() const {
-  T result{};
+  T Result{};
   if (FRawStream->GetSize() >= static_cast<int64_t>(sizeof(T)))
-    std::memcpy(&result, FRawStream->GetMemory(), sizeof(T));
-  return result;
+    std::memcpy(&Result, FRawStream->GetMemory(), sizeof(T));
+  return Result;
 }
 
 template <typename T>
 void TORVContainedValue::WriteNative(T Value) {
-  uint8_t image[sizeof(T)];
-  std::memcpy(image, &Value, sizeof(T));
-  WriteImage(image, sizeof(T));
+  uint8_t Image[sizeof(T)];
+  std::memcpy(Image, &Value, sizeof(T));
+  WriteImage(Image, sizeof(T));
 }
 
 // ---------------------------------------------------------------------------
@@ -210,10 +210,10 @@ void TORVContainedValue::WriteNative(T Value) {
 void TORVContainedValue::GetString(TORVString& Value) {
   Value.clear();
   if (FDataType != dtCharacter && FDataType != dtLargeObject) return;
-  const uint8_t* data = nullptr;
-  int32_t byteCount = 0;
-  ImageRange(data, byteCount);
-  DecodeText(data, byteCount, Value);
+  const uint8_t* Data = nullptr;
+  int32_t ByteCount = 0;
+  ImageRange(Data, ByteCount);
+  DecodeText(Data, ByteCount, Value);
 }
 
 void TORVContainedValue::GetUnicodeString(TORVString& Value) { GetString(Value); }
@@ -226,18 +226,18 @@ void TORVContainedValue::GetAnsiString(TORVAnsiString& Value) {
     Value = MapStringToAnsi(FRawUnicode, FCodePage);
     return;
   }
-  const uint8_t* data = nullptr;
-  int32_t byteCount = 0;
-  ImageRange(data, byteCount);
-  Value.assign(reinterpret_cast<const char*>(data), static_cast<std::size_t>(byteCount));
+  const uint8_t* Data = nullptr;
+  int32_t ByteCount = 0;
+  ImageRange(Data, ByteCount);
+  Value.assign(reinterpret_cast<const char*>(Data), static_cast<std::size_t>(ByteCount));
 }
 
 const uint8_t* TORVContainedValue::GetRawAnsiString(int32_t& Length) {
   if (FCharacterSet != CharacterSetUnicode) {
-    const uint8_t* data = nullptr;
-    ImageRange(data, Length);
+    const uint8_t* Data = nullptr;
+    ImageRange(Data, Length);
     if (FDataType != dtCharacter && FDataType != dtLargeObject) Length = 0;
-    return data;
+    return Data;
   }
   GetAnsiString(FRawAnsi);
   Length = static_cast<int32_t>(FRawAnsi.size());
@@ -253,16 +253,16 @@ const char16_t* TORVContainedValue::GetRawUnicodeString(int32_t& Length) {
 }
 
 void TORVContainedValue::GetBytes(TORVBytes& Value) {
-  const uint8_t* data = nullptr;
-  int32_t byteCount = 0;
-  ImageRange(data, byteCount);
-  Value.assign(data, data + byteCount);
+  const uint8_t* Data = nullptr;
+  int32_t ByteCount = 0;
+  ImageRange(Data, ByteCount);
+  Value.assign(Data, Data + ByteCount);
 }
 
 const uint8_t* TORVContainedValue::GetRawBytes(int32_t& Length) {
-  const uint8_t* data = nullptr;
-  ImageRange(data, Length);
-  return data;
+  const uint8_t* Data = nullptr;
+  ImageRange(Data, Length);
+  return Data;
 }
 
 bool TORVContainedValue::GetBoolean() { return ReadNative<uint8_t>() != 0; }
@@ -283,29 +283,29 @@ double TORVContainedValue::GetDouble() { return ReadNative<double>(); }
 void TORVContainedValue::SetString(const TORVString& Value) {
   if (IsFixedText()) {
     // Exactly the defined length, blank-padded or cut; never an error.
-    const std::size_t length = static_cast<std::size_t>(std::max(FLength, 0));
-    const std::u16string_view text = std::u16string_view(Value).substr(0, length);
-    EncodeText(text, FImage);
+    const std::size_t Length = static_cast<std::size_t>(std::max(FLength, 0));
+    const std::u16string_view Text = std::u16string_view(Value).substr(0, Length);
+    EncodeText(Text, FImage);
     // A UTF-16 blank is 0x20 0x00; an ANSI blank is 0x20 in every code page.
     if (FCharacterSet == CharacterSetUnicode)
-      for (std::size_t i = text.size(); i < length; ++i) FImage.insert(FImage.end(), {0x20, 0x00});
-    FImage.resize(length * static_cast<std::size_t>(UnitSize()), 0x20);
+      for (std::size_t I = Text.size(); I < Length; ++I) FImage.insert(FImage.end(), {0x20, 0x00});
+    FImage.resize(Length * static_cast<std::size_t>(UnitSize()), 0x20);
     WriteImage(FImage.data(), static_cast<int32_t>(FImage.size()));
     return;
   }
   if (FDataType == dtCharacter) {
-    const int32_t length = static_cast<int32_t>(Value.size());
-    int32_t count = length;
+    const int32_t Length = static_cast<int32_t>(Value.size());
+    int32_t Count = Length;
     if (FUseDefinedLength) {
       // Trailing blanks beyond the defined length are dropped silently; any
       // other excess is an error unless truncation errors are off.
       if (FRaiseTruncationErrors && FLength != 0 && FLength < TrimmedStringLength(Value))
         RaiseTruncationError(Value, true);
-      if (FLength != 0) count = std::min(FLength, length);
+      if (FLength != 0) Count = std::min(FLength, Length);
     }
-    EncodeText(std::u16string_view(Value).substr(0, static_cast<std::size_t>(count)), FImage);
-    const int32_t byteCount = static_cast<int32_t>(FImage.size());
-    WriteCounted(FCharacterSet == CharacterSetUnicode ? count : byteCount, FImage.data(), byteCount);
+    EncodeText(std::u16string_view(Value).substr(0, static_cast<std::size_t>(Count)), FImage);
+    const int32_t ByteCount = static_cast<int32_t>(FImage.size());
+    WriteCounted(FCharacterSet == CharacterSetUnicode ? Count : ByteCount, FImage.data(), ByteCount);
     return;
   }
   if (FDataType == dtLargeObject) {
@@ -322,39 +322,39 @@ void TORVContainedValue::SetAnsiString(const TORVAnsiString& Value) {
 }
 
 void TORVContainedValue::SetBytes(const TORVBytes& Value) {
-  const int32_t byteCount = static_cast<int32_t>(Value.size());
+  const int32_t ByteCount = static_cast<int32_t>(Value.size());
   if (IsFixedText() || IsFixedBinary()) {
-    const int32_t width = std::max(FLength, 0) * (IsFixedText() ? UnitSize() : 1);
-    FImage.assign(Value.begin(), Value.begin() + std::min(byteCount, width));
-    FImage.resize(static_cast<std::size_t>(width), 0);
-    WriteImage(FImage.data(), width);
+    const int32_t Width = std::max(FLength, 0) * (IsFixedText() ? UnitSize() : 1);
+    FImage.assign(Value.begin(), Value.begin() + std::min(ByteCount, Width));
+    FImage.resize(static_cast<std::size_t>(Width), 0);
+    WriteImage(FImage.data(), Width);
     return;
   }
   if (IsVarying()) {
-    const int32_t unit = FDataType == dtCharacter ? UnitSize() : 1;
+    const int32_t Unit = FDataType == dtCharacter ? UnitSize() : 1;
     // UTF-16 text is whole units; an odd byte would be lost.
-    if (byteCount % unit != 0) RaiseConversionError(BinaryToSQLStr(Value), true);
-    int32_t count = byteCount / unit;
-    if (FUseDefinedLength && FLength != 0 && FLength < count) {
+    if (ByteCount % Unit != 0) RaiseConversionError(BinaryToSQLStr(Value), true);
+    int32_t Count = ByteCount / Unit;
+    if (FUseDefinedLength && FLength != 0 && FLength < Count) {
       if (FRaiseTruncationErrors) RaiseTruncationError(BinaryToSQLStr(Value), true);
-      count = FLength;
+      Count = FLength;
     }
-    WriteCounted(count, Value.data(), count * unit);
+    WriteCounted(Count, Value.data(), Count * Unit);
     return;
   }
-  if (FDataType == dtLargeObject) WriteImage(Value.data(), byteCount);
+  if (FDataType == dtLargeObject) WriteImage(Value.data(), ByteCount);
 }
 
 void TORVContainedValue::SetBlob(TORVStream* Stream, int32_t Count) {
-  const int64_t position = FRawStream->GetPosition();
+  const int64_t Position = FRawStream->GetPosition();
   FRawStream->SetSize(Count);
   if (Stream != nullptr) {
     // Count bytes from Stream's position, or all of Stream when Count is 0;
     // the contents are what actually arrived.
-    const int32_t read = FRawStream->LoadFromStream(*Stream, Count);
-    FRawStream->SetSize(read);
+    const int32_t Read = FRawStream->LoadFromStream(*Stream, Count);
+    FRawStream->SetSize(Read);
   }
-  FRawStream->SetPosition(position);
+  FRawStream->SetPosition(Position);
 }
 
 void TORVContainedValue::SetBoolean(bool Value) { WriteNative<uint8_t>(Value ? 1 : 0); }

@@ -30,15 +30,15 @@ constexpr std::array<std::array<int32_t, 12>, 2> DaysBeforeMonth = {{
 }};
 
 int64_t FloorDiv(int64_t A, int64_t B) {
-  int64_t q = A / B;
-  if ((A % B != 0) && ((A < 0) != (B < 0))) --q;
-  return q;
+  int64_t Q = A / B;
+  if ((A % B != 0) && ((A < 0) != (B < 0))) --Q;
+  return Q;
 }
 
 int64_t FloorMod(int64_t A, int64_t B) {
-  int64_t r = A % B;
-  if (r != 0 && ((r < 0) != (B < 0))) r += B;
-  return r;
+  int64_t R = A % B;
+  if (R != 0 && ((R < 0) != (B < 0))) R += B;
+  return R;
 }
 
 int32_t SaturateInt32(int64_t Value) {
@@ -57,53 +57,53 @@ int32_t MonthLength(int64_t Year, int32_t Month) {
 // Day number of Year-Month-Day for any year (proleptic, year 0 and before
 // included); Month must lie in 1..12, Day may lie outside its month.
 int64_t CivilToDayNumber(int64_t Year, int32_t Month, int64_t Day) {
-  const int64_t y = Year - 1;
-  return y * 365 + FloorDiv(y, 4) - FloorDiv(y, 100) + FloorDiv(y, 400) +
+  const int64_t Y = Year - 1;
+  return Y * 365 + FloorDiv(Y, 4) - FloorDiv(Y, 100) + FloorDiv(Y, 400) +
          DaysBeforeMonth[IsLeapYear64(Year) ? 1 : 0][Month - 1] + Day;
 }
 
 // The inverse of CivilToDayNumber, for any day number.
 void DayNumberToCivil(int64_t DayNumber, int64_t& Year, int32_t& Month, int32_t& Day) {
-  int64_t n = DayNumber - 1;
-  const int64_t cycles = FloorDiv(n, DaysPer400Years);
-  n -= cycles * DaysPer400Years;
-  Year = 1 + cycles * 400;
-  int64_t k = n / DaysPer100Years;
-  if (k == 4) k = 3;
-  n -= k * DaysPer100Years;
-  Year += 100 * k;
-  k = n / DaysPer4Years;
-  n -= k * DaysPer4Years;
-  Year += 4 * k;
-  k = n / 365;
-  if (k == 4) k = 3;
-  n -= k * 365;
-  Year += k;
-  const auto& lengths = DayTable[IsLeapYear64(Year) ? 1 : 0];
+  int64_t N = DayNumber - 1;
+  const int64_t Cycles = FloorDiv(N, DaysPer400Years);
+  N -= Cycles * DaysPer400Years;
+  Year = 1 + Cycles * 400;
+  int64_t K = N / DaysPer100Years;
+  if (K == 4) K = 3;
+  N -= K * DaysPer100Years;
+  Year += 100 * K;
+  K = N / DaysPer4Years;
+  N -= K * DaysPer4Years;
+  Year += 4 * K;
+  K = N / 365;
+  if (K == 4) K = 3;
+  N -= K * 365;
+  Year += K;
+  const auto& Lengths = DayTable[IsLeapYear64(Year) ? 1 : 0];
   Month = 1;
-  while (n >= lengths[Month - 1]) {
-    n -= lengths[Month - 1];
+  while (N >= Lengths[Month - 1]) {
+    N -= Lengths[Month - 1];
     ++Month;
   }
-  Day = static_cast<int32_t>(n) + 1;
+  Day = static_cast<int32_t>(N) + 1;
 }
 
 // Value in decimal, its digits zero-padded to Width after any sign.
 TORVString Digits(TInt128 Value, size_t Width = 0) {
   // Through unsigned so that the most negative value has a magnitude too.
-  TUInt128 magnitude = Value < 0 ? 0 - static_cast<TUInt128>(Value) : static_cast<TUInt128>(Value);
-  char16_t buffer[48];
-  char16_t* first = std::end(buffer);
+  TUInt128 Magnitude = Value < 0 ? 0 - static_cast<TUInt128>(Value) : static_cast<TUInt128>(Value);
+  char16_t Buffer[48];
+  char16_t* First = std::end(Buffer);
   do {
-    *--first = static_cast<char16_t>(u'0' + static_cast<int>(magnitude % 10));
-    magnitude /= 10;
-  } while (magnitude != 0);
-  TORVString text;
-  if (Value < 0) text += u'-';
-  const size_t count = static_cast<size_t>(std::end(buffer) - first);
-  if (count < Width) text.append(Width - count, u'0');
-  text.append(first, std::end(buffer));
-  return text;
+    *--First = static_cast<char16_t>(u'0' + static_cast<int>(Magnitude % 10));
+    Magnitude /= 10;
+  } while (Magnitude != 0);
+  TORVString Text;
+  if (Value < 0) Text += u'-';
+  const size_t Count = static_cast<size_t>(std::end(Buffer) - First);
+  if (Count < Width) Text.append(Width - Count, u'0');
+  Text.append(First, std::end(Buffer));
+  return Text;
 }
 
 // The fields of a date that may lie outside the valid range, in the SQL
@@ -113,11 +113,11 @@ TORVString DateFieldsText(int64_t Year, int32_t Month, int32_t Day) {
 }
 
 TORVString DayNumberText(int64_t DayNumber) {
-  int64_t year = 0;
-  int32_t month = 0;
-  int32_t day = 0;
-  DayNumberToCivil(DayNumber, year, month, day);
-  return DateFieldsText(year, month, day);
+  int64_t Year = 0;
+  int32_t Month = 0;
+  int32_t Day = 0;
+  DayNumberToCivil(DayNumber, Year, Month, Day);
+  return DateFieldsText(Year, Month, Day);
 }
 
 TORVString TimeOfDayText(int64_t Time) {
@@ -131,10 +131,10 @@ TORVString TimeStampText(int64_t TimeStamp) {
 
 [[noreturn]] void RaiseRangeError(const TORVString& ValueText, TORVDataTypeCode DataType,
                                   TORVSubTypeCode SubType) {
-  const TORVString detail =
+  const TORVString Detail =
       FormatString(u"The value %s is out of the range of permissible values for the %s type",
                    {ValueText, DataTypeToString(DataType, SubType)});
-  RaiseError(ORV_VALUE_ERROR, {u"value", ValueText, detail});
+  RaiseError(ORV_VALUE_ERROR, {u"value", ValueText, Detail});
 }
 
 void CheckDate(int32_t Date) {
@@ -154,16 +154,16 @@ void CheckTimeStamp(int64_t TimeStamp) {
 // arithmetic goes through day numbers, which is what repeated borrowing and
 // carrying month by month comes to.
 TORVParsedDate NormalizeDate(int64_t Year, int64_t Month, int64_t Day, bool Clamp) {
-  int64_t year = Year + FloorDiv(Month - 1, 12);
-  int32_t month = static_cast<int32_t>(FloorMod(Month - 1, 12)) + 1;
-  int32_t day = 0;
-  const int32_t length = MonthLength(year, month);
-  if (Day < 1 || (Day > length && !Clamp)) {
-    DayNumberToCivil(CivilToDayNumber(year, month, 1) + Day - 1, year, month, day);
+  int64_t NewYear = Year + FloorDiv(Month - 1, 12);
+  int32_t NewMonth = static_cast<int32_t>(FloorMod(Month - 1, 12)) + 1;
+  int32_t NewDay = 0;
+  const int32_t Length = MonthLength(NewYear, NewMonth);
+  if (Day < 1 || (Day > Length && !Clamp)) {
+    DayNumberToCivil(CivilToDayNumber(NewYear, NewMonth, 1) + Day - 1, NewYear, NewMonth, NewDay);
   } else {
-    day = static_cast<int32_t>(Day > length ? length : Day);
+    NewDay = static_cast<int32_t>(Day > Length ? Length : Day);
   }
-  return {SaturateInt32(year), month, day};
+  return {SaturateInt32(NewYear), NewMonth, NewDay};
 }
 
 int64_t TotalMSeconds(const TORVParsedTime& Time) {
@@ -173,69 +173,69 @@ int64_t TotalMSeconds(const TORVParsedTime& Time) {
 // Adds Years and Months (already signed by the caller) to a valid date,
 // clamping the day to the new month's length.
 int32_t AddMonths(int32_t Date, int64_t Years, int64_t Months, int64_t TimeOfDay, bool IsTimeStamp) {
-  const TORVParsedDate d = ParseDate(Date);
-  const int64_t months = static_cast<int64_t>(d.Month) - 1 + Months;
-  const int64_t year = d.Year + Years + FloorDiv(months, 12);
-  const int32_t month = static_cast<int32_t>(FloorMod(months, 12)) + 1;
-  if (year < 1 || year > MaxYear) {
+  const TORVParsedDate D = ParseDate(Date);
+  const int64_t MonthIndex = static_cast<int64_t>(D.Month) - 1 + Months;
+  const int64_t NewYear = D.Year + Years + FloorDiv(MonthIndex, 12);
+  const int32_t NewMonth = static_cast<int32_t>(FloorMod(MonthIndex, 12)) + 1;
+  if (NewYear < 1 || NewYear > MaxYear) {
     // Name the day as it would have come out, clamped like a valid one.
-    const int32_t length = MonthLength(year, month);
-    TORVString text = DateFieldsText(year, month, d.Day > length ? length : d.Day);
+    const int32_t Length = MonthLength(NewYear, NewMonth);
+    TORVString Text = DateFieldsText(NewYear, NewMonth, D.Day > Length ? Length : D.Day);
     if (IsTimeStamp) {
-      RaiseRangeError(text + u" " + TimeOfDayText(TimeOfDay), dtTimeStamp, stNone);
+      RaiseRangeError(Text + u" " + TimeOfDayText(TimeOfDay), dtTimeStamp, stNone);
     }
-    RaiseRangeError(text, dtDate, stNone);
+    RaiseRangeError(Text, dtDate, stNone);
   }
-  int32_t result = 0;
-  MakeDate(TORVParsedDate{static_cast<int32_t>(year), month, d.Day}, result, true);
-  return result;
+  int32_t Result = 0;
+  MakeDate(TORVParsedDate{static_cast<int32_t>(NewYear), NewMonth, D.Day}, Result, true);
+  return Result;
 }
 
 int32_t AddYearMonthToDate(int32_t Date, int32_t Interval, TORVSubTypeCode SubType, int64_t Sign) {
   CheckDate(Date);
-  const TORVParsedYearMonthInterval i = ParseYearMonthInterval(Interval, SubType);
-  return AddMonths(Date, Sign * i.Years, Sign * i.Months, 0, false);
+  const TORVParsedYearMonthInterval I = ParseYearMonthInterval(Interval, SubType);
+  return AddMonths(Date, Sign * I.Years, Sign * I.Months, 0, false);
 }
 
 int64_t AddYearMonthToTimeStamp(int64_t TimeStamp, int32_t Interval, TORVSubTypeCode SubType,
                                 int64_t Sign) {
   CheckTimeStamp(TimeStamp);
-  const TORVParsedYearMonthInterval i = ParseYearMonthInterval(Interval, SubType);
-  const int32_t time = TimeFromTimeStamp(TimeStamp);
-  const int32_t date = AddMonths(DateFromTimeStamp(TimeStamp), Sign * i.Years, Sign * i.Months, time, true);
-  return DateToTimeStamp(date, false) + time;
+  const TORVParsedYearMonthInterval I = ParseYearMonthInterval(Interval, SubType);
+  const int32_t Time = TimeFromTimeStamp(TimeStamp);
+  const int32_t Date = AddMonths(DateFromTimeStamp(TimeStamp), Sign * I.Years, Sign * I.Months, Time, true);
+  return DateToTimeStamp(Date, false) + Time;
 }
 
 // The interval cut to its subtype's fields; never overflows, since the
 // fields' sum is no larger in magnitude than the interval.
 int64_t RestrictDayTimeInterval(int64_t Interval, TORVSubTypeCode SubType) {
-  int64_t result = 0;
-  MakeDayTimeInterval(ParseDayTimeInterval(Interval, SubType), result);
-  return result;
+  int64_t Result = 0;
+  MakeDayTimeInterval(ParseDayTimeInterval(Interval, SubType), Result);
+  return Result;
 }
 
 int32_t AddDayTimeToTime(int32_t Time, int64_t Interval, TORVSubTypeCode SubType, int64_t Sign) {
   // The days of the interval play no part; each field is first reduced to
   // less than a day so that the sum cannot overflow.
-  const TORVParsedDayTimeInterval i = ParseDayTimeInterval(Interval, SubType);
-  const int64_t offset = FloorMod(i.Hours, 24) * MSecsPerHour + FloorMod(i.Minutes, 1440) * MSecsPerMinute +
-                         FloorMod(i.Seconds, 86400) * MSecsPerSecond + FloorMod(i.MSeconds, MSecsPerDay);
-  return static_cast<int32_t>(FloorMod(static_cast<int64_t>(Time) + Sign * offset, MSecsPerDay));
+  const TORVParsedDayTimeInterval I = ParseDayTimeInterval(Interval, SubType);
+  const int64_t Offset = FloorMod(I.Hours, 24) * MSecsPerHour + FloorMod(I.Minutes, 1440) * MSecsPerMinute +
+                         FloorMod(I.Seconds, 86400) * MSecsPerSecond + FloorMod(I.MSeconds, MSecsPerDay);
+  return static_cast<int32_t>(FloorMod(static_cast<int64_t>(Time) + Sign * Offset, MSecsPerDay));
 }
 
 int64_t AddDayTimeToTimeStamp(int64_t TimeStamp, int64_t Interval, TORVSubTypeCode SubType, bool Subtract) {
   CheckTimeStamp(TimeStamp);
-  const int64_t offset = RestrictDayTimeInterval(Interval, SubType);
-  const TInt128 result = Subtract ? static_cast<TInt128>(TimeStamp) - offset
-                                   : static_cast<TInt128>(TimeStamp) + offset;
+  const int64_t Offset = RestrictDayTimeInterval(Interval, SubType);
+  const TInt128 Result = Subtract ? static_cast<TInt128>(TimeStamp) - Offset
+                                   : static_cast<TInt128>(TimeStamp) + Offset;
   // The result is within 2^64 of a valid time stamp, so its day fits 64 bits.
-  const TInt128 day128 = (result >= 0 ? result : result - (MSecsPerDay - 1)) / MSecsPerDay;
-  const int64_t day = static_cast<int64_t>(day128);
-  if (day < 1 || day > MaxDate) {
-    const int64_t time = static_cast<int64_t>(result - day128 * MSecsPerDay);
-    RaiseRangeError(DayNumberText(day) + u" " + TimeOfDayText(time), dtTimeStamp, stNone);
+  const TInt128 Day128 = (Result >= 0 ? Result : Result - (MSecsPerDay - 1)) / MSecsPerDay;
+  const int64_t Day = static_cast<int64_t>(Day128);
+  if (Day < 1 || Day > MaxDate) {
+    const int64_t Time = static_cast<int64_t>(Result - Day128 * MSecsPerDay);
+    RaiseRangeError(DayNumberText(Day) + u" " + TimeOfDayText(Time), dtTimeStamp, stNone);
   }
-  return static_cast<int64_t>(result);
+  return static_cast<int64_t>(Result);
 }
 
 // The single field that multiplying and dividing scale, with its unit in
@@ -256,29 +256,29 @@ int64_t DayTimeFieldUnit(TORVSubTypeCode SubType) {
 template <typename T>
 T ScaleField(int64_t Operand, bool Divide, T Interval, int64_t Unit, TORVDataTypeCode DataType,
              TORVSubTypeCode SubType) {
-  const int64_t field = Interval / Unit;
-  if (Divide && Operand == 0) RaiseRangeError(Digits(field) + u" / 0", DataType, SubType);
-  const TInt128 value = Divide ? static_cast<TInt128>(field) / Operand : static_cast<TInt128>(field) * Operand;
-  const TInt128 scaled = value * Unit;
-  if (scaled < std::numeric_limits<T>::min() || scaled > std::numeric_limits<T>::max()) {
-    RaiseRangeError(Digits(scaled), DataType, SubType);
+  const int64_t Field = Interval / Unit;
+  if (Divide && Operand == 0) RaiseRangeError(Digits(Field) + u" / 0", DataType, SubType);
+  const TInt128 Value = Divide ? static_cast<TInt128>(Field) / Operand : static_cast<TInt128>(Field) * Operand;
+  const TInt128 Scaled = Value * Unit;
+  if (Scaled < std::numeric_limits<T>::min() || Scaled > std::numeric_limits<T>::max()) {
+    RaiseRangeError(Digits(Scaled), DataType, SubType);
   }
-  return static_cast<T>(scaled);
+  return static_cast<T>(Scaled);
 }
 
 int32_t ScaleYearMonthInterval(int64_t Operand, bool Divide, int32_t Interval, TORVSubTypeCode SubType) {
   if (SubType != stMonth && SubType != stYear) {
-    int32_t result = 0;
-    MakeYearMonthInterval(ParseYearMonthInterval(Interval, SubType), result);
-    return result;
+    int32_t Result = 0;
+    MakeYearMonthInterval(ParseYearMonthInterval(Interval, SubType), Result);
+    return Result;
   }
   return ScaleField(Operand, Divide, Interval, SubType == stYear ? 12 : 1, dtYearMonthInterval, SubType);
 }
 
 int64_t ScaleDayTimeInterval(int64_t Operand, bool Divide, int64_t Interval, TORVSubTypeCode SubType) {
-  const int64_t unit = DayTimeFieldUnit(SubType);
-  if (unit == 0) return RestrictDayTimeInterval(Interval, SubType);
-  return ScaleField(Operand, Divide, Interval, unit, dtDayTimeInterval, SubType);
+  const int64_t Unit = DayTimeFieldUnit(SubType);
+  if (Unit == 0) return RestrictDayTimeInterval(Interval, SubType);
+  return ScaleField(Operand, Divide, Interval, Unit, dtDayTimeInterval, SubType);
 }
 
 }  // namespace
@@ -302,8 +302,8 @@ int32_t DateFromTimeStamp(int64_t TimeStamp) { return SaturateInt32(TimeStamp / 
 int32_t TimeFromTimeStamp(int64_t TimeStamp) { return static_cast<int32_t>(TimeStamp % MSecsPerDay); }
 
 int32_t DateToMonths(int32_t Date) {
-  const TORVParsedDate d = ParseDate(Date);
-  return d.Year * 12 + d.Month - 1;
+  const TORVParsedDate D = ParseDate(Date);
+  return D.Year * 12 + D.Month - 1;
 }
 
 TORVParsedDate ParseDate(int32_t Date) {
@@ -311,33 +311,33 @@ TORVParsedDate ParseDate(int32_t Date) {
   // Day numbers whose 400-year cycle lies wholly beyond the last valid year
   // decode as the last valid day.
   if ((Date / DaysPer400Years) * 400 > MaxYear) Date = MaxDate;
-  int32_t n = Date - 1;
-  TORVParsedDate result;
-  result.Year = 1 + (n / DaysPer400Years) * 400;
-  n %= DaysPer400Years;
-  int32_t k = n / DaysPer100Years;
-  if (k == 4) k = 3;
-  n -= k * DaysPer100Years;
-  result.Year += 100 * k + 4 * (n / DaysPer4Years);
-  n %= DaysPer4Years;
-  k = n / 365;
-  if (k == 4) k = 3;
-  n -= k * 365;
-  result.Year += k;
-  const auto& before = DaysBeforeMonth[IsLeapYear(result.Year) ? 1 : 0];
-  result.Month = 12;
-  while (n < before[result.Month - 1]) --result.Month;
-  result.Day = n - before[result.Month - 1] + 1;
-  return result;
+  int32_t N = Date - 1;
+  TORVParsedDate Result;
+  Result.Year = 1 + (N / DaysPer400Years) * 400;
+  N %= DaysPer400Years;
+  int32_t K = N / DaysPer100Years;
+  if (K == 4) K = 3;
+  N -= K * DaysPer100Years;
+  Result.Year += 100 * K + 4 * (N / DaysPer4Years);
+  N %= DaysPer4Years;
+  K = N / 365;
+  if (K == 4) K = 3;
+  N -= K * 365;
+  Result.Year += K;
+  const auto& Before = DaysBeforeMonth[IsLeapYear(Result.Year) ? 1 : 0];
+  Result.Month = 12;
+  while (N < Before[Result.Month - 1]) --Result.Month;
+  Result.Day = N - Before[Result.Month - 1] + 1;
+  return Result;
 }
 
 TORVParsedTime ParseTime(int32_t Time) {
-  TORVParsedTime t;
-  t.Hour = (Time / 60000) / 60;
-  t.Minute = (Time / 60000) % 60;
-  t.Second = (Time % 60000) / 1000;
-  t.MSecond = (Time % 60000) % 1000;
-  return t;
+  TORVParsedTime T;
+  T.Hour = (Time / 60000) / 60;
+  T.Minute = (Time / 60000) % 60;
+  T.Second = (Time % 60000) / 1000;
+  T.MSecond = (Time % 60000) % 1000;
+  return T;
 }
 
 TORVParsedTimeStamp ParseTimeStamp(int64_t TimeStamp) {
@@ -354,8 +354,8 @@ TORVParsedYearMonthInterval ParseYearMonthInterval(int32_t Interval, TORVSubType
 }
 
 TORVParsedDayTimeInterval ParseDayTimeInterval(int64_t Interval, TORVSubTypeCode SubType) {
-  TORVParsedDayTimeInterval result;
-  if (!IsValidDayTimeSubType(SubType)) return result;
+  TORVParsedDayTimeInterval Result;
+  if (!IsValidDayTimeSubType(SubType)) return Result;
   // Fields from the largest down, each with its unit and the unit of the
   // next larger field (whose remainder it takes unless it leads).
   struct Field {
@@ -364,77 +364,77 @@ TORVParsedDayTimeInterval ParseDayTimeInterval(int64_t Interval, TORVSubTypeCode
     int64_t Larger;
     int64_t TORVParsedDayTimeInterval::*Member;
   };
-  static constexpr Field fields[] = {
+  static constexpr Field Fields[] = {
       {stDay, MSecsPerDay, 0, &TORVParsedDayTimeInterval::Days},
       {stHour, MSecsPerHour, MSecsPerDay, &TORVParsedDayTimeInterval::Hours},
       {stMinute, MSecsPerMinute, MSecsPerHour, &TORVParsedDayTimeInterval::Minutes},
       {stSecond, MSecsPerSecond, MSecsPerMinute, &TORVParsedDayTimeInterval::Seconds},
       {stMSecond, 1, MSecsPerSecond, &TORVParsedDayTimeInterval::MSeconds},
   };
-  bool leading = true;
-  for (const Field& f : fields) {
-    if ((SubType & f.Bit) == 0) continue;
-    result.*f.Member = leading ? Interval / f.Unit : (Interval % f.Larger) / f.Unit;
-    leading = false;
+  bool Leading = true;
+  for (const Field& F : Fields) {
+    if ((SubType & F.Bit) == 0) continue;
+    Result.*F.Member = Leading ? Interval / F.Unit : (Interval % F.Larger) / F.Unit;
+    Leading = false;
   }
-  return result;
+  return Result;
 }
 
 bool MakeDate(const TORVParsedDate& ParsedDate, int32_t& Date, bool Clamp) {
   Date = 0;
-  const TORVParsedDate& d = ParsedDate;
-  if (d.Day <= 0 || d.Month <= 0 || d.Year <= 0 || d.Year > MaxYear || d.Month > 12) return false;
-  const int32_t leap = IsLeapYear(d.Year) ? 1 : 0;
-  int32_t day = d.Day;
-  if (day > DayTable[leap][d.Month - 1]) {
+  const TORVParsedDate& D = ParsedDate;
+  if (D.Day <= 0 || D.Month <= 0 || D.Year <= 0 || D.Year > MaxYear || D.Month > 12) return false;
+  const int32_t Leap = IsLeapYear(D.Year) ? 1 : 0;
+  int32_t Day = D.Day;
+  if (Day > DayTable[Leap][D.Month - 1]) {
     if (!Clamp) return false;
-    day = DayTable[leap][d.Month - 1];
+    Day = DayTable[Leap][D.Month - 1];
   }
-  const int32_t y = d.Year - 1;
-  Date = y * 365 + y / 4 - y / 100 + y / 400 + DaysBeforeMonth[leap][d.Month - 1] + day;
+  const int32_t Y = D.Year - 1;
+  Date = Y * 365 + Y / 4 - Y / 100 + Y / 400 + DaysBeforeMonth[Leap][D.Month - 1] + Day;
   return true;
 }
 
 bool MakeTime(const TORVParsedTime& ParsedTime, int32_t& Time) {
   Time = 0;
-  const TORVParsedTime& t = ParsedTime;
-  if (t.Hour < 0 || t.Hour >= 24 || t.Minute < 0 || t.Minute >= 60 || t.Second < 0 || t.Second >= 60 ||
-      t.MSecond < 0 || t.MSecond >= 1000) {
+  const TORVParsedTime& T = ParsedTime;
+  if (T.Hour < 0 || T.Hour >= 24 || T.Minute < 0 || T.Minute >= 60 || T.Second < 0 || T.Second >= 60 ||
+      T.MSecond < 0 || T.MSecond >= 1000) {
     return false;
   }
-  Time = t.Hour * 3600000 + t.Minute * 60000 + t.Second * 1000 + t.MSecond;
+  Time = T.Hour * 3600000 + T.Minute * 60000 + T.Second * 1000 + T.MSecond;
   return true;
 }
 
 bool MakeTimeStamp(const TORVParsedTimeStamp& ParsedTimeStamp, int64_t& TimeStamp, bool Clamp) {
   TimeStamp = 0;
-  int32_t date = 0;
-  int32_t time = 0;
-  if (!MakeDate(ParsedTimeStamp.ParsedDate, date, Clamp) || !MakeTime(ParsedTimeStamp.ParsedTime, time)) {
+  int32_t Date = 0;
+  int32_t Time = 0;
+  if (!MakeDate(ParsedTimeStamp.ParsedDate, Date, Clamp) || !MakeTime(ParsedTimeStamp.ParsedTime, Time)) {
     return false;
   }
-  TimeStamp = static_cast<int64_t>(date) * MSecsPerDay + time;
+  TimeStamp = static_cast<int64_t>(Date) * MSecsPerDay + Time;
   return true;
 }
 
 bool MakeYearMonthInterval(const TORVParsedYearMonthInterval& Parsed, int32_t& Interval) {
   Interval = 0;
-  const int64_t months = static_cast<int64_t>(Parsed.Years) * 12 + Parsed.Months;
-  if (months < std::numeric_limits<int32_t>::min() || months > std::numeric_limits<int32_t>::max()) {
+  const int64_t Months = static_cast<int64_t>(Parsed.Years) * 12 + Parsed.Months;
+  if (Months < std::numeric_limits<int32_t>::min() || Months > std::numeric_limits<int32_t>::max()) {
     return false;
   }
-  Interval = static_cast<int32_t>(months);
+  Interval = static_cast<int32_t>(Months);
   return true;
 }
 
 bool MakeDayTimeInterval(const TORVParsedDayTimeInterval& Parsed, int64_t& Interval) {
   Interval = 0;
-  const TInt128 ms = static_cast<TInt128>(Parsed.Days) * MSecsPerDay +
+  const TInt128 Ms = static_cast<TInt128>(Parsed.Days) * MSecsPerDay +
                       static_cast<TInt128>(Parsed.Hours) * MSecsPerHour +
                       static_cast<TInt128>(Parsed.Minutes) * MSecsPerMinute +
                       static_cast<TInt128>(Parsed.Seconds) * MSecsPerSecond + Parsed.MSeconds;
-  if (ms < std::numeric_limits<int64_t>::min() || ms > std::numeric_limits<int64_t>::max()) return false;
-  Interval = static_cast<int64_t>(ms);
+  if (Ms < std::numeric_limits<int64_t>::min() || Ms > std::numeric_limits<int64_t>::max()) return false;
+  Interval = static_cast<int64_t>(Ms);
   return true;
 }
 
@@ -443,22 +443,22 @@ void AdjustParsedDate(TORVParsedDate& ParsedDate, bool Clamp) {
 }
 
 void AdjustParsedTime(TORVParsedTime& ParsedTime) {
-  const int64_t total = TotalMSeconds(ParsedTime);
-  const int64_t rest = FloorMod(total, MSecsPerHour);
-  ParsedTime = {SaturateInt32(FloorDiv(total, MSecsPerHour)), static_cast<int32_t>(rest / MSecsPerMinute),
-                static_cast<int32_t>(rest % MSecsPerMinute / MSecsPerSecond),
-                static_cast<int32_t>(rest % MSecsPerSecond)};
+  const int64_t Total = TotalMSeconds(ParsedTime);
+  const int64_t Rest = FloorMod(Total, MSecsPerHour);
+  ParsedTime = {SaturateInt32(FloorDiv(Total, MSecsPerHour)), static_cast<int32_t>(Rest / MSecsPerMinute),
+                static_cast<int32_t>(Rest % MSecsPerMinute / MSecsPerSecond),
+                static_cast<int32_t>(Rest % MSecsPerSecond)};
 }
 
 void AdjustParsedTimeStamp(TORVParsedTimeStamp& ParsedTimeStamp, bool Clamp) {
-  const int64_t total = TotalMSeconds(ParsedTimeStamp.ParsedTime);
+  const int64_t Total = TotalMSeconds(ParsedTimeStamp.ParsedTime);
   // Whole days that the time borrows from or carries into the date.
-  const int64_t days = FloorDiv(total, MSecsPerDay);
-  ParsedTimeStamp.ParsedTime = ParseTime(static_cast<int32_t>(FloorMod(total, MSecsPerDay)));
+  const int64_t Days = FloorDiv(Total, MSecsPerDay);
+  ParsedTimeStamp.ParsedTime = ParseTime(static_cast<int32_t>(FloorMod(Total, MSecsPerDay)));
   // Days carried from the hours always move into the following months; only
   // a day that was already beyond its month is clamped.
-  const TORVParsedDate& d = ParsedTimeStamp.ParsedDate;
-  ParsedTimeStamp.ParsedDate = NormalizeDate(d.Year, d.Month, int64_t{d.Day} + days, Clamp && days <= 0);
+  const TORVParsedDate& D = ParsedTimeStamp.ParsedDate;
+  ParsedTimeStamp.ParsedDate = NormalizeDate(D.Year, D.Month, int64_t{D.Day} + Days, Clamp && Days <= 0);
 }
 
 int32_t AddYearMonthIntervalToDate(int32_t Date, int32_t Interval, TORVSubTypeCode SubType) {
@@ -498,9 +498,9 @@ int64_t SubtractDateFromDateAsDayTimeInterval(int32_t Date1, int32_t Date2, TORV
 }
 
 int32_t SubtractDateFromDateAsYearMonthInterval(int32_t Date1, int32_t Date2, TORVSubTypeCode SubType) {
-  int32_t result = 0;
-  MakeYearMonthInterval(ParseYearMonthInterval(DateToMonths(Date1) - DateToMonths(Date2), SubType), result);
-  return result;
+  int32_t Result = 0;
+  MakeYearMonthInterval(ParseYearMonthInterval(DateToMonths(Date1) - DateToMonths(Date2), SubType), Result);
+  return Result;
 }
 
 int64_t SubtractTimeFromTimeAsDayTimeInterval(int32_t Time1, int32_t Time2, TORVSubTypeCode SubType) {
@@ -509,11 +509,11 @@ int64_t SubtractTimeFromTimeAsDayTimeInterval(int32_t Time1, int32_t Time2, TORV
 
 int64_t SubtractTimeStampFromTimeStampAsDayTimeInterval(int64_t TimeStamp1, int64_t TimeStamp2,
                                                         TORVSubTypeCode SubType) {
-  int64_t difference = 0;
-  if (__builtin_sub_overflow(TimeStamp1, TimeStamp2, &difference)) {
+  int64_t Difference = 0;
+  if (__builtin_sub_overflow(TimeStamp1, TimeStamp2, &Difference)) {
     RaiseRangeError(Digits(static_cast<TInt128>(TimeStamp1) - TimeStamp2), dtDayTimeInterval, SubType);
   }
-  return RestrictDayTimeInterval(difference, SubType);
+  return RestrictDayTimeInterval(Difference, SubType);
 }
 
 int32_t MultiplyYearMonthInterval(int64_t Factor, int32_t Interval, TORVSubTypeCode SubType) {
@@ -533,24 +533,24 @@ int64_t DivideDayTimeInterval(int64_t Divisor, int64_t Interval, TORVSubTypeCode
 }
 
 int32_t CurrentDate(bool UTC) {
-  const TORVClockFields c = GetClockFields(UTC);
-  int32_t date = 0;
-  MakeDate({c.Year, c.Month, c.Day}, date, false);
-  return date;
+  const TORVClockFields C = GetClockFields(UTC);
+  int32_t Date = 0;
+  MakeDate({C.Year, C.Month, C.Day}, Date, false);
+  return Date;
 }
 
 int32_t CurrentTime(bool UTC) {
-  const TORVClockFields c = GetClockFields(UTC);
-  int32_t time = 0;
-  MakeTime({c.Hour, c.Minute, c.Second, c.MSecond}, time);
-  return time;
+  const TORVClockFields C = GetClockFields(UTC);
+  int32_t Time = 0;
+  MakeTime({C.Hour, C.Minute, C.Second, C.MSecond}, Time);
+  return Time;
 }
 
 int64_t CurrentTimeStamp(bool UTC) {
-  const TORVClockFields c = GetClockFields(UTC);
-  int64_t stamp = 0;
-  MakeTimeStamp({{c.Year, c.Month, c.Day}, {c.Hour, c.Minute, c.Second, c.MSecond}}, stamp, false);
-  return stamp;
+  const TORVClockFields C = GetClockFields(UTC);
+  int64_t Stamp = 0;
+  MakeTimeStamp({{C.Year, C.Month, C.Day}, {C.Hour, C.Minute, C.Second, C.MSecond}}, Stamp, false);
+  return Stamp;
 }
 
 int32_t GetCurrentYear() { return ParseDate(CurrentDate(false)).Year; }
@@ -559,17 +559,17 @@ int64_t NativeDateTimeToTimeStamp(double DateTime) {
   // Days from 1899-12-30 that still give a valid date, with a day to spare
   // on each side for the time of day.
   constexpr double Limit = (static_cast<double>(MaxDate) + 1) * MSecsPerDay;
-  const double ms = std::nearbyint(DateTime * static_cast<double>(MSecsPerDay));
-  if (!std::isfinite(ms) || std::fabs(ms) > Limit) {
+  const double Ms = std::nearbyint(DateTime * static_cast<double>(MSecsPerDay));
+  if (!std::isfinite(Ms) || std::fabs(Ms) > Limit) {
     RaiseRangeError(Utf8ToString(std::to_string(DateTime)), dtTimeStamp, stNone);
   }
-  const int64_t total = static_cast<int64_t>(ms);
+  const int64_t Total = static_cast<int64_t>(Ms);
   // A negative value counts its days back from 1899-12-30 while its fraction
   // is still the time of day forward from midnight.
-  const int64_t date = NativeDateDelta + total / MSecsPerDay;
-  const int64_t time = (total < 0 ? -total : total) % MSecsPerDay;
-  if (date < 1 || date > MaxDate) RaiseRangeError(DayNumberText(date), dtTimeStamp, stNone);
-  return date * MSecsPerDay + time;
+  const int64_t Date = NativeDateDelta + Total / MSecsPerDay;
+  const int64_t Time = (Total < 0 ? -Total : Total) % MSecsPerDay;
+  if (Date < 1 || Date > MaxDate) RaiseRangeError(DayNumberText(Date), dtTimeStamp, stNone);
+  return Date * MSecsPerDay + Time;
 }
 
 int32_t NativeDateToDate(double DateTime) { return DateFromTimeStamp(NativeDateTimeToTimeStamp(DateTime)); }
@@ -577,12 +577,12 @@ int32_t NativeDateToDate(double DateTime) { return DateFromTimeStamp(NativeDateT
 int32_t NativeTimeToTime(double DateTime) { return TimeFromTimeStamp(NativeDateTimeToTimeStamp(DateTime)); }
 
 double TimeStampToNativeDateTime(int64_t TimeStamp) {
-  int64_t date = DateFromTimeStamp(TimeStamp);
-  const int64_t time = TimeFromTimeStamp(TimeStamp);
-  if (date == 0) date = NativeDateDelta;
-  const double days = static_cast<double>(date - NativeDateDelta);
-  const double fraction = static_cast<double>(time) / static_cast<double>(MSecsPerDay);
-  return days < 0 ? days - fraction : days + fraction;
+  int64_t Date = DateFromTimeStamp(TimeStamp);
+  const int64_t Time = TimeFromTimeStamp(TimeStamp);
+  if (Date == 0) Date = NativeDateDelta;
+  const double Days = static_cast<double>(Date - NativeDateDelta);
+  const double Fraction = static_cast<double>(Time) / static_cast<double>(MSecsPerDay);
+  return Days < 0 ? Days - Fraction : Days + Fraction;
 }
 
 double DateToNativeDate(int32_t Date) { return TimeStampToNativeDateTime(DateToTimeStamp(Date, false)); }
@@ -590,9 +590,9 @@ double DateToNativeDate(int32_t Date) { return TimeStampToNativeDateTime(DateToT
 double TimeToNativeTime(int32_t Time) { return TimeStampToNativeDateTime(TimeToTimeStamp(Time)); }
 
 void SetMilliSeconds(int32_t& Time, int32_t MSeconds) {
-  TORVParsedTime t = ParseTime(Time);
-  t.MSecond = MSeconds;
-  MakeTime(t, Time);
+  TORVParsedTime T = ParseTime(Time);
+  T.MSecond = MSeconds;
+  MakeTime(T, Time);
 }
 
 int64_t GetSecondsBetween(int64_t TimeStamp1, int64_t TimeStamp2) {
@@ -600,41 +600,41 @@ int64_t GetSecondsBetween(int64_t TimeStamp1, int64_t TimeStamp2) {
 }
 
 TORVString TextTimeInterval(int64_t Seconds) {
-  static constexpr int64_t units[] = {2678400, 604800, 86400, 3600, 60, 1};
-  static constexpr const char16_t* labels[] = {u"Month", u" Week", u"Day", u"Hour", u"Minute", u"Second"};
-  TORVString text;
-  int64_t rest = Seconds;
-  bool started = false;
-  for (int i = 0; i < 6; ++i) {
-    const int64_t count = rest / units[i];
-    rest %= units[i];
-    if (count != 0) started = true;
-    if (!started) continue;
-    text += Digits(count, 0) + u" " + labels[i];
-    if (count != 1) text += u"s";
-    if (i < 5) text += u",";
-    text += u" ";
+  static constexpr int64_t Units[] = {2678400, 604800, 86400, 3600, 60, 1};
+  static constexpr const char16_t* Labels[] = {u"Month", u" Week", u"Day", u"Hour", u"Minute", u"Second"};
+  TORVString Text;
+  int64_t Rest = Seconds;
+  bool Started = false;
+  for (int I = 0; I < 6; ++I) {
+    const int64_t Count = Rest / Units[I];
+    Rest %= Units[I];
+    if (Count != 0) Started = true;
+    if (!Started) continue;
+    Text += Digits(Count, 0) + u" " + Labels[I];
+    if (Count != 1) Text += u"s";
+    if (I < 5) Text += u",";
+    Text += u" ";
   }
-  return text;
+  return Text;
 }
 
 int32_t LastDayOfMonth(int32_t Date) {
-  const TORVParsedDate d = ParseDate(Date);
-  if (d.Year == 0) return 0;
-  const int64_t next = d.Month == 12 ? CivilToDayNumber(static_cast<int64_t>(d.Year) + 1, 1, 1)
-                                     : CivilToDayNumber(d.Year, d.Month + 1, 1);
-  return static_cast<int32_t>(next - 1);
+  const TORVParsedDate D = ParseDate(Date);
+  if (D.Year == 0) return 0;
+  const int64_t Next = D.Month == 12 ? CivilToDayNumber(static_cast<int64_t>(D.Year) + 1, 1, 1)
+                                     : CivilToDayNumber(D.Year, D.Month + 1, 1);
+  return static_cast<int32_t>(Next - 1);
 }
 
 bool IsDayofMonth(int32_t Date, int32_t Which, int32_t DayOfWeek) {
   if (Date < 1 || Date > MaxDate || DayOfWeek < 1 || DayOfWeek > 7) return false;
-  const int32_t first = Date - ParseDate(Date).Day + 1;
-  const int32_t last = LastDayOfMonth(Date);
+  const int32_t First = Date - ParseDate(Date).Day + 1;
+  const int32_t Last = LastDayOfMonth(Date);
   if (Which >= 1 && Which <= 4) {
-    const int32_t firstMatch = first + (DayOfWeek - ISODayOfWeek(first) + 7) % 7;
-    return firstMatch + 7 * (Which - 1) == Date;
+    const int32_t FirstMatch = First + (DayOfWeek - ISODayOfWeek(First) + 7) % 7;
+    return FirstMatch + 7 * (Which - 1) == Date;
   }
-  if (Which == 5) return last - (ISODayOfWeek(last) - DayOfWeek + 7) % 7 == Date;
+  if (Which == 5) return Last - (ISODayOfWeek(Last) - DayOfWeek + 7) % 7 == Date;
   return false;
 }
 
@@ -647,25 +647,25 @@ int32_t ISODayOfYear(int32_t Date) {
 }
 
 int32_t ISOBeginOfYear(int32_t Year) {
-  const int64_t january1 = CivilToDayNumber(Year, 1, 1);
-  const int64_t weekday = FloorMod(january1 - 1, 7) + 1;
-  int64_t monday = january1 + (8 - weekday) % 7;
-  if (monday > january1 + 3) monday -= 7;
-  return SaturateInt32(monday);
+  const int64_t January1 = CivilToDayNumber(Year, 1, 1);
+  const int64_t Weekday = FloorMod(January1 - 1, 7) + 1;
+  int64_t Monday = January1 + (8 - Weekday) % 7;
+  if (Monday > January1 + 3) Monday -= 7;
+  return SaturateInt32(Monday);
 }
 
 int32_t ISOWeekNumber(int32_t Date) {
-  const int32_t year = ParseDate(Date).Year;
-  const int32_t begin = ISOBeginOfYear(year);
-  const int32_t next = ISOBeginOfYear(year + 1);
-  int32_t start = begin;
-  if (Date >= next) {
-    start = next;
-  } else if (Date < begin) {
-    start = ISOBeginOfYear(year - 1);
+  const int32_t Year = ParseDate(Date).Year;
+  const int32_t Begin = ISOBeginOfYear(Year);
+  const int32_t Next = ISOBeginOfYear(Year + 1);
+  int32_t Start = Begin;
+  if (Date >= Next) {
+    Start = Next;
+  } else if (Date < Begin) {
+    Start = ISOBeginOfYear(Year - 1);
   }
-  const int32_t f = Date - start + 1;
-  return f / 7 + (f % 7 != 0 ? 1 : 0);
+  const int32_t F = Date - Start + 1;
+  return F / 7 + (F % 7 != 0 ? 1 : 0);
 }
 
 }  // namespace orv

@@ -21,33 +21,33 @@ void TORVEnvironment::Initialize() { PopulateLocales(); }
 
 void TORVEnvironment::AddLocale(int32_t ID, const TORVString& Name, const TORVString& ShortName) {
   // The table grows in steps of 64 entries and never shrinks.
-  const int32_t needed = GetNumLocales() + 1;
-  if (static_cast<std::size_t>(needed) > FLocales.capacity())
-    FLocales.reserve(static_cast<std::size_t>(BlockOffset(needed, 64)));
+  const int32_t Needed = GetNumLocales() + 1;
+  if (static_cast<std::size_t>(Needed) > FLocales.capacity())
+    FLocales.reserve(static_cast<std::size_t>(BlockOffset(Needed, 64)));
   FLocales.push_back(std::make_unique<TORVLocale>(ID, Name, ShortName));
 }
 
 void TORVEnvironment::PopulateLocales() {
-  for (const TORVPlatformLocale& locale : PlatformLocales()) {
-    TORVString shortName = locale.ShortName;
-    const int32_t id = locale.ID & 0xFFFF;
+  for (const TORVPlatformLocale& Locale : PlatformLocales()) {
+    TORVString ShortName = Locale.ShortName;
+    const int32_t Id = Locale.ID & 0xFFFF;
     // Latin and Cyrillic scripts of one language would otherwise share a name.
-    if (id == 1068 || id == 1091)
-      shortName += u"L";
-    else if (id == 2092 || id == 2115)
-      shortName += u"C";
-    AddLocale(id, locale.Name, shortName);
-    const auto language = static_cast<uint16_t>(id);
-    if (GetPrimaryLanguageID(language) == 7 && GetSubLanguageID(language) == 1) {
-      const TORVPlatformLocale& phoneBook = *PlatformFindLocale(GermanPhoneBookLocaleID);
-      AddLocale(phoneBook.ID, phoneBook.Name, phoneBook.ShortName);
+    if (Id == 1068 || Id == 1091)
+      ShortName += u"L";
+    else if (Id == 2092 || Id == 2115)
+      ShortName += u"C";
+    AddLocale(Id, Locale.Name, ShortName);
+    const auto Language = static_cast<uint16_t>(Id);
+    if (GetPrimaryLanguageID(Language) == 7 && GetSubLanguageID(Language) == 1) {
+      const TORVPlatformLocale& PhoneBook = *PlatformFindLocale(GermanPhoneBookLocaleID);
+      AddLocale(PhoneBook.ID, PhoneBook.Name, PhoneBook.ShortName);
     }
   }
 }
 
 const TORVLocale* TORVEnvironment::FindLocale(int32_t LocaleID) const {
-  for (const auto& locale : FLocales)
-    if (locale->GetID() == LocaleID) return locale.get();
+  for (const auto& Locale : FLocales)
+    if (Locale->GetID() == LocaleID) return Locale.get();
   return nullptr;
 }
 
@@ -56,54 +56,54 @@ bool TORVEnvironment::ValidLocale(int32_t LocaleID) const {
 }
 
 bool TORVEnvironment::ValidLocaleName(const TORVString& LocaleName, int32_t CharacterSet) const {
-  const char16_t* ordinal = OrdinalName(CharacterSet);
-  if (ordinal != nullptr && SameString(LocaleName, ordinal)) return true;
-  for (const auto& locale : FLocales)
-    if (SameString(locale->GetShortName(), LocaleName)) return true;
+  const char16_t* Ordinal = OrdinalName(CharacterSet);
+  if (Ordinal != nullptr && SameString(LocaleName, Ordinal)) return true;
+  for (const auto& Locale : FLocales)
+    if (SameString(Locale->GetShortName(), LocaleName)) return true;
   return false;
 }
 
 int32_t TORVEnvironment::ConvertLocaleNameToID(const TORVString& LocaleName, int32_t CharacterSet) const {
-  const char16_t* ordinal = OrdinalName(CharacterSet);
-  if (ordinal != nullptr && SameString(LocaleName, ordinal)) return 0;
-  for (const auto& locale : FLocales)
-    if (SameString(locale->GetShortName(), LocaleName)) return locale->GetID();
+  const char16_t* Ordinal = OrdinalName(CharacterSet);
+  if (Ordinal != nullptr && SameString(LocaleName, Ordinal)) return 0;
+  for (const auto& Locale : FLocales)
+    if (SameString(Locale->GetShortName(), LocaleName)) return Locale->GetID();
   return 0;
 }
 
 TORVString TORVEnvironment::ConvertIDToLocaleName(int32_t LocaleID, int32_t CharacterSet) const {
   if (LocaleID == 0) {
-    const char16_t* ordinal = OrdinalName(CharacterSet);
-    return ordinal != nullptr ? TORVString(ordinal) : TORVString();
+    const char16_t* Ordinal = OrdinalName(CharacterSet);
+    return Ordinal != nullptr ? TORVString(Ordinal) : TORVString();
   }
-  const TORVLocale* locale = FindLocale(LocaleID);
-  return locale != nullptr ? locale->GetShortName() : TORVString();
+  const TORVLocale* Locale = FindLocale(LocaleID);
+  return Locale != nullptr ? Locale->GetShortName() : TORVString();
 }
 
 void TORVEnvironment::GetLocaleNames(std::vector<TORVString>& List, int32_t CharacterSet) const {
   List.clear();
   List.reserve(FLocales.size() + 1);
-  const char16_t* ordinal = OrdinalName(CharacterSet);
-  List.emplace_back(ordinal != nullptr ? ordinal : u"");
-  for (const auto& locale : FLocales) List.push_back(locale->GetShortName());
+  const char16_t* Ordinal = OrdinalName(CharacterSet);
+  List.emplace_back(Ordinal != nullptr ? Ordinal : u"");
+  for (const auto& Locale : FLocales) List.push_back(Locale->GetShortName());
 }
 
 TORVString TORVEnvironment::GetCollationName(int32_t ID, int32_t CharacterSet) const {
-  int32_t locale = ID;
-  ClearLocaleFlags(locale);
-  TORVString name = ConvertIDToLocaleName(locale, CharacterSet);
-  if (GetLocaleFlag(ID, CollationCaseInsensitiveBit)) name += u"_CI";
-  if (GetLocaleFlag(ID, CollationAccentInsensitiveBit)) name += u"_AI";
-  if (GetLocaleFlag(ID, CollationKanaInsensitiveBit)) name += u"_KI";
-  if (GetLocaleFlag(ID, CollationWidthInsensitiveBit)) name += u"_WI";
-  return name;
+  int32_t Locale = ID;
+  ClearLocaleFlags(Locale);
+  TORVString Name = ConvertIDToLocaleName(Locale, CharacterSet);
+  if (GetLocaleFlag(ID, CollationCaseInsensitiveBit)) Name += u"_CI";
+  if (GetLocaleFlag(ID, CollationAccentInsensitiveBit)) Name += u"_AI";
+  if (GetLocaleFlag(ID, CollationKanaInsensitiveBit)) Name += u"_KI";
+  if (GetLocaleFlag(ID, CollationWidthInsensitiveBit)) Name += u"_WI";
+  return Name;
 }
 
 int32_t TORVEnvironment::LocaleToCodePage(int32_t LocaleID) const {
   if (LocaleID == 0) return 0;
   // An alternative sort has the code page of its language.
-  const TORVPlatformLocale* locale = PlatformFindLocale(LocaleID & 0xFFFF);
-  return locale != nullptr ? locale->CodePage : 0;
+  const TORVPlatformLocale* Locale = PlatformFindLocale(LocaleID & 0xFFFF);
+  return Locale != nullptr ? Locale->CodePage : 0;
 }
 
 TORVString TORVEnvironment::MapStringToUnicode(std::string_view Value, int32_t CodePage) const {
@@ -144,14 +144,14 @@ int32_t TORVEnvironment::GetLastError() const { return PlatformLastError(); }
 void TORVEnvironment::SetLastError(int32_t Value) const { PlatformSetLastError(Value); }
 
 TORVCurrency TORVEnvironment::GetOSVersion() const {
-  int32_t major = 0, minor = 0;
-  if (!PlatformOSVersion(major, minor)) return {};
+  int32_t Major = 0, Minor = 0;
+  if (!PlatformOSVersion(Major, Minor)) return {};
   // The minor number is read as decimal places: 6.2, 6.15.
-  int64_t fraction = minor, scale = 1;
-  while (scale <= fraction) scale *= 10;
-  int64_t scaled = fraction * TORVCurrency::Scale;
-  int64_t places = (scaled + scale / 2) / scale;
-  return TORVCurrency::FromScaled(int64_t{major} * TORVCurrency::Scale + places);
+  int64_t Fraction = Minor, Scale = 1;
+  while (Scale <= Fraction) Scale *= 10;
+  int64_t Scaled = Fraction * TORVCurrency::Scale;
+  int64_t Places = (Scaled + Scale / 2) / Scale;
+  return TORVCurrency::FromScaled(int64_t{Major} * TORVCurrency::Scale + Places);
 }
 
 // The Windows platform IDs do not apply to this system.
@@ -171,9 +171,9 @@ TORVLibraryHandle TORVEnvironment::LoadLibrary(const TORVString& LibraryFileName
 
 void TORVEnvironment::FreeLibrary(TORVLibraryHandle& Handle) const {
   if (Handle == 0) return;
-  TORVLibraryHandle handle = Handle;
+  TORVLibraryHandle Held = Handle;
   Handle = 0;
-  PlatformFreeLibrary(handle);
+  PlatformFreeLibrary(Held);
 }
 
 void* TORVEnvironment::GetFunctionPtr(TORVLibraryHandle Handle, const TORVString& FunctionName) const {
@@ -181,10 +181,10 @@ void* TORVEnvironment::GetFunctionPtr(TORVLibraryHandle Handle, const TORVString
 }
 
 TORVEnvironment& Environment() {
-  static TORVEnvironment environment;
-  static const bool initialized = (environment.Initialize(), true);
-  (void)initialized;
-  return environment;
+  static TORVEnvironment Environment;
+  static const bool Initialized = (Environment.Initialize(), true);
+  (void)Initialized;
+  return Environment;
 }
 
 }  // namespace orv

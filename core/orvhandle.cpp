@@ -32,15 +32,15 @@ bool TORVHandleObjects::HoldsObject(const TORVHandleObject* Value, int32_t Handl
 }
 
 void TORVHandleObjects::SetObjectCapacity(int32_t Value) {
-  int32_t capacity = BlockOffset(Value, FObjectExpandCount);
-  if (capacity <= FObjectCapacity) return;
-  auto locks = std::make_unique<std::atomic<TORVReadWriteLock*>[]>(static_cast<size_t>(capacity));
-  std::lock_guard<TORVCriticalSection> lock(FLockSection);
-  for (int32_t i = 0; i < FObjectCapacity; ++i) locks[i] = FObjectLocks[i].load();
-  for (int32_t i = FObjectCapacity; i < capacity; ++i) locks[i] = nullptr;
-  FObjectLocks = std::move(locks);
-  FObjects.resize(static_cast<size_t>(capacity), nullptr);
-  FObjectCapacity = capacity;
+  int32_t Capacity = BlockOffset(Value, FObjectExpandCount);
+  if (Capacity <= FObjectCapacity) return;
+  auto Locks = std::make_unique<std::atomic<TORVReadWriteLock*>[]>(static_cast<size_t>(Capacity));
+  std::lock_guard<TORVCriticalSection> Lock(FLockSection);
+  for (int32_t I = 0; I < FObjectCapacity; ++I) Locks[I] = FObjectLocks[I].load();
+  for (int32_t I = FObjectCapacity; I < Capacity; ++I) Locks[I] = nullptr;
+  FObjectLocks = std::move(Locks);
+  FObjects.resize(static_cast<size_t>(Capacity), nullptr);
+  FObjectCapacity = Capacity;
 }
 
 void TORVHandleObjects::SetNumObjects(int32_t Value) {
@@ -49,49 +49,49 @@ void TORVHandleObjects::SetNumObjects(int32_t Value) {
 
 void TORVHandleObjects::PutObject(int32_t Handle, TORVHandleObject* Value) {
   SetObjectCapacity(Handle + 1);
-  std::lock_guard<TORVCriticalSection> lock(FLockSection);
+  std::lock_guard<TORVCriticalSection> Lock(FLockSection);
   FObjects[static_cast<size_t>(Handle)] = Value;
   SetNumObjects(Handle + 1);
 }
 
 void TORVHandleObjects::AddObject(TORVHandleObject* Value, bool AcquireLock) {
-  int32_t handle = 0;
-  if (!FHandles.NextBitClear(handle)) {
+  int32_t Handle = 0;
+  if (!FHandles.NextBitClear(Handle)) {
     throw EORVBaseException(
         FormatString(u"Handle objects container capacity (%s) exceeded", {IntToString(FMaximumSize)}));
   }
-  PutObject(handle, Value);
-  FHandles.SetBit(handle);
-  Value->SetHandle(handle);
+  PutObject(Handle, Value);
+  FHandles.SetBit(Handle);
+  Value->SetHandle(Handle);
   if (AcquireLock && FLockableObjects && !LockObject(Value, NewObjectLockWait))
-    throw EORVBaseException(FormatString(u"Cannot lock new handle object (%s)", {IntToString(handle)}));
+    throw EORVBaseException(FormatString(u"Cannot lock new handle object (%s)", {IntToString(Handle)}));
 }
 
 void TORVHandleObjects::SetObject(TORVHandleObject* Value) {
-  int32_t handle = Value->GetHandle();
-  if (!ValidHandle(handle)) return;
-  PutObject(handle, Value);
-  FHandles.SetBit(handle);
+  int32_t Handle = Value->GetHandle();
+  if (!ValidHandle(Handle)) return;
+  PutObject(Handle, Value);
+  FHandles.SetBit(Handle);
 }
 
 void TORVHandleObjects::ClearObject(TORVHandleObject* Value) {
-  int32_t handle = Value->GetHandle();
+  int32_t Handle = Value->GetHandle();
   // A handle given to another object since must stay with it.
-  if (!HoldsObject(Value, handle)) return;
-  FHandles.ClearBit(handle);
-  PutObject(handle, nullptr);
+  if (!HoldsObject(Value, Handle)) return;
+  FHandles.ClearBit(Handle);
+  PutObject(Handle, nullptr);
 }
 
 bool TORVHandleObjects::RemoveObject(TORVHandleObject* Value, bool ReleaseLock) {
-  int32_t handle = Value->GetHandle();
-  if (!FHandles.BitSet(handle) || !HoldsObject(Value, handle)) {
+  int32_t Handle = Value->GetHandle();
+  if (!FHandles.BitSet(Handle) || !HoldsObject(Value, Handle)) {
     Value->SetHandle(0);
     return false;
   }
-  FHandles.ClearBit(handle);
-  PutObject(handle, nullptr);
+  FHandles.ClearBit(Handle);
+  PutObject(Handle, nullptr);
   if (ReleaseLock && FLockableObjects && !FFreeing) {
-    if (TORVReadWriteLock* lock = FObjectLocks[handle].load()) lock->LeaveWrite();
+    if (TORVReadWriteLock* Lock = FObjectLocks[Handle].load()) Lock->LeaveWrite();
   }
   Value->SetHandle(0);
   return true;
@@ -105,11 +105,11 @@ TORVHandleObject* TORVHandleObjects::FindObject(int32_t Handle) const {
 }
 
 bool TORVHandleObjects::NextObject(int32_t& Handle, TORVHandleObject*& HandleObject) const {
-  int32_t next = std::max(Handle, 0);
-  while (FHandles.NextBitSet(next)) {
-    if (TORVHandleObject* found = FindObject(next)) {
-      Handle = next;
-      HandleObject = found;
+  int32_t Next = std::max(Handle, 0);
+  while (FHandles.NextBitSet(Next)) {
+    if (TORVHandleObject* Found = FindObject(Next)) {
+      Handle = Next;
+      HandleObject = Found;
       return true;
     }
   }
@@ -122,45 +122,45 @@ void TORVHandleObjects::FreeObjects() {
     bool& Flag;
     explicit TFreeingFlag(bool& AFlag) : Flag(AFlag) { Flag = true; }
     ~TFreeingFlag() { Flag = false; }
-  } freeing(FFreeing);
-  int32_t handle = 0;
-  while (FHandles.NextBitSet(handle)) {
-    TORVHandleObject* object = handle < FNumObjects ? FObjects[static_cast<size_t>(handle)] : nullptr;
+  } Freeing(FFreeing);
+  int32_t Handle = 0;
+  while (FHandles.NextBitSet(Handle)) {
+    TORVHandleObject* Object = Handle < FNumObjects ? FObjects[static_cast<size_t>(Handle)] : nullptr;
     // The handle is free before the object goes, so that a destructor that
     // unregisters itself finds nothing left to do.
-    FHandles.ClearBit(handle);
-    PutObject(handle, nullptr);
-    delete object;
+    FHandles.ClearBit(Handle);
+    PutObject(Handle, nullptr);
+    delete Object;
   }
 }
 
 TORVReadWriteLock* TORVHandleObjects::ObjectLock(const TORVHandleObject* Value, bool Create) {
   if (!FLockableObjects) return nullptr;
-  int32_t handle = Value->GetHandle();
-  std::lock_guard<TORVCriticalSection> lock(FLockSection);
-  if (!HoldsObject(Value, handle)) return nullptr;
-  TORVReadWriteLock* objectLock = FObjectLocks[handle].load();
-  if (objectLock == nullptr && Create) {
-    objectLock = new TORVReadWriteLock();
-    FObjectLocks[handle] = objectLock;
+  int32_t Handle = Value->GetHandle();
+  std::lock_guard<TORVCriticalSection> Guard(FLockSection);
+  if (!HoldsObject(Value, Handle)) return nullptr;
+  TORVReadWriteLock* Lock = FObjectLocks[Handle].load();
+  if (Lock == nullptr && Create) {
+    Lock = new TORVReadWriteLock();
+    FObjectLocks[Handle] = Lock;
   }
-  return objectLock;
+  return Lock;
 }
 
 bool TORVHandleObjects::LockObject(TORVHandleObject* Value, uint32_t WaitTimeout) {
   // Locks live as long as the table, so the wait needs no section.
-  TORVReadWriteLock* objectLock = ObjectLock(Value, true);
-  return objectLock != nullptr && objectLock->EnterWrite(WaitTimeout);
+  TORVReadWriteLock* Lock = ObjectLock(Value, true);
+  return Lock != nullptr && Lock->EnterWrite(WaitTimeout);
 }
 
 bool TORVHandleObjects::UnlockObject(TORVHandleObject* Value) {
-  TORVReadWriteLock* objectLock = ObjectLock(Value, false);
-  return objectLock != nullptr && objectLock->LeaveWrite();
+  TORVReadWriteLock* Lock = ObjectLock(Value, false);
+  return Lock != nullptr && Lock->LeaveWrite();
 }
 
 void TORVHandleObjects::FreeObjectLocks() {
-  std::lock_guard<TORVCriticalSection> lock(FLockSection);
-  for (int32_t i = 0; i < FObjectCapacity; ++i) delete FObjectLocks[i].exchange(nullptr);
+  std::lock_guard<TORVCriticalSection> Lock(FLockSection);
+  for (int32_t I = 0; I < FObjectCapacity; ++I) delete FObjectLocks[I].exchange(nullptr);
 }
 
 }  // namespace orv

@@ -11,23 +11,23 @@ TORVKeyValues::TORVKeyValues(int32_t CharacterSetToUse) : TORVValues(CharacterSe
 
 void TORVKeyValues::Assign(TORVValues& FromValues) {
   TORVValues::Assign(FromValues);
-  if (auto* fromKey = dynamic_cast<TORVKeyValues*>(&FromValues); fromKey != nullptr && fromKey != this)
-    SetRowID(fromKey->GetRowID());
+  if (auto* FromKey = dynamic_cast<TORVKeyValues*>(&FromValues); FromKey != nullptr && FromKey != this)
+    SetRowID(FromKey->GetRowID());
 }
 
 int32_t TORVKeyValues::Compare(TORVValues& ValuesToCompare, int32_t PartialLength, bool CaseInsensitive) {
   if (FCount == 0 || ValuesToCompare.GetCount() == 0) return -1;
-  const int32_t count = std::min(FCount, ValuesToCompare.GetCount());
-  const int32_t last = ValuesToCompare.GetCount() - 1;
-  for (int32_t i = 0; i < count; ++i) {
-    TORVValue& value = *FItems[i];
-    TORVValue& other = *ValuesToCompare.GetItems(i);
-    int32_t result;
-    if (IsTextCompareValue(value))
-      result = value.Compare(other, i == last ? PartialLength : 0, CaseInsensitive, GetColumnCollation(i));
+  const int32_t Count = std::min(FCount, ValuesToCompare.GetCount());
+  const int32_t Last = ValuesToCompare.GetCount() - 1;
+  for (int32_t I = 0; I < Count; ++I) {
+    TORVValue& Value = *FItems[I];
+    TORVValue& Other = *ValuesToCompare.GetItems(I);
+    int32_t Result;
+    if (IsTextCompareValue(Value))
+      Result = Value.Compare(Other, I == Last ? PartialLength : 0, CaseInsensitive, GetColumnCollation(I));
     else
-      result = value.Compare(other, 0, false, 0);
-    if (result != 0) return GetColumnDescending(i) ? -result : result;
+      Result = Value.Compare(Other, 0, false, 0);
+    if (Result != 0) return GetColumnDescending(I) ? -Result : Result;
   }
   return 0;
 }

@@ -26,9 +26,9 @@ constexpr char16_t HexDigits[] = u"0123456789ABCDEF";
 enum TORVTextResult : uint8_t { trMalformed, trFailed, trOk };
 
 [[noreturn]] void RaiseConversionError(std::u16string_view S) {
-  const TORVString value(S);
-  const TORVString detail = FormatString(u"A conversion error occurred with the value %s", {value});
-  RaiseError(ORV_VALUE_ERROR, {u"value", value, detail});
+  const TORVString Value(S);
+  const TORVString Detail = FormatString(u"A conversion error occurred with the value %s", {Value});
+  RaiseError(ORV_VALUE_ERROR, {u"value", Value, Detail});
 }
 
 bool IsDigit(char16_t C) { return C >= u'0' && C <= u'9'; }
@@ -41,18 +41,18 @@ int32_t HexValue(char16_t C) {
 }
 
 bool AllDigits(std::u16string_view S) {
-  for (char16_t c : S) {
-    if (!IsDigit(c)) return false;
+  for (char16_t C : S) {
+    if (!IsDigit(C)) return false;
   }
   return true;
 }
 
 // Narrows text already known to be 7-bit.
 std::string Narrow(std::u16string_view S) {
-  std::string text;
-  text.reserve(S.size());
-  for (char16_t c : S) text.push_back(c < 0x80 ? static_cast<char>(c) : '?');
-  return text;
+  std::string Text;
+  Text.reserve(S.size());
+  for (char16_t C : S) Text.push_back(C < 0x80 ? static_cast<char>(C) : '?');
+  return Text;
 }
 
 void AppendAscii(TORVString& Text, std::string_view S) { Text.append(S.begin(), S.end()); }
@@ -60,11 +60,11 @@ void AppendAscii(TORVString& Text, std::string_view S) { Text.append(S.begin(), 
 // Appends Value in decimal, zero-padded on the left to Width characters the
 // way PadInteger pads, without building the digits as a string of their own.
 void AppendInteger(TORVString& Text, int64_t Value, size_t Width = 0) {
-  char buffer[24];
-  const char* end = std::to_chars(buffer, buffer + sizeof buffer, Value).ptr;
-  const size_t count = static_cast<size_t>(end - buffer);
-  if (count < Width) Text.append(Width - count, u'0');
-  AppendAscii(Text, std::string_view(buffer, count));
+  char Buffer[24];
+  const char* End = std::to_chars(Buffer, Buffer + sizeof Buffer, Value).ptr;
+  const size_t Count = static_cast<size_t>(End - Buffer);
+  if (Count < Width) Text.append(Width - Count, u'0');
+  AppendAscii(Text, std::string_view(Buffer, Count));
 }
 
 // Upper is upper case already; the same length rules out the trailing blanks
@@ -85,10 +85,10 @@ void ToDecimalPoint(TORVString& Text, char16_t Separator) { std::replace(Text.be
 // Digits (no sign) into a magnitude, failing beyond Limit.
 bool DigitsToMagnitude(std::u16string_view Digits, uint64_t Limit, uint64_t& Magnitude) {
   Magnitude = 0;
-  for (char16_t c : Digits) {
-    const uint64_t digit = static_cast<uint64_t>(c - u'0');
-    if (Magnitude > (Limit - digit) / 10) return false;
-    Magnitude = Magnitude * 10 + digit;
+  for (char16_t C : Digits) {
+    const uint64_t Digit = static_cast<uint64_t>(C - u'0');
+    if (Magnitude > (Limit - Digit) / 10) return false;
+    Magnitude = Magnitude * 10 + Digit;
   }
   return true;
 }
@@ -97,25 +97,25 @@ bool DigitsToMagnitude(std::u16string_view Digits, uint64_t Limit, uint64_t& Mag
 TORVTextResult ReadLargeInt(std::u16string_view S, int64_t& Value) {
   Value = 0;
   if (S.empty()) return trMalformed;
-  const bool negative = S[0] == u'-';
-  const std::u16string_view digits = negative ? S.substr(1) : S;
-  if (digits.empty() || !AllDigits(digits)) return trMalformed;
-  const uint64_t limit = negative ? uint64_t{1} << 63 : static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
-  uint64_t magnitude = 0;
-  if (!DigitsToMagnitude(digits, limit, magnitude)) return trFailed;
-  Value = SignedValue(negative, magnitude);
+  const bool Negative = S[0] == u'-';
+  const std::u16string_view Digits = Negative ? S.substr(1) : S;
+  if (Digits.empty() || !AllDigits(Digits)) return trMalformed;
+  const uint64_t Limit = Negative ? uint64_t{1} << 63 : static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
+  uint64_t Magnitude = 0;
+  if (!DigitsToMagnitude(Digits, Limit, Magnitude)) return trFailed;
+  Value = SignedValue(Negative, Magnitude);
   return trOk;
 }
 
 bool ReadInteger(std::u16string_view S, bool AllowNegative, int32_t& Value) {
   Value = 0;
-  int64_t value = 0;
-  if (ReadLargeInt(S, value) != trOk) return false;
-  if ((value < 0 && !AllowNegative) || value < std::numeric_limits<int32_t>::min() ||
-      value > std::numeric_limits<int32_t>::max()) {
+  int64_t Wide = 0;
+  if (ReadLargeInt(S, Wide) != trOk) return false;
+  if ((Wide < 0 && !AllowNegative) || Wide < std::numeric_limits<int32_t>::min() ||
+      Wide > std::numeric_limits<int32_t>::max()) {
     return false;
   }
-  Value = static_cast<int32_t>(value);
+  Value = static_cast<int32_t>(Wide);
   return true;
 }
 
@@ -132,99 +132,99 @@ bool ReadPart(std::u16string_view Part, bool AllowNegative, bool EmptyIsZero, in
 bool ReadMilliseconds(std::u16string_view Part, int32_t& Value) {
   Value = 0;
   if (Part.size() > 3 || !AllDigits(Part)) return false;
-  for (size_t i = 0; i < 3; ++i) Value = Value * 10 + (i < Part.size() ? Part[i] - u'0' : 0);
+  for (size_t I = 0; I < 3; ++I) Value = Value * 10 + (I < Part.size() ? Part[I] - u'0' : 0);
   return true;
 }
 
 // Splits at the first Separator: Head gets the text before it, S the rest.
 bool SplitAt(std::u16string_view& S, char16_t Separator, std::u16string_view& Head) {
-  const size_t at = S.find(Separator);
-  if (at == std::u16string_view::npos) return false;
-  Head = S.substr(0, at);
-  S.remove_prefix(at + 1);
+  const size_t At = S.find(Separator);
+  if (At == std::u16string_view::npos) return false;
+  Head = S.substr(0, At);
+  S.remove_prefix(At + 1);
   return true;
 }
 
 // Like SplitAt, but without the separator all of S is the head.
 std::u16string_view TakeUntil(std::u16string_view& S, char16_t Separator) {
-  std::u16string_view head;
-  if (!SplitAt(S, Separator, head)) {
-    head = S;
+  std::u16string_view Head;
+  if (!SplitAt(S, Separator, Head)) {
+    Head = S;
     S = {};
   }
-  return head;
+  return Head;
 }
 
 // Whether a float text that is out of the double range is so because it is
 // too small: its decimal magnitude (integer digits, or minus the zeros after
 // the point, plus the exponent) is below 1.
 bool IsTinyFloatText(std::u16string_view S) {
-  const size_t e = S.find_first_of(u"eE");
-  std::u16string_view mantissa = S.substr(0, e);
-  if (!mantissa.empty() && mantissa[0] == u'-') mantissa.remove_prefix(1);
-  const size_t point = mantissa.find(u'.');
-  std::u16string_view whole = mantissa.substr(0, point);
-  while (!whole.empty() && whole[0] == u'0') whole.remove_prefix(1);
-  int64_t magnitude = static_cast<int64_t>(whole.size());
-  if (magnitude == 0 && point != std::u16string_view::npos) {
-    const std::u16string_view fraction = mantissa.substr(point + 1);
-    const size_t first = fraction.find_first_not_of(u'0');
-    magnitude = -static_cast<int64_t>(first == std::u16string_view::npos ? fraction.size() : first);
+  const size_t E = S.find_first_of(u"eE");
+  std::u16string_view Mantissa = S.substr(0, E);
+  if (!Mantissa.empty() && Mantissa[0] == u'-') Mantissa.remove_prefix(1);
+  const size_t Point = Mantissa.find(u'.');
+  std::u16string_view Whole = Mantissa.substr(0, Point);
+  while (!Whole.empty() && Whole[0] == u'0') Whole.remove_prefix(1);
+  int64_t Magnitude = static_cast<int64_t>(Whole.size());
+  if (Magnitude == 0 && Point != std::u16string_view::npos) {
+    const std::u16string_view Fraction = Mantissa.substr(Point + 1);
+    const size_t First = Fraction.find_first_not_of(u'0');
+    Magnitude = -static_cast<int64_t>(First == std::u16string_view::npos ? Fraction.size() : First);
   }
-  if (e != std::u16string_view::npos) {
-    std::u16string_view exponent = S.substr(e + 1);
-    bool negative = false;
-    if (!exponent.empty() && (exponent[0] == u'-' || exponent[0] == u'+')) {
-      negative = exponent[0] == u'-';
-      exponent.remove_prefix(1);
+  if (E != std::u16string_view::npos) {
+    std::u16string_view Exponent = S.substr(E + 1);
+    bool Negative = false;
+    if (!Exponent.empty() && (Exponent[0] == u'-' || Exponent[0] == u'+')) {
+      Negative = Exponent[0] == u'-';
+      Exponent.remove_prefix(1);
     }
-    int64_t value = 0;
-    for (char16_t c : exponent) value = std::min<int64_t>(value * 10 + (c - u'0'), 1000000000);
-    magnitude += negative ? -value : value;
+    int64_t Value = 0;
+    for (char16_t C : Exponent) Value = std::min<int64_t>(Value * 10 + (C - u'0'), 1000000000);
+    Magnitude += Negative ? -Value : Value;
   }
-  return magnitude <= 0;
+  return Magnitude <= 0;
 }
 
 TORVTextResult ReadFloat(std::u16string_view Text, double& Value) {
   Value = 0;
-  const TORVString s = TrimString(Text);
-  if (EqualsUpper(s, u"NAN")) {
+  const TORVString S = TrimString(Text);
+  if (EqualsUpper(S, u"NAN")) {
     Value = std::numeric_limits<double>::quiet_NaN();
     return trOk;
   }
-  if (EqualsUpper(s, u"INF") || EqualsUpper(s, u"+INF") || EqualsUpper(s, u"-INF")) {
-    Value = s[0] == u'-' ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+  if (EqualsUpper(S, u"INF") || EqualsUpper(S, u"+INF") || EqualsUpper(S, u"-INF")) {
+    Value = S[0] == u'-' ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
     return trOk;
   }
-  if (s.empty()) return trMalformed;
-  bool point = false;
-  bool exponent = false;
-  bool exponentSign = false;
-  for (size_t i = 0; i < s.size(); ++i) {
-    const char16_t c = s[i];
-    if (IsDigit(c) || (c == u'-' && i == 0)) continue;
-    if (c == u'.' && !point) {
-      point = true;
-    } else if ((c == u'E' || c == u'e') && !exponent) {
-      exponent = true;
-    } else if ((c == u'+' || c == u'-') && exponent && !exponentSign) {
-      exponentSign = true;
+  if (S.empty()) return trMalformed;
+  bool Point = false;
+  bool Exponent = false;
+  bool ExponentSign = false;
+  for (size_t I = 0; I < S.size(); ++I) {
+    const char16_t C = S[I];
+    if (IsDigit(C) || (C == u'-' && I == 0)) continue;
+    if (C == u'.' && !Point) {
+      Point = true;
+    } else if ((C == u'E' || C == u'e') && !Exponent) {
+      Exponent = true;
+    } else if ((C == u'+' || C == u'-') && Exponent && !ExponentSign) {
+      ExponentSign = true;
     } else {
       return trMalformed;
     }
   }
-  const std::string text = Narrow(s);
-  double value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (end != text.data() + text.size()) return trFailed;
-  if (error == std::errc::result_out_of_range) {
+  const std::string Narrowed = Narrow(S);
+  double Parsed = 0;
+  const auto [End, Error] = std::from_chars(Narrowed.data(), Narrowed.data() + Narrowed.size(), Parsed);
+  if (End != Narrowed.data() + Narrowed.size()) return trFailed;
+  if (Error == std::errc::result_out_of_range) {
     // Too small to hold reads as zero; too large to hold is an error.
-    if (!IsTinyFloatText(s)) return trFailed;
-    value = 0;
-  } else if (error != std::errc()) {
+    if (!IsTinyFloatText(S)) return trFailed;
+    Parsed = 0;
+  } else if (Error != std::errc()) {
     return trFailed;
   }
-  Value = value;
+  Value = Parsed;
   return trOk;
 }
 
@@ -232,26 +232,26 @@ TORVTextResult ReadFloat(std::u16string_view Text, double& Value) {
 // zero beyond them).
 TORVTextResult ReadDecimal(std::u16string_view S, TORVCurrency& Value) {
   Value = TORVCurrency();
-  size_t i = 0;
-  bool negative = false;
-  if (i < S.size() && (S[i] == u'-' || S[i] == u'+')) negative = S[i++] == u'-';
-  const size_t point = S.find(u'.', i);
-  const std::u16string_view whole = S.substr(i, point == std::u16string_view::npos ? std::u16string_view::npos : point - i);
-  const std::u16string_view fraction =
-      point == std::u16string_view::npos ? std::u16string_view() : S.substr(point + 1);
-  if (!AllDigits(whole) || !AllDigits(fraction)) return trMalformed;
-  if (whole.empty() && fraction.empty()) return trFailed;
-  uint64_t magnitude = 0;
-  if (!DigitsToMagnitude(whole, uint64_t{1} << 63, magnitude)) return trFailed;
-  TInt128 scaled = static_cast<TInt128>(magnitude) * TORVCurrency::Scale;
-  int64_t unit = TORVCurrency::Scale / 10;
-  for (size_t k = 0; k < fraction.size() && k < 4; ++k, unit /= 10) scaled += (fraction[k] - u'0') * unit;
-  if (fraction.size() > 4 && fraction[4] >= u'5') scaled += 1;
-  if (negative) scaled = -scaled;
-  if (scaled > std::numeric_limits<int64_t>::max() || scaled < std::numeric_limits<int64_t>::min()) {
+  size_t I = 0;
+  bool Negative = false;
+  if (I < S.size() && (S[I] == u'-' || S[I] == u'+')) Negative = S[I++] == u'-';
+  const size_t Point = S.find(u'.', I);
+  const std::u16string_view Whole = S.substr(I, Point == std::u16string_view::npos ? std::u16string_view::npos : Point - I);
+  const std::u16string_view Fraction =
+      Point == std::u16string_view::npos ? std::u16string_view() : S.substr(Point + 1);
+  if (!AllDigits(Whole) || !AllDigits(Fraction)) return trMalformed;
+  if (Whole.empty() && Fraction.empty()) return trFailed;
+  uint64_t Magnitude = 0;
+  if (!DigitsToMagnitude(Whole, uint64_t{1} << 63, Magnitude)) return trFailed;
+  TInt128 Scaled = static_cast<TInt128>(Magnitude) * TORVCurrency::Scale;
+  int64_t Unit = TORVCurrency::Scale / 10;
+  for (size_t K = 0; K < Fraction.size() && K < 4; ++K, Unit /= 10) Scaled += (Fraction[K] - u'0') * Unit;
+  if (Fraction.size() > 4 && Fraction[4] >= u'5') Scaled += 1;
+  if (Negative) Scaled = -Scaled;
+  if (Scaled > std::numeric_limits<int64_t>::max() || Scaled < std::numeric_limits<int64_t>::min()) {
     return trFailed;
   }
-  Value = TORVCurrency::FromScaled(static_cast<int64_t>(scaled));
+  Value = TORVCurrency::FromScaled(static_cast<int64_t>(Scaled));
   return trOk;
 }
 
@@ -266,148 +266,148 @@ bool ReadPlatformInteger(std::u16string_view S, uint64_t Limit, bool& Negative, 
     Negative = S[0] == u'-';
     S.remove_prefix(1);
   }
-  bool hex = false;
+  bool Hex = false;
   if (!S.empty() && S[0] == u'$') {
-    hex = true;
+    Hex = true;
     S.remove_prefix(1);
   } else if (S.size() >= 2 && S[0] == u'0' && (S[1] == u'x' || S[1] == u'X')) {
-    hex = true;
+    Hex = true;
     S.remove_prefix(2);
   }
   if (S.empty()) return false;
-  if (!hex) return AllDigits(S) && DigitsToMagnitude(S, Limit, Magnitude);
-  for (char16_t c : S) {
-    const int32_t digit = HexValue(c);
-    if (digit < 0 || Magnitude > (Limit - static_cast<uint64_t>(digit)) / 16) return false;
-    Magnitude = Magnitude * 16 + static_cast<uint64_t>(digit);
+  if (!Hex) return AllDigits(S) && DigitsToMagnitude(S, Limit, Magnitude);
+  for (char16_t C : S) {
+    const int32_t Digit = HexValue(C);
+    if (Digit < 0 || Magnitude > (Limit - static_cast<uint64_t>(Digit)) / 16) return false;
+    Magnitude = Magnitude * 16 + static_cast<uint64_t>(Digit);
   }
   return true;
 }
 
 // The platform integer reader for a signed type whose largest value is Max.
 int64_t StringToSigned(std::u16string_view S, uint64_t Max) {
-  bool negative = false;
-  uint64_t magnitude = 0;
-  if (!ReadPlatformInteger(S, Max + 1, negative, magnitude) || (!negative && magnitude > Max)) {
+  bool Negative = false;
+  uint64_t Magnitude = 0;
+  if (!ReadPlatformInteger(S, Max + 1, Negative, Magnitude) || (!Negative && Magnitude > Max)) {
     RaiseConversionError(S);
   }
-  return SignedValue(negative, magnitude);
+  return SignedValue(Negative, Magnitude);
 }
 
 void AppendDate(TORVString& Text, int32_t Date) {
-  const TORVParsedDate d = ParseDate(Date);
-  AppendInteger(Text, d.Year, 4);
+  const TORVParsedDate D = ParseDate(Date);
+  AppendInteger(Text, D.Year, 4);
   Text += u'-';
-  AppendInteger(Text, d.Month, 2);
+  AppendInteger(Text, D.Month, 2);
   Text += u'-';
-  AppendInteger(Text, d.Day, 2);
+  AppendInteger(Text, D.Day, 2);
 }
 
 void AppendTime(TORVString& Text, int32_t Time, bool TwentyFourHour) {
-  TORVParsedTime t = ParseTime(Time);
-  const bool pm = t.Hour > 11;
+  TORVParsedTime T = ParseTime(Time);
+  const bool Pm = T.Hour > 11;
   if (!TwentyFourHour) {
-    if (pm) t.Hour -= 12;
-    if (t.Hour == 0) t.Hour = 12;
+    if (Pm) T.Hour -= 12;
+    if (T.Hour == 0) T.Hour = 12;
   }
-  AppendInteger(Text, t.Hour, 2);
+  AppendInteger(Text, T.Hour, 2);
   Text += u':';
-  AppendInteger(Text, t.Minute, 2);
-  if (t.Second != 0 || t.MSecond != 0) {
+  AppendInteger(Text, T.Minute, 2);
+  if (T.Second != 0 || T.MSecond != 0) {
     Text += u':';
-    AppendInteger(Text, t.Second, 2);
+    AppendInteger(Text, T.Second, 2);
   }
-  if (t.MSecond != 0) {
+  if (T.MSecond != 0) {
     Text += u'.';
-    AppendInteger(Text, t.MSecond, 3);
+    AppendInteger(Text, T.MSecond, 3);
   }
-  if (!TwentyFourHour) Text += pm ? u" PM" : u" AM";
+  if (!TwentyFourHour) Text += Pm ? u" PM" : u" AM";
 }
 
 bool ReadDate(std::u16string_view S, int32_t& Date) {
   Date = 0;
-  const TORVString text = TrimString(S);
-  std::u16string_view rest = text;
-  std::u16string_view year;
-  std::u16string_view month;
-  if (!SplitAt(rest, u'-', year) || !SplitAt(rest, u'-', month)) return false;
-  TORVParsedDate d;
-  if (!ReadPart(year, true, false, d.Year) || !ReadPart(month, true, false, d.Month) ||
-      !ReadPart(rest, true, false, d.Day)) {
+  const TORVString Text = TrimString(S);
+  std::u16string_view Rest = Text;
+  std::u16string_view Year;
+  std::u16string_view Month;
+  if (!SplitAt(Rest, u'-', Year) || !SplitAt(Rest, u'-', Month)) return false;
+  TORVParsedDate D;
+  if (!ReadPart(Year, true, false, D.Year) || !ReadPart(Month, true, false, D.Month) ||
+      !ReadPart(Rest, true, false, D.Day)) {
     return false;
   }
-  return MakeDate(d, Date, false);
+  return MakeDate(D, Date, false);
 }
 
 bool ReadTime(std::u16string_view S, int32_t& Time) {
   Time = 0;
-  const TORVString text = TrimString(S);
-  std::u16string_view rest = text;
-  std::u16string_view hour;
-  std::u16string_view minute;
-  std::u16string_view second;
-  std::u16string_view msecond;
-  if (!SplitAt(rest, u':', hour)) return false;
-  if (rest.find(u':') == std::u16string_view::npos) {
-    minute = TakeUntil(rest, u' ');
+  const TORVString Text = TrimString(S);
+  std::u16string_view Rest = Text;
+  std::u16string_view Hour;
+  std::u16string_view Minute;
+  std::u16string_view Second;
+  std::u16string_view Msecond;
+  if (!SplitAt(Rest, u':', Hour)) return false;
+  if (Rest.find(u':') == std::u16string_view::npos) {
+    Minute = TakeUntil(Rest, u' ');
   } else {
-    SplitAt(rest, u':', minute);
-    if (rest.find(u'.') != std::u16string_view::npos) {
-      SplitAt(rest, u'.', second);
-      msecond = TakeUntil(rest, u' ');
+    SplitAt(Rest, u':', Minute);
+    if (Rest.find(u'.') != std::u16string_view::npos) {
+      SplitAt(Rest, u'.', Second);
+      Msecond = TakeUntil(Rest, u' ');
     } else {
-      second = TakeUntil(rest, u' ');
+      Second = TakeUntil(Rest, u' ');
     }
   }
-  const bool am = EqualsUpper(rest, u"AM");
-  const bool pm = EqualsUpper(rest, u"PM");
-  if (!rest.empty() && !am && !pm) return false;
-  TORVParsedTime t;
-  if (!ReadPart(hour, true, true, t.Hour) || !ReadPart(minute, true, true, t.Minute) ||
-      !ReadPart(second, true, true, t.Second) || !ReadMilliseconds(msecond, t.MSecond)) {
+  const bool Am = EqualsUpper(Rest, u"AM");
+  const bool Pm = EqualsUpper(Rest, u"PM");
+  if (!Rest.empty() && !Am && !Pm) return false;
+  TORVParsedTime T;
+  if (!ReadPart(Hour, true, true, T.Hour) || !ReadPart(Minute, true, true, T.Minute) ||
+      !ReadPart(Second, true, true, T.Second) || !ReadMilliseconds(Msecond, T.MSecond)) {
     return false;
   }
-  if (am && t.Hour == 12) t.Hour = 0;
-  if (pm && t.Hour != 12) t.Hour += 12;
-  return MakeTime(t, Time);
+  if (Am && T.Hour == 12) T.Hour = 0;
+  if (Pm && T.Hour != 12) T.Hour += 12;
+  return MakeTime(T, Time);
 }
 
 bool ReadTimeStamp(std::u16string_view S, int64_t& TimeStamp) {
   TimeStamp = 0;
-  const TORVString text = TrimString(S);
-  std::u16string_view rest = text;
-  const std::u16string_view datePart = TakeUntil(rest, u' ');
-  int32_t date = 0;
-  int32_t time = 0;
-  if (datePart.empty() || !ReadDate(datePart, date)) return false;
-  if (!rest.empty() && !ReadTime(rest, time)) return false;
-  TimeStamp = DateToTimeStamp(date, false) + time;
+  const TORVString Text = TrimString(S);
+  std::u16string_view Rest = Text;
+  const std::u16string_view DatePart = TakeUntil(Rest, u' ');
+  int32_t Date = 0;
+  int32_t Time = 0;
+  if (DatePart.empty() || !ReadDate(DatePart, Date)) return false;
+  if (!Rest.empty() && !ReadTime(Rest, Time)) return false;
+  TimeStamp = DateToTimeStamp(Date, false) + Time;
   return true;
 }
 
 bool ReadYearMonthInterval(std::u16string_view S, TORVSubTypeCode SubType, int32_t& Interval) {
   Interval = 0;
-  const TORVString text = TrimString(S);
-  int32_t value = 0;
+  const TORVString Text = TrimString(S);
+  int32_t Value = 0;
   switch (SubType) {
-    case stMonth: return ReadInteger(text, true, value) && MakeYearMonthInterval({0, value}, Interval);
-    case stYear: return ReadInteger(text, true, value) && MakeYearMonthInterval({value, 0}, Interval);
+    case stMonth: return ReadInteger(Text, true, Value) && MakeYearMonthInterval({0, Value}, Interval);
+    case stYear: return ReadInteger(Text, true, Value) && MakeYearMonthInterval({Value, 0}, Interval);
     case stYearToMonth: break;
     default: return false;
   }
   // The sign belongs to the whole interval, so "-0-06" is minus six months.
-  std::u16string_view rest = text;
-  const bool negative = !rest.empty() && rest[0] == u'-';
-  if (negative) rest.remove_prefix(1);
-  std::u16string_view years;
-  if (!SplitAt(rest, u'-', years)) return false;
-  TORVParsedYearMonthInterval parsed;
-  const TORVString signedYears = (negative ? TORVString(u"-") : TORVString()) + TORVString(years);
-  if (!ReadInteger(signedYears, true, parsed.Years) || !ReadInteger(TrimInteger(rest), false, parsed.Months)) {
+  std::u16string_view Rest = Text;
+  const bool Negative = !Rest.empty() && Rest[0] == u'-';
+  if (Negative) Rest.remove_prefix(1);
+  std::u16string_view Years;
+  if (!SplitAt(Rest, u'-', Years)) return false;
+  TORVParsedYearMonthInterval Parsed;
+  const TORVString SignedYears = (Negative ? TORVString(u"-") : TORVString()) + TORVString(Years);
+  if (!ReadInteger(SignedYears, true, Parsed.Years) || !ReadInteger(TrimInteger(Rest), false, Parsed.Months)) {
     return false;
   }
-  if (negative) parsed.Months = -parsed.Months;
-  return MakeYearMonthInterval(parsed, Interval);
+  if (Negative) Parsed.Months = -Parsed.Months;
+  return MakeYearMonthInterval(Parsed, Interval);
 }
 
 // The fields of a day-time subtype from the leading one down: the separator
@@ -429,35 +429,35 @@ constexpr TORVDayTimeField DayTimeFields[] = {
 bool ReadDayTimeInterval(std::u16string_view S, TORVSubTypeCode SubType, int64_t& Interval) {
   Interval = 0;
   if (!IsValidDayTimeSubType(SubType)) return false;
-  const TORVDayTimeField* fields[5];
-  size_t count = 0;
-  for (const TORVDayTimeField& field : DayTimeFields) {
-    if ((SubType & field.Bit) != 0) fields[count++] = &field;
+  const TORVDayTimeField* Fields[5];
+  size_t Count = 0;
+  for (const TORVDayTimeField& Field : DayTimeFields) {
+    if ((SubType & Field.Bit) != 0) Fields[Count++] = &Field;
   }
-  const TORVString text = TrimString(S);
-  std::u16string_view rest = text;
-  TORVParsedDayTimeInterval parsed;
+  const TORVString Text = TrimString(S);
+  std::u16string_view Rest = Text;
+  TORVParsedDayTimeInterval Parsed;
   // The sign belongs to the whole interval, so "-0:30" is minus 30 minutes.
-  bool negative = false;
-  for (size_t i = 0; i < count; ++i) {
-    std::u16string_view part = rest;
-    if (i + 1 < count && !SplitAt(rest, fields[i + 1]->Separator, part)) return false;
-    int64_t& field = parsed.*fields[i]->Member;
-    int32_t value = 0;
-    if (i == 0) {
+  bool Negative = false;
+  for (size_t I = 0; I < Count; ++I) {
+    std::u16string_view Part = Rest;
+    if (I + 1 < Count && !SplitAt(Rest, Fields[I + 1]->Separator, Part)) return false;
+    int64_t& Field = Parsed.*Fields[I]->Member;
+    int32_t Value = 0;
+    if (I == 0) {
       // The leading field is unbounded: a millisecond interval of a month
       // still has to read back.
-      negative = !part.empty() && part[0] == u'-';
-      if (ReadLargeInt(part, field) != trOk) return false;
+      Negative = !Part.empty() && Part[0] == u'-';
+      if (ReadLargeInt(Part, Field) != trOk) return false;
       continue;
-    } else if (fields[i]->Bit == stMSecond) {
-      if (part.empty() || !ReadMilliseconds(part, value)) return false;
-    } else if (!ReadInteger(TrimInteger(part), false, value)) {
+    } else if (Fields[I]->Bit == stMSecond) {
+      if (Part.empty() || !ReadMilliseconds(Part, Value)) return false;
+    } else if (!ReadInteger(TrimInteger(Part), false, Value)) {
       return false;
     }
-    field = negative ? -int64_t{value} : value;
+    Field = Negative ? -int64_t{Value} : Value;
   }
-  return MakeDayTimeInterval(parsed, Interval);
+  return MakeDayTimeInterval(Parsed, Interval);
 }
 
 }  // namespace
@@ -465,9 +465,9 @@ bool ReadDayTimeInterval(std::u16string_view S, TORVSubTypeCode SubType, int64_t
 TORVString IntToString(int32_t Value) { return IntToString(int64_t{Value}); }
 
 TORVString IntToString(int64_t Value) {
-  TORVString text;
-  AppendInteger(text, Value);
-  return text;
+  TORVString Text;
+  AppendInteger(Text, Value);
+  return Text;
 }
 
 TORVString ByteToHexString(uint8_t Value) {
@@ -475,80 +475,80 @@ TORVString ByteToHexString(uint8_t Value) {
 }
 
 TORVString IntToHexString(int32_t Value) {
-  const uint32_t bits = static_cast<uint32_t>(Value);
-  TORVString text(8, u'0');
-  for (int i = 0; i < 8; ++i) text[7 - i] = HexDigits[(bits >> (4 * i)) & 15];
-  return text;
+  const uint32_t Bits = static_cast<uint32_t>(Value);
+  TORVString Text(8, u'0');
+  for (int I = 0; I < 8; ++I) Text[7 - I] = HexDigits[(Bits >> (4 * I)) & 15];
+  return Text;
 }
 
 TORVString DecimalToString(TORVCurrency Value) {
-  const int64_t scaled = Value.Scaled();
+  const int64_t Scaled = Value.Scaled();
   // Through unsigned so that the most negative value has a magnitude too.
-  const uint64_t magnitude = scaled < 0 ? 0 - static_cast<uint64_t>(scaled) : static_cast<uint64_t>(scaled);
-  TORVString text;
-  if (scaled < 0) text += u'-';
-  AppendInteger(text, static_cast<int64_t>(magnitude / TORVCurrency::Scale));
-  const uint64_t fraction = magnitude % TORVCurrency::Scale;
-  if (fraction != 0) {
-    text += CurrencyDecimalChar.load();
-    AppendInteger(text, static_cast<int64_t>(fraction), 4);
-    while (text.back() == u'0') text.pop_back();
+  const uint64_t Magnitude = Scaled < 0 ? 0 - static_cast<uint64_t>(Scaled) : static_cast<uint64_t>(Scaled);
+  TORVString Text;
+  if (Scaled < 0) Text += u'-';
+  AppendInteger(Text, static_cast<int64_t>(Magnitude / TORVCurrency::Scale));
+  const uint64_t Fraction = Magnitude % TORVCurrency::Scale;
+  if (Fraction != 0) {
+    Text += CurrencyDecimalChar.load();
+    AppendInteger(Text, static_cast<int64_t>(Fraction), 4);
+    while (Text.back() == u'0') Text.pop_back();
   }
-  return text;
+  return Text;
 }
 
 TORVString FloatToString(double Value) {
   if (std::isnan(Value)) return u"NAN";
   if (std::isinf(Value)) return Value < 0 ? u"-INF" : u"INF";
-  TORVString text;
-  if (std::signbit(Value)) text += u'-';
+  TORVString Text;
+  if (std::signbit(Value)) Text += u'-';
   if (Value == 0) {
-    text += u'0';
-    return text;
+    Text += u'0';
+    return Text;
   }
   // The shortest digits that read back to the same double ("d.ddde+x"), and
   // their exponent.
-  char scientific[32];
-  const char* end =
-      std::to_chars(scientific, scientific + sizeof scientific, std::fabs(Value), std::chars_format::scientific).ptr;
-  const char* e = std::find(static_cast<const char*>(scientific), end, 'e');
-  char buffer[24];
-  size_t count = 0;
-  for (const char* c = scientific; c != e; ++c) {
-    if (*c != '.') buffer[count++] = *c;
+  char Scientific[32];
+  const char* End =
+      std::to_chars(Scientific, Scientific + sizeof Scientific, std::fabs(Value), std::chars_format::scientific).ptr;
+  const char* E = std::find(static_cast<const char*>(Scientific), End, 'e');
+  char Buffer[24];
+  size_t Count = 0;
+  for (const char* C = Scientific; C != E; ++C) {
+    if (*C != '.') Buffer[Count++] = *C;
   }
-  const std::string_view digits(buffer, count);
-  int32_t exponent = 0;
-  std::from_chars(e + 2, end, exponent);
-  if (e[1] == '-') exponent = -exponent;
-  const char16_t point = NumberDecimalChar.load();
-  if (exponent >= -5 && exponent <= 14) {
-    if (exponent < 0) {
-      text += u'0';
-      text += point;
-      text.append(static_cast<size_t>(-exponent - 1), u'0');
-      AppendAscii(text, digits);
+  const std::string_view Digits(Buffer, Count);
+  int32_t Exponent = 0;
+  std::from_chars(E + 2, End, Exponent);
+  if (E[1] == '-') Exponent = -Exponent;
+  const char16_t Point = NumberDecimalChar.load();
+  if (Exponent >= -5 && Exponent <= 14) {
+    if (Exponent < 0) {
+      Text += u'0';
+      Text += Point;
+      Text.append(static_cast<size_t>(-Exponent - 1), u'0');
+      AppendAscii(Text, Digits);
     } else {
-      const size_t whole = static_cast<size_t>(exponent) + 1;
-      if (digits.size() <= whole) {
-        AppendAscii(text, digits);
-        text.append(whole - digits.size(), u'0');
+      const size_t Whole = static_cast<size_t>(Exponent) + 1;
+      if (Digits.size() <= Whole) {
+        AppendAscii(Text, Digits);
+        Text.append(Whole - Digits.size(), u'0');
       } else {
-        AppendAscii(text, digits.substr(0, whole));
-        text += point;
-        AppendAscii(text, digits.substr(whole));
+        AppendAscii(Text, Digits.substr(0, Whole));
+        Text += Point;
+        AppendAscii(Text, Digits.substr(Whole));
       }
     }
   } else {
-    AppendAscii(text, digits.substr(0, 1));
-    if (digits.size() > 1) {
-      text += point;
-      AppendAscii(text, digits.substr(1));
+    AppendAscii(Text, Digits.substr(0, 1));
+    if (Digits.size() > 1) {
+      Text += Point;
+      AppendAscii(Text, Digits.substr(1));
     }
-    text += u'E';
-    AppendInteger(text, exponent);
+    Text += u'E';
+    AppendInteger(Text, Exponent);
   }
-  return text;
+  return Text;
 }
 
 TORVString BytesToString(int64_t Value) {
@@ -558,23 +558,23 @@ TORVString BytesToString(int64_t Value) {
     int64_t Divisor;
     const char16_t* Name;
   };
-  static constexpr Unit units[] = {
+  static constexpr Unit Units[] = {
       {int64_t{1} << 20, int64_t{1} << 10, u"KB"},
       {int64_t{1} << 30, int64_t{1} << 20, u"MB"},
       {int64_t{1} << 40, int64_t{1} << 30, u"GB"},
       {std::numeric_limits<int64_t>::max(), int64_t{1} << 40, u"TB"},
   };
-  const Unit* unit = &units[3];
-  for (const Unit& u : units) {
-    if (Value < u.Limit) {
-      unit = &u;
+  const Unit* Chosen = &Units[3];
+  for (const Unit& Candidate : Units) {
+    if (Value < Candidate.Limit) {
+      Chosen = &Candidate;
       break;
     }
   }
   // Hundredths of the unit, rounded half away from zero (the value is
   // positive here), computed exactly.
-  const TInt128 hundredths = (static_cast<TInt128>(Value) * 200 / unit->Divisor + 1) / 2;
-  return DecimalToString(TORVCurrency::FromScaled(static_cast<int64_t>(hundredths * 100))) + unit->Name;
+  const TInt128 Hundredths = (static_cast<TInt128>(Value) * 200 / Chosen->Divisor + 1) / 2;
+  return DecimalToString(TORVCurrency::FromScaled(static_cast<int64_t>(Hundredths * 100))) + Chosen->Name;
 }
 
 bool StringToBool(std::u16string_view S) {
@@ -590,74 +590,74 @@ int32_t StringToInt(std::u16string_view S) {
 int64_t StringToLargeInt(std::u16string_view S) { return StringToSigned(S, std::numeric_limits<int64_t>::max()); }
 
 TORVCurrency StringToDecimal(std::u16string_view S) {
-  TORVCurrency value;
-  const char16_t separator = CurrencyDecimalChar.load();
-  TORVTextResult result;
-  if (separator == u'.') {
-    result = ReadDecimal(S, value);
+  TORVCurrency Value;
+  const char16_t Separator = CurrencyDecimalChar.load();
+  TORVTextResult Result;
+  if (Separator == u'.') {
+    Result = ReadDecimal(S, Value);
   } else {
-    TORVString text(S);
-    ToDecimalPoint(text, separator);
-    result = ReadDecimal(text, value);
+    TORVString Text(S);
+    ToDecimalPoint(Text, Separator);
+    Result = ReadDecimal(Text, Value);
   }
-  if (result != trOk) RaiseConversionError(S);
-  return value;
+  if (Result != trOk) RaiseConversionError(S);
+  return Value;
 }
 
 double StringToFloat(std::u16string_view S) {
-  TORVString text = TrimString(S);
-  ToDecimalPoint(text, NumberDecimalChar.load());
-  if (!text.empty() && text[0] == u'+' && text.size() > 1 && text[1] != u'-') text.erase(0, 1);
-  double value = 0;
-  if (ReadFloat(text, value) != trOk) RaiseConversionError(S);
-  return value;
+  TORVString Text = TrimString(S);
+  ToDecimalPoint(Text, NumberDecimalChar.load());
+  if (!Text.empty() && Text[0] == u'+' && Text.size() > 1 && Text[1] != u'-') Text.erase(0, 1);
+  double Value = 0;
+  if (ReadFloat(Text, Value) != trOk) RaiseConversionError(S);
+  return Value;
 }
 
 uint8_t HexStringToByte(std::u16string_view S) {
-  bool negative = false;
-  uint64_t magnitude = 0;
-  if (!ReadPlatformInteger(S, 255, negative, magnitude) || (negative && magnitude != 0)) RaiseConversionError(S);
-  return static_cast<uint8_t>(magnitude);
+  bool Negative = false;
+  uint64_t Magnitude = 0;
+  if (!ReadPlatformInteger(S, 255, Negative, Magnitude) || (Negative && Magnitude != 0)) RaiseConversionError(S);
+  return static_cast<uint8_t>(Magnitude);
 }
 
 TORVString DateToSQLStr(int32_t Date) {
-  TORVString text;
-  AppendDate(text, Date);
-  return text;
+  TORVString Text;
+  AppendDate(Text, Date);
+  return Text;
 }
 
 bool SQLStrToDate(std::u16string_view S, int32_t& Date) { return ReadDate(S, Date); }
 
 TORVString TimeToSQLStr(int32_t Time, bool TwentyFourHour) {
-  TORVString text;
-  AppendTime(text, Time, TwentyFourHour);
-  return text;
+  TORVString Text;
+  AppendTime(Text, Time, TwentyFourHour);
+  return Text;
 }
 
 bool SQLStrToTime(std::u16string_view S, int32_t& Time) { return ReadTime(S, Time); }
 
 TORVString TimeStampToSQLStr(int64_t TimeStamp, bool TwentyFourHour) {
-  TORVString text;
-  AppendDate(text, DateFromTimeStamp(TimeStamp));
-  text += u' ';
-  AppendTime(text, TimeFromTimeStamp(TimeStamp), TwentyFourHour);
-  return text;
+  TORVString Text;
+  AppendDate(Text, DateFromTimeStamp(TimeStamp));
+  Text += u' ';
+  AppendTime(Text, TimeFromTimeStamp(TimeStamp), TwentyFourHour);
+  return Text;
 }
 
 bool SQLStrToTimeStamp(std::u16string_view S, int64_t& TimeStamp) { return ReadTimeStamp(S, TimeStamp); }
 
 TORVString YearMonthIntervalToSQLStr(int32_t Interval, TORVSubTypeCode SubType) {
-  const TORVParsedYearMonthInterval i = ParseYearMonthInterval(Interval, SubType);
+  const TORVParsedYearMonthInterval I = ParseYearMonthInterval(Interval, SubType);
   switch (SubType) {
-    case stMonth: return IntToString(i.Months);
-    case stYear: return IntToString(i.Years);
+    case stMonth: return IntToString(I.Months);
+    case stYear: return IntToString(I.Years);
     case stYearToMonth: {
-      TORVString text;
-      if (i.Years == 0 && i.Months < 0) text += u'-';
-      AppendInteger(text, i.Years);
-      text += u'-';
-      AppendInteger(text, std::abs(i.Months), 2);
-      return text;
+      TORVString Text;
+      if (I.Years == 0 && I.Months < 0) Text += u'-';
+      AppendInteger(Text, I.Years);
+      Text += u'-';
+      AppendInteger(Text, std::abs(I.Months), 2);
+      return Text;
     }
     default: return {};
   }
@@ -669,26 +669,26 @@ bool SQLStrToYearMonthInterval(std::u16string_view S, TORVSubTypeCode SubType, i
 
 TORVString DayTimeIntervalToSQLStr(int64_t Interval, TORVSubTypeCode SubType) {
   if (!IsValidDayTimeSubType(SubType)) return {};
-  const TORVParsedDayTimeInterval parsed = ParseDayTimeInterval(Interval, SubType);
-  TORVString text;
-  bool negative = false;
-  bool leading = true;
-  for (const TORVDayTimeField& field : DayTimeFields) {
-    if ((SubType & field.Bit) == 0) continue;
-    const int64_t value = parsed.*field.Member;
-    if (value < 0) negative = true;
-    if (leading) {
-      AppendInteger(text, value);
-      leading = false;
+  const TORVParsedDayTimeInterval Parsed = ParseDayTimeInterval(Interval, SubType);
+  TORVString Text;
+  bool Negative = false;
+  bool Leading = true;
+  for (const TORVDayTimeField& Field : DayTimeFields) {
+    if ((SubType & Field.Bit) == 0) continue;
+    const int64_t Value = Parsed.*Field.Member;
+    if (Value < 0) Negative = true;
+    if (Leading) {
+      AppendInteger(Text, Value);
+      Leading = false;
       continue;
     }
     // Later fields are less than their larger unit, so their magnitude is safe.
-    text += field.Separator;
-    AppendInteger(text, value < 0 ? -value : value, field.Width);
+    Text += Field.Separator;
+    AppendInteger(Text, Value < 0 ? -Value : Value, Field.Width);
   }
   // A negative interval whose leading field is 0 still needs its sign.
-  if (negative && text[0] != u'-') text.insert(text.begin(), u'-');
-  return text;
+  if (Negative && Text[0] != u'-') Text.insert(Text.begin(), u'-');
+  return Text;
 }
 
 bool SQLStrToDayTimeInterval(std::u16string_view S, TORVSubTypeCode SubType, int64_t& Interval) {
@@ -696,43 +696,43 @@ bool SQLStrToDayTimeInterval(std::u16string_view S, TORVSubTypeCode SubType, int
 }
 
 TORVString BinaryToSQLStr(const TORVBytes& Bytes) {
-  TORVString text;
-  text.reserve(Bytes.size() * 2);
-  for (uint8_t b : Bytes) {
-    text += HexDigits[b >> 4];
-    text += HexDigits[b & 15];
+  TORVString Text;
+  Text.reserve(Bytes.size() * 2);
+  for (uint8_t B : Bytes) {
+    Text += HexDigits[B >> 4];
+    Text += HexDigits[B & 15];
   }
-  return text;
+  return Text;
 }
 
 bool SQLStrToBinary(std::u16string_view S, TORVBytes& Bytes) {
   Bytes.clear();
   if (S.size() % 2 != 0) return false;
   Bytes.resize(S.size() / 2);
-  for (size_t i = 0; i < Bytes.size(); ++i) {
-    const int32_t high = HexValue(S[2 * i]);
-    const int32_t low = HexValue(S[2 * i + 1]);
-    if (high < 0 || low < 0) {
+  for (size_t I = 0; I < Bytes.size(); ++I) {
+    const int32_t High = HexValue(S[2 * I]);
+    const int32_t Low = HexValue(S[2 * I + 1]);
+    if (High < 0 || Low < 0) {
       Bytes.clear();
       return false;
     }
-    Bytes[i] = static_cast<uint8_t>(high * 16 + low);
+    Bytes[I] = static_cast<uint8_t>(High * 16 + Low);
   }
   return true;
 }
 
 bool SQLStrToLargeInt(std::u16string_view S, int64_t& Value) {
-  const TORVTextResult result = ReadLargeInt(S, Value);
-  if (result == trFailed) RaiseConversionError(S);
-  return result == trOk;
+  const TORVTextResult Result = ReadLargeInt(S, Value);
+  if (Result == trFailed) RaiseConversionError(S);
+  return Result == trOk;
 }
 
 bool SQLStrToUnsignedChar(std::u16string_view S, char16_t& Value) {
   Value = 0;
   if (S.empty() || S[0] != u'#') return false;
-  int64_t code = 0;
-  if (!SQLStrToLargeInt(S.substr(1), code) || code < 0 || code > 0xFFFF) return false;
-  Value = static_cast<char16_t>(code);
+  int64_t Code = 0;
+  if (!SQLStrToLargeInt(S.substr(1), Code) || Code < 0 || Code > 0xFFFF) return false;
+  Value = static_cast<char16_t>(Code);
   return true;
 }
 
@@ -751,83 +751,83 @@ bool SQLStrToBoolean(std::u16string_view S, bool& Value) {
 
 TORVString FloatToSQLStr(double Value) {
   SetDecimalSeparator();
-  TORVString text = FloatToString(Value);
-  ToDecimalPoint(text, NumberDecimalChar.load());
-  return text;
+  TORVString Text = FloatToString(Value);
+  ToDecimalPoint(Text, NumberDecimalChar.load());
+  return Text;
 }
 
 bool SQLStrToFloat(std::u16string_view S, double& Value) {
-  const TORVTextResult result = ReadFloat(S, Value);
-  if (result == trFailed) RaiseConversionError(S);
-  return result == trOk;
+  const TORVTextResult Result = ReadFloat(S, Value);
+  if (Result == trFailed) RaiseConversionError(S);
+  return Result == trOk;
 }
 
 TORVString DecimalToSQLStr(TORVCurrency Value, int32_t Scale) {
   SetDecimalSeparator();
-  TORVString text = DecimalToString(Value);
-  ToDecimalPoint(text, CurrencyDecimalChar.load());
-  if (Scale != 0) text = PadDecimal(text, Scale, u'.');
-  return text;
+  TORVString Text = DecimalToString(Value);
+  ToDecimalPoint(Text, CurrencyDecimalChar.load());
+  if (Scale != 0) Text = PadDecimal(Text, Scale, u'.');
+  return Text;
 }
 
 bool SQLStrToDecimal(std::u16string_view S, TORVCurrency& Value) {
   Value = TORVCurrency();
   SetDecimalSeparator();
   if (S.empty()) return false;
-  bool point = false;
-  for (size_t i = 0; i < S.size(); ++i) {
-    if (IsDigit(S[i]) || (S[i] == u'-' && i == 0)) continue;
-    if (S[i] != u'.' || point) return false;
-    point = true;
+  bool Point = false;
+  for (size_t I = 0; I < S.size(); ++I) {
+    if (IsDigit(S[I]) || (S[I] == u'-' && I == 0)) continue;
+    if (S[I] != u'.' || Point) return false;
+    Point = true;
   }
   if (ReadDecimal(S, Value) != trOk) RaiseConversionError(S);
   return true;
 }
 
 bool IsAnInteger(std::u16string_view S, bool AllowNegative) {
-  int32_t value = 0;
-  return ReadInteger(S, AllowNegative, value);
+  int32_t Value = 0;
+  return ReadInteger(S, AllowNegative, Value);
 }
 
 bool IsALargeInt(std::u16string_view S) {
-  int64_t value = 0;
-  return ReadLargeInt(S, value) == trOk;
+  int64_t Value = 0;
+  return ReadLargeInt(S, Value) == trOk;
 }
 
 bool IsAnUnsignedChar(std::u16string_view S) {
   if (!S.empty() && S[0] == u'#') S.remove_prefix(1);
-  int64_t code = 0;
-  return ReadLargeInt(S, code) == trOk && code >= 0 && code <= 0xFFFF;
+  int64_t Code = 0;
+  return ReadLargeInt(S, Code) == trOk && Code >= 0 && Code <= 0xFFFF;
 }
 
 bool IsAFloat(std::u16string_view S) {
-  double value = 0;
-  return ReadFloat(S, value) == trOk;
+  double Value = 0;
+  return ReadFloat(S, Value) == trOk;
 }
 
 bool IsADate(std::u16string_view S) {
-  int32_t date = 0;
-  return ReadDate(S, date);
+  int32_t Date = 0;
+  return ReadDate(S, Date);
 }
 
 bool IsATime(std::u16string_view S) {
-  int32_t time = 0;
-  return ReadTime(S, time);
+  int32_t Time = 0;
+  return ReadTime(S, Time);
 }
 
 bool IsATimeStamp(std::u16string_view S) {
-  int64_t stamp = 0;
-  return ReadTimeStamp(S, stamp);
+  int64_t Stamp = 0;
+  return ReadTimeStamp(S, Stamp);
 }
 
 bool IsAYearMonthInterval(std::u16string_view S, TORVSubTypeCode SubType) {
-  int32_t interval = 0;
-  return ReadYearMonthInterval(S, SubType, interval);
+  int32_t Interval = 0;
+  return ReadYearMonthInterval(S, SubType, Interval);
 }
 
 bool IsADayTimeInterval(std::u16string_view S, TORVSubTypeCode SubType) {
-  int64_t interval = 0;
-  return ReadDayTimeInterval(S, SubType, interval);
+  int64_t Interval = 0;
+  return ReadDayTimeInterval(S, SubType, Interval);
 }
 
 }  // namespace orv

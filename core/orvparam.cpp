@@ -66,32 +66,32 @@ void TORVParamValue::Load(TORVMemoryStream& Stream, bool LoadTypeInfo) {
     // The whole type part is read and checked before any of it is applied,
     // so that a short or damaged record leaves the parameter as it was.
     if (Stream.GetAvailable() < kTypeIntegers * 4) RaiseConversionError(TORVString(), false);
-    const TORVParamType paramType = Stream.ReadInteger();
-    const int64_t nameStart = Stream.GetPosition();
-    const int32_t nameCount = Stream.ReadInteger();
-    const int64_t nameBytes = static_cast<int64_t>(nameCount) * (Stream.GetCharacterSet() == CharacterSetUnicode ? 2 : 1);
-    if (nameCount < 0 || Stream.GetAvailable() < nameBytes + (kTypeIntegers - 2) * 4) {
-      Stream.SetPosition(nameStart - 4);
+    const TORVParamType ParamType = Stream.ReadInteger();
+    const int64_t NameStart = Stream.GetPosition();
+    const int32_t NameCount = Stream.ReadInteger();
+    const int64_t NameBytes = static_cast<int64_t>(NameCount) * (Stream.GetCharacterSet() == CharacterSetUnicode ? 2 : 1);
+    if (NameCount < 0 || Stream.GetAvailable() < NameBytes + (kTypeIntegers - 2) * 4) {
+      Stream.SetPosition(NameStart - 4);
       RaiseConversionError(TORVString(), false);
     }
-    Stream.SetPosition(nameStart);
-    TORVString name;
-    Stream.ReadString(name);
-    const int32_t dataType = Stream.ReadInteger();
-    const int32_t subType = Stream.ReadInteger();
-    const int32_t length = Stream.ReadInteger();
-    const int32_t scale = Stream.ReadInteger();
-    const int32_t collation = Stream.ReadInteger();
-    if (length < 0) RaiseConversionError(TORVString(), false);
-    FParamType = paramType;
-    FName = name;
+    Stream.SetPosition(NameStart);
+    TORVString Name;
+    Stream.ReadString(Name);
+    const int32_t DataType = Stream.ReadInteger();
+    const int32_t SubType = Stream.ReadInteger();
+    const int32_t Length = Stream.ReadInteger();
+    const int32_t Scale = Stream.ReadInteger();
+    const int32_t Collation = Stream.ReadInteger();
+    if (Length < 0) RaiseConversionError(TORVString(), false);
+    FParamType = ParamType;
+    FName = Name;
     // Each setter sees the ones applied before it: a new data type resets
     // the subtype, length, scale and collation to its defaults first.
-    SetDataType(dataType);
-    SetSubType(subType);
-    SetLength(length);
-    SetScale(scale);
-    SetCollation(collation);
+    SetDataType(DataType);
+    SetSubType(SubType);
+    SetLength(Length);
+    SetScale(Scale);
+    SetCollation(Collation);
   }
   TORVValue::Load(Stream);
 }
@@ -111,17 +111,17 @@ void TORVParamValues::ParamNotFoundError(const TORVString& ParamName) {
 }
 
 TORVParamValue* TORVParamValues::GetParams(int32_t Index) const {
-  TORVValue* value = GetItems(Index);
-  auto* param = dynamic_cast<TORVParamValue*>(value);
-  if (param == nullptr)
+  TORVValue* Value = GetItems(Index);
+  auto* Param = dynamic_cast<TORVParamValue*>(Value);
+  if (Param == nullptr)
     throw std::logic_error("parameter list entry " + std::to_string(Index) + " is not a parameter");
-  return param;
+  return Param;
 }
 
 TORVParamValue* TORVParamValues::FindByName(const TORVString& ParamName) {
-  for (int32_t i = 0; i < FCount; ++i) {
-    TORVParamValue* param = GetParams(i);
-    if (SameString(param->GetName(), ParamName)) return param;
+  for (int32_t I = 0; I < FCount; ++I) {
+    TORVParamValue* Param = GetParams(I);
+    if (SameString(Param->GetName(), ParamName)) return Param;
   }
   ParamNotFoundError(ParamName);
   // Should an override return, the list's own error is raised.
@@ -129,11 +129,11 @@ TORVParamValue* TORVParamValues::FindByName(const TORVString& ParamName) {
 }
 
 TORVParamValue* TORVParamValues::CreateNew() {
-  TORVValue* value = CreateValueObject(FCount);
+  TORVValue* Value = CreateValueObject(FCount);
   try {
-    Add(value);
+    Add(Value);
   } catch (...) {
-    delete value;
+    delete Value;
     throw;
   }
   return GetParams(FCount - 1);
@@ -146,16 +146,16 @@ void TORVParamValues::RemoveAll() {
 }
 
 void TORVParamValues::SaveOutputParams(TORVMemoryStream& Stream) {
-  for (int32_t i = 0; i < FCount; ++i) {
-    TORVParamValue* param = GetParams(i);
-    if (IsOutputParam(param->GetParamType())) param->Save(Stream, false);
+  for (int32_t I = 0; I < FCount; ++I) {
+    TORVParamValue* Param = GetParams(I);
+    if (IsOutputParam(Param->GetParamType())) Param->Save(Stream, false);
   }
 }
 
 void TORVParamValues::LoadOutputParams(TORVMemoryStream& Stream) {
-  for (int32_t i = 0; i < FCount; ++i) {
-    TORVParamValue* param = GetParams(i);
-    if (IsOutputParam(param->GetParamType())) param->Load(Stream, false);
+  for (int32_t I = 0; I < FCount; ++I) {
+    TORVParamValue* Param = GetParams(I);
+    if (IsOutputParam(Param->GetParamType())) Param->Load(Stream, false);
   }
 }
 

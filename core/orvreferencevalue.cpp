@@ -7,9 +7,9 @@ namespace orv {
 TORVReferenceValue::TORVReferenceValue(int32_t CharacterSetToUse) : TORVValue(CharacterSetToUse) {}
 
 TORVValue& TORVReferenceValue::Target() {
-  TORVValue* value = GetValue();
-  if (value == nullptr) throw std::logic_error("reference value refers to no value");
-  return *value;
+  TORVValue* Value = GetValue();
+  if (Value == nullptr) throw std::logic_error("reference value refers to no value");
+  return *Value;
 }
 
 bool TORVReferenceValue::GetNull() { return Target().GetNull(); }

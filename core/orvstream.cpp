@@ -36,24 +36,24 @@ int32_t PrefixSize(bool WordSized) { return WordSized ? 2 : 4; }
 // --- TORVStream ---
 
 uint32_t TORVStream::CalculateCRC32(int32_t Count) {
-  const int64_t saved = GetPosition();
-  uint32_t result = 0xFFFFFFFFu;
+  const int64_t Saved = GetPosition();
+  uint32_t Result = 0xFFFFFFFFu;
   try {
     Seek(0, orBeginning);
-    int64_t remaining = Count == 0 ? GetSize() : Count;
-    std::vector<uint8_t> buffer(static_cast<std::size_t>(std::clamp<int64_t>(remaining, 0, TransferBufferSize)));
-    while (remaining > 0) {
-      const int32_t got = Read(buffer.data(), static_cast<int32_t>(std::min(remaining, TransferBufferSize)));
-      if (got <= 0) break;
-      result = UpdateCRC32(result, buffer.data(), static_cast<std::size_t>(got));
-      remaining -= got;
+    int64_t Remaining = Count == 0 ? GetSize() : Count;
+    std::vector<uint8_t> Buffer(static_cast<std::size_t>(std::clamp<int64_t>(Remaining, 0, TransferBufferSize)));
+    while (Remaining > 0) {
+      const int32_t Got = Read(Buffer.data(), static_cast<int32_t>(std::min(Remaining, TransferBufferSize)));
+      if (Got <= 0) break;
+      Result = UpdateCRC32(Result, Buffer.data(), static_cast<std::size_t>(Got));
+      Remaining -= Got;
     }
   } catch (...) {
-    SetPosition(saved);
+    SetPosition(Saved);
     throw;
   }
-  SetPosition(saved);
-  return result;
+  SetPosition(Saved);
+  return Result;
 }
 
 namespace {
@@ -61,18 +61,18 @@ namespace {
 // A 4-byte value through any stream: 0 unless all 4 bytes came.
 template <typename T>
 int32_t ReadWord32(TORVStream& Stream, T& Value) {
-  uint8_t bytes[sizeof(T)];
-  const int32_t got = Stream.Read(bytes, sizeof(T));
+  uint8_t Bytes[sizeof(T)];
+  const int32_t Got = Stream.Read(Bytes, sizeof(T));
   Value = 0;
-  if (got == static_cast<int32_t>(sizeof(T))) std::memcpy(&Value, bytes, sizeof(T));
-  return got;
+  if (Got == static_cast<int32_t>(sizeof(T))) std::memcpy(&Value, Bytes, sizeof(T));
+  return Got;
 }
 
 template <typename T>
 int32_t WriteWord32(TORVStream& Stream, T Value) {
-  uint8_t bytes[sizeof(T)];
-  std::memcpy(bytes, &Value, sizeof(T));
-  return Stream.Write(bytes, sizeof(T));
+  uint8_t Bytes[sizeof(T)];
+  std::memcpy(Bytes, &Value, sizeof(T));
+  return Stream.Write(Bytes, sizeof(T));
 }
 
 }  // namespace
@@ -91,15 +91,15 @@ int64_t TORVStream::CopyFrom(TORVStream& Stream, int64_t Count) {
     Count = Stream.GetSize();
   }
   if (Count <= 0) return 0;
-  std::vector<uint8_t> buffer(static_cast<std::size_t>(std::min(Count, TransferBufferSize)));
-  const auto bufferSize = static_cast<int64_t>(buffer.size());
-  int64_t copied = 0;
-  while (copied < Count) {
-    const int32_t got = Stream.Read(buffer.data(), static_cast<int32_t>(std::min(bufferSize, Count - copied)));
-    if (got <= 0) break;
-    copied += Write(buffer.data(), got);
+  std::vector<uint8_t> Buffer(static_cast<std::size_t>(std::min(Count, TransferBufferSize)));
+  const auto BufferSize = static_cast<int64_t>(Buffer.size());
+  int64_t Copied = 0;
+  while (Copied < Count) {
+    const int32_t Got = Stream.Read(Buffer.data(), static_cast<int32_t>(std::min(BufferSize, Count - Copied)));
+    if (Got <= 0) break;
+    Copied += Write(Buffer.data(), Got);
   }
-  return copied;
+  return Copied;
 }
 
 // --- TORVMemoryStream ---
@@ -125,23 +125,23 @@ void TORVMemoryStream::SetCapacity(int32_t Value) {
   if (!FOwnsMemory) RaiseNotOwned();
   if (Value < 0) RaiseStreamError(u"Invalid memory stream size");
   if (static_cast<int64_t>(Value) + FBlockSize > MaxStreamSize) RaiseStreamError(u"Memory stream too large");
-  const int32_t rounded = BlockOffset(Value, FBlockSize);
-  if (rounded == 0) {
+  const int32_t Rounded = BlockOffset(Value, FBlockSize);
+  if (Rounded == 0) {
     std::free(FMemory);
     FMemory = nullptr;
     FCapacity = 0;
     FSize = 0;
-  } else if (rounded > FCapacity) {
-    auto* grown = static_cast<uint8_t*>(std::realloc(FMemory, static_cast<std::size_t>(rounded)));
-    if (grown == nullptr) throw std::bad_alloc();
-    std::memset(grown + FCapacity, 0, static_cast<std::size_t>(rounded - FCapacity));
-    FMemory = grown;
-    FCapacity = rounded;
-  } else if (rounded < FCapacity && FShrinkAllowed) {
-    auto* shrunk = static_cast<uint8_t*>(std::realloc(FMemory, static_cast<std::size_t>(rounded)));
-    if (shrunk == nullptr) throw std::bad_alloc();
-    FMemory = shrunk;
-    FCapacity = rounded;
+  } else if (Rounded > FCapacity) {
+    auto* Grown = static_cast<uint8_t*>(std::realloc(FMemory, static_cast<std::size_t>(Rounded)));
+    if (Grown == nullptr) throw std::bad_alloc();
+    std::memset(Grown + FCapacity, 0, static_cast<std::size_t>(Rounded - FCapacity));
+    FMemory = Grown;
+    FCapacity = Rounded;
+  } else if (Rounded < FCapacity && FShrinkAllowed) {
+    auto* Shrunk = static_cast<uint8_t*>(std::realloc(FMemory, static_cast<std::size_t>(Rounded)));
+    if (Shrunk == nullptr) throw std::bad_alloc();
+    FMemory = Shrunk;
+    FCapacity = Rounded;
     if (FSize > Value) FSize = Value;
   }
 }
@@ -161,40 +161,40 @@ void TORVMemoryStream::SetSize(int64_t Value) {
 }
 
 uint32_t TORVMemoryStream::CalculateCRC32(int32_t Count) {
-  const int32_t length = Count == 0 ? FSize : std::clamp(Count, 0, FSize);
-  return UpdateCRC32(0xFFFFFFFFu, FMemory, static_cast<std::size_t>(length));
+  const int32_t Length = Count == 0 ? FSize : std::clamp(Count, 0, FSize);
+  return UpdateCRC32(0xFFFFFFFFu, FMemory, static_cast<std::size_t>(Length));
 }
 
 int64_t TORVMemoryStream::Seek(int64_t Offset, TORVStreamOrigin Origin) {
-  int64_t base = 0;
+  int64_t Base = 0;
   if (Origin == orCurrent) {
-    base = FPosition;
+    Base = FPosition;
   } else if (Origin == orEnd) {
-    base = FSize;
+    Base = FSize;
   }
-  const int64_t target = base + Offset;
-  if (target < std::numeric_limits<int32_t>::min() || target > MaxStreamSize) {
+  const int64_t Target = Base + Offset;
+  if (Target < std::numeric_limits<int32_t>::min() || Target > MaxStreamSize) {
     RaiseStreamError(u"Invalid memory stream position");
   }
-  FPosition = static_cast<int32_t>(target);
+  FPosition = static_cast<int32_t>(Target);
   return FPosition;
 }
 
 int32_t TORVMemoryStream::Read(TORVBytes& Buffer, int32_t Offset, int32_t Count) {
-  const int32_t count = std::min(Count, GetAvailable());
-  if (count <= 0) return 0;
-  if (Offset < 0 || static_cast<int64_t>(Offset) + count > static_cast<int64_t>(Buffer.size())) {
+  const int32_t Available = std::min(Count, GetAvailable());
+  if (Available <= 0) return 0;
+  if (Offset < 0 || static_cast<int64_t>(Offset) + Available > static_cast<int64_t>(Buffer.size())) {
     RaiseStreamError(u"Stream read outside the target buffer");
   }
-  return Read(Buffer.data() + Offset, count);
+  return Read(Buffer.data() + Offset, Available);
 }
 
 int32_t TORVMemoryStream::Read(uint8_t* Buffer, int32_t Count) {
-  const int32_t count = std::min(Count, GetAvailable());
-  if (count <= 0) return 0;
-  std::memmove(Buffer, FMemory + FPosition, static_cast<std::size_t>(count));
-  FPosition += count;
-  return count;
+  const int32_t Available = std::min(Count, GetAvailable());
+  if (Available <= 0) return 0;
+  std::memmove(Buffer, FMemory + FPosition, static_cast<std::size_t>(Available));
+  FPosition += Available;
+  return Available;
 }
 
 int32_t TORVMemoryStream::Write(const TORVBytes& Buffer, int32_t Offset, int32_t Count) {
@@ -229,9 +229,9 @@ bool TORVMemoryStream::ReadFixed(void* Value, int32_t Width) {
 
 template <typename T>
 T TORVMemoryStream::ReadValue() {
-  T value;
-  ReadFixed(&value, sizeof(T));
-  return value;
+  T Value;
+  ReadFixed(&Value, sizeof(T));
+  return Value;
 }
 
 void TORVMemoryStream::WriteFixed(const void* Value, int32_t Width) {
@@ -307,8 +307,8 @@ void TORVMemoryStream::WriteCount(int64_t Count, bool WordSized) {
 }
 
 int32_t TORVMemoryStream::ReadCount(bool WordSized) {
-  const int32_t count = WordSized ? ReadWord() : ReadInteger();
-  return std::max(count, 0);
+  const int32_t Count = WordSized ? ReadWord() : ReadInteger();
+  return std::max(Count, 0);
 }
 
 void TORVMemoryStream::WriteByteRun(const uint8_t* Data, int64_t Count, bool WordSized) {
@@ -333,24 +333,24 @@ void TORVMemoryStream::WriteUnits(const char16_t* Units, int64_t Count, bool Wor
 
 template <typename TContainer>
 void TORVMemoryStream::ReadRun(TContainer& Value, int64_t Bytes) {
-  const int32_t count = static_cast<int32_t>(std::clamp<int64_t>(Bytes, 0, GetAvailable()));
-  Value.resize(static_cast<std::size_t>(count));
-  if (count > 0) Read(reinterpret_cast<uint8_t*>(Value.data()), count);
+  const int32_t Count = static_cast<int32_t>(std::clamp<int64_t>(Bytes, 0, GetAvailable()));
+  Value.resize(static_cast<std::size_t>(Count));
+  if (Count > 0) Read(reinterpret_cast<uint8_t*>(Value.data()), Count);
 }
 
 void TORVMemoryStream::ReadUnits(TORVString& Value, int64_t Units) {
   // Only whole code units are taken from a short stream.
-  const int64_t units = std::min<int64_t>(std::max<int64_t>(Units, 0), GetAvailable() / 2);
-  Value.resize(static_cast<std::size_t>(units));
-  if (units > 0) Read(reinterpret_cast<uint8_t*>(Value.data()), static_cast<int32_t>(units * 2));
+  const int64_t Taken = std::min<int64_t>(std::max<int64_t>(Units, 0), GetAvailable() / 2);
+  Value.resize(static_cast<std::size_t>(Taken));
+  if (Taken > 0) Read(reinterpret_cast<uint8_t*>(Value.data()), static_cast<int32_t>(Taken * 2));
 }
 
 namespace {
 
 // Count 0 means the whole value; a Count beyond the value is cut to it.
 int64_t RunLength(int32_t Count, std::size_t Length) {
-  const auto length = static_cast<int64_t>(Length);
-  return Count <= 0 ? length : std::min<int64_t>(Count, length);
+  const auto Total = static_cast<int64_t>(Length);
+  return Count <= 0 ? Total : std::min<int64_t>(Count, Total);
 }
 
 }  // namespace
@@ -364,9 +364,9 @@ void TORVMemoryStream::ReadBytes(TORVBytes& Value, bool WordSized) { ReadRun(Val
 void TORVMemoryStream::WriteFixedBytes(const TORVBytes& Value, int32_t Count) {
   if (Count <= 0 || FPosition < 0) return;
   Grow(static_cast<int64_t>(FPosition) + Count);
-  const int32_t copied = static_cast<int32_t>(std::min<int64_t>(Count, static_cast<int64_t>(Value.size())));
-  if (copied > 0) std::memcpy(FMemory + FPosition, Value.data(), static_cast<std::size_t>(copied));
-  std::memset(FMemory + FPosition + copied, 0, static_cast<std::size_t>(Count - copied));
+  const int32_t Copied = static_cast<int32_t>(std::min<int64_t>(Count, static_cast<int64_t>(Value.size())));
+  if (Copied > 0) std::memcpy(FMemory + FPosition, Value.data(), static_cast<std::size_t>(Copied));
+  std::memset(FMemory + FPosition + Copied, 0, static_cast<std::size_t>(Count - Copied));
   FPosition += Count;
 }
 
@@ -376,16 +376,16 @@ void TORVMemoryStream::WriteUnicodeString(const TORVString& Value, int32_t Count
   if (FCharacterSet == CharacterSetUnicode) {
     WriteUnits(Value.data(), RunLength(Count, Value.size()), WordSized);
   } else if (FCharacterSet == CharacterSetAnsi) {
-    const TORVAnsiString bytes = MapStringToAnsi(Value, CodePage);
-    WriteByteRun(reinterpret_cast<const uint8_t*>(bytes.data()), RunLength(Count, bytes.size()), WordSized);
+    const TORVAnsiString Bytes = MapStringToAnsi(Value, CodePage);
+    WriteByteRun(reinterpret_cast<const uint8_t*>(Bytes.data()), RunLength(Count, Bytes.size()), WordSized);
   }
 }
 
 void TORVMemoryStream::WriteAnsiString(const TORVAnsiString& Value, int32_t Count, bool WordSized,
                                        int32_t CodePage) {
   if (FCharacterSet == CharacterSetUnicode) {
-    const TORVString units = MapStringToUnicode(Value, CodePage);
-    WriteUnits(units.data(), RunLength(Count, units.size()), WordSized);
+    const TORVString Units = MapStringToUnicode(Value, CodePage);
+    WriteUnits(Units.data(), RunLength(Count, Units.size()), WordSized);
   } else if (FCharacterSet == CharacterSetAnsi) {
     WriteByteRun(reinterpret_cast<const uint8_t*>(Value.data()), RunLength(Count, Value.size()), WordSized);
   }
@@ -395,17 +395,17 @@ void TORVMemoryStream::ReadUnicodeString(TORVString& Value, bool WordSized, int3
   if (FCharacterSet == CharacterSetUnicode) {
     ReadUnits(Value, ReadCount(WordSized));
   } else if (FCharacterSet == CharacterSetAnsi) {
-    TORVAnsiString bytes;
-    ReadRun(bytes, ReadCount(WordSized));
-    Value = MapStringToUnicode(bytes, CodePage);
+    TORVAnsiString Bytes;
+    ReadRun(Bytes, ReadCount(WordSized));
+    Value = MapStringToUnicode(Bytes, CodePage);
   }
 }
 
 void TORVMemoryStream::ReadAnsiString(TORVAnsiString& Value, bool WordSized, int32_t CodePage) {
   if (FCharacterSet == CharacterSetUnicode) {
-    TORVString units;
-    ReadUnits(units, ReadCount(WordSized));
-    Value = MapStringToAnsi(units, CodePage);
+    TORVString Units;
+    ReadUnits(Units, ReadCount(WordSized));
+    Value = MapStringToAnsi(Units, CodePage);
   } else if (FCharacterSet == CharacterSetAnsi) {
     ReadRun(Value, ReadCount(WordSized));
   }
@@ -414,17 +414,17 @@ void TORVMemoryStream::ReadAnsiString(TORVAnsiString& Value, bool WordSized, int
 void TORVMemoryStream::WriteFixedUnicodeString(const TORVString& Value, int32_t Count, int32_t CodePage) {
   if (Count <= 0 || FPosition < 0) return;
   if (FCharacterSet == CharacterSetUnicode) {
-    const int64_t bytes = static_cast<int64_t>(Count) * 2;
-    if (bytes > MaxStreamSize) RaiseStreamError(u"Value too long for a stream");
-    Grow(FPosition + bytes);
-    const std::size_t copied = std::min(static_cast<std::size_t>(Count), Value.size());
-    uint8_t* target = FMemory + FPosition;
-    std::memcpy(target, Value.data(), copied * 2);
-    for (std::size_t i = copied * 2; i < static_cast<std::size_t>(bytes); i += 2) {
-      target[i] = ' ';
-      target[i + 1] = 0;
+    const int64_t Bytes = static_cast<int64_t>(Count) * 2;
+    if (Bytes > MaxStreamSize) RaiseStreamError(u"Value too long for a stream");
+    Grow(FPosition + Bytes);
+    const std::size_t Copied = std::min(static_cast<std::size_t>(Count), Value.size());
+    uint8_t* Target = FMemory + FPosition;
+    std::memcpy(Target, Value.data(), Copied * 2);
+    for (std::size_t I = Copied * 2; I < static_cast<std::size_t>(Bytes); I += 2) {
+      Target[I] = ' ';
+      Target[I + 1] = 0;
     }
-    FPosition += static_cast<int32_t>(bytes);
+    FPosition += static_cast<int32_t>(Bytes);
   } else if (FCharacterSet == CharacterSetAnsi) {
     WriteFixedAnsiString(MapStringToAnsi(Value, CodePage), Count, CodePage);
   }
@@ -436,9 +436,9 @@ void TORVMemoryStream::WriteFixedAnsiString(const TORVAnsiString& Value, int32_t
     WriteFixedUnicodeString(MapStringToUnicode(Value, CodePage), Count, CodePage);
   } else if (FCharacterSet == CharacterSetAnsi) {
     Grow(static_cast<int64_t>(FPosition) + Count);
-    const std::size_t copied = std::min(static_cast<std::size_t>(Count), Value.size());
-    std::memcpy(FMemory + FPosition, Value.data(), copied);
-    std::memset(FMemory + FPosition + copied, ' ', static_cast<std::size_t>(Count) - copied);
+    const std::size_t Copied = std::min(static_cast<std::size_t>(Count), Value.size());
+    std::memcpy(FMemory + FPosition, Value.data(), Copied);
+    std::memset(FMemory + FPosition + Copied, ' ', static_cast<std::size_t>(Count) - Copied);
     FPosition += Count;
   }
 }
@@ -447,17 +447,17 @@ void TORVMemoryStream::ReadFixedUnicodeString(TORVString& Value, int32_t Count, 
   if (FCharacterSet == CharacterSetUnicode) {
     ReadUnits(Value, Count);
   } else if (FCharacterSet == CharacterSetAnsi) {
-    TORVAnsiString bytes;
-    ReadRun(bytes, Count);
-    Value = MapStringToUnicode(bytes, CodePage);
+    TORVAnsiString Bytes;
+    ReadRun(Bytes, Count);
+    Value = MapStringToUnicode(Bytes, CodePage);
   }
 }
 
 void TORVMemoryStream::ReadFixedAnsiString(TORVAnsiString& Value, int32_t Count, int32_t CodePage) {
   if (FCharacterSet == CharacterSetUnicode) {
-    TORVString units;
-    ReadUnits(units, Count);
-    Value = MapStringToAnsi(units, CodePage);
+    TORVString Units;
+    ReadUnits(Units, Count);
+    Value = MapStringToAnsi(Units, CodePage);
   } else if (FCharacterSet == CharacterSetAnsi) {
     ReadRun(Value, Count);
   }
@@ -488,10 +488,10 @@ void TORVMemoryStream::MoveTo(TORVMemoryStream& Destination, int32_t Count) {
 }
 
 void TORVMemoryStream::InsertSpace(int32_t Count, int32_t UsedSize) {
-  const int64_t length = static_cast<int64_t>(UsedSize) - FPosition;
-  if (Count <= 0 || length <= 0) return;
-  CheckRange(FPosition, length + Count);
-  std::memmove(FMemory + FPosition + Count, FMemory + FPosition, static_cast<std::size_t>(length));
+  const int64_t Length = static_cast<int64_t>(UsedSize) - FPosition;
+  if (Count <= 0 || Length <= 0) return;
+  CheckRange(FPosition, Length + Count);
+  std::memmove(FMemory + FPosition + Count, FMemory + FPosition, static_cast<std::size_t>(Length));
 }
 
 void TORVMemoryStream::MoveSpace(int32_t Count, int32_t MovePos) {
@@ -503,10 +503,10 @@ void TORVMemoryStream::MoveSpace(int32_t Count, int32_t MovePos) {
 
 void TORVMemoryStream::DeleteSpace(int32_t Count, int32_t UsedSize) {
   if (Count <= 0) return;
-  const int64_t length = static_cast<int64_t>(UsedSize) - FPosition - Count;
-  if (length < 0) RaiseStreamError(u"Memory stream operation outside the buffer");
-  CheckRange(FPosition, static_cast<int64_t>(Count) + length);
-  std::memmove(FMemory + FPosition, FMemory + FPosition + Count, static_cast<std::size_t>(length));
+  const int64_t Length = static_cast<int64_t>(UsedSize) - FPosition - Count;
+  if (Length < 0) RaiseStreamError(u"Memory stream operation outside the buffer");
+  CheckRange(FPosition, static_cast<int64_t>(Count) + Length);
+  std::memmove(FMemory + FPosition, FMemory + FPosition + Count, static_cast<std::size_t>(Length));
   std::memset(FMemory + UsedSize - Count, 0, static_cast<std::size_t>(Count));
 }
 
@@ -514,9 +514,9 @@ int32_t TORVMemoryStream::CopyToStream(TORVStream& Stream, int32_t Count) {
   if (Count == 0) Count = GetAvailable();
   CheckRange(FPosition, Count);
   if (Count == 0) return 0;
-  const int32_t written = Stream.Write(FMemory + FPosition, Count);
-  FPosition += written;
-  return written;
+  const int32_t Written = Stream.Write(FMemory + FPosition, Count);
+  FPosition += Written;
+  return Written;
 }
 
 int32_t TORVMemoryStream::SaveToStream(TORVStream& Stream, int32_t Count) {
@@ -528,22 +528,22 @@ int32_t TORVMemoryStream::SaveToStream(TORVStream& Stream, int32_t Count) {
 
 int32_t TORVMemoryStream::CopyFromStream(TORVStream& Stream, int32_t Count) {
   if (Count == 0) {
-    const int64_t left = std::max<int64_t>(Stream.GetSize() - Stream.GetPosition(), 0);
-    Count = static_cast<int32_t>(std::min<int64_t>(left, GetAvailable()));
+    const int64_t Left = std::max<int64_t>(Stream.GetSize() - Stream.GetPosition(), 0);
+    Count = static_cast<int32_t>(std::min<int64_t>(Left, GetAvailable()));
   }
   CheckRange(FPosition, Count);
   if (Count == 0) return 0;
-  const int32_t got = Stream.Read(FMemory + FPosition, Count);
-  FPosition += got;
-  return got;
+  const int32_t Got = Stream.Read(FMemory + FPosition, Count);
+  FPosition += Got;
+  return Got;
 }
 
 int32_t TORVMemoryStream::LoadFromStream(TORVStream& Stream, int32_t Count) {
   if (Count == 0) {
     Stream.SetPosition(0);
-    const int64_t size = Stream.GetSize();
-    if (size > MaxStreamSize) RaiseStreamError(u"Memory stream too large");
-    Count = static_cast<int32_t>(size);
+    const int64_t Size = Stream.GetSize();
+    if (Size > MaxStreamSize) RaiseStreamError(u"Memory stream too large");
+    Count = static_cast<int32_t>(Size);
   }
   if (Count < 0) RaiseStreamError(u"Memory stream operation outside the buffer");
   if (FSize < Count) SetSize(Count);
@@ -564,9 +564,9 @@ void TORVMemoryStream::SetMemory(uint8_t* Value, int32_t ValueSize) {
 // --- encipherment ---
 
 void TORVMemoryStream::InitEncryption(const TORVDigest& PasswordDigest) {
-  TORVBytes key(TORVDigest::DigestSize);
-  PasswordDigest.Write(key.data());
-  Cipher().Init(key, TORVDigest::DigestSize, TORVBytes());
+  TORVBytes Key(TORVDigest::DigestSize);
+  PasswordDigest.Write(Key.data());
+  Cipher().Init(Key, TORVDigest::DigestSize, TORVBytes());
 }
 
 TORVBlowfish& TORVMemoryStream::Cipher() {
@@ -579,19 +579,19 @@ template <typename TStep>
 void TORVMemoryStream::Encipher(int32_t Count, TStep Step) {
   if (Count == 0) Count = GetAvailable();
   if (Count < 0) RaiseStreamError(u"Memory stream operation outside the buffer");
-  const int32_t blocks = Count / TORVBlowfish::BlockSize;
-  CheckRange(FPosition, static_cast<int64_t>(blocks) * TORVBlowfish::BlockSize);
-  TORVBlowfish& cipher = Cipher();
+  const int32_t Blocks = Count / TORVBlowfish::BlockSize;
+  CheckRange(FPosition, static_cast<int64_t>(Blocks) * TORVBlowfish::BlockSize);
+  TORVBlowfish& Engine = Cipher();
   try {
-    for (int32_t i = 0; i < blocks; ++i) {
-      Step(cipher, FMemory, FPosition);
+    for (int32_t I = 0; I < Blocks; ++I) {
+      Step(Engine, FMemory, FPosition);
       FPosition += TORVBlowfish::BlockSize;
     }
   } catch (...) {
-    cipher.Reset();
+    Engine.Reset();
     throw;
   }
-  cipher.Reset();
+  Engine.Reset();
 }
 
 void TORVMemoryStream::Encrypt(int32_t Count) {

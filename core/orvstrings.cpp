@@ -44,15 +44,15 @@ void TORVStringsList::Delete(int32_t Index) {
 }
 
 bool TORVStringsList::Remove(const TORVString& Value) {
-  const int32_t index = IndexOf(Value);
-  if (index < 0) return false;
-  Delete(index);
+  const int32_t Index = IndexOf(Value);
+  if (Index < 0) return false;
+  Delete(Index);
   return true;
 }
 
 int32_t TORVStringsList::IndexOf(const TORVString& Value) const {
-  for (std::size_t i = 0; i < FStrings.size(); ++i)
-    if (CompareStrings(FStrings[i], Value)) return static_cast<int32_t>(i);
+  for (std::size_t I = 0; I < FStrings.size(); ++I)
+    if (CompareStrings(FStrings[I], Value)) return static_cast<int32_t>(I);
   return -1;
 }
 
@@ -67,10 +67,10 @@ void TORVStringsList::Assign(const TORVStringsList& Source) {
 }
 
 void TORVStringsList::Assign(const std::vector<TORVString>& Source) {
-  std::vector<TORVString> copy(Source);  // Source may alias this list
+  std::vector<TORVString> Copy(Source);  // Source may alias this list
   FStrings.clear();
-  Grow(copy.size());
-  for (auto& item : copy) FStrings.push_back(std::move(item));
+  Grow(Copy.size());
+  for (auto& Item : Copy) FStrings.push_back(std::move(Item));
   StringsModified();
 }
 
@@ -85,13 +85,13 @@ bool TORVStringsList::CompareStrings(const TORVString& S1, const TORVString& S2)
 }
 
 TORVString TORVStringsList::ParseName(const TORVString& S) const {
-  const std::size_t pos = S.find(u'=');
-  return pos == TORVString::npos ? TORVString() : S.substr(0, pos);
+  const std::size_t Pos = S.find(u'=');
+  return Pos == TORVString::npos ? TORVString() : S.substr(0, Pos);
 }
 
 TORVString TORVStringsList::ParseValue(const TORVString& S) const {
-  const std::size_t pos = S.find(u'=');
-  return pos == TORVString::npos ? TORVString() : S.substr(pos + 1);
+  const std::size_t Pos = S.find(u'=');
+  return Pos == TORVString::npos ? TORVString() : S.substr(Pos + 1);
 }
 
 TORVString TORVStringsList::GetName(int32_t Index) const { return ParseName(GetStrings(Index)); }
@@ -99,16 +99,16 @@ TORVString TORVStringsList::GetName(int32_t Index) const { return ParseName(GetS
 TORVString TORVStringsList::GetValueFromIndex(int32_t Index) const { return ParseValue(GetStrings(Index)); }
 
 TORVString TORVStringsList::GetValue(const TORVString& Name) const {
-  for (const TORVString& item : FStrings)
-    if (CompareStrings(ParseName(item), Name)) return ParseValue(item);
+  for (const TORVString& Item : FStrings)
+    if (CompareStrings(ParseName(Item), Name)) return ParseValue(Item);
   return {};
 }
 
 void TORVStringsList::SetValue(const TORVString& Name, const TORVString& Value) {
-  for (TORVString& item : FStrings) {
-    TORVString name = ParseName(item);
-    if (CompareStrings(name, Name)) {
-      item = name + u"=" + Value;
+  for (TORVString& Item : FStrings) {
+    TORVString ItemName = ParseName(Item);
+    if (CompareStrings(ItemName, Name)) {
+      Item = ItemName + u"=" + Value;
       StringsModified();
       return;
     }
@@ -118,77 +118,77 @@ void TORVStringsList::SetValue(const TORVString& Name, const TORVString& Value) 
 TORVString TORVStringsList::GetText() const { return StringsArrayToString(FStrings, GetCount()); }
 
 TORVString TORVStringsList::GetCommaText() const {
-  TORVString result;
-  for (std::size_t i = 0; i < FStrings.size(); ++i) {
-    if (i > 0) result.push_back(u',');
-    result += QuotedString(FStrings[i], u'"');
+  TORVString Result;
+  for (std::size_t I = 0; I < FStrings.size(); ++I) {
+    if (I > 0) Result.push_back(u',');
+    Result += QuotedString(FStrings[I], u'"');
   }
-  return result;
+  return Result;
 }
 
 void TORVStringsList::SetCommaText(const TORVString& Value) {
-  std::vector<TORVString> items;
-  const std::size_t length = Value.size();
-  std::size_t pos = 0;
-  while (pos < length) {
-    TORVString item;
-    if (Value[pos] == u'"') {
+  std::vector<TORVString> Items;
+  const std::size_t Length = Value.size();
+  std::size_t Pos = 0;
+  while (Pos < Length) {
+    TORVString Item;
+    if (Value[Pos] == u'"') {
       // Runs to the next double quote that is not one of a doubled pair.
-      std::size_t end = pos + 1;
-      while (end < length) {
-        if (Value[end] == u'"') {
-          if (end + 1 < length && Value[end + 1] == u'"') {
-            end += 2;
+      std::size_t End = Pos + 1;
+      while (End < Length) {
+        if (Value[End] == u'"') {
+          if (End + 1 < Length && Value[End + 1] == u'"') {
+            End += 2;
             continue;
           }
           break;
         }
-        ++end;
+        ++End;
       }
-      item = Value.substr(pos + 1, end - pos - 1);
-      pos = end + 1;  // past the closing quote (or the end)
-      if (pos < length && Value[pos] == u',') ++pos;
+      Item = Value.substr(Pos + 1, End - Pos - 1);
+      Pos = End + 1;  // past the closing quote (or the end)
+      if (Pos < Length && Value[Pos] == u',') ++Pos;
     } else {
-      std::size_t end = Value.find(u',', pos);
-      if (end == TORVString::npos) end = length;
-      item = Value.substr(pos, end - pos);
-      pos = end + 1;
+      std::size_t End = Value.find(u',', Pos);
+      if (End == TORVString::npos) End = Length;
+      Item = Value.substr(Pos, End - Pos);
+      Pos = End + 1;
     }
-    items.push_back(ConvertQuotes(u'"', item));
+    Items.push_back(ConvertQuotes(u'"', Item));
   }
-  Assign(items);
+  Assign(Items);
 }
 
 TORVString TORVStringsList::GetCommaString(const TORVString& Value) const {
-  bool quote = false;
-  for (char16_t c : Value)
-    if (c == u'"' || c == u',' || c <= 32) {
-      quote = true;
+  bool Quote = false;
+  for (char16_t C : Value)
+    if (C == u'"' || C == u',' || C <= 32) {
+      Quote = true;
       break;
     }
-  TORVString expanded = ExpandQuotes(u'"', Value);
-  return quote ? u"\"" + expanded + u"\"" : expanded;
+  TORVString Expanded = ExpandQuotes(u'"', Value);
+  return Quote ? u"\"" + Expanded + u"\"" : Expanded;
 }
 
 void TORVStringsList::Save(TORVMemoryStream& Stream) const {
   Stream.WriteInteger(GetCount());
-  for (const TORVString& item : FStrings) Stream.WriteString(item, 0, false, 0);
+  for (const TORVString& Item : FStrings) Stream.WriteString(Item, 0, false, 0);
 }
 
 void TORVStringsList::Load(TORVMemoryStream& Stream) {
-  std::vector<TORVString> items;
-  const int32_t count = Stream.ReadInteger();
-  for (int32_t i = 0; i < count; ++i) {
+  std::vector<TORVString> Items;
+  const int32_t Count = Stream.ReadInteger();
+  for (int32_t I = 0; I < Count; ++I) {
     // Every string has at least its count prefix; a stream that ends early
     // or cannot hold strings gives no further items.
-    const int64_t before = Stream.GetPosition();
+    const int64_t Before = Stream.GetPosition();
     if (Stream.GetAvailable() < 4) break;
-    TORVString item;
-    Stream.ReadString(item, false, 0);
-    if (Stream.GetPosition() == before) break;
-    items.push_back(std::move(item));
+    TORVString Item;
+    Stream.ReadString(Item, false, 0);
+    if (Stream.GetPosition() == Before) break;
+    Items.push_back(std::move(Item));
   }
-  Assign(items);
+  Assign(Items);
 }
 
 // ---------------------------------------------------------------------------
@@ -214,14 +214,14 @@ int32_t TrimmedStringLength(const char16_t* S, int32_t Length) { return TrimmedL
 
 int32_t StringPos(std::u16string_view SubStr, std::u16string_view S) {
   if (SubStr.empty()) return 0;
-  const std::size_t pos = S.find(SubStr);
-  return pos == std::u16string_view::npos ? 0 : static_cast<int32_t>(pos) + 1;
+  const std::size_t Pos = S.find(SubStr);
+  return Pos == std::u16string_view::npos ? 0 : static_cast<int32_t>(Pos) + 1;
 }
 
 int32_t RPos(std::u16string_view SubStr, std::u16string_view S) {
   if (SubStr.empty()) return 0;
-  const std::size_t pos = S.rfind(SubStr);
-  return pos == std::u16string_view::npos ? 0 : static_cast<int32_t>(pos) + 1;
+  const std::size_t Pos = S.rfind(SubStr);
+  return Pos == std::u16string_view::npos ? 0 : static_cast<int32_t>(Pos) + 1;
 }
 
 bool SameString(std::u16string_view S1, std::u16string_view S2) { return CompareStringsOrdinal(S1, S2, 0, true) == 0; }
@@ -240,64 +240,64 @@ int32_t CompareStringSensitive(std::u16string_view S1, std::u16string_view S2) {
 // Quoting
 
 TORVString QuotedString(std::u16string_view S, char16_t QuoteChar) {
-  TORVString result(1, QuoteChar);
-  result += ExpandQuotes(QuoteChar, S);
-  result.push_back(QuoteChar);
-  return result;
+  TORVString Result(1, QuoteChar);
+  Result += ExpandQuotes(QuoteChar, S);
+  Result.push_back(QuoteChar);
+  return Result;
 }
 
 TORVString ExpandQuotes(char16_t QuoteChar, std::u16string_view S) {
-  TORVString result;
-  result.reserve(S.size() + 2);
-  for (char16_t c : S) {
-    result.push_back(c);
-    if (c == QuoteChar) result.push_back(c);
+  TORVString Result;
+  Result.reserve(S.size() + 2);
+  for (char16_t C : S) {
+    Result.push_back(C);
+    if (C == QuoteChar) Result.push_back(C);
   }
-  return result;
+  return Result;
 }
 
 TORVString ConvertQuotes(char16_t QuoteChar, std::u16string_view S) {
   // Each doubled quote becomes one: a run of three leaves two.
-  TORVString result;
-  result.reserve(S.size());
-  for (std::size_t i = 0; i < S.size(); ++i) {
-    result.push_back(S[i]);
-    if (S[i] == QuoteChar && i + 1 < S.size() && S[i + 1] == QuoteChar) ++i;
+  TORVString Result;
+  Result.reserve(S.size());
+  for (std::size_t I = 0; I < S.size(); ++I) {
+    Result.push_back(S[I]);
+    if (S[I] == QuoteChar && I + 1 < S.size() && S[I + 1] == QuoteChar) ++I;
   }
-  return result;
+  return Result;
 }
 
 TORVString ConvertToLiteral(std::u16string_view S) {
-  TORVString result(1, u'\'');
-  for (char16_t c : S) {
-    if (c == u'\'') {
-      result += u"''";
-    } else if (c < 32 && c != 10 && c != 13) {
-      result += u"'+#";
-      for (char ch : std::to_string(static_cast<int>(c))) result.push_back(static_cast<char16_t>(ch));
-      result += u"+'";
+  TORVString Result(1, u'\'');
+  for (char16_t C : S) {
+    if (C == u'\'') {
+      Result += u"''";
+    } else if (C < 32 && C != 10 && C != 13) {
+      Result += u"'+#";
+      for (char Ch : std::to_string(static_cast<int>(C))) Result.push_back(static_cast<char16_t>(Ch));
+      Result += u"+'";
     } else {
-      result.push_back(c);
+      Result.push_back(C);
     }
   }
-  result.push_back(u'\'');
-  return result;
+  Result.push_back(u'\'');
+  return Result;
 }
 
 TORVString EscapeXMLString(std::u16string_view S) {
-  TORVString result;
-  result.reserve(S.size());
-  for (char16_t c : S) {
-    switch (c) {
-      case u'"': result += u"&quot;"; break;
-      case u'&': result += u"&amp;"; break;
-      case u'\'': result += u"&apos;"; break;
-      case u'<': result += u"&lt;"; break;
-      case u'>': result += u"&gt;"; break;
-      default: result.push_back(c);
+  TORVString Result;
+  Result.reserve(S.size());
+  for (char16_t C : S) {
+    switch (C) {
+      case u'"': Result += u"&quot;"; break;
+      case u'&': Result += u"&amp;"; break;
+      case u'\'': Result += u"&apos;"; break;
+      case u'<': Result += u"&lt;"; break;
+      case u'>': Result += u"&gt;"; break;
+      default: Result.push_back(C);
     }
   }
-  return result;
+  return Result;
 }
 
 TORVString UnEscapeXMLString(std::u16string_view S) {
@@ -305,29 +305,29 @@ TORVString UnEscapeXMLString(std::u16string_view S) {
     std::u16string_view Name;
     char16_t Char;
   };
-  static constexpr TEntity entities[] = {
+  static constexpr TEntity Entities[] = {
       {u"amp", u'&'}, {u"apos", u'\''}, {u"gt", u'>'}, {u"lt", u'<'}, {u"quot", u'"'}};
-  TORVString result;
-  result.reserve(S.size());
-  std::size_t i = 0;
-  while (i < S.size()) {
-    if (S[i] == u'&') {
-      bool replaced = false;
-      for (const TEntity& entity : entities) {
-        if (S.substr(i + 1, entity.Name.size()) == entity.Name) {
-          result.push_back(entity.Char);
+  TORVString Result;
+  Result.reserve(S.size());
+  std::size_t I = 0;
+  while (I < S.size()) {
+    if (S[I] == u'&') {
+      bool Replaced = false;
+      for (const TEntity& Entity : Entities) {
+        if (S.substr(I + 1, Entity.Name.size()) == Entity.Name) {
+          Result.push_back(Entity.Char);
           // The entity and the one character after it (its semicolon).
-          i = std::min(S.size(), i + 1 + entity.Name.size() + 1);
-          replaced = true;
+          I = std::min(S.size(), I + 1 + Entity.Name.size() + 1);
+          Replaced = true;
           break;
         }
       }
-      if (replaced) continue;
+      if (Replaced) continue;
     }
-    result.push_back(S[i]);
-    ++i;
+    Result.push_back(S[I]);
+    ++I;
   }
-  return result;
+  return Result;
 }
 
 // ---------------------------------------------------------------------------
@@ -336,12 +336,12 @@ TORVString UnEscapeXMLString(std::u16string_view S) {
 TORVString UpperCaseString(std::u16string_view S) { return UpperString(0, S); }
 
 TORVString ProperCaseString(std::u16string_view S) {
-  const char16_t* map = UpperCharMap();
-  const TORVCharSet& spaces = SpaceChars();
-  TORVString result(S);
-  for (std::size_t i = 0; i < result.size(); ++i)
-    if (i == 0 || spaces.CharInSet(S[i - 1])) result[i] = map[result[i]];
-  return result;
+  const char16_t* Map = UpperCharMap();
+  const TORVCharSet& Spaces = SpaceChars();
+  TORVString Result(S);
+  for (std::size_t I = 0; I < Result.size(); ++I)
+    if (I == 0 || Spaces.CharInSet(S[I - 1])) Result[I] = Map[Result[I]];
+  return Result;
 }
 
 void AppendString(std::u16string_view Value, TORVString& Builder, std::u16string_view Separator) {
@@ -353,80 +353,80 @@ TORVString ReplaceString(std::u16string_view S, std::u16string_view OldPattern, 
                          bool IgnoreCase) {
   if (OldPattern.empty()) return TORVString(S);
   // Case maps keep lengths, so positions found in the mapped text hold in S.
-  TORVString mappedText, mappedPattern;
-  std::u16string_view text = S, pattern = OldPattern;
+  TORVString MappedText, MappedPattern;
+  std::u16string_view Text = S, Pattern = OldPattern;
   if (IgnoreCase) {
-    mappedText = UpperStringOrdinal(S);
-    mappedPattern = UpperStringOrdinal(OldPattern);
-    text = mappedText;
-    pattern = mappedPattern;
+    MappedText = UpperStringOrdinal(S);
+    MappedPattern = UpperStringOrdinal(OldPattern);
+    Text = MappedText;
+    Pattern = MappedPattern;
   }
-  TORVString result;
-  std::size_t start = 0;
+  TORVString Result;
+  std::size_t Start = 0;
   for (;;) {
-    const std::size_t pos = text.find(pattern, start);
-    if (pos == std::u16string_view::npos) break;
-    result += S.substr(start, pos - start);
-    result += NewPattern;
-    start = pos + pattern.size();
+    const std::size_t Pos = Text.find(Pattern, Start);
+    if (Pos == std::u16string_view::npos) break;
+    Result += S.substr(Start, Pos - Start);
+    Result += NewPattern;
+    Start = Pos + Pattern.size();
   }
-  result += S.substr(start);
-  return result;
+  Result += S.substr(Start);
+  return Result;
 }
 
 TORVString ReplaceWord(std::u16string_view S, std::u16string_view Word, int32_t Position,
                        std::u16string_view NewWord) {
-  TORVString result(S);
-  if (Position < 1 || static_cast<std::size_t>(Position) > result.size() + 1) return result;
-  const std::size_t at = static_cast<std::size_t>(Position) - 1;
-  result.erase(at, Word.size());
-  result.insert(at, NewWord);
-  return result;
+  TORVString Result(S);
+  if (Position < 1 || static_cast<std::size_t>(Position) > Result.size() + 1) return Result;
+  const std::size_t At = static_cast<std::size_t>(Position) - 1;
+  Result.erase(At, Word.size());
+  Result.insert(At, NewWord);
+  return Result;
 }
 
 // ---------------------------------------------------------------------------
 // Padding and trimming
 
 TORVString PadL(std::u16string_view S, int32_t Width, char16_t PadChar) {
-  const std::size_t width = static_cast<std::size_t>(std::max(Width, 0));
-  if (S.size() >= width) return TORVString(S.substr(0, width));
-  return TORVString(width - S.size(), PadChar) + TORVString(S);
+  const std::size_t Target = static_cast<std::size_t>(std::max(Width, 0));
+  if (S.size() >= Target) return TORVString(S.substr(0, Target));
+  return TORVString(Target - S.size(), PadChar) + TORVString(S);
 }
 
 TORVString PadInteger(std::u16string_view S, int32_t Width) {
-  const std::size_t width = static_cast<std::size_t>(std::max(Width, 0));
-  if (S.size() >= width) return TORVString(S);
-  return TORVString(width - S.size(), u'0') + TORVString(S);
+  const std::size_t Target = static_cast<std::size_t>(std::max(Width, 0));
+  if (S.size() >= Target) return TORVString(S);
+  return TORVString(Target - S.size(), u'0') + TORVString(S);
 }
 
 TORVString PadDecimal(std::u16string_view S, int32_t Decimals, char16_t Separator) {
-  TORVString result(S);
-  std::size_t pos = result.rfind(Separator);
-  if (pos == TORVString::npos) {
-    result.push_back(Separator);
-    pos = result.size() - 1;
+  TORVString Result(S);
+  std::size_t Pos = Result.rfind(Separator);
+  if (Pos == TORVString::npos) {
+    Result.push_back(Separator);
+    Pos = Result.size() - 1;
   }
-  const std::size_t wanted = static_cast<std::size_t>(std::max(Decimals, 0));
-  const std::size_t have = result.size() - pos - 1;
-  if (have < wanted) result.append(wanted - have, u'0');
-  return result;
+  const std::size_t Wanted = static_cast<std::size_t>(std::max(Decimals, 0));
+  const std::size_t Have = Result.size() - Pos - 1;
+  if (Have < Wanted) Result.append(Wanted - Have, u'0');
+  return Result;
 }
 
 TORVString RCopy(std::u16string_view S, int32_t Count) {
-  const std::size_t count = std::min(S.size(), static_cast<std::size_t>(std::max(Count, 0)));
-  return TORVString(S.substr(S.size() - count));
+  const std::size_t Taken = std::min(S.size(), static_cast<std::size_t>(std::max(Count, 0)));
+  return TORVString(S.substr(S.size() - Taken));
 }
 
 TORVString LTrimString(std::u16string_view S, char16_t Char) {
-  std::size_t i = 0;
-  while (i < S.size() && S[i] == Char) ++i;
-  return TORVString(S.substr(i));
+  std::size_t I = 0;
+  while (I < S.size() && S[I] == Char) ++I;
+  return TORVString(S.substr(I));
 }
 
 TORVString RTrimString(std::u16string_view S, char16_t Char) {
-  std::size_t n = S.size();
-  while (n > 0 && S[n - 1] == Char) --n;
-  return TORVString(S.substr(0, n));
+  std::size_t N = S.size();
+  while (N > 0 && S[N - 1] == Char) --N;
+  return TORVString(S.substr(0, N));
 }
 
 TORVString AllTrimString(std::u16string_view S, char16_t Char) { return RTrimString(LTrimString(S, Char), Char); }
@@ -449,26 +449,26 @@ TORVString AllTrimString(std::u16string_view S, std::u16string_view SubStr) {
 }
 
 TORVString TrimString(std::u16string_view S) {
-  std::u16string_view t = S;
-  while (!t.empty() && t.front() == u' ') t.remove_prefix(1);
-  while (!t.empty() && t.back() == u' ') t.remove_suffix(1);
-  while (t.substr(0, 2) == u"\r\n") t.remove_prefix(2);
-  while (t.size() >= 2 && t.substr(t.size() - 2) == u"\r\n") t.remove_suffix(2);
-  return TORVString(t);
+  std::u16string_view T = S;
+  while (!T.empty() && T.front() == u' ') T.remove_prefix(1);
+  while (!T.empty() && T.back() == u' ') T.remove_suffix(1);
+  while (T.substr(0, 2) == u"\r\n") T.remove_prefix(2);
+  while (T.size() >= 2 && T.substr(T.size() - 2) == u"\r\n") T.remove_suffix(2);
+  return TORVString(T);
 }
 
 TORVString TrimInteger(std::u16string_view S) {
-  std::size_t i = 0;
-  while (i + 1 < S.size() && S[i] == u'0') ++i;
-  return TORVString(S.substr(i));
+  std::size_t I = 0;
+  while (I + 1 < S.size() && S[I] == u'0') ++I;
+  return TORVString(S.substr(I));
 }
 
 TORVString Replicate(std::u16string_view S, int32_t Count) {
-  TORVString result;
-  if (Count <= 0) return result;
-  result.reserve(S.size() * static_cast<std::size_t>(Count));
-  for (int32_t i = 0; i < Count; ++i) result += S;
-  return result;
+  TORVString Result;
+  if (Count <= 0) return Result;
+  Result.reserve(S.size() * static_cast<std::size_t>(Count));
+  for (int32_t I = 0; I < Count; ++I) Result += S;
+  return Result;
 }
 
 // ---------------------------------------------------------------------------
@@ -476,61 +476,61 @@ TORVString Replicate(std::u16string_view S, int32_t Count) {
 
 TORVString WrapString(std::u16string_view S, std::u16string_view LineBreak, std::u16string_view BreakChars,
                       int32_t MaxLineLength, bool ForceBreak) {
-  TORVString result;
-  result.reserve(S.size() + S.size() / 16 + LineBreak.size());
-  int32_t lineLength = 0;
-  bool haveBreak = false;
-  std::size_t breakPos = 0;  // position of the remembered break character in result
-  for (char16_t c : S) {
-    if (c == 10 || c == 13) lineLength = 0;
-    const std::size_t current = result.size();  // where c goes
-    if (BreakChars.find(c) != std::u16string_view::npos) {
-      haveBreak = true;
-      breakPos = current;
+  TORVString Result;
+  Result.reserve(S.size() + S.size() / 16 + LineBreak.size());
+  int32_t LineLength = 0;
+  bool HaveBreak = false;
+  std::size_t BreakPos = 0;  // position of the remembered break character in Result
+  for (char16_t C : S) {
+    if (C == 10 || C == 13) LineLength = 0;
+    const std::size_t Current = Result.size();  // where C goes
+    if (BreakChars.find(C) != std::u16string_view::npos) {
+      HaveBreak = true;
+      BreakPos = Current;
     }
-    if (lineLength >= MaxLineLength && (haveBreak || ForceBreak)) {
-      if (haveBreak && breakPos != current) {
-        result.push_back(c);
-        result.replace(breakPos, 1, LineBreak);
-        lineLength = static_cast<int32_t>(current - breakPos);
-      } else if (haveBreak && !ForceBreak) {
-        result += LineBreak;  // the break character gives way to the line break
-        lineLength = 0;
+    if (LineLength >= MaxLineLength && (HaveBreak || ForceBreak)) {
+      if (HaveBreak && BreakPos != Current) {
+        Result.push_back(C);
+        Result.replace(BreakPos, 1, LineBreak);
+        LineLength = static_cast<int32_t>(Current - BreakPos);
+      } else if (HaveBreak && !ForceBreak) {
+        Result += LineBreak;  // the break character gives way to the line break
+        LineLength = 0;
       } else {
-        result.push_back(c);
-        result += LineBreak;
-        lineLength = 0;
+        Result.push_back(C);
+        Result += LineBreak;
+        LineLength = 0;
       }
-      haveBreak = false;
+      HaveBreak = false;
     } else {
-      result.push_back(c);
+      Result.push_back(C);
     }
-    ++lineLength;
+    ++LineLength;
   }
-  return result;
+  return Result;
 }
 
 int32_t Occurs(std::u16string_view SubStr, std::u16string_view S) {
   if (SubStr.empty()) return 0;
-  int32_t count = 0;
-  std::size_t pos = S.find(SubStr);
-  while (pos != std::u16string_view::npos) {
-    ++count;
-    pos = S.find(SubStr, pos + SubStr.size());
+  int32_t Count = 0;
+  std::size_t Pos = S.find(SubStr);
+  while (Pos != std::u16string_view::npos) {
+    ++Count;
+    Pos = S.find(SubStr, Pos + SubStr.size());
   }
-  return count;
+  return Count;
 }
 
 TORVString Extract(TORVString& S, std::u16string_view Delimiter) {
-  const std::size_t pos = Delimiter.empty() ? TORVString::npos : S.find(Delimiter);
-  TORVString result;
-  if (pos == TORVString::npos) {
-    result.swap(S);
-    return result;
+  const std::size_t Pos = Delimiter.empty() ? TORVString::npos : S.find(Delimiter);
+  TORVString Result;
+  if (Pos == TORVString::npos) {
+    Result.swap(S);
+    return Result;
   }
-  result = S.substr(0, pos);
-  S.erase(0, pos + Delimiter.size());
-  return result;
+  Result = S.substr(0, Pos);
+  S.erase(0, Pos + Delimiter.size());
+  return Result;
 }
 
 }  // namespace orv

@@ -22,15 +22,15 @@ bool WaitUntilReady(std::condition_variable& Condition, std::unique_lock<std::mu
 
 void TORVEvent::Signal() {
   {
-    std::lock_guard<std::mutex> lock(FMutex);
+    std::lock_guard<std::mutex> Lock(FMutex);
     FSignalled = true;
   }
   FCondition.notify_one();
 }
 
 int32_t TORVEvent::WaitFor(uint32_t Timeout) {
-  std::unique_lock<std::mutex> lock(FMutex);
-  if (!WaitUntilReady(FCondition, lock, Timeout, [this] { return FSignalled; })) return 0;
+  std::unique_lock<std::mutex> Lock(FMutex);
+  if (!WaitUntilReady(FCondition, Lock, Timeout, [this] { return FSignalled; })) return 0;
   FSignalled = false;
   return 1;
 }
@@ -40,7 +40,7 @@ TORVSemaphore::TORVSemaphore(int32_t AInitialCount, int32_t AMaxCount)
 
 bool TORVSemaphore::Release() {
   {
-    std::lock_guard<std::mutex> lock(FMutex);
+    std::lock_guard<std::mutex> Lock(FMutex);
     if (FCount >= FMaxCount) return false;
     ++FCount;
   }
@@ -49,41 +49,41 @@ bool TORVSemaphore::Release() {
 }
 
 int32_t TORVSemaphore::WaitFor(uint32_t Timeout) {
-  std::unique_lock<std::mutex> lock(FMutex);
-  if (!WaitUntilReady(FCondition, lock, Timeout, [this] { return FCount > 0; })) return 0;
+  std::unique_lock<std::mutex> Lock(FMutex);
+  if (!WaitUntilReady(FCondition, Lock, Timeout, [this] { return FCount > 0; })) return 0;
   --FCount;
   return 1;
 }
 
 bool TORVReadWriteLock::EnterRead(uint32_t WaitTimeout) {
-  std::unique_lock<std::mutex> lock(FMutex);
-  if (!WaitUntilReady(FCondition, lock, WaitTimeout, [this] { return !FWriting; })) return false;
+  std::unique_lock<std::mutex> Lock(FMutex);
+  if (!WaitUntilReady(FCondition, Lock, WaitTimeout, [this] { return !FWriting; })) return false;
   ++FReaderCount;
   return true;
 }
 
 bool TORVReadWriteLock::LeaveRead() {
-  bool wake = false;
+  bool Wake = false;
   {
-    std::lock_guard<std::mutex> lock(FMutex);
+    std::lock_guard<std::mutex> Lock(FMutex);
     // An unmatched leave must not push the count below zero and lock
     // writers out for good.
-    if (FReaderCount > 0 && --FReaderCount == 0) wake = true;
+    if (FReaderCount > 0 && --FReaderCount == 0) Wake = true;
   }
-  if (wake) FCondition.notify_all();
+  if (Wake) FCondition.notify_all();
   return true;
 }
 
 bool TORVReadWriteLock::EnterWrite(uint32_t WaitTimeout) {
-  std::unique_lock<std::mutex> lock(FMutex);
-  if (!WaitUntilReady(FCondition, lock, WaitTimeout, [this] { return !FWriting && FReaderCount == 0; })) return false;
+  std::unique_lock<std::mutex> Lock(FMutex);
+  if (!WaitUntilReady(FCondition, Lock, WaitTimeout, [this] { return !FWriting && FReaderCount == 0; })) return false;
   FWriting = true;
   return true;
 }
 
 bool TORVReadWriteLock::LeaveWrite() {
   {
-    std::lock_guard<std::mutex> lock(FMutex);
+    std::lock_guard<std::mutex> Lock(FMutex);
     FWriting = false;
   }
   FCondition.notify_all();
@@ -91,7 +91,7 @@ bool TORVReadWriteLock::LeaveWrite() {
 }
 
 int32_t TORVReadWriteLock::GetReaderCount() {
-  std::lock_guard<std::mutex> lock(FMutex);
+  std::lock_guard<std::mutex> Lock(FMutex);
   return FReaderCount;
 }
 

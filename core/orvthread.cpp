@@ -42,37 +42,37 @@ int32_t NiceValue(TORVThreadPriority Priority) {
 }  // namespace
 
 TORVThreadErrorLogEvent SetThreadErrorLog(TORVThreadErrorLogEvent Value) {
-  std::lock_guard<std::mutex> lock(ErrorLogMutex);
+  std::lock_guard<std::mutex> Lock(ErrorLogMutex);
   std::swap(ErrorLog, Value);
   return Value;
 }
 
 void LogThreadError(const TORVString& Msg) {
-  TORVThreadErrorLogEvent log;
+  TORVThreadErrorLogEvent Log;
   {
-    std::lock_guard<std::mutex> lock(ErrorLogMutex);
-    log = ErrorLog;
+    std::lock_guard<std::mutex> Lock(ErrorLogMutex);
+    Log = ErrorLog;
   }
-  if (log) {
+  if (Log) {
     try {
-      log(Msg);
+      Log(Msg);
       return;
     } catch (...) {
       // A failing log must not end the thread that reports; fall back below.
     }
   }
-  std::string text = StringToUtf8(Msg);
-  text += '\n';
-  std::fputs(text.c_str(), stderr);
+  std::string Text = StringToUtf8(Msg);
+  Text += '\n';
+  std::fputs(Text.c_str(), stderr);
 }
 
 TORVString ExceptionText(const std::exception_ptr& Error) {
   try {
     std::rethrow_exception(Error);
-  } catch (const EORVBaseException& e) {
-    return e.Message();
-  } catch (const std::exception& e) {
-    return Utf8ToString(e.what());
+  } catch (const EORVBaseException& E) {
+    return E.Message();
+  } catch (const std::exception& E) {
+    return Utf8ToString(E.what());
   } catch (...) {
     return u"Unknown exception";
   }
@@ -84,26 +84,26 @@ TORVString ExceptionText(const std::exception_ptr& Error) {
 TORVThreadMessageQueue::~TORVThreadMessageQueue() { Reset(); }
 
 void TORVThreadMessageQueue::Enqueue(const TORVThreadMessage& Value) {
-  std::lock_guard<TORVCriticalSection> lock(FLockSection);
+  std::lock_guard<TORVCriticalSection> Lock(FLockSection);
   if (FPosition + FCount >= FCapacity && FPosition > 0) {
     // The head has moved on while the queue never emptied: move the waiting
     // messages to the front instead of growing, so that a queue that never
     // drains keeps an array as large as its longest backlog.
-    for (int32_t i = 0; i < FCount; ++i) FMessages[i] = std::move(FMessages[FPosition + i]);
-    for (int32_t i = FCount; i < FPosition + FCount; ++i) FMessages[i] = TORVThreadMessage();
+    for (int32_t I = 0; I < FCount; ++I) FMessages[I] = std::move(FMessages[FPosition + I]);
+    for (int32_t I = FCount; I < FPosition + FCount; ++I) FMessages[I] = TORVThreadMessage();
     FPosition = 0;
   }
-  int32_t needed = BlockOffset(FPosition + FCount + 1, GetExpandCount());
-  if (needed > FCapacity) {
-    FMessages.resize(static_cast<size_t>(needed));
-    FCapacity = needed;
+  int32_t Needed = BlockOffset(FPosition + FCount + 1, GetExpandCount());
+  if (Needed > FCapacity) {
+    FMessages.resize(static_cast<size_t>(Needed));
+    FCapacity = Needed;
   }
   FMessages[FPosition + FCount] = Value;
   ++FCount;
 }
 
 bool TORVThreadMessageQueue::Dequeue(TORVThreadMessage& Value) {
-  std::lock_guard<TORVCriticalSection> lock(FLockSection);
+  std::lock_guard<TORVCriticalSection> Lock(FLockSection);
   if (FCount < 1) return false;
   Value = std::move(FMessages[FPosition]);
   FMessages[FPosition] = TORVThreadMessage();
@@ -116,19 +116,19 @@ bool TORVThreadMessageQueue::Dequeue(TORVThreadMessage& Value) {
 }
 
 void TORVThreadMessageQueue::Reset() {
-  std::lock_guard<TORVCriticalSection> lock(FLockSection);
-  for (auto& message : FMessages) message = TORVThreadMessage();
+  std::lock_guard<TORVCriticalSection> Lock(FLockSection);
+  for (auto& Message : FMessages) Message = TORVThreadMessage();
   FCount = 0;
   FPosition = 0;
 }
 
 int32_t TORVThreadMessageQueue::GetCount() {
-  std::lock_guard<TORVCriticalSection> lock(FLockSection);
+  std::lock_guard<TORVCriticalSection> Lock(FLockSection);
   return FCount;
 }
 
 int32_t TORVThreadMessageQueue::GetCapacity() {
-  std::lock_guard<TORVCriticalSection> lock(FLockSection);
+  std::lock_guard<TORVCriticalSection> Lock(FLockSection);
   return FCapacity;
 }
 
@@ -147,7 +147,7 @@ TORVThread::~TORVThread() {
   // Owners normally stop the thread before a descendant's fields go; this
   // is the last resort for the base part.
   if (!FFinished) TORVThread::Terminate();
-  std::lock_guard<std::mutex> join(FJoinMutex);
+  std::lock_guard<std::mutex> Join(FJoinMutex);
   if (FThread.joinable()) FThread.join();
 }
 
@@ -163,23 +163,23 @@ bool TORVThread::IsCurrentThread() const { return FThread.get_id() == std::this_
 
 void TORVThread::CheckThreadError(int32_t ErrorCode) {
   if (ErrorCode == 0) return;
-  TORVString text = Utf8ToString(std::system_category().message(ErrorCode));
-  throw EORVBaseException(FormatString(u"Thread error: %s (%s)", {text, IntToString(ErrorCode)}));
+  TORVString Text = Utf8ToString(std::system_category().message(ErrorCode));
+  throw EORVBaseException(FormatString(u"Thread error: %s (%s)", {Text, IntToString(ErrorCode)}));
 }
 
 void TORVThread::Start() {
-  std::unique_lock<std::mutex> lock(FStateMutex);
+  std::unique_lock<std::mutex> Lock(FStateMutex);
   if (FStarted) return;
   try {
     FThread = std::thread(&TORVThread::ThreadProc, this);
-  } catch (const std::system_error& e) {
-    lock.unlock();
-    CheckThreadError(e.code().value() != 0 ? e.code().value() : -1);
+  } catch (const std::system_error& E) {
+    Lock.unlock();
+    CheckThreadError(E.code().value() != 0 ? E.code().value() : -1);
   }
   FThreadHandle = FThread.native_handle();
   // The new thread names itself and applies its priority, then waits here
   // until it is released, as if it had been created suspended.
-  FStateCondition.wait(lock, [this] { return FThreadID != 0; });
+  FStateCondition.wait(Lock, [this] { return FThreadID != 0; });
   FStarted = true;
   FResumed = true;
   FStateCondition.notify_all();
@@ -187,12 +187,12 @@ void TORVThread::Start() {
 
 void TORVThread::ThreadProc(TORVThread* Self) {
   {
-    std::unique_lock<std::mutex> lock(Self->FStateMutex);
+    std::unique_lock<std::mutex> Lock(Self->FStateMutex);
     Self->FThreadID = GetCurrentThreadID();
     // A normal thread keeps the weight it inherits from its creator.
     if (Self->FPriority != tpNormal) SetThreadNiceValue(Self->FThreadID, NiceValue(Self->FPriority));
     Self->FStateCondition.notify_all();
-    Self->FStateCondition.wait(lock, [Self] { return Self->FResumed; });
+    Self->FStateCondition.wait(Lock, [Self] { return Self->FResumed; });
   }
   if (!Self->FTerminated) {
     try {
@@ -203,7 +203,7 @@ void TORVThread::ThreadProc(TORVThread* Self) {
                                   {IntToString(static_cast<int64_t>(Self->FThreadID)), ExceptionText(std::current_exception())}));
     }
   }
-  bool freeOnTerminate = Self->FFreeOnTerminate;
+  bool FreeOnTerminate = Self->FFreeOnTerminate;
   Self->FExitCode = Self->FReturnValue;
   try {
     Self->DoTerminate();
@@ -212,10 +212,10 @@ void TORVThread::ThreadProc(TORVThread* Self) {
                                 {IntToString(static_cast<int64_t>(Self->FThreadID)), ExceptionText(std::current_exception())}));
   }
   {
-    std::lock_guard<std::mutex> lock(Self->FStateMutex);
+    std::lock_guard<std::mutex> Lock(Self->FStateMutex);
     Self->FFinished = true;
   }
-  if (freeOnTerminate) delete Self;
+  if (FreeOnTerminate) delete Self;
 }
 
 void TORVThread::DoTerminate() {
@@ -231,12 +231,12 @@ uint32_t TORVThread::WaitFor() {
   if (!FStarted) return 0;
   // A thread waiting for itself would never end.
   if (IsCurrentThread()) CheckThreadError(static_cast<int32_t>(std::errc::resource_deadlock_would_occur));
-  std::lock_guard<std::mutex> join(FJoinMutex);
+  std::lock_guard<std::mutex> Join(FJoinMutex);
   if (FThread.joinable()) {
     try {
       FThread.join();
-    } catch (const std::system_error& e) {
-      CheckThreadError(e.code().value() != 0 ? e.code().value() : -1);
+    } catch (const std::system_error& E) {
+      CheckThreadError(E.code().value() != 0 ? E.code().value() : -1);
     }
   }
   return static_cast<uint32_t>(FExitCode);
@@ -253,18 +253,18 @@ bool TORVThread::GetMsg(TORVThreadMessage& AMessage, uint32_t AInterval) {
   AMessage.ID = 0;
   AMessage.Data = 0;
   using Clock = std::chrono::steady_clock;
-  const Clock::time_point start = Clock::now();
+  const Clock::time_point Start = Clock::now();
   for (;;) {
     if (FTerminated) return false;
     // Messages already queued are taken at once: one signal may stand for
     // several posts.
     if (FMessageQueue.Dequeue(AMessage)) return true;
-    uint32_t wait = AInterval;
+    uint32_t Wait = AInterval;
     if (AInterval != ORVInfiniteWait) {
-      auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-      wait = elapsed >= AInterval ? 0 : AInterval - static_cast<uint32_t>(elapsed);
+      auto Elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - Start).count();
+      Wait = Elapsed >= AInterval ? 0 : AInterval - static_cast<uint32_t>(Elapsed);
     }
-    if (FMessageEvent.WaitFor(wait) == 0) return false;
+    if (FMessageEvent.WaitFor(Wait) == 0) return false;
   }
 }
 
@@ -276,7 +276,7 @@ void TORVThread::SetPriority(TORVThreadPriority Value) {
 void TORVThread::SetThreadPriority() {
   // Under the state lock the thread cannot finish, so its number still names
   // it and no other thread.
-  std::lock_guard<std::mutex> lock(FStateMutex);
+  std::lock_guard<std::mutex> Lock(FStateMutex);
   if (FStarted && !FFinished) SetThreadNiceValue(FThreadID, NiceValue(FPriority));
 }
 
@@ -387,65 +387,65 @@ void ClearOrLog(TContainer& Container) {
 TORVThreadList::~TORVThreadList() { ClearOrLog(*this); }
 
 void TORVThreadList::Add(TORVThread* Value) {
-  std::lock_guard<TORVCriticalSection> lock(FSection);
+  std::lock_guard<TORVCriticalSection> Lock(FSection);
   FList.Add(Value);
 }
 
 void TORVThreadList::Insert(int32_t Index, TORVThread* Value) {
-  std::lock_guard<TORVCriticalSection> lock(FSection);
+  std::lock_guard<TORVCriticalSection> Lock(FSection);
   FList.Insert(Index, Value);
 }
 
 bool TORVThreadList::Remove(TORVThread* Value) {
-  std::lock_guard<TORVCriticalSection> lock(FSection);
+  std::lock_guard<TORVCriticalSection> Lock(FSection);
   if (!FList.Remove(Value, false)) return false;
-  std::unique_ptr<TORVThread> owned(Value);  // freed also when stopping raised
+  std::unique_ptr<TORVThread> Owned(Value);  // freed also when stopping raised
   StopOwnedThread(Value);
   return true;
 }
 
 void TORVThreadList::Clear() {
-  std::lock_guard<TORVCriticalSection> lock(FSection);
+  std::lock_guard<TORVCriticalSection> Lock(FSection);
   while (FList.GetCount() > 0) {
-    int32_t last = FList.GetCount() - 1;
-    std::unique_ptr<TORVThread> thread(static_cast<TORVThread*>(FList.GetObject(last)));
-    FList.Delete(last, false);  // freed also when stopping raised
-    StopOwnedThread(thread.get());
+    int32_t Last = FList.GetCount() - 1;
+    std::unique_ptr<TORVThread> Thread(static_cast<TORVThread*>(FList.GetObject(Last)));
+    FList.Delete(Last, false);  // freed also when stopping raised
+    StopOwnedThread(Thread.get());
   }
 }
 
 TORVThread* TORVThreadList::GetThread(int32_t Index) {
-  std::lock_guard<TORVCriticalSection> lock(FSection);
+  std::lock_guard<TORVCriticalSection> Lock(FSection);
   return static_cast<TORVThread*>(FList.GetObject(Index));
 }
 
 int32_t TORVThreadList::GetCount() {
-  std::lock_guard<TORVCriticalSection> lock(FSection);
+  std::lock_guard<TORVCriticalSection> Lock(FSection);
   return FList.GetCount();
 }
 
 TORVThreadStack::~TORVThreadStack() { ClearOrLog(*this); }
 
 void TORVThreadStack::Push(TORVThread* Value) {
-  std::lock_guard<TORVCriticalSection> lock(FSection);
+  std::lock_guard<TORVCriticalSection> Lock(FSection);
   FStack.Push(Value);
 }
 
 TORVThread* TORVThreadStack::Pop() {
-  std::lock_guard<TORVCriticalSection> lock(FSection);
+  std::lock_guard<TORVCriticalSection> Lock(FSection);
   return static_cast<TORVThread*>(FStack.Pop());
 }
 
 void TORVThreadStack::Clear() {
-  std::lock_guard<TORVCriticalSection> lock(FSection);
-  while (TORVBaseObject* popped = FStack.Pop()) {
-    std::unique_ptr<TORVThread> thread(static_cast<TORVThread*>(popped));
-    StopOwnedThread(thread.get());
+  std::lock_guard<TORVCriticalSection> Lock(FSection);
+  while (TORVBaseObject* Popped = FStack.Pop()) {
+    std::unique_ptr<TORVThread> Thread(static_cast<TORVThread*>(Popped));
+    StopOwnedThread(Thread.get());
   }
 }
 
 int32_t TORVThreadStack::GetCount() {
-  std::lock_guard<TORVCriticalSection> lock(FSection);
+  std::lock_guard<TORVCriticalSection> Lock(FSection);
   return FStack.GetCount();
 }
 

@@ -171,9 +171,9 @@ using TORVThreadPtr = std::unique_ptr<T, TORVThreadDeleter>;
 // Creates a thread of class T and starts it.
 template <typename T, typename... TArgs>
 TORVThreadPtr<T> StartThread(TArgs&&... Args) {
-  TORVThreadPtr<T> thread(new T(std::forward<TArgs>(Args)...));
-  thread->AfterConstruction();
-  return thread;
+  TORVThreadPtr<T> Thread(new T(std::forward<TArgs>(Args)...));
+  Thread->AfterConstruction();
+  return Thread;
 }
 
 class TORVThreadTimer;

@@ -44,15 +44,15 @@ constexpr TORVIntervalInfo IntervalInfos[] = {
 };
 
 const TORVIntervalInfo* FindInterval(TORVDataTypeCode DataType, TORVSubTypeCode SubType) {
-  for (const TORVIntervalInfo& info : IntervalInfos) {
-    if (info.DataType == DataType && info.SubType == SubType) return &info;
+  for (const TORVIntervalInfo& Info : IntervalInfos) {
+    if (Info.DataType == DataType && Info.SubType == SubType) return &Info;
   }
   return nullptr;
 }
 
 const TORVIntervalInfo* FindIntervalByConciseType(int16_t ConciseType) {
-  for (const TORVIntervalInfo& info : IntervalInfos) {
-    if (info.ConciseType == ConciseType) return &info;
+  for (const TORVIntervalInfo& Info : IntervalInfos) {
+    if (Info.ConciseType == ConciseType) return &Info;
   }
   return nullptr;
 }
@@ -149,28 +149,28 @@ void AssignSubType(int32_t CharacterSet, TORVDataTypeCode DataType, TORVSubTypeC
 
 void AssignLength(int32_t CharacterSet, TORVDataTypeCode DataType, TORVSubTypeCode SubType, int32_t NewLength,
                   int32_t& Length, int32_t& Size, bool TwoByteLengthPrefix) {
-  int64_t size = 0;
+  int64_t Computed = 0;
   switch (DataType) {
     case dtCharacter:
     case dtBytes:
-      size = static_cast<int64_t>(NewLength) * (DataType == dtCharacter ? CharSize(CharacterSet) : 1);
-      if (SubType == stVarChar) size += TwoByteLengthPrefix ? 2 : 4;
+      Computed = static_cast<int64_t>(NewLength) * (DataType == dtCharacter ? CharSize(CharacterSet) : 1);
+      if (SubType == stVarChar) Computed += TwoByteLengthPrefix ? 2 : 4;
       break;
     case dtLargeObject:
-      size = static_cast<int64_t>(NewLength) * (SubType == stClob ? CharSize(CharacterSet) : 1);
+      Computed = static_cast<int64_t>(NewLength) * (SubType == stClob ? CharSize(CharacterSet) : 1);
       break;
     default:
       Length = 0;
       return;
   }
   Length = NewLength;
-  Size = SaturateSize(size);
+  Size = SaturateSize(Computed);
 }
 
 void AssignCollation(TORVDataTypeCode DataType, TORVSubTypeCode SubType, int32_t NewCollation,
                      int32_t& Collation) {
-  const bool collated = DataType == dtCharacter || (DataType == dtLargeObject && SubType == stClob);
-  Collation = collated ? NewCollation : 0;
+  const bool Collated = DataType == dtCharacter || (DataType == dtLargeObject && SubType == stClob);
+  Collation = Collated ? NewCollation : 0;
 }
 
 void AssignScale(TORVDataTypeCode DataType, TORVSubTypeCode /*SubType*/, int32_t NewScale, int32_t& Scale) {
@@ -219,8 +219,8 @@ TORVString DataTypeToString(TORVDataTypeCode DataType, TORVSubTypeCode SubType) 
       return u"Unknown";
     case dtYearMonthInterval:
     case dtDayTimeInterval: {
-      const TORVIntervalInfo* info = FindInterval(DataType, SubType);
-      return info == nullptr ? TORVString(u"Unknown") : TORVString(u"Interval ") + info->Name;
+      const TORVIntervalInfo* Info = FindInterval(DataType, SubType);
+      return Info == nullptr ? TORVString(u"Unknown") : TORVString(u"Interval ") + Info->Name;
     }
     default:
       break;
@@ -263,16 +263,16 @@ TORVString DataTypeToSQLString(TORVDataTypeCode DataType, TORVSubTypeCode SubTyp
     case dtTimeStamp: return u"TIMESTAMP";
     case dtYearMonthInterval:
     case dtDayTimeInterval: {
-      const TORVIntervalInfo* info = FindInterval(DataType, SubType);
-      return info == nullptr ? TORVString() : TORVString(u"INTERVAL ") + info->SQLName;
+      const TORVIntervalInfo* Info = FindInterval(DataType, SubType);
+      return Info == nullptr ? TORVString() : TORVString(u"INTERVAL ") + Info->SQLName;
     }
     default: return {};
   }
 }
 
 TORVString IntervalTypeToSQLString(TORVDataTypeCode DataType, TORVSubTypeCode SubType) {
-  const TORVIntervalInfo* info = FindInterval(DataType, SubType);
-  return info == nullptr ? TORVString() : TORVString(info->SQLName);
+  const TORVIntervalInfo* Info = FindInterval(DataType, SubType);
+  return Info == nullptr ? TORVString() : TORVString(Info->SQLName);
 }
 
 int16_t DataTypeToSubTypeCode(TORVDataTypeCode DataType, TORVSubTypeCode SubType) {
@@ -282,8 +282,8 @@ int16_t DataTypeToSubTypeCode(TORVDataTypeCode DataType, TORVSubTypeCode SubType
     case dtTimeStamp: return 3;
     case dtYearMonthInterval:
     case dtDayTimeInterval: {
-      const TORVIntervalInfo* info = FindInterval(DataType, SubType);
-      return info == nullptr ? 0 : info->SubTypeCode;
+      const TORVIntervalInfo* Info = FindInterval(DataType, SubType);
+      return Info == nullptr ? 0 : Info->SubTypeCode;
     }
     default: return 0;
   }
@@ -314,8 +314,8 @@ int16_t DataTypeToConciseType(int32_t CharacterSet, TORVDataTypeCode DataType, T
     case dtTimeStamp: return ODBCVersion == 2 ? 11 : 93;
     case dtYearMonthInterval:
     case dtDayTimeInterval: {
-      const TORVIntervalInfo* info = FindInterval(DataType, SubType);
-      return info == nullptr ? 0 : info->ConciseType;
+      const TORVIntervalInfo* Info = FindInterval(DataType, SubType);
+      return Info == nullptr ? 0 : Info->ConciseType;
     }
     default: return 0;
   }
@@ -348,8 +348,8 @@ int32_t GetConciseTypeColumnSize(int16_t ConciseType, int32_t Length) {
     case 10: case 92: return 12;
     case 11: case 93: return 23;
     default: {
-      const TORVIntervalInfo* info = FindIntervalByConciseType(ConciseType);
-      return info == nullptr ? 0 : info->ColumnSize;
+      const TORVIntervalInfo* Info = FindIntervalByConciseType(ConciseType);
+      return Info == nullptr ? 0 : Info->ColumnSize;
     }
   }
 }
@@ -359,8 +359,8 @@ int32_t GetConciseTypeDecimalDigits(int16_t ConciseType, int32_t Scale) {
     case 2: case 3: return Scale;
     case 10: case 92: case 11: case 93: return 3;
     default: {
-      const TORVIntervalInfo* info = FindIntervalByConciseType(ConciseType);
-      return info == nullptr ? 0 : info->DecimalDigits;
+      const TORVIntervalInfo* Info = FindIntervalByConciseType(ConciseType);
+      return Info == nullptr ? 0 : Info->DecimalDigits;
     }
   }
 }
@@ -413,8 +413,8 @@ TORVString DataTypeLiteralSuffix(TORVDataTypeCode DataType, TORVSubTypeCode SubT
     case dtLargeObject: return SubType == stBlob || SubType == stClob ? TORVString(u"'") : TORVString();
     case dtYearMonthInterval:
     case dtDayTimeInterval: {
-      const TORVIntervalInfo* info = FindInterval(DataType, SubType);
-      return info == nullptr ? TORVString() : TORVString(u"' ") + info->SQLName;
+      const TORVIntervalInfo* Info = FindInterval(DataType, SubType);
+      return Info == nullptr ? TORVString() : TORVString(u"' ") + Info->SQLName;
     }
     default: return {};
   }

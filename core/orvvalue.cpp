@@ -40,16 +40,16 @@ bool InLargeIntRange(double Value) { return Value >= -kTwoPow63 && Value < kTwoP
 
 template <typename T>
 TORVBytes ImageBytes(T Value) {
-  TORVBytes result(sizeof(T));
-  std::memcpy(result.data(), &Value, sizeof(T));
-  return result;
+  TORVBytes Result(sizeof(T));
+  std::memcpy(Result.data(), &Value, sizeof(T));
+  return Result;
 }
 
 template <typename T>
 T ImageFrom(const TORVBytes& Bytes) {
-  T result;
-  std::memcpy(&result, Bytes.data(), sizeof(T));
-  return result;
+  T Result;
+  std::memcpy(&Result, Bytes.data(), sizeof(T));
+  return Result;
 }
 
 // Where a whole number came from: its width is the Byte(n) image it takes.
@@ -123,10 +123,10 @@ TORVString TORVValue::TruncationDetail(const TORVString& Value, bool IncludeValu
 }
 
 TORVString TORVValue::RangeDetail(const TORVString& Value, bool IncludeValue) const {
-  const TORVString typeName = DataTypeToString(FDataType, FSubType);
+  const TORVString TypeName = DataTypeToString(FDataType, FSubType);
   if (IncludeValue)
-    return FormatString(u"The value %s is out of the range of permissible values for the %s type", {Value, typeName});
-  return FormatString(u"The value is out of the range of permissible values for the %s type", {typeName});
+    return FormatString(u"The value %s is out of the range of permissible values for the %s type", {Value, TypeName});
+  return FormatString(u"The value is out of the range of permissible values for the %s type", {TypeName});
 }
 
 TORVString TORVValue::ConversionDetail(const TORVString& Value, bool IncludeValue) {
@@ -165,9 +165,9 @@ void TORVValue::RaiseConversionError(const TORVString& Value, bool IncludeValue)
 
 TORVString TORVValue::ErrorText() {
   if (IsStringType()) {
-    TORVString text;
-    GetString(text);
-    return text;
+    TORVString Text;
+    GetString(Text);
+    return Text;
   }
   return CurrentText();
 }
@@ -191,9 +191,9 @@ void TORVValue::SetCollation(int32_t Value) {
 }
 
 void TORVValue::UpdateCodePage() {
-  int32_t locale = FCollation;
-  ClearLocaleFlags(locale);
-  FCodePage = Environment().LocaleToCodePage(locale);
+  int32_t Locale = FCollation;
+  ClearLocaleFlags(Locale);
+  FCodePage = Environment().LocaleToCodePage(Locale);
 }
 
 bool TORVValue::GetAnyNull() { return GetNull(); }
@@ -225,18 +225,18 @@ bool TORVValue::IsFixedBytes(int32_t Count) {
 }
 
 void TORVValue::ReadFixedBytes(void* Dest, int32_t Count) {
-  int32_t length = 0;
-  const uint8_t* raw = GetRawBytes(length);
-  if (raw == nullptr || length < Count) GetterConversionError();
-  std::memcpy(Dest, raw, static_cast<std::size_t>(Count));
+  int32_t Length = 0;
+  const uint8_t* Raw = GetRawBytes(Length);
+  if (Raw == nullptr || Length < Count) GetterConversionError();
+  std::memcpy(Dest, Raw, static_cast<std::size_t>(Count));
 }
 
 template <typename T>
 T TORVValue::ReadFixedImage() {
   if (!IsFixedBytes(sizeof(T))) GetterConversionError();
-  T image{};
-  ReadFixedBytes(&image, sizeof(T));
-  return image;
+  T Image{};
+  ReadFixedBytes(&Image, sizeof(T));
+  return Image;
 }
 
 // The first Count bytes of Source (little-endian, so a narrower image of a
@@ -254,9 +254,9 @@ void TORVValue::StoreFixedImage(const void* Source, int32_t Count, TText&& Text)
 // that names the text.
 template <typename T, typename TReader>
 T TORVValue::ParseText(const TORVString& Text, bool IncludeValue, TReader&& Reader) {
-  T parsed{};
-  if (!Reads([&] { return Reader(Text, parsed); })) RaiseConversionError(Text, IncludeValue);
-  return parsed;
+  T Parsed{};
+  if (!Reads([&] { return Reader(Text, Parsed); })) RaiseConversionError(Text, IncludeValue);
+  return Parsed;
 }
 
 // A getter's reading of the value's own text.
@@ -375,9 +375,9 @@ bool TORVValue::GetEmpty() {
 
 TORVString TORVValue::GetAsString() {
   if (IsStringType()) {
-    TORVString text;
-    GetString(text);
-    return text;
+    TORVString Text;
+    GetString(Text);
+    return Text;
   }
   switch (FDataType) {
     case dtBytes:
@@ -413,27 +413,27 @@ TORVString TORVValue::GetAsString() {
 
 TORVAnsiString TORVValue::GetAsAnsiString() {
   if (IsStringType()) {
-    TORVAnsiString text;
-    GetAnsiString(text);
-    return text;
+    TORVAnsiString Text;
+    GetAnsiString(Text);
+    return Text;
   }
   return MapStringToAnsi(GetAsString(), 0);
 }
 
 TORVString TORVValue::GetAsUnicodeString() {
   if (IsStringType()) {
-    TORVString text;
-    GetUnicodeString(text);
-    return text;
+    TORVString Text;
+    GetUnicodeString(Text);
+    return Text;
   }
   return GetAsString();
 }
 
 TORVBytes TORVValue::GetAsBytes() {
-  TORVBytes result;
+  TORVBytes Result;
   if (IsStringType() || IsBytesType() || IsLargeObject()) {
-    GetBytes(result);
-    return result;
+    GetBytes(Result);
+    return Result;
   }
   switch (FDataType) {
     case dtBoolean:
@@ -499,41 +499,41 @@ int32_t TORVValue::CheckIntegerForGet(int64_t Value) {
 // such number and an infinite or huge value has none in range.
 int64_t TORVValue::FloatToLargeIntForGet(double Value) {
   if (std::isnan(Value)) GetterConversionError();
-  const double truncated = std::trunc(Value);
-  if (!InLargeIntRange(truncated)) GetterRangeError();
-  return static_cast<int64_t>(truncated);
+  const double Truncated = std::trunc(Value);
+  if (!InLargeIntRange(Truncated)) GetterRangeError();
+  return static_cast<int64_t>(Truncated);
 }
 
 int64_t TORVValue::FloatToScaledForGet(double Value) {
   if (std::isnan(Value)) GetterConversionError();
   // The default rounding mode rounds ties to even.
-  const double scaled = std::nearbyint(Value * static_cast<double>(kScale));
-  if (!InLargeIntRange(scaled)) GetterRangeError();
-  return static_cast<int64_t>(scaled);
+  const double Scaled = std::nearbyint(Value * static_cast<double>(kScale));
+  if (!InLargeIntRange(Scaled)) GetterRangeError();
+  return static_cast<int64_t>(Scaled);
 }
 
 // The count of the single field of a year-month interval.
 int64_t TORVValue::YearMonthOrdinal() {
-  const TORVParsedYearMonthInterval parsed = ParseYearMonthInterval(GetInteger(), FSubType);
-  if (FSubType == stMonth) return parsed.Months;
-  if (FSubType == stYear) return parsed.Years;
+  const TORVParsedYearMonthInterval Parsed = ParseYearMonthInterval(GetInteger(), FSubType);
+  if (FSubType == stMonth) return Parsed.Months;
+  if (FSubType == stYear) return Parsed.Years;
   GetterConversionError();
 }
 
 // The count of the single field of a day-time interval.
 int64_t TORVValue::DayTimeOrdinal() {
-  const TORVParsedDayTimeInterval parsed = ParseDayTimeInterval(GetLargeInt(), FSubType);
+  const TORVParsedDayTimeInterval Parsed = ParseDayTimeInterval(GetLargeInt(), FSubType);
   switch (FSubType) {
     case stDay:
-      return parsed.Days;
+      return Parsed.Days;
     case stHour:
-      return parsed.Hours;
+      return Parsed.Hours;
     case stMinute:
-      return parsed.Minutes;
+      return Parsed.Minutes;
     case stSecond:
-      return parsed.Seconds;
+      return Parsed.Seconds;
     case stMSecond:
-      return parsed.MSeconds;
+      return Parsed.MSeconds;
     default:
       GetterConversionError();
   }
@@ -632,9 +632,9 @@ TORVCurrency TORVValue::GetAsCurrency() {
     case dtInteger:
       return TORVCurrency::FromInt(GetInteger());
     case dtBigInt: {
-      int64_t scaled = 0;
-      if (!MulFits(GetLargeInt(), kScale, scaled)) GetterRangeError();
-      return TORVCurrency::FromScaled(scaled);
+      int64_t Scaled = 0;
+      if (!MulFits(GetLargeInt(), kScale, Scaled)) GetterRangeError();
+      return TORVCurrency::FromScaled(Scaled);
     }
     case dtFloat:
       return TORVCurrency::FromScaled(FloatToScaledForGet(GetDouble()));
@@ -755,42 +755,42 @@ int64_t TORVValue::GetAsDayTimeInterval() {
 int32_t TORVValue::GetYearMonthInterval(int32_t YearMonthIntervalType) {
   if (IsStringType()) return ParseStoredText<int32_t>(YearMonthReader(YearMonthIntervalType));
   if (IsNumber()) {
-    const int64_t count = GetAsInteger();
-    int64_t months = 0;
-    if (YearMonthIntervalType == stMonth) return static_cast<int32_t>(count);
+    const int64_t Count = GetAsInteger();
+    int64_t Months = 0;
+    if (YearMonthIntervalType == stMonth) return static_cast<int32_t>(Count);
     if (YearMonthIntervalType != stYear) GetterConversionError();
-    if (!MulFits(count, 12, months) || !InIntegerRange(months)) GetterRangeError();
-    return static_cast<int32_t>(months);
+    if (!MulFits(Count, 12, Months) || !InIntegerRange(Months)) GetterRangeError();
+    return static_cast<int32_t>(Months);
   }
-  int32_t image = 0;
+  int32_t Image = 0;
   if (FDataType == dtYearMonthInterval) {
-    image = GetInteger();
+    Image = GetInteger();
   } else if (IsFixedBytes(4) || (IsBlobType() && GetLength() == 4)) {
-    ReadFixedBytes(&image, 4);
+    ReadFixedBytes(&Image, 4);
   } else {
     GetterConversionError();
   }
   // Only the fields of the asked subtype survive: as Year, the months below a
   // whole year are dropped.
-  int32_t result = 0;
-  if (!MakeYearMonthInterval(ParseYearMonthInterval(image, YearMonthIntervalType), result)) GetterRangeError();
-  return result;
+  int32_t Result = 0;
+  if (!MakeYearMonthInterval(ParseYearMonthInterval(Image, YearMonthIntervalType), Result)) GetterRangeError();
+  return Result;
 }
 
 int64_t TORVValue::GetDayTimeInterval(int32_t DayTimeIntervalType) {
   if (IsStringType()) return ParseStoredText<int64_t>(DayTimeReader(DayTimeIntervalType));
   if (IsNumber()) {
     if (DayTimeIntervalType == stDay) return static_cast<int64_t>(GetAsInteger()) * kMSecsPerDay;
-    const int64_t unit = DayTimeUnit(DayTimeIntervalType);
-    if (unit == 0) GetterConversionError();
-    int64_t result = 0;
-    if (!MulFits(GetAsLargeInt(), unit, result)) GetterRangeError();
-    return result;
+    const int64_t Unit = DayTimeUnit(DayTimeIntervalType);
+    if (Unit == 0) GetterConversionError();
+    int64_t Result = 0;
+    if (!MulFits(GetAsLargeInt(), Unit, Result)) GetterRangeError();
+    return Result;
   }
-  const int64_t image = FDataType == dtDayTimeInterval ? GetLargeInt() : ReadFixedImage<int64_t>();
-  int64_t result = 0;
-  if (!MakeDayTimeInterval(ParseDayTimeInterval(image, DayTimeIntervalType), result)) GetterRangeError();
-  return result;
+  const int64_t Image = FDataType == dtDayTimeInterval ? GetLargeInt() : ReadFixedImage<int64_t>();
+  int64_t Result = 0;
+  if (!MakeDayTimeInterval(ParseDayTimeInterval(Image, DayTimeIntervalType), Result)) GetterRangeError();
+  return Result;
 }
 
 // ---------------------------------------------------------------------------
@@ -800,8 +800,8 @@ int64_t TORVValue::GetDayTimeInterval(int32_t DayTimeIntervalType) {
 // store it in a text value or to name it in an error.
 
 void TORVValue::SetAsString(const TORVString& Value) {
-  const auto text = [&]() -> const TORVString& { return Value; };
-  if (StoredAsText(text)) return;
+  const auto Text = [&]() -> const TORVString& { return Value; };
+  if (StoredAsText(Text)) return;
   switch (FDataType) {
     case dtBytes:
     case dtLargeObject:
@@ -813,7 +813,7 @@ void TORVValue::SetAsString(const TORVString& Value) {
     case dtSmallInt:
     case dtInteger:
     case dtBigInt:
-      StoreExactWhole(ParseText<int64_t>(Value, true, SQLStrToLargeInt), text);
+      StoreExactWhole(ParseText<int64_t>(Value, true, SQLStrToLargeInt), Text);
       break;
     case dtFloat:
       SetDouble(ParseText<double>(Value, true, SQLStrToFloat));
@@ -868,32 +868,32 @@ void TORVValue::SetAsBytes(const TORVBytes& Value) {
   }
   // Other types take the first bytes of the array as their native image;
   // an array shorter than the image is refused rather than read beyond.
-  int32_t width = 0;
+  int32_t Width = 0;
   switch (FDataType) {
     case dtBoolean:
-      width = 1;
+      Width = 1;
       break;
     case dtSmallInt:
-      width = 2;
+      Width = 2;
       break;
     case dtInteger:
     case dtDate:
     case dtTime:
     case dtYearMonthInterval:
-      width = 4;
+      Width = 4;
       break;
     case dtBigInt:
     case dtTimeStamp:
     case dtDayTimeInterval:
     case dtFloat:
     case dtDecimal:
-      width = 8;
+      Width = 8;
       break;
     default:
       break;
   }
-  if (width == 0 || static_cast<int32_t>(Value.size()) < width) RaiseConversionError(BinaryToSQLStr(Value), true);
-  switch (width) {
+  if (Width == 0 || static_cast<int32_t>(Value.size()) < Width) RaiseConversionError(BinaryToSQLStr(Value), true);
+  switch (Width) {
     case 1:
       SetBoolean(Value[0] != 0);
       break;
@@ -922,72 +922,72 @@ void TORVValue::SetAsBlob(TORVStream* Stream) {
 }
 
 void TORVValue::SetAsBoolean(bool Value) {
-  const auto text = [Value] { return BooleanToSQLStr(Value); };
-  if (StoredAsText(text)) return;
-  const int32_t number = Value ? 1 : 0;
+  const auto Text = [Value] { return BooleanToSQLStr(Value); };
+  if (StoredAsText(Text)) return;
+  const int32_t Number = Value ? 1 : 0;
   switch (FDataType) {
     case dtBytes: {
-      const uint8_t image = static_cast<uint8_t>(number);
-      StoreFixedImage(&image, 1, text);
+      const uint8_t Image = static_cast<uint8_t>(Number);
+      StoreFixedImage(&Image, 1, Text);
       break;
     }
     case dtBoolean:
       SetBoolean(Value);
       break;
     case dtSmallInt:
-      SetSmallInt(static_cast<int16_t>(number));
+      SetSmallInt(static_cast<int16_t>(Number));
       break;
     case dtInteger:
-      SetInteger(number);
+      SetInteger(Number);
       break;
     case dtBigInt:
-      SetLargeInt(number);
+      SetLargeInt(Number);
       break;
     case dtFloat:
-      SetDouble(number);
+      SetDouble(Number);
       break;
     case dtDecimal:
-      SetCurrency(TORVCurrency::FromInt(number));
+      SetCurrency(TORVCurrency::FromInt(Number));
       break;
     default:
-      RaiseConversionError(text(), true);
+      RaiseConversionError(Text(), true);
   }
   FinishSet();
 }
 
 void TORVValue::StoreYearMonthOrdinal(int64_t Value) {
-  int64_t months = 0;
+  int64_t Months = 0;
   if (FSubType == stMonth) {
-    months = Value;
+    Months = Value;
   } else if (FSubType == stYear) {
-    if (!MulFits(Value, 12, months)) RaiseRangeError(IntToString(Value), true);
+    if (!MulFits(Value, 12, Months)) RaiseRangeError(IntToString(Value), true);
   } else {
     RaiseConversionError(CurrentText(), false);
   }
-  if (!InIntegerRange(months)) RaiseRangeError(IntToString(Value), true);
-  SetInteger(static_cast<int32_t>(months));
+  if (!InIntegerRange(Months)) RaiseRangeError(IntToString(Value), true);
+  SetInteger(static_cast<int32_t>(Months));
 }
 
 void TORVValue::StoreDayTimeOrdinal(int64_t Value) {
-  const int64_t unit = DayTimeUnit(FSubType);
-  if (unit == 0) RaiseConversionError(CurrentText(), false);
+  const int64_t Unit = DayTimeUnit(FSubType);
+  if (Unit == 0) RaiseConversionError(CurrentText(), false);
   // The day field is 32-bit: a larger count must not wrap into another
   // number of days.
   if (FSubType == stDay && !InIntegerRange(Value)) RaiseRangeError(IntToString(Value), true);
-  int64_t milliseconds = 0;
-  if (!MulFits(Value, unit, milliseconds)) RaiseRangeError(IntToString(Value), true);
-  SetLargeInt(milliseconds);
+  int64_t Milliseconds = 0;
+  if (!MulFits(Value, Unit, Milliseconds)) RaiseRangeError(IntToString(Value), true);
+  SetLargeInt(Milliseconds);
 }
 
 // Stores a whole number that arrived as a SmallInt (Width 2), an Integer (4)
 // or a BigInt (8): the width is the Byte(n) image it takes and decides which
 // date, time and interval stores accept it.
 void TORVValue::StoreWhole(int64_t Value, int32_t Width) {
-  const auto text = [Value] { return IntToString(Value); };
-  if (StoredAsText(text)) return;
+  const auto Text = [Value] { return IntToString(Value); };
+  if (StoredAsText(Text)) return;
   switch (FDataType) {
     case dtBytes:
-      StoreFixedImage(&Value, Width, text);
+      StoreFixedImage(&Value, Width, Text);
       break;
     case dtBoolean:
       SetBoolean(Value != 0);
@@ -995,35 +995,35 @@ void TORVValue::StoreWhole(int64_t Value, int32_t Width) {
     case dtSmallInt:
     case dtInteger:
     case dtBigInt:
-      StoreExactWhole(Value, text);
+      StoreExactWhole(Value, Text);
       break;
     case dtFloat:
       SetDouble(static_cast<double>(Value));
       break;
     case dtDecimal: {
-      int64_t scaled = 0;
-      if (!MulFits(Value, kScale, scaled)) RaiseRangeError(text(), true);
-      SetCurrency(TORVCurrency::FromScaled(scaled));
+      int64_t Scaled = 0;
+      if (!MulFits(Value, kScale, Scaled)) RaiseRangeError(Text(), true);
+      SetCurrency(TORVCurrency::FromScaled(Scaled));
       break;
     }
     case dtDate:
     case dtTime:
-      if (Width != esInteger || Value < 0) RaiseConversionError(text(), true);
+      if (Width != esInteger || Value < 0) RaiseConversionError(Text(), true);
       SetInteger(static_cast<int32_t>(Value));
       break;
     case dtTimeStamp:
-      if (Width != esLargeInt || Value < 0) RaiseConversionError(text(), true);
+      if (Width != esLargeInt || Value < 0) RaiseConversionError(Text(), true);
       SetLargeInt(Value);
       break;
     case dtYearMonthInterval:
-      if (Width == esLargeInt && !InIntegerRange(Value)) RaiseRangeError(text(), true);
+      if (Width == esLargeInt && !InIntegerRange(Value)) RaiseRangeError(Text(), true);
       StoreYearMonthOrdinal(Value);
       break;
     case dtDayTimeInterval:
       StoreDayTimeOrdinal(Value);
       break;
     default:
-      RaiseConversionError(text(), true);
+      RaiseConversionError(Text(), true);
   }
   FinishSet();
 }
@@ -1035,14 +1035,14 @@ void TORVValue::SetAsInteger(int32_t Value) { StoreWhole(Value, esInteger); }
 void TORVValue::SetAsLargeInt(int64_t Value) { StoreWhole(Value, esLargeInt); }
 
 void TORVValue::SetAsCurrency(TORVCurrency Value) {
-  const auto text = [Value] { return DecimalToSQLStr(Value, 0); };
-  if (StoredAsText(text)) return;
+  const auto Text = [Value] { return DecimalToSQLStr(Value, 0); };
+  if (StoredAsText(Text)) return;
   // Whole-number targets drop the fraction toward zero.
-  const int64_t whole = Value.Scaled() / kScale;
+  const int64_t Whole = Value.Scaled() / kScale;
   switch (FDataType) {
     case dtBytes: {
-      const int64_t scaled = Value.Scaled();
-      StoreFixedImage(&scaled, 8, text);
+      const int64_t Scaled = Value.Scaled();
+      StoreFixedImage(&Scaled, 8, Text);
       break;
     }
     case dtBoolean:
@@ -1051,7 +1051,7 @@ void TORVValue::SetAsCurrency(TORVCurrency Value) {
     case dtSmallInt:
     case dtInteger:
     case dtBigInt:
-      StoreExactWhole(whole, [whole] { return IntToString(whole); });
+      StoreExactWhole(Whole, [Whole] { return IntToString(Whole); });
       break;
     case dtFloat:
       SetDouble(static_cast<double>(Value.Scaled()) / static_cast<double>(kScale));
@@ -1060,17 +1060,17 @@ void TORVValue::SetAsCurrency(TORVCurrency Value) {
       SetCurrency(RoundCurr(Value, FScale));
       break;
     default:
-      RaiseConversionError(text(), true);
+      RaiseConversionError(Text(), true);
   }
   FinishSet();
 }
 
 void TORVValue::SetAsDouble(double Value) {
-  const auto text = [Value] { return FloatToSQLStr(Value); };
-  if (StoredAsText(text)) return;
+  const auto Text = [Value] { return FloatToSQLStr(Value); };
+  if (StoredAsText(Text)) return;
   switch (FDataType) {
     case dtBytes:
-      StoreFixedImage(&Value, 8, text);
+      StoreFixedImage(&Value, 8, Text);
       break;
     case dtBoolean:
       // Non-zero is True, as for every other number; NaN is not zero.
@@ -1079,36 +1079,36 @@ void TORVValue::SetAsDouble(double Value) {
     case dtSmallInt:
     case dtInteger:
     case dtBigInt: {
-      if (std::isnan(Value)) RaiseConversionError(text(), true);
-      const double truncated = std::trunc(Value);
-      if (!InLargeIntRange(truncated)) RaiseRangeError(text(), true);
-      const int64_t whole = static_cast<int64_t>(truncated);
-      StoreExactWhole(whole, [whole] { return IntToString(whole); });
+      if (std::isnan(Value)) RaiseConversionError(Text(), true);
+      const double Truncated = std::trunc(Value);
+      if (!InLargeIntRange(Truncated)) RaiseRangeError(Text(), true);
+      const int64_t Whole = static_cast<int64_t>(Truncated);
+      StoreExactWhole(Whole, [Whole] { return IntToString(Whole); });
       break;
     }
     case dtFloat:
       SetDouble(Value);
       break;
     case dtDecimal: {
-      if (std::isnan(Value)) RaiseConversionError(text(), true);
-      const double scaled =
+      if (std::isnan(Value)) RaiseConversionError(Text(), true);
+      const double Scaled =
           std::nearbyint(static_cast<double>(RoundFloat(Value, FScale)) * static_cast<double>(kScale));
-      if (!InLargeIntRange(scaled)) RaiseRangeError(text(), true);
-      SetCurrency(TORVCurrency::FromScaled(static_cast<int64_t>(scaled)));
+      if (!InLargeIntRange(Scaled)) RaiseRangeError(Text(), true);
+      SetCurrency(TORVCurrency::FromScaled(static_cast<int64_t>(Scaled)));
       break;
     }
     default:
-      RaiseConversionError(text(), true);
+      RaiseConversionError(Text(), true);
   }
   FinishSet();
 }
 
 void TORVValue::SetAsDate(int32_t Value) {
-  const auto text = [Value] { return DateToSQLStr(Value); };
-  if (StoredAsText(text)) return;
+  const auto Text = [Value] { return DateToSQLStr(Value); };
+  if (StoredAsText(Text)) return;
   switch (FDataType) {
     case dtBytes:
-      StoreFixedImage(&Value, 4, text);
+      StoreFixedImage(&Value, 4, Text);
       break;
     case dtDate:
       SetInteger(Value);
@@ -1117,17 +1117,17 @@ void TORVValue::SetAsDate(int32_t Value) {
       SetLargeInt(DateToTimeStamp(Value, false));
       break;
     default:
-      RaiseConversionError(text(), true);
+      RaiseConversionError(Text(), true);
   }
   FinishSet();
 }
 
 void TORVValue::SetAsTime(int32_t Value) {
-  const auto text = [Value] { return TimeToSQLStr(Value, true); };
-  if (StoredAsText(text)) return;
+  const auto Text = [Value] { return TimeToSQLStr(Value, true); };
+  if (StoredAsText(Text)) return;
   switch (FDataType) {
     case dtBytes:
-      StoreFixedImage(&Value, 4, text);
+      StoreFixedImage(&Value, 4, Text);
       break;
     case dtTime:
       SetInteger(Value);
@@ -1137,17 +1137,17 @@ void TORVValue::SetAsTime(int32_t Value) {
       SetLargeInt(DateToTimeStamp(CurrentDate(false), false) + Value);
       break;
     default:
-      RaiseConversionError(text(), true);
+      RaiseConversionError(Text(), true);
   }
   FinishSet();
 }
 
 void TORVValue::SetAsTimeStamp(int64_t Value) {
-  const auto text = [Value] { return TimeStampToSQLStr(Value, true); };
-  if (StoredAsText(text)) return;
+  const auto Text = [Value] { return TimeStampToSQLStr(Value, true); };
+  if (StoredAsText(Text)) return;
   switch (FDataType) {
     case dtBytes:
-      StoreFixedImage(&Value, 8, text);
+      StoreFixedImage(&Value, 8, Text);
       break;
     case dtDate:
       SetInteger(DateFromTimeStamp(Value));
@@ -1159,7 +1159,7 @@ void TORVValue::SetAsTimeStamp(int64_t Value) {
       SetLargeInt(Value);
       break;
     default:
-      RaiseConversionError(text(), true);
+      RaiseConversionError(Text(), true);
   }
   FinishSet();
 }
@@ -1167,58 +1167,58 @@ void TORVValue::SetAsTimeStamp(int64_t Value) {
 void TORVValue::SetAsDateTime(double Value) {
   // A date-time that is not finite or lies beyond the valid dates has no
   // time stamp; the value refuses it as its own conversion error.
-  int64_t timeStamp = 0;
+  int64_t TimeStamp = 0;
   if (!Reads([&] {
-        timeStamp = NativeDateTimeToTimeStamp(Value);
+        TimeStamp = NativeDateTimeToTimeStamp(Value);
         return true;
       }))
     RaiseConversionError(FloatToSQLStr(Value), true);
-  SetAsTimeStamp(timeStamp);
+  SetAsTimeStamp(TimeStamp);
 }
 
 void TORVValue::SetAsYearMonthInterval(int32_t Value) {
-  const auto text = [Value] { return YearMonthIntervalToSQLStr(Value, stYearToMonth); };
-  if (StoredAsText(text)) return;
+  const auto Text = [Value] { return YearMonthIntervalToSQLStr(Value, stYearToMonth); };
+  if (StoredAsText(Text)) return;
   switch (FDataType) {
     case dtBytes:
-      StoreFixedImage(&Value, 4, text);
+      StoreFixedImage(&Value, 4, Text);
       break;
     case dtYearMonthInterval:
       SetInteger(Value);
       break;
     default:
-      RaiseConversionError(text(), true);
+      RaiseConversionError(Text(), true);
   }
   FinishSet();
 }
 
 void TORVValue::SetAsDayTimeInterval(int64_t Value) {
-  const auto text = [Value] { return DayTimeIntervalToSQLStr(Value, stDayToMSecond); };
-  if (StoredAsText(text)) return;
+  const auto Text = [Value] { return DayTimeIntervalToSQLStr(Value, stDayToMSecond); };
+  if (StoredAsText(Text)) return;
   switch (FDataType) {
     case dtBytes:
-      StoreFixedImage(&Value, 8, text);
+      StoreFixedImage(&Value, 8, Text);
       break;
     case dtDayTimeInterval:
       SetLargeInt(Value);
       break;
     default:
-      RaiseConversionError(text(), true);
+      RaiseConversionError(Text(), true);
   }
   FinishSet();
 }
 
 void TORVValue::SetYearMonthInterval(int32_t Value, int32_t YearMonthIntervalType) {
-  const auto text = [=] { return YearMonthIntervalToSQLStr(Value, YearMonthIntervalType); };
-  if (StoredAsText(text)) return;
+  const auto Text = [=] { return YearMonthIntervalToSQLStr(Value, YearMonthIntervalType); };
+  if (StoredAsText(Text)) return;
   if (IsNumber()) {
-    const TORVParsedYearMonthInterval parsed = ParseYearMonthInterval(Value, YearMonthIntervalType);
+    const TORVParsedYearMonthInterval Parsed = ParseYearMonthInterval(Value, YearMonthIntervalType);
     if (YearMonthIntervalType == stMonth)
-      SetAsInteger(parsed.Months);
+      SetAsInteger(Parsed.Months);
     else if (YearMonthIntervalType == stYear)
-      SetAsInteger(parsed.Years);
+      SetAsInteger(Parsed.Years);
     else
-      RaiseConversionError(text(), true);
+      RaiseConversionError(Text(), true);
     return;
   }
   if (FDataType == dtBytes || IsBlobType()) {
@@ -1227,35 +1227,35 @@ void TORVValue::SetYearMonthInterval(int32_t Value, int32_t YearMonthIntervalTyp
   } else if (FDataType == dtYearMonthInterval) {
     SetInteger(Value);
   } else {
-    RaiseConversionError(text(), true);
+    RaiseConversionError(Text(), true);
   }
   FinishSet();
 }
 
 void TORVValue::SetDayTimeInterval(int64_t Value, int32_t DayTimeIntervalType) {
-  const auto text = [=] { return DayTimeIntervalToSQLStr(Value, DayTimeIntervalType); };
-  if (StoredAsText(text)) return;
+  const auto Text = [=] { return DayTimeIntervalToSQLStr(Value, DayTimeIntervalType); };
+  if (StoredAsText(Text)) return;
   if (IsNumber()) {
-    const TORVParsedDayTimeInterval parsed = ParseDayTimeInterval(Value, DayTimeIntervalType);
+    const TORVParsedDayTimeInterval Parsed = ParseDayTimeInterval(Value, DayTimeIntervalType);
     switch (DayTimeIntervalType) {
       case stMSecond:
-        SetAsLargeInt(parsed.MSeconds);
+        SetAsLargeInt(Parsed.MSeconds);
         break;
       case stSecond:
-        SetAsLargeInt(parsed.Seconds);
+        SetAsLargeInt(Parsed.Seconds);
         break;
       case stMinute:
-        SetAsLargeInt(parsed.Minutes);
+        SetAsLargeInt(Parsed.Minutes);
         break;
       case stHour:
-        SetAsLargeInt(parsed.Hours);
+        SetAsLargeInt(Parsed.Hours);
         break;
       case stDay:
-        if (!InIntegerRange(parsed.Days)) RaiseRangeError(text(), true);
-        SetAsInteger(static_cast<int32_t>(parsed.Days));
+        if (!InIntegerRange(Parsed.Days)) RaiseRangeError(Text(), true);
+        SetAsInteger(static_cast<int32_t>(Parsed.Days));
         break;
       default:
-        RaiseConversionError(text(), true);
+        RaiseConversionError(Text(), true);
     }
     return;
   }
@@ -1264,7 +1264,7 @@ void TORVValue::SetDayTimeInterval(int64_t Value, int32_t DayTimeIntervalType) {
   } else if (FDataType == dtDayTimeInterval) {
     SetLargeInt(Value);
   } else {
-    RaiseConversionError(text(), true);
+    RaiseConversionError(Text(), true);
   }
   FinishSet();
 }

@@ -84,9 +84,9 @@ int32_t CompareOrdered(T A, T B) {
 
 // NaN equals itself and sorts after every number.
 int32_t CompareDoubles(double A, double B) {
-  const bool aNaN = std::isnan(A);
-  const bool bNaN = std::isnan(B);
-  if (aNaN || bNaN) return aNaN == bNaN ? 0 : (aNaN ? 1 : -1);
+  const bool ANaN = std::isnan(A);
+  const bool BNaN = std::isnan(B);
+  if (ANaN || BNaN) return ANaN == BNaN ? 0 : (ANaN ? 1 : -1);
   return CompareOrdered(A, B);
 }
 
@@ -94,23 +94,23 @@ int32_t CompareDoubles(double A, double B) {
 // not rounded to the nearest double first, so that two different whole
 // numbers never both equal one double.
 int32_t CompareDoubleToWhole(double A, int64_t B) {
-  constexpr double kTwoPow63 = 9223372036854775808.0;
+  constexpr double TwoPow63 = 9223372036854775808.0;
   if (std::isnan(A)) return 1;
-  if (A >= kTwoPow63) return 1;
-  if (A < -kTwoPow63) return -1;
-  const double whole = std::trunc(A);
-  const int64_t wholeImage = static_cast<int64_t>(whole);
-  if (wholeImage != B) return CompareOrdered(wholeImage, B);
-  return CompareOrdered(A, whole);
+  if (A >= TwoPow63) return 1;
+  if (A < -TwoPow63) return -1;
+  const double Whole = std::trunc(A);
+  const int64_t WholeImage = static_cast<int64_t>(Whole);
+  if (WholeImage != B) return CompareOrdered(WholeImage, B);
+  return CompareOrdered(A, Whole);
 }
 
 // A whole number against a scaled decimal, exactly and without overflow:
 // Whole x 10,000 against Scaled.
 int32_t CompareWholeToScaled(int64_t Whole, int64_t Scaled) {
-  const int64_t quotient = Scaled / TORVCurrency::Scale;
-  const int64_t remainder = Scaled % TORVCurrency::Scale;
-  if (Whole != quotient) return CompareOrdered(Whole, quotient);
-  return CompareOrdered<int64_t>(0, remainder);
+  const int64_t Quotient = Scaled / TORVCurrency::Scale;
+  const int64_t Remainder = Scaled % TORVCurrency::Scale;
+  if (Whole != Quotient) return CompareOrdered(Whole, Quotient);
+  return CompareOrdered<int64_t>(0, Remainder);
 }
 
 }  // namespace
@@ -150,16 +150,16 @@ int32_t TORVValue::CompareKind() const {
 
 int32_t TORVValue::Compare(TORVValue& ValueToCompare, int32_t PartialLength, bool CaseInsensitive,
                            int32_t CompareCollation) {
-  const bool aNull = GetNull();
-  const bool bNull = ValueToCompare.GetNull();
-  if (aNull || bNull) return aNull == bNull ? 0 : (aNull ? -1 : 1);
-  const int32_t aKind = CompareKind();
-  const int32_t bKind = ValueToCompare.CompareKind();
+  const bool ANull = GetNull();
+  const bool BNull = ValueToCompare.GetNull();
+  if (ANull || BNull) return ANull == BNull ? 0 : (ANull ? -1 : 1);
+  const int32_t AKind = CompareKind();
+  const int32_t BKind = ValueToCompare.CompareKind();
   // A value without a type equals everything, from either side.
-  if (aKind == ckNone || bKind == ckNone) return 0;
-  if (FDataType == ValueToCompare.FDataType && aKind == bKind)
+  if (AKind == ckNone || BKind == ckNone) return 0;
+  if (FDataType == ValueToCompare.FDataType && AKind == BKind)
     return CompareSameType(ValueToCompare, PartialLength, CaseInsensitive, CompareCollation);
-  if (CompareRank(aKind) >= CompareRank(bKind))
+  if (CompareRank(AKind) >= CompareRank(BKind))
     return CompareCross(ValueToCompare, PartialLength, CaseInsensitive, CompareCollation);
   return -ValueToCompare.CompareCross(*this, PartialLength, CaseInsensitive, CompareCollation);
 }
@@ -168,28 +168,28 @@ int32_t TORVValue::CompareSameType(TORVValue& B, int32_t PartialLength, bool Cas
                                    int32_t CompareCollation) {
   switch (CompareKind()) {
     case ckText: {
-      int32_t aLength = 0;
-      int32_t bLength = 0;
+      int32_t ALength = 0;
+      int32_t BLength = 0;
       // Values of different character sets meet as UTF-16 from either side;
       // an ANSI reading of the Unicode side could order them differently.
       if (FCharacterSet == CharacterSetAnsi && B.FCharacterSet == CharacterSetAnsi) {
-        const uint8_t* aText = GetRawAnsiString(aLength);
-        const uint8_t* bText = B.GetRawAnsiString(bLength);
-        return CompareStrings(CompareCollation, aText, aLength, bText, bLength, PartialLength, CaseInsensitive);
+        const uint8_t* AText = GetRawAnsiString(ALength);
+        const uint8_t* BText = B.GetRawAnsiString(BLength);
+        return CompareStrings(CompareCollation, AText, ALength, BText, BLength, PartialLength, CaseInsensitive);
       }
       if (IsKnownCharacterSet(FCharacterSet) && IsKnownCharacterSet(B.FCharacterSet)) {
-        const char16_t* aText = GetRawUnicodeString(aLength);
-        const char16_t* bText = B.GetRawUnicodeString(bLength);
-        return CompareStrings(CompareCollation, aText, aLength, bText, bLength, PartialLength, CaseInsensitive);
+        const char16_t* AText = GetRawUnicodeString(ALength);
+        const char16_t* BText = B.GetRawUnicodeString(BLength);
+        return CompareStrings(CompareCollation, AText, ALength, BText, BLength, PartialLength, CaseInsensitive);
       }
       return 0;
     }
     case ckBinary: {
-      int32_t aLength = 0;
-      int32_t bLength = 0;
-      const uint8_t* aBytes = GetRawBytes(aLength);
-      const uint8_t* bBytes = B.GetRawBytes(bLength);
-      return CompareBytes(aBytes, aLength, bBytes, bLength);
+      int32_t ALength = 0;
+      int32_t BLength = 0;
+      const uint8_t* ABytes = GetRawBytes(ALength);
+      const uint8_t* BBytes = B.GetRawBytes(BLength);
+      return CompareBytes(ABytes, ALength, BBytes, BLength);
     }
     case ckBoolean:
       return CompareOrdered<int32_t>(GetBoolean() ? 1 : 0, B.GetBoolean() ? 1 : 0);
@@ -228,9 +228,9 @@ int32_t TORVValue::CompareCross(TORVValue& B, int32_t PartialLength, bool CaseIn
       return CompareBytes(FBytes1, FBytes2);
     case ckWhole: {
       // B is another whole number, a Boolean (0 or 1) or a decimal.
-      const int64_t whole = GetAsLargeInt();
-      if (B.FDataType == dtDecimal) return CompareWholeToScaled(whole, B.GetCurrency().Scaled());
-      return CompareOrdered(whole, B.GetAsLargeInt());
+      const int64_t Whole = GetAsLargeInt();
+      if (B.FDataType == dtDecimal) return CompareWholeToScaled(Whole, B.GetCurrency().Scaled());
+      return CompareOrdered(Whole, B.GetAsLargeInt());
     }
     case ckDecimal:
       // Only whole numbers and Booleans rank as low as a decimal.

@@ -38,10 +38,10 @@ TORVValues::~TORVValues() {
 // Frees the owned values of positions From .. To - 1, last first, clearing
 // each slot before its value goes so that no slot ever dangles.
 void TORVValues::FreeRange(int32_t From, int32_t To) {
-  for (int32_t i = To - 1; i >= From; --i) {
-    TORVValue* value = FItems[i];
-    FItems[i] = nullptr;
-    delete value;
+  for (int32_t I = To - 1; I >= From; --I) {
+    TORVValue* Value = FItems[I];
+    FItems[I] = nullptr;
+    delete Value;
   }
 }
 
@@ -58,14 +58,14 @@ void TORVValues::CorruptStreamError(const TORVString& Detail) {
 TORVValue* TORVValues::CreateValueObject(int32_t /*Index*/) { return nullptr; }
 
 void TORVValues::SetCapacity(int32_t Value) {
-  const int32_t capacity = BlockOffset(std::max(Value, 0), kCapacityStep);
-  if (capacity == FCapacity) return;
-  if (capacity < FCount) {
-    if (FOwnsValues) FreeRange(capacity, FCount);
-    FCount = capacity;
+  const int32_t Capacity = BlockOffset(std::max(Value, 0), kCapacityStep);
+  if (Capacity == FCapacity) return;
+  if (Capacity < FCount) {
+    if (FOwnsValues) FreeRange(Capacity, FCount);
+    FCount = Capacity;
   }
-  FItems.resize(static_cast<size_t>(capacity), nullptr);
-  FCapacity = capacity;
+  FItems.resize(static_cast<size_t>(Capacity), nullptr);
+  FCapacity = Capacity;
 }
 
 TORVValue* TORVValues::GetItems(int32_t Index) const {
@@ -114,15 +114,15 @@ void TORVValues::DeleteAll() {
 }
 
 void TORVValues::Clear() {
-  for (int32_t i = 0; i < FCount; ++i)
-    if (FItems[i] != nullptr) FItems[i]->SetAsNull(true);
+  for (int32_t I = 0; I < FCount; ++I)
+    if (FItems[I] != nullptr) FItems[I]->SetAsNull(true);
 }
 
 void TORVValues::Assign(TORVValues& FromValues) {
   if (&FromValues == this) return;
   if (FOwnsValues) {
-    const int32_t count = std::min(FCount, FromValues.FCount);
-    for (int32_t i = 0; i < count; ++i) FItems[i]->Assign(*FromValues.FItems[i]);
+    const int32_t Count = std::min(FCount, FromValues.FCount);
+    for (int32_t I = 0; I < Count; ++I) FItems[I]->Assign(*FromValues.FItems[I]);
     return;
   }
   SetCapacity(FromValues.FCount);
@@ -134,38 +134,38 @@ void TORVValues::Assign(TORVValues& FromValues) {
 }
 
 int32_t TORVValues::Compare(TORVValues& ValuesToCompare, int32_t PartialLength, bool CaseInsensitive) {
-  const int32_t count = std::min(FCount, ValuesToCompare.FCount);
-  const int32_t last = ValuesToCompare.FCount - 1;
-  for (int32_t i = 0; i < count; ++i) {
-    TORVValue& value = *FItems[i];
-    int32_t result;
-    if (IsTextCompareValue(value))
-      result = value.Compare(*ValuesToCompare.FItems[i], i == last ? PartialLength : 0, CaseInsensitive,
-                             value.GetCollation());
+  const int32_t Count = std::min(FCount, ValuesToCompare.FCount);
+  const int32_t Last = ValuesToCompare.FCount - 1;
+  for (int32_t I = 0; I < Count; ++I) {
+    TORVValue& Value = *FItems[I];
+    int32_t Result;
+    if (IsTextCompareValue(Value))
+      Result = Value.Compare(*ValuesToCompare.FItems[I], I == Last ? PartialLength : 0, CaseInsensitive,
+                             Value.GetCollation());
     else
-      result = value.Compare(*ValuesToCompare.FItems[i], 0, false, 0);
-    if (result != 0) return result;
+      Result = Value.Compare(*ValuesToCompare.FItems[I], 0, false, 0);
+    if (Result != 0) return Result;
   }
   return 0;
 }
 
 int32_t TORVValues::FindValue(TORVValue& Value, int32_t FindCollation, int32_t& ValueIndex) {
   ValueIndex = 0;
-  int32_t result = 1;
-  int32_t low = 0;
-  int32_t high = FCount - 1;
-  while (low <= high) {
-    ValueIndex = low + (high - low) / 2;
-    result = FItems[ValueIndex]->Compare(Value, 0, false, FindCollation);
-    if (result < 0)
-      low = ValueIndex + 1;
-    else if (result > 0)
-      high = ValueIndex - 1;
+  int32_t Result = 1;
+  int32_t Low = 0;
+  int32_t High = FCount - 1;
+  while (Low <= High) {
+    ValueIndex = Low + (High - Low) / 2;
+    Result = FItems[ValueIndex]->Compare(Value, 0, false, FindCollation);
+    if (Result < 0)
+      Low = ValueIndex + 1;
+    else if (Result > 0)
+      High = ValueIndex - 1;
     else
       break;
   }
-  if (result < 0 && ValueIndex < FCount) ++ValueIndex;
-  return result;
+  if (Result < 0 && ValueIndex < FCount) ++ValueIndex;
+  return Result;
 }
 
 void TORVValues::Sort(int32_t SortCollation) {
@@ -179,66 +179,66 @@ void TORVValues::Sort(int32_t SortCollation) {
 // rather than looping for ever.
 void TORVValues::QuickSort(int32_t Low, int32_t High, int32_t SortCollation) {
   while (Low < High) {
-    int32_t i = Low;
-    int32_t j = High;
-    TORVValue* pivot = FItems[Low + (High - Low) / 2];
+    int32_t I = Low;
+    int32_t J = High;
+    TORVValue* Pivot = FItems[Low + (High - Low) / 2];
     do {
-      while (i <= High && FItems[i]->Compare(*pivot, 0, false, SortCollation) < 0) ++i;
-      while (j >= Low && FItems[j]->Compare(*pivot, 0, false, SortCollation) > 0) --j;
-      if (i <= j) {
-        std::swap(FItems[i], FItems[j]);
-        ++i;
-        --j;
+      while (I <= High && FItems[I]->Compare(*Pivot, 0, false, SortCollation) < 0) ++I;
+      while (J >= Low && FItems[J]->Compare(*Pivot, 0, false, SortCollation) > 0) --J;
+      if (I <= J) {
+        std::swap(FItems[I], FItems[J]);
+        ++I;
+        --J;
       }
-    } while (i <= j);
-    if ((i > High && j == High) || (j < Low && i == Low)) return;
-    if (Low < j) QuickSort(Low, j, SortCollation);
-    Low = i;
+    } while (I <= J);
+    if ((I > High && J == High) || (J < Low && I == Low)) return;
+    if (Low < J) QuickSort(Low, J, SortCollation);
+    Low = I;
   }
 }
 
 void TORVValues::Save(TORVMemoryStream& Stream) {
-  for (int32_t i = 0; i < FCount; ++i)
-    if (FItems[i] == nullptr)
-      throw std::logic_error("value list entry " + std::to_string(i) + " is empty and cannot be saved");
+  for (int32_t I = 0; I < FCount; ++I)
+    if (FItems[I] == nullptr)
+      throw std::logic_error("value list entry " + std::to_string(I) + " is empty and cannot be saved");
   Stream.WriteInteger(FCount);
-  for (int32_t i = 0; i < FCount; ++i) FItems[i]->Save(Stream);
+  for (int32_t I = 0; I < FCount; ++I) FItems[I]->Save(Stream);
 }
 
 void TORVValues::Load(TORVMemoryStream& Stream) {
   if (Stream.GetAvailable() < 4) CorruptStreamError(u"the count of values is missing");
-  const int32_t count = Stream.ReadInteger();
+  const int32_t Count = Stream.ReadInteger();
   // Every value record takes at least its NULL flag.
-  if (count < 0 || count > Stream.GetAvailable())
+  if (Count < 0 || Count > Stream.GetAvailable())
     CorruptStreamError(FormatString(u"%s values cannot follow in %s bytes",
-                                    {IntToString(count), IntToString(Stream.GetAvailable())}));
+                                    {IntToString(Count), IntToString(Stream.GetAvailable())}));
   if (!FOwnsValues) {
     // A list that does not own its values cannot make the missing ones, and
     // skipping their records would read the rest of the stream out of step.
-    for (int32_t i = 0; i < count; ++i)
-      if (i >= FCount || FItems[i] == nullptr)
+    for (int32_t I = 0; I < Count; ++I)
+      if (I >= FCount || FItems[I] == nullptr)
         CorruptStreamError(FormatString(u"%s values for a list that refers to %s",
-                                        {IntToString(count), IntToString(std::min(i, FCount))}));
+                                        {IntToString(Count), IntToString(std::min(I, FCount))}));
   }
-  SetCapacity(count);
-  if (count < FCount) {
+  SetCapacity(Count);
+  if (Count < FCount) {
     if (FOwnsValues)
-      FreeRange(count, FCount);
+      FreeRange(Count, FCount);
     else
-      std::fill(FItems.begin() + count, FItems.begin() + FCount, nullptr);
+      std::fill(FItems.begin() + Count, FItems.begin() + FCount, nullptr);
   }
-  FCount = count;
-  for (int32_t i = 0; i < count; ++i) {
-    if (FItems[i] == nullptr) {
-      FItems[i] = CreateValueObject(i);
-      if (FItems[i] == nullptr) {
+  FCount = Count;
+  for (int32_t I = 0; I < Count; ++I) {
+    if (FItems[I] == nullptr) {
+      FItems[I] = CreateValueObject(I);
+      if (FItems[I] == nullptr) {
         // The list keeps the values loaded so far and no empty entries.
-        FreeRange(i + 1, count);
-        FCount = i;
-        CorruptStreamError(FormatString(u"no value can be made for position %s", {IntToString(i)}));
+        FreeRange(I + 1, Count);
+        FCount = I;
+        CorruptStreamError(FormatString(u"no value can be made for position %s", {IntToString(I)}));
       }
     }
-    FItems[i]->Load(Stream);
+    FItems[I]->Load(Stream);
   }
 }
 

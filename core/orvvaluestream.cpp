@@ -32,44 +32,44 @@ void EncodeBcd(int64_t Scaled, int32_t Places, uint8_t* Record) {
   std::memset(Record, 0, kBcdSize);
   // The decimal already holds no more places than its scale; the places
   // beyond it are dropped from the 4 of the scaled image.
-  uint64_t magnitude = Scaled < 0 ? 0 - static_cast<uint64_t>(Scaled) : static_cast<uint64_t>(Scaled);
-  for (int32_t i = Places; i < 4; ++i) magnitude /= 10;
+  uint64_t Magnitude = Scaled < 0 ? 0 - static_cast<uint64_t>(Scaled) : static_cast<uint64_t>(Scaled);
+  for (int32_t I = Places; I < 4; ++I) Magnitude /= 10;
   Record[0] = kBcdPrecision;
   Record[1] = static_cast<uint8_t>((Scaled < 0 ? kBcdNegative : 0) | Places);
-  for (int32_t digit = kBcdPrecision - 1; digit >= 0 && magnitude != 0; --digit) {
-    const uint8_t value = static_cast<uint8_t>(magnitude % 10);
-    magnitude /= 10;
-    uint8_t& pair = Record[2 + digit / 2];
-    pair = static_cast<uint8_t>(digit % 2 == 0 ? (pair | (value << 4)) : (pair | value));
+  for (int32_t Digit = kBcdPrecision - 1; Digit >= 0 && Magnitude != 0; --Digit) {
+    const uint8_t Value = static_cast<uint8_t>(Magnitude % 10);
+    Magnitude /= 10;
+    uint8_t& Pair = Record[2 + Digit / 2];
+    Pair = static_cast<uint8_t>(Digit % 2 == 0 ? (Pair | (Value << 4)) : (Pair | Value));
   }
 }
 
 // False when the record is not a plain number that fits the scaled image.
 bool DecodeBcd(const uint8_t* Record, int64_t& Scaled) {
   Scaled = 0;
-  const int32_t precision = Record[0];
-  const int32_t places = Record[1] & kBcdPlacesMask;
-  if (precision < 1 || precision > 2 * kBcdDigitBytes || places > precision || (Record[1] & kBcdSpecial) != 0)
+  const int32_t Precision = Record[0];
+  const int32_t Places = Record[1] & kBcdPlacesMask;
+  if (Precision < 1 || Precision > 2 * kBcdDigitBytes || Places > Precision || (Record[1] & kBcdSpecial) != 0)
     return false;
-  int64_t magnitude = 0;
-  bool roundUp = false;
-  for (int32_t digit = 0; digit < precision; ++digit) {
-    const uint8_t pair = Record[2 + digit / 2];
-    const int32_t value = digit % 2 == 0 ? pair >> 4 : pair & 0x0F;
-    if (value > 9) return false;
-    const int32_t placeIndex = digit - (precision - places);  // 0 = first decimal place
-    if (placeIndex >= 4) {
+  int64_t Magnitude = 0;
+  bool RoundUp = false;
+  for (int32_t Digit = 0; Digit < Precision; ++Digit) {
+    const uint8_t Pair = Record[2 + Digit / 2];
+    const int32_t Value = Digit % 2 == 0 ? Pair >> 4 : Pair & 0x0F;
+    if (Value > 9) return false;
+    const int32_t PlaceIndex = Digit - (Precision - Places);  // 0 = first decimal place
+    if (PlaceIndex >= 4) {
       // Digits beyond the fourth place round the image half away from zero.
-      if (placeIndex == 4) roundUp = value >= 5;
+      if (PlaceIndex == 4) RoundUp = Value >= 5;
       continue;
     }
-    if (__builtin_mul_overflow(magnitude, 10, &magnitude) || __builtin_add_overflow(magnitude, value, &magnitude))
+    if (__builtin_mul_overflow(Magnitude, 10, &Magnitude) || __builtin_add_overflow(Magnitude, Value, &Magnitude))
       return false;
   }
-  for (int32_t place = places; place < 4; ++place)
-    if (__builtin_mul_overflow(magnitude, 10, &magnitude)) return false;
-  if (roundUp && __builtin_add_overflow(magnitude, 1, &magnitude)) return false;
-  Scaled = (Record[1] & kBcdNegative) != 0 ? -magnitude : magnitude;
+  for (int32_t Place = Places; Place < 4; ++Place)
+    if (__builtin_mul_overflow(Magnitude, 10, &Magnitude)) return false;
+  if (RoundUp && __builtin_add_overflow(Magnitude, 1, &Magnitude)) return false;
+  Scaled = (Record[1] & kBcdNegative) != 0 ? -Magnitude : Magnitude;
   return true;
 }
 
@@ -79,9 +79,9 @@ bool DecodeBcd(const uint8_t* Record, int64_t& Scaled) {
 // Stream record
 
 void TORVValue::Save(TORVMemoryStream& Stream) {
-  const bool isNull = GetNull();
-  Stream.WriteBoolean(isNull);
-  if (isNull) return;
+  const bool IsNull = GetNull();
+  Stream.WriteBoolean(IsNull);
+  if (IsNull) return;
   switch (FDataType) {
     case dtCharacter:
       GetString(FString1);
@@ -92,10 +92,10 @@ void TORVValue::Save(TORVMemoryStream& Stream) {
       Stream.WriteBytes(FBytes1, 0, false);
       break;
     case dtLargeObject: {
-      TORVMemoryStream* blob = GetBlob();
-      const int32_t size = blob == nullptr ? 0 : static_cast<int32_t>(blob->GetSize());
-      Stream.WriteInteger(size);
-      if (size > 0) blob->SaveToStream(Stream, size);
+      TORVMemoryStream* Blob = GetBlob();
+      const int32_t Size = Blob == nullptr ? 0 : static_cast<int32_t>(Blob->GetSize());
+      Stream.WriteInteger(Size);
+      if (Size > 0) Blob->SaveToStream(Stream, Size);
       break;
     }
     case dtBoolean:
@@ -135,11 +135,11 @@ void TORVValue::NeedBytes(TORVMemoryStream& Stream, int64_t Count) {
 // Checks that a count-prefixed run of Units of UnitSize bytes follows.
 void TORVValue::NeedCountedRun(TORVMemoryStream& Stream, int32_t UnitSize) {
   NeedBytes(Stream, 4);
-  const int64_t start = Stream.GetPosition();
-  const int32_t count = Stream.ReadInteger();
-  Stream.SetPosition(start);
-  if (count < 0) RaiseConversionError(TORVString(), false);
-  NeedBytes(Stream, 4 + static_cast<int64_t>(count) * UnitSize);
+  const int64_t Start = Stream.GetPosition();
+  const int32_t Count = Stream.ReadInteger();
+  Stream.SetPosition(Start);
+  if (Count < 0) RaiseConversionError(TORVString(), false);
+  NeedBytes(Stream, 4 + static_cast<int64_t>(Count) * UnitSize);
 }
 
 void TORVValue::Load(TORVMemoryStream& Stream) {
@@ -163,9 +163,9 @@ void TORVValue::Load(TORVMemoryStream& Stream) {
       break;
     case dtLargeObject: {
       NeedCountedRun(Stream, 1);
-      const int32_t size = Stream.ReadInteger();
+      const int32_t Size = Stream.ReadInteger();
       // A size of 0 is an empty large object; nothing more is read.
-      SetBlob(size == 0 ? nullptr : &Stream, size);
+      SetBlob(Size == 0 ? nullptr : &Stream, Size);
       break;
     }
     case dtBoolean:
@@ -211,17 +211,17 @@ bool TORVValue::SaveRaw(uint8_t* Buffer, int32_t BufferSize, bool VCLFormat) {
   if (Buffer == nullptr) return true;
   // Every slot is written whole or not at all: a slot too small for the
   // value is refused rather than overrun or silently cut.
-  auto fits = [&](int64_t Count) {
+  auto Fits = [&](int64_t Count) {
     if (Count > BufferSize) RaiseTruncationError(CurrentText(), false);
   };
-  auto put = [&](const void* Data, int32_t Count) {
-    fits(Count);
+  auto Put = [&](const void* Data, int32_t Count) {
+    Fits(Count);
     if (Count > 0) std::memcpy(Buffer, Data, static_cast<std::size_t>(Count));
   };
   // Prefix bytes of Header, then Count bytes of Data, then Trailer zero
   // bytes, copied straight from the raw image.
-  auto putFramed = [&](const uint8_t* Header, int32_t HeaderSize, const void* Data, int32_t Count, int32_t Trailer) {
-    fits(static_cast<int64_t>(HeaderSize) + Count + Trailer);
+  auto PutFramed = [&](const uint8_t* Header, int32_t HeaderSize, const void* Data, int32_t Count, int32_t Trailer) {
+    Fits(static_cast<int64_t>(HeaderSize) + Count + Trailer);
     if (HeaderSize > 0) std::memcpy(Buffer, Header, static_cast<std::size_t>(HeaderSize));
     if (Count > 0) std::memcpy(Buffer + HeaderSize, Data, static_cast<std::size_t>(Count));
     if (Trailer > 0) std::memset(Buffer + HeaderSize + Count, 0, static_cast<std::size_t>(Trailer));
@@ -229,81 +229,81 @@ bool TORVValue::SaveRaw(uint8_t* Buffer, int32_t BufferSize, bool VCLFormat) {
   switch (FDataType) {
     case dtCharacter: {
       // The text and its terminator.
-      int32_t length = 0;
+      int32_t Length = 0;
       if (FCharacterSet == CharacterSetUnicode) {
-        const char16_t* text = GetRawUnicodeString(length);
-        putFramed(nullptr, 0, text, length * 2, 2);
+        const char16_t* Text = GetRawUnicodeString(Length);
+        PutFramed(nullptr, 0, Text, Length * 2, 2);
       } else {
-        const uint8_t* text = GetRawAnsiString(length);
-        putFramed(nullptr, 0, text, length, 1);
+        const uint8_t* Text = GetRawAnsiString(Length);
+        PutFramed(nullptr, 0, Text, Length, 1);
       }
       break;
     }
     case dtBytes: {
-      int32_t length = 0;
-      const uint8_t* bytes = GetRawBytes(length);
+      int32_t Length = 0;
+      const uint8_t* Bytes = GetRawBytes(Length);
       if (FSubType != stVarByte) {
-        putFramed(nullptr, 0, bytes, length, 0);
+        PutFramed(nullptr, 0, Bytes, Length, 0);
         break;
       }
-      if (length > std::numeric_limits<uint16_t>::max())
-        RaiseTruncationError(BinaryToSQLStr(TORVBytes(bytes, bytes + length)), true);
+      if (Length > std::numeric_limits<uint16_t>::max())
+        RaiseTruncationError(BinaryToSQLStr(TORVBytes(Bytes, Bytes + Length)), true);
       // An empty value still writes its zero length, so that the slot
       // never keeps the length of an earlier value.
-      const uint8_t header[2] = {static_cast<uint8_t>(length & 0xFF), static_cast<uint8_t>(length >> 8)};
-      putFramed(header, 2, bytes, length, 0);
+      const uint8_t Header[2] = {static_cast<uint8_t>(Length & 0xFF), static_cast<uint8_t>(Length >> 8)};
+      PutFramed(Header, 2, Bytes, Length, 0);
       break;
     }
     case dtBoolean:
       if (VCLFormat) {
-        const uint16_t image = GetBoolean() ? 0xFFFF : 0;
-        put(&image, 2);
+        const uint16_t Image = GetBoolean() ? 0xFFFF : 0;
+        Put(&Image, 2);
       } else {
-        const uint8_t image = GetBoolean() ? 1 : 0;
-        put(&image, 1);
+        const uint8_t Image = GetBoolean() ? 1 : 0;
+        Put(&Image, 1);
       }
       break;
     case dtSmallInt: {
-      const int16_t image = GetSmallInt();
-      put(&image, 2);
+      const int16_t Image = GetSmallInt();
+      Put(&Image, 2);
       break;
     }
     case dtInteger:
     case dtDate:
     case dtTime:
     case dtYearMonthInterval: {
-      const int32_t image = GetInteger();
-      put(&image, 4);
+      const int32_t Image = GetInteger();
+      Put(&Image, 4);
       break;
     }
     case dtBigInt:
     case dtDayTimeInterval: {
-      const int64_t image = GetLargeInt();
-      put(&image, 8);
+      const int64_t Image = GetLargeInt();
+      Put(&Image, 8);
       break;
     }
     case dtFloat: {
-      const double image = GetDouble();
-      put(&image, 8);
+      const double Image = GetDouble();
+      Put(&Image, 8);
       break;
     }
     case dtDecimal:
       if (VCLFormat) {
-        uint8_t record[kBcdSize];
-        EncodeBcd(RoundCurr(GetCurrency(), FScale).Scaled(), FScale, record);
-        put(record, kBcdSize);
+        uint8_t Record[kBcdSize];
+        EncodeBcd(RoundCurr(GetCurrency(), FScale).Scaled(), FScale, Record);
+        Put(Record, kBcdSize);
       } else {
-        const int64_t image = GetCurrency().Scaled();
-        put(&image, 8);
+        const int64_t Image = GetCurrency().Scaled();
+        Put(&Image, 8);
       }
       break;
     case dtTimeStamp:
       if (VCLFormat) {
-        const double image = static_cast<double>(GetLargeInt());
-        put(&image, 8);
+        const double Image = static_cast<double>(GetLargeInt());
+        Put(&Image, 8);
       } else {
-        const int64_t image = GetLargeInt();
-        put(&image, 8);
+        const int64_t Image = GetLargeInt();
+        Put(&Image, 8);
       }
       break;
     default:
@@ -319,7 +319,7 @@ void TORVValue::LoadRaw(const uint8_t* Buffer, int32_t BufferSize, bool VCLForma
     return;
   }
   // A slot shorter than the image it should hold is refused.
-  auto need = [&](int32_t Count) {
+  auto Need = [&](int32_t Count) {
     if (Count > BufferSize) RaiseConversionError(TORVString(), true);
   };
   switch (FDataType) {
@@ -327,98 +327,98 @@ void TORVValue::LoadRaw(const uint8_t* Buffer, int32_t BufferSize, bool VCLForma
       // The text ends at its terminator, or at the end of the slot.
       if (FCharacterSet == CharacterSetUnicode) {
         FString1.clear();
-        for (int32_t offset = 0; offset + 1 < BufferSize; offset += 2) {
-          char16_t unit;
-          std::memcpy(&unit, Buffer + offset, 2);
-          if (unit == 0) break;
-          FString1.push_back(unit);
+        for (int32_t Offset = 0; Offset + 1 < BufferSize; Offset += 2) {
+          char16_t Unit;
+          std::memcpy(&Unit, Buffer + Offset, 2);
+          if (Unit == 0) break;
+          FString1.push_back(Unit);
         }
         SetUnicodeString(FString1);
       } else {
-        const uint8_t* end = Buffer + std::max(BufferSize, 0);
-        SetAnsiString(TORVAnsiString(Buffer, std::find(Buffer, end, uint8_t{0})));
+        const uint8_t* End = Buffer + std::max(BufferSize, 0);
+        SetAnsiString(TORVAnsiString(Buffer, std::find(Buffer, End, uint8_t{0})));
       }
       break;
     case dtBytes:
       if (FSubType == stVarByte) {
-        need(2);
-        const int32_t length = Buffer[0] | (Buffer[1] << 8);
-        need(2 + length);
-        SetBytes(TORVBytes(Buffer + 2, Buffer + 2 + length));
+        Need(2);
+        const int32_t Length = Buffer[0] | (Buffer[1] << 8);
+        Need(2 + Length);
+        SetBytes(TORVBytes(Buffer + 2, Buffer + 2 + Length));
       } else {
-        const int32_t length = GetLength();
-        need(length);
-        SetBytes(TORVBytes(Buffer, Buffer + length));
+        const int32_t Length = GetLength();
+        Need(Length);
+        SetBytes(TORVBytes(Buffer, Buffer + Length));
       }
       break;
     case dtLargeObject:
       return;
     case dtBoolean:
       if (VCLFormat) {
-        need(2);
+        Need(2);
         SetBoolean((Buffer[0] | Buffer[1]) != 0);
       } else {
-        need(1);
+        Need(1);
         SetBoolean(Buffer[0] != 0);
       }
       break;
     case dtSmallInt: {
-      need(2);
-      int16_t image;
-      std::memcpy(&image, Buffer, 2);
-      SetSmallInt(image);
+      Need(2);
+      int16_t Image;
+      std::memcpy(&Image, Buffer, 2);
+      SetSmallInt(Image);
       break;
     }
     case dtInteger:
     case dtDate:
     case dtTime:
     case dtYearMonthInterval: {
-      need(4);
-      int32_t image;
-      std::memcpy(&image, Buffer, 4);
-      SetInteger(image);
+      Need(4);
+      int32_t Image;
+      std::memcpy(&Image, Buffer, 4);
+      SetInteger(Image);
       break;
     }
     case dtBigInt:
     case dtDayTimeInterval: {
-      need(8);
-      int64_t image;
-      std::memcpy(&image, Buffer, 8);
-      SetLargeInt(image);
+      Need(8);
+      int64_t Image;
+      std::memcpy(&Image, Buffer, 8);
+      SetLargeInt(Image);
       break;
     }
     case dtFloat: {
-      need(8);
-      double image;
-      std::memcpy(&image, Buffer, 8);
-      SetDouble(image);
+      Need(8);
+      double Image;
+      std::memcpy(&Image, Buffer, 8);
+      SetDouble(Image);
       break;
     }
     case dtDecimal: {
-      int64_t scaled = 0;
+      int64_t Scaled = 0;
       if (VCLFormat) {
-        need(kBcdSize);
-        if (!DecodeBcd(Buffer, scaled)) RaiseConversionError(TORVString(), true);
+        Need(kBcdSize);
+        if (!DecodeBcd(Buffer, Scaled)) RaiseConversionError(TORVString(), true);
       } else {
-        need(8);
-        std::memcpy(&scaled, Buffer, 8);
+        Need(8);
+        std::memcpy(&Scaled, Buffer, 8);
       }
-      SetCurrency(RoundCurr(TORVCurrency::FromScaled(scaled), FScale));
+      SetCurrency(RoundCurr(TORVCurrency::FromScaled(Scaled), FScale));
       break;
     }
     case dtTimeStamp: {
-      need(8);
-      int64_t image;
+      Need(8);
+      int64_t Image;
       if (VCLFormat) {
-        double milliseconds;
-        std::memcpy(&milliseconds, Buffer, 8);
-        const double truncated = std::trunc(milliseconds);
-        if (!(truncated >= -kTwoPow63 && truncated < kTwoPow63)) RaiseConversionError(TORVString(), true);
-        image = static_cast<int64_t>(truncated);
+        double Milliseconds;
+        std::memcpy(&Milliseconds, Buffer, 8);
+        const double Truncated = std::trunc(Milliseconds);
+        if (!(Truncated >= -kTwoPow63 && Truncated < kTwoPow63)) RaiseConversionError(TORVString(), true);
+        Image = static_cast<int64_t>(Truncated);
       } else {
-        std::memcpy(&image, Buffer, 8);
+        std::memcpy(&Image, Buffer, 8);
       }
-      SetLargeInt(image);
+      SetLargeInt(Image);
       break;
     }
     default:

@@ -18,8 +18,8 @@ namespace orv {
 void TORVWord::SetValue(const TORVString& Value) {
   FValue = Value;
   FContainsEndingWildCard = !Value.empty() && Value.back() == u'*';
-  const std::size_t first = Value.find(u'*');
-  FContainsWildCard = first != TORVString::npos && first + 1 < Value.size();
+  const std::size_t First = Value.find(u'*');
+  FContainsWildCard = First != TORVString::npos && First + 1 < Value.size();
 }
 
 void TORVWordList::CheckIndex(int32_t Index) const {
@@ -37,77 +37,77 @@ void TORVWordList::SetWords(int32_t Index, const TORVString& Value) {
 }
 
 bool TORVWordList::Find(std::u16string_view Value, int32_t PartialLength, std::size_t& Index) const {
-  std::size_t low = 0, high = FWords.size();
-  while (low < high) {
-    const std::size_t middle = low + (high - low) / 2;
-    const int32_t c = CompareStrings(FCollation, FWords[middle]->GetValue(), Value, PartialLength, false);
-    if (c == 0) {
-      Index = middle;
+  std::size_t Low = 0, High = FWords.size();
+  while (Low < High) {
+    const std::size_t Middle = Low + (High - Low) / 2;
+    const int32_t C = CompareStrings(FCollation, FWords[Middle]->GetValue(), Value, PartialLength, false);
+    if (C == 0) {
+      Index = Middle;
       return true;
     }
-    if (c < 0)
-      low = middle + 1;
+    if (C < 0)
+      Low = Middle + 1;
     else
-      high = middle;
+      High = Middle;
   }
-  Index = low;
+  Index = Low;
   return false;
 }
 
 void TORVWordList::Add(const TORVString& Value) {
-  std::size_t index;
-  if (Find(Value, 0, index)) return;
-  const int32_t needed = GetNumWords() + 1;
-  if (static_cast<std::size_t>(needed) > FWords.capacity())
-    FWords.reserve(static_cast<std::size_t>(BlockOffset(needed, 64)));
-  FWords.insert(FWords.begin() + static_cast<std::ptrdiff_t>(index), std::make_unique<TORVWord>(Value));
+  std::size_t Index;
+  if (Find(Value, 0, Index)) return;
+  const int32_t Needed = GetNumWords() + 1;
+  if (static_cast<std::size_t>(Needed) > FWords.capacity())
+    FWords.reserve(static_cast<std::size_t>(BlockOffset(Needed, 64)));
+  FWords.insert(FWords.begin() + static_cast<std::ptrdiff_t>(Index), std::make_unique<TORVWord>(Value));
 }
 
 void TORVWordList::Remove(const TORVString& Value) {
-  std::size_t index;
-  if (Find(Value, 0, index)) FWords.erase(FWords.begin() + static_cast<std::ptrdiff_t>(index));
+  std::size_t Index;
+  if (Find(Value, 0, Index)) FWords.erase(FWords.begin() + static_cast<std::ptrdiff_t>(Index));
 }
 
 bool TORVWordList::Search(const TORVString& Value, int32_t PartialLength) const {
-  std::size_t index;
-  return Find(Value, PartialLength, index);
+  std::size_t Index;
+  return Find(Value, PartialLength, Index);
 }
 
 std::unique_ptr<TORVWordList> TORVWordList::Difference(const TORVWordList& CompareWordList) const {
-  auto result = std::make_unique<TORVWordList>(FCollation);
-  for (const auto& word : FWords) {
-    std::size_t index;
-    if (!CompareWordList.Find(word->GetValue(), 0, index)) result->Add(word->GetValue());
+  auto Result = std::make_unique<TORVWordList>(FCollation);
+  for (const auto& Word : FWords) {
+    std::size_t Index;
+    if (!CompareWordList.Find(Word->GetValue(), 0, Index)) Result->Add(Word->GetValue());
   }
-  return result;
+  return Result;
 }
 
 void TORVWordList::Sort() {
-  std::sort(FWords.begin(), FWords.end(), [this](const auto& a, const auto& b) {
-    return CompareStrings(FCollation, a->GetValue(), b->GetValue(), 0, false) < 0;
+  std::sort(FWords.begin(), FWords.end(), [this](const auto& A, const auto& B) {
+    return CompareStrings(FCollation, A->GetValue(), B->GetValue(), 0, false) < 0;
   });
 }
 
 bool TORVWordList::ContainsWildcardWords() const {
-  return std::any_of(FWords.begin(), FWords.end(), [](const auto& w) { return w->GetContainsWildCard(); });
+  return std::any_of(FWords.begin(), FWords.end(), [](const auto& W) { return W->GetContainsWildCard(); });
 }
 
 bool TORVWordList::ContainsEndingWildcardWords() const {
-  return std::any_of(FWords.begin(), FWords.end(), [](const auto& w) { return w->GetContainsEndingWildCard(); });
+  return std::any_of(FWords.begin(), FWords.end(), [](const auto& W) { return W->GetContainsEndingWildCard(); });
 }
 
 TORVString TORVWordList::ConvertToString(std::u16string_view Separator) const {
-  TORVString result;
-  for (std::size_t i = 0; i < FWords.size(); ++i) {
-    if (i > 0) result += Separator;
-    result += FWords[i]->GetValue();
+  TORVString Result;
+  for (std::size_t I = 0; I < FWords.size(); ++I) {
+    if (I > 0) Result += Separator;
+    Result += FWords[I]->GetValue();
   }
-  return result;
+  return Result;
 }
 
 void TORVWordList::ConvertFromString(const TORVString& Value, std::u16string_view Separator) {
-  TORVString rest = Value;
-  while (!rest.empty()) Add(Extract(rest, Separator));
+  TORVString Rest = Value;
+  while (!Rest.empty()) Add(Extract(Rest, Separator));
 }
 
 // ---------------------------------------------------------------------------
@@ -143,20 +143,20 @@ static_assert(std::is_sorted(std::begin(KStopWords), std::end(KStopWords)));
 
 // Decodes the code point at I and the number of units it takes.
 inline uint32_t CodePointAt(std::u16string_view Text, std::size_t I, std::size_t& Units) {
-  const char16_t c = Text[I];
-  if (IsHighSurrogate(c) && I + 1 < Text.size() && IsLowSurrogate(Text[I + 1])) {
+  const char16_t C = Text[I];
+  if (IsHighSurrogate(C) && I + 1 < Text.size() && IsLowSurrogate(Text[I + 1])) {
     Units = 2;
-    return SurrogatePairCodePoint(c, Text[I + 1]);
+    return SurrogatePairCodePoint(C, Text[I + 1]);
   }
   Units = 1;
-  return c;
+  return C;
 }
 
 }  // namespace
 
 const std::vector<std::u16string_view>& StopWords() {
-  static const std::vector<std::u16string_view> words(std::begin(KStopWords), std::end(KStopWords));
-  return words;
+  static const std::vector<std::u16string_view> Words(std::begin(KStopWords), std::end(KStopWords));
+  return Words;
 }
 
 namespace {
@@ -165,72 +165,72 @@ namespace {
 // code order (digraphs, letters sorted apart). Built once per collation and
 // never changed afterwards, so a returned list stays valid.
 const std::vector<std::u16string_view>& StopWordsSortedFor(int32_t Collation) {
-  static std::mutex lock;
-  static std::unordered_map<int32_t, std::unique_ptr<std::vector<std::u16string_view>>> lists;
-  std::lock_guard<std::mutex> guard(lock);
-  auto& list = lists[Collation];
-  if (!list) {
-    list = std::make_unique<std::vector<std::u16string_view>>(std::begin(KStopWords), std::end(KStopWords));
-    std::sort(list->begin(), list->end(), [Collation](std::u16string_view a, std::u16string_view b) {
-      return CompareStrings(Collation, a, b, 0, false) < 0;
+  static std::mutex Lock;
+  static std::unordered_map<int32_t, std::unique_ptr<std::vector<std::u16string_view>>> Lists;
+  std::lock_guard<std::mutex> Guard(Lock);
+  auto& List = Lists[Collation];
+  if (!List) {
+    List = std::make_unique<std::vector<std::u16string_view>>(std::begin(KStopWords), std::end(KStopWords));
+    std::sort(List->begin(), List->end(), [Collation](std::u16string_view A, std::u16string_view B) {
+      return CompareStrings(Collation, A, B, 0, false) < 0;
     });
   }
-  return *list;
+  return *List;
 }
 
 template <typename TIterator>
 bool FindStopWord(int32_t Collation, TIterator Begin, TIterator End, std::u16string_view Word) {
-  const TIterator it = std::lower_bound(Begin, End, Word, [Collation](std::u16string_view stop, std::u16string_view w) {
-    return CompareStrings(Collation, stop, w, 0, false) < 0;
+  const TIterator It = std::lower_bound(Begin, End, Word, [Collation](std::u16string_view Stop, std::u16string_view W) {
+    return CompareStrings(Collation, Stop, W, 0, false) < 0;
   });
-  return it != End && CompareStrings(Collation, *it, Word, 0, false) == 0;
+  return It != End && CompareStrings(Collation, *It, Word, 0, false) == 0;
 }
 
 }  // namespace
 
 bool IsStopWord(int32_t Collation, std::u16string_view Word) {
-  int32_t locale = Collation;
-  ClearLocaleFlags(locale);
+  int32_t Locale = Collation;
+  ClearLocaleFlags(Locale);
   // Code order, with or without the case map, is the order of the list.
-  if (locale == 0 || !PlatformLocaleKnown(locale))
+  if (Locale == 0 || !PlatformLocaleKnown(Locale))
     return FindStopWord(Collation, std::begin(KStopWords), std::end(KStopWords), Word);
-  const std::vector<std::u16string_view>& sorted = StopWordsSortedFor(Collation);
-  return FindStopWord(Collation, sorted.begin(), sorted.end(), Word);
+  const std::vector<std::u16string_view>& Sorted = StopWordsSortedFor(Collation);
+  return FindStopWord(Collation, Sorted.begin(), Sorted.end(), Word);
 }
 
 TORVString GetNextTextIndexWord(int32_t Collation, std::u16string_view Text, int32_t& Position, bool SearchMode) {
-  TORVString word;
-  bool wildcard = false;
-  std::size_t i = Position > 1 ? static_cast<std::size_t>(Position) - 1 : 0;
+  TORVString Word;
+  bool Wildcard = false;
+  std::size_t I = Position > 1 ? static_cast<std::size_t>(Position) - 1 : 0;
   // Decides at the end of a collected word whether it is returned.
-  auto keep = [&]() {
-    if (word.empty()) return false;
-    if (SearchMode && wildcard) return true;
-    if (word.size() >= 3 && !IsStopWord(Collation, word)) return true;
-    word.clear();
-    wildcard = false;
+  auto Keep = [&]() {
+    if (Word.empty()) return false;
+    if (SearchMode && Wildcard) return true;
+    if (Word.size() >= 3 && !IsStopWord(Collation, Word)) return true;
+    Word.clear();
+    Wildcard = false;
     return false;
   };
-  while (i < Text.size()) {
-    std::size_t units;
-    const uint32_t cp = CodePointAt(Text, i, units);
-    if (SearchMode && cp == u'*') {
-      word.push_back(u'*');
-      wildcard = true;
-    } else if (PlatformIsLetter(cp) || PlatformIsMark(cp)) {
-      word.append(Text.substr(i, units));
-    } else if (!PlatformIsDigit(cp)) {
-      i += units;
-      if (keep()) {
-        Position = static_cast<int32_t>(i) + 1;
-        return word;
+  while (I < Text.size()) {
+    std::size_t Units;
+    const uint32_t Cp = CodePointAt(Text, I, Units);
+    if (SearchMode && Cp == u'*') {
+      Word.push_back(u'*');
+      Wildcard = true;
+    } else if (PlatformIsLetter(Cp) || PlatformIsMark(Cp)) {
+      Word.append(Text.substr(I, Units));
+    } else if (!PlatformIsDigit(Cp)) {
+      I += Units;
+      if (Keep()) {
+        Position = static_cast<int32_t>(I) + 1;
+        return Word;
       }
       continue;
     }
-    i += units;
+    I += Units;
   }
   Position = static_cast<int32_t>(Text.size()) + 1;
-  return keep() ? word : TORVString();
+  return Keep() ? Word : TORVString();
 }
 
 // ---------------------------------------------------------------------------
@@ -241,7 +241,7 @@ namespace {
 // A letter or "_" first, then only characters of Rest.
 bool ValidName(std::u16string_view S, const TORVCharSet& Rest) {
   if (S.empty() || !AlphaChars().CharInSet(S[0])) return false;
-  return std::all_of(S.begin() + 1, S.end(), [&Rest](char16_t c) { return Rest.CharInSet(c); });
+  return std::all_of(S.begin() + 1, S.end(), [&Rest](char16_t C) { return Rest.CharInSet(C); });
 }
 
 }  // namespace
@@ -251,12 +251,12 @@ bool ValidIdentifier(std::u16string_view S) { return ValidName(S, IdentifierChar
 bool ValidSecurityIdentifier(std::u16string_view S) { return ValidName(S, SecurityIdentifierChars()); }
 
 TORVString MakeValidIdentifier(std::u16string_view S) {
-  TORVString result(S);
-  for (std::size_t i = 0; i < result.size(); ++i) {
-    const TORVCharSet& chars = i == 0 ? AlphaChars() : IdentifierChars();
-    if (!chars.CharInSet(result[i])) result[i] = u'_';
+  TORVString Result(S);
+  for (std::size_t I = 0; I < Result.size(); ++I) {
+    const TORVCharSet& Chars = I == 0 ? AlphaChars() : IdentifierChars();
+    if (!Chars.CharInSet(Result[I])) Result[I] = u'_';
   }
-  return result;
+  return Result;
 }
 
 bool IsAlpha(char16_t Value) { return AlphaChars().CharInSet(Value); }
