@@ -9,6 +9,8 @@ namespace orv {
 
 TORVKeyValues::TORVKeyValues(int32_t CharacterSetToUse) : TORVValues(CharacterSetToUse, false) {}
 
+TORVKeyValues::TORVKeyValues(int32_t CharacterSetToUse, bool OwnsValues) : TORVValues(CharacterSetToUse, OwnsValues) {}
+
 void TORVKeyValues::Assign(TORVValues& FromValues) {
   TORVValues::Assign(FromValues);
   if (auto* FromKey = dynamic_cast<TORVKeyValues*>(&FromValues); FromKey != nullptr && FromKey != this)

@@ -30,6 +30,10 @@ class TORVKeyValues : public TORVValues {
   // The list's record followed by the 4-byte row ID.
   void Save(TORVMemoryStream& Stream) override;
   void Load(TORVMemoryStream& Stream) override;
+
+ protected:
+  // A key that owns its values (a search key, a bookmark held apart).
+  TORVKeyValues(int32_t CharacterSetToUse, bool OwnsValues);
 };
 
 }  // namespace orv
