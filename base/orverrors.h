@@ -37,6 +37,9 @@ inline constexpr TORVErrorDef ORV_VALUE_ERROR{1011, ORV_OBJECT_ERROR_MSG};
 inline constexpr TORVErrorDef ORV_COMPRESS_ERROR{1200, u"An error occurred while compressing data (%s)"};
 inline constexpr TORVErrorDef ORV_DECOMPRESS_ERROR{1201, u"An error occurred while uncompressing data (%s)"};
 
+// 1400: formatting.
+inline constexpr TORVErrorDef ORV_FORMAT_ERROR{1400, u"Error in the format string %s (%s)"};
+
 // The exception for Def with its template filled from Args.
 EORVException MakeError(const TORVErrorDef& Def, const std::vector<TORVString>& Args);
 EORVException MakeError(const TORVErrorDef& Def, const std::vector<TORVString>& Args, int32_t Line,

@@ -591,26 +591,29 @@ int64_t StringToLargeInt(std::u16string_view S) { return StringToSigned(S, std::
 
 TORVCurrency StringToDecimal(std::u16string_view S) {
   TORVCurrency Value;
-  const char16_t Separator = CurrencyDecimalChar.load();
-  TORVTextResult Result;
-  if (Separator == u'.') {
-    Result = ReadDecimal(S, Value);
-  } else {
-    TORVString Text(S);
-    ToDecimalPoint(Text, Separator);
-    Result = ReadDecimal(Text, Value);
-  }
-  if (Result != trOk) RaiseConversionError(S);
+  if (!TryStringToDecimal(S, Value)) RaiseConversionError(S);
   return Value;
 }
 
 double StringToFloat(std::u16string_view S) {
+  double Value = 0;
+  if (!TryStringToFloat(S, Value)) RaiseConversionError(S);
+  return Value;
+}
+
+bool TryStringToDecimal(std::u16string_view S, TORVCurrency& Value) {
+  const char16_t Separator = CurrencyDecimalChar.load();
+  if (Separator == u'.') return ReadDecimal(S, Value) == trOk;
+  TORVString Text(S);
+  ToDecimalPoint(Text, Separator);
+  return ReadDecimal(Text, Value) == trOk;
+}
+
+bool TryStringToFloat(std::u16string_view S, double& Value) {
   TORVString Text = TrimString(S);
   ToDecimalPoint(Text, NumberDecimalChar.load());
   if (!Text.empty() && Text[0] == u'+' && Text.size() > 1 && Text[1] != u'-') Text.erase(0, 1);
-  double Value = 0;
-  if (ReadFloat(Text, Value) != trOk) RaiseConversionError(S);
-  return Value;
+  return ReadFloat(Text, Value) == trOk;
 }
 
 uint8_t HexStringToByte(std::u16string_view S) {

@@ -44,6 +44,10 @@ int64_t StringToLargeInt(std::u16string_view S);
 // to four decimals.
 TORVCurrency StringToDecimal(std::u16string_view S);
 double StringToFloat(std::u16string_view S);
+// The same conversions reporting bad text by returning False (Value then 0)
+// instead of raising.
+bool TryStringToDecimal(std::u16string_view S, TORVCurrency& Value);
+bool TryStringToFloat(std::u16string_view S, double& Value);
 // The byte that S ("$FF", "0xFF", "255") denotes.
 uint8_t HexStringToByte(std::u16string_view S);
 
