@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <iterator>
 
 #include "base/orverrors.h"
 #include "core/orvcollation.h"

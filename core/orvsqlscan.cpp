@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <iterator>
 #include <limits>
 
 #include "core/orvcollation.h"
@@ -170,6 +171,12 @@ TORVString TORVSQLScanner::Scan() {
   }
   return std::move(FOutput);
 }
+
+// Callers hold these codes as numbers (108 and 109 have no kind), so the
+// enumeration keeps its order.
+static_assert(stCreateDatabase == 5 && stDropDatabase == 21 && stAlterDatabase == 36 && stRenameDatabase == 51);
+static_assert(stGrant == 66 && stSetBackupsStore == 74 && stDeleteFile == 89 && stEnableJob == 92);
+static_assert(stDisableStatementLogging == 105 && stSetProcedureCache == 107 && SQLScriptStatement == 108);
 
 // The leading words of a statement kind; an empty word ends the list.
 struct TORVStatementWords {
