@@ -22,6 +22,7 @@
 #include <utility>
 
 #include "platform/orvplatformos.h"
+#include "base/orverrors.h"
 #include "base/orvutf8.h"
 
 namespace orv {
@@ -69,7 +70,9 @@ TORVPlatformFileTime FromStatxTime(const struct statx_timestamp& Time) {
 // processes off a range, but on one handle they merge touching ranges and an
 // unlock splits whatever it covers. The table below keeps the exact ranges each
 // handle locked, so that a handle cannot lock a range twice and an unlock
-// releases only a range that was locked as such.
+// releases only a range that was locked as such. The table, not the system,
+// is what keeps handles of this process apart, so it treats every lock as
+// exclusive whatever the handle's access.
 struct TFileKey {
   dev_t Device;
   ino_t Inode;
@@ -84,10 +87,23 @@ struct TRangeLock {
   int64_t Length;
 };
 
+// What the lock routines need of an open handle.
+struct THandleLock {
+  TFileKey Key;
+  // The system lock the handle takes toward other processes: F_WRLCK, or
+  // F_RDLCK on a descriptor open for reading only, where Linux refuses a
+  // write lock.
+  short Type;
+};
+
+// Guarded by Section: every field. Invariants: ranges of one file never
+// overlap, whichever handles hold them; each range is held by its handle as
+// an open-file-description lock of that handle's Type over exactly that
+// range.
 struct TLockTable {
   std::mutex Section;
-  std::unordered_map<int, TFileKey> Handles;
-  // Per file, the locked ranges of all its handles by first byte; never overlapping.
+  std::unordered_map<int, THandleLock> Handles;
+  // Per file, the locked ranges of all its handles by first byte.
   std::map<TFileKey, std::map<int64_t, TRangeLock>> Files;
 };
 
@@ -96,17 +112,23 @@ TLockTable& LockTable() {
   return *Table;
 }
 
-TFileKey FileKeyOf(int Fd) {
+// False with errno set when the descriptor cannot be examined.
+bool ReadHandleLock(int Fd, THandleLock& Result) {
   struct stat Info;
-  if (::fstat(Fd, &Info) != 0) RaiseLastFileError();
-  return TFileKey{Info.st_dev, Info.st_ino};
+  if (::fstat(Fd, &Info) != 0) return false;
+  int Flags = ::fcntl(Fd, F_GETFL);
+  if (Flags < 0) return false;
+  Result.Key = TFileKey{Info.st_dev, Info.st_ino};
+  Result.Type = (Flags & O_ACCMODE) == O_RDONLY ? F_RDLCK : F_WRLCK;
+  return true;
 }
 
 void RegisterHandle(int Fd) {
-  TFileKey Key = FileKeyOf(Fd);
+  THandleLock Entry;
+  if (!ReadHandleLock(Fd, Entry)) RaiseLastFileError();
   TLockTable& Table = LockTable();
   std::lock_guard<std::mutex> Guard(Table.Section);
-  Table.Handles[Fd] = Key;
+  Table.Handles[Fd] = Entry;
 }
 
 void UnregisterHandle(int Fd) {
@@ -114,7 +136,7 @@ void UnregisterHandle(int Fd) {
   std::lock_guard<std::mutex> Guard(Table.Section);
   auto Found = Table.Handles.find(Fd);
   if (Found == Table.Handles.end()) return;
-  auto File = Table.Files.find(Found->second);
+  auto File = Table.Files.find(Found->second.Key);
   if (File != Table.Files.end()) {
     std::erase_if(File->second, [Fd](const auto& Entry) { return Entry.second.Handle == Fd; });
     if (File->second.empty()) Table.Files.erase(File);
@@ -122,18 +144,43 @@ void UnregisterHandle(int Fd) {
   Table.Handles.erase(Found);
 }
 
-TFileKey KeyOf(TLockTable& Table, int Fd) {
-  auto Found = Table.Handles.find(Fd);
-  if (Found != Table.Handles.end()) return Found->second;
-  return Table.Handles.emplace(Fd, FileKeyOf(Fd)).first->second;
-}
-
 void CheckRange(int64_t Offset, int64_t Length) {
   if (Offset < 0 || Length < 1 || Length - 1 > std::numeric_limits<int64_t>::max() - Offset)
     RaiseError(EINVAL);
 }
 
-// F_OFD_SETLK on one range: true when done, false when another holder refuses.
+// The name a descriptor was opened under, for messages.
+TORVString HandleName(int Fd) {
+  char Name[4096];
+  std::string Link = "/proc/self/fd/" + std::to_string(Fd);
+  ssize_t Length = ::readlink(Link.c_str(), Name, sizeof Name);
+  if (Length <= 0 || static_cast<size_t>(Length) >= sizeof Name)
+    return Utf8ToString("descriptor " + std::to_string(Fd));
+  return Utf8ToString(std::string(Name, static_cast<size_t>(Length)));
+}
+
+// A lock call failed for another reason than a conflict: the file layer's
+// error, as for every other failed file operation a session can meet.
+[[noreturn]] void RaiseLockError(int Fd, short Type, int64_t Offset, int64_t Length, int Error) {
+  TORVString Detail = FormatString(
+      Type == F_UNLCK ? u"Cannot unlock %s bytes at %s of the file %s (OS Error: %s)"
+                      : u"Cannot lock %s bytes at %s of the file %s (OS Error: %s)",
+      {Utf8ToString(std::to_string(Length)), Utf8ToString(std::to_string(Offset)), HandleName(Fd),
+       PlatformErrorMessage(Error)});
+  throw MakeError(ORV_FILE_MANAGER_ERROR, {Detail});
+}
+
+// Type, Offset and Length only word the error when the handle is unusable.
+const THandleLock& HandleLockOf(TLockTable& Table, int Fd, short Type, int64_t Offset, int64_t Length) {
+  auto Found = Table.Handles.find(Fd);
+  if (Found != Table.Handles.end()) return Found->second;
+  THandleLock Entry;
+  if (!ReadHandleLock(Fd, Entry)) RaiseLockError(Fd, Type, Offset, Length, errno);
+  return Table.Handles.emplace(Fd, Entry).first->second;
+}
+
+// F_OFD_SETLK on one range: true when done, false when another holder
+// refuses; any other failure raises.
 bool SetRangeLock(int Fd, short Type, int64_t Offset, int64_t Length) {
   struct flock Lock = {};
   Lock.l_type = Type;
@@ -144,7 +191,7 @@ bool SetRangeLock(int Fd, short Type, int64_t Offset, int64_t Length) {
     if (::fcntl(Fd, F_OFD_SETLK, &Lock) == 0) return true;
     if (errno == EINTR) continue;
     if (errno == EAGAIN || errno == EACCES) return false;
-    RaiseLastFileError();
+    RaiseLockError(Fd, Type, Offset, Length, errno);
   }
 }
 
@@ -290,12 +337,13 @@ bool PlatformFileLock(TORVFileHandle Handle, int64_t Offset, int64_t Length) {
   int64_t End = Offset + (Length - 1);
   TLockTable& Table = LockTable();
   std::lock_guard<std::mutex> Guard(Table.Section);
-  auto& Ranges = Table.Files[KeyOf(Table, Handle)];
+  const THandleLock& Entry = HandleLockOf(Table, Handle, F_WRLCK, Offset, Length);
+  auto& Ranges = Table.Files[Entry.Key];
   // Ranges never overlap, so the last one starting at or before End is the
   // only one that can reach into [Offset, End].
   auto Next = Ranges.upper_bound(End);
   if (Next != Ranges.begin() && std::prev(Next)->second.End >= Offset) return false;
-  if (!SetRangeLock(Handle, F_WRLCK, Offset, Length)) return false;
+  if (!SetRangeLock(Handle, Entry.Type, Offset, Length)) return false;
   Ranges.emplace(Offset, TRangeLock{Handle, End, Length});
   return true;
 }
@@ -304,7 +352,7 @@ bool PlatformFileUnlock(TORVFileHandle Handle, int64_t Offset, int64_t Length) {
   CheckRange(Offset, Length);
   TLockTable& Table = LockTable();
   std::lock_guard<std::mutex> Guard(Table.Section);
-  auto File = Table.Files.find(KeyOf(Table, Handle));
+  auto File = Table.Files.find(HandleLockOf(Table, Handle, F_UNLCK, Offset, Length).Key);
   if (File == Table.Files.end()) return false;
   auto Found = File->second.find(Offset);
   if (Found == File->second.end() || Found->second.Handle != Handle || Found->second.Length != Length)

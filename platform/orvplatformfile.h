@@ -88,13 +88,23 @@ void PlatformFileFlush(TORVFileHandle Handle);
 TORVPlatformFileTime PlatformFileCreated(TORVFileHandle Handle);
 TORVPlatformFileTime PlatformFileModified(TORVFileHandle Handle);
 
-// Takes an exclusive lock on Length bytes from Offset without waiting. False
-// when any part of the range is locked through another handle (of this or
-// another process) or through this handle already. Ranges may lie far beyond
-// the end of the file. A negative offset or a length below 1 raises.
+// Takes a lock on Length bytes from Offset without waiting. False when any
+// part of the range is locked through another handle (of this or another
+// process) or through this handle already. Ranges may lie far beyond the end
+// of the file. A negative offset or a length below 1 raises
+// EORVPlatformFileError; any other failure of the system's lock call raises
+// EORVException 600 with the system's text, never a False.
+//
+// Within this process every lock is exclusive, whatever the handles' access.
+// Toward other processes a handle open for writing holds an exclusive lock; a
+// read-only handle, which Linux allows no exclusive lock, holds a shared one:
+// that still keeps every handle open for writing off the range and is refused
+// where another process holds a lock through such a handle, but a read-only
+// handle of another process may lock the same range at the same time.
 bool PlatformFileLock(TORVFileHandle Handle, int64_t Offset, int64_t Length);
 // Releases the lock this handle took with exactly this offset and length;
-// False when there is none. Other locks of the handle are untouched.
+// False when there is none. Other locks of the handle are untouched. Failures
+// raise as those of PlatformFileLock do.
 bool PlatformFileUnlock(TORVFileHandle Handle, int64_t Offset, int64_t Length);
 
 // Information about a name; Exists is false when it names nothing.

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/orverror.h"
 #include "base/orvutf8.h"
 #include "tests/support/orvtestfolder.h"
 
@@ -337,6 +338,99 @@ TEST_F(PlatformFile, LocksAndShareModesHoldOtherProcessesOffUntilTheyDie) {
   EXPECT_TRUE(PlatformFileLock(Handle, Far(), 10));
   EXPECT_EQ(OpenErrorCode("x.dat", false, true, false), 0);
   PlatformFileClose(Handle);
+}
+
+// A read-only handle cannot hold an exclusive system lock; what it takes
+// must still keep a writer of another process off its range, and be refused
+// the range that writer holds. Each side locks only after the fork, so that
+// the child's copy of the in-process table holds nothing of the parent's.
+TEST_F(PlatformFile, ReadOnlyAndReadWriteHandlesOfTwoProcessesRefuseEachOther) {
+  WriteText("l.dat", "");
+  int Ready[2];
+  int Go[2];
+  ASSERT_EQ(pipe(Ready), 0);
+  ASSERT_EQ(pipe(Go), 0);
+  pid_t Child = fork();
+  ASSERT_GE(Child, 0);
+  if (Child == 0) {
+    // Without the parent's ends the child sees the end of Go, and leaves,
+    // as soon as the parent is gone, also when a failed check cut it short.
+    close(Ready[0]);
+    close(Go[1]);
+    // T or F per lock: the child's own range, then the parent's range and a
+    // range overlapping its end once the parent holds them.
+    char Answers[3] = {'?', '?', '?'};
+    char Byte;
+    try {
+      TORVFileHandle Writer = Open("l.dat");
+      Answers[0] = PlatformFileLock(Writer, Far() + 20, 5) ? 'T' : 'F';
+      if (write(Ready[1], Answers, 1) != 1) _exit(1);
+      while (read(Go[0], &Byte, 1) < 0 && errno == EINTR) {
+      }
+      Answers[1] = PlatformFileLock(Writer, Far(), 10) ? 'T' : 'F';
+      Answers[2] = PlatformFileLock(Writer, Far() + 9, 5) ? 'T' : 'F';
+    } catch (...) {
+    }
+    if (write(Ready[1], Answers + 1, 2) != 2) _exit(1);
+    while (read(Go[0], &Byte, 1) < 0 && errno == EINTR) {
+    }
+    _exit(0);  // never reached while the parent holds the pipe open
+  }
+  close(Ready[1]);
+  close(Go[0]);
+  TORVFileHandle ReadOnly = Open("l.dat", true);
+  char Answers[3] = {};
+  ASSERT_EQ(read(Ready[0], Answers, 1), 1);
+  ASSERT_EQ(Answers[0], 'T');
+  EXPECT_FALSE(PlatformFileLock(ReadOnly, Far() + 20, 5));
+  EXPECT_FALSE(PlatformFileLock(ReadOnly, Far() + 24, 1));
+  EXPECT_TRUE(PlatformFileLock(ReadOnly, Far() + 25, 1));
+  EXPECT_TRUE(PlatformFileLock(ReadOnly, Far(), 10));
+  ASSERT_EQ(write(Go[1], "g", 1), 1);
+  ASSERT_EQ(read(Ready[0], Answers + 1, 2), 2);
+  EXPECT_EQ(std::string(Answers + 1, 2), "FF");
+
+  kill(Child, SIGKILL);
+  int Status = 0;
+  ASSERT_EQ(waitpid(Child, &Status, 0), Child);
+  close(Ready[0]);
+  close(Go[1]);
+  EXPECT_TRUE(PlatformFileLock(ReadOnly, Far() + 20, 5));
+  PlatformFileClose(ReadOnly);
+}
+
+// Only a conflict answers False: a lock call the system refuses for another
+// reason reaches the caller as the file layer's error, with the system's text.
+TEST_F(PlatformFile, FailedLockCallRaisesTheFileManagerError) {
+  TORVFileHandle Handle = Open("l.dat", false, false, true);
+  ASSERT_TRUE(PlatformFileLock(Handle, 50, 5));
+  // The descriptor goes away behind the file layer's back.
+  ASSERT_EQ(close(Handle), 0);
+  struct Case {
+    bool Lock;
+    int64_t Offset;
+    std::string Message;
+  };
+  const Case Cases[] = {
+      {true, 100, "File manager error (Cannot lock 5 bytes at 100 of the file descriptor " +
+                      std::to_string(Handle) + " (OS Error: Bad file descriptor))"},
+      {false, 50, "File manager error (Cannot unlock 5 bytes at 50 of the file descriptor " +
+                      std::to_string(Handle) + " (OS Error: Bad file descriptor))"},
+  };
+  for (const Case& C : Cases) {
+    try {
+      if (C.Lock) {
+        PlatformFileLock(Handle, C.Offset, 5);
+      } else {
+        PlatformFileUnlock(Handle, C.Offset, 5);
+      }
+      ADD_FAILURE() << "no error for offset " << C.Offset;
+    } catch (const EORVException& E) {
+      EXPECT_EQ(E.ErrorCode(), 600);
+      EXPECT_EQ(StringToUtf8(E.ErrorMsg()), C.Message);
+    }
+  }
+  EXPECT_THROW(PlatformFileClose(Handle), EORVPlatformFileError);
 }
 
 }  // namespace

@@ -176,6 +176,34 @@ TEST_F(OSFiles, DiskLocksConflictBetweenSessionsOfOneProcess) {
   EXPECT_TRUE(C->LockRegion(Row, 1));
 }
 
+// Sessions that may only read a file (opened read-only, or a file with the
+// read-only attribute) still lock its ranges against each other.
+TEST_F(OSFiles, ReadOnlyHandlesLockAgainstEachOtherInOneProcess) {
+  const bool AttributeCases[] = {false, true};
+  for (bool Attribute : AttributeCases) {
+    SCOPED_TRACE(Attribute ? "read-only attribute" : "opened read-only");
+    const std::string Name = Attribute ? "attr.dat" : "opt.dat";
+    WriteText(Name, "abc");
+    if (Attribute) std::filesystem::permissions(Folder() / Name, std::filesystem::perms::owner_read);
+    const TORVFileOptions Options = Attribute ? TORVFileOptions() : TORVFileOptions{foReadOnly};
+    SharedOSFileManager First;
+    SharedOSFileManager Second;
+    First.Initialize();
+    Second.Initialize();
+    auto A = First.OpenFile(PathName(Name), Options);
+    auto B = Second.OpenFile(PathName(Name), Options);
+    ASSERT_TRUE(A->GetOptions().Contains(foReadOnly));
+    ASSERT_TRUE(B->GetOptions().Contains(foReadOnly));
+    const int64_t Row = 128000000000LL + 17;
+    EXPECT_TRUE(A->LockRegion(Row, 10));
+    EXPECT_FALSE(B->LockRegion(Row + 5, 10));
+    EXPECT_FALSE(A->LockRegion(Row + 9, 1));
+    EXPECT_TRUE(B->LockRegion(Row + 10, 10));
+    EXPECT_TRUE(A->UnlockRegion(Row, 10));
+    EXPECT_TRUE(B->LockRegion(Row + 5, 5));
+  }
+}
+
 TEST_F(OSFiles, PositionedStreamReadsAndWrites) {
   SharedOSFileManager Manager;
   Manager.Initialize();
