@@ -21,6 +21,10 @@ inline constexpr char16_t ORV_OBJECT_ERROR_MSG[] = u"An error occurred with the 
 
 // 400s: existence, paths, limits and names.
 inline constexpr TORVErrorDef ORV_NOT_FOUND_ERROR{401, u"The %s %s does not exist"};
+inline constexpr TORVErrorDef ORV_OPEN_ERROR{408, u"The %s %s cannot be open when performing this operation (%s)"};
+
+// 500s: sessions, locks and privileges.
+inline constexpr TORVErrorDef ORV_SESSION_LOCK_ERROR{506, u"Cannot lock the session manager (ID: %s)"};
 
 // 600s: file access and corruption.
 inline constexpr TORVErrorDef ORV_FILE_MANAGER_ERROR{600, u"File manager error (%s)"};
@@ -36,6 +40,9 @@ inline constexpr TORVErrorDef ORV_VALUE_ERROR{1011, ORV_OBJECT_ERROR_MSG};
 // 1200s: compression.
 inline constexpr TORVErrorDef ORV_COMPRESS_ERROR{1200, u"An error occurred while compressing data (%s)"};
 inline constexpr TORVErrorDef ORV_DECOMPRESS_ERROR{1201, u"An error occurred while uncompressing data (%s)"};
+
+// 1300s: stores, backups and updates.
+inline constexpr TORVErrorDef ORV_STORE_ERROR{1306, u"Error with the %s %s (%s)"};
 
 // 1400: formatting.
 inline constexpr TORVErrorDef ORV_FORMAT_ERROR{1400, u"Error in the format string %s (%s)"};

@@ -1,0 +1,7 @@
+#include "core/orvprocmgr.h"
+
+namespace orv {
+
+void TORVProcedureManager::AfterConstruction() { FParamValues = CreateParamValues(); }
+
+}  // namespace orv

@@ -1,0 +1,7 @@
+#include "core/orvscriptmgr.h"
+
+namespace orv {
+
+void TORVScriptManager::AfterConstruction() { FParamValues = CreateParamValues(); }
+
+}  // namespace orv

@@ -1,0 +1,7 @@
+#include "core/orvstmtmgr.h"
+
+namespace orv {
+
+void TORVStatementManager::AfterConstruction() { FParamValues = CreateParamValues(); }
+
+}  // namespace orv
