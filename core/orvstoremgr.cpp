@@ -1,6 +1,5 @@
 #include "core/orvstoremgr.h"
 
-#include <algorithm>
 #include <stdexcept>
 
 #include "core/orvstream.h"
@@ -84,11 +83,14 @@ void TORVStoreFile::Load(TORVMemoryStream& Stream) {
         FIncludesCatalog = Stream.ReadBoolean();
         FCatalogVersion = Stream.ReadCurrency();
       }
-      int32_t Count = Stream.ReadInteger();
+      const int32_t Count = Stream.ReadInteger();
       // A count from the stream sizes nothing it cannot back with bytes.
-      Count = std::min(Count, Stream.GetAvailable() / MinStringBytes);
-      SetNumTables(Count);
-      for (TORVString& Table : FTables) Stream.ReadString(Table);
+      FTables.clear();
+      for (int32_t I = 0; I < Count && Stream.GetAvailable() >= MinStringBytes; ++I) {
+        FTables.emplace_back();
+        Stream.ReadString(FTables.back());
+      }
+      FNumTables = static_cast<int32_t>(FTables.size());
       break;
     }
     default:

@@ -100,6 +100,8 @@ TORVEngineManager::~TORVEngineManager() {
   } catch (...) {
     LogThreadError(ExceptionText(std::current_exception()));
   }
+  // Sessions of an engine that was never opened are still registered.
+  FreeSessionManagers();
   FLoggedStatements.reset();
   FSessionManagers.reset();
   FBufferedOSFileManager.reset();
@@ -314,7 +316,7 @@ TORVFileManager* TORVEngineManager::GetFileManagerForDatabase(bool InMemory, con
   return DiskFileManager();
 }
 
-TORVFileManager* TORVEngineManager::GetFileManagerForStore(const TORVStore& /*Store*/) { return FOSFileManager.get(); }
+TORVFileManager* TORVEngineManager::GetFileManagerForStore(const TORVStore* /*Store*/) { return FOSFileManager.get(); }
 
 void TORVEngineManager::GetAllBufferedFileIOStatistics(TORVIOStatisticsArray& Statistics) {
   DiskFileManager()->GetAllFileIOStatistics(Statistics);

@@ -181,7 +181,7 @@ class TORVEngineManager : public TORVBaseObject {
   // compared ignoring case), others the disk manager.
   TORVFileManager* GetFileManagerForDatabase(bool InMemory, const TORVString& DatabaseName);
   // Store files are never buffered.
-  TORVFileManager* GetFileManagerForStore(const TORVStore& Store);
+  TORVFileManager* GetFileManagerForStore(const TORVStore* Store);
   void GetAllBufferedFileIOStatistics(TORVIOStatisticsArray& Statistics);
   void GetBufferedFileIOStatistics(const TORVString& Mask, TORVIOStatistics& Statistics);
 
