@@ -259,4 +259,15 @@ class TORVObjectCache : public TORVBaseObject {
   bool FClearing = false;
 };
 
+// Runs a clean-up step while an exception is already on its way out: a
+// failure of the step is dropped, so that the first exception is the one
+// the caller sees. Only for use inside a catch block that rethrows.
+template <typename TCall>
+void WhileUnwinding(TCall Call) noexcept {
+  try {
+    Call();
+  } catch (...) {
+  }
+}
+
 }  // namespace orv

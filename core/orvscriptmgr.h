@@ -2,11 +2,9 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 
 #include "base/orvtype.h"
-#include "core/orvcommon.h"
-#include "core/orvparam.h"
+#include "core/orvpreparedmgr.h"
 
 namespace orv {
 
@@ -25,18 +23,8 @@ struct TORVVariableData {
   TORVString Value;
 };
 
-// Construct, then call AfterConstruction() once: it makes the parameter
-// list through the implementation's CreateParamValues.
-class TORVScriptManager : public TORVHandleObject {
+class TORVScriptManager : public TORVPreparedManager {
  public:
-  TORVScriptManager() = default;
-
-  virtual void AfterConstruction();
-
-  virtual std::unique_ptr<TORVParamValues> CreateParamValues() = 0;
-  virtual uint32_t GetElapsedTime() = 0;
-  // The result cursor, or nil.
-  virtual TORVCursor* Execute() = 0;
   virtual bool SetBreakpoint(int32_t LineNumber) = 0;
   virtual bool BreakpointSet(int32_t LineNumber) = 0;
   virtual bool RemoveBreakpoint(int32_t LineNumber) = 0;
@@ -50,23 +38,12 @@ class TORVScriptManager : public TORVHandleObject {
   virtual void GetVariableNames(TORVStringsList& VariableNames) = 0;
   virtual TORVVariableData GetVariableData(const TORVString& VariableName) = 0;
 
-  TORVParamValues* GetParamValues() const { return FParamValues.get(); }
-  bool GetWantProgress() const { return FWantProgress; }
-  void SetWantProgress(bool Value) { FWantProgress = Value; }
-  bool GetWantStatusMessages() const { return FWantStatusMessages; }
-  void SetWantStatusMessages(bool Value) { FWantStatusMessages = Value; }
-  bool GetWantLogMessages() const { return FWantLogMessages; }
-  void SetWantLogMessages(bool Value) { FWantLogMessages = Value; }
   bool GetWantDebug() const { return FWantDebug; }
   void SetWantDebug(bool Value) { FWantDebug = Value; }
   bool GetWantDebugExceptions() const { return FWantDebugExceptions; }
   void SetWantDebugExceptions(bool Value) { FWantDebugExceptions = Value; }
 
  private:
-  std::unique_ptr<TORVParamValues> FParamValues;
-  bool FWantProgress = false;
-  bool FWantStatusMessages = false;
-  bool FWantLogMessages = false;
   bool FWantDebug = false;
   bool FWantDebugExceptions = false;
 };

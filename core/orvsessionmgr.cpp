@@ -1,6 +1,7 @@
 #include "core/orvsessionmgr.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "base/orverrors.h"
 #include "core/orvcollation.h"
@@ -31,14 +32,9 @@ int32_t PercentOf(int64_t Done, int64_t Total) {
   return static_cast<int32_t>(std::min<int64_t>(Done, Total) * 100 / Total);
 }
 
-// Runs a closing call while another exception is already on its way out;
-// that first exception is the one the caller must see.
-template <typename TCall>
-void WhileUnwinding(TCall Call) {
-  try {
-    Call();
-  } catch (...) {
-  }
+template <typename... THandlers>
+void ClearHandlers(THandlers&... Handlers) {
+  ((Handlers = nullptr), ...);
 }
 
 }  // namespace
@@ -161,38 +157,26 @@ void TORVSessionManager::StatusMessage(const TORVString& Msg, bool UserStatus) {
 
 void TORVSessionManager::LogMessage(const TORVString& Msg) { FProgress->Log(Msg); }
 
+void TORVSessionManager::SwapEventHandlers() {
+  std::swap(FOnLogin, FSaveOnLogin);
+  std::swap(FOnProgress, FSaveOnProgress);
+  std::swap(FOnAbortCheck, FSaveOnAbortCheck);
+  std::swap(FOnStatusMessage, FSaveOnStatusMessage);
+  std::swap(FOnLogMessage, FSaveOnLogMessage);
+  std::swap(FOnDebugNotification, FSaveOnDebugNotification);
+  std::swap(FOnDebugCompletion, FSaveOnDebugCompletion);
+}
+
 void TORVSessionManager::SaveEventHandlers() {
-  FSaveOnLogin = std::move(FOnLogin);
-  FSaveOnProgress = std::move(FOnProgress);
-  FSaveOnAbortCheck = std::move(FOnAbortCheck);
-  FSaveOnStatusMessage = std::move(FOnStatusMessage);
-  FSaveOnLogMessage = std::move(FOnLogMessage);
-  FSaveOnDebugNotification = std::move(FOnDebugNotification);
-  FSaveOnDebugCompletion = std::move(FOnDebugCompletion);
-  FOnLogin = nullptr;
-  FOnProgress = nullptr;
-  FOnAbortCheck = nullptr;
-  FOnStatusMessage = nullptr;
-  FOnLogMessage = nullptr;
-  FOnDebugNotification = nullptr;
-  FOnDebugCompletion = nullptr;
+  SwapEventHandlers();
+  ClearHandlers(FOnLogin, FOnProgress, FOnAbortCheck, FOnStatusMessage, FOnLogMessage, FOnDebugNotification,
+                FOnDebugCompletion);
 }
 
 void TORVSessionManager::RestoreEventHandlers() {
-  FOnLogin = std::move(FSaveOnLogin);
-  FOnProgress = std::move(FSaveOnProgress);
-  FOnAbortCheck = std::move(FSaveOnAbortCheck);
-  FOnStatusMessage = std::move(FSaveOnStatusMessage);
-  FOnLogMessage = std::move(FSaveOnLogMessage);
-  FOnDebugNotification = std::move(FSaveOnDebugNotification);
-  FOnDebugCompletion = std::move(FSaveOnDebugCompletion);
-  FSaveOnLogin = nullptr;
-  FSaveOnProgress = nullptr;
-  FSaveOnAbortCheck = nullptr;
-  FSaveOnStatusMessage = nullptr;
-  FSaveOnLogMessage = nullptr;
-  FSaveOnDebugNotification = nullptr;
-  FSaveOnDebugCompletion = nullptr;
+  SwapEventHandlers();
+  ClearHandlers(FSaveOnLogin, FSaveOnProgress, FSaveOnAbortCheck, FSaveOnStatusMessage, FSaveOnLogMessage,
+                FSaveOnDebugNotification, FSaveOnDebugCompletion);
 }
 
 void TORVSessionManager::DebugNotification(int32_t LineNumber, const std::exception* Exception,

@@ -191,6 +191,8 @@ class TORVSessionManager : public TORVHandleObject {
   void SetOnDebugCompletion(TORVDebugCompletionEvent Value) { FOnDebugCompletion = std::move(Value); }
 
  private:
+  // Exchanges every handler with its saved copy.
+  void SwapEventHandlers();
   // The store-copy frame shared by both directions: Copy runs the pieces
   // between StartProgress and EndProgress and returns whether it went to
   // the end; the closing status follows.

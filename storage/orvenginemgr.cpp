@@ -20,16 +20,6 @@ constexpr int64_t SharedMaximumLockedFileSize = 128000000000;
 constexpr int64_t BytesPerKilobyte = 1024;
 constexpr int64_t BytesPerMegabyte = 1048576;
 
-// Runs a clean-up step while an exception is on its way out; that first
-// exception is the one the caller sees.
-template <typename TCall>
-void WhileUnwinding(TCall Call) {
-  try {
-    Call();
-  } catch (...) {
-  }
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------

@@ -1,0 +1,7 @@
+#include "core/orvpreparedmgr.h"
+
+namespace orv {
+
+void TORVPreparedManager::AfterConstruction() { FParamValues = CreateParamValues(); }
+
+}  // namespace orv

@@ -1,7 +1,0 @@
-#include "core/orvstmtmgr.h"
-
-namespace orv {
-
-void TORVStatementManager::AfterConstruction() { FParamValues = CreateParamValues(); }
-
-}  // namespace orv
