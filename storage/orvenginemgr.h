@@ -3,15 +3,6 @@
 // guards it, the engine-wide time stamps and the slowest statements; the
 // session base that registers in that table; and the engine's two disk file
 // managers, which answer the file layer from the settings.
-//
-// The engine manager lives in storage, not core: it composes the storage
-// file managers (operating-system, buffered and memory), so it sits above
-// them and includes them, and core stays below storage (base < platform <
-// core < storage). The manager interfaces it serves (sessions, databases,
-// stores, statements) are core classes it derives from; the configuration's
-// database and store entries, which belong to a higher folder, reach it as
-// the facts it needs (a database's in-memory flag and name) or as a forward
-// declaration.
 #pragma once
 
 #include <atomic>
@@ -84,7 +75,18 @@ class TORVEngineBufferedOSFileManager : public TORVBufferedOSFileManager {
 
 class TORVEngineSessionManager;
 
-// The engine. Construct, then call AfterConstruction() once (it makes the
+// The engine.
+//
+// It lives in storage, not core: it owns and starts the storage file
+// managers (operating-system, buffered and memory), so it sits above them
+// and includes them, while core stays below storage (base < platform <
+// core < storage) and never names the engine. The session base it serves
+// derives from the core manager interfaces; the configuration's database
+// and store entries, which belong to a higher folder, reach it as the facts
+// it needs (a database's in-memory flag and name) or as a forward
+// declaration.
+//
+// Construct, then call AfterConstruction() once (it makes the
 // disk file managers through the virtual factories); CreateEngineManager
 // does both. Settings change only while the engine is closed; Open precedes
 // all session work; Close frees every session still registered.
