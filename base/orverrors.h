@@ -19,11 +19,27 @@ struct TORVErrorDef {
 // Templates that several codes share.
 inline constexpr char16_t ORV_OBJECT_ERROR_MSG[] = u"An error occurred with the %s %s (%s)";
 
+// Details that several raises put into their templates.
+inline constexpr char16_t ORV_FILE_READ_ONLY_MSG[] = u"The file is read-only";
+
+// 100s: metadata and updates of configuration and catalog objects.
+inline constexpr TORVErrorDef ORV_METADATA_ERROR{100, u"There is an error in the metadata for the %s %s (%s)"};
+inline constexpr TORVErrorDef ORV_UPDATE_ERROR{101, u"There was an error updating the %s %s (%s)"};
+
+// 300s: object locks. The "in" forms name the object's parent too.
+inline constexpr TORVErrorDef ORV_LOCK_ERROR{300, u"Cannot lock the %s %s for %s access"};
+inline constexpr TORVErrorDef ORV_LOCK_IN_ERROR{300, u"Cannot lock the %s %s in the %s %s for %s access"};
+inline constexpr TORVErrorDef ORV_UNLOCK_ERROR{301, u"Cannot unlock the %s %s for %s access"};
+inline constexpr TORVErrorDef ORV_UNLOCK_IN_ERROR{301, u"Cannot unlock the %s %s in the %s %s for %s access"};
+
 // 400s: existence, paths, limits and names.
 inline constexpr TORVErrorDef ORV_NOT_FOUND_ERROR{401, u"The %s %s does not exist"};
+// The same for an object inside a named parent.
+inline constexpr TORVErrorDef ORV_NOT_FOUND_IN_ERROR{401, u"The %s %s does not exist in the %s %s"};
 inline constexpr TORVErrorDef ORV_OPEN_ERROR{408, u"The %s %s cannot be open when performing this operation (%s)"};
 
 // 500s: sessions, locks and privileges.
+inline constexpr TORVErrorDef ORV_MAX_SESSIONS_ERROR{504, u"The maximum number of concurrent sessions (%s) has been reached"};
 inline constexpr TORVErrorDef ORV_SESSION_LOCK_ERROR{506, u"Cannot lock the session manager (ID: %s)"};
 
 // 600s: file access and corruption.

@@ -42,6 +42,15 @@ class TORVConfigObject : public TORVBaseObject {
   virtual void Save(TORVMemoryStream& Stream, bool CRCOnly);
   virtual void Load(TORVMemoryStream& Stream);
   virtual void SetModified(bool Value) { FModified = Value; }
+  // The character set (0 ANSI, 1 Unicode) of the configuration the object
+  // belongs to; -1 without one.
+  virtual int32_t GetConfigCharacterSet() { return -1; }
+  // Checks the object after loading.
+  virtual void Validate() {}
+  // Ends an update: forgets cached references.
+  virtual void Reset() { ResetReferences(); }
+  virtual void SetTemporary(bool Value) { FTemporary = Value; }
+  virtual void SetTemporaryForSession(bool Value) { FTemporaryForSession = Value; }
 
   // Trailing blanks are dropped; a different name marks the object modified.
   void SetName(const TORVString& Value);
@@ -59,6 +68,8 @@ class TORVConfigObject : public TORVBaseObject {
   void SetReadOnly(bool Value) { FReadOnly = Value; }
   bool GetModified() const { return FModified; }
   bool GetLoaded() const { return FLoaded; }
+  bool GetTemporary() const { return FTemporary; }
+  bool GetTemporaryForSession() const { return FTemporaryForSession; }
 
  protected:
   int32_t FPosition = -1;
@@ -70,6 +81,8 @@ class TORVConfigObject : public TORVBaseObject {
   bool FHidden = false;
   bool FReadOnly = false;
   bool FModified = false;
+  bool FTemporary = false;
+  bool FTemporaryForSession = false;
 };
 
 // An ordered collection that is itself an object of the tree. Whether it

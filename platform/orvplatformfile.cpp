@@ -414,6 +414,26 @@ void PlatformFileRename(const TORVString& FileName, const TORVString& NewFileNam
   if (FolderOf(From) != FolderOf(To)) SyncFolder(FolderOf(From));
 }
 
+void PlatformFileReplace(const TORVString& FileName, const TORVString& NewFileName) {
+  std::string From = StringToUtf8(FileName);
+  std::string To = StringToUtf8(NewFileName);
+  if (::rename(From.c_str(), To.c_str()) != 0) RaiseLastFileError();
+  SyncFolder(FolderOf(To));
+  if (FolderOf(From) != FolderOf(To)) SyncFolder(FolderOf(From));
+}
+
+bool PlatformFileNameMatchesHandle(TORVFileHandle Handle, const TORVString& FileName) {
+  struct stat Open;
+  if (::fstat(Handle, &Open) != 0) RaiseLastFileError();
+  struct stat Named;
+  std::string Name = StringToUtf8(FileName);
+  if (::stat(Name.c_str(), &Named) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return false;
+    RaiseLastFileError();
+  }
+  return Open.st_dev == Named.st_dev && Open.st_ino == Named.st_ino;
+}
+
 void PlatformFileDelete(const TORVString& FileName) {
   std::string Name = StringToUtf8(FileName);
   if (::unlink(Name.c_str()) != 0) RaiseLastFileError();

@@ -114,6 +114,14 @@ TORVPlatformFileInfo PlatformGetFileInfo(const TORVString& FileName);
 // synced so that the rename survives a power cut.
 void PlatformFileRename(const TORVString& FileName, const TORVString& NewFileName);
 void PlatformFileDelete(const TORVString& FileName);
+// Gives FileName the name NewFileName in one step, replacing a file of that
+// name: whoever opens NewFileName afterwards sees the old or the new file
+// whole, also after a power cut (both folders are synced). Handles already
+// open on the replaced file keep reading it.
+void PlatformFileReplace(const TORVString& FileName, const TORVString& NewFileName);
+// True when FileName still names the file that Handle has open; false when
+// the name is gone or now names another file.
+bool PlatformFileNameMatchesHandle(TORVFileHandle Handle, const TORVString& FileName);
 
 bool PlatformCreateDirectory(const TORVString& Path);
 bool PlatformRemoveDirectory(const TORVString& Path);

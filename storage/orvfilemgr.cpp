@@ -5,6 +5,7 @@
 #include <cmath>
 #include <exception>
 #include <mutex>
+#include <stdexcept>
 #include <utility>
 
 #include "base/orverrors.h"
@@ -151,6 +152,14 @@ void TORVFile::Rename(const TORVString& NewFileName) {
 void TORVFile::Delete() {}
 
 void TORVFile::Flush(bool /*CheckAge*/) {}
+
+void TORVFile::TakeContents(TORVFile& /*Source*/) {
+  throw std::logic_error("this kind of file cannot take another file's contents");
+}
+
+bool TORVFile::ReopenIfReplaced() { return false; }
+
+void TORVFile::Sync() { Flush(false); }
 
 int32_t TORVFile::Read(int64_t Offset, int32_t Count, TORVBytes& Buffer, int32_t BufferOffset) {
   if (!BufferRangeValid(Buffer, BufferOffset, Count)) return -1;
@@ -564,6 +573,23 @@ void TORVFileManager::RenameFile(const TORVString& Value, const TORVString& NewF
   if (FVirtualOnly) NotFoundError(Value);
   std::unique_ptr<TORVFile> Temporary = CreateFileObject(Value, TORVFileOptions());
   Temporary->Rename(NewFileName);
+}
+
+void TORVFileManager::ReplaceFile(const TORVString& Value, const TORVString& NewFileName) {
+  TORVWriteLocked Guard(FFilesLock);
+  int32_t SourcePos = 0;
+  if (!FindFile(Value, SourcePos)) NotFoundError(Value);
+  if (FFiles[static_cast<size_t>(SourcePos)]->GetUseCount() > 0) AccessError(Value);
+  int32_t TargetPos = 0;
+  if (FindFile(NewFileName, TargetPos)) {
+    FFiles[static_cast<size_t>(TargetPos)]->TakeContents(*FFiles[static_cast<size_t>(SourcePos)]);
+    RemoveFile(SourcePos);
+    return;
+  }
+  std::unique_ptr<TORVFile> Moved = RemoveFile(SourcePos);
+  Moved->Rename(NewFileName);
+  FindFile(NewFileName, TargetPos);
+  InsertFile(TargetPos, std::move(Moved));
 }
 
 void TORVFileManager::DeleteFile(const TORVString& Value) {

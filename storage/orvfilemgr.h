@@ -86,6 +86,16 @@ class TORVFile : public TORVBaseObject {
   virtual void Rename(const TORVString& NewFileName);
   virtual void Delete();
   virtual void Flush(bool CheckAge);
+  // Writes out what the file caches and forces it to the disk, whatever
+  // the manager's flush settings: for a file that must survive a crash.
+  virtual void Sync();
+  // Takes Source's contents in place of its own, for a replace within one
+  // registry; Source is freed right after. Streams open on this file see
+  // the new contents.
+  virtual void TakeContents(TORVFile& Source);
+  // Another process may have put a new file in place of this one's name:
+  // the file is opened again under its name. True when it was.
+  virtual bool ReopenIfReplaced();
 
   // Bytes moved, or -1 when the system reports a failure (or the buffer
   // cannot hold the range asked for).
@@ -168,6 +178,7 @@ class TORVFileStream : public TORVStream {
   int32_t Write(const uint8_t* Buffer, int32_t Count) override;
 
   void Flush();
+  void Sync() { FFileObject->Sync(); }
   bool LockRegion(int64_t Offset, int64_t LockLength);
   bool UnlockRegion(int64_t Offset, int64_t LockLength);
   // Gives the file back to its manager; a second call does nothing.
@@ -258,6 +269,10 @@ class TORVFileManager : public TORVBaseObject {
   // when it was opened; nothing happens when that file is gone.
   void CloseFile(const TORVString& RegisteredName, uint64_t FileSerial);
   void RenameFile(const TORVString& Value, const TORVString& NewFileName);
+  // Puts the closed file Value in place of NewFileName in one step, whether
+  // or not NewFileName exists or is open: a crash leaves the old or the new
+  // contents whole under NewFileName, never a mix. Value's name is gone.
+  virtual void ReplaceFile(const TORVString& Value, const TORVString& NewFileName);
   void DeleteFile(const TORVString& Value);
   void FlushFiles(bool CheckAge);
 

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <limits>
 #include <mutex>
+#include <stdexcept>
+#include <utility>
 
 namespace orv {
 
@@ -111,6 +113,19 @@ int32_t TORVMemoryFile::Write(int64_t Offset, int32_t Count, const uint8_t* Buff
   ForEachPiece(FBuffers, Offset, Count,
                [Buffer](uint8_t* Bytes, size_t Length, size_t Done) { std::memcpy(Bytes, Buffer + Done, Length); });
   return Count;
+}
+
+void TORVMemoryFile::TakeContents(TORVFile& Source) {
+  auto* From = dynamic_cast<TORVMemoryFile*>(&Source);
+  if (From == nullptr) throw std::logic_error("a memory file takes contents only from a memory file");
+  // Replaces happen one at a time under the registry's write lock, so the
+  // two sections are never taken in the other order at once.
+  std::lock_guard<TORVCriticalSection> Guard(FFileSection);
+  std::lock_guard<TORVCriticalSection> SourceGuard(From->FFileSection);
+  FBuffers.swap(From->FBuffers);
+  std::swap(FFileSize, From->FFileSize);
+  std::swap(FTotalBufferSize, From->FTotalBufferSize);
+  FFileModified = From->FFileModified;
 }
 
 std::unique_ptr<TORVFile> TORVMemoryFileManager::CreateFileObject(const TORVString& FileName,

@@ -29,6 +29,7 @@ class TORVMemoryFile : public TORVFile {
   using TORVFile::Write;
   int32_t Read(int64_t Offset, int32_t Count, uint8_t* Buffer) override;
   int32_t Write(int64_t Offset, int32_t Count, const uint8_t* Buffer) override;
+  void TakeContents(TORVFile& Source) override;
 
   int32_t GetChunkCount();
 

@@ -50,6 +50,10 @@ void OSFileRename(const TORVString& FileName, const TORVString& NewFileName) {
   PlatformFileRename(FileName, NewFileName);
 }
 
+void OSFileReplace(const TORVString& FileName, const TORVString& NewFileName) {
+  PlatformFileReplace(FileName, NewFileName);
+}
+
 void OSFileDelete(const TORVString& FileName) { PlatformFileDelete(FileName); }
 
 int64_t OSFileTimeToTimeStamp(const TORVPlatformFileTime& FileTime) {
@@ -265,6 +269,29 @@ bool TORVOSFile::Unlock(int64_t Offset, int64_t LockLength) {
   return FHandle != InvalidFileHandle && OSFileUnlock(FHandle, Offset, LockLength);
 }
 
+void TORVOSFile::ReopenHandle() {
+  std::lock_guard<TORVCriticalSection> Guard(FFileSection);
+  if (FHandle == InvalidFileHandle) return;
+  try {
+    OSFileClose(FHandle);
+    FHandle = OSFileOpen(FFileName, OpenOptions());
+  } catch (const EORVBaseException& E) {
+    OpenError(FFileName, E.Message());
+  }
+}
+
+bool TORVOSFile::ReopenIfReplaced() {
+  std::lock_guard<TORVCriticalSection> Guard(FFileSection);
+  if (FHandle == InvalidFileHandle) return false;
+  try {
+    if (PlatformFileNameMatchesHandle(FHandle, FFileName) || !OSFileExists(FFileName)) return false;
+  } catch (const EORVBaseException& E) {
+    OpenError(FFileName, E.Message());
+  }
+  ReopenHandle();
+  return true;
+}
+
 // ------------------------------------------------------- TORVOSFileManager
 
 TORVOSFileManager::TORVOSFileManager() {
@@ -317,6 +344,23 @@ bool TORVOSFileManager::CreatePath(const TORVString& Value) {
 bool TORVOSFileManager::DeletePath(const TORVString& Value) {
   if (Value.empty()) return true;
   return OSRemoveDirectory(ExcludeTrailingBackslash(Value));
+}
+
+void TORVOSFileManager::ReplaceFile(const TORVString& Value, const TORVString& NewFileName) {
+  TORVWriteLocked Guard(FFilesLock);
+  int32_t IndexPos = 0;
+  if (FindFile(Value, IndexPos)) {
+    if (FFiles[static_cast<size_t>(IndexPos)]->GetUseCount() > 0) AccessError(Value);
+    // Freeing the file object closes a handle kept open for it.
+    RemoveFile(IndexPos);
+  }
+  try {
+    OSFileReplace(Value, NewFileName);
+  } catch (const EORVBaseException& E) {
+    RenameError(Value, NewFileName, E.Message());
+  }
+  // Streams of this process open on the old file go on with the new one.
+  if (FindFile(NewFileName, IndexPos)) FFiles[static_cast<size_t>(IndexPos)]->ReopenIfReplaced();
 }
 
 // ------------------------------------------------- TORVOSFileBufferManager
@@ -473,6 +517,20 @@ void TORVBufferedOSFile::Flush(bool CheckAge) {
   }
   if (FBufferManager->Flush() && FBufferManager->GetFlushDisk()) TORVOSFile::Flush(CheckAge);
   FFlushed = Now;
+}
+
+void TORVBufferedOSFile::Sync() {
+  std::lock_guard<TORVCriticalSection> Guard(FFileSection);
+  if (FBufferManager->GetInitialized() && FHandle != InvalidFileHandle) FBufferManager->Flush();
+  TORVOSFile::Flush(false);
+}
+
+void TORVBufferedOSFile::ReopenHandle() {
+  std::lock_guard<TORVCriticalSection> Guard(FFileSection);
+  bool WasInitialized = FBufferManager->GetInitialized();
+  FBufferManager->Reset();
+  TORVOSFile::ReopenHandle();
+  if (WasInitialized) FBufferManager->Initialize();
 }
 
 // ----------------------------------------------- TORVBufferedOSFileManager

@@ -27,6 +27,7 @@ int64_t OSGetFileModification(const TORVString& FileName);
 int64_t OSGetFileSize(const TORVString& FileName);
 int32_t OSGetFileAttr(const TORVString& FileName);
 void OSFileRename(const TORVString& FileName, const TORVString& NewFileName);
+void OSFileReplace(const TORVString& FileName, const TORVString& NewFileName);
 void OSFileDelete(const TORVString& FileName);
 int64_t OSFileTimeToTimeStamp(const TORVPlatformFileTime& FileTime);
 TORVFileHandle OSFileOpen(const TORVString& FileName, const TORVFileOptions& Options);
@@ -65,6 +66,10 @@ class TORVOSFile : public TORVFile {
   int32_t Write(int64_t Offset, int32_t Count, const uint8_t* Buffer) override;
   bool Lock(int64_t Offset, int64_t LockLength) override;
   bool Unlock(int64_t Offset, int64_t LockLength) override;
+  bool ReopenIfReplaced() override;
+  // Closes an open handle and opens the file under its name again, which
+  // after a replace is the new file.
+  virtual void ReopenHandle();
 
   bool HandleOpen();
 
@@ -97,6 +102,7 @@ class TORVOSFileManager : public TORVFileManager {
   bool PathExists(const TORVString& Value) override;
   bool CreatePath(const TORVString& Value) override;
   bool DeletePath(const TORVString& Value) override;
+  void ReplaceFile(const TORVString& Value, const TORVString& NewFileName) override;
 };
 
 class TORVBufferedOSFile;
@@ -135,6 +141,9 @@ class TORVBufferedOSFile : public TORVOSFile {
   // that write is raised after the close is complete.
   void Close(bool ForceClose) override;
   void Flush(bool CheckAge) override;
+  void Sync() override;
+  // The cache held the replaced file's blocks: it starts again empty.
+  void ReopenHandle() override;
   using TORVFile::Read;
   using TORVFile::Write;
   int32_t Read(int64_t Offset, int32_t Count, uint8_t* Buffer) override;

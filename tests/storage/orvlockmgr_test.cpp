@@ -1,0 +1,361 @@
+#include "storage/orvlockmgr.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "base/orverror.h"
+#include "base/orvutf8.h"
+#include "tests/storage/orvlocktestobjects.h"
+#include "tests/support/orvfaultfilemgr.h"
+#include "tests/support/orvtestfolder.h"
+
+namespace orv {
+namespace {
+
+using test::NewDatabase;
+using test::NewTable;
+using test::TLockObject;
+using test::TTestLockManager;
+
+std::string ErrorOf(const std::function<void()>& Call) {
+  try {
+    Call();
+  } catch (const EORVException& E) {
+    return std::to_string(E.ErrorCode()) + " " + StringToUtf8(E.ErrorMsg());
+  }
+  return "no error";
+}
+
+enum TMode { InMemory, InMemoryShared, OnDiskShared };
+
+// One session of a database: its own objects and lock manager on the
+// common lock file.
+struct TSession {
+  std::unique_ptr<TLockObject> Database;
+  std::unique_ptr<TLockObject> Table1;
+  std::unique_ptr<TLockObject> Table2;
+  std::unique_ptr<TTestLockManager> Locks;
+
+  TSession(TORVFileManager* Files, const TORVString& FileName)
+      : Database(NewDatabase()), Table1(NewTable(1)), Table2(NewTable(2, u"Items")),
+        Locks(std::make_unique<TTestLockManager>(Database.get(), Files, FileName)) {
+    Locks->Open();
+  }
+};
+
+// Every mode: in-process locks (one process owns the files), and byte
+// locks on a memory file and on a disk file.
+class LockManager : public test::TempFolderTest, public ::testing::WithParamInterface<TMode> {
+ protected:
+  void SetUp() override {
+    test::TempFolderTest::SetUp();
+    if (GetParam() == OnDiskShared) {
+      auto Files = std::make_unique<test::TFaultOSFileManager>();
+      Files->SetExclusiveFileAccess(false);
+      FFiles = std::move(Files);
+    } else {
+      auto Files = std::make_unique<test::TFaultMemoryFileManager>();
+      Files->SetExclusiveFileAccess(GetParam() == InMemory);
+      FFiles = std::move(Files);
+    }
+    FFiles->Initialize();
+  }
+  void TearDown() override {
+    Sessions.clear();
+    FFiles.reset();
+    test::TempFolderTest::TearDown();
+  }
+  TSession& NewSession() {
+    Sessions.push_back(std::make_unique<TSession>(FFiles.get(), PathName("orv.lock")));
+    return *Sessions.back();
+  }
+
+  std::unique_ptr<TORVFileManager> FFiles;
+  std::vector<std::unique_ptr<TSession>> Sessions;
+};
+
+INSTANTIATE_TEST_SUITE_P(Modes, LockManager, ::testing::Values(InMemory, InMemoryShared, OnDiskShared),
+                         [](const auto& Info) {
+                           return std::string(Info.param == InMemory         ? "Exclusive"
+                                              : Info.param == InMemoryShared ? "MemoryBytes"
+                                                                             : "DiskBytes");
+                         });
+
+TEST_P(LockManager, TableWriteFailsWhileAnotherSessionReadsIt) {
+  TSession& A = NewSession();
+  TSession& B = NewSession();
+  TSession& C = NewSession();
+  EXPECT_TRUE(A.Locks->LockObject(A.Table1.get(), ltRead, 0));
+  EXPECT_TRUE(C.Locks->LockObject(C.Table1.get(), ltRead, 0));  // readers share
+  EXPECT_TRUE(B.Locks->LockObject(B.Table1.get(), ltTransaction, 0));
+  EXPECT_EQ(ErrorOf([&] { B.Locks->LockObject(B.Table1.get(), ltWrite, 0); }),
+            "300 Cannot lock the table Orders for write access");
+  EXPECT_FALSE(B.Table1->GetLockState().Contains(lsWriteLocked));
+  // Another table is free.
+  EXPECT_TRUE(B.Locks->LockObject(B.Table2.get(), ltTransaction, 0));
+  EXPECT_TRUE(B.Locks->LockObject(B.Table2.get(), ltWrite, 0));
+  A.Locks->UnlockObject(A.Table1.get(), ltRead);
+  C.Locks->UnlockObject(C.Table1.get(), ltRead);
+  EXPECT_TRUE(B.Locks->LockObject(B.Table1.get(), ltWrite, 0));
+  EXPECT_EQ(ErrorOf([&] { A.Locks->LockObject(A.Table1.get(), ltRead, 0); }),
+            "300 Cannot lock the table Orders for read access");
+}
+
+TEST_P(LockManager, TransactionLocksNestAndOnlyTheOutermostReleaseFreesThem) {
+  TSession& A = NewSession();
+  TSession& B = NewSession();
+  EXPECT_TRUE(A.Locks->LockObject(A.Table1.get(), ltTransaction, 0));
+  EXPECT_FALSE(A.Locks->LockObject(A.Table1.get(), ltTransaction, 0));
+  EXPECT_EQ(A.Table1->GetTransactionLockCount(), 2);
+  A.Locks->UnlockObject(A.Table1.get(), ltTransaction);
+  EXPECT_EQ(A.Table1->GetTransactionLockCount(), 1);
+  EXPECT_TRUE(A.Table1->GetLockState().Contains(lsTransactionLocked));
+  EXPECT_EQ(ErrorOf([&] { B.Locks->LockObject(B.Table1.get(), ltTransaction, 0); }),
+            "300 Cannot lock the table Orders for transaction access");
+  // A failed transaction lock leaves no count behind.
+  EXPECT_EQ(B.Table1->GetTransactionLockCount(), 0);
+  A.Locks->UnlockObject(A.Table1.get(), ltTransaction);
+  EXPECT_EQ(A.Table1->GetTransactionLockCount(), 0);
+  EXPECT_TRUE(A.Table1->GetLockState().Empty());
+  EXPECT_TRUE(B.Locks->LockObject(B.Table1.get(), ltTransaction, 0));
+}
+
+TEST_P(LockManager, WriteNeedsATransactionAndIsTakenInsideNestedOnes) {
+  TSession& A = NewSession();
+  TSession& B = NewSession();
+  EXPECT_EQ(ErrorOf([&] { A.Locks->LockObject(A.Table1.get(), ltWrite, 0); }),
+            "300 Cannot lock the table Orders for write access");
+  EXPECT_TRUE(A.Locks->LockObject(A.Table1.get(), ltTransaction, 0));
+  EXPECT_FALSE(A.Locks->LockObject(A.Table1.get(), ltTransaction, 0));
+  EXPECT_TRUE(A.Locks->LockObject(A.Table1.get(), ltWrite, 0));
+  EXPECT_FALSE(A.Locks->LockObject(A.Table1.get(), ltWrite, 0));
+  EXPECT_EQ(ErrorOf([&] { B.Locks->LockObject(B.Table1.get(), ltRead, 0); }),
+            "300 Cannot lock the table Orders for read access");
+  A.Locks->UnlockObject(A.Table1.get(), ltWrite);
+  EXPECT_TRUE(B.Locks->LockObject(B.Table1.get(), ltRead, 0));
+}
+
+TEST_P(LockManager, SharedAndExclusiveRulesOfOneSession) {
+  TSession& A = NewSession();
+  TSession& B = NewSession();
+  EXPECT_TRUE(A.Locks->LockObject(A.Table1.get(), ltShared, 0));
+  EXPECT_FALSE(A.Locks->LockObject(A.Table1.get(), ltShared, 0));
+  EXPECT_TRUE(B.Locks->LockObject(B.Table1.get(), ltShared, 0));
+  EXPECT_EQ(ErrorOf([&] { A.Locks->LockObject(A.Table1.get(), ltExclusive, 0); }),
+            "300 Cannot lock the table Orders for exclusive access");
+  A.Locks->UnlockObject(A.Table1.get(), ltShared);
+  B.Locks->UnlockObject(B.Table1.get(), ltShared);
+  EXPECT_TRUE(A.Locks->LockObject(A.Table1.get(), ltExclusive, 0));
+  EXPECT_EQ(ErrorOf([&] { A.Locks->LockObject(A.Table1.get(), ltShared, 0); }),
+            "300 Cannot lock the table Orders for shared access");
+  // Exclusive covers reading and writing of the session's own.
+  EXPECT_FALSE(A.Locks->LockObject(A.Table1.get(), ltRead, 0));
+  EXPECT_FALSE(A.Locks->LockObject(A.Table1.get(), ltTransaction, 0));
+  EXPECT_EQ(ErrorOf([&] { B.Locks->LockObject(B.Table1.get(), ltShared, 0); }),
+            "300 Cannot lock the table Orders for shared access");
+}
+
+TEST_P(LockManager, DatabaseLocksExcludeTheLocksOfEveryTable) {
+  TSession& A = NewSession();
+  TSession& B = NewSession();
+  // A reads table 2, which is not the first table.
+  EXPECT_TRUE(A.Locks->LockObject(A.Table2.get(), ltRead, 0));
+  EXPECT_TRUE(B.Locks->LockObject(B.Database.get(), ltTransaction, 0));
+  EXPECT_EQ(ErrorOf([&] { B.Locks->LockObject(B.Database.get(), ltWrite, 0); }),
+            "300 Cannot lock the database Sales for write access");
+  // The database transaction covers every table's transaction byte.
+  EXPECT_EQ(ErrorOf([&] { A.Locks->LockObject(A.Table2.get(), ltTransaction, 0); }),
+            "300 Cannot lock the table Items for transaction access");
+  A.Locks->UnlockObject(A.Table2.get(), ltRead);
+  EXPECT_TRUE(B.Locks->LockObject(B.Database.get(), ltWrite, 0));
+  EXPECT_EQ(ErrorOf([&] { A.Locks->LockObject(A.Table2.get(), ltRead, 0); }),
+            "300 Cannot lock the table Items for read access");
+}
+
+TEST_P(LockManager, ZeroTimeoutStillTriesOnce) {
+  TSession& A = NewSession();
+  for (TORVLockType LockType : {ltShared, ltRead, ltTransaction}) {
+    SCOPED_TRACE(StringToUtf8(LockTypeName(LockType)));
+    EXPECT_TRUE(A.Locks->LockObject(A.Table1.get(), LockType, 0));
+  }
+  EXPECT_TRUE(A.Locks->LockObject(A.Table2.get(), ltExclusive, 0));
+}
+
+TEST_P(LockManager, SlotsAreGivenInOrderAndReusedAfterAClose) {
+  if (GetParam() == InMemory) GTEST_SKIP() << "sessions are counted, not given slots";
+  TSession& A = NewSession();
+  TSession& B = NewSession();
+  EXPECT_EQ(A.Locks->GetSessionLockSlot(), 1);
+  EXPECT_EQ(B.Locks->GetSessionLockSlot(), 2);
+  A.Locks->Close();
+  EXPECT_EQ(NewSession().Locks->GetSessionLockSlot(), 1);
+}
+
+TEST_P(LockManager, ASlotTakenWhileClosedIsNotShared) {
+  if (GetParam() == InMemory) GTEST_SKIP() << "sessions are counted, not given slots";
+  TSession& A = NewSession();
+  A.Locks->Close();
+  TSession& B = NewSession();
+  EXPECT_EQ(B.Locks->GetSessionLockSlot(), 1);
+  A.Locks->Open();
+  EXPECT_EQ(A.Locks->GetSessionLockSlot(), 2);
+}
+
+TEST_P(LockManager, TheSessionAfterTheMaximumIsRefused) {
+  if (GetParam() == OnDiskShared) GTEST_SKIP() << "the memory files show the same rule faster";
+  auto Database = std::unique_ptr<TLockObject>(NewDatabase());
+  std::vector<std::unique_ptr<TTestLockManager>> Managers;
+  for (int32_t Index = 0; Index < 4096; ++Index) {
+    Managers.push_back(std::make_unique<TTestLockManager>(Database.get(), FFiles.get(), PathName("orv.lock")));
+    Managers.back()->Open();
+  }
+  if (GetParam() == InMemoryShared) {
+    EXPECT_EQ(Managers.back()->GetSessionLockSlot(), 4096);
+  }
+  TTestLockManager Extra(Database.get(), FFiles.get(), PathName("orv.lock"));
+  EXPECT_EQ(ErrorOf([&] { Extra.Open(); }), "504 The maximum number of concurrent sessions (4096) has been reached");
+  EXPECT_FALSE(Extra.GetOpened());
+  Managers.front()->Close();
+  Extra.Open();
+  if (GetParam() == InMemoryShared) {
+    EXPECT_EQ(Extra.GetSessionLockSlot(), 1);
+  }
+}
+
+// ------------------------------------------------------ two processes
+
+// Runs Child in a forked process that reports through a pipe; the parent
+// steps it with Go and waits for its lines with Expect.
+class ChildProcess {
+ public:
+  explicit ChildProcess(const std::function<void(ChildProcess&)>& Child) {
+    if (::pipe(FToChild) != 0 || ::pipe(FToParent) != 0) throw std::runtime_error("pipe failed");
+    FPid = ::fork();
+    if (FPid == 0) {
+      ::close(FToChild[1]);
+      ::close(FToParent[0]);
+      int Status = 0;
+      try {
+        Child(*this);
+      } catch (...) {
+        Status = 2;
+      }
+      ::_exit(Status);
+    }
+    ::close(FToChild[0]);
+    ::close(FToParent[1]);
+  }
+  ~ChildProcess() { Finish(); }
+
+  // In the child: tell the parent and wait for its answer.
+  void Tell(char Code) { (void)!::write(FToParent[1], &Code, 1); }
+  char Await() {
+    char Code = 0;
+    return ::read(FToChild[0], &Code, 1) == 1 ? Code : '\0';
+  }
+  // In the parent.
+  void Go(char Code = 'g') { (void)!::write(FToChild[1], &Code, 1); }
+  char Expect() {
+    char Code = 0;
+    return ::read(FToParent[0], &Code, 1) == 1 ? Code : '\0';
+  }
+  int Finish() {
+    if (FPid <= 0) return FStatus;
+    ::close(FToChild[1]);
+    int Raw = 0;
+    ::waitpid(FPid, &Raw, 0);
+    ::close(FToParent[0]);
+    FPid = 0;
+    FStatus = WIFEXITED(Raw) ? WEXITSTATUS(Raw) : 99;
+    return FStatus;
+  }
+
+ private:
+  int FToChild[2] = {-1, -1};
+  int FToParent[2] = {-1, -1};
+  pid_t FPid = -1;
+  int FStatus = -1;
+};
+
+class TwoProcessLocks : public test::TempFolderTest {
+ protected:
+  std::unique_ptr<test::TFaultOSFileManager> NewFiles() {
+    auto Files = std::make_unique<test::TFaultOSFileManager>();
+    Files->SetExclusiveFileAccess(false);
+    Files->Initialize();
+    return Files;
+  }
+};
+
+TEST_F(TwoProcessLocks, ALockFileThatCannotBeCreatedMakesTheObjectReadOnly) {
+  auto Files = NewFiles();
+  auto Database = std::unique_ptr<TLockObject>(NewDatabase());
+  auto Table = std::unique_ptr<TLockObject>(NewTable(1));
+  TTestLockManager Locks(Database.get(), Files.get(), PathName("missing/orv.lock"));
+  Locks.Open();
+  EXPECT_TRUE(Database->GetReadOnly());
+  for (TORVLockType LockType : {ltShared, ltTransaction, ltWrite}) {
+    SCOPED_TRACE(StringToUtf8(LockTypeName(LockType)));
+    EXPECT_TRUE(Locks.LockObject(Table.get(), LockType, 0));
+  }
+  for (TORVLockType LockType : {ltWrite, ltTransaction, ltShared}) Locks.UnlockObject(Table.get(), LockType);
+  EXPECT_TRUE(Table->GetLockState().Empty());
+}
+
+TEST_F(TwoProcessLocks, SlotsAndTableLocksHoldAcrossProcesses) {
+  auto Files = NewFiles();
+  TSession Parent(Files.get(), PathName("orv.lock"));
+  EXPECT_EQ(Parent.Locks->GetSessionLockSlot(), 1);
+  ChildProcess Child([&](ChildProcess& Self) {
+    auto ChildFiles = NewFiles();
+    TSession Mine(ChildFiles.get(), PathName("orv.lock"));
+    Self.Tell(static_cast<char>('0' + Mine.Locks->GetSessionLockSlot()));
+    bool Read = Mine.Locks->LockObject(Mine.Table1.get(), ltRead, 0);
+    Self.Tell(Read ? 'r' : 'x');
+    Self.Await();
+    Mine.Locks->UnlockObject(Mine.Table1.get(), ltRead);
+    // The parent's transaction lock nests; the child waits for it.
+    Self.Tell('u');
+    Self.Await();
+    bool Taken = false;
+    try {
+      Taken = Mine.Locks->LockObject(Mine.Table1.get(), ltTransaction, 0);
+    } catch (const EORVException&) {
+    }
+    Self.Tell(Taken ? 't' : 'n');
+    Self.Await();
+    Taken = Mine.Locks->LockObject(Mine.Table1.get(), ltTransaction, 5000);
+    Self.Tell(Taken ? 't' : 'n');
+  });
+  EXPECT_EQ(Child.Expect(), '2');
+  EXPECT_EQ(Child.Expect(), 'r');
+  EXPECT_TRUE(Parent.Locks->LockObject(Parent.Table1.get(), ltTransaction, 0));
+  EXPECT_EQ(ErrorOf([&] { Parent.Locks->LockObject(Parent.Table1.get(), ltWrite, 0); }),
+            "300 Cannot lock the table Orders for write access");
+  Child.Go();
+  EXPECT_EQ(Child.Expect(), 'u');
+  EXPECT_TRUE(Parent.Locks->LockObject(Parent.Table1.get(), ltWrite, 0));
+  Parent.Locks->UnlockObject(Parent.Table1.get(), ltWrite);
+  EXPECT_FALSE(Parent.Locks->LockObject(Parent.Table1.get(), ltTransaction, 0));
+  Child.Go();
+  EXPECT_EQ(Child.Expect(), 'n');
+  // The inner release keeps the byte; the outer frees it while the child
+  // waits for it.
+  Parent.Locks->UnlockObject(Parent.Table1.get(), ltTransaction);
+  Child.Go();
+  Parent.Locks->UnlockObject(Parent.Table1.get(), ltTransaction);
+  EXPECT_EQ(Child.Expect(), 't');
+  EXPECT_EQ(Child.Finish(), 0);
+}
+
+}  // namespace
+}  // namespace orv

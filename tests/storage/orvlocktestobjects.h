@@ -1,0 +1,144 @@
+// Lockable objects with the lock-file layout of the configuration and of a
+// database, lock managers that keep their session slot, and the container
+// subclass the lock, log and container tests share.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "catalog/orvlockable.h"
+#include "core/orvdigest.h"
+#include "core/orvstream.h"
+#include "storage/orvlockmgr.h"
+#include "storage/orvobjmgr.h"
+
+namespace orv::test {
+
+struct TLockSpace {
+  int32_t Offset;
+  int32_t Range;
+};
+
+// Lock-file positions per lock type (none, shared, exclusive, read, write,
+// transaction).
+class TLockObject : public TORVLockableConfigObject {
+ public:
+  TLockObject(const TORVString& TypeName, const TORVString& Name, const TLockSpace (&Spaces)[6],
+              int32_t CharacterSet = 1)
+      : FTypeName(TypeName), FCharacterSet(CharacterSet) {
+    SetName(Name);
+    for (int32_t Index = 0; Index < 6; ++Index) FSpaces[Index] = Spaces[Index];
+  }
+
+  int32_t GetLockSpaceOffset(TORVLockType LockType) override { return FSpaces[LockType].Offset; }
+  int32_t GetLockSpaceRange(TORVLockType LockType) override { return FSpaces[LockType].Range; }
+  TORVString GetTypeName() const override { return FTypeName; }
+  int32_t GetConfigCharacterSet() override { return FCharacterSet; }
+
+  // The object's own data, so that a reload can be seen.
+  void SetValue(const TORVString& Value) {
+    FValue = Value;
+    SetModified(true);
+  }
+  const TORVString& GetValue() const { return FValue; }
+  void Save(TORVMemoryStream& Stream, bool CRCOnly) override {
+    TORVLockableConfigObject::Save(Stream, CRCOnly);
+    Stream.WriteString(FValue);
+  }
+  void Load(TORVMemoryStream& Stream) override {
+    TORVLockableConfigObject::Load(Stream);
+    FValue.clear();
+    Stream.ReadString(FValue);
+    ++FLoads;
+  }
+  int32_t GetLoads() const { return FLoads; }
+
+ private:
+  TORVString FTypeName;
+  int32_t FCharacterSet;
+  TLockSpace FSpaces[6] = {};
+  TORVString FValue;
+  int32_t FLoads = 0;
+};
+
+// The configuration root and the event log of a configuration lock file.
+inline TLockObject* NewConfiguration(const TORVString& Name = u"ORVConfig", int32_t CharacterSet = 1) {
+  return new TLockObject(u"configuration", Name,
+                         {{0, 0}, {0, 0}, {0, 0}, {0x1001, 4096}, {0x1001, 4096}, {0x1000, 1}}, CharacterSet);
+}
+
+inline TLockObject* NewLog(int32_t CharacterSet = 1) {
+  return new TLockObject(u"log", u"Events", {{0, 0}, {0, 0}, {0, 0}, {0x2002, 4096}, {0x2002, 4096}, {0x2001, 1}},
+                         CharacterSet);
+}
+
+// A database and its table with lock slot Slot, in a database lock file.
+inline TLockObject* NewDatabase(const TORVString& Name = u"Sales") {
+  return new TLockObject(u"database", Name,
+                         {{0, 0},
+                          {0x1000, 4096},
+                          {0x1000, 4096},
+                          {0x1004001, 0x1000000},
+                          {0x1004001, 0x1000000},
+                          {0x1003001, 4096}});
+}
+
+inline TLockObject* NewTable(int32_t Slot, const TORVString& Name = u"Orders") {
+  const int32_t Pages = (Slot - 1) * 4096;
+  return new TLockObject(u"table", Name,
+                         {{0, 0},
+                          {0x3001 + Pages, 4096},
+                          {0x3001 + Pages, 4096},
+                          {0x1004001 + Pages, 4096},
+                          {0x1004001 + Pages, 4096},
+                          {0x1003001 + Slot - 1, 1}});
+}
+
+class TTestLockManager : public TORVLockManager {
+ public:
+  TTestLockManager(TORVLockableConfigObject* Object, TORVFileManager* FileManager, const TORVString& FileName,
+                   int32_t TotalLockIndexes = 16387)
+      : TORVLockManager(Object, FileManager), FTotalLockIndexes(TotalLockIndexes) {
+    SetFileName(FileName);
+  }
+
+  int32_t GetSessionLockSlot() override { return FSessionLockSlot; }
+  void SetSessionLockSlot(int32_t Value) override { FSessionLockSlot = Value; }
+  int32_t GetTotalLockIndexes() override { return FTotalLockIndexes; }
+
+ private:
+  int32_t FSessionLockSlot = 0;
+  int32_t FTotalLockIndexes;
+};
+
+// A container whose engine signature, password and encryption the test
+// sets; the signature check accepts the default or the current signature.
+class TTestContainer : public TORVConfigObjectManager {
+ public:
+  TTestContainer(TORVLockableConfigObject* Object, TORVLockManager* LockManager, TORVFileManager* FileManager,
+                 const TORVString& FileName, bool Encrypted = true, const TORVString& Password = u"secret",
+                 const TORVString& Signature = u"current")
+      : TORVConfigObjectManager(Object, LockManager, FileManager), FEncrypted(Encrypted) {
+    SetFileName(FileName);
+    SetBackupCopyFileName(FileName + u".Old");
+    FPassword.SetAsString(Password);
+    FSignature.SetAsString(Signature);
+    FDefaultSignature.SetAsString(u"default");
+    Initialize();
+  }
+
+  const TORVDigest& GetMasterSignatureDigest() override { return FSignature; }
+  bool ValidateMasterSignatureDigest(const TORVDigest& Digest) override {
+    return Digest.Compare(FSignature) || Digest.Compare(FDefaultSignature);
+  }
+  bool GetMasterEncrypted() override { return FEncrypted; }
+  const TORVDigest& GetMasterPasswordDigest() override { return FPassword; }
+
+ private:
+  bool FEncrypted;
+  TORVDigest FPassword;
+  TORVDigest FSignature;
+  TORVDigest FDefaultSignature;
+};
+
+}  // namespace orv::test

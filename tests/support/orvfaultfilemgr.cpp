@@ -1,0 +1,29 @@
+#include "tests/support/orvfaultfilemgr.h"
+
+namespace orv::test {
+
+void TFaultPlan::FailNext(TFaultKind Kind, int32_t N, TFaultMode Mode) {
+  std::lock_guard<std::mutex> Guard(FMutex);
+  FFailAt[Kind] = FCounts[Kind] + N;
+  FModes[Kind] = Mode;
+}
+
+void TFaultPlan::Clear() {
+  std::lock_guard<std::mutex> Guard(FMutex);
+  for (int32_t& FailAt : FFailAt) FailAt = 0;
+}
+
+int32_t TFaultPlan::GetCount(TFaultKind Kind) {
+  std::lock_guard<std::mutex> Guard(FMutex);
+  return FCounts[Kind];
+}
+
+bool TFaultPlan::Hit(TFaultKind Kind, TFaultMode& Mode) {
+  std::lock_guard<std::mutex> Guard(FMutex);
+  if (++FCounts[Kind] != FFailAt[Kind]) return false;
+  FFailAt[Kind] = 0;
+  Mode = FModes[Kind];
+  return true;
+}
+
+}  // namespace orv::test
