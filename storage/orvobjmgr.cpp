@@ -87,11 +87,14 @@ void TORVConfigObjectManager::LoadHeader() {
   FConfigObjectSize = Stream.ReadInteger();
 }
 
-void TORVConfigObjectManager::ValidateHeader() {
+void TORVConfigObjectManager::ValidateHeader(bool StoredPlain) {
   static constexpr char16_t EncryptionMismatch[] =
       u"The encryption status does not match the encryption status in the configuration or catalog";
   if (GetMasterEncrypted()) {
-    if (!FEncrypted) ValidateError(EncryptionMismatch);
+    // A plain header deciphers to noise, which would read as a wrong
+    // password: the stored bytes tell the two apart.
+    if (!FEncrypted || (StoredPlain && !FPasswordDigest.Compare(GetMasterPasswordDigest())))
+      ValidateError(EncryptionMismatch);
     if (!FPasswordDigest.Compare(GetMasterPasswordDigest()))
       ValidateError(
           u"The encryption password does not match the default or current engine encryption password, which may be "
@@ -111,13 +114,17 @@ void TORVConfigObjectManager::ReadHeader() {
   int32_t Got = FFileStream->Read(FHeaderStream->GetMemory(), HeaderSize);
   if (Got < 0) FFileManager->FileError(FormatString(u"Cannot read the file %s", {FFileStream->GetFileName()}));
   if (Got < HeaderSize) ValidateError(u"The file is shorter than its header");
+  // As stored: not encrypted, and a character set the engine knows.
+  FHeaderStream->SetPosition(16);
+  const int32_t StoredCharacterSet = FHeaderStream->ReadInteger();
+  const bool StoredPlain = FHeaderStream->ReadByte() == 0 && (StoredCharacterSet == 0 || StoredCharacterSet == 1);
   if (GetMasterEncrypted()) {
     FHeaderStream->InitEncryption(GetMasterPasswordDigest());
     FHeaderStream->SetPosition(0);
     FHeaderStream->Decrypt(HeaderSize);
   }
   LoadHeader();
-  ValidateHeader();
+  ValidateHeader(StoredPlain);
 }
 
 void TORVConfigObjectManager::ReadConfigObject() {
@@ -137,6 +144,9 @@ void TORVConfigObjectManager::ReadConfigObject() {
   FConfigObjectStream->SetPosition(0);
   if (FOnLoadConfigObject) FOnLoadConfigObject(FConfigObject);
   FConfigObject->Load(*FConfigObjectStream);
+  // The stream carries the object's own flag; a file that can only be
+  // read keeps the object read-only whatever the stream says.
+  if (FFileReadOnly) FConfigObject->SetReadOnly(true);
   FConfigObject->Validate();
   if (FConfigObjectChanged) FConfigObjectChanged(FConfigObject);
 }
@@ -240,8 +250,8 @@ void TORVConfigObjectManager::CloseStream() {
 
 void TORVConfigObjectManager::OpenExisting() {
   FFileStream = FFileManager->OpenFile(GetFullFileName(), TORVFileOptions{foLockable});
-  if (!FConfigObject->GetReadOnly() && FFileStream->GetOptions().Contains(foReadOnly))
-    FConfigObject->SetReadOnly(true);
+  FFileReadOnly = FFileStream->GetOptions().Contains(foReadOnly);
+  if (!FConfigObject->GetReadOnly() && FFileReadOnly) FConfigObject->SetReadOnly(true);
   try {
     BeginRead();
     EndRead();
@@ -276,6 +286,7 @@ void TORVConfigObjectManager::InternalOpen() {
   try {
     WriteFile();
     FFileStream = FFileManager->OpenFile(GetFullFileName(), Options);
+    FFileReadOnly = FFileStream->GetOptions().Contains(foReadOnly);
   } catch (...) {
     FUpdateCounter = 0;
     FConfigObjectSize = 0;
@@ -325,8 +336,8 @@ void TORVConfigObjectManager::EndUpdate() {
   if (!FUpdating) return;
   if (FConfigObject->GetModified() && !FConfigObject->GetTemporary()) {
     TORVObjectLock Write(*FLockManager, FConfigObject, ltWrite);
-    CreateBackupCopy();
     try {
+      CreateBackupCopy();
       WriteFile();
     } catch (...) {
       // The file was never touched: only the copy goes.

@@ -122,6 +122,8 @@ class TORVConfigObjectManager : public TORVBaseObject {
   int32_t FCompressionLevel = 0;
   int32_t FConfigObjectSize = 0;
   bool FEncrypted = false;
+  // The file could only be opened for reading.
+  bool FFileReadOnly = false;
   bool FOpened = false;
   bool FUpdating = false;
   int32_t FReadLockCounter = 0;
@@ -131,7 +133,8 @@ class TORVConfigObjectManager : public TORVBaseObject {
 
  private:
   void LoadHeader();
-  void ValidateHeader();
+  // StoredPlain: the header as stored reads as a plain one.
+  void ValidateHeader(bool StoredPlain);
   void SaveHeader();
   void OpenExisting();
   void CloseStream();
