@@ -114,6 +114,18 @@ class TProcessLocks {
   std::unordered_map<uint64_t, TTable> FTables;
 };
 
+// The objects' error routines raise; these make sure nothing that follows
+// a failure runs as if it had succeeded.
+[[noreturn]] void RaiseLockError(TORVLockableConfigObject* Obj, TORVLockType LockType) {
+  Obj->LockError(LockType);
+  throw std::logic_error("LockError returned without raising");
+}
+
+[[noreturn]] void RaiseUnlockError(TORVLockableConfigObject* Obj, TORVLockType LockType) {
+  Obj->UnlockError(LockType);
+  throw std::logic_error("UnlockError returned without raising");
+}
+
 constexpr auto FirstRetryDelay = std::chrono::milliseconds(1);
 constexpr auto LastRetryDelay = std::chrono::milliseconds(10);
 
@@ -389,24 +401,24 @@ bool TORVLockManager::LockObject(TORVLockableConfigObject* ObjectToLock, TORVLoc
   switch (LockType) {
     case ltShared:
       if (State.Contains(lsSharedLocked)) return false;
-      if (ExclusiveHeld || !ReadLock(ObjectToLock, LockType, LockTimeout)) ObjectToLock->LockError(LockType);
+      if (ExclusiveHeld || !ReadLock(ObjectToLock, LockType, LockTimeout)) RaiseLockError(ObjectToLock, LockType);
       break;
     case ltExclusive:
       if (ExclusiveHeld || State.Contains(lsSharedLocked) || !WriteLock(ObjectToLock, LockType, LockTimeout))
-        ObjectToLock->LockError(LockType);
+        RaiseLockError(ObjectToLock, LockType);
       break;
     case ltRead:
       if (ReadOnly || ExclusiveHeld || State.Contains(lsReadLocked) || State.Contains(lsWriteLocked) ||
           State.Contains(lsTransactionLocked))
         return false;
-      if (!ReadLock(ObjectToLock, LockType, LockTimeout)) ObjectToLock->LockError(LockType);
+      if (!ReadLock(ObjectToLock, LockType, LockTimeout)) RaiseLockError(ObjectToLock, LockType);
       break;
     case ltWrite:
       if (ReadOnly || ExclusiveHeld || State.Contains(lsWriteLocked)) return false;
       // Writing is only ever part of a transaction; without one the caller
       // would go on to write unprotected.
       if (ObjectToLock->GetTransactionLockCount() < 1 || !WriteLock(ObjectToLock, LockType, LockTimeout))
-        ObjectToLock->LockError(LockType);
+        RaiseLockError(ObjectToLock, LockType);
       break;
     case ltTransaction:
       if (ReadOnly || ExclusiveHeld) return false;
@@ -414,7 +426,7 @@ bool TORVLockManager::LockObject(TORVLockableConfigObject* ObjectToLock, TORVLoc
       if (State.Contains(lsTransactionLocked)) return false;
       if (!WriteLock(ObjectToLock, LockType, LockTimeout)) {
         ObjectToLock->DecTransactionLockCount();
-        ObjectToLock->LockError(LockType);
+        RaiseLockError(ObjectToLock, LockType);
       }
       break;
     case ltNone:
@@ -431,25 +443,25 @@ void TORVLockManager::UnlockObject(TORVLockableConfigObject* ObjectToUnlock, TOR
   switch (UnlockType) {
     case ltShared:
       if (!State.Contains(lsSharedLocked)) return;
-      if (!ReadUnlock(ObjectToUnlock, UnlockType)) ObjectToUnlock->UnlockError(UnlockType);
+      if (!ReadUnlock(ObjectToUnlock, UnlockType)) RaiseUnlockError(ObjectToUnlock, UnlockType);
       break;
     case ltExclusive:
       if (!ExclusiveHeld) return;
-      if (!WriteUnlock(ObjectToUnlock, UnlockType)) ObjectToUnlock->UnlockError(UnlockType);
+      if (!WriteUnlock(ObjectToUnlock, UnlockType)) RaiseUnlockError(ObjectToUnlock, UnlockType);
       break;
     case ltRead:
       if (ReadOnly || ExclusiveHeld || !State.Contains(lsReadLocked)) return;
-      if (!ReadUnlock(ObjectToUnlock, UnlockType)) ObjectToUnlock->UnlockError(UnlockType);
+      if (!ReadUnlock(ObjectToUnlock, UnlockType)) RaiseUnlockError(ObjectToUnlock, UnlockType);
       break;
     case ltWrite:
       if (ReadOnly || ExclusiveHeld || !State.Contains(lsWriteLocked)) return;
-      if (!WriteUnlock(ObjectToUnlock, UnlockType)) ObjectToUnlock->UnlockError(UnlockType);
+      if (!WriteUnlock(ObjectToUnlock, UnlockType)) RaiseUnlockError(ObjectToUnlock, UnlockType);
       break;
     case ltTransaction:
       if (ReadOnly || ExclusiveHeld) return;
       // Only the outermost release frees the range.
       if (State.Contains(lsTransactionLocked) && ObjectToUnlock->GetTransactionLockCount() == 1) {
-        if (!WriteUnlock(ObjectToUnlock, UnlockType)) ObjectToUnlock->UnlockError(UnlockType);
+        if (!WriteUnlock(ObjectToUnlock, UnlockType)) RaiseUnlockError(ObjectToUnlock, UnlockType);
         ObjectToUnlock->Unlock(UnlockType);
       }
       ObjectToUnlock->DecTransactionLockCount();
