@@ -60,20 +60,21 @@ void TORVLockableConfigObject::Unlock(TORVLockType LockType) {
   if (HasState(LockType)) FLockState.Exclude(StateOf(LockType));
 }
 
-void TORVLockableConfigObject::LockError(TORVLockType LockType) {
+void TORVLockableConfigObject::RaiseLockingError(const TORVErrorDef& InParent, const TORVErrorDef& Alone,
+                                                 TORVLockType LockType) {
   TORVString ParentType = GetParentTypeName();
   TORVString Parent = GetParentName();
   if (!ParentType.empty() && !Parent.empty())
-    RaiseError(ORV_LOCK_IN_ERROR, {GetTypeName(), GetName(), ParentType, Parent, LockTypeName(LockType)});
-  RaiseError(ORV_LOCK_ERROR, {GetTypeName(), GetName(), LockTypeName(LockType)});
+    RaiseError(InParent, {GetTypeName(), GetName(), ParentType, Parent, LockTypeName(LockType)});
+  RaiseError(Alone, {GetTypeName(), GetName(), LockTypeName(LockType)});
+}
+
+void TORVLockableConfigObject::LockError(TORVLockType LockType) {
+  RaiseLockingError(ORV_LOCK_IN_ERROR, ORV_LOCK_ERROR, LockType);
 }
 
 void TORVLockableConfigObject::UnlockError(TORVLockType LockType) {
-  TORVString ParentType = GetParentTypeName();
-  TORVString Parent = GetParentName();
-  if (!ParentType.empty() && !Parent.empty())
-    RaiseError(ORV_UNLOCK_IN_ERROR, {GetTypeName(), GetName(), ParentType, Parent, LockTypeName(LockType)});
-  RaiseError(ORV_UNLOCK_ERROR, {GetTypeName(), GetName(), LockTypeName(LockType)});
+  RaiseLockingError(ORV_UNLOCK_IN_ERROR, ORV_UNLOCK_ERROR, LockType);
 }
 
 void TORVLockableConfigObject::IncTransactionLockCount() { ++FTransactionLockCount; }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "base/orverrors.h"
 #include "base/orvtype.h"
 #include "catalog/orvconfigobject.h"
 #include "core/orvlocktype.h"
@@ -48,6 +49,10 @@ class TORVLockableConfigObject : public TORVConfigObject {
   int32_t GetTransactionLockCount() const { return FTransactionLockCount; }
 
  protected:
+  // The long form names the parent, when it has both a type and a name.
+  [[noreturn]] void RaiseLockingError(const TORVErrorDef& InParent, const TORVErrorDef& Alone,
+                                      TORVLockType LockType);
+
   TORVLockStates FLockState;
   int32_t FTransactionLockCount = 0;
 };

@@ -361,36 +361,45 @@ bool TORVLockManager::UnlockFileRange(int64_t Offset, int64_t Range, bool Shared
   return Result;
 }
 
-bool TORVLockManager::ReadLock(TORVLockableConfigObject* Obj, TORVLockType LockType, int32_t WaitTimeout) {
+bool TORVLockManager::LockObjectRange(TORVLockableConfigObject* Obj, TORVLockType LockType, int32_t WaitTimeout,
+                                      bool Shared) {
   if (IsUnlockedFor(Obj)) return true;
   int64_t Offset = 0;
   int64_t Range = 0;
   RangeOf(Obj, LockType, Offset, Range);
-  return LockFileRange(Offset, Range, true, TimeoutFor(Obj, LockType, WaitTimeout));
+  return LockFileRange(Offset, Range, Shared, TimeoutFor(Obj, LockType, WaitTimeout));
+}
+
+bool TORVLockManager::UnlockObjectRange(TORVLockableConfigObject* Obj, TORVLockType LockType, bool Shared) {
+  if (IsUnlockedFor(Obj)) return true;
+  int64_t Offset = 0;
+  int64_t Range = 0;
+  RangeOf(Obj, LockType, Offset, Range);
+  return UnlockFileRange(Offset, Range, Shared);
+}
+
+bool TORVLockManager::ReadLock(TORVLockableConfigObject* Obj, TORVLockType LockType, int32_t WaitTimeout) {
+  return LockObjectRange(Obj, LockType, WaitTimeout, true);
 }
 
 bool TORVLockManager::ReadUnlock(TORVLockableConfigObject* Obj, TORVLockType LockType) {
-  if (IsUnlockedFor(Obj)) return true;
-  int64_t Offset = 0;
-  int64_t Range = 0;
-  RangeOf(Obj, LockType, Offset, Range);
-  return UnlockFileRange(Offset, Range, true);
+  return UnlockObjectRange(Obj, LockType, true);
 }
 
 bool TORVLockManager::WriteLock(TORVLockableConfigObject* Obj, TORVLockType LockType, int32_t WaitTimeout) {
-  if (IsUnlockedFor(Obj)) return true;
-  int64_t Offset = 0;
-  int64_t Range = 0;
-  RangeOf(Obj, LockType, Offset, Range);
-  return LockFileRange(Offset, Range, false, TimeoutFor(Obj, LockType, WaitTimeout));
+  return LockObjectRange(Obj, LockType, WaitTimeout, false);
 }
 
 bool TORVLockManager::WriteUnlock(TORVLockableConfigObject* Obj, TORVLockType LockType) {
-  if (IsUnlockedFor(Obj)) return true;
-  int64_t Offset = 0;
-  int64_t Range = 0;
-  RangeOf(Obj, LockType, Offset, Range);
-  return UnlockFileRange(Offset, Range, false);
+  return UnlockObjectRange(Obj, LockType, false);
+}
+
+void TORVLockManager::UnlockAfterFailure(TORVLockableConfigObject* ObjectToUnlock, TORVLockType UnlockType) {
+  try {
+    UnlockObject(ObjectToUnlock, UnlockType);
+  } catch (const EORVBaseException&) {
+    // The failure that led here is the one reported.
+  }
 }
 
 bool TORVLockManager::LockObject(TORVLockableConfigObject* ObjectToLock, TORVLockType LockType,

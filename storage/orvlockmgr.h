@@ -73,6 +73,9 @@ class TORVLockManager : public TORVBaseObject {
   // object's lock error.
   bool LockObject(TORVLockableConfigObject* ObjectToLock, TORVLockType LockType, int32_t LockTimeout = -1);
   void UnlockObject(TORVLockableConfigObject* ObjectToUnlock, TORVLockType UnlockType);
+  // UnlockObject while another failure is on its way: a failure to unlock
+  // is not reported over it.
+  void UnlockAfterFailure(TORVLockableConfigObject* ObjectToUnlock, TORVLockType UnlockType);
 
   const TORVString& GetFileName() const { return FFileName; }
   // Ignored while open.
@@ -104,6 +107,10 @@ class TORVLockManager : public TORVBaseObject {
   void RangeOf(TORVLockableConfigObject* Obj, TORVLockType LockType, int64_t& Offset, int64_t& Range);
   int32_t TimeoutFor(TORVLockableConfigObject* Obj, TORVLockType LockType, int32_t WaitTimeout);
   bool LockFileRange(int64_t Offset, int64_t Range, bool Shared, int32_t WaitTimeout);
+  // A shared lock takes the session's byte of the range, or shares the
+  // range in memory; any other takes the whole range.
+  bool LockObjectRange(TORVLockableConfigObject* Obj, TORVLockType LockType, int32_t WaitTimeout, bool Shared);
+  bool UnlockObjectRange(TORVLockableConfigObject* Obj, TORVLockType LockType, bool Shared);
   bool UnlockFileRange(int64_t Offset, int64_t Range, bool Shared);
 
   // The file object whose in-memory range locks this manager uses under

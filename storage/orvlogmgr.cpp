@@ -279,11 +279,7 @@ void TORVLogManager::BeginUpdate() {
   try {
     ReadHeader();
   } catch (...) {
-    try {
-      FLockManager->UnlockObject(FLog, ltTransaction);
-    } catch (const EORVBaseException&) {
-      // The failed read is the one reported.
-    }
+    FLockManager->UnlockAfterFailure(FLog, ltTransaction);
     throw;
   }
   FUpdating = true;
@@ -333,11 +329,7 @@ void TORVLogManager::BeginRead() {
     try {
       CheckForChanges();
     } catch (...) {
-      try {
-        if (FReadLockCounter == 0) FLockManager->UnlockObject(FLog, ltRead);
-      } catch (const EORVBaseException&) {
-        // The failed read is the one reported.
-      }
+      if (FReadLockCounter == 0) FLockManager->UnlockAfterFailure(FLog, ltRead);
       throw;
     }
   }

@@ -235,14 +235,6 @@ bool TORVConfigObjectManager::CheckForChanges() {
   return true;
 }
 
-void TORVConfigObjectManager::ReleaseAfterFailure(TORVLockType LockType) {
-  try {
-    FLockManager->UnlockObject(FConfigObject, LockType);
-  } catch (const EORVBaseException&) {
-    // The failure that led here is the one reported.
-  }
-}
-
 void TORVConfigObjectManager::CloseStream() {
   std::unique_ptr<TORVFileStream> Stream = std::move(FFileStream);
   if (Stream) Stream->Close();
@@ -324,7 +316,7 @@ void TORVConfigObjectManager::BeginUpdate() {
   try {
     CheckForChanges();
   } catch (...) {
-    ReleaseAfterFailure(ltTransaction);
+    FLockManager->UnlockAfterFailure(FConfigObject, ltTransaction);
     throw;
   }
   FConfigObject->SetModified(false);
@@ -375,7 +367,7 @@ void TORVConfigObjectManager::BeginRead() {
       try {
         CheckForChanges();
       } catch (...) {
-        if (Taken) ReleaseAfterFailure(ltRead);
+        if (Taken) FLockManager->UnlockAfterFailure(FConfigObject, ltRead);
         throw;
       }
     }

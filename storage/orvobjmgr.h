@@ -138,7 +138,6 @@ class TORVConfigObjectManager : public TORVBaseObject {
   void SaveHeader();
   void OpenExisting();
   void CloseStream();
-  void ReleaseAfterFailure(TORVLockType LockType);
   TORVString ScratchFileName();
   // Copies the whole of Source into a new file Target, flushed.
   void CopyFile(const TORVString& Source, const TORVString& Target);

@@ -10,18 +10,12 @@
 #include "base/orverror.h"
 #include "base/orvutf8.h"
 #include "core/orvstream.h"
+#include "tests/support/orverrortext.h"
 
 namespace orv {
 namespace {
 
-std::string ErrorOf(const std::function<void()>& Call) {
-  try {
-    Call();
-  } catch (const EORVException& E) {
-    return std::to_string(E.ErrorCode()) + " " + StringToUtf8(E.ErrorMsg());
-  }
-  return "no error";
-}
+using test::ErrorOf;
 
 class User : public TORVLockableConfigObject {
  public:

@@ -12,19 +12,13 @@
 #include "storage/orvmemfilemgr.h"
 #include "storage/orvosfilemgr.h"
 #include "tests/support/orvfaultfilemgr.h"
+#include "tests/support/orverrortext.h"
 #include "tests/support/orvtestfolder.h"
 
 namespace orv {
 namespace {
 
-std::string ErrorOf(const std::function<void()>& Call) {
-  try {
-    Call();
-  } catch (const EORVException& E) {
-    return std::to_string(E.ErrorCode()) + " " + StringToUtf8(E.ErrorMsg());
-  }
-  return "no error";
-}
+using test::ErrorOf;
 
 void WriteText(TORVFileManager& Files, const TORVString& Name, const std::string& Text) {
   auto Stream = Files.CreateFile(Name, TORVFileOptions());

@@ -41,9 +41,7 @@ class LockManagerThreads : public test::TempFolderTest, public ::testing::WithPa
     if (GetParam()) {
       FFiles = std::make_unique<test::TFaultMemoryFileManager>();
     } else {
-      auto Files = std::make_unique<test::TFaultOSFileManager>();
-      Files->SetExclusiveFileAccess(false);
-      FFiles = std::move(Files);
+      FFiles = test::NewSharedOSFileManager();
     }
     FFiles->Initialize();
   }

@@ -16,6 +16,7 @@
 #include "base/orvutf8.h"
 #include "tests/storage/orvlocktestobjects.h"
 #include "tests/support/orvfaultfilemgr.h"
+#include "tests/support/orverrortext.h"
 #include "tests/support/orvtestfolder.h"
 
 namespace orv {
@@ -26,14 +27,7 @@ using test::NewTable;
 using test::TLockObject;
 using test::TTestLockManager;
 
-std::string ErrorOf(const std::function<void()>& Call) {
-  try {
-    Call();
-  } catch (const EORVException& E) {
-    return std::to_string(E.ErrorCode()) + " " + StringToUtf8(E.ErrorMsg());
-  }
-  return "no error";
-}
+using test::ErrorOf;
 
 enum TMode { InMemory, InMemoryShared, OnDiskShared };
 
@@ -59,9 +53,7 @@ class LockManager : public test::TempFolderTest, public ::testing::WithParamInte
   void SetUp() override {
     test::TempFolderTest::SetUp();
     if (GetParam() == OnDiskShared) {
-      auto Files = std::make_unique<test::TFaultOSFileManager>();
-      Files->SetExclusiveFileAccess(false);
-      FFiles = std::move(Files);
+      FFiles = test::NewSharedOSFileManager();
     } else {
       auto Files = std::make_unique<test::TFaultMemoryFileManager>();
       Files->SetExclusiveFileAccess(GetParam() == InMemory);
@@ -288,12 +280,7 @@ class ChildProcess {
 
 class TwoProcessLocks : public test::TempFolderTest {
  protected:
-  std::unique_ptr<test::TFaultOSFileManager> NewFiles() {
-    auto Files = std::make_unique<test::TFaultOSFileManager>();
-    Files->SetExclusiveFileAccess(false);
-    Files->Initialize();
-    return Files;
-  }
+  std::unique_ptr<test::TFaultOSFileManager> NewFiles() { return test::NewSharedOSFileManager(); }
 };
 
 TEST_F(TwoProcessLocks, ALockFileThatCannotBeCreatedMakesTheObjectReadOnly) {

@@ -18,6 +18,7 @@
 #include "base/orvutf8.h"
 #include "tests/storage/orvlocktestobjects.h"
 #include "tests/support/orvfaultfilemgr.h"
+#include "tests/support/orverrortext.h"
 #include "tests/support/orvtestfolder.h"
 
 namespace orv {
@@ -28,14 +29,7 @@ using test::NewLog;
 using test::TLockObject;
 using test::TTestLockManager;
 
-std::string ErrorOf(const std::function<void()>& Call) {
-  try {
-    Call();
-  } catch (const EORVException& E) {
-    return std::to_string(E.ErrorCode()) + " " + StringToUtf8(E.ErrorMsg());
-  }
-  return "no error";
-}
+using test::ErrorOf;
 
 // One session's log manager on the configuration's lock file.
 struct TLogSession {
@@ -77,9 +71,7 @@ class EventLog : public test::TempFolderTest {
  protected:
   void SetUp() override {
     test::TempFolderTest::SetUp();
-    Files = std::make_unique<test::TFaultOSFileManager>();
-    Files->SetExclusiveFileAccess(false);
-    Files->Initialize();
+    Files = test::NewSharedOSFileManager();
   }
   std::unique_ptr<TLogSession> NewSession(int32_t CharacterSet = 1) {
     return std::make_unique<TLogSession>(Files.get(), FolderName(), CharacterSet);
@@ -252,9 +244,7 @@ TEST_F(EventLog, TwoProcessesLoggingAtOnceLoseNoEvent) {
   if (Child == 0) {
     int Status = 0;
     try {
-      auto ChildFiles = std::make_unique<test::TFaultOSFileManager>();
-      ChildFiles->SetExclusiveFileAccess(false);
-      ChildFiles->Initialize();
+      auto ChildFiles = test::NewSharedOSFileManager();
       TLogSession Mine(ChildFiles.get(), FolderName());
       for (int32_t Number = 1; Number <= PerProcess; ++Number) Mine.Write(2, Number);
     } catch (...) {

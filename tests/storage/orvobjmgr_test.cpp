@@ -16,6 +16,7 @@
 #include "base/orvutf8.h"
 #include "tests/storage/orvlocktestobjects.h"
 #include "tests/support/orvfaultfilemgr.h"
+#include "tests/support/orverrortext.h"
 #include "tests/support/orvtestfolder.h"
 
 namespace orv {
@@ -26,14 +27,7 @@ using test::TLockObject;
 using test::TTestContainer;
 using test::TTestLockManager;
 
-std::string ErrorOf(const std::function<void()>& Call) {
-  try {
-    Call();
-  } catch (const EORVException& E) {
-    return std::to_string(E.ErrorCode()) + " " + StringToUtf8(E.ErrorMsg());
-  }
-  return "no error";
-}
+using test::ErrorOf;
 
 // One session's view of a configuration: its own object, lock manager and
 // container on the shared files.
@@ -63,9 +57,7 @@ class ConfigFile : public test::TempFolderTest {
  protected:
   void SetUp() override {
     test::TempFolderTest::SetUp();
-    Files = std::make_unique<test::TFaultOSFileManager>();
-    Files->SetExclusiveFileAccess(false);
-    Files->Initialize();
+    Files = test::NewSharedOSFileManager();
   }
   std::unique_ptr<TConfigSession> NewSession(bool Encrypted = true, const TORVString& Password = u"secret",
                                              int32_t CharacterSet = 1, const TORVString& Signature = u"current") {
@@ -339,9 +331,7 @@ TEST_F(ConfigFile, AnUpdateInAnotherProcessIsSeenAtTheNextRead) {
   if (Child == 0) {
     int Status = 0;
     try {
-      auto ChildFiles = std::make_unique<test::TFaultOSFileManager>();
-      ChildFiles->SetExclusiveFileAccess(false);
-      ChildFiles->Initialize();
+      auto ChildFiles = test::NewSharedOSFileManager();
       TConfigSession B(ChildFiles.get(), FolderName());
       B.File->Open();
       if (B.Config->GetValue() != u"first") Status = 3;

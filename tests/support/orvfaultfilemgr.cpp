@@ -26,4 +26,11 @@ bool TFaultPlan::Hit(TFaultKind Kind, TFaultMode& Mode) {
   return true;
 }
 
+std::unique_ptr<TFaultOSFileManager> NewSharedOSFileManager() {
+  auto Files = std::make_unique<TFaultOSFileManager>();
+  Files->SetExclusiveFileAccess(false);
+  Files->Initialize();
+  return Files;
+}
+
 }  // namespace orv::test

@@ -106,4 +106,7 @@ class TFaultFileManager : public TManager {
 using TFaultMemoryFileManager = TFaultFileManager<TORVMemoryFileManager, TORVMemoryFile>;
 using TFaultOSFileManager = TFaultFileManager<TORVOSFileManager, TORVOSFile>;
 
+// Disk files shared with other processes, initialized.
+std::unique_ptr<TFaultOSFileManager> NewSharedOSFileManager();
+
 }  // namespace orv::test
