@@ -44,6 +44,40 @@ class TORVLogEvent : public TORVBaseObject {
   TORVString GetCategoryName() const;
   TORVString GetFunctionName() const;
 
+  int32_t GetCategory() const { return FCategory; }
+  void SetCategory(int32_t Value) { FCategory = Value; }
+  int32_t GetFunctionCode() const { return FFunctionCode; }
+  void SetFunctionCode(int32_t Value) { FFunctionCode = Value; }
+  int32_t GetErrorCode() const { return FErrorCode; }
+  void SetErrorCode(int32_t Value) { FErrorCode = Value; }
+  const TORVString& GetDescription() const { return FDescription; }
+  void SetDescription(const TORVString& Value) { FDescription = Value; }
+  int64_t GetDateTime() const { return FDateTime; }
+  void SetDateTime(int64_t Value) { FDateTime = Value; }
+  TORVCurrency GetVersion() const { return FVersion; }
+  void SetVersion(TORVCurrency Value) { FVersion = Value; }
+  int32_t GetBuild() const { return FBuild; }
+  void SetBuild(int32_t Value) { FBuild = Value; }
+  const TORVString& GetProductType() const { return FProductType; }
+  void SetProductType(const TORVString& Value) { FProductType = Value; }
+  const TORVString& GetUserName() const { return FUserName; }
+  void SetUserName(const TORVString& Value) { FUserName = Value; }
+  const TORVString& GetProcessName() const { return FProcessName; }
+  void SetProcessName(const TORVString& Value) { FProcessName = Value; }
+  int32_t GetThreadID() const { return FThreadID; }
+  void SetThreadID(int32_t Value) { FThreadID = Value; }
+  int32_t GetSessionID() const { return FSessionID; }
+  void SetSessionID(int32_t Value) { FSessionID = Value; }
+  const TORVString& GetSessionName() const { return FSessionName; }
+  void SetSessionName(const TORVString& Value) { FSessionName = Value; }
+  const TORVString& GetSessionDescription() const { return FSessionDescription; }
+  void SetSessionDescription(const TORVString& Value) { FSessionDescription = Value; }
+  const TORVString& GetAddress() const { return FAddress; }
+  void SetAddress(const TORVString& Value) { FAddress = Value; }
+  bool GetEncrypted() const { return FEncrypted; }
+  void SetEncrypted(bool Value) { FEncrypted = Value; }
+
+ private:
   TORVLogManager* FLogManager;
   int32_t FCategory = 0;
   int32_t FFunctionCode = 0;

@@ -49,9 +49,9 @@ struct TLogSession {
 
   void Write(int32_t SessionID, int32_t Number, const TORVString& Description = TORVString()) {
     TORVLogEvent Event(Events.get());
-    Event.FSessionID = SessionID;
-    Event.FErrorCode = Number;
-    Event.FDescription = Description.empty() ? u"event " + Utf8ToString(std::to_string(Number)) : Description;
+    Event.SetSessionID(SessionID);
+    Event.SetErrorCode(Number);
+    Event.SetDescription(Description.empty() ? u"event " + Utf8ToString(std::to_string(Number)) : Description);
     Events->LogEvent(Event);
   }
 
@@ -61,7 +61,7 @@ struct TLogSession {
     TORVLogEvent Event(Events.get());
     Events->BeginRead();
     for (bool Found = Events->First(Event); Found; Found = Events->Next(Event))
-      Result.emplace_back(Event.FSessionID, Event.FErrorCode);
+      Result.emplace_back(Event.GetSessionID(), Event.GetErrorCode());
     Events->EndRead();
     return Result;
   }
@@ -131,21 +131,21 @@ TEST_F(EventLog, LongTextsAreCutAndEveryRecordKeepsItsSize) {
     std::filesystem::remove(Folder() / "orv.ORVLog");
     auto A = NewSession(Case.CharacterSet);
     TORVLogEvent Event(A->Events.get());
-    Event.FCategory = 2;
-    Event.FFunctionCode = 123;
-    Event.FDescription = TORVString(400, u'd');
-    Event.FDateTime = 63000000000000;
-    Event.FVersion = TORVCurrency::FromScaled(20500);
-    Event.FBuild = 7;
-    Event.FProductType = TORVString(40, u'p');
-    Event.FUserName = TORVString(40, u'u');
-    Event.FProcessName = TORVString(40, u'r');
-    Event.FThreadID = 11;
-    Event.FSessionID = 12;
-    Event.FSessionName = TORVString(40, u'n');
-    Event.FSessionDescription = TORVString(80, u's');
-    Event.FAddress = TORVString(40, u'a');
-    Event.FEncrypted = true;
+    Event.SetCategory(2);
+    Event.SetFunctionCode(123);
+    Event.SetDescription(TORVString(400, u'd'));
+    Event.SetDateTime(63000000000000);
+    Event.SetVersion(TORVCurrency::FromScaled(20500));
+    Event.SetBuild(7);
+    Event.SetProductType(TORVString(40, u'p'));
+    Event.SetUserName(TORVString(40, u'u'));
+    Event.SetProcessName(TORVString(40, u'r'));
+    Event.SetThreadID(11);
+    Event.SetSessionID(12);
+    Event.SetSessionName(TORVString(40, u'n'));
+    Event.SetSessionDescription(TORVString(80, u's'));
+    Event.SetAddress(TORVString(40, u'a'));
+    Event.SetEncrypted(true);
     A->Events->LogEvent(Event);
     A->Write(5, 2);
     EXPECT_EQ(std::filesystem::file_size(Folder() / "orv.ORVLog"), 4u + 2u * A->Events->GetRecordSize());
@@ -153,24 +153,24 @@ TEST_F(EventLog, LongTextsAreCutAndEveryRecordKeepsItsSize) {
     TORVLogEvent Read(A->Events.get());
     A->Events->BeginRead();
     ASSERT_TRUE(A->Events->First(Read));
-    EXPECT_EQ(Read.FDescription, TORVString(Case.Description, u'd'));
-    EXPECT_EQ(Read.FProductType, TORVString(10, u'p'));
-    EXPECT_EQ(Read.FUserName, TORVString(30, u'u'));
-    EXPECT_EQ(Read.FProcessName, TORVString(30, u'r'));
-    EXPECT_EQ(Read.FSessionName, TORVString(30, u'n'));
-    EXPECT_EQ(Read.FSessionDescription, TORVString(60, u's'));
-    EXPECT_EQ(Read.FAddress, TORVString(16, u'a'));
-    EXPECT_EQ(Read.FCategory, 2);
-    EXPECT_EQ(Read.FFunctionCode, 123);
-    EXPECT_EQ(Read.FDateTime, 63000000000000);
-    EXPECT_EQ(Read.FVersion, TORVCurrency::FromScaled(20500));
-    EXPECT_EQ(Read.FBuild, 7);
-    EXPECT_EQ(Read.FThreadID, 11);
-    EXPECT_EQ(Read.FSessionID, 12);
-    EXPECT_TRUE(Read.FEncrypted);
+    EXPECT_EQ(Read.GetDescription(), TORVString(Case.Description, u'd'));
+    EXPECT_EQ(Read.GetProductType(), TORVString(10, u'p'));
+    EXPECT_EQ(Read.GetUserName(), TORVString(30, u'u'));
+    EXPECT_EQ(Read.GetProcessName(), TORVString(30, u'r'));
+    EXPECT_EQ(Read.GetSessionName(), TORVString(30, u'n'));
+    EXPECT_EQ(Read.GetSessionDescription(), TORVString(60, u's'));
+    EXPECT_EQ(Read.GetAddress(), TORVString(16, u'a'));
+    EXPECT_EQ(Read.GetCategory(), 2);
+    EXPECT_EQ(Read.GetFunctionCode(), 123);
+    EXPECT_EQ(Read.GetDateTime(), 63000000000000);
+    EXPECT_EQ(Read.GetVersion(), TORVCurrency::FromScaled(20500));
+    EXPECT_EQ(Read.GetBuild(), 7);
+    EXPECT_EQ(Read.GetThreadID(), 11);
+    EXPECT_EQ(Read.GetSessionID(), 12);
+    EXPECT_TRUE(Read.GetEncrypted());
     ASSERT_TRUE(A->Events->Next(Read));
-    EXPECT_EQ(Read.FSessionID, 5);
-    EXPECT_EQ(Read.FDescription, u"event 2");
+    EXPECT_EQ(Read.GetSessionID(), 5);
+    EXPECT_EQ(Read.GetDescription(), u"event 2");
     EXPECT_FALSE(A->Events->Next(Read));
     A->Events->EndRead();
   }
@@ -182,7 +182,7 @@ TEST_F(EventLog, CategoryNames) {
   const std::pair<int32_t, const char16_t*> Cases[] = {
       {0, u"Information"}, {1, u"Warning"}, {2, u"Error"}, {5, u""}, {-1, u""}};
   for (const auto& [Category, Name] : Cases) {
-    Event.FCategory = Category;
+    Event.SetCategory(Category);
     EXPECT_EQ(Event.GetCategoryName(), Name) << Category;
   }
 }
