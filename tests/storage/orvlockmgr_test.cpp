@@ -75,12 +75,19 @@ class LockManager : public test::TempFolderTest, public ::testing::WithParamInte
   std::vector<std::unique_ptr<TSession>> Sessions;
 };
 
-INSTANTIATE_TEST_SUITE_P(Modes, LockManager, ::testing::Values(InMemory, InMemoryShared, OnDiskShared),
-                         [](const auto& Info) {
-                           return std::string(Info.param == InMemory         ? "Exclusive"
-                                              : Info.param == InMemoryShared ? "MemoryBytes"
-                                                                             : "DiskBytes");
-                         });
+std::string ModeName(const ::testing::TestParamInfo<TMode>& Info) {
+  return Info.param == InMemory ? "Exclusive" : Info.param == InMemoryShared ? "MemoryBytes" : "DiskBytes";
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, LockManager, ::testing::Values(InMemory, InMemoryShared, OnDiskShared), ModeName);
+
+// Slots exist only where sessions lock bytes of the file.
+class LockSlots : public LockManager {};
+INSTANTIATE_TEST_SUITE_P(Modes, LockSlots, ::testing::Values(InMemoryShared, OnDiskShared), ModeName);
+
+// The memory files show the limit as the disk would, faster.
+class SessionLimit : public LockManager {};
+INSTANTIATE_TEST_SUITE_P(Modes, SessionLimit, ::testing::Values(InMemory, InMemoryShared), ModeName);
 
 TEST_P(LockManager, TableWriteFailsWhileAnotherSessionReadsIt) {
   TSession& A = NewSession();
@@ -182,8 +189,7 @@ TEST_P(LockManager, ZeroTimeoutStillTriesOnce) {
   EXPECT_TRUE(A.Locks->LockObject(A.Table2.get(), ltExclusive, 0));
 }
 
-TEST_P(LockManager, SlotsAreGivenInOrderAndReusedAfterAClose) {
-  if (GetParam() == InMemory) GTEST_SKIP() << "sessions are counted, not given slots";
+TEST_P(LockSlots, AreGivenInOrderAndReusedAfterAClose) {
   TSession& A = NewSession();
   TSession& B = NewSession();
   EXPECT_EQ(A.Locks->GetSessionLockSlot(), 1);
@@ -192,8 +198,7 @@ TEST_P(LockManager, SlotsAreGivenInOrderAndReusedAfterAClose) {
   EXPECT_EQ(NewSession().Locks->GetSessionLockSlot(), 1);
 }
 
-TEST_P(LockManager, ASlotTakenWhileClosedIsNotShared) {
-  if (GetParam() == InMemory) GTEST_SKIP() << "sessions are counted, not given slots";
+TEST_P(LockSlots, ASlotTakenWhileClosedIsNotShared) {
   TSession& A = NewSession();
   A.Locks->Close();
   TSession& B = NewSession();
@@ -202,8 +207,7 @@ TEST_P(LockManager, ASlotTakenWhileClosedIsNotShared) {
   EXPECT_EQ(A.Locks->GetSessionLockSlot(), 2);
 }
 
-TEST_P(LockManager, TheSessionAfterTheMaximumIsRefused) {
-  if (GetParam() == OnDiskShared) GTEST_SKIP() << "the memory files show the same rule faster";
+TEST_P(SessionLimit, TheSessionAfterTheMaximumIsRefused) {
   auto Database = std::unique_ptr<TLockObject>(NewDatabase());
   std::vector<std::unique_ptr<TTestLockManager>> Managers;
   for (int32_t Index = 0; Index < 4096; ++Index) {
