@@ -51,6 +51,8 @@ inline constexpr TORVErrorDef ORV_CORRUPT_ERROR{601, u"The %s %s is corrupt (%s)
 inline constexpr TORVErrorDef ORV_SQL_ERROR{700, u"An error was found in the %s at line %s and column %s (%s)"};
 
 // 1000s: cursors, filters and values.
+inline constexpr TORVErrorDef ORV_CURSOR_ERROR{1000, u"An error occurred with the cursor %s (%s)"};
+inline constexpr TORVErrorDef ORV_FILTER_ERROR{1001, u"A filter error occurred (%s)"};
 inline constexpr TORVErrorDef ORV_VALUE_ERROR{1011, ORV_OBJECT_ERROR_MSG};
 
 // 1200s: compression.

@@ -31,8 +31,9 @@ class TORVColumn : public TORVCatalogObject {
   void Assign(TORVConfigObject* FromObject, bool CopyReferences) override;
 
   // The type setters normalise as the type rules say, with the character
-  // set of the collection that holds the column (Size follows the length,
-  // with the 2-byte count of VarChar and VarByte).
+  // set of the collection that holds the column, so a column is made with
+  // the collection's GetNewObject and typed before it is added (Size
+  // follows the length, with the 2-byte count of VarChar and VarByte).
   void SetDataType(int32_t Value);
   void SetSubType(int32_t Value);
   void SetLength(int32_t Value);

@@ -56,9 +56,10 @@ class TORVNavigator : public TORVBaseObject {
   bool FValidating = false;
 
  private:
-  // One scan of ValidatePosition: True when it stopped on a valid row.
-  bool ScanForward(bool& StopScan, bool& FoundChanges);
-  bool ScanBackward(bool& StopScan, bool& FoundChanges);
+  // The scans of ValidatePosition: True when they stopped on a valid row.
+  // Stopped is set when StopScan or FoundChanges ended the scan.
+  bool ScanForward(bool& FoundChanges, bool& Stopped);
+  bool ScanBackward(bool& FoundChanges, bool& Stopped);
 };
 
 }  // namespace orv

@@ -22,6 +22,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string_view>
 
 #include "base/orvtype.h"
 #include "core/orvcontainedvalue.h"
@@ -152,6 +153,8 @@ class TORVStaticRowValue : public TORVRowValue {
   void SetCurrency(TORVCurrency Value) override;
   void SetDouble(double Value) override;
 
+  // A placeholder stays NULL.
+  void Clear() override;
   void Assign(TORVValue& FromValue) override;
 
   TORVMemoryStream* GetBlobStream() override;
@@ -164,9 +167,10 @@ class TORVStaticRowValue : public TORVRowValue {
   void UnloadBlobStream() override;
 
   bool GetBlobStreamLoaded() const { return FBlobStreamLoaded; }
-  // Marks the blob stream loaded without reading the slot (a row record
-  // that carried the contents).
-  void SetBlobStreamLoaded(bool Value) { FBlobStreamLoaded = Value; }
+  // The contents become Size bytes from Source's position and count as
+  // loaded, without marking the value modified (a row record that carried
+  // them). The caller has checked that Source holds them.
+  void ReplaceBlobStream(TORVMemoryStream& Source, int32_t Size);
 
  private:
   uint8_t* Slot();
@@ -178,15 +182,21 @@ class TORVStaticRowValue : public TORVRowValue {
   bool HasContentsStream() const;
   int32_t ReadCount();
   void TextRange(const uint8_t*& Data, int32_t& ByteCount);
-  void WriteTextBytes(const uint8_t* Data, int32_t ByteCount, int32_t Count);
+  void EncodeFitting(std::u16string_view Text, int32_t MaxBytes, int32_t& Count);
+  void WriteSlotData(const uint8_t* Data, int32_t ByteCount, int32_t Count, uint8_t Pad);
   template <typename T>
   T ReadNative();
   template <typename T>
   void WriteNative(T Value);
   void WriteBlobContents(const uint8_t* Data, int32_t ByteCount);
+  // ReadOnlyError for a placeholder.
+  void CheckWritable();
   void Changed();
 
   bool FBlobStreamLoaded = false;
+  // The slot of a computed column whose list makes no computed values: all
+  // zero (NULL), never written.
+  TORVBytes FPlaceholder;
   std::unique_ptr<TORVStaticRowValueBlobMemoryStream> FBlobStream;
   // Copies behind the Raw text forms when the slot's encoding differs, and
   // scratch for encoded text.
