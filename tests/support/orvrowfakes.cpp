@@ -62,9 +62,9 @@ TTestRow::TTestRow(int32_t CharacterSet, TORVColumns& Columns, bool CreateComput
 // ---------------------------------------------------------------------------
 // TFakeNavigator
 
-bool TFakeNavigator::RowValid(int32_t RowNumber, int32_t /*Direction*/, bool& StopScan) {
+bool TFakeNavigator::RowValid(int32_t RowNumber, int32_t Direction, bool& StopScan) {
   ++ValidCalls;
-  StopScan = RowNumber == StopAt;
+  StopScan = RowNumber == StopAt && (StopDirection == 0 || StopDirection == Direction);
   return !StopScan && RowNumber >= 1 && RowNumber <= GetRowCount() && FValid[static_cast<size_t>(RowNumber - 1)];
 }
 

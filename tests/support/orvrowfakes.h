@@ -53,7 +53,7 @@ struct TTestRow {
 };
 
 // Rows 1 .. Valid.size(); RowValid answers from Valid, and StopAt makes
-// RowValid set StopScan on that row.
+// RowValid set StopScan on that row (in StopDirection).
 class TFakeNavigator : public TORVNavigator {
  public:
   explicit TFakeNavigator(std::vector<bool> Valid) : FValid(std::move(Valid)) {}
@@ -72,6 +72,8 @@ class TFakeNavigator : public TORVNavigator {
   int32_t Clears = 0;
   int32_t ValidCalls = 0;
   int32_t StopAt = 0;
+  // The direction StopAt applies to; 0 for both.
+  int32_t StopDirection = 0;
   // Next or Prior onto this row reports changes.
   int32_t ChangesAt = 0;
 
