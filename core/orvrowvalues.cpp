@@ -174,17 +174,17 @@ int32_t TORVStaticRowValueBlobMemoryStream::Write(const uint8_t* Buffer, int32_t
 
 TORVStaticRowValue::TORVStaticRowValue(TORVRowValues* Owner, TORVColumn* ColumnToUse)
     : TORVRowValue(Owner, ColumnToUse) {
+  FSlotOffset = ColumnToUse->GetRowOffset();
+  FSlotSize = ColumnToUse->GetRowsetSize();
   if (HasContentsStream())
     FBlobStream = std::make_unique<TORVStaticRowValueBlobMemoryStream>(this, Owner->GetCharacterSet());
   // A computed column has no slot of its own: its RowOffset is the next
   // column's. Without a computed value it reads as NULL from a slot of its
   // own that nothing writes.
-  if (ColumnToUse->GetComputed()) FPlaceholder.assign(static_cast<size_t>(SlotSize()), 0);
+  if (ColumnToUse->GetComputed()) FPlaceholder.assign(static_cast<size_t>(FSlotSize), 0);
 }
 
 TORVStaticRowValue::~TORVStaticRowValue() = default;
-
-int32_t TORVStaticRowValue::SlotSize() const { return FColumn->GetRowsetSize(); }
 
 int32_t TORVStaticRowValue::UnitSize() const { return FCharacterSet == CharacterSetUnicode ? 2 : 1; }
 
@@ -209,10 +209,9 @@ bool TORVStaticRowValue::HasContentsStream() const {
 uint8_t* TORVStaticRowValue::Slot() {
   if (!FPlaceholder.empty()) return FPlaceholder.data();
   TORVMemoryStream* Buffer = FRowValues->GetBufferStream();
-  const int64_t Offset = FColumn->GetRowOffset();
-  if (Buffer == nullptr || Offset < RowHeaderSize || Buffer->GetSize() < Offset + SlotSize())
+  if (Buffer == nullptr || FSlotOffset < RowHeaderSize || Buffer->GetSize() < FSlotOffset + FSlotSize)
     throw std::logic_error("row value read or written outside its row buffer");
-  return Buffer->GetMemory() + Offset;
+  return Buffer->GetMemory() + FSlotOffset;
 }
 
 void TORVStaticRowValue::CheckWritable() {
@@ -225,7 +224,7 @@ void TORVStaticRowValue::Changed() { SetModified(true); }
 int32_t TORVStaticRowValue::ReadCount() {
   const int32_t Count = ReadWordAt(Slot() + 1);
   const int32_t Unit = FDataType == dtCharacter ? UnitSize() : 1;
-  return std::min(Count, (SlotSize() - 1 - kCountSize) / Unit);
+  return std::min(Count, (FSlotSize - 1 - kCountSize) / Unit);
 }
 
 void TORVStaticRowValue::TextRange(const uint8_t*& Data, int32_t& ByteCount) {
@@ -244,20 +243,20 @@ void TORVStaticRowValue::TextRange(const uint8_t*& Data, int32_t& ByteCount) {
     return;
   }
   Data = SlotData + 1;
-  ByteCount = SlotSize() - 1;
+  ByteCount = FSlotSize - 1;
 }
 
 template <typename T>
 T TORVStaticRowValue::ReadNative() {
   T Result{};
-  if (SlotSize() >= static_cast<int32_t>(sizeof(T)) + 1) std::memcpy(&Result, Slot() + 1, sizeof(T));
+  if (FSlotSize >= static_cast<int32_t>(sizeof(T)) + 1) std::memcpy(&Result, Slot() + 1, sizeof(T));
   return Result;
 }
 
 template <typename T>
 void TORVStaticRowValue::WriteNative(T Value) {
   CheckWritable();
-  if (SlotSize() < static_cast<int32_t>(sizeof(T)) + 1) throw std::logic_error("row value image larger than its slot");
+  if (FSlotSize < static_cast<int32_t>(sizeof(T)) + 1) throw std::logic_error("row value image larger than its slot");
   std::memcpy(Slot() + 1, &Value, sizeof(T));
   Changed();
 }
@@ -424,7 +423,7 @@ void TORVStaticRowValue::WriteSlotData(const uint8_t* Data, int32_t ByteCount, i
     WriteWordAt(SlotData + 1, Count);
     if (ByteCount > 0) std::memcpy(SlotData + 1 + kCountSize, Data, static_cast<size_t>(ByteCount));
   } else {
-    const int32_t Room = SlotSize() - 1;
+    const int32_t Room = FSlotSize - 1;
     const int32_t Used = std::min(ByteCount, Room);
     if (Used > 0) std::memcpy(SlotData + 1, Data, static_cast<size_t>(Used));
     if (FCharacterSet == CharacterSetUnicode && FDataType == dtCharacter && Pad == 0x20) {

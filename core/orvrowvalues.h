@@ -174,7 +174,6 @@ class TORVStaticRowValue : public TORVRowValue {
 
  private:
   uint8_t* Slot();
-  int32_t SlotSize() const;
   int32_t UnitSize() const;
   bool IsVarying() const;
   bool IsFixedText() const;
@@ -193,6 +192,10 @@ class TORVStaticRowValue : public TORVRowValue {
   void CheckWritable();
   void Changed();
 
+  // The column's slot, taken when the value is made: the layout of a column
+  // list does not change under the row values made for it.
+  int64_t FSlotOffset = 0;
+  int32_t FSlotSize = 0;
   bool FBlobStreamLoaded = false;
   // The slot of a computed column whose list makes no computed values: all
   // zero (NULL), never written.
