@@ -157,16 +157,6 @@ void TORVContainedValue::EncodeText(std::u16string_view Text, TORVBytes& Bytes) 
   Bytes.assign(Ansi.begin(), Ansi.end());
 }
 
-void TORVContainedValue::DecodeText(const uint8_t* Data, int32_t ByteCount, TORVString& Text) const {
-  if (FCharacterSet == CharacterSetUnicode) {
-    Text.resize(static_cast<std::size_t>(ByteCount / 2));
-    if (!Text.empty()) std::memcpy(Text.data(), Data, Text.size() * 2);
-    return;
-  }
-  Text = MapStringToUnicode(std::string_view(reinterpret_cast<const char*>(Data), static_cast<std::size_t>(ByteCount)),
-                            FCodePage);
-}
-
 // The image made ByteCount bytes long, for the caller to fill; resizing
 // keeps the stream's position (which readers of a large object rely on) as
 // far as the new size allows.
@@ -208,48 +198,33 @@ void TORVContainedValue::WriteNative(T Value) {
 // Reading primitives
 
 void TORVContainedValue::GetString(TORVString& Value) {
-  Value.clear();
-  if (FDataType != dtCharacter && FDataType != dtLargeObject) return;
   const uint8_t* Data = nullptr;
   int32_t ByteCount = 0;
   ImageRange(Data, ByteCount);
-  DecodeText(Data, ByteCount, Value);
+  ImageText(Data, ByteCount, Value);
 }
 
 void TORVContainedValue::GetUnicodeString(TORVString& Value) { GetString(Value); }
 
 void TORVContainedValue::GetAnsiString(TORVAnsiString& Value) {
-  Value.clear();
-  if (FDataType != dtCharacter && FDataType != dtLargeObject) return;
-  if (FCharacterSet == CharacterSetUnicode) {
-    GetString(FRawUnicode);
-    Value = MapStringToAnsi(FRawUnicode, FCodePage);
-    return;
-  }
   const uint8_t* Data = nullptr;
   int32_t ByteCount = 0;
   ImageRange(Data, ByteCount);
-  Value.assign(reinterpret_cast<const char*>(Data), static_cast<std::size_t>(ByteCount));
+  ImageAnsiText(Data, ByteCount, Value);
 }
 
 const uint8_t* TORVContainedValue::GetRawAnsiString(int32_t& Length) {
-  if (FCharacterSet != CharacterSetUnicode) {
-    const uint8_t* Data = nullptr;
-    ImageRange(Data, Length);
-    if (FDataType != dtCharacter && FDataType != dtLargeObject) Length = 0;
-    return Data;
-  }
-  GetAnsiString(FRawAnsi);
-  Length = static_cast<int32_t>(FRawAnsi.size());
-  return reinterpret_cast<const uint8_t*>(FRawAnsi.data());
+  const uint8_t* Data = nullptr;
+  int32_t ByteCount = 0;
+  ImageRange(Data, ByteCount);
+  return ImageRawAnsiText(Data, ByteCount, Length);
 }
 
-// UTF-16 units are copied out of the byte image rather than aliased, so that
-// no unit is read through a pointer of another type.
 const char16_t* TORVContainedValue::GetRawUnicodeString(int32_t& Length) {
-  GetString(FRawUnicode);
-  Length = static_cast<int32_t>(FRawUnicode.size());
-  return FRawUnicode.data();
+  const uint8_t* Data = nullptr;
+  int32_t ByteCount = 0;
+  ImageRange(Data, ByteCount);
+  return ImageRawUnicodeText(Data, ByteCount, Length);
 }
 
 void TORVContainedValue::GetBytes(TORVBytes& Value) {

@@ -90,7 +90,6 @@ class TORVContainedValue : public TORVValue {
   int32_t ReadCount() const;
   void ImageRange(const uint8_t*& Data, int32_t& ByteCount) const;
   void EncodeText(std::u16string_view Text, TORVBytes& Bytes) const;
-  void DecodeText(const uint8_t* Data, int32_t ByteCount, TORVString& Text) const;
   uint8_t* ResizeImage(int32_t ByteCount);
   void WriteImage(const uint8_t* Data, int32_t ByteCount);
   void WriteCounted(int32_t Count, const uint8_t* Data, int32_t ByteCount);
@@ -105,10 +104,7 @@ class TORVContainedValue : public TORVValue {
   int32_t FLength = 0;
   bool FRaiseTruncationErrors = true;
   std::unique_ptr<TORVMemoryStream> FRawStream;
-  // Copies behind the Raw text forms when the image is in the other
-  // encoding, and scratch for the text images being written.
-  TORVAnsiString FRawAnsi;
-  TORVString FRawUnicode;
+  // Scratch for the text images being written.
   TORVBytes FImage;
 };
 

@@ -15,29 +15,20 @@ bool TORVNavigator::First(bool& /*FoundChanges*/) { return true; }
 
 bool TORVNavigator::Last(bool& /*FoundChanges*/) { return true; }
 
-bool TORVNavigator::ScanForward(bool& FoundChanges, bool& Stopped) {
+// Steps in Direction while the current row is invalid; True when it stops
+// on a valid row, False at the edge, on StopScan or on FoundChanges.
+bool TORVNavigator::Scan(int32_t Direction, bool& FoundChanges) {
+  const bool Forward = Direction == NavigateForward;
   bool StopScan = false;
-  Stopped = false;
-  while (!FEOF) {
-    if (RowValid(GetRowNumber(), NavigateForward, StopScan)) return true;
-    if (StopScan) break;
-    Next(FoundChanges);
-    if (FoundChanges) break;
+  while (Forward ? !FEOF : !FBOF) {
+    if (RowValid(GetRowNumber(), Direction, StopScan)) return true;
+    if (StopScan) return false;
+    if (Forward)
+      Next(FoundChanges);
+    else
+      Prior(FoundChanges);
+    if (FoundChanges) return false;
   }
-  Stopped = StopScan || FoundChanges;
-  return false;
-}
-
-bool TORVNavigator::ScanBackward(bool& FoundChanges, bool& Stopped) {
-  bool StopScan = false;
-  Stopped = false;
-  while (!FBOF) {
-    if (RowValid(GetRowNumber(), NavigateBackward, StopScan)) return true;
-    if (StopScan) break;
-    Prior(FoundChanges);
-    if (FoundChanges) break;
-  }
-  Stopped = StopScan || FoundChanges;
   return false;
 }
 
@@ -50,16 +41,15 @@ void TORVNavigator::ValidatePosition(int32_t Direction, bool& FoundChanges) {
   } Validating{FValidating};
 
   if (GetRowCount() > 0) {
-    bool Stopped = false;
     if (Direction <= NavigateForward) {
       const bool OldBOF = FBOF;
-      if (ScanForward(FoundChanges, Stopped)) {
+      if (Scan(NavigateForward, FoundChanges)) {
         FBOF = OldBOF;
         return;
       }
       if (FoundChanges) return;
       // Nothing valid ahead: the nearest valid row behind, at the end.
-      if (ScanBackward(FoundChanges, Stopped)) {
+      if (Scan(NavigateBackward, FoundChanges)) {
         FBOF = OldBOF;
         FEOF = true;
         return;
@@ -67,12 +57,12 @@ void TORVNavigator::ValidatePosition(int32_t Direction, bool& FoundChanges) {
       if (FoundChanges) return;
     } else {
       const bool OldEOF = FEOF;
-      if (ScanBackward(FoundChanges, Stopped)) {
+      if (Scan(NavigateBackward, FoundChanges)) {
         FEOF = OldEOF;
         return;
       }
       if (FoundChanges) return;
-      if (ScanForward(FoundChanges, Stopped)) {
+      if (Scan(NavigateForward, FoundChanges)) {
         FBOF = true;
         FEOF = OldEOF;
         return;

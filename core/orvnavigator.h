@@ -56,10 +56,8 @@ class TORVNavigator : public TORVBaseObject {
   bool FValidating = false;
 
  private:
-  // The scans of ValidatePosition: True when they stopped on a valid row.
-  // Stopped is set when StopScan or FoundChanges ended the scan.
-  bool ScanForward(bool& FoundChanges, bool& Stopped);
-  bool ScanBackward(bool& FoundChanges, bool& Stopped);
+  // One scan of ValidatePosition.
+  bool Scan(int32_t Direction, bool& FoundChanges);
 };
 
 }  // namespace orv

@@ -303,57 +303,34 @@ TORVMemoryStream* TORVStaticRowValue::GetBlobStream() {
 // Reading primitives
 
 void TORVStaticRowValue::GetString(TORVString& Value) {
-  Value.clear();
-  if (FDataType != dtCharacter && FDataType != dtLargeObject) return;
   const uint8_t* Data = nullptr;
   int32_t ByteCount = 0;
   TextRange(Data, ByteCount);
-  if (FCharacterSet == CharacterSetUnicode) {
-    Value.resize(static_cast<size_t>(ByteCount / 2));
-    if (!Value.empty()) std::memcpy(Value.data(), Data, Value.size() * 2);
-    return;
-  }
-  Value = MapStringToUnicode(
-      std::string_view(reinterpret_cast<const char*>(Data), static_cast<size_t>(ByteCount)), FCodePage);
+  ImageText(Data, ByteCount, Value);
 }
 
 void TORVStaticRowValue::GetUnicodeString(TORVString& Value) { GetString(Value); }
 
 void TORVStaticRowValue::GetAnsiString(TORVAnsiString& Value) {
-  Value.clear();
-  if (FDataType != dtCharacter && FDataType != dtLargeObject) return;
-  if (FCharacterSet == CharacterSetUnicode) {
-    GetString(FRawUnicode);
-    Value = MapStringToAnsi(FRawUnicode, FCodePage);
-    return;
-  }
   const uint8_t* Data = nullptr;
   int32_t ByteCount = 0;
   TextRange(Data, ByteCount);
-  Value.assign(reinterpret_cast<const char*>(Data), static_cast<size_t>(ByteCount));
+  ImageAnsiText(Data, ByteCount, Value);
 }
 
+// Under ANSI a pointer into the slot itself: no copy.
 const uint8_t* TORVStaticRowValue::GetRawAnsiString(int32_t& Length) {
-  if (FDataType != dtCharacter && FDataType != dtLargeObject) {
-    Length = 0;
-    return Slot() + 1;
-  }
-  if (FCharacterSet != CharacterSetUnicode) {
-    const uint8_t* Data = nullptr;
-    TextRange(Data, Length);
-    return Data;
-  }
-  GetAnsiString(FRawAnsi);
-  Length = static_cast<int32_t>(FRawAnsi.size());
-  return reinterpret_cast<const uint8_t*>(FRawAnsi.data());
+  const uint8_t* Data = nullptr;
+  int32_t ByteCount = 0;
+  TextRange(Data, ByteCount);
+  return ImageRawAnsiText(Data, ByteCount, Length);
 }
 
-// UTF-16 units are copied out of the byte slot rather than aliased, so that
-// no unit is read through a pointer of another type.
 const char16_t* TORVStaticRowValue::GetRawUnicodeString(int32_t& Length) {
-  GetString(FRawUnicode);
-  Length = static_cast<int32_t>(FRawUnicode.size());
-  return FRawUnicode.data();
+  const uint8_t* Data = nullptr;
+  int32_t ByteCount = 0;
+  TextRange(Data, ByteCount);
+  return ImageRawUnicodeText(Data, ByteCount, Length);
 }
 
 void TORVStaticRowValue::GetBytes(TORVBytes& Value) {

@@ -201,10 +201,7 @@ class TORVStaticRowValue : public TORVRowValue {
   // zero (NULL), never written.
   TORVBytes FPlaceholder;
   std::unique_ptr<TORVStaticRowValueBlobMemoryStream> FBlobStream;
-  // Copies behind the Raw text forms when the slot's encoding differs, and
-  // scratch for encoded text.
-  TORVAnsiString FRawAnsi;
-  TORVString FRawUnicode;
+  // Scratch for encoded text.
   TORVBytes FImage;
 };
 

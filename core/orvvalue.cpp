@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <string_view>
 
 #include "base/orverrors.h"
 #include "core/orvdatetime.h"
@@ -188,6 +189,50 @@ void TORVValue::SetScale(int32_t Value) { FScale = Value; }
 void TORVValue::SetCollation(int32_t Value) {
   FCollation = Value;
   UpdateCodePage();
+}
+
+bool TORVValue::IsTextImage() const { return FDataType == dtCharacter || FDataType == dtLargeObject; }
+
+void TORVValue::ImageText(const uint8_t* Data, int32_t ByteCount, TORVString& Value) const {
+  Value.clear();
+  if (!IsTextImage() || Data == nullptr || ByteCount <= 0) return;
+  if (FCharacterSet == CharacterSetUnicode) {
+    Value.resize(static_cast<std::size_t>(ByteCount / 2));
+    if (!Value.empty()) std::memcpy(Value.data(), Data, Value.size() * 2);
+    return;
+  }
+  Value = MapStringToUnicode(
+      std::string_view(reinterpret_cast<const char*>(Data), static_cast<std::size_t>(ByteCount)), FCodePage);
+}
+
+void TORVValue::ImageAnsiText(const uint8_t* Data, int32_t ByteCount, TORVAnsiString& Value) {
+  Value.clear();
+  if (!IsTextImage() || Data == nullptr || ByteCount <= 0) return;
+  if (FCharacterSet == CharacterSetUnicode) {
+    ImageText(Data, ByteCount, FRawUnicode);
+    Value = MapStringToAnsi(FRawUnicode, FCodePage);
+    return;
+  }
+  Value.assign(reinterpret_cast<const char*>(Data), static_cast<std::size_t>(ByteCount));
+}
+
+// Under ANSI the stored run itself; under Unicode a converted copy.
+const uint8_t* TORVValue::ImageRawAnsiText(const uint8_t* Data, int32_t ByteCount, int32_t& Length) {
+  if (FCharacterSet != CharacterSetUnicode) {
+    Length = IsTextImage() ? ByteCount : 0;
+    return Data;
+  }
+  ImageAnsiText(Data, ByteCount, FRawAnsi);
+  Length = static_cast<int32_t>(FRawAnsi.size());
+  return reinterpret_cast<const uint8_t*>(FRawAnsi.data());
+}
+
+// UTF-16 units are copied out of the byte run rather than aliased, so that
+// no unit is read through a pointer of another type.
+const char16_t* TORVValue::ImageRawUnicodeText(const uint8_t* Data, int32_t ByteCount, int32_t& Length) {
+  ImageText(Data, ByteCount, FRawUnicode);
+  Length = static_cast<int32_t>(FRawUnicode.size());
+  return FRawUnicode.data();
 }
 
 void TORVValue::UpdateCodePage() {

@@ -177,6 +177,14 @@ class TORVValue : public TORVBaseObject {
   [[noreturn]] void RaiseConversionError(const TORVString& Value, bool IncludeValue);
   // The current value as text for error messages; empty for type 0.
   TORVString CurrentText();
+  // The reading primitives of a storage that holds text as a run of bytes
+  // (UTF-16LE units under the Unicode character set, bytes of the code page
+  // under ANSI): Data and ByteCount are the stored run. The text forms are
+  // empty unless the value is character or large-object data.
+  void ImageText(const uint8_t* Data, int32_t ByteCount, TORVString& Value) const;
+  void ImageAnsiText(const uint8_t* Data, int32_t ByteCount, TORVAnsiString& Value);
+  const uint8_t* ImageRawAnsiText(const uint8_t* Data, int32_t ByteCount, int32_t& Length);
+  const char16_t* ImageRawUnicodeText(const uint8_t* Data, int32_t ByteCount, int32_t& Length);
   // The details of the three errors, whichever object a subclass names.
   static TORVString TruncationDetail(const TORVString& Value, bool IncludeValue);
   TORVString RangeDetail(const TORVString& Value, bool IncludeValue) const;
@@ -194,9 +202,14 @@ class TORVValue : public TORVBaseObject {
   TORVString FString2;
   TORVBytes FBytes1;
   TORVBytes FBytes2;
+  // Copies behind the Raw text forms when the stored run is in the other
+  // encoding.
+  TORVAnsiString FRawAnsi;
+  TORVString FRawUnicode;
 
  private:
   bool IsStringType() const;
+  bool IsTextImage() const;
   bool IsBytesType() const;
   bool IsBlobType() const;
   bool IsLargeObject() const;

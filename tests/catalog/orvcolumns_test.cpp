@@ -23,10 +23,7 @@ std::vector<int32_t> Offsets(const TORVColumns& Columns) {
 TEST(Columns, LayOutSlotsAfterTheRowHeader) {
   TORVColumns Columns;
   Columns.SetCatalogCharacterSet(CharacterSetUnicode);
-  AddTestColumn(Columns, u"ID", dtInteger);
-  AddTestColumn(Columns, u"Name", dtCharacter, stVarChar, 10);
-  AddTestColumn(Columns, u"Notes", dtLargeObject, stBlob);
-  AddTestColumn(Columns, u"Flags", dtSmallInt);
+  AddLayoutColumns(Columns);
   EXPECT_EQ(Offsets(Columns), (std::vector<int32_t>{17, 22, 45, 54}));
   EXPECT_EQ(Columns.GetRowsetRowSize(), 57);
   ASSERT_TRUE(Columns.GetHasBlobColumns());
@@ -37,11 +34,7 @@ TEST(Columns, ComputedColumnTakesNoSlot) {
   TORVColumns Columns;
   Columns.SetCatalogCharacterSet(CharacterSetUnicode);
   AddTestColumn(Columns, u"ID", dtInteger);
-  std::unique_ptr<TORVColumn> Computed(static_cast<TORVColumn*>(Columns.GetNewObject()));
-  Computed->SetName(u"Twice");
-  Computed->SetDataType(dtInteger);
-  Computed->SetComputed(true);
-  Columns.Add(Computed.release());
+  AddComputedColumn(Columns, u"Twice", dtInteger);
   AddTestColumn(Columns, u"Name", dtCharacter, stVarChar, 10);
   AddTestColumn(Columns, u"Notes", dtLargeObject, stBlob);
   AddTestColumn(Columns, u"Flags", dtSmallInt);

@@ -13,23 +13,12 @@
 #include "core/orvrowlocks.h"
 #include "core/orvstream.h"
 #include "core/orvtypefunc.h"
+#include "tests/support/orvexpecterror.h"
 #include "tests/support/orvrowfakes.h"
 
 namespace orv {
 namespace {
 
-
-template <typename F>
-TORVString ErrorOf(F Action, int32_t Code) {
-  try {
-    Action();
-  } catch (const EORVException& Error) {
-    EXPECT_EQ(Error.ErrorCode(), Code);
-    return Error.ErrorMsg();
-  }
-  ADD_FAILURE() << "no error";
-  return {};
-}
 
 // An index of Cursor over the columns named, made as a cursor implementation
 // describes its table's indexes.

@@ -10,6 +10,7 @@
 #include "core/orvcursorcolumns.h"
 #include "core/orvstream.h"
 #include "core/orvtypefunc.h"
+#include "tests/support/orvexpecterror.h"
 #include "tests/support/orvrowfakes.h"
 
 namespace orv {
@@ -18,18 +19,6 @@ namespace {
 constexpr int32_t kJapanese = 0x0411;
 
 std::string Utf8(const TORVString& Value) { return std::string(Value.begin(), Value.end()); }
-
-template <typename F>
-TORVString ErrorOf(F Action, int32_t Code) {
-  try {
-    Action();
-  } catch (const EORVException& Error) {
-    EXPECT_EQ(Error.ErrorCode(), Code);
-    return Error.ErrorMsg();
-  }
-  ADD_FAILURE() << "no error";
-  return {};
-}
 
 // The slot of column Index in Row's buffer.
 TORVBytes SlotOf(TTestRow& Row, TORVColumns& Columns, int32_t Index) {
@@ -40,10 +29,7 @@ TORVBytes SlotOf(TTestRow& Row, TORVColumns& Columns, int32_t Index) {
 TEST(RowValues, FreshBufferReadsEveryColumnAsNull) {
   TORVColumns Columns;
   Columns.SetCatalogCharacterSet(CharacterSetUnicode);
-  AddTestColumn(Columns, u"ID", dtInteger);
-  AddTestColumn(Columns, u"Name", dtCharacter, stVarChar, 10);
-  AddTestColumn(Columns, u"Notes", dtLargeObject, stBlob);
-  AddTestColumn(Columns, u"Flags", dtSmallInt);
+  AddLayoutColumns(Columns);
   TTestRow Row(CharacterSetUnicode, Columns);
   for (int32_t Index = 0; Index < Row.Values->GetCount(); ++Index)
     EXPECT_TRUE(Row.Values->GetItems(Index)->GetNull()) << Index;
@@ -182,11 +168,7 @@ TEST(RowValues, UnicodeTextRoundTripsThroughTheSlot) {
 TEST(RowValues, ComputedColumnWithoutComputedValuesReadsNull) {
   TORVColumns Columns;
   AddTestColumn(Columns, u"ID", dtInteger);
-  std::unique_ptr<TORVColumn> Computed(static_cast<TORVColumn*>(Columns.GetNewObject()));
-  Computed->SetName(u"Twice");
-  Computed->SetDataType(dtInteger);
-  Computed->SetComputed(true);
-  Columns.Add(Computed.release());
+  AddComputedColumn(Columns, u"Twice", dtInteger);
   AddTestColumn(Columns, u"Next", dtInteger);
   TTestRow Row(CharacterSetAnsi, Columns, false);
   TORVValue& Placeholder = *Row.Values->GetItems(1);
@@ -203,13 +185,7 @@ class ComputedRow : public ::testing::Test {
  protected:
   void SetUp() override {
     TORVColumn* Base = AddTestColumn(Columns, u"Base", dtInteger, 0, 0, 1);
-    std::unique_ptr<TORVColumn> Column(static_cast<TORVColumn*>(Columns.GetNewObject()));
-    Column->SetName(u"Twice");
-    Column->SetID(2);
-    Column->SetDataType(dtInteger);
-    Column->SetComputed(true);
-    Base->GetReferencingColumns()->Add(Column.get());
-    Columns.Add(Column.release());
+    Base->GetReferencingColumns()->Add(AddComputedColumn(Columns, u"Twice", dtInteger, 2));
     AddTestColumn(Columns, u"Other", dtInteger, 0, 0, 3);
     Row = std::make_unique<TTestRow>(CharacterSetAnsi, Columns);
     Row->Values->Evaluator = [](TORVRowValues& Values, TORVValue& Value) {

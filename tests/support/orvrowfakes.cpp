@@ -5,6 +5,7 @@
 #include "core/orvcursorcolumns.h"
 #include "core/orvcursorrow.h"
 #include "core/orvstream.h"
+#include "core/orvtypefunc.h"
 
 namespace orv {
 
@@ -18,6 +19,23 @@ TORVColumn* AddTestColumn(TORVColumns& Columns, const TORVString& Name, int32_t 
   if (Length != 0) Column->SetLength(Length);
   Columns.Add(Column.get());
   return Column.release();
+}
+
+TORVColumn* AddComputedColumn(TORVColumns& Columns, const TORVString& Name, int32_t DataType, int32_t ID) {
+  std::unique_ptr<TORVColumn> Column(static_cast<TORVColumn*>(Columns.GetNewObject()));
+  Column->SetName(Name);
+  Column->SetID(ID);
+  Column->SetDataType(DataType);
+  Column->SetComputed(true);
+  Columns.Add(Column.get());
+  return Column.release();
+}
+
+void AddLayoutColumns(TORVColumns& Columns) {
+  AddTestColumn(Columns, u"ID", dtInteger, 0, 0, 1);
+  AddTestColumn(Columns, u"Name", dtCharacter, stVarChar, 10, 2);
+  AddTestColumn(Columns, u"Notes", dtLargeObject, stBlob, 0, 3);
+  AddTestColumn(Columns, u"Flags", dtSmallInt, 0, 0, 4);
 }
 
 TORVBytes StreamBytes(const TORVMemoryStream& Stream) {

@@ -23,6 +23,13 @@ namespace orv {
 TORVColumn* AddTestColumn(TORVColumns& Columns, const TORVString& Name, int32_t DataType, int32_t SubType = 0,
                           int32_t Length = 0, int32_t ID = 0);
 
+// A computed column of that type.
+TORVColumn* AddComputedColumn(TORVColumns& Columns, const TORVString& Name, int32_t DataType, int32_t ID = 0);
+
+// The columns Integer, VarChar(10), BLOB and SmallInt (IDs 1 to 4), whose
+// slots lie at 17, 22, 45 and 54 in a Unicode list.
+void AddLayoutColumns(TORVColumns& Columns);
+
 // The bytes of a stream or of a slot range.
 TORVBytes StreamBytes(const TORVMemoryStream& Stream);
 TORVBytes BufferSlice(const TORVMemoryStream& Stream, int32_t Offset, int32_t Count);
