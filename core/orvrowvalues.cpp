@@ -147,9 +147,7 @@ TORVStaticRowValueBlobMemoryStream::TORVStaticRowValueBlobMemoryStream(TORVStati
     : TORVMemoryStream(CharacterSetToUse), FRowValue(RowValue) {}
 
 void TORVStaticRowValueBlobMemoryStream::Changed() {
-  if (FLoading) return;
-  FRowValue->SetModified(true);
-  FRowValue->SetNull(false);
+  if (!FLoading) FRowValue->ContentsChanged();
 }
 
 void TORVStaticRowValueBlobMemoryStream::SetSize(int64_t Value) {
@@ -590,6 +588,13 @@ void TORVStaticRowValue::LoadBlobStream() {
   }
   FBlobStreamLoaded = true;
   Contents.SetPosition(0);
+}
+
+void TORVStaticRowValue::ContentsChanged() {
+  SetModified(true);
+  SetNull(false);
+  // The slot of a large object reports the size of what it now holds.
+  if (FDataType == dtLargeObject) WriteIntAt(Slot() + kBlobSizeOffset, static_cast<int32_t>(FBlobStream->GetSize()));
 }
 
 void TORVStaticRowValue::ReplaceBlobStream(TORVMemoryStream& Source, int32_t Size) {

@@ -167,6 +167,8 @@ class TORVStaticRowValue : public TORVRowValue {
   void UnloadBlobStream() override;
 
   bool GetBlobStreamLoaded() const { return FBlobStreamLoaded; }
+  // The contents stream was written: the value is modified and not NULL.
+  void ContentsChanged();
   // The contents become Size bytes from Source's position and count as
   // loaded, without marking the value modified (a row record that carried
   // them). The caller has checked that Source holds them.

@@ -341,8 +341,11 @@ TEST(RowValues, LargeObjectsLoadOnDemandAndSaveTheirReference) {
   EXPECT_EQ(Row.Values->BlobReads, 1);
   EXPECT_FALSE(Row.Values->GetModified());
   // Writing through the contents stream marks the value.
-  Row.Values->GetRowValue(1)->GetBlobStream()->Write(TORVBytes{9}, 0, 1);
+  TORVMemoryStream* Contents = Row.Values->GetRowValue(1)->GetBlobStream();
+  Contents->SetPosition(5);
+  Contents->Write(TORVBytes{9}, 0, 1);
   EXPECT_TRUE(Row.Values->GetRowValue(1)->GetModified());
+  EXPECT_EQ(SlotOf(Row, Columns, 1), (TORVBytes{0x01, 0x01, 0, 0, 0, 0x06, 0, 0, 0}));
   Row.Values->ClearBlobBlockNumbers();
   EXPECT_EQ(Row.Values->GetRowValue(1)->GetBlobBlockNumber(), 0);
 }
