@@ -648,6 +648,9 @@ void TORVComputedRowValue::SetEvaluated(bool Value) {
   if (FEvaluating || FLoading || Value == FEvaluated) return;
   if (Value) {
     TFlagScope Evaluating(FEvaluating);
+    // The column's tree as it is now: compiling the column again replaces
+    // the tree this expression borrows.
+    if (TORVExpr* ColumnExpr = FColumn->GetComputeExpr()) FExpr->Assign(ColumnExpr, true);
     FRowValues->Evaluate(FExpr->FTokens, *FValue);
     FBlobPositioned = false;
   }

@@ -10,6 +10,8 @@
 #include "core/orvcursorcolumns.h"
 #include "core/orvstream.h"
 #include "core/orvtypefunc.h"
+#include "sql/orvexprtoken.h"
+#include "catalog/orvcatalogexpr.h"
 #include "tests/support/orvexpecterror.h"
 #include "tests/support/orvrowfakes.h"
 
@@ -243,6 +245,25 @@ TEST_F(ComputedRow, FailedEvaluationIsRetried) {
   };
   EXPECT_THROW(Row->Values->GetItems(1)->GetAsInteger(), EORVException);
   EXPECT_EQ(Row->Values->GetItems(1)->GetAsInteger(), 3);
+}
+
+TEST_F(ComputedRow, EvaluatesTheColumnsCurrentTree) {
+  TORVExprToken* Seen = nullptr;
+  TORVComputedColumnExpr& Expr = *Columns.GetColumn(1)->GetComputeExpr();
+  TORVExprToken First;
+  Expr.SetTokens(&First);
+  TTestRow Later(CharacterSetAnsi, Columns);
+  Later.Values->Evaluator = [&](TORVRowValues&, TORVValue& Value) { Value.SetAsInteger(1); };
+  Later.Values->OnTokens = [&](TORVExprToken* Tokens) { Seen = Tokens; };
+  Later.Values->GetItems(1)->GetAsInteger();
+  EXPECT_EQ(Seen, Expr.FTokens);
+  // Compiled again: the value evaluates the new tree, never the freed one.
+  TORVExprToken Second;
+  Expr.SetTokens(&Second);
+  Later.Values->GetRowValue(1)->SetModified(true);
+  Later.Values->GetItems(1)->GetAsInteger();
+  EXPECT_EQ(Seen, Expr.FTokens);
+  ASSERT_NE(Seen, nullptr);
 }
 
 TEST(RowValues, SaveWithFlagsThenLoadRestoresBufferAndFlags) {

@@ -64,8 +64,9 @@ void TFakeRowValues::WriteBlobStream(int32_t /*RowVersion*/, int32_t& BlockNumbe
   CompressedSize = static_cast<int32_t>(BlobStream.GetSize());
 }
 
-void TFakeRowValues::Evaluate(TORVExprToken* /*Tokens*/, TORVValue& Value) {
+void TFakeRowValues::Evaluate(TORVExprToken* Tokens, TORVValue& Value) {
   ++Evaluations;
+  if (OnTokens) OnTokens(Tokens);
   if (Evaluator) Evaluator(*this, Value);
 }
 

@@ -46,6 +46,8 @@ class TFakeRowValues : public TORVRowValues {
   void Evaluate(TORVExprToken* Tokens, TORVValue& Value) override;
 
   std::function<void(TORVRowValues& Row, TORVValue& Value)> Evaluator;
+  // Told the tree each evaluation is given.
+  std::function<void(TORVExprToken* Tokens)> OnTokens;
   std::map<int32_t, TORVBytes> BlobStore;
   int32_t Evaluations = 0;
   int32_t BlobReads = 0;
