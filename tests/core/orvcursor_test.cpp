@@ -266,6 +266,25 @@ TEST_F(CursorTest, LocksUpdatesAndFilterErrors) {
   EXPECT_EQ(ErrorOf([&] { Cursor.FilterError(u"bad"); }, 1001), u"A filter error occurred (bad)");
 }
 
+TEST_F(CursorTest, CursorColumnRecordEndsWithItsSourceColumn) {
+  TORVCursorColumn& Beta = *Cursor.GetCursorColumns()->GetCursorColumn(1);
+  Beta.SetID(12);
+  Beta.SetDescription(u"city");
+  TORVMemoryStream Record(CharacterSetAnsi);
+  Beta.Save(Record, false);
+  EXPECT_EQ(BufferSlice(Record, static_cast<int32_t>(Record.GetSize()) - 6, 6), (TORVBytes{0, 0, 3, 0, 0, 0}));
+  std::unique_ptr<TORVCursorColumn> Loaded(static_cast<TORVCursorColumn*>(Cursor.GetCursorColumns()->GetNewObject()));
+  Record.SetPosition(0);
+  Loaded->Load(Record);
+  EXPECT_EQ(Loaded->GetID(), 12);
+  EXPECT_EQ(Loaded->GetName(), u"beta");
+  EXPECT_EQ(Loaded->GetDescription(), u"city");
+  EXPECT_EQ(Loaded->GetSourceColumn(), Cursor.GetColumns()->GetColumn(2));
+  EXPECT_TRUE(Loaded->Compare(&Beta, true));
+  Loaded->SetSourceColumn(Cursor.GetColumns()->GetColumn(1));
+  EXPECT_FALSE(Loaded->Compare(&Beta, true));
+}
+
 TEST_F(CursorTest, MappedColumnsRecordHoldsPositions) {
   auto Columns = Cursor.GetColumnsForNames(u"gamma;alpha");
   TORVMemoryStream Record(CharacterSetAnsi);
