@@ -2,9 +2,9 @@
 
 namespace orv {
 
-int32_t TORVCatalogObject::GetConfigCharacterSet() const {
-  for (const TORVConfigObject* Holder = FParent; Holder != nullptr; Holder = Holder->GetParent())
-    if (const auto* Objects = dynamic_cast<const TORVCatalogObjects*>(Holder)) return Objects->GetCatalogCharacterSet();
+int32_t TORVCatalogObject::GetConfigCharacterSet() {
+  for (TORVConfigObject* Holder = FParent; Holder != nullptr; Holder = Holder->GetParent())
+    if (auto* Objects = dynamic_cast<TORVCatalogObjects*>(Holder)) return Objects->GetCatalogCharacterSet();
   return CharacterSetAnsi;
 }
 

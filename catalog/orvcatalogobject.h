@@ -15,11 +15,12 @@ class TORVCatalogObject : public TORVConfigObject {
   TORVCatalogObject() = default;
 
   // The character set of the collection that holds the object, else ANSI.
-  virtual int32_t GetConfigCharacterSet() const;
+  int32_t GetConfigCharacterSet() override;
 };
 
 class TORVCatalogObjects : public TORVConfigObjects {
  public:
+  int32_t GetConfigCharacterSet() override { return FCatalogCharacterSet; }
   int32_t GetCatalogCharacterSet() const { return FCatalogCharacterSet; }
   void SetCatalogCharacterSet(int32_t Value) { FCatalogCharacterSet = Value; }
 

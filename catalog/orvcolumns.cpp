@@ -16,7 +16,7 @@ TORVColumn::~TORVColumn() = default;
 
 TORVString TORVColumn::GetTypeName() const { return u"column"; }
 
-int32_t TORVColumn::CharacterSet() const { return GetConfigCharacterSet(); }
+int32_t TORVColumn::CharacterSet() { return GetConfigCharacterSet(); }
 
 void TORVColumn::SetDataType(int32_t Value) {
   if (Value == FDataType) return;

@@ -68,7 +68,7 @@ class TORVColumn : public TORVCatalogObject {
   TORVSelectedColumns* GetReferencingColumns();
 
  private:
-  int32_t CharacterSet() const;
+  int32_t CharacterSet();
 
   int32_t FRowOffset = 0;
   int32_t FDataType = 0;

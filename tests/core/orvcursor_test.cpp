@@ -13,7 +13,7 @@
 #include "core/orvrowlocks.h"
 #include "core/orvstream.h"
 #include "core/orvtypefunc.h"
-#include "tests/support/orvexpecterror.h"
+#include "tests/support/orverrortext.h"
 #include "tests/support/orvrowfakes.h"
 
 namespace orv {
@@ -134,8 +134,7 @@ TEST_F(CursorTest, EmptyIndexNameChoosesThePrimaryKeyElseThePlainIndex) {
   EXPECT_FALSE(Cursor.GetBookmarkRowID());
   ASSERT_EQ(Cursor.GetBookmarkColumns()->GetCount(), 1);
   EXPECT_EQ(Cursor.GetBookmarkColumns()->GetIndexColumn(0)->GetSourceColumn()->GetName(), u"gamma");
-  const TORVString Error = ErrorOf([&] { Cursor.SetActiveIndexName(u"Nope"); }, 401);
-  EXPECT_EQ(Error, u"The index Nope does not exist");
+  EXPECT_EQ(test::ErrorOf([&] { Cursor.SetActiveIndexName(u"Nope"); }), "401 The index Nope does not exist");
   EXPECT_EQ(Cursor.GetActiveIndex(), 2);
   // The current index, -1 and the count change nothing.
   for (const int32_t Value : {2, -1, 3}) {
@@ -153,8 +152,7 @@ TEST_F(CursorTest, ColumnsForNamesIgnoreLeadingBlanks) {
   EXPECT_EQ(Cursor.GetCursorColumns()->GetCount(), 3);
   // An unknown name raises; the partial list is freed (the sanitizer would
   // report a leak).
-  const TORVString Error = ErrorOf([&] { Cursor.GetColumnsForNames(u"alpha;delta"); }, 401);
-  EXPECT_EQ(Error, u"The column delta does not exist");
+  EXPECT_EQ(test::ErrorOf([&] { Cursor.GetColumnsForNames(u"alpha;delta"); }), "401 The column delta does not exist");
   EXPECT_EQ(Cursor.GetColumnsForNames(std::vector<TORVString>{u" gamma"})->GetCount(), 1);
 }
 
@@ -261,9 +259,9 @@ TEST_F(CursorTest, LocksUpdatesAndFilterErrors) {
   EXPECT_FALSE(Cursor.GetRowLocked());
   Cursor.CheckUpdateable();
   TFakeCursor ReadOnly(CharacterSetAnsi, true);
-  EXPECT_EQ(ErrorOf([&] { ReadOnly.CheckUpdateable(); }, 1000),
-            u"An error occurred with the cursor cust (An attempt was made to update a read-only cursor)");
-  EXPECT_EQ(ErrorOf([&] { Cursor.FilterError(u"bad"); }, 1001), u"A filter error occurred (bad)");
+  EXPECT_EQ(test::ErrorOf([&] { ReadOnly.CheckUpdateable(); }),
+            "1000 An error occurred with the cursor cust (An attempt was made to update a read-only cursor)");
+  EXPECT_EQ(test::ErrorOf([&] { Cursor.FilterError(u"bad"); }), "1001 A filter error occurred (bad)");
 }
 
 TEST_F(CursorTest, CursorColumnRecordEndsWithItsSourceColumn) {
