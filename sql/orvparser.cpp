@@ -44,16 +44,16 @@ void TORVExprParser::BuildFunctionsLookupTable() { FillLookupTable(FFunctionsLoo
 void TORVExprParser::BuildStatementsLookupTable() { FillLookupTable(FStatementsLookupTable, StatementKeywords); }
 void TORVExprParser::BuildControlsLookupTable() { FillLookupTable(FControlsLookupTable, ControlKeywords); }
 
-// The grammar routines of functions, statements and control statements
-// register here as their grammars are added; until then an entry is empty
-// and the keyword reads as a name.
-void TORVExprParser::BuildFunctionsTable() { FFunctionsTable.fill(nullptr); }
+// The grammar routines of statements and control statements register here
+// as their grammars are added; until then an entry is empty and the keyword
+// reads as a name. The function routines register in orvparsefunc.cpp.
 void TORVExprParser::BuildStatementsTable() { FStatementsTable.fill(nullptr); }
 void TORVExprParser::BuildControlsTable() { FControlsTable.fill(nullptr); }
 
 void TORVExprParser::Initialize(TORVCompiledExpr* ExprToParse) {
   FExpr = ExprToParse;
   FNestingDepth = 0;
+  FCaseOperandCopies = 0;
   InitializeText(FExpr != nullptr ? std::u16string_view(FExpr->GetExpression()) : std::u16string_view());
   NextToken();
 }
@@ -97,6 +97,12 @@ void TORVExprParser::EnterNesting() {
 
 void TORVExprParser::LeaveNesting() {
   if (FNestingDepth > 0) --FNestingDepth;
+}
+
+void TORVExprParser::CountCaseOperandCopies(int32_t Count) {
+  if (Count > MaxCaseOperandCopies - FCaseOperandCopies)
+    InvalidExpr(FormatString(u"CASE operand repeated beyond %s nodes not allowed", {IntToString(MaxCaseOperandCopies)}));
+  FCaseOperandCopies += Count;
 }
 
 // ---------------------------------------------------------------------------

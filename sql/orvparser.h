@@ -35,6 +35,12 @@ inline constexpr int32_t ControlsTableCount = toWHILE - toABORT + 1;           /
 // before the parse is refused; deeper text would exhaust the stack.
 inline constexpr int32_t MaxParseNestingDepth = 1000;
 
+// How many nodes one parse may copy from the operands of simple CASE
+// expressions into their conditions. Each WHEN repeats the operand, so an
+// operand that is itself a simple CASE multiplies: without a bound a few
+// kilobytes of nested CASEs would ask for billions of nodes.
+inline constexpr int32_t MaxCaseOperandCopies = 100000;
+
 // Turns the SQL text of a compiled expression into a token tree. One parser
 // serves one session (or configuration), which uses it from one thread at a
 // time: Initialize binds it to an expression and reads the first token, then
@@ -149,6 +155,95 @@ class TORVExprParser : public TORVExprTokenizer {
   TORVExprToken* ParseRange(TORVParseOptions ParseOptions);
   TORVExprToken* ParseCollationRef();
 
+  // Built-in function grammar (orvparsefunc.cpp): one routine per function
+  // operator, reached through the function dispatch table at the function
+  // word. Each builds one ttFUNCREF node at the word.
+  TORVExprToken* ParseABORTED(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseABS(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseACOS(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseASIN(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseATAN(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseATAN2(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseAVG(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseBOF(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseCARDINALITY(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseCAST(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseCEILING(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseCOALESCE(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseCOLCOUNT(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseCOLNAME(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseCONCAT(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseCOS(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseCOT(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseCOUNT(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseCURCOMPUTER(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseCURDATABASE(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseCURDATE(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseCURGUID(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseCURSESSIONID(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseCURTIME(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseCURTIMESTAMP(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseCURUSER(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseCURVERSION(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseDEGREES(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseEOF(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseERRORCODE(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseERRORMSG(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseEXISTS(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseEXP(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseEXTRACT(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseFLOOR(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseICASE(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseIFNULL(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseIIF(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseINTRANS(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseLASTIDENTITY(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseLEFT(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseLENGTH(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseLIST(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseLOADINGUPDATES(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseLOG(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseLOG10(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseLOWER(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseMAX(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseMIN(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseNULLIF(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseOCCURS(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseOPERATION(TORVParseOptions ParseOptions);
+  TORVExprToken* ParsePI(TORVParseOptions ParseOptions);
+  TORVExprToken* ParsePOS(TORVParseOptions ParseOptions);
+  TORVExprToken* ParsePOWER(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseQUOTEDSTR(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseRADIANS(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseRAND(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseREPEATSTR(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseREPLACE(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseRIGHT(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseROUND(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseROWCOUNT(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseROWSAFFECTED(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseRUNSUM(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseSENSITIVE(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseSIGN(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseSIN(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseSQRT(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseSTDDEV(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseSTMTRESULT(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseSUBSTRING(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseSUM(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseTAN(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseTRIM(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseTRIMBOTH(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseTRIMLEADING(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseTRIMTRAILING(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseTRUNCATE(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseUPPER(TORVParseOptions ParseOptions);
+
+  // Counts Count more nodes copied from the operand of a simple CASE into
+  // its conditions; past MaxCaseOperandCopies in one parse the parse is
+  // refused at the current token.
+  void CountCaseOperandCopies(int32_t Count);
+
  protected:
   void BuildFunctionsLookupTable();
   void BuildFunctionsTable();
@@ -171,6 +266,7 @@ class TORVExprParser : public TORVExprTokenizer {
   std::array<uint8_t, 32> FControlsLookupTable{};
   std::array<TORVControlParseMethod, ControlsTableCount> FControlsTable{};
   int32_t FNestingDepth = 0;
+  int32_t FCaseOperandCopies = 0;
 };
 
 // One level of grammar nesting for the lifetime of the object.

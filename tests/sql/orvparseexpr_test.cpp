@@ -6,6 +6,7 @@
 #include "base/orverror.h"
 #include "base/orvutf8.h"
 #include "sql/orvcompiledexpr.h"
+#include "sql/orvconsts.h"
 #include "sql/orvexprtoken.h"
 #include "sql/orvparser.h"
 #include "sql/orvparseroptions.h"
@@ -113,46 +114,95 @@ TEST(ExprGrammar, NestingIsBoundedWithAnErrorInsteadOfACrash) {
             std::string::npos);
 }
 
-// A parser with one function grammar registered, as the built-in function
-// grammars register theirs.
-class TMaxParser : public TORVExprParser {
+// A parser that shows its function dispatch table.
+class TDispatchParser : public TORVExprParser {
  public:
-  TMaxParser() { FFunctionsTable[toMAX - toABORTED] = static_cast<TORVParseMethod>(&TMaxParser::ParseMAX); }
-
- private:
-  TORVExprToken* ParseMAX(TORVParseOptions ParseOptions) {
-    TORVPartialTree Node(GetNewExprToken(ttFUNCREF, toMAX));
-    NextToken();
-    ErrorIfNotSkipToken(u'(');
-    Node->AddArgument(ParseOr(ParseOptions));
-    ErrorIfNotSkipToken(u')');
-    return Node.Release();
-  }
+  bool HasGrammar(TORVTokenOperator Operator) const { return FFunctionsTable[Operator - toABORTED] != nullptr; }
 };
 
-TEST(ExprGrammar, FunctionWordsGoToTheirGrammarAndOtherwiseReadAsNames) {
-  struct TCase {
-    const char* Text;
-    const char* Expected;
-  };
-  const TCase Cases[] = {
-      {"Max(x) + 1", "(BINARY :op ADD (FUNCREF :op MAX (COLUMNREF :name \"x\" nil nil)) (CONST :text \"1\" :type 6))"},
-      // A word without a registered grammar is a user-defined function.
-      {"min(x)", "(FUNCREF :op UDF :name \"min\" (COLUMNREF :name \"x\" nil nil))"},
-      // A word the keyword list maps to no operator is a name.
-      {"bitset", "(COLUMNREF :name \"bitset\" nil nil)"},
-      {"\"MAX\"", "(COLUMNREF :name \"MAX\" nil nil)"},
-  };
-  for (const TCase& Case : Cases) {
-    SCOPED_TRACE(Case.Text);
-    TORVCompiledExpr Expr;
-    Expr.SetExpression(Utf8ToString(Case.Text));
-    TMaxParser Parser;
-    Parser.Initialize(&Expr);
-    TORVExprToken* Tree = Parser.ParseExpr(TORVParseOptions{});
-    EXPECT_EQ(DumpTokens(Tree), Case.Expected);
-    FreeTokens(Tree);
+// Every function word with an operator reaches its own grammar, so where a
+// value is expected it never reads as a user-defined call or a column; the
+// three words without an operator stay names.
+TEST(ExprGrammar, EveryFunctionWordReachesItsGrammar) {
+  TDispatchParser Dispatch;
+  const TORVParseOptions All{poAllowAggregates, poAllowExceptionHandling, poAllowQueries, poAllowTableQualifier};
+  int32_t Registered = 0;
+  for (const TORVKeyword& Keyword : FunctionKeywords) {
+    const std::string Word = StringToUtf8(TORVString(Keyword.Word));
+    SCOPED_TRACE(Word);
+    if (Keyword.Operator == toNONE) {
+      EXPECT_EQ(ErrorOf(Word + "(x)"), "(FUNCREF :op UDF :name \"" + Word + "\" (COLUMNREF :name \"x\" nil nil))");
+      continue;
+    }
+    ++Registered;
+    EXPECT_TRUE(Dispatch.HasGrammar(Keyword.Operator));
+    // Whatever the word makes of "(x)", it is not a call of a function
+    // named like it.
+    const std::string Result = ErrorOf(Word + "(x)", All);
+    EXPECT_EQ(Result.find("UDF"), std::string::npos) << Result;
+    EXPECT_FALSE(Result.starts_with("(COLUMNREF")) << Result;
   }
+  EXPECT_EQ(Registered, FunctionKeywordCount - 3);
+  // A quoted word is a name.
+  EXPECT_EQ(ErrorOf("\"MAX\""), "(COLUMNREF :name \"MAX\" nil nil)");
+}
+
+// Where standard SQL puts a keyword between two arguments a comma does as
+// well, and both give the same tree.
+TEST(ExprGrammar, KeywordAndCommaFormsOfAFunctionGiveEqualTrees) {
+  const char* const Pairs[][2] = {
+      {"SUBSTRING(s FROM 2 FOR 3)", "SUBSTRING(s, 2, 3)"},
+      {"SUBSTR(s FROM 2)", "SUBSTRING(s, 2)"},
+      {"IF(a > 1 THEN 'y' ELSE 'n')", "IF(a > 1, 'y', 'n')"},
+      {"IFNULL(a THEN b ELSE c)", "IFNULL(a, b, c)"},
+      {"LEFT(s FOR 2)", "LEFT(s, 2)"},
+      {"RIGHT(s FOR 2)", "RIGHT(s, 2)"},
+      {"REPEAT(s FOR 2)", "REPEAT(s, 2)"},
+      {"CONCAT(s WITH t)", "CONCAT(s, t)"},
+      {"REPLACE(s WITH t IN u)", "REPLACE(s, t, u)"},
+      {"POS(s IN t)", "POSITION(s, t)"},
+      {"OCCURS(s IN t)", "OCCURS(s, t)"},
+      {"CAST(s AS INTEGER)", "CAST(s, INT)"},
+      {"TRIM(LEADING 'x' FROM s)", "TRIM(LEADING 'x', s)"},
+      {"ALLTRIM(s)", "TRIM(BOTH ' ' FROM s)"},
+      {"EXTRACT(DAY FROM d)", "EXTRACT(DAY, d)"},
+      {"ROUND(x TO 2)", "ROUND(x, 2)"},
+      {"TRUNC(x TO 2)", "TRUNCATE(x, 2)"},
+      {"POWER(x TO 2)", "POWER(x, 2)"},
+      {"QUOTEDSTR(s USING '!')", "QUOTEDSTR(s, '!')"},
+      {"CEIL(x) + LN(x)", "CEILING(x) + LOG(x)"},
+      {"LCASE(s) || UCASE(s) || CHAR_LENGTH(s)", "LOWER(s) || UPPER(s) || LENGTH(s)"},
+  };
+  for (const auto& Pair : Pairs) {
+    SCOPED_TRACE(Pair[0]);
+    TExprFixture Keyword(Pair[0]);
+    Keyword.Tree = Keyword.Parser.ParseExpr(TORVParseOptions{});
+    TExprFixture Comma(Pair[1]);
+    Comma.Tree = Comma.Parser.ParseExpr(TORVParseOptions{});
+    EXPECT_TRUE(CompareTokens(Keyword.Tree, Comma.Tree)) << DumpTokens(Keyword.Tree) << "\n" << DumpTokens(Comma.Tree);
+  }
+}
+
+// Each WHEN of a simple CASE repeats its operand, so nested CASEs multiply:
+// the copies one parse may make are bounded, and the parse is refused
+// instead of growing without end.
+TEST(ExprGrammar, NestedSimpleCaseOperandsCannotGrowWithoutBound) {
+  std::string Whens;
+  for (int32_t I = 0; I < 10; ++I) Whens += " WHEN " + std::to_string(I) + " THEN " + std::to_string(I);
+  std::string Text = "x";
+  for (int32_t Depth = 0; Depth < 8; ++Depth) Text = "CASE " + Text + Whens + " END";
+  EXPECT_NE(ErrorOf(Text).find("CASE operand repeated beyond " + std::to_string(MaxCaseOperandCopies) +
+                               " nodes not allowed"),
+            std::string::npos);
+
+  // A few levels stay well inside the bound and keep their copies.
+  std::string Small = "x";
+  for (int32_t Depth = 0; Depth < 2; ++Depth) Small = "CASE " + Small + Whens + " END";
+  TExprFixture F(Small);
+  F.Tree = F.Parser.ParseExpr(TORVParseOptions{});
+  const TORVExprToken* Conditions = F.Tree->GetArgument(0);
+  ASSERT_EQ(Conditions->GetNumArguments(), 11);
+  EXPECT_EQ(Conditions->GetArgument(9)->GetLeftToken()->FTokenOperator, toICASE);
 }
 
 TEST(ExprGrammar, QualifiedColumnOfARemoteExpressionDropsItsQualifier) {
