@@ -3,6 +3,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "sql/orvbuilder.h"
 #include "sql/orvcompiledexpr.h"
 #include "sql/orvparser.h"
 #include "sql/orvtokenslots.h"
@@ -17,6 +18,20 @@ TORVExprToken* ParseExprWithOptions(TORVExprParser& Parser, TORVCompiledExpr& Ex
 TORVExprToken* ParseQueryWithOptions(TORVExprParser& Parser, TORVCompiledExpr& Expr, TORVParseOptions Options) {
   Parser.Initialize(&Expr);
   return Parser.ParseQuery(Options);
+}
+
+TORVString BuildExprText(TORVExprBuilder& Builder, const TORVExprToken* Token, bool Plan, bool PlanCosts,
+                         bool ShowParameterValues) {
+  Builder.ClearExpr();
+  Builder.SetIndentationLevel(-1);
+  Builder.SetIncludeLineBreaks(false);
+  Builder.SetIncludePlan(Plan);
+  Builder.SetIncludePlanCosts(PlanCosts);
+  Builder.SetIncludeParameterValues(ShowParameterValues);
+  Builder.BuildStatement(Token);
+  TORVString Text = Builder.GetExpressionLiteral();
+  Builder.ClearExpr();
+  return Text;
 }
 
 namespace {

@@ -15,6 +15,7 @@
 namespace orv {
 
 class TORVCompiledExpr;
+class TORVExprBuilder;
 class TORVExprParser;
 
 // Binds the session's or configuration's Parser to Expr and parses Expr's
@@ -24,6 +25,13 @@ TORVExprToken* ParseExprWithOptions(TORVExprParser& Parser, TORVCompiledExpr& Ex
 
 // The same for a text that is one query (a view's definition, for example).
 TORVExprToken* ParseQueryWithOptions(TORVExprParser& Parser, TORVCompiledExpr& Expr, TORVParseOptions Options);
+
+// The text of Token (a statement, query or expression) as the Build of every
+// catalog and filter expression gives it: the configuration's Builder with
+// indentation -1, no line breaks and the three flags. The builder's text is
+// cleared before and after, so that nothing of an earlier use leaks in.
+TORVString BuildExprText(TORVExprBuilder& Builder, const TORVExprToken* Token, bool Plan, bool PlanCosts,
+                         bool ShowParameterValues);
 
 // A table or view column, or a routine parameter, as the compiler needs it.
 struct TORVColumnDescriptor {

@@ -18,13 +18,7 @@ namespace {
 
 const TORVParseOptions QueryOptions{poAllowQueries, poAllowTableQualifier};
 
-// A whole query: ParseQuery, then the text must be used up, as the SELECT
-// statement requires.
-TORVExprToken* ParseWholeQuery(TORVExprParser& Parser, TORVParseOptions Options) {
-  TORVPartialTree Query(Parser.ParseQuery(Options));
-  if (!Parser.CheckToken(tkEndOfText)) Parser.ExpectedExpression(u"end of expression");
-  return Query.Release();
-}
+using test::ParseWholeQuery;
 
 std::string ErrorOf(const std::string& Text, TORVParseOptions Options = QueryOptions) {
   return test::ParseForCorpus(Text, Options, ParseWholeQuery);

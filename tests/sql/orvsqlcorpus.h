@@ -1,6 +1,8 @@
 // Reader and runner of the SQL corpus (tests/sql/orvsqlcorpus.inc): each
 // case is parsed by the entry its kind names and must give its golden tree,
-// written as DumpTokens writes it, or its error with line and column.
+// written as DumpTokens writes it, or its error with line and column; a
+// "build" case gives the text the builder writes for its tree. Every tree
+// of the corpus must also survive the round trip through its built text.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,10 +16,13 @@
 #include "base/orverrors.h"
 #include "base/orverror.h"
 #include "base/orvutf8.h"
+#include "sql/orvbuilder.h"
 #include "sql/orvcompiledexpr.h"
+#include "sql/orvexprcatalog.h"
 #include "sql/orvexprtoken.h"
 #include "sql/orvparser.h"
 #include "sql/orvparseroptions.h"
+#include "tests/support/orvsqlroundtrip.h"
 #include "tests/support/orvsqltreedump.h"
 
 namespace orv::test {
@@ -32,6 +37,9 @@ struct TORVSqlCorpusCase {
   std::vector<std::string> Options;
   std::string Sql;
   std::string Expected;
+  // The first line after "--> " as written, for expected texts that are
+  // not trees.
+  std::string ExpectedLine;
 };
 
 // Whitespace runs outside double-quoted strings become one blank, so golden
@@ -96,6 +104,7 @@ inline std::vector<TORVSqlCorpusCase> ReadSqlCorpus() {
       State = InSql;
     } else if (State == InSql && Line.starts_with("-->")) {
       Expected = std::string(Line.substr(3));
+      Cases.back().ExpectedLine = std::string(Line.substr(Line.starts_with("--> ") ? 4 : 3));
       State = InExpected;
     } else if (State == InSql) {
       std::string& Sql = Cases.back().Sql;
@@ -204,6 +213,98 @@ inline int32_t RunSqlCorpus(const std::string& Kind, TORVParseOptions Defaults, 
     }
     if (!Known) continue;
     EXPECT_EQ(ParseForCorpus(Case.Sql, Options, Parse), Case.Expected);
+  }
+  return Count;
+}
+
+// A whole query: ParseQuery, then the text must be used up, as the SELECT
+// statement requires.
+inline TORVExprToken* ParseWholeQuery(TORVExprParser& Parser, TORVParseOptions Options) {
+  TORVPartialTree Query(Parser.ParseQuery(Options));
+  if (!Parser.CheckToken(tkEndOfText)) Parser.ExpectedExpression(u"end of expression");
+  return Query.Release();
+}
+
+// Each kind: its name, the options it adds to every case and its entry.
+struct TORVSqlCorpusKind {
+  const char* Name;
+  TORVParseOptions Defaults;
+  TORVCorpusParse Parse;
+};
+
+inline std::vector<TORVSqlCorpusKind> SqlCorpusKinds() {
+  auto Expr = [](TORVExprParser& P, TORVParseOptions O) { return P.ParseExpr(O); };
+  return {
+      {"expr", TORVParseOptions{}, Expr},
+      {"query", TORVParseOptions{poAllowQueries, poAllowTableQualifier}, ParseWholeQuery},
+      {"build", TORVParseOptions{}, Expr},
+  };
+}
+
+// The text a catalog expression builds for Tree.
+inline TORVString BuildForCorpus(const TORVExprToken* Tree) {
+  TORVExprBuilder Builder;
+  return BuildExprText(Builder, Tree, false, false, false);
+}
+
+inline TORVParseOptions CorpusCaseOptions(const TORVSqlCorpusCase& Case, TORVParseOptions Defaults) {
+  for (const std::string& Name : Case.Options) {
+    TORVParseOption Option{};
+    EXPECT_TRUE(ParseOptionByName(Name, Option)) << "unknown option " << Name;
+    Defaults.Include(Option);
+  }
+  return Defaults;
+}
+
+// Every "build" case: the built text of its tree is the expected line.
+inline int32_t RunSqlCorpusBuild() {
+  int32_t Count = 0;
+  for (const TORVSqlCorpusCase& Case : ReadSqlCorpus()) {
+    if (Case.Kind != "build") continue;
+    ++Count;
+    SCOPED_TRACE("corpus line " + std::to_string(Case.Line) + ": " + Case.Sql);
+    TORVCompiledExpr Expr;
+    Expr.SetExpression(Utf8ToString(Case.Sql));
+    TORVExprParser Parser;
+    Parser.Initialize(&Expr);
+    TORVPartialTree Tree(Parser.ParseExpr(CorpusCaseOptions(Case, TORVParseOptions{})));
+    EXPECT_EQ(StringToUtf8(BuildForCorpus(Tree.Get())), Case.ExpectedLine);
+  }
+  return Count;
+}
+
+// Every case of every kind that parses: its built text parses (under the
+// same options) to an equal tree, whose built text is the same again.
+inline int32_t RoundTripSqlCorpus() {
+  int32_t Count = 0;
+  for (const TORVSqlCorpusKind& Kind : SqlCorpusKinds()) {
+    for (const TORVSqlCorpusCase& Case : ReadSqlCorpus()) {
+      if (Case.Kind != Kind.Name) continue;
+      SCOPED_TRACE("corpus line " + std::to_string(Case.Line) + ": " + Case.Sql);
+      const TORVParseOptions Options = CorpusCaseOptions(Case, Kind.Defaults);
+      TORVParseFunc Parse = [&](const TORVString& Text) {
+        TORVCompiledExpr Expr;
+        Expr.SetExpression(Text);
+        TORVExprParser Parser;
+        Parser.Initialize(&Expr);
+        return Kind.Parse(Parser, Options);
+      };
+      TORVString Built;
+      try {
+        TORVPartialTree Tree(Parse(Utf8ToString(Case.Sql)));
+        Built = BuildForCorpus(Tree.Get());
+      } catch (const EORVException&) {
+        continue;  // an error case
+      }
+      ++Count;
+      EXPECT_TRUE(RoundTrips(Utf8ToString(Case.Sql), Parse, BuildForCorpus));
+      try {
+        TORVPartialTree Again(Parse(Built));
+        EXPECT_EQ(StringToUtf8(BuildForCorpus(Again.Get())), StringToUtf8(Built));
+      } catch (const EORVException&) {
+        // RoundTrips has reported it.
+      }
+    }
   }
   return Count;
 }

@@ -1,0 +1,96 @@
+// The SQL text builder: turns token trees back into SQL text for messages,
+// plans and the text that catalog objects derive from their trees.
+#pragma once
+
+#include <cstdint>
+
+#include "base/orvtype.h"
+#include "core/orvcommon.h"
+#include "sql/orvexprtoken.h"
+
+namespace orv {
+
+// Writes the normalised form of a tree: keywords in upper case, names in
+// double quotes (a quote inside doubled), one spelling per function, commas
+// where the grammar also takes keywords, and parentheses wherever the
+// grammar needs them to read the same tree back, whether or not the tree
+// carries them. Parsing the built text under the options of the first parse
+// gives an equal tree.
+//
+// One builder serves one session manager or configuration, one caller at a
+// time. Text accumulates across Build calls until ClearExpr, and the
+// settings stay as the last caller left them (writing a sub-query sets the
+// indentation to -1): a caller sets what it relies on, builds, reads
+// GetExpressionLiteral and clears.
+class TORVExprBuilder : public TORVBaseObject {
+ public:
+  TORVExprBuilder() = default;
+
+  // Appends the text of an expression tree; nothing for nil.
+  void BuildExpr(const TORVExprToken* Token);
+  // A query tree; with NoLineBreaks every line break is one blank.
+  void BuildQuery(const TORVExprToken* Token, bool NoLineBreaks);
+  // A statement: statements other than queries and the data changes write
+  // nothing; a token that is no statement goes to BuildExpr.
+  void BuildStatement(const TORVExprToken* Token);
+
+  void ClearExpr() { FStringBuilder.clear(); }
+  const TORVString& GetExpressionLiteral() const { return FStringBuilder; }
+
+  bool GetIncludeParameterValues() const { return FIncludeParameterValues; }
+  void SetIncludeParameterValues(bool Value) { FIncludeParameterValues = Value; }
+  bool GetIncludePlan() const { return FIncludePlan; }
+  void SetIncludePlan(bool Value) { FIncludePlan = Value; }
+  bool GetIncludePlanCosts() const { return FIncludePlanCosts; }
+  void SetIncludePlanCosts(bool Value) { FIncludePlanCosts = Value; }
+  bool GetIncludeLineBreaks() const { return FIncludeLineBreaks; }
+  void SetIncludeLineBreaks(bool Value) { FIncludeLineBreaks = Value; }
+  int32_t GetIndentationLevel() const { return FIndentationLevel; }
+  void SetIndentationLevel(int32_t Value) { FIndentationLevel = Value; }
+
+  // The SQL text of a constant's value of the given type: quoted strings,
+  // X'..' bytes, DATE/TIME/TIMESTAMP '..', INTERVAL '..' with its
+  // qualifier; other types as they are.
+  static TORVString FormattedConstant(const TORVString& Value, int32_t DataType, int32_t SubType);
+
+ protected:
+  // The text of one node without its operands.
+  void BuildToken(const TORVExprToken* Token);
+  // Token in a place that needs at least the binding strength MinLevel;
+  // parenthesised when it binds more loosely and has no parentheses.
+  void BuildOperand(const TORVExprToken* Token, int32_t MinLevel);
+  void BuildBinary(const TORVExprToken* Token);
+  void BuildExtBinary(const TORVExprToken* Token);
+  void BuildFunction(const TORVExprToken* Token);
+  void BuildCase(const TORVExprToken* Token);
+  void BuildCast(const TORVExprToken* Token);
+  void BuildDataType(const TORVExprToken* Token);
+  void BuildIntervalType(const TORVExprToken* Token);
+  void BuildQualifiedName(const TORVExprToken* Token);
+  void BuildCollation(const TORVExprToken* Clause);
+  void BuildQueryColumns(const TORVExprToken* Query);
+  void BuildQueryInto(const TORVExprToken* Query);
+  void BuildQueryFrom(const TORVExprToken* Query);
+  void BuildQueryWhere(const TORVExprToken* From, const TORVExprToken* Where);
+  void BuildQueryGroup(const TORVExprToken* Query);
+  void BuildQueryHaving(const TORVExprToken* Query);
+  void BuildQueryOrder(const TORVExprToken* Query);
+  void BuildQueryExtensions(const TORVExprToken* Query);
+  void BuildSortItems(const TORVExprToken* Clause, bool Direction);
+  void BuildTableRef(const TORVExprToken* Table);
+  void NewLine();
+  void Indent();
+  void Write(std::u16string_view Text) { FStringBuilder += Text; }
+
+  TORVString FStringBuilder;
+  bool FIncludeParameterValues = false;
+  bool FIncludePlan = false;
+  bool FIncludePlanCosts = false;
+  int32_t FIndentationLevel = 0;
+  bool FIncludeLineBreaks = false;
+};
+
+// A name in double quotes, each double quote inside doubled.
+TORVString QuotedName(const TORVString& Name);
+
+}  // namespace orv

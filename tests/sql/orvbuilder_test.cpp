@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "base/orvutf8.h"
+#include "core/orvtypefunc.h"
+#include "sql/orvbuilder.h"
+#include "sql/orvcompiledexpr.h"
+#include "sql/orvexprcatalog.h"
+#include "sql/orvexprtoken.h"
+#include "sql/orvparser.h"
+#include "tests/sql/orvsqlcorpus.h"
+#include "tests/support/orvsqltreedump.h"
+
+namespace orv {
+namespace {
+
+using test::DumpTokens;
+using test::ReadTokens;
+
+struct TTreeDeleter {
+  void operator()(TORVExprToken* Token) const { FreeTokens(Token); }
+};
+using TTree = std::unique_ptr<TORVExprToken, TTreeDeleter>;
+
+std::string Built(const TORVExprToken* Token) { return StringToUtf8(test::BuildForCorpus(Token)); }
+
+TTree ParseText(const TORVString& Text, TORVParseOptions Options) {
+  TORVCompiledExpr Expr;
+  Expr.SetExpression(Text);
+  TORVExprParser Parser;
+  Parser.Initialize(&Expr);
+  return TTree(Parser.ParseExpr(Options));
+}
+
+TEST(SqlBuilder, CorpusBuildCasesGiveTheirText) { EXPECT_GT(test::RunSqlCorpusBuild(), 0); }
+
+TEST(SqlBuilder, EveryCorpusTreeRoundTripsThroughItsBuiltText) { EXPECT_GT(test::RoundTripSqlCorpus(), 0); }
+
+// Trees that the optimizer or the validater make carry no parentheses:
+// the builder adds those the grammar needs, writes names with their quotes
+// doubled, and the text parses back to the same tree.
+TEST(SqlBuilder, TreesWithoutParenthesesComeBackAsTheSameTree) {
+  struct TCase {
+    const char* Tree;
+    const char* Text;
+  };
+  const TCase Cases[] = {
+      {"(BINARY :op AND :type 4 (BINARY :op OR :type 4 (COLUMNREF :name \"a\" nil nil) (COLUMNREF :name \"b\" nil nil))"
+       " (COLUMNREF :name \"c\" nil nil))",
+       "(\"a\" OR \"b\") AND \"c\""},
+      {"(BINARY :op OR :type 4 (COLUMNREF :name \"a\" nil nil)"
+       " (BINARY :op OR :type 4 (COLUMNREF :name \"b\" nil nil) (COLUMNREF :name \"c\" nil nil)))",
+       "\"a\" OR (\"b\" OR \"c\")"},
+      {"(BINARY :op SUB (COLUMNREF :name \"a\" nil nil) (BINARY :op SUB (COLUMNREF :name \"b\" nil nil) "
+       "(COLUMNREF :name \"c\" nil nil)))",
+       "\"a\" - (\"b\" - \"c\")"},
+      {"(BINARY :op MUL (BINARY :op ADD (COLUMNREF :name \"a\" nil nil) (CONST :text \"1\" :type 6))"
+       " (UNARY :op NEGATE (BINARY :op ADD (COLUMNREF :name \"b\" nil nil) (CONST :text \"-2\" :type 6))))",
+       "(\"a\" + 1) * - (\"b\" + -2)"},
+      {"(UNARY :op NOT :type 4 (BINARY :op AND :type 4 (COLUMNREF :name \"a\" nil nil) (COLUMNREF :name \"b\" nil nil)))",
+       "NOT (\"a\" AND \"b\")"},
+      {"(BINARY :op EQ :type 4 (BINARY :op LT :type 4 (COLUMNREF :name \"a\" nil nil) (CONST :text \"1\" :type 6))"
+       " (CONST :text \"TRUE\" :type 4))",
+       "(\"a\" < 1) = TRUE"},
+      {"(EXTBINARY :op LIKE :type 4 (BINARY :op ADD (COLUMNREF :name \"a\" nil nil) (COLUMNREF :name \"b\" nil nil))"
+       " (BINARY :op ADD :type 1 (CONST :text \"x\" :type 1 :len 1) (CONST :text \"%\" :type 1 :len 1)))",
+       "\"a\" + \"b\" LIKE ('x' + '%')"},
+      {"(BINARY :op SUBINTERVAL :type 14 :subtype 128 (COLUMNREF :name \"d1\" nil nil) (COLUMNREF :name \"d2\" nil nil))",
+       "(\"d1\" - \"d2\") DAY"},
+      {"(FUNCREF :op ROUND (COLUMNREF :name \"x\" nil nil) (CONST :text \"-2\" :type 6))", "ROUND(\"x\", (-2))"},
+      {"(FUNCREF :op TRIMBOTH :type 1 (BINARY :op ADD :type 1 (CONST :text \"a\" :type 1 :len 1)"
+       " (CONST :text \"b\" :type 1 :len 1)) (COLUMNREF :name \"s\" nil nil))",
+       "TRIM(BOTH ('a' + 'b'), \"s\")"},
+      {"(COLUMNREF :name \"say \\\"hi\\\"\" :source \"my \\\"t\\\"\" nil nil)", "\"my \"\"t\"\"\".\"say \"\"hi\"\"\""},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Tree);
+    TTree Tree(ReadTokens(Utf8ToString(Case.Tree)));
+    const std::string Text = Built(Tree.get());
+    EXPECT_EQ(Text, Case.Text);
+    TTree Again = ParseText(Utf8ToString(Text), TORVParseOptions{poAllowTableQualifier});
+    EXPECT_TRUE(CompareTokens(Tree.get(), Again.get())) << DumpTokens(Again.get());
+  }
+}
+
+TEST(SqlBuilder, ConstantsAreWrittenInTheirTypesForm) {
+  struct TCase {
+    const char16_t* Value;
+    int32_t DataType;
+    int32_t SubType;
+    const char* Text;
+  };
+  const TCase Cases[] = {
+      {u"It's", dtCharacter, stVarChar, "'It''s'"},
+      {u"a'b", dtLargeObject, stClob, "'a''b'"},
+      {u"0A1B", dtBytes, stVarByte, "X'0A1B'"},
+      {u"0A", dtLargeObject, stBlob, "X'0A'"},
+      {u"2024-01-31", dtDate, 0, "DATE '2024-01-31'"},
+      {u"13:45", dtTime, 0, "TIME '13:45'"},
+      {u"2024-01-31 13:45", dtTimeStamp, 0, "TIMESTAMP '2024-01-31 13:45'"},
+      {u"1-6", dtYearMonthInterval, stYearToMonth, "INTERVAL '1-6' YEAR TO MONTH"},
+      {u"1 2", dtDayTimeInterval, stDayToHour, "INTERVAL '1 2' DAY TO HOUR"},
+      {u"1", dtDayTimeInterval, 3, "INTERVAL '1'"},
+      {u"-12.5", dtFloat, 0, "-12.5"},
+      {u"TRUE", dtBoolean, 0, "TRUE"},
+      {u"NULL", dtUnknown, 0, "NULL"},
+  };
+  for (const TCase& Case : Cases) {
+    EXPECT_EQ(StringToUtf8(TORVExprBuilder::FormattedConstant(Case.Value, Case.DataType, Case.SubType)), Case.Text);
+  }
+}
+
+// Names of references are quoted and qualified; variables, parameters and
+// cursors are written bare.
+TEST(SqlBuilder, NamesAreQuotedAndQualifiedOrWrittenBare) {
+  TTree Column(ReadTokens(u"(COLUMNREF :name \"c\" :source \"s\" :db \"d\" nil nil)"));
+  EXPECT_EQ(Built(Column.get()), "\"d\".\"s\".\"c\"");
+  TTree Variable(ReadTokens(u"(VARIABLEREF :name \"v\")"));
+  EXPECT_EQ(Built(Variable.get()), "v");
+  TTree Table(ReadTokens(u"(TABLEREF :name \"t\" :alias \"x\" nil (CLAUSE) (CLAUSE))"));
+  EXPECT_EQ(Built(Table.get()), "\"t\" AS \"x\"");
+}
+
+TEST(SqlBuilder, ParameterIsAQuestionMarkUnlessItsValueIsAskedFor) {
+  TTree Param(ReadTokens(u"(DYNPARAMREF :type 6)"));
+  TORVExprBuilder Builder;
+  EXPECT_EQ(BuildExprText(Builder, Param.get(), false, false, true), u"?");
+}
+
+TEST(SqlBuilder, QueryClausesStartOnNewLinesWhenAskedTo) {
+  TTree Query = ParseText(u"SELECT a, b AS x FROM t WHERE a = 1", TORVParseOptions{poAllowQueries});
+  TORVExprBuilder Builder;
+  Builder.SetIncludeLineBreaks(true);
+  Builder.SetIndentationLevel(0);
+  Builder.BuildQuery(Query.get(), false);
+  EXPECT_EQ(StringToUtf8(Builder.GetExpressionLiteral()),
+            "SELECT ALL\r\n   \"a\",\r\n   \"b\" AS \"x\"\r\n   FROM \"t\"\r\n   WHERE \"a\" = 1");
+  // Text accumulates until cleared.
+  Builder.BuildExpr(Query->GetArgument(2)->GetArgument(0)->GetArgument(0));
+  EXPECT_TRUE(StringToUtf8(Builder.GetExpressionLiteral()).ends_with("= 1\"a\""));
+  Builder.ClearExpr();
+  EXPECT_TRUE(Builder.GetExpressionLiteral().empty());
+}
+
+// Hidden select columns are left out; the conditions pushed down to FROM
+// tables join those of the WHERE clause in one WHERE.
+TEST(SqlBuilder, HiddenColumnsAreLeftOutAndPushedConditionsJoinTheWhere) {
+  TTree Query = ParseText(u"SELECT a, b FROM t, u WHERE c = 3", TORVParseOptions{poAllowQueries});
+  Query->GetArgument(2)->GetArgument(1)->FHidden = true;
+  TORVExprToken* From = Query->GetArgument(6);
+  From->GetArgument(0)->GetArgument(1)->AddArgument(ReadTokens(u"(BINARY :op EQ :type 4 (COLUMNREF :name \"a\" nil nil) "
+                                                              u"(CONST :text \"1\" :type 6))"));
+  From->GetArgument(1)->GetArgument(1)->AddArgument(ReadTokens(u"(BINARY :op OR :type 4 (COLUMNREF :name \"b\" nil nil) "
+                                                              u"(COLUMNREF :name \"d\" nil nil))"));
+  EXPECT_EQ(Built(Query.get()),
+            "SELECT ALL \"a\" FROM \"t\", \"u\" WHERE \"a\" = 1 AND (\"b\" OR \"d\") AND \"c\" = 3");
+}
+
+TEST(SqlBuilder, StatementsOtherThanQueriesWriteNothing) {
+  TTree Create(ReadTokens(u"(DYNSTATEMENT :op CREATE (TABLE :name \"t\"))"));
+  EXPECT_EQ(Built(Create.get()), "");
+  TTree Expression(ReadTokens(u"(CONST :text \"1\" :type 6)"));
+  EXPECT_EQ(Built(Expression.get()), "1");
+}
+
+// A long chain of operators is written without deep recursion.
+TEST(SqlBuilder, LongOperatorChainIsWrittenWhole) {
+  std::string Text = "a0";
+  for (int32_t I = 1; I < 20000; ++I) Text += " OR a" + std::to_string(I);
+  TTree Tree = ParseText(Utf8ToString(Text), TORVParseOptions{});
+  std::string Expected = "\"a0\"";
+  for (int32_t I = 1; I < 20000; ++I) Expected += " OR \"a" + std::to_string(I) + "\"";
+  EXPECT_EQ(Built(Tree.get()), Expected);
+}
+
+}  // namespace
+}  // namespace orv
