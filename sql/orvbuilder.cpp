@@ -6,25 +6,11 @@
 #include "core/orvliteral.h"
 #include "core/orvtypefunc.h"
 #include "core/orvvalue.h"
+#include "sql/orvtokenslots.h"
 
 namespace orv {
 
 namespace {
-
-// Slots of a query node and of a FROM table as the query grammar fills them.
-constexpr int32_t QueryMergeSlot = 1;
-constexpr int32_t QuerySelectSlot = 2;
-constexpr int32_t QueryIntoSlot = 5;
-constexpr int32_t QueryFromSlot = 6;
-constexpr int32_t QueryWhereSlot = 7;
-constexpr int32_t QueryGroupBySlot = 8;
-constexpr int32_t QueryHavingSlot = 9;
-constexpr int32_t QueryMergedSlot = 10;
-constexpr int32_t QueryOrderBySlot = 11;
-constexpr int32_t QueryFirstExtensionSlot = 12;
-constexpr int32_t TableDerivedSlot = 0;
-constexpr int32_t TableConditionsSlot = 1;
-constexpr int32_t TableJoinsSlot = 2;
 
 // How tightly a construct binds, from the loosest to a single value, as the
 // levels of the expression grammar read them. An operand that binds more
@@ -733,7 +719,7 @@ void TORVExprBuilder::BuildToken(const TORVExprToken* Token) {
       if (Token->FTokenOperator == toDERIVED) {
         Write(u"(");
         FIndentationLevel = -1;
-        BuildQuery(Slot(Token, TableDerivedSlot), true);
+        BuildQuery(Slot(Token, TableRefQuerySlot), true);
         Write(u")");
       } else {
         BuildQualifiedName(Token);
@@ -746,10 +732,11 @@ void TORVExprBuilder::BuildToken(const TORVExprToken* Token) {
           BuildOperand(Slot(Index, 0), LevelAdditive);
           Write(u"]");
         }
-        if (const TORVExprToken* Collation = Slot(Token, 1); Collation != nullptr && Collation->FTokenType == ttCLAUSE)
-          BuildCollation(Collation);
+        const TORVExprToken* Collation = Slot(Token, 1);
+        if (Collation != nullptr && Collation->FTokenType == ttCLAUSE) BuildCollation(Collation);
         // A column of an index or key list carries its direction.
-        if (const TORVExprToken* Direction = Slot(Token, 2); Direction != nullptr && Direction->FTokenType == ttCLAUSE) {
+        const TORVExprToken* Direction = Slot(Token, 2);
+        if (Direction != nullptr && Direction->FTokenType == ttCLAUSE) {
           if (Direction->FTokenOperator == toASC) Write(u" ASC");
           if (Direction->FTokenOperator == toDESC) Write(u" DESC");
         }
@@ -856,7 +843,7 @@ void TORVExprBuilder::BuildStatement(const TORVExprToken* Token) {
 
 void TORVExprBuilder::BuildQuery(const TORVExprToken* Token, bool NoLineBreaks) {
   if (Token == nullptr) return;
-  if (const TORVExprToken* Merge = Slot(Token, QueryMergeSlot); Merge != nullptr) {
+  if (const TORVExprToken* Merge = Slot(Token, QueryMergeWordSlot); Merge != nullptr) {
     const std::u16string_view Words = MergeOperatorText(Merge->FTokenOperator);
     if (!Words.empty()) {
       Write(Words);
@@ -875,7 +862,7 @@ void TORVExprBuilder::BuildQuery(const TORVExprToken* Token, bool NoLineBreaks) 
   BuildQueryWhere(Slot(Token, QueryFromSlot), Slot(Token, QueryWhereSlot));
   BuildQueryGroup(Token);
   BuildQueryHaving(Token);
-  if (const TORVExprToken* Merged = Slot(Token, QueryMergedSlot)) {
+  if (const TORVExprToken* Merged = Slot(Token, QueryMergedQuerySlot)) {
     NewLine();
     BuildQuery(Merged, NoLineBreaks);
   }
@@ -927,7 +914,7 @@ void TORVExprBuilder::BuildQueryFrom(const TORVExprToken* Query) {
   };
   std::vector<const TORVExprToken*> Joined;
   for (int32_t I = 0; I < From->GetNumArguments(); ++I) {
-    const TORVExprToken* Joins = Slot(From->GetArgument(I), TableJoinsSlot);
+    const TORVExprToken* Joins = Slot(From->GetArgument(I), TableRefJoinsSlot);
     for (int32_t J = 0; Joins != nullptr && J < Joins->GetNumArguments(); ++J) {
       if (IsWrittenJoin(Joins->GetArgument(J))) Joined.push_back(Joins->GetArgument(J)->FTargetToken);
     }
@@ -952,7 +939,7 @@ void TORVExprBuilder::BuildQueryFrom(const TORVExprToken* Query) {
       First = false;
     }
     bool HadJoins = false;
-    const TORVExprToken* Joins = Slot(Table, TableJoinsSlot);
+    const TORVExprToken* Joins = Slot(Table, TableRefJoinsSlot);
     for (int32_t J = 0; Joins != nullptr && J < Joins->GetNumArguments(); ++J) {
       const TORVExprToken* Join = Joins->GetArgument(J);
       if (!IsWrittenJoin(Join)) continue;
@@ -982,7 +969,7 @@ void TORVExprBuilder::BuildQueryFrom(const TORVExprToken* Query) {
 void TORVExprBuilder::BuildQueryWhere(const TORVExprToken* From, const TORVExprToken* Where) {
   std::vector<const TORVExprToken*> Conditions;
   for (int32_t I = 0; From != nullptr && I < From->GetNumArguments(); ++I) {
-    const TORVExprToken* Pushed = Slot(From->GetArgument(I), TableConditionsSlot);
+    const TORVExprToken* Pushed = Slot(From->GetArgument(I), TableRefConditionsSlot);
     for (int32_t J = 0; Pushed != nullptr && J < Pushed->GetNumArguments(); ++J) {
       if (Pushed->GetArgument(J) != nullptr) Conditions.push_back(Pushed->GetArgument(J));
     }
@@ -1046,7 +1033,7 @@ void TORVExprBuilder::BuildQueryOrder(const TORVExprToken* Query) {
 }
 
 void TORVExprBuilder::BuildQueryExtensions(const TORVExprToken* Query) {
-  for (int32_t I = QueryFirstExtensionSlot; I < Query->GetNumArguments(); ++I) {
+  for (int32_t I = QueryExtensionSlot; I < Query->GetNumArguments(); ++I) {
     const TORVExprToken* Extension = Query->GetArgument(I);
     if (Extension == nullptr) continue;
     switch (Extension->FTokenOperator) {

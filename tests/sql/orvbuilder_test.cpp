@@ -11,6 +11,7 @@
 #include "sql/orvexprcatalog.h"
 #include "sql/orvexprtoken.h"
 #include "sql/orvparser.h"
+#include "sql/orvtokenslots.h"
 #include "tests/sql/orvsqlcorpus.h"
 #include "tests/support/orvsqltreedump.h"
 
@@ -139,7 +140,7 @@ TEST(SqlBuilder, QueryClausesStartOnNewLinesWhenAskedTo) {
   EXPECT_EQ(StringToUtf8(Builder.GetExpressionLiteral()),
             "SELECT ALL\r\n   \"a\",\r\n   \"b\" AS \"x\"\r\n   FROM \"t\"\r\n   WHERE \"a\" = 1");
   // Text accumulates until cleared.
-  Builder.BuildExpr(Query->GetArgument(2)->GetArgument(0)->GetArgument(0));
+  Builder.BuildExpr(Query->GetArgument(QuerySelectSlot)->GetArgument(0)->GetArgument(0));
   EXPECT_TRUE(StringToUtf8(Builder.GetExpressionLiteral()).ends_with("= 1\"a\""));
   Builder.ClearExpr();
   EXPECT_TRUE(Builder.GetExpressionLiteral().empty());
@@ -149,12 +150,14 @@ TEST(SqlBuilder, QueryClausesStartOnNewLinesWhenAskedTo) {
 // tables join those of the WHERE clause in one WHERE.
 TEST(SqlBuilder, HiddenColumnsAreLeftOutAndPushedConditionsJoinTheWhere) {
   TTree Query = ParseText(u"SELECT a, b FROM t, u WHERE c = 3", TORVParseOptions{poAllowQueries});
-  Query->GetArgument(2)->GetArgument(1)->FHidden = true;
-  TORVExprToken* From = Query->GetArgument(6);
-  From->GetArgument(0)->GetArgument(1)->AddArgument(ReadTokens(u"(BINARY :op EQ :type 4 (COLUMNREF :name \"a\" nil nil) "
-                                                              u"(CONST :text \"1\" :type 6))"));
-  From->GetArgument(1)->GetArgument(1)->AddArgument(ReadTokens(u"(BINARY :op OR :type 4 (COLUMNREF :name \"b\" nil nil) "
-                                                              u"(COLUMNREF :name \"d\" nil nil))"));
+  Query->GetArgument(QuerySelectSlot)->GetArgument(1)->FHidden = true;
+  TORVExprToken* From = Query->GetArgument(QueryFromSlot);
+  TORVExprToken* TConditions = From->GetArgument(0)->GetArgument(TableRefConditionsSlot);
+  TConditions->AddArgument(
+      ReadTokens(u"(BINARY :op EQ :type 4 (COLUMNREF :name \"a\" nil nil) (CONST :text \"1\" :type 6))"));
+  TORVExprToken* UConditions = From->GetArgument(1)->GetArgument(TableRefConditionsSlot);
+  UConditions->AddArgument(
+      ReadTokens(u"(BINARY :op OR :type 4 (COLUMNREF :name \"b\" nil nil) (COLUMNREF :name \"d\" nil nil))"));
   EXPECT_EQ(Built(Query.get()),
             "SELECT ALL \"a\" FROM \"t\", \"u\" WHERE \"a\" = 1 AND (\"b\" OR \"d\") AND \"c\" = 3");
 }
