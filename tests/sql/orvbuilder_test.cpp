@@ -125,10 +125,18 @@ TEST(SqlBuilder, NamesAreQuotedAndQualifiedOrWrittenBare) {
   EXPECT_EQ(Built(Table.get()), "\"t\" AS \"x\"");
 }
 
-TEST(SqlBuilder, ParameterIsAQuestionMarkUnlessItsValueIsAskedFor) {
+// The catalog's build text starts from an empty builder and leaves it
+// empty; a parameter without a bound value is a question mark.
+TEST(SqlBuilder, CatalogBuildTextStartsAndEndsWithAnEmptyBuilder) {
   TTree Param(ReadTokens(u"(DYNPARAMREF :type 6)"));
   TORVExprBuilder Builder;
+  Builder.BuildExpr(Param.get());
+  Builder.SetIncludeLineBreaks(true);
   EXPECT_EQ(BuildExprText(Builder, Param.get(), false, false, true), u"?");
+  EXPECT_TRUE(Builder.GetExpressionLiteral().empty());
+  EXPECT_FALSE(Builder.GetIncludeLineBreaks());
+  EXPECT_EQ(Builder.GetIndentationLevel(), -1);
+  EXPECT_TRUE(Builder.GetIncludeParameterValues());
 }
 
 TEST(SqlBuilder, QueryClausesStartOnNewLinesWhenAskedTo) {

@@ -7,6 +7,8 @@
 
 #include "base/orverror.h"
 #include "core/orvtypefunc.h"
+#include "sql/orvexprcatalog.h"
+#include "sql/orvparser.h"
 #include "base/orvutf8.h"
 #include "tests/support/orvsqlfakecatalog.h"
 #include "tests/support/orvsqlfakeexpr.h"
@@ -175,22 +177,28 @@ TEST_F(FakeCatalogExprTest, CountsCatalogReadsOfOtherDatabases) {
   EXPECT_EQ(Expr.EndReadCount, 2);
 }
 
-TEST_F(FakeCatalogExprTest, BuildWritesTheTreeSoThatItRoundTrips) {
+TEST_F(FakeCatalogExprTest, BuildWritesSqlThatParsesBackToTheSameTree) {
   TORVFakeCatalogExpr Expr(&Catalog, u"Main");
-  const TORVString Text = u"(BINARY :op EQ (COLUMNREF :name \"ID\") (CONST :text \"5\" :type 6))";
-  Expr.SetExpression(Text);
+  Expr.SetExpression(u"(BINARY :op EQ :type 4 (COLUMNREF :name \"ID\" nil nil) (CONST :text \"5\" :type 6))");
   Expr.Compile();
-  EXPECT_EQ(Expr.Build(nullptr, false, false, false), Text);
-  EXPECT_EQ(Expr.GetPlan(), Text);
+  EXPECT_EQ(Expr.Build(nullptr, false, false, false), u"\"ID\" = 5");
+  EXPECT_EQ(Expr.Build(Expr.FTokens->GetRightToken(), false, false, false), u"5");
+  EXPECT_EQ(Expr.GetPlan(), u"\"ID\" = 5");
+
+  // A fake that parses SQL, as the catalog's expressions do.
   TORVParseFunc Parse = [this](const TORVString& Source) {
-    TORVFakeCatalogExpr Parser(&Catalog, u"Main");
-    Parser.SetExpression(Source);
-    return Parser.Parse();
+    TORVFakeCatalogExpr Sql(&Catalog, u"Main");
+    Sql.OnParse = [](TORVFakeCatalogExpr& Self) {
+      TORVExprParser Parser;
+      return ParseExprWithOptions(Parser, Self, TORVParseOptions{poAllowSchemaQualifier, poAllowTableQualifier});
+    };
+    Sql.SetExpression(Source);
+    return Sql.Parse();
   };
   TORVBuildFunc Build = [&Expr](const TORVExprToken* Token) {
     return Expr.Build(const_cast<TORVExprToken*>(Token), false, false, false);
   };
-  EXPECT_TRUE(RoundTrips(Text, Parse, Build));
+  EXPECT_TRUE(RoundTrips(u"Orders.ID = 5 AND NOT (Note LIKE 'x%' OR UPPER(Note) = 'Y')", Parse, Build));
 }
 
 TEST_F(FakeCatalogExprTest, FilterBindsItsTableAndChoosesIndexes) {

@@ -5,7 +5,6 @@
 
 #include "base/orverror.h"
 #include "core/orvstrings.h"
-#include "base/orvutf8.h"
 #include "sql/orvexprcatalog.h"
 #include "tests/support/orvsqltreedump.h"
 
@@ -205,9 +204,8 @@ void TORVFakeCatalogExpr::ExpressionChanged() {
   TORVCompiledExpr::ExpressionChanged();
 }
 
-TORVString TORVFakeCatalogExpr::Build(TORVExprToken* Token, bool /*Plan*/, bool /*PlanCosts*/,
-                                      bool /*ShowParameterValues*/) {
-  return Utf8ToString(DumpTokens(Token != nullptr ? Token : FTokens));
+TORVString TORVFakeCatalogExpr::Build(TORVExprToken* Token, bool Plan, bool PlanCosts, bool ShowParameterValues) {
+  return BuildExprText(FBuilder, Token != nullptr ? Token : FTokens, Plan, PlanCosts, ShowParameterValues);
 }
 
 TORVFakeFilterExpr::TORVFakeFilterExpr(TORVFakeCatalog* Catalog, TORVString Database, TORVString TableName)

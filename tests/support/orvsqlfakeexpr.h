@@ -1,8 +1,8 @@
 // Compiled expressions over the fake catalog, standing in for the catalog's
 // and the cursors' expression classes in compiler tests. Parsing reads the
 // S-expression form of orvsqltreedump.h unless a test installs its own
-// parser, and Build writes that form, so that a tree round-trips through the
-// fake before the real parser and builder exist.
+// parser (so that tests can state any tree exactly); Build writes SQL with
+// the real builder, as every catalog and filter expression does.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/orvtype.h"
+#include "sql/orvbuilder.h"
 #include "sql/orvcompiledexpr.h"
 #include "tests/support/orvsqlfakecatalog.h"
 
@@ -53,7 +54,7 @@ class TORVFakeCatalogExpr : public TORVCompiledExpr {
   void ExpressionChanged() override;
   void ExpressionCompiled() override { ++CompiledCount; }
   void ExpressionDecompiled() override { ++DecompiledCount; }
-  // The S-expression of Token, of the whole tree for nil.
+  // The SQL text of Token, of the whole tree for nil.
   TORVString Build(TORVExprToken* Token, bool Plan, bool PlanCosts, bool ShowParameterValues) override;
 
   void SetTypeName(const TORVString& Value) { FTypeName = Value; }
@@ -80,6 +81,8 @@ class TORVFakeCatalogExpr : public TORVCompiledExpr {
   void BindColumn(TORVExprToken* Token, TORVExprToken* TableRef, bool IncludeTemporary);
 
   TORVFakeCatalog* FCatalog;
+  // The configuration's builder.
+  TORVExprBuilder FBuilder;
   TORVString FDatabase;
   TORVString FCurrentDatabase;
   TORVString FTypeName = u"expression";
