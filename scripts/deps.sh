@@ -3,7 +3,7 @@
 # As root it installs them; otherwise it prints the one command to run.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ zlib1g-dev libicu-dev libgtest-dev libbenchmark-dev)
+packages=(cmake ninja-build g++ zlib1g-dev libicu-dev libgtest-dev libbenchmark-dev libsqlite3-dev)
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
