@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <memory>
 #include <string>
 
 #include "base/orvutf8.h"
@@ -21,19 +20,15 @@ namespace {
 using test::DumpTokens;
 using test::ReadTokens;
 
-struct TTreeDeleter {
-  void operator()(TORVExprToken* Token) const { FreeTokens(Token); }
-};
-using TTree = std::unique_ptr<TORVExprToken, TTreeDeleter>;
-
 std::string Built(const TORVExprToken* Token) { return StringToUtf8(test::BuildForCorpus(Token)); }
 
-TTree ParseText(const TORVString& Text, TORVParseOptions Options) {
+// A new tree owned by the caller.
+TORVExprToken* ParseText(const TORVString& Text, TORVParseOptions Options) {
   TORVCompiledExpr Expr;
   Expr.SetExpression(Text);
   TORVExprParser Parser;
   Parser.Initialize(&Expr);
-  return TTree(Parser.ParseExpr(Options));
+  return Parser.ParseExpr(Options);
 }
 
 TEST(SqlBuilder, CorpusBuildCasesGiveTheirText) { EXPECT_GT(test::RunSqlCorpusBuild(), 0); }
@@ -79,11 +74,11 @@ TEST(SqlBuilder, TreesWithoutParenthesesComeBackAsTheSameTree) {
   };
   for (const TCase& Case : Cases) {
     SCOPED_TRACE(Case.Tree);
-    TTree Tree(ReadTokens(Utf8ToString(Case.Tree)));
-    const std::string Text = Built(Tree.get());
+    TORVPartialTree Tree(ReadTokens(Utf8ToString(Case.Tree)));
+    const std::string Text = Built(Tree.Get());
     EXPECT_EQ(Text, Case.Text);
-    TTree Again = ParseText(Utf8ToString(Text), TORVParseOptions{poAllowTableQualifier});
-    EXPECT_TRUE(CompareTokens(Tree.get(), Again.get())) << DumpTokens(Again.get());
+    TORVPartialTree Again(ParseText(Utf8ToString(Text), TORVParseOptions{poAllowTableQualifier}));
+    EXPECT_TRUE(CompareTokens(Tree.Get(), Again.Get())) << DumpTokens(Again.Get());
   }
 }
 
@@ -117,22 +112,22 @@ TEST(SqlBuilder, ConstantsAreWrittenInTheirTypesForm) {
 // Names of references are quoted and qualified; variables, parameters and
 // cursors are written bare.
 TEST(SqlBuilder, NamesAreQuotedAndQualifiedOrWrittenBare) {
-  TTree Column(ReadTokens(u"(COLUMNREF :name \"c\" :source \"s\" :db \"d\" nil nil)"));
-  EXPECT_EQ(Built(Column.get()), "\"d\".\"s\".\"c\"");
-  TTree Variable(ReadTokens(u"(VARIABLEREF :name \"v\")"));
-  EXPECT_EQ(Built(Variable.get()), "v");
-  TTree Table(ReadTokens(u"(TABLEREF :name \"t\" :alias \"x\" nil (CLAUSE) (CLAUSE))"));
-  EXPECT_EQ(Built(Table.get()), "\"t\" AS \"x\"");
+  TORVPartialTree Column(ReadTokens(u"(COLUMNREF :name \"c\" :source \"s\" :db \"d\" nil nil)"));
+  EXPECT_EQ(Built(Column.Get()), "\"d\".\"s\".\"c\"");
+  TORVPartialTree Variable(ReadTokens(u"(VARIABLEREF :name \"v\")"));
+  EXPECT_EQ(Built(Variable.Get()), "v");
+  TORVPartialTree Table(ReadTokens(u"(TABLEREF :name \"t\" :alias \"x\" nil (CLAUSE) (CLAUSE))"));
+  EXPECT_EQ(Built(Table.Get()), "\"t\" AS \"x\"");
 }
 
 // The catalog's build text starts from an empty builder and leaves it
 // empty; a parameter without a bound value is a question mark.
 TEST(SqlBuilder, CatalogBuildTextStartsAndEndsWithAnEmptyBuilder) {
-  TTree Param(ReadTokens(u"(DYNPARAMREF :type 6)"));
+  TORVPartialTree Param(ReadTokens(u"(DYNPARAMREF :type 6)"));
   TORVExprBuilder Builder;
-  Builder.BuildExpr(Param.get());
+  Builder.BuildExpr(Param.Get());
   Builder.SetIncludeLineBreaks(true);
-  EXPECT_EQ(BuildExprText(Builder, Param.get(), false, false, true), u"?");
+  EXPECT_EQ(BuildExprText(Builder, Param.Get(), false, false, true), u"?");
   EXPECT_TRUE(Builder.GetExpressionLiteral().empty());
   EXPECT_FALSE(Builder.GetIncludeLineBreaks());
   EXPECT_EQ(Builder.GetIndentationLevel(), -1);
@@ -140,11 +135,11 @@ TEST(SqlBuilder, CatalogBuildTextStartsAndEndsWithAnEmptyBuilder) {
 }
 
 TEST(SqlBuilder, QueryClausesStartOnNewLinesWhenAskedTo) {
-  TTree Query = ParseText(u"SELECT a, b AS x FROM t WHERE a = 1", TORVParseOptions{poAllowQueries});
+  TORVPartialTree Query(ParseText(u"SELECT a, b AS x FROM t WHERE a = 1", TORVParseOptions{poAllowQueries}));
   TORVExprBuilder Builder;
   Builder.SetIncludeLineBreaks(true);
   Builder.SetIndentationLevel(0);
-  Builder.BuildQuery(Query.get(), false);
+  Builder.BuildQuery(Query.Get(), false);
   EXPECT_EQ(StringToUtf8(Builder.GetExpressionLiteral()),
             "SELECT ALL\r\n   \"a\",\r\n   \"b\" AS \"x\"\r\n   FROM \"t\"\r\n   WHERE \"a\" = 1");
   // Text accumulates until cleared.
@@ -157,7 +152,7 @@ TEST(SqlBuilder, QueryClausesStartOnNewLinesWhenAskedTo) {
 // Hidden select columns are left out; the conditions pushed down to FROM
 // tables join those of the WHERE clause in one WHERE.
 TEST(SqlBuilder, HiddenColumnsAreLeftOutAndPushedConditionsJoinTheWhere) {
-  TTree Query = ParseText(u"SELECT a, b FROM t, u WHERE c = 3", TORVParseOptions{poAllowQueries});
+  TORVPartialTree Query(ParseText(u"SELECT a, b FROM t, u WHERE c = 3", TORVParseOptions{poAllowQueries}));
   Query->GetArgument(QuerySelectSlot)->GetArgument(1)->FHidden = true;
   TORVExprToken* From = Query->GetArgument(QueryFromSlot);
   TORVExprToken* TConditions = From->GetArgument(0)->GetArgument(TableRefConditionsSlot);
@@ -166,25 +161,25 @@ TEST(SqlBuilder, HiddenColumnsAreLeftOutAndPushedConditionsJoinTheWhere) {
   TORVExprToken* UConditions = From->GetArgument(1)->GetArgument(TableRefConditionsSlot);
   UConditions->AddArgument(
       ReadTokens(u"(BINARY :op OR :type 4 (COLUMNREF :name \"b\" nil nil) (COLUMNREF :name \"d\" nil nil))"));
-  EXPECT_EQ(Built(Query.get()),
+  EXPECT_EQ(Built(Query.Get()),
             "SELECT ALL \"a\" FROM \"t\", \"u\" WHERE \"a\" = 1 AND (\"b\" OR \"d\") AND \"c\" = 3");
 }
 
 TEST(SqlBuilder, StatementsOtherThanQueriesWriteNothing) {
-  TTree Create(ReadTokens(u"(DYNSTATEMENT :op CREATE (TABLE :name \"t\"))"));
-  EXPECT_EQ(Built(Create.get()), "");
-  TTree Expression(ReadTokens(u"(CONST :text \"1\" :type 6)"));
-  EXPECT_EQ(Built(Expression.get()), "1");
+  TORVPartialTree Create(ReadTokens(u"(DYNSTATEMENT :op CREATE (TABLE :name \"t\"))"));
+  EXPECT_EQ(Built(Create.Get()), "");
+  TORVPartialTree Expression(ReadTokens(u"(CONST :text \"1\" :type 6)"));
+  EXPECT_EQ(Built(Expression.Get()), "1");
 }
 
 // A long chain of operators is written without deep recursion.
 TEST(SqlBuilder, LongOperatorChainIsWrittenWhole) {
   std::string Text = "a0";
   for (int32_t I = 1; I < 20000; ++I) Text += " OR a" + std::to_string(I);
-  TTree Tree = ParseText(Utf8ToString(Text), TORVParseOptions{});
+  TORVPartialTree Tree(ParseText(Utf8ToString(Text), TORVParseOptions{}));
   std::string Expected = "\"a0\"";
   for (int32_t I = 1; I < 20000; ++I) Expected += " OR \"a" + std::to_string(I) + "\"";
-  EXPECT_EQ(Built(Tree.get()), Expected);
+  EXPECT_EQ(Built(Tree.Get()), Expected);
 }
 
 }  // namespace
