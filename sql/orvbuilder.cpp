@@ -882,8 +882,14 @@ void TORVExprBuilder::BuildQueryColumns(const TORVExprToken* Query) {
     if (!First) Write(u",");
     First = false;
     NewLine();
-    BuildOperand(Slot(Column, 0), LevelOr);
-    if (!Column->FCorrelationName.empty()) Write(u" AS " + QuotedName(Column->FCorrelationName));
+    const TORVExprToken* Expression = Slot(Column, 0);
+    BuildOperand(Expression, LevelOr);
+    if (Column->FCorrelationName.empty()) continue;
+    // The grammar takes an alias of the wildcard only without AS.
+    const bool Wildcard =
+        Expression != nullptr && Expression->FTokenType == ttCOLUMNREF && Expression->FName == u"*";
+    Write(Wildcard ? u" " : u" AS ");
+    Write(QuotedName(Column->FCorrelationName));
   }
 }
 

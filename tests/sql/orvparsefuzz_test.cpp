@@ -1,6 +1,7 @@
 // A bounded grammar fuzz: random token soups and mutated corpus texts go
 // through ParseExpr and ParseQuery. Each text must either parse into a
-// well-formed tree or raise a syntax error (EORVException 700); a crash, a
+// well-formed tree, whose built text parses back to an equal tree, or raise
+// a syntax error (EORVException 700); a crash, a
 // leak (the test build runs under the address sanitizer), another
 // exception or a read past the text fails. Every text lies in a buffer of
 // exactly its own length, so that a read one character too far is caught.
@@ -36,7 +37,10 @@ const char* const Vocabulary[] = {
     "BETWEEN", "LIKE", "ESCAPE", "IN", "IS", "NULL", "TRUE", "FALSE", "NAN", "DATE", "TIME", "TIMESTAMP",
     "INTERVAL", "YEAR", "MONTH", "DAY", "HOUR", "MINUTE", "SECOND", "MSECOND", "TO", "CONTAINS", "DOES",
     "CONTAIN", "ANY", "MOD", "COLLATE", "ASC", "DESCENDING", "RANGE", "NOJOINOPTIMIZE", "JOINOPTIMIZECOSTS",
-    "JOININDEXTHRESHHOLD", "CAST", "UPPER", "COUNT", "SUBSTRING", "Information", "Default", "=", "<", ">", "<=",
+    "JOININDEXTHRESHHOLD", "CAST", "UPPER", "COUNT", "SUBSTRING", "Information", "Default", "CASE", "WHEN",
+    "THEN", "ELSE", "END", "TRIM", "LTRIM", "LEADING", "BOTH", "EXTRACT", "IF", "LIST", "ORDERED", "USING", "FOR",
+    "WITH", "CURRENT_DATE", "UTC", "PI", "RAND", "INTRANSACTION", "ROUND", "EXISTS", "COALESCE", "SUM", "INTEGER",
+    "VARCHAR", "FORMAT", "LITERAL", "BOOLEAN", "DECIMAL", "CHAR", "ERRORCODE", "COLUMNCOUNT", "=", "<", ">", "<=",
     ">=", "<>", "><", "+", "-", "*", "/", "||", "|", ",", ".", "(", ")", "(", ")", "[", "]", "?", ";", "0", "1",
     "42", "2147483648", "99999999999999999999", "1.5", ".5", "1e5", "2e-3", "1.2.3", "1e", "'s'", "'it''s'", "''",
     "X'0A'", "x''", "#65", "#", "#99999", "\"q\"", "\"a\"\"b\"", "a", "b", "t", "c1", "t.c", "t.*", "s.t.u",
@@ -119,8 +123,30 @@ class TFuzzRunner {
     }
     ASSERT_NE(Tree, nullptr);
     CheckTree(Tree);
+    CheckRoundTrip(Tree, Entry, Options);
     FreeTokens(Tree);
     ++FParsed;
+  }
+
+  // The text built from a tree parses, under the same options, to an equal
+  // tree. Where every parenthesis makes a row value, the parentheses that
+  // the builder adds around a bare sub-query would make one too, so that
+  // context is left out.
+  static void CheckRoundTrip(const TORVExprToken* Tree, TEntry Entry, TORVParseOptions Options) {
+    if (Options.Contains(poForceRowValues)) return;
+    const TORVString Built = test::BuildForCorpus(Tree);
+    TORVCompiledExpr Expr;
+    Expr.SetExpression(Built);
+    TORVExprParser Parser;
+    try {
+      Parser.Initialize(&Expr);
+      TORVPartialTree Again(Entry == eExpr ? Parser.ParseExpr(Options) : test::ParseWholeQuery(Parser, Options));
+      EXPECT_TRUE(CompareTokens(Tree, Again.Get()))
+          << "built: " << StringToUtf8(Built) << "\n  first:  " << test::DumpTokens(Tree)
+          << "\n  second: " << test::DumpTokens(Again.Get());
+    } catch (const EORVException& E) {
+      ADD_FAILURE() << "built text does not parse: " << StringToUtf8(Built) << "\n  " << E.what();
+    }
   }
 
   int32_t FParsed = 0;
