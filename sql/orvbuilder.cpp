@@ -6,6 +6,7 @@
 #include "core/orvliteral.h"
 #include "core/orvtypefunc.h"
 #include "core/orvvalue.h"
+#include "core/orvwords.h"
 #include "sql/orvtokenslots.h"
 
 namespace orv {
@@ -348,6 +349,15 @@ TORVString QuotedName(const TORVString& Name) {
   }
   Result += u'"';
   return Result;
+}
+
+// Names of variables, parameters, cursors, statements and routines are
+// written bare; one that would not read back as one identifier keeps its
+// quotes.
+TORVString BareName(const TORVString& Name) {
+  bool Plain = !Name.empty() && IsAlpha(Name.front());
+  for (char16_t C : Name) Plain = Plain && IsAlphaNumeric(C);
+  return Plain ? Name : QuotedName(Name);
 }
 
 TORVString TORVExprBuilder::FormattedConstant(const TORVString& Value, int32_t DataType, int32_t SubType) {
@@ -743,16 +753,16 @@ void TORVExprBuilder::BuildToken(const TORVExprToken* Token) {
       }
       break;
     case ttARRAY:
-      Write(Token->FName + u" [" + IntToString(Token->GetNumArguments()) + u"]");
+      Write(BareName(Token->FName) + u" [" + IntToString(Token->GetNumArguments()) + u"]");
       break;
     case ttARRAYREF:
     case ttPARAMREF:
     case ttVARIABLEREF:
-      Write(Token->FName);
+      Write(BareName(Token->FName));
       if (const TORVExprToken* Collation = Slot(Token, 1)) BuildCollation(Collation);
       break;
     case ttARRAYELEMENTREF:
-      Write(Token->FName);
+      Write(BareName(Token->FName));
       if (const TORVExprToken* Index = Slot(Token, 0)) {
         Write(u" [");
         BuildOperand(Index->FTokenType == ttCLAUSE ? Slot(Index, 0) : Index, LevelAdditive);
@@ -783,7 +793,11 @@ void TORVExprBuilder::BuildToken(const TORVExprToken* Token) {
       Write(Token->FTokenConstant);
       break;
     case ttFUNCREF:
-      Write(Token->FTokenOperator == toUDF ? std::u16string_view(Token->FName) : FunctionName(Token->FTokenOperator));
+      if (Token->FTokenOperator == toUDF) {
+        Write(BareName(Token->FName));
+      } else {
+        Write(FunctionName(Token->FTokenOperator));
+      }
       break;
     case ttCURSOR:
     case ttCURSORREF:
@@ -792,7 +806,7 @@ void TORVExprBuilder::BuildToken(const TORVExprToken* Token) {
     case ttSTATEMENTREF:
     case ttPARAM:
     case ttVARIABLE:
-      Write(Token->FName);
+      Write(BareName(Token->FName));
       break;
     case ttQUERY: {
       const TORVExprToken* First = Slot(Slot(Token, QuerySelectSlot), 0);

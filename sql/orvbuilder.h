@@ -92,5 +92,7 @@ class TORVExprBuilder : public TORVBaseObject {
 
 // A name in double quotes, each double quote inside doubled.
 TORVString QuotedName(const TORVString& Name);
+// A name as it stands when it reads as one identifier, else quoted.
+TORVString BareName(const TORVString& Name);
 
 }  // namespace orv
