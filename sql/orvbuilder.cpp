@@ -6,7 +6,9 @@
 #include "core/orvliteral.h"
 #include "core/orvtypefunc.h"
 #include "core/orvvalue.h"
+#include "core/orvstrings.h"
 #include "core/orvwords.h"
+#include "sql/orvconsts.h"
 #include "sql/orvtokenslots.h"
 
 namespace orv {
@@ -352,11 +354,17 @@ TORVString QuotedName(const TORVString& Name) {
 }
 
 // Names of variables, parameters, cursors, statements and routines are
-// written bare; one that would not read back as one identifier keeps its
-// quotes.
+// written bare; one that would not read back as that name where a value
+// stands (not one identifier, or a word the grammar reads as a value or
+// function) keeps its quotes.
 TORVString BareName(const TORVString& Name) {
+  static constexpr std::u16string_view ValueWords[] = {u"TRUE", u"FALSE", u"NULL",      u"NAN",    u"DATE",
+                                                       u"TIME", u"TIMESTAMP", u"INTERVAL", u"SELECT", u"TABLE",
+                                                       u"NOT"};
   bool Plain = !Name.empty() && IsAlpha(Name.front());
   for (char16_t C : Name) Plain = Plain && IsAlphaNumeric(C);
+  for (std::u16string_view Word : ValueWords) Plain = Plain && !SameString(Name, Word);
+  Plain = Plain && FindKeyword(FunctionKeywords, Name) < 0;
   return Plain ? Name : QuotedName(Name);
 }
 
@@ -794,7 +802,8 @@ void TORVExprBuilder::BuildToken(const TORVExprToken* Token) {
       break;
     case ttFUNCREF:
       if (Token->FTokenOperator == toUDF) {
-        Write(BareName(Token->FName));
+        // Only an unquoted name is ever called.
+        Write(Token->FName);
       } else {
         Write(FunctionName(Token->FTokenOperator));
       }

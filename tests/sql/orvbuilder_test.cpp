@@ -116,6 +116,10 @@ TEST(SqlBuilder, NamesAreQuotedAndQualifiedOrWrittenBare) {
   EXPECT_EQ(Built(Column.Get()), "\"d\".\"s\".\"c\"");
   TORVPartialTree Variable(ReadTokens(u"(VARIABLEREF :name \"v\")"));
   EXPECT_EQ(Built(Variable.Get()), "v");
+  // Unless the grammar would read the bare word as something else.
+  for (const char16_t* Name : {u"my var", u"Null", u"pi", u"Select", u"1a"}) {
+    EXPECT_EQ(BareName(Name), QuotedName(Name));
+  }
   TORVPartialTree Table(ReadTokens(u"(TABLEREF :name \"t\" :alias \"x\" nil (CLAUSE) (CLAUSE))"));
   EXPECT_EQ(Built(Table.Get()), "\"t\" AS \"x\"");
 }
