@@ -1019,7 +1019,12 @@ void TORVExprBuilder::BuildQueryWhere(const TORVExprToken* From, const TORVExprT
   }
 }
 
-void TORVExprBuilder::BuildSortItems(const TORVExprToken* Clause, bool Direction) {
+// GROUP BY or ORDER BY with its items, when it has any.
+void TORVExprBuilder::BuildSortClause(const TORVExprToken* Clause, std::u16string_view Words, bool Direction) {
+  if (Clause == nullptr || Clause->GetNumArguments() == 0) return;
+  NewLine();
+  Write(Words);
+  Write(u" ");
   for (int32_t I = 0; I < Clause->GetNumArguments(); ++I) {
     const TORVExprToken* Item = Clause->GetArgument(I);
     if (Item == nullptr) continue;
@@ -1038,11 +1043,7 @@ void TORVExprBuilder::BuildSortItems(const TORVExprToken* Clause, bool Direction
 }
 
 void TORVExprBuilder::BuildQueryGroup(const TORVExprToken* Query) {
-  const TORVExprToken* GroupBy = Slot(Query, QueryGroupBySlot);
-  if (GroupBy == nullptr || GroupBy->GetNumArguments() == 0) return;
-  NewLine();
-  Write(u"GROUP BY ");
-  BuildSortItems(GroupBy, false);
+  BuildSortClause(Slot(Query, QueryGroupBySlot), u"GROUP BY", false);
 }
 
 void TORVExprBuilder::BuildQueryHaving(const TORVExprToken* Query) {
@@ -1054,11 +1055,7 @@ void TORVExprBuilder::BuildQueryHaving(const TORVExprToken* Query) {
 }
 
 void TORVExprBuilder::BuildQueryOrder(const TORVExprToken* Query) {
-  const TORVExprToken* OrderBy = Slot(Query, QueryOrderBySlot);
-  if (OrderBy == nullptr || OrderBy->GetNumArguments() == 0) return;
-  NewLine();
-  Write(u"ORDER BY ");
-  BuildSortItems(OrderBy, true);
+  BuildSortClause(Slot(Query, QueryOrderBySlot), u"ORDER BY", true);
 }
 
 void TORVExprBuilder::BuildQueryExtensions(const TORVExprToken* Query) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "base/orvtype.h"
 #include "core/orvcommon.h"
@@ -76,7 +77,7 @@ class TORVExprBuilder : public TORVBaseObject {
   void BuildQueryHaving(const TORVExprToken* Query);
   void BuildQueryOrder(const TORVExprToken* Query);
   void BuildQueryExtensions(const TORVExprToken* Query);
-  void BuildSortItems(const TORVExprToken* Clause, bool Direction);
+  void BuildSortClause(const TORVExprToken* Clause, std::u16string_view Words, bool Direction);
   void BuildTableRef(const TORVExprToken* Table);
   void NewLine();
   void Indent();
