@@ -36,6 +36,7 @@ inline constexpr TORVErrorDef ORV_UNLOCK_IN_ERROR{301, u"Cannot unlock the %s %s
 inline constexpr TORVErrorDef ORV_NOT_FOUND_ERROR{401, u"The %s %s does not exist"};
 // The same for an object inside a named parent.
 inline constexpr TORVErrorDef ORV_NOT_FOUND_IN_ERROR{401, u"The %s %s does not exist in the %s %s"};
+inline constexpr TORVErrorDef ORV_FULL_ERROR{407, u"The %s %s is full (%s)"};
 inline constexpr TORVErrorDef ORV_OPEN_ERROR{408, u"The %s %s cannot be open when performing this operation (%s)"};
 
 // 500s: sessions, locks and privileges.
@@ -60,6 +61,8 @@ inline constexpr TORVErrorDef ORV_COMPRESS_ERROR{1200, u"An error occurred while
 inline constexpr TORVErrorDef ORV_DECOMPRESS_ERROR{1201, u"An error occurred while uncompressing data (%s)"};
 
 // 1300s: stores, backups and updates.
+inline constexpr TORVErrorDef ORV_BACKUP_ERROR{1300, u"Error backing up the %s %s (%s)"};
+inline constexpr TORVErrorDef ORV_RESTORE_ERROR{1301, u"Error restoring the %s %s (%s)"};
 inline constexpr TORVErrorDef ORV_STORE_ERROR{1306, u"Error with the %s %s (%s)"};
 
 // 1400: formatting.

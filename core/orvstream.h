@@ -218,4 +218,16 @@ class TORVMemoryStream : public TORVStream {
   std::unique_ptr<TORVBlowfish> FBlowfish;  // made on first use
 };
 
+// Empties a memory stream when a scope ends, also by an exception.
+class TORVStreamEmptier {
+ public:
+  explicit TORVStreamEmptier(TORVMemoryStream& Stream) : FStream(Stream) {}
+  ~TORVStreamEmptier() { FStream.SetSize(0); }
+  TORVStreamEmptier(const TORVStreamEmptier&) = delete;
+  TORVStreamEmptier& operator=(const TORVStreamEmptier&) = delete;
+
+ private:
+  TORVMemoryStream& FStream;
+};
+
 }  // namespace orv

@@ -12,18 +12,6 @@ namespace {
 
 constexpr int32_t ObjectStreamBlockSize = 65536;
 
-// Empties a stream when a scope ends, also by an exception.
-class TStreamEmptier {
- public:
-  explicit TStreamEmptier(TORVMemoryStream& Stream) : FStream(Stream) {}
-  ~TStreamEmptier() { FStream.SetSize(0); }
-  TStreamEmptier(const TStreamEmptier&) = delete;
-  TStreamEmptier& operator=(const TStreamEmptier&) = delete;
-
- private:
-  TORVMemoryStream& FStream;
-};
-
 void WriteAll(TORVFileManager* FileManager, TORVFileStream& Stream, const uint8_t* Buffer, int32_t Count) {
   if (Count > 0 && Stream.Write(Buffer, Count) != Count)
     FileManager->FileError(FormatString(u"Cannot write to the file %s", {Stream.GetFileName()}));
@@ -128,7 +116,7 @@ void TORVConfigObjectManager::ReadHeader() {
 }
 
 void TORVConfigObjectManager::ReadConfigObject() {
-  TStreamEmptier Emptier(*FConfigObjectStream);
+  TORVStreamEmptier Emptier(*FConfigObjectStream);
   if (FConfigObjectSize < 0 || FConfigObjectSize > FFileStream->GetSize() - HeaderSize)
     ValidateError(u"The size of the object does not match the size of the file");
   FConfigObjectStream->SetSize(FConfigObjectSize);
@@ -166,7 +154,7 @@ void TORVConfigObjectManager::SaveHeader() {
 }
 
 void TORVConfigObjectManager::WriteFile() {
-  TStreamEmptier Emptier(*FConfigObjectStream);
+  TORVStreamEmptier Emptier(*FConfigObjectStream);
   TORVMemoryStream& Object = *FConfigObjectStream;
   Object.SetSize(0);
   Object.SetCapacity(std::max(Object.GetCapacity(), FConfigObjectSize));

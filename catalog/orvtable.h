@@ -1,0 +1,58 @@
+// Tables as the storage engine sees them: the flags, states and structure
+// checksum that the table files read and check their headers against.
+#pragma once
+
+#include <cstdint>
+
+#include "base/orvtype.h"
+#include "catalog/orvlockable.h"
+
+namespace orv {
+
+enum TORVObjectState : uint8_t { osInTransaction, osInBatchUpdate, osInRepair, osUpdatingCheckSum };
+using TORVObjectStates = TORVSet<TORVObjectState, 8>;
+
+// A table or view; maintenance flags belong to the whole family.
+class TORVVirtualTable : public TORVLockableConfigObject {
+ public:
+  bool GetMaintenance() const { return FMaintenance; }
+  void SetMaintenance(bool Value) { FMaintenance = Value; }
+  bool GetTemporaryMaintenance() const { return FTemporaryMaintenance; }
+  void SetTemporaryMaintenance(bool Value) { FTemporaryMaintenance = Value; }
+
+ protected:
+  bool FMaintenance = false;
+  bool FTemporaryMaintenance = false;
+};
+
+// A stored table. Its files are named after the internal name and carry
+// its structure checksum, so that a file that does not belong to the
+// catalog's definition is refused.
+class TORVBaseTable : public TORVVirtualTable {
+ public:
+  TORVString GetTypeName() const override;
+
+  uint32_t GetCheckSum() const { return FCheckSum; }
+  void SetCheckSum(uint32_t Value) { FCheckSum = Value; }
+  bool GetEncrypted() const { return FEncrypted; }
+  void SetEncrypted(bool Value) { FEncrypted = Value; }
+  // A system table reserves a smaller header area in every file.
+  bool GetSystemObject() const { return FSystemObject; }
+  void SetSystemObject(bool Value) { FSystemObject = Value; }
+  bool GetSuppressCreateWarning() const { return FSuppressCreateWarning; }
+  void SetSuppressCreateWarning(bool Value) { FSuppressCreateWarning = Value; }
+  const TORVString& GetInternalName() const { return FInternalName; }
+  void SetInternalName(const TORVString& Value) { FInternalName = Value; }
+  const TORVObjectStates& GetObjectState() const { return FObjectState; }
+  void SetObjectState(const TORVObjectStates& Value) { FObjectState = Value; }
+
+ protected:
+  uint32_t FCheckSum = 0;
+  bool FEncrypted = false;
+  bool FSystemObject = false;
+  bool FSuppressCreateWarning = false;
+  TORVString FInternalName;
+  TORVObjectStates FObjectState;
+};
+
+}  // namespace orv

@@ -1,0 +1,62 @@
+// The owner of a table's files, as far as the files need it: the table,
+// the database's file manager, the errors that name the table, the change
+// check across the table's files, and what the files reach of the session
+// and database that opened the table. The table-management layer
+// completes the class (the files it owns, navigators, row operations).
+#pragma once
+
+#include <cstdint>
+
+#include "base/orvtype.h"
+#include "core/orvcommon.h"
+
+namespace orv {
+
+class TORVBaseTable;
+class TORVCompressionManager;
+class TORVEngineManagerSettings;
+class TORVFileManager;
+class TORVSessionManager;
+
+class TORVTableManager : public TORVBaseObject {
+ public:
+  TORVTableManager(TORVBaseTable* TableToManage, TORVFileManager* FileManagerToUse)
+      : FTable(TableToManage), FFileManager(FileManagerToUse) {}
+
+  // Raise 100 naming the table; the second for a header whose Writing flag
+  // says that a write did not complete.
+  [[noreturn]] virtual void ValidateError(const TORVString& Msg);
+  [[noreturn]] virtual void WriteFlagError();
+  // True when another session changed the table since this one last
+  // looked; every file whose update counter moved has dropped its cache.
+  virtual bool CheckForChanges(bool ManualRefresh) = 0;
+
+  // What the files reach through the database and session managers.
+  virtual TORVSessionManager& GetSessionManager() = 0;
+  virtual TORVEngineManagerSettings& GetSessionSettings() = 0;
+  virtual TORVCompressionManager& GetCompressionManager() = 0;
+  // The session's handle, written in decimal in memory paths.
+  virtual int32_t GetSessionHandle() = 0;
+  virtual TORVString GetDatabaseName() = 0;
+  // The database's folder as an absolute path.
+  virtual TORVString GetDatabaseFullPath() = 0;
+  // A memory database kept apart per session.
+  virtual bool GetDatabaseSessionIsolation() = 0;
+  // The table belongs to the catalog's information schema.
+  virtual bool GetInInformationSchema() = 0;
+  // Category 0 information, 1 warning, 2 error.
+  virtual void LogEvent(int32_t Category, int32_t FunctionCode, int32_t ErrorCode,
+                        const TORVString& Description) = 0;
+  // Raise 1300 and 1301 naming the database, with Msg as the detail.
+  virtual void BackupError(const TORVString& Msg) = 0;
+  virtual void RestoreError(const TORVString& Msg) = 0;
+
+  TORVBaseTable* GetTable() const { return FTable; }
+  TORVFileManager* GetFileManager() const { return FFileManager; }
+
+ protected:
+  TORVBaseTable* FTable;
+  TORVFileManager* FFileManager;
+};
+
+}  // namespace orv

@@ -1,0 +1,174 @@
+// A table, its manager and one table file of a test kind, for the tests of
+// the table-file base: 64-byte buffers after a 1 KB header area, a kind
+// header with one generation number, and buffers whose bytes are a pattern
+// of their number and the generation that wrote them.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/orverrors.h"
+#include "catalog/orvtable.h"
+#include "core/orvcompressmgr.h"
+#include "storage/orvenginesettings.h"
+#include "storage/orvtablefile.h"
+#include "storage/orvtablemgr.h"
+#include "tests/support/orvfakesession.h"
+
+namespace orv::test {
+
+class TTableSession : public TFakeSession<TORVSessionManager> {
+ public:
+  void Lock(uint32_t /*WaitTimeout*/) override {}
+  bool TryLock(uint32_t /*WaitTimeout*/) override { return true; }
+  void Unlock() override {}
+};
+
+class TTestTableFile;
+
+struct TLoggedEvent {
+  int32_t Category;
+  int32_t FunctionCode;
+  TORVString Description;
+};
+
+// One session's manager of the table "Orders" in the database "Sales",
+// whose folder is Folder.
+class TTestTableManager : public TORVTableManager {
+ public:
+  TTestTableManager(TORVFileManager* Files, const TORVString& Folder, bool Encrypted = false,
+                    const TORVString& Password = u"secret")
+      : TORVTableManager(&FOwnTable, Files), FFolder(Folder) {
+    FOwnTable.SetName(u"Orders");
+    FOwnTable.SetInternalName(u"Orders");
+    FOwnTable.SetCheckSum(0x12345678);
+    FOwnTable.SetEncrypted(Encrypted);
+    FSettings.SetEncryptionPassword(Password);
+    FSession.SetWantLogMessages(true);
+    FSession.SetOnLogMessage([this](const TORVString& Msg) { LogLines.push_back(Msg); });
+    FSession.SetProgressInterval(0);
+  }
+
+  bool CheckForChanges(bool /*ManualRefresh*/) override;
+  TORVSessionManager& GetSessionManager() override { return FSession; }
+  TORVEngineManagerSettings& GetSessionSettings() override { return FSettings; }
+  TORVCompressionManager& GetCompressionManager() override { return FCompression; }
+  int32_t GetSessionHandle() override { return 7; }
+  TORVString GetDatabaseName() override { return u"Sales"; }
+  TORVString GetDatabaseFullPath() override { return FFolder; }
+  bool GetDatabaseSessionIsolation() override { return false; }
+  bool GetInInformationSchema() override { return false; }
+  void LogEvent(int32_t Category, int32_t FunctionCode, int32_t /*ErrorCode*/,
+                const TORVString& Description) override {
+    Events.push_back({Category, FunctionCode, Description});
+  }
+  void BackupError(const TORVString& Msg) override { RaiseError(ORV_BACKUP_ERROR, {u"database", u"Sales", Msg}); }
+  void RestoreError(const TORVString& Msg) override { RaiseError(ORV_RESTORE_ERROR, {u"database", u"Sales", Msg}); }
+
+  TORVBaseTable& Table() { return FOwnTable; }
+  TORVEngineManagerSettings& Settings() { return FSettings; }
+  TTableSession& Session() { return FSession; }
+  void SetFile(TTestTableFile* Value) { FFile = Value; }
+
+  std::vector<TLoggedEvent> Events;
+  std::vector<TORVString> LogLines;
+
+ private:
+  TORVBaseTable FOwnTable;
+  TORVString FFolder;
+  TORVEngineManagerSettings FSettings{nullptr};
+  TTableSession FSession;
+  TORVCompressionManager FCompression;
+  TTestTableFile* FFile = nullptr;
+};
+
+class TTestTableFile : public TORVTableFileManager {
+ public:
+  static constexpr int32_t BufferBytes = 64;
+
+  // Initialized, as the table manager leaves its files before opening them.
+  explicit TTestTableFile(TTestTableManager* Owner) : TORVTableFileManager(Owner) {
+    Owner->SetFile(this);
+    Initialize();
+  }
+
+  TORVString GetFileExtension() override { return u".ORVTbl"; }
+  int32_t GetAvailableHeaderSize() override { return 1024; }
+  int32_t GetActualHeaderSize() override { return 64; }
+  TORVString GetBufferName() override { return u"row"; }
+  std::unique_ptr<TORVTableFileBuffer> CreateBuffer() override { return std::make_unique<TORVTableFileBuffer>(this); }
+  int32_t CalculateMaxBufferCount() override { return MaxBuffers; }
+  int32_t CalculateMaxReadAheadBufferCount() override { return 4; }
+  int32_t GetBufferSize() override { return BufferBytes; }
+  int32_t GetBufferStreamSize() override { return BufferBytes; }
+  void ReadHeader() override {
+    TORVTableFileManager::ReadHeader();
+    Generation = FHeaderStream->ReadInteger();
+  }
+  void WriteHeader(bool IncUpdateCounter) override {
+    TORVTableFileManager::WriteHeader(IncUpdateCounter);
+    FHeaderStream->WriteInteger(Generation);
+  }
+  bool WriteBuffers() override {
+    bool Result = TORVTableFileManager::WriteBuffers();
+    if (OnBuffersWritten) OnBuffersWritten();
+    return Result;
+  }
+
+  // Buffer Number filled with the pattern of Gen (a new one when Number is
+  // the next number).
+  void Put(int32_t Number, int32_t Gen) {
+    TORVTableFileBuffer* Buffer = Get(Number);
+    uint8_t* Bytes = Buffer->GetBufferStream().GetMemory();
+    for (int32_t Index = 4; Index < BufferBytes; ++Index) Bytes[Index] = PatternByte(Number, Gen, Index);
+    Buffer->SetModified(true);
+    PutBuffer(Buffer);
+  }
+  // The generation whose pattern buffer Number holds, or -1 for none.
+  int32_t GenerationOf(int32_t Number, int32_t MaxGen = 64) {
+    TORVTableFileBuffer* Buffer = Get(Number);
+    const uint8_t* Bytes = Buffer->GetBufferStream().GetMemory();
+    int32_t Found = -1;
+    for (int32_t Gen = 0; Gen <= MaxGen && Found < 0; ++Gen) {
+      bool Same = true;
+      for (int32_t Index = 4; Index < BufferBytes && Same; ++Index) Same = Bytes[Index] == PatternByte(Number, Gen, Index);
+      if (Same) Found = Gen;
+    }
+    PutBuffer(Buffer);
+    return Found;
+  }
+  // Held until Release; restarts once when another session changed the
+  // table.
+  TORVTableFileBuffer* Get(int32_t Number, bool ReadAhead = false, int32_t Direction = 0) {
+    bool FoundChanges = false;
+    TORVTableFileBuffer* Buffer = GetBuffer(Number, ReadAhead, FoundChanges, 4, Direction);
+    if (Buffer == nullptr && FoundChanges) {
+      ++Restarts;
+      Buffer = GetBuffer(Number, ReadAhead, FoundChanges, 4, Direction);
+    }
+    return Buffer;
+  }
+  TORVTableFileBuffer* TryGet(int32_t Number, bool& FoundChanges) {
+    return GetBuffer(Number, false, FoundChanges, 4, 0);
+  }
+  void Release(TORVTableFileBuffer* Buffer) { PutBuffer(Buffer); }
+  using TORVTableFileManager::FreeBuffers;
+
+  static uint8_t PatternByte(int32_t Number, int32_t Gen, int32_t Index) {
+    return static_cast<uint8_t>(Number * 31 + Gen * 17 + Index * 7 + 1);
+  }
+
+  int32_t Generation = 0;
+  int32_t MaxBuffers = 8;
+  int32_t Restarts = 0;
+  std::function<void()> OnBuffersWritten;
+};
+
+inline bool TTestTableManager::CheckForChanges(bool /*ManualRefresh*/) {
+  return FFile != nullptr && FFile->CheckForChanges();
+}
+
+}  // namespace orv::test
