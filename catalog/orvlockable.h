@@ -47,12 +47,6 @@ class TORVLockableConfigObject : public TORVConfigObject {
 
   const TORVLockStates& GetLockState() const { return FLockState; }
   int32_t GetTransactionLockCount() const { return FTransactionLockCount; }
-  // A temporary object lives for one statement or connection; one
-  // temporary for the session lives until the session ends.
-  bool GetTemporary() const { return FTemporary; }
-  void SetTemporary(bool Value) { FTemporary = Value; }
-  bool GetTemporaryForSession() const { return FTemporaryForSession; }
-  void SetTemporaryForSession(bool Value) { FTemporaryForSession = Value; }
 
  protected:
   // The long form names the parent, when it has both a type and a name.
@@ -61,8 +55,6 @@ class TORVLockableConfigObject : public TORVConfigObject {
 
   TORVLockStates FLockState;
   int32_t FTransactionLockCount = 0;
-  bool FTemporary = false;
-  bool FTemporaryForSession = false;
 };
 
 }  // namespace orv

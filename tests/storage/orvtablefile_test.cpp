@@ -17,6 +17,9 @@
 
 #include "base/orverror.h"
 #include "base/orvutf8.h"
+#include "core/orvcontainedvalue.h"
+#include "core/orvkeyvalues.h"
+#include "core/orvtypefunc.h"
 #include "storage/orvmemfilemgr.h"
 #include "tests/storage/orvtabletestfiles.h"
 #include "tests/support/orverrortext.h"
@@ -342,6 +345,71 @@ TEST_F(TableFile, BufferNumbersStopAtTheLargestIntegerAndFileSizeAtTheLimit) {
             "407 The table Orders is full (" + (Folder() / "Orders.ORVTbl").string() + ")");
 }
 
+TEST_F(TableFile, HeaderNumbersThatCannotBeRightAreRefused) {
+  auto A = NewSession();
+  A->File->CreateAndOpen();
+  A->File->Put(1, 1);
+  A->File->Write(true);
+  A->File->Close();
+  struct TCase {
+    int32_t Free;
+    int32_t Next;
+    const char* Detail;
+  };
+  for (const TCase& Case : {TCase{0, 0, "(0, 0)"}, TCase{-1, 2, "(2, -1)"}, TCase{2, 2, "(2, 2)"}}) {
+    {
+      auto Stream = Files->OpenFile(FolderName() + u"Orders.ORVTbl", {});
+      Stream->SetPosition(45);
+      Stream->Write(reinterpret_cast<const uint8_t*>(&Case.Free), 4);
+      Stream->Write(reinterpret_cast<const uint8_t*>(&Case.Next), 4);
+    }
+    auto B = NewSession();
+    EXPECT_EQ(ErrorOf([&] { B->File->Open(); }),
+              std::string("601 The table Orders is corrupt (Invalid row numbers in header ") + Case.Detail + ")");
+  }
+}
+
+TEST_F(TableFile, ThePathFollowsTheKindOfTableAndDatabase) {
+  TORVMemoryFileManager Memory;
+  struct TCase {
+    const char* Name;
+    TORVFileManager* Files;
+    std::function<void(TTestTableManager&)> Setup;
+    std::string Path;
+  };
+  const std::string Disk = StringToUtf8(FolderName());
+  const std::vector<TCase> Cases = {
+      {"disk database", Files.get(), [](TTestTableManager&) {}, Disk},
+      {"memory database", &Memory, [](TTestTableManager&) {}, "Sales/"},
+      {"isolated memory database", &Memory, [](TTestTableManager& M) { M.SessionIsolation = true; },
+       "Tests/7/Reader/Sales/"},
+      {"information schema", Files.get(), [](TTestTableManager& M) { M.InInformationSchema = true; },
+       "Tests/7/Reader/Sales/Information/"},
+      {"temporary on disk", Files.get(),
+       [](TTestTableManager& M) {
+         M.Table().SetTemporary(true);
+         M.Settings().SetTempTablesPath(u"/scratch");
+       },
+       "/scratch/"},
+      {"temporary in memory", &Memory, [](TTestTableManager& M) { M.Table().SetTemporary(true); },
+       "Tests/Sales/Temporary/"},
+      {"session table in maintenance", Files.get(),
+       [](TTestTableManager& M) {
+         M.Table().SetTemporaryForSession(true);
+         M.Table().SetMaintenance(true);
+       },
+       Disk},
+  };
+  for (const TCase& Case : Cases) {
+    TTestTableManager Manager(Case.Files, FolderName());
+    Manager.Session().Open(u"Tests", u"Reader", u"");
+    Case.Setup(Manager);
+    TTestTableFile File(&Manager);
+    EXPECT_EQ(StringToUtf8(File.GetPath()), Case.Path) << Case.Name;
+    EXPECT_EQ(StringToUtf8(File.GetFullBackupCopyFileName()), Case.Path + "Orders.ORVTbl.Old") << Case.Name;
+  }
+}
+
 // ---------------------------------------------------------- crash detection
 
 // Forks a writer that creates the table, writes generation 1, then starts
@@ -531,6 +599,39 @@ TEST_F(TableFile, AWriteAfterAFailedOneKeepsTheFileMarkedAsInterrupted) {
   W.File->Close();
   TTableSession R(&Memory, u"");
   EXPECT_EQ(ErrorOf([&] { R.File->Open(); }), RepairRequired);
+}
+
+}  // namespace
+}  // namespace orv
+
+namespace orv {
+namespace {
+
+// A key that owns its values and has no columns to ask about.
+class TPlainKey : public TORVKeyValues {
+ public:
+  TPlainKey() : TORVKeyValues(CharacterSetUnicode, true) {}
+  int32_t GetColumnCollation(int32_t /*Index*/) override { return 0; }
+  bool GetColumnDescending(int32_t /*Index*/) override { return false; }
+  int32_t GetRowID() override { return 0; }
+  void SetRowID(int32_t /*Value*/) override {}
+};
+
+TEST(KeyValuesText, ValuesAreJoinedByCommasWithoutSpaces) {
+  TPlainKey Key;
+  EXPECT_EQ(KeyValuesAsString(Key), u"");
+  auto Add = [&Key](int32_t DataType, int32_t SubType, int32_t Length) {
+    auto Value = std::make_unique<TORVContainedValue>(CharacterSetUnicode);
+    Value->SetDataType(DataType);
+    Value->SetSubType(SubType);
+    Value->SetLength(Length);
+    Key.Add(Value.get());
+    return Value.release();
+  };
+  Add(dtInteger, 0, 0)->SetAsInteger(1);
+  Add(dtCharacter, stVarChar, 10)->SetAsString(u"abc");
+  Add(dtFloat, 0, 0)->SetAsDouble(2.5);
+  EXPECT_EQ(KeyValuesAsString(Key), u"1,abc,2.5");
 }
 
 }  // namespace

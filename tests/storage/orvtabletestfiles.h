@@ -59,8 +59,8 @@ class TTestTableManager : public TORVTableManager {
   int32_t GetSessionHandle() override { return 7; }
   TORVString GetDatabaseName() override { return u"Sales"; }
   TORVString GetDatabaseFullPath() override { return FFolder; }
-  bool GetDatabaseSessionIsolation() override { return false; }
-  bool GetInInformationSchema() override { return false; }
+  bool GetDatabaseSessionIsolation() override { return SessionIsolation; }
+  bool GetInInformationSchema() override { return InInformationSchema; }
   void LogEvent(int32_t Category, int32_t FunctionCode, int32_t /*ErrorCode*/,
                 const TORVString& Description) override {
     Events.push_back({Category, FunctionCode, Description});
@@ -75,6 +75,8 @@ class TTestTableManager : public TORVTableManager {
 
   std::vector<TLoggedEvent> Events;
   std::vector<TORVString> LogLines;
+  bool SessionIsolation = false;
+  bool InInformationSchema = false;
 
  private:
   TORVBaseTable FOwnTable;
