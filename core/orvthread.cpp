@@ -1,13 +1,13 @@
 #include "core/orvthread.h"
 
 #include <chrono>
-#include <cstdio>
 #include <string>
 #include <system_error>
 
 #include "base/orverror.h"
 #include "core/orvliteral.h"
 #include "base/orvutf8.h"
+#include "platform/orvplatformlog.h"
 #include "platform/orvplatformthread.h"
 
 namespace orv {
@@ -61,9 +61,7 @@ void LogThreadError(const TORVString& Msg) {
       // A failing log must not end the thread that reports; fall back below.
     }
   }
-  std::string Text = StringToUtf8(Msg);
-  Text += '\n';
-  std::fputs(Text.c_str(), stderr);
+  PlatformLogFallback(Msg);
 }
 
 TORVString ExceptionText(const std::exception_ptr& Error) {

@@ -1,13 +1,13 @@
 #include "storage/orvosfilemgr.h"
 
 #include <exception>
-#include <iostream>
 #include <mutex>
 #include <utility>
 
 #include "core/orvdatetime.h"
 #include "base/orverror.h"
 #include "base/orvutf8.h"
+#include "platform/orvplatformlog.h"
 
 namespace orv {
 
@@ -585,7 +585,7 @@ void TORVBufferedOSFileManager::ReportFlushError(const TORVString& Text) {
   if (FOnFlushError) {
     FOnFlushError(Text);
   } else {
-    std::cerr << StringToUtf8(Text) << std::endl;
+    PlatformLogFallback(Text);
   }
 }
 
