@@ -4,6 +4,7 @@
 #include "platform/orvplatformcodepage.h"
 #include "platform/orvplatformlocale.h"
 #include "platform/orvplatformos.h"
+#include "platform/orvplatformthread.h"
 #include "base/orvutf8.h"
 #include "platform/orvplatformtime.h"
 
@@ -139,7 +140,7 @@ TORVString TORVEnvironment::GetModuleFileName() const { return PlatformModuleFil
 TORVString TORVEnvironment::GetComputerName() const { return PlatformComputerName(15); }
 TORVString TORVEnvironment::GetUserName() const { return PlatformUserName(); }
 int32_t TORVEnvironment::GetProcessID() const { return PlatformProcessID(); }
-int32_t TORVEnvironment::GetThreadID() const { return PlatformThreadID(); }
+int32_t TORVEnvironment::GetThreadID() const { return static_cast<int32_t>(GetCurrentThreadID()); }
 int32_t TORVEnvironment::GetLastError() const { return PlatformLastError(); }
 void TORVEnvironment::SetLastError(int32_t Value) const { PlatformSetLastError(Value); }
 

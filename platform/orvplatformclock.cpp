@@ -1,29 +1,32 @@
 #include "platform/orvplatformclock.h"
 
+#include <algorithm>
 #include <ctime>
 
 namespace orv {
 
 TORVClockFields GetClockFields(bool UTC) {
-  timespec now{};
-  clock_gettime(CLOCK_REALTIME, &now);
-  const time_t seconds = now.tv_sec;
-  tm parts{};
-  if (UTC) {
-    gmtime_r(&seconds, &parts);
-  } else {
-    localtime_r(&seconds, &parts);
-  }
-  TORVClockFields fields;
-  fields.Year = parts.tm_year + 1900;
-  fields.Month = parts.tm_mon + 1;
-  fields.Day = parts.tm_mday;
-  fields.Hour = parts.tm_hour;
-  fields.Minute = parts.tm_min;
-  // A leap second shows as second 60; the engine's times have no room for it.
-  fields.Second = parts.tm_sec > 59 ? 59 : parts.tm_sec;
-  fields.MSecond = static_cast<int32_t>(now.tv_nsec / 1000000);
-  return fields;
+  timespec Now{};
+  clock_gettime(CLOCK_REALTIME, &Now);
+  TORVClockFields Fields;
+  SplitClockTime(Now.tv_sec, static_cast<int32_t>(Now.tv_nsec), UTC, Fields);
+  return Fields;
+}
+
+bool SplitClockTime(int64_t Seconds, int32_t Nanoseconds, bool UTC, TORVClockFields& Fields) {
+  Fields = TORVClockFields();
+  const time_t Time = static_cast<time_t>(Seconds);
+  tm Parts{};
+  if ((UTC ? gmtime_r(&Time, &Parts) : localtime_r(&Time, &Parts)) == nullptr) return false;
+  Fields.Year = Parts.tm_year + 1900;
+  Fields.Month = Parts.tm_mon + 1;
+  Fields.Day = Parts.tm_mday;
+  Fields.Hour = Parts.tm_hour;
+  Fields.Minute = Parts.tm_min;
+  // The engine's times have no room for a leap second.
+  Fields.Second = std::min(Parts.tm_sec, 59);
+  Fields.MSecond = Nanoseconds / 1000000;
+  return true;
 }
 
 }  // namespace orv

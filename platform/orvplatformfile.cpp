@@ -363,20 +363,9 @@ bool PlatformFileUnlock(TORVFileHandle Handle, int64_t Offset, int64_t Length) {
   return true;
 }
 
-bool PlatformFileTimeToLocal(const TORVPlatformFileTime& Time, TORVPlatformLocalTime& Local) {
-  Local = TORVPlatformLocalTime();
-  if (!Time.Valid) return false;
-  time_t Seconds = static_cast<time_t>(Time.Seconds);
-  struct tm Fields;
-  if (::localtime_r(&Seconds, &Fields) == nullptr) return false;
-  Local.Year = Fields.tm_year + 1900;
-  Local.Month = Fields.tm_mon + 1;
-  Local.Day = Fields.tm_mday;
-  Local.Hour = Fields.tm_hour;
-  Local.Minute = Fields.tm_min;
-  Local.Second = std::min(Fields.tm_sec, 59);  // a leap second counts as :59
-  Local.MSecond = Time.Nanoseconds / 1000000;
-  return true;
+bool PlatformFileTimeToLocal(const TORVPlatformFileTime& Time, TORVClockFields& Local) {
+  Local = TORVClockFields();
+  return Time.Valid && SplitClockTime(Time.Seconds, Time.Nanoseconds, false, Local);
 }
 
 TORVPlatformFileInfo PlatformGetFileInfo(const TORVString& FileName) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/orvtype.h"
+#include "platform/orvplatformclock.h"
 #include "platform/orvplatformos.h"
 
 namespace orv {
@@ -41,19 +42,8 @@ struct TORVPlatformFileTime {
 };
 
 // A file time in the process's local time zone, with the zone rules of
-// that date.
-struct TORVPlatformLocalTime {
-  int32_t Year = 0;
-  int32_t Month = 0;  // 1..12
-  int32_t Day = 0;
-  int32_t Hour = 0;
-  int32_t Minute = 0;
-  int32_t Second = 0;
-  int32_t MSecond = 0;
-};
-
-// False when Time is not valid or cannot be converted.
-bool PlatformFileTimeToLocal(const TORVPlatformFileTime& Time, TORVPlatformLocalTime& Local);
+// that date. False when Time is not valid or cannot be converted.
+bool PlatformFileTimeToLocal(const TORVPlatformFileTime& Time, TORVClockFields& Local);
 
 struct TORVPlatformFileInfo {
   bool Exists = false;

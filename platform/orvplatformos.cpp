@@ -114,8 +114,6 @@ TORVString PlatformUserName() {
 
 int32_t PlatformProcessID() { return static_cast<int32_t>(::getpid()); }
 
-int32_t PlatformThreadID() { return static_cast<int32_t>(::gettid()); }
-
 int32_t PlatformLastError() { return errno; }
 
 void PlatformSetLastError(int32_t Value) { errno = Value; }

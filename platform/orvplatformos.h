@@ -42,7 +42,6 @@ TORVString PlatformComputerName(int32_t MaxLength);
 TORVString PlatformUserName();
 
 int32_t PlatformProcessID();
-int32_t PlatformThreadID();
 
 // The calling thread's last OS error code (errno).
 int32_t PlatformLastError();

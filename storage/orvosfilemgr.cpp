@@ -57,7 +57,7 @@ void OSFileReplace(const TORVString& FileName, const TORVString& NewFileName) {
 void OSFileDelete(const TORVString& FileName) { PlatformFileDelete(FileName); }
 
 int64_t OSFileTimeToTimeStamp(const TORVPlatformFileTime& FileTime) {
-  TORVPlatformLocalTime Local;
+  TORVClockFields Local;
   if (!PlatformFileTimeToLocal(FileTime, Local)) return 0;
   TORVParsedTimeStamp Parsed;
   Parsed.ParsedDate = TORVParsedDate{Local.Year, Local.Month, Local.Day};

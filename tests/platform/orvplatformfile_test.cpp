@@ -186,7 +186,7 @@ TEST(PlatformFileTime, ConvertsToLocalTimeWithTheZoneOfTheProcess) {
   Time.Valid = true;
   Time.Seconds = 951782400 + 22 * 3600;  // 2000-02-29 22:00:00 UTC
   Time.Nanoseconds = 999999999;
-  TORVPlatformLocalTime Local;
+  TORVClockFields Local;
   EXPECT_TRUE(PlatformFileTimeToLocal(Time, Local));
   EXPECT_EQ(Local.Year, 2000);
   EXPECT_EQ(Local.Month, 3);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "base/orvutf8.h"
+#include "platform/orvplatformthread.h"
 #include "tests/support/orvtestfolder.h"
 
 namespace orv {
@@ -36,7 +37,7 @@ TEST(PlatformOS, FoldersAndNames) {
   EXPECT_FALSE(PlatformComputerName(15).empty());
   EXPECT_LE(PlatformComputerName(3).size(), 3u);
   EXPECT_GT(PlatformProcessID(), 0);
-  EXPECT_GT(PlatformThreadID(), 0);
+  EXPECT_GT(GetCurrentThreadID(), 0u);
   int32_t major = 0, minor = -1;
   ASSERT_TRUE(PlatformOSVersion(major, minor));
   EXPECT_GT(major, 0);
