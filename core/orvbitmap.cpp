@@ -7,6 +7,7 @@
 
 #include "base/orverrors.h"
 #include "base/orverror.h"
+#include "core/orvliteral.h"
 #include "core/orvstream.h"
 #include "base/orvutf8.h"
 
@@ -20,7 +21,6 @@ constexpr int64_t MaxInt32 = std::numeric_limits<int32_t>::max();
 // Bits 0 .. Count - 1 of a word (Count 1 .. 32).
 constexpr uint32_t LowMask(int32_t Count) { return Count >= 32 ? AllOnes : ((1u << Count) - 1u); }
 
-TORVString NumberText(int64_t Value) { return AsciiToString(std::to_string(Value)); }
 
 [[noreturn]] void CorruptBitmapError(const TORVString& Detail) {
   RaiseError(ORV_CORRUPT_ERROR, {u"bitmap", u"stream", Detail});
@@ -193,10 +193,10 @@ void TORVBitmap::Save(TORVStream& Stream) const {
 
 void TORVBitmap::Load(TORVStream& Stream) {
   const int32_t BitCount = ReadCount(Stream);
-  if (BitCount < 0) CorruptBitmapError(u"bit count " + NumberText(BitCount));
+  if (BitCount < 0) CorruptBitmapError(u"bit count " + IntToString(BitCount));
   const int32_t WordCount = ReadCount(Stream);
   if (WordCount != (static_cast<int64_t>(BitCount) + 31) / 32) {
-    CorruptBitmapError(u"word count " + NumberText(WordCount) + u" for " + NumberText(BitCount) + u" bits");
+    CorruptBitmapError(u"word count " + IntToString(WordCount) + u" for " + IntToString(BitCount) + u" bits");
   }
   const int64_t ByteCount = static_cast<int64_t>(WordCount) * 4;
   if (Stream.GetSize() - Stream.GetPosition() < ByteCount) CorruptBitmapError(u"unexpected end of stream");
@@ -550,16 +550,16 @@ void TORVSparseBitmapNode::Assign(const TORVSparseBitmapNode& Source) {
 }
 
 void TORVSparseBitmapNode::Dump(TORVString& Text, int32_t Number) const {
-  Text += u"Node: " + NumberText(Number) + u"\r\nLevel: " + NumberText(FLevel) + u"\r\nTotal Bits Set: " +
-          NumberText(TotalBitsSet()) + u"\r\nBit Set:";
+  Text += u"Node: " + IntToString(Number) + u"\r\nLevel: " + IntToString(FLevel) + u"\r\nTotal Bits Set: " +
+          IntToString(TotalBitsSet()) + u"\r\nBit Set:";
   if (FLevel == 3) {
     for (int32_t Bit = 0; FBitmap.NextBitSet(Bit);) {
-      Text += u"\r\n\r\n" + NumberText(Bit) + u": " +
-              NumberText(static_cast<int64_t>(reinterpret_cast<uintptr_t>(GetObject(Bit))));
+      Text += u"\r\n\r\n" + IntToString(Bit) + u": " +
+              IntToString(static_cast<int64_t>(reinterpret_cast<uintptr_t>(GetObject(Bit))));
     }
     return;
   }
-  for (int32_t Child = 0; FBitmap.NextBitSet(Child);) Text += u" " + NumberText(Child);
+  for (int32_t Child = 0; FBitmap.NextBitSet(Child);) Text += u" " + IntToString(Child);
   for (int32_t Child = 0; FBitmap.NextBitSet(Child);) {
     Text += u"\r\n\r\n";
     FNodes[static_cast<size_t>(Child)]->Dump(Text, Child);
@@ -577,24 +577,24 @@ void TORVSparseBitmapNode::Save(TORVStream& Stream) const {
 
 void TORVSparseBitmapNode::Load(TORVStream& Stream, int64_t Base) {
   FBitmap.Load(Stream);
-  if (FBitmap.GetBitCount() != 256) CorruptBitmapError(u"node map of " + NumberText(FBitmap.GetBitCount()) + u" bits");
+  if (FBitmap.GetBitCount() != 256) CorruptBitmapError(u"node map of " + IntToString(FBitmap.GetBitCount()) + u" bits");
   if (FLevel == 3) {
     int32_t Last = 257;
-    if (FBitmap.PriorBitSet(Last) && Base + Last > MaxInt32) CorruptBitmapError(u"number " + NumberText(Base + Last));
+    if (FBitmap.PriorBitSet(Last) && Base + Last > MaxInt32) CorruptBitmapError(u"number " + IntToString(Base + Last));
     return;
   }
   int32_t Last = 257;
   if (FBitmap.PriorBitSet(Last) && Last > MaxChild()) {
-    CorruptBitmapError(u"child " + NumberText(Last) + u" of a level " + NumberText(FLevel) + u" node");
+    CorruptBitmapError(u"child " + IntToString(Last) + u" of a level " + IntToString(FLevel) + u" node");
   }
   for (int32_t Child = 0; FBitmap.NextBitSet(Child);) {
     const int32_t Level = ReadCount(Stream);
     if (Level != FLevel + 1) {
-      CorruptBitmapError(u"node level " + NumberText(Level) + u" below a level " + NumberText(FLevel) + u" node");
+      CorruptBitmapError(u"node level " + IntToString(Level) + u" below a level " + IntToString(FLevel) + u" node");
     }
     TORVSparseBitmapNode* Node = CheckNode(Child);
     Node->Load(Stream, Base + (Child - 1) * ChildSpan());
-    if (Node->Empty()) CorruptBitmapError(u"empty child " + NumberText(Child) + u" of a level " + NumberText(FLevel) + u" node");
+    if (Node->Empty()) CorruptBitmapError(u"empty child " + IntToString(Child) + u" of a level " + IntToString(FLevel) + u" node");
   }
 }
 
@@ -764,7 +764,7 @@ void TORVSparseBitmap::Load(TORVStream& Stream) {
   // The stored tree keeps its own shape, so that what was saved comes back
   // whatever level this set started at.
   const int32_t Level = ReadCount(Stream);
-  if (Level < 0 || Level > 3) CorruptBitmapError(u"node level " + NumberText(Level));
+  if (Level < 0 || Level > 3) CorruptBitmapError(u"node level " + IntToString(Level));
   auto Root = std::make_unique<TORVSparseBitmapNode>(Level, nullptr, FMinimal, FOwnsObjects);
   Root->Load(Stream, 0);
   FRootNode = std::move(Root);

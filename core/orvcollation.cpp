@@ -6,6 +6,7 @@
 #include <random>
 
 #include "core/orvenv.h"
+#include "core/orvliteral.h"
 #include "core/orvstrings.h"
 #include "platform/orvplatformcodepage.h"
 #include "platform/orvplatformlocale.h"
@@ -578,12 +579,10 @@ TORVString GUIDAsString() {
   }
   Bytes[6] = static_cast<uint8_t>((Bytes[6] & 0x0F) | 0x40);  // version 4
   Bytes[8] = static_cast<uint8_t>((Bytes[8] & 0x3F) | 0x80);  // variant 1
-  static constexpr char16_t Digits[] = u"0123456789ABCDEF";
   TORVString Result = u"{";
   for (int K = 0; K < 16; ++K) {
     if (K == 4 || K == 6 || K == 8 || K == 10) Result.push_back(u'-');
-    Result.push_back(Digits[Bytes[K] >> 4]);
-    Result.push_back(Digits[Bytes[K] & 15]);
+    Result += ByteToHexString(Bytes[K]);
   }
   Result.push_back(u'}');
   return Result;

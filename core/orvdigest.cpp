@@ -3,6 +3,7 @@
 #include <bit>
 #include <cstring>
 
+#include "core/orvliteral.h"
 #include "core/orvstream.h"
 
 namespace orv {
@@ -195,19 +196,16 @@ void TORVDigest::SetAsBytes(const TORVBytes& Value) {
 }
 
 TORVString TORVDigest::GetAsString() const {
-  const TORVAnsiString Text = GetAsAnsiString();
-  return TORVString(Text.begin(), Text.end());
+  TORVString Text;
+  Text.reserve(DigestSize * 2);
+  for (uint8_t B : FData) Text += ByteToHexString(B);
+  return Text;
 }
 
 TORVAnsiString TORVDigest::GetAsAnsiString() const {
-  static constexpr char Digits[] = "0123456789ABCDEF";
-  TORVAnsiString Text;
-  Text.reserve(DigestSize * 2);
-  for (uint8_t B : FData) {
-    Text += Digits[B >> 4];
-    Text += Digits[B & 0x0F];
-  }
-  return Text;
+  // Hexadecimal digits are the same bytes in every code page.
+  const TORVString Text = GetAsString();
+  return TORVAnsiString(Text.begin(), Text.end());
 }
 
 void TORVDigest::Assign(const TORVDigest& FromObject) { FData = FromObject.FData; }

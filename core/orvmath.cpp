@@ -24,7 +24,7 @@ long double PowerOfTen(int32_t N) {
 int64_t ToInt64(long double X, const char* What) {
   // 2^63 is exact in extended precision; anything at or above it, or NaN,
   // has no 64-bit integer value.
-  constexpr long double Limit = 9223372036854775808.0L;
+  constexpr long double Limit = TwoPow63;
   if (!(X >= -Limit && X < Limit)) throw std::overflow_error(std::string(What) + ": value outside 64 bits");
   return static_cast<int64_t>(X);
 }

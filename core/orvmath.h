@@ -9,6 +9,13 @@
 
 namespace orv {
 
+// 2^63, exact as a double: the first value beyond the 64-bit integers.
+inline constexpr double TwoPow63 = 9223372036854775808.0;
+
+// True when Value lies in [-2^63, 2^63), so that its whole part converts to
+// a 64-bit integer; false for NaN.
+constexpr bool InInt64Range(double Value) { return Value >= -TwoPow63 && Value < TwoPow63; }
+
 int32_t Min(int32_t A, int32_t B);
 int32_t Max(int32_t A, int32_t B);
 int64_t Min(int64_t A, int64_t B);

@@ -26,9 +26,6 @@ namespace {
 constexpr int64_t kScale = TORVCurrency::Scale;
 constexpr int64_t kMSecsPerDay = 86400000;
 
-// 2^63 as a double: the first value beyond the 64-bit range.
-constexpr double kTwoPow63 = 9223372036854775808.0;
-
 bool InSmallIntRange(int64_t Value) {
   return Value >= std::numeric_limits<int16_t>::min() && Value <= std::numeric_limits<int16_t>::max();
 }
@@ -36,8 +33,6 @@ bool InSmallIntRange(int64_t Value) {
 bool InIntegerRange(int64_t Value) {
   return Value >= std::numeric_limits<int32_t>::min() && Value <= std::numeric_limits<int32_t>::max();
 }
-
-bool InLargeIntRange(double Value) { return Value >= -kTwoPow63 && Value < kTwoPow63; }
 
 template <typename T>
 TORVBytes ImageBytes(T Value) {
@@ -545,7 +540,7 @@ int32_t TORVValue::CheckIntegerForGet(int64_t Value) {
 int64_t TORVValue::FloatToLargeIntForGet(double Value) {
   if (std::isnan(Value)) GetterConversionError();
   const double Truncated = std::trunc(Value);
-  if (!InLargeIntRange(Truncated)) GetterRangeError();
+  if (!InInt64Range(Truncated)) GetterRangeError();
   return static_cast<int64_t>(Truncated);
 }
 
@@ -553,7 +548,7 @@ int64_t TORVValue::FloatToScaledForGet(double Value) {
   if (std::isnan(Value)) GetterConversionError();
   // The default rounding mode rounds ties to even.
   const double Scaled = std::nearbyint(Value * static_cast<double>(kScale));
-  if (!InLargeIntRange(Scaled)) GetterRangeError();
+  if (!InInt64Range(Scaled)) GetterRangeError();
   return static_cast<int64_t>(Scaled);
 }
 
@@ -1126,7 +1121,7 @@ void TORVValue::SetAsDouble(double Value) {
     case dtBigInt: {
       if (std::isnan(Value)) RaiseConversionError(Text(), true);
       const double Truncated = std::trunc(Value);
-      if (!InLargeIntRange(Truncated)) RaiseRangeError(Text(), true);
+      if (!InInt64Range(Truncated)) RaiseRangeError(Text(), true);
       const int64_t Whole = static_cast<int64_t>(Truncated);
       StoreExactWhole(Whole, [Whole] { return IntToString(Whole); });
       break;
@@ -1138,7 +1133,7 @@ void TORVValue::SetAsDouble(double Value) {
       if (std::isnan(Value)) RaiseConversionError(Text(), true);
       const double Scaled =
           std::nearbyint(static_cast<double>(RoundFloat(Value, FScale)) * static_cast<double>(kScale));
-      if (!InLargeIntRange(Scaled)) RaiseRangeError(Text(), true);
+      if (!InInt64Range(Scaled)) RaiseRangeError(Text(), true);
       SetCurrency(TORVCurrency::FromScaled(static_cast<int64_t>(Scaled)));
       break;
     }

@@ -94,7 +94,6 @@ int32_t CompareDoubles(double A, double B) {
 // not rounded to the nearest double first, so that two different whole
 // numbers never both equal one double.
 int32_t CompareDoubleToWhole(double A, int64_t B) {
-  constexpr double TwoPow63 = 9223372036854775808.0;
   if (std::isnan(A)) return 1;
   if (A >= TwoPow63) return 1;
   if (A < -TwoPow63) return -1;

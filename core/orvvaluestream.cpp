@@ -26,8 +26,6 @@ constexpr uint8_t kBcdNegative = 0x80;
 constexpr uint8_t kBcdSpecial = 0x40;
 constexpr uint8_t kBcdPlacesMask = 0x3F;
 
-constexpr double kTwoPow63 = 9223372036854775808.0;
-
 void EncodeBcd(int64_t Scaled, int32_t Places, uint8_t* Record) {
   std::memset(Record, 0, kBcdSize);
   // The decimal already holds no more places than its scale; the places
@@ -413,7 +411,7 @@ void TORVValue::LoadRaw(const uint8_t* Buffer, int32_t BufferSize, bool VCLForma
         double Milliseconds;
         std::memcpy(&Milliseconds, Buffer, 8);
         const double Truncated = std::trunc(Milliseconds);
-        if (!(Truncated >= -kTwoPow63 && Truncated < kTwoPow63)) RaiseConversionError(TORVString(), true);
+        if (!InInt64Range(Truncated)) RaiseConversionError(TORVString(), true);
         Image = static_cast<int64_t>(Truncated);
       } else {
         std::memcpy(&Image, Buffer, 8);

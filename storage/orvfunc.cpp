@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/orvutf8.h"
+#include "core/orvliteral.h"
 
 namespace orv {
 
@@ -234,7 +235,7 @@ TORVString GetFunctionNameForCode(int32_t Code) {
   const auto* found = std::lower_bound(std::begin(FunctionNames), end, Code,
                                        [](const TORVFunctionName& entry, int32_t code) { return entry.Code < code; });
   if (found != end && found->Code == Code) return found->Name;
-  if (Code >= FirstUserFunctionCode) return u"User Function [" + AsciiToString(std::to_string(Code)) + u"]";
+  if (Code >= FirstUserFunctionCode) return u"User Function [" + IntToString(Code) + u"]";
   return u"None";
 }
 
