@@ -95,4 +95,9 @@ int32_t TORVReadWriteLock::GetReaderCount() {
   return FReaderCount;
 }
 
+bool TORVReadWriteLock::IsEntered() {
+  std::lock_guard<std::mutex> Lock(FMutex);
+  return FReaderCount > 0 || FWriting;
+}
+
 }  // namespace orv

@@ -72,6 +72,10 @@ class TORVReadWriteLock : public TORVBaseObject {
   bool LeaveWrite();
 
   int32_t GetReaderCount();
+  // True while some thread holds either side. The lock has no owner, so
+  // this cannot tell whether the calling thread is the holder; it serves
+  // checks that a routine runs under the lock at all.
+  bool IsEntered();
 
  private:
   std::mutex FMutex;

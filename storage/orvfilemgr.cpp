@@ -5,9 +5,11 @@
 #include <cmath>
 #include <exception>
 #include <mutex>
+#include <set>
 #include <stdexcept>
 #include <utility>
 
+#include "base/orvassert.h"
 #include "base/orverrors.h"
 #include "base/orverror.h"
 
@@ -446,8 +448,8 @@ void TORVFileManager::Reset() {
   while (!FFiles.empty()) FFiles.pop_back();
 }
 
-int32_t TORVFileManager::CompareNames(const TORVString& S1, const TORVString& S2) const {
-  return FCaseInsensitive ? CompareString(S1, S2) : CompareStringSensitive(S1, S2);
+int32_t TORVFileManager::CompareWithFile(TORVFile* File, const TORVString& Name) const {
+  return FCaseInsensitive ? CompareFileNames(File, Name) : CompareFileNamesSensitive(File, Name);
 }
 
 bool TORVFileManager::MaskMatches(const TORVString& Name, const TORVString& Mask) const {
@@ -455,11 +457,12 @@ bool TORVFileManager::MaskMatches(const TORVString& Name, const TORVString& Mask
 }
 
 bool TORVFileManager::FindFile(const TORVString& Value, int32_t& IndexPos) {
+  ORV_ASSERT(FFilesLock.IsEntered());
   int32_t Lo = 0;
   int32_t Hi = static_cast<int32_t>(FFiles.size()) - 1;
   while (Lo <= Hi) {
     int32_t Mid = Lo + (Hi - Lo) / 2;
-    int32_t Compared = CompareNames(FFiles[static_cast<size_t>(Mid)]->GetFileName(), Value);
+    int32_t Compared = CompareWithFile(FFiles[static_cast<size_t>(Mid)].get(), Value);
     if (Compared == 0) {
       IndexPos = Mid;
       return true;
@@ -479,12 +482,26 @@ int32_t TORVFileManager::GetNumFiles() {
   return static_cast<int32_t>(FFiles.size());
 }
 
+void TORVFileManager::CheckInvariants() {
+  TORVReadLocked Guard(FFilesLock);
+  std::set<uint64_t> Serials;
+  for (size_t I = 0; I < FFiles.size(); ++I) {
+    TORVFile* File = FFiles[I].get();
+    ORV_ASSERT(File != nullptr);
+    ORV_ASSERT(File->GetFileManager() == this);
+    ORV_ASSERT(Serials.insert(File->GetSerial()).second);
+    if (I > 0) ORV_ASSERT(CompareWithFile(FFiles[I - 1].get(), File->GetFileName()) < 0);
+  }
+}
+
 void TORVFileManager::InsertFile(int32_t IndexPos, std::unique_ptr<TORVFile> FileObject) {
+  ORV_ASSERT(FFilesLock.IsEntered());
   GrowCapacity(FFiles, FFiles.size() + 1, FilesExpandCount);
   FFiles.insert(FFiles.begin() + IndexPos, std::move(FileObject));
 }
 
 std::unique_ptr<TORVFile> TORVFileManager::RemoveFile(int32_t IndexPos) {
+  ORV_ASSERT(FFilesLock.IsEntered());
   std::unique_ptr<TORVFile> Result = std::move(FFiles[static_cast<size_t>(IndexPos)]);
   FFiles.erase(FFiles.begin() + IndexPos);
   return Result;

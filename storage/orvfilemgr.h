@@ -220,6 +220,21 @@ class TORVFileStream : public TORVStream {
   bool FClosed = false;
 };
 
+// The registry of open file objects.
+//
+// Locking: FFilesLock guards FFiles (the array and which objects it holds).
+// Lookups (FileExists, FileCreation, FileModification, FileSize,
+// FlushFiles, GetFileNames, the statistics) share it; create, open, close,
+// rename, delete and Reset hold it exclusively. FindFile, InsertFile and
+// RemoveFile take no lock: their caller holds FFilesLock (FindFile either
+// side, the other two the write side). A file object's own state is guarded
+// by its file section, taken after the registry lock, never before it.
+//
+// Invariants (CheckInvariants): every entry is a file object of this
+// manager; the entries are sorted by file name, strictly, under the
+// manager's comparison (CompareFileNames when case-insensitive, else
+// CompareFileNamesSensitive), so no name is registered twice; no two
+// entries share a serial.
 class TORVFileManager : public TORVBaseObject {
  public:
   TORVFileManager();
@@ -276,12 +291,18 @@ class TORVFileManager : public TORVBaseObject {
   void DeleteFile(const TORVString& Value);
   void FlushFiles(bool CheckAge);
 
-  // Binary search; when not found, IndexPos is where Value would go.
+  // Binary search; when not found, IndexPos is where Value would go. Takes
+  // no lock: the caller holds GetFilesLock() on either side.
   bool FindFile(const TORVString& Value, int32_t& IndexPos);
   int32_t GetNumFiles();
+  TORVReadWriteLock& GetFilesLock() { return FFilesLock; }
+  // Raises std::logic_error when a registry invariant above is broken;
+  // takes the registry lock for reading.
+  void CheckInvariants();
 
  protected:
-  int32_t CompareNames(const TORVString& S1, const TORVString& S2) const;
+  // Compares a registered file's name with Name the way this manager sorts.
+  int32_t CompareWithFile(TORVFile* File, const TORVString& Name) const;
   bool MaskMatches(const TORVString& Name, const TORVString& Mask) const;
   void InsertFile(int32_t IndexPos, std::unique_ptr<TORVFile> FileObject);
   std::unique_ptr<TORVFile> RemoveFile(int32_t IndexPos);

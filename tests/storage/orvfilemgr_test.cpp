@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <stdexcept>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -17,7 +19,10 @@ namespace {
 class FileRegistry : public ::testing::Test {
  protected:
   void SetUp() override { Manager.Initialize(); }
-  void TearDown() override { Manager.Reset(); }
+  void TearDown() override {
+    Manager.CheckInvariants();
+    Manager.Reset();
+  }
 
   static TORVString ErrorOf(const std::function<void()>& Call) {
     try {
@@ -70,16 +75,46 @@ TEST_F(FileRegistry, RenameChecksTheNewNameFirstAndReinsertsInOrder) {
             u"600 File manager error (Access denied to the file /data/C)");
   Open.reset();
   Manager.RenameFile(u"/data/B", u"/data/Z");
+  Manager.CheckInvariants();
   Manager.RenameFile(u"/data/C", u"/data/A");
-  int32_t Index = -1;
-  EXPECT_TRUE(Manager.FindFile(u"/data/a", Index));
-  EXPECT_EQ(Index, 0);
-  EXPECT_TRUE(Manager.FindFile(u"/data/Z", Index));
-  EXPECT_EQ(Index, 1);
-  EXPECT_FALSE(Manager.FindFile(u"/data/M", Index));
-  EXPECT_EQ(Index, 1);
+  Manager.CheckInvariants();
+  {
+    TORVReadLocked Guard(Manager.GetFilesLock());
+    int32_t Index = -1;
+    EXPECT_TRUE(Manager.FindFile(u"/data/a", Index));
+    EXPECT_EQ(Index, 0);
+    EXPECT_TRUE(Manager.FindFile(u"/data/Z", Index));
+    EXPECT_EQ(Index, 1);
+    EXPECT_FALSE(Manager.FindFile(u"/data/M", Index));
+    EXPECT_EQ(Index, 1);
+  }
   Manager.DeleteFile(u"/data/Z");
+  Manager.CheckInvariants();
   EXPECT_FALSE(Manager.FileExists(u"/data/Z", TORVFileOptions()));
+}
+
+// FindFile reads the registry without a lock of its own, so a caller
+// without the registry lock is a broken contract; so is a registry out of
+// order.
+class UnsortingManager : public TORVMemoryFileManager {
+ public:
+  void SwapFirstTwo() {
+    TORVWriteLocked Guard(FFilesLock);
+    std::swap(FFiles[0], FFiles[1]);
+  }
+};
+
+TEST(FileRegistryChecks, UnlockedLookupsAndDisorderAreCaught) {
+  UnsortingManager Manager;
+  Manager.Initialize();
+  Manager.CreateFile(u"/data/a", TORVFileOptions());
+  Manager.CreateFile(u"/data/b", TORVFileOptions());
+  int32_t Index = -1;
+  EXPECT_THROW(Manager.FindFile(u"/data/a", Index), std::logic_error);
+  Manager.CheckInvariants();
+  Manager.SwapFirstTwo();
+  EXPECT_THROW(Manager.CheckInvariants(), std::logic_error);
+  Manager.Reset();
 }
 
 TEST_F(FileRegistry, TemporaryFilesVanishWithTheirLastStream) {
