@@ -4,7 +4,9 @@
 #include <cstring>
 #include <limits>
 #include <utility>
+#include <vector>
 
+#include "base/orvassert.h"
 #include "base/orverrors.h"
 #include "base/orverror.h"
 #include "core/orvliteral.h"
@@ -208,6 +210,39 @@ void TORVFileBufferManager::FreeBuffers() {
 TORVFileBuffer* TORVFileBufferManager::FindBuffer(int32_t Number) const {
   auto Found = FBuffers.find(Number);
   return Found == FBuffers.end() ? nullptr : Found->second.get();
+}
+
+void TORVFileBufferManager::CheckInvariants() const {
+  ORV_ASSERT(FBufferCount == static_cast<int32_t>(FBuffers.size()));
+  ORV_ASSERT(FMaxNumberWritten < FNextNumber);
+  int32_t WriteFlags = 0;
+  for (const auto& [Number, Buffer] : FBuffers) {
+    ORV_ASSERT(Buffer != nullptr && Buffer->FNumber == Number);
+    ORV_ASSERT(Number >= 1 && Number < FNextNumber);
+    ORV_ASSERT(Buffer->FBufferStreamUsed >= 0 && Buffer->FBufferStreamUsed <= FBufferSize);
+    if (Buffer->FWriteFlag) {
+      ORV_ASSERT(Buffer->FModified);
+      ++WriteFlags;
+    }
+  }
+  size_t Linked = 0;
+  const TORVFileBuffer* Previous = nullptr;
+  for (const TORVFileBuffer* Buffer = FFirstBuffer; Buffer != nullptr; Buffer = Buffer->FNextBuffer) {
+    ORV_ASSERT(++Linked <= FBuffers.size());
+    ORV_ASSERT(Buffer->FPrevBuffer == Previous);
+    ORV_ASSERT(FindBuffer(Buffer->FNumber) == Buffer);
+    Previous = Buffer;
+  }
+  ORV_ASSERT(Linked == FBuffers.size());
+  ORV_ASSERT(FLastBuffer == Previous);
+  std::vector<const TORVFileBuffer*> Queued(FBuffersToWrite.begin(), FBuffersToWrite.end());
+  std::sort(Queued.begin(), Queued.end());
+  ORV_ASSERT(std::adjacent_find(Queued.begin(), Queued.end()) == Queued.end());
+  ORV_ASSERT(static_cast<int32_t>(Queued.size()) == WriteFlags);
+  for (const TORVFileBuffer* Buffer : Queued) {
+    ORV_ASSERT(Buffer->FWriteFlag);
+    ORV_ASSERT(FindBuffer(Buffer->FNumber) == Buffer);
+  }
 }
 
 void TORVFileBufferManager::Unlink(TORVFileBuffer* Buffer) {

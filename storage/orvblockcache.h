@@ -69,6 +69,21 @@ class TORVFileBuffer : public TORVBaseObject {
 
 // The cache; the file it serves is reached through the abstract operations
 // (size on disk, unbuffered reads and writes, settings).
+//
+// Locking: the cache takes no lock of its own and is never shared by
+// itself. Its owner serialises every call: a buffered file calls it only
+// while holding its file section (TORVFile::FFileSection), which so guards
+// every field here and in the blocks.
+//
+// Invariants (CheckInvariants):
+// - FBuffers owns every cached block, keyed by its number; 1 <= number <
+//   FNextNumber, and FBufferCount is the number of blocks.
+// - The recency chain from FFirstBuffer (most recent) along FNextBuffer to
+//   FLastBuffer holds exactly the blocks of FBuffers, each once, with
+//   FPrevBuffer the reverse link and nil at both ends.
+// - FBuffersToWrite lists distinct cached blocks, exactly those with
+//   FWriteFlag set, and each of them is modified.
+// - A block uses 0 .. block size bytes; FMaxNumberWritten < FNextNumber.
 class TORVFileBufferManager : public TORVBaseObject {
  public:
   TORVFileBufferManager();
@@ -128,6 +143,8 @@ class TORVFileBufferManager : public TORVBaseObject {
   bool GetWriteFailed() const { return FWriteFailed; }
   // The cached block with this number, or nullptr.
   TORVFileBuffer* FindBuffer(int32_t Number) const;
+  // Raises std::logic_error when an invariant above is broken.
+  void CheckInvariants() const;
 
  private:
   friend class TORVFileBuffer;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <numeric>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -59,61 +60,91 @@ TEST(BlockCache, NumbersBlocksFromTheFileSize) {
   FakeDiskCache Cache(4096, 1 << 20);
   Cache.Disk = Pattern(10000, 1);
   Cache.Initialize();
+  Cache.CheckInvariants();
   EXPECT_EQ(Cache.GetNextNumber(), 4);
   EXPECT_EQ(Cache.GetMaxNumberWritten(), 3);
   EXPECT_EQ(Cache.GetLogicalFileSize(), 10000);
   TORVFileBuffer* Third = Cache.GetBuffer(3, false, false, 1);
   EXPECT_EQ(Third->GetUsed(), 1808);
   Cache.PutBuffer(Third);
+  Cache.CheckInvariants();
 
   FakeDiskCache Empty(4096, 1 << 20);
   Empty.Initialize();
+  Empty.CheckInvariants();
   EXPECT_EQ(Empty.GetNextNumber(), 1);
   FakeDiskCache Whole(4096, 1 << 20);
   Whole.Disk.resize(8192);
   Whole.Initialize();
+  Whole.CheckInvariants();
   EXPECT_EQ(Whole.GetNextNumber(), 3);
+}
+
+TEST(BlockCache, ABlockRenumberedBehindTheCachesBackBreaksItsInvariants) {
+  FakeDiskCache Cache(4096, 1 << 20);
+  Cache.Disk = Pattern(10000, 1);
+  Cache.Initialize();
+  TORVFileBuffer* Second = Cache.GetBuffer(2, false, false, 1);
+  Cache.CheckInvariants();
+  Second->SetNumber(3);
+  EXPECT_THROW(Cache.CheckInvariants(), std::logic_error);
+  Second->SetNumber(2);
+  Cache.PutBuffer(Second);
+  Cache.CheckInvariants();
 }
 
 TEST(BlockCache, ReadsAreClippedAtTheEndAndSpansReadAheadInOneCall) {
   FakeDiskCache Cache(4096, 1 << 20);
   Cache.Disk = Pattern(10000, 3);
   Cache.Initialize();
+  Cache.CheckInvariants();
   TORVBytes Buffer(20000, 0xEE);
   EXPECT_EQ(Cache.Read(9990, 100, Buffer.data()), 10);
+  Cache.CheckInvariants();
   EXPECT_EQ(TORVBytes(Buffer.begin(), Buffer.begin() + 10), TORVBytes(Cache.Disk.begin() + 9990, Cache.Disk.end()));
   EXPECT_EQ(Cache.Read(10000, 5, Buffer.data()), 0);
+  Cache.CheckInvariants();
   EXPECT_EQ(Cache.Read(12000, 5, Buffer.data()), 0);
+  Cache.CheckInvariants();
 
   Cache.Reset();
+  Cache.CheckInvariants();
   Cache.Initialize();
+  Cache.CheckInvariants();
   Cache.ReadCalls.clear();
   EXPECT_EQ(Cache.Read(0, 10000, Buffer.data()), 10000);
+  Cache.CheckInvariants();
   EXPECT_EQ(TORVBytes(Buffer.begin(), Buffer.begin() + 10000), Cache.Disk);
   ASSERT_EQ(Cache.ReadCalls.size(), 1u);  // three blocks, one call
   EXPECT_EQ(Cache.ReadCalls[0], (std::pair<int64_t, int32_t>(0, 10000)));
   EXPECT_EQ(Cache.Read(4096, 100, Buffer.data()), 100);  // a hit
+  Cache.CheckInvariants();
   EXPECT_EQ(Cache.ReadCalls.size(), 1u);
   EXPECT_EQ(Cache.Read(-1, 5, Buffer.data()), -1);
+  Cache.CheckInvariants();
   EXPECT_EQ(Cache.Read(0, 5, Buffer, 19996), -1);  // past the caller's buffer
+  Cache.CheckInvariants();
 }
 
 TEST(BlockCache, DirtyBlocksAreWrittenSortedInConsecutiveRuns) {
   FakeDiskCache Cache(4096, 1 << 20);
   Cache.Disk = Pattern(40960, 5);  // blocks 1..10
   Cache.Initialize();
+  Cache.CheckInvariants();
   for (int32_t Number : {7, 3, 4, 5, 9}) {
     TORVBytes Data = Pattern(10, static_cast<uint8_t>(Number));
     EXPECT_EQ(Cache.Write(static_cast<int64_t>(Number - 1) * 4096 + 100, 10, Data.data()), 10);
   }
   EXPECT_EQ(Cache.GetWriteBufferCount(), 5);
   EXPECT_TRUE(Cache.Flush());
+  Cache.CheckInvariants();
   using Call = std::pair<int64_t, int32_t>;
   EXPECT_EQ(Cache.WriteCalls, (std::vector<Call>{{2 * 4096, 3 * 4096}, {6 * 4096, 4096}, {8 * 4096, 4096}}));
   EXPECT_EQ(Cache.GetWriteBufferCount(), 0);
   EXPECT_EQ(Cache.GetMaxWriteBufferCount(), 5);
   EXPECT_EQ(TORVBytes(Cache.Disk.begin() + 6 * 4096 + 100, Cache.Disk.begin() + 6 * 4096 + 110), Pattern(10, 7));
   EXPECT_FALSE(Cache.Flush());
+  Cache.CheckInvariants();
 
   TORVIOStatistics Statistics;
   Cache.GetStatistics(Statistics);
@@ -128,14 +159,17 @@ TEST(BlockCache, OneBlockCacheWritesItsDirtyBlockBeforeReusingIt) {
   FakeDiskCache Cache(4096, 4096);
   Cache.Disk = Pattern(8192, 9);
   Cache.Initialize();
+  Cache.CheckInvariants();
   TORVBytes Data = Pattern(4, 200);
   Cache.Write(10, 4, Data.data());
+  Cache.CheckInvariants();
   TORVFileBuffer* First = Cache.FindBuffer(1);
   ASSERT_NE(First, nullptr);
   EXPECT_TRUE(Cache.WriteCalls.empty());
 
   TORVBytes Buffer(4);
   EXPECT_EQ(Cache.Read(4096 + 10, 4, Buffer.data()), 4);
+  Cache.CheckInvariants();
   EXPECT_EQ(Buffer, TORVBytes(Cache.Disk.begin() + 4096 + 10, Cache.Disk.begin() + 4096 + 14));
   ASSERT_EQ(Cache.WriteCalls.size(), 1u);
   EXPECT_EQ(Cache.WriteCalls[0], (std::pair<int64_t, int32_t>(0, 4096)));
@@ -149,21 +183,26 @@ TEST(BlockCache, WritingPastTheEndLeavesZeroGapsAndWritesOnlyTheWrittenBlock) {
   FakeDiskCache Cache(4096, 4096 * 2);
   Cache.Disk = Pattern(5000, 11);  // blocks 1 and 2 (partial)
   Cache.Initialize();
+  Cache.CheckInvariants();
   // Fill the cache with blocks of other data first, so that reused block
   // objects would show stale bytes if they were not cleared.
   TORVBytes Buffer(8192);
   Cache.Read(0, 5000, Buffer.data());
+  Cache.CheckInvariants();
   TORVBytes Data = Pattern(50, 77);
   int64_t Offset = 4 * 4096 + 1000;  // block 5; blocks 3 and 4 are a gap
   EXPECT_EQ(Cache.Write(Offset, 50, Data.data()), 50);
+  Cache.CheckInvariants();
   EXPECT_EQ(Cache.GetLogicalFileSize(), Offset + 50);
   EXPECT_EQ(Cache.GetNextNumber(), 6);
   EXPECT_TRUE(Cache.Flush());
+  Cache.CheckInvariants();
   ASSERT_EQ(Cache.WriteCalls.size(), 1u);
   EXPECT_EQ(Cache.WriteCalls[0], (std::pair<int64_t, int32_t>(4 * 4096, 1050)));
 
   TORVBytes Whole(static_cast<size_t>(Offset + 50));
   EXPECT_EQ(Cache.Read(0, static_cast<int32_t>(Whole.size()), Whole.data()), static_cast<int32_t>(Whole.size()));
+  Cache.CheckInvariants();
   TORVBytes Expected(Whole.size(), 0);
   std::copy(Cache.Disk.begin(), Cache.Disk.begin() + 5000, Expected.begin());
   std::copy(Data.begin(), Data.end(), Expected.begin() + Offset);
@@ -171,6 +210,7 @@ TEST(BlockCache, WritingPastTheEndLeavesZeroGapsAndWritesOnlyTheWrittenBlock) {
 
   // A gap far larger than the cache costs no memory.
   EXPECT_EQ(Cache.Write(int64_t{1} << 30, 1, Data.data()), 1);
+  Cache.CheckInvariants();
   EXPECT_LE(Cache.GetBufferCount(), 2);
   EXPECT_EQ(Cache.GetLogicalFileSize(), (int64_t{1} << 30) + 1);
 }
@@ -178,10 +218,13 @@ TEST(BlockCache, WritingPastTheEndLeavesZeroGapsAndWritesOnlyTheWrittenBlock) {
 TEST(BlockCache, GapBlocksNotYetOnDiskReadAsZeros) {
   FakeDiskCache Cache(4096, 1 << 20);
   Cache.Initialize();
+  Cache.CheckInvariants();
   TORVBytes Data = Pattern(10, 1);
   Cache.Write(3 * 4096, 10, Data.data());  // block 4; blocks 1..3 never written
+  Cache.CheckInvariants();
   TORVBytes Buffer(4096, 0xEE);
   EXPECT_EQ(Cache.Read(4096, 4096, Buffer.data()), 4096);
+  Cache.CheckInvariants();
   EXPECT_EQ(Buffer, TORVBytes(4096, 0));
   EXPECT_TRUE(Cache.ReadCalls.empty());
 }
@@ -190,6 +233,7 @@ TEST(BlockCache, FailedWriteBackKeepsBlocksDirtyAndRefusesWritesUntilReset) {
   FakeDiskCache Cache(4096, 1 << 20);
   Cache.Disk = Pattern(4 * 4096, 2);
   Cache.Initialize();
+  Cache.CheckInvariants();
   TORVBytes Data = Pattern(8, 99);
   for (int32_t Number : {1, 3, 4}) Cache.Write(static_cast<int64_t>(Number - 1) * 4096, 8, Data.data());
   Cache.FailWrites = true;
@@ -207,42 +251,54 @@ TEST(BlockCache, FailedWriteBackKeepsBlocksDirtyAndRefusesWritesUntilReset) {
   EXPECT_TRUE(Cache.FindBuffer(3)->GetModified());
   EXPECT_TRUE(Cache.GetWriteFailed());
   EXPECT_THROW(Cache.Write(0, 8, Data.data()), EORVException);
+  Cache.CheckInvariants();
 
   // Reads still see the unwritten data; a later flush that succeeds writes it all.
   TORVBytes Buffer(8);
   Cache.Read(2 * 4096, 8, Buffer.data());
+  Cache.CheckInvariants();
   EXPECT_EQ(Buffer, Data);
   Cache.FailWrites = false;
   Cache.WriteCalls.clear();
   EXPECT_TRUE(Cache.Flush());
+  Cache.CheckInvariants();
   EXPECT_EQ(Cache.WriteCalls.size(), 2u);
   EXPECT_EQ(TORVBytes(Cache.Disk.begin() + 3 * 4096, Cache.Disk.begin() + 3 * 4096 + 8), Data);
 
   Cache.Reset();
+  Cache.CheckInvariants();
   Cache.Initialize();
+  Cache.CheckInvariants();
   EXPECT_FALSE(Cache.GetWriteFailed());
   EXPECT_EQ(Cache.Write(0, 8, Data.data()), 8);
+  Cache.CheckInvariants();
 }
 
 TEST(BlockCache, SpansBeyondTheLastBlockNumberAreRefusedNotWrapped) {
   FakeDiskCache Cache(16, 1 << 20);
   Cache.Disk = Pattern(32, 5);
   Cache.Initialize();
+  Cache.CheckInvariants();
   TORVBytes Data = Pattern(4, 200);
   // Block 2^32 + 1 would wrap to block 1 in 32 bits.
   EXPECT_EQ(Cache.Write(int64_t{16} << 32, 4, Data.data()), -1);
+  Cache.CheckInvariants();
   EXPECT_EQ(Cache.Write(INT64_MAX - 1, 4, Data.data()), -1);
+  Cache.CheckInvariants();
   EXPECT_EQ(Cache.GetLogicalFileSize(), 32);
   EXPECT_EQ(Cache.GetWriteBufferCount(), 0);
   TORVBytes Buffer(16);
   EXPECT_EQ(Cache.Read(INT64_MAX - 1, 4, Buffer.data()), 0);
+  Cache.CheckInvariants();
   EXPECT_EQ(Cache.Read(0, 16, Buffer.data()), 16);
+  Cache.CheckInvariants();
   EXPECT_EQ(Buffer, Pattern(16, 5));
 }
 
 TEST(BlockCache, InvalidBlockNumberIsReportedAsCorruption) {
   FakeDiskCache Cache(4096, 1 << 20);
   Cache.Initialize();
+  Cache.CheckInvariants();
   try {
     Cache.GetBuffer(0, false, false, 1);
     FAIL() << "no error";
@@ -261,6 +317,7 @@ TEST(BlockCache, ShortDiskReadIsReportedAsCorruption) {
   } Cache;
   Cache.Disk.resize(4096);
   Cache.Initialize();
+  Cache.CheckInvariants();
   uint8_t Byte;
   try {
     Cache.Read(0, 1, &Byte);
