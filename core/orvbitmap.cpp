@@ -5,6 +5,7 @@
 #include <limits>
 #include <string>
 
+#include "base/orvassert.h"
 #include "base/orverrors.h"
 #include "base/orverror.h"
 #include "core/orvliteral.h"
@@ -224,6 +225,31 @@ TORVSparseBitmapNode::TORVSparseBitmapNode(int32_t Level, TORVSparseBitmapNode* 
 }
 
 TORVSparseBitmapNode::~TORVSparseBitmapNode() { FreeObjects(); }
+
+void TORVSparseBitmapNode::CheckInvariants() const {
+  ORV_ASSERT(FLevel >= 0 && FLevel <= 3);
+  ORV_ASSERT(FBitmap.GetBitCount() == 256);
+  if (FLevel == 3) {
+    ORV_ASSERT(FNodes.empty());
+    for (int32_t I = 0; I < NumObjects(); ++I)
+      ORV_ASSERT(FObjects[static_cast<size_t>(I)] == nullptr || FBitmap.BitSet(I));
+    return;
+  }
+  for (TORVBaseObject* Object : FObjects) ORV_ASSERT(Object == nullptr);
+  for (int32_t I = 0; I <= std::max(NumNodes(), FBitmap.GetBitCount()); ++I) {
+    const TORVSparseBitmapNode* Child = GetNode(I);
+    if (Child == nullptr) {
+      ORV_ASSERT(!FBitmap.BitSet(I));
+      continue;
+    }
+    ORV_ASSERT(I >= 1 && I <= MaxChild());
+    ORV_ASSERT(Child->FLevel == FLevel + 1 && Child->FUpperNode == this);
+    ORV_ASSERT(Child->FMinimal == FMinimal && Child->FOwnsObjects == FOwnsObjects);
+    ORV_ASSERT(FBitmap.BitSet(I) == !Child->Empty());
+    ORV_ASSERT(!FMinimal || !Child->Empty());
+    Child->CheckInvariants();
+  }
+}
 
 TORVSparseBitmapNode* TORVSparseBitmapNode::CheckNode(int32_t Index) {
   if (Index >= NumNodes()) FNodes.resize(static_cast<size_t>(BlockOffset(Index + 1, 32)));
@@ -775,6 +801,13 @@ TORVString TORVSparseBitmap::Dump() const {
   TORVString Text;
   FRootNode->Dump(Text, 1);
   return Text;
+}
+
+void TORVSparseBitmap::CheckInvariants() const {
+  ORV_ASSERT(FRootNode != nullptr);
+  ORV_ASSERT(FRootNode->FUpperNode == nullptr);
+  ORV_ASSERT(FRootNode->FMinimal == FMinimal && FRootNode->FOwnsObjects == FOwnsObjects);
+  FRootNode->CheckInvariants();
 }
 
 }  // namespace orv

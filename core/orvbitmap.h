@@ -106,6 +106,14 @@ inline constexpr int64_t SparseBitmapSpans[4] = {0x80000000LL, 0x1000000LL, 0x10
 // and is not empty; a child whose bit is clear is either absent or (in the
 // non-minimal mode) kept empty for reuse. A leaf's map bit k says that number
 // k is a member, and its object slot k holds the object stored with it.
+//
+// Invariants (CheckInvariants): the map has 256 bits; a branch (level 0 to 2)
+// has children only in slots 1 .. MaxChild, each one level down, naming this
+// node as its upper node and sharing its Minimal and OwnsObjects modes; a
+// branch's map bit j is set exactly when child j exists and is not empty
+// (so a minimal tree holds no empty child); a branch holds no objects; a
+// leaf (level 3) has no children, and an object only in the slot of a
+// member.
 class TORVSparseBitmapNode : public TORVBaseObject {
  public:
   TORVSparseBitmapNode(int32_t Level, TORVSparseBitmapNode* UpperNode, bool Minimal, bool OwnsObjects);
@@ -151,6 +159,8 @@ class TORVSparseBitmapNode : public TORVBaseObject {
   void Assign(const TORVSparseBitmapNode& Source);
 
   void Dump(TORVString& Text, int32_t Number) const;
+  // Raises std::logic_error when an invariant above is broken here or below.
+  void CheckInvariants() const;
 
   // Int32 level and the map; a branch then has each child that its map
   // names, in ascending order.
@@ -249,6 +259,9 @@ class TORVSparseBitmap : public TORVBaseObject {
   void Assign(const TORVSparseBitmap& Source);
 
   TORVString Dump() const;
+  // Raises std::logic_error when the tree breaks a node invariant, or its
+  // root is not a root (a node with no upper node, of the set's modes).
+  void CheckInvariants() const;
 
   // Int32 BitCount, then the tree. Stored objects are not written.
   void Save(TORVStream& Stream) const;

@@ -395,7 +395,9 @@ TEST(SparseBitmap, ClearingTheLastMemberOfALeafFreesItInMinimalMode) {
     EXPECT_EQ(Level2->GetNode(2)->GetUpperNode(), Level2);
     EXPECT_EQ(Level2->GetNode(2)->GetLevel(), 3);
 
+    Bitmap.CheckInvariants();
     Bitmap.ClearBit(300, true);
+    Bitmap.CheckInvariants();
     EXPECT_EQ(Bitmap.TotalBitsSet(), 0);
     EXPECT_TRUE(Root.Empty());
     if (Minimal) {
@@ -578,15 +580,18 @@ TEST(SparseBitmap, StoredObjectsFollowOwnership) {
     // Whole-set operations release the objects of numbers that leave.
     Bitmap.SetBitCount(5);
     Bitmap.NotBits();
+    Bitmap.CheckInvariants();
     EXPECT_EQ(Members(Bitmap), (std::vector<int32_t>{1, 2, 3, 4}));
     EXPECT_EQ(Alive, 1);
     Bitmap.SetBitCount(MaxInt);
     Bitmap.SetBit(9, new TrackedObject(&Alive), true);
     Bitmap.SetBit(10, new TrackedObject(&Alive), true);
     Bitmap.AndBits(*MakeSparse({9}));
+    Bitmap.CheckInvariants();
     EXPECT_EQ(Alive, 2);
     Bitmap.SetBit(11, new TrackedObject(&Alive), true);
     Bitmap.ClearBits();
+    Bitmap.CheckInvariants();
     EXPECT_EQ(Alive, 1);
     EXPECT_EQ(Bitmap.TotalBitsSet(), 0);
     Bitmap.SetBit(12, new TrackedObject(&Alive), true);
@@ -951,10 +956,13 @@ TEST(SparseBitmap, AgreesWithSetModelUnderRandomOperations) {
           ASSERT_EQ(Bitmap.TotalBitsSet(), static_cast<int32_t>(Model.size()));
           break;
       }
+      if (Step % 50 == 0) Bitmap.CheckInvariants();
     }
+    Bitmap.CheckInvariants();
     ASSERT_EQ(Members(Bitmap), std::vector<int32_t>(Model.begin(), Model.end()));
     Bitmap.SetBitCount(Model.empty() ? 0 : *Model.rbegin());
     const auto Loaded = SavedAndLoaded(Bitmap);
+    Loaded->CheckInvariants();
     ASSERT_EQ(Loaded->GetBitCount(), Bitmap.GetBitCount());
     ASSERT_EQ(Members(*Loaded), std::vector<int32_t>(Model.begin(), Model.end()));
   }
@@ -984,6 +992,7 @@ TEST(SparseBitmap, ComplementAgreesWithSetModelNearLeafEdges) {
         if (!Model.count(Number)) Expected.insert(Number);
       }
     }
+    Bitmap.CheckInvariants();
     ASSERT_EQ(Members(Bitmap), std::vector<int32_t>(Expected.begin(), Expected.end())) << Limit;
     ASSERT_EQ(Bitmap.TotalBitsSet(), static_cast<int32_t>(Expected.size()));
   }
