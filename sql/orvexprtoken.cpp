@@ -3,8 +3,11 @@
 #include <limits>
 #include <stdexcept>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
+#include <vector>
 
+#include "base/orvassert.h"
 #include "core/orvbitmap.h"
 #include "core/orvcontainedvalue.h"
 #include "core/orvenv.h"
@@ -246,6 +249,28 @@ void TORVExprToken::SetArgument(int32_t SetPos, TORVExprToken* Value) {
   CheckArgumentIndex(SetPos);
   FArgumentTokens[SetPos] = Value;
   if (Value != nullptr) Value->FUpperToken = this;
+}
+
+void TORVExprToken::CheckInvariants() const {
+  std::unordered_set<const TORVExprToken*> Seen;
+  std::vector<const TORVExprToken*> Pending{this};
+  while (!Pending.empty()) {
+    const TORVExprToken* Node = Pending.back();
+    Pending.pop_back();
+    ORV_ASSERT(Seen.insert(Node).second);
+    ORV_ASSERT(Node->FNumArguments >= 0 && Node->FNumArguments <= Node->FArgumentTokensCapacity);
+    ORV_ASSERT(static_cast<int32_t>(Node->FArgumentTokens.size()) == Node->FArgumentTokensCapacity);
+    for (int32_t I = Node->FNumArguments; I < Node->FArgumentTokensCapacity; ++I)
+      ORV_ASSERT(Node->FArgumentTokens[static_cast<size_t>(I)] == nullptr);
+    auto Child = [&](const TORVExprToken* Token) {
+      if (Token == nullptr) return;
+      ORV_ASSERT(Token->FUpperToken == Node);
+      Pending.push_back(Token);
+    };
+    Child(Node->FLeftToken);
+    Child(Node->FRightToken);
+    for (int32_t I = 0; I < Node->FNumArguments; ++I) Child(Node->FArgumentTokens[static_cast<size_t>(I)]);
+  }
 }
 
 void TORVExprToken::SetLeftToken(TORVExprToken* Value) {

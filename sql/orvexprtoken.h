@@ -97,7 +97,14 @@ using TORVExprTokens = std::vector<TORVExprToken*>;
 // Binary nodes keep their operands in the left and right tokens, unary nodes
 // in the left token; every other node keeps its children in numbered
 // argument slots whose meaning is fixed per construct (a nil slot stands for
-// an absent optional part).
+// an absent optional part; sql/orvtokenslots.h names the slots).
+//
+// Invariants of a tree (CheckInvariants): it is a tree, every node reached
+// once from its root through the left, right and argument links; each child
+// names the node it hangs under as FUpperToken; 0 <= FNumArguments <=
+// FArgumentTokensCapacity = the slots allocated, and slots beyond
+// FNumArguments are nil. Other links (FSourceToken, FTargetToken, ...) may
+// point anywhere and are not part of the shape.
 class TORVExprToken : public TORVBaseObject {
  public:
   TORVExprToken();
@@ -162,6 +169,10 @@ class TORVExprToken : public TORVBaseObject {
   // Fixed or GUID character becomes variable character.
   void AdjustCharType();
   void AssignPos(const TORVExprToken* ExprTokenToAssign);
+
+  // Raises std::logic_error when the tree under this node breaks an
+  // invariant above. Walks with an explicit stack.
+  void CheckInvariants() const;
 
   void FreeBitmap();
   // Creates the bitmap when there is none; True exactly when created now.

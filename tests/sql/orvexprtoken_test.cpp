@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -122,6 +123,10 @@ TEST(ExprToken, AssignSharesChildrenOnlyWithReferences) {
   EXPECT_EQ(Shared->GetArgument(0), Func->GetArgument(0));
   EXPECT_EQ(Func->GetArgument(0)->FUpperToken, Shared.get());
   EXPECT_EQ(Shared->GetArgument(1), nullptr);
+  // The shared children now name the copy as parent: the copy is a sound
+  // tree, the source no longer is.
+  Shared->CheckInvariants();
+  EXPECT_THROW(Func->CheckInvariants(), std::logic_error);
 }
 
 TEST(ExprToken, CompareIgnoresCaseAndTrailingBlanksOfNamesAndConstants) {
@@ -239,6 +244,7 @@ TEST(CompareTokens, NilAgainstPresentIsUnequalInEverySlot) {
   TTree Full = Tree(u"(FUNCREF (CONST) (CONST) (CONST))");
   for (int32_t Slot = 0; Slot < 3; ++Slot) {
     TTree Holed(CopyTokens(Full.get()));
+    Holed->CheckInvariants();
     TORVExprToken* Removed = Holed->GetArgument(Slot);
     Holed->SetArgument(Slot, nullptr);
     FreeTokens(Removed);
@@ -345,6 +351,7 @@ class CopyTokensTest : public ::testing::Test {
 
 TEST_F(CopyTokensTest, LinksIntoTheCopiedQueryFollowTheCopyAndOuterLinksStay) {
   TTree Copy(CopyTokens(Inner));
+  Copy->CheckInvariants();
   ASSERT_TRUE(CompareTokens(Inner, Copy.get()));
   EXPECT_EQ(Copy->FUpperToken, Inner->FUpperToken);
   EXPECT_EQ(Copy->FAssignedToken, Inner);
@@ -363,6 +370,7 @@ TEST_F(CopyTokensTest, LinksIntoTheCopiedQueryFollowTheCopyAndOuterLinksStay) {
 
 TEST_F(CopyTokensTest, CopyOfTheWholeTreeRepointsBothQueries) {
   TTree Copy(CopyTokens(Outer.get()));
+  Copy->CheckInvariants();
   EXPECT_EQ(Counterpart(Outer.get(), Copy.get(), OuterRef)->FSourceToken,
             Counterpart(Outer.get(), Copy.get(), OuterTable));
   EXPECT_EQ(Counterpart(Outer.get(), Copy.get(), OwnRef)->FSourceToken,
@@ -374,12 +382,15 @@ TEST_F(CopyTokensTest, CopyOfAPartBelowAQueryNeverChangesTheSource) {
   // copied: nothing may be re-pointed in the source tree.
   TORVExprToken* Where = Inner->GetArgument(QueryWhereSlot);
   TTree Copy(CopyTokens(Where));
+  Copy->CheckInvariants();
   EXPECT_EQ(OwnRef->FSourceToken, InnerTable);
   EXPECT_EQ(SelectRef->FSourceToken, InnerSelect);
   EXPECT_EQ(Counterpart(Where, Copy.get(), OwnRef)->FSourceToken, InnerTable);
 
   TTree TableCopy(CopyTokens(InnerTable));
+  TableCopy->CheckInvariants();
   TTree SelectCopy(CopyTokens(InnerSelect));
+  SelectCopy->CheckInvariants();
   EXPECT_EQ(OwnRef->FSourceToken, InnerTable);
   EXPECT_EQ(SelectRef->FSourceToken, InnerSelect);
   EXPECT_EQ(SelectRef->FTargetToken, InnerTable);
@@ -408,6 +419,7 @@ TEST(DeepTree, FreeCopyAndCompareSurviveAHundredThousandLevels) {
     }
     TTree Tree(Root);
     TTree Copy(CopyTokens(Tree.get()));
+    Copy->CheckInvariants();
     EXPECT_TRUE(CompareTokens(Tree.get(), Copy.get()));
     EXPECT_GT(Tree->GetMemorySize(), Depth);
 

@@ -66,23 +66,12 @@ TORVParseOptions RandomOptions(std::mt19937& Random, TORVParseOptions Base) {
   return Base;
 }
 
-// Every child names its parent, and a tree that parsed copies and compares
-// equal to itself and dumps.
+// A tree that parsed keeps the tree invariants, and copies into a tree that
+// keeps them too and compares equal to it, and dumps.
 void CheckTree(const TORVExprToken* Token) {
-  std::vector<const TORVExprToken*> Pending{Token};
-  while (!Pending.empty()) {
-    const TORVExprToken* Node = Pending.back();
-    Pending.pop_back();
-    auto Child = [&](const TORVExprToken* C) {
-      if (C == nullptr) return;
-      EXPECT_EQ(C->FUpperToken, Node);
-      Pending.push_back(C);
-    };
-    Child(Node->GetLeftToken());
-    Child(Node->GetRightToken());
-    for (int32_t I = 0; I < Node->GetNumArguments(); ++I) Child(Node->GetArgument(I));
-  }
+  Token->CheckInvariants();
   TORVExprToken* Copy = CopyTokens(Token);
+  Copy->CheckInvariants();
   EXPECT_TRUE(CompareTokens(Token, Copy));
   FreeTokens(Copy);
   EXPECT_FALSE(test::DumpTokens(Token).empty());

@@ -181,6 +181,7 @@ inline std::string ParseForCorpus(const std::string& Sql, TORVParseOptions Optio
   try {
     Parser.Initialize(&Expr);
     TORVExprToken* Tree = Parse(Parser, Options);
+    if (Tree != nullptr) Tree->CheckInvariants();
     std::string Result = DumpTokens(Tree);
     FreeTokens(Tree);
     return Result;
