@@ -55,6 +55,15 @@ inline constexpr TORVErrorDef ORV_SQL_ERROR{700, u"An error was found in the %s 
 inline constexpr TORVErrorDef ORV_CURSOR_ERROR{1000, u"An error occurred with the cursor %s (%s)"};
 inline constexpr TORVErrorDef ORV_FILTER_ERROR{1001, u"A filter error occurred (%s)"};
 inline constexpr TORVErrorDef ORV_VALUE_ERROR{1011, ORV_OBJECT_ERROR_MSG};
+// Details of a value error, its last argument: with the value's text, or
+// without it where the value cannot be shown.
+inline constexpr char16_t ORV_VALUE_RANGE_DETAIL[] =
+    u"The value %s is out of the range of permissible values for the %s type";
+inline constexpr char16_t ORV_TYPE_RANGE_DETAIL[] = u"The value is out of the range of permissible values for the %s type";
+inline constexpr char16_t ORV_VALUE_CONVERSION_DETAIL[] = u"A conversion error occurred with the value %s";
+inline constexpr char16_t ORV_CONVERSION_DETAIL[] = u"A conversion error occurred with the value";
+inline constexpr char16_t ORV_VALUE_TRUNCATION_DETAIL[] = u"The value %s would result in truncation";
+inline constexpr char16_t ORV_TRUNCATION_DETAIL[] = u"The value would result in truncation";
 
 // 1200s: compression.
 inline constexpr TORVErrorDef ORV_COMPRESS_ERROR{1200, u"An error occurred while compressing data (%s)"};

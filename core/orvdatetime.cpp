@@ -129,16 +129,8 @@ TORVString TimeStampText(int64_t TimeStamp) {
          TimeOfDayText(FloorMod(TimeStamp, MSecsPerDay));
 }
 
-[[noreturn]] void RaiseRangeError(const TORVString& ValueText, TORVDataTypeCode DataType,
-                                  TORVSubTypeCode SubType) {
-  const TORVString Detail =
-      FormatString(u"The value %s is out of the range of permissible values for the %s type",
-                   {ValueText, DataTypeToString(DataType, SubType)});
-  RaiseError(ORV_VALUE_ERROR, {u"value", ValueText, Detail});
-}
-
 void CheckDate(int32_t Date) {
-  if (Date < 1 || Date > MaxDate) RaiseRangeError(DayNumberText(Date), dtDate, stNone);
+  if (Date < 1 || Date > MaxDate) RaiseValueRangeError(DayNumberText(Date), dtDate, stNone);
 }
 
 bool ValidTimeStamp(int64_t TimeStamp) {
@@ -146,7 +138,7 @@ bool ValidTimeStamp(int64_t TimeStamp) {
 }
 
 void CheckTimeStamp(int64_t TimeStamp) {
-  if (!ValidTimeStamp(TimeStamp)) RaiseRangeError(TimeStampText(TimeStamp), dtTimeStamp, stNone);
+  if (!ValidTimeStamp(TimeStamp)) RaiseValueRangeError(TimeStampText(TimeStamp), dtTimeStamp, stNone);
 }
 
 // Months first, so that every month length is looked up for a real month;
@@ -182,9 +174,9 @@ int32_t AddMonths(int32_t Date, int64_t Years, int64_t Months, int64_t TimeOfDay
     const int32_t Length = MonthLength(NewYear, NewMonth);
     TORVString Text = DateFieldsText(NewYear, NewMonth, D.Day > Length ? Length : D.Day);
     if (IsTimeStamp) {
-      RaiseRangeError(Text + u" " + TimeOfDayText(TimeOfDay), dtTimeStamp, stNone);
+      RaiseValueRangeError(Text + u" " + TimeOfDayText(TimeOfDay), dtTimeStamp, stNone);
     }
-    RaiseRangeError(Text, dtDate, stNone);
+    RaiseValueRangeError(Text, dtDate, stNone);
   }
   int32_t Result = 0;
   MakeDate(TORVParsedDate{static_cast<int32_t>(NewYear), NewMonth, D.Day}, Result, true);
@@ -233,7 +225,7 @@ int64_t AddDayTimeToTimeStamp(int64_t TimeStamp, int64_t Interval, TORVSubTypeCo
   const int64_t Day = static_cast<int64_t>(Day128);
   if (Day < 1 || Day > MaxDate) {
     const int64_t Time = static_cast<int64_t>(Result - Day128 * MSecsPerDay);
-    RaiseRangeError(DayNumberText(Day) + u" " + TimeOfDayText(Time), dtTimeStamp, stNone);
+    RaiseValueRangeError(DayNumberText(Day) + u" " + TimeOfDayText(Time), dtTimeStamp, stNone);
   }
   return static_cast<int64_t>(Result);
 }
@@ -257,11 +249,11 @@ template <typename T>
 T ScaleField(int64_t Operand, bool Divide, T Interval, int64_t Unit, TORVDataTypeCode DataType,
              TORVSubTypeCode SubType) {
   const int64_t Field = Interval / Unit;
-  if (Divide && Operand == 0) RaiseRangeError(Digits(Field) + u" / 0", DataType, SubType);
+  if (Divide && Operand == 0) RaiseValueRangeError(Digits(Field) + u" / 0", DataType, SubType);
   const TInt128 Value = Divide ? static_cast<TInt128>(Field) / Operand : static_cast<TInt128>(Field) * Operand;
   const TInt128 Scaled = Value * Unit;
   if (Scaled < std::numeric_limits<T>::min() || Scaled > std::numeric_limits<T>::max()) {
-    RaiseRangeError(Digits(Scaled), DataType, SubType);
+    RaiseValueRangeError(Digits(Scaled), DataType, SubType);
   }
   return static_cast<T>(Scaled);
 }
@@ -511,7 +503,7 @@ int64_t SubtractTimeStampFromTimeStampAsDayTimeInterval(int64_t TimeStamp1, int6
                                                         TORVSubTypeCode SubType) {
   int64_t Difference = 0;
   if (__builtin_sub_overflow(TimeStamp1, TimeStamp2, &Difference)) {
-    RaiseRangeError(Digits(static_cast<TInt128>(TimeStamp1) - TimeStamp2), dtDayTimeInterval, SubType);
+    RaiseValueRangeError(Digits(static_cast<TInt128>(TimeStamp1) - TimeStamp2), dtDayTimeInterval, SubType);
   }
   return RestrictDayTimeInterval(Difference, SubType);
 }
@@ -561,14 +553,14 @@ int64_t NativeDateTimeToTimeStamp(double DateTime) {
   constexpr double Limit = (static_cast<double>(MaxDate) + 1) * MSecsPerDay;
   const double Ms = std::nearbyint(DateTime * static_cast<double>(MSecsPerDay));
   if (!std::isfinite(Ms) || std::fabs(Ms) > Limit) {
-    RaiseRangeError(Utf8ToString(std::to_string(DateTime)), dtTimeStamp, stNone);
+    RaiseValueRangeError(Utf8ToString(std::to_string(DateTime)), dtTimeStamp, stNone);
   }
   const int64_t Total = static_cast<int64_t>(Ms);
   // A negative value counts its days back from 1899-12-30 while its fraction
   // is still the time of day forward from midnight.
   const int64_t Date = NativeDateDelta + Total / MSecsPerDay;
   const int64_t Time = (Total < 0 ? -Total : Total) % MSecsPerDay;
-  if (Date < 1 || Date > MaxDate) RaiseRangeError(DayNumberText(Date), dtTimeStamp, stNone);
+  if (Date < 1 || Date > MaxDate) RaiseValueRangeError(DayNumberText(Date), dtTimeStamp, stNone);
   return Date * MSecsPerDay + Time;
 }
 

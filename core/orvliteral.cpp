@@ -27,7 +27,7 @@ enum TORVTextResult : uint8_t { trMalformed, trFailed, trOk };
 
 [[noreturn]] void RaiseConversionError(std::u16string_view S) {
   const TORVString Value(S);
-  const TORVString Detail = FormatString(u"A conversion error occurred with the value %s", {Value});
+  const TORVString Detail = FormatString(ORV_VALUE_CONVERSION_DETAIL, {Value});
   RaiseError(ORV_VALUE_ERROR, {u"value", Value, Detail});
 }
 

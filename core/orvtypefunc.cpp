@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "base/orverrors.h"
 #include "core/orvcollation.h"
 #include "core/orvliteral.h"
 
@@ -199,6 +200,11 @@ int32_t GetSizeForDataType(int32_t CharacterSet, TORVDataTypeCode DataType, int3
     case dtDayTimeInterval: return 8;
     default: return 0;
   }
+}
+
+void RaiseValueRangeError(const TORVString& ValueText, TORVDataTypeCode DataType, TORVSubTypeCode SubType) {
+  RaiseError(ORV_VALUE_ERROR,
+             {u"value", ValueText, FormatString(ORV_VALUE_RANGE_DETAIL, {ValueText, DataTypeToString(DataType, SubType)})});
 }
 
 TORVString DataTypeToString(TORVDataTypeCode DataType, TORVSubTypeCode SubType) {

@@ -91,6 +91,10 @@ int32_t GetSizeForDataType(int32_t CharacterSet, TORVDataTypeCode DataType, int3
 // Display name for messages and system information ("VarChar", "Interval Day
 // To Second"); "Unknown" for an unknown type or a subtype invalid for it.
 TORVString DataTypeToString(TORVDataTypeCode DataType, TORVSubTypeCode SubType);
+// The value error (ORV_VALUE_ERROR) for a value, shown as ValueText, that
+// lies outside the range of the type.
+[[noreturn]] void RaiseValueRangeError(const TORVString& ValueText, TORVDataTypeCode DataType,
+                                       TORVSubTypeCode SubType);
 // The type as written in DDL, upper case (VARCHAR(30), DECIMAL(19,2),
 // INTERVAL DAY TO MSECOND); empty for an unknown type or interval subtype.
 TORVString DataTypeToSQLString(TORVDataTypeCode DataType, TORVSubTypeCode SubType, int32_t Length,

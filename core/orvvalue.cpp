@@ -114,20 +114,19 @@ TORVString TORVValue::CurrentText() {
 }
 
 TORVString TORVValue::TruncationDetail(const TORVString& Value, bool IncludeValue) {
-  if (IncludeValue) return FormatString(u"The value %s would result in truncation", {Value});
-  return u"The value would result in truncation";
+  if (IncludeValue) return FormatString(ORV_VALUE_TRUNCATION_DETAIL, {Value});
+  return ORV_TRUNCATION_DETAIL;
 }
 
 TORVString TORVValue::RangeDetail(const TORVString& Value, bool IncludeValue) const {
   const TORVString TypeName = DataTypeToString(FDataType, FSubType);
-  if (IncludeValue)
-    return FormatString(u"The value %s is out of the range of permissible values for the %s type", {Value, TypeName});
-  return FormatString(u"The value is out of the range of permissible values for the %s type", {TypeName});
+  if (IncludeValue) return FormatString(ORV_VALUE_RANGE_DETAIL, {Value, TypeName});
+  return FormatString(ORV_TYPE_RANGE_DETAIL, {TypeName});
 }
 
 TORVString TORVValue::ConversionDetail(const TORVString& Value, bool IncludeValue) {
-  if (IncludeValue) return FormatString(u"A conversion error occurred with the value %s", {Value});
-  return u"A conversion error occurred with the value";
+  if (IncludeValue) return FormatString(ORV_VALUE_CONVERSION_DETAIL, {Value});
+  return ORV_CONVERSION_DETAIL;
 }
 
 // A value names itself by its current text when the error quotes the
