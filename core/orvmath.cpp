@@ -6,6 +6,8 @@
 #include <string>
 
 #include "core/orvcommon.h"
+#include "core/orvliteral.h"
+#include "core/orvtypefunc.h"
 #include "platform/orvplatformtime.h"
 
 namespace orv {
@@ -21,11 +23,13 @@ long double PowerOfTen(int32_t N) {
   return Result;
 }
 
-int64_t ToInt64(long double X, const char* What) {
+// Whole numbers come from SQL arguments, so a result beyond 64 bits is the
+// value error of the BIGINT type.
+int64_t ToInt64(long double X) {
   // 2^63 is exact in extended precision; anything at or above it, or NaN,
   // has no 64-bit integer value.
   constexpr long double Limit = TwoPow63;
-  if (!(X >= -Limit && X < Limit)) throw std::overflow_error(std::string(What) + ": value outside 64 bits");
+  if (!(X >= -Limit && X < Limit)) RaiseValueRangeError(FloatToSQLStr(static_cast<double>(X)), dtBigInt, stNone);
   return static_cast<int64_t>(X);
 }
 
@@ -48,6 +52,8 @@ int32_t WrapIncInteger(int32_t& Value, int32_t Increment) {
     Value = Increment;
   } else {
     const int64_t Sum = static_cast<int64_t>(Value) + Increment;
+    // The counters given here are the engine's own; a sum beyond the wrap
+    // point is a caller's broken contract, not input.
     if (Sum > INT32_MAX || Sum < INT32_MIN) throw std::overflow_error("WrapIncInteger: sum outside 32 bits");
     Value = static_cast<int32_t>(Sum);
   }
@@ -74,8 +80,8 @@ long double Power(long double Base, long double Exponent) { return std::pow(Base
 long double RadToDeg(long double X) { return X * 57.295779513082320877L; }
 long double DegToRad(long double X) { return X * 0.017453292519943295769L; }
 
-int64_t Ceil(long double X) { return ToInt64(std::ceil(X), "Ceil"); }
-int64_t Floor(long double X) { return ToInt64(std::floor(X), "Floor"); }
+int64_t Ceil(long double X) { return ToInt64(std::ceil(X)); }
+int64_t Floor(long double X) { return ToInt64(std::floor(X)); }
 
 long double TruncateFloat(long double Value, int32_t Decimals) {
   if (Value == 0) return 0;
@@ -111,7 +117,7 @@ TORVCurrency RoundCurr(TORVCurrency Value, int32_t Decimals) {
   if (2 * (Rest < 0 ? -Rest : Rest) >= Step) Units += Rest > 0 ? 1 : -1;
   // Rounding the very ends of the range away from zero leaves 64 bits.
   if (Units > INT64_MAX / Step || Units < INT64_MIN / Step)
-    throw std::overflow_error("RoundCurr: result outside the decimal range");
+    RaiseValueRangeError(DecimalToString(Value), dtDecimal, stNone);
   return TORVCurrency::FromScaled(Units * Step);
 }
 

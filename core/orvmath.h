@@ -40,7 +40,8 @@ long double RadToDeg(long double X);
 long double DegToRad(long double X);
 
 // The smallest integer not below X and the largest not above it. A result
-// outside 64 bits (or X not a number) raises std::overflow_error.
+// outside 64 bits (or X not a number) raises the value error of the BIGINT
+// type (EORVException 1011).
 int64_t Ceil(long double X);
 int64_t Floor(long double X);
 
@@ -50,7 +51,8 @@ long double TruncateFloat(long double Value, int32_t Decimals);
 long double RoundFloat(long double Value, int32_t Decimals);
 
 // The same on the fixed-point decimal, exactly: Decimals above 3 leave Value
-// as it is, 0 or fewer give a whole number.
+// as it is, 0 or fewer give a whole number. A rounded result beyond the
+// decimal range raises the value error of the DECIMAL type.
 TORVCurrency TruncateCurr(TORVCurrency Value, int32_t Decimals);
 TORVCurrency RoundCurr(TORVCurrency Value, int32_t Decimals);
 

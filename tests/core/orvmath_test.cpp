@@ -11,6 +11,9 @@
 #include <thread>
 #include <vector>
 
+#include "base/orverror.h"
+#include "base/orverrors.h"
+
 namespace orv {
 namespace {
 
@@ -82,9 +85,9 @@ TEST(MathHelpers, CeilAndFloorGive64BitIntegers) {
     EXPECT_EQ(Ceil(c.x), c.ceil) << static_cast<double>(c.x);
     EXPECT_EQ(Floor(c.x), c.floor) << static_cast<double>(c.x);
   }
-  EXPECT_THROW(Ceil(1e19L), std::overflow_error);
-  EXPECT_THROW(Floor(-1e19L), std::overflow_error);
-  EXPECT_THROW(Ceil(std::numeric_limits<long double>::quiet_NaN()), std::overflow_error);
+  EXPECT_THROW(Ceil(1e19L), EORVException);
+  EXPECT_THROW(Floor(-1e19L), EORVException);
+  EXPECT_THROW(Ceil(std::numeric_limits<long double>::quiet_NaN()), EORVException);
   EXPECT_EQ(Floor(-9223372036854775808.0L), INT64_MIN);
 }
 
@@ -137,8 +140,15 @@ TEST(MathHelpers, RoundAndTruncateDecimalsExactly) {
       {"truncate lowest", TruncateCurr(cur(INT64_MIN), 0), INT64_MIN / 10000 * 10000},
   };
   for (const auto& c : cases) EXPECT_EQ(c.got.Scaled(), c.expected) << c.what;
-  EXPECT_THROW(RoundCurr(cur(INT64_MAX), 0), std::overflow_error);
-  EXPECT_THROW(RoundCurr(cur(INT64_MIN), 0), std::overflow_error);
+  EXPECT_THROW(RoundCurr(cur(INT64_MAX), 0), EORVException);
+  EXPECT_THROW(RoundCurr(cur(INT64_MIN), 0), EORVException);
+  try {
+    RoundCurr(cur(INT64_MAX), 0);
+  } catch (const EORVException& E) {
+    EXPECT_EQ(E.ErrorCode(), ORV_VALUE_ERROR.Code);
+    EXPECT_EQ(E.ErrorMsg(), u"An error occurred with the value 922337203685477.5807 (The value 922337203685477.5807 "
+                            u"is out of the range of permissible values for the Decimal type)");
+  }
   EXPECT_EQ(RoundCurr(cur(INT64_MIN), 2).Scaled(), INT64_MIN / 100 * 100);
 }
 
