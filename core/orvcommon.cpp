@@ -29,6 +29,8 @@ bool SeedRandomGenerator() {
 }
 [[maybe_unused]] const bool GRandomSeeded = SeedRandomGenerator();
 
+// Ranges come from the engine's own code after it has checked what it read:
+// one outside the array is a broken internal contract.
 [[noreturn]] void RaiseRange(const char* What, int64_t Index, int64_t Count, std::size_t Size) {
   throw std::out_of_range(std::string(What) + ": range " + std::to_string(Index) + "+" + std::to_string(Count) +
                           " outside 0.." + std::to_string(Size));
@@ -42,6 +44,8 @@ void CheckRange(const char* What, std::size_t Size, int32_t Index, int32_t Count
 // The capacity a container needs for Needed entries, or an overflow error
 // when that cannot be counted in 32 bits.
 int32_t NewCapacity(int64_t Needed, int32_t ExpandCount) {
+  // Counts read from input are checked before a container grows to them:
+  // a count beyond 32 bits here is a broken internal contract.
   if (Needed > INT32_MAX) throw std::overflow_error("container count overflow");
   return BlockOffset(static_cast<int32_t>(Needed), ExpandCount);
 }
@@ -119,6 +123,7 @@ bool WriteUnlock(std::atomic<int32_t>& Counter) {
 int32_t ByteLength(const TORVBytes& Value) { return static_cast<int32_t>(Value.size()); }
 
 int32_t CompareBytes(const uint8_t* Value1, int32_t Length1, const uint8_t* Value2, int32_t Length2) {
+  // A negative length is a broken internal contract.
   if (Length1 < 0 || Length2 < 0) throw std::out_of_range("CompareBytes: negative length");
   const int32_t N = std::min(Length1, Length2);
   if (N > 0) {
@@ -174,6 +179,7 @@ void CopyArray(const void* Source, int32_t SourceIndex, void* Dest, int32_t Dest
 }
 
 int32_t BlockOffset(int32_t Value, int32_t BlockSize) {
+  // Block sizes are the engine's constants: a broken internal contract.
   if (BlockSize <= 0) throw std::invalid_argument("BlockOffset: block size must be positive");
   if (Value % BlockSize == 0) return Value;
   const int64_t Result = static_cast<int64_t>(Value / BlockSize) * BlockSize + BlockSize;
@@ -202,6 +208,8 @@ TORVObjectList::~TORVObjectList() { Clear(); }
 void TORVObjectList::Grow(int64_t Needed) { GrowObjects(FObjects, FCapacity, Needed, GetExpandCount()); }
 
 void TORVObjectList::CheckIndex(int32_t Index) const {
+  // Indexes come from the engine's own code, never unchecked from input:
+  // one outside the list is a broken internal contract.
   if (Index < 0 || Index >= FCount)
     throw std::out_of_range("object list index " + std::to_string(Index) + " outside 0.." +
                             std::to_string(FCount - 1));

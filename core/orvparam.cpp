@@ -113,6 +113,8 @@ void TORVParamValues::ParamNotFoundError(const TORVString& ParamName) {
 TORVParamValue* TORVParamValues::GetParams(int32_t Index) const {
   TORVValue* Value = GetItems(Index);
   auto* Param = dynamic_cast<TORVParamValue*>(Value);
+  // Only parameters are put in a parameter list: another entry is a broken
+  // internal contract.
   if (Param == nullptr)
     throw std::logic_error("parameter list entry " + std::to_string(Index) + " is not a parameter");
   return Param;

@@ -8,6 +8,8 @@ TORVReferenceValue::TORVReferenceValue(int32_t CharacterSetToUse) : TORVValue(Ch
 
 TORVValue& TORVReferenceValue::Target() {
   TORVValue* Value = GetValue();
+  // A reference is given its value before use: none is a broken internal
+  // contract.
   if (Value == nullptr) throw std::logic_error("reference value refers to no value");
   return *Value;
 }

@@ -12,6 +12,8 @@ namespace orv {
 // TORVStringsList
 
 void TORVStringsList::CheckIndex(int32_t Index) const {
+  // Indexes come from the engine's own code, never unchecked from input:
+  // one outside the list is a broken internal contract.
   if (Index < 0 || Index >= GetCount()) throw std::out_of_range("string list index out of range");
 }
 

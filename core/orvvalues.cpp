@@ -46,6 +46,8 @@ void TORVValues::FreeRange(int32_t From, int32_t To) {
 }
 
 void TORVValues::CheckIndex(int32_t Index) const {
+  // Indexes come from the engine's own code, never unchecked from input:
+  // one outside the list is a broken internal contract.
   if (Index < 0 || Index >= FCount)
     throw std::out_of_range("value list index " + std::to_string(Index) + " outside 0.." +
                             std::to_string(FCount - 1));
@@ -79,6 +81,7 @@ void TORVValues::SetItems(int32_t Index, TORVValue* Value) {
 }
 
 void TORVValues::SetCount(int32_t Value) {
+  // A negative count is a broken internal contract.
   if (Value < 0) throw std::out_of_range("value list count " + std::to_string(Value) + " is negative");
   if (Value > FCapacity) SetCapacity(Value);
   FCount = Value;
@@ -91,6 +94,8 @@ void TORVValues::Add(TORVValue* Value) {
 }
 
 void TORVValues::Insert(int32_t InsertPos, TORVValue* Value) {
+  // Indexes come from the engine's own code, never unchecked from input:
+  // one outside the list is a broken internal contract.
   if (InsertPos < 0 || InsertPos > FCount)
     throw std::out_of_range("value list insert position " + std::to_string(InsertPos) + " outside 0.." +
                             std::to_string(FCount));
@@ -198,6 +203,8 @@ void TORVValues::QuickSort(int32_t Low, int32_t High, int32_t SortCollation) {
 }
 
 void TORVValues::Save(TORVMemoryStream& Stream) {
+  // A list is filled before it is saved: an empty entry is a broken internal
+  // contract.
   for (int32_t I = 0; I < FCount; ++I)
     if (FItems[I] == nullptr)
       throw std::logic_error("value list entry " + std::to_string(I) + " is empty and cannot be saved");

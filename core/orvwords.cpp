@@ -23,6 +23,8 @@ void TORVWord::SetValue(const TORVString& Value) {
 }
 
 void TORVWordList::CheckIndex(int32_t Index) const {
+  // Indexes come from the engine's own code, never unchecked from input:
+  // one outside the list is a broken internal contract.
   if (Index < 0 || Index >= GetNumWords()) throw std::out_of_range("word list index out of range");
 }
 

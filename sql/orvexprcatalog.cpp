@@ -81,6 +81,8 @@ void ExpandSelectColumns(TORVExprToken* Query, TORVExprToken* TableRef, int32_t&
   TORVExprToken* SelectClause = QuerySlot(Query, QuerySelectSlot);
   if (SelectClause == nullptr || Position < 0 || Position >= SelectClause->GetNumArguments() ||
       SelectClause->GetArgument(Position) != StarColumn) {
+    // The validater passes the wildcard it found there: a broken internal
+    // contract.
     throw std::invalid_argument("the wildcard is not the select column at the given position");
   }
   std::vector<TORVExprToken*> Tables;

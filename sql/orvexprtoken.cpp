@@ -202,6 +202,8 @@ bool TORVExprToken::GetNullConstant() const {
 }
 
 void TORVExprToken::SetNumArguments(int32_t Value) {
+  // Slots are laid out by the parser and the tree routines, never by input:
+  // a bad count or index is a broken internal contract.
   if (Value < 0) throw std::out_of_range("negative argument count");
   if (Value == FNumArguments) return;
   SetArgumentTokensCapacity(Value);
@@ -219,6 +221,7 @@ void TORVExprToken::SetArgumentTokensCapacity(int32_t Value) {
 }
 
 void TORVExprToken::CheckArgumentIndex(int32_t Index) const {
+  // A broken internal contract, as in SetNumArguments.
   if (Index < 0 || Index >= FNumArguments) throw std::out_of_range("argument slot out of range");
 }
 
@@ -230,6 +233,7 @@ TORVExprToken* TORVExprToken::GetArgument(int32_t Index) const {
 void TORVExprToken::AddArgument(TORVExprToken* Value) { InsertArgument(FNumArguments, Value); }
 
 void TORVExprToken::InsertArgument(int32_t InsertPos, TORVExprToken* Value) {
+  // A broken internal contract, as in SetNumArguments.
   if (InsertPos < 0 || InsertPos > FNumArguments) throw std::out_of_range("argument slot out of range");
   SetArgumentTokensCapacity(FNumArguments + 1);
   for (int32_t I = FNumArguments; I > InsertPos; --I) FArgumentTokens[I] = FArgumentTokens[I - 1];
