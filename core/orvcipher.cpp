@@ -216,6 +216,8 @@ inline void StoreBigEndian(uint8_t* Bytes, uint32_t Value) {
 TORVBlowfish::TORVBlowfish() : FPBox(InitialPBox), FSBox(InitialSBox) {}
 
 void TORVBlowfish::Init(const TORVBytes& Key, int32_t Len, const TORVBytes& IV) {
+  // Keys and blocks come from the engine's own digests and buffers; a bad
+  // one is a plain engine exception without an error code.
   if (Len <= 0 || static_cast<std::size_t>(Len) > Key.size()) {
     throw EORVBaseException(u"Invalid cipher key length");
   }

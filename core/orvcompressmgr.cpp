@@ -90,11 +90,14 @@ struct TORVCompressionManager::TState {
 };
 
 TORVCompressionManager::TORVCompressionManager() : FState(std::make_unique<TState>()) {
-  if (deflateInit2(&FState->Deflater, FCompressionLevel, Z_DEFLATED, WindowBits, MemoryLevel, Z_DEFAULT_STRATEGY) !=
-      Z_OK)
-    throw std::bad_alloc();
+  // zlib refuses only when it has no memory or is not the library built
+  // against; either way the engine reports it as its own error.
+  int32_t Status =
+      deflateInit2(&FState->Deflater, FCompressionLevel, Z_DEFLATED, WindowBits, MemoryLevel, Z_DEFAULT_STRATEGY);
+  if (Status != Z_OK) CompressError(u"Cannot set up the compressor: " + AsciiToString(zError(Status)));
   FState->DeflaterReady = true;
-  if (inflateInit2(&FState->Inflater, WindowBits) != Z_OK) throw std::bad_alloc();
+  Status = inflateInit2(&FState->Inflater, WindowBits);
+  if (Status != Z_OK) DecompressError(u"Cannot set up the decompressor: " + AsciiToString(zError(Status)));
   FState->InflaterReady = true;
 }
 

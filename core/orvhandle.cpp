@@ -56,6 +56,9 @@ void TORVHandleObjects::PutObject(int32_t Handle, TORVHandleObject* Value) {
 
 void TORVHandleObjects::AddObject(TORVHandleObject* Value, bool AcquireLock) {
   int32_t Handle = 0;
+  // A full table and a new object that cannot be locked are plain engine
+  // exceptions without an error code; callers that face a client translate
+  // them into their own errors.
   if (!FHandles.NextBitClear(Handle)) {
     throw EORVBaseException(
         FormatString(u"Handle objects container capacity (%s) exceeded", {IntToString(FMaximumSize)}));

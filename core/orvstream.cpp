@@ -23,6 +23,9 @@ namespace {
 constexpr int64_t TransferBufferSize = 65536;
 constexpr int64_t MaxStreamSize = std::numeric_limits<int32_t>::max();
 
+// Stream misuse is a plain engine exception without an error code: the
+// readers of persisted records check what they read and report corruption
+// with their own codes before a stream could refuse it.
 [[noreturn]] void RaiseStreamError(const char16_t* Message) { throw EORVBaseException(Message); }
 
 [[noreturn]] void RaiseNotOwned() {

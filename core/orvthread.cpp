@@ -162,6 +162,8 @@ bool TORVThread::IsCurrentThread() const { return FThread.get_id() == std::this_
 void TORVThread::CheckThreadError(int32_t ErrorCode) {
   if (ErrorCode == 0) return;
   TORVString Text = Utf8ToString(std::system_category().message(ErrorCode));
+  // Operating-system thread failures are plain engine exceptions: they have
+  // no error code of their own.
   throw EORVBaseException(FormatString(u"Thread error: %s (%s)", {Text, IntToString(ErrorCode)}));
 }
 
