@@ -45,8 +45,9 @@ int FindCodePage(int32_t CodePage) {
   return -1;
 }
 
-// Characters a code page lacks are replaced, never refused; only a
-// converter that cannot be opened or fails outright comes here, a plain
+// Characters a code page lacks are replaced by "?", never refused; only a
+// code page outside the table (callers take theirs from the locale table),
+// text beyond 2 GB or a converter that fails outright comes here, a plain
 // engine exception without an error code.
 [[noreturn]] void RaiseConversionError(const char* Detail, int32_t CodePage) {
   throw EORVBaseException(FormatString(u"Cannot convert text with the code page %s (%s)",
