@@ -13,7 +13,8 @@ namespace orv {
 
 #ifdef NDEBUG
 #define ORV_ASSERTIONS_ACTIVE 0
-#define ORV_ASSERT(Condition) static_cast<void>(0)
+// sizeof keeps the names in the condition used without evaluating them.
+#define ORV_ASSERT(Condition) static_cast<void>(sizeof((Condition) ? 1 : 0))
 #else
 #define ORV_ASSERTIONS_ACTIVE 1
 #define ORV_ASSERT(Condition) \

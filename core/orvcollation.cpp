@@ -3,10 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <memory>
-#include <random>
 
 #include "core/orvenv.h"
-#include "core/orvliteral.h"
 #include "core/orvstrings.h"
 #include "platform/orvplatformcodepage.h"
 #include "platform/orvplatformlocale.h"
@@ -535,90 +533,6 @@ void ParseCollation(const TORVString& Name, TORVString& BaseName, bool& CaseInse
   AccentInsensitive = Take(u"_AI");
   KanaInsensitive = Take(u"_KI");
   WidthInsensitive = Take(u"_WI");
-}
-
-TORVString BuildOrigin(const TORVString& Database, const TORVString& Schema, const TORVString& Table,
-                       const TORVString& Column, const TORVString& DefaultSchema) {
-  TORVString Result;
-  if (!Database.empty()) {
-    Result = Database + u"." + (Schema.empty() ? DefaultSchema : Schema) + u".";
-  } else if (!Schema.empty() && !SameString(Schema, DefaultSchema)) {
-    Result = Schema + u".";
-  }
-  return Result + Table + u"." + Column;
-}
-
-void ParseOrigin(const TORVString& Origin, TORVString& Database, TORVString& Schema, TORVString& Table,
-                 TORVString& Column) {
-  std::vector<TORVString> Parts;
-  std::size_t Start = 0;
-  while (Parts.size() < 4) {
-    const std::size_t Dot = Origin.find(u'.', Start);
-    Parts.push_back(Origin.substr(Start, Dot == TORVString::npos ? TORVString::npos : Dot - Start));
-    if (Dot == TORVString::npos) break;
-    Start = Dot + 1;
-  }
-  TORVString* Outputs[4] = {&Database, &Schema, &Table, &Column};
-  for (TORVString* Output : Outputs) Output->clear();
-  const std::size_t First = 4 - Parts.size();
-  for (std::size_t K = 0; K < Parts.size(); ++K) *Outputs[First + K] = Parts[K];
-}
-
-// ---------------------------------------------------------------------------
-// Small routines
-
-TORVString GUIDAsString() {
-  static thread_local std::mt19937_64 Generator{[] {
-    std::random_device Device;
-    return (uint64_t{Device()} << 32) ^ Device();
-  }()};
-  uint8_t Bytes[16];
-  for (int K = 0; K < 16; K += 8) {
-    uint64_t R = Generator();
-    for (int B = 0; B < 8; ++B) Bytes[K + B] = static_cast<uint8_t>(R >> (8 * B));
-  }
-  Bytes[6] = static_cast<uint8_t>((Bytes[6] & 0x0F) | 0x40);  // version 4
-  Bytes[8] = static_cast<uint8_t>((Bytes[8] & 0x3F) | 0x80);  // variant 1
-  TORVString Result = u"{";
-  for (int K = 0; K < 16; ++K) {
-    if (K == 4 || K == 6 || K == 8 || K == 10) Result.push_back(u'-');
-    Result += ByteToHexString(Bytes[K]);
-  }
-  Result.push_back(u'}');
-  return Result;
-}
-
-TORVString CharSetToString(int32_t CharacterSet) {
-  switch (CharacterSet) {
-    case 0:
-      return u"ANSI";
-    case 1:
-      return u"Unicode";
-    default:
-      return u"Unknown";
-  }
-}
-
-int32_t CharSize(int32_t CharacterSet) {
-  return CharacterSet == CharacterSetAnsi ? 1 : (CharacterSet == CharacterSetUnicode ? 2 : 0);
-}
-
-TORVString StringsArrayToString(const std::vector<TORVString>& Strings, int32_t Count) {
-  TORVString Result;
-  const auto N = std::min<std::size_t>(Strings.size(), static_cast<std::size_t>(std::max(Count, 0)));
-  for (std::size_t K = 0; K < N; ++K) {
-    if (K > 0) Result += u"\r\n";
-    Result += Strings[K];
-  }
-  return Result;
-}
-
-bool ContainsUnicodePreamble(const TORVBytes& Bytes) {
-  return Bytes.size() >= 2 && Bytes[0] == 0xFF && Bytes[1] == 0xFE;
-}
-
-bool ContainsUnicodeChars(const TORVBytes& Bytes) {
-  return Bytes.size() >= 2 && (Bytes[0] == 0 || Bytes[1] == 0);
 }
 
 }  // namespace orv

@@ -118,23 +118,4 @@ int32_t GetEndingWildCardLength(TORVString& S, char16_t WildCard, char16_t Escap
 void ParseCollation(const TORVString& Name, TORVString& BaseName, bool& CaseInsensitive, bool& AccentInsensitive,
                     bool& KanaInsensitive, bool& WidthInsensitive);
 
-// The dotted source-column path that result columns carry.
-TORVString BuildOrigin(const TORVString& Database, const TORVString& Schema, const TORVString& Table,
-                       const TORVString& Column, const TORVString& DefaultSchema);
-void ParseOrigin(const TORVString& Origin, TORVString& Database, TORVString& Schema, TORVString& Table,
-                 TORVString& Column);
-
-// A new random GUID as {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}, upper case.
-TORVString GUIDAsString();
-// "ANSI" for 0, "Unicode" for 1, "Unknown" otherwise.
-TORVString CharSetToString(int32_t CharacterSet);
-// Bytes per character: 1, 2, or 0 for an unknown set.
-int32_t CharSize(int32_t CharacterSet);
-// The first Count strings joined with CR LF.
-TORVString StringsArrayToString(const std::vector<TORVString>& Strings, int32_t Count);
-// At least two bytes and they are FF FE.
-bool ContainsUnicodePreamble(const TORVBytes& Bytes);
-// At least two bytes and one of the first two is 0.
-bool ContainsUnicodeChars(const TORVBytes& Bytes);
-
 }  // namespace orv

@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "base/orverrors.h"
-#include "core/orvcollation.h"
 #include "core/orvdbmgr.h"
+#include "core/orvguid.h"
 #include "core/orvstoremgr.h"
 #include "core/orvstream.h"
 

@@ -535,4 +535,14 @@ TORVString Extract(TORVString& S, std::u16string_view Delimiter) {
   return Result;
 }
 
+TORVString StringsArrayToString(const std::vector<TORVString>& Strings, int32_t Count) {
+  TORVString Result;
+  const auto N = std::min<std::size_t>(Strings.size(), static_cast<std::size_t>(std::max(Count, 0)));
+  for (std::size_t K = 0; K < N; ++K) {
+    if (K > 0) Result += u"\r\n";
+    Result += Strings[K];
+  }
+  return Result;
+}
+
 }  // namespace orv

@@ -99,6 +99,8 @@ TORVString UnEscapeXMLString(std::u16string_view S);
 TORVString UpperCaseString(std::u16string_view S);
 TORVString ProperCaseString(std::u16string_view S);
 void AppendString(std::u16string_view Value, TORVString& Builder, std::u16string_view Separator);
+// The first Count strings joined with CR LF.
+TORVString StringsArrayToString(const std::vector<TORVString>& Strings, int32_t Count);
 TORVString ReplaceString(std::u16string_view S, std::u16string_view OldPattern, std::u16string_view NewPattern,
                          bool IgnoreCase);
 TORVString ReplaceWord(std::u16string_view S, std::u16string_view Word, int32_t Position,

@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "base/orverrors.h"
+#include "core/orvcharset.h"
 #include "core/orvcollation.h"
 #include "core/orvliteral.h"
 

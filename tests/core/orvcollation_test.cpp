@@ -1,44 +1,10 @@
 #include "core/orvcollation.h"
 
-#include <atomic>
-#include <cstddef>
-#include <memory>
 
 #include <gtest/gtest.h>
 
 #include "core/orvenv.h"
 #include "base/orvutf8.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-// The sanitizer runtime's allocation hooks (its public interface).
-extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*MallocHook)(const volatile void*, std::size_t),
-                                                         void (*FreeHook)(const volatile void*));
-#define ORV_COUNT_ALLOCATIONS 1
-#endif
-
-// Counts the allocations made while a test watches, through the address
-// sanitizer's allocation hook (the test build always has it).
-namespace {
-std::atomic<bool> gWatchAllocations{false};
-std::atomic<int> gAllocations{0};
-#ifdef ORV_COUNT_ALLOCATIONS
-void CountAllocation(const volatile void*, std::size_t) {
-  if (gWatchAllocations.load(std::memory_order_relaxed)) gAllocations.fetch_add(1);
-}
-void IgnoreFree(const volatile void*) {}
-
-// Installs the hook once and checks that it sees allocations at all.
-bool AllocationCounterWorks() {
-  static const bool installed = __sanitizer_install_malloc_and_free_hooks(CountAllocation, IgnoreFree) != 0;
-  if (!installed) return false;
-  gAllocations = 0;
-  gWatchAllocations = true;
-  auto control = std::make_unique<std::u16string>(200, u'x');
-  gWatchAllocations = false;
-  return gAllocations.load() > 0;
-}
-#endif
-}  // namespace
 
 namespace orv {
 namespace {
@@ -178,54 +144,18 @@ TEST(Collation, LikeMatchesWildcardsEscapesAndCollations) {
   EXPECT_TRUE(LikeString(0, u"a\\xc", u"a\\%c", 0, u'_', u'%'));
 }
 
-TEST(Collation, OrdinalComparisonAndLikeAllocateNothing) {
-  const std::u16string value = u"The quick brown fox jumps over the lazy dog";
-  const std::u16string other = u"THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG";
-  const uint8_t bytes[] = {'a', 'b', 138};
-#ifndef ORV_COUNT_ALLOCATIONS
-  GTEST_SKIP() << "allocations are counted in sanitizer builds only";
-#else
-  ASSERT_TRUE(AllocationCounterWorks());
-  (void)UpperCharMap();
-  (void)AnsiUpperCharMap();
-  gAllocations = 0;
-  gWatchAllocations = true;
-  int32_t sum = CompareStrings(0, value, other, 0, true) + CompareStringsOrdinal(value, other, 10, false) +
-                CompareStrings(CI, bytes, 3, bytes, 3, 0, false);
-  bool like = LikeString(CI, value, u"%QUICK%f_x%dog", u'\\', u'_', u'%') &&
-              !LikeString(0, value, u"%cat%", u'\\', u'_', u'%');
-  gWatchAllocations = false;
-  EXPECT_EQ(gAllocations.load(), 0);
-  EXPECT_EQ(sum, 1);
-  EXPECT_TRUE(like);
-#endif
-}
-
-TEST(Collation, InsensitiveLocaleComparisonReusesItsBuffers) {
+// The folding buffers are reused from one comparison to the next: a text
+// longer than they keep is compared right, and the next comparison still
+// sees its own texts. (bench/bench_collation.cpp counts their allocations.)
+TEST(Collation, InsensitiveLocaleComparisonOfTextsLongerThanItsBuffers) {
   const int32_t collation = ENU | CI | AI | WI;
   const std::u16string value = u"Résumé of the \uFF21\uFF22 quick brown fox";
   const std::u16string other = u"RESUME OF THE ab QUICK BROWN FOX";
-  // A text longer than the buffers keep is compared right, and the next
-  // comparison still sees its own texts.
   const std::u16string longValue = std::u16string(5000, u'x') + u"é";
   EXPECT_EQ(Compare(collation, longValue, std::u16string(5000, u'X') + u"E"), 0);
   EXPECT_EQ(Compare(collation, longValue, std::u16string(5000, u'X') + u"F"), -1);
   EXPECT_EQ(Compare(collation, value, other), 0);
   EXPECT_EQ(Compare(collation, u"abd", u"ABC"), 1);
-#ifndef ORV_COUNT_ALLOCATIONS
-  GTEST_SKIP() << "allocations are counted in sanitizer builds only";
-#else
-  ASSERT_TRUE(AllocationCounterWorks());
-  auto compareBoth = [&] { return Compare(collation, value, other) + Compare(ENU | CI, u"abd", u"ABC"); };
-  // The buffers grow over the first few comparisons; after that they serve.
-  for (int i = 0; i < 4; ++i) compareBoth();
-  gAllocations = 0;
-  gWatchAllocations = true;
-  const int32_t result = compareBoth();
-  gWatchAllocations = false;
-  EXPECT_EQ(gAllocations.load(), 0);
-  EXPECT_EQ(result, 1);
-#endif
 }
 
 TEST(Collation, MatchStringIsAFileNameMatch) {
@@ -279,23 +209,6 @@ TEST(Collation, ParseCollationRemovesEverySuffixOccurrence) {
   EXPECT_FALSE(ci || ai || ki || wi);
 }
 
-TEST(Collation, OriginsBuildAndParse) {
-  TORVString db = u"x", schema = u"x", table, column;
-  ParseOrigin(u"T.C", db, schema, table, column);
-  EXPECT_EQ(db, u"");
-  EXPECT_EQ(schema, u"");
-  EXPECT_EQ(table, u"T");
-  EXPECT_EQ(column, u"C");
-  ParseOrigin(u"D.S.T.C.extra", db, schema, table, column);
-  EXPECT_EQ(db + u"|" + schema + u"|" + table + u"|" + column, u"D|S|T|C");
-  ParseOrigin(u"C", db, schema, table, column);
-  EXPECT_EQ(db + u"|" + schema + u"|" + table + u"|" + column, u"|||C");
-  EXPECT_EQ(BuildOrigin(u"", u"Default", u"T", u"C", u"Default"), u"T.C");
-  EXPECT_EQ(BuildOrigin(u"", u"default", u"T", u"C", u"Default"), u"T.C");
-  EXPECT_EQ(BuildOrigin(u"", u"Sales", u"T", u"C", u"Default"), u"Sales.T.C");
-  EXPECT_EQ(BuildOrigin(u"DB", u"", u"T", u"C", u"Default"), u"DB.Default.T.C");
-}
-
 TEST(Collation, CharacterClasses) {
   EXPECT_TRUE(SpaceChars().CharInSet(char16_t{'-'}));
   EXPECT_FALSE(SpaceChars().CharInSet(char16_t{'a'}));
@@ -318,31 +231,6 @@ TEST(Collation, CharacterClasses) {
   set.RemoveChar(u'x');
   set.RemoveChar(0xFFFF);
   EXPECT_EQ(set.GetAsString(), u"\u4E2D");
-}
-
-TEST(Collation, SmallRoutines) {
-  EXPECT_EQ(CharSetToString(0), u"ANSI");
-  EXPECT_EQ(CharSetToString(1), u"Unicode");
-  EXPECT_EQ(CharSetToString(2), u"Unknown");
-  EXPECT_EQ(CharSize(0), 1);
-  EXPECT_EQ(CharSize(1), 2);
-  EXPECT_EQ(CharSize(-1), 0);
-  EXPECT_EQ(StringsArrayToString({u"a", u"b", u"c"}, 2), u"a\r\nb");
-  EXPECT_EQ(StringsArrayToString({u"a"}, 5), u"a");
-  EXPECT_TRUE(ContainsUnicodePreamble({0xFF, 0xFE, 0x41}));
-  EXPECT_FALSE(ContainsUnicodePreamble({0xFF}));
-  EXPECT_TRUE(ContainsUnicodeChars({0x41, 0x00}));
-  EXPECT_FALSE(ContainsUnicodeChars({0x41, 0x42, 0x00}));
-  const TORVString guid = GUIDAsString();
-  ASSERT_EQ(guid.size(), 38u);
-  EXPECT_EQ(guid[0], u'{');
-  EXPECT_EQ(guid[37], u'}');
-  for (int i : {9, 14, 19, 24}) EXPECT_EQ(guid[static_cast<std::size_t>(i)], u'-');
-  EXPECT_EQ(guid, UpperStringOrdinal(guid));
-  EXPECT_NE(guid, GUIDAsString());
-  SetDecimalSeparator();
-  EXPECT_EQ(NumberDecimalChar.load(), u'.');
-  EXPECT_EQ(CurrencyDecimalChar.load(), u'.');
 }
 
 }  // namespace

@@ -96,6 +96,12 @@ TEST(StringsList, SavesAndLoadsThroughAStream) {
   EXPECT_EQ(back.GetCount(), 0);
 }
 
+TEST(StringsList, ArrayTextJoinsTheFirstCountStringsWithLineBreaks) {
+  EXPECT_EQ(StringsArrayToString({u"a", u"b", u"c"}, 2), u"a\r\nb");
+  EXPECT_EQ(StringsArrayToString({u"a"}, 5), u"a");
+  EXPECT_EQ(StringsArrayToString({u"a"}, -1), u"");
+}
+
 TEST(StringsList, AssignCopiesItems) {
   TORVStringsList a, b;
   a.SetCommaText(u"x,y");
