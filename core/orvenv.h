@@ -1,6 +1,9 @@
-// The environment: the engine's one doorway to the operating system's
-// locales, folders, names, error texts and shared libraries, and the bit
-// routines of collation IDs.
+// The environment: the operating system's locales, folders, names, error
+// texts and shared libraries as the engine object that higher layers ask,
+// and the bit routines of collation IDs. It is not the only way down: the
+// one doorway to the operating system is platform/, and core files call the
+// narrow platform service they need (clock, thread identity, code pages,
+// locale comparison) directly.
 #pragma once
 
 #include <cstdint>
