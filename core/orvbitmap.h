@@ -76,7 +76,7 @@ class TORVBitmap : public TORVBaseObject {
 
   // Int32 bit count, Int32 word count, then the words, each little-endian.
   void Save(TORVStream& Stream) const;
-  // Refuses (error 601) a record whose counts disagree, a negative bit count
+  // Refuses (ORV_CORRUPT_ERROR) a record whose counts disagree, a negative bit count
   // and a record cut short, before anything is allocated for it.
   void Load(TORVStream& Stream);
 
@@ -265,7 +265,7 @@ class TORVSparseBitmap : public TORVBaseObject {
 
   // Int32 BitCount, then the tree. Stored objects are not written.
   void Save(TORVStream& Stream) const;
-  // Empties the set first. Refuses (error 601) a malformed tree; the set is
+  // Empties the set first. Refuses (ORV_CORRUPT_ERROR) a malformed tree; the set is
   // then left empty.
   void Load(TORVStream& Stream);
 

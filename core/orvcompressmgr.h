@@ -23,7 +23,7 @@ class TORVCompressionManager : public TORVBaseObject {
   ~TORVCompressionManager() override;
 
   int32_t GetCompressionLevel() const { return FCompressionLevel; }
-  // 0 (stored) to 9 (strongest); anything else raises 1200 and keeps the level.
+  // 0 (stored) to 9 (strongest); anything else raises ORV_COMPRESS_ERROR and keeps the level.
   void SetCompressionLevel(int32_t Value);
 
   // Compresses InStream from its position to its end into one zlib stream
@@ -35,7 +35,7 @@ class TORVCompressionManager : public TORVBaseObject {
   // Reads one zlib stream from InStream's position and writes the
   // decompressed bytes at OutStream's position; InStream ends behind the
   // stream. Input that is damaged, ends before the stream's trailer, or
-  // would decompress to more than MaxOutputSize bytes raises 1201; what was
+  // would decompress to more than MaxOutputSize bytes raises ORV_DECOMPRESS_ERROR; what was
   // written before the error stays in OutStream for the caller to discard.
   void Decompress(TORVMemoryStream& InStream, TORVMemoryStream& OutStream, int64_t MaxOutputSize);
 

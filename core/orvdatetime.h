@@ -113,7 +113,7 @@ void AdjustParsedTimeStamp(TORVParsedTimeStamp& ParsedTimeStamp, bool Clamp);
 // Interval arithmetic. Year-month arithmetic clamps to the month's last day
 // (2024-01-31 + 1 month = 2024-02-29). A time wraps modulo 24 hours and
 // ignores the interval's days. A date or time stamp (given or resulting)
-// outside 0001-01-01 .. 100000-12-31 raises the range error 1011.
+// outside 0001-01-01 .. 100000-12-31 raises the range error (ORV_VALUE_ERROR).
 int32_t AddYearMonthIntervalToDate(int32_t Date, int32_t Interval, TORVSubTypeCode SubType);
 int64_t AddYearMonthIntervalToTimeStamp(int64_t TimeStamp, int32_t Interval, TORVSubTypeCode SubType);
 int32_t AddDayTimeIntervalToTime(int32_t Time, int64_t Interval, TORVSubTypeCode SubType);
@@ -134,7 +134,7 @@ int64_t SubtractTimeStampFromTimeStampAsDayTimeInterval(int64_t TimeStamp1, int6
 
 // Only single-field intervals are scaled; multi-field ones come back as they
 // are. Division truncates toward zero. A result that does not fit the
-// interval's integer, or a divisor of 0, raises the range error 1011.
+// interval's integer, or a divisor of 0, raises the range error (ORV_VALUE_ERROR).
 int32_t MultiplyYearMonthInterval(int64_t Factor, int32_t Interval, TORVSubTypeCode SubType);
 int64_t MultiplyDayTimeInterval(int64_t Factor, int64_t Interval, TORVSubTypeCode SubType);
 int32_t DivideYearMonthInterval(int64_t Divisor, int32_t Interval, TORVSubTypeCode SubType);
@@ -149,7 +149,7 @@ int32_t GetCurrentYear();
 
 // The platform date-time type: a double counting days from 1899-12-30 with
 // the time of day as its fraction (negative values keep a positive time).
-// A value that is not finite or lies beyond the valid dates raises 1011.
+// A value that is not finite or lies beyond the valid dates raises ORV_VALUE_ERROR.
 int64_t NativeDateTimeToTimeStamp(double DateTime);
 int32_t NativeDateToDate(double DateTime);
 int32_t NativeTimeToTime(double DateTime);

@@ -6,7 +6,7 @@
 // Readers return True on success and False on text of the wrong form, and
 // clear their output first. Text of the right form that still cannot be
 // converted (a digit string beyond 64 bits, a lone "-" as a number) raises
-// the conversion error 1011. The Is... tests never raise.
+// the conversion error (ORV_VALUE_ERROR). The Is... tests never raise.
 #pragma once
 
 #include <cstdint>
@@ -34,7 +34,7 @@ TORVString FloatToString(double Value);
 // decimals).
 TORVString BytesToString(int64_t Value);
 
-// Conversions that raise the conversion error 1011 on bad text.
+// Conversions that raise the conversion error (ORV_VALUE_ERROR) on bad text.
 // "True"/"False" (any case) or an integer (0 is False).
 bool StringToBool(std::u16string_view S);
 // Decimal digits with an optional sign, or hexadecimal after "$" or "0x".

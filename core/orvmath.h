@@ -41,7 +41,7 @@ long double DegToRad(long double X);
 
 // The smallest integer not below X and the largest not above it. A result
 // outside 64 bits (or X not a number) raises the value error of the BIGINT
-// type (EORVException 1011).
+// type (ORV_VALUE_ERROR).
 int64_t Ceil(long double X);
 int64_t Floor(long double X);
 

@@ -63,7 +63,7 @@ class TORVParamValues : public TORVValues {
   // A new parameter in the list's character set.
   TORVValue* CreateValueObject(int32_t Index) override;
 
-  // Raises 401 naming the parameter.
+  // Raises ORV_NOT_FOUND_ERROR naming the parameter.
   [[noreturn]] virtual void ParamNotFoundError(const TORVString& ParamName);
   // The value records of the output, input/output and result parameters in
   // list order; the reading side must hold the same parameter list.

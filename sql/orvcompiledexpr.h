@@ -34,7 +34,7 @@ class TORVCompiledExpr : public TORVExpr {
 
   // TORVExpr overrides.
   TORVString GetTypeName() const override;
-  // Raises error 700 naming GetTypeName and the line and column, replaced
+  // Raises ORV_SQL_ERROR naming GetTypeName and the line and column, replaced
   // by FStartLine and FStartColumn when those are set.
   void ExpressionError(const TORVString& Message, int32_t Line, int32_t Column) override;
   // Takes a copy of Value as the compiled tree; the text becomes the source

@@ -71,7 +71,7 @@ class TORVExprParser : public TORVExprTokenizer {
   // a control statement takes the line noted by MarkControlLine.
   TORVExprToken* GetNewExprToken(TORVTokenType TokenType, TORVTokenOperator TokenOperator) const;
 
-  // Passes a syntax error to the expression, which raises error 700.
+  // Passes a syntax error to the expression, which raises ORV_SQL_ERROR.
   [[noreturn]] void ExpressionError(const TORVString& Message, int32_t Line, int32_t Column) override;
 
   // Counts one more level of nesting; past MaxParseNestingDepth the parse is

@@ -25,7 +25,7 @@ inline constexpr char16_t tkInteger = 6;       // unsigned integer
 inline constexpr char16_t tkFloat = 7;         // number with a decimal point or an exponent
 inline constexpr char16_t tkBytes = 8;         // byte string X'...'
 
-// Inner texts of syntax errors (raised as error 700 by the expression).
+// Inner texts of syntax errors (raised as ORV_SQL_ERROR by the expression).
 inline constexpr std::u16string_view SQL_EXPECTED_FOUND = u"Expected %s but instead found %s";
 inline constexpr std::u16string_view SQL_MISSING = u"Missing %s";
 inline constexpr std::u16string_view SQL_INVALID_EXPR = u"Invalid expression %s found, %s";

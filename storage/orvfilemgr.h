@@ -1,6 +1,6 @@
 // The file manager: a registry of open file objects shared through positioned
 // streams, the in-process byte-range and exclusive-access lock tables, the
-// 600 error family, I/O statistics and the path helpers of the storage engine.
+// file manager errors (ORV_FILE_MANAGER_ERROR), I/O statistics and the path helpers of the storage engine.
 #pragma once
 
 #include <cstdint>

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "base/orverror.h"
+#include "base/orverrors.h"
 #include "base/orvutf8.h"
 
 namespace orv::test {
@@ -145,7 +146,7 @@ class TReader {
     TORVString Found = FPos < FText.size() ? FText.substr(FPos, 1) : TORVString(u"end of expression");
     TORVString Message = FormatString(u"Expected %s but instead found %s", {Expected, Found});
     if (FError) FError(Message, FLine, static_cast<int32_t>(FPos - FLineStart) + 1);
-    throw EORVException(700, Message, FLine, static_cast<int32_t>(FPos - FLineStart) + 1);
+    throw EORVException(ORV_SQL_ERROR.Code, Message, FLine, static_cast<int32_t>(FPos - FLineStart) + 1);
   }
 
   void SkipBlanks() {

@@ -33,7 +33,7 @@ std::string TokenTypeName(TORVTokenType Type);
 std::string TokenOperatorName(TORVTokenOperator Operator);
 
 // Called with a message, line and column (from 1) for malformed text; it is
-// expected to raise. When it returns, ReadTokens raises error 700 itself.
+// expected to raise. When it returns, ReadTokens raises ORV_SQL_ERROR itself.
 using TORVTreeReadError = std::function<void(const TORVString& Message, int32_t Line, int32_t Column)>;
 
 // Reads a tree written as above; every node gets the line, column and
