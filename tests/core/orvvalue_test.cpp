@@ -14,6 +14,7 @@
 #include "core/orvcontainedvalue.h"
 #include "core/orvdatetime.h"
 #include "base/orverror.h"
+#include "base/orverrors.h"
 #include "core/orvstream.h"
 #include "core/orvtypefunc.h"
 
@@ -932,6 +933,19 @@ TEST(ValueRawSlot, BcdWithMorePlacesRoundsHalfAwayFromZero) {
   auto decimal = MakeValue(tDecimal4);
   decimal->LoadRaw(bcd, sizeof(bcd), true);
   EXPECT_EQ(decimal->GetAsCurrency().Scaled(), -12346);
+}
+
+// Rounding to the scale can carry a decimal past its range: the value
+// refuses it with its range error, as any other value out of range.
+TEST(Value, DecimalRoundedPastItsRangeRaisesTheRangeError) {
+  auto Decimal = MakeValue(TType{dtDecimal, 0, 0, 0});
+  try {
+    Decimal->SetAsCurrency(TORVCurrency::FromScaled(std::numeric_limits<int64_t>::max()));
+    FAIL() << "rounding past the range must raise";
+  } catch (const EORVException& E) {
+    EXPECT_EQ(E.ErrorCode(), ORV_VALUE_ERROR.Code);
+    EXPECT_NE(E.ErrorMsg().find(u"is out of the range of permissible values"), TORVString::npos);
+  }
 }
 
 }  // namespace
