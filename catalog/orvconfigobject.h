@@ -109,7 +109,7 @@ class TORVConfigObjects : public TORVConfigObject {
   // Runs after every change of the member list.
   virtual void ObjectsChanged() {}
   // First member with that ID (names compared with SameString); nil, or
-  // with RaiseException the not-found error (401).
+  // with RaiseException the not-found error (ORV_NOT_FOUND_ERROR).
   virtual TORVConfigObject* FindByID(int32_t SearchID, bool RaiseException);
   virtual TORVConfigObject* FindByName(const TORVString& SearchName, bool RaiseException);
   // CreateObject with this collection as parent.

@@ -36,7 +36,7 @@ class TORVIndexColumn : public TORVCatalogObject {
   void ResetReferences() override { FSourceColumn = nullptr; }
 
   // The cached column, else the column with the source ID, looked up in the
-  // columns of the index list that holds the index (401 when missing).
+  // columns of the index list that holds the index (ORV_NOT_FOUND_ERROR when missing).
   virtual TORVColumn* GetSourceColumn();
   // A new ID takes the column's collation (character and CLOB columns,
   // case-insensitive in a text index) as the default collation.

@@ -39,7 +39,7 @@ class TORVLockableConfigObject : public TORVConfigObject {
   virtual int32_t GetLockTimeout(TORVLockType LockType);
   virtual void Lock(TORVLockType LockType);
   virtual void Unlock(TORVLockType LockType);
-  // Raise 300 and 301.
+  // Raise the lock and unlock errors (ORV_LOCK_ERROR, ORV_UNLOCK_ERROR).
   virtual void LockError(TORVLockType LockType);
   virtual void UnlockError(TORVLockType LockType);
   virtual void IncTransactionLockCount();

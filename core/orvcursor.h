@@ -167,10 +167,10 @@ class TORVCursor : public TORVHandleObject {
   void MapDefaultTableColumns();
   const TORVString& GetActiveIndexName() const { return FActiveIndexName; }
   // An empty name selects the primary key, else the first plain index; an
-  // unknown name raises 401.
+  // unknown name raises ORV_NOT_FOUND_ERROR.
   void SetActiveIndexName(const TORVString& Value);
   // New selections that the caller owns. Names are separated by ";" and
-  // leading blanks ignored; an unknown name raises 401.
+  // leading blanks ignored; an unknown name raises ORV_NOT_FOUND_ERROR.
   std::unique_ptr<TORVMappedCursorColumns> GetColumnsForNames(const TORVString& ColumnNames);
   std::unique_ptr<TORVMappedCursorColumns> GetColumnsForNames(const std::vector<TORVString>& ColumnNames);
   // The cursor column of each key column of index IndexNumber (-1: the

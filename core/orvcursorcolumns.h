@@ -29,7 +29,7 @@ class TORVCursorColumn : public TORVCatalogObject {
   void Save(TORVMemoryStream& Stream, bool CRCOnly) override;
   void Load(TORVMemoryStream& Stream) override;
 
-  // Found by ID in the owning cursor's Columns on first use (401 when
+  // Found by ID in the owning cursor's Columns on first use (ORV_NOT_FOUND_ERROR when
   // missing) and cached.
   TORVColumn* GetSourceColumn();
   void SetSourceColumn(TORVColumn* Column);
@@ -65,7 +65,7 @@ class TORVMappedCursorColumns : public TORVCursorColumns {
   // A 4-byte count, then each column's 4-byte position in the cursor's
   // CursorColumns.
   void Save(TORVMemoryStream& Stream, bool CRCOnly) override;
-  // Refuses (601) a count or position that the cursor's columns do not have.
+  // Refuses (ORV_CORRUPT_ERROR) a count or position that the cursor's columns do not have.
   void Load(TORVMemoryStream& Stream) override;
 };
 

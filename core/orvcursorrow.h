@@ -124,7 +124,7 @@ class TORVCursorRow : public TORVBaseObject {
   void Save(TORVMemoryStream& Stream) { Save(Stream, false, false); }
   void Load(TORVMemoryStream& Stream) { Load(Stream, false, false); }
   void Save(TORVMemoryStream& Stream, bool StreamModified, bool StreamBlobs);
-  // Refuses (601) a record that is short or whose large-object entries name
+  // Refuses (ORV_CORRUPT_ERROR) a record that is short or whose large-object entries name
   // a position or size the row cannot take.
   void Load(TORVMemoryStream& Stream, bool StreamModified, bool StreamBlobs);
 

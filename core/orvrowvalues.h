@@ -45,7 +45,7 @@ class TORVRowValue : public TORVValue {
   // column's.
   TORVRowValue(TORVRowValues* Owner, TORVColumn* ColumnToUse);
 
-  // The value errors name the column (code 1011).
+  // The value errors name the column (ORV_VALUE_ERROR).
   [[noreturn]] void TruncationError(const TORVString& Value, bool IncludeValue) override;
   [[noreturn]] void RangeError(const TORVString& Value, bool IncludeValue) override;
   [[noreturn]] void ConversionError(const TORVString& Value, bool IncludeValue) override;

@@ -79,7 +79,7 @@ class TORVSessionManager : public TORVHandleObject {
   virtual TORVString GetCurrentUserName() = 0;
   virtual uint32_t GetProgressTickCount() = 0;
   virtual uint32_t CalcElapsedTime(uint32_t BeginTicks, uint32_t EndTicks) = 0;
-  // Raise 1306 naming the store; the others fill Msg's file-name detail.
+  // Raise ORV_STORE_ERROR naming the store; the others fill Msg's file-name detail.
   virtual void StoreStreamError(const TORVString& StoreName, const TORVString& Msg);
   virtual void StoreStreamReadError(const TORVString& StoreName, const TORVString& FileName);
   virtual void StoreStreamWriteError(const TORVString& StoreName, const TORVString& FileName);

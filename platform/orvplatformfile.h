@@ -83,7 +83,7 @@ TORVPlatformFileTime PlatformFileModified(TORVFileHandle Handle);
 // process) or through this handle already. Ranges may lie far beyond the end
 // of the file. A negative offset or a length below 1 raises
 // EORVPlatformFileError; any other failure of the system's lock call raises
-// EORVException 600 with the system's text, never a False.
+// ORV_FILE_MANAGER_ERROR with the system's text, never a False.
 //
 // Within this process every lock is exclusive, whatever the handles' access.
 // Toward other processes a handle open for writing holds an exclusive lock; a

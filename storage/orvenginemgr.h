@@ -135,7 +135,7 @@ class TORVEngineManager : public TORVBaseObject {
 
   // Registers Value under the lowest free handle; with AcquireLock its lock
   // is taken for the caller at once (a lock that cannot be had without
-  // waiting raises 506 and leaves Value unregistered). A full table raises
+  // waiting raises ORV_SESSION_LOCK_ERROR and leaves Value unregistered). A full table raises
   // the table's capacity error.
   void AddSessionManager(TORVEngineSessionManager* Value, bool AcquireLock);
   // Whether Value was registered; with ReleaseLock its lock is released.
@@ -145,7 +145,7 @@ class TORVEngineManager : public TORVBaseObject {
   // handle or, with AcquireLock, for a session whose identity does not
   // match. With AcquireLock the session comes back locked for the caller,
   // who must Unlock it; the lock is tried until WaitTimeout ms have passed,
-  // then 506 is raised. While waiting, CancelSessionProgress cancels the
+  // then ORV_SESSION_LOCK_ERROR is raised. While waiting, CancelSessionProgress cancels the
   // holder's progress when the identity matches. Identity: a non-empty
   // SessionUniqueID must equal the session's unique ID; otherwise a
   // non-empty SessionProcessName must equal its process name, with
@@ -161,14 +161,14 @@ class TORVEngineManager : public TORVBaseObject {
   // The next session above Handle (start with 0) that counts in scans.
   // With AcquireLock it comes back locked (unless it is CurHandle, the
   // caller's own session), tried until WaitTimeout ms after the call
-  // started, then 506. False at the end.
+  // started, then ORV_SESSION_LOCK_ERROR. False at the end.
   bool NextSessionManager(int32_t& Handle, TORVEngineSessionManager*& SessionManager, int32_t CurHandle,
                           bool AcquireLock, uint32_t WaitTimeout);
   // Frees every registered session in ascending handle order. Each leaves
   // the table under the engine lock and is freed outside it.
   void FreeSessionManagers();
 
-  // Raises 506 when the lock is not had within WaitTimeout ms.
+  // Raises ORV_SESSION_LOCK_ERROR when the lock is not had within WaitTimeout ms.
   void LockSessionManager(TORVEngineSessionManager* Value, uint32_t WaitTimeout);
   bool TryLockSessionManager(TORVEngineSessionManager* Value, uint32_t WaitTimeout);
   void UnlockSessionManager(TORVEngineSessionManager* Value);

@@ -182,7 +182,7 @@ class TORVEngineManagerSettings : public TORVBaseObject {
   explicit TORVEngineManagerSettings(TORVEngineManager* EngineManager);
   ~TORVEngineManagerSettings() override;
 
-  // Raises 408 naming the operation.
+  // Raises ORV_OPEN_ERROR naming the operation.
   virtual void OpenError(const TORVString& Operation);
   // Calls OpenError while the owner is open: here the engine; per-session
   // copies override it to ask their session.

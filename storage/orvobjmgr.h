@@ -48,7 +48,7 @@ class TORVConfigObjectManager : public TORVBaseObject {
   virtual bool CheckForChanges();
   virtual TORVString GetFullFileName();
   virtual TORVString GetFullBackupCopyFileName();
-  // Raise 100 and 101 for the object.
+  // Raise ORV_METADATA_ERROR and ORV_UPDATE_ERROR for the object.
   virtual void ValidateError(const TORVString& Msg);
   virtual void UpdateError();
   virtual void ConfigObjectCreated();

@@ -40,7 +40,7 @@ int32_t OSFileWrite(TORVFileHandle Handle, int64_t Offset, int32_t Count, const 
 int64_t OSFileSize(TORVFileHandle Handle);
 void OSSetFileSize(TORVFileHandle Handle, int64_t Size);
 // False when the range is held elsewhere; a failed system lock call raises
-// EORVException 600. A read-only handle locks too (see PlatformFileLock for
+// ORV_FILE_MANAGER_ERROR. A read-only handle locks too (see PlatformFileLock for
 // what it keeps other processes from).
 bool OSFileLock(TORVFileHandle Handle, int64_t Offset, int64_t LockLength);
 bool OSFileUnlock(TORVFileHandle Handle, int64_t Offset, int64_t LockLength);
