@@ -6,35 +6,16 @@
 // locale comparison reuses its folding buffers once they have grown.
 #include <benchmark/benchmark.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
 
 #include "core/orvcollation.h"
 #include "base/orvtype.h"
+#include "bench/orvbenchalloc.h"
 #include "core/orvwords.h"
 
 namespace {
 
-std::atomic<int64_t> GAllocations{0};
-
-}  // namespace
-
-// Every allocation of the program through operator new is counted. The
-// replacement pair works on malloc and free, which the compiler cannot tell
-// from a mismatch.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t Size) {
-  GAllocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* Memory = std::malloc(Size == 0 ? 1 : Size)) return Memory;
-  throw std::bad_alloc();
-}
-void operator delete(void* Memory) noexcept { std::free(Memory); }
-void operator delete(void* Memory, std::size_t) noexcept { std::free(Memory); }
-
-namespace {
-
 using namespace orv;
+using orv::bench::GAllocations;
 
 // Allocations per iteration of the loop that ran since Start.
 void CountAllocations(benchmark::State& state, int64_t Start) {

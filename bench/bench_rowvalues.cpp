@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "base/orvtype.h"
+#include "bench/orvbenchalloc.h"
 #include "catalog/orvcolumns.h"
 #include "core/orvrowvalues.h"
 #include "core/orvstream.h"
@@ -23,26 +24,8 @@
 
 namespace {
 
-std::atomic<int64_t> GAllocations{0};
-
-}  // namespace
-
-// Counting replacements of the global allocation functions. GCC cannot see
-// that the replaced new and delete pair up through malloc and free.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-void* operator new(std::size_t Size) {
-  GAllocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* Memory = std::malloc(Size == 0 ? 1 : Size)) return Memory;
-  throw std::bad_alloc();
-}
-
-void operator delete(void* Memory) noexcept { std::free(Memory); }
-void operator delete(void* Memory, std::size_t) noexcept { std::free(Memory); }
-
-namespace {
-
 using namespace orv;
+using orv::bench::GAllocations;
 
 constexpr int32_t kRows = 1000000;
 
