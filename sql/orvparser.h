@@ -244,6 +244,60 @@ class TORVExprParser : public TORVExprTokenizer {
   // refused at the current token.
   void CountCaseOperandCopies(int32_t Count);
 
+  // Procedural language (orvparseproc.cpp). The routine entry points parse
+  // the stored text of a function, procedure, script, job or trigger into
+  // its routine node (slots in sql/orvroutineslots.h); the caller owns it.
+  TORVExprToken* ParseFunctionRoutine(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseProcedureRoutine(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseScriptRoutine(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseJobRoutine(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseTriggerRoutine(TORVParseOptions ParseOptions);
+  // Routine parameters: a clause of parameters (empty with poNoParameters
+  // or without "("), one parameter, and the RETURNS type after the word.
+  TORVExprToken* ParseParams(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseParam(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseReturns(TORVParseOptions ParseOptions);
+  // A routine body: a BEGIN ... END block.
+  TORVExprToken* ParseRoutine(TORVParseOptions ParseOptions);
+  // A BEGIN ... END block with poRequireNamedBlock, else a statement list,
+  // whose first statement takes LabelName as its label.
+  TORVExprToken* ParseBlock(TORVParseOptions ParseOptions, const TORVString& LabelName);
+  // An optional label and its ":" in front of a statement; empty when the
+  // current word starts a statement.
+  void ParseLabel(TORVString& LabelName);
+  // One control statement, with its terminator under poRequireLineTerm.
+  TORVExprToken* ParseControl(TORVParseOptions ParseOptions, const TORVString& LabelName);
+  // One routine per control statement, entered at its keyword; the label
+  // is kept by the loops only.
+  TORVExprToken* ParseABORT(TORVParseOptions ParseOptions, const TORVString& LabelName);
+  TORVExprToken* ParseCALL(TORVParseOptions ParseOptions, const TORVString& LabelName);
+  TORVExprToken* ParseCASE(TORVParseOptions ParseOptions, const TORVString& LabelName);
+  TORVExprToken* ParseCLOSE(TORVParseOptions ParseOptions, const TORVString& LabelName);
+  TORVExprToken* ParseCOMMIT(TORVParseOptions ParseOptions, const TORVString& LabelName);
+  TORVExprToken* ParseDECLARE(TORVParseOptions ParseOptions, const TORVString& LabelName);
+  TORVExprToken* ParseDELETECURSOR(TORVParseOptions ParseOptions, const TORVString& LabelName);
+  TORVExprToken* ParseEXECUTE(TORVParseOptions ParseOptions, const TORVString& LabelName);
+  TORVExprToken* ParseFETCH(TORVParseOptions ParseOptions, const TORVString& LabelName);
+  TORVExprToken* ParseIF(TORVParseOptions ParseOptions, const TORVString& LabelName);
+  TORVExprToken* ParseINSERTCURSOR(TORVParseOptions ParseOptions, const TORVString& LabelName);
+  TORVExprToken* ParseITERATE(TORVParseOptions ParseOptions, const TORVString& LabelName);
+  TORVExprToken* ParseLEAVE(TORVParseOptions ParseOptions, const TORVString& LabelName);
+  TORVExprToken* ParseLOGEVENT(TORVParseOptions ParseOptions, const TORVString& LabelName);
+  TORVExprToken* ParseLOOP(TORVParseOptions ParseOptions, const TORVString& LabelName);
+  TORVExprToken* ParseOPEN(TORVParseOptions ParseOptions, const TORVString& LabelName);
+  TORVExprToken* ParsePREPARE(TORVParseOptions ParseOptions, const TORVString& LabelName);
+  TORVExprToken* ParseRAISE(TORVParseOptions ParseOptions, const TORVString& LabelName);
+  TORVExprToken* ParseREFRESH(TORVParseOptions ParseOptions, const TORVString& LabelName);
+  TORVExprToken* ParseREPEAT(TORVParseOptions ParseOptions, const TORVString& LabelName);
+  TORVExprToken* ParseRETRY(TORVParseOptions ParseOptions, const TORVString& LabelName);
+  TORVExprToken* ParseROLLBACK(TORVParseOptions ParseOptions, const TORVString& LabelName);
+  TORVExprToken* ParseSET(TORVParseOptions ParseOptions, const TORVString& LabelName);
+  TORVExprToken* ParseSTARTTRANS(TORVParseOptions ParseOptions, const TORVString& LabelName);
+  TORVExprToken* ParseUNPREPARE(TORVParseOptions ParseOptions, const TORVString& LabelName);
+  TORVExprToken* ParseUPDATECURSOR(TORVParseOptions ParseOptions, const TORVString& LabelName);
+  TORVExprToken* ParseUSEDB(TORVParseOptions ParseOptions, const TORVString& LabelName);
+  TORVExprToken* ParseWHILE(TORVParseOptions ParseOptions, const TORVString& LabelName);
+
  protected:
   void BuildFunctionsLookupTable();
   void BuildFunctionsTable();

@@ -233,6 +233,29 @@ struct TORVSqlCorpusKind {
   TORVCorpusParse Parse;
 };
 
+// The routine entry points, each with the options that the owner of its
+// stored object gives it; a case adds AllowExceptionHandling and
+// AllowRetry for an ERROR trigger and ConvertDynamic for an old routine.
+inline std::vector<TORVSqlCorpusKind> RoutineCorpusKinds() {
+  return {
+      {"function", TORVParseOptions{poCheckEndRoutine},
+       [](TORVExprParser& P, TORVParseOptions O) { return P.ParseFunctionRoutine(O); }},
+      {"procedure", TORVParseOptions{poAllowCursorReturn, poCheckEndRoutine},
+       [](TORVExprParser& P, TORVParseOptions O) { return P.ParseProcedureRoutine(O); }},
+      {"script",
+       TORVParseOptions{poAllowDatabaseUse, poAllowSchemaQualifier, poAllowTableQualifier, poAllowCursorReturn,
+                        poCheckEndRoutine},
+       [](TORVExprParser& P, TORVParseOptions O) { return P.ParseScriptRoutine(O); }},
+      {"job",
+       TORVParseOptions{poNoParameters, poAllowDatabaseUse, poAllowSchemaQualifier, poAllowTableQualifier,
+                        poCheckEndRoutine},
+       [](TORVExprParser& P, TORVParseOptions O) { return P.ParseJobRoutine(O); }},
+      {"trigger",
+       TORVParseOptions{poNoParameters, poAllowSchemaQualifier, poAllowTableQualifier, poCheckEndRoutine},
+       [](TORVExprParser& P, TORVParseOptions O) { return P.ParseTriggerRoutine(O); }},
+  };
+}
+
 inline std::vector<TORVSqlCorpusKind> SqlCorpusKinds() {
   auto Expr = [](TORVExprParser& P, TORVParseOptions O) { return P.ParseExpr(O); };
   return {
