@@ -14,6 +14,10 @@
 // poRequireReturn. So RETURN is legal at the end of a function body, of a
 // BEGIN block nested in it and of a statement list standing directly in one
 // of those, and nowhere deeper.
+//
+// A statement list reads the labels of its statements itself, the first one
+// included, so a labelled loop at the head of an IF branch keeps its label
+// and a list may start with RETURN or be empty.
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -78,18 +82,20 @@ TORVExprToken* NewControlNode(TORVExprParser& P, TORVTokenOperator Operator) {
 
 // In the routines of old engine versions a table or column written in a
 // cursor statement or a transaction's table list is a name, not an
-// expression: a column or function reference becomes a character constant
-// holding the name as written.
-TORVExprToken* ConvertDynamicName(TORVExprParser& P, TORVExprToken* Token, TORVParseOptions Options) {
+// expression: a column or function reference becomes, in place, a character
+// constant holding the name as written. The table list also drops the
+// database that the reference carried.
+TORVExprToken* ConvertDynamicName(TORVExprToken* Token, TORVParseOptions Options, bool ClearDatabase) {
   if (!Options.Contains(poConvertDynamic)) return Token;
   if (Token->FTokenType != ttCOLUMNREF && Token->FTokenType != ttFUNCREF) return Token;
-  TORVPartialTree Old(Token);
-  TORVExprToken* Name = P.GetNewExprToken(ttCONST, toNONE);
-  Name->AssignPos(Token);
-  Name->SetDataType(dtCharacter);
-  Name->FTokenConstant = Token->FName;
-  Name->FLength = static_cast<int32_t>(Name->FTokenConstant.size());
-  return Name;
+  Token->FTokenType = ttCONST;
+  Token->FTokenOperator = toNONE;
+  Token->SetDataType(dtCharacter);
+  Token->FTokenConstant = Token->FName;
+  Token->FLength = static_cast<int32_t>(Token->FTokenConstant.size());
+  Token->FName.clear();
+  if (ClearDatabase) Token->FDatabaseName.clear();
+  return Token;
 }
 
 // USING arguments of EXECUTE and OPEN: a clause, empty without USING.
@@ -122,7 +128,7 @@ void ParsePairColumns(TORVExprParser& P, TORVExprToken* Pairs, TORVParseOptions 
   do {
     TORVExprToken* Pair = P.GetNewExprToken(ttCLAUSE, toNONE);
     Pairs->AddArgument(Pair);
-    Pair->SetLeftToken(ConvertDynamicName(P, P.ParsePlusMinus(Options), Options));
+    Pair->SetLeftToken(ConvertDynamicName(P.ParsePlusMinus(Options), Options, false));
   } while (P.SkipToken(u','));
   P.ErrorIfNotSkipToken(u')');
 }
@@ -288,18 +294,11 @@ TORVExprToken* TORVExprParser::ParseBlock(TORVParseOptions ParseOptions, const T
   TORVParseOptions StatementOptions =
       ParseOptions + TORVParseOptions{poRequireLineTerm} - TORVParseOptions{poAllowDeclarations, poRequireNamedBlock};
   if (!Named) StatementOptions.Exclude(poRequireReturn);
-  // A label handed to a statement list belongs to the list's first
-  // statement: a labelled loop at the head of an IF branch keeps its label.
-  TORVString FirstLabel = Named ? TORVString() : LabelName;
   auto ParseStatements = [&](TORVExprToken* Clause, TORVParseOptions Options,
                              std::span<const std::u16string_view> EndWords) {
     while (!CheckAnyWord(*this, EndWords)) {
-      TORVString Label = FirstLabel;
-      if (FirstLabel.empty()) {
-        ParseLabel(Label);
-      } else {
-        FirstLabel.clear();
-      }
+      TORVString Label;
+      ParseLabel(Label);
       if (CheckSymbol(u"BEGIN")) {
         Clause->AddArgument(ParseBlock(Options + TORVParseOptions{poRequireNamedBlock}, Label));
       } else {
@@ -556,17 +555,14 @@ TORVExprToken* TORVExprParser::ParseIF(TORVParseOptions ParseOptions, const TORV
   Node->SetArgument(IfConditionsSlot, Conditions);
   TORVExprToken* Lists = GetNewExprToken(ttCLAUSE, toIFRESULT);
   Node->SetArgument(IfListsSlot, Lists);
-  TORVString ListLabel;
   do {
     Conditions->AddArgument(ParseOr(ParseOptions));
     ErrorIfNotSkipSymbol(u"THEN");
-    ParseLabel(ListLabel);
-    Lists->AddArgument(ParseBlock(ParseOptions, ListLabel));
+    Lists->AddArgument(ParseBlock(ParseOptions, TORVString()));
   } while (SkipSymbol(u"ELSEIF"));
   if (SkipSymbol(u"ELSE")) {
     Conditions->AddArgument(nullptr);
-    ParseLabel(ListLabel);
-    Lists->AddArgument(ParseBlock(ParseOptions, ListLabel));
+    Lists->AddArgument(ParseBlock(ParseOptions, TORVString()));
   }
   ErrorIfNotSkipSymbol(u"END");
   ErrorIfNotSkipSymbol(u"IF");
@@ -584,7 +580,6 @@ TORVExprToken* TORVExprParser::ParseCASE(TORVParseOptions ParseOptions, const TO
   TORVExprToken* Lists = GetNewExprToken(ttCLAUSE, toCASERESULT);
   Node->SetArgument(CaseListsSlot, Lists);
   ErrorIfNotSymbol(u"WHEN");
-  TORVString ListLabel;
   while (SkipSymbol(u"WHEN")) {
     if (Operand.Get() != nullptr) {
       TORVExprToken* Equal = GetNewExprToken(ttBINARY, toEQ);
@@ -595,13 +590,11 @@ TORVExprToken* TORVExprParser::ParseCASE(TORVParseOptions ParseOptions, const TO
       Options->AddArgument(ParseOr(ParseOptions));
     }
     ErrorIfNotSkipSymbol(u"THEN");
-    ParseLabel(ListLabel);
-    Lists->AddArgument(ParseBlock(ParseOptions, ListLabel));
+    Lists->AddArgument(ParseBlock(ParseOptions, TORVString()));
   }
   if (SkipSymbol(u"ELSE")) {
     Options->AddArgument(nullptr);
-    ParseLabel(ListLabel);
-    Lists->AddArgument(ParseBlock(ParseOptions, ListLabel));
+    Lists->AddArgument(ParseBlock(ParseOptions, TORVString()));
   }
   ErrorIfNotSkipSymbol(u"END");
   ErrorIfNotSkipSymbol(u"CASE");
@@ -611,10 +604,8 @@ TORVExprToken* TORVExprParser::ParseCASE(TORVParseOptions ParseOptions, const TO
 TORVExprToken* TORVExprParser::ParseLOOP(TORVParseOptions ParseOptions, const TORVString& LabelName) {
   TORVPartialTree Node(NewControlNode(*this, toLOOP));
   Node->FName = LabelName;
-  TORVString ListLabel;
-  ParseLabel(ListLabel);
   Node->SetNumArguments(LoopListSlot + 1);
-  Node->SetArgument(LoopListSlot, ParseBlock(ParseOptions, ListLabel));
+  Node->SetArgument(LoopListSlot, ParseBlock(ParseOptions, TORVString()));
   ErrorIfNotSkipSymbol(u"END");
   ErrorIfNotSkipSymbol(u"LOOP");
   CheckLoopEndLabel(*this, LabelName);
@@ -624,10 +615,8 @@ TORVExprToken* TORVExprParser::ParseLOOP(TORVParseOptions ParseOptions, const TO
 TORVExprToken* TORVExprParser::ParseREPEAT(TORVParseOptions ParseOptions, const TORVString& LabelName) {
   TORVPartialTree Node(NewControlNode(*this, toREPEAT));
   Node->FName = LabelName;
-  TORVString ListLabel;
-  ParseLabel(ListLabel);
   Node->SetNumArguments(RepeatConditionSlot + 1);
-  Node->SetArgument(RepeatListSlot, ParseBlock(ParseOptions, ListLabel));
+  Node->SetArgument(RepeatListSlot, ParseBlock(ParseOptions, TORVString()));
   ErrorIfNotSkipSymbol(u"UNTIL");
   Node->SetArgument(RepeatConditionSlot, ParseOr(ParseOptions));
   ErrorIfNotSkipSymbol(u"END");
@@ -642,9 +631,7 @@ TORVExprToken* TORVExprParser::ParseWHILE(TORVParseOptions ParseOptions, const T
   Node->SetNumArguments(WhileListSlot + 1);
   Node->SetArgument(WhileConditionSlot, ParseOr(ParseOptions));
   ErrorIfNotSkipSymbol(u"DO");
-  TORVString ListLabel;
-  ParseLabel(ListLabel);
-  Node->SetArgument(WhileListSlot, ParseBlock(ParseOptions, ListLabel));
+  Node->SetArgument(WhileListSlot, ParseBlock(ParseOptions, TORVString()));
   ErrorIfNotSkipSymbol(u"END");
   ErrorIfNotSkipSymbol(u"WHILE");
   CheckLoopEndLabel(*this, LabelName);
@@ -696,7 +683,7 @@ TORVExprToken* TORVExprParser::ParseSTARTTRANS(TORVParseOptions ParseOptions, co
     TORVExprToken* Tables = GetNewExprToken(ttCLAUSE, toNONE);
     Node->SetArgument(StartTransTablesSlot, Tables);
     do {
-      Tables->AddArgument(ConvertDynamicName(*this, ParsePlusMinus(ParseOptions), ParseOptions));
+      Tables->AddArgument(ConvertDynamicName(ParsePlusMinus(ParseOptions), ParseOptions, true));
     } while (SkipToken(u','));
   }
   if (SkipSymbol(u"TIMEOUT")) Node->SetArgument(StartTransTimeoutSlot, ParseValue(TORVParseOptions{}));
@@ -851,7 +838,7 @@ TORVExprToken* TORVExprParser::ParseUPDATECURSOR(TORVParseOptions ParseOptions, 
   do {
     TORVExprToken* Pair = GetNewExprToken(ttCLAUSE, toNONE);
     Pairs->AddArgument(Pair);
-    Pair->SetLeftToken(ConvertDynamicName(*this, ParsePlusMinus(ParseOptions), ParseOptions));
+    Pair->SetLeftToken(ConvertDynamicName(ParsePlusMinus(ParseOptions), ParseOptions, false));
     ErrorIfNotSkipToken(u'=');
     Pair->SetRightToken(ParseOr(ParseOptions));
   } while (SkipToken(u','));

@@ -259,8 +259,9 @@ class TORVExprParser : public TORVExprTokenizer {
   TORVExprToken* ParseReturns(TORVParseOptions ParseOptions);
   // A routine body: a BEGIN ... END block.
   TORVExprToken* ParseRoutine(TORVParseOptions ParseOptions);
-  // A BEGIN ... END block with poRequireNamedBlock, else a statement list,
-  // whose first statement takes LabelName as its label.
+  // A BEGIN ... END block named LabelName with poRequireNamedBlock, else
+  // the statement list of a compound statement (LabelName unused), which
+  // reads the label of each of its statements itself, the first included.
   TORVExprToken* ParseBlock(TORVParseOptions ParseOptions, const TORVString& LabelName);
   // An optional label and its ":" in front of a statement; empty when the
   // current word starts a statement.
