@@ -133,13 +133,26 @@ void ParsePairColumns(TORVExprParser& P, TORVExprToken* Pairs, TORVParseOptions 
   P.ErrorIfNotSkipToken(u')');
 }
 
-// After END LOOP, END REPEAT or END WHILE: the loop's own label may close
-// it, and no other word may.
-void CheckLoopEndLabel(TORVExprParser& P, const TORVString& LabelName) {
+// END LOOP, END REPEAT or END WHILE: the loop's own label may close it,
+// and no other word may.
+void ParseLoopEnd(TORVExprParser& P, std::u16string_view Word, const TORVString& LabelName) {
+  P.ErrorIfNotSkipSymbol(u"END");
+  P.ErrorIfNotSkipSymbol(Word);
   if (P.CheckToken(P.LineTerm())) return;
   if (LabelName.empty()) P.ExpectedToken(P.LineTerm());
   if (!P.TokenIsSymbol() || !SameString(P.GetTokenAsString(), LabelName)) P.ExpectedExpression(LabelName);
   P.NextToken();
+}
+
+// A statement whose one slot names a cursor or a prepared statement, after
+// the word that follows its keyword, if any.
+TORVExprToken* ParseReferenceControl(TORVExprParser& P, TORVTokenOperator Operator, std::u16string_view Word,
+                                     int32_t ReferenceSlot, TORVExprToken* (TORVExprParser::*ParseReference)()) {
+  TORVPartialTree Node(NewControlNode(P, Operator));
+  if (!Word.empty()) P.ErrorIfNotSkipSymbol(Word);
+  Node->SetNumArguments(ReferenceSlot + 1);
+  Node->SetArgument(ReferenceSlot, (P.*ParseReference)());
+  return Node.Release();
 }
 
 // ITERATE and LEAVE, each with an optional label.
@@ -406,8 +419,7 @@ TORVExprToken* TORVExprParser::ParseControl(TORVParseOptions ParseOptions, const
   return Statement.Release();
 }
 
-TORVExprToken* TORVExprParser::ParseDECLARE(TORVParseOptions ParseOptions, const TORVString& LabelName) {
-  (void)LabelName;
+TORVExprToken* TORVExprParser::ParseDECLARE(TORVParseOptions ParseOptions, const TORVString&) {
   if (!ParseOptions.Contains(poAllowDeclarations)) InvalidExpr(u"declarations not allowed");
   TORVPartialTree Node(NewControlNode(*this, toDECLARE));
   Node->SetNumArguments(DeclareNamesSlot + 1);
@@ -466,8 +478,7 @@ TORVExprToken* TORVExprParser::ParseDECLARE(TORVParseOptions ParseOptions, const
   return Node.Release();
 }
 
-TORVExprToken* TORVExprParser::ParseRAISE(TORVParseOptions ParseOptions, const TORVString& LabelName) {
-  (void)LabelName;
+TORVExprToken* TORVExprParser::ParseRAISE(TORVParseOptions ParseOptions, const TORVString&) {
   if (!ParseOptions.Contains(poAllowExceptionHandling) && !PeekSymbol(u"ERROR"))
     InvalidExpr(ExceptionHandlingNotAllowed);
   TORVPartialTree Node(NewControlNode(*this, toRAISE));
@@ -481,8 +492,7 @@ TORVExprToken* TORVExprParser::ParseRAISE(TORVParseOptions ParseOptions, const T
   return Node.Release();
 }
 
-TORVExprToken* TORVExprParser::ParseSET(TORVParseOptions ParseOptions, const TORVString& LabelName) {
-  (void)LabelName;
+TORVExprToken* TORVExprParser::ParseSET(TORVParseOptions ParseOptions, const TORVString&) {
   TORVPartialTree Node(NewControlNode(*this, toSET));
   auto SetCache = [&](int32_t Cache) {
     Node->FTokenOperator = toSETCACHE;
@@ -523,8 +533,7 @@ TORVExprToken* TORVExprParser::ParseSET(TORVParseOptions ParseOptions, const TOR
   return Node.Release();
 }
 
-TORVExprToken* TORVExprParser::ParseLOGEVENT(TORVParseOptions ParseOptions, const TORVString& LabelName) {
-  (void)LabelName;
+TORVExprToken* TORVExprParser::ParseLOGEVENT(TORVParseOptions ParseOptions, const TORVString&) {
   TORVPartialTree Node(NewControlNode(*this, toLOGEVENT));
   Node->FTokenID = LogInformationID;
   if (SkipSymbol(u"INFORMATION")) {
@@ -541,14 +550,11 @@ TORVExprToken* TORVExprParser::ParseLOGEVENT(TORVParseOptions ParseOptions, cons
   return Node.Release();
 }
 
-TORVExprToken* TORVExprParser::ParseABORT(TORVParseOptions ParseOptions, const TORVString& LabelName) {
-  (void)ParseOptions;
-  (void)LabelName;
+TORVExprToken* TORVExprParser::ParseABORT(TORVParseOptions, const TORVString&) {
   return NewControlNode(*this, toABORT);
 }
 
-TORVExprToken* TORVExprParser::ParseIF(TORVParseOptions ParseOptions, const TORVString& LabelName) {
-  (void)LabelName;
+TORVExprToken* TORVExprParser::ParseIF(TORVParseOptions ParseOptions, const TORVString&) {
   TORVPartialTree Node(NewControlNode(*this, toIF));
   Node->SetNumArguments(IfListsSlot + 1);
   TORVExprToken* Conditions = GetNewExprToken(ttCLAUSE, toIFOPTION);
@@ -569,8 +575,7 @@ TORVExprToken* TORVExprParser::ParseIF(TORVParseOptions ParseOptions, const TORV
   return Node.Release();
 }
 
-TORVExprToken* TORVExprParser::ParseCASE(TORVParseOptions ParseOptions, const TORVString& LabelName) {
-  (void)LabelName;
+TORVExprToken* TORVExprParser::ParseCASE(TORVParseOptions ParseOptions, const TORVString&) {
   TORVPartialTree Node(NewControlNode(*this, toCASE));
   TORVPartialTree Operand;
   if (!CheckSymbol(u"WHEN")) Operand.Reset(ParseOr(ParseOptions));
@@ -606,9 +611,7 @@ TORVExprToken* TORVExprParser::ParseLOOP(TORVParseOptions ParseOptions, const TO
   Node->FName = LabelName;
   Node->SetNumArguments(LoopListSlot + 1);
   Node->SetArgument(LoopListSlot, ParseBlock(ParseOptions, TORVString()));
-  ErrorIfNotSkipSymbol(u"END");
-  ErrorIfNotSkipSymbol(u"LOOP");
-  CheckLoopEndLabel(*this, LabelName);
+  ParseLoopEnd(*this, u"LOOP", LabelName);
   return Node.Release();
 }
 
@@ -619,9 +622,7 @@ TORVExprToken* TORVExprParser::ParseREPEAT(TORVParseOptions ParseOptions, const 
   Node->SetArgument(RepeatListSlot, ParseBlock(ParseOptions, TORVString()));
   ErrorIfNotSkipSymbol(u"UNTIL");
   Node->SetArgument(RepeatConditionSlot, ParseOr(ParseOptions));
-  ErrorIfNotSkipSymbol(u"END");
-  ErrorIfNotSkipSymbol(u"REPEAT");
-  CheckLoopEndLabel(*this, LabelName);
+  ParseLoopEnd(*this, u"REPEAT", LabelName);
   return Node.Release();
 }
 
@@ -632,40 +633,31 @@ TORVExprToken* TORVExprParser::ParseWHILE(TORVParseOptions ParseOptions, const T
   Node->SetArgument(WhileConditionSlot, ParseOr(ParseOptions));
   ErrorIfNotSkipSymbol(u"DO");
   Node->SetArgument(WhileListSlot, ParseBlock(ParseOptions, TORVString()));
-  ErrorIfNotSkipSymbol(u"END");
-  ErrorIfNotSkipSymbol(u"WHILE");
-  CheckLoopEndLabel(*this, LabelName);
+  ParseLoopEnd(*this, u"WHILE", LabelName);
   return Node.Release();
 }
 
-TORVExprToken* TORVExprParser::ParseITERATE(TORVParseOptions ParseOptions, const TORVString& LabelName) {
-  (void)ParseOptions;
-  (void)LabelName;
+TORVExprToken* TORVExprParser::ParseITERATE(TORVParseOptions, const TORVString&) {
   return ParseLoopJump(*this, toITERATE);
 }
 
-TORVExprToken* TORVExprParser::ParseLEAVE(TORVParseOptions ParseOptions, const TORVString& LabelName) {
-  (void)ParseOptions;
-  (void)LabelName;
+TORVExprToken* TORVExprParser::ParseLEAVE(TORVParseOptions, const TORVString&) {
   return ParseLoopJump(*this, toLEAVE);
 }
 
-TORVExprToken* TORVExprParser::ParseRETRY(TORVParseOptions ParseOptions, const TORVString& LabelName) {
-  (void)LabelName;
+TORVExprToken* TORVExprParser::ParseRETRY(TORVParseOptions ParseOptions, const TORVString&) {
   if (!ParseOptions.Contains(poAllowRetry)) InvalidExpr(ExceptionHandlingNotAllowed);
   return NewControlNode(*this, toRETRY);
 }
 
-TORVExprToken* TORVExprParser::ParseCALL(TORVParseOptions ParseOptions, const TORVString& LabelName) {
-  (void)LabelName;
+TORVExprToken* TORVExprParser::ParseCALL(TORVParseOptions ParseOptions, const TORVString&) {
   TORVPartialTree Node(NewControlNode(*this, toCALL));
   Node->SetNumArguments(CallProcedureSlot + 1);
   Node->SetArgument(CallProcedureSlot, ParseProcRef(ParseOptions));
   return Node.Release();
 }
 
-TORVExprToken* TORVExprParser::ParseUSEDB(TORVParseOptions ParseOptions, const TORVString& LabelName) {
-  (void)LabelName;
+TORVExprToken* TORVExprParser::ParseUSEDB(TORVParseOptions ParseOptions, const TORVString&) {
   if (!ParseOptions.Contains(poAllowDatabaseUse)) InvalidExpr(u"database operations not allowed");
   TORVPartialTree Node(NewControlNode(*this, toUSEDB));
   Node->SetNumArguments(UseDatabaseSlot + 1);
@@ -673,8 +665,7 @@ TORVExprToken* TORVExprParser::ParseUSEDB(TORVParseOptions ParseOptions, const T
   return Node.Release();
 }
 
-TORVExprToken* TORVExprParser::ParseSTARTTRANS(TORVParseOptions ParseOptions, const TORVString& LabelName) {
-  (void)LabelName;
+TORVExprToken* TORVExprParser::ParseSTARTTRANS(TORVParseOptions ParseOptions, const TORVString&) {
   TORVPartialTree Node(NewControlNode(*this, toSTARTTRANS));
   ErrorIfNotSkipSymbol(u"TRANSACTION");
   Node->SetNumArguments(StartTransTimeoutSlot + 1);
@@ -690,9 +681,7 @@ TORVExprToken* TORVExprParser::ParseSTARTTRANS(TORVParseOptions ParseOptions, co
   return Node.Release();
 }
 
-TORVExprToken* TORVExprParser::ParseCOMMIT(TORVParseOptions ParseOptions, const TORVString& LabelName) {
-  (void)ParseOptions;
-  (void)LabelName;
+TORVExprToken* TORVExprParser::ParseCOMMIT(TORVParseOptions, const TORVString&) {
   TORVPartialTree Node(NewControlNode(*this, toCOMMIT));
   SkipSymbol(u"WORK");
   Node->SetNumArguments(CommitNoFlushSlot + 1);
@@ -704,16 +693,13 @@ TORVExprToken* TORVExprParser::ParseCOMMIT(TORVParseOptions ParseOptions, const 
   return Node.Release();
 }
 
-TORVExprToken* TORVExprParser::ParseROLLBACK(TORVParseOptions ParseOptions, const TORVString& LabelName) {
-  (void)ParseOptions;
-  (void)LabelName;
+TORVExprToken* TORVExprParser::ParseROLLBACK(TORVParseOptions, const TORVString&) {
   TORVPartialTree Node(NewControlNode(*this, toROLLBACK));
   SkipSymbol(u"WORK");
   return Node.Release();
 }
 
-TORVExprToken* TORVExprParser::ParseEXECUTE(TORVParseOptions ParseOptions, const TORVString& LabelName) {
-  (void)LabelName;
+TORVExprToken* TORVExprParser::ParseEXECUTE(TORVParseOptions ParseOptions, const TORVString&) {
   TORVPartialTree Node(NewControlNode(*this, toEXECUTE));
   Node->SetNumArguments(ExecuteUsingSlot + 1);
   if (SkipSymbol(u"IMMEDIATE")) {
@@ -726,9 +712,7 @@ TORVExprToken* TORVExprParser::ParseEXECUTE(TORVParseOptions ParseOptions, const
   return Node.Release();
 }
 
-TORVExprToken* TORVExprParser::ParsePREPARE(TORVParseOptions ParseOptions, const TORVString& LabelName) {
-  (void)ParseOptions;
-  (void)LabelName;
+TORVExprToken* TORVExprParser::ParsePREPARE(TORVParseOptions, const TORVString&) {
   TORVPartialTree Node(NewControlNode(*this, toPREPARE));
   Node->SetNumArguments(PrepareTextSlot + 1);
   Node->SetArgument(PrepareStatementSlot, ParseStatementRef());
@@ -737,17 +721,11 @@ TORVExprToken* TORVExprParser::ParsePREPARE(TORVParseOptions ParseOptions, const
   return Node.Release();
 }
 
-TORVExprToken* TORVExprParser::ParseUNPREPARE(TORVParseOptions ParseOptions, const TORVString& LabelName) {
-  (void)ParseOptions;
-  (void)LabelName;
-  TORVPartialTree Node(NewControlNode(*this, toUNPREPARE));
-  Node->SetNumArguments(PrepareStatementSlot + 1);
-  Node->SetArgument(PrepareStatementSlot, ParseStatementRef());
-  return Node.Release();
+TORVExprToken* TORVExprParser::ParseUNPREPARE(TORVParseOptions, const TORVString&) {
+  return ParseReferenceControl(*this, toUNPREPARE, u"", PrepareStatementSlot, &TORVExprParser::ParseStatementRef);
 }
 
-TORVExprToken* TORVExprParser::ParseOPEN(TORVParseOptions ParseOptions, const TORVString& LabelName) {
-  (void)LabelName;
+TORVExprToken* TORVExprParser::ParseOPEN(TORVParseOptions ParseOptions, const TORVString&) {
   TORVPartialTree Node(NewControlNode(*this, toOPEN));
   Node->SetNumArguments(OpenUsingSlot + 1);
   Node->SetArgument(CursorRefSlot, ParseCursorRef());
@@ -755,26 +733,15 @@ TORVExprToken* TORVExprParser::ParseOPEN(TORVParseOptions ParseOptions, const TO
   return Node.Release();
 }
 
-TORVExprToken* TORVExprParser::ParseCLOSE(TORVParseOptions ParseOptions, const TORVString& LabelName) {
-  (void)ParseOptions;
-  (void)LabelName;
-  TORVPartialTree Node(NewControlNode(*this, toCLOSE));
-  Node->SetNumArguments(CursorRefSlot + 1);
-  Node->SetArgument(CursorRefSlot, ParseCursorRef());
-  return Node.Release();
+TORVExprToken* TORVExprParser::ParseCLOSE(TORVParseOptions, const TORVString&) {
+  return ParseReferenceControl(*this, toCLOSE, u"", CursorRefSlot, &TORVExprParser::ParseCursorRef);
 }
 
-TORVExprToken* TORVExprParser::ParseREFRESH(TORVParseOptions ParseOptions, const TORVString& LabelName) {
-  (void)ParseOptions;
-  (void)LabelName;
-  TORVPartialTree Node(NewControlNode(*this, toREFRESH));
-  Node->SetNumArguments(CursorRefSlot + 1);
-  Node->SetArgument(CursorRefSlot, ParseCursorRef());
-  return Node.Release();
+TORVExprToken* TORVExprParser::ParseREFRESH(TORVParseOptions, const TORVString&) {
+  return ParseReferenceControl(*this, toREFRESH, u"", CursorRefSlot, &TORVExprParser::ParseCursorRef);
 }
 
-TORVExprToken* TORVExprParser::ParseFETCH(TORVParseOptions ParseOptions, const TORVString& LabelName) {
-  (void)LabelName;
+TORVExprToken* TORVExprParser::ParseFETCH(TORVParseOptions ParseOptions, const TORVString&) {
   TORVPartialTree Node(NewControlNode(*this, toFETCH));
   Node->SetNumArguments(FetchPairsSlot + 1);
   TORVExprToken* Orientation = GetNewExprToken(ttCLAUSE, toNONE);
@@ -808,8 +775,7 @@ TORVExprToken* TORVExprParser::ParseFETCH(TORVParseOptions ParseOptions, const T
   return Node.Release();
 }
 
-TORVExprToken* TORVExprParser::ParseINSERTCURSOR(TORVParseOptions ParseOptions, const TORVString& LabelName) {
-  (void)LabelName;
+TORVExprToken* TORVExprParser::ParseINSERTCURSOR(TORVParseOptions ParseOptions, const TORVString&) {
   TORVPartialTree Node(NewControlNode(*this, toINSERTCURSOR));
   ErrorIfNotSkipSymbol(u"INTO");
   Node->SetNumArguments(CursorPairsSlot + 1);
@@ -827,8 +793,7 @@ TORVExprToken* TORVExprParser::ParseINSERTCURSOR(TORVParseOptions ParseOptions, 
   return Node.Release();
 }
 
-TORVExprToken* TORVExprParser::ParseUPDATECURSOR(TORVParseOptions ParseOptions, const TORVString& LabelName) {
-  (void)LabelName;
+TORVExprToken* TORVExprParser::ParseUPDATECURSOR(TORVParseOptions ParseOptions, const TORVString&) {
   TORVPartialTree Node(NewControlNode(*this, toUPDATECURSOR));
   Node->SetNumArguments(CursorPairsSlot + 1);
   Node->SetArgument(CursorRefSlot, ParseCursorRef());
@@ -845,14 +810,8 @@ TORVExprToken* TORVExprParser::ParseUPDATECURSOR(TORVParseOptions ParseOptions, 
   return Node.Release();
 }
 
-TORVExprToken* TORVExprParser::ParseDELETECURSOR(TORVParseOptions ParseOptions, const TORVString& LabelName) {
-  (void)ParseOptions;
-  (void)LabelName;
-  TORVPartialTree Node(NewControlNode(*this, toDELETECURSOR));
-  ErrorIfNotSkipSymbol(u"FROM");
-  Node->SetNumArguments(CursorRefSlot + 1);
-  Node->SetArgument(CursorRefSlot, ParseCursorRef());
-  return Node.Release();
+TORVExprToken* TORVExprParser::ParseDELETECURSOR(TORVParseOptions, const TORVString&) {
+  return ParseReferenceControl(*this, toDELETECURSOR, u"FROM", CursorRefSlot, &TORVExprParser::ParseCursorRef);
 }
 
 }  // namespace orv
