@@ -34,6 +34,10 @@ class TORVExprBuilder : public TORVBaseObject {
   // A statement: statements other than queries and the data changes write
   // nothing; a token that is no statement goes to BuildExpr.
   void BuildStatement(const TORVExprToken* Token);
+  // The text of a routine node (a function, procedure, script, job or
+  // trigger as its entry point parses it): the routine's words, parameters
+  // and body, which parses back to the same node.
+  void BuildRoutine(const TORVExprToken* Routine);
 
   void ClearExpr() { FStringBuilder.clear(); }
   const TORVString& GetExpressionLiteral() const { return FStringBuilder; }
@@ -79,6 +83,16 @@ class TORVExprBuilder : public TORVBaseObject {
   void BuildQueryExtensions(const TORVExprToken* Query);
   void BuildSortClause(const TORVExprToken* Clause, std::u16string_view Words, bool Direction);
   void BuildTableRef(const TORVExprToken* Table);
+  // Routine text: a block's sections, a statement list, one control
+  // statement, the parameters, and a name in a position where a routine of
+  // an old engine version kept a constant.
+  void BuildBlock(const TORVExprToken* Block);
+  void BuildBlockSections(const TORVExprToken* Block);
+  void BuildControlList(const TORVExprToken* Clause);
+  void BuildControl(const TORVExprToken* Control);
+  void BuildRoutineParams(const TORVExprToken* Params);
+  void BuildUsing(const TORVExprToken* Using);
+  void BuildNameOperand(const TORVExprToken* Token, int32_t MinLevel);
   void NewLine();
   void Indent();
   void Write(std::u16string_view Text) { FStringBuilder += Text; }

@@ -35,12 +35,12 @@ std::unique_ptr<TORVExprToken> NewCopyOf(const TORVExprToken* Source) {
 // Calls Visit(Node) for every node of the tree under Token, parents before
 // children. A node's children are noted before it is visited, so Visit may
 // free the node; it may not change the shape of the tree otherwise.
-template <typename F>
-void ForEachToken(TORVExprToken* Token, F&& Visit) {
+template <typename TNode, typename F>
+void ForEachToken(TNode* Token, F&& Visit) {
   if (Token == nullptr) return;
-  std::vector<TORVExprToken*> Pending{Token};
+  std::vector<TNode*> Pending{Token};
   while (!Pending.empty()) {
-    TORVExprToken* Node = Pending.back();
+    TNode* Node = Pending.back();
     Pending.pop_back();
     for (int32_t I = Node->GetNumArguments() - 1; I >= 0; --I) {
       if (TORVExprToken* Arg = Node->GetArgument(I)) Pending.push_back(Arg);
@@ -482,6 +482,12 @@ void FreeNextToken(TORVExprToken*& Token) {
   TORVExprToken* Root = Token;
   Token = nullptr;
   ForEachToken(Root, [](TORVExprToken* Node) { delete Node; });
+}
+
+int32_t CountTokens(const TORVExprToken* Token) {
+  int32_t Count = 0;
+  ForEachToken(Token, [&Count](const TORVExprToken*) { ++Count; });
+  return Count;
 }
 
 }  // namespace orv

@@ -251,6 +251,8 @@ void ResetSourceTokenForNextToken(TORVExprToken* Token, TORVExprToken* OldToken,
 // pair of nodes equal by Compare with constants included. Two nils are equal.
 bool CompareTokens(const TORVExprToken* Token1, const TORVExprToken* Token2);
 bool CompareNextToken(const TORVExprToken* Token1, const TORVExprToken* Token2);
+// The number of nodes of the tree; 0 for nil.
+int32_t CountTokens(const TORVExprToken* Token);
 // Frees the whole tree and clears the variable; nothing for nil.
 void FreeTokens(TORVExprToken*& Token);
 void FreeNextToken(TORVExprToken*& Token);

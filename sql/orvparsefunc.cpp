@@ -158,21 +158,6 @@ TORVExprToken* ParseTrimBlanks(TORVExprParser& P, TORVTokenOperator Operator, TO
   return Node.Release();
 }
 
-int32_t CountNodes(const TORVExprToken* Token) {
-  int32_t Count = 0;
-  std::vector<const TORVExprToken*> Pending;
-  if (Token != nullptr) Pending.push_back(Token);
-  while (!Pending.empty()) {
-    const TORVExprToken* Node = Pending.back();
-    Pending.pop_back();
-    ++Count;
-    if (Node->GetLeftToken() != nullptr) Pending.push_back(Node->GetLeftToken());
-    if (Node->GetRightToken() != nullptr) Pending.push_back(Node->GetRightToken());
-    for (int32_t I = 0; I < Node->GetNumArguments(); ++I)
-      if (Node->GetArgument(I) != nullptr) Pending.push_back(Node->GetArgument(I));
-  }
-  return Count;
-}
 
 struct TExtractField {
   std::u16string_view Word;
@@ -673,7 +658,7 @@ TORVExprToken* TORVExprParser::ParseICASE(TORVParseOptions ParseOptions) {
   ErrorIfNotSymbol(u"WHEN");
   while (SkipSymbol(u"WHEN")) {
     if (Operand.Get() != nullptr) {
-      CountCaseOperandCopies(CountNodes(Operand.Get()));
+      CountCaseOperandCopies(CountTokens(Operand.Get()));
       TORVExprToken* Equal = GetNewExprToken(ttBINARY, toEQ);
       Conditions->AddArgument(Equal);
       Equal->SetLeftToken(CopyTokens(Operand.Get()));

@@ -587,6 +587,7 @@ TORVExprToken* TORVExprParser::ParseCASE(TORVParseOptions ParseOptions, const TO
   ErrorIfNotSymbol(u"WHEN");
   while (SkipSymbol(u"WHEN")) {
     if (Operand.Get() != nullptr) {
+      CountCaseOperandCopies(CountTokens(Operand.Get()));
       TORVExprToken* Equal = GetNewExprToken(ttBINARY, toEQ);
       Options->AddArgument(Equal);
       Equal->SetLeftToken(CopyTokens(Operand.Get()));

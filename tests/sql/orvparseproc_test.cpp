@@ -143,5 +143,19 @@ TEST(RoutineGrammar, OutputParametersNeedTheirOption) {
   EXPECT_EQ(test::ParseForCorpus("(a)", TORVParseOptions{}, Params), "!1:3 Expected data type but instead found )");
 }
 
+// A CASE statement repeats its operand in every WHEN; an operand that is
+// itself large is refused once the copies pass the parse's bound instead
+// of growing the tree without limit.
+TEST(RoutineGrammar, CaseOperandCopiesAreBounded) {
+  std::string Operand = "a";
+  for (int32_t I = 0; I < 2000; ++I) Operand += " + a";
+  std::string Text = "SCRIPT BEGIN CASE " + Operand;
+  for (int32_t I = 0; I < 40; ++I) Text += " WHEN " + std::to_string(I) + " THEN ABORT;";
+  Text += " END CASE; END";
+  const std::string Result = test::ParseForCorpus(
+      Text, ScriptOptions, [](TORVExprParser& P, TORVParseOptions O) { return P.ParseScriptRoutine(O); });
+  EXPECT_NE(Result.find("CASE operand repeated beyond"), std::string::npos) << Result.substr(0, 200);
+}
+
 }  // namespace
 }  // namespace orv
