@@ -1177,10 +1177,10 @@ void TORVExprBuilder::BuildBlock(const TORVExprToken* Block) {
 }
 
 // The declarations, statements, RETURN and FINALLY or EXCEPTION section of
-// a block or statement list, one statement a line, indented one level
-// deeper than the words around them.
+// a block or statement list, one statement a line; with line breaks they
+// stand one level deeper than the words around them.
 void TORVExprBuilder::BuildBlockSections(const TORVExprToken* Block) {
-  const bool Indented = FIndentationLevel >= 0;
+  const bool Indented = FIncludeLineBreaks;
   if (Indented) ++FIndentationLevel;
   BuildControlList(Slot(Block, BlockDeclarationsSlot));
   BuildControlList(Slot(Block, BlockStatementsSlot));

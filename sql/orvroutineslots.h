@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "sql/orvexprtoken.h"
+
 namespace orv {
 
 // A routine: the name token of a function, procedure, job or trigger, or
@@ -19,6 +21,21 @@ inline constexpr int32_t RoutineNilSlot3 = 3;          // always nil
 inline constexpr int32_t RoutineModuleSlot = 4;        // ttMODULE of EXTERNAL NAME
 inline constexpr int32_t RoutineBodySlot = 5;          // the ttBLOCK body, nil when external
 inline constexpr int32_t RoutineSlotCount = 6;
+
+// A routine node as the entry points make it.
+inline bool IsRoutineNode(const TORVExprToken* Token) {
+  if (Token == nullptr || Token->GetNumArguments() != RoutineSlotCount) return false;
+  switch (Token->FTokenType) {
+    case ttFUNCTION:
+    case ttPROCEDURE:
+    case ttSCRIPT:
+    case ttJOB:
+    case ttTRIGGER:
+      return true;
+    default:
+      return false;
+  }
+}
 
 // FTokenID of a trigger's row variables, in the order they stand.
 inline constexpr int32_t OldRowVariableID = 0;

@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/orverrors.h"
@@ -22,6 +23,7 @@
 #include "sql/orvexprtoken.h"
 #include "sql/orvparser.h"
 #include "sql/orvparseroptions.h"
+#include "sql/orvroutineslots.h"
 #include "tests/support/orvsqlroundtrip.h"
 #include "tests/support/orvsqltreedump.h"
 
@@ -258,16 +260,24 @@ inline std::vector<TORVSqlCorpusKind> RoutineCorpusKinds() {
 
 inline std::vector<TORVSqlCorpusKind> SqlCorpusKinds() {
   auto Expr = [](TORVExprParser& P, TORVParseOptions O) { return P.ParseExpr(O); };
-  return {
+  std::vector<TORVSqlCorpusKind> Kinds = {
       {"expr", TORVParseOptions{}, Expr},
       {"query", TORVParseOptions{poAllowQueries, poAllowTableQualifier}, ParseWholeQuery},
       {"build", TORVParseOptions{}, Expr},
   };
+  for (TORVSqlCorpusKind& Kind : RoutineCorpusKinds()) Kinds.push_back(std::move(Kind));
+  return Kinds;
 }
 
-// The text a catalog expression builds for Tree.
+// The text a catalog expression builds for Tree; for a routine node, the
+// routine's text on one line.
 inline TORVString BuildForCorpus(const TORVExprToken* Tree) {
   TORVExprBuilder Builder;
+  if (IsRoutineNode(Tree)) {
+    Builder.SetIndentationLevel(-1);
+    Builder.BuildRoutine(Tree);
+    return Builder.GetExpressionLiteral();
+  }
   return BuildExprText(Builder, Tree, false, false, false);
 }
 
