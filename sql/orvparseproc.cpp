@@ -75,9 +75,10 @@ TORVExprToken* NewRoutineNode(TORVExprToken* Name) {
 
 // A control statement's node at its keyword, which is then consumed.
 TORVExprToken* NewControlNode(TORVExprParser& P, TORVTokenOperator Operator) {
-  TORVExprToken* Node = P.GetNewExprToken(ttCONTROL, Operator);
+  // Reading the next token may raise (an unclosed string after the word).
+  TORVPartialTree Node(P.GetNewExprToken(ttCONTROL, Operator));
   P.NextToken();
-  return Node;
+  return Node.Release();
 }
 
 // In the routines of old engine versions a table or column written in a
