@@ -50,13 +50,6 @@ bool CheckMergeWord(TORVExprParser& P) {
   return P.CheckSymbol(u"UNION") || P.CheckSymbol(u"INTERSECT") || P.CheckSymbol(u"EXCEPT");
 }
 
-// Gives a FROM table its clause for pushed-down conditions and its join list.
-void AddTableRefClauses(TORVExprParser& P, TORVExprToken* Table) {
-  Table->SetNumArguments(TableRefSlotCount);
-  Table->SetArgument(TableRefConditionsSlot, P.GetNewExprToken(ttCLAUSE, toNONE));
-  Table->SetArgument(TableRefJoinsSlot, P.GetNewExprToken(ttCLAUSE, toNONE));
-}
-
 // A query node with its fixed slots, all nil but the two leading clauses.
 TORVExprToken* NewQueryNode(TORVExprParser& P) {
   TORVPartialTree Query(P.GetNewExprToken(ttQUERY, toNONE));
@@ -84,7 +77,7 @@ TORVExprToken* ParseTableQuery(TORVExprParser& P, TORVParseOptions Options) {
   Query->SetArgument(QueryFromSlot, From);
   TORVExprToken* Table = P.ParseFrom(Options);
   From->AddArgument(Table);
-  AddTableRefClauses(P, Table);
+  P.AddTableRefClauses(Table);
   return Query.Release();
 }
 
@@ -99,7 +92,7 @@ void ParseFromClause(TORVExprParser& P, TORVExprToken* Query, TORVParseOptions O
   do {
     TORVExprToken* Table = P.ParseFrom(Options);
     From->AddArgument(Table);
-    AddTableRefClauses(P, Table);
+    P.AddTableRefClauses(Table);
     if (PreviousGroup != nullptr) {
       TORVExprToken* Cross = P.GetNewExprToken(ttJOIN, toCROSSJOIN);
       Cross->AssignPos(Table);
@@ -132,7 +125,7 @@ void ParseFromClause(TORVExprParser& P, TORVExprToken* Query, TORVParseOptions O
       }
       TORVExprToken* Joined = P.ParseFrom(Options);
       From->AddArgument(Joined);
-      AddTableRefClauses(P, Joined);
+      P.AddTableRefClauses(Joined);
       Join->FTargetToken = Joined;
       Current = Joined;
       P.ErrorIfNotSkipSymbol(u"ON");
@@ -273,12 +266,17 @@ void TORVExprParser::ParseSelectColumn(TORVExprToken* Column, TORVParseOptions P
   NextToken();
 }
 
-TORVExprToken* TORVExprParser::ParseTableRef(TORVParseOptions ParseOptions) {
+void TORVExprParser::AddTableRefClauses(TORVExprToken* Table) {
+  Table->SetNumArguments(TableRefSlotCount);
+  Table->SetArgument(TableRefConditionsSlot, GetNewExprToken(ttCLAUSE, toNONE));
+  Table->SetArgument(TableRefJoinsSlot, GetNewExprToken(ttCLAUSE, toNONE));
+}
+
+void TORVExprParser::ParseQualifiedTableName(TORVExprToken* Table, TORVParseOptions ParseOptions) {
   if (!TokenIsSymbol()) ExpectedExpression(u"table name");
-  TORVPartialTree Table(GetNewExprToken(ttTABLEREF, toNONE));
   Table->FName = GetTokenAsString();
   NextToken();
-  if (!CheckToken(u'.')) return Table.Release();
+  if (!CheckToken(u'.')) return;
   if (!ParseOptions.Contains(poAllowSchemaQualifier)) InvalidExpr(u"schema qualifier not allowed");
   Table->FSourceName = Table->FName;
   NextToken();
@@ -298,6 +296,12 @@ TORVExprToken* TORVExprParser::ParseTableRef(TORVParseOptions ParseOptions) {
     Table->FDatabaseName = Table->FSourceName;
     Table->FSourceName.clear();
   }
+}
+
+TORVExprToken* TORVExprParser::ParseTableRef(TORVParseOptions ParseOptions) {
+  if (!TokenIsSymbol()) ExpectedExpression(u"table name");
+  TORVPartialTree Table(GetNewExprToken(ttTABLEREF, toNONE));
+  ParseQualifiedTableName(Table.Get(), ParseOptions);
   return Table.Release();
 }
 

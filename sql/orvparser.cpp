@@ -44,11 +44,6 @@ void TORVExprParser::BuildFunctionsLookupTable() { FillLookupTable(FFunctionsLoo
 void TORVExprParser::BuildStatementsLookupTable() { FillLookupTable(FStatementsLookupTable, StatementKeywords); }
 void TORVExprParser::BuildControlsLookupTable() { FillLookupTable(FControlsLookupTable, ControlKeywords); }
 
-// The grammar routines of statements register here as their grammar is
-// added; until then an entry is empty and the keyword reads as a name. The
-// function and control statement routines register with their grammars
-// (orvparsefunc.cpp, orvparseproc.cpp).
-void TORVExprParser::BuildStatementsTable() { FStatementsTable.fill(nullptr); }
 
 void TORVExprParser::Initialize(TORVCompiledExpr* ExprToParse) {
   FExpr = ExprToParse;

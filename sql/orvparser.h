@@ -299,6 +299,65 @@ class TORVExprParser : public TORVExprTokenizer {
   TORVExprToken* ParseUSEDB(TORVParseOptions ParseOptions, const TORVString& LabelName);
   TORVExprToken* ParseWHILE(TORVParseOptions ParseOptions, const TORVString& LabelName);
 
+  // Statement grammar (orvparsestmt.cpp: the dispatcher, data changes,
+  // CREATE, ALTER, DROP and RENAME; orvparseadmin.cpp: administration).
+  // Each statement routine is entered at its statement word and returns the
+  // finished tree, whose slots are named in sql/orvstmtslots.h. Routines
+  // that parse their values with no options ignore ParseOptions.
+  TORVExprToken* ParseStatement(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseSELECT(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseINSERT(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseUPDATE(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseDELETE(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseCREATE(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseALTER(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseDROP(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseRENAME(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseEMPTYTABLE(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseENABLE(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseDISABLE(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseSETDYN(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseBACKUPDB(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseRESTOREDB(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseCOMPAREDB(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseMIGRATEDB(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseREPAIRTABLE(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseVERIFYTABLE(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseOPTIMIZETABLE(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseIMPORTTABLE(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseEXPORTTABLE(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseDISCONNECTSESSION(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseREMOVESESSION(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseRESET(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseGRANT(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseREVOKE(TORVParseOptions ParseOptions);
+  TORVExprToken* ParsePUBLISH(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseUNPUBLISH(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseSAVEDBUPDATES(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseLOADDBUPDATES(TORVParseOptions ParseOptions);
+  TORVExprToken* ParseCOPYFILE(TORVParseOptions ParseOptions);
+  // The body of a CREATE or ALTER whose object words (and, for a table, the
+  // name) are read: appends the definition slots to Statement, whose
+  // operator and FTokenID say what is defined.
+  void ParseDefinition(TORVExprToken* Statement, TORVParseOptions ParseOptions);
+
+  // Sub-parsers shared by the statements.
+  // A ttTABLE of one to three parts; DatabaseName is the default FDatabaseName.
+  TORVExprToken* ParseTableName(TORVParseOptions ParseOptions, const TORVString& DatabaseName);
+  TORVExprToken* ParsePrivilegeName();
+  // A parenthesised clause of ttCOLUMN names when "(" follows (or the
+  // options require one), else nil.
+  TORVExprToken* ParseColumnNames(TORVParseOptions ParseOptions);
+  // Appends the NO BACKUP FILES slot of an index definition to Token.
+  void ParseIndexExtensions(TORVExprToken* Token);
+  // Gives a table reference of a FROM clause or a data change its clause
+  // for pushed-down conditions and its join list.
+  void AddTableRefClauses(TORVExprToken* Table);
+  // An empty clause whose presence is a flag, and the flag constant "TRUE"
+  // (typed Boolean where Typed).
+  TORVExprToken* NewMarker() const;
+  TORVExprToken* NewTrueConstant(bool Typed) const;
+
  protected:
   void BuildFunctionsLookupTable();
   void BuildFunctionsTable();
@@ -308,6 +367,9 @@ class TORVExprParser : public TORVExprTokenizer {
   void BuildControlsTable();
 
   TORVExprToken* ParseObjectName(TORVTokenType TokenType, std::u16string_view Expected);
+  // Reads the parts of a table name into Table (a ttTABLE or ttTABLEREF
+  // whose FDatabaseName holds the default database).
+  void ParseQualifiedTableName(TORVExprToken* Table, TORVParseOptions ParseOptions);
 
   TORVCompiledExpr* FExpr = nullptr;
   // Operator of each keyword, by the keyword's index in its sorted list.

@@ -49,4 +49,10 @@ static_assert(poConvertDynamic == 31, "parse options fill exactly one 32-bit set
 
 using TORVParseOptions = TORVSet<TORVParseOption, 32>;
 
+// Options with Option removed, for a sub-construct that must not have it.
+inline TORVParseOptions OptionsWithout(TORVParseOptions Options, TORVParseOption Option) {
+  Options.Exclude(Option);
+  return Options;
+}
+
 }  // namespace orv

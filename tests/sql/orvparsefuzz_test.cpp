@@ -1,7 +1,7 @@
 // A bounded grammar fuzz: random token soups and mutated corpus texts go
-// through ParseExpr and ParseQuery. Each text must either parse into a
-// well-formed tree, whose built text parses back to an equal tree, or raise
-// a syntax error (EORVException 700); a crash, a
+// through ParseExpr, ParseQuery and ParseStatement. Each text must either
+// parse into a well-formed tree, whose built text parses back to an equal
+// tree, or raise a syntax error (EORVException 700); a crash, a
 // leak (the test build runs under the address sanitizer), another
 // exception or a read past the text fails. Every text lies in a buffer of
 // exactly its own length, so that a read one character too far is caught.
@@ -48,6 +48,27 @@ const char* const Vocabulary[] = {
     "\"a\nb\"", "\u00e9t\u00e9", "\u00c4", "\U0001F600", "@", "$", "!", "%", "^", "&", "{", "}", "~", "`", ":",
 };
 
+// The words of the statements, which the statement soups mix in.
+const char* const StatementVocabulary[] = {
+    "INSERT", "UPDATE", "DELETE", "VALUES", "SET", "DROP", "RENAME", "CREATE", "ALTER", "TEMPORARY", "TEXT",
+    "FILTER", "INDEX", "WORD", "GENERATOR", "MODULE", "MIGRATOR", "PATH", "KEEP", "CONTENTS", "NO", "BACKUP",
+    "FILES", "TRIGGER", "TRIGGERS", "FILE", "STORE", "DATABASE", "USER", "ROLE", "RESTORE", "TABLES", "INCLUDE",
+    "CATALOG", "ONLY", "EXCLUDE", "PUBLISHED", "UPDATES", "RESET", "GRANT", "REVOKE", "PRIVILEGES", "EXECUTE",
+    "PUBLISH", "UNPUBLISH", "SAVE", "LOAD", "MERGE", "IGNORE", "MISSING", "IMPORT", "EXPORT", "ENCODING",
+    "DELIMITER", "QUOTE", "HEADERS", "MAX", "ROWS", "XML", "DELIMITED", "MIGRATE", "USING", "DATA", "START",
+    "AT", "REPAIR", "VERIFY", "OPTIMIZE", "EMPTY", "ENABLE", "DISABLE", "STATEMENT", "LOGGING", "SERVER",
+    "SESSION", "STATISTICS", "COPY", "COMPARE", "DISCONNECT", "REMOVE",
+};
+
+std::u16string_view RandomStatementWord(std::mt19937& Random) {
+  static const std::vector<std::u16string> Words = [] {
+    std::vector<std::u16string> Result;
+    for (const char* Word : StatementVocabulary) Result.push_back(Utf8ToString(Word));
+    return Result;
+  }();
+  return Words[Random() % Words.size()];
+}
+
 std::u16string_view RandomWord(std::mt19937& Random) {
   static const std::vector<std::u16string> Words = [] {
     std::vector<std::u16string> Result;
@@ -77,7 +98,7 @@ void CheckTree(const TORVExprToken* Token) {
   EXPECT_FALSE(test::DumpTokens(Token).empty());
 }
 
-enum TEntry { eExpr, eQuery };
+enum TEntry { eExpr, eQuery, eStatement };
 
 class TFuzzRunner {
  public:
@@ -87,7 +108,7 @@ class TFuzzRunner {
     std::unique_ptr<char16_t[]> Buffer(new char16_t[Text.size()]);
     std::copy(Text.begin(), Text.end(), Buffer.get());
     const std::u16string_view View(Buffer.get(), Text.size());
-    SCOPED_TRACE((Entry == eExpr ? "expr: " : "query: ") + StringToUtf8(Text));
+    SCOPED_TRACE((Entry == eExpr ? "expr: " : Entry == eQuery ? "query: " : "statement: ") + StringToUtf8(Text));
     TORVExprToken* Tree = nullptr;
     try {
       FParser.Initialize(&FExpr);
@@ -95,6 +116,8 @@ class TFuzzRunner {
       FParser.NextToken();
       if (Entry == eExpr) {
         Tree = FParser.ParseExpr(Options);
+      } else if (Entry == eStatement) {
+        Tree = FParser.ParseStatement(Options);
       } else {
         TORVPartialTree Query(FParser.ParseQuery(Options));
         if (!FParser.CheckToken(tkEndOfText)) FParser.ExpectedExpression(u"end of expression");
@@ -167,6 +190,21 @@ TEST(GrammarFuzz, RandomTokenTextsParseOrRaiseSyntaxErrors) {
   EXPECT_GT(Runner.FErrors, 0);
 }
 
+TEST(GrammarFuzz, RandomStatementTextsParseOrRaiseSyntaxErrors) {
+  std::mt19937 Random(20261210);
+  TFuzzRunner Runner;
+  for (int32_t Round = 0; Round < 3000; ++Round) {
+    std::u16string Text(RandomStatementWord(Random));
+    const uint32_t Count = Random() % 16;
+    for (uint32_t I = 0; I < Count; ++I) {
+      Text += u' ';
+      Text += Random() % 2 == 0 ? RandomStatementWord(Random) : RandomWord(Random);
+    }
+    Runner.Run(Text, eStatement, RandomOptions(Random, test::StatementCorpusOptions));
+  }
+  EXPECT_GT(Runner.FErrors, 0);
+}
+
 // The spans of the tokens of Text, as the tokenizer reads them; a text that
 // stops reading with an error keeps the tokens read before it.
 std::vector<std::u16string> SplitTokens(const std::u16string& Text) {
@@ -203,8 +241,10 @@ TEST(GrammarFuzz, MutatedCorpusTextsParseOrRaiseSyntaxErrors) {
   for (const test::TORVSqlCorpusCase& Case : test::ReadSqlCorpus()) {
     const std::u16string Sql = Utf8ToString(Case.Sql);
     const std::vector<std::u16string> Tokens = SplitTokens(Sql);
-    const TEntry Entry = Case.Kind == "query" ? eQuery : eExpr;
-    const TORVParseOptions Base = Entry == eQuery ? QueryBase : TORVParseOptions{};
+    const TEntry Entry = Case.Kind == "query" ? eQuery : Case.Kind == "statement" ? eStatement : eExpr;
+    const TORVParseOptions Base = Entry == eQuery       ? QueryBase
+                                  : Entry == eStatement ? test::StatementCorpusOptions
+                                                        : TORVParseOptions{};
     // Every cut of the text: an exact-size buffer ends inside every token.
     for (std::size_t Cut = 0; Cut < Sql.size(); ++Cut) {
       Runner.Run(Sql.substr(0, Cut), Entry, Base);

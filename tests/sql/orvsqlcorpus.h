@@ -199,6 +199,17 @@ inline std::string ParseForCorpus(const std::string& Sql, TORVParseOptions Optio
   }
 }
 
+// The options of a statement prepared for a session, the defaults of the
+// "statement" kind.
+inline const TORVParseOptions StatementCorpusOptions{poAllowParameters,         poAllowQueries,
+                                                     poAllowDatabaseQualifier,  poAllowSchemaQualifier,
+                                                     poAllowTableQualifier,     poAllowInto};
+
+// A whole statement through the dispatcher.
+inline TORVExprToken* ParseStatementForCorpus(TORVExprParser& Parser, TORVParseOptions Options) {
+  return Parser.ParseStatement(Options);
+}
+
 // Runs every case of one kind; returns how many there were.
 inline int32_t RunSqlCorpus(const std::string& Kind, TORVParseOptions Defaults, const TORVCorpusParse& Parse) {
   int32_t Count = 0;
