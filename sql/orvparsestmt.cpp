@@ -4,7 +4,6 @@
 // with the objects they parse inline. The statement nodes' slots are named in
 // sql/orvstmtslots.h; the administration statements are in orvparseadmin.cpp.
 #include <cstdint>
-#include <span>
 #include <stdexcept>
 #include <string_view>
 
@@ -28,66 +27,58 @@ constexpr std::u16string_view StatementWords =
 
 // The words that name an object after CREATE, ALTER, DROP or RENAME: one
 // word, or two where Second is set (several entries may share a first
-// word). ID goes to the name token (a temporary table's mark).
+// word). Statements says which of the statements take them; ID goes to the
+// name token (a temporary table's mark).
+enum TObjectStatement : uint8_t { osCreate = 1, osAlter = 2, osDrop = 4 };  // osDrop also RENAME
+constexpr uint8_t osAll = osCreate | osAlter | osDrop;
+
 struct TObjectWords {
   std::u16string_view First;
   std::u16string_view Second;
   TORVDDLObjectKind Kind;
+  uint8_t Statements;
   int32_t ID = 0;
 };
 
-constexpr TObjectWords CreateWords[] = {
-    {u"DATABASE", u"", dokDatabase},        {u"USER", u"", dokUser},
-    {u"ROLE", u"", dokRole},                {u"MODULE", u"", dokModule},
-    {u"TEXT", u"INDEX", dokTextIndex},      {u"TEXT", u"FILTER", dokTextFilter},
-    {u"WORD", u"GENERATOR", dokWordGenerator}, {u"MIGRATOR", u"", dokMigrator},
-    {u"JOB", u"", dokJob},                  {u"TABLE", u"", dokTable},
-    {u"TEMPORARY", u"TABLE", dokTable, TemporaryTableID},
-    {u"VIEW", u"", dokView},                {u"INDEX", u"", dokIndex},
-    {u"TRIGGER", u"", dokTrigger},          {u"FUNCTION", u"", dokFunction},
-    {u"PROCEDURE", u"", dokProcedure},      {u"STORE", u"", dokStore},
+// A text index is dropped and renamed as an index.
+constexpr TObjectWords ObjectWords[] = {
+    {u"DATABASE", u"", dokDatabase, osAll},
+    {u"USER", u"", dokUser, osAll},
+    {u"ROLE", u"", dokRole, osAll},
+    {u"MODULE", u"", dokModule, osAll},
+    {u"TEXT", u"INDEX", dokTextIndex, osCreate | osAlter},
+    {u"TEXT", u"FILTER", dokTextFilter, osAll},
+    {u"WORD", u"GENERATOR", dokWordGenerator, osAll},
+    {u"MIGRATOR", u"", dokMigrator, osAll},
+    {u"JOB", u"", dokJob, osAll},
+    {u"TABLE", u"", dokTable, osAll},
+    {u"TEMPORARY", u"TABLE", dokTable, osCreate, TemporaryTableID},
+    {u"VIEW", u"", dokView, osAll},
+    {u"INDEX", u"", dokIndex, osAll},
+    {u"TRIGGER", u"", dokTrigger, osAll},
+    {u"FUNCTION", u"", dokFunction, osAll},
+    {u"PROCEDURE", u"", dokProcedure, osAll},
+    {u"STORE", u"", dokStore, osAll},
 };
+
 constexpr std::u16string_view CreateExpected =
     u"DATABASE, USER, ROLE, MODULE, TEXT FILTER, WORD GENERATOR, JOB, TABLE, TEMPORARY, VIEW, INDEX, TEXT INDEX, "
     u"TRIGGER, FUNCTION, PROCEDURE, STORE";
-
-constexpr TObjectWords AlterWords[] = {
-    {u"DATABASE", u"", dokDatabase},        {u"USER", u"", dokUser},
-    {u"ROLE", u"", dokRole},                {u"MODULE", u"", dokModule},
-    {u"TEXT", u"INDEX", dokTextIndex},      {u"TEXT", u"FILTER", dokTextFilter},
-    {u"WORD", u"GENERATOR", dokWordGenerator}, {u"MIGRATOR", u"", dokMigrator},
-    {u"JOB", u"", dokJob},                  {u"TABLE", u"", dokTable},
-    {u"VIEW", u"", dokView},                {u"INDEX", u"", dokIndex},
-    {u"TRIGGER", u"", dokTrigger},          {u"FUNCTION", u"", dokFunction},
-    {u"PROCEDURE", u"", dokProcedure},      {u"STORE", u"", dokStore},
-};
 constexpr std::u16string_view AlterExpected =
     u"DATABASE, USER, ROLE, MODULE, TEXT FILTER, WORD GENERATOR, JOB, TABLE, VIEW, INDEX, TRIGGER, FUNCTION, "
     u"PROCEDURE, STORE";
-
-// DROP and RENAME: no text index (it goes as an index).
-constexpr TObjectWords DropWords[] = {
-    {u"DATABASE", u"", dokDatabase},        {u"USER", u"", dokUser},
-    {u"ROLE", u"", dokRole},                {u"MODULE", u"", dokModule},
-    {u"TEXT", u"FILTER", dokTextFilter},    {u"WORD", u"GENERATOR", dokWordGenerator},
-    {u"MIGRATOR", u"", dokMigrator},        {u"JOB", u"", dokJob},
-    {u"TABLE", u"", dokTable},              {u"VIEW", u"", dokView},
-    {u"INDEX", u"", dokIndex},              {u"TRIGGER", u"", dokTrigger},
-    {u"FUNCTION", u"", dokFunction},        {u"PROCEDURE", u"", dokProcedure},
-    {u"STORE", u"", dokStore},
-};
 constexpr std::u16string_view DropExpected = AlterExpected;
 constexpr std::u16string_view RenameExpected =
     u"DATABASE, USER, ROLE, MODULE, TEXT FILTER, WORD GENERATOR, JOB, TABLE, VIEW, INDEX, TRIGGER, FUNCTION, "
     u"PROCEDURE, STORE, FILE";
 
-// Reads the object words at the current token; nil (nothing read) when the
-// first word is none of Words. A first word that needs a second raises when
-// the second is none of those that may follow it.
-const TObjectWords* ReadObjectWords(TORVExprParser& P, std::span<const TObjectWords> Words) {
+// Reads the object words that Statement takes at the current token; nil
+// (nothing read) when the first word is none of them. A first word that
+// needs a second raises when the second is none of those that may follow it.
+const TObjectWords* ReadObjectWords(TORVExprParser& P, TObjectStatement Statement) {
   const TObjectWords* First = nullptr;
-  for (const TObjectWords& Entry : Words) {
-    if (P.CheckSymbol(Entry.First)) {
+  for (const TObjectWords& Entry : ObjectWords) {
+    if ((Entry.Statements & Statement) != 0 && P.CheckSymbol(Entry.First)) {
       First = &Entry;
       break;
     }
@@ -96,8 +87,8 @@ const TObjectWords* ReadObjectWords(TORVExprParser& P, std::span<const TObjectWo
   P.NextToken();
   if (First->Second.empty()) return First;
   TORVString Expected;
-  for (const TObjectWords& Entry : Words) {
-    if (Entry.First != First->First) continue;
+  for (const TObjectWords& Entry : ObjectWords) {
+    if ((Entry.Statements & Statement) == 0 || Entry.First != First->First) continue;
     if (P.SkipSymbol(Entry.Second)) return &Entry;
     TORVExprTokenizer::AddExpected(Expected, Entry.Second);
   }
@@ -203,7 +194,7 @@ bool IsModuleBacked(int32_t Kind) {
 TORVExprToken* ParseCreateOrAlter(TORVExprParser& P, TORVTokenOperator Operator, TORVParseOptions Options) {
   const bool Create = Operator == toCREATE;
   P.NextToken();
-  const TObjectWords* Words = Create ? ReadObjectWords(P, CreateWords) : ReadObjectWords(P, AlterWords);
+  const TObjectWords* Words = ReadObjectWords(P, Create ? osCreate : osAlter);
   if (Words == nullptr) P.ExpectedExpression(Create ? CreateExpected : AlterExpected);
   TORVPartialTree Statement(P.GetNewExprToken(ttDYNSTATEMENT, Operator));
   Statement->FTokenID = Words->Kind;
@@ -391,7 +382,7 @@ void TORVExprParser::ParseDefinition(TORVExprToken* Statement, TORVParseOptions 
 
 TORVExprToken* TORVExprParser::ParseDROP(TORVParseOptions ParseOptions) {
   NextToken();
-  const TObjectWords* Words = ReadObjectWords(*this, DropWords);
+  const TObjectWords* Words = ReadObjectWords(*this, osDrop);
   if (Words == nullptr) ExpectedExpression(DropExpected);
   TORVPartialTree Statement(GetNewExprToken(ttDYNSTATEMENT, toDROP));
   Statement->FTokenID = Words->Kind;
@@ -436,7 +427,7 @@ TORVExprToken* TORVExprParser::ParseRENAME(TORVParseOptions ParseOptions) {
     Statement->AddArgument(ParseFileName());
     return Statement.Release();
   }
-  const TObjectWords* Words = ReadObjectWords(*this, DropWords);
+  const TObjectWords* Words = ReadObjectWords(*this, osDrop);
   if (Words == nullptr) ExpectedExpression(RenameExpected);
   TORVPartialTree Statement(GetNewExprToken(ttDYNSTATEMENT, toRENAME));
   Statement->FTokenID = Words->Kind;

@@ -11,6 +11,7 @@
 #include <exception>
 #include <memory>
 #include <random>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -60,21 +61,19 @@ const char* const StatementVocabulary[] = {
     "SESSION", "STATISTICS", "COPY", "COMPARE", "DISCONNECT", "REMOVE",
 };
 
-std::u16string_view RandomStatementWord(std::mt19937& Random) {
-  static const std::vector<std::u16string> Words = [] {
-    std::vector<std::u16string> Result;
-    for (const char* Word : StatementVocabulary) Result.push_back(Utf8ToString(Word));
-    return Result;
-  }();
-  return Words[Random() % Words.size()];
+std::vector<std::u16string> ConvertWords(std::span<const char* const> Words) {
+  std::vector<std::u16string> Result;
+  for (const char* Word : Words) Result.push_back(Utf8ToString(Word));
+  return Result;
 }
 
 std::u16string_view RandomWord(std::mt19937& Random) {
-  static const std::vector<std::u16string> Words = [] {
-    std::vector<std::u16string> Result;
-    for (const char* Word : Vocabulary) Result.push_back(Utf8ToString(Word));
-    return Result;
-  }();
+  static const std::vector<std::u16string> Words = ConvertWords(Vocabulary);
+  return Words[Random() % Words.size()];
+}
+
+std::u16string_view RandomStatementWord(std::mt19937& Random) {
+  static const std::vector<std::u16string> Words = ConvertWords(StatementVocabulary);
   return Words[Random() % Words.size()];
 }
 
