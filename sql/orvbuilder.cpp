@@ -10,6 +10,7 @@
 #include "core/orvwords.h"
 #include "sql/orvconsts.h"
 #include "sql/orvroutineslots.h"
+#include "sql/orvstmtslots.h"
 #include "sql/orvtokenslots.h"
 
 namespace orv {
@@ -32,6 +33,13 @@ constexpr int32_t LevelValue = 8;
 const TORVExprToken* Slot(const TORVExprToken* Token, int32_t Index) {
   if (Token == nullptr || Index >= Token->GetNumArguments()) return nullptr;
   return Token->GetArgument(Index);
+}
+
+// The target table of a data change: the one table of its query's table
+// slot.
+const TORVExprToken* DmlTable(const TORVExprToken* Query) {
+  const TORVExprToken* Clause = Slot(Query, DmlTableSlot);
+  return Clause != nullptr && Clause->GetNumArguments() > 0 ? Clause->GetArgument(0) : nullptr;
 }
 
 bool IsNumberType(int32_t DataType) {
@@ -860,10 +868,83 @@ void TORVExprBuilder::BuildToken(const TORVExprToken* Token) {
 
 void TORVExprBuilder::BuildStatement(const TORVExprToken* Token) {
   if (Token == nullptr) return;
-  // The text of data changes comes with their statement grammar; other
-  // statements have none.
-  if (Token->FTokenType == ttDYNSTATEMENT) return;
-  BuildExpr(Token);
+  if (Token->FTokenType != ttDYNSTATEMENT) {
+    BuildExpr(Token);
+    return;
+  }
+  // Only the data changes have a text; other statements write nothing.
+  switch (Token->FTokenOperator) {
+    case toINSERT:
+      BuildInsert(Token);
+      break;
+    case toUPDATE:
+      BuildUpdate(Token);
+      break;
+    case toDELETE:
+      BuildDelete(Token);
+      break;
+    default:
+      break;
+  }
+}
+
+void TORVExprBuilder::BuildInsert(const TORVExprToken* Token) {
+  const TORVExprToken* Query = Slot(Token, DmlQuerySlot);
+  NewLine();
+  Write(u"INSERT INTO ");
+  BuildTableRef(DmlTable(Query));
+  // An empty pair of parentheses would not read back (the grammar takes a
+  // parenthesis after the table for a column list of at least one column),
+  // so a statement without a column list is written without one.
+  if (const TORVExprToken* Columns = Slot(Query, DmlColumnsSlot); Columns != nullptr) {
+    NewLine();
+    Write(u"(");
+    for (int32_t I = 0; I < Columns->GetNumArguments(); ++I) {
+      if (I > 0) Write(u", ");
+      BuildExpr(Columns->GetArgument(I));
+    }
+    Write(u")");
+  }
+  NewLine();
+  if (const TORVExprToken* Source = Slot(Query, DmlSourceQuerySlot); Source != nullptr) {
+    BuildQuery(Source, false);
+    return;
+  }
+  Write(u"VALUES ");
+  const TORVExprToken* Rows = Slot(Query, DmlValuesSlot);
+  for (int32_t I = 0; Rows != nullptr && I < Rows->GetNumArguments(); ++I) {
+    if (I > 0) Write(u", ");
+    BuildExpr(Rows->GetArgument(I));
+  }
+}
+
+void TORVExprBuilder::BuildUpdate(const TORVExprToken* Token) {
+  const TORVExprToken* Query = Slot(Token, DmlQuerySlot);
+  NewLine();
+  Write(u"UPDATE ");
+  BuildTableRef(DmlTable(Query));
+  NewLine();
+  Write(u"SET ");
+  const TORVExprToken* Columns = Slot(Query, DmlColumnsSlot);
+  const TORVExprToken* Values = Slot(Query, DmlValuesSlot);
+  for (int32_t I = 0; Columns != nullptr && I < Columns->GetNumArguments(); ++I) {
+    if (I > 0) {
+      Write(u",");
+      NewLine();
+    }
+    BuildOperand(Columns->GetArgument(I), LevelValue);
+    Write(u" = ");
+    BuildOperand(Slot(Values, I), LevelOr);
+  }
+  BuildQueryWhere(Slot(Query, DmlTableSlot), Slot(Query, DmlWhereSlot));
+}
+
+void TORVExprBuilder::BuildDelete(const TORVExprToken* Token) {
+  const TORVExprToken* Query = Slot(Token, DmlQuerySlot);
+  NewLine();
+  Write(u"DELETE FROM ");
+  BuildTableRef(DmlTable(Query));
+  BuildQueryWhere(Slot(Query, DmlTableSlot), Slot(Query, DmlWhereSlot));
 }
 
 void TORVExprBuilder::BuildQuery(const TORVExprToken* Token, bool NoLineBreaks) {

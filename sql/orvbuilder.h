@@ -38,6 +38,11 @@ class TORVExprBuilder : public TORVBaseObject {
   // trigger as its entry point parses it): the routine's words, parameters
   // and body, which parses back to the same node.
   void BuildRoutine(const TORVExprToken* Routine);
+  // The data changes (slots in sql/orvstmtslots.h), each starting with a
+  // line break.
+  void BuildInsert(const TORVExprToken* Token);
+  void BuildUpdate(const TORVExprToken* Token);
+  void BuildDelete(const TORVExprToken* Token);
 
   void ClearExpr() { FStringBuilder.clear(); }
   const TORVString& GetExpressionLiteral() const { return FStringBuilder; }

@@ -6,6 +6,7 @@
 
 #include "base/orverror.h"
 #include "base/orvutf8.h"
+#include "sql/orvbuilder.h"
 #include "sql/orvcompiledexpr.h"
 #include "sql/orvexprtoken.h"
 #include "sql/orvparser.h"
@@ -297,6 +298,37 @@ TEST(AdminGrammar, ValuesAndModesLandInTheirSlots) {
 
   TStatementFixture Optimize("OPTIMIZE TABLE t NO BACKUP FILES");
   EXPECT_EQ(Optimize.Tree->GetArgument(OptimizeNoBackupSlot)->FDataType, 4);
+}
+
+TEST(StatementText, InsertStartsWithALineBreakAndIndents) {
+  TStatementFixture F("INSERT INTO t (a) VALUES (1)");
+  TORVExprBuilder Builder;
+  Builder.SetIndentationLevel(-1);
+  Builder.BuildInsert(F.Tree);
+  EXPECT_EQ(Builder.GetExpressionLiteral(), u" INSERT INTO \"t\" (\"a\") VALUES (1)");
+  Builder.ClearExpr();
+  Builder.SetIncludeLineBreaks(true);
+  Builder.SetIndentationLevel(0);
+  Builder.BuildStatement(F.Tree);
+  EXPECT_EQ(Builder.GetExpressionLiteral(), u"\r\n   INSERT INTO \"t\"\r\n   (\"a\")\r\n   VALUES (1)");
+}
+
+// Conditions that the optimizer has pushed down to the target table are
+// part of the statement's text even when its WHERE slot is empty.
+TEST(StatementText, PushedDownConditionsAreWritten) {
+  for (const char* Text : {"DELETE FROM t WHERE a = 1", "UPDATE t SET b = 2 WHERE a = 1"}) {
+    SCOPED_TRACE(Text);
+    TStatementFixture F(Text);
+    TORVExprToken* Query = F.Tree->GetArgument(DmlQuerySlot);
+    TORVExprToken* Where = Query->GetArgument(DmlWhereSlot);
+    TORVExprToken* Condition = Where->GetArgument(0);
+    Where->SetArgument(0, nullptr);
+    Query->GetArgument(DmlTableSlot)->GetArgument(0)->GetArgument(TableRefConditionsSlot)->AddArgument(Condition);
+    Query->SetArgument(DmlWhereSlot, nullptr);
+    FreeTokens(Where);
+    const std::string Built = StringToUtf8(test::BuildForCorpus(F.Tree));
+    EXPECT_TRUE(Built.ends_with(" WHERE \"a\" = 1")) << Built;
+  }
 }
 
 }  // namespace
