@@ -90,6 +90,41 @@ TEST(StatementGrammar, UpdateKeepsColumnsAndValuesInStep) {
   EXPECT_EQ(NoWhere.Tree->GetArgument(DmlQuerySlot)->GetArgument(DmlWhereSlot), nullptr);
 }
 
+// A statement node stands where its form is known: INSERT and UPDATE at
+// their keyword, the grants and publishing at the word after it, every
+// other statement right after the words that select its form.
+TEST(StatementGrammar, StatementNodesStandWhereTheirFormIsKnown) {
+  struct TCase {
+    const char* Sql;
+    int32_t Column;
+  };
+  const TCase Cases[] = {
+      {"INSERT INTO t VALUES (1)", 1},
+      {"UPDATE t SET a = 1", 1},
+      {"DELETE FROM t", 13},
+      {"DELETE FILE f FROM STORE s", 13},
+      {"DROP TABLE t", 12},
+      {"RENAME FILE f IN STORE s TO g", 13},
+      {"CREATE TEXT FILTER f TYPE 'x' MODULE m", 20},
+      {"PUBLISH DATABASE d", 9},
+      {"GRANT r TO u", 7},
+      {"REVOKE SELECT ON TABLE t FROM u", 8},
+      {"BACKUP DATABASE d AS b TO STORE s", 17},
+      {"RESET SERVER SESSION STATISTICS 1", 33},
+      {"DISCONNECT SERVER SESSION 1", 27},
+      {"SAVE UPDATES FOR DATABASE d AS u TO STORE s", 14},
+      {"COPY FILE a IN STORE s TO b", 11},
+      {"EMPTY TABLE t", 13},
+      {"ENABLE TRIGGER tr ON t", 16},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Sql);
+    TStatementFixture F(Case.Sql);
+    EXPECT_EQ(F.Tree->FLine, 1);
+    EXPECT_EQ(F.Tree->FCol, Case.Column);
+  }
+}
+
 TEST(StatementGrammar, DispatchErrorsPointAtTheOffendingToken) {
   EXPECT_EQ(ParseResult("DELETE t"), "!1:8 Expected FROM, FILE but instead found t");
   EXPECT_EQ(ParseResult("DROP TABLE d.t"), "!1:13 Invalid expression . found, schema qualifier not allowed");
