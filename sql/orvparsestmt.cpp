@@ -374,9 +374,7 @@ TORVExprToken* TORVExprParser::ParseALTER(TORVParseOptions ParseOptions) {
 
 // The data definition grammar registers its bodies here; until it does, a
 // definition is refused where its body starts.
-void TORVExprParser::ParseDefinition(TORVExprToken* Statement, TORVParseOptions ParseOptions) {
-  static_cast<void>(Statement);
-  static_cast<void>(ParseOptions);
+void TORVExprParser::ParseDefinition(TORVExprToken*, TORVParseOptions) {
   InvalidExpr(u"object definitions not supported");
 }
 
