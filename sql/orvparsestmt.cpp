@@ -146,6 +146,8 @@ TORVExprToken* ParseKindName(TORVExprParser& P, TORVDDLObjectKind Kind, TORVPars
     case dokView: return P.ParseViewName();
     case dokWordGenerator: return P.ParseWordGeneratorName();
     case dokModule: return P.ParseModuleName();
+    // The callers pass only the kinds of the object word tables: any other
+    // is a broken internal contract.
     default: throw std::logic_error("object kind without a name parser");
   }
 }
