@@ -21,10 +21,31 @@ inline constexpr char16_t ORV_OBJECT_ERROR_MSG[] = u"An error occurred with the 
 
 // Details that several raises put into their templates.
 inline constexpr char16_t ORV_FILE_READ_ONLY_MSG[] = u"The file is read-only";
+inline constexpr char16_t ORV_NEWER_ENGINE_MSG[] = u"The object has been updated by a newer version of the engine";
+inline constexpr char16_t ORV_STREAM_COUNT_MSG[] = u"The object count %s in the stream is invalid";
 
 // 100s: metadata and updates of configuration and catalog objects.
 inline constexpr TORVErrorDef ORV_METADATA_ERROR{100, u"There is an error in the metadata for the %s %s (%s)"};
+// The same for an object inside a named parent.
+inline constexpr TORVErrorDef ORV_METADATA_IN_ERROR{100,
+                                                    u"There is an error in the metadata for the %s %s in the %s %s (%s)"};
 inline constexpr TORVErrorDef ORV_UPDATE_ERROR{101, u"There was an error updating the %s %s (%s)"};
+
+// 200s: system objects and objects that others still reference. The four
+// forms of 201 name the parent of the object, of its dependent, of both or
+// of neither.
+inline constexpr TORVErrorDef ORV_SYSTEM_OBJECT_ERROR{
+    200, u"This operation cannot be performed on the system %s %s or any privileges granted to it"};
+inline constexpr TORVErrorDef ORV_SYSTEM_OBJECT_IN_ERROR{
+    200, u"This operation cannot be performed on the system %s %s in the %s %s or any privileges granted to it"};
+inline constexpr TORVErrorDef ORV_DEPENDENCY_ERROR{
+    201, u"The %s %s cannot be %s because it is still referenced by the %s %s"};
+inline constexpr TORVErrorDef ORV_DEPENDENCY_DEPENDENT_IN_ERROR{
+    201, u"The %s %s cannot be %s because it is still referenced by the %s %s in the %s %s"};
+inline constexpr TORVErrorDef ORV_DEPENDENCY_OBJECT_IN_ERROR{
+    201, u"The %s %s in the %s %s cannot be %s because it is still referenced by the %s %s"};
+inline constexpr TORVErrorDef ORV_DEPENDENCY_BOTH_IN_ERROR{
+    201, u"The %s %s in the %s %s cannot be %s because it is still referenced by the %s %s in the %s %s"};
 
 // 300s: object locks. The "in" forms name the object's parent too.
 inline constexpr TORVErrorDef ORV_LOCK_ERROR{300, u"Cannot lock the %s %s for %s access"};
@@ -32,10 +53,18 @@ inline constexpr TORVErrorDef ORV_LOCK_IN_ERROR{300, u"Cannot lock the %s %s in 
 inline constexpr TORVErrorDef ORV_UNLOCK_ERROR{301, u"Cannot unlock the %s %s for %s access"};
 inline constexpr TORVErrorDef ORV_UNLOCK_IN_ERROR{301, u"Cannot unlock the %s %s in the %s %s for %s access"};
 
-// 400s: existence, paths, limits and names.
+// 400s: existence, paths, limits and names. The "in" forms name the
+// parent too.
+inline constexpr TORVErrorDef ORV_EXISTS_ERROR{400, u"The %s %s already exists"};
+inline constexpr TORVErrorDef ORV_EXISTS_IN_ERROR{400, u"The %s %s already exists in the %s %s"};
 inline constexpr TORVErrorDef ORV_NOT_FOUND_ERROR{401, u"The %s %s does not exist"};
 // The same for an object inside a named parent.
 inline constexpr TORVErrorDef ORV_NOT_FOUND_IN_ERROR{401, u"The %s %s does not exist in the %s %s"};
+inline constexpr TORVErrorDef ORV_MAXIMUM_ERROR{405, u"The maximum number of %ss has been reached (%s)"};
+inline constexpr TORVErrorDef ORV_MAXIMUM_IN_ERROR{405,
+                                                   u"The maximum number of %ss in the %s %s has been reached (%s)"};
+inline constexpr TORVErrorDef ORV_IDENTIFIER_ERROR{406, u"Invalid %s identifier '%s'"};
+inline constexpr TORVErrorDef ORV_IDENTIFIER_IN_ERROR{406, u"Invalid %s identifier '%s' in the %s %s"};
 inline constexpr TORVErrorDef ORV_FULL_ERROR{407, u"The %s %s is full (%s)"};
 inline constexpr TORVErrorDef ORV_OPEN_ERROR{408, u"The %s %s cannot be open when performing this operation (%s)"};
 

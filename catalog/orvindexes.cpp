@@ -24,6 +24,11 @@ TORVString TORVIndexColumn::GetName() const {
   return Column != nullptr ? Column->GetName() : TORVString();
 }
 
+void TORVIndexColumn::ResetReferences() {
+  TORVCatalogObject::ResetReferences();
+  FSourceColumn = nullptr;
+}
+
 TORVIndex* TORVIndexColumn::OwnerIndex() const {
   return FParent != nullptr ? dynamic_cast<TORVIndex*>(FParent->GetParent()) : nullptr;
 }
@@ -112,7 +117,10 @@ void TORVIndex::Assign(TORVConfigObject* FromObject, bool CopyReferences) {
   FIndexColumns->Assign(From->FIndexColumns.get(), CopyReferences);
 }
 
-void TORVIndex::ResetReferences() { FIndexColumns->ResetReferences(); }
+void TORVIndex::ResetReferences() {
+  TORVCatalogObject::ResetReferences();
+  FIndexColumns->ResetReferences();
+}
 
 // ---------------------------------------------------------------------------
 // TORVIndexes

@@ -33,7 +33,7 @@ class TORVIndexColumn : public TORVCatalogObject {
   bool GetNameRequired() const override { return false; }
   // Also the source column's ID, the collation and the direction.
   void Assign(TORVConfigObject* FromObject, bool CopyReferences) override;
-  void ResetReferences() override { FSourceColumn = nullptr; }
+  void ResetReferences() override;
 
   // The cached column, else the column with the source ID, looked up in the
   // columns of the index list that holds the index (ORV_NOT_FOUND_ERROR when missing).

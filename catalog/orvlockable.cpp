@@ -62,11 +62,7 @@ void TORVLockableConfigObject::Unlock(TORVLockType LockType) {
 
 void TORVLockableConfigObject::RaiseLockingError(const TORVErrorDef& InParent, const TORVErrorDef& Alone,
                                                  TORVLockType LockType) {
-  TORVString ParentType = GetParentTypeName();
-  TORVString Parent = GetParentName();
-  if (!ParentType.empty() && !Parent.empty())
-    RaiseError(InParent, {GetTypeName(), GetName(), ParentType, Parent, LockTypeName(LockType)});
-  RaiseError(Alone, {GetTypeName(), GetName(), LockTypeName(LockType)});
+  throw NamedError(InParent, Alone, GetName(), {LockTypeName(LockType)});
 }
 
 void TORVLockableConfigObject::LockError(TORVLockType LockType) {

@@ -25,6 +25,11 @@ void TORVCursorColumn::SetSourceColumn(TORVColumn* Column) {
   FSourceColumnID = Column != nullptr ? Column->GetID() : 0;
 }
 
+void TORVCursorColumn::ResetReferences() {
+  TORVCatalogObject::ResetReferences();
+  FSourceColumn = nullptr;
+}
+
 void TORVCursorColumn::Assign(TORVConfigObject* FromObject, bool CopyReferences) {
   TORVCatalogObject::Assign(FromObject, CopyReferences);
   if (auto* From = dynamic_cast<TORVCursorColumn*>(FromObject); From != nullptr && From != this)
@@ -90,8 +95,8 @@ void TORVMappedCursorColumns::Load(TORVMemoryStream& Stream) {
       Corrupt(FormatString(u"the column position %s is outside the cursor's columns", {IntToString(Position)}));
     Columns.push_back(Source->GetCursorColumn(Position));
   }
-  FObjects = std::move(Columns);
-  ObjectsChanged();
+  Clear();
+  for (TORVConfigObject* Column : Columns) Add(Column);
 }
 
 // ---------------------------------------------------------------------------

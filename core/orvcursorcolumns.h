@@ -24,7 +24,7 @@ class TORVCursorColumn : public TORVCatalogObject {
   void Assign(TORVConfigObject* FromObject, bool CopyReferences) override;
   // False also for two cursor columns over different source columns.
   bool Compare(TORVConfigObject* ObjectToCompare, bool CompareID) override;
-  void ResetReferences() override { FSourceColumn = nullptr; }
+  void ResetReferences() override;
   // The object record, then the 4-byte source column ID.
   void Save(TORVMemoryStream& Stream, bool CRCOnly) override;
   void Load(TORVMemoryStream& Stream) override;

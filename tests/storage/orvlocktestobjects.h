@@ -34,6 +34,10 @@ class TLockObject : public TORVLockableConfigObject {
   int32_t GetLockSpaceRange(TORVLockType LockType) override { return FSpaces[LockType].Range; }
   TORVString GetTypeName() const override { return FTypeName; }
   int32_t GetConfigCharacterSet() override { return FCharacterSet; }
+  // Each stands for a root (configuration or catalog): it keeps the flag
+  // that the objects below it mark.
+  bool GetModified() const override { return FModified; }
+  void SetModified(bool Value) override { FModified = Value; }
 
   // The object's own data, so that a reload can be seen.
   void SetValue(const TORVString& Value) {
@@ -59,6 +63,7 @@ class TLockObject : public TORVLockableConfigObject {
   TLockSpace FSpaces[6] = {};
   TORVString FValue;
   int32_t FLoads = 0;
+  bool FModified = false;
 };
 
 // The configuration root and the event log of a configuration lock file.
