@@ -25,19 +25,6 @@ constexpr int32_t MinMemberRecordSize = 6;
 constexpr int32_t ChecksumBlockSize = 16384;
 constexpr int32_t CapacityStep = 8;
 
-// Sets a flag for the duration of a scope, also when it is left by an
-// exception.
-class TFlagGuard {
- public:
-  explicit TFlagGuard(bool& Flag) : FFlag(Flag) { FFlag = true; }
-  ~TFlagGuard() { FFlag = false; }
-  TFlagGuard(const TFlagGuard&) = delete;
-  TFlagGuard& operator=(const TFlagGuard&) = delete;
-
- private:
-  bool& FFlag;
-};
-
 bool HasParentNames(const TORVConfigObject& Object) {
   return !Object.GetParentTypeName().empty() && !Object.GetParentName().empty();
 }
@@ -256,7 +243,7 @@ void TORVConfigObject::CheckSystemObject() {
 
 void TORVConfigObject::UpdateDependencies() {
   if (FDependenciesSet || FProcessingDependencies) return;
-  TFlagGuard Processing(FProcessingDependencies);
+  TORVFlagScope Processing(FProcessingDependencies);
   SetDependencies();
   if (GetHasDependencies()) {
     FDependencies->SortByID();
@@ -272,13 +259,13 @@ void TORVConfigObject::CheckDependencies(const TORVString& OperationName) {
 
 void TORVConfigObject::AlterDependencies(const TORVString& NewName) {
   if (FProcessingDependencies) return;
-  TFlagGuard Processing(FProcessingDependencies);
+  TORVFlagScope Processing(FProcessingDependencies);
   RenameDependencies(NewName);
 }
 
 void TORVConfigObject::DropDependencies() {
   if (FProcessingDependencies) return;
-  TFlagGuard Processing(FProcessingDependencies);
+  TORVFlagScope Processing(FProcessingDependencies);
   DeleteDependencies();
   FDependenciesSet = false;
 }
@@ -286,7 +273,7 @@ void TORVConfigObject::DropDependencies() {
 bool TORVConfigObject::DependencyExists(TORVConfigObject* SourceObject, bool OrderedOnly) {
   UpdateDependencies();
   if (FProcessingDependencies) return false;
-  TFlagGuard Processing(FProcessingDependencies);
+  TORVFlagScope Processing(FProcessingDependencies);
   if (FDependencies == nullptr) return false;
   for (int32_t Index = 0; Index < FDependencies->GetCount(); ++Index) {
     TORVConfigObject* Dependent = FDependencies->GetObjects(Index);
@@ -608,31 +595,33 @@ void TORVConfigObjects::TooManyObjectsError() {
   RaiseError(ORV_MAXIMUM_ERROR, {GetTypeName(), Maximum});
 }
 
-TORVConfigObject* TORVConfigObjects::FindByID(int32_t SearchID, bool RaiseException) {
+template <typename TMatch>
+TORVConfigObject* TORVConfigObjects::FindFirst(TMatch Match) const {
   for (int32_t Index = 0; Index < FCount; ++Index) {
     TORVConfigObject* Object = GetObjects(Index);
-    if (Object != nullptr && Object->GetID() == SearchID) return Object;
+    if (Object != nullptr && Match(*Object)) return Object;
   }
-  if (RaiseException) ObjectIDNotFoundError(SearchID);
   return nullptr;
+}
+
+TORVConfigObject* TORVConfigObjects::FindByID(int32_t SearchID, bool RaiseException) {
+  TORVConfigObject* Found = FindFirst([&](const TORVConfigObject& Object) { return Object.GetID() == SearchID; });
+  if (Found == nullptr && RaiseException) ObjectIDNotFoundError(SearchID);
+  return Found;
 }
 
 TORVConfigObject* TORVConfigObjects::FindByName(const TORVString& SearchName, bool RaiseException) {
-  for (int32_t Index = 0; Index < FCount; ++Index) {
-    TORVConfigObject* Object = GetObjects(Index);
-    if (Object != nullptr && SameString(Object->GetName(), SearchName)) return Object;
-  }
-  if (RaiseException) ObjectNameNotFoundError(SearchName);
-  return nullptr;
+  TORVConfigObject* Found =
+      FindFirst([&](const TORVConfigObject& Object) { return SameString(Object.GetName(), SearchName); });
+  if (Found == nullptr && RaiseException) ObjectNameNotFoundError(SearchName);
+  return Found;
 }
 
 TORVConfigObject* TORVConfigObjects::FindByInternalName(const TORVString& SearchName, bool RaiseException) {
-  for (int32_t Index = 0; Index < FCount; ++Index) {
-    TORVConfigObject* Object = GetObjects(Index);
-    if (Object != nullptr && SameString(Object->GetInternalName(), SearchName)) return Object;
-  }
-  if (RaiseException) ObjectNameNotFoundError(SearchName);
-  return nullptr;
+  TORVConfigObject* Found =
+      FindFirst([&](const TORVConfigObject& Object) { return SameString(Object.GetInternalName(), SearchName); });
+  if (Found == nullptr && RaiseException) ObjectNameNotFoundError(SearchName);
+  return Found;
 }
 
 void TORVConfigObjects::Clear() {

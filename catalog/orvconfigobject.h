@@ -335,6 +335,9 @@ class TORVConfigObjects : public TORVConfigObject {
 
  protected:
   [[noreturn]] void RaiseNotFound(const TORVString& Name);
+  // The first member in position order that Match accepts; nil when none.
+  template <typename TMatch>
+  TORVConfigObject* FindFirst(TMatch Match) const;
   // Checks, parent, flags, ID and validation of an object an owning
   // collection is about to take; nothing of the collection changes.
   void PrepareObject(TORVConfigObject* NewObject);

@@ -55,6 +55,19 @@ void FreeAndNilObject(T*& Obj) {
   if (Obj != nullptr) FreeAndNil(Obj);
 }
 
+// Sets a re-entry flag for the life of the scope, also when it is left by
+// an exception.
+class TORVFlagScope {
+ public:
+  explicit TORVFlagScope(bool& Flag) : FFlag(Flag) { FFlag = true; }
+  ~TORVFlagScope() { FFlag = false; }
+  TORVFlagScope(const TORVFlagScope&) = delete;
+  TORVFlagScope& operator=(const TORVFlagScope&) = delete;
+
+ private:
+  bool& FFlag;
+};
+
 // Atomic counters. LockedCompareExchange stores NewValue only when Target
 // held Comparand, and returns what Target held before.
 int32_t LockedCompareExchange(std::atomic<int32_t>& Target, int32_t NewValue, int32_t Comparand);

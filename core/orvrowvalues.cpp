@@ -39,19 +39,6 @@ class TORVComputedRowValueExpr : public TORVExpr {
 
 namespace {
 
-// Sets a re-entry flag for the life of the scope, also when it is left by
-// an exception.
-class TFlagScope {
- public:
-  explicit TFlagScope(bool& Flag) : FFlag(Flag) { FFlag = true; }
-  ~TFlagScope() { FFlag = false; }
-  TFlagScope(const TFlagScope&) = delete;
-  TFlagScope& operator=(const TFlagScope&) = delete;
-
- private:
-  bool& FFlag;
-};
-
 constexpr int32_t kCountSize = 2;
 constexpr int32_t kBlobBlockOffset = 1;
 constexpr int32_t kBlobSizeOffset = 5;
@@ -115,7 +102,7 @@ void TORVRowValue::CheckNotReadOnly() {
 
 void TORVRowValue::SetModified(bool Value) {
   if (FSettingModified) return;
-  TFlagScope Setting(FSettingModified);
+  TORVFlagScope Setting(FSettingModified);
   FLastModified = FModified;
   FModified = Value;
   if (!Value) return;
@@ -647,7 +634,7 @@ TORVComputedRowValue::~TORVComputedRowValue() = default;
 void TORVComputedRowValue::SetEvaluated(bool Value) {
   if (FEvaluating || FLoading || Value == FEvaluated) return;
   if (Value) {
-    TFlagScope Evaluating(FEvaluating);
+    TORVFlagScope Evaluating(FEvaluating);
     // The column's tree as it is now: compiling the column again replaces
     // the tree this expression borrows.
     if (TORVExpr* ColumnExpr = FColumn->GetComputeExpr()) FExpr->Assign(ColumnExpr, true);
@@ -742,7 +729,7 @@ void TORVComputedRowValue::Assign(TORVValue& /*FromValue*/) {}
 
 void TORVComputedRowValue::Load(TORVMemoryStream& Stream) {
   {
-    TFlagScope Loading(FLoading);
+    TORVFlagScope Loading(FLoading);
     TORVValue::Load(Stream);
   }
   FEvaluated = true;
