@@ -44,7 +44,7 @@ class TORVConfigObject : public TORVBaseObject {
   TORVConfigObject(const TORVConfigObject&) = delete;
   TORVConfigObject& operator=(const TORVConfigObject&) = delete;
 
-  // Raise 100 with Msg as the detail, and Line and Column.
+  // Raise ORV_METADATA_ERROR with Msg as the detail, and Line and Column.
   [[noreturn]] virtual void ValidateError(const TORVString& Msg, int32_t Line, int32_t Column);
   // The character set (0 ANSI, 1 Unicode) of the configuration the object
   // belongs to; -1 without one.
@@ -58,7 +58,7 @@ class TORVConfigObject : public TORVBaseObject {
   virtual void SetSystemObject(bool Value) { FSystemObject = Value; }
   virtual void SetTemporary(bool Value) { FTemporary = Value; }
   virtual void SetTemporaryForSession(bool Value) { FTemporaryForSession = Value; }
-  // Raise 406 naming Name.
+  // Raise ORV_IDENTIFIER_ERROR naming Name.
   [[noreturn]] virtual void InvalidNameError(const TORVString& Name);
   virtual TORVString GetName() const { return FName; }
   // False for objects that take their name from something else (key
@@ -98,7 +98,7 @@ class TORVConfigObject : public TORVBaseObject {
   virtual void ResetDependenciesToObject(TORVConfigObject* /*Obj*/, int32_t /*NewID*/) {}
   virtual void RenameDependenciesToObject(TORVConfigObject* /*Obj*/, const TORVString& /*NewName*/) {}
   virtual void DeleteDependenciesToObject(TORVConfigObject* /*Obj*/) {}
-  // Raise 201: this object cannot be OperationName ("dropped") because Obj
+  // Raise ORV_DEPENDENCY_ERROR: this object cannot be OperationName ("dropped") because Obj
   // references it.
   [[noreturn]] virtual void DependencyError(TORVConfigObject* Obj, const TORVString& OperationName);
   // Obj is this object or its dependency parent.
@@ -113,7 +113,7 @@ class TORVConfigObject : public TORVBaseObject {
   virtual int32_t GetMemorySize();
   virtual int32_t GetMemoryCount() { return 1; }
   virtual bool IsValidIdentifier(const TORVString& Name);
-  // 406 for an empty required name, an invalid identifier, or more than 80
+  // ORV_IDENTIFIER_ERROR for an empty required name, an invalid identifier, or more than 80
   // characters on an object that is not temporary.
   virtual void ValidateName(const TORVString& Name);
   // Ends an update: forgets cached references.
@@ -137,11 +137,11 @@ class TORVConfigObject : public TORVBaseObject {
   virtual void Validate() { ValidateName(FName); }
   virtual void Compile() {}
   virtual void Decompile() {}
-  // 200 for a system object.
+  // ORV_SYSTEM_OBJECT_ERROR for a system object.
   virtual void CheckSystemObject();
   // Builds the dependents once: sorted by ID, each once.
   virtual void UpdateDependencies();
-  // 201 naming the first dependent, when there is one.
+  // ORV_DEPENDENCY_ERROR naming the first dependent, when there is one.
   virtual void CheckDependencies(const TORVString& OperationName);
   virtual void AlterDependencies(const TORVString& NewName);
   virtual void DropDependencies();
@@ -168,7 +168,7 @@ class TORVConfigObject : public TORVBaseObject {
   uint32_t GetCRC32();
   // The Int32 at the stream's position; the position is kept.
   int32_t PeekID(TORVMemoryStream& Stream);
-  // 100 for a stream of a newer engine than this one.
+  // ORV_METADATA_ERROR for a stream of a newer engine than this one.
   void CheckEngineVersion(TORVCurrency Version);
 
   TORVConfig* GetConfig() const { return FConfig; }
@@ -254,7 +254,7 @@ class TORVConfigObjects : public TORVConfigObject {
   // its fields reloaded), keeps the system members first, and reports each
   // other member to the configuration (object removed) before freeing it.
   void Load(TORVMemoryStream& Stream) override;
-  // Owning: also the member limit (405 past it) and every member.
+  // Owning: also the member limit (ORV_MAXIMUM_ERROR past it) and every member.
   void Validate() override;
   void Compile() override;
   void Decompile() override;
@@ -273,7 +273,7 @@ class TORVConfigObjects : public TORVConfigObject {
 
   // A new, empty member of the collection's class; nil when it has none.
   virtual TORVConfigObject* CreateObject() { return nullptr; }
-  // 400 for the first member that CheckForDuplicate matches.
+  // ORV_EXISTS_ERROR for the first member that CheckForDuplicate matches.
   virtual void CheckForDuplicateObject(TORVConfigObject* NewObject);
   virtual bool CheckForDuplicate(TORVConfigObject* NewObject, TORVConfigObject* Member);
   [[noreturn]] virtual void DuplicateObjectError(TORVConfigObject* Member);
@@ -302,14 +302,14 @@ class TORVConfigObjects : public TORVConfigObject {
   virtual void Add(TORVConfigObject* NewObject);
   // Add at InsertPos; the later members move up.
   virtual void Insert(int32_t InsertPos, TORVConfigObject* NewObject);
-  // 406 when NewName breaks the renamed member's own name rules, 400 when
-  // another member has that name.
+  // ORV_IDENTIFIER_ERROR when NewName breaks the renamed member's own name
+  // rules, ORV_EXISTS_ERROR when another member has that name.
   virtual void CheckRename(TORVConfigObject* ObjectToRename, const TORVString& NewName);
   // Takes the entry out without freeing it.
   virtual void Delete(int32_t DeletePos);
   virtual TORVString GetCreateSQLSeparator() const { return u",\r\n"; }
 
-  // The stream limit (405 when the collection holds the maximum already).
+  // The stream limit (ORV_MAXIMUM_ERROR when the collection is full).
   void CheckMaximumObjects();
   // Owning: Delete at the object's position and mark it removed; not
   // owning: delete the last reference to it. Never frees it.
