@@ -9,6 +9,8 @@
 #include "base/orverror.h"
 #include "catalog/orvconfig.h"
 #include "catalog/orvconfigobject.h"
+#include "catalog/orvtabledesc.h"
+#include "core/orvtypefunc.h"
 #include "core/orvliteral.h"
 #include "core/orvstream.h"
 #include "tests/catalog/orvconfigtestobjects.h"
@@ -216,6 +218,22 @@ TEST_F(ConfigObjectsTest, ReloadKeepsInstancesBySystemMembersFirstAndReportsTheR
   EXPECT_EQ(Users.GetUser(1), Bob);
   EXPECT_EQ(Users.GetUser(2), Ann);
   EXPECT_EQ(Removed, (std::vector<TORVString>{u"Cy"}));
+}
+
+// A family passes its class as data: the factory makes a collection of the
+// configuration given, and the table is described by positions after
+// "__RowID".
+TEST_F(ConfigObjectsTest, AClassDescriptorMakesItsCollectionAndNamesItsTable) {
+  static const TORVTableDescription UsersTable{
+      {{u"Name", dtCharacter, 0, 80, 0, true}, {u"Description", dtLargeObject, stClob}}, {{u"Name", {1}}}};
+  const TORVConfigObjectsClass UsersClass{[](TORVConfig* Owner) { return new TUsers(Owner); }, u"Users",
+                                          &UsersTable};
+  std::unique_ptr<TORVConfigObjects> Made(UsersClass.Create(&Config));
+  std::unique_ptr<TORVConfigObject> Member(Made->GetNewObject());
+  EXPECT_EQ(Member->GetConfig(), &Config);
+  EXPECT_EQ(Member->GetTypeName(), u"user");
+  EXPECT_EQ(UsersClass.Description->Indexes[0].Positions, (std::vector<int32_t>{1}));
+  EXPECT_EQ(TORVString(TORVConfigObjectsClass().TableName), u"");
 }
 
 // Collection streams as they come from a damaged or hostile file: every
