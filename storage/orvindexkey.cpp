@@ -1,0 +1,515 @@
+#include "storage/orvindexkey.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+#include "catalog/orvcolumns.h"
+#include "catalog/orvindexes.h"
+#include "core/orvbitmap.h"
+#include "core/orvtypefunc.h"
+#include "platform/orvplatformcodepage.h"
+#include "storage/orvindexpage.h"
+
+namespace orv {
+
+namespace {
+
+constexpr int32_t kCountSize = 2;
+
+int32_t CharSize(int32_t CharacterSet) { return CharacterSet == CharacterSetUnicode ? 2 : 1; }
+
+int32_t ReadIntAt(const uint8_t* Data) {
+  int32_t Result;
+  std::memcpy(&Result, Data, sizeof(Result));
+  return Result;
+}
+
+void WriteIntAt(uint8_t* Data, int32_t Value) { std::memcpy(Data, &Value, sizeof(Value)); }
+
+uint16_t ReadWordAt(const uint8_t* Data) {
+  uint16_t Result;
+  std::memcpy(&Result, Data, sizeof(Result));
+  return Result;
+}
+
+void WriteWordAt(uint8_t* Data, int32_t Value) {
+  const auto Word = static_cast<uint16_t>(Value);
+  std::memcpy(Data, &Word, sizeof(Word));
+}
+
+TORVIndexColumn& IndexColumn(TORVIndex& Index, int32_t Position) {
+  return *Index.GetIndexColumns()->GetIndexColumn(Position);
+}
+
+}  // namespace
+
+int32_t CalculateIndexKeySize(TORVIndex& Index, int32_t CharacterSet) {
+  if (Index.GetIndexType() == itTextIndex) return CharSize(CharacterSet) * Index.GetTextWordLength() + 3;
+  int32_t Result = 0;
+  TORVIndexColumns& Columns = *Index.GetIndexColumns();
+  for (int32_t Position = 0; Position < Columns.GetCount(); ++Position)
+    Result += Columns.GetIndexColumn(Position)->GetSourceColumn()->GetIndexSize();
+  return Result;
+}
+
+// ---------------------------------------------------------------------------
+// TORVIndexKeyValue
+
+TORVIndexKeyValue::TORVIndexKeyValue(TORVIndexKey* Owner, int32_t BindPosition, int32_t BindOffset)
+    : TORVValue(Owner->GetCharacterSet()), FIndexKey(Owner), FKeyPosition(BindPosition), FKeyOffset(BindOffset) {
+  TORVIndex& Index = *Owner->GetOwnerIndex();
+  TORVIndexColumn& Column = IndexColumn(Index, BindPosition);
+  if (Index.GetIndexType() == itTextIndex) {
+    // One word; its size holds the count and the characters, so that it
+    // matches the key size under either character set.
+    TORVValue::SetDataType(dtCharacter);
+    TORVValue::SetSubType(stVarChar);
+    FColumnLength = Index.GetTextWordLength();
+    FColumnSize = CharSize(FCharacterSet) * FColumnLength + kCountSize;
+  } else {
+    FColumn = Column.GetSourceColumn();
+    if (FColumn == nullptr) throw std::logic_error("index key column without a source column");
+    TORVValue::SetDataType(FColumn->GetDataType());
+    TORVValue::SetSubType(FColumn->GetSubType());
+    TORVValue::SetScale(FColumn->GetScale());
+    FColumnLength = FColumn->GetLength();
+    FColumnSize = FColumn->GetSize();
+  }
+  TORVValue::SetCollation(Column.GetCollation());
+}
+
+uint8_t* TORVIndexKeyValue::Data() { return FIndexKey->PageData(FIndexKey->GetPageOffset() + FKeyOffset, FColumnSize + 1); }
+
+bool TORVIndexKeyValue::IsVarying() const {
+  return (FDataType == dtCharacter && FSubType == stVarChar) || (FDataType == dtBytes && FSubType == stVarByte);
+}
+
+bool TORVIndexKeyValue::IsFixed() const {
+  return (FDataType == dtCharacter || FDataType == dtBytes) && !IsVarying();
+}
+
+int32_t TORVIndexKeyValue::UnitSize() const {
+  return FDataType == dtCharacter && FCharacterSet == CharacterSetUnicode ? 2 : 1;
+}
+
+bool TORVIndexKeyValue::GetNull() { return Data()[0] == 0; }
+
+void TORVIndexKeyValue::SetNull(bool Value) { Data()[0] = Value ? 0 : 1; }
+
+// The stored count never reaches past the value's bytes, whatever the page
+// holds.
+const uint8_t* TORVIndexKeyValue::Run(int32_t& ByteCount, int32_t& Units) {
+  const uint8_t* Value = Data() + 1;
+  const int32_t Unit = UnitSize();
+  if (IsVarying()) {
+    Units = std::min<int32_t>(ReadWordAt(Value), std::min(FColumnLength, (FColumnSize - kCountSize) / Unit));
+    ByteCount = Units * Unit;
+    return Value + kCountSize;
+  }
+  if (IsFixed()) {
+    Units = std::min(FColumnLength, FColumnSize / Unit);
+    ByteCount = Units * Unit;
+    return Value;
+  }
+  Units = 0;
+  ByteCount = 0;
+  return Value;
+}
+
+int32_t TORVIndexKeyValue::GetLength() {
+  if (FDataType != dtCharacter && FDataType != dtBytes) return 0;
+  int32_t ByteCount = 0;
+  int32_t Units = 0;
+  Run(ByteCount, Units);
+  return Units;
+}
+
+void TORVIndexKeyValue::GetString(TORVString& Value) {
+  int32_t ByteCount = 0;
+  int32_t Units = 0;
+  const uint8_t* Source = Run(ByteCount, Units);
+  ImageText(Source, ByteCount, Value);
+}
+
+void TORVIndexKeyValue::GetUnicodeString(TORVString& Value) { GetString(Value); }
+
+void TORVIndexKeyValue::GetAnsiString(TORVAnsiString& Value) {
+  int32_t ByteCount = 0;
+  int32_t Units = 0;
+  const uint8_t* Source = Run(ByteCount, Units);
+  ImageAnsiText(Source, ByteCount, Value);
+}
+
+// Under ANSI the address in the page itself.
+const uint8_t* TORVIndexKeyValue::GetRawAnsiString(int32_t& Length) {
+  int32_t ByteCount = 0;
+  int32_t Units = 0;
+  const uint8_t* Source = Run(ByteCount, Units);
+  return ImageRawAnsiText(Source, ByteCount, Length);
+}
+
+// UTF-16 units in a page lie at any byte offset, so they are read into the
+// value's reused scratch string rather than through a misaligned pointer.
+const char16_t* TORVIndexKeyValue::GetRawUnicodeString(int32_t& Length) {
+  int32_t ByteCount = 0;
+  int32_t Units = 0;
+  const uint8_t* Source = Run(ByteCount, Units);
+  return ImageRawUnicodeText(Source, ByteCount, Length);
+}
+
+void TORVIndexKeyValue::GetBytes(TORVBytes& Value) {
+  int32_t ByteCount = 0;
+  int32_t Units = 0;
+  const uint8_t* Source = Run(ByteCount, Units);
+  Value.assign(Source, Source + ByteCount);
+}
+
+const uint8_t* TORVIndexKeyValue::GetRawBytes(int32_t& Length) {
+  int32_t ByteCount = 0;
+  const uint8_t* Source = Run(ByteCount, Length);
+  Length = ByteCount;
+  return Source;
+}
+
+template <typename T>
+T TORVIndexKeyValue::ReadNative() {
+  T Result{};
+  if (FColumnSize >= static_cast<int32_t>(sizeof(T))) std::memcpy(&Result, Data() + 1, sizeof(T));
+  return Result;
+}
+
+template <typename T>
+void TORVIndexKeyValue::WriteNative(T Value) {
+  if (FColumnSize < static_cast<int32_t>(sizeof(T))) throw std::logic_error("index key image larger than its value");
+  std::memcpy(Data() + 1, &Value, sizeof(T));
+}
+
+bool TORVIndexKeyValue::GetBoolean() { return ReadNative<uint8_t>() != 0; }
+
+int16_t TORVIndexKeyValue::GetSmallInt() { return ReadNative<int16_t>(); }
+
+int32_t TORVIndexKeyValue::GetInteger() { return ReadNative<int32_t>(); }
+
+int64_t TORVIndexKeyValue::GetLargeInt() { return ReadNative<int64_t>(); }
+
+TORVCurrency TORVIndexKeyValue::GetCurrency() { return TORVCurrency::FromScaled(ReadNative<int64_t>()); }
+
+double TORVIndexKeyValue::GetDouble() { return ReadNative<double>(); }
+
+void TORVIndexKeyValue::SetBoolean(bool Value) { WriteNative<uint8_t>(Value ? 1 : 0); }
+
+void TORVIndexKeyValue::SetSmallInt(int16_t Value) { WriteNative(Value); }
+
+void TORVIndexKeyValue::SetInteger(int32_t Value) { WriteNative(Value); }
+
+void TORVIndexKeyValue::SetLargeInt(int64_t Value) { WriteNative(Value); }
+
+void TORVIndexKeyValue::SetCurrency(TORVCurrency Value) { WriteNative(Value.Scaled()); }
+
+void TORVIndexKeyValue::SetDouble(double Value) { WriteNative(Value); }
+
+// The longest prefix of Text that fits in MaxBytes once encoded; a
+// multi-byte code page never has a character split.
+void TORVIndexKeyValue::Encode(std::u16string_view Text, int32_t MaxBytes) {
+  FImage.clear();
+  if (FCharacterSet == CharacterSetUnicode) {
+    const auto Count = std::min<size_t>(Text.size(), static_cast<size_t>(MaxBytes / 2));
+    FImage.resize(Count * 2);
+    if (Count > 0) std::memcpy(FImage.data(), Text.data(), Count * 2);
+    return;
+  }
+  TORVAnsiString Bytes = MapStringToAnsi(Text, FCodePage);
+  while (static_cast<int32_t>(Bytes.size()) > MaxBytes && !Text.empty()) {
+    Text.remove_suffix(1);
+    Bytes = MapStringToAnsi(Text, FCodePage);
+  }
+  FImage.assign(Bytes.begin(), Bytes.end());
+}
+
+void TORVIndexKeyValue::WriteRun(const uint8_t* Source, int32_t ByteCount, int32_t Units, uint8_t Pad) {
+  uint8_t* Value = Data() + 1;
+  if (IsVarying()) {
+    WriteWordAt(Value, Units);
+    if (ByteCount > 0) std::memcpy(Value + kCountSize, Source, static_cast<size_t>(ByteCount));
+    return;
+  }
+  const int32_t Room = std::min(FColumnLength * UnitSize(), FColumnSize);
+  const int32_t Used = std::min(ByteCount, Room);
+  if (Used > 0) std::memcpy(Value, Source, static_cast<size_t>(Used));
+  if (Pad == 0x20 && FCharacterSet == CharacterSetUnicode) {
+    for (int32_t Index = Used; Index + 1 < Room; Index += 2) {
+      Value[Index] = 0x20;
+      Value[Index + 1] = 0x00;
+    }
+  } else if (Room > Used) {
+    std::memset(Value + Used, Pad, static_cast<size_t>(Room - Used));
+  }
+}
+
+void TORVIndexKeyValue::SetString(const TORVString& Value) {
+  if (FDataType != dtCharacter) return;
+  const std::u16string_view Text =
+      std::u16string_view(Value).substr(0, static_cast<size_t>(std::max(FColumnLength, 0)));
+  const int32_t Room = IsVarying() ? FColumnSize - kCountSize : FColumnSize;
+  Encode(Text, std::min(Room, FColumnLength * UnitSize()));
+  const auto ByteCount = static_cast<int32_t>(FImage.size());
+  WriteRun(FImage.data(), ByteCount, FCharacterSet == CharacterSetUnicode ? ByteCount / 2 : ByteCount, 0x20);
+}
+
+void TORVIndexKeyValue::SetAnsiString(const TORVAnsiString& Value) { SetString(MapStringToUnicode(Value, FCodePage)); }
+
+void TORVIndexKeyValue::SetUnicodeString(const TORVString& Value) { SetString(Value); }
+
+void TORVIndexKeyValue::SetBytes(const TORVBytes& Value) {
+  if (FDataType == dtCharacter) {
+    // Bytes of text are its stored image, cut to whole units.
+    const int32_t Unit = UnitSize();
+    const int32_t Units = std::min(static_cast<int32_t>(Value.size()) / Unit, FColumnLength);
+    WriteRun(Value.data(), Units * Unit, Units, IsVarying() ? 0 : 0x20);
+    return;
+  }
+  if (FDataType != dtBytes) return;
+  const int32_t Room = IsVarying() ? FColumnSize - kCountSize : FColumnSize;
+  const int32_t Count = std::min({static_cast<int32_t>(Value.size()), FColumnLength, Room});
+  WriteRun(Value.data(), Count, Count, 0);
+}
+
+// ---------------------------------------------------------------------------
+// TORVIndexKeyValues
+
+TORVIndexKeyValues::TORVIndexKeyValues(int32_t CharacterSetToUse, TORVIndex* Owner)
+    : TORVKeyValues(CharacterSetToUse), FOwnerIndex(Owner) {}
+
+int32_t TORVIndexKeyValues::GetColumnCollation(int32_t Index) {
+  return IndexColumn(*FOwnerIndex, Index).GetCollation();
+}
+
+bool TORVIndexKeyValues::GetColumnDescending(int32_t Index) {
+  return IndexColumn(*FOwnerIndex, Index).GetDescending();
+}
+
+void TORVIndexKeyValues::Clear() {
+  TORVKeyValues::Clear();
+  FRowID = 0;
+}
+
+// ---------------------------------------------------------------------------
+// TORVIndexKey
+
+TORVIndexKey::TORVIndexKey(int32_t CharacterSetToUse, TORVIndex* Owner)
+    : TORVKeyValues(CharacterSetToUse, true), FOwnerIndex(Owner), FUniqueKeys(Owner->GetUniqueKeys()) {
+  const int32_t Count = Owner->GetIndexColumns()->GetCount();
+  for (int32_t Position = 0; Position < Count; ++Position) {
+    auto* Value = new TORVIndexKeyValue(this, Position, FKeyOffset);
+    Add(Value);
+    FKeyOffset += Value->GetSize() + 1;
+  }
+}
+
+TORVIndexKeyValue* TORVIndexKey::GetKeyValue(int32_t Index) const {
+  return static_cast<TORVIndexKeyValue*>(GetItems(Index));
+}
+
+uint8_t* TORVIndexKey::PageData(int32_t Offset, int32_t Count) const {
+  if (FIndexPage == nullptr) throw std::logic_error("index key used without a page");
+  TORVMemoryStream& Buffer = FIndexPage->GetBufferStream();
+  if (Offset < 0 || Count < 0 || Buffer.GetSize() < static_cast<int64_t>(Offset) + Count)
+    throw std::logic_error("index key read or written outside its page");
+  return Buffer.GetMemory() + Offset;
+}
+
+int32_t TORVIndexKey::GetColumnCollation(int32_t Index) { return IndexColumn(*FOwnerIndex, Index).GetCollation(); }
+
+bool TORVIndexKey::GetColumnDescending(int32_t Index) { return IndexColumn(*FOwnerIndex, Index).GetDescending(); }
+
+int32_t TORVIndexKey::GetRowID() { return FUniqueKeys ? 0 : ReadIntAt(PageData(FRowIDPageOffset, 4)); }
+
+void TORVIndexKey::SetRowID(int32_t Value) {
+  if (!FUniqueKeys) WriteIntAt(PageData(FRowIDPageOffset, 4), Value);
+}
+
+int32_t TORVIndexKey::GetNumber() {
+  return ReadIntAt(FUniqueKeys ? PageData(FPageOffset + FKeyOffset, 4) : PageData(FRowIDPageOffset + 4, 4));
+}
+
+void TORVIndexKey::SetNumber(int32_t Value) {
+  WriteIntAt(FUniqueKeys ? PageData(FPageOffset + FKeyOffset, 4) : PageData(FRowIDPageOffset + 4, 4), Value);
+}
+
+int32_t TORVIndexKey::GetRowCount() { return FUniqueKeys ? 1 : ReadWordAt(PageData(FPageOffset + FKeyOffset, 2)); }
+
+void TORVIndexKey::SetRowCount(int32_t Value) {
+  if (!FUniqueKeys) WriteWordAt(PageData(FPageOffset + FKeyOffset, 2), Value);
+}
+
+void TORVIndexKey::IncRowCount(int32_t IncrementBy) { SetRowCount(GetRowCount() + IncrementBy); }
+
+void TORVIndexKey::DecRowCount(int32_t IncrementBy) { SetRowCount(GetRowCount() - IncrementBy); }
+
+void TORVIndexKey::Clear() {
+  std::memset(PageData(FPageOffset, FKeyOffset), 0, static_cast<size_t>(FKeyOffset));
+  if (!FUniqueKeys) std::memset(PageData(FRowIDPageOffset, 4), 0, 4);
+}
+
+void TORVIndexKey::Initialize() {
+  UpdatePageOffset();
+  FRowIndex = 0;
+  UpdateRowPageOffset();
+}
+
+void TORVIndexKey::UpdatePageOffset() {
+  FPageOffset = FIndexPage->GetHeaderSize() + FKeyIndex * FIndexPage->GetKeyStreamSize();
+}
+
+void TORVIndexKey::UpdateRowPageOffset() {
+  if (FUniqueKeys || FIndexPage->GetKeyCount() == 0) {
+    FRowIDPageOffset = 0;
+    return;
+  }
+  const TORVIndexPage& Page = *FIndexPage;
+  FRowIDPageOffset = Page.GetHeaderSize() + Page.GetKeyCount() * Page.GetKeyStreamSize() +
+                     (Page.GetKeyRowCounts(FKeyIndex) + FRowIndex) * Page.GetRowStreamSize();
+}
+
+void TORVIndexKey::First() {
+  FKeyIndex = 0;
+  Initialize();
+}
+
+void TORVIndexKey::Last() {
+  if (FIndexPage->GetKeyCount() == 0) {
+    First();
+    return;
+  }
+  FKeyIndex = FIndexPage->GetKeyCount() - 1;
+  UpdatePageOffset();
+  LastRow();
+}
+
+bool TORVIndexKey::Next() {
+  const int32_t KeyCount = FIndexPage->GetKeyCount();
+  if (KeyCount == 0) return false;
+  if (FUniqueKeys || FRowIndex >= GetRowCount() - 1) {
+    if (FKeyIndex >= KeyCount - 1) return false;
+    ++FKeyIndex;
+    FRowIndex = 0;
+    FPageOffset += FIndexPage->GetKeyStreamSize();
+  } else {
+    ++FRowIndex;
+  }
+  // The next key's first row follows this key's last one.
+  if (!FUniqueKeys) FRowIDPageOffset += FIndexPage->GetRowStreamSize();
+  return true;
+}
+
+bool TORVIndexKey::Prior() {
+  if (FIndexPage->GetKeyCount() == 0) return false;
+  if (FRowIndex == 0) {
+    if (FKeyIndex == 0) return false;
+    --FKeyIndex;
+    FPageOffset -= FIndexPage->GetKeyStreamSize();
+    FRowIndex = GetRowCount() - 1;
+  } else {
+    --FRowIndex;
+  }
+  if (!FUniqueKeys) FRowIDPageOffset -= FIndexPage->GetRowStreamSize();
+  return true;
+}
+
+void TORVIndexKey::MoveTo(int32_t NewKeyIndex) {
+  FKeyIndex = NewKeyIndex;
+  Initialize();
+}
+
+void TORVIndexKey::MoveToRow(int32_t NewRowIndex) {
+  FRowIndex = NewRowIndex;
+  UpdateRowPageOffset();
+}
+
+void TORVIndexKey::FirstRow() { MoveToRow(0); }
+
+void TORVIndexKey::LastRow() { MoveToRow(FUniqueKeys ? 0 : GetRowCount() - 1); }
+
+int32_t TORVIndexKey::FindRow(int32_t SearchRowID, bool ForInsert) {
+  const int32_t Count = GetRowCount();
+  if (Count == 0) {
+    MoveToRow(0);
+    return 1;
+  }
+  int32_t Result = 0;
+  int32_t Low = 0;
+  int32_t High = Count - 1;
+  while (Low <= High) {
+    MoveToRow((Low + High) / 2);
+    const int32_t RowID = GetRowID();
+    Result = RowID < SearchRowID ? -1 : (RowID > SearchRowID ? 1 : 0);
+    if (Result == 0) break;
+    if (Result < 0)
+      Low = FRowIndex + 1;
+    else
+      High = FRowIndex - 1;
+  }
+  if (ForInsert && Result < 0) MoveToRow(FRowIndex + 1);
+  return Result;
+}
+
+int32_t TORVIndexKey::SearchRow(int32_t SearchRowID) {
+  if (FUniqueKeys) return 0;
+  const int32_t Result = FindRow(SearchRowID, false);
+  if (Result < 0 && FRowIndex >= GetRowCount()) LastRow();
+  return Result;
+}
+
+int32_t TORVIndexKey::SearchRowForInsert(int32_t SearchRowID) {
+  if (FUniqueKeys) return 0;
+  return FindRow(SearchRowID, true);
+}
+
+void TORVIndexKey::MoveToKey(const TORVIndexKey& KeyToUse) {
+  FKeyIndex = KeyToUse.FKeyIndex;
+  FRowIndex = KeyToUse.FRowIndex;
+  FPageOffset = KeyToUse.FPageOffset;
+  FKeyOffset = KeyToUse.FKeyOffset;
+  FRowIDPageOffset = KeyToUse.FRowIDPageOffset;
+}
+
+void TORVIndexKey::SetBitmapValue(TORVSparseBitmap& Bitmap) {
+  const int32_t Number = GetNumber();
+  if (Number <= Bitmap.GetBitCount()) Bitmap.SetBit(Number);
+}
+
+void TORVIndexKey::SetNextBitmapValue(TORVSparseBitmap& Bitmap) {
+  const int32_t Last = FUniqueKeys ? 0 : GetRowCount() - 1;
+  SetBitmapValue(Bitmap);
+  while (FRowIndex < Last) {
+    ++FRowIndex;
+    FRowIDPageOffset += FIndexPage->GetRowStreamSize();
+    SetBitmapValue(Bitmap);
+  }
+}
+
+void TORVIndexKey::SetPriorBitmapValue(TORVSparseBitmap& Bitmap) {
+  SetBitmapValue(Bitmap);
+  while (FRowIndex > 0) {
+    --FRowIndex;
+    FRowIDPageOffset -= FIndexPage->GetRowStreamSize();
+    SetBitmapValue(Bitmap);
+  }
+}
+
+bool TORVIndexKey::AnyNull(int32_t NumKeyValues) {
+  const int32_t Count = std::min(NumKeyValues, FCount);
+  for (int32_t Index = 0; Index < Count; ++Index)
+    if (GetItems(Index)->GetNull()) return true;
+  return false;
+}
+
+bool TORVIndexKey::AllNull(int32_t NumKeyValues) {
+  const int32_t Count = std::min(NumKeyValues, FCount);
+  for (int32_t Index = 0; Index < Count; ++Index)
+    if (!GetItems(Index)->GetNull()) return false;
+  return true;
+}
+
+}  // namespace orv

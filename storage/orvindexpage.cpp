@@ -1,0 +1,668 @@
+#include "storage/orvindexpage.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+#include "base/orverrors.h"
+#include "catalog/orvindexes.h"
+#include "core/orvkeyvalues.h"
+#include "core/orvliteral.h"
+#include "storage/orvindexkey.h"
+
+namespace orv {
+
+namespace {
+
+constexpr int32_t kInternalHeaderSize = 7;
+constexpr int32_t kExternalHeaderSize = 11;
+constexpr int32_t kRowEntrySize = 8;
+constexpr int32_t kKeyRowCountsStep = 64;
+
+int32_t ReadIntAt(const uint8_t* Data) {
+  int32_t Result;
+  std::memcpy(&Result, Data, sizeof(Result));
+  return Result;
+}
+
+void WriteIntAt(uint8_t* Data, int32_t Value) { std::memcpy(Data, &Value, sizeof(Value)); }
+
+uint16_t ReadWordAt(const uint8_t* Data) {
+  uint16_t Result;
+  std::memcpy(&Result, Data, sizeof(Result));
+  return Result;
+}
+
+void WriteWordAt(uint8_t* Data, int32_t Value) {
+  const auto Word = static_cast<uint16_t>(Value);
+  std::memcpy(Data, &Word, sizeof(Word));
+}
+
+bool IsExternalType(uint8_t PageType) { return PageType == ptExternal || PageType == ptRootExternal; }
+
+int32_t HeaderSizeOf(uint8_t PageType) { return IsExternalType(PageType) ? kExternalHeaderSize : kInternalHeaderSize; }
+
+}  // namespace
+
+TORVIndexPage::TORVIndexPage(TORVIndex* OwnerIndex, int32_t CharacterSetToUse, int32_t PageSize)
+    : FOwnerIndex(OwnerIndex),
+      FCharacterSet(CharacterSetToUse),
+      FPageSize(PageSize),
+      FBufferStream(std::make_unique<TORVMemoryStream>(CharacterSetToUse)),
+      FUniqueKeys(OwnerIndex->GetUniqueKeys()),
+      FKeySize(CalculateIndexKeySize(*OwnerIndex, CharacterSetToUse)) {
+  FBufferStream->SetSize(PageSize);
+  std::memset(Memory(), 0, static_cast<size_t>(PageSize));
+  SetSizes();
+  Recalculate();
+}
+
+TORVIndexPage::~TORVIndexPage() = default;
+
+void TORVIndexPage::CorruptError(const TORVString& Detail) {
+  RaiseError(ORV_CORRUPT_ERROR, {FOwnerIndex->GetTypeName(), FOwnerIndex->GetName(), Detail});
+}
+
+void TORVIndexPage::SetSizes() {
+  FHeaderSize = HeaderSizeOf(FPageType);
+  FKeyStreamSize = FKeySize + (FUniqueKeys ? 4 : 2);
+  FRowStreamSize = FUniqueKeys ? 0 : kRowEntrySize;
+}
+
+void TORVIndexPage::SetNextNumber(int32_t Value) {
+  if (Value == FNextNumber) return;
+  FNextNumber = Value;
+  FModified = true;
+}
+
+void TORVIndexPage::SetPageType(uint8_t Value) {
+  if (Value == FPageType) return;
+  FPageType = Value;
+  SetSizes();
+  FModified = true;
+}
+
+void TORVIndexPage::SetPriorNumber(int32_t Value) {
+  if (Value == FPriorNumber) return;
+  FPriorNumber = Value;
+  FModified = true;
+}
+
+void TORVIndexPage::SetKeyCount(int32_t Value) {
+  if (Value == FKeyCount) return;
+  FKeyCount = Value;
+  FModified = true;
+}
+
+void TORVIndexPage::SetKeyRowCountsLength(int32_t Count) {
+  if (Count > FKeyRowCountsCapacity)
+    FKeyRowCountsCapacity = (Count + kKeyRowCountsStep - 1) / kKeyRowCountsStep * kKeyRowCountsStep;
+  FKeyRowCounts.reserve(static_cast<size_t>(FKeyRowCountsCapacity));
+  FKeyRowCounts.resize(static_cast<size_t>(Count));
+}
+
+// A key slot's row-count word is trusted only within the page: Load checks
+// what it reads before this runs.
+void TORVIndexPage::Recalculate() {
+  SetKeyRowCountsLength(FKeyCount + 1);
+  FKeyRowCounts[0] = 0;
+  if (FUniqueKeys) {
+    FRowCount = FKeyCount;
+  } else {
+    for (int32_t Key = 0; Key < FKeyCount; ++Key)
+      FKeyRowCounts[static_cast<size_t>(Key) + 1] =
+          FKeyRowCounts[static_cast<size_t>(Key)] + ReadWordAt(Memory() + FHeaderSize + Key * FKeyStreamSize + FKeySize);
+    FRowCount = FKeyRowCounts[static_cast<size_t>(FKeyCount)];
+  }
+  FTotalPageSize = FHeaderSize + FKeyCount * FKeyStreamSize + FRowCount * FRowStreamSize;
+}
+
+void TORVIndexPage::Initialize() {
+  FNextNumber = 0;
+  FModified = false;
+  FPageType = ptRootExternal;
+  SetSizes();
+  FPriorNumber = 0;
+  FKeyCount = 0;
+  Recalculate();
+}
+
+void TORVIndexPage::Load() {
+  const uint8_t* Data = Memory();
+  if (FBufferStream->GetSize() < FPageSize || FPageSize < kExternalHeaderSize)
+    CorruptError(u"The index page is shorter than its header");
+  FNextNumber = ReadIntAt(Data);
+  const uint8_t PageType = Data[4];
+  if (PageType > ptRootExternal)
+    CorruptError(FormatString(u"The index page type %s is invalid", {IntToString(static_cast<int32_t>(PageType))}));
+  FPageType = PageType;
+  SetSizes();
+  FPriorNumber = FPageType > ptInternal ? ReadIntAt(Data + 5) : 0;
+  const int32_t KeyCount = ReadWordAt(Data + FHeaderSize - 2);
+  // Every slot, and the row-count word in it, must lie inside the page.
+  if (KeyCount > (FPageSize - FHeaderSize) / (FKeyStreamSize + FRowStreamSize))
+    CorruptError(FormatString(u"The index page key count %s exceeds the page", {IntToString(KeyCount)}));
+  if (!FUniqueKeys) {
+    int64_t Rows = 0;
+    for (int32_t Key = 0; Key < KeyCount; ++Key) {
+      const int32_t KeyRows = ReadWordAt(Data + FHeaderSize + Key * FKeyStreamSize + FKeySize);
+      if (KeyRows == 0) CorruptError(FormatString(u"The index page key %s has no rows", {IntToString(Key)}));
+      Rows += KeyRows;
+    }
+    if (FHeaderSize + static_cast<int64_t>(KeyCount) * FKeyStreamSize + Rows * FRowStreamSize > FPageSize)
+      CorruptError(FormatString(u"The index page row count %s exceeds the page", {IntToString(Rows)}));
+  }
+  FKeyCount = KeyCount;
+  Recalculate();
+}
+
+void TORVIndexPage::Save() {
+  uint8_t* Data = Memory();
+  WriteIntAt(Data, FNextNumber);
+  Data[4] = FPageType;
+  if (FPageType > ptInternal) WriteIntAt(Data + 5, FPriorNumber);
+  WriteWordAt(Data + FHeaderSize - 2, FKeyCount);
+}
+
+void TORVIndexPage::Assign(const TORVIndexPage& FromPage) {
+  if (&FromPage == this) return;
+  FNumber = FromPage.FNumber;
+  FNextNumber = FromPage.FNextNumber;
+  FModified = FromPage.FModified;
+  FBufferStream->SetSize(FromPage.FBufferStream->GetSize());
+  std::memcpy(Memory(), FromPage.Memory(), static_cast<size_t>(FromPage.FBufferStream->GetSize()));
+  FOwnerIndex = FromPage.FOwnerIndex;
+  FUniqueKeys = FromPage.FUniqueKeys;
+  FKeySize = FromPage.FKeySize;
+  FPageType = FromPage.FPageType;
+  SetSizes();
+  FPriorNumber = FromPage.FPriorNumber;
+  FKeyCount = FromPage.FKeyCount;
+  FRowCount = FromPage.FRowCount;
+  FTotalPageSize = FromPage.FTotalPageSize;
+  SetKeyRowCountsLength(static_cast<int32_t>(FromPage.FKeyRowCounts.size()));
+  std::copy(FromPage.FKeyRowCounts.begin(), FromPage.FKeyRowCounts.end(), FKeyRowCounts.begin());
+}
+
+bool TORVIndexPage::Compare(const TORVIndexPage& PageToCompare) const {
+  return FNumber == PageToCompare.FNumber && FNextNumber == PageToCompare.FNextNumber &&
+         FPageType == PageToCompare.FPageType && FPriorNumber == PageToCompare.FPriorNumber &&
+         FKeyCount == PageToCompare.FKeyCount && FRowCount == PageToCompare.FRowCount;
+}
+
+int32_t TORVIndexPage::GetMaxKeyCount() const { return (FPageSize - FHeaderSize) / (FKeyStreamSize + FRowStreamSize); }
+
+int32_t TORVIndexPage::GetRowCountForKey(const TORVIndexKey& Key) const {
+  if (FUniqueKeys) return Key.GetKeyIndex();
+  return FKeyRowCounts[static_cast<size_t>(Key.GetKeyIndex())] + Key.GetRowIndex();
+}
+
+void TORVIndexPage::GetPositionForRowCount(int32_t RowCount, int32_t& KeyIndex, int32_t& RowIndex) const {
+  if (FUniqueKeys) {
+    KeyIndex = RowCount;
+    RowIndex = 0;
+    return;
+  }
+  // The last key whose first entry is at or before RowCount.
+  int32_t Low = 0;
+  int32_t High = FKeyCount - 1;
+  KeyIndex = 0;
+  while (Low <= High) {
+    const int32_t Mid = (Low + High) / 2;
+    if (FKeyRowCounts[static_cast<size_t>(Mid)] <= RowCount) {
+      KeyIndex = Mid;
+      Low = Mid + 1;
+    } else {
+      High = Mid - 1;
+    }
+  }
+  RowIndex = RowCount - FKeyRowCounts[static_cast<size_t>(KeyIndex)];
+}
+
+void TORVIndexPage::CheckNotEmpty() {
+  if (FKeyCount == 0) CorruptError(u"The index page is empty");
+}
+
+int32_t TORVIndexPage::GetReadAhead(TORVIndexKey& Key, int32_t Direction, int32_t MaxReadAhead) {
+  CheckNotEmpty();
+  const int32_t Step = Direction == 1 ? 1 : -1;
+  const int32_t FirstNumber = Key.GetNumber();
+  int32_t Result = 0;
+  while (Result < MaxReadAhead) {
+    if (Result > 0 && !(Step == 1 ? Key.Next() : Key.Prior())) break;
+    if (Key.GetNumber() != FirstNumber + Step * Result) break;
+    ++Result;
+  }
+  return Result;
+}
+
+// ---------------------------------------------------------------------------
+// Searches
+
+int32_t TORVIndexPage::SearchPartial(TORVValues& SearchValues, int32_t PartialLength, bool CaseInsensitive,
+                                     TORVIndexKey& SearchKey, bool UseSequentialSearch) {
+  CheckNotEmpty();
+  int32_t Result = 0;
+  if (UseSequentialSearch) {
+    for (int32_t Key = 0; Key < FKeyCount; ++Key) {
+      SearchKey.MoveTo(Key);
+      Result = SearchKey.Compare(SearchValues, PartialLength, CaseInsensitive);
+      if (Result >= 0) break;
+    }
+  } else {
+    int32_t Low = 0;
+    int32_t High = FKeyCount - 1;
+    while (Low <= High) {
+      SearchKey.MoveTo((Low + High) / 2);
+      Result = SearchKey.Compare(SearchValues, PartialLength, CaseInsensitive);
+      if (Result < 0)
+        Low = SearchKey.GetKeyIndex() + 1;
+      else
+        High = SearchKey.GetKeyIndex() - 1;
+    }
+  }
+  if (Result < 0) {
+    SearchKey.LastRow();
+    if (GetExternal() && SearchKey.Next()) 
+      Result = SearchKey.Compare(SearchValues, PartialLength, CaseInsensitive);
+  } else if (!GetExternal()) {
+    SearchKey.Prior();
+  }
+  return Result;
+}
+
+int32_t TORVIndexPage::Search(TORVValues& SearchValues, bool CaseInsensitive, TORVIndexKey& SearchKey) {
+  CheckNotEmpty();
+  int32_t Result = 0;
+  int32_t Low = 0;
+  int32_t High = FKeyCount - 1;
+  while (Low <= High) {
+    SearchKey.MoveTo((Low + High) / 2);
+    Result = SearchKey.Compare(SearchValues, 0, CaseInsensitive);
+    if (Result == 0) break;
+    if (Result < 0)
+      Low = SearchKey.GetKeyIndex() + 1;
+    else
+      High = SearchKey.GetKeyIndex() - 1;
+  }
+  if (Result < 0) {
+    SearchKey.LastRow();
+    if (GetExternal() && SearchKey.Next()) Result = SearchKey.Compare(SearchValues, 0, CaseInsensitive);
+  } else if (Result > 0 && !GetExternal()) {
+    SearchKey.Prior();
+  }
+  return Result;
+}
+
+int32_t TORVIndexPage::SearchNextPartial(TORVValues& SearchValues, int32_t PartialLength, bool CaseInsensitive,
+                                         TORVIndexKey& SearchKey, bool UseSequentialSearch) {
+  CheckNotEmpty();
+  int32_t Result = 0;
+  if (UseSequentialSearch) {
+    for (int32_t Key = 0; Key < FKeyCount; ++Key) {
+      SearchKey.MoveTo(Key);
+      Result = SearchKey.Compare(SearchValues, PartialLength, CaseInsensitive);
+      if (Result > 0) break;
+    }
+  } else {
+    int32_t Low = 0;
+    int32_t High = FKeyCount - 1;
+    while (Low <= High) {
+      SearchKey.MoveTo((Low + High) / 2);
+      Result = SearchKey.Compare(SearchValues, PartialLength, CaseInsensitive);
+      if (Result <= 0)
+        Low = SearchKey.GetKeyIndex() + 1;
+      else
+        High = SearchKey.GetKeyIndex() - 1;
+    }
+  }
+  if (Result <= 0) {
+    SearchKey.LastRow();
+    if (GetExternal() && SearchKey.Next()) Result = SearchKey.Compare(SearchValues, 0, CaseInsensitive);
+  } else if (!GetExternal()) {
+    SearchKey.Prior();
+  }
+  return Result;
+}
+
+int32_t TORVIndexPage::SearchNext(TORVValues& SearchValues, bool CaseInsensitive, TORVIndexKey& SearchKey) {
+  CheckNotEmpty();
+  int32_t Result = 0;
+  int32_t Low = 0;
+  int32_t High = FKeyCount - 1;
+  while (Low <= High) {
+    SearchKey.MoveTo((Low + High) / 2);
+    Result = SearchKey.Compare(SearchValues, 0, CaseInsensitive);
+    if (Result == 0) break;
+    if (Result < 0)
+      Low = SearchKey.GetKeyIndex() + 1;
+    else
+      High = SearchKey.GetKeyIndex() - 1;
+  }
+  if (Result <= 0) {
+    SearchKey.LastRow();
+    if (GetExternal() && SearchKey.Next()) Result = SearchKey.Compare(SearchValues, 0, CaseInsensitive);
+  } else if (!GetExternal()) {
+    SearchKey.Prior();
+  }
+  return Result;
+}
+
+void TORVIndexPage::SearchLast(TORVIndexKey& SearchKey) {
+  CheckNotEmpty();
+  SearchKey.Last();
+}
+
+int32_t TORVIndexPage::SearchRangeStartKey(TORVKeyValues& SearchKeyValues, TORVIndexKey& SearchKey) {
+  CheckNotEmpty();
+  int32_t Result = 0;
+  int32_t Low = 0;
+  int32_t High = FKeyCount - 1;
+  while (Low <= High) {
+    SearchKey.MoveTo((Low + High) / 2);
+    Result = SearchKey.Compare(SearchKeyValues, 0, false);
+    if (Result < 0)
+      Low = SearchKey.GetKeyIndex() + 1;
+    else
+      High = SearchKey.GetKeyIndex() - 1;
+  }
+  if (Result < 0) {
+    SearchKey.LastRow();
+    if (GetExternal() && SearchKey.Next()) Result = SearchKey.Compare(SearchKeyValues, 0, false);
+  } else if (!GetExternal()) {
+    SearchKey.Prior();
+  }
+  return Result;
+}
+
+int32_t TORVIndexPage::SearchRangeEndKey(TORVKeyValues& SearchKeyValues, TORVIndexKey& SearchKey) {
+  CheckNotEmpty();
+  int32_t Result = 0;
+  int32_t Low = 0;
+  int32_t High = FKeyCount - 1;
+  while (Low <= High) {
+    SearchKey.MoveTo((Low + High) / 2);
+    Result = SearchKey.Compare(SearchKeyValues, 0, false);
+    if (Result <= 0)
+      Low = SearchKey.GetKeyIndex() + 1;
+    else
+      High = SearchKey.GetKeyIndex() - 1;
+  }
+  if (Result <= 0)
+    SearchKey.LastRow();
+  else
+    SearchKey.Prior();
+  return Result;
+}
+
+int32_t TORVIndexPage::SearchKey(TORVKeyValues& SearchKeyValues, TORVIndexKey& SearchKey) {
+  CheckNotEmpty();
+  int32_t Result = 0;
+  int32_t Low = 0;
+  int32_t High = FKeyCount - 1;
+  while (Low <= High) {
+    SearchKey.MoveTo((Low + High) / 2);
+    Result = SearchKey.Compare(SearchKeyValues, 0, false);
+    if (Result == 0) break;
+    if (Result < 0)
+      Low = SearchKey.GetKeyIndex() + 1;
+    else
+      High = SearchKey.GetKeyIndex() - 1;
+  }
+  if (Result < 0) {
+    SearchKey.LastRow();
+    if (GetExternal() && SearchKey.Next()) Result = SearchKey.Compare(SearchKeyValues, 0, false);
+  } else if (Result == 0) {
+    // Within the key the row ID decides.
+    Result = SearchKey.SearchRow(SearchKeyValues.GetRowID());
+    if (Result < 0 && GetExternal())
+      SearchKey.Next();
+    else if (Result > 0 && !GetExternal())
+      SearchKey.Prior();
+  } else if (!GetExternal()) {
+    SearchKey.Prior();
+  }
+  return Result;
+}
+
+int32_t TORVIndexPage::SearchKeyForInsert(TORVKeyValues& SearchKeyValues, TORVIndexKey& SearchKey) {
+  SearchKey.First();
+  int32_t Result = 0;
+  int32_t Low = 0;
+  int32_t High = FKeyCount - 1;
+  while (Low <= High) {
+    SearchKey.MoveTo((Low + High) / 2);
+    Result = SearchKey.Compare(SearchKeyValues, 0, false);
+    if (Result == 0) break;
+    if (Result < 0)
+      Low = SearchKey.GetKeyIndex() + 1;
+    else
+      High = SearchKey.GetKeyIndex() - 1;
+  }
+  if (Result < 0)
+    SearchKey.MoveTo(SearchKey.GetKeyIndex() + 1);
+  else if (Result == 0)
+    SearchKey.SearchRowForInsert(SearchKeyValues.GetRowID());
+  return Result;
+}
+
+// ---------------------------------------------------------------------------
+// Changes
+
+void TORVIndexPage::ResizePage(int32_t NewSize) {
+  if (FBufferStream->GetSize() < NewSize) FBufferStream->SetSize(NewSize);
+}
+
+void TORVIndexPage::OpenGap(int32_t Offset, int32_t Size) {
+  ResizePage(FTotalPageSize + Size);
+  if (FTotalPageSize > Offset)
+    std::memmove(Memory() + Offset + Size, Memory() + Offset, static_cast<size_t>(FTotalPageSize - Offset));
+  FTotalPageSize += Size;
+}
+
+void TORVIndexPage::CloseGap(int32_t Offset, int32_t Size) {
+  if (FTotalPageSize > Offset + Size)
+    std::memmove(Memory() + Offset, Memory() + Offset + Size, static_cast<size_t>(FTotalPageSize - Offset - Size));
+  FTotalPageSize -= Size;
+}
+
+void TORVIndexPage::AdjustStatistics(int32_t Delta) {
+  if (GetExternal())
+    AdjustExternalKeys(Delta);
+  else if (FPageType == ptInternal)
+    AdjustInternalKeys(Delta);
+}
+
+void TORVIndexPage::InsertKey(TORVKeyValues& NewValues, int32_t NewNumber, TORVIndexKey& NewKey) {
+  NewKey.SetIndexPage(this);
+  int32_t Result = 1;
+  if (FKeyCount == 0)
+    NewKey.First();
+  else
+    Result = SearchKeyForInsert(NewValues, NewKey);
+  const int32_t KeyIndex = NewKey.GetKeyIndex();
+  if (FUniqueKeys) {
+    if (Result == 0)
+      CorruptError(FormatString(u"The index %s contains duplicate keys", {FOwnerIndex->GetName()}));
+    OpenGap(FHeaderSize + KeyIndex * FKeyStreamSize, FKeyStreamSize);
+    ++FKeyCount;
+    ++FRowCount;
+    SetKeyRowCountsLength(FKeyCount + 1);
+    NewKey.MoveTo(KeyIndex);
+    // A slot opened inside the page holds its old neighbour's bytes; values
+    // NewValues does not reach must not keep them.
+    NewKey.Clear();
+    NewKey.Assign(NewValues);
+    NewKey.SetNumber(NewNumber);
+  } else if (Result != 0) {
+    const int32_t RowPosition = FKeyRowCounts[static_cast<size_t>(KeyIndex)];
+    OpenGap(FHeaderSize + FKeyCount * FKeyStreamSize + RowPosition * FRowStreamSize, FRowStreamSize);
+    OpenGap(FHeaderSize + KeyIndex * FKeyStreamSize, FKeyStreamSize);
+    SetKeyRowCountsLength(FKeyCount + 2);
+    for (int32_t Key = FKeyCount; Key >= KeyIndex; --Key)
+      FKeyRowCounts[static_cast<size_t>(Key) + 1] = FKeyRowCounts[static_cast<size_t>(Key)] + 1;
+    FKeyRowCounts[static_cast<size_t>(KeyIndex)] = RowPosition;
+    ++FKeyCount;
+    ++FRowCount;
+    NewKey.MoveTo(KeyIndex);
+    NewKey.Clear();
+    NewKey.Assign(NewValues);
+    NewKey.SetNumber(NewNumber);
+    NewKey.SetRowCount(1);
+  } else {
+    const int32_t KeyRows = NewKey.GetRowCount();
+    if (NewKey.GetRowIndex() < KeyRows && NewKey.GetNumber() == NewNumber) {
+      if (FOwnerIndex->GetIndexType() == itTextIndex) return;
+      CorruptError(FormatString(u"The index %s contains duplicate keys", {FOwnerIndex->GetName()}));
+    }
+    OpenGap(NewKey.GetRowIDPageOffset(), FRowStreamSize);
+    for (int32_t Key = KeyIndex + 1; Key <= FKeyCount; ++Key) ++FKeyRowCounts[static_cast<size_t>(Key)];
+    ++FRowCount;
+    NewKey.SetRowID(NewValues.GetRowID());
+    NewKey.SetNumber(NewNumber);
+    NewKey.SetRowCount(KeyRows + 1);
+  }
+  AdjustStatistics(1);
+  FModified = true;
+}
+
+void TORVIndexPage::Split(TORVIndexPage& NewPage) {
+  int32_t KeysMoved = 0;
+  int32_t FirstKey = 0;
+  int32_t SplitRow = 0;
+  int32_t RowsKept = 0;
+  if (FUniqueKeys) {
+    const int32_t Kept = FKeyCount - FKeyCount / 2;
+    FirstKey = Kept;
+    KeysMoved = FKeyCount - Kept;
+  } else {
+    // The page keeps the larger half of the row entries, moved by one entry
+    // at a time until both halves fit. A page that cannot be divided so
+    // (its entries too large for its size) is refused rather than searched
+    // forever.
+    int32_t Rows = FRowCount - FRowCount / 2;
+    int32_t LastStep = 0;
+    for (;;) {
+      if (Rows < 1 || Rows >= FRowCount)
+        CorruptError(FormatString(u"The index %s page cannot be split", {FOwnerIndex->GetName()}));
+      GetPositionForRowCount(Rows, FirstKey, SplitRow);
+      KeysMoved = FKeyCount - FirstKey;
+      const int32_t KeysKept = SplitRow > 0 ? FirstKey + 1 : FirstKey;
+      RowsKept = FKeyRowCounts[static_cast<size_t>(FirstKey)] + SplitRow;
+      int32_t Step = 0;
+      if (NewPage.FHeaderSize + KeysMoved * FKeyStreamSize + (FRowCount - RowsKept) * FRowStreamSize > FPageSize)
+        Step = 1;
+      else if (FHeaderSize + KeysKept * FKeyStreamSize + RowsKept * FRowStreamSize > FPageSize)
+        Step = -1;
+      if (Step == 0) break;
+      if (Step == -LastStep)
+        CorruptError(FormatString(u"The index %s page cannot be split", {FOwnerIndex->GetName()}));
+      LastStep = Step;
+      Rows += Step;
+    }
+  }
+  // The new page receives the slots from FirstKey on, then their rows.
+  const int32_t NewKeysBytes = KeysMoved * FKeyStreamSize;
+  const int32_t MovedRows = FRowCount - RowsKept;
+  NewPage.ResizePage(NewPage.FHeaderSize + NewKeysBytes + MovedRows * FRowStreamSize);
+  std::memcpy(NewPage.Memory() + NewPage.FHeaderSize, Memory() + FHeaderSize + FirstKey * FKeyStreamSize,
+              static_cast<size_t>(NewKeysBytes));
+  NewPage.FKeyCount = KeysMoved;
+  int32_t KeysKept = FirstKey;
+  if (!FUniqueKeys) {
+    const int32_t RowArea = FHeaderSize + FKeyCount * FKeyStreamSize;
+    if (MovedRows > 0)
+      std::memcpy(NewPage.Memory() + NewPage.FHeaderSize + NewKeysBytes, Memory() + RowArea + RowsKept * FRowStreamSize,
+                  static_cast<size_t>(MovedRows * FRowStreamSize));
+    const int32_t SplitKeyRows = FKeyRowCounts[static_cast<size_t>(FirstKey) + 1] - FKeyRowCounts[static_cast<size_t>(FirstKey)];
+    WriteWordAt(NewPage.Memory() + NewPage.FHeaderSize + FKeySize, SplitKeyRows - SplitRow);
+    if (SplitRow > 0) {
+      WriteWordAt(Memory() + FHeaderSize + FirstKey * FKeyStreamSize + FKeySize, SplitRow);
+      KeysKept = FirstKey + 1;
+    }
+    // The kept rows follow the kept slots.
+    if (RowsKept > 0)
+      std::memmove(Memory() + FHeaderSize + KeysKept * FKeyStreamSize, Memory() + RowArea,
+                   static_cast<size_t>(RowsKept * FRowStreamSize));
+  }
+  FKeyCount = KeysKept;
+  Recalculate();
+  NewPage.Recalculate();
+  FModified = true;
+  NewPage.FModified = true;
+}
+
+void TORVIndexPage::DeleteKey(TORVIndexKey& ExistingKey) {
+  const int32_t KeyIndex = ExistingKey.GetKeyIndex();
+  if (FUniqueKeys) {
+    CloseGap(FHeaderSize + KeyIndex * FKeyStreamSize, FKeyStreamSize);
+    --FKeyCount;
+    SetKeyRowCountsLength(FKeyCount + 1);
+  } else if (ExistingKey.GetRowCount() == 1) {
+    CloseGap(ExistingKey.GetRowIDPageOffset(), FRowStreamSize);
+    CloseGap(FHeaderSize + KeyIndex * FKeyStreamSize, FKeyStreamSize);
+    for (int32_t Key = KeyIndex; Key < FKeyCount; ++Key)
+      FKeyRowCounts[static_cast<size_t>(Key)] = FKeyRowCounts[static_cast<size_t>(Key) + 1] - 1;
+    --FKeyCount;
+    SetKeyRowCountsLength(FKeyCount + 1);
+  } else {
+    CloseGap(ExistingKey.GetRowIDPageOffset(), FRowStreamSize);
+    ExistingKey.DecRowCount(1);
+    for (int32_t Key = KeyIndex + 1; Key <= FKeyCount; ++Key) --FKeyRowCounts[static_cast<size_t>(Key)];
+  }
+  --FRowCount;
+  AdjustStatistics(-1);
+  FModified = true;
+}
+
+void TORVIndexPage::Merge(TORVIndexPage& MergePage, int32_t MergeAdjustKeyCount) {
+  if (MergeAdjustKeyCount < 0 || MergeAdjustKeyCount > std::min(FKeyCount, 1) ||
+      (FUniqueKeys && MergeAdjustKeyCount != 0))
+    throw std::logic_error("index page merge with an invalid key adjustment");
+  const int32_t KeysMoved = FKeyCount - MergeAdjustKeyCount;
+  const int32_t KeysBytes = KeysMoved * FKeyStreamSize;
+  const int32_t RowsBytes = FRowCount * FRowStreamSize;
+  const int32_t Used = MergePage.FTotalPageSize;
+  MergePage.ResizePage(Used + KeysBytes + RowsBytes);
+  uint8_t* Target = MergePage.Memory();
+  const int32_t TargetRowArea = MergePage.FHeaderSize + MergePage.FKeyCount * FKeyStreamSize;
+  // The neighbour's rows move up to make room for the slots; this page's
+  // rows then follow them, which keeps the row area in key order.
+  if (Used > TargetRowArea)
+    std::memmove(Target + TargetRowArea + KeysBytes, Target + TargetRowArea, static_cast<size_t>(Used - TargetRowArea));
+  if (KeysBytes > 0)
+    std::memcpy(Target + TargetRowArea, Memory() + FHeaderSize + MergeAdjustKeyCount * FKeyStreamSize,
+                static_cast<size_t>(KeysBytes));
+  if (RowsBytes > 0)
+    std::memcpy(Target + Used + KeysBytes, Memory() + FHeaderSize + FKeyCount * FKeyStreamSize,
+                static_cast<size_t>(RowsBytes));
+  MergePage.FKeyCount += KeysMoved;
+  MergePage.Recalculate();
+  MergePage.FModified = true;
+  FKeyCount = 0;
+  Recalculate();
+  FModified = true;
+}
+
+void TORVIndexPage::CheckInvariants() const {
+  auto Fail = [](const char* What) { throw std::logic_error(What); };
+  if (FHeaderSize != HeaderSizeOf(FPageType)) Fail("index page header size does not match its type");
+  if (static_cast<int32_t>(FKeyRowCounts.size()) != FKeyCount + 1 || FKeyRowCounts[0] != 0)
+    Fail("index page key row counts have the wrong length");
+  if (FUniqueKeys) {
+    if (FRowCount != FKeyCount) Fail("unique index page row count differs from its key count");
+  } else {
+    for (int32_t Key = 0; Key < FKeyCount; ++Key) {
+      const int32_t Rows = ReadWordAt(Memory() + FHeaderSize + Key * FKeyStreamSize + FKeySize);
+      if (Rows < 1) Fail("index page key without rows");
+      if (FKeyRowCounts[static_cast<size_t>(Key) + 1] - FKeyRowCounts[static_cast<size_t>(Key)] != Rows)
+        Fail("index page key row counts differ from the slots");
+    }
+    if (FRowCount != FKeyRowCounts[static_cast<size_t>(FKeyCount)]) Fail("index page row count differs");
+  }
+  if (FTotalPageSize != FHeaderSize + FKeyCount * FKeyStreamSize + FRowCount * FRowStreamSize)
+    Fail("index page total size differs");
+  if (FBufferStream->GetSize() < FTotalPageSize) Fail("index page buffer shorter than its contents");
+}
+
+}  // namespace orv
