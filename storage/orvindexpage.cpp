@@ -77,8 +77,13 @@ void TORVIndexPage::SetNextNumber(int32_t Value) {
 
 void TORVIndexPage::SetPageType(uint8_t Value) {
   if (Value == FPageType) return;
+  // Types 0 and 1 have a shorter header than 2 and 3; the tree changes a
+  // page with entries only within its kind, so the slots never need to move.
+  if (FKeyCount > 0 && HeaderSizeOf(Value) != FHeaderSize)
+    throw std::logic_error("index page with entries changed between internal and external");
   FPageType = Value;
   SetSizes();
+  Recalculate();
   FModified = true;
 }
 

@@ -116,6 +116,8 @@ class TORVIndexPage : public TORVBaseObject {
   bool GetModified() const { return FModified; }
   void SetModified(bool Value) { FModified = Value; }
   uint8_t GetPageType() const { return FPageType; }
+  // Between an internal (0, 1) and an external (2, 3) type only while the
+  // page is empty.
   void SetPageType(uint8_t Value);
   bool GetExternal() const { return FPageType == ptExternal || FPageType == ptRootExternal; }
   int32_t GetPriorNumber() const { return FPriorNumber; }
