@@ -10,6 +10,7 @@
 #include "core/orvtypefunc.h"
 #include "platform/orvplatformcodepage.h"
 #include "storage/orvindexpage.h"
+#include "storage/orvpageimage.h"
 
 namespace orv {
 
@@ -18,25 +19,6 @@ namespace {
 constexpr int32_t kCountSize = 2;
 
 int32_t CharSize(int32_t CharacterSet) { return CharacterSet == CharacterSetUnicode ? 2 : 1; }
-
-int32_t ReadIntAt(const uint8_t* Data) {
-  int32_t Result;
-  std::memcpy(&Result, Data, sizeof(Result));
-  return Result;
-}
-
-void WriteIntAt(uint8_t* Data, int32_t Value) { std::memcpy(Data, &Value, sizeof(Value)); }
-
-uint16_t ReadWordAt(const uint8_t* Data) {
-  uint16_t Result;
-  std::memcpy(&Result, Data, sizeof(Result));
-  return Result;
-}
-
-void WriteWordAt(uint8_t* Data, int32_t Value) {
-  const auto Word = static_cast<uint16_t>(Value);
-  std::memcpy(Data, &Word, sizeof(Word));
-}
 
 TORVIndexColumn& IndexColumn(TORVIndex& Index, int32_t Position) {
   return *Index.GetIndexColumns()->GetIndexColumn(Position);
@@ -103,7 +85,7 @@ const uint8_t* TORVIndexKeyValue::Run(int32_t& ByteCount, int32_t& Units) {
   const uint8_t* Value = Data() + 1;
   const int32_t Unit = UnitSize();
   if (IsVarying()) {
-    Units = std::min<int32_t>(ReadWordAt(Value), std::min(FColumnLength, (FColumnSize - kCountSize) / Unit));
+    Units = std::min<int32_t>(ReadPageWord(Value), std::min(FColumnLength, (FColumnSize - kCountSize) / Unit));
     ByteCount = Units * Unit;
     return Value + kCountSize;
   }
@@ -230,7 +212,7 @@ void TORVIndexKeyValue::Encode(std::u16string_view Text, int32_t MaxBytes) {
 void TORVIndexKeyValue::WriteRun(const uint8_t* Source, int32_t ByteCount, int32_t Units, uint8_t Pad) {
   uint8_t* Value = Data() + 1;
   if (IsVarying()) {
-    WriteWordAt(Value, Units);
+    WritePageWord(Value, Units);
     if (ByteCount > 0) std::memcpy(Value + kCountSize, Source, static_cast<size_t>(ByteCount));
     return;
   }
@@ -323,24 +305,24 @@ int32_t TORVIndexKey::GetColumnCollation(int32_t Index) { return IndexColumn(*FO
 
 bool TORVIndexKey::GetColumnDescending(int32_t Index) { return IndexColumn(*FOwnerIndex, Index).GetDescending(); }
 
-int32_t TORVIndexKey::GetRowID() { return FUniqueKeys ? 0 : ReadIntAt(PageData(FRowIDPageOffset, 4)); }
+int32_t TORVIndexKey::GetRowID() { return FUniqueKeys ? 0 : ReadPageInt(PageData(FRowIDPageOffset, 4)); }
 
 void TORVIndexKey::SetRowID(int32_t Value) {
-  if (!FUniqueKeys) WriteIntAt(PageData(FRowIDPageOffset, 4), Value);
+  if (!FUniqueKeys) WritePageInt(PageData(FRowIDPageOffset, 4), Value);
 }
 
 int32_t TORVIndexKey::GetNumber() {
-  return ReadIntAt(FUniqueKeys ? PageData(FPageOffset + FKeyOffset, 4) : PageData(FRowIDPageOffset + 4, 4));
+  return ReadPageInt(FUniqueKeys ? PageData(FPageOffset + FKeyOffset, 4) : PageData(FRowIDPageOffset + 4, 4));
 }
 
 void TORVIndexKey::SetNumber(int32_t Value) {
-  WriteIntAt(FUniqueKeys ? PageData(FPageOffset + FKeyOffset, 4) : PageData(FRowIDPageOffset + 4, 4), Value);
+  WritePageInt(FUniqueKeys ? PageData(FPageOffset + FKeyOffset, 4) : PageData(FRowIDPageOffset + 4, 4), Value);
 }
 
-int32_t TORVIndexKey::GetRowCount() { return FUniqueKeys ? 1 : ReadWordAt(PageData(FPageOffset + FKeyOffset, 2)); }
+int32_t TORVIndexKey::GetRowCount() { return FUniqueKeys ? 1 : ReadPageWord(PageData(FPageOffset + FKeyOffset, 2)); }
 
 void TORVIndexKey::SetRowCount(int32_t Value) {
-  if (!FUniqueKeys) WriteWordAt(PageData(FPageOffset + FKeyOffset, 2), Value);
+  if (!FUniqueKeys) WritePageWord(PageData(FPageOffset + FKeyOffset, 2), Value);
 }
 
 void TORVIndexKey::IncRowCount(int32_t IncrementBy) { SetRowCount(GetRowCount() + IncrementBy); }

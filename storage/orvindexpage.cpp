@@ -9,6 +9,7 @@
 #include "core/orvkeyvalues.h"
 #include "core/orvliteral.h"
 #include "storage/orvindexkey.h"
+#include "storage/orvpageimage.h"
 
 namespace orv {
 
@@ -18,25 +19,6 @@ constexpr int32_t kInternalHeaderSize = 7;
 constexpr int32_t kExternalHeaderSize = 11;
 constexpr int32_t kRowEntrySize = 8;
 constexpr int32_t kKeyRowCountsStep = 64;
-
-int32_t ReadIntAt(const uint8_t* Data) {
-  int32_t Result;
-  std::memcpy(&Result, Data, sizeof(Result));
-  return Result;
-}
-
-void WriteIntAt(uint8_t* Data, int32_t Value) { std::memcpy(Data, &Value, sizeof(Value)); }
-
-uint16_t ReadWordAt(const uint8_t* Data) {
-  uint16_t Result;
-  std::memcpy(&Result, Data, sizeof(Result));
-  return Result;
-}
-
-void WriteWordAt(uint8_t* Data, int32_t Value) {
-  const auto Word = static_cast<uint16_t>(Value);
-  std::memcpy(Data, &Word, sizeof(Word));
-}
 
 bool IsExternalType(uint8_t PageType) { return PageType == ptExternal || PageType == ptRootExternal; }
 
@@ -116,7 +98,7 @@ void TORVIndexPage::Recalculate() {
   } else {
     for (int32_t Key = 0; Key < FKeyCount; ++Key)
       FKeyRowCounts[static_cast<size_t>(Key) + 1] =
-          FKeyRowCounts[static_cast<size_t>(Key)] + ReadWordAt(Memory() + FHeaderSize + Key * FKeyStreamSize + FKeySize);
+          FKeyRowCounts[static_cast<size_t>(Key)] + ReadPageWord(Memory() + FHeaderSize + Key * FKeyStreamSize + FKeySize);
     FRowCount = FKeyRowCounts[static_cast<size_t>(FKeyCount)];
   }
   FTotalPageSize = FHeaderSize + FKeyCount * FKeyStreamSize + FRowCount * FRowStreamSize;
@@ -136,21 +118,21 @@ void TORVIndexPage::Load() {
   const uint8_t* Data = Memory();
   if (FBufferStream->GetSize() < FPageSize || FPageSize < kExternalHeaderSize)
     CorruptError(u"The index page is shorter than its header");
-  FNextNumber = ReadIntAt(Data);
+  FNextNumber = ReadPageInt(Data);
   const uint8_t PageType = Data[4];
   if (PageType > ptRootExternal)
     CorruptError(FormatString(u"The index page type %s is invalid", {IntToString(static_cast<int32_t>(PageType))}));
   FPageType = PageType;
   SetSizes();
-  FPriorNumber = FPageType > ptInternal ? ReadIntAt(Data + 5) : 0;
-  const int32_t KeyCount = ReadWordAt(Data + FHeaderSize - 2);
+  FPriorNumber = FPageType > ptInternal ? ReadPageInt(Data + 5) : 0;
+  const int32_t KeyCount = ReadPageWord(Data + FHeaderSize - 2);
   // Every slot, and the row-count word in it, must lie inside the page.
   if (KeyCount > (FPageSize - FHeaderSize) / (FKeyStreamSize + FRowStreamSize))
     CorruptError(FormatString(u"The index page key count %s exceeds the page", {IntToString(KeyCount)}));
   if (!FUniqueKeys) {
     int64_t Rows = 0;
     for (int32_t Key = 0; Key < KeyCount; ++Key) {
-      const int32_t KeyRows = ReadWordAt(Data + FHeaderSize + Key * FKeyStreamSize + FKeySize);
+      const int32_t KeyRows = ReadPageWord(Data + FHeaderSize + Key * FKeyStreamSize + FKeySize);
       if (KeyRows == 0) CorruptError(FormatString(u"The index page key %s has no rows", {IntToString(Key)}));
       Rows += KeyRows;
     }
@@ -163,10 +145,10 @@ void TORVIndexPage::Load() {
 
 void TORVIndexPage::Save() {
   uint8_t* Data = Memory();
-  WriteIntAt(Data, FNextNumber);
+  WritePageInt(Data, FNextNumber);
   Data[4] = FPageType;
-  if (FPageType > ptInternal) WriteIntAt(Data + 5, FPriorNumber);
-  WriteWordAt(Data + FHeaderSize - 2, FKeyCount);
+  if (FPageType > ptInternal) WritePageInt(Data + 5, FPriorNumber);
+  WritePageWord(Data + FHeaderSize - 2, FKeyCount);
 }
 
 void TORVIndexPage::Assign(const TORVIndexPage& FromPage) {
@@ -244,112 +226,84 @@ int32_t TORVIndexPage::GetReadAhead(TORVIndexKey& Key, int32_t Direction, int32_
 // ---------------------------------------------------------------------------
 // Searches
 
+namespace {
+
+// Where a search over the key slots ends: on an equal key (or where the
+// binary search gives up), on the first key not less than the values, or on
+// the first key greater than them. The midpoint is (low + high) div 2.
+enum TSearchLoop : uint8_t { slStopAtEqual, slFirstNotLess, slFirstGreater };
+
+int32_t SearchSlots(int32_t KeyCount, TORVValues& Values, int32_t PartialLength, bool CaseInsensitive,
+                    TORVIndexKey& Key, TSearchLoop Loop, bool Sequential) {
+  int32_t Result = 0;
+  if (Sequential) {
+    for (int32_t Slot = 0; Slot < KeyCount; ++Slot) {
+      Key.MoveTo(Slot);
+      Result = Key.Compare(Values, PartialLength, CaseInsensitive);
+      if (Result > 0 || (Result == 0 && Loop != slFirstGreater)) break;
+    }
+    return Result;
+  }
+  int32_t Low = 0;
+  int32_t High = KeyCount - 1;
+  while (Low <= High) {
+    Key.MoveTo((Low + High) / 2);
+    Result = Key.Compare(Values, PartialLength, CaseInsensitive);
+    if (Result == 0 && Loop == slStopAtEqual) break;
+    if (Result < 0 || (Result == 0 && Loop == slFirstGreater))
+      Low = Key.GetKeyIndex() + 1;
+    else
+      High = Key.GetKeyIndex() - 1;
+  }
+  return Result;
+}
+
+}  // namespace
+
+// After a search ended below the values: the key's last row, and on a leaf
+// the following entry, compared again, so that a leaf search ends on the
+// first entry not less than the values.
+int32_t TORVIndexPage::NextOnLeaf(TORVValues& Values, int32_t PartialLength, bool CaseInsensitive,
+                                  TORVIndexKey& Key, int32_t Result) {
+  Key.LastRow();
+  if (GetExternal() && Key.Next()) return Key.Compare(Values, PartialLength, CaseInsensitive);
+  return Result;
+}
+
 int32_t TORVIndexPage::SearchPartial(TORVValues& SearchValues, int32_t PartialLength, bool CaseInsensitive,
                                      TORVIndexKey& SearchKey, bool UseSequentialSearch) {
   CheckNotEmpty();
-  int32_t Result = 0;
-  if (UseSequentialSearch) {
-    for (int32_t Key = 0; Key < FKeyCount; ++Key) {
-      SearchKey.MoveTo(Key);
-      Result = SearchKey.Compare(SearchValues, PartialLength, CaseInsensitive);
-      if (Result >= 0) break;
-    }
-  } else {
-    int32_t Low = 0;
-    int32_t High = FKeyCount - 1;
-    while (Low <= High) {
-      SearchKey.MoveTo((Low + High) / 2);
-      Result = SearchKey.Compare(SearchValues, PartialLength, CaseInsensitive);
-      if (Result < 0)
-        Low = SearchKey.GetKeyIndex() + 1;
-      else
-        High = SearchKey.GetKeyIndex() - 1;
-    }
-  }
-  if (Result < 0) {
-    SearchKey.LastRow();
-    if (GetExternal() && SearchKey.Next()) 
-      Result = SearchKey.Compare(SearchValues, PartialLength, CaseInsensitive);
-  } else if (!GetExternal()) {
-    SearchKey.Prior();
-  }
+  const int32_t Result = SearchSlots(FKeyCount, SearchValues, PartialLength, CaseInsensitive, SearchKey,
+                                     slFirstNotLess, UseSequentialSearch);
+  if (Result < 0) return NextOnLeaf(SearchValues, PartialLength, CaseInsensitive, SearchKey, Result);
+  if (!GetExternal()) SearchKey.Prior();
   return Result;
 }
 
 int32_t TORVIndexPage::Search(TORVValues& SearchValues, bool CaseInsensitive, TORVIndexKey& SearchKey) {
   CheckNotEmpty();
-  int32_t Result = 0;
-  int32_t Low = 0;
-  int32_t High = FKeyCount - 1;
-  while (Low <= High) {
-    SearchKey.MoveTo((Low + High) / 2);
-    Result = SearchKey.Compare(SearchValues, 0, CaseInsensitive);
-    if (Result == 0) break;
-    if (Result < 0)
-      Low = SearchKey.GetKeyIndex() + 1;
-    else
-      High = SearchKey.GetKeyIndex() - 1;
-  }
-  if (Result < 0) {
-    SearchKey.LastRow();
-    if (GetExternal() && SearchKey.Next()) Result = SearchKey.Compare(SearchValues, 0, CaseInsensitive);
-  } else if (Result > 0 && !GetExternal()) {
-    SearchKey.Prior();
-  }
+  const int32_t Result = SearchSlots(FKeyCount, SearchValues, 0, CaseInsensitive, SearchKey, slStopAtEqual, false);
+  if (Result < 0) return NextOnLeaf(SearchValues, 0, CaseInsensitive, SearchKey, Result);
+  if (Result > 0 && !GetExternal()) SearchKey.Prior();
   return Result;
 }
 
 int32_t TORVIndexPage::SearchNextPartial(TORVValues& SearchValues, int32_t PartialLength, bool CaseInsensitive,
                                          TORVIndexKey& SearchKey, bool UseSequentialSearch) {
   CheckNotEmpty();
-  int32_t Result = 0;
-  if (UseSequentialSearch) {
-    for (int32_t Key = 0; Key < FKeyCount; ++Key) {
-      SearchKey.MoveTo(Key);
-      Result = SearchKey.Compare(SearchValues, PartialLength, CaseInsensitive);
-      if (Result > 0) break;
-    }
-  } else {
-    int32_t Low = 0;
-    int32_t High = FKeyCount - 1;
-    while (Low <= High) {
-      SearchKey.MoveTo((Low + High) / 2);
-      Result = SearchKey.Compare(SearchValues, PartialLength, CaseInsensitive);
-      if (Result <= 0)
-        Low = SearchKey.GetKeyIndex() + 1;
-      else
-        High = SearchKey.GetKeyIndex() - 1;
-    }
-  }
-  if (Result <= 0) {
-    SearchKey.LastRow();
-    if (GetExternal() && SearchKey.Next()) Result = SearchKey.Compare(SearchValues, 0, CaseInsensitive);
-  } else if (!GetExternal()) {
-    SearchKey.Prior();
-  }
+  const int32_t Result = SearchSlots(FKeyCount, SearchValues, PartialLength, CaseInsensitive, SearchKey,
+                                     slFirstGreater, UseSequentialSearch);
+  // The entry after the prefix is compared in full.
+  if (Result <= 0) return NextOnLeaf(SearchValues, 0, CaseInsensitive, SearchKey, Result);
+  if (!GetExternal()) SearchKey.Prior();
   return Result;
 }
 
 int32_t TORVIndexPage::SearchNext(TORVValues& SearchValues, bool CaseInsensitive, TORVIndexKey& SearchKey) {
   CheckNotEmpty();
-  int32_t Result = 0;
-  int32_t Low = 0;
-  int32_t High = FKeyCount - 1;
-  while (Low <= High) {
-    SearchKey.MoveTo((Low + High) / 2);
-    Result = SearchKey.Compare(SearchValues, 0, CaseInsensitive);
-    if (Result == 0) break;
-    if (Result < 0)
-      Low = SearchKey.GetKeyIndex() + 1;
-    else
-      High = SearchKey.GetKeyIndex() - 1;
-  }
-  if (Result <= 0) {
-    SearchKey.LastRow();
-    if (GetExternal() && SearchKey.Next()) Result = SearchKey.Compare(SearchValues, 0, CaseInsensitive);
-  } else if (!GetExternal()) {
-    SearchKey.Prior();
-  }
+  const int32_t Result = SearchSlots(FKeyCount, SearchValues, 0, CaseInsensitive, SearchKey, slStopAtEqual, false);
+  if (Result <= 0) return NextOnLeaf(SearchValues, 0, CaseInsensitive, SearchKey, Result);
+  if (!GetExternal()) SearchKey.Prior();
   return Result;
 }
 
@@ -360,39 +314,15 @@ void TORVIndexPage::SearchLast(TORVIndexKey& SearchKey) {
 
 int32_t TORVIndexPage::SearchRangeStartKey(TORVKeyValues& SearchKeyValues, TORVIndexKey& SearchKey) {
   CheckNotEmpty();
-  int32_t Result = 0;
-  int32_t Low = 0;
-  int32_t High = FKeyCount - 1;
-  while (Low <= High) {
-    SearchKey.MoveTo((Low + High) / 2);
-    Result = SearchKey.Compare(SearchKeyValues, 0, false);
-    if (Result < 0)
-      Low = SearchKey.GetKeyIndex() + 1;
-    else
-      High = SearchKey.GetKeyIndex() - 1;
-  }
-  if (Result < 0) {
-    SearchKey.LastRow();
-    if (GetExternal() && SearchKey.Next()) Result = SearchKey.Compare(SearchKeyValues, 0, false);
-  } else if (!GetExternal()) {
-    SearchKey.Prior();
-  }
+  const int32_t Result = SearchSlots(FKeyCount, SearchKeyValues, 0, false, SearchKey, slFirstNotLess, false);
+  if (Result < 0) return NextOnLeaf(SearchKeyValues, 0, false, SearchKey, Result);
+  if (!GetExternal()) SearchKey.Prior();
   return Result;
 }
 
 int32_t TORVIndexPage::SearchRangeEndKey(TORVKeyValues& SearchKeyValues, TORVIndexKey& SearchKey) {
   CheckNotEmpty();
-  int32_t Result = 0;
-  int32_t Low = 0;
-  int32_t High = FKeyCount - 1;
-  while (Low <= High) {
-    SearchKey.MoveTo((Low + High) / 2);
-    Result = SearchKey.Compare(SearchKeyValues, 0, false);
-    if (Result <= 0)
-      Low = SearchKey.GetKeyIndex() + 1;
-    else
-      High = SearchKey.GetKeyIndex() - 1;
-  }
+  const int32_t Result = SearchSlots(FKeyCount, SearchKeyValues, 0, false, SearchKey, slFirstGreater, false);
   if (Result <= 0)
     SearchKey.LastRow();
   else
@@ -402,48 +332,20 @@ int32_t TORVIndexPage::SearchRangeEndKey(TORVKeyValues& SearchKeyValues, TORVInd
 
 int32_t TORVIndexPage::SearchKey(TORVKeyValues& SearchKeyValues, TORVIndexKey& SearchKey) {
   CheckNotEmpty();
-  int32_t Result = 0;
-  int32_t Low = 0;
-  int32_t High = FKeyCount - 1;
-  while (Low <= High) {
-    SearchKey.MoveTo((Low + High) / 2);
-    Result = SearchKey.Compare(SearchKeyValues, 0, false);
-    if (Result == 0) break;
-    if (Result < 0)
-      Low = SearchKey.GetKeyIndex() + 1;
-    else
-      High = SearchKey.GetKeyIndex() - 1;
-  }
-  if (Result < 0) {
-    SearchKey.LastRow();
-    if (GetExternal() && SearchKey.Next()) Result = SearchKey.Compare(SearchKeyValues, 0, false);
-  } else if (Result == 0) {
+  int32_t Result = SearchSlots(FKeyCount, SearchKeyValues, 0, false, SearchKey, slStopAtEqual, false);
+  if (Result < 0) return NextOnLeaf(SearchKeyValues, 0, false, SearchKey, Result);
+  if (Result == 0) {
     // Within the key the row ID decides.
     Result = SearchKey.SearchRow(SearchKeyValues.GetRowID());
-    if (Result < 0 && GetExternal())
-      SearchKey.Next();
-    else if (Result > 0 && !GetExternal())
-      SearchKey.Prior();
-  } else if (!GetExternal()) {
-    SearchKey.Prior();
+    if (Result < 0 && GetExternal()) SearchKey.Next();
   }
+  if (Result > 0 && !GetExternal()) SearchKey.Prior();
   return Result;
 }
 
 int32_t TORVIndexPage::SearchKeyForInsert(TORVKeyValues& SearchKeyValues, TORVIndexKey& SearchKey) {
   SearchKey.First();
-  int32_t Result = 0;
-  int32_t Low = 0;
-  int32_t High = FKeyCount - 1;
-  while (Low <= High) {
-    SearchKey.MoveTo((Low + High) / 2);
-    Result = SearchKey.Compare(SearchKeyValues, 0, false);
-    if (Result == 0) break;
-    if (Result < 0)
-      Low = SearchKey.GetKeyIndex() + 1;
-    else
-      High = SearchKey.GetKeyIndex() - 1;
-  }
+  const int32_t Result = SearchSlots(FKeyCount, SearchKeyValues, 0, false, SearchKey, slStopAtEqual, false);
   if (Result < 0)
     SearchKey.MoveTo(SearchKey.GetKeyIndex() + 1);
   else if (Result == 0)
@@ -580,9 +482,9 @@ void TORVIndexPage::Split(TORVIndexPage& NewPage) {
       std::memcpy(NewPage.Memory() + NewPage.FHeaderSize + NewKeysBytes, Memory() + RowArea + RowsKept * FRowStreamSize,
                   static_cast<size_t>(MovedRows * FRowStreamSize));
     const int32_t SplitKeyRows = FKeyRowCounts[static_cast<size_t>(FirstKey) + 1] - FKeyRowCounts[static_cast<size_t>(FirstKey)];
-    WriteWordAt(NewPage.Memory() + NewPage.FHeaderSize + FKeySize, SplitKeyRows - SplitRow);
+    WritePageWord(NewPage.Memory() + NewPage.FHeaderSize + FKeySize, SplitKeyRows - SplitRow);
     if (SplitRow > 0) {
-      WriteWordAt(Memory() + FHeaderSize + FirstKey * FKeyStreamSize + FKeySize, SplitRow);
+      WritePageWord(Memory() + FHeaderSize + FirstKey * FKeyStreamSize + FKeySize, SplitRow);
       KeysKept = FirstKey + 1;
     }
     // The kept rows follow the kept slots.
@@ -658,7 +560,7 @@ void TORVIndexPage::CheckInvariants() const {
     if (FRowCount != FKeyCount) Fail("unique index page row count differs from its key count");
   } else {
     for (int32_t Key = 0; Key < FKeyCount; ++Key) {
-      const int32_t Rows = ReadWordAt(Memory() + FHeaderSize + Key * FKeyStreamSize + FKeySize);
+      const int32_t Rows = ReadPageWord(Memory() + FHeaderSize + Key * FKeyStreamSize + FKeySize);
       if (Rows < 1) Fail("index page key without rows");
       if (FKeyRowCounts[static_cast<size_t>(Key) + 1] - FKeyRowCounts[static_cast<size_t>(Key)] != Rows)
         Fail("index page key row counts differ from the slots");

@@ -150,6 +150,8 @@ class TORVIndexPage : public TORVBaseObject {
   void Recalculate();
   void SetKeyRowCountsLength(int32_t Count);
   void CheckNotEmpty();
+  int32_t NextOnLeaf(TORVValues& Values, int32_t PartialLength, bool CaseInsensitive, TORVIndexKey& Key,
+                     int32_t Result);
   void AdjustStatistics(int32_t Delta);
   // Move the used bytes from Offset on by Size (up to open, down to close).
   void OpenGap(int32_t Offset, int32_t Size);
