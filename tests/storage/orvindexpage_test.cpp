@@ -131,6 +131,29 @@ TEST_F(IndexPageTest, NewSmallestEntryGoesToSlotZeroRowZero) {
   EXPECT_EQ(Entries(*Page), (std::vector<TEntry>{{0, 7, 70}, {1, 99, 990}, {5, 40, 400}, {5, 50, 500}}));
 }
 
+// A slot opened between two keys held the bytes of its neighbour; a key
+// built from fewer values than the index has must not inherit them.
+TEST_F(IndexPageTest, InsertedSlotKeepsNothingOfItsNeighbour) {
+  for (int32_t IndexType : {itIndex, itPrimaryKey}) {
+    SCOPED_TRACE(IndexType);
+    Index = Columns.MakeIndex(IndexType, {0, 1});
+    Page = NewPage();
+    TORVIndexKey InsertKey(CharacterSetAnsi, Index.get());
+    for (int32_t N : {1, 3}) {
+      TTestKeyValues Full(CharacterSetAnsi, Index.get());
+      Full.Integer(N).Text(u"name").RowID(N);
+      Page->InsertKey(Full.Key, N, InsertKey);
+    }
+    TTestKeyValues Short(CharacterSetAnsi, Index.get());
+    Short.Integer(2).RowID(2);
+    Page->InsertKey(Short.Key, 2, InsertKey);
+    InsertKey.MoveTo(1);
+    EXPECT_EQ(InsertKey.GetItems(0)->GetAsInteger(), 2);
+    EXPECT_TRUE(InsertKey.GetItems(1)->GetNull());
+    Page->CheckInvariants();
+  }
+}
+
 TEST_F(IndexPageTest, DuplicatesRaiseTheCorruptionErrorExceptInATextIndex) {
   Use(itPrimaryKey);
   Insert(3, 1);
