@@ -7,6 +7,7 @@
 #include "catalog/orvcolumns.h"
 #include "catalog/orvindexes.h"
 #include "core/orvbitmap.h"
+#include "core/orvcollation.h"
 #include "core/orvtypefunc.h"
 #include "platform/orvplatformcodepage.h"
 #include "storage/orvindexpage.h"
@@ -17,8 +18,6 @@ namespace orv {
 namespace {
 
 constexpr int32_t kCountSize = 2;
-
-int32_t CharSize(int32_t CharacterSet) { return CharacterSet == CharacterSetUnicode ? 2 : 1; }
 
 TORVIndexColumn& IndexColumn(TORVIndex& Index, int32_t Position) {
   return *Index.GetIndexColumns()->GetIndexColumn(Position);
@@ -349,7 +348,7 @@ void TORVIndexKey::UpdateRowPageOffset() {
     FRowIDPageOffset = 0;
     return;
   }
-  const TORVIndexPage& Page = *FIndexPage;
+  TORVIndexPage& Page = *FIndexPage;
   FRowIDPageOffset = Page.GetHeaderSize() + Page.GetKeyCount() * Page.GetKeyStreamSize() +
                      (Page.GetKeyRowCounts(FKeyIndex) + FRowIndex) * Page.GetRowStreamSize();
 }

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "base/orverrors.h"
+#include "base/orverror.h"
 #include "catalog/orvindexes.h"
 #include "core/orvkeyvalues.h"
 #include "core/orvliteral.h"
@@ -26,15 +26,15 @@ int32_t HeaderSizeOf(uint8_t PageType) { return IsExternalType(PageType) ? kExte
 
 }  // namespace
 
-TORVIndexPage::TORVIndexPage(TORVIndex* OwnerIndex, int32_t CharacterSetToUse, int32_t PageSize)
-    : FOwnerIndex(OwnerIndex),
-      FCharacterSet(CharacterSetToUse),
-      FPageSize(PageSize),
-      FBufferStream(std::make_unique<TORVMemoryStream>(CharacterSetToUse)),
+TORVIndexPage::TORVIndexPage(TORVTableFileManager* Owner, TORVIndex* OwnerIndex)
+    : TORVTableFileBuffer(Owner),
+      FOwnerIndex(OwnerIndex),
+      FCharacterSet(FBufferStream->GetCharacterSet()),
+      FPageSize(Owner->GetBufferSize()),
       FUniqueKeys(OwnerIndex->GetUniqueKeys()),
-      FKeySize(CalculateIndexKeySize(*OwnerIndex, CharacterSetToUse)) {
-  FBufferStream->SetSize(PageSize);
-  std::memset(Memory(), 0, static_cast<size_t>(PageSize));
+      FKeySize(CalculateIndexKeySize(*OwnerIndex, FCharacterSet)) {
+  ResizePage(FPageSize);
+  std::memset(Memory(), 0, static_cast<size_t>(FBufferStream->GetSize()));
   SetSizes();
   Recalculate();
 }
@@ -42,19 +42,16 @@ TORVIndexPage::TORVIndexPage(TORVIndex* OwnerIndex, int32_t CharacterSetToUse, i
 TORVIndexPage::~TORVIndexPage() = default;
 
 void TORVIndexPage::CorruptError(const TORVString& Detail) {
-  RaiseError(ORV_CORRUPT_ERROR, {FOwnerIndex->GetTypeName(), FOwnerIndex->GetName(), Detail});
+  FTableFileManager->CorruptError(Detail);
+  // The manager's error never returns; an override that did would leave the
+  // page's caller on damaged data.
+  throw std::logic_error("index page corruption error returned");
 }
 
 void TORVIndexPage::SetSizes() {
   FHeaderSize = HeaderSizeOf(FPageType);
   FKeyStreamSize = FKeySize + (FUniqueKeys ? 4 : 2);
   FRowStreamSize = FUniqueKeys ? 0 : kRowEntrySize;
-}
-
-void TORVIndexPage::SetNextNumber(int32_t Value) {
-  if (Value == FNextNumber) return;
-  FNextNumber = Value;
-  FModified = true;
 }
 
 void TORVIndexPage::SetPageType(uint8_t Value) {
@@ -105,8 +102,7 @@ void TORVIndexPage::Recalculate() {
 }
 
 void TORVIndexPage::Initialize() {
-  FNextNumber = 0;
-  FModified = false;
+  TORVTableFileBuffer::Initialize();
   FPageType = ptRootExternal;
   SetSizes();
   FPriorNumber = 0;
@@ -114,11 +110,12 @@ void TORVIndexPage::Initialize() {
   Recalculate();
 }
 
-void TORVIndexPage::Load() {
-  const uint8_t* Data = Memory();
-  if (FBufferStream->GetSize() < FPageSize || FPageSize < kExternalHeaderSize)
+void TORVIndexPage::Load(TORVMemoryStream& Stream) {
+  if (&Stream != FBufferStream.get()) throw std::logic_error("index page loaded from another stream than its buffer");
+  if (FBufferStream->GetSize() < FPageSize || FPageSize < kExternalHeaderSize || Stream.GetPosition() != 0)
     CorruptError(u"The index page is shorter than its header");
-  FNextNumber = ReadPageInt(Data);
+  TORVTableFileBuffer::Load(Stream);
+  const uint8_t* Data = Memory();
   const uint8_t PageType = Data[4];
   if (PageType > ptRootExternal)
     CorruptError(FormatString(u"The index page type %s is invalid", {IntToString(static_cast<int32_t>(PageType))}));
@@ -141,40 +138,39 @@ void TORVIndexPage::Load() {
   }
   FKeyCount = KeyCount;
   Recalculate();
+  Stream.SetPosition(FHeaderSize);
 }
 
-void TORVIndexPage::Save() {
-  uint8_t* Data = Memory();
-  WritePageInt(Data, FNextNumber);
-  Data[4] = FPageType;
-  if (FPageType > ptInternal) WritePageInt(Data + 5, FPriorNumber);
-  WritePageWord(Data + FHeaderSize - 2, FKeyCount);
+void TORVIndexPage::Save(TORVMemoryStream& Stream) {
+  TORVTableFileBuffer::Save(Stream);
+  Stream.WriteByte(FPageType);
+  if (FPageType > ptInternal) Stream.WriteInteger(FPriorNumber);
+  Stream.WriteWord(static_cast<uint16_t>(FKeyCount));
 }
 
-void TORVIndexPage::Assign(const TORVIndexPage& FromPage) {
-  if (&FromPage == this) return;
-  FNumber = FromPage.FNumber;
-  FNextNumber = FromPage.FNextNumber;
-  FModified = FromPage.FModified;
-  FBufferStream->SetSize(FromPage.FBufferStream->GetSize());
-  std::memcpy(Memory(), FromPage.Memory(), static_cast<size_t>(FromPage.FBufferStream->GetSize()));
-  FOwnerIndex = FromPage.FOwnerIndex;
-  FUniqueKeys = FromPage.FUniqueKeys;
-  FKeySize = FromPage.FKeySize;
-  FPageType = FromPage.FPageType;
+void TORVIndexPage::Assign(const TORVTableFileBuffer& FromBuffer) {
+  if (&FromBuffer == this) return;
+  const auto* FromPage = dynamic_cast<const TORVIndexPage*>(&FromBuffer);
+  if (FromPage != nullptr) ResizePage(static_cast<int32_t>(FromPage->FBufferStream->GetSize()));
+  TORVTableFileBuffer::Assign(FromBuffer);
+  if (FromPage == nullptr) return;
+  FOwnerIndex = FromPage->FOwnerIndex;
+  FUniqueKeys = FromPage->FUniqueKeys;
+  FKeySize = FromPage->FKeySize;
+  FPageType = FromPage->FPageType;
   SetSizes();
-  FPriorNumber = FromPage.FPriorNumber;
-  FKeyCount = FromPage.FKeyCount;
-  FRowCount = FromPage.FRowCount;
-  FTotalPageSize = FromPage.FTotalPageSize;
-  SetKeyRowCountsLength(static_cast<int32_t>(FromPage.FKeyRowCounts.size()));
-  std::copy(FromPage.FKeyRowCounts.begin(), FromPage.FKeyRowCounts.end(), FKeyRowCounts.begin());
+  FPriorNumber = FromPage->FPriorNumber;
+  FKeyCount = FromPage->FKeyCount;
+  FRowCount = FromPage->FRowCount;
+  FTotalPageSize = FromPage->FTotalPageSize;
+  SetKeyRowCountsLength(static_cast<int32_t>(FromPage->FKeyRowCounts.size()));
+  std::copy(FromPage->FKeyRowCounts.begin(), FromPage->FKeyRowCounts.end(), FKeyRowCounts.begin());
 }
 
-bool TORVIndexPage::Compare(const TORVIndexPage& PageToCompare) const {
-  return FNumber == PageToCompare.FNumber && FNextNumber == PageToCompare.FNextNumber &&
-         FPageType == PageToCompare.FPageType && FPriorNumber == PageToCompare.FPriorNumber &&
-         FKeyCount == PageToCompare.FKeyCount && FRowCount == PageToCompare.FRowCount;
+bool TORVIndexPage::Compare(const TORVTableFileBuffer& BufferToCompare) const {
+  const auto* Other = dynamic_cast<const TORVIndexPage*>(&BufferToCompare);
+  return TORVTableFileBuffer::Compare(BufferToCompare) && Other != nullptr && FPageType == Other->FPageType &&
+         FPriorNumber == Other->FPriorNumber && FKeyCount == Other->FKeyCount && FRowCount == Other->FRowCount;
 }
 
 int32_t TORVIndexPage::GetMaxKeyCount() const { return (FPageSize - FHeaderSize) / (FKeyStreamSize + FRowStreamSize); }
@@ -207,7 +203,7 @@ void TORVIndexPage::GetPositionForRowCount(int32_t RowCount, int32_t& KeyIndex, 
 }
 
 void TORVIndexPage::CheckNotEmpty() {
-  if (FKeyCount == 0) CorruptError(u"The index page is empty");
+  if (FKeyCount == 0) CorruptError(FormatString(u"The %s is empty", {FTableFileManager->GetBufferName()}));
 }
 
 int32_t TORVIndexPage::GetReadAhead(TORVIndexKey& Key, int32_t Direction, int32_t MaxReadAhead) {

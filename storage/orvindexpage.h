@@ -31,6 +31,7 @@
 #include "base/orvtype.h"
 #include "core/orvcommon.h"
 #include "core/orvstream.h"
+#include "storage/orvtablefile.h"
 
 namespace orv {
 
@@ -41,24 +42,26 @@ class TORVValues;
 
 enum TORVIndexPageType : uint8_t { ptRootInternal, ptInternal, ptExternal, ptRootExternal };
 
-// The page works on its buffer stream, whoever provides it; the page owns
-// a buffer of the page size here.
-class TORVIndexPage : public TORVBaseObject {
+// A buffer of the index file: PageSize is the file's buffer size. The page
+// belongs to one index, the file's active index when the page is made.
+class TORVIndexPage : public TORVTableFileBuffer {
  public:
-  TORVIndexPage(TORVIndex* OwnerIndex, int32_t CharacterSetToUse, int32_t PageSize);
+  TORVIndexPage(TORVTableFileManager* Owner, TORVIndex* OwnerIndex);
   ~TORVIndexPage() override;
 
+  int32_t GetHeaderSize() override { return FHeaderSize; }
   // An empty root page without children.
-  virtual void Initialize();
-  // Reads the header from the buffer and derives the counts from the key
-  // slots. A type, key count or row count that the page cannot hold raises
-  // the corruption error; nothing is read past the page.
-  virtual void Load();
-  // Writes the header into the buffer; the key and row areas are in place.
-  virtual void Save();
-  virtual void Assign(const TORVIndexPage& FromPage);
+  void Initialize() override;
+  // Reads the header from Stream, the page's buffer stream at its start,
+  // and derives the counts from the key slots. A type, key count or row
+  // count that the page cannot hold raises the corruption error; nothing is
+  // read past the page.
+  void Load(TORVMemoryStream& Stream) override;
+  // Writes the header; the key and row areas are in place in the buffer.
+  void Save(TORVMemoryStream& Stream) override;
+  void Assign(const TORVTableFileBuffer& FromBuffer) override;
   // Same number, NextNumber, type, PriorNumber, KeyCount and RowCount.
-  virtual bool Compare(const TORVIndexPage& PageToCompare) const;
+  bool Compare(const TORVTableFileBuffer& BufferToCompare) const override;
 
   int32_t GetMaxKeyCount() const;
   int32_t GetMinKeyCount() const { return GetMaxKeyCount() / 2; }
@@ -108,13 +111,6 @@ class TORVIndexPage : public TORVBaseObject {
   TORVIndex* GetOwnerIndex() const { return FOwnerIndex; }
   int32_t GetCharacterSet() const { return FCharacterSet; }
   int32_t GetPageSize() const { return FPageSize; }
-  TORVMemoryStream& GetBufferStream() const { return *FBufferStream; }
-  int32_t GetNumber() const { return FNumber; }
-  void SetNumber(int32_t Value) { FNumber = Value; }
-  int32_t GetNextNumber() const { return FNextNumber; }
-  void SetNextNumber(int32_t Value);
-  bool GetModified() const { return FModified; }
-  void SetModified(bool Value) { FModified = Value; }
   uint8_t GetPageType() const { return FPageType; }
   // Between an internal (0, 1) and an external (2, 3) type only while the
   // page is empty.
@@ -125,7 +121,6 @@ class TORVIndexPage : public TORVBaseObject {
   int32_t GetKeyCount() const { return FKeyCount; }
   void SetKeyCount(int32_t Value);
   int32_t GetRowCount() const { return FRowCount; }
-  int32_t GetHeaderSize() const { return FHeaderSize; }
   int32_t GetKeySize() const { return FKeySize; }
   int32_t GetKeyStreamSize() const { return FKeyStreamSize; }
   int32_t GetRowStreamSize() const { return FRowStreamSize; }
@@ -141,8 +136,8 @@ class TORVIndexPage : public TORVBaseObject {
   // external and internal pages; the index file keeps them.
   virtual void AdjustExternalKeys(int32_t /*Delta*/) {}
   virtual void AdjustInternalKeys(int32_t /*Delta*/) {}
-  // Raises the corruption error with Detail.
-  [[noreturn]] virtual void CorruptError(const TORVString& Detail);
+  // Raises the file's corruption error with Detail.
+  [[noreturn]] void CorruptError(const TORVString& Detail);
 
  private:
   void SetSizes();
@@ -161,10 +156,6 @@ class TORVIndexPage : public TORVBaseObject {
   TORVIndex* FOwnerIndex;
   int32_t FCharacterSet;
   int32_t FPageSize;
-  std::unique_ptr<TORVMemoryStream> FBufferStream;
-  int32_t FNumber = 0;
-  int32_t FNextNumber = 0;
-  bool FModified = false;
   bool FUniqueKeys;
   int32_t FKeySize;
   uint8_t FPageType = ptRootExternal;

@@ -9,6 +9,7 @@
 #include "core/orvbitmap.h"
 #include "core/orvtypefunc.h"
 #include "storage/orvindexpage.h"
+#include "tests/storage/orvindextestfiles.h"
 #include "tests/support/orvindexfakes.h"
 
 namespace orv {
@@ -20,7 +21,8 @@ constexpr int32_t kPageSize = 512;
 struct TKeyOnPage {
   TKeyOnPage(TTestIndexColumns& Columns, std::unique_ptr<TORVIndex> IndexToUse)
       : Index(std::move(IndexToUse)),
-        Page(Index.get(), Columns.CharacterSet, kPageSize),
+        Session(Columns.CharacterSet, kPageSize),
+        PagePointer(Session.NewPage(Index.get())),
         Key(Columns.CharacterSet, Index.get()) {
     Key.SetIndexPage(&Page);
   }
@@ -32,7 +34,9 @@ struct TKeyOnPage {
   }
 
   std::unique_ptr<TORVIndex> Index;
-  TORVIndexPage Page;
+  test::TIndexFileSession Session;
+  std::unique_ptr<TORVIndexPage> PagePointer;
+  TORVIndexPage& Page{*PagePointer};
   TORVIndexKey Key;
 };
 

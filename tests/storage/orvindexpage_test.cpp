@@ -14,6 +14,9 @@
 #include "core/orvtypefunc.h"
 #include "storage/orvindexkey.h"
 #include "tests/support/orverrortext.h"
+#include "tests/support/orvfaultfilemgr.h"
+#include "tests/support/orvtestfolder.h"
+#include "tests/storage/orvindextestfiles.h"
 #include "tests/support/orvindexfakes.h"
 
 namespace orv {
@@ -31,6 +34,16 @@ struct TEntry {
 class TCountingPage : public TORVIndexPage {
  public:
   using TORVIndexPage::TORVIndexPage;
+  using TORVIndexPage::Load;
+  using TORVIndexPage::Save;
+  void Load() {
+    GetBufferStream().SetPosition(0);
+    Load(GetBufferStream());
+  }
+  void Save() {
+    GetBufferStream().SetPosition(0);
+    Save(GetBufferStream());
+  }
   int32_t ExternalKeys = 0;
   int32_t InternalKeys = 0;
 
@@ -44,13 +57,13 @@ class IndexPageTest : public ::testing::Test {
  protected:
   void Use(int32_t IndexType, int32_t PageSize = 512) {
     Index = Columns.MakeIndex(IndexType, {0});
-    FPageSize = PageSize;
+    Session = std::make_unique<test::TIndexFileSession>(CharacterSetAnsi, PageSize);
     Page = NewPage();
     Key = std::make_unique<TORVIndexKey>(CharacterSetAnsi, Index.get());
     Key->SetIndexPage(Page.get());
   }
   std::unique_ptr<TCountingPage> NewPage() {
-    return std::make_unique<TCountingPage>(Index.get(), CharacterSetAnsi, FPageSize);
+    return std::make_unique<TCountingPage>(Session->File.get(), Index.get());
   }
   void Insert(TORVIndexPage& Into, int32_t N, int32_t RowID, int32_t Number) {
     TTestKeyValues Values(CharacterSetAnsi, Index.get());
@@ -80,7 +93,7 @@ class IndexPageTest : public ::testing::Test {
   std::unique_ptr<TORVIndex> Index;
   std::unique_ptr<TCountingPage> Page;
   std::unique_ptr<TORVIndexKey> Key;
-  int32_t FPageSize = 512;
+  std::unique_ptr<test::TIndexFileSession> Session;
 };
 
 TEST_F(IndexPageTest, InsertKeepsEntriesInKeyThenRowOrder) {
@@ -136,6 +149,7 @@ TEST_F(IndexPageTest, NewSmallestEntryGoesToSlotZeroRowZero) {
 TEST_F(IndexPageTest, InsertedSlotKeepsNothingOfItsNeighbour) {
   for (int32_t IndexType : {itIndex, itPrimaryKey}) {
     SCOPED_TRACE(IndexType);
+    Use(IndexType);
     Index = Columns.MakeIndex(IndexType, {0, 1});
     Page = NewPage();
     TORVIndexKey InsertKey(CharacterSetAnsi, Index.get());
@@ -158,14 +172,14 @@ TEST_F(IndexPageTest, DuplicatesRaiseTheCorruptionErrorExceptInATextIndex) {
   Use(itPrimaryKey);
   Insert(3, 1);
   EXPECT_EQ(test::ErrorOf([&] { Insert(3, 2); }),
-            "601 The index idx is corrupt (The index idx contains duplicate keys)");
+            "601 The table Orders is corrupt (The index idx contains duplicate keys)");
   EXPECT_EQ(Page->GetRowCount(), 1);
 
   Use(itIndex);
   Insert(3, 1);
   Insert(3, 2);
   EXPECT_EQ(test::ErrorOf([&] { Insert(3, 1); }),
-            "601 The index idx is corrupt (The index idx contains duplicate keys)");
+            "601 The table Orders is corrupt (The index idx contains duplicate keys)");
   EXPECT_EQ(Page->GetRowCount(), 2);
 
   // A word that occurs twice in one row is indexed once.
@@ -252,7 +266,7 @@ TEST_F(IndexPageTest, EmptyPageSearchRaisesTheCorruptionError) {
   Use(itIndex);
   auto Values = Search(1);
   EXPECT_EQ(test::ErrorOf([&] { Page->Search(Values->Key, false, *Key); }),
-            "601 The index idx is corrupt (The index page is empty)");
+            "601 The table Orders is corrupt (The index page is empty)");
   EXPECT_THROW(Page->GetReadAhead(*Key, 1, 4), EORVException);
   EXPECT_EQ(Page->SearchKeyForInsert(Values->Key, *Key), 0);
 }
@@ -326,7 +340,7 @@ TEST_F(IndexPageTest, SplitWithoutAPointWhereBothHalvesFitIsRefused) {
   Insert(2, 1);
   auto Right = NewPage();
   EXPECT_EQ(test::ErrorOf([&] { Page->Split(*Right); }),
-            "601 The index idx is corrupt (The index idx page cannot be split)");
+            "601 The table Orders is corrupt (The index idx page cannot be split)");
   Page->CheckInvariants();
   EXPECT_EQ(Page->GetRowCount(), 2);
 }
@@ -399,6 +413,48 @@ TEST_F(IndexPageTest, SaveAndLoadRestoreTheHeaderAndCounts) {
   }
 }
 
+class IndexPageFile : public test::TempFolderTest {};
+
+// Pages are buffers of the index file: what one session writes, another
+// reads back with its counts derived again.
+TEST_F(IndexPageFile, PagesRoundTripThroughTheFile) {
+  auto Files = test::NewSharedOSFileManager();
+  TTestIndexColumns Columns(CharacterSetUnicode);
+  auto Index = Columns.MakeIndex(itIndex, {1, 0});
+  {
+    test::TIndexFileSession Writer(CharacterSetUnicode, 256, Files.get(), FolderName());
+    Writer.File->ActiveIndex = Index.get();
+    Writer.File->CreateAndOpen();
+    TORVIndexPage* Page = Writer.File->Get(1);
+    TORVIndexKey Key(CharacterSetUnicode, Index.get());
+    for (auto [Name, RowID] : {std::pair{u"pear", 3}, {u"apple", 9}, {u"pear", 1}}) {
+      TTestKeyValues Values(CharacterSetUnicode, Index.get());
+      Values.Text(Name).Integer(RowID).RowID(RowID);
+      Page->InsertKey(Values.Key, RowID * 10, Key);
+    }
+    Page->SetNextNumber(0);
+    Writer.File->Release(Page);
+    ASSERT_TRUE(Writer.File->Write(true));
+    Writer.File->Close();
+  }
+  test::TIndexFileSession Reader(CharacterSetUnicode, 256, Files.get(), FolderName());
+  Reader.File->ActiveIndex = Index.get();
+  Reader.File->Open();
+  TORVIndexPage* Page = Reader.File->Get(1);
+  Page->CheckInvariants();
+  EXPECT_EQ(Page->GetKeyCount(), 3);
+  EXPECT_EQ(Page->GetRowCount(), 3);
+  TORVIndexKey Key(CharacterSetUnicode, Index.get());
+  Key.SetIndexPage(Page);
+  Key.First();
+  std::vector<std::pair<TORVString, int32_t>> Read;
+  do Read.emplace_back(Key.GetItems(0)->GetAsString(), Key.GetNumber());
+  while (Key.Next());
+  EXPECT_EQ(Read, (std::vector<std::pair<TORVString, int32_t>>{{u"apple", 90}, {u"pear", 10}, {u"pear", 30}}));
+  Reader.File->Release(Page);
+  Reader.File->Close();
+}
+
 // A damaged page is refused on load, before any slot or row beyond the
 // page could be read.
 TEST_F(IndexPageTest, LoadRefusesCountsBeyondThePage) {
@@ -429,7 +485,7 @@ TEST_F(IndexPageTest, LoadRefusesCountsBeyondThePage) {
     std::memcpy(Memory, Page->GetBufferStream().GetMemory(), 256);
     std::memcpy(Memory + Case.Offset, Case.Bytes.data(), Case.Bytes.size());
     const std::string Text = test::ErrorOf([&] { Damaged->Load(); });
-    EXPECT_EQ(Text.rfind("601 The index idx is corrupt (", 0), 0u) << Text;
+    EXPECT_EQ(Text.rfind("601 The table Orders is corrupt (", 0), 0u) << Text;
     EXPECT_NE(Text.find(Case.Detail), std::string::npos) << Text;
   }
 }
