@@ -7,7 +7,7 @@
 #include "catalog/orvcolumns.h"
 #include "catalog/orvindexes.h"
 #include "core/orvbitmap.h"
-#include "core/orvcollation.h"
+#include "core/orvcharset.h"
 #include "core/orvtypefunc.h"
 #include "platform/orvplatformcodepage.h"
 #include "storage/orvindexpage.h"
