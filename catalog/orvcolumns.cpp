@@ -102,6 +102,8 @@ void TORVColumn::Assign(TORVConfigObject* FromObject, bool CopyReferences) {
   FCollation = From->FCollation;
   FGenerated = From->FGenerated;
   FIdentity = From->FIdentity;
+  FSeedValue = From->FSeedValue;
+  FIncrementValue = From->FIncrementValue;
   FComputed = From->FComputed;
   if (From->FComputeExpr != nullptr) {
     if (FComputeExpr == nullptr) FComputeExpr = std::make_unique<TORVComputedColumnExpr>(this);

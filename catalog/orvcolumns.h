@@ -44,6 +44,9 @@ class TORVColumn : public TORVCatalogObject {
   void SetComputed(bool Value);
   void SetGenerated(bool Value);
   void SetIdentity(bool Value) { FIdentity = Value; }
+  // An identity column counts from its seed in steps of its increment.
+  void SetSeedValue(int32_t Value) { FSeedValue = Value; }
+  void SetIncrementValue(int32_t Value) { FIncrementValue = Value; }
   void SetBlobCompression(int32_t Value) { FBlobCompression = Value; }
 
   int32_t GetRowOffset() const { return FRowOffset; }
@@ -57,6 +60,8 @@ class TORVColumn : public TORVCatalogObject {
   bool GetComputed() const { return FComputed; }
   bool GetGenerated() const { return FGenerated; }
   bool GetIdentity() const { return FIdentity; }
+  int32_t GetSeedValue() const { return FSeedValue; }
+  int32_t GetIncrementValue() const { return FIncrementValue; }
   int32_t GetBlobCompression() const { return FBlobCompression; }
   // Nil unless the column is computed.
   TORVComputedColumnExpr* GetComputeExpr() const { return FComputeExpr.get(); }
@@ -79,6 +84,8 @@ class TORVColumn : public TORVCatalogObject {
   int32_t FCollation = 0;
   bool FGenerated = false;
   bool FIdentity = false;
+  int32_t FSeedValue = 0;
+  int32_t FIncrementValue = 1;
   bool FComputed = false;
   std::unique_ptr<TORVComputedColumnExpr> FComputeExpr;
   std::unique_ptr<TORVSelectedColumns> FReferencingColumns;

@@ -3,11 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "base/orvtype.h"
 #include "catalog/orvlockable.h"
 
 namespace orv {
+
+class TORVColumns;
 
 enum TORVObjectState : uint8_t { osInTransaction, osInBatchUpdate, osInRepair, osUpdatingCheckSum };
 using TORVObjectStates = TORVSet<TORVObjectState, 8>;
@@ -30,6 +33,9 @@ class TORVVirtualTable : public TORVLockableConfigObject {
 // catalog's definition is refused.
 class TORVBaseTable : public TORVVirtualTable {
  public:
+  TORVBaseTable();
+  ~TORVBaseTable() override;
+
   TORVString GetTypeName() const override;
 
   uint32_t GetCheckSum() const { return FCheckSum; }
@@ -45,6 +51,11 @@ class TORVBaseTable : public TORVVirtualTable {
   void SetInternalName(const TORVString& Value) { FInternalName = Value; }
   const TORVObjectStates& GetObjectState() const { return FObjectState; }
   void SetObjectState(const TORVObjectStates& Value) { FObjectState = Value; }
+  // The columns in definition order; the first is the row ID.
+  TORVColumns& GetColumns() const { return *FColumns; }
+  // Bytes of rows a session may keep cached for this table.
+  int32_t GetMaxRowBufferSize() const { return FMaxRowBufferSize; }
+  void SetMaxRowBufferSize(int32_t Value) { FMaxRowBufferSize = Value; }
 
  protected:
   uint32_t FCheckSum = 0;
@@ -53,6 +64,8 @@ class TORVBaseTable : public TORVVirtualTable {
   bool FSuppressCreateWarning = false;
   TORVString FInternalName;
   TORVObjectStates FObjectState;
+  std::unique_ptr<TORVColumns> FColumns;
+  int32_t FMaxRowBufferSize = 0;
 };
 
 }  // namespace orv

@@ -1,0 +1,462 @@
+#include "storage/orvrowsfile.h"
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_set>
+
+#include "base/orverror.h"
+#include "base/orverrors.h"
+#include "catalog/orvcolumns.h"
+#include "catalog/orvtable.h"
+#include "core/orvbitmap.h"
+#include "core/orvdatetime.h"
+#include "core/orvliteral.h"
+#include "core/orvmath.h"
+#include "core/orvsessionmgr.h"
+#include "storage/orvenginesettings.h"
+#include "storage/orvfilemgr.h"
+#include "storage/orvtablemgr.h"
+
+namespace orv {
+
+namespace {
+
+constexpr int32_t RowsHeaderFieldsSize = 21;
+
+int32_t ReadInt32At(const uint8_t* Bytes) {
+  int32_t Value = 0;
+  std::memcpy(&Value, Bytes, sizeof(Value));
+  return Value;
+}
+
+void WriteInt32At(uint8_t* Bytes, int32_t Value) { std::memcpy(Bytes, &Value, sizeof(Value)); }
+
+// Releases a held row however the scope is left.
+class TRowHold {
+ public:
+  TRowHold(TORVRowsetManager& Manager, TORVRowsetRow* Row) : FManager(Manager), FRow(Row) {}
+  ~TRowHold() {
+    if (FRow != nullptr) FManager.PutRow(FRow);
+  }
+  TRowHold(const TRowHold&) = delete;
+  TRowHold& operator=(const TRowHold&) = delete;
+
+ private:
+  TORVRowsetManager& FManager;
+  TORVRowsetRow* FRow;
+};
+
+}  // namespace
+
+// ------------------------------------------------------------ TORVRowsetRow
+
+TORVRowsetRow::TORVRowsetRow(TORVRowsetManager* Owner) : TORVTableFileBuffer(Owner), FRowsetManager(Owner) {}
+
+void TORVRowsetRow::Initialize() {
+  TORVTableFileBuffer::Initialize();
+  FVersion = 0;
+  FUpdateCounter = 0;
+  FInternalCounter = 0;
+  FStatus = FStatus == StatusDeleted ? StatusReused : StatusLive;
+}
+
+void TORVRowsetRow::Save(TORVMemoryStream& Stream) {
+  TORVTableFileBuffer::Save(Stream);
+  Stream.WriteByte(FStatus);
+  Stream.WriteInteger(FVersion);
+  Stream.WriteInteger(FUpdateCounter);
+  Stream.WriteInteger(FInternalCounter);
+}
+
+void TORVRowsetRow::Load(TORVMemoryStream& Stream) {
+  TORVTableFileBuffer::Load(Stream);
+  FStatus = Stream.ReadByte();
+  FVersion = Stream.ReadInteger();
+  FUpdateCounter = Stream.ReadInteger();
+  FInternalCounter = Stream.ReadInteger();
+}
+
+void TORVRowsetRow::Assign(const TORVTableFileBuffer& FromBuffer) {
+  TORVTableFileBuffer::Assign(FromBuffer);
+  const auto* From = dynamic_cast<const TORVRowsetRow*>(&FromBuffer);
+  if (From == nullptr) return;
+  FStatus = From->FStatus;
+  FVersion = From->FVersion;
+  FUpdateCounter = From->FUpdateCounter;
+  FInternalCounter = From->FInternalCounter;
+}
+
+bool TORVRowsetRow::Compare(const TORVTableFileBuffer& BufferToCompare) const {
+  const auto* Other = dynamic_cast<const TORVRowsetRow*>(&BufferToCompare);
+  return Other != nullptr && TORVTableFileBuffer::Compare(BufferToCompare) && FStatus == Other->FStatus &&
+         FVersion == Other->FVersion && FUpdateCounter == Other->FUpdateCounter &&
+         FInternalCounter == Other->FInternalCounter;
+}
+
+void TORVRowsetRow::IncVersion() {
+  WrapIncInteger(FVersion, 1);
+  FModified = true;
+}
+
+void TORVRowsetRow::IncUpdateCounter() {
+  WrapIncInteger(FUpdateCounter, 1);
+  FModified = true;
+}
+
+void TORVRowsetRow::SetStatus(uint8_t Value) {
+  if (Value == FStatus) return;
+  FStatus = Value;
+  FModified = true;
+}
+
+void TORVRowsetRow::SetVersion(int32_t Value) {
+  if (Value == FVersion) return;
+  FVersion = Value;
+  FModified = true;
+}
+
+void TORVRowsetRow::SetUpdateCounter(int32_t Value) {
+  if (Value == FUpdateCounter) return;
+  FUpdateCounter = Value;
+  FModified = true;
+}
+
+void TORVRowsetRow::SetInternalCounter(int32_t Value) {
+  if (Value == FInternalCounter) return;
+  FInternalCounter = Value;
+  FModified = true;
+}
+
+int32_t TORVRowsetRow::GetRowID() const { return ReadInt32At(FBufferStream->GetMemory() + RowIDOffset); }
+
+void TORVRowsetRow::SetRowID(int32_t Value) {
+  uint8_t* Bytes = FBufferStream->GetMemory();
+  Bytes[RowHeaderBytes] = 1;
+  WriteInt32At(Bytes + RowIDOffset, Value);
+  FModified = true;
+}
+
+// -------------------------------------------------------- TORVRowsetManager
+
+TORVRowsetManager::TORVRowsetManager(TORVTableManager* Owner) : TORVTableFileManager(Owner) {}
+
+TORVString TORVRowsetManager::GetFileExtension() { return GetSettings().GetRowExtension(); }
+
+std::unique_ptr<TORVTableFileBuffer> TORVRowsetManager::CreateBuffer() {
+  return std::make_unique<TORVRowsetRow>(this);
+}
+
+int32_t TORVRowsetManager::GetBufferSize() { return GetTable()->GetColumns().GetRowsetRowSize(); }
+
+int32_t TORVRowsetManager::GetAvailableHeaderSize() {
+  return GetTable()->GetSystemObject() ? SystemAvailableHeaderBytes : AvailableHeaderBytes;
+}
+
+int32_t TORVRowsetManager::ColumnCount() const { return GetTable()->GetColumns().GetCount(); }
+
+int32_t TORVRowsetManager::GetActualHeaderSize() {
+  const int32_t Size = CommonHeaderSize + RowsHeaderFieldsSize + 4 * ColumnCount();
+  return (Size + 7) / 8 * 8;
+}
+
+int32_t TORVRowsetManager::CalculateMaxBufferCount() {
+  return std::max(GetTable()->GetMaxRowBufferSize() / GetBufferSize(), MinRowBufferCount);
+}
+
+void TORVRowsetManager::CheckMaxBuffers() {
+  const int64_t Size = static_cast<int64_t>(GetAvailableHeaderSize()) +
+                       static_cast<int64_t>(FNextNumber) * static_cast<int64_t>(GetBufferSize());
+  if (Size > FTableManager->GetFileManager()->GetMaximumLockedFileSize())
+    RaiseError(ORV_FULL_ERROR, {GetTable()->GetTypeName(), GetTable()->GetName(), GetFullFileName()});
+  TORVTableFileManager::CheckMaxBuffers();
+}
+
+void TORVRowsetManager::Initialize() {
+  TORVTableFileManager::Initialize();
+  FRowCount = 0;
+  FLastRowID = 0;
+  FLastVersion = 0;
+  FStatus = 0;
+  FUpdated = CurrentTimeStamp(false);
+  TORVColumns& Columns = GetTable()->GetColumns();
+  FLastValues.assign(static_cast<size_t>(Columns.GetCount()), 0);
+  for (int32_t Index = 0; Index < Columns.GetCount(); ++Index)
+    FLastValues[static_cast<size_t>(Index)] = Columns.GetColumn(Index)->GetSeedValue();
+}
+
+void TORVRowsetManager::ReadHeader() {
+  TORVTableFileManager::ReadHeader();
+  TORVMemoryStream& Stream = *FHeaderStream;
+  FRowCount = Stream.ReadInteger();
+  FLastRowID = Stream.ReadInteger();
+  FLastVersion = Stream.ReadInteger();
+  FStatus = Stream.ReadByte();
+  FUpdated = Stream.ReadLargeInt();
+  FLastValues.assign(static_cast<size_t>(ColumnCount()), 0);
+  for (int32_t& Value : FLastValues) Value = Stream.ReadInteger();
+}
+
+void TORVRowsetManager::WriteHeader(bool IncUpdateCounter) {
+  TORVTableFileManager::WriteHeader(IncUpdateCounter);
+  FUpdated = CurrentTimeStamp(false);
+  TORVMemoryStream& Stream = *FHeaderStream;
+  Stream.WriteInteger(FRowCount);
+  Stream.WriteInteger(FLastRowID);
+  Stream.WriteInteger(FLastVersion);
+  Stream.WriteByte(FStatus);
+  Stream.WriteLargeInt(FUpdated);
+  FLastValues.resize(static_cast<size_t>(ColumnCount()), 0);
+  for (int32_t Value : FLastValues) Stream.WriteInteger(Value);
+}
+
+void TORVRowsetManager::CopyHeader(TORVTableFileManager& Source) {
+  auto* From = dynamic_cast<TORVRowsetManager*>(&Source);
+  if (From == nullptr) return;
+  FLastRowID = From->FLastRowID;
+  FLastVersion = From->FLastVersion;
+  FStatus = From->FStatus;
+  FModified = true;
+}
+
+void TORVRowsetManager::Empty() {
+  const int32_t Version = FLastVersion;
+  TORVTableFileManager::Empty();
+  FLastVersion = Version;
+}
+
+std::unique_ptr<TORVRowsetRow> TORVRowsetManager::CreateNewRow() {
+  return std::make_unique<TORVRowsetRow>(this);
+}
+
+TORVRowsetRow* TORVRowsetManager::GetRow(int32_t RowNumber, bool ReadAhead, int32_t Direction,
+                                         int32_t ReadAheadRows, bool& FoundChanges) {
+  return static_cast<TORVRowsetRow*>(GetBuffer(RowNumber, ReadAhead, FoundChanges, ReadAheadRows, Direction));
+}
+
+TORVRowsetRow* TORVRowsetManager::GetRow(int32_t RowNumber, bool ReadAhead, int32_t Direction,
+                                         int32_t ReadAheadRows) {
+  for (int32_t Attempt = 1;; ++Attempt) {
+    bool FoundChanges = false;
+    TORVRowsetRow* Row = GetRow(RowNumber, ReadAhead, Direction, ReadAheadRows, FoundChanges);
+    if (Row != nullptr) return Row;
+    // A restart re-read the header: the row may be gone with the file's end.
+    if (RowNumber > GetLastNumber())
+      CorruptError(FormatString(u"Invalid %s number specified for retrieval from cache", {GetBufferName()}));
+    if (Attempt >= MaxGetRowAttempts)
+      CorruptError(FormatString(u"The %s %s kept changing during retrieval from cache",
+                                {GetBufferName(), IntToString(RowNumber)}));
+  }
+}
+
+TORVRowsetRow* TORVRowsetManager::GetNextFreeRow() {
+  const bool FromChain = FNextFreeNumber != 0;
+  const int32_t Number = GetNextFreeNumber();
+  TORVRowsetRow* Row = GetRow(Number);
+  if (FromChain) {
+    // Only a deleted slot may be on the chain, and its link must stay inside
+    // the file: otherwise the insert would overwrite a live row.
+    const int32_t Next = Row->GetNextNumber();
+    if (Row->GetStatus() != TORVRowsetRow::StatusDeleted || Next < 0 || Next >= FNextNumber || Next == Number) {
+      PutRow(Row);
+      CorruptError(FormatString(u"Invalid next free %s pointer (%s)", {GetBufferName(), IntToString(Number)}));
+    }
+    SetNextFreeNumber(Next);
+  }
+  Row->Initialize();
+  Row->SetModified(true);
+  return Row;
+}
+
+void TORVRowsetManager::SetNextFreeRow(TORVRowsetRow& FreeRow) {
+  // An empty chain is FNextFreeNumber 0, which also ends a chain.
+  FreeRow.SetNextNumber(FNextFreeNumber);
+  SetNextFreeNumber(FreeRow.GetNumber());
+}
+
+void TORVRowsetManager::PutRow(TORVRowsetRow* Row) { PutBuffer(Row); }
+
+int32_t TORVRowsetManager::GetLastRowID() { return WrapIncInteger(FLastRowID, 1); }
+
+int32_t TORVRowsetManager::GetLastVersion() { return WrapIncInteger(FLastVersion, 1); }
+
+int32_t TORVRowsetManager::GetLastValue(int32_t Index) {
+  int32_t& Value = FLastValues.at(static_cast<size_t>(Index));
+  return WrapIncInteger(Value, GetTable()->GetColumns().GetColumn(Index)->GetIncrementValue());
+}
+
+void TORVRowsetManager::SetLastValue(int32_t Index, int32_t Value) {
+  FLastValues.at(static_cast<size_t>(Index)) = Value;
+  FModified = true;
+}
+
+int32_t TORVRowsetManager::GetLastValueAt(int32_t Index) const { return FLastValues.at(static_cast<size_t>(Index)); }
+
+void TORVRowsetManager::SetRowCount(int32_t Value) {
+  FRowCount = Value;
+  FModified = true;
+}
+
+void TORVRowsetManager::SetLastRowID(int32_t Value) {
+  if (Value == FLastRowID) return;
+  FLastRowID = Value;
+  FModified = true;
+}
+
+void TORVRowsetManager::SetLastVersion(int32_t Value) {
+  if (Value == FLastVersion) return;
+  FLastVersion = Value;
+  FModified = true;
+}
+
+void TORVRowsetManager::SetStatus(uint8_t Value) {
+  if (Value == FStatus) return;
+  FStatus = Value;
+  FModified = true;
+}
+
+int64_t TORVRowsetManager::RowLockOffset(int32_t RowNumber) const {
+  return FTableManager->GetFileManager()->GetMaximumLockedFileSize() + static_cast<int64_t>(RowNumber);
+}
+
+bool TORVRowsetManager::LockRow(int32_t RowNumber) {
+  if (RowNumber <= 0) return false;
+  if (FTableManager->GetFileManager()->GetExclusiveFileAccess()) return FFileStream->ExclusiveLockRow(RowNumber);
+  return FFileStream->LockRegion(RowLockOffset(RowNumber), 1);
+}
+
+bool TORVRowsetManager::UnlockRow(int32_t RowNumber) {
+  if (RowNumber <= 0) return false;
+  if (FTableManager->GetFileManager()->GetExclusiveFileAccess()) return FFileStream->ExclusiveUnlockRow(RowNumber);
+  return FFileStream->UnlockRegion(RowLockOffset(RowNumber), 1);
+}
+
+// ------------------------------------------------------------- verification
+
+bool TORVRowsetManager::VerifyBuffers(bool& FoundErrors, bool RepairErrors) {
+  if (!TORVTableFileManager::VerifyBuffers(FoundErrors, RepairErrors)) return false;
+  TORVSessionManager& Session = FTableManager->GetSessionManager();
+  const TORVString Name = GetBufferName();
+  auto Found = [&](const TORVString& Message) {
+    FoundErrors = true;
+    LogVerifyMessage(Message, nullptr, RepairErrors);
+  };
+  Session.StartProgress();
+  struct TProgressEnd {
+    TORVSessionManager& Session;
+    ~TProgressEnd() { Session.EndProgress(); }
+  } ProgressEnd{Session};
+
+  const int32_t LastNumber = GetLastNumber();
+  bool Continue = true;
+  bool RebuildFreeChain = false;
+
+  // The free chain, each slot visited once.
+  TORVSparseBitmap Visited;
+  Visited.SetBitCount(LastNumber + 1);
+  int32_t Number = FNextFreeNumber;
+  while (Continue && Number > 0 && Number <= LastNumber) {
+    TORVRowsetRow* Row = GetRow(Number, true, 1, GetMaxReadAheadBufferCount());
+    TRowHold Hold(*this, Row);
+    Visited.SetBit(Number);
+    const int32_t Next = Row->GetNextNumber();
+    bool Stop = false;
+    bool Bad = false;
+    if (Row->GetStatus() != TORVRowsetRow::StatusDeleted) {
+      Found(FormatString(u"Invalid next free %s pointer (%s)", {Name, IntToString(Number)}));
+      Bad = true;
+    } else if (Next < 0 || Next > LastNumber + 1) {
+      Found(FormatString(u"Invalid next free %s pointer (%s)", {Name, IntToString(Next)}));
+      Bad = true;
+    } else if (Next != 0 && Visited.BitSet(Next)) {
+      Found(FormatString(u"Recursive next %s pointer (%s)", {Name, IntToString(Next)}));
+      Bad = true;
+      Stop = true;
+    }
+    if (Bad && RepairErrors) {
+      Row->SetNextNumber(0);
+      SetNextFreeNumber(0);
+      RebuildFreeChain = true;
+    }
+    // A live slot on the chain ends the walk: what follows it is no chain.
+    if (Bad && Row->GetStatus() != TORVRowsetRow::StatusDeleted) Stop = true;
+    Number = Stop ? 0 : Next;
+    Continue = Session.CheckProgressInterval(0);
+  }
+
+  // Every slot.
+  int32_t LiveRows = 0;
+  int32_t HighestRowID = 0;
+  int32_t HighestVersion = 0;
+  TORVColumns& Columns = GetTable()->GetColumns();
+  std::vector<int32_t> HighestValues(FLastValues);
+  std::unordered_set<int32_t> SeenRowIDs;
+  for (int32_t RowNumber = 1; Continue && RowNumber <= LastNumber; ++RowNumber) {
+    TORVRowsetRow* Row = GetRow(RowNumber, true, 1, GetMaxReadAheadBufferCount());
+    TRowHold Hold(*this, Row);
+    if (Row->GetStatus() != TORVRowsetRow::StatusDeleted) {
+      if (Row->GetNextNumber() != 0) {
+        Found(FormatString(u"Invalid next %s pointer (%s)", {Name, IntToString(Row->GetNextNumber())}));
+        if (RepairErrors) Row->SetNextNumber(0);
+      }
+      if (Row->GetVersion() < 0) {
+        Found(FormatString(u"Invalid %s %s version (%s)",
+                           {Name, IntToString(RowNumber), IntToString(Row->GetVersion())}));
+        if (RepairErrors) Row->SetVersion(GetLastVersion());
+      }
+      if (Row->GetUpdateCounter() < 0) {
+        Found(FormatString(u"Invalid %s %s update counter (%s)",
+                           {Name, IntToString(RowNumber), IntToString(Row->GetUpdateCounter())}));
+        if (RepairErrors) Row->SetUpdateCounter(1);
+      }
+      const int32_t RowID = Row->GetRowID();
+      if (RowID <= 0 || !SeenRowIDs.insert(RowID).second) {
+        Found(FormatString(u"Invalid %s %s ID (%s)", {Name, IntToString(RowNumber), IntToString(RowID)}));
+        if (RepairErrors) {
+          const int32_t NewRowID = GetLastRowID();
+          Row->SetRowID(NewRowID);
+          SeenRowIDs.insert(NewRowID);
+        }
+      }
+      HighestRowID = std::max(HighestRowID, Row->GetRowID());
+      ++LiveRows;
+      const uint8_t* Bytes = Row->GetBufferStream().GetMemory();
+      for (int32_t Index = 0; Index < Columns.GetCount(); ++Index) {
+        TORVColumn* Column = Columns.GetColumn(Index);
+        const int32_t Offset = Column->GetRowOffset();
+        if (!Column->GetIdentity() || Offset + 5 > GetBufferSize() || Bytes[Offset] == 0) continue;
+        int32_t& Highest = HighestValues[static_cast<size_t>(Index)];
+        Highest = std::max(Highest, ReadInt32At(Bytes + Offset + 1));
+      }
+    } else if (RepairErrors && RebuildFreeChain) {
+      SetNextFreeRow(*Row);
+    }
+    HighestVersion = std::max(HighestVersion, Row->GetVersion());
+    Continue = Session.CheckProgressInterval(
+        static_cast<int32_t>(static_cast<int64_t>(RowNumber) * 100 / std::max(LastNumber, 1)));
+  }
+
+  if (Continue) {
+    if (FRowCount != LiveRows) {
+      Found(FormatString(u"Invalid %s count (%s)", {Name, IntToString(FRowCount)}));
+      if (RepairErrors) SetRowCount(LiveRows);
+    }
+    if (FLastRowID < HighestRowID) {
+      Found(FormatString(u"Invalid last %s ID (%s)", {Name, IntToString(FLastRowID)}));
+      if (RepairErrors) SetLastRowID(HighestRowID);
+    }
+    if (FLastVersion < HighestVersion) {
+      Found(FormatString(u"Invalid last %s version (%s)", {Name, IntToString(FLastVersion)}));
+      if (RepairErrors) SetLastVersion(HighestVersion);
+    }
+    for (int32_t Index = 0; Index < Columns.GetCount(); ++Index) {
+      if (!Columns.GetColumn(Index)->GetIdentity()) continue;
+      const int32_t Stored = FLastValues[static_cast<size_t>(Index)];
+      if (Stored >= HighestValues[static_cast<size_t>(Index)]) continue;
+      Found(FormatString(u"Invalid last %s identity value (%s)", {Name, IntToString(Stored)}));
+      if (RepairErrors) SetLastValue(Index, HighestValues[static_cast<size_t>(Index)]);
+    }
+  }
+  return Continue;
+}
+
+}  // namespace orv

@@ -1,0 +1,386 @@
+#include "storage/orvrowsfile.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "base/orverror.h"
+#include "catalog/orvcolumns.h"
+#include "core/orvtypefunc.h"
+#include "tests/storage/orvtabletestfiles.h"
+#include "tests/support/orverrortext.h"
+#include "tests/support/orvfaultfilemgr.h"
+#include "tests/support/orvrowfakes.h"
+#include "tests/support/orvtestfolder.h"
+
+namespace orv {
+namespace {
+
+using test::ErrorOf;
+
+// Disk files shared with other processes whose locked-file limit a test
+// can lower.
+class TLimitedFiles : public test::TFaultOSFileManager {
+ public:
+  int64_t GetMaximumLockedFileSize() override {
+    return Limit != 0 ? Limit : test::TFaultOSFileManager::GetMaximumLockedFileSize();
+  }
+  int64_t Limit = 0;
+};
+
+std::unique_ptr<TLimitedFiles> NewFiles() {
+  auto Files = std::make_unique<TLimitedFiles>();
+  Files->SetExclusiveFileAccess(false);
+  Files->Initialize();
+  return Files;
+}
+
+// A table manager whose change check asks its rows file.
+class TRowsTableManager : public test::TTestTableManager {
+ public:
+  TRowsTableManager(TORVFileManager* Files, const TORVString& Folder) : TTestTableManager(Files, Folder) {
+    TORVColumns& Columns = Table().GetColumns();
+    AddTestColumn(Columns, u"ID", dtInteger, 0, 0, 1);
+    TORVColumn* Serial = AddTestColumn(Columns, u"Serial", dtInteger, 0, 0, 2);
+    Serial->SetIdentity(true);
+    Serial->SetSeedValue(100);
+    Serial->SetIncrementValue(10);
+    AddTestColumn(Columns, u"Name", dtCharacter, stVarChar, 20, 3);
+  }
+  bool CheckForChanges(bool /*ManualRefresh*/) override { return Rows != nullptr && Rows->CheckForChanges(); }
+
+  TORVRowsetManager* Rows = nullptr;
+};
+
+struct TRowsSession {
+  std::unique_ptr<TRowsTableManager> Manager;
+  std::unique_ptr<TORVRowsetManager> Rows;
+  TRowsSession(TORVFileManager* Files, const TORVString& Folder)
+      : Manager(std::make_unique<TRowsTableManager>(Files, Folder)),
+        Rows(std::make_unique<TORVRowsetManager>(Manager.get())) {
+    Manager->Rows = Rows.get();
+    Rows->Initialize();
+  }
+};
+
+class RowsFile : public test::TempFolderTest {
+ protected:
+  void SetUp() override {
+    test::TempFolderTest::SetUp();
+    Files = NewFiles();
+  }
+  std::unique_ptr<TRowsSession> NewSession() { return std::make_unique<TRowsSession>(Files.get(), FolderName()); }
+  std::unique_ptr<TRowsSession> NewOpenSession() {
+    auto Session = NewSession();
+    if (Session->Rows->GetFileExists())
+      Session->Rows->Open();
+    else
+      Session->Rows->CreateAndOpen();
+    return Session;
+  }
+
+  // Inserts as the table manager does: a row from the free chain with a
+  // new row ID and version.
+  static int32_t InsertRow(TORVRowsetManager& Rows, int32_t RowID = 0) {
+    TORVRowsetRow* Row = Rows.GetNextFreeRow();
+    const int32_t ID = RowID != 0 ? RowID : Rows.GetLastRowID();
+    Row->SetRowID(ID);
+    Row->SetVersion(Rows.GetLastVersion());
+    Row->IncUpdateCounter();
+    Row->SetStatus(TORVRowsetRow::StatusLive);
+    Rows.SetLastRowID(std::max(Rows.GetLastRowIDValue(), ID));
+    Rows.IncRowCount();
+    const int32_t Number = Row->GetNumber();
+    Rows.PutRow(Row);
+    return Number;
+  }
+  static void DeleteRow(TORVRowsetManager& Rows, int32_t Number) {
+    TORVRowsetRow* Row = Rows.GetRow(Number);
+    Row->SetStatus(TORVRowsetRow::StatusDeleted);
+    Row->IncUpdateCounter();
+    Rows.SetNextFreeRow(*Row);
+    Rows.DecRowCount();
+    Rows.PutRow(Row);
+  }
+  static void SetNext(TORVRowsetManager& Rows, int32_t Number, int32_t Next) {
+    TORVRowsetRow* Row = Rows.GetRow(Number);
+    Row->SetNextNumber(Next);
+    Rows.PutRow(Row);
+  }
+
+  std::unique_ptr<TLimitedFiles> Files;
+};
+
+TEST_F(RowsFile, HeaderRoundTripsAndIsSizedByTheColumns) {
+  auto A = NewOpenSession();
+  // 54 + 21 + 3 x 4 = 87, rounded up to 88.
+  EXPECT_EQ(A->Rows->GetActualHeaderSize(), 88);
+  EXPECT_EQ(A->Rows->GetAvailableHeaderSize(), 16384);
+  EXPECT_EQ(A->Rows->GetLastValueAt(1), 100);
+  EXPECT_EQ(A->Rows->GetLastValue(1), 110);
+  A->Rows->SetLastValue(1, 110);
+  InsertRow(*A->Rows);
+  InsertRow(*A->Rows);
+  A->Rows->SetStatus(3);
+  A->Rows->Write(true);
+
+  auto B = NewOpenSession();
+  EXPECT_EQ(B->Rows->GetRowCount(), 2);
+  EXPECT_EQ(B->Rows->GetLastRowIDValue(), 2);
+  EXPECT_EQ(B->Rows->GetLastVersionValue(), 2);
+  EXPECT_EQ(B->Rows->GetStatus(), 3);
+  EXPECT_EQ(B->Rows->GetLastValueAt(0), 0);
+  EXPECT_EQ(B->Rows->GetLastValueAt(1), 110);
+  EXPECT_GT(B->Rows->GetUpdated(), 0);
+  TORVRowsetRow* Row = B->Rows->GetRow(2);
+  EXPECT_EQ(Row->GetRowID(), 2);
+  EXPECT_EQ(Row->GetVersion(), 2);
+  EXPECT_EQ(Row->GetUpdateCounter(), 1);
+  EXPECT_EQ(Row->GetStatus(), TORVRowsetRow::StatusLive);
+  B->Rows->PutRow(Row);
+}
+
+TEST_F(RowsFile, InsertsReuseTheLastDeletedSlotFirstThenAppend) {
+  auto A = NewOpenSession();
+  for (int32_t Index = 0; Index < 4; ++Index) InsertRow(*A->Rows);
+  DeleteRow(*A->Rows, 2);
+  DeleteRow(*A->Rows, 3);
+  A->Rows->Write(true);
+
+  auto B = NewOpenSession();
+  TORVRowsetRow* Reused = B->Rows->GetNextFreeRow();
+  EXPECT_EQ(Reused->GetNumber(), 3);
+  EXPECT_EQ(Reused->GetStatus(), TORVRowsetRow::StatusReused);
+  EXPECT_EQ(Reused->GetUpdateCounter(), 0);
+  Reused->SetStatus(TORVRowsetRow::StatusLive);
+  B->Rows->PutRow(Reused);
+  Reused = B->Rows->GetNextFreeRow();
+  EXPECT_EQ(Reused->GetNumber(), 2);
+  Reused->SetStatus(TORVRowsetRow::StatusLive);
+  B->Rows->PutRow(Reused);
+  TORVRowsetRow* Appended = B->Rows->GetNextFreeRow();
+  EXPECT_EQ(Appended->GetNumber(), 5);
+  EXPECT_EQ(Appended->GetStatus(), TORVRowsetRow::StatusLive);
+  B->Rows->PutRow(Appended);
+}
+
+TEST_F(RowsFile, AFreeChainLinkToALiveRowIsRefusedNotHandedOut) {
+  auto A = NewOpenSession();
+  for (int32_t Index = 0; Index < 3; ++Index) InsertRow(*A->Rows);
+  DeleteRow(*A->Rows, 3);
+  // The deleted row names the live row 1 as the next free one.
+  SetNext(*A->Rows, 3, 1);
+  TORVRowsetRow* Row = A->Rows->GetNextFreeRow();
+  EXPECT_EQ(Row->GetNumber(), 3);
+  A->Rows->PutRow(Row);
+  EXPECT_NE(ErrorOf([&] { A->Rows->PutRow(A->Rows->GetNextFreeRow()); }).find("601 "), std::string::npos);
+}
+
+TEST_F(RowsFile, HandOutsWrapFromMaxIntToOne) {
+  auto A = NewOpenSession();
+  A->Rows->SetLastRowID(std::numeric_limits<int32_t>::max());
+  A->Rows->SetLastVersion(std::numeric_limits<int32_t>::max());
+  EXPECT_EQ(A->Rows->GetLastRowID(), 1);
+  EXPECT_EQ(A->Rows->GetLastVersion(), 1);
+}
+
+TEST_F(RowsFile, EmptyKeepsTheLastVersionAndResetsTheRest) {
+  auto A = NewOpenSession();
+  for (int32_t Index = 0; Index < 3; ++Index) InsertRow(*A->Rows);
+  A->Rows->SetLastValue(1, 500);
+  A->Rows->Write(true);
+  A->Rows->Empty();
+  A->Rows->Write(true);
+
+  auto B = NewOpenSession();
+  EXPECT_EQ(B->Rows->GetLastNumber(), 0);
+  EXPECT_EQ(B->Rows->GetRowCount(), 0);
+  EXPECT_EQ(B->Rows->GetLastRowIDValue(), 0);
+  EXPECT_EQ(B->Rows->GetLastVersionValue(), 3);
+  EXPECT_EQ(B->Rows->GetLastValueAt(1), 100);
+}
+
+TEST_F(RowsFile, AnAppendPastTheLockedFileLimitRaises407BeforeWriting) {
+  auto A = NewOpenSession();
+  // Room for the header area and two rows.
+  const int64_t RowSize = A->Rows->GetBufferSize();
+  Files->Limit = 16384 + 2 * RowSize;
+  InsertRow(*A->Rows);
+  InsertRow(*A->Rows);
+  EXPECT_EQ(ErrorOf([&] { InsertRow(*A->Rows); }).substr(0, 3), "407");
+  EXPECT_EQ(A->Rows->GetLastNumber(), 2);
+}
+
+TEST_F(RowsFile, RowLocksConflictAcrossSessionsAndAreReleased) {
+  auto A = NewOpenSession();
+  auto B = NewOpenSession();
+  EXPECT_FALSE(A->Rows->LockRow(0));
+  EXPECT_TRUE(A->Rows->LockRow(5));
+  EXPECT_FALSE(B->Rows->LockRow(5));
+  EXPECT_TRUE(B->Rows->LockRow(6));
+  EXPECT_TRUE(A->Rows->UnlockRow(5));
+  EXPECT_TRUE(B->Rows->LockRow(5));
+  EXPECT_TRUE(B->Rows->UnlockRow(5));
+  EXPECT_TRUE(B->Rows->UnlockRow(6));
+}
+
+TEST_F(RowsFile, RowLocksConflictAcrossProcesses) {
+  auto A = NewOpenSession();
+  ASSERT_TRUE(A->Rows->LockRow(7));
+  const TORVString Folder = FolderName();
+  pid_t Child = fork();
+  ASSERT_GE(Child, 0);
+  if (Child == 0) {
+    int Status = 5;
+    try {
+      auto ChildFiles = NewFiles();
+      TRowsSession C(ChildFiles.get(), Folder);
+      C.Rows->Open();
+      // 0: row 7 held elsewhere while row 8 is free.
+      Status = !C.Rows->LockRow(7) && C.Rows->LockRow(8) ? 0 : 1;
+    } catch (...) {
+      Status = 2;
+    }
+    _exit(Status);
+  }
+  int Status = 0;
+  ASSERT_EQ(waitpid(Child, &Status, 0), Child);
+  ASSERT_TRUE(WIFEXITED(Status));
+  EXPECT_EQ(WEXITSTATUS(Status), 0);
+  EXPECT_TRUE(A->Rows->UnlockRow(7));
+}
+
+TEST_F(RowsFile, GetRowFollowsAnotherSessionsChangeInsteadOfReturningNil) {
+  auto A = NewOpenSession();
+  for (int32_t Index = 0; Index < 3; ++Index) InsertRow(*A->Rows);
+  A->Rows->Write(true);
+  auto B = NewOpenSession();
+  TORVRowsetRow* Row = A->Rows->GetRow(2);
+  Row->SetInternalCounter(9);
+  A->Rows->PutRow(Row);
+  A->Rows->Write(true);
+  Row = B->Rows->GetRow(2);
+  ASSERT_NE(Row, nullptr);
+  EXPECT_EQ(Row->GetInternalCounter(), 9);
+  B->Rows->PutRow(Row);
+}
+
+class RowsFileVerify : public RowsFile {
+ protected:
+  // Runs a verification and, with Repair, writes what it mended.
+  std::vector<TORVString> Verify(TRowsSession& Session, bool Repair, bool& FoundErrors) {
+    Session.Manager->LogLines.clear();
+    FoundErrors = false;
+    EXPECT_TRUE(Session.Rows->Verify(FoundErrors, Repair));
+    if (Repair) Session.Rows->Write(true);
+    return Session.Manager->LogLines;
+  }
+  static size_t CountContaining(const std::vector<TORVString>& Lines, const TORVString& Text) {
+    size_t Count = 0;
+    for (const TORVString& Line : Lines) Count += Line.find(Text) != TORVString::npos ? 1 : 0;
+    return Count;
+  }
+};
+
+TEST_F(RowsFileVerify, ASoundFileHasNoFindings) {
+  auto A = NewOpenSession();
+  for (int32_t Index = 0; Index < 5; ++Index) InsertRow(*A->Rows);
+  DeleteRow(*A->Rows, 2);
+  DeleteRow(*A->Rows, 4);
+  A->Rows->Write(true);
+  bool FoundErrors = true;
+  EXPECT_TRUE(Verify(*A, false, FoundErrors).empty());
+  EXPECT_FALSE(FoundErrors);
+}
+
+TEST_F(RowsFileVerify, ALoopingFreeChainIsFoundOnceAndRebuilt) {
+  auto A = NewOpenSession();
+  for (int32_t Index = 0; Index < 6; ++Index) InsertRow(*A->Rows);
+  DeleteRow(*A->Rows, 2);
+  DeleteRow(*A->Rows, 4);
+  DeleteRow(*A->Rows, 5);
+  // 5 -> 4 -> 2 -> 5 ...
+  SetNext(*A->Rows, 2, 5);
+  A->Rows->Write(true);
+
+  bool FoundErrors = false;
+  auto Lines = Verify(*A, true, FoundErrors);
+  EXPECT_TRUE(FoundErrors);
+  EXPECT_EQ(CountContaining(Lines, u"Recursive next row pointer (5)"), 1u);
+  EXPECT_EQ(Lines.size(), 1u);
+
+  // Rebuilt in scan order: the last deleted row scanned is taken first.
+  auto B = NewOpenSession();
+  std::vector<int32_t> Taken;
+  for (int32_t Index = 0; Index < 4; ++Index) {
+    TORVRowsetRow* Row = B->Rows->GetNextFreeRow();
+    Taken.push_back(Row->GetNumber());
+    Row->SetStatus(TORVRowsetRow::StatusLive);
+    B->Rows->PutRow(Row);
+  }
+  EXPECT_EQ(Taken, (std::vector<int32_t>{5, 4, 2, 7}));
+}
+
+TEST_F(RowsFileVerify, ADuplicateRowIDGetsANewIDAboveTheLastOne) {
+  auto A = NewOpenSession();
+  InsertRow(*A->Rows);
+  InsertRow(*A->Rows, 1);
+  InsertRow(*A->Rows);
+  A->Rows->Write(true);
+
+  bool FoundErrors = false;
+  auto Lines = Verify(*A, true, FoundErrors);
+  EXPECT_TRUE(FoundErrors);
+  ASSERT_EQ(Lines.size(), 1u);
+  EXPECT_NE(Lines[0].find(u"Invalid row 2 ID (1)"), TORVString::npos);
+
+  auto B = NewOpenSession();
+  TORVRowsetRow* Row = B->Rows->GetRow(2);
+  EXPECT_EQ(Row->GetRowID(), 3);
+  B->Rows->PutRow(Row);
+  EXPECT_EQ(B->Rows->GetLastRowIDValue(), 3);
+  bool Again = true;
+  EXPECT_TRUE(Verify(*B, false, Again).empty());
+  EXPECT_FALSE(Again);
+}
+
+TEST_F(RowsFileVerify, HeaderCountersBelowTheRowsAreRaised) {
+  auto A = NewOpenSession();
+  for (int32_t Index = 0; Index < 3; ++Index) InsertRow(*A->Rows);
+  TORVRowsetRow* Row = A->Rows->GetRow(3);
+  uint8_t* Bytes = Row->GetBufferStream().GetMemory();
+  const int32_t Offset = A->Manager->Table().GetColumns().GetColumn(1)->GetRowOffset();
+  Bytes[Offset] = 1;
+  const int32_t Serial = 900;
+  std::memcpy(Bytes + Offset + 1, &Serial, sizeof(Serial));
+  Row->SetModified(true);
+  A->Rows->PutRow(Row);
+  A->Rows->SetRowCount(7);
+  A->Rows->SetLastRowID(1);
+  A->Rows->SetLastVersion(2);
+  A->Rows->Write(true);
+
+  bool FoundErrors = false;
+  auto Lines = Verify(*A, true, FoundErrors);
+  EXPECT_EQ(Lines.size(), 4u);
+  EXPECT_EQ(CountContaining(Lines, u"Invalid row count (7)"), 1u);
+  EXPECT_EQ(CountContaining(Lines, u"Invalid last row ID (1)"), 1u);
+  EXPECT_EQ(CountContaining(Lines, u"Invalid last row version (2)"), 1u);
+  EXPECT_EQ(CountContaining(Lines, u"Invalid last row identity value (100)"), 1u);
+  auto B = NewOpenSession();
+  EXPECT_EQ(B->Rows->GetRowCount(), 3);
+  EXPECT_EQ(B->Rows->GetLastRowIDValue(), 3);
+  EXPECT_EQ(B->Rows->GetLastVersionValue(), 3);
+  EXPECT_EQ(B->Rows->GetLastValueAt(1), 900);
+}
+
+}  // namespace
+}  // namespace orv
