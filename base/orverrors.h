@@ -83,6 +83,7 @@ inline constexpr TORVErrorDef ORV_SQL_ERROR{700, u"An error was found in the %s 
 // 1000s: cursors, filters and values.
 inline constexpr TORVErrorDef ORV_CURSOR_ERROR{1000, u"An error occurred with the cursor %s (%s)"};
 inline constexpr TORVErrorDef ORV_FILTER_ERROR{1001, u"A filter error occurred (%s)"};
+inline constexpr TORVErrorDef ORV_ROW_DELETED_ERROR{1007, u"The row has been deleted since last cached for the %s %s"};
 inline constexpr TORVErrorDef ORV_VALUE_ERROR{1011, ORV_OBJECT_ERROR_MSG};
 // Details of a value error, its last argument: with the value's text, or
 // without it where the value cannot be shown.

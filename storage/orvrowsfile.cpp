@@ -460,3 +460,283 @@ bool TORVRowsetManager::VerifyBuffers(bool& FoundErrors, bool RepairErrors) {
 }
 
 }  // namespace orv
+
+namespace orv {
+
+// ------------------------------------------------------ TORVRowsetRowValues
+
+TORVRowsetRowValues::TORVRowsetRowValues(TORVRowsetManager* Owner, int32_t CharacterSetToUse)
+    : TORVRowValues(CharacterSetToUse, &Owner->GetTable()->GetColumns(), true), FRowsetManager(Owner) {}
+
+void TORVRowsetRowValues::SetRow(TORVRowsetRow* Value) {
+  FRow = Value;
+  SetBufferStream(Value != nullptr ? &Value->GetBufferStream() : nullptr);
+}
+
+void TORVRowsetRowValues::ReadBlobStream(int32_t BlockNumber, TORVMemoryStream& BlobStream, bool Decompress) {
+  FRowsetManager->GetTableManager()->ReadBlobStream(FRow != nullptr ? FRow->GetVersion() : 0, BlockNumber,
+                                                    BlobStream, Decompress);
+}
+
+void TORVRowsetRowValues::WriteBlobStream(int32_t RowVersion, int32_t& BlockNumber, TORVMemoryStream& BlobStream,
+                                          int32_t BlobCompression, int32_t& CompressedSize) {
+  FRowsetManager->GetTableManager()->WriteBlobStream(RowVersion, BlockNumber, BlobStream, BlobCompression,
+                                                     CompressedSize);
+}
+
+void TORVRowsetRowValues::Evaluate(TORVExprToken* Tokens, TORVValue& Value) {
+  FRowsetManager->GetTableManager()->EvaluateRow(*this, Tokens, Value);
+}
+
+// ------------------------------------------------------ TORVRowsetNavigator
+
+namespace {
+
+// Unbinds values from a cached row and releases the row however the scope
+// is left.
+class TBoundRow {
+ public:
+  TBoundRow(TORVRowsetManager& Manager, TORVRowsetRowValues& Values, TORVRowsetRow* Row)
+      : FManager(Manager), FValues(Values), FRow(Row) {
+    FValues.SetRow(Row);
+  }
+  ~TBoundRow() {
+    FValues.SetRow(nullptr);
+    FManager.PutRow(FRow);
+  }
+  TBoundRow(const TBoundRow&) = delete;
+  TBoundRow& operator=(const TBoundRow&) = delete;
+
+ private:
+  TORVRowsetManager& FManager;
+  TORVRowsetRowValues& FValues;
+  TORVRowsetRow* FRow;
+};
+
+}  // namespace
+
+TORVRowsetNavigator::TORVRowsetNavigator(TORVRowsetManager* Owner) : FRowsetManager(Owner), FRow(Owner->CreateNewRow()) {
+  const int32_t CharacterSet = Owner->GetSettings().GetCharacterSet();
+  FRowValues = std::make_unique<TORVRowsetRowValues>(Owner, CharacterSet);
+  FRowValues->SetRow(FRow.get());
+  FSearchRowValues = std::make_unique<TORVRowsetRowValues>(Owner, CharacterSet);
+  FUpdateRowValues = std::make_unique<TORVRowsetRowValues>(Owner, CharacterSet);
+}
+
+TORVRowsetNavigator::~TORVRowsetNavigator() = default;
+
+int32_t TORVRowsetNavigator::GetRowCount() { return FRowsetManager->GetRowCount(); }
+
+int32_t TORVRowsetNavigator::GetRowNumber() { return FRow->GetNumber(); }
+
+void TORVRowsetNavigator::ClearActiveRow() { SetRow(nullptr); }
+
+void TORVRowsetNavigator::SetRow(TORVRowsetRow* Value) {
+  if (Value == nullptr) {
+    FRow->SetNumber(0);
+    FRow->Initialize();
+    FRowValues->Clear();
+    return;
+  }
+  if (Value->GetNumber() == FRow->GetNumber() && Value->GetVersion() == FRow->GetVersion() &&
+      Value->GetUpdateCounter() == FRow->GetUpdateCounter())
+    return;
+  FRowValues->Reset();
+  FRow->Assign(*Value);
+}
+
+bool TORVRowsetNavigator::RowValid(int32_t RowNumber, int32_t /*Direction*/, bool& StopScan) {
+  StopScan = false;
+  if (RowNumber < 1 || RowNumber > FRowsetManager->GetLastNumber()) return false;
+  if (RowNumber == FRow->GetNumber()) return FRow->GetStatus() != TORVRowsetRow::StatusDeleted;
+  TORVRowsetRow* Row = FRowsetManager->GetRow(RowNumber);
+  const bool Valid = Row->GetStatus() != TORVRowsetRow::StatusDeleted;
+  FRowsetManager->PutRow(Row);
+  return Valid;
+}
+
+bool TORVRowsetNavigator::EmptyFile() {
+  if (FRowsetManager->GetLastNumber() > 0) return false;
+  ClearActiveRow();
+  FBOF = true;
+  FEOF = true;
+  return true;
+}
+
+bool TORVRowsetNavigator::ReadRow(int32_t Number, int32_t Direction, int32_t ReadAheadRows, bool& FoundChanges) {
+  TORVRowsetRow* Row = FRowsetManager->GetRow(Number, ReadAheadRows > 1, Direction, ReadAheadRows, FoundChanges);
+  if (Row == nullptr) return false;
+  TRowHold Hold(*FRowsetManager, Row);
+  SetRow(Row);
+  return true;
+}
+
+bool TORVRowsetNavigator::First(bool& FoundChanges) {
+  FoundChanges = false;
+  if (EmptyFile()) return false;
+  if (!ReadRow(1, NavigateForward, FRowsetManager->GetMaxReadAheadBufferCount(), FoundChanges)) return false;
+  FBOF = true;
+  FEOF = false;
+  ValidatePosition(NavigateForward, FoundChanges);
+  return !FoundChanges && !FEOF;
+}
+
+bool TORVRowsetNavigator::Next(bool& FoundChanges) {
+  FoundChanges = false;
+  if (EmptyFile()) return false;
+  if (FRow->GetNumber() >= FRowsetManager->GetLastNumber()) {
+    FBOF = false;
+    FEOF = true;
+    ValidatePosition(NavigateBackward, FoundChanges);
+    return false;
+  }
+  if (!ReadRow(FRow->GetNumber() + 1, NavigateForward, FRowsetManager->GetMaxReadAheadBufferCount(), FoundChanges))
+    return false;
+  FBOF = false;
+  FEOF = false;
+  ValidatePosition(NavigateForward, FoundChanges);
+  return !FoundChanges && !FEOF;
+}
+
+bool TORVRowsetNavigator::Prior(bool& FoundChanges) {
+  FoundChanges = false;
+  if (EmptyFile()) return false;
+  if (FRow->GetNumber() < 2) {
+    FBOF = true;
+    FEOF = false;
+    ValidatePosition(NavigateForward, FoundChanges);
+    return false;
+  }
+  if (!ReadRow(FRow->GetNumber() - 1, NavigateBackward, FRowsetManager->GetMaxReadAheadBufferCount(), FoundChanges))
+    return false;
+  FBOF = false;
+  FEOF = false;
+  ValidatePosition(NavigateBackward, FoundChanges);
+  return !FoundChanges && !FBOF;
+}
+
+bool TORVRowsetNavigator::Last(bool& FoundChanges) {
+  FoundChanges = false;
+  if (EmptyFile()) return false;
+  if (!ReadRow(FRowsetManager->GetLastNumber(), NavigateForward, FRowsetManager->GetMaxReadAheadBufferCount(),
+               FoundChanges))
+    return false;
+  FBOF = false;
+  FEOF = true;
+  ValidatePosition(NavigateBackward, FoundChanges);
+  return !FoundChanges && !FBOF;
+}
+
+bool TORVRowsetNavigator::GotoNumber(int32_t NewNumber, int32_t Direction, bool& FoundChanges) {
+  FoundChanges = false;
+  if (EmptyFile()) return false;
+  const int32_t ReadAheadRows = GetReadAhead(1, 1, FRowsetManager->GetMaxReadAheadBufferCount());
+  const int32_t LastNumber = FRowsetManager->GetLastNumber();
+  const int32_t Number = NewNumber < 1 ? 1 : std::min(NewNumber, LastNumber);
+  if (!ReadRow(Number, Direction, ReadAheadRows, FoundChanges)) return false;
+  FBOF = NewNumber < 1;
+  FEOF = NewNumber > LastNumber;
+  return true;
+}
+
+void TORVRowsetNavigator::GotoSequenceNumber(int32_t NewSequenceNumber, bool& FoundChanges) {
+  GotoNumber(NewSequenceNumber, 0, FoundChanges);
+}
+
+int32_t TORVRowsetNavigator::Search(TORVValues& SearchValues, int32_t PartialLength, bool CaseInsensitive,
+                                    bool& FoundChanges) {
+  FoundChanges = false;
+  int32_t Result = 1;
+  const int32_t LastNumber = FRowsetManager->GetLastNumber();
+  for (int32_t Number = 1; Number <= LastNumber; ++Number) {
+    TORVRowsetRow* Row = FRowsetManager->GetRow(Number, true, NavigateForward,
+                                                FRowsetManager->GetMaxReadAheadBufferCount(), FoundChanges);
+    if (Row == nullptr) break;
+    TBoundRow Bound(*FRowsetManager, *FSearchRowValues, Row);
+    bool StopScan = false;
+    if (Row->GetStatus() == TORVRowsetRow::StatusDeleted || !RowValid(Number, NavigateForward, StopScan)) continue;
+    if (FSearchRowValues->Compare(SearchValues, PartialLength, CaseInsensitive) == 0) {
+      SetRow(Row);
+      FBOF = false;
+      FEOF = false;
+      Result = 0;
+      break;
+    }
+    if (Number == LastNumber) {
+      SetRow(Row);
+      FBOF = false;
+      FEOF = true;
+    }
+  }
+  return Result;
+}
+
+TORVRowsetRow* TORVRowsetNavigator::GetLiveRow(int32_t Number) {
+  if (Number < 1 || Number > FRowsetManager->GetLastNumber())
+    FRowsetManager->CorruptError(FormatString(u"Invalid %s number specified for retrieval from cache",
+                                              {FRowsetManager->GetBufferName()}));
+  TORVRowsetRow* Row = FRowsetManager->GetRow(Number);
+  if (Row->GetStatus() == TORVRowsetRow::StatusDeleted) {
+    FRowsetManager->PutRow(Row);
+    TORVBaseTable* Table = FRowsetManager->GetTable();
+    RaiseError(ORV_ROW_DELETED_ERROR, {Table->GetTypeName(), Table->GetName()});
+  }
+  return Row;
+}
+
+void TORVRowsetNavigator::Insert(int32_t NewVersion, TORVRowValues& NewValues, int32_t& NewNumber,
+                                 int32_t& NewUpdateCounter) {
+  TBoundRow Bound(*FRowsetManager, *FUpdateRowValues, FRowsetManager->GetNextFreeRow());
+  TORVRowsetRow& Row = *FUpdateRowValues->GetRow();
+  NewNumber = Row.GetNumber();
+  Row.SetVersion(NewVersion);
+  Row.IncUpdateCounter();
+  NewUpdateCounter = Row.GetUpdateCounter();
+  if (Row.GetStatus() == TORVRowsetRow::StatusReused) {
+    // The new row's large objects go into the deleted row's chains.
+    NewValues.SetBlobBlockNumbers(*FUpdateRowValues);
+    FUpdateRowValues->Clear();
+    Row.SetStatus(TORVRowsetRow::StatusLive);
+  } else {
+    NewValues.ClearBlobBlockNumbers();
+  }
+  NewValues.SaveBlobStreams(NewVersion);
+  FUpdateRowValues->Assign(NewValues);
+  Row.SetModified(true);
+  FRowsetManager->SetLastRowID(std::max(FRowsetManager->GetLastRowIDValue(), Row.GetRowID()));
+  FRowsetManager->SetLastVersion(Row.GetVersion());
+  TORVColumns& Columns = FRowsetManager->GetTable()->GetColumns();
+  for (int32_t Index = 0; Index < Columns.GetCount(); ++Index) {
+    if (!Columns.GetColumn(Index)->GetIdentity()) continue;
+    TORVValue* Value = FUpdateRowValues->GetItems(Index);
+    if (Value->GetNull()) continue;
+    const int32_t Last = FRowsetManager->GetLastValueAt(Index);
+    const int32_t Current = Value->GetAsInteger();
+    if (Current > Last) FRowsetManager->SetLastValue(Index, Current);
+  }
+  FRowsetManager->IncRowCount();
+}
+
+void TORVRowsetNavigator::Update(TORVRowValues& ExistingValues, int32_t ExistingNumber,
+                                 int32_t& ExistingUpdateCounter) {
+  TBoundRow Bound(*FRowsetManager, *FUpdateRowValues, GetLiveRow(ExistingNumber));
+  TORVRowsetRow& Row = *FUpdateRowValues->GetRow();
+  Row.IncUpdateCounter();
+  ExistingUpdateCounter = Row.GetUpdateCounter();
+  ExistingValues.SaveBlobStreams(Row.GetVersion());
+  FUpdateRowValues->Assign(ExistingValues);
+  Row.SetModified(true);
+}
+
+void TORVRowsetNavigator::Delete(TORVRowValues& /*ExistingValues*/, int32_t ExistingNumber,
+                                 int32_t& ExistingUpdateCounter) {
+  TBoundRow Bound(*FRowsetManager, *FUpdateRowValues, GetLiveRow(ExistingNumber));
+  TORVRowsetRow& Row = *FUpdateRowValues->GetRow();
+  Row.SetStatus(TORVRowsetRow::StatusDeleted);
+  Row.IncUpdateCounter();
+  ExistingUpdateCounter = Row.GetUpdateCounter();
+  FRowsetManager->SetNextFreeRow(Row);
+  FRowsetManager->DecRowCount();
+}
+
+}  // namespace orv

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "base/orvtype.h"
+#include "core/orvnavigator.h"
+#include "core/orvrowvalues.h"
 #include "storage/orvtablefile.h"
 
 namespace orv {
@@ -150,6 +152,70 @@ class TORVRowsetManager : public TORVTableFileManager {
   uint8_t FStatus = 0;
   int64_t FUpdated = 0;
   std::vector<int32_t> FLastValues;
+};
+
+// Row values over a row slot's bytes; large objects go through the table
+// manager with the slot's version.
+class TORVRowsetRowValues : public TORVRowValues {
+ public:
+  TORVRowsetRowValues(TORVRowsetManager* Owner, int32_t CharacterSetToUse);
+
+  void ReadBlobStream(int32_t BlockNumber, TORVMemoryStream& BlobStream, bool Decompress) override;
+  void WriteBlobStream(int32_t RowVersion, int32_t& BlockNumber, TORVMemoryStream& BlobStream,
+                       int32_t BlobCompression, int32_t& CompressedSize) override;
+  void Evaluate(TORVExprToken* Tokens, TORVValue& Value) override;
+
+  TORVRowsetRow* GetRow() const { return FRow; }
+  // Binds the values to Value's bytes (nil unbinds).
+  void SetRow(TORVRowsetRow* Value);
+
+ private:
+  TORVRowsetManager* FRowsetManager;
+  TORVRowsetRow* FRow = nullptr;
+};
+
+// Movement over the slots in number order. The current row is a private
+// copy (FRow), so the cached row is released at once; a deleted slot is
+// never a valid position.
+class TORVRowsetNavigator : public TORVNavigator {
+ public:
+  explicit TORVRowsetNavigator(TORVRowsetManager* Owner);
+  ~TORVRowsetNavigator() override;
+
+  int32_t GetRowCount() override;
+  void ClearActiveRow() override;
+  bool RowValid(int32_t RowNumber, int32_t Direction, bool& StopScan) override;
+  int32_t GetRowNumber() override;
+  int32_t Search(TORVValues& SearchValues, int32_t PartialLength, bool CaseInsensitive, bool& FoundChanges) override;
+  bool GotoNumber(int32_t NewNumber, int32_t Direction, bool& FoundChanges) override;
+  void GotoSequenceNumber(int32_t NewSequenceNumber, bool& FoundChanges) override;
+  bool First(bool& FoundChanges) override;
+  bool Next(bool& FoundChanges) override;
+  bool Prior(bool& FoundChanges) override;
+  bool Last(bool& FoundChanges) override;
+
+  // The row ID is already in NewValues; NewVersion was handed out.
+  virtual void Insert(int32_t NewVersion, TORVRowValues& NewValues, int32_t& NewNumber, int32_t& NewUpdateCounter);
+  virtual void Update(TORVRowValues& ExistingValues, int32_t ExistingNumber, int32_t& ExistingUpdateCounter);
+  virtual void Delete(TORVRowValues& ExistingValues, int32_t ExistingNumber, int32_t& ExistingUpdateCounter);
+
+  void SetRow(TORVRowsetRow* Value);
+  TORVRowsetRow& GetRow() const { return *FRow; }
+  TORVRowsetRowValues& GetRowValues() const { return *FRowValues; }
+
+ private:
+  // Reads row Number into the working row; False on FoundChanges.
+  bool ReadRow(int32_t Number, int32_t Direction, int32_t ReadAheadRows, bool& FoundChanges);
+  // The live row Number for a change; raises for a number outside the file
+  // or a deleted slot, so that a stale caller cannot corrupt the chain.
+  TORVRowsetRow* GetLiveRow(int32_t Number);
+  bool EmptyFile();
+
+  TORVRowsetManager* FRowsetManager;
+  std::unique_ptr<TORVRowsetRow> FRow;
+  std::unique_ptr<TORVRowsetRowValues> FRowValues;
+  std::unique_ptr<TORVRowsetRowValues> FSearchRowValues;
+  std::unique_ptr<TORVRowsetRowValues> FUpdateRowValues;
 };
 
 }  // namespace orv

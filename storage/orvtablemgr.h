@@ -15,8 +15,12 @@ namespace orv {
 class TORVBaseTable;
 class TORVCompressionManager;
 class TORVEngineManagerSettings;
+class TORVExprToken;
 class TORVFileManager;
+class TORVMemoryStream;
+class TORVRowValues;
 class TORVSessionManager;
+class TORVValue;
 
 class TORVTableManager : public TORVBaseObject {
  public:
@@ -50,6 +54,17 @@ class TORVTableManager : public TORVBaseObject {
   // Raise 1300 and 1301 naming the database, with Msg as the detail.
   virtual void BackupError(const TORVString& Msg) = 0;
   virtual void RestoreError(const TORVString& Msg) = 0;
+
+  // The large-object chain of a row of version RowVersion that starts at
+  // BlockNumber, into BlobStream; and BlobStream stored as that row's,
+  // giving its first block and its stored size.
+  virtual void ReadBlobStream(int32_t RowVersion, int32_t BlockNumber, TORVMemoryStream& BlobStream,
+                              bool Decompress) = 0;
+  virtual void WriteBlobStream(int32_t RowVersion, int32_t& BlockNumber, TORVMemoryStream& BlobStream,
+                               int32_t BlobCompression, int32_t& CompressedSize) = 0;
+  // Evaluates Tokens with Values as the current row of the evaluator, whose
+  // context is restored afterwards, also when the evaluation fails.
+  virtual void EvaluateRow(TORVRowValues& Values, TORVExprToken* Tokens, TORVValue& Value) = 0;
 
   TORVBaseTable* GetTable() const { return FTable; }
   TORVFileManager* GetFileManager() const { return FFileManager; }

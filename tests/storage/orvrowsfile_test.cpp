@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -25,6 +26,7 @@ namespace orv {
 namespace {
 
 using test::ErrorOf;
+
 
 // Disk files shared with other processes whose locked-file limit a test
 // can lower.
@@ -54,6 +56,7 @@ class TRowsTableManager : public test::TTestTableManager {
     Serial->SetSeedValue(100);
     Serial->SetIncrementValue(10);
     AddTestColumn(Columns, u"Name", dtCharacter, stVarChar, 20, 3);
+    AddTestColumn(Columns, u"Notes", dtLargeObject, stBlob, 0, 4);
   }
   bool CheckForChanges(bool /*ManualRefresh*/) override { return Rows != nullptr && Rows->CheckForChanges(); }
 
@@ -121,8 +124,8 @@ class RowsFile : public test::TempFolderTest {
 
 TEST_F(RowsFile, HeaderRoundTripsAndIsSizedByTheColumns) {
   auto A = NewOpenSession();
-  // 54 + 21 + 3 x 4 = 87, rounded up to 88.
-  EXPECT_EQ(A->Rows->GetActualHeaderSize(), 88);
+  // 54 + 21 + 4 x 4 = 91, rounded up to 96.
+  EXPECT_EQ(A->Rows->GetActualHeaderSize(), 96);
   EXPECT_EQ(A->Rows->GetAvailableHeaderSize(), 16384);
   EXPECT_EQ(A->Rows->GetLastValueAt(1), 100);
   EXPECT_EQ(A->Rows->GetLastValue(1), 110);
@@ -271,6 +274,153 @@ TEST_F(RowsFile, GetRowFollowsAnotherSessionsChangeInsteadOfReturningNil) {
   ASSERT_NE(Row, nullptr);
   EXPECT_EQ(Row->GetInternalCounter(), 9);
   B->Rows->PutRow(Row);
+}
+
+class RowsNavigator : public RowsFile {
+ protected:
+  void SetUp() override {
+    RowsFile::SetUp();
+    A = NewOpenSession();
+    Nav = std::make_unique<TORVRowsetNavigator>(A->Rows.get());
+    Values = std::make_unique<TTestRow>(A->Rows->GetSettings().GetCharacterSet(),
+                                        A->Manager->Table().GetColumns());
+  }
+  int32_t Insert(const TORVBytes& Notes = {}) {
+    TORVRowValues& New = *Values->Values;
+    New.Clear();
+    New.GetItems(0)->SetAsInteger(A->Rows->GetLastRowID());
+    if (!Notes.empty()) New.GetItems(3)->SetAsBytes(Notes);
+    int32_t Number = 0;
+    int32_t Counter = 0;
+    Nav->Insert(A->Rows->GetLastVersion(), New, Number, Counter);
+    EXPECT_EQ(Counter, 1);
+    return Number;
+  }
+  void Delete(int32_t Number) {
+    int32_t Counter = 0;
+    Nav->Delete(*Values->Values, Number, Counter);
+  }
+  std::vector<int32_t> Forward() {
+    std::vector<int32_t> Seen;
+    bool FoundChanges = false;
+    for (bool On = Nav->First(FoundChanges); On; On = Nav->Next(FoundChanges)) Seen.push_back(Nav->GetRowNumber());
+    return Seen;
+  }
+  std::vector<int32_t> Backward() {
+    std::vector<int32_t> Seen;
+    bool FoundChanges = false;
+    for (bool On = Nav->Last(FoundChanges); On; On = Nav->Prior(FoundChanges)) Seen.push_back(Nav->GetRowNumber());
+    return Seen;
+  }
+
+  std::unique_ptr<TRowsSession> A;
+  std::unique_ptr<TORVRowsetNavigator> Nav;
+  std::unique_ptr<TTestRow> Values;
+};
+
+TEST_F(RowsNavigator, EveryMovementOverAnEmptyTableFailsWithBothEdgesSet) {
+  bool FoundChanges = false;
+  const std::vector<std::function<bool()>> Moves = {
+      [&] { return Nav->First(FoundChanges); },        [&] { return Nav->Last(FoundChanges); },
+      [&] { return Nav->Next(FoundChanges); },         [&] { return Nav->Prior(FoundChanges); },
+      [&] { return Nav->GotoNumber(1, 1, FoundChanges); }};
+  for (const auto& Move : Moves) {
+    Nav->SetBOF(false);
+    Nav->SetEOF(false);
+    EXPECT_FALSE(Move());
+    EXPECT_TRUE(Nav->GetBoF());
+    EXPECT_TRUE(Nav->GetEoF());
+    EXPECT_EQ(Nav->GetRowNumber(), 0);
+  }
+  EXPECT_EQ(Nav->Search(*Values->Values, 0, false, FoundChanges), 1);
+}
+
+TEST_F(RowsNavigator, MovementStepsOverDeletedRowsAtBothEnds) {
+  for (int32_t Index = 0; Index < 6; ++Index) Insert();
+  Delete(1);
+  Delete(3);
+  Delete(6);
+  EXPECT_EQ(Forward(), (std::vector<int32_t>{2, 4, 5}));
+  EXPECT_EQ(Backward(), (std::vector<int32_t>{5, 4, 2}));
+  EXPECT_EQ(Nav->GetRowCount(), 3);
+  Delete(2);
+  Delete(4);
+  Delete(5);
+  EXPECT_TRUE(Forward().empty());
+  EXPECT_TRUE(Nav->GetBoF());
+  EXPECT_TRUE(Nav->GetEoF());
+}
+
+TEST_F(RowsNavigator, SearchFindsALiveRowAndSkipsDeletedOnes) {
+  for (int32_t Index = 0; Index < 4; ++Index) Insert();
+  Delete(2);
+  TTestRow Wanted(A->Rows->GetSettings().GetCharacterSet(), A->Manager->Table().GetColumns());
+  Wanted.Values->Clear();
+  Wanted.Values->GetItems(0)->SetAsInteger(3);
+  bool FoundChanges = false;
+  EXPECT_EQ(Nav->Search(*Wanted.Values, 0, false, FoundChanges), 0);
+  EXPECT_EQ(Nav->GetRowNumber(), 3);
+  Wanted.Values->GetItems(0)->SetAsInteger(2);
+  EXPECT_EQ(Nav->Search(*Wanted.Values, 0, false, FoundChanges), 1);
+  EXPECT_EQ(Nav->GetRowNumber(), 4);
+  EXPECT_TRUE(Nav->GetEoF());
+}
+
+TEST_F(RowsNavigator, AnInsertIntoADeletedSlotTakesOverItsLargeObjectChain) {
+  const int32_t First = Insert({1, 2, 3});
+  const int32_t FirstBlock = Values->Values->GetRowValue(3)->GetBlobBlockNumber();
+  ASSERT_NE(FirstBlock, 0);
+  Delete(First);
+  const int32_t Reused = Insert({4, 5});
+  EXPECT_EQ(Reused, First);
+  EXPECT_EQ(Values->Values->GetRowValue(3)->GetBlobBlockNumber(), FirstBlock);
+  TORVRowsetRow* Row = A->Rows->GetRow(Reused);
+  EXPECT_EQ(Row->GetStatus(), TORVRowsetRow::StatusLive);
+  EXPECT_EQ(Row->GetUpdateCounter(), 1);
+  EXPECT_EQ(Row->GetVersion(), 2);
+  A->Rows->PutRow(Row);
+  // A fresh slot starts a chain of its own.
+  Insert({6});
+  EXPECT_NE(Values->Values->GetRowValue(3)->GetBlobBlockNumber(), FirstBlock);
+}
+
+TEST_F(RowsNavigator, AnInsertRaisesTheIdentityCounterToTheRowsValue) {
+  TORVRowValues& New = *Values->Values;
+  New.Clear();
+  New.GetItems(0)->SetAsInteger(A->Rows->GetLastRowID());
+  New.GetItems(1)->SetAsInteger(250);
+  int32_t Number = 0;
+  int32_t Counter = 0;
+  Nav->Insert(A->Rows->GetLastVersion(), New, Number, Counter);
+  EXPECT_EQ(A->Rows->GetLastValueAt(1), 250);
+  EXPECT_EQ(A->Rows->GetRowCount(), 1);
+  EXPECT_EQ(A->Rows->GetLastRowIDValue(), 1);
+}
+
+TEST_F(RowsNavigator, ChangesToADeletedOrMissingSlotRaiseAndLeaveTheChainAlone) {
+  for (int32_t Index = 0; Index < 3; ++Index) Insert();
+  Delete(2);
+  int32_t Counter = 0;
+  EXPECT_EQ(ErrorOf([&] { Nav->Delete(*Values->Values, 2, Counter); }).substr(0, 5), "1007 ");
+  EXPECT_EQ(ErrorOf([&] { Nav->Update(*Values->Values, 2, Counter); }).substr(0, 5), "1007 ");
+  for (int32_t Number : {0, 4, -1})
+    EXPECT_EQ(ErrorOf([&] { Nav->Delete(*Values->Values, Number, Counter); }).substr(0, 4), "601 ");
+  EXPECT_EQ(A->Rows->GetRowCount(), 2);
+  // The chain still holds row 2 alone.
+  EXPECT_EQ(Insert(), 2);
+  EXPECT_EQ(Insert(), 4);
+}
+
+TEST_F(RowsNavigator, AnUpdateKeepsTheVersionAndCountsTheChange) {
+  const int32_t Number = Insert();
+  Values->Values->GetItems(2)->SetAsString(u"changed");
+  int32_t Counter = 0;
+  Nav->Update(*Values->Values, Number, Counter);
+  EXPECT_EQ(Counter, 2);
+  bool FoundChanges = false;
+  ASSERT_TRUE(Nav->First(FoundChanges));
+  EXPECT_EQ(Nav->GetRow().GetVersion(), 1);
+  EXPECT_EQ(Nav->GetRowValues().GetItems(2)->GetAsString(), u"changed");
 }
 
 class RowsFileVerify : public RowsFile {

@@ -6,8 +6,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/orverrors.h"
@@ -68,6 +70,26 @@ class TTestTableManager : public TORVTableManager {
   void BackupError(const TORVString& Msg) override { RaiseError(ORV_BACKUP_ERROR, {u"database", u"Sales", Msg}); }
   void RestoreError(const TORVString& Msg) override { RaiseError(ORV_RESTORE_ERROR, {u"database", u"Sales", Msg}); }
 
+  // Large objects kept in memory by first block; evaluation by a test hook.
+  void ReadBlobStream(int32_t RowVersion, int32_t BlockNumber, TORVMemoryStream& BlobStream,
+                      bool /*Decompress*/) override {
+    BlobReads.push_back({RowVersion, BlockNumber});
+    const TORVBytes& Stored = BlobStore.at(BlockNumber);
+    BlobStream.SetSize(static_cast<int64_t>(Stored.size()));
+    BlobStream.SetPosition(0);
+    BlobStream.Write(Stored.data(), static_cast<int32_t>(Stored.size()));
+  }
+  void WriteBlobStream(int32_t RowVersion, int32_t& BlockNumber, TORVMemoryStream& BlobStream,
+                       int32_t /*BlobCompression*/, int32_t& CompressedSize) override {
+    if (BlockNumber == 0) BlockNumber = NextBlock++;
+    BlobWrites.push_back({RowVersion, BlockNumber});
+    BlobStore[BlockNumber] = TORVBytes(BlobStream.GetMemory(), BlobStream.GetMemory() + BlobStream.GetSize());
+    CompressedSize = static_cast<int32_t>(BlobStream.GetSize());
+  }
+  void EvaluateRow(TORVRowValues& Values, TORVExprToken* /*Tokens*/, TORVValue& Value) override {
+    if (Evaluator) Evaluator(Values, Value);
+  }
+
   TORVBaseTable& Table() { return FOwnTable; }
   TORVEngineManagerSettings& Settings() { return FSettings; }
   TTableSession& Session() { return FSession; }
@@ -75,6 +97,12 @@ class TTestTableManager : public TORVTableManager {
 
   std::vector<TLoggedEvent> Events;
   std::vector<TORVString> LogLines;
+  // Version and first block of each large-object read and write.
+  std::vector<std::pair<int32_t, int32_t>> BlobReads;
+  std::vector<std::pair<int32_t, int32_t>> BlobWrites;
+  std::map<int32_t, TORVBytes> BlobStore;
+  int32_t NextBlock = 1;
+  std::function<void(TORVRowValues& Values, TORVValue& Value)> Evaluator;
   bool SessionIsolation = false;
   bool InInformationSchema = false;
 
