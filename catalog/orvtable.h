@@ -56,6 +56,11 @@ class TORVBaseTable : public TORVVirtualTable {
   // Bytes of rows a session may keep cached for this table.
   int32_t GetMaxRowBufferSize() const { return FMaxRowBufferSize; }
   void SetMaxRowBufferSize(int32_t Value) { FMaxRowBufferSize = Value; }
+  // Bytes of one large-object block, and of blocks a session may cache.
+  int32_t GetBlobBlockSize() const { return FBlobBlockSize; }
+  void SetBlobBlockSize(int32_t Value) { FBlobBlockSize = Value; }
+  int32_t GetMaxBlobBufferSize() const { return FMaxBlobBufferSize; }
+  void SetMaxBlobBufferSize(int32_t Value) { FMaxBlobBufferSize = Value; }
 
  protected:
   uint32_t FCheckSum = 0;
@@ -66,6 +71,8 @@ class TORVBaseTable : public TORVVirtualTable {
   TORVObjectStates FObjectState;
   std::unique_ptr<TORVColumns> FColumns;
   int32_t FMaxRowBufferSize = 0;
+  int32_t FBlobBlockSize = 512;
+  int32_t FMaxBlobBufferSize = 0;
 };
 
 }  // namespace orv

@@ -678,8 +678,7 @@ TORVRowsetRow* TORVRowsetNavigator::GetLiveRow(int32_t Number) {
   TORVRowsetRow* Row = FRowsetManager->GetRow(Number);
   if (Row->GetStatus() == TORVRowsetRow::StatusDeleted) {
     FRowsetManager->PutRow(Row);
-    TORVBaseTable* Table = FRowsetManager->GetTable();
-    RaiseError(ORV_ROW_DELETED_ERROR, {Table->GetTypeName(), Table->GetName()});
+    FRowsetManager->GetTableManager()->RowDeletedError();
   }
   return Row;
 }

@@ -14,4 +14,8 @@ void TORVTableManager::WriteFlagError() {
                                   u"A write operation did not complete and a repair is required"});
 }
 
+void TORVTableManager::RowDeletedError() {
+  RaiseError(ORV_ROW_DELETED_ERROR, {FTable->GetTypeName(), FTable->GetName()});
+}
+
 }  // namespace orv

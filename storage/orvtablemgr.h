@@ -31,6 +31,8 @@ class TORVTableManager : public TORVBaseObject {
   // says that a write did not complete.
   [[noreturn]] virtual void ValidateError(const TORVString& Msg);
   [[noreturn]] virtual void WriteFlagError();
+  // Raise 1007: the row a caller holds was deleted or replaced meanwhile.
+  [[noreturn]] virtual void RowDeletedError();
   // True when another session changed the table since this one last
   // looked; every file whose update counter moved has dropped its cache.
   virtual bool CheckForChanges(bool ManualRefresh) = 0;

@@ -1,0 +1,175 @@
+#include "storage/orvblobfile.h"
+
+#include <cstdint>
+#include <memory>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "base/orverror.h"
+#include "core/orvstream.h"
+#include "tests/storage/orvtabletestfiles.h"
+#include "tests/support/orverrortext.h"
+#include "tests/support/orvfaultfilemgr.h"
+#include "tests/support/orvtestfolder.h"
+
+namespace orv {
+namespace {
+
+using test::ErrorOf;
+
+constexpr int32_t BlockBytes = 64;
+constexpr int32_t FirstCapacity = BlockBytes - 17;
+constexpr int32_t NextCapacity = BlockBytes - 9;
+
+class TBlobTableManager : public test::TTestTableManager {
+ public:
+  TBlobTableManager(TORVFileManager* Files, const TORVString& Folder) : TTestTableManager(Files, Folder) {
+    Table().SetBlobBlockSize(BlockBytes);
+  }
+  bool CheckForChanges(bool /*ManualRefresh*/) override { return Blobs != nullptr && Blobs->CheckForChanges(); }
+
+  TORVBlobManager* Blobs = nullptr;
+};
+
+struct TBlobSession {
+  std::unique_ptr<TBlobTableManager> Manager;
+  std::unique_ptr<TORVBlobManager> Blobs;
+  TBlobSession(TORVFileManager* Files, const TORVString& Folder)
+      : Manager(std::make_unique<TBlobTableManager>(Files, Folder)),
+        Blobs(std::make_unique<TORVBlobManager>(Manager.get())) {
+    Manager->Blobs = Blobs.get();
+    Blobs->Initialize();
+  }
+};
+
+class BlobFile : public test::TempFolderTest {
+ protected:
+  void SetUp() override {
+    test::TempFolderTest::SetUp();
+    Files = test::NewSharedOSFileManager();
+    A = NewOpenSession();
+  }
+  std::unique_ptr<TBlobSession> NewOpenSession() {
+    auto Session = std::make_unique<TBlobSession>(Files.get(), FolderName());
+    if (Session->Blobs->GetFileExists())
+      Session->Blobs->Open();
+    else
+      Session->Blobs->CreateAndOpen();
+    return Session;
+  }
+  static TORVBytes Pattern(int32_t Count, int32_t Seed = 1) {
+    TORVBytes Bytes(static_cast<size_t>(Count));
+    for (int32_t Index = 0; Index < Count; ++Index) Bytes[static_cast<size_t>(Index)] = static_cast<uint8_t>(Index * 7 + Seed);
+    return Bytes;
+  }
+  static int32_t WriteTo(TORVBlobManager& Blobs, int32_t Version, int32_t Block, const TORVBytes& Bytes) {
+    TORVMemoryStream Stream(0);
+    Stream.Write(Bytes.data(), static_cast<int32_t>(Bytes.size()));
+    Blobs.WriteStream(Version, Block, Stream);
+    return Block;
+  }
+  static TORVBytes ReadFrom(TORVBlobManager& Blobs, int32_t Version, int32_t Block) {
+    TORVMemoryStream Stream(0);
+    Blobs.ReadStream(Version, Block, Stream);
+    return TORVBytes(Stream.GetMemory(), Stream.GetMemory() + Stream.GetSize());
+  }
+  // Changes block Number through Change and writes it.
+  void Corrupt(int32_t Number, const std::function<void(TORVBlobBlock&)>& Change) {
+    TORVBlobBlock* Block = A->Blobs->GetBlock(Number);
+    Change(*Block);
+    Block->SetModified(true);
+    A->Blobs->PutBlock(Block);
+    A->Blobs->Write(true);
+  }
+
+  std::unique_ptr<test::TFaultOSFileManager> Files;
+  std::unique_ptr<TBlobSession> A;
+};
+
+TEST_F(BlobFile, AValueFillingTheFirstBlockTakesOneBlockAndOneByteMoreTakesTwo) {
+  const int32_t One = WriteTo(*A->Blobs, 1, 0, Pattern(FirstCapacity));
+  EXPECT_EQ(A->Blobs->GetLastNumber(), 1);
+  const int32_t Two = WriteTo(*A->Blobs, 1, 0, Pattern(FirstCapacity + 1));
+  EXPECT_EQ(A->Blobs->GetLastNumber(), 3);
+  EXPECT_EQ(ReadFrom(*A->Blobs, 1, One), Pattern(FirstCapacity));
+  EXPECT_EQ(ReadFrom(*A->Blobs, 1, Two), Pattern(FirstCapacity + 1));
+}
+
+TEST_F(BlobFile, ALongValueSurvivesAnotherSession) {
+  const TORVBytes Value = Pattern(FirstCapacity + 5 * NextCapacity + 3, 5);
+  const int32_t First = WriteTo(*A->Blobs, 4, 0, Value);
+  A->Blobs->Write(true);
+  auto B = NewOpenSession();
+  EXPECT_EQ(B->Blobs->GetLastNumber(), 7);
+  EXPECT_EQ(ReadFrom(*B->Blobs, 4, First), Value);
+}
+
+TEST_F(BlobFile, ShrinkingKeepsTheChainAndGrowingAgainReusesIt) {
+  const int32_t First = WriteTo(*A->Blobs, 2, 0, Pattern(200));
+  const int32_t Blocks = A->Blobs->GetLastNumber();
+  EXPECT_EQ(WriteTo(*A->Blobs, 2, First, Pattern(10, 9)), First);
+  EXPECT_EQ(ReadFrom(*A->Blobs, 2, First), Pattern(10, 9));
+  EXPECT_EQ(WriteTo(*A->Blobs, 2, First, TORVBytes{}), First);
+  EXPECT_TRUE(ReadFrom(*A->Blobs, 2, First).empty());
+  WriteTo(*A->Blobs, 2, First, Pattern(200, 3));
+  EXPECT_EQ(A->Blobs->GetLastNumber(), Blocks);
+  EXPECT_EQ(ReadFrom(*A->Blobs, 2, First), Pattern(200, 3));
+}
+
+TEST_F(BlobFile, AStaleVersionOrAMissingChainIsADeletedRow) {
+  const int32_t First = WriteTo(*A->Blobs, 3, 0, Pattern(20));
+  const std::string Deleted = "1007 The row has been deleted since last cached for the table Orders";
+  EXPECT_EQ(ErrorOf([&] { ReadFrom(*A->Blobs, 2, First); }), Deleted);
+  EXPECT_EQ(ErrorOf([&] { ReadFrom(*A->Blobs, 3, First + 1); }), Deleted);
+}
+
+TEST_F(BlobFile, CorruptLengthsAndTypesRaiseInsteadOfReadingPastABlock) {
+  const int32_t First = WriteTo(*A->Blobs, 1, 0, Pattern(150));
+  struct TCase {
+    const char* Name;
+    int32_t Block;
+    std::function<void(TORVBlobBlock&)> Change;
+    std::string Expected;
+  };
+  const std::string Prefix = "601 The table Orders is corrupt (";
+  const std::vector<TCase> Cases = {
+      {"continuation read as a start", 2, [](TORVBlobBlock&) {}, Prefix + "Invalid BLOB block type found)"},
+      {"continuation with the start's type", 2, [](TORVBlobBlock& B) { B.SetBlockType(1); },
+       Prefix + "Invalid BLOB block type found)"},
+      {"size past the block", 2, [](TORVBlobBlock& B) { B.SetSize(NextCapacity + 1); },
+       Prefix + "Invalid BLOB block 2 size (56) for start BLOB block 1)"},
+      {"negative size", 1, [](TORVBlobBlock& B) { B.SetSize(-4); },
+       Prefix + "Invalid BLOB block 1 size (-4) for start BLOB block 1)"},
+      {"total larger than the file", 1, [](TORVBlobBlock& B) { B.SetTotalSize(2000000000); },
+       Prefix + "Invalid total size (2000000000) for start BLOB block 1)"},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    WriteTo(*A->Blobs, 1, First, Pattern(150));
+    Corrupt(Case.Block, Case.Change);
+    const int32_t Start = std::string(Case.Name) == "continuation read as a start" ? 2 : First;
+    const std::string Error = ErrorOf([&] { ReadFrom(*A->Blobs, 1, Start); });
+    EXPECT_EQ(Error, Case.Expected);
+    // Put the chain back for the next case.
+    Corrupt(Case.Block, [&](TORVBlobBlock& B) {
+      B.SetBlockType(Case.Block == 1 ? 1 : 0);
+      B.SetSize(Case.Block == 1 ? FirstCapacity : NextCapacity);
+      if (Case.Block == 1) B.SetTotalSize(150);
+    });
+  }
+}
+
+TEST_F(BlobFile, AChainOfEmptyBlocksThatLoopsEndsInAnError) {
+  const int32_t First = WriteTo(*A->Blobs, 1, 0, Pattern(150));
+  Corrupt(2, [](TORVBlobBlock& B) {
+    B.SetSize(0);
+    B.SetNextNumber(2);
+  });
+  EXPECT_EQ(ErrorOf([&] { ReadFrom(*A->Blobs, 1, First); }).substr(0, 4), "601 ");
+}
+
+}  // namespace
+}  // namespace orv
