@@ -61,6 +61,11 @@ class TORVBaseTable : public TORVVirtualTable {
   void SetBlobBlockSize(int32_t Value) { FBlobBlockSize = Value; }
   int32_t GetMaxBlobBufferSize() const { return FMaxBlobBufferSize; }
   void SetMaxBlobBufferSize(int32_t Value) { FMaxBlobBufferSize = Value; }
+  // The same for the published-updates log.
+  int32_t GetPublishBlockSize() const { return FPublishBlockSize; }
+  void SetPublishBlockSize(int32_t Value) { FPublishBlockSize = Value; }
+  int32_t GetMaxPublishBufferSize() const { return FMaxPublishBufferSize; }
+  void SetMaxPublishBufferSize(int32_t Value) { FMaxPublishBufferSize = Value; }
 
  protected:
   uint32_t FCheckSum = 0;
@@ -73,6 +78,8 @@ class TORVBaseTable : public TORVVirtualTable {
   int32_t FMaxRowBufferSize = 0;
   int32_t FBlobBlockSize = 512;
   int32_t FMaxBlobBufferSize = 0;
+  int32_t FPublishBlockSize = 512;
+  int32_t FMaxPublishBufferSize = 0;
 };
 
 }  // namespace orv

@@ -1,0 +1,134 @@
+#include "storage/orvpublishfile.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "base/orverror.h"
+#include "core/orvstream.h"
+#include "tests/storage/orvtabletestfiles.h"
+#include "tests/support/orverrortext.h"
+#include "tests/support/orvfaultfilemgr.h"
+#include "tests/support/orvtestfolder.h"
+
+namespace orv {
+namespace {
+
+using test::ErrorOf;
+
+constexpr int32_t BlockBytes = 64;
+constexpr int32_t FirstCapacity = BlockBytes - 13;
+
+class TPublishTableManager : public test::TTestTableManager {
+ public:
+  TPublishTableManager(TORVFileManager* Files, const TORVString& Folder) : TTestTableManager(Files, Folder) {
+    Table().SetPublishBlockSize(BlockBytes);
+  }
+  bool CheckForChanges(bool /*ManualRefresh*/) override { return Log != nullptr && Log->CheckForChanges(); }
+
+  TORVPublishedUpdatesManager* Log = nullptr;
+};
+
+struct TPublishSession {
+  std::unique_ptr<TPublishTableManager> Manager;
+  std::unique_ptr<TORVPublishedUpdatesManager> Log;
+  TPublishSession(TORVFileManager* Files, const TORVString& Folder)
+      : Manager(std::make_unique<TPublishTableManager>(Files, Folder)),
+        Log(std::make_unique<TORVPublishedUpdatesManager>(Manager.get())) {
+    Manager->Log = Log.get();
+    Log->Initialize();
+  }
+};
+
+class PublishFile : public test::TempFolderTest {
+ protected:
+  void SetUp() override {
+    test::TempFolderTest::SetUp();
+    Files = test::NewSharedOSFileManager();
+    A = NewOpenSession();
+  }
+  std::unique_ptr<TPublishSession> NewOpenSession() {
+    auto Session = std::make_unique<TPublishSession>(Files.get(), FolderName());
+    if (Session->Log->GetFileExists())
+      Session->Log->Open();
+    else
+      Session->Log->CreateAndOpen();
+    return Session;
+  }
+  static TORVBytes Pattern(int32_t Count, int32_t Seed) {
+    TORVBytes Bytes(static_cast<size_t>(Count));
+    for (int32_t Index = 0; Index < Count; ++Index)
+      Bytes[static_cast<size_t>(Index)] = static_cast<uint8_t>(Index * 3 + Seed);
+    return Bytes;
+  }
+  static void Append(TORVPublishedUpdatesManager& Log, const TORVBytes& Bytes) {
+    TORVMemoryStream Stream(0);
+    Stream.Write(Bytes.data(), static_cast<int32_t>(Bytes.size()));
+    Log.WriteStream(Stream);
+  }
+  // Every record from the first block on.
+  static std::vector<TORVBytes> ReadAll(TORVPublishedUpdatesManager& Log) {
+    std::vector<TORVBytes> Records;
+    TORVMemoryStream Stream(0);
+    for (int32_t Block = 1; Block <= Log.GetLastNumber();) {
+      Log.ReadStream(Block, Stream);
+      Records.emplace_back(Stream.GetMemory(), Stream.GetMemory() + Stream.GetSize());
+    }
+    return Records;
+  }
+
+  std::unique_ptr<test::TFaultOSFileManager> Files;
+  std::unique_ptr<TPublishSession> A;
+};
+
+TEST_F(PublishFile, RecordsComeBackInTheOrderWritten) {
+  const std::vector<TORVBytes> Written = {Pattern(200, 1), Pattern(3, 2), {}, Pattern(FirstCapacity + 60, 4)};
+  for (const TORVBytes& Record : Written) Append(*A->Log, Record);
+  A->Log->Write(true);
+  auto B = NewOpenSession();
+  EXPECT_EQ(ReadAll(*B->Log), Written);
+  int32_t Block = 1;
+  TORVMemoryStream Stream(0);
+  B->Log->ReadStream(Block, Stream);
+  // 200 bytes: 51 in the first block and 55 in each of three more.
+  EXPECT_EQ(Block, 5);
+}
+
+TEST_F(PublishFile, ARecordFillingTheFirstBlockTakesOneBlockAndOneByteMoreTakesTwo) {
+  Append(*A->Log, Pattern(FirstCapacity, 1));
+  EXPECT_EQ(A->Log->GetLastNumber(), 1);
+  Append(*A->Log, Pattern(FirstCapacity + 1, 1));
+  EXPECT_EQ(A->Log->GetLastNumber(), 3);
+  EXPECT_EQ(ReadAll(*A->Log), (std::vector<TORVBytes>{Pattern(FirstCapacity, 1), Pattern(FirstCapacity + 1, 1)}));
+}
+
+TEST_F(PublishFile, TheLastTimeStampIsNotStoredInTheFile) {
+  A->Log->SetLastTimeStamp(123456789);
+  Append(*A->Log, Pattern(10, 1));
+  A->Log->Write(true);
+  EXPECT_EQ(A->Log->GetLastTimeStamp(), 123456789);
+  EXPECT_EQ(NewOpenSession()->Log->GetLastTimeStamp(), 0);
+}
+
+TEST_F(PublishFile, AReadOutsideTheLogOrFromAContinuationBlockIsRefused) {
+  Append(*A->Log, Pattern(100, 1));
+  const std::string TypeError = "601 The table Orders is corrupt (Invalid published updates log block type found)";
+  TORVMemoryStream Stream(0);
+  for (int32_t Start : {2, 3, 0}) {
+    int32_t Block = Start;
+    EXPECT_EQ(ErrorOf([&] { A->Log->ReadStream(Block, Stream); }), TypeError);
+  }
+  TORVPublishedUpdatesBlock* First = A->Log->GetBlock(1);
+  First->SetSize(BlockBytes);
+  A->Log->PutBlock(First);
+  int32_t Block = 1;
+  EXPECT_EQ(ErrorOf([&] { A->Log->ReadStream(Block, Stream); }),
+            "601 The table Orders is corrupt (Invalid published updates log block 1 size (64) for start published "
+            "updates log block 1)");
+}
+
+}  // namespace
+}  // namespace orv
