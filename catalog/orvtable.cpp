@@ -10,4 +10,18 @@ TORVBaseTable::~TORVBaseTable() = default;
 
 TORVString TORVBaseTable::GetTypeName() const { return u"table"; }
 
+int32_t TORVBaseTable::GetColumnCount() const { return FColumns->GetCount(); }
+
+bool TORVBaseTable::GetColumnIdentity(int32_t Index) const { return FColumns->GetColumn(Index)->GetIdentity(); }
+
+int32_t TORVBaseTable::GetColumnSeedValue(int32_t Index) const { return FColumns->GetColumn(Index)->GetSeedValue(); }
+
+int32_t TORVBaseTable::GetColumnIncrementValue(int32_t Index) const {
+  return FColumns->GetColumn(Index)->GetIncrementValue();
+}
+
+int32_t TORVBaseTable::GetColumnRowOffset(int32_t Index) const { return FColumns->GetColumn(Index)->GetRowOffset(); }
+
+int32_t TORVBaseTable::GetRowsetRowSize() const { return FColumns->GetRowsetRowSize(); }
+
 }  // namespace orv

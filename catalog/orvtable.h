@@ -53,6 +53,13 @@ class TORVBaseTable : public TORVVirtualTable {
   void SetObjectState(const TORVObjectStates& Value) { FObjectState = Value; }
   // The columns in definition order; the first is the row ID.
   TORVColumns& GetColumns() const { return *FColumns; }
+  // Column facts for the folders below the catalog.
+  int32_t GetColumnCount() const;
+  bool GetColumnIdentity(int32_t Index) const;
+  int32_t GetColumnSeedValue(int32_t Index) const;
+  int32_t GetColumnIncrementValue(int32_t Index) const;
+  int32_t GetColumnRowOffset(int32_t Index) const;
+  int32_t GetRowsetRowSize() const;
   // Bytes of rows a session may keep cached for this table.
   int32_t GetMaxRowBufferSize() const { return FMaxRowBufferSize; }
   void SetMaxRowBufferSize(int32_t Value) { FMaxRowBufferSize = Value; }

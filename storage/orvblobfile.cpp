@@ -6,7 +6,6 @@
 
 #include "base/orverror.h"
 #include "base/orverrors.h"
-#include "catalog/orvtable.h"
 #include "core/orvliteral.h"
 #include "storage/orvenginesettings.h"
 #include "storage/orvtablemgr.h"
@@ -123,14 +122,14 @@ TORVString TORVBlobManager::GetFileExtension() { return GetSettings().GetBlobExt
 
 std::unique_ptr<TORVTableFileBuffer> TORVBlobManager::CreateBuffer() { return std::make_unique<TORVBlobBlock>(this); }
 
-int32_t TORVBlobManager::GetBufferSize() { return GetTable()->GetBlobBlockSize(); }
+int32_t TORVBlobManager::GetBufferSize() { return FTableManager->GetBlobBlockSize(); }
 
 int32_t TORVBlobManager::GetAvailableHeaderSize() {
-  return GetTable()->GetSystemObject() ? SystemAvailableHeaderBytes : AvailableHeaderBytes;
+  return FTableManager->GetSystemTable() ? SystemAvailableHeaderBytes : AvailableHeaderBytes;
 }
 
 int32_t TORVBlobManager::CalculateMaxBufferCount() {
-  return std::max(GetTable()->GetMaxBlobBufferSize() / GetBufferSize(), MinBlockBufferCount);
+  return std::max(FTableManager->GetMaxBlobBufferSize() / GetBufferSize(), MinBlockBufferCount);
 }
 
 std::unique_ptr<TORVBlobBlock> TORVBlobManager::CreateNewBlock() { return std::make_unique<TORVBlobBlock>(this); }
@@ -251,7 +250,7 @@ void TORVBlobManager::WriteStream(int32_t RowVersion, int32_t& BlockNumber, TORV
   if (Block->GetBlockType() != TORVBlobBlock::FirstBlock) BlockTypeError();
   const int64_t Total = BlobStream.GetSize();
   if (Total > std::numeric_limits<int32_t>::max())
-    RaiseError(ORV_FULL_ERROR, {GetTable()->GetTypeName(), GetTable()->GetName(), GetFullFileName()});
+    FullError();
   Block->SetBlockType(TORVBlobBlock::FirstBlock);
   Block->SetVersion(RowVersion);
   Block->SetTotalSize(static_cast<int32_t>(Total));

@@ -6,7 +6,6 @@
 
 #include "base/orverror.h"
 #include "base/orverrors.h"
-#include "catalog/orvtable.h"
 #include "core/orvliteral.h"
 #include "storage/orvenginesettings.h"
 #include "storage/orvtablemgr.h"
@@ -87,14 +86,14 @@ std::unique_ptr<TORVTableFileBuffer> TORVPublishedUpdatesManager::CreateBuffer()
   return std::make_unique<TORVPublishedUpdatesBlock>(this);
 }
 
-int32_t TORVPublishedUpdatesManager::GetBufferSize() { return GetTable()->GetPublishBlockSize(); }
+int32_t TORVPublishedUpdatesManager::GetBufferSize() { return FTableManager->GetPublishBlockSize(); }
 
 int32_t TORVPublishedUpdatesManager::GetAvailableHeaderSize() {
-  return GetTable()->GetSystemObject() ? SystemAvailableHeaderBytes : AvailableHeaderBytes;
+  return FTableManager->GetSystemTable() ? SystemAvailableHeaderBytes : AvailableHeaderBytes;
 }
 
 int32_t TORVPublishedUpdatesManager::CalculateMaxBufferCount() {
-  return std::max(GetTable()->GetMaxPublishBufferSize() / GetBufferSize(), MinBlockBufferCount);
+  return std::max(FTableManager->GetMaxPublishBufferSize() / GetBufferSize(), MinBlockBufferCount);
 }
 
 void TORVPublishedUpdatesManager::Initialize() {
@@ -161,7 +160,7 @@ void TORVPublishedUpdatesManager::BlockTypeError() { CorruptError(u"Invalid publ
 void TORVPublishedUpdatesManager::WriteStream(TORVMemoryStream& PublishedUpdatesStream) {
   const int64_t Total = PublishedUpdatesStream.GetSize();
   if (Total > std::numeric_limits<int32_t>::max())
-    RaiseError(ORV_FULL_ERROR, {GetTable()->GetTypeName(), GetTable()->GetName(), GetFullFileName()});
+    FullError();
   TORVPublishedUpdatesBlock* Block = GetNextFreeBlock();
   Block->SetTotalSize(static_cast<int32_t>(Total));
   const uint8_t* Source = PublishedUpdatesStream.GetMemory();

@@ -6,8 +6,6 @@
 
 #include "base/orverror.h"
 #include "base/orverrors.h"
-#include "catalog/orvcolumns.h"
-#include "catalog/orvtable.h"
 #include "core/orvbitmap.h"
 #include "core/orvdatetime.h"
 #include "core/orvliteral.h"
@@ -146,13 +144,13 @@ std::unique_ptr<TORVTableFileBuffer> TORVRowsetManager::CreateBuffer() {
   return std::make_unique<TORVRowsetRow>(this);
 }
 
-int32_t TORVRowsetManager::GetBufferSize() { return GetTable()->GetColumns().GetRowsetRowSize(); }
+int32_t TORVRowsetManager::GetBufferSize() { return FTableManager->GetRowsetRowSize(); }
 
 int32_t TORVRowsetManager::GetAvailableHeaderSize() {
-  return GetTable()->GetSystemObject() ? SystemAvailableHeaderBytes : AvailableHeaderBytes;
+  return FTableManager->GetSystemTable() ? SystemAvailableHeaderBytes : AvailableHeaderBytes;
 }
 
-int32_t TORVRowsetManager::ColumnCount() const { return GetTable()->GetColumns().GetCount(); }
+int32_t TORVRowsetManager::ColumnCount() const { return FTableManager->GetColumnCount(); }
 
 int32_t TORVRowsetManager::GetActualHeaderSize() {
   const int32_t Size = CommonHeaderSize + RowsHeaderFieldsSize + 4 * ColumnCount();
@@ -160,14 +158,14 @@ int32_t TORVRowsetManager::GetActualHeaderSize() {
 }
 
 int32_t TORVRowsetManager::CalculateMaxBufferCount() {
-  return std::max(GetTable()->GetMaxRowBufferSize() / GetBufferSize(), MinRowBufferCount);
+  return std::max(FTableManager->GetMaxRowBufferSize() / GetBufferSize(), MinRowBufferCount);
 }
 
 void TORVRowsetManager::CheckMaxBuffers() {
   const int64_t Size = static_cast<int64_t>(GetAvailableHeaderSize()) +
                        static_cast<int64_t>(FNextNumber) * static_cast<int64_t>(GetBufferSize());
   if (Size > FTableManager->GetFileManager()->GetMaximumLockedFileSize())
-    RaiseError(ORV_FULL_ERROR, {GetTable()->GetTypeName(), GetTable()->GetName(), GetFullFileName()});
+    FullError();
   TORVTableFileManager::CheckMaxBuffers();
 }
 
@@ -178,10 +176,9 @@ void TORVRowsetManager::Initialize() {
   FLastVersion = 0;
   FStatus = 0;
   FUpdated = CurrentTimeStamp(false);
-  TORVColumns& Columns = GetTable()->GetColumns();
-  FLastValues.assign(static_cast<size_t>(Columns.GetCount()), 0);
-  for (int32_t Index = 0; Index < Columns.GetCount(); ++Index)
-    FLastValues[static_cast<size_t>(Index)] = Columns.GetColumn(Index)->GetSeedValue();
+  FLastValues.assign(static_cast<size_t>(ColumnCount()), 0);
+  for (int32_t Index = 0; Index < ColumnCount(); ++Index)
+    FLastValues[static_cast<size_t>(Index)] = FTableManager->GetColumnSeedValue(Index);
 }
 
 void TORVRowsetManager::ReadHeader() {
@@ -281,7 +278,7 @@ int32_t TORVRowsetManager::GetLastVersion() { return WrapIncInteger(FLastVersion
 
 int32_t TORVRowsetManager::GetLastValue(int32_t Index) {
   int32_t& Value = FLastValues.at(static_cast<size_t>(Index));
-  return WrapIncInteger(Value, GetTable()->GetColumns().GetColumn(Index)->GetIncrementValue());
+  return WrapIncInteger(Value, FTableManager->GetColumnIncrementValue(Index));
 }
 
 void TORVRowsetManager::SetLastValue(int32_t Index, int32_t Value) {
@@ -387,7 +384,6 @@ bool TORVRowsetManager::VerifyBuffers(bool& FoundErrors, bool RepairErrors) {
   int32_t LiveRows = 0;
   int32_t HighestRowID = 0;
   int32_t HighestVersion = 0;
-  TORVColumns& Columns = GetTable()->GetColumns();
   std::vector<int32_t> HighestValues(FLastValues);
   std::unordered_set<int32_t> SeenRowIDs;
   for (int32_t RowNumber = 1; Continue && RowNumber <= LastNumber; ++RowNumber) {
@@ -420,10 +416,9 @@ bool TORVRowsetManager::VerifyBuffers(bool& FoundErrors, bool RepairErrors) {
       HighestRowID = std::max(HighestRowID, Row->GetRowID());
       ++LiveRows;
       const uint8_t* Bytes = Row->GetBufferStream().GetMemory();
-      for (int32_t Index = 0; Index < Columns.GetCount(); ++Index) {
-        TORVColumn* Column = Columns.GetColumn(Index);
-        const int32_t Offset = Column->GetRowOffset();
-        if (!Column->GetIdentity() || Offset + 5 > GetBufferSize() || Bytes[Offset] == 0) continue;
+      for (int32_t Index = 0; Index < ColumnCount(); ++Index) {
+        const int32_t Offset = FTableManager->GetColumnRowOffset(Index);
+        if (!FTableManager->GetColumnIdentity(Index) || Offset + 5 > GetBufferSize() || Bytes[Offset] == 0) continue;
         int32_t& Highest = HighestValues[static_cast<size_t>(Index)];
         Highest = std::max(Highest, ReadInt32At(Bytes + Offset + 1));
       }
@@ -448,8 +443,8 @@ bool TORVRowsetManager::VerifyBuffers(bool& FoundErrors, bool RepairErrors) {
       Found(FormatString(u"Invalid last %s version (%s)", {Name, IntToString(FLastVersion)}));
       if (RepairErrors) SetLastVersion(HighestVersion);
     }
-    for (int32_t Index = 0; Index < Columns.GetCount(); ++Index) {
-      if (!Columns.GetColumn(Index)->GetIdentity()) continue;
+    for (int32_t Index = 0; Index < ColumnCount(); ++Index) {
+      if (!FTableManager->GetColumnIdentity(Index)) continue;
       const int32_t Stored = FLastValues[static_cast<size_t>(Index)];
       if (Stored >= HighestValues[static_cast<size_t>(Index)]) continue;
       Found(FormatString(u"Invalid last %s identity value (%s)", {Name, IntToString(Stored)}));
@@ -466,7 +461,7 @@ namespace orv {
 // ------------------------------------------------------ TORVRowsetRowValues
 
 TORVRowsetRowValues::TORVRowsetRowValues(TORVRowsetManager* Owner, int32_t CharacterSetToUse)
-    : TORVRowValues(CharacterSetToUse, &Owner->GetTable()->GetColumns(), true), FRowsetManager(Owner) {}
+    : TORVRowValues(CharacterSetToUse, &Owner->GetTableManager()->GetColumns(), true), FRowsetManager(Owner) {}
 
 void TORVRowsetRowValues::SetRow(TORVRowsetRow* Value) {
   FRow = Value;
@@ -704,9 +699,9 @@ void TORVRowsetNavigator::Insert(int32_t NewVersion, TORVRowValues& NewValues, i
   Row.SetModified(true);
   FRowsetManager->SetLastRowID(std::max(FRowsetManager->GetLastRowIDValue(), Row.GetRowID()));
   FRowsetManager->SetLastVersion(Row.GetVersion());
-  TORVColumns& Columns = FRowsetManager->GetTable()->GetColumns();
-  for (int32_t Index = 0; Index < Columns.GetCount(); ++Index) {
-    if (!Columns.GetColumn(Index)->GetIdentity()) continue;
+  TORVTableManager& TableManager = *FRowsetManager->GetTableManager();
+  for (int32_t Index = 0; Index < TableManager.GetColumnCount(); ++Index) {
+    if (!TableManager.GetColumnIdentity(Index)) continue;
     TORVValue* Value = FUpdateRowValues->GetItems(Index);
     if (Value->GetNull()) continue;
     const int32_t Last = FRowsetManager->GetLastValueAt(Index);

@@ -180,17 +180,20 @@ void TORVTableFileManager::CorruptError(const TORVString& Msg) {
   RaiseError(ORV_CORRUPT_ERROR, {GetTable()->GetTypeName(), GetTable()->GetName(), Msg});
 }
 
+void TORVTableFileManager::FullError() {
+  RaiseError(ORV_FULL_ERROR, {GetTable()->GetTypeName(), GetTable()->GetName(), GetFullFileName()});
+}
+
 void TORVTableFileManager::CheckMaxBuffers() {
   const int64_t Size = static_cast<int64_t>(GetAvailableHeaderSize()) +
                        static_cast<int64_t>(FNextNumber) * static_cast<int64_t>(GetBufferSize());
   if (FNextNumber == std::numeric_limits<int32_t>::max() ||
       Size > FTableManager->GetFileManager()->GetMaximumFileSize())
-    RaiseError(ORV_FULL_ERROR, {GetTable()->GetTypeName(), GetTable()->GetName(), GetFullFileName()});
+    FullError();
 }
 
 void TORVTableFileManager::IncNextNumber() {
-  if (FNextNumber == std::numeric_limits<int32_t>::max())
-    RaiseError(ORV_FULL_ERROR, {GetTable()->GetTypeName(), GetTable()->GetName(), GetFullFileName()});
+  if (FNextNumber == std::numeric_limits<int32_t>::max()) FullError();
   ++FNextNumber;
   FModified = true;
 }

@@ -153,6 +153,8 @@ class TORVTableFileManager : public TORVBaseObject {
   virtual TORVString GetBufferName() = 0;
   virtual std::unique_ptr<TORVTableFileBuffer> CreateBuffer() = 0;
   [[noreturn]] virtual void CorruptError(const TORVString& Msg);
+  // Raise 407: the file cannot take what is being added.
+  [[noreturn]] void FullError();
   virtual int32_t CalculateMaxBufferCount() = 0;
   virtual int32_t CalculateMaxReadAheadBufferCount() = 0;
   // Bytes of one buffer on disk, and in memory.

@@ -18,4 +18,38 @@ void TORVTableManager::RowDeletedError() {
   RaiseError(ORV_ROW_DELETED_ERROR, {FTable->GetTypeName(), FTable->GetName()});
 }
 
+TORVColumns& TORVTableManager::GetColumns() const { return FTable->GetColumns(); }
+
+int32_t TORVTableManager::GetColumnCount() const { return FTable->GetColumnCount(); }
+
+bool TORVTableManager::GetColumnIdentity(int32_t Index) const {
+  return FTable->GetColumnIdentity(Index);
+}
+
+int32_t TORVTableManager::GetColumnSeedValue(int32_t Index) const {
+  return FTable->GetColumnSeedValue(Index);
+}
+
+int32_t TORVTableManager::GetColumnIncrementValue(int32_t Index) const {
+  return FTable->GetColumnIncrementValue(Index);
+}
+
+int32_t TORVTableManager::GetColumnRowOffset(int32_t Index) const {
+  return FTable->GetColumnRowOffset(Index);
+}
+
+int32_t TORVTableManager::GetRowsetRowSize() const { return FTable->GetRowsetRowSize(); }
+
+bool TORVTableManager::GetSystemTable() const { return FTable->GetSystemObject(); }
+
+int32_t TORVTableManager::GetMaxRowBufferSize() const { return FTable->GetMaxRowBufferSize(); }
+
+int32_t TORVTableManager::GetBlobBlockSize() const { return FTable->GetBlobBlockSize(); }
+
+int32_t TORVTableManager::GetMaxBlobBufferSize() const { return FTable->GetMaxBlobBufferSize(); }
+
+int32_t TORVTableManager::GetPublishBlockSize() const { return FTable->GetPublishBlockSize(); }
+
+int32_t TORVTableManager::GetMaxPublishBufferSize() const { return FTable->GetMaxPublishBufferSize(); }
+
 }  // namespace orv

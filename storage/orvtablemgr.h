@@ -13,6 +13,7 @@
 namespace orv {
 
 class TORVBaseTable;
+class TORVColumns;
 class TORVCompressionManager;
 class TORVEngineManagerSettings;
 class TORVExprToken;
@@ -67,6 +68,21 @@ class TORVTableManager : public TORVBaseObject {
   // Evaluates Tokens with Values as the current row of the evaluator, whose
   // context is restored afterwards, also when the evaluation fails.
   virtual void EvaluateRow(TORVRowValues& Values, TORVExprToken* Tokens, TORVValue& Value) = 0;
+
+  // The table's definition as its files read it.
+  TORVColumns& GetColumns() const;
+  int32_t GetColumnCount() const;
+  bool GetColumnIdentity(int32_t Index) const;
+  int32_t GetColumnSeedValue(int32_t Index) const;
+  int32_t GetColumnIncrementValue(int32_t Index) const;
+  int32_t GetColumnRowOffset(int32_t Index) const;
+  int32_t GetRowsetRowSize() const;
+  bool GetSystemTable() const;
+  int32_t GetMaxRowBufferSize() const;
+  int32_t GetBlobBlockSize() const;
+  int32_t GetMaxBlobBufferSize() const;
+  int32_t GetPublishBlockSize() const;
+  int32_t GetMaxPublishBufferSize() const;
 
   TORVBaseTable* GetTable() const { return FTable; }
   TORVFileManager* GetFileManager() const { return FFileManager; }

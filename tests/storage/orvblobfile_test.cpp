@@ -24,26 +24,7 @@ constexpr int32_t BlockBytes = 64;
 constexpr int32_t FirstCapacity = BlockBytes - 17;
 constexpr int32_t NextCapacity = BlockBytes - 9;
 
-class TBlobTableManager : public test::TTestTableManager {
- public:
-  TBlobTableManager(TORVFileManager* Files, const TORVString& Folder) : TTestTableManager(Files, Folder) {
-    Table().SetBlobBlockSize(BlockBytes);
-  }
-  bool CheckForChanges(bool /*ManualRefresh*/) override { return Blobs != nullptr && Blobs->CheckForChanges(); }
-
-  TORVBlobManager* Blobs = nullptr;
-};
-
-struct TBlobSession {
-  std::unique_ptr<TBlobTableManager> Manager;
-  std::unique_ptr<TORVBlobManager> Blobs;
-  TBlobSession(TORVFileManager* Files, const TORVString& Folder)
-      : Manager(std::make_unique<TBlobTableManager>(Files, Folder)),
-        Blobs(std::make_unique<TORVBlobManager>(Manager.get())) {
-    Manager->Blobs = Blobs.get();
-    Blobs->Initialize();
-  }
-};
+using TBlobSession = test::TKindSession<TORVBlobManager>;
 
 class BlobFile : public test::TempFolderTest {
  protected:
@@ -53,11 +34,9 @@ class BlobFile : public test::TempFolderTest {
     A = NewOpenSession();
   }
   std::unique_ptr<TBlobSession> NewOpenSession() {
-    auto Session = std::make_unique<TBlobSession>(Files.get(), FolderName());
-    if (Session->Blobs->GetFileExists())
-      Session->Blobs->Open();
-    else
-      Session->Blobs->CreateAndOpen();
+    auto Session = std::make_unique<TBlobSession>(Files.get(), FolderName(),
+                                                  [](TORVBaseTable& Table) { Table.SetBlobBlockSize(BlockBytes); });
+    Session->Open();
     return Session;
   }
   static TORVBytes Pattern(int32_t Count, int32_t Seed = 1) {
@@ -78,11 +57,11 @@ class BlobFile : public test::TempFolderTest {
   }
   // Changes block Number through Change and writes it.
   void Corrupt(int32_t Number, const std::function<void(TORVBlobBlock&)>& Change) {
-    TORVBlobBlock* Block = A->Blobs->GetBlock(Number);
+    TORVBlobBlock* Block = A->File->GetBlock(Number);
     Change(*Block);
     Block->SetModified(true);
-    A->Blobs->PutBlock(Block);
-    A->Blobs->Write(true);
+    A->File->PutBlock(Block);
+    A->File->Write(true);
   }
 
   std::unique_ptr<test::TFaultOSFileManager> Files;
@@ -90,44 +69,44 @@ class BlobFile : public test::TempFolderTest {
 };
 
 TEST_F(BlobFile, AValueFillingTheFirstBlockTakesOneBlockAndOneByteMoreTakesTwo) {
-  const int32_t One = WriteTo(*A->Blobs, 1, 0, Pattern(FirstCapacity));
-  EXPECT_EQ(A->Blobs->GetLastNumber(), 1);
-  const int32_t Two = WriteTo(*A->Blobs, 1, 0, Pattern(FirstCapacity + 1));
-  EXPECT_EQ(A->Blobs->GetLastNumber(), 3);
-  EXPECT_EQ(ReadFrom(*A->Blobs, 1, One), Pattern(FirstCapacity));
-  EXPECT_EQ(ReadFrom(*A->Blobs, 1, Two), Pattern(FirstCapacity + 1));
+  const int32_t One = WriteTo(*A->File, 1, 0, Pattern(FirstCapacity));
+  EXPECT_EQ(A->File->GetLastNumber(), 1);
+  const int32_t Two = WriteTo(*A->File, 1, 0, Pattern(FirstCapacity + 1));
+  EXPECT_EQ(A->File->GetLastNumber(), 3);
+  EXPECT_EQ(ReadFrom(*A->File, 1, One), Pattern(FirstCapacity));
+  EXPECT_EQ(ReadFrom(*A->File, 1, Two), Pattern(FirstCapacity + 1));
 }
 
 TEST_F(BlobFile, ALongValueSurvivesAnotherSession) {
   const TORVBytes Value = Pattern(FirstCapacity + 5 * NextCapacity + 3, 5);
-  const int32_t First = WriteTo(*A->Blobs, 4, 0, Value);
-  A->Blobs->Write(true);
+  const int32_t First = WriteTo(*A->File, 4, 0, Value);
+  A->File->Write(true);
   auto B = NewOpenSession();
-  EXPECT_EQ(B->Blobs->GetLastNumber(), 7);
-  EXPECT_EQ(ReadFrom(*B->Blobs, 4, First), Value);
+  EXPECT_EQ(B->File->GetLastNumber(), 7);
+  EXPECT_EQ(ReadFrom(*B->File, 4, First), Value);
 }
 
 TEST_F(BlobFile, ShrinkingKeepsTheChainAndGrowingAgainReusesIt) {
-  const int32_t First = WriteTo(*A->Blobs, 2, 0, Pattern(200));
-  const int32_t Blocks = A->Blobs->GetLastNumber();
-  EXPECT_EQ(WriteTo(*A->Blobs, 2, First, Pattern(10, 9)), First);
-  EXPECT_EQ(ReadFrom(*A->Blobs, 2, First), Pattern(10, 9));
-  EXPECT_EQ(WriteTo(*A->Blobs, 2, First, TORVBytes{}), First);
-  EXPECT_TRUE(ReadFrom(*A->Blobs, 2, First).empty());
-  WriteTo(*A->Blobs, 2, First, Pattern(200, 3));
-  EXPECT_EQ(A->Blobs->GetLastNumber(), Blocks);
-  EXPECT_EQ(ReadFrom(*A->Blobs, 2, First), Pattern(200, 3));
+  const int32_t First = WriteTo(*A->File, 2, 0, Pattern(200));
+  const int32_t Blocks = A->File->GetLastNumber();
+  EXPECT_EQ(WriteTo(*A->File, 2, First, Pattern(10, 9)), First);
+  EXPECT_EQ(ReadFrom(*A->File, 2, First), Pattern(10, 9));
+  EXPECT_EQ(WriteTo(*A->File, 2, First, TORVBytes{}), First);
+  EXPECT_TRUE(ReadFrom(*A->File, 2, First).empty());
+  WriteTo(*A->File, 2, First, Pattern(200, 3));
+  EXPECT_EQ(A->File->GetLastNumber(), Blocks);
+  EXPECT_EQ(ReadFrom(*A->File, 2, First), Pattern(200, 3));
 }
 
 TEST_F(BlobFile, AStaleVersionOrAMissingChainIsADeletedRow) {
-  const int32_t First = WriteTo(*A->Blobs, 3, 0, Pattern(20));
+  const int32_t First = WriteTo(*A->File, 3, 0, Pattern(20));
   const std::string Deleted = "1007 The row has been deleted since last cached for the table Orders";
-  EXPECT_EQ(ErrorOf([&] { ReadFrom(*A->Blobs, 2, First); }), Deleted);
-  EXPECT_EQ(ErrorOf([&] { ReadFrom(*A->Blobs, 3, First + 1); }), Deleted);
+  EXPECT_EQ(ErrorOf([&] { ReadFrom(*A->File, 2, First); }), Deleted);
+  EXPECT_EQ(ErrorOf([&] { ReadFrom(*A->File, 3, First + 1); }), Deleted);
 }
 
 TEST_F(BlobFile, CorruptLengthsAndTypesRaiseInsteadOfReadingPastABlock) {
-  const int32_t First = WriteTo(*A->Blobs, 1, 0, Pattern(150));
+  const int32_t First = WriteTo(*A->File, 1, 0, Pattern(150));
   struct TCase {
     const char* Name;
     int32_t Block;
@@ -148,10 +127,10 @@ TEST_F(BlobFile, CorruptLengthsAndTypesRaiseInsteadOfReadingPastABlock) {
   };
   for (const TCase& Case : Cases) {
     SCOPED_TRACE(Case.Name);
-    WriteTo(*A->Blobs, 1, First, Pattern(150));
+    WriteTo(*A->File, 1, First, Pattern(150));
     Corrupt(Case.Block, Case.Change);
     const int32_t Start = std::string(Case.Name) == "continuation read as a start" ? 2 : First;
-    const std::string Error = ErrorOf([&] { ReadFrom(*A->Blobs, 1, Start); });
+    const std::string Error = ErrorOf([&] { ReadFrom(*A->File, 1, Start); });
     EXPECT_EQ(Error, Case.Expected);
     // Put the chain back for the next case.
     Corrupt(Case.Block, [&](TORVBlobBlock& B) {
@@ -163,12 +142,12 @@ TEST_F(BlobFile, CorruptLengthsAndTypesRaiseInsteadOfReadingPastABlock) {
 }
 
 TEST_F(BlobFile, AChainOfEmptyBlocksThatLoopsEndsInAnError) {
-  const int32_t First = WriteTo(*A->Blobs, 1, 0, Pattern(150));
+  const int32_t First = WriteTo(*A->File, 1, 0, Pattern(150));
   Corrupt(2, [](TORVBlobBlock& B) {
     B.SetSize(0);
     B.SetNextNumber(2);
   });
-  EXPECT_EQ(ErrorOf([&] { ReadFrom(*A->Blobs, 1, First); }).substr(0, 4), "601 ");
+  EXPECT_EQ(ErrorOf([&] { ReadFrom(*A->File, 1, First); }).substr(0, 4), "601 ");
 }
 
 }  // namespace

@@ -22,26 +22,7 @@ using test::ErrorOf;
 constexpr int32_t BlockBytes = 64;
 constexpr int32_t FirstCapacity = BlockBytes - 13;
 
-class TPublishTableManager : public test::TTestTableManager {
- public:
-  TPublishTableManager(TORVFileManager* Files, const TORVString& Folder) : TTestTableManager(Files, Folder) {
-    Table().SetPublishBlockSize(BlockBytes);
-  }
-  bool CheckForChanges(bool /*ManualRefresh*/) override { return Log != nullptr && Log->CheckForChanges(); }
-
-  TORVPublishedUpdatesManager* Log = nullptr;
-};
-
-struct TPublishSession {
-  std::unique_ptr<TPublishTableManager> Manager;
-  std::unique_ptr<TORVPublishedUpdatesManager> Log;
-  TPublishSession(TORVFileManager* Files, const TORVString& Folder)
-      : Manager(std::make_unique<TPublishTableManager>(Files, Folder)),
-        Log(std::make_unique<TORVPublishedUpdatesManager>(Manager.get())) {
-    Manager->Log = Log.get();
-    Log->Initialize();
-  }
-};
+using TPublishSession = test::TKindSession<TORVPublishedUpdatesManager>;
 
 class PublishFile : public test::TempFolderTest {
  protected:
@@ -51,11 +32,9 @@ class PublishFile : public test::TempFolderTest {
     A = NewOpenSession();
   }
   std::unique_ptr<TPublishSession> NewOpenSession() {
-    auto Session = std::make_unique<TPublishSession>(Files.get(), FolderName());
-    if (Session->Log->GetFileExists())
-      Session->Log->Open();
-    else
-      Session->Log->CreateAndOpen();
+    auto Session = std::make_unique<TPublishSession>(Files.get(), FolderName(),
+                                                  [](TORVBaseTable& Table) { Table.SetPublishBlockSize(BlockBytes); });
+    Session->Open();
     return Session;
   }
   static TORVBytes Pattern(int32_t Count, int32_t Seed) {
@@ -86,46 +65,46 @@ class PublishFile : public test::TempFolderTest {
 
 TEST_F(PublishFile, RecordsComeBackInTheOrderWritten) {
   const std::vector<TORVBytes> Written = {Pattern(200, 1), Pattern(3, 2), {}, Pattern(FirstCapacity + 60, 4)};
-  for (const TORVBytes& Record : Written) Append(*A->Log, Record);
-  A->Log->Write(true);
+  for (const TORVBytes& Record : Written) Append(*A->File, Record);
+  A->File->Write(true);
   auto B = NewOpenSession();
-  EXPECT_EQ(ReadAll(*B->Log), Written);
+  EXPECT_EQ(ReadAll(*B->File), Written);
   int32_t Block = 1;
   TORVMemoryStream Stream(0);
-  B->Log->ReadStream(Block, Stream);
+  B->File->ReadStream(Block, Stream);
   // 200 bytes: 51 in the first block and 55 in each of three more.
   EXPECT_EQ(Block, 5);
 }
 
 TEST_F(PublishFile, ARecordFillingTheFirstBlockTakesOneBlockAndOneByteMoreTakesTwo) {
-  Append(*A->Log, Pattern(FirstCapacity, 1));
-  EXPECT_EQ(A->Log->GetLastNumber(), 1);
-  Append(*A->Log, Pattern(FirstCapacity + 1, 1));
-  EXPECT_EQ(A->Log->GetLastNumber(), 3);
-  EXPECT_EQ(ReadAll(*A->Log), (std::vector<TORVBytes>{Pattern(FirstCapacity, 1), Pattern(FirstCapacity + 1, 1)}));
+  Append(*A->File, Pattern(FirstCapacity, 1));
+  EXPECT_EQ(A->File->GetLastNumber(), 1);
+  Append(*A->File, Pattern(FirstCapacity + 1, 1));
+  EXPECT_EQ(A->File->GetLastNumber(), 3);
+  EXPECT_EQ(ReadAll(*A->File), (std::vector<TORVBytes>{Pattern(FirstCapacity, 1), Pattern(FirstCapacity + 1, 1)}));
 }
 
 TEST_F(PublishFile, TheLastTimeStampIsNotStoredInTheFile) {
-  A->Log->SetLastTimeStamp(123456789);
-  Append(*A->Log, Pattern(10, 1));
-  A->Log->Write(true);
-  EXPECT_EQ(A->Log->GetLastTimeStamp(), 123456789);
-  EXPECT_EQ(NewOpenSession()->Log->GetLastTimeStamp(), 0);
+  A->File->SetLastTimeStamp(123456789);
+  Append(*A->File, Pattern(10, 1));
+  A->File->Write(true);
+  EXPECT_EQ(A->File->GetLastTimeStamp(), 123456789);
+  EXPECT_EQ(NewOpenSession()->File->GetLastTimeStamp(), 0);
 }
 
 TEST_F(PublishFile, AReadOutsideTheLogOrFromAContinuationBlockIsRefused) {
-  Append(*A->Log, Pattern(100, 1));
+  Append(*A->File, Pattern(100, 1));
   const std::string TypeError = "601 The table Orders is corrupt (Invalid published updates log block type found)";
   TORVMemoryStream Stream(0);
   for (int32_t Start : {2, 3, 0}) {
     int32_t Block = Start;
-    EXPECT_EQ(ErrorOf([&] { A->Log->ReadStream(Block, Stream); }), TypeError);
+    EXPECT_EQ(ErrorOf([&] { A->File->ReadStream(Block, Stream); }), TypeError);
   }
-  TORVPublishedUpdatesBlock* First = A->Log->GetBlock(1);
+  TORVPublishedUpdatesBlock* First = A->File->GetBlock(1);
   First->SetSize(BlockBytes);
-  A->Log->PutBlock(First);
+  A->File->PutBlock(First);
   int32_t Block = 1;
-  EXPECT_EQ(ErrorOf([&] { A->Log->ReadStream(Block, Stream); }),
+  EXPECT_EQ(ErrorOf([&] { A->File->ReadStream(Block, Stream); }),
             "601 The table Orders is corrupt (Invalid published updates log block 1 size (64) for start published "
             "updates log block 1)");
 }

@@ -45,34 +45,20 @@ std::unique_ptr<TLimitedFiles> NewFiles() {
   return Files;
 }
 
-// A table manager whose change check asks its rows file.
-class TRowsTableManager : public test::TTestTableManager {
- public:
-  TRowsTableManager(TORVFileManager* Files, const TORVString& Folder) : TTestTableManager(Files, Folder) {
-    TORVColumns& Columns = Table().GetColumns();
-    AddTestColumn(Columns, u"ID", dtInteger, 0, 0, 1);
-    TORVColumn* Serial = AddTestColumn(Columns, u"Serial", dtInteger, 0, 0, 2);
-    Serial->SetIdentity(true);
-    Serial->SetSeedValue(100);
-    Serial->SetIncrementValue(10);
-    AddTestColumn(Columns, u"Name", dtCharacter, stVarChar, 20, 3);
-    AddTestColumn(Columns, u"Notes", dtLargeObject, stBlob, 0, 4);
-  }
-  bool CheckForChanges(bool /*ManualRefresh*/) override { return Rows != nullptr && Rows->CheckForChanges(); }
+// ID, an identity column counting from 100 in steps of 10, a name and a
+// large object.
+void ConfigureRowsTable(TORVBaseTable& Table) {
+  TORVColumns& Columns = Table.GetColumns();
+  AddTestColumn(Columns, u"ID", dtInteger, 0, 0, 1);
+  TORVColumn* Serial = AddTestColumn(Columns, u"Serial", dtInteger, 0, 0, 2);
+  Serial->SetIdentity(true);
+  Serial->SetSeedValue(100);
+  Serial->SetIncrementValue(10);
+  AddTestColumn(Columns, u"Name", dtCharacter, stVarChar, 20, 3);
+  AddTestColumn(Columns, u"Notes", dtLargeObject, stBlob, 0, 4);
+}
 
-  TORVRowsetManager* Rows = nullptr;
-};
-
-struct TRowsSession {
-  std::unique_ptr<TRowsTableManager> Manager;
-  std::unique_ptr<TORVRowsetManager> Rows;
-  TRowsSession(TORVFileManager* Files, const TORVString& Folder)
-      : Manager(std::make_unique<TRowsTableManager>(Files, Folder)),
-        Rows(std::make_unique<TORVRowsetManager>(Manager.get())) {
-    Manager->Rows = Rows.get();
-    Rows->Initialize();
-  }
-};
+using TRowsSession = test::TKindSession<TORVRowsetManager>;
 
 class RowsFile : public test::TempFolderTest {
  protected:
@@ -80,13 +66,9 @@ class RowsFile : public test::TempFolderTest {
     test::TempFolderTest::SetUp();
     Files = NewFiles();
   }
-  std::unique_ptr<TRowsSession> NewSession() { return std::make_unique<TRowsSession>(Files.get(), FolderName()); }
   std::unique_ptr<TRowsSession> NewOpenSession() {
-    auto Session = NewSession();
-    if (Session->Rows->GetFileExists())
-      Session->Rows->Open();
-    else
-      Session->Rows->CreateAndOpen();
+    auto Session = std::make_unique<TRowsSession>(Files.get(), FolderName(), ConfigureRowsTable);
+    Session->Open();
     return Session;
   }
 
@@ -125,119 +107,119 @@ class RowsFile : public test::TempFolderTest {
 TEST_F(RowsFile, HeaderRoundTripsAndIsSizedByTheColumns) {
   auto A = NewOpenSession();
   // 54 + 21 + 4 x 4 = 91, rounded up to 96.
-  EXPECT_EQ(A->Rows->GetActualHeaderSize(), 96);
-  EXPECT_EQ(A->Rows->GetAvailableHeaderSize(), 16384);
-  EXPECT_EQ(A->Rows->GetLastValueAt(1), 100);
-  EXPECT_EQ(A->Rows->GetLastValue(1), 110);
-  A->Rows->SetLastValue(1, 110);
-  InsertRow(*A->Rows);
-  InsertRow(*A->Rows);
-  A->Rows->SetStatus(3);
-  A->Rows->Write(true);
+  EXPECT_EQ(A->File->GetActualHeaderSize(), 96);
+  EXPECT_EQ(A->File->GetAvailableHeaderSize(), 16384);
+  EXPECT_EQ(A->File->GetLastValueAt(1), 100);
+  EXPECT_EQ(A->File->GetLastValue(1), 110);
+  A->File->SetLastValue(1, 110);
+  InsertRow(*A->File);
+  InsertRow(*A->File);
+  A->File->SetStatus(3);
+  A->File->Write(true);
 
   auto B = NewOpenSession();
-  EXPECT_EQ(B->Rows->GetRowCount(), 2);
-  EXPECT_EQ(B->Rows->GetLastRowIDValue(), 2);
-  EXPECT_EQ(B->Rows->GetLastVersionValue(), 2);
-  EXPECT_EQ(B->Rows->GetStatus(), 3);
-  EXPECT_EQ(B->Rows->GetLastValueAt(0), 0);
-  EXPECT_EQ(B->Rows->GetLastValueAt(1), 110);
-  EXPECT_GT(B->Rows->GetUpdated(), 0);
-  TORVRowsetRow* Row = B->Rows->GetRow(2);
+  EXPECT_EQ(B->File->GetRowCount(), 2);
+  EXPECT_EQ(B->File->GetLastRowIDValue(), 2);
+  EXPECT_EQ(B->File->GetLastVersionValue(), 2);
+  EXPECT_EQ(B->File->GetStatus(), 3);
+  EXPECT_EQ(B->File->GetLastValueAt(0), 0);
+  EXPECT_EQ(B->File->GetLastValueAt(1), 110);
+  EXPECT_GT(B->File->GetUpdated(), 0);
+  TORVRowsetRow* Row = B->File->GetRow(2);
   EXPECT_EQ(Row->GetRowID(), 2);
   EXPECT_EQ(Row->GetVersion(), 2);
   EXPECT_EQ(Row->GetUpdateCounter(), 1);
   EXPECT_EQ(Row->GetStatus(), TORVRowsetRow::StatusLive);
-  B->Rows->PutRow(Row);
+  B->File->PutRow(Row);
 }
 
 TEST_F(RowsFile, InsertsReuseTheLastDeletedSlotFirstThenAppend) {
   auto A = NewOpenSession();
-  for (int32_t Index = 0; Index < 4; ++Index) InsertRow(*A->Rows);
-  DeleteRow(*A->Rows, 2);
-  DeleteRow(*A->Rows, 3);
-  A->Rows->Write(true);
+  for (int32_t Index = 0; Index < 4; ++Index) InsertRow(*A->File);
+  DeleteRow(*A->File, 2);
+  DeleteRow(*A->File, 3);
+  A->File->Write(true);
 
   auto B = NewOpenSession();
-  TORVRowsetRow* Reused = B->Rows->GetNextFreeRow();
+  TORVRowsetRow* Reused = B->File->GetNextFreeRow();
   EXPECT_EQ(Reused->GetNumber(), 3);
   EXPECT_EQ(Reused->GetStatus(), TORVRowsetRow::StatusReused);
   EXPECT_EQ(Reused->GetUpdateCounter(), 0);
   Reused->SetStatus(TORVRowsetRow::StatusLive);
-  B->Rows->PutRow(Reused);
-  Reused = B->Rows->GetNextFreeRow();
+  B->File->PutRow(Reused);
+  Reused = B->File->GetNextFreeRow();
   EXPECT_EQ(Reused->GetNumber(), 2);
   Reused->SetStatus(TORVRowsetRow::StatusLive);
-  B->Rows->PutRow(Reused);
-  TORVRowsetRow* Appended = B->Rows->GetNextFreeRow();
+  B->File->PutRow(Reused);
+  TORVRowsetRow* Appended = B->File->GetNextFreeRow();
   EXPECT_EQ(Appended->GetNumber(), 5);
   EXPECT_EQ(Appended->GetStatus(), TORVRowsetRow::StatusLive);
-  B->Rows->PutRow(Appended);
+  B->File->PutRow(Appended);
 }
 
 TEST_F(RowsFile, AFreeChainLinkToALiveRowIsRefusedNotHandedOut) {
   auto A = NewOpenSession();
-  for (int32_t Index = 0; Index < 3; ++Index) InsertRow(*A->Rows);
-  DeleteRow(*A->Rows, 3);
+  for (int32_t Index = 0; Index < 3; ++Index) InsertRow(*A->File);
+  DeleteRow(*A->File, 3);
   // The deleted row names the live row 1 as the next free one.
-  SetNext(*A->Rows, 3, 1);
-  TORVRowsetRow* Row = A->Rows->GetNextFreeRow();
+  SetNext(*A->File, 3, 1);
+  TORVRowsetRow* Row = A->File->GetNextFreeRow();
   EXPECT_EQ(Row->GetNumber(), 3);
-  A->Rows->PutRow(Row);
-  EXPECT_NE(ErrorOf([&] { A->Rows->PutRow(A->Rows->GetNextFreeRow()); }).find("601 "), std::string::npos);
+  A->File->PutRow(Row);
+  EXPECT_NE(ErrorOf([&] { A->File->PutRow(A->File->GetNextFreeRow()); }).find("601 "), std::string::npos);
 }
 
 TEST_F(RowsFile, HandOutsWrapFromMaxIntToOne) {
   auto A = NewOpenSession();
-  A->Rows->SetLastRowID(std::numeric_limits<int32_t>::max());
-  A->Rows->SetLastVersion(std::numeric_limits<int32_t>::max());
-  EXPECT_EQ(A->Rows->GetLastRowID(), 1);
-  EXPECT_EQ(A->Rows->GetLastVersion(), 1);
+  A->File->SetLastRowID(std::numeric_limits<int32_t>::max());
+  A->File->SetLastVersion(std::numeric_limits<int32_t>::max());
+  EXPECT_EQ(A->File->GetLastRowID(), 1);
+  EXPECT_EQ(A->File->GetLastVersion(), 1);
 }
 
 TEST_F(RowsFile, EmptyKeepsTheLastVersionAndResetsTheRest) {
   auto A = NewOpenSession();
-  for (int32_t Index = 0; Index < 3; ++Index) InsertRow(*A->Rows);
-  A->Rows->SetLastValue(1, 500);
-  A->Rows->Write(true);
-  A->Rows->Empty();
-  A->Rows->Write(true);
+  for (int32_t Index = 0; Index < 3; ++Index) InsertRow(*A->File);
+  A->File->SetLastValue(1, 500);
+  A->File->Write(true);
+  A->File->Empty();
+  A->File->Write(true);
 
   auto B = NewOpenSession();
-  EXPECT_EQ(B->Rows->GetLastNumber(), 0);
-  EXPECT_EQ(B->Rows->GetRowCount(), 0);
-  EXPECT_EQ(B->Rows->GetLastRowIDValue(), 0);
-  EXPECT_EQ(B->Rows->GetLastVersionValue(), 3);
-  EXPECT_EQ(B->Rows->GetLastValueAt(1), 100);
+  EXPECT_EQ(B->File->GetLastNumber(), 0);
+  EXPECT_EQ(B->File->GetRowCount(), 0);
+  EXPECT_EQ(B->File->GetLastRowIDValue(), 0);
+  EXPECT_EQ(B->File->GetLastVersionValue(), 3);
+  EXPECT_EQ(B->File->GetLastValueAt(1), 100);
 }
 
 TEST_F(RowsFile, AnAppendPastTheLockedFileLimitRaises407BeforeWriting) {
   auto A = NewOpenSession();
   // Room for the header area and two rows.
-  const int64_t RowSize = A->Rows->GetBufferSize();
+  const int64_t RowSize = A->File->GetBufferSize();
   Files->Limit = 16384 + 2 * RowSize;
-  InsertRow(*A->Rows);
-  InsertRow(*A->Rows);
-  EXPECT_EQ(ErrorOf([&] { InsertRow(*A->Rows); }).substr(0, 3), "407");
-  EXPECT_EQ(A->Rows->GetLastNumber(), 2);
+  InsertRow(*A->File);
+  InsertRow(*A->File);
+  EXPECT_EQ(ErrorOf([&] { InsertRow(*A->File); }).substr(0, 3), "407");
+  EXPECT_EQ(A->File->GetLastNumber(), 2);
 }
 
 TEST_F(RowsFile, RowLocksConflictAcrossSessionsAndAreReleased) {
   auto A = NewOpenSession();
   auto B = NewOpenSession();
-  EXPECT_FALSE(A->Rows->LockRow(0));
-  EXPECT_TRUE(A->Rows->LockRow(5));
-  EXPECT_FALSE(B->Rows->LockRow(5));
-  EXPECT_TRUE(B->Rows->LockRow(6));
-  EXPECT_TRUE(A->Rows->UnlockRow(5));
-  EXPECT_TRUE(B->Rows->LockRow(5));
-  EXPECT_TRUE(B->Rows->UnlockRow(5));
-  EXPECT_TRUE(B->Rows->UnlockRow(6));
+  EXPECT_FALSE(A->File->LockRow(0));
+  EXPECT_TRUE(A->File->LockRow(5));
+  EXPECT_FALSE(B->File->LockRow(5));
+  EXPECT_TRUE(B->File->LockRow(6));
+  EXPECT_TRUE(A->File->UnlockRow(5));
+  EXPECT_TRUE(B->File->LockRow(5));
+  EXPECT_TRUE(B->File->UnlockRow(5));
+  EXPECT_TRUE(B->File->UnlockRow(6));
 }
 
 TEST_F(RowsFile, RowLocksConflictAcrossProcesses) {
   auto A = NewOpenSession();
-  ASSERT_TRUE(A->Rows->LockRow(7));
+  ASSERT_TRUE(A->File->LockRow(7));
   const TORVString Folder = FolderName();
   pid_t Child = fork();
   ASSERT_GE(Child, 0);
@@ -245,10 +227,10 @@ TEST_F(RowsFile, RowLocksConflictAcrossProcesses) {
     int Status = 5;
     try {
       auto ChildFiles = NewFiles();
-      TRowsSession C(ChildFiles.get(), Folder);
-      C.Rows->Open();
+      TRowsSession C(ChildFiles.get(), Folder, ConfigureRowsTable);
+      C.Open();
       // 0: row 7 held elsewhere while row 8 is free.
-      Status = !C.Rows->LockRow(7) && C.Rows->LockRow(8) ? 0 : 1;
+      Status = !C.File->LockRow(7) && C.File->LockRow(8) ? 0 : 1;
     } catch (...) {
       Status = 2;
     }
@@ -258,22 +240,22 @@ TEST_F(RowsFile, RowLocksConflictAcrossProcesses) {
   ASSERT_EQ(waitpid(Child, &Status, 0), Child);
   ASSERT_TRUE(WIFEXITED(Status));
   EXPECT_EQ(WEXITSTATUS(Status), 0);
-  EXPECT_TRUE(A->Rows->UnlockRow(7));
+  EXPECT_TRUE(A->File->UnlockRow(7));
 }
 
 TEST_F(RowsFile, GetRowFollowsAnotherSessionsChangeInsteadOfReturningNil) {
   auto A = NewOpenSession();
-  for (int32_t Index = 0; Index < 3; ++Index) InsertRow(*A->Rows);
-  A->Rows->Write(true);
+  for (int32_t Index = 0; Index < 3; ++Index) InsertRow(*A->File);
+  A->File->Write(true);
   auto B = NewOpenSession();
-  TORVRowsetRow* Row = A->Rows->GetRow(2);
+  TORVRowsetRow* Row = A->File->GetRow(2);
   Row->SetInternalCounter(9);
-  A->Rows->PutRow(Row);
-  A->Rows->Write(true);
-  Row = B->Rows->GetRow(2);
+  A->File->PutRow(Row);
+  A->File->Write(true);
+  Row = B->File->GetRow(2);
   ASSERT_NE(Row, nullptr);
   EXPECT_EQ(Row->GetInternalCounter(), 9);
-  B->Rows->PutRow(Row);
+  B->File->PutRow(Row);
 }
 
 class RowsNavigator : public RowsFile {
@@ -281,18 +263,18 @@ class RowsNavigator : public RowsFile {
   void SetUp() override {
     RowsFile::SetUp();
     A = NewOpenSession();
-    Nav = std::make_unique<TORVRowsetNavigator>(A->Rows.get());
-    Values = std::make_unique<TTestRow>(A->Rows->GetSettings().GetCharacterSet(),
+    Nav = std::make_unique<TORVRowsetNavigator>(A->File.get());
+    Values = std::make_unique<TTestRow>(A->File->GetSettings().GetCharacterSet(),
                                         A->Manager->Table().GetColumns());
   }
   int32_t Insert(const TORVBytes& Notes = {}) {
     TORVRowValues& New = *Values->Values;
     New.Clear();
-    New.GetItems(0)->SetAsInteger(A->Rows->GetLastRowID());
+    New.GetItems(0)->SetAsInteger(A->File->GetLastRowID());
     if (!Notes.empty()) New.GetItems(3)->SetAsBytes(Notes);
     int32_t Number = 0;
     int32_t Counter = 0;
-    Nav->Insert(A->Rows->GetLastVersion(), New, Number, Counter);
+    Nav->Insert(A->File->GetLastVersion(), New, Number, Counter);
     EXPECT_EQ(Counter, 1);
     return Number;
   }
@@ -354,7 +336,7 @@ TEST_F(RowsNavigator, MovementStepsOverDeletedRowsAtBothEnds) {
 TEST_F(RowsNavigator, SearchFindsALiveRowAndSkipsDeletedOnes) {
   for (int32_t Index = 0; Index < 4; ++Index) Insert();
   Delete(2);
-  TTestRow Wanted(A->Rows->GetSettings().GetCharacterSet(), A->Manager->Table().GetColumns());
+  TTestRow Wanted(A->File->GetSettings().GetCharacterSet(), A->Manager->Table().GetColumns());
   Wanted.Values->Clear();
   Wanted.Values->GetItems(0)->SetAsInteger(3);
   bool FoundChanges = false;
@@ -374,11 +356,11 @@ TEST_F(RowsNavigator, AnInsertIntoADeletedSlotTakesOverItsLargeObjectChain) {
   const int32_t Reused = Insert({4, 5});
   EXPECT_EQ(Reused, First);
   EXPECT_EQ(Values->Values->GetRowValue(3)->GetBlobBlockNumber(), FirstBlock);
-  TORVRowsetRow* Row = A->Rows->GetRow(Reused);
+  TORVRowsetRow* Row = A->File->GetRow(Reused);
   EXPECT_EQ(Row->GetStatus(), TORVRowsetRow::StatusLive);
   EXPECT_EQ(Row->GetUpdateCounter(), 1);
   EXPECT_EQ(Row->GetVersion(), 2);
-  A->Rows->PutRow(Row);
+  A->File->PutRow(Row);
   // A fresh slot starts a chain of its own.
   Insert({6});
   EXPECT_NE(Values->Values->GetRowValue(3)->GetBlobBlockNumber(), FirstBlock);
@@ -387,14 +369,14 @@ TEST_F(RowsNavigator, AnInsertIntoADeletedSlotTakesOverItsLargeObjectChain) {
 TEST_F(RowsNavigator, AnInsertRaisesTheIdentityCounterToTheRowsValue) {
   TORVRowValues& New = *Values->Values;
   New.Clear();
-  New.GetItems(0)->SetAsInteger(A->Rows->GetLastRowID());
+  New.GetItems(0)->SetAsInteger(A->File->GetLastRowID());
   New.GetItems(1)->SetAsInteger(250);
   int32_t Number = 0;
   int32_t Counter = 0;
-  Nav->Insert(A->Rows->GetLastVersion(), New, Number, Counter);
-  EXPECT_EQ(A->Rows->GetLastValueAt(1), 250);
-  EXPECT_EQ(A->Rows->GetRowCount(), 1);
-  EXPECT_EQ(A->Rows->GetLastRowIDValue(), 1);
+  Nav->Insert(A->File->GetLastVersion(), New, Number, Counter);
+  EXPECT_EQ(A->File->GetLastValueAt(1), 250);
+  EXPECT_EQ(A->File->GetRowCount(), 1);
+  EXPECT_EQ(A->File->GetLastRowIDValue(), 1);
 }
 
 TEST_F(RowsNavigator, ChangesToADeletedOrMissingSlotRaiseAndLeaveTheChainAlone) {
@@ -405,7 +387,7 @@ TEST_F(RowsNavigator, ChangesToADeletedOrMissingSlotRaiseAndLeaveTheChainAlone) 
   EXPECT_EQ(ErrorOf([&] { Nav->Update(*Values->Values, 2, Counter); }).substr(0, 5), "1007 ");
   for (int32_t Number : {0, 4, -1})
     EXPECT_EQ(ErrorOf([&] { Nav->Delete(*Values->Values, Number, Counter); }).substr(0, 4), "601 ");
-  EXPECT_EQ(A->Rows->GetRowCount(), 2);
+  EXPECT_EQ(A->File->GetRowCount(), 2);
   // The chain still holds row 2 alone.
   EXPECT_EQ(Insert(), 2);
   EXPECT_EQ(Insert(), 4);
@@ -429,8 +411,8 @@ class RowsFileVerify : public RowsFile {
   std::vector<TORVString> Verify(TRowsSession& Session, bool Repair, bool& FoundErrors) {
     Session.Manager->LogLines.clear();
     FoundErrors = false;
-    EXPECT_TRUE(Session.Rows->Verify(FoundErrors, Repair));
-    if (Repair) Session.Rows->Write(true);
+    EXPECT_TRUE(Session.File->Verify(FoundErrors, Repair));
+    if (Repair) Session.File->Write(true);
     return Session.Manager->LogLines;
   }
   static size_t CountContaining(const std::vector<TORVString>& Lines, const TORVString& Text) {
@@ -442,10 +424,10 @@ class RowsFileVerify : public RowsFile {
 
 TEST_F(RowsFileVerify, ASoundFileHasNoFindings) {
   auto A = NewOpenSession();
-  for (int32_t Index = 0; Index < 5; ++Index) InsertRow(*A->Rows);
-  DeleteRow(*A->Rows, 2);
-  DeleteRow(*A->Rows, 4);
-  A->Rows->Write(true);
+  for (int32_t Index = 0; Index < 5; ++Index) InsertRow(*A->File);
+  DeleteRow(*A->File, 2);
+  DeleteRow(*A->File, 4);
+  A->File->Write(true);
   bool FoundErrors = true;
   EXPECT_TRUE(Verify(*A, false, FoundErrors).empty());
   EXPECT_FALSE(FoundErrors);
@@ -453,13 +435,13 @@ TEST_F(RowsFileVerify, ASoundFileHasNoFindings) {
 
 TEST_F(RowsFileVerify, ALoopingFreeChainIsFoundOnceAndRebuilt) {
   auto A = NewOpenSession();
-  for (int32_t Index = 0; Index < 6; ++Index) InsertRow(*A->Rows);
-  DeleteRow(*A->Rows, 2);
-  DeleteRow(*A->Rows, 4);
-  DeleteRow(*A->Rows, 5);
+  for (int32_t Index = 0; Index < 6; ++Index) InsertRow(*A->File);
+  DeleteRow(*A->File, 2);
+  DeleteRow(*A->File, 4);
+  DeleteRow(*A->File, 5);
   // 5 -> 4 -> 2 -> 5 ...
-  SetNext(*A->Rows, 2, 5);
-  A->Rows->Write(true);
+  SetNext(*A->File, 2, 5);
+  A->File->Write(true);
 
   bool FoundErrors = false;
   auto Lines = Verify(*A, true, FoundErrors);
@@ -471,20 +453,20 @@ TEST_F(RowsFileVerify, ALoopingFreeChainIsFoundOnceAndRebuilt) {
   auto B = NewOpenSession();
   std::vector<int32_t> Taken;
   for (int32_t Index = 0; Index < 4; ++Index) {
-    TORVRowsetRow* Row = B->Rows->GetNextFreeRow();
+    TORVRowsetRow* Row = B->File->GetNextFreeRow();
     Taken.push_back(Row->GetNumber());
     Row->SetStatus(TORVRowsetRow::StatusLive);
-    B->Rows->PutRow(Row);
+    B->File->PutRow(Row);
   }
   EXPECT_EQ(Taken, (std::vector<int32_t>{5, 4, 2, 7}));
 }
 
 TEST_F(RowsFileVerify, ADuplicateRowIDGetsANewIDAboveTheLastOne) {
   auto A = NewOpenSession();
-  InsertRow(*A->Rows);
-  InsertRow(*A->Rows, 1);
-  InsertRow(*A->Rows);
-  A->Rows->Write(true);
+  InsertRow(*A->File);
+  InsertRow(*A->File, 1);
+  InsertRow(*A->File);
+  A->File->Write(true);
 
   bool FoundErrors = false;
   auto Lines = Verify(*A, true, FoundErrors);
@@ -493,10 +475,10 @@ TEST_F(RowsFileVerify, ADuplicateRowIDGetsANewIDAboveTheLastOne) {
   EXPECT_NE(Lines[0].find(u"Invalid row 2 ID (1)"), TORVString::npos);
 
   auto B = NewOpenSession();
-  TORVRowsetRow* Row = B->Rows->GetRow(2);
+  TORVRowsetRow* Row = B->File->GetRow(2);
   EXPECT_EQ(Row->GetRowID(), 3);
-  B->Rows->PutRow(Row);
-  EXPECT_EQ(B->Rows->GetLastRowIDValue(), 3);
+  B->File->PutRow(Row);
+  EXPECT_EQ(B->File->GetLastRowIDValue(), 3);
   bool Again = true;
   EXPECT_TRUE(Verify(*B, false, Again).empty());
   EXPECT_FALSE(Again);
@@ -504,19 +486,19 @@ TEST_F(RowsFileVerify, ADuplicateRowIDGetsANewIDAboveTheLastOne) {
 
 TEST_F(RowsFileVerify, HeaderCountersBelowTheRowsAreRaised) {
   auto A = NewOpenSession();
-  for (int32_t Index = 0; Index < 3; ++Index) InsertRow(*A->Rows);
-  TORVRowsetRow* Row = A->Rows->GetRow(3);
+  for (int32_t Index = 0; Index < 3; ++Index) InsertRow(*A->File);
+  TORVRowsetRow* Row = A->File->GetRow(3);
   uint8_t* Bytes = Row->GetBufferStream().GetMemory();
   const int32_t Offset = A->Manager->Table().GetColumns().GetColumn(1)->GetRowOffset();
   Bytes[Offset] = 1;
   const int32_t Serial = 900;
   std::memcpy(Bytes + Offset + 1, &Serial, sizeof(Serial));
   Row->SetModified(true);
-  A->Rows->PutRow(Row);
-  A->Rows->SetRowCount(7);
-  A->Rows->SetLastRowID(1);
-  A->Rows->SetLastVersion(2);
-  A->Rows->Write(true);
+  A->File->PutRow(Row);
+  A->File->SetRowCount(7);
+  A->File->SetLastRowID(1);
+  A->File->SetLastVersion(2);
+  A->File->Write(true);
 
   bool FoundErrors = false;
   auto Lines = Verify(*A, true, FoundErrors);
@@ -526,10 +508,10 @@ TEST_F(RowsFileVerify, HeaderCountersBelowTheRowsAreRaised) {
   EXPECT_EQ(CountContaining(Lines, u"Invalid last row version (2)"), 1u);
   EXPECT_EQ(CountContaining(Lines, u"Invalid last row identity value (100)"), 1u);
   auto B = NewOpenSession();
-  EXPECT_EQ(B->Rows->GetRowCount(), 3);
-  EXPECT_EQ(B->Rows->GetLastRowIDValue(), 3);
-  EXPECT_EQ(B->Rows->GetLastVersionValue(), 3);
-  EXPECT_EQ(B->Rows->GetLastValueAt(1), 900);
+  EXPECT_EQ(B->File->GetRowCount(), 3);
+  EXPECT_EQ(B->File->GetLastRowIDValue(), 3);
+  EXPECT_EQ(B->File->GetLastVersionValue(), 3);
+  EXPECT_EQ(B->File->GetLastValueAt(1), 900);
 }
 
 }  // namespace

@@ -201,4 +201,38 @@ inline bool TTestTableManager::CheckForChanges(bool /*ManualRefresh*/) {
   return FFile != nullptr && FFile->CheckForChanges();
 }
 
+// A table manager whose change check asks its one file of kind TFile.
+template <typename TFile>
+class TKindTableManager : public TTestTableManager {
+ public:
+  using TTestTableManager::TTestTableManager;
+  bool CheckForChanges(bool /*ManualRefresh*/) override { return File != nullptr && File->CheckForChanges(); }
+
+  TFile* File = nullptr;
+};
+
+// One session's manager and file of kind TFile; Configure shapes the table
+// (columns, block sizes) before the file is made and initialized.
+template <typename TFile>
+struct TKindSession {
+  std::unique_ptr<TKindTableManager<TFile>> Manager;
+  std::unique_ptr<TFile> File;
+
+  TKindSession(TORVFileManager* Files, const TORVString& Folder,
+               const std::function<void(TORVBaseTable&)>& Configure)
+      : Manager(std::make_unique<TKindTableManager<TFile>>(Files, Folder)) {
+    Configure(Manager->Table());
+    File = std::make_unique<TFile>(Manager.get());
+    Manager->File = File.get();
+    File->Initialize();
+  }
+  // Opens the file, making it first when it does not exist.
+  void Open() {
+    if (File->GetFileExists())
+      File->Open();
+    else
+      File->CreateAndOpen();
+  }
+};
+
 }  // namespace orv::test
