@@ -1,14 +1,17 @@
 #include "base/orverrors.h"
 #include "sql/orvcompiledexpr.h"
 
+#include <algorithm>
 #include <exception>
 #include <vector>
 
 #include "base/orverror.h"
+#include "core/orvcollation.h"
 #include "core/orvliteral.h"
 #include "core/orvstream.h"
 #include "core/orvstrings.h"
 #include "sql/orvtokenslots.h"
+#include "sql/orvtreeutil.h"
 
 namespace orv {
 
@@ -346,5 +349,138 @@ void TORVCompiledExpr::ResetBitmaps() {
 }
 
 TORVString TORVCompiledExpr::GetPlan() { return Build(FTokens, true, FCostOptimization, true); }
+
+// ---------------------------------------------------------------------------
+// Normalisation and renaming
+
+void TORVCompiledExpr::Normalize(bool CaseInsensitiveMatch, bool NoPartialMatch) {
+  if (!FCompiled) return;
+  if (FTokens == nullptr) return;
+  NormalizeNextToken(FTokens, CaseInsensitiveMatch, NoPartialMatch);
+  FTokens = RemoveNots(FTokens, false);
+}
+
+void TORVCompiledExpr::NormalizeNextToken(TORVExprToken* Token, bool CaseInsensitiveMatch, bool NoPartialMatch) {
+  if (Token == nullptr) return;
+  switch (Token->FTokenType) {
+    case ttBINARY: {
+      const bool LeftColumns = ContainsColumns(Token->GetLeftToken());
+      const bool RightColumns = ContainsColumns(Token->GetRightToken());
+      if (!IsComparisonOperator(Token->FTokenOperator) || LeftColumns == RightColumns) {
+        NormalizeNextToken(Token->GetLeftToken(), CaseInsensitiveMatch, NoPartialMatch);
+        NormalizeNextToken(Token->GetRightToken(), CaseInsensitiveMatch, NoPartialMatch);
+        return;
+      }
+      if (RightColumns) ReverseBinaryTokenOperator(Token);
+      TORVExprToken* Column = Token->GetLeftToken();
+      TORVExprToken* Constant = Token->GetRightToken();
+      if (Constant == nullptr || Constant->FTokenType != ttCONST || Constant->FDataType != 1 ||
+          (Token->FTokenOperator != toEQ && Token->FTokenOperator != toNE))
+        return;
+      if (CaseInsensitiveMatch) Column->SetIgnoreCase(true);
+      if (Token->FPartialLength != 0 || NoPartialMatch || !EndsWithWildCard(Constant->FTokenConstant, u'*', 0))
+        return;
+      TORVString Prefix = Constant->FTokenConstant;
+      GetEndingWildCardLength(Prefix, u'*', 0);
+      if (!Prefix.empty()) {
+        Token->FPartialLength = static_cast<int32_t>(Prefix.size());
+        Constant->FTokenConstant = Prefix;
+        return;
+      }
+      // Only wildcards: "= '*'" matches every value, so it asks for one; its
+      // negation "<> '*'" matches none but NULL, as NOT over "= '*'" would.
+      Token->SetLeftToken(nullptr);
+      Token->SetRightToken(nullptr);
+      Token->FTokenType = ttEXTBINARY;
+      Token->FTokenOperator = Token->FTokenOperator == toEQ ? toISNOTNULL : toISNULL;
+      Constant->FTokenConstant = u"NULL";
+      Constant->FDataType = 0;
+      Constant->FSubType = 0;
+      Constant->FLength = 0;
+      Constant->FScale = 0;
+      Token->AddArgument(Column);
+      Token->AddArgument(Constant);
+      return;
+    }
+    case ttEXTBINARY:
+      if (CaseInsensitiveMatch && Token->GetNumArguments() > 0 && Token->GetArgument(0) != nullptr)
+        Token->GetArgument(0)->SetIgnoreCase(true);
+      [[fallthrough]];
+    case ttFUNCREF:
+    case ttROWVALUE:
+      for (int32_t I = 0; I < Token->GetNumArguments(); ++I)
+        NormalizeNextToken(Token->GetArgument(I), CaseInsensitiveMatch, NoPartialMatch);
+      return;
+    case ttUNARY:
+      NormalizeNextToken(Token->GetLeftToken(), CaseInsensitiveMatch, NoPartialMatch);
+      return;
+    default:
+      return;
+  }
+}
+
+void TORVCompiledExpr::RenameSymbols(TORVTokenType SymbolType, const TORVString& OldName,
+                                     const TORVString& NewName) {
+  SetCompiled(true);
+  struct TReplacement {
+    int32_t Position;  // 1-based in FExpression
+    TORVString OldText;
+    TORVString NewText;
+  };
+  std::vector<TReplacement> Replacements;
+  std::vector<TORVExprToken*> Nodes;
+  std::vector<TORVExprToken*> Stack;
+  if (FTokens != nullptr) Stack.push_back(FTokens);
+  while (!Stack.empty()) {
+    TORVExprToken* Token = Stack.back();
+    Stack.pop_back();
+    Nodes.push_back(Token);
+    if (Token->GetLeftToken() != nullptr) Stack.push_back(Token->GetLeftToken());
+    if (Token->GetRightToken() != nullptr) Stack.push_back(Token->GetRightToken());
+    for (int32_t I = 0; I < Token->GetNumArguments(); ++I) {
+      if (Token->GetArgument(I) != nullptr) Stack.push_back(Token->GetArgument(I));
+    }
+    if (Token->FTokenType != SymbolType || !SameString(Token->FName, OldName)) continue;
+    Token->FName = NewName;
+    TReplacement Replacement{Token->FExprPos, OldName, NewName};
+    if (!Token->FSourceName.empty()) {
+      Replacement.OldText = Token->FSourceName + u"." + Replacement.OldText;
+      Replacement.NewText = Token->FSourceName + u"." + Replacement.NewText;
+    }
+    if (!Token->FDatabaseName.empty()) {
+      Replacement.OldText = Token->FDatabaseName + u"." + Replacement.OldText;
+      Replacement.NewText = Token->FDatabaseName + u"." + Replacement.NewText;
+    }
+    if (Replacement.Position >= 1 && static_cast<std::size_t>(Replacement.Position) <= FExpression.size() &&
+        FExpression[static_cast<std::size_t>(Replacement.Position) - 1] == u'"')
+      ++Replacement.Position;
+    Replacements.push_back(std::move(Replacement));
+  }
+  // Latest position first; a copied node repeats its original's position and
+  // is replaced once.
+  std::sort(Replacements.begin(), Replacements.end(),
+            [](const TReplacement& A, const TReplacement& B) { return A.Position > B.Position; });
+  std::size_t Limit = FExpression.size();  // the start of the last replacement made
+  for (const TReplacement& Replacement : Replacements) {
+    if (Replacement.Position < 1) continue;
+    const std::size_t Start = static_cast<std::size_t>(Replacement.Position) - 1;
+    // The text must still hold the old name there; anything else (a quoted
+    // qualifier, blanks around the point) is left as it is rather than
+    // overwritten.
+    if (Start + Replacement.OldText.size() > std::min(Limit, FExpression.size())) continue;
+    if (!SameString(std::u16string_view(FExpression).substr(Start, Replacement.OldText.size()),
+                    Replacement.OldText))
+      continue;
+    FExpression = ReplaceWord(FExpression, Replacement.OldText, Replacement.Position, Replacement.NewText);
+    Limit = Start;
+    // Positions after the replaced text move with it, so that the tree
+    // keeps pointing at its text for the next rename.
+    const int32_t Shift = static_cast<int32_t>(Replacement.NewText.size() - Replacement.OldText.size());
+    for (TORVExprToken* Node : Nodes) {
+      if (Node->FExprPos > Replacement.Position) Node->FExprPos += Shift;
+    }
+  }
+  FExpressionLength = static_cast<int32_t>(FExpression.size());
+}
 
 }  // namespace orv

@@ -118,6 +118,18 @@ class TORVCompiledExpr : public TORVExpr {
   // Frees the index-scan bitmaps of the condition's nodes.
   void ResetBitmaps();
   TORVString GetPlan();
+
+  // Prepares a compiled filter condition: columns go to the left of their
+  // comparisons, text comparisons with CaseInsensitiveMatch ignore case, a
+  // constant ending in "*" becomes a prefix match (unless NoPartialMatch),
+  // one made only of "*" tests for NULL, and NOT nodes are pushed down.
+  void Normalize(bool CaseInsensitiveMatch, bool NoPartialMatch);
+  // Renames every node of SymbolType named OldName, in the tree and in the
+  // text. A place in the text is replaced only when it still holds the old
+  // name, once however many nodes carry it, and from the end of the text
+  // back, so that earlier replacements never shift later positions; the
+  // tree's positions move with the text, so renames can follow each other.
+  void RenameSymbols(TORVTokenType SymbolType, const TORVString& OldName, const TORVString& NewName);
   int32_t GetLine(int32_t Line) const { return FStartLine != 0 ? FStartLine : Line; }
   int32_t GetCol(int32_t Column) const { return FStartColumn != 0 ? FStartColumn : Column; }
 
@@ -128,6 +140,8 @@ class TORVCompiledExpr : public TORVExpr {
   int32_t FStartColumn = 0;
 
  protected:
+  void NormalizeNextToken(TORVExprToken* Token, bool CaseInsensitiveMatch, bool NoPartialMatch);
+
   TORVString FExpression;
   int32_t FExpressionLength = 0;
   bool FCompiled = false;

@@ -245,8 +245,8 @@ void TORVFakeFilterExpr::SetOptimization(TORVExprToken* Token) {
       Token->FOptimizeName = FTableName + u"." + Index.Name;
       Token->FOptimizeNumber = Index.Number;
       if (FCostOptimization) {
-        Token->FOptimizeCount = RowCount / 10;
-        Token->FOptimizeCost = RowCount / 10;
+        Token->FOptimizeCount = Index.Count >= 0 ? Index.Count : RowCount / 10;
+        Token->FOptimizeCost = Index.Cost >= 0 ? Index.Cost : RowCount / 10;
       }
       return;
     }

@@ -95,6 +95,10 @@ class TORVFakeFilterExpr : public TORVFakeCatalogExpr {
     TORVString Column;
     TORVString Name;
     int32_t Number = 0;
+    // The estimate for a condition it serves under cost optimization; a
+    // negative one stands for a tenth of the rows.
+    int32_t Count = -1;
+    int64_t Cost = -1;
   };
 
   TORVFakeFilterExpr(TORVFakeCatalog* Catalog, TORVString Database, TORVString TableName);
@@ -107,8 +111,9 @@ class TORVFakeFilterExpr : public TORVFakeCatalogExpr {
   int32_t GetRowCount() override { return RowCount; }
   void GetRowTableName(TORVString& Name) override { Name = FTableName; }
   // An indexed column gives level 2 with the index's name and number (and,
-  // with cost optimization, a tenth of the rows as count and cost); any
-  // other condition is scanned with the column as hint.
+  // with cost optimization, the index's estimate, by default a tenth of the
+  // rows as count and cost); any other condition is scanned with the column
+  // as hint.
   void SetOptimization(TORVExprToken* Token) override;
 
   int32_t RowSize = 0;

@@ -1,0 +1,500 @@
+#include "sql/orvtreeutil.h"
+
+#include <functional>
+#include <vector>
+
+#include "core/orvliteral.h"
+#include "core/orvstrings.h"
+#include "sql/orvtokenslots.h"
+
+namespace orv {
+
+namespace {
+
+inline constexpr int32_t BooleanDataType = 4;
+
+TORVExprToken* SlotOf(const TORVExprToken* Token, int32_t Index) {
+  return Token != nullptr && Index < Token->GetNumArguments() ? Token->GetArgument(Index) : nullptr;
+}
+
+bool HasArgumentChildren(const TORVExprToken* Token) {
+  return Token->FTokenType == ttEXTBINARY || Token->FTokenType == ttFUNCREF || Token->FTokenType == ttROWVALUE;
+}
+
+// The children the expression walks follow, in operand order.
+void PushChildrenReversed(const TORVExprToken* Token, std::vector<const TORVExprToken*>& Stack) {
+  if (Token->FTokenType == ttBINARY) {
+    if (Token->GetRightToken() != nullptr) Stack.push_back(Token->GetRightToken());
+    if (Token->GetLeftToken() != nullptr) Stack.push_back(Token->GetLeftToken());
+  } else if (Token->FTokenType == ttUNARY) {
+    if (Token->GetLeftToken() != nullptr) Stack.push_back(Token->GetLeftToken());
+  } else if (HasArgumentChildren(Token)) {
+    for (int32_t I = Token->GetNumArguments() - 1; I >= 0; --I) {
+      if (Token->GetArgument(I) != nullptr) Stack.push_back(Token->GetArgument(I));
+    }
+  }
+}
+
+// The shared walk of the expression predicates: True at the first node the
+// predicate accepts; a node it accepts is not entered.
+bool AnyInExpression(const TORVExprToken* Token, const std::function<bool(const TORVExprToken*)>& Predicate) {
+  if (Token == nullptr) return false;
+  std::vector<const TORVExprToken*> Stack{Token};
+  while (!Stack.empty()) {
+    const TORVExprToken* Next = Stack.back();
+    Stack.pop_back();
+    if (Predicate(Next)) return true;
+    PushChildrenReversed(Next, Stack);
+  }
+  return false;
+}
+
+bool IsAggregateOperator(TORVTokenOperator Operator) {
+  switch (Operator) {
+    case toAVG:
+    case toCOUNT:
+    case toLIST:
+    case toMAX:
+    case toMIN:
+    case toRUNSUM:
+    case toSTDDEV:
+    case toSUM:
+    case toSUMSQUARE:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool IsExtensionClause(const TORVExprToken* Query, TORVTokenOperator Operator) {
+  for (int32_t I = QueryExtensionSlot; I < Query->GetNumArguments(); ++I) {
+    const TORVExprToken* Clause = Query->GetArgument(I);
+    if (Clause != nullptr && Clause->FTokenOperator == Operator) return true;
+  }
+  return false;
+}
+
+bool LiesBefore(const TORVExprToken* A, const TORVExprToken* B) {
+  return A->FLine < B->FLine || (A->FLine == B->FLine && A->FCol < B->FCol);
+}
+
+// Every column reference under Token in operand order.
+std::vector<TORVExprToken*> ColumnsOf(TORVExprToken* Token) {
+  std::vector<TORVExprToken*> Result;
+  for (TORVExprToken* Column = GetColumnToken(Token, nullptr); Column != nullptr;
+       Column = GetColumnToken(Token, Column)) {
+    Result.push_back(Column);
+  }
+  return Result;
+}
+
+TORVExprToken* NearestAncestor(TORVExprToken* Token, const std::function<bool(const TORVExprToken*)>& Predicate) {
+  for (TORVExprToken* Next = Token; Next != nullptr; Next = Next->FUpperToken) {
+    if (Predicate(Next)) return Next;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+bool IsComparisonOperator(TORVTokenOperator Operator) {
+  return Operator == toEQ || Operator == toGE || Operator == toGT || Operator == toLE || Operator == toLT ||
+         Operator == toNE;
+}
+
+bool IsTextSearchToken(const TORVExprToken* Token) {
+  if (Token == nullptr) return false;
+  const TORVTokenOperator Operator = Token->FTokenOperator;
+  return Operator == toCONTAINS || Operator == toCONTAINSANY || Operator == toNOTCONTAINS ||
+         Operator == toNOTCONTAINSANY;
+}
+
+TORVExprToken* CreateBinaryToken(TORVTokenOperator Operator, TORVExprToken* Left, TORVExprToken* Right) {
+  auto* Result = new TORVExprToken();
+  Result->FTokenType = ttBINARY;
+  Result->FTokenOperator = Operator;
+  Result->SetDataType(BooleanDataType);
+  Result->SetLeftToken(Left);
+  Result->SetRightToken(Right);
+  return Result;
+}
+
+void ReverseBinaryOperator(TORVExprToken* Token) {
+  switch (Token->FTokenOperator) {
+    case toGE:
+      Token->FTokenOperator = toLE;
+      break;
+    case toGT:
+      Token->FTokenOperator = toLT;
+      break;
+    case toLE:
+      Token->FTokenOperator = toGE;
+      break;
+    case toLT:
+      Token->FTokenOperator = toGT;
+      break;
+    default:
+      break;
+  }
+}
+
+void ReverseBinaryTokens(TORVExprToken* Token) {
+  TORVExprToken* Left = Token->GetLeftToken();
+  Token->SetLeftToken(Token->GetRightToken());
+  Token->SetRightToken(Left);
+}
+
+void ReverseBinaryTokenOperator(TORVExprToken* Token) {
+  ReverseBinaryOperator(Token);
+  ReverseBinaryTokens(Token);
+}
+
+void FlipBinaryOperator(TORVExprToken* Token) {
+  static constexpr TORVTokenOperator Pairs[][2] = {{toEQ, toNE}, {toGE, toLT}, {toGT, toLE}, {toAND, toOR}};
+  for (const auto& Pair : Pairs) {
+    if (Token->FTokenOperator == Pair[0]) {
+      Token->FTokenOperator = Pair[1];
+      return;
+    }
+    if (Token->FTokenOperator == Pair[1]) {
+      Token->FTokenOperator = Pair[0];
+      return;
+    }
+  }
+}
+
+void FlipExtBinaryOperator(TORVExprToken* Token) {
+  static constexpr TORVTokenOperator Pairs[][2] = {{toBETWEEN, toNOTBETWEEN},   {toCONTAINS, toNOTCONTAINS},
+                                                   {toCONTAINSANY, toNOTCONTAINSANY}, {toIN, toNOTIN},
+                                                   {toISNULL, toISNOTNULL},    {toLIKE, toNOTLIKE}};
+  for (const auto& Pair : Pairs) {
+    if (Token->FTokenOperator == Pair[0]) {
+      Token->FTokenOperator = Pair[1];
+      return;
+    }
+    if (Token->FTokenOperator == Pair[1]) {
+      Token->FTokenOperator = Pair[0];
+      return;
+    }
+  }
+}
+
+void SwitchTokens(TORVExprToken* Token1, TORVExprToken* Token2) {
+  TORVExprToken* Parent1 = Token1->FUpperToken;
+  TORVExprToken* Parent2 = Token2->FUpperToken;
+  const bool Left1 = Parent1->GetLeftToken() == Token1;
+  const bool Left2 = Parent2->GetLeftToken() == Token2;
+  if (Left1) {
+    Parent1->SetLeftToken(Token2);
+  } else {
+    Parent1->SetRightToken(Token2);
+  }
+  if (Left2) {
+    Parent2->SetLeftToken(Token1);
+  } else {
+    Parent2->SetRightToken(Token1);
+  }
+}
+
+TORVExprToken* RemoveNots(TORVExprToken* Token, bool Negate) {
+  if (Token == nullptr) return nullptr;
+  switch (Token->FTokenType) {
+    case ttBINARY:
+      if (Token->FTokenOperator == toAND || Token->FTokenOperator == toOR) {
+        Token->SetLeftToken(RemoveNots(Token->GetLeftToken(), Negate));
+        Token->SetRightToken(RemoveNots(Token->GetRightToken(), Negate));
+        if (Negate) FlipBinaryOperator(Token);
+        return Token;
+      }
+      if (!Negate || IsComparisonOperator(Token->FTokenOperator)) {
+        if (Negate) FlipBinaryOperator(Token);
+        return Token;
+      }
+      break;
+    case ttEXTBINARY:
+      if (Negate) FlipExtBinaryOperator(Token);
+      return Token;
+    case ttUNARY: {
+      TORVExprToken* Operand = Token->GetLeftToken();
+      Token->SetLeftToken(nullptr);
+      TORVExprToken* Parent = Token->FUpperToken;
+      TORVExprToken* Result = RemoveNots(Operand, Token->FTokenOperator == toNOT ? !Negate : false);
+      if (Result != nullptr) {
+        Result->FUpperToken = Parent;
+        // Its parentheses served the operator that is gone; the builder
+        // writes those the new place needs.
+        Result->FParentheses = false;
+      }
+      FreeTokens(Token);
+      return Result;
+    }
+    default:
+      break;
+  }
+  if (!Negate) return Token;
+  // Nothing below can take the negation: it stays as a NOT node.
+  auto* Not = new TORVExprToken();
+  Not->FTokenType = ttUNARY;
+  Not->FTokenOperator = toNOT;
+  Not->SetDataType(BooleanDataType);
+  Not->AssignPos(Token);
+  Not->FUpperToken = Token->FUpperToken;
+  Not->SetLeftToken(Token);
+  return Not;
+}
+
+bool ContainsFunctions(const TORVExprToken* Token) {
+  return AnyInExpression(Token, [](const TORVExprToken* T) {
+    return T->FTokenType == ttFUNCREF && T->FTokenOperator == toUDF;
+  });
+}
+
+bool ContainsColumns(const TORVExprToken* Token) {
+  return AnyInExpression(Token, [](const TORVExprToken* T) { return T->FTokenType == ttCOLUMNREF; });
+}
+
+bool ContainsAllColumnReferences(const TORVExprToken* Token) {
+  if (Token == nullptr) return false;
+  if (Token->FTokenType == ttCOLUMNREF) return true;
+  if (Token->FTokenType != ttROWVALUE) return false;
+  for (int32_t I = 0; I < Token->GetNumArguments(); ++I) {
+    const TORVExprToken* Member = Token->GetArgument(I);
+    if (Member == nullptr || Member->FTokenType != ttCOLUMNREF) return false;
+  }
+  return true;
+}
+
+bool ContainsCorrelatedColumns(const TORVExprToken* Token) {
+  return AnyInExpression(Token, [](const TORVExprToken* T) {
+    if (T->FTokenType != ttCOLUMNREF || T->FSourceToken == nullptr) return false;
+    const TORVExprToken* Query = GetParentQueryToken(const_cast<TORVExprToken*>(T));
+    const TORVExprToken* From = SlotOf(Query, QueryFromSlot);
+    if (From == nullptr || From->GetNumArguments() == 0) return false;
+    return T->FSourceToken != From->GetArgument(0);
+  });
+}
+
+bool ContainsSelectColumns(const TORVExprToken* Token) {
+  return AnyInExpression(Token, [](const TORVExprToken* T) { return T->FTokenType == ttSELECTCOLUMNREF; });
+}
+
+bool ContainsAggregates(const TORVExprToken* Token) {
+  return AnyInExpression(Token, [](const TORVExprToken* T) {
+    return T->FTokenType == ttFUNCREF && IsAggregateOperator(T->FTokenOperator);
+  });
+}
+
+bool ContainsQueries(const TORVExprToken* Token) {
+  return AnyInExpression(Token, [](const TORVExprToken* T) { return T->FTokenType == ttQUERY; });
+}
+
+bool ContainsCorrelatedQueries(const TORVExprToken* Token) {
+  return AnyInExpression(Token, [](const TORVExprToken* T) {
+    return T->FTokenType == ttQUERY && T->FTokenOperator == toCORRELATED;
+  });
+}
+
+bool ContainsInputParams(const TORVExprToken* Token) {
+  if (Token == nullptr) return false;
+  std::vector<const TORVExprToken*> Stack{Token};
+  auto Push = [&Stack](const TORVExprToken* T) {
+    if (T != nullptr) Stack.push_back(T);
+  };
+  auto PushItems = [&Push](const TORVExprToken* Clause) {
+    if (Clause == nullptr) return;
+    for (int32_t I = 0; I < Clause->GetNumArguments(); ++I) Push(Clause->GetArgument(I));
+  };
+  while (!Stack.empty()) {
+    const TORVExprToken* Next = Stack.back();
+    Stack.pop_back();
+    if (Next->FTokenType == ttDYNPARAMREF) {
+      const TORVExprToken* Param = Next->FSourceToken;
+      if (Param != nullptr && (Param->FTokenOperator == toINPUT || Param->FTokenOperator == toINPUTOUTPUT))
+        return true;
+    } else if (Next->FTokenType == ttJOIN) {
+      Push(SlotOf(Next, JoinConditionSlot));
+    } else if (Next->FTokenType == ttQUERY) {
+      if (const TORVExprToken* Columns = SlotOf(Next, QuerySelectSlot)) {
+        for (int32_t I = 0; I < Columns->GetNumArguments(); ++I) Push(SlotOf(Columns->GetArgument(I), 0));
+      }
+      if (const TORVExprToken* From = SlotOf(Next, QueryFromSlot)) {
+        for (int32_t I = 0; I < From->GetNumArguments(); ++I) {
+          const TORVExprToken* Table = From->GetArgument(I);
+          if (Table == nullptr) continue;
+          if (Table->FTokenOperator == toDERIVED) Push(SlotOf(Table, TableRefQuerySlot));
+          PushItems(SlotOf(Table, TableRefConditionsSlot));
+          PushItems(SlotOf(Table, TableRefJoinsSlot));
+        }
+      }
+      PushItems(SlotOf(Next, QueryWhereSlot));
+      Push(SlotOf(Next, QueryHavingSlot));
+      for (int32_t I = QueryExtensionSlot; I < Next->GetNumArguments(); ++I) {
+        const TORVExprToken* Clause = Next->GetArgument(I);
+        if (Clause == nullptr || Clause->FTokenOperator != toRANGE) continue;
+        Push(SlotOf(Clause, 0));
+        Push(SlotOf(Clause, 1));
+      }
+    } else {
+      PushChildrenReversed(Next, Stack);
+    }
+  }
+  return false;
+}
+
+bool ContainsMultipleTables(const TORVExprToken* Query) {
+  const TORVExprToken* From = SlotOf(Query, QueryFromSlot);
+  return From != nullptr && From->GetNumArguments() > 1;
+}
+
+bool ContainsWhereClause(const TORVExprToken* Query) {
+  if (SlotOf(Query, QueryWhereSlot) != nullptr) return true;
+  const TORVExprToken* From = SlotOf(Query, QueryFromSlot);
+  if (From == nullptr) return false;
+  for (int32_t I = 0; I < From->GetNumArguments(); ++I) {
+    const TORVExprToken* Conditions = SlotOf(From->GetArgument(I), TableRefConditionsSlot);
+    if (Conditions != nullptr && Conditions->GetNumArguments() > 0) return true;
+  }
+  return false;
+}
+
+bool ContainsNoJoinOptimizeClause(const TORVExprToken* Query) { return IsExtensionClause(Query, toNOJOINOPTIMIZE); }
+
+bool ContainsJoinOptimizeCostsClause(const TORVExprToken* Query) {
+  return IsExtensionClause(Query, toJOINOPTIMIZECOSTS);
+}
+
+bool ContainsJoinIndexThreshholdClause(const TORVExprToken* Query) {
+  return IsExtensionClause(Query, toJOININDEXTHRESHHOLD);
+}
+
+double GetJoinIndexThreshhold(const TORVExprToken* Query) {
+  for (int32_t I = QueryExtensionSlot; I < Query->GetNumArguments(); ++I) {
+    const TORVExprToken* Clause = Query->GetArgument(I);
+    if (Clause == nullptr || Clause->FTokenOperator != toJOININDEXTHRESHHOLD) continue;
+    const TORVExprToken* Value = SlotOf(Clause, 0);
+    return Value == nullptr ? 0.0 : StringToInt(Value->FTokenConstant) / 100.0;
+  }
+  return 0.0;
+}
+
+TORVExprToken* GetLeftMostToken(TORVExprToken* Token) {
+  // Among the operands reached through binary and unary nodes, the earliest;
+  // of equal positions the last one in operand order, as a comparison of
+  // left against right that prefers the left only when strictly earlier.
+  TORVExprToken* Result = nullptr;
+  std::vector<TORVExprToken*> Stack{Token};
+  while (!Stack.empty()) {
+    TORVExprToken* Next = Stack.back();
+    Stack.pop_back();
+    if (Next == nullptr) continue;
+    if (Next->FTokenType == ttBINARY) {
+      Stack.push_back(Next->GetRightToken());
+      Stack.push_back(Next->GetLeftToken());
+    } else if (Next->FTokenType == ttUNARY) {
+      Stack.push_back(Next->GetLeftToken());
+    } else if (Result == nullptr || !LiesBefore(Result, Next)) {
+      Result = Next;
+    }
+  }
+  return Result;
+}
+
+TORVExprToken* GetParentQueryToken(TORVExprToken* Token) {
+  return NearestAncestor(Token, [](const TORVExprToken* T) { return T->FTokenType == ttQUERY; });
+}
+
+TORVExprToken* GetMergeParentQueryToken(TORVExprToken* Token) {
+  return NearestAncestor(Token, [](const TORVExprToken* T) {
+    const TORVExprToken* Merge = SlotOf(T, QueryMergeWordSlot);
+    return T->FTokenType == ttQUERY && (Merge == nullptr || Merge->FTokenOperator == toNONE);
+  });
+}
+
+TORVExprToken* GetOuterQueryToken(TORVExprToken* Token) {
+  TORVExprToken* Last = nullptr;
+  for (TORVExprToken* Query = GetParentQueryToken(Token); Query != nullptr;
+       Query = GetParentQueryToken(Query->FUpperToken)) {
+    Last = Query;
+    const TORVExprToken* Merge = SlotOf(Query, QueryMergeWordSlot);
+    const bool Unmerged = Merge == nullptr || Merge->FTokenOperator == toNONE;
+    const bool Derived = Query->FUpperToken != nullptr && Query->FUpperToken->FTokenOperator == toDERIVED;
+    if (Query->FTokenOperator == toNONE && Unmerged && !Derived) return Query;
+  }
+  return Last;
+}
+
+TORVExprToken* GetColumnToken(TORVExprToken* Token, const TORVExprToken* After) {
+  if (Token == nullptr) return nullptr;
+  std::vector<const TORVExprToken*> Stack{Token};
+  while (!Stack.empty()) {
+    const TORVExprToken* Next = Stack.back();
+    Stack.pop_back();
+    if (Next->FTokenType == ttCOLUMNREF) {
+      if (After == nullptr || LiesBefore(After, Next)) return const_cast<TORVExprToken*>(Next);
+      continue;
+    }
+    PushChildrenReversed(Next, Stack);
+  }
+  return nullptr;
+}
+
+bool ReferencesMultipleTables(TORVExprToken* Token) {
+  if (Token == nullptr) return false;
+  TORVExprToken* Query = GetParentQueryToken(Token);
+  if (Token->FTokenType == ttBINARY) {
+    TORVExprToken* Left = Token->GetLeftToken();
+    TORVExprToken* Right = Token->GetRightToken();
+    if (ReferencesMultipleTables(Left) || ReferencesMultipleTables(Right)) return true;
+    if (IsComparisonOperator(Token->FTokenOperator) || !ContainsColumns(Left) || !ContainsColumns(Right))
+      return false;
+    for (TORVExprToken* A : ColumnsOf(Left)) {
+      for (TORVExprToken* B : ColumnsOf(Right)) {
+        if (A->FSourceToken != nullptr && B->FSourceToken != nullptr && A->FSourceToken != B->FSourceToken &&
+            GetParentQueryToken(A->FSourceToken) == Query &&
+            GetParentQueryToken(B->FSourceToken) == Query)
+          return true;
+      }
+    }
+    return false;
+  }
+  if (Token->FTokenType == ttUNARY) return ReferencesMultipleTables(Token->GetLeftToken());
+  if (!HasArgumentChildren(Token)) return false;
+  for (int32_t I = 0; I < Token->GetNumArguments(); ++I) {
+    if (ReferencesMultipleTables(Token->GetArgument(I))) return true;
+  }
+  int32_t First = 0;
+  while (First < Token->GetNumArguments() && !ContainsColumns(Token->GetArgument(First))) ++First;
+  if (First >= Token->GetNumArguments()) return false;
+  const std::vector<TORVExprToken*> Reference = ColumnsOf(Token->GetArgument(First));
+  for (int32_t I = First + 1; I < Token->GetNumArguments(); ++I) {
+    for (TORVExprToken* B : ColumnsOf(Token->GetArgument(I))) {
+      for (TORVExprToken* A : Reference) {
+        if (A->FSourceToken != nullptr && B->FSourceToken != nullptr && A->FSourceToken != B->FSourceToken &&
+            GetParentQueryToken(A->FSourceToken) == Query &&
+            GetParentQueryToken(B->FSourceToken) == Query)
+          return true;
+      }
+    }
+  }
+  return false;
+}
+
+TORVExprToken* GetParentRoutineToken(TORVExprToken* Token) {
+  return NearestAncestor(Token, [](const TORVExprToken* T) {
+    return T->FTokenType == ttFUNCTION || T->FTokenType == ttPROCEDURE || T->FTokenType == ttSCRIPT;
+  });
+}
+
+TORVExprToken* GetParentBlockToken(TORVExprToken* Token) {
+  return NearestAncestor(Token, [](const TORVExprToken* T) { return T->FTokenType == ttBLOCK; });
+}
+
+int32_t EvaluateAndOptimizeTypes(int32_t Type1, int32_t Type2) { return Type1 == Type2 ? Type1 : 1; }
+
+int32_t EvaluateOrOptimizeTypes(int32_t Type1, bool IsTextSearch1, int32_t Type2, bool IsTextSearch2) {
+  if (Type1 == Type2) return Type1;
+  if ((Type1 == 2 && IsTextSearch1) || (Type2 == 2 && IsTextSearch2)) return 1;
+  return 0;
+}
+
+}  // namespace orv

@@ -1,0 +1,245 @@
+#include "sql/orvtreeutil.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "base/orvutf8.h"
+#include "sql/orvexprcatalog.h"
+#include "sql/orvparser.h"
+#include "sql/orvtokenslots.h"
+#include "tests/support/orvsqlfakecatalog.h"
+#include "tests/support/orvsqlfakeexpr.h"
+#include "tests/support/orvsqltreedump.h"
+
+namespace orv {
+namespace {
+
+using namespace orv::test;
+
+// A filter condition parsed from SQL (unvalidated: names stay column
+// references), as the cursors' filters compile theirs.
+class ConditionTest : public ::testing::Test {
+ protected:
+  ConditionTest() {
+    Catalog.AddDatabase(u"Main");
+    Filter.OnParse = [this](TORVFakeCatalogExpr& Self) {
+      TORVExprParser Parser;
+      return ParseExprWithOptions(Parser, Self, Options);
+    };
+  }
+
+  void Compile(const std::string& Sql) {
+    Filter.SetExpression(Utf8ToString(Sql));
+    Filter.Compile();
+  }
+  std::string Text() { return StringToUtf8(Filter.Build(nullptr, false, false, false)); }
+  std::string Normalized(const std::string& Sql, bool CaseInsensitive = false, bool NoPartialMatch = false) {
+    Compile(Sql);
+    Filter.Normalize(CaseInsensitive, NoPartialMatch);
+    if (Filter.FTokens != nullptr) {
+      EXPECT_EQ(Filter.FTokens->FUpperToken, nullptr) << Sql;
+    }
+    return Text();
+  }
+
+  TORVFakeCatalog Catalog;
+  TORVFakeFilterExpr Filter{&Catalog, u"Main", u"Customer"};
+  TORVParseOptions Options{poAllowParameters, poAllowQueries, poAllowAggregates, poAllowContains};
+};
+
+TEST_F(ConditionTest, NormalizePushesNegationsDownAndKeepsThoseThatCannotBePushed) {
+  struct TCase {
+    const char* Sql;
+    const char* Expected;
+  } Cases[] = {
+      {"NOT (x = 1 OR NOT y > 2)", "\"x\" <> 1 AND \"y\" > 2"},
+      {"NOT (a = 1 AND b = 2)", "\"a\" <> 1 OR \"b\" <> 2"},
+      {"NOT (a >= 1 AND (b < 2 OR c <= 3))", "\"a\" < 1 OR (\"b\" >= 2 AND \"c\" > 3)"},
+      {"NOT (NOT x = 1)", "\"x\" = 1"},
+      {"NOT x IN (1, 2)", "\"x\" NOT IN (1, 2)"},
+      {"NOT (x IS NULL OR y BETWEEN 1 AND 2)", "\"x\" IS NOT NULL AND \"y\" NOT BETWEEN 1 AND 2"},
+      {"NOT (x LIKE 'a%' AND s CONTAINS 'w')", "\"x\" NOT LIKE 'a%' OR \"s\" DOES NOT CONTAIN 'w'"},
+      // Nothing below these can take the negation: it must survive.
+      {"NOT TRUE", "NOT TRUE"},
+      {"NOT INTRANSACTION", "NOT INTRANSACTION"},
+      {"NOT CAST(b AS BOOLEAN)", "NOT CAST(\"b\", BOOLEAN)"},
+      {"NOT ?", "NOT ?"},
+      {"NOT b", "NOT \"b\""},
+      {"NOT (x = 1 AND b)", "\"x\" <> 1 OR NOT \"b\""},
+      {"NOT (NOT TRUE)", "TRUE"},
+      {"NOT (x + 1)", "NOT (\"x\" + 1)"},
+      // A sign is no condition (validation refuses it); it goes without a
+      // leak.
+      {"-b", "\"b\""},
+      // Operands are moved to the left of their comparisons.
+      {"5 < Qty", "\"Qty\" > 5"},
+      {"5 >= Qty AND 1 = 2", "\"Qty\" <= 5 AND 1 = 2"},
+      {"NOT (5 < Qty)", "\"Qty\" <= 5"},
+  };
+  for (const TCase& Case : Cases) EXPECT_EQ(Normalized(Case.Sql), Case.Expected) << Case.Sql;
+}
+
+TEST_F(ConditionTest, NormalizeMakesTrailingWildcardsAPrefixMatch) {
+  EXPECT_EQ(Normalized("Name = 'Sm*'", true), "\"Name\" = 'Sm'");
+  EXPECT_EQ(Filter.FTokens->FPartialLength, 2);
+  EXPECT_TRUE(Filter.FTokens->GetLeftToken()->GetIgnoreCase());
+
+  EXPECT_EQ(Normalized("'Sm**' = Name"), "\"Name\" = 'Sm'");
+  EXPECT_EQ(Filter.FTokens->FPartialLength, 2);
+  EXPECT_FALSE(Filter.FTokens->GetLeftToken()->GetIgnoreCase());
+
+  EXPECT_EQ(Normalized("Name = 'Sm*'", true, true), "\"Name\" = 'Sm*'");
+  EXPECT_EQ(Filter.FTokens->FPartialLength, 0);
+  EXPECT_TRUE(Filter.FTokens->GetLeftToken()->GetIgnoreCase());
+
+  // A wildcard inside the text is no prefix match; other comparisons keep
+  // their constant.
+  EXPECT_EQ(Normalized("Name = 'S*m*'"), "\"Name\" = 'S*m*'");
+  EXPECT_EQ(Normalized("Name > 'Sm*'"), "\"Name\" > 'Sm*'");
+  EXPECT_EQ(Filter.FTokens->FPartialLength, 0);
+
+  EXPECT_EQ(Normalized("Name = '*'"), "\"Name\" IS NOT NULL");
+  EXPECT_EQ(Normalized("Name = '**' AND x = 1"), "\"Name\" IS NOT NULL AND \"x\" = 1");
+  // Its negation asks for the rows without a value, also through NOT.
+  EXPECT_EQ(Normalized("Name <> '*'"), "\"Name\" IS NULL");
+  EXPECT_EQ(Normalized("NOT Name = '*'"), "\"Name\" IS NULL");
+  EXPECT_EQ(Normalized("NOT Name = 'Sm*'"), "\"Name\" <> 'Sm'");
+  EXPECT_EQ(Filter.FTokens->FPartialLength, 2);
+}
+
+TEST_F(ConditionTest, NormalizeSetsIgnoreCaseOnExtendedOperators) {
+  Compile("Name LIKE 'a%'");
+  Filter.Normalize(true, false);
+  EXPECT_TRUE(Filter.FTokens->GetArgument(0)->GetIgnoreCase());
+}
+
+TEST_F(ConditionTest, RenameSymbolsReplacesEveryPlaceFromTheEndAndLeavesOtherNamesAlone) {
+  Filter.OnParse = [](TORVFakeCatalogExpr& Self) {
+    TORVExprParser Parser;
+    Parser.Initialize(&Self);
+    return Parser.ParseQuery(
+        TORVParseOptions{poAllowQueries, poAllowTableQualifier, poAllowSchemaQualifier, poAllowDatabaseQualifier});
+  };
+  Filter.SetExpression(u"SELECT * FROM Old a, Old b, Old2 c");
+  Filter.RenameSymbols(ttTABLEREF, u"Old", u"Longer");
+  EXPECT_EQ(Filter.GetExpression(), u"SELECT * FROM Longer a, Longer b, Old2 c");
+  EXPECT_EQ(Filter.GetExpressionLength(), static_cast<int32_t>(Filter.GetExpression().size()));
+  const TORVExprToken* From = Filter.FTokens->GetArgument(QueryFromSlot);
+  EXPECT_EQ(From->GetArgument(0)->FName, u"Longer");
+  EXPECT_EQ(From->GetArgument(1)->FName, u"Longer");
+  EXPECT_EQ(From->GetArgument(2)->FName, u"Old2");
+
+  Filter.SetExpression(u"SELECT * FROM \"Old\" a, Main.Old b");
+  Filter.RenameSymbols(ttTABLEREF, u"old", u"Z");
+  EXPECT_EQ(Filter.GetExpression(), u"SELECT * FROM \"Z\" a, Main.Z b");
+}
+
+TEST_F(ConditionTest, RenameSymbolsPatchesNestedCallsWhateverTheTreeOrder) {
+  Filter.SetExpression(u"Old(Old(1)) + Old2(2)");
+  Filter.RenameSymbols(ttFUNCREF, u"Old", u"Longer");
+  EXPECT_EQ(Filter.GetExpression(), u"Longer(Longer(1)) + Old2(2)");
+  Filter.RenameSymbols(ttFUNCREF, u"Longer", u"L");
+  EXPECT_EQ(Filter.GetExpression(), u"L(L(1)) + Old2(2)");
+}
+
+TEST_F(ConditionTest, RenameSymbolsReplacesACopiedNodeOnce) {
+  // The operand of a simple CASE is copied into every condition.
+  Filter.SetExpression(u"CASE Old WHEN 1 THEN 2 WHEN 3 THEN 4 END");
+  Filter.RenameSymbols(ttCOLUMNREF, u"Old", u"Newer");
+  EXPECT_EQ(Filter.GetExpression(), u"CASE Newer WHEN 1 THEN 2 WHEN 3 THEN 4 END");
+}
+
+TEST(TreeUtil, OperatorTablesReverseAndFlip) {
+  struct TCase {
+    TORVTokenOperator Operator, Reversed, Flipped;
+  } Cases[] = {{toEQ, toEQ, toNE}, {toNE, toNE, toEQ}, {toGE, toLE, toLT}, {toGT, toLT, toLE},
+               {toLE, toGE, toGT}, {toLT, toGT, toGE}, {toAND, toAND, toOR}, {toOR, toOR, toAND},
+               {toADD, toADD, toADD}};
+  for (const TCase& Case : Cases) {
+    TORVExprToken Token;
+    Token.FTokenOperator = Case.Operator;
+    ReverseBinaryOperator(&Token);
+    EXPECT_EQ(Token.FTokenOperator, Case.Reversed);
+    Token.FTokenOperator = Case.Operator;
+    FlipBinaryOperator(&Token);
+    EXPECT_EQ(Token.FTokenOperator, Case.Flipped);
+  }
+  TORVExprToken Ext;
+  for (auto [From, To] : {std::pair{toBETWEEN, toNOTBETWEEN}, {toNOTCONTAINSANY, toCONTAINSANY},
+                          {toISNULL, toISNOTNULL}, {toNOTLIKE, toLIKE}, {toIN, toNOTIN}}) {
+    Ext.FTokenOperator = From;
+    FlipExtBinaryOperator(&Ext);
+    EXPECT_EQ(Ext.FTokenOperator, To);
+  }
+  EXPECT_EQ(EvaluateAndOptimizeTypes(2, 2), 2);
+  EXPECT_EQ(EvaluateAndOptimizeTypes(2, 0), 1);
+  EXPECT_EQ(EvaluateOrOptimizeTypes(2, false, 0, false), 0);
+  EXPECT_EQ(EvaluateOrOptimizeTypes(0, false, 2, true), 1);
+  EXPECT_EQ(EvaluateOrOptimizeTypes(1, false, 1, false), 1);
+}
+
+TEST_F(ConditionTest, PredicatesAndPositionsFollowOperandsButNotSubQueries) {
+  Compile("a + 1 = 2 AND UPPER(b) IN (c, 'x') OR EXISTS(SELECT d FROM t)");
+  TORVExprToken* Root = Filter.FTokens;
+  EXPECT_TRUE(ContainsColumns(Root));
+  EXPECT_TRUE(ContainsQueries(Root));
+  EXPECT_FALSE(ContainsAggregates(Root));
+  EXPECT_FALSE(ContainsColumns(Root->GetRightToken()));  // the columns of the sub-query are not seen
+  std::string Columns;
+  for (TORVExprToken* Column = GetColumnToken(Root, nullptr); Column != nullptr;
+       Column = GetColumnToken(Root, Column)) {
+    Columns += StringToUtf8(Column->FName);
+  }
+  EXPECT_EQ(Columns, "abc");
+  EXPECT_EQ(GetLeftMostToken(Root)->FName, u"a");
+
+  Compile("COUNT(x) > 1 AND y = ?");
+  EXPECT_TRUE(ContainsAggregates(Filter.FTokens));
+  EXPECT_FALSE(ContainsInputParams(Filter.FTokens));  // an unbound parameter
+  EXPECT_TRUE(ContainsAllColumnReferences(Filter.FTokens->GetRightToken()->GetLeftToken()));
+  EXPECT_FALSE(ContainsAllColumnReferences(Filter.FTokens->GetLeftToken()->GetLeftToken()));
+}
+
+TEST_F(ConditionTest, SwitchTokensExchangesOperandsOfTwoParents) {
+  Compile("(a = 1 AND b = 2) AND (c = 3 AND d = 4)");
+  TORVExprToken* Root = Filter.FTokens;
+  TORVExprToken* A = Root->GetLeftToken()->GetLeftToken();
+  TORVExprToken* D = Root->GetRightToken()->GetRightToken();
+  SwitchTokens(A, D);
+  EXPECT_EQ(Root->GetLeftToken()->GetLeftToken(), D);
+  EXPECT_EQ(Root->GetRightToken()->GetRightToken(), A);
+  EXPECT_EQ(A->FUpperToken, Root->GetRightToken());
+  EXPECT_EQ(D->FUpperToken, Root->GetLeftToken());
+}
+
+TEST_F(ConditionTest, QueryPredicatesReadTheirClauses) {
+  Filter.OnParse = [](TORVFakeCatalogExpr& Self) {
+    TORVExprParser Parser;
+    Parser.Initialize(&Self);
+    return Parser.ParseQuery(
+        TORVParseOptions{poAllowQueries, poAllowTableQualifier, poAllowSchemaQualifier, poAllowDatabaseQualifier});
+  };
+  Filter.SetExpression(u"SELECT a FROM t, u WHERE a = 1 NOJOINOPTIMIZE JOININDEXTHRESHHOLD 150");
+  Filter.Compile();
+  const TORVExprToken* Query = Filter.FTokens;
+  EXPECT_TRUE(ContainsMultipleTables(Query));
+  EXPECT_TRUE(ContainsWhereClause(Query));
+  EXPECT_TRUE(ContainsNoJoinOptimizeClause(Query));
+  EXPECT_FALSE(ContainsJoinOptimizeCostsClause(Query));
+  EXPECT_TRUE(ContainsJoinIndexThreshholdClause(Query));
+  EXPECT_DOUBLE_EQ(GetJoinIndexThreshhold(Query), 1.5);
+  TORVExprToken* Column = Query->GetArgument(QuerySelectSlot)->GetArgument(0);
+  EXPECT_EQ(GetParentQueryToken(Column), Query);
+  EXPECT_EQ(GetOuterQueryToken(Column), Query);
+  EXPECT_EQ(GetParentBlockToken(Column), nullptr);
+
+  Filter.SetExpression(u"SELECT a FROM t");
+  Filter.Compile();
+  EXPECT_FALSE(ContainsMultipleTables(Filter.FTokens));
+  EXPECT_FALSE(ContainsWhereClause(Filter.FTokens));
+  EXPECT_DOUBLE_EQ(GetJoinIndexThreshhold(Filter.FTokens), 0.0);
+}
+
+}  // namespace
+}  // namespace orv
