@@ -130,6 +130,21 @@ class TORVCompiledExpr : public TORVExpr {
   // back, so that earlier replacements never shift later positions; the
   // tree's positions move with the text, so renames can follow each other.
   void RenameSymbols(TORVTokenType SymbolType, const TORVString& OldName, const TORVString& NewName);
+
+  // The WHERE-condition optimizer: annotates each node with its level
+  // (0 scan, 1 partly, 2 fully index-served), count, cost and access path,
+  // moves the cheapest condition of an AND chain to the front, and scans
+  // the rows of the cheaper side of an AND where that beats an index.
+  virtual void Optimize();
+  void SetOptimizeType(TORVExprToken* Token);
+  void CheckIndexThreshhold(TORVExprToken* Token);
+  void SetOptimizeName(TORVExprToken* Token);
+  bool Rewrite(TORVExprToken* Token);
+  TORVExprToken* GetSmallestCost(TORVExprToken* Token);
+  // The cheaper of two conditions; by level when costs are not compared or
+  // equal, the second on a tie.
+  TORVExprToken* CompareCosts(TORVExprToken* Token1, TORVExprToken* Token2);
+  void RewriteScans(TORVExprToken* Token);
   int32_t GetLine(int32_t Line) const { return FStartLine != 0 ? FStartLine : Line; }
   int32_t GetCol(int32_t Column) const { return FStartColumn != 0 ? FStartColumn : Column; }
 
@@ -141,6 +156,10 @@ class TORVCompiledExpr : public TORVExpr {
 
  protected:
   void NormalizeNextToken(TORVExprToken* Token, bool CaseInsensitiveMatch, bool NoPartialMatch);
+  // The cost of scanning Count rows of the filter's table.
+  int64_t ScanCost(int64_t Count);
+  // Token becomes a scan of Count rows of the filter's table.
+  void DemoteToScan(TORVExprToken* Token, int32_t Count);
 
   TORVString FExpression;
   int32_t FExpressionLength = 0;

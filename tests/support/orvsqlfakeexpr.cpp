@@ -235,8 +235,6 @@ void TORVFakeFilterExpr::SetOptimization(TORVExprToken* Token) {
   } else if (Token->FTokenType == ttEXTBINARY && Token->GetNumArguments() > 0) {
     Column = Token->GetArgument(0);
   }
-  Token->FOptimizeCount = 0;
-  Token->FOptimizeCost = 0;
   Token->FOptimizeHintName.clear();
   if (Column != nullptr && Column->FTokenType == ttCOLUMNREF) {
     for (const TIndex& Index : Indexes) {

@@ -113,7 +113,7 @@ class TORVFakeFilterExpr : public TORVFakeCatalogExpr {
   // An indexed column gives level 2 with the index's name and number (and,
   // with cost optimization, the index's estimate, by default a tenth of the
   // rows as count and cost); any other condition is scanned with the column
-  // as hint.
+  // as hint, keeping the scan estimate it has.
   void SetOptimization(TORVExprToken* Token) override;
 
   int32_t RowSize = 0;
