@@ -446,10 +446,18 @@ void TORVExprBuilder::BuildExpr(const TORVExprToken* Token) {
   if (Parentheses) Write(u"(");
   switch (Token->FTokenType) {
     case ttBINARY:
-      BuildBinary(Token);
+      if (FIncludePlan && Token->FTokenOperator != toSUBINTERVAL) {
+        BuildConditionPlan(Token);
+      } else {
+        BuildBinary(Token);
+      }
       break;
     case ttEXTBINARY:
-      BuildExtBinary(Token);
+      if (FIncludePlan) {
+        BuildConditionPlan(Token);
+      } else {
+        BuildExtBinary(Token);
+      }
       break;
     case ttFUNCREF:
       BuildFunction(Token);

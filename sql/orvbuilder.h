@@ -98,6 +98,12 @@ class TORVExprBuilder : public TORVBaseObject {
   void BuildRoutineParams(const TORVExprToken* Params);
   void BuildUsing(const TORVExprToken* Using);
   void BuildNameOperand(const TORVExprToken* Token, int32_t MinLevel);
+  // With IncludePlan: a condition followed by its plan lines, an AND or OR
+  // that the optimizer did not treat as a whole split into its operands.
+  void BuildConditionPlan(const TORVExprToken* Token);
+  // The plan lines of an optimised condition: its scan and any index hint.
+  void BuildTokenPlan(const TORVExprToken* Token);
+  void BuildPlanHint(const TORVExprToken* Token);
   void NewLine();
   void Indent();
   void Write(std::u16string_view Text) { FStringBuilder += Text; }

@@ -5,6 +5,8 @@
 #include "base/orvutf8.h"
 #include "sql/orvexprcatalog.h"
 #include "sql/orvparser.h"
+#include "core/orvliteral.h"
+#include "tests/sql/orvsqlcorpus.h"
 #include "tests/support/orvsqlfakecatalog.h"
 #include "tests/support/orvsqlfakeexpr.h"
 
@@ -143,6 +145,59 @@ TEST_F(OptimizerTest, AConstantConditionIsLeftToTheFilter) {
   Optimize("1 = 1");
   EXPECT_EQ(Annotation(Root()), "0 100 10000 Customer");
   EXPECT_EQ(Root()->FOptimizeHintName, u"");
+}
+
+// "index:COLUMN:NAME:COUNT:COST" as a fake index.
+bool ReadIndexOption(const std::string& Option, TORVFakeFilterExpr::TIndex& Index) {
+  std::vector<std::string> Parts;
+  std::size_t Start = 0;
+  for (std::size_t Colon = Option.find(':'); Colon != std::string::npos; Colon = Option.find(':', Start)) {
+    Parts.push_back(Option.substr(Start, Colon - Start));
+    Start = Colon + 1;
+  }
+  Parts.push_back(Option.substr(Start));
+  if (Parts.size() != 5 || Parts[0] != "index") return false;
+  Index.Column = Utf8ToString(Parts[1]);
+  Index.Name = Utf8ToString(Parts[2]);
+  Index.Count = StringToInt(Utf8ToString(Parts[3]));
+  Index.Cost = StringToLargeInt(Utf8ToString(Parts[4]));
+  return true;
+}
+
+TEST(OptimizerCorpus, OptimizedConditionsGiveTheirPlans) {
+  int32_t Count = 0;
+  for (const TORVSqlCorpusCase& Case : ReadSqlCorpus()) {
+    if (Case.Kind != "optimize") continue;
+    ++Count;
+    SCOPED_TRACE("corpus line " + std::to_string(Case.Line) + ": " + Case.Sql);
+    TORVFakeCatalog Catalog;
+    Catalog.AddDatabase(u"Main");
+    TORVFakeFilterExpr Filter(&Catalog, u"Main", u"Customer");
+    Filter.OnParse = [](TORVFakeCatalogExpr& Self) {
+      TORVExprParser Parser;
+      return ParseExprWithOptions(Parser, Self, TORVParseOptions{poAllowContains});
+    };
+    Filter.RowSize = 100;
+    Filter.RowCount = 100;
+    for (const std::string& Option : Case.Options) {
+      TORVFakeFilterExpr::TIndex Index;
+      if (Option == "costs") {
+        Filter.FCostOptimization = true;
+      } else if (ReadIndexOption(Option, Index)) {
+        Filter.Indexes.push_back(Index);
+      } else {
+        ADD_FAILURE() << "unknown option " << Option;
+      }
+    }
+    Filter.SetExpression(Utf8ToString(Case.Sql));
+    Filter.Compile();
+    Filter.Normalize(false, false);
+    Filter.Optimize();
+    std::string Plan = StringToUtf8(Filter.GetPlan());
+    for (std::size_t At = Plan.find('\r'); At != std::string::npos; At = Plan.find('\r', At)) Plan.erase(At, 1);
+    EXPECT_EQ(Plan, Case.ExpectedText);
+  }
+  EXPECT_GT(Count, 0);
 }
 
 }  // namespace

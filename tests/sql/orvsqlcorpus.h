@@ -1,7 +1,9 @@
 // Reader and runner of the SQL corpus (tests/sql/orvsqlcorpus.inc): each
 // case is parsed by the entry its kind names and must give its golden tree,
 // written as DumpTokens writes it, or its error with line and column; a
-// "build" case gives the text the builder writes for its tree. Every tree
+// "build" case gives the text the builder writes for its tree; an
+// "optimize" case (run by the optimizer's tests) gives the plan of its
+// condition over a fake filter. Every tree
 // of the corpus must also survive the round trip through its built text.
 #pragma once
 
@@ -42,6 +44,9 @@ struct TORVSqlCorpusCase {
   // The first line after "--> " as written, for expected texts that are
   // not trees.
   std::string ExpectedLine;
+  // Every line after "--> " as written, joined by line feeds, without the
+  // blank lines at the end, for expected texts of several lines.
+  std::string ExpectedText;
 };
 
 // Whitespace runs outside double-quoted strings become one blank, so golden
@@ -76,6 +81,10 @@ inline std::vector<TORVSqlCorpusCase> ReadSqlCorpus() {
   int32_t LineNumber = 0;
   auto Finish = [&] {
     if (State != Between) Cases.back().Expected = NormalizeTreeText(Expected);
+    if (State == InExpected) {
+      std::string& Raw = Cases.back().ExpectedText;
+      while (!Raw.empty() && Raw.back() == '\n') Raw.pop_back();
+    }
     Expected.clear();
     State = Between;
   };
@@ -107,6 +116,7 @@ inline std::vector<TORVSqlCorpusCase> ReadSqlCorpus() {
     } else if (State == InSql && Line.starts_with("-->")) {
       Expected = std::string(Line.substr(3));
       Cases.back().ExpectedLine = std::string(Line.substr(Line.starts_with("--> ") ? 4 : 3));
+      Cases.back().ExpectedText = Cases.back().ExpectedLine;
       State = InExpected;
     } else if (State == InSql) {
       std::string& Sql = Cases.back().Sql;
@@ -120,6 +130,8 @@ inline std::vector<TORVSqlCorpusCase> ReadSqlCorpus() {
       } else {
         Expected += '\n';
         Expected += Line;
+        Cases.back().ExpectedText += '\n';
+        Cases.back().ExpectedText += Line;
       }
     }
   }
