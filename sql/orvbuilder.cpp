@@ -12,6 +12,7 @@
 #include "sql/orvroutineslots.h"
 #include "sql/orvstmtslots.h"
 #include "sql/orvtokenslots.h"
+#include "sql/orvtreeutil.h"
 
 namespace orv {
 
@@ -287,23 +288,6 @@ std::u16string_view FunctionName(TORVTokenOperator Operator) {
   }
 }
 
-bool IsAggregate(TORVTokenOperator Operator) {
-  switch (Operator) {
-    case toAVG:
-    case toCOUNT:
-    case toLIST:
-    case toMAX:
-    case toMIN:
-    case toRUNSUM:
-    case toSTDDEV:
-    case toSUM:
-    case toSUMSQUARE:
-      return true;
-    default:
-      return false;
-  }
-}
-
 // The strength an argument of a function needs: whole expressions where
 // the grammar reads them, a single value where it reads only that, and an
 // additive expression everywhere else.
@@ -576,7 +560,7 @@ void TORVExprBuilder::BuildFunction(const TORVExprToken* Token) {
   if (Operator == toINTRANS && Count == 0) return;
   if (Operator == toEXISTS) Write(u" ");
   Write(u"(");
-  if (IsAggregate(Operator)) {
+  if (IsAggregateOperator(Operator)) {
     if (Token->FTokenID & 1) Write(u"DISTINCT ");
     if (Token->FTokenID & 2) Write(u"ORDERED ");
     BuildOperand(Slot(Token, 0), LevelAdditive);

@@ -49,23 +49,6 @@ bool AnyInExpression(const TORVExprToken* Token, const std::function<bool(const 
   return false;
 }
 
-bool IsAggregateOperator(TORVTokenOperator Operator) {
-  switch (Operator) {
-    case toAVG:
-    case toCOUNT:
-    case toLIST:
-    case toMAX:
-    case toMIN:
-    case toRUNSUM:
-    case toSTDDEV:
-    case toSUM:
-    case toSUMSQUARE:
-      return true;
-    default:
-      return false;
-  }
-}
-
 bool IsExtensionClause(const TORVExprToken* Query, TORVTokenOperator Operator) {
   for (int32_t I = QueryExtensionSlot; I < Query->GetNumArguments(); ++I) {
     const TORVExprToken* Clause = Query->GetArgument(I);
@@ -96,6 +79,23 @@ TORVExprToken* NearestAncestor(TORVExprToken* Token, const std::function<bool(co
 }
 
 }  // namespace
+
+bool IsAggregateOperator(TORVTokenOperator Operator) {
+  switch (Operator) {
+    case toAVG:
+    case toCOUNT:
+    case toLIST:
+    case toMAX:
+    case toMIN:
+    case toRUNSUM:
+    case toSTDDEV:
+    case toSUM:
+    case toSUMSQUARE:
+      return true;
+    default:
+      return false;
+  }
+}
 
 bool IsComparisonOperator(TORVTokenOperator Operator) {
   return Operator == toEQ || Operator == toGE || Operator == toGT || Operator == toLE || Operator == toLT ||
@@ -149,8 +149,11 @@ void ReverseBinaryTokenOperator(TORVExprToken* Token) {
   ReverseBinaryTokens(Token);
 }
 
-void FlipBinaryOperator(TORVExprToken* Token) {
-  static constexpr TORVTokenOperator Pairs[][2] = {{toEQ, toNE}, {toGE, toLT}, {toGT, toLE}, {toAND, toOR}};
+namespace {
+
+// Replaces Token's operator by its partner in Pairs, either way round.
+template <std::size_t N>
+void ExchangeOperator(TORVExprToken* Token, const TORVTokenOperator (&Pairs)[N][2]) {
   for (const auto& Pair : Pairs) {
     if (Token->FTokenOperator == Pair[0]) {
       Token->FTokenOperator = Pair[1];
@@ -163,20 +166,18 @@ void FlipBinaryOperator(TORVExprToken* Token) {
   }
 }
 
+}  // namespace
+
+void FlipBinaryOperator(TORVExprToken* Token) {
+  static constexpr TORVTokenOperator Pairs[][2] = {{toEQ, toNE}, {toGE, toLT}, {toGT, toLE}, {toAND, toOR}};
+  ExchangeOperator(Token, Pairs);
+}
+
 void FlipExtBinaryOperator(TORVExprToken* Token) {
   static constexpr TORVTokenOperator Pairs[][2] = {{toBETWEEN, toNOTBETWEEN},   {toCONTAINS, toNOTCONTAINS},
                                                    {toCONTAINSANY, toNOTCONTAINSANY}, {toIN, toNOTIN},
                                                    {toISNULL, toISNOTNULL},    {toLIKE, toNOTLIKE}};
-  for (const auto& Pair : Pairs) {
-    if (Token->FTokenOperator == Pair[0]) {
-      Token->FTokenOperator = Pair[1];
-      return;
-    }
-    if (Token->FTokenOperator == Pair[1]) {
-      Token->FTokenOperator = Pair[0];
-      return;
-    }
-  }
+  ExchangeOperator(Token, Pairs);
 }
 
 void SwitchTokens(TORVExprToken* Token1, TORVExprToken* Token2) {

@@ -76,6 +76,8 @@ int32_t EvaluateAndOptimizeTypes(int32_t Type1, int32_t Type2);
 int32_t EvaluateOrOptimizeTypes(int32_t Type1, bool IsTextSearch1, int32_t Type2, bool IsTextSearch2);
 // CONTAINS, CONTAINS ANY and their negations.
 bool IsTextSearchToken(const TORVExprToken* Token);
+// AVG, COUNT, LIST, MAX, MIN, RUNSUM, STDDEV, SUM and SUMSQUARE.
+bool IsAggregateOperator(TORVTokenOperator Operator);
 // =, >=, >, <=, < and <>.
 bool IsComparisonOperator(TORVTokenOperator Operator);
 

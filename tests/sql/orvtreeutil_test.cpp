@@ -33,6 +33,15 @@ class ConditionTest : public ::testing::Test {
     Filter.SetExpression(Utf8ToString(Sql));
     Filter.Compile();
   }
+  // The text is a whole query from now on.
+  void ParseQueries() {
+    Filter.OnParse = [](TORVFakeCatalogExpr& Self) {
+      TORVExprParser Parser;
+      Parser.Initialize(&Self);
+      return Parser.ParseQuery(
+          TORVParseOptions{poAllowQueries, poAllowTableQualifier, poAllowSchemaQualifier, poAllowDatabaseQualifier});
+    };
+  }
   std::string Text() { return StringToUtf8(Filter.Build(nullptr, false, false, false)); }
   std::string Normalized(const std::string& Sql, bool CaseInsensitive = false, bool NoPartialMatch = false) {
     Compile(Sql);
@@ -115,12 +124,7 @@ TEST_F(ConditionTest, NormalizeSetsIgnoreCaseOnExtendedOperators) {
 }
 
 TEST_F(ConditionTest, RenameSymbolsReplacesEveryPlaceFromTheEndAndLeavesOtherNamesAlone) {
-  Filter.OnParse = [](TORVFakeCatalogExpr& Self) {
-    TORVExprParser Parser;
-    Parser.Initialize(&Self);
-    return Parser.ParseQuery(
-        TORVParseOptions{poAllowQueries, poAllowTableQualifier, poAllowSchemaQualifier, poAllowDatabaseQualifier});
-  };
+  ParseQueries();
   Filter.SetExpression(u"SELECT * FROM Old a, Old b, Old2 c");
   Filter.RenameSymbols(ttTABLEREF, u"Old", u"Longer");
   EXPECT_EQ(Filter.GetExpression(), u"SELECT * FROM Longer a, Longer b, Old2 c");
@@ -214,12 +218,7 @@ TEST_F(ConditionTest, SwitchTokensExchangesOperandsOfTwoParents) {
 }
 
 TEST_F(ConditionTest, QueryPredicatesReadTheirClauses) {
-  Filter.OnParse = [](TORVFakeCatalogExpr& Self) {
-    TORVExprParser Parser;
-    Parser.Initialize(&Self);
-    return Parser.ParseQuery(
-        TORVParseOptions{poAllowQueries, poAllowTableQualifier, poAllowSchemaQualifier, poAllowDatabaseQualifier});
-  };
+  ParseQueries();
   Filter.SetExpression(u"SELECT a FROM t, u WHERE a = 1 NOJOINOPTIMIZE JOININDEXTHRESHHOLD 150");
   Filter.Compile();
   const TORVExprToken* Query = Filter.FTokens;
