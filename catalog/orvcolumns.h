@@ -48,6 +48,13 @@ class TORVColumn : public TORVCatalogObject {
   void SetSeedValue(int32_t Value) { FSeedValue = Value; }
   void SetIncrementValue(int32_t Value) { FIncrementValue = Value; }
   void SetBlobCompression(int32_t Value) { FBlobCompression = Value; }
+  // Live only during an ALTER TABLE, never stored: the column's position
+  // before it (-1 for a column that is new or must be recomputed), and
+  // whether its identity sequence starts over.
+  int32_t GetOldPosition() const { return FOldPosition; }
+  void SetOldPosition(int32_t Value) { FOldPosition = Value; }
+  bool GetAlterRestartIdentity() const { return FAlterRestartIdentity; }
+  void SetAlterRestartIdentity(bool Value) { FAlterRestartIdentity = Value; }
 
   int32_t GetRowOffset() const { return FRowOffset; }
   void SetRowOffset(int32_t Value) { FRowOffset = Value; }
@@ -90,6 +97,8 @@ class TORVColumn : public TORVCatalogObject {
   std::unique_ptr<TORVComputedColumnExpr> FComputeExpr;
   std::unique_ptr<TORVSelectedColumns> FReferencingColumns;
   int32_t FBlobCompression = 0;
+  int32_t FOldPosition = -1;
+  bool FAlterRestartIdentity = false;
 };
 
 // Row layout of an owning list, recomputed after every change of its

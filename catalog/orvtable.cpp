@@ -20,6 +20,14 @@ int32_t TORVBaseTable::GetColumnIncrementValue(int32_t Index) const {
   return FColumns->GetColumn(Index)->GetIncrementValue();
 }
 
+int32_t TORVBaseTable::GetColumnOldPosition(int32_t Index) const {
+  return FColumns->GetColumn(Index)->GetOldPosition();
+}
+
+bool TORVBaseTable::GetColumnAlterRestartIdentity(int32_t Index) const {
+  return FColumns->GetColumn(Index)->GetAlterRestartIdentity();
+}
+
 int32_t TORVBaseTable::GetColumnRowOffset(int32_t Index) const { return FColumns->GetColumn(Index)->GetRowOffset(); }
 
 int32_t TORVBaseTable::GetRowsetRowSize() const { return FColumns->GetRowsetRowSize(); }

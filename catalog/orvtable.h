@@ -59,6 +59,8 @@ class TORVBaseTable : public TORVVirtualTable {
   int32_t GetColumnSeedValue(int32_t Index) const;
   int32_t GetColumnIncrementValue(int32_t Index) const;
   int32_t GetColumnRowOffset(int32_t Index) const;
+  int32_t GetColumnOldPosition(int32_t Index) const;
+  bool GetColumnAlterRestartIdentity(int32_t Index) const;
   int32_t GetRowsetRowSize() const;
   // Bytes of rows a session may keep cached for this table.
   int32_t GetMaxRowBufferSize() const { return FMaxRowBufferSize; }

@@ -239,4 +239,17 @@ class TORVSessionManager : public TORVHandleObject {
   TORVDebugCompletionEvent FSaveOnDebugCompletion;
 };
 
+// StartProgress now and EndProgress however the scope is left, so that a
+// failed operation never leaves the session's progress nesting open.
+class TORVProgressScope {
+ public:
+  explicit TORVProgressScope(TORVSessionManager& Session) : FSession(Session) { FSession.StartProgress(); }
+  ~TORVProgressScope() { FSession.EndProgress(); }
+  TORVProgressScope(const TORVProgressScope&) = delete;
+  TORVProgressScope& operator=(const TORVProgressScope&) = delete;
+
+ private:
+  TORVSessionManager& FSession;
+};
+
 }  // namespace orv

@@ -7,6 +7,8 @@
 #include "base/orverror.h"
 #include "base/orverrors.h"
 #include "core/orvliteral.h"
+#include "core/orvsessionmgr.h"
+#include "storage/orvblockchain.h"
 #include "storage/orvenginesettings.h"
 #include "storage/orvtablemgr.h"
 
@@ -288,6 +290,24 @@ void TORVBlobManager::WriteStream(int32_t RowVersion, int32_t& BlockNumber, TORV
   }
   if (Written < Total)
     CorruptError(FormatString(u"Cannot find %s during retrieval from cache", {GetBufferName()}));
+}
+
+int32_t TORVBlobManager::GetChainVersion(int32_t BlockNumber) {
+  if (BlockNumber < 1 || BlockNumber > GetLastNumber()) return -1;
+  TBlockHold Hold(*this, GetBlock(BlockNumber));
+  return Hold.Get()->GetBlockType() == TORVBlobBlock::FirstBlock ? Hold.Get()->GetVersion() : -1;
+}
+
+bool TORVBlobManager::VerifyBuffers(bool& FoundErrors, bool RepairErrors) {
+  if (!TORVTableFileManager::VerifyBuffers(FoundErrors, RepairErrors)) return false;
+  FTableManager->VerifyStatus(u"Verifying BLOBs (structure-only)");
+  TORVSessionManager& Session = FTableManager->GetSessionManager();
+  TORVProgressScope Progress(Session);
+  return VerifyBlockChains<TORVBlobManager, TORVBlobBlock>(*this, Session, true, RepairErrors,
+                                                           [&](const TORVString& Message) {
+                                                             FoundErrors = true;
+                                                             LogVerifyMessage(Message, nullptr, RepairErrors);
+                                                           });
 }
 
 }  // namespace orv

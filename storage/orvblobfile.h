@@ -91,6 +91,10 @@ class TORVBlobManager : public TORVTableFileManager {
   void ReadStream(int32_t RowVersion, int32_t BlockNumber, TORVMemoryStream& BlobStream);
   // BlobStream into the chain at BlockNumber (a new one when below 1).
   void WriteStream(int32_t RowVersion, int32_t& BlockNumber, TORVMemoryStream& BlobStream);
+  // The row version the first block at BlockNumber records; -1 when
+  // BlockNumber holds no first block.
+  int32_t GetChainVersion(int32_t BlockNumber);
+  bool VerifyBuffers(bool& FoundErrors, bool RepairErrors) override;
 
  private:
   // One pass of ReadStream; False when another session's change dropped

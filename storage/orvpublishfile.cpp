@@ -7,6 +7,8 @@
 #include "base/orverror.h"
 #include "base/orverrors.h"
 #include "core/orvliteral.h"
+#include "core/orvsessionmgr.h"
+#include "storage/orvblockchain.h"
 #include "storage/orvenginesettings.h"
 #include "storage/orvtablemgr.h"
 
@@ -249,6 +251,18 @@ bool TORVPublishedUpdatesManager::TryReadStream(int32_t& BlockNumber, TORVMemory
     CorruptError(FormatString(u"Cannot find %s during retrieval from cache", {GetBufferName()}));
   PublishedUpdatesStream.SetPosition(0);
   return true;
+}
+
+bool TORVPublishedUpdatesManager::VerifyBuffers(bool& FoundErrors, bool RepairErrors) {
+  if (!TORVTableFileManager::VerifyBuffers(FoundErrors, RepairErrors)) return false;
+  FTableManager->VerifyStatus(u"Verifying published updates (structure-only)");
+  TORVSessionManager& Session = FTableManager->GetSessionManager();
+  TORVProgressScope Progress(Session);
+  return VerifyBlockChains<TORVPublishedUpdatesManager, TORVPublishedUpdatesBlock>(
+      *this, Session, false, RepairErrors, [&](const TORVString& Message) {
+        FoundErrors = true;
+        LogVerifyMessage(Message, nullptr, RepairErrors);
+      });
 }
 
 }  // namespace orv

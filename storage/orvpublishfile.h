@@ -86,6 +86,7 @@ class TORVPublishedUpdatesManager : public TORVTableFileManager {
   // The record starting at BlockNumber; BlockNumber becomes the block
   // after it, where the next record starts.
   void ReadStream(int32_t& BlockNumber, TORVMemoryStream& PublishedUpdatesStream);
+  bool VerifyBuffers(bool& FoundErrors, bool RepairErrors) override;
 
   int64_t GetLastTimeStamp() const { return FLastTimeStamp; }
   void SetLastTimeStamp(int64_t Value);

@@ -212,6 +212,17 @@ void TORVRowsetManager::CopyHeader(TORVTableFileManager& Source) {
   FLastRowID = From->FLastRowID;
   FLastVersion = From->FLastVersion;
   FStatus = From->FStatus;
+  // An identity column that was one before keeps counting from where the
+  // old table stopped, unless the ALTER restarts it.
+  TORVTableManager* OldTable = From->GetTableManager();
+  for (int32_t Index = 0; Index < ColumnCount(); ++Index) {
+    const int32_t OldPosition = FTableManager->GetColumnOldPosition(Index);
+    if (OldPosition < 0 || OldPosition >= static_cast<int32_t>(From->FLastValues.size())) continue;
+    if (!FTableManager->GetColumnIdentity(Index) || !OldTable->GetColumnIdentity(OldPosition) ||
+        FTableManager->GetColumnAlterRestartIdentity(Index))
+      continue;
+    FLastValues[static_cast<size_t>(Index)] = From->FLastValues[static_cast<size_t>(OldPosition)];
+  }
   FModified = true;
 }
 
@@ -329,6 +340,21 @@ bool TORVRowsetManager::UnlockRow(int32_t RowNumber) {
 
 // ------------------------------------------------------------- verification
 
+int32_t TORVRowsetManager::RepairedVersion(TORVRowsetRow& Row) {
+  // The row's large objects are read back only under the version their
+  // first blocks carry, so a repaired row takes that version where it has
+  // one; only a row without large objects gets a new version.
+  TORVRowsetRowValues Values(this, GetSettings().GetCharacterSet());
+  Values.SetRow(&Row);
+  for (int32_t Index = 0; Index < Values.GetCount(); ++Index) {
+    TORVRowValue* Value = Values.GetRowValue(Index);
+    if (Value->GetDataType() != dtLargeObject || Value->GetBlobBlockNumber() <= 0) continue;
+    const int32_t Version = FTableManager->GetBlobVersion(Value->GetBlobBlockNumber());
+    if (Version >= 0) return Version;
+  }
+  return GetLastVersion();
+}
+
 bool TORVRowsetManager::VerifyBuffers(bool& FoundErrors, bool RepairErrors) {
   if (!TORVTableFileManager::VerifyBuffers(FoundErrors, RepairErrors)) return false;
   TORVSessionManager& Session = FTableManager->GetSessionManager();
@@ -337,11 +363,8 @@ bool TORVRowsetManager::VerifyBuffers(bool& FoundErrors, bool RepairErrors) {
     FoundErrors = true;
     LogVerifyMessage(Message, nullptr, RepairErrors);
   };
-  Session.StartProgress();
-  struct TProgressEnd {
-    TORVSessionManager& Session;
-    ~TProgressEnd() { Session.EndProgress(); }
-  } ProgressEnd{Session};
+  FTableManager->VerifyStatus(u"Verifying rows (structure-only)");
+  TORVProgressScope Progress(Session);
 
   const int32_t LastNumber = GetLastNumber();
   bool Continue = true;
@@ -397,7 +420,7 @@ bool TORVRowsetManager::VerifyBuffers(bool& FoundErrors, bool RepairErrors) {
       if (Row->GetVersion() < 0) {
         Found(FormatString(u"Invalid %s %s version (%s)",
                            {Name, IntToString(RowNumber), IntToString(Row->GetVersion())}));
-        if (RepairErrors) Row->SetVersion(GetLastVersion());
+        if (RepairErrors) Row->SetVersion(RepairedVersion(*Row));
       }
       if (Row->GetUpdateCounter() < 0) {
         Found(FormatString(u"Invalid %s %s update counter (%s)",
@@ -411,6 +434,8 @@ bool TORVRowsetManager::VerifyBuffers(bool& FoundErrors, bool RepairErrors) {
           const int32_t NewRowID = GetLastRowID();
           Row->SetRowID(NewRowID);
           SeenRowIDs.insert(NewRowID);
+          // The indexes still hold the old ID.
+          FTableManager->SetIndexRebuildRequired(true);
         }
       }
       HighestRowID = std::max(HighestRowID, Row->GetRowID());

@@ -145,6 +145,8 @@ class TORVRowsetManager : public TORVTableFileManager {
  private:
   int32_t ColumnCount() const;
   int64_t RowLockOffset(int32_t RowNumber) const;
+  // The version a verify repair gives a live row whose version is invalid.
+  int32_t RepairedVersion(TORVRowsetRow& Row);
 
   int32_t FRowCount = 0;
   int32_t FLastRowID = 0;

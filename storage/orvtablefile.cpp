@@ -4,6 +4,7 @@
 #include <limits>
 #include <stdexcept>
 
+#include "base/orvassert.h"
 #include "base/orverror.h"
 #include "base/orverrors.h"
 #include "catalog/orvtable.h"
@@ -571,6 +572,15 @@ void TORVTableFileManager::DropBuffer(TORVTableFileBuffer* Buffer) {
   }
 }
 
+void TORVTableFileManager::DropBuffersFrom(int32_t Number) {
+  // Cached buffers past the end of the file would otherwise be handed out
+  // again as new ones under the same number.
+  std::vector<TORVTableFileBuffer*> Beyond;
+  for (TORVTableFileBuffer* Buffer = FFirstBuffer; Buffer != nullptr; Buffer = Buffer->FNextBuffer)
+    if (Buffer->FNumber >= Number) Beyond.push_back(Buffer);
+  for (TORVTableFileBuffer* Buffer : Beyond) DropBuffer(Buffer);
+}
+
 void TORVTableFileManager::FreeBuffers(bool WriteBuffersOnly) {
   if (WriteBuffersOnly) {
     std::vector<TORVTableFileBuffer*> Listed = FBuffersToWrite;
@@ -582,6 +592,7 @@ void TORVTableFileManager::FreeBuffers(bool WriteBuffersOnly) {
 }
 
 TORVTableFileBuffer* TORVTableFileManager::GetNewBuffer(int32_t Number) {
+  ORV_ASSERT(FBuffers.find(Number) == FBuffers.end());
   TORVTableFileBuffer* Buffer = nullptr;
   if (FBufferCount >= FMaxBufferCount) Buffer = ClearLastBufferInChain();
   if (Buffer == nullptr) {
@@ -844,6 +855,10 @@ void TORVTableFileManager::CheckInvariants() const {
 // ------------------------------------------------------------- verification
 
 bool TORVTableFileManager::Verify(bool& FoundErrors, bool RepairErrors) {
+  // The header is checked against the file's size, so buffers still waiting
+  // to be written go to disk first; an interrupted write is left as it is
+  // for the check to find.
+  if (!FWriting && !FWriteFailed && !FBuffersToWrite.empty()) Write(false);
   bool Result = VerifyHeader(FoundErrors, RepairErrors);
   if (Result) Result = VerifyBuffers(FoundErrors, RepairErrors);
   return Result;
@@ -877,6 +892,7 @@ bool TORVTableFileManager::VerifyHeader(bool& FoundErrors, bool RepairErrors) {
       Found(FormatString(u"Invalid total %s count (%s)", {GetBufferName(), IntToString(FNextNumber - 1)}));
       if (RepairErrors) {
         FNextNumber = 1;
+        DropBuffersFrom(FNextNumber);
         FModified = true;
       }
     }
@@ -891,6 +907,7 @@ bool TORVTableFileManager::VerifyHeader(bool& FoundErrors, bool RepairErrors) {
       Found(FormatString(u"Invalid total %s count (%s)", {GetBufferName(), IntToString(FNextNumber - 1)}));
       if (RepairErrors) {
         FNextNumber = static_cast<int32_t>(std::min<int64_t>(Buffers + 1, std::numeric_limits<int32_t>::max()));
+        DropBuffersFrom(FNextNumber);
         FModified = true;
       }
     }

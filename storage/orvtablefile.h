@@ -293,6 +293,8 @@ class TORVTableFileManager : public TORVBaseObject {
   void MoveToFront(TORVTableFileBuffer* Buffer);
   // Takes Buffer out of the map, the chain and the write list; frees it,
   // or detaches it while a caller holds it.
+  // Drops every cached buffer numbered Number or above.
+  void DropBuffersFrom(int32_t Number);
   void DropBuffer(TORVTableFileBuffer* Buffer);
   void TruncateToHeader();
   void CloseStream();

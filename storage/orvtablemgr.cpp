@@ -1,7 +1,9 @@
 #include "storage/orvtablemgr.h"
 
+#include "base/orverror.h"
 #include "base/orverrors.h"
 #include "catalog/orvtable.h"
+#include "core/orvsessionmgr.h"
 
 namespace orv {
 
@@ -16,6 +18,12 @@ void TORVTableManager::WriteFlagError() {
 
 void TORVTableManager::RowDeletedError() {
   RaiseError(ORV_ROW_DELETED_ERROR, {FTable->GetTypeName(), FTable->GetName()});
+}
+
+void TORVTableManager::VerifyStatus(const TORVString& Detail) {
+  GetSessionManager().StatusMessage(
+      FormatString(u"%s the %s %s...", {u"Verifying", FTable->GetTypeName(), FTable->GetName() + u" - " + Detail}),
+      false);
 }
 
 TORVColumns& TORVTableManager::GetColumns() const { return FTable->GetColumns(); }
@@ -36,6 +44,14 @@ int32_t TORVTableManager::GetColumnIncrementValue(int32_t Index) const {
 
 int32_t TORVTableManager::GetColumnRowOffset(int32_t Index) const {
   return FTable->GetColumnRowOffset(Index);
+}
+
+int32_t TORVTableManager::GetColumnOldPosition(int32_t Index) const {
+  return FTable->GetColumnOldPosition(Index);
+}
+
+bool TORVTableManager::GetColumnAlterRestartIdentity(int32_t Index) const {
+  return FTable->GetColumnAlterRestartIdentity(Index);
 }
 
 int32_t TORVTableManager::GetRowsetRowSize() const { return FTable->GetRowsetRowSize(); }

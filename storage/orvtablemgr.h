@@ -65,9 +65,21 @@ class TORVTableManager : public TORVBaseObject {
                               bool Decompress) = 0;
   virtual void WriteBlobStream(int32_t RowVersion, int32_t& BlockNumber, TORVMemoryStream& BlobStream,
                                int32_t BlobCompression, int32_t& CompressedSize) = 0;
+  // The version of the row that owns the large-object chain starting at
+  // BlockNumber, as its first block records it; -1 when no sound first
+  // block is there.
+  virtual int32_t GetBlobVersion(int32_t BlockNumber) = 0;
+  // Tells the session which of the table's files a verification is
+  // checking now ("Verifying the table T - Detail...").
+  virtual void VerifyStatus(const TORVString& Detail);
   // Evaluates Tokens with Values as the current row of the evaluator, whose
   // context is restored afterwards, also when the evaluation fails.
   virtual void EvaluateRow(TORVRowValues& Values, TORVExprToken* Tokens, TORVValue& Value) = 0;
+
+  // Set when a repair changed row IDs that the table's indexes hold, so
+  // that the indexes are rebuilt before they are used again.
+  bool GetIndexRebuildRequired() const { return FIndexRebuildRequired; }
+  void SetIndexRebuildRequired(bool Value) { FIndexRebuildRequired = Value; }
 
   // The table's definition as its files read it.
   TORVColumns& GetColumns() const;
@@ -76,6 +88,10 @@ class TORVTableManager : public TORVBaseObject {
   int32_t GetColumnSeedValue(int32_t Index) const;
   int32_t GetColumnIncrementValue(int32_t Index) const;
   int32_t GetColumnRowOffset(int32_t Index) const;
+  // During an ALTER TABLE: the column's position before it (-1 for a new
+  // column) and whether its identity sequence restarts.
+  int32_t GetColumnOldPosition(int32_t Index) const;
+  bool GetColumnAlterRestartIdentity(int32_t Index) const;
   int32_t GetRowsetRowSize() const;
   bool GetSystemTable() const;
   int32_t GetMaxRowBufferSize() const;
@@ -90,6 +106,7 @@ class TORVTableManager : public TORVBaseObject {
  protected:
   TORVBaseTable* FTable;
   TORVFileManager* FFileManager;
+  bool FIndexRebuildRequired = false;
 };
 
 }  // namespace orv

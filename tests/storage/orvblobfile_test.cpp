@@ -84,6 +84,10 @@ TEST_F(BlobFile, ALongValueSurvivesAnotherSession) {
   auto B = NewOpenSession();
   EXPECT_EQ(B->File->GetLastNumber(), 7);
   EXPECT_EQ(ReadFrom(*B->File, 4, First), Value);
+  // Only a first block names the row that owns the chain.
+  EXPECT_EQ(B->File->GetChainVersion(First), 4);
+  EXPECT_EQ(B->File->GetChainVersion(First + 1), -1);
+  EXPECT_EQ(B->File->GetChainVersion(99), -1);
 }
 
 TEST_F(BlobFile, ShrinkingKeepsTheChainAndGrowingAgainReusesIt) {
@@ -148,6 +152,85 @@ TEST_F(BlobFile, AChainOfEmptyBlocksThatLoopsEndsInAnError) {
     B.SetNextNumber(2);
   });
   EXPECT_EQ(ErrorOf([&] { ReadFrom(*A->File, 1, First); }).substr(0, 4), "601 ");
+}
+
+class BlobFileVerify : public BlobFile {
+ protected:
+  // Runs a verification and, with Repair, writes what it mended.
+  std::vector<TORVString> Verify(bool Repair) {
+    A->Manager->LogLines.clear();
+    bool FoundErrors = false;
+    EXPECT_TRUE(A->File->Verify(FoundErrors, Repair));
+    EXPECT_EQ(FoundErrors, !A->Manager->LogLines.empty());
+    if (Repair) A->File->Write(true);
+    std::vector<TORVString> Findings;
+    // Keep the finding between the file name's parentheses.
+    for (const TORVString& Line : A->Manager->LogLines) {
+      const size_t Open = Line.find(u"(", Line.find(u".ORVBlb"));
+      Findings.push_back(Line.substr(Open + 1, Line.rfind(u")") - Open - 1));
+    }
+    return Findings;
+  }
+};
+
+TEST_F(BlobFileVerify, ASoundFileHasNoFindingsAndSaysWhatItChecks) {
+  WriteTo(*A->File, 1, 0, Pattern(150));
+  WriteTo(*A->File, 2, 0, Pattern(10));
+  A->File->Write(true);
+  EXPECT_TRUE(Verify(false).empty());
+  EXPECT_EQ(A->Manager->StatusLines,
+            (std::vector<TORVString>{u"Verifying the table Orders - Verifying BLOBs (structure-only)..."}));
+}
+
+TEST_F(BlobFileVerify, EachBrokenChainIsFoundAndRepairedUntilNothingIsLeft) {
+  // A chain of blocks 1-3 (150 bytes) and one of block 4 (10 bytes).
+  struct TCase {
+    const char* Name;
+    int32_t Block;
+    std::function<void(TORVBlobBlock&)> Break;
+    std::vector<TORVString> Findings;
+    // Where a repair changes a block's type, the size check that follows
+    // measures the block by its new header.
+    std::vector<TORVString> Repaired = {};
+  };
+  const std::vector<TCase> Cases = {
+      {"next past the file", 3, [](TORVBlobBlock& B) { B.SetNextNumber(99); },
+       {u"Invalid next BLOB block pointer (99)"}},
+      {"continuation marked as a start",
+       2, [](TORVBlobBlock& B) { B.SetBlockType(1); },
+       {u"Invalid BLOB block 2 type (1) for start BLOB block 1", u"Invalid BLOB block 2 size (55) for start BLOB block 1",
+        u"Invalid total size (150) for start BLOB block 1"},
+       {u"Invalid BLOB block 2 type (1) for start BLOB block 1"}},
+      {"size past the block", 3, [](TORVBlobBlock& B) { B.SetSize(NextCapacity + 1); },
+       {u"Invalid BLOB block 3 size (56) for start BLOB block 1"}},
+      {"chain looping back", 3, [](TORVBlobBlock& B) { B.SetNextNumber(2); },
+       {u"Recursive next BLOB block pointer (2)"}},
+      {"total beyond the chain", 4, [](TORVBlobBlock& B) { B.SetTotalSize(60); },
+       {u"Invalid total size (60) for start BLOB block 4"}},
+      // Cutting the chain after block 1 leaves blocks 2 and 3 unreached: the
+      // scan takes block 2 as a start with the wrong type.
+      {"continuation no chain reaches",
+       1, [](TORVBlobBlock& B) { B.SetNextNumber(0); },
+       {u"Invalid total size (150) for start BLOB block 1", u"Invalid BLOB block 2 type (0) for start BLOB block 2"},
+       {u"Invalid total size (150) for start BLOB block 1", u"Invalid BLOB block 2 type (0) for start BLOB block 2",
+        u"Invalid BLOB block 2 size (55) for start BLOB block 2"}},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    A->File->Empty();
+    A->File->Write(true);
+    EXPECT_EQ(WriteTo(*A->File, 1, 0, Pattern(150)), 1);
+    EXPECT_EQ(WriteTo(*A->File, 2, 0, Pattern(10)), 4);
+    A->File->Write(true);
+    Corrupt(Case.Block, Case.Break);
+    EXPECT_EQ(Verify(false), Case.Findings);
+    EXPECT_EQ(Verify(true), Case.Repaired.empty() ? Case.Findings : Case.Repaired);
+    EXPECT_TRUE(Verify(false).empty());
+    // The untouched chain still reads back.
+    if (Case.Block != 4) {
+      EXPECT_EQ(ReadFrom(*A->File, 2, 4), Pattern(10));
+    }
+  }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "storage/orvpublishfile.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -107,6 +108,45 @@ TEST_F(PublishFile, AReadOutsideTheLogOrFromAContinuationBlockIsRefused) {
   EXPECT_EQ(ErrorOf([&] { A->File->ReadStream(Block, Stream); }),
             "601 The table Orders is corrupt (Invalid published updates log block 1 size (64) for start published "
             "updates log block 1)");
+}
+
+TEST_F(PublishFile, VerifyFindsBrokenChainsWithoutATotalSizeCheckAndRepairsThem) {
+  // Record 1 in blocks 1-3, record 2 in block 4.
+  Append(*A->File, Pattern(FirstCapacity + 60, 1));
+  Append(*A->File, Pattern(5, 2));
+  A->File->Write(true);
+  auto Change = [&](int32_t Number, const std::function<void(TORVPublishedUpdatesBlock&)>& Apply) {
+    TORVPublishedUpdatesBlock* Block = A->File->GetBlock(Number);
+    Apply(*Block);
+    A->File->PutBlock(Block);
+    A->File->Write(true);
+  };
+  auto Verify = [&](bool Repair) {
+    A->Manager->LogLines.clear();
+    bool FoundErrors = false;
+    EXPECT_TRUE(A->File->Verify(FoundErrors, Repair));
+    if (Repair) A->File->Write(true);
+    std::vector<TORVString> Findings;
+    for (const TORVString& Line : A->Manager->LogLines) {
+      const size_t Open = Line.find(u"(", Line.find(u".ORVPbl"));
+      Findings.push_back(Line.substr(Open + 1, Line.rfind(u")") - Open - 1));
+    }
+    EXPECT_EQ(FoundErrors, !Findings.empty());
+    return Findings;
+  };
+  EXPECT_TRUE(Verify(false).empty());
+  EXPECT_EQ(A->Manager->StatusLines.back(),
+            u"Verifying the table Orders - Verifying published updates (structure-only)...");
+
+  // The chain of record 1 loops back on itself; record 2 claims more than it holds.
+  Change(3, [](TORVPublishedUpdatesBlock& B) { B.SetNextNumber(2); });
+  Change(4, [](TORVPublishedUpdatesBlock& B) { B.SetTotalSize(500); });
+  const std::vector<TORVString> Expected = {u"Recursive next published updates log block pointer (2)"};
+  EXPECT_EQ(Verify(false), Expected);
+  EXPECT_EQ(Verify(true), Expected);
+  EXPECT_TRUE(Verify(false).empty());
+  Change(4, [](TORVPublishedUpdatesBlock& B) { B.SetTotalSize(5); });
+  EXPECT_EQ(ReadAll(*A->File), (std::vector<TORVBytes>{Pattern(FirstCapacity + 60, 1), Pattern(5, 2)}));
 }
 
 }  // namespace

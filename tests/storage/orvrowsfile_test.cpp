@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "base/orverror.h"
+#include "base/orvutf8.h"
 #include "catalog/orvcolumns.h"
 #include "core/orvtypefunc.h"
 #include "tests/storage/orvtabletestfiles.h"
@@ -431,6 +433,9 @@ TEST_F(RowsFileVerify, ASoundFileHasNoFindings) {
   bool FoundErrors = true;
   EXPECT_TRUE(Verify(*A, false, FoundErrors).empty());
   EXPECT_FALSE(FoundErrors);
+  EXPECT_FALSE(A->Manager->GetIndexRebuildRequired());
+  EXPECT_EQ(A->Manager->StatusLines,
+            (std::vector<TORVString>{u"Verifying the table Orders - Verifying rows (structure-only)..."}));
 }
 
 TEST_F(RowsFileVerify, ALoopingFreeChainIsFoundOnceAndRebuilt) {
@@ -474,6 +479,8 @@ TEST_F(RowsFileVerify, ADuplicateRowIDGetsANewIDAboveTheLastOne) {
   ASSERT_EQ(Lines.size(), 1u);
   EXPECT_NE(Lines[0].find(u"Invalid row 2 ID (1)"), TORVString::npos);
 
+  // The indexes still hold ID 1 for row 2.
+  EXPECT_TRUE(A->Manager->GetIndexRebuildRequired());
   auto B = NewOpenSession();
   TORVRowsetRow* Row = B->File->GetRow(2);
   EXPECT_EQ(Row->GetRowID(), 3);
@@ -482,6 +489,23 @@ TEST_F(RowsFileVerify, ADuplicateRowIDGetsANewIDAboveTheLastOne) {
   bool Again = true;
   EXPECT_TRUE(Verify(*B, false, Again).empty());
   EXPECT_FALSE(Again);
+}
+
+TEST_F(RowsFileVerify, AFileCutShortDropsTheRowsItNoLongerHoldsFromTheCache) {
+  auto A = NewOpenSession();
+  for (int32_t Index = 0; Index < 3; ++Index) InsertRow(*A->File);
+  A->File->Write(true);
+  // Rows 1 to 3 stay cached while the disk loses row 3.
+  const std::filesystem::path Path = StringToUtf8(A->File->GetFullFileName());
+  std::filesystem::resize_file(Path, std::filesystem::file_size(Path) - A->File->GetBufferSize());
+
+  bool FoundErrors = false;
+  auto Lines = Verify(*A, true, FoundErrors);
+  EXPECT_EQ(CountContaining(Lines, u"Invalid total row count (3)"), 1u);
+  EXPECT_EQ(A->File->GetLastNumber(), 2);
+  // The next row is a new one at the end, not the cached row 3.
+  EXPECT_EQ(InsertRow(*A->File), 3);
+  A->File->CheckInvariants();
 }
 
 TEST_F(RowsFileVerify, HeaderCountersBelowTheRowsAreRaised) {
@@ -512,6 +536,81 @@ TEST_F(RowsFileVerify, HeaderCountersBelowTheRowsAreRaised) {
   EXPECT_EQ(B->File->GetLastRowIDValue(), 3);
   EXPECT_EQ(B->File->GetLastVersionValue(), 3);
   EXPECT_EQ(B->File->GetLastValueAt(1), 900);
+}
+
+TEST_F(RowsNavigator, RepairingAnInvalidVersionKeepsTheRowsLargeObjectsReachable) {
+  const int32_t WithNotes = Insert({1, 2, 3});
+  // The caller's values wrote the chain; the table's large-object file
+  // answers for its first block.
+  const int32_t Block = Values->Values->GetRowValue(3)->GetBlobBlockNumber();
+  const int32_t Without = Insert();
+  auto SetVersion = [&](int32_t Number, int32_t Version) {
+    TORVRowsetRow* Row = A->File->GetRow(Number);
+    const int32_t Old = Row->GetVersion();
+    Row->SetVersion(Version);
+    A->File->PutRow(Row);
+    return Old;
+  };
+  const int32_t Version = SetVersion(WithNotes, -1);
+  A->Manager->BlobStore[Block] = TORVBytes{1, 2, 3};
+  A->Manager->BlobVersions[Block] = Version;
+  SetVersion(Without, -1);
+  const int32_t Last = A->File->GetLastVersionValue();
+
+  bool FoundErrors = false;
+  EXPECT_TRUE(A->File->Verify(FoundErrors, true));
+  EXPECT_TRUE(FoundErrors);
+  // The chain's first block still says which row owns it.
+  EXPECT_EQ(SetVersion(WithNotes, Version), Version);
+  EXPECT_EQ(SetVersion(Without, Last + 1), Last + 1);
+  bool FoundChanges = false;
+  ASSERT_TRUE(Nav->GotoNumber(WithNotes, 1, FoundChanges));
+  EXPECT_EQ(Nav->GetRowValues().GetItems(3)->GetAsBytes(), (TORVBytes{1, 2, 3}));
+  EXPECT_EQ(A->Manager->BlobReads.back().first, Version);
+}
+
+TEST_F(RowsFile, CopyHeaderCarriesTheCountersAndTheIdentityValuesThatSurviveTheAlter) {
+  auto Old = NewOpenSession();
+  for (int32_t Index = 0; Index < 3; ++Index) InsertRow(*Old->File);
+  Old->File->SetLastValue(1, 420);
+  Old->File->SetStatus(3);
+
+  // The new definition: Serial moved to position 0 and restarts unless
+  // told to keep counting, a new identity column has no old position, and
+  // ID became an identity column that was none before.
+  struct TCase {
+    const char* Name;
+    bool Restart;
+    int32_t SerialExpected;
+  };
+  for (const TCase& Case : {TCase{"kept", false, 420}, TCase{"restarted", true, 100}}) {
+    SCOPED_TRACE(Case.Name);
+    std::filesystem::create_directory(Folder() / Case.Name);
+    auto New = std::make_unique<TRowsSession>(Files.get(), PathName(Case.Name) + u"/", [&](TORVBaseTable& Table) {
+      TORVColumns& Columns = Table.GetColumns();
+      TORVColumn* Serial = AddTestColumn(Columns, u"Serial", dtInteger, 0, 0, 1);
+      Serial->SetIdentity(true);
+      Serial->SetSeedValue(100);
+      Serial->SetOldPosition(1);
+      Serial->SetAlterRestartIdentity(Case.Restart);
+      TORVColumn* Fresh = AddTestColumn(Columns, u"Fresh", dtInteger, 0, 0, 2);
+      Fresh->SetIdentity(true);
+      Fresh->SetSeedValue(7);
+      TORVColumn* ID = AddTestColumn(Columns, u"ID", dtInteger, 0, 0, 3);
+      ID->SetIdentity(true);
+      ID->SetSeedValue(1);
+      ID->SetOldPosition(0);
+    });
+    New->Open();
+    New->File->CopyHeader(*Old->File);
+    EXPECT_EQ(New->File->GetLastRowIDValue(), 3);
+    EXPECT_EQ(New->File->GetLastVersionValue(), 3);
+    EXPECT_EQ(New->File->GetStatus(), 3);
+    EXPECT_EQ(New->File->GetRowCount(), 0);
+    EXPECT_EQ(New->File->GetLastValueAt(0), Case.SerialExpected);
+    EXPECT_EQ(New->File->GetLastValueAt(1), 7);
+    EXPECT_EQ(New->File->GetLastValueAt(2), 1);
+  }
 }
 
 }  // namespace

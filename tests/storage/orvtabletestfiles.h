@@ -52,6 +52,8 @@ class TTestTableManager : public TORVTableManager {
     FSession.SetWantLogMessages(true);
     FSession.SetOnLogMessage([this](const TORVString& Msg) { LogLines.push_back(Msg); });
     FSession.SetProgressInterval(0);
+    FSession.SetWantStatusMessages(true);
+    FSession.SetOnStatusMessage([this](const TORVString& Msg) { StatusLines.push_back(Msg); });
   }
 
   bool CheckForChanges(bool /*ManualRefresh*/) override;
@@ -84,7 +86,12 @@ class TTestTableManager : public TORVTableManager {
     if (BlockNumber == 0) BlockNumber = NextBlock++;
     BlobWrites.push_back({RowVersion, BlockNumber});
     BlobStore[BlockNumber] = TORVBytes(BlobStream.GetMemory(), BlobStream.GetMemory() + BlobStream.GetSize());
+    BlobVersions[BlockNumber] = RowVersion;
     CompressedSize = static_cast<int32_t>(BlobStream.GetSize());
+  }
+  int32_t GetBlobVersion(int32_t BlockNumber) override {
+    const auto Found = BlobVersions.find(BlockNumber);
+    return Found != BlobVersions.end() ? Found->second : -1;
   }
   void EvaluateRow(TORVRowValues& Values, TORVExprToken* /*Tokens*/, TORVValue& Value) override {
     if (Evaluator) Evaluator(Values, Value);
@@ -97,10 +104,13 @@ class TTestTableManager : public TORVTableManager {
 
   std::vector<TLoggedEvent> Events;
   std::vector<TORVString> LogLines;
+  std::vector<TORVString> StatusLines;
   // Version and first block of each large-object read and write.
   std::vector<std::pair<int32_t, int32_t>> BlobReads;
   std::vector<std::pair<int32_t, int32_t>> BlobWrites;
   std::map<int32_t, TORVBytes> BlobStore;
+  // The row version each chain's first block records.
+  std::map<int32_t, int32_t> BlobVersions;
   int32_t NextBlock = 1;
   std::function<void(TORVRowValues& Values, TORVValue& Value)> Evaluator;
   bool SessionIsolation = false;
