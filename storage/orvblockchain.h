@@ -67,7 +67,10 @@ bool VerifyBlockChains(TManager& Manager, TORVSessionManager& Session, bool Chec
                            {Name, IntToString(Number), IntToString(Block->GetBlockType()), Name, IntToString(First)}));
         if (RepairErrors) Block->SetBlockType(Expected);
       }
-      const int32_t Capacity = std::max(Manager.GetBufferSize() - Block->GetHeaderSize(), 0);
+      // The room the block has in its place in the chain, whatever type it
+      // claims, so that a report and a repair find the same.
+      const int32_t Capacity = std::max(
+          Manager.GetBufferSize() - (IsFirst ? TBlock::FirstHeaderBytes : TBlock::ContinuationHeaderBytes), 0);
       const int32_t Size = Block->GetSize();
       if (Size < 0 || Size > Capacity) {
         Found(FormatString(u"Invalid %s %s size (%s) for start %s %s",
@@ -84,7 +87,9 @@ bool VerifyBlockChains(TManager& Manager, TORVSessionManager& Session, bool Chec
       Number = Next;
     }
     TBlock* FirstBlock = FirstHold.Block;
-    if (CheckTotalSize && FirstBlock->GetBlockType() == TBlock::FirstBlock && SizeSum < FirstBlock->GetTotalSize()) {
+    // A negative total is no more readable than one the chain cannot fill.
+    if (CheckTotalSize && FirstBlock->GetBlockType() == TBlock::FirstBlock &&
+        (FirstBlock->GetTotalSize() < 0 || SizeSum < FirstBlock->GetTotalSize())) {
       Found(FormatString(u"Invalid total size (%s) for start %s %s",
                          {IntToString(FirstBlock->GetTotalSize()), Name, IntToString(First)}));
       if (RepairErrors) FirstBlock->SetTotalSize(static_cast<int32_t>(SizeSum));
