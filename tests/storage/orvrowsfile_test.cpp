@@ -350,22 +350,32 @@ TEST_F(RowsNavigator, SearchFindsALiveRowAndSkipsDeletedOnes) {
   EXPECT_TRUE(Nav->GetEoF());
 }
 
-TEST_F(RowsNavigator, AnInsertIntoADeletedSlotTakesOverItsLargeObjectChain) {
+TEST_F(RowsNavigator, InsertsTakeTheLastDeletedSlotFirstWithItsLargeObjectChain) {
+  auto BlockOfLastInsert = [&] { return Values->Values->GetRowValue(3)->GetBlobBlockNumber(); };
   const int32_t First = Insert({1, 2, 3});
-  const int32_t FirstBlock = Values->Values->GetRowValue(3)->GetBlobBlockNumber();
+  const int32_t FirstBlock = BlockOfLastInsert();
+  const int32_t Second = Insert({9});
+  const int32_t SecondBlock = BlockOfLastInsert();
   ASSERT_NE(FirstBlock, 0);
+  ASSERT_NE(SecondBlock, FirstBlock);
   Delete(First);
-  const int32_t Reused = Insert({4, 5});
-  EXPECT_EQ(Reused, First);
-  EXPECT_EQ(Values->Values->GetRowValue(3)->GetBlobBlockNumber(), FirstBlock);
-  TORVRowsetRow* Row = A->File->GetRow(Reused);
+  Delete(Second);
+
+  EXPECT_EQ(Insert({4, 5}), Second);
+  EXPECT_EQ(BlockOfLastInsert(), SecondBlock);
+  // The new value went into the deleted row's chain.
+  EXPECT_EQ(Values->Values->BlobStore.at(SecondBlock), (TORVBytes{4, 5}));
+  TORVRowsetRow* Row = A->File->GetRow(Second);
   EXPECT_EQ(Row->GetStatus(), TORVRowsetRow::StatusLive);
   EXPECT_EQ(Row->GetUpdateCounter(), 1);
-  EXPECT_EQ(Row->GetVersion(), 2);
+  EXPECT_EQ(Row->GetVersion(), 3);
   A->File->PutRow(Row);
+  EXPECT_EQ(Insert({6}), First);
+  EXPECT_EQ(BlockOfLastInsert(), FirstBlock);
   // A fresh slot starts a chain of its own.
-  Insert({6});
-  EXPECT_NE(Values->Values->GetRowValue(3)->GetBlobBlockNumber(), FirstBlock);
+  EXPECT_EQ(Insert({7}), 3);
+  EXPECT_NE(BlockOfLastInsert(), FirstBlock);
+  EXPECT_NE(BlockOfLastInsert(), SecondBlock);
 }
 
 TEST_F(RowsNavigator, AnInsertRaisesTheIdentityCounterToTheRowsValue) {
