@@ -63,6 +63,8 @@ class TORVSet {
   TORVSet& operator+=(const TORVSet& other) { FBits |= other.FBits; return *this; }
   TORVSet& operator-=(const TORVSet& other) { FBits &= ~other.FBits; return *this; }
   bool operator==(const TORVSet& other) const = default;
+  // Ordinal i as bit value 2^i, as a set is stored (sets of up to 64 members).
+  uint64_t ToBits() const requires(N <= 64) { return FBits.to_ullong(); }
 
  private:
   explicit TORVSet(const std::bitset<N>& bits) : FBits(bits) {}

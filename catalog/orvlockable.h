@@ -12,6 +12,9 @@
 
 namespace orv {
 
+// Configuration streams carry an object's attributes from this version on.
+inline constexpr TORVCurrency AttributesVersion = TORVCurrency::FromScaled(20400);
+
 enum TORVLockState : uint8_t {
   lsSharedLocked,
   lsExclusiveLocked,
@@ -24,14 +27,58 @@ using TORVLockStates = TORVSet<TORVLockState, 8>;
 // "none", "shared", "exclusive", "read", "write", "transaction".
 TORVString LockTypeName(TORVLockType LockType);
 
+// The classes that take locks in a lock file, each one row group of the
+// lock-space layout. The configuration's file holds the root, the event
+// log, users, jobs, stores and modules; a database's file holds the
+// database, its catalog, tables (views included) and routines.
+enum TORVLockSpaceKind : uint8_t {
+  lkNone,
+  lkConfiguration,
+  lkEventLog,
+  lkUser,
+  lkJob,
+  lkStore,
+  lkModule,
+  lkDatabase,
+  lkCatalog,
+  lkTable,
+  lkRoutine
+};
+
+// Where one kind of lock lies: the first byte and the byte count in the
+// lock file, and the in-process lock index used under exclusive file
+// access. A kind that does not take a lock type answers {0, 0, -1}.
+struct TORVLockSpace {
+  int32_t Offset = 0;
+  int32_t Range = 0;
+  int32_t Index = -1;
+  bool operator==(const TORVLockSpace&) const = default;
+};
+
+// The number of lock slots of Kind: 4096, 1024 for modules, 0 for the
+// kinds that have one range each.
+int32_t LockSlotCount(TORVLockSpaceKind Kind);
+
+// The lock of LockType on an object of Kind with lock slot Slot (ignored by
+// kinds without slots). False when Slot lies outside 1 .. LockSlotCount:
+// such a slot would name bytes of another object's range.
+bool FindLockSpace(TORVLockSpaceKind Kind, TORVLockType LockType, int32_t Slot, TORVLockSpace& Space);
+
 // FLockState records what this process holds on the object and
 // FTransactionLockCount how deeply transaction locks nest (never below 0).
 // Neither has a lock of its own: only the session that owns the object
 // changes them, after its lock manager took or released the file lock.
 class TORVLockableConfigObject : public TORVConfigObject {
  public:
+  // Authorizations, privileged objects and jobs keep an ATTRIBUTES text.
+  virtual bool GetUseAttributes() const { return false; }
+  // The row group of the layout the object's locks take, and its slot;
+  // lkNone (the default) takes no file locks of its own.
+  virtual TORVLockSpaceKind GetLockSpaceKind() const { return lkNone; }
+  virtual int32_t GetLockSlot() const { return 0; }
   // First byte, byte count and in-process lock index of the object's range
-  // for LockType; 0, 0 and -1 for a type the object is not locked with.
+  // for LockType, from the layout; 0, 0 and -1 for a type the object is not
+  // locked with. A slot outside its kind's slots raises LockError.
   virtual int32_t GetLockSpaceOffset(TORVLockType LockType);
   virtual int32_t GetLockSpaceRange(TORVLockType LockType);
   virtual int32_t GetLockIndex(TORVLockType LockType);
@@ -47,12 +94,28 @@ class TORVLockableConfigObject : public TORVConfigObject {
 
   const TORVLockStates& GetLockState() const { return FLockState; }
   int32_t GetTransactionLockCount() const { return FTransactionLockCount; }
+  const TORVString& GetAttributes() const { return FAttributes; }
+  // Stores Value and marks the object modified when it differs exactly.
+  void SetAttributes(const TORVString& Value);
+
+  // Also the attributes, when FromObject is lockable.
+  void Assign(TORVConfigObject* FromObject, bool CopyReferences) override;
+  // Also the attributes by SameString, when both are lockable.
+  bool Compare(TORVConfigObject* ObjectToCompare, bool CompareID) override;
+  // The attributes follow the base fields for a class that uses them (not
+  // in the checksum form); streams before version 2.04 hold none.
+  void Save(TORVMemoryStream& Stream, bool CRCOnly) override;
+  void Load(TORVMemoryStream& Stream) override;
+  int32_t GetMemorySize() override;
 
  protected:
+  TORVLockSpace LockSpaceFor(TORVLockType LockType);
+
   // The long form names the parent, when it has both a type and a name.
   [[noreturn]] void RaiseLockingError(const TORVErrorDef& InParent, const TORVErrorDef& Alone,
                                       TORVLockType LockType);
 
+  TORVString FAttributes;
   TORVLockStates FLockState;
   int32_t FTransactionLockCount = 0;
 };

@@ -1,9 +1,11 @@
 #include "catalog/orvlockable.h"
 
 #include <cstdint>
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -92,6 +94,168 @@ TEST(ConfigObject, NamesLoseTrailingBlanksAndTheStreamRecordRoundTrips) {
   EXPECT_TRUE(Copy.GetReadOnly());
   EXPECT_TRUE(Copy.GetLoaded());
   EXPECT_EQ(Stream.GetPosition(), Stream.GetSize());
+}
+
+// The lock-space layout against the table the lock manager's file layout
+// gives in decimal with slot s (first byte, bytes, in-process index).
+TEST(LockSpace, TheLayoutAgreesWithTheLockFileTableForEveryKindAndSlot) {
+  struct TRow {
+    TORVLockSpaceKind Kind;
+    std::vector<TORVLockType> Types;
+    std::function<TORVLockSpace(int32_t)> Expected;
+  };
+  const std::vector<TRow> Rows = {
+      {lkConfiguration, {ltTransaction}, [](int32_t) { return TORVLockSpace{4096, 1, 0}; }},
+      {lkConfiguration, {ltRead, ltWrite}, [](int32_t) { return TORVLockSpace{4097, 4096, 1}; }},
+      {lkConfiguration, {ltShared, ltExclusive, ltNone}, [](int32_t) { return TORVLockSpace{}; }},
+      {lkEventLog, {ltTransaction}, [](int32_t) { return TORVLockSpace{8193, 1, 2}; }},
+      {lkEventLog, {ltRead, ltWrite}, [](int32_t) { return TORVLockSpace{8194, 4096, 3}; }},
+      {lkUser, {ltShared, ltExclusive}, [](int32_t S) { return TORVLockSpace{8194 + 4096 * S, 4096, S + 3}; }},
+      {lkUser, {ltRead, ltWrite, ltTransaction}, [](int32_t) { return TORVLockSpace{}; }},
+      {lkJob, {ltShared, ltExclusive}, [](int32_t S) { return TORVLockSpace{16785410 + 4096 * S, 4096, S + 4099}; }},
+      {lkStore, {ltShared, ltExclusive}, [](int32_t S) { return TORVLockSpace{33562626 + 4096 * S, 4096, S + 8195}; }},
+      {lkModule, {ltShared, ltExclusive}, [](int32_t S) { return TORVLockSpace{50339842 + 4096 * S, 4096, S + 12291}; }},
+      {lkDatabase, {ltShared, ltExclusive}, [](int32_t) { return TORVLockSpace{4096, 4096, 0}; }},
+      {lkCatalog, {ltTransaction}, [](int32_t) { return TORVLockSpace{8192, 1, 1}; }},
+      {lkCatalog, {ltRead, ltWrite}, [](int32_t) { return TORVLockSpace{8193, 4096, 2}; }},
+      {lkTable, {ltShared, ltExclusive}, [](int32_t S) { return TORVLockSpace{8193 + 4096 * S, 4096, S + 2}; }},
+      {lkTable, {ltTransaction}, [](int32_t S) { return TORVLockSpace{16789504 + S, 1, S + 4098}; }},
+      {lkDatabase, {ltTransaction}, [](int32_t) { return TORVLockSpace{16789505, 4096, 4099}; }},
+      {lkTable, {ltRead, ltWrite}, [](int32_t S) { return TORVLockSpace{16789505 + 4096 * S, 4096, S + 8194}; }},
+      {lkDatabase, {ltRead, ltWrite}, [](int32_t) { return TORVLockSpace{16793601, 16777216, 8195}; }},
+      {lkRoutine, {ltShared, ltExclusive}, [](int32_t S) { return TORVLockSpace{33566721 + 4096 * S, 4096, S + 12290}; }},
+      {lkNone, {ltShared, ltRead, ltTransaction}, [](int32_t) { return TORVLockSpace{}; }},
+  };
+  for (const TRow& Row : Rows) {
+    const int32_t Slots = LockSlotCount(Row.Kind);
+    for (int32_t Slot : {1, 2, 1024, 4096}) {
+      if (Slot > std::max(Slots, 1)) continue;
+      for (TORVLockType Type : Row.Types) {
+        SCOPED_TRACE(testing::Message() << "kind " << int(Row.Kind) << " type " << int(Type) << " slot " << Slot);
+        TORVLockSpace Space;
+        ASSERT_TRUE(FindLockSpace(Row.Kind, Type, Slot, Space));
+        EXPECT_EQ(Space, Row.Expected(Slot));
+      }
+    }
+  }
+}
+
+TEST(LockSpace, SlotsAtTheEdgesAndTheRangesThatCoverOthers) {
+  auto At = [](TORVLockSpaceKind Kind, TORVLockType Type, int32_t Slot) {
+    TORVLockSpace Space;
+    EXPECT_TRUE(FindLockSpace(Kind, Type, Slot, Space));
+    return Space;
+  };
+  EXPECT_EQ(At(lkUser, ltShared, 1).Offset, 0x3002);
+  EXPECT_EQ(At(lkUser, ltShared, 2).Offset, 0x4002);
+  EXPECT_EQ(At(lkUser, ltShared, 4096).Offset, 0x1002002);
+  EXPECT_EQ(At(lkUser, ltShared, 4096).Offset + 4096, At(lkJob, ltShared, 1).Offset);
+  EXPECT_EQ(At(lkTable, ltTransaction, 4096).Offset, 0x1004000);
+  const TORVLockSpace DatabaseTransaction = At(lkDatabase, ltTransaction, 0);
+  EXPECT_EQ(DatabaseTransaction.Offset + DatabaseTransaction.Range - 1, 0x1004000);
+  const TORVLockSpace DatabaseWrite = At(lkDatabase, ltWrite, 0);
+  EXPECT_EQ(DatabaseWrite.Offset, At(lkTable, ltWrite, 1).Offset);
+  EXPECT_EQ(DatabaseWrite.Offset + DatabaseWrite.Range, At(lkTable, ltWrite, 4096).Offset + 4096);
+  EXPECT_EQ(DatabaseWrite.Index, At(lkTable, ltWrite, 1).Index);
+  EXPECT_EQ(DatabaseTransaction.Index, At(lkTable, ltTransaction, 1).Index);
+  EXPECT_EQ(At(lkTable, ltWrite, 4096).Offset + 4096, At(lkRoutine, ltShared, 1).Offset);
+}
+
+// A user of the configuration ORVConfig with a lock slot, using attributes.
+class SlottedUser : public User {
+ public:
+  explicit SlottedUser(int32_t Slot) : User(u"configuration", u"ORVConfig"), FSlot(Slot) {}
+  TORVLockSpaceKind GetLockSpaceKind() const override { return FKind; }
+  int32_t GetLockSlot() const override { return FSlot; }
+  bool GetUseAttributes() const override { return true; }
+  TORVCurrency GetConfigVersion() override { return Version; }
+  // No configuration holds it: it keeps its own flag.
+  bool GetModified() const override { return FModified; }
+  void SetModified(bool Value) override { FModified = Value; }
+
+  TORVLockSpaceKind FKind = lkUser;
+  TORVCurrency Version = TORVCurrency::FromScaled(20500);
+
+ private:
+  int32_t FSlot;
+  bool FModified = false;
+};
+
+TEST(LockSpace, ASlotOutsideItsKindRaisesTheObjectsLockErrorInsteadOfNamingAnotherRange) {
+  for (const auto& [Kind, Slot] : {std::pair{lkUser, 0}, std::pair{lkUser, 4097}, std::pair{lkUser, -1},
+                                   std::pair{lkModule, 1025}, std::pair{lkTable, 0}}) {
+    SCOPED_TRACE(Slot);
+    TORVLockSpace Space{1, 1, 1};
+    EXPECT_FALSE(FindLockSpace(Kind, ltShared, Slot, Space));
+    EXPECT_EQ(Space, TORVLockSpace{});
+    SlottedUser Object(Slot);
+    Object.FKind = Kind;
+    EXPECT_EQ(ErrorOf([&] { Object.GetLockSpaceOffset(ltExclusive); }),
+              "300 Cannot lock the user Administrator in the configuration ORVConfig for exclusive access");
+  }
+  TORVLockSpace Space;
+  EXPECT_TRUE(FindLockSpace(lkModule, ltShared, 1024, Space));
+  EXPECT_TRUE(FindLockSpace(lkDatabase, ltShared, 0, Space));
+}
+
+TEST(LockableObject, TheLockStateIsOneByteOfTheStoredBitValues) {
+  User Object(u"", u"");
+  const std::pair<TORVLockType, uint64_t> Bits[] = {
+      {ltShared, 1}, {ltExclusive, 2}, {ltRead, 4}, {ltWrite, 8}, {ltTransaction, 16}};
+  uint64_t All = 0;
+  for (const auto& [Type, Bit] : Bits) {
+    Object.Lock(Type);
+    All |= Bit;
+    EXPECT_EQ(Object.GetLockState().ToBits(), All);
+  }
+}
+
+TEST(LockableObject, AttributesStreamFromVersion204AndCompareLikeNames) {
+  SlottedUser Source(1);
+  Source.SetAttributes(u"Region=North");
+  TORVMemoryStream Stream(0);
+  Source.Save(Stream, false);
+
+  SlottedUser Loaded(1);
+  Stream.SetPosition(0);
+  Loaded.Load(Stream);
+  EXPECT_EQ(Loaded.GetAttributes(), u"Region=North");
+  EXPECT_EQ(Stream.GetPosition(), Stream.GetSize());
+
+  // The checksum form leaves them out.
+  TORVMemoryStream CheckSum(0);
+  Source.Save(CheckSum, true);
+  EXPECT_LT(CheckSum.GetSize(), Stream.GetSize());
+
+  // A stream older than 2.04 holds none: nothing more is read.
+  SlottedUser Old(1);
+  Old.Version = TORVCurrency::FromScaled(20300);
+  TORVMemoryStream OldStream(0);
+  Old.Save(OldStream, false);
+  const int64_t WithAttributes = OldStream.GetSize();
+  OldStream.SetPosition(0);
+  Old.SetAttributes(u"stale");
+  Old.Load(OldStream);
+  EXPECT_EQ(Old.GetAttributes(), u"");
+  EXPECT_LT(OldStream.GetPosition(), WithAttributes);
+
+  Loaded.SetAttributes(u"region=north  ");
+  EXPECT_TRUE(Loaded.Compare(&Source, true));
+  Loaded.SetAttributes(u"Region=South");
+  EXPECT_FALSE(Loaded.Compare(&Source, true));
+
+  // Setting compares exactly: a change of case is a change.
+  SlottedUser Plain(1);
+  Plain.SetAttributes(u"a");
+  Plain.SetModified(false);
+  Plain.SetAttributes(u"a");
+  EXPECT_FALSE(Plain.GetModified());
+  Plain.SetAttributes(u"A");
+  EXPECT_TRUE(Plain.GetModified());
+
+  SlottedUser Copy(2);
+  Copy.Assign(&Source, false);
+  EXPECT_EQ(Copy.GetAttributes(), u"Region=North");
 }
 
 }  // namespace

@@ -180,6 +180,55 @@ TEST_P(LockManager, DatabaseLocksExcludeTheLocksOfEveryTable) {
             "300 Cannot lock the table Items for read access");
 }
 
+TEST_P(LockManager, TheLastTableSlotLiesInsideTheDatabaseRanges) {
+  TSession& A = NewSession();
+  TSession& B = NewSession();
+  std::unique_ptr<TLockObject> Last(NewTable(4096, u"Last"));
+  // The database's transaction byte range ends with the last table's byte.
+  EXPECT_TRUE(A.Locks->LockObject(A.Database.get(), ltTransaction, 0));
+  EXPECT_EQ(ErrorOf([&] { B.Locks->LockObject(Last.get(), ltTransaction, 0); }),
+            "300 Cannot lock the table Last for transaction access");
+  EXPECT_EQ(Last->GetTransactionLockCount(), 0);
+  // And its read/write range ends with the last table's range.
+  EXPECT_TRUE(A.Locks->LockObject(A.Database.get(), ltWrite, 0));
+  EXPECT_EQ(ErrorOf([&] { B.Locks->LockObject(Last.get(), ltRead, 0); }),
+            "300 Cannot lock the table Last for read access");
+  EXPECT_TRUE(Last->GetLockState().Empty());
+  A.Locks->UnlockObject(A.Database.get(), ltWrite);
+  A.Locks->UnlockObject(A.Database.get(), ltTransaction);
+  EXPECT_TRUE(B.Locks->LockObject(Last.get(), ltTransaction, 0));
+  EXPECT_TRUE(B.Locks->LockObject(Last.get(), ltWrite, 0));
+}
+
+// A user of the configuration ORVConfig in the configuration's lock file.
+struct TConfigSession {
+  std::unique_ptr<TLockObject> Config{test::NewConfiguration()};
+  std::unique_ptr<TLockObject> User;
+  std::unique_ptr<TTestLockManager> Locks;
+
+  TConfigSession(TORVFileManager* Files, const TORVString& FileName)
+      : User(std::make_unique<TLockObject>(u"user", u"Administrator", lkUser, 4096)),
+        Locks(std::make_unique<TTestLockManager>(Config.get(), Files, FileName, 13316)) {
+    User->ParentTypeName = u"configuration";
+    User->ParentName = u"ORVConfig";
+    Locks->Open();
+  }
+};
+
+TEST_P(LockManager, AUsersExclusiveLockFailsWhileAnotherSessionSharesItAndNamesTheConfiguration) {
+  TConfigSession A(FFiles.get(), PathName("config.lock"));
+  TConfigSession B(FFiles.get(), PathName("config.lock"));
+  EXPECT_TRUE(A.Locks->LockObject(A.User.get(), ltShared, 0));
+  EXPECT_EQ(ErrorOf([&] { B.Locks->LockObject(B.User.get(), ltExclusive, 0); }),
+            "300 Cannot lock the user Administrator in the configuration ORVConfig for exclusive access");
+  EXPECT_TRUE(B.User->GetLockState().Empty());
+  // The next range, the first job's, is not the user's.
+  TLockObject Job(u"job", u"Nightly", lkJob, 1);
+  EXPECT_TRUE(B.Locks->LockObject(&Job, ltExclusive, 0));
+  A.Locks->UnlockObject(A.User.get(), ltShared);
+  EXPECT_TRUE(B.Locks->LockObject(B.User.get(), ltExclusive, 0));
+}
+
 TEST_P(LockManager, ZeroTimeoutStillTriesOnce) {
   TSession& A = NewSession();
   for (TORVLockType LockType : {ltShared, ltRead, ltTransaction}) {
@@ -346,6 +395,24 @@ TEST_F(TwoProcessLocks, SlotsAndTableLocksHoldAcrossProcesses) {
   Parent.Locks->UnlockObject(Parent.Table1.get(), ltTransaction);
   EXPECT_EQ(Child.Expect(), 't');
   EXPECT_EQ(Child.Finish(), 0);
+}
+
+TEST_F(TwoProcessLocks, AUserSharedInOneProcessCannotBeLockedExclusivelyInAnother) {
+  auto Files = NewFiles();
+  TConfigSession Parent(Files.get(), PathName("config.lock"));
+  ChildProcess Child([&](ChildProcess& Self) {
+    auto ChildFiles = NewFiles();
+    TConfigSession Mine(ChildFiles.get(), PathName("config.lock"));
+    Self.Tell(Mine.Locks->LockObject(Mine.User.get(), ltShared, 0) ? 's' : 'x');
+    Self.Await();
+  });
+  ASSERT_EQ(Child.Expect(), 's');
+  EXPECT_EQ(ErrorOf([&] { Parent.Locks->LockObject(Parent.User.get(), ltExclusive, 0); }),
+            "300 Cannot lock the user Administrator in the configuration ORVConfig for exclusive access");
+  EXPECT_TRUE(Parent.User->GetLockState().Empty());
+  Child.Go();
+  EXPECT_EQ(Child.Finish(), 0);
+  EXPECT_TRUE(Parent.Locks->LockObject(Parent.User.get(), ltExclusive, 1000));
 }
 
 }  // namespace

@@ -14,25 +14,21 @@
 
 namespace orv::test {
 
-struct TLockSpace {
-  int32_t Offset;
-  int32_t Range;
-};
-
-// Lock-file positions per lock type (none, shared, exclusive, read, write,
-// transaction).
+// A lockable object of one kind of the lock-space layout, with the lock
+// slot Slot for the kinds that have slots.
 class TLockObject : public TORVLockableConfigObject {
  public:
-  TLockObject(const TORVString& TypeName, const TORVString& Name, const TLockSpace (&Spaces)[6],
+  TLockObject(const TORVString& TypeName, const TORVString& Name, TORVLockSpaceKind Kind, int32_t Slot = 0,
               int32_t CharacterSet = 1)
-      : FTypeName(TypeName), FCharacterSet(CharacterSet) {
+      : FTypeName(TypeName), FKind(Kind), FSlot(Slot), FCharacterSet(CharacterSet) {
     SetName(Name);
-    for (int32_t Index = 0; Index < 6; ++Index) FSpaces[Index] = Spaces[Index];
   }
 
-  int32_t GetLockSpaceOffset(TORVLockType LockType) override { return FSpaces[LockType].Offset; }
-  int32_t GetLockSpaceRange(TORVLockType LockType) override { return FSpaces[LockType].Range; }
+  TORVLockSpaceKind GetLockSpaceKind() const override { return FKind; }
+  int32_t GetLockSlot() const override { return FSlot; }
   TORVString GetTypeName() const override { return FTypeName; }
+  TORVString GetParentTypeName() const override { return ParentTypeName; }
+  TORVString GetParentName() const override { return ParentName; }
   int32_t GetConfigCharacterSet() override { return FCharacterSet; }
   // Each stands for a root (configuration or catalog): it keeps the flag
   // that the objects below it mark.
@@ -57,10 +53,14 @@ class TLockObject : public TORVLockableConfigObject {
   }
   int32_t GetLoads() const { return FLoads; }
 
+  TORVString ParentTypeName;
+  TORVString ParentName;
+
  private:
   TORVString FTypeName;
+  TORVLockSpaceKind FKind;
+  int32_t FSlot;
   int32_t FCharacterSet;
-  TLockSpace FSpaces[6] = {};
   TORVString FValue;
   int32_t FLoads = 0;
   bool FModified = false;
@@ -68,35 +68,20 @@ class TLockObject : public TORVLockableConfigObject {
 
 // The configuration root and the event log of a configuration lock file.
 inline TLockObject* NewConfiguration(const TORVString& Name = u"ORVConfig", int32_t CharacterSet = 1) {
-  return new TLockObject(u"configuration", Name,
-                         {{0, 0}, {0, 0}, {0, 0}, {0x1001, 4096}, {0x1001, 4096}, {0x1000, 1}}, CharacterSet);
+  return new TLockObject(u"configuration", Name, lkConfiguration, 0, CharacterSet);
 }
 
 inline TLockObject* NewLog(int32_t CharacterSet = 1) {
-  return new TLockObject(u"log", u"Events", {{0, 0}, {0, 0}, {0, 0}, {0x2002, 4096}, {0x2002, 4096}, {0x2001, 1}},
-                         CharacterSet);
+  return new TLockObject(u"log", u"Events", lkEventLog, 0, CharacterSet);
 }
 
 // A database and its table with lock slot Slot, in a database lock file.
 inline TLockObject* NewDatabase(const TORVString& Name = u"Sales") {
-  return new TLockObject(u"database", Name,
-                         {{0, 0},
-                          {0x1000, 4096},
-                          {0x1000, 4096},
-                          {0x1004001, 0x1000000},
-                          {0x1004001, 0x1000000},
-                          {0x1003001, 4096}});
+  return new TLockObject(u"database", Name, lkDatabase);
 }
 
 inline TLockObject* NewTable(int32_t Slot, const TORVString& Name = u"Orders") {
-  const int32_t Pages = (Slot - 1) * 4096;
-  return new TLockObject(u"table", Name,
-                         {{0, 0},
-                          {0x3001 + Pages, 4096},
-                          {0x3001 + Pages, 4096},
-                          {0x1004001 + Pages, 4096},
-                          {0x1004001 + Pages, 4096},
-                          {0x1003001 + Slot - 1, 1}});
+  return new TLockObject(u"table", Name, lkTable, Slot);
 }
 
 class TTestLockManager : public TORVLockManager {
