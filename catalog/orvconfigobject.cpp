@@ -847,4 +847,72 @@ void TORVSelectedConfigObjects::RemoveDuplicates() {
     if (GetObjects(Index)->GetID() == GetObjects(Index - 1)->GetID()) Delete(Index);
 }
 
+void TORVSelectedConfigObjects::Clear() {
+  TORVConfigObjects::Clear();
+  FBuilt = false;
+}
+
+void TORVSelectedConfigObjects::AddDependenciesToObject(TORVConfigObject* Obj) {
+  if (FParent == nullptr) return;
+  for (int32_t Index = 0; Index < FCount; ++Index)
+    if (GetObjects(Index)->GetID() == Obj->GetID()) Obj->GetDependencies()->Add(FParent);
+}
+
+void TORVSelectedConfigObjects::ResetDependenciesToObject(TORVConfigObject* Obj, int32_t NewID) {
+  for (int32_t Index = 0; Index < FCount; ++Index) {
+    TORVConfigObject* Member = GetObjects(Index);
+    if (Member->GetID() != Obj->GetID()) continue;
+    Member->SetID(NewID);
+    SortByID();
+    return;
+  }
+}
+
+void TORVSelectedConfigObjects::SortByName() {
+  Sort([](TORVConfigObject* A, TORVConfigObject* B) { return CompareString(A->GetName(), B->GetName()); });
+}
+
+void TORVSelectedConfigObjects::SortByDependencyOrder() {
+  Sort([](TORVConfigObject* A, TORVConfigObject* B) {
+    return A->GetDependencyOrder() < B->GetDependencyOrder() ? -1
+                                                              : (A->GetDependencyOrder() > B->GetDependencyOrder() ? 1 : 0);
+  });
+}
+
+void TORVSelectedConfigObjects::SetDependencyOrder() {
+  int32_t Ordered = 0;
+  while (Ordered < FCount) {
+    const int32_t Before = Ordered;
+    for (int32_t J = 0; J < FCount; ++J) {
+      TORVConfigObject* Object = GetObjects(J);
+      if (Object->GetDependencyOrder() != 0) continue;
+      bool Blocked = false;
+      for (int32_t K = 0; K < FCount; ++K) {
+        TORVConfigObject* Other = GetObjects(K);
+        if (K == J || Other->GetDependencyOrder() != 0) continue;
+        // Object still needs Other, unless they need each other.
+        if (Other->DependencyExists(Object, true)) {
+          Blocked = !Object->DependencyExists(Other, true);
+          break;
+        }
+      }
+      if (!Blocked) Object->SetDependencyOrder(++Ordered);
+    }
+    // A pass that ordered nothing met a cycle: the rest in list order.
+    if (Ordered == Before)
+      for (int32_t J = 0; J < FCount; ++J)
+        if (GetObjects(J)->GetDependencyOrder() == 0) GetObjects(J)->SetDependencyOrder(++Ordered);
+  }
+}
+
+void TORVSelectedConfigObjects::Build() {
+  if (FBuilt) return;
+  Clear();
+  SelectObjects();
+  SortByID();
+  SetDependencyOrder();
+  SortByDependencyOrder();
+  FBuilt = true;
+}
+
 }  // namespace orv

@@ -362,17 +362,51 @@ class TORVConfigObjects : public TORVConfigObject {
   int32_t FLastLocalID = 0;
 };
 
-// A non-owning list of objects that belong to other collections.
+// A non-owning list of objects that belong to other collections: an
+// object's dependents, the objects to script, and once built a list in
+// dependency order (every object after the objects it needs).
 class TORVSelectedConfigObjects : public TORVConfigObjects {
  public:
   TORVSelectedConfigObjects() : TORVConfigObjects(false) {}
 
+  // Also forgets that the list was built.
+  void Clear() override;
+  // As a member of another object's reference lists: Obj's dependents gain
+  // this list's holder once for every member with Obj's ID; a new ID of Obj
+  // is taken over by the first such member. Renames and drops change
+  // nothing here.
+  void AddDependenciesToObject(TORVConfigObject* Obj) override;
+  void ResetDependenciesToObject(TORVConfigObject* Obj, int32_t NewID) override;
+  void RenameDependenciesToObject(TORVConfigObject* /*Obj*/, const TORVString& /*NewName*/) override {}
+  void DeleteDependenciesToObject(TORVConfigObject* /*Obj*/) override {}
+
+  // Adds the objects the selection is made of (subclasses).
+  virtual void SelectObjects() {}
+  // A new copy of Object, owned by the caller, for the classes that can
+  // make one; nil otherwise.
+  virtual TORVConfigObject* CopyObject(TORVConfigObject* /*Object*/) { return nullptr; }
+
   TORVConfigObject* GetConfigObject(int32_t Index) const { return GetObjects(Index); }
   // Ascending ID.
   void SortByID();
+  // By CompareString of the names.
+  void SortByName();
+  // Ascending dependency order.
+  void SortByDependencyOrder();
   // From the last member down to the second: deletes a member whose
   // predecessor has the same ID.
   void RemoveDuplicates();
+  // Gives every member (all at order 0) a unique order: an object after
+  // those it references; members of a mutual reference together; the rest
+  // of a cycle in list order.
+  void SetDependencyOrder();
+  // Once until Clear: SelectObjects, then the members in dependency order
+  // (ties of a cycle in ID order).
+  void Build();
+  bool GetBuilt() const { return FBuilt; }
+
+ protected:
+  bool FBuilt = false;
 };
 
 }  // namespace orv
