@@ -15,15 +15,21 @@ class TORVColumns;
 enum TORVObjectState : uint8_t { osInTransaction, osInBatchUpdate, osInRepair, osUpdatingCheckSum };
 using TORVObjectStates = TORVSet<TORVObjectState, 8>;
 
-// A table or view; maintenance flags belong to the whole family.
+// A table or view; maintenance flags belong to the whole family. Tables
+// and views share one slot space in the database's lock file, so a view
+// locks as a table of its slot.
 class TORVVirtualTable : public TORVLockableConfigObject {
  public:
+  TORVLockSpaceKind GetLockSpaceKind() const override { return lkTable; }
+  int32_t GetLockSlot() const override { return FLockSlot; }
+  void SetLockSlot(int32_t Value) { FLockSlot = Value; }
   bool GetMaintenance() const { return FMaintenance; }
   void SetMaintenance(bool Value) { FMaintenance = Value; }
   bool GetTemporaryMaintenance() const { return FTemporaryMaintenance; }
   void SetTemporaryMaintenance(bool Value) { FTemporaryMaintenance = Value; }
 
  protected:
+  int32_t FLockSlot = 0;
   bool FMaintenance = false;
   bool FTemporaryMaintenance = false;
 };

@@ -11,6 +11,7 @@
 
 #include "base/orverror.h"
 #include "base/orvutf8.h"
+#include "catalog/orvtable.h"
 #include "core/orvstream.h"
 #include "tests/support/orverrortext.h"
 
@@ -256,6 +257,22 @@ TEST(LockableObject, AttributesStreamFromVersion204AndCompareLikeNames) {
   SlottedUser Copy(2);
   Copy.Assign(&Source, false);
   EXPECT_EQ(Copy.GetAttributes(), u"Region=North");
+}
+
+TEST(LockSpace, TablesAndViewsLockAsTablesOfTheirSlot) {
+  TORVBaseTable Table;
+  Table.SetName(u"Orders");
+  Table.SetLockSlot(4096);
+  EXPECT_EQ(Table.GetLockSpaceOffset(ltTransaction), 0x1004000);
+  EXPECT_EQ(Table.GetLockIndex(ltWrite), 0x2003 + 4095);
+  TORVVirtualTable View;
+  View.SetLockSlot(2);
+  EXPECT_EQ(View.GetLockSpaceOffset(ltShared), 0x4001);
+  EXPECT_EQ(View.GetLockSpaceRange(ltShared), 4096);
+  // A table without a slot is refused rather than given the catalog's bytes.
+  TORVBaseTable Unslotted;
+  Unslotted.SetName(u"Loose");
+  EXPECT_EQ(ErrorOf([&] { Unslotted.GetLockSpaceOffset(ltRead); }), "300 Cannot lock the table Loose for read access");
 }
 
 }  // namespace
