@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "base/orvassert.h"
 #include "base/orverrors.h"
 #include "catalog/orvcatalogexpr.h"
 #include "catalog/orvcolumns.h"
@@ -382,8 +383,11 @@ void TORVStaticRowValue::EncodeFitting(std::u16string_view Text, int32_t MaxByte
 void TORVStaticRowValue::WriteSlotData(const uint8_t* Data, int32_t ByteCount, int32_t Count, uint8_t Pad) {
   uint8_t* SlotData = Slot();
   if (IsVarying()) {
+    ORV_ASSERT(ByteCount <= FSlotSize - 1 - kCountSize);
     WriteWordAt(SlotData + 1, Count);
-    if (ByteCount > 0) std::memcpy(SlotData + 1 + kCountSize, Data, static_cast<size_t>(ByteCount));
+    if (ByteCount > 0)
+      std::memcpy(SlotData + 1 + kCountSize, Data,
+                  static_cast<size_t>(std::min(ByteCount, FSlotSize - 1 - kCountSize)));
   } else {
     const int32_t Room = FSlotSize - 1;
     const int32_t Used = std::min(ByteCount, Room);
@@ -428,7 +432,9 @@ void TORVStaticRowValue::SetString(const TORVString& Value) {
   }
   if (FDataType != dtCharacter) return;
   const int32_t Length = FColumn->GetLength();
-  const int32_t Room = Length * UnitSize();
+  // The slot was laid out in the columns' character set, which need not be
+  // this value's: never more than the slot holds.
+  const int32_t Room = std::min(Length * UnitSize(), FSlotSize - 1 - (IsVarying() ? kCountSize : 0));
   if (IsFixedText()) {
     // Exactly the defined length, blank-padded or cut; never an error.
     int32_t Count = 0;

@@ -168,6 +168,25 @@ TEST(RowValues, UnicodeTextRoundTripsThroughTheSlot) {
   EXPECT_EQ(Row.Values->GetItems(1)->GetAsString(), u"x ");
 }
 
+// Columns laid out one byte per character, values of a Unicode session:
+// text is bounded by the slot, not by the column's length in the session's
+// units, so the next column's bytes stay whole.
+TEST(RowValues, TextOfAWiderCharacterSetThanTheLayoutNeverLeavesItsSlot) {
+  TORVColumns Columns;
+  AddTestColumn(Columns, u"Name", dtCharacter, stVarChar, 4);
+  AddTestColumn(Columns, u"Code", dtCharacter, stChar, 2);
+  AddTestColumn(Columns, u"Next", dtInteger);
+  TTestRow Row(CharacterSetUnicode, Columns);
+  Row.Values->GetItems(2)->SetAsInteger(-1);
+  EXPECT_EQ(test::ErrorOf([&] { Row.Values->GetItems(0)->SetAsString(u"abcd"); }).rfind("1011 ", 0), 0u);
+  Row.Values->SetRaiseTruncationErrors(false);
+  Row.Values->GetItems(0)->SetAsString(u"abcd");
+  Row.Values->GetItems(1)->SetAsString(u"xy");
+  EXPECT_EQ(Row.Values->GetItems(0)->GetAsString(), u"ab");
+  EXPECT_EQ(Row.Values->GetItems(1)->GetAsString(), u"x");
+  EXPECT_EQ(Row.Values->GetItems(2)->GetAsInteger(), -1);
+}
+
 TEST(RowValues, ComputedColumnWithoutComputedValuesReadsNull) {
   TORVColumns Columns;
   AddTestColumn(Columns, u"ID", dtInteger);
