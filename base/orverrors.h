@@ -23,6 +23,10 @@ inline constexpr char16_t ORV_OBJECT_ERROR_MSG[] = u"An error occurred with the 
 inline constexpr char16_t ORV_FILE_READ_ONLY_MSG[] = u"The file is read-only";
 inline constexpr char16_t ORV_NEWER_ENGINE_MSG[] = u"The object has been updated by a newer version of the engine";
 inline constexpr char16_t ORV_STREAM_COUNT_MSG[] = u"The object count %s in the stream is invalid";
+inline constexpr char16_t ORV_BLANK_PASSWORD_MSG[] = u"The user password cannot be blank";
+// A configuration whose last load failed part-way is not written over its
+// file until a load succeeds.
+inline constexpr char16_t ORV_CONFIG_NOT_READ_MSG[] = u"The configuration was not read properly";
 
 // 100s: metadata and updates of configuration and catalog objects.
 inline constexpr TORVErrorDef ORV_METADATA_ERROR{100, u"There is an error in the metadata for the %s %s (%s)"};

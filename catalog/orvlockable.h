@@ -70,6 +70,8 @@ bool FindLockSpace(TORVLockSpaceKind Kind, TORVLockType LockType, int32_t Slot, 
 // changes them, after its lock manager took or released the file lock.
 class TORVLockableConfigObject : public TORVConfigObject {
  public:
+  using TORVConfigObject::TORVConfigObject;
+
   // Authorizations, privileged objects and jobs keep an ATTRIBUTES text.
   virtual bool GetUseAttributes() const { return false; }
   // The row group of the layout the object's locks take, and its slot;

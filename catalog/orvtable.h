@@ -7,13 +7,11 @@
 
 #include "base/orvtype.h"
 #include "catalog/orvlockable.h"
+#include "catalog/orvprivilege.h"
 
 namespace orv {
 
 class TORVColumns;
-
-enum TORVObjectState : uint8_t { osInTransaction, osInBatchUpdate, osInRepair, osUpdatingCheckSum };
-using TORVObjectStates = TORVSet<TORVObjectState, 8>;
 
 // A table or view; maintenance flags belong to the whole family. Tables
 // and views share one slot space in the database's lock file, so a view

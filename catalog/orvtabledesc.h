@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/orvtype.h"
+#include "core/orvtypefunc.h"
 
 namespace orv {
 
@@ -31,6 +32,18 @@ struct TORVTableIndexDef {
   const char16_t* Name;
   std::vector<int32_t> Positions;
 };
+
+// Column shorthands for the descriptions: character columns, large text
+// columns and columns of a fixed-size type.
+inline TORVTableColumnDef TableText(const char16_t* Name, int32_t Length, bool IgnoreCase) {
+  return {Name, dtCharacter, stVarChar, Length, 0, IgnoreCase};
+}
+inline TORVTableColumnDef TableClob(const char16_t* Name, bool IgnoreCase) {
+  return {Name, dtLargeObject, stClob, 0, 0, IgnoreCase};
+}
+inline TORVTableColumnDef TableColumn(const char16_t* Name, int32_t DataType, int32_t Scale = 0) {
+  return {Name, DataType, 0, 0, Scale, false};
+}
 
 struct TORVTableDescription {
   std::vector<TORVTableColumnDef> Columns;

@@ -60,9 +60,10 @@ TEST_F(ConfigObjectsTest, TheMaximumIsAcceptedAndValidatesOnlyMoreIsRefused) {
 TEST_F(ConfigObjectsTest, AddGivesParentFlagsIDsAndPositions) {
   TUsers Users(&Config);
   Config.SetModified(false);
+  const int32_t NextID = Config.GetLastID() + 1;
   TUser* Ann = AddUser(Users, u"Ann");
   EXPECT_EQ(Ann->GetParent(), &Users);
-  EXPECT_EQ(Ann->GetID(), 3);
+  EXPECT_EQ(Ann->GetID(), NextID);
   EXPECT_EQ(Ann->GetPosition(), 0);
   EXPECT_TRUE(Config.GetModified());
 

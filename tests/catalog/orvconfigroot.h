@@ -1,0 +1,72 @@
+// A configuration root set up as a session sets it up, and the steps the
+// local engine takes to create, rename and drop users, roles and
+// databases, for the tests of users, privileges and the configuration
+// stream.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "catalog/orvconfig.h"
+#include "catalog/orvconfigobject.h"
+#include "catalog/orvdatabase.h"
+#include "catalog/orvuser.h"
+
+namespace orv::test {
+
+// Named ORVConfig, Unicode, at the version every save writes.
+inline std::unique_ptr<TORVConfig> NewRoot(int32_t CharacterSet = CharacterSetUnicode) {
+  auto Config = std::make_unique<TORVConfig>();
+  Config->SetName(u"ORVConfig");
+  Config->SetCharacterSet(CharacterSet);
+  Config->SetVersion(EngineCatalogVersion);
+  return Config;
+}
+
+// A user with a lock slot of its own and the Public role, as CREATE USER
+// makes one.
+inline TORVUser* NewUser(TORVConfig& Config, const TORVString& Name, const TORVString& Password = u"secret") {
+  auto User = std::make_unique<TORVUser>(&Config);
+  User->SetName(Name);
+  User->SetPassword(Password);
+  User->SetLockSlot(Config.GetNewUserLockSlot());
+  Config.GetUsers().Add(User.get());
+  TORVUser* Added = User.release();
+  Added->GrantRole(Config.GetSystemUser(), Config.GetPublicRole());
+  return Added;
+}
+
+inline TORVRole* NewRole(TORVConfig& Config, const TORVString& Name) {
+  auto Role = std::make_unique<TORVRole>(&Config);
+  Role->SetName(Name);
+  Config.GetRoles().Add(Role.get());
+  return Role.release();
+}
+
+// A database owned by Owner with the default privileges.
+inline TORVDatabaseContainer* NewDatabase(TORVConfig& Config, const TORVString& Name, TORVUser* Owner) {
+  std::unique_ptr<TORVDatabaseContainer> Database(
+      static_cast<TORVDatabaseContainer*>(Config.GetDatabases().GetNewObject(Owner)));
+  Database->SetName(Name);
+  Database->SetPath(u"/data/" + Name);
+  Config.GetDatabases().Add(Database.get());
+  TORVDatabaseContainer* Added = Database.release();
+  Added->GrantDefaultPrivileges();
+  return Added;
+}
+
+// RENAME USER or ROLE: the name checks, the referrers, then the name.
+inline void Rename(TORVAuthorization& Authorization, const TORVString& NewName) {
+  static_cast<TORVConfigObjects*>(Authorization.GetParent())->CheckRename(&Authorization, NewName);
+  Authorization.AlterDependencies(NewName);
+  Authorization.SetName(NewName);
+}
+
+// DROP USER or ROLE: the referrers let go, then the object leaves its list.
+inline void Drop(TORVAuthorization* Authorization) {
+  Authorization->DropDependencies();
+  static_cast<TORVConfigObjects*>(Authorization->GetParent())->Remove(Authorization);
+  delete Authorization;
+}
+
+}  // namespace orv::test
