@@ -327,6 +327,8 @@ void TORVConfig::Load(TORVMemoryStream& Stream) {
 // ---------------------------------------------------------------- events
 
 void TORVConfig::DoObjectRemoved(TORVConfigObject* ConfigObject) {
+  // The Administrator is stored, so another session may have dropped it.
+  if (ConfigObject == FAdminUser) FAdminUser = nullptr;
   if (FOnObjectRemoved) FOnObjectRemoved(ConfigObject);
 }
 
