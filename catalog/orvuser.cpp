@@ -152,8 +152,14 @@ void TORVUser::SetMaxSessionCount(int32_t Value) {
 }
 
 int32_t TORVUser::FindRoleGrant(TORVRole* Role) {
-  for (int32_t Index = 0; Index < FUserRoles->GetCount(); ++Index)
-    if (SameString(FUserRoles->GetUserRole(Index)->GetName(), Role->GetName())) return Index;
+  // A grant names its role by ID, so within one configuration the same ID
+  // is the same name; a role of another configuration is matched by name.
+  const bool SameConfig = Role->GetConfig() == FConfig && FConfig != nullptr;
+  for (int32_t Index = 0; Index < FUserRoles->GetCount(); ++Index) {
+    TORVUserRole* Grant = FUserRoles->GetUserRole(Index);
+    if (SameConfig ? Grant->GetRoleID() == Role->GetID() : SameString(Grant->GetName(), Role->GetName()))
+      return Index;
+  }
   return -1;
 }
 
