@@ -137,6 +137,22 @@ TEST_F(UsersTest, CreateTextNeverCarriesThePassword) {
   EXPECT_EQ(Clerks->GetDropSQL(false, false), u"DROP ROLE \"Clerks\"");
 }
 
+TEST_F(UsersTest, TheChecksumCoversThePasswordAndACopyKeepsItsOwnLockSlot) {
+  const uint32_t Checksum = Bob->GetCRC32();
+  Bob->SetPassword(u"Other");
+  EXPECT_NE(Bob->GetCRC32(), Checksum);
+  Bob->SetMaxSessionCount(3);
+  TORVUser Copy(Config.get());
+  Copy.SetLockSlot(99);
+  Copy.Assign(Bob, true);
+  EXPECT_EQ(Copy.GetName(), u"Bob");
+  EXPECT_EQ(Copy.GetPassword(), u"Other");
+  EXPECT_EQ(Copy.GetPasswordChanged(), Bob->GetPasswordChanged());
+  EXPECT_EQ(Copy.GetMaxSessionCount(), 3);
+  EXPECT_EQ(Copy.GetLockSlot(), 99);
+  EXPECT_TRUE(Copy.HasBeenGrantedRole(Config->GetPublicRole()));
+}
+
 TEST_F(UsersTest, LockSlotsAreTheLowestFreeOnesUpToTheKindsCount) {
   // System and Administrator hold 1 and 2, Bob 3.
   EXPECT_EQ(Bob->GetLockSlot(), 3);
