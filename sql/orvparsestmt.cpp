@@ -374,12 +374,6 @@ TORVExprToken* TORVExprParser::ParseALTER(TORVParseOptions ParseOptions) {
   return ParseCreateOrAlter(*this, toALTER, ParseOptions);
 }
 
-// The data definition grammar registers its bodies here; until it does, a
-// definition is refused where its body starts.
-void TORVExprParser::ParseDefinition(TORVExprToken*, TORVParseOptions) {
-  InvalidExpr(u"object definitions not supported");
-}
-
 TORVExprToken* TORVExprParser::ParseDROP(TORVParseOptions ParseOptions) {
   NextToken();
   const TObjectWords* Words = ReadObjectWords(*this, osDrop);

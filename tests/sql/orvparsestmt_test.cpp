@@ -165,10 +165,10 @@ TEST(StatementGrammar, StatementWordsMatchInAnyCase) {
 }
 
 TEST(StatementGrammar, TemporaryTableMarksItsName) {
-  // The table definition itself is not parsed here: the name is read and
-  // the definition refused where it starts.
-  EXPECT_EQ(ParseResult("CREATE TEMPORARY TABLE t (a INTEGER)"),
-            "!1:26 Invalid expression ( found, object definitions not supported");
+  TStatementFixture Temporary("CREATE TEMPORARY TABLE t (a INTEGER)");
+  EXPECT_EQ(Temporary.Tree->GetArgument(ObjectNameSlot)->FTokenID, TemporaryTableID);
+  TStatementFixture Stored("CREATE TABLE t (a INTEGER)");
+  EXPECT_EQ(Stored.Tree->GetArgument(ObjectNameSlot)->FTokenID, 0);
   EXPECT_EQ(ParseResult("CREATE TEMPORARY VIEW v"), "!1:18 Expected TABLE but instead found VIEW");
 }
 
