@@ -2,6 +2,7 @@
 // order the grammar reads the clauses, so that the text parses back to the
 // same tree. Every name is written in double quotes: none then reads as a
 // keyword of the clause that follows it.
+#include <cstdint>
 #include <string_view>
 
 #include "sql/orvbuilder.h"
@@ -93,8 +94,10 @@ void TORVExprBuilder::BuildOptionalValue(std::u16string_view Word, const TORVExp
 void TORVExprBuilder::BuildFlag(const TORVExprToken* Flag, std::u16string_view TrueWords,
                                 std::u16string_view FalseWords) {
   if (Flag == nullptr) return;
+  const std::u16string_view Words = IsTrueFlag(Flag) ? TrueWords : FalseWords;
+  if (Words.empty()) return;
   Write(u" ");
-  Write(IsTrueFlag(Flag) ? TrueWords : FalseWords);
+  Write(Words);
 }
 
 // The set slots of a day or month list, by their names.

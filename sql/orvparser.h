@@ -336,14 +336,14 @@ class TORVExprParser : public TORVExprTokenizer {
   TORVExprToken* ParseSAVEDBUPDATES(TORVParseOptions ParseOptions);
   TORVExprToken* ParseLOADDBUPDATES(TORVParseOptions ParseOptions);
   TORVExprToken* ParseCOPYFILE(TORVParseOptions ParseOptions);
-  // The body of a CREATE or ALTER whose object words (and, for a table, the
-  // name) are read: appends the definition slots to Statement, whose
-  // operator and FTokenID say what is defined.
-  void ParseDefinition(TORVExprToken* Statement, TORVParseOptions ParseOptions);
 
   // Data definition grammar (orvparseddl.cpp): the bodies of CREATE and
   // ALTER. Each appends its slots to the statement node Token, which its
   // caller owns and frees with every slot already added when one raises.
+  // ParseDefinition is the body of a CREATE or ALTER whose object words
+  // (and, for a table, the name) are read; the operator and FTokenID of
+  // Statement say what is defined.
+  void ParseDefinition(TORVExprToken* Statement, TORVParseOptions ParseOptions);
   void ParseDatabase(TORVExprToken* Token);
   void ParseUser(TORVExprToken* Token);
   void ParseRole(TORVExprToken* Token);

@@ -2,7 +2,8 @@
 // to the routine of its first word, the data changes (SELECT, INSERT, UPDATE,
 // DELETE with DELETE FILE) and the CREATE, ALTER, DROP and RENAME dispatchers
 // with the objects they parse inline. The statement nodes' slots are named in
-// sql/orvstmtslots.h; the administration statements are in orvparseadmin.cpp.
+// sql/orvstmtslots.h; the bodies of the other definitions are in
+// orvparseddl.cpp and the administration statements in orvparseadmin.cpp.
 #include <cstdint>
 #include <stdexcept>
 #include <string_view>
