@@ -520,6 +520,11 @@ TEST(DefinitionGrammar, MonthlyScheduleOnAnOrdinalDay) {
   for (int32_t Month = 0; Month < JobMonthsCount; ++Month)
     EXPECT_EQ(Months->GetArgument(Month) != nullptr, Month == 0 || Month == 6) << Month;
   EXPECT_EQ(F.Tree->FTokenConstant, u"JOB \"J1\"\r\nBEGIN END");
+  // Without an ordinal word the ordinal's text is empty; Sunday is day 7.
+  TStatementFixture Plain("CREATE JOB j RUN AS u FROM d1 TO d2 MONTHLY ON Sun OF Dec BETWEEN t1 AND t2 BEGIN END");
+  const TORVExprToken* NoOrdinal = Plain.Tree->GetArgument(JobOrdinalSlot);
+  EXPECT_EQ(NoOrdinal->FTokenConstant, u"");
+  EXPECT_EQ(NoOrdinal->GetArgument(JobOrdinalDaySlot)->FTokenConstant, u"7");
 }
 
 TEST(DefinitionGrammar, EveryMinutesScheduleKeepsItsInterval) {
