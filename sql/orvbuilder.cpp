@@ -31,15 +31,10 @@ constexpr int32_t LevelMultiplicative = 6;
 constexpr int32_t LevelUnary = 7;
 constexpr int32_t LevelValue = 8;
 
-const TORVExprToken* Slot(const TORVExprToken* Token, int32_t Index) {
-  if (Token == nullptr || Index >= Token->GetNumArguments()) return nullptr;
-  return Token->GetArgument(Index);
-}
-
 // The target table of a data change: the one table of its query's table
 // slot.
 const TORVExprToken* DmlTable(const TORVExprToken* Query) {
-  const TORVExprToken* Clause = Slot(Query, DmlTableSlot);
+  const TORVExprToken* Clause = TokenSlot(Query, DmlTableSlot);
   return Clause != nullptr && Clause->GetNumArguments() > 0 ? Clause->GetArgument(0) : nullptr;
 }
 
@@ -335,6 +330,11 @@ const TORVExprToken* SimpleCaseOperand(const TORVExprToken* Options) {
 
 }  // namespace
 
+const TORVExprToken* TokenSlot(const TORVExprToken* Token, int32_t Index) {
+  if (Token == nullptr || Index >= Token->GetNumArguments()) return nullptr;
+  return Token->GetArgument(Index);
+}
+
 TORVString QuotedName(const TORVString& Name) {
   TORVString Result;
   Result.reserve(Name.size() + 2);
@@ -416,6 +416,12 @@ void TORVExprBuilder::BuildOperand(const TORVExprToken* Token, int32_t MinLevel)
   BuildExpr(Token);
   Write(u")");
 }
+
+void TORVExprBuilder::BuildValue(const TORVExprToken* Token) { BuildOperand(Token, LevelValue); }
+
+void TORVExprBuilder::BuildAdditive(const TORVExprToken* Token) { BuildOperand(Token, LevelAdditive); }
+
+void TORVExprBuilder::BuildCondition(const TORVExprToken* Token) { BuildOperand(Token, LevelOr); }
 
 void TORVExprBuilder::BuildExpr(const TORVExprToken* Token) {
   if (Token == nullptr) return;
@@ -502,7 +508,7 @@ void TORVExprBuilder::BuildBinary(const TORVExprToken* Token) {
 
 void TORVExprBuilder::BuildExtBinary(const TORVExprToken* Token) {
   const int32_t Count = Token->GetNumArguments();
-  BuildOperand(Slot(Token, 0), LevelAdditive);
+  BuildOperand(TokenSlot(Token, 0), LevelAdditive);
   Write(u" ");
   Write(ExtBinaryOperatorText(Token->FTokenOperator));
   switch (Token->FTokenOperator) {
@@ -531,7 +537,7 @@ void TORVExprBuilder::BuildExtBinary(const TORVExprToken* Token) {
     case toLIKE:
     case toNOTLIKE:
       Write(u" ");
-      BuildOperand(Slot(Token, 1), LevelValue);
+      BuildOperand(TokenSlot(Token, 1), LevelValue);
       if (Count > 2 && Token->GetArgument(2) != nullptr) {
         Write(u" ESCAPE ");
         BuildOperand(Token->GetArgument(2), LevelValue);
@@ -539,7 +545,7 @@ void TORVExprBuilder::BuildExtBinary(const TORVExprToken* Token) {
       break;
     default:
       Write(u" ");
-      BuildOperand(Slot(Token, 1), LevelValue);
+      BuildOperand(TokenSlot(Token, 1), LevelValue);
       break;
   }
 }
@@ -563,7 +569,7 @@ void TORVExprBuilder::BuildFunction(const TORVExprToken* Token) {
   if (IsAggregateOperator(Operator)) {
     if (Token->FTokenID & 1) Write(u"DISTINCT ");
     if (Token->FTokenID & 2) Write(u"ORDERED ");
-    BuildOperand(Slot(Token, 0), LevelAdditive);
+    BuildOperand(TokenSlot(Token, 0), LevelAdditive);
     if (Count > 1 && Token->GetArgument(1) != nullptr) {
       Write(u", ");
       BuildOperand(Token->GetArgument(1), LevelAdditive);
@@ -571,13 +577,13 @@ void TORVExprBuilder::BuildFunction(const TORVExprToken* Token) {
   } else if (!ExtractPartText(Operator).empty()) {
     Write(ExtractPartText(Operator));
     Write(u", ");
-    BuildOperand(Slot(Token, 0), LevelAdditive);
+    BuildOperand(TokenSlot(Token, 0), LevelAdditive);
   } else if (!TrimSideText(Operator).empty()) {
     Write(TrimSideText(Operator));
     Write(u" ");
-    BuildOperand(Slot(Token, 0), LevelValue);
+    BuildOperand(TokenSlot(Token, 0), LevelValue);
     Write(u", ");
-    BuildOperand(Slot(Token, 1), LevelAdditive);
+    BuildOperand(TokenSlot(Token, 1), LevelAdditive);
   } else {
     for (int32_t I = 0; I < Count; ++I) {
       if (I > 0) Write(u", ");
@@ -589,8 +595,8 @@ void TORVExprBuilder::BuildFunction(const TORVExprToken* Token) {
 }
 
 void TORVExprBuilder::BuildCase(const TORVExprToken* Token) {
-  const TORVExprToken* Options = Slot(Token, 0);
-  const TORVExprToken* Results = Slot(Token, 1);
+  const TORVExprToken* Options = TokenSlot(Token, 0);
+  const TORVExprToken* Results = TokenSlot(Token, 1);
   Write(u"CASE");
   if (Options == nullptr || Results == nullptr) {
     Write(u" END");
@@ -612,7 +618,7 @@ void TORVExprBuilder::BuildCase(const TORVExprToken* Token) {
       Write(u" THEN");
     }
     Write(u" ");
-    BuildOperand(Slot(Results, I), LevelOr);
+    BuildOperand(TokenSlot(Results, I), LevelOr);
     NewLine();
   }
   Write(u"END");
@@ -620,14 +626,14 @@ void TORVExprBuilder::BuildCase(const TORVExprToken* Token) {
 
 void TORVExprBuilder::BuildCast(const TORVExprToken* Token) {
   Write(u"CAST(");
-  BuildOperand(Slot(Token, 0), LevelOr);
+  BuildOperand(TokenSlot(Token, 0), LevelOr);
   Write(u", ");
-  BuildDataType(Slot(Token, 1));
-  if (const TORVExprToken* Date = Slot(Token, 2)) {
+  BuildDataType(TokenSlot(Token, 1));
+  if (const TORVExprToken* Date = TokenSlot(Token, 2)) {
     Write(u" DATE FORMAT ");
     BuildOperand(Date, LevelValue);
   }
-  if (const TORVExprToken* Time = Slot(Token, 3)) {
+  if (const TORVExprToken* Time = TokenSlot(Token, 3)) {
     Write(u" TIME FORMAT ");
     if (Time->FTokenType == ttCONST) {
       BuildToken(Time);
@@ -645,17 +651,17 @@ void TORVExprBuilder::BuildCast(const TORVExprToken* Token) {
       BuildOperand(Time->GetArgument(Count - 1), LevelValue);
     }
   }
-  if (const TORVExprToken* Decimal = Slot(Token, 4)) {
+  if (const TORVExprToken* Decimal = TokenSlot(Token, 4)) {
     Write(u" DECIMAL CHAR ");
     BuildOperand(Decimal, LevelValue);
   }
-  if (const TORVExprToken* Literals = Slot(Token, 5)) {
+  if (const TORVExprToken* Literals = TokenSlot(Token, 5)) {
     Write(u" BOOLEAN");
-    if (const TORVExprToken* True = Slot(Literals, 0)) {
+    if (const TORVExprToken* True = TokenSlot(Literals, 0)) {
       Write(u" TRUE LITERAL ");
       BuildOperand(True, LevelValue);
     }
-    if (const TORVExprToken* False = Slot(Literals, 1)) {
+    if (const TORVExprToken* False = TokenSlot(Literals, 1)) {
       Write(u" FALSE LITERAL ");
       BuildOperand(False, LevelValue);
     }
@@ -669,7 +675,7 @@ void TORVExprBuilder::BuildDataType(const TORVExprToken* Token) {
   if (Token == nullptr) return;
   const int32_t DataType = Token->FDataType;
   const int32_t SubType = Token->FSubType;
-  const TORVExprToken* First = Slot(Token, 0);
+  const TORVExprToken* First = TokenSlot(Token, 0);
   auto WriteSlots = [&](int32_t Last) {
     Write(u"(");
     for (int32_t I = 0; I <= Last && I < Token->GetNumArguments(); ++I) {
@@ -694,7 +700,7 @@ void TORVExprBuilder::BuildDataType(const TORVExprToken* Token) {
     Write(DataTypeToSQLString(DataType, SubType, Token->FLength, Token->FScale));
   }
   const bool Collated = DataType == dtCharacter || (DataType == dtLargeObject && SubType == stClob);
-  if (const TORVExprToken* Collation = Slot(Token, 1); Collated && Collation != nullptr) {
+  if (const TORVExprToken* Collation = TokenSlot(Token, 1); Collated && Collation != nullptr) {
     Write(u" COLLATE ");
     Write(QuotedName(Collation->FName));
   }
@@ -723,7 +729,7 @@ void TORVExprBuilder::BuildQualifiedName(const TORVExprToken* Token) {
 
 // A COLLATE clause node, or a collation reference.
 void TORVExprBuilder::BuildCollation(const TORVExprToken* Clause) {
-  const TORVExprToken* Collation = Clause->FTokenType == ttCOLLATIONREF ? Clause : Slot(Clause, 0);
+  const TORVExprToken* Collation = Clause->FTokenType == ttCOLLATIONREF ? Clause : TokenSlot(Clause, 0);
   if (Collation == nullptr) return;
   Write(u" COLLATE ");
   Write(QuotedName(Collation->FName));
@@ -739,7 +745,7 @@ void TORVExprBuilder::BuildToken(const TORVExprToken* Token) {
       if (Token->FTokenOperator == toDERIVED) {
         Write(u"(");
         FIndentationLevel = -1;
-        BuildQuery(Slot(Token, TableRefQuerySlot), true);
+        BuildQuery(TokenSlot(Token, TableRefQuerySlot), true);
         Write(u")");
       } else {
         BuildQualifiedName(Token);
@@ -747,15 +753,15 @@ void TORVExprBuilder::BuildToken(const TORVExprToken* Token) {
       if (Token->FTokenType == ttTABLEREF) {
         if (!Token->FCorrelationName.empty()) Write(u" AS " + QuotedName(Token->FCorrelationName));
       } else if (Token->FTokenType == ttCOLUMNREF) {
-        if (const TORVExprToken* Index = Slot(Token, 0); Index != nullptr && Index->FTokenType == ttCLAUSE) {
+        if (const TORVExprToken* Index = TokenSlot(Token, 0); Index != nullptr && Index->FTokenType == ttCLAUSE) {
           Write(u" [");
-          BuildOperand(Slot(Index, 0), LevelAdditive);
+          BuildOperand(TokenSlot(Index, 0), LevelAdditive);
           Write(u"]");
         }
-        const TORVExprToken* Collation = Slot(Token, 1);
+        const TORVExprToken* Collation = TokenSlot(Token, 1);
         if (Collation != nullptr && Collation->FTokenType == ttCLAUSE) BuildCollation(Collation);
         // A column of an index or key list carries its direction.
-        const TORVExprToken* Direction = Slot(Token, 2);
+        const TORVExprToken* Direction = TokenSlot(Token, 2);
         if (Direction != nullptr && Direction->FTokenType == ttCLAUSE) {
           if (Direction->FTokenOperator == toASC) Write(u" ASC");
           if (Direction->FTokenOperator == toDESC) Write(u" DESC");
@@ -769,16 +775,16 @@ void TORVExprBuilder::BuildToken(const TORVExprToken* Token) {
     case ttPARAMREF:
     case ttVARIABLEREF:
       Write(BareName(Token->FName));
-      if (const TORVExprToken* Collation = Slot(Token, 1)) BuildCollation(Collation);
+      if (const TORVExprToken* Collation = TokenSlot(Token, 1)) BuildCollation(Collation);
       break;
     case ttARRAYELEMENTREF:
       Write(BareName(Token->FName));
-      if (const TORVExprToken* Index = Slot(Token, 0)) {
+      if (const TORVExprToken* Index = TokenSlot(Token, 0)) {
         Write(u" [");
-        BuildOperand(Index->FTokenType == ttCLAUSE ? Slot(Index, 0) : Index, LevelAdditive);
+        BuildOperand(Index->FTokenType == ttCLAUSE ? TokenSlot(Index, 0) : Index, LevelAdditive);
         Write(u"]");
       }
-      if (const TORVExprToken* Collation = Slot(Token, 1)) BuildCollation(Collation);
+      if (const TORVExprToken* Collation = TokenSlot(Token, 1)) BuildCollation(Collation);
       break;
     case ttBINARY:
       Write(BinaryOperatorText(Token->FTokenOperator));
@@ -820,12 +826,12 @@ void TORVExprBuilder::BuildToken(const TORVExprToken* Token) {
       Write(BareName(Token->FName));
       break;
     case ttQUERY: {
-      const TORVExprToken* First = Slot(Slot(Token, QuerySelectSlot), 0);
+      const TORVExprToken* First = TokenSlot(TokenSlot(Token, QuerySelectSlot), 0);
       if (First == nullptr) break;
       if (!First->FTokenConstant.empty()) {
         Write(First->FTokenConstant);
       } else {
-        BuildExpr(Slot(First, 0));
+        BuildExpr(TokenSlot(First, 0));
       }
       break;
     }
@@ -833,7 +839,7 @@ void TORVExprBuilder::BuildToken(const TORVExprToken* Token) {
       Write(QuotedName(Token->FCorrelationName));
       break;
     case ttSELECTCOLUMNREF:
-      BuildExpr(Token->FSourceToken != nullptr ? Slot(Token->FSourceToken, 0) : Slot(Token, 0));
+      BuildExpr(Token->FSourceToken != nullptr ? TokenSlot(Token->FSourceToken, 0) : TokenSlot(Token, 0));
       break;
     case ttBLOCK:
     case ttBLOCKCLAUSE:
@@ -881,14 +887,14 @@ void TORVExprBuilder::BuildStatement(const TORVExprToken* Token) {
 }
 
 void TORVExprBuilder::BuildInsert(const TORVExprToken* Token) {
-  const TORVExprToken* Query = Slot(Token, DmlQuerySlot);
+  const TORVExprToken* Query = TokenSlot(Token, DmlQuerySlot);
   NewLine();
   Write(u"INSERT INTO ");
   BuildTableRef(DmlTable(Query));
   // An empty pair of parentheses would not read back (the grammar takes a
   // parenthesis after the table for a column list of at least one column),
   // so a statement without a column list is written without one.
-  if (const TORVExprToken* Columns = Slot(Query, DmlColumnsSlot); Columns != nullptr) {
+  if (const TORVExprToken* Columns = TokenSlot(Query, DmlColumnsSlot); Columns != nullptr) {
     NewLine();
     Write(u"(");
     for (int32_t I = 0; I < Columns->GetNumArguments(); ++I) {
@@ -898,12 +904,12 @@ void TORVExprBuilder::BuildInsert(const TORVExprToken* Token) {
     Write(u")");
   }
   NewLine();
-  if (const TORVExprToken* Source = Slot(Query, DmlSourceQuerySlot); Source != nullptr) {
+  if (const TORVExprToken* Source = TokenSlot(Query, DmlSourceQuerySlot); Source != nullptr) {
     BuildQuery(Source, false);
     return;
   }
   Write(u"VALUES ");
-  const TORVExprToken* Rows = Slot(Query, DmlValuesSlot);
+  const TORVExprToken* Rows = TokenSlot(Query, DmlValuesSlot);
   for (int32_t I = 0; Rows != nullptr && I < Rows->GetNumArguments(); ++I) {
     if (I > 0) Write(u", ");
     BuildExpr(Rows->GetArgument(I));
@@ -911,14 +917,14 @@ void TORVExprBuilder::BuildInsert(const TORVExprToken* Token) {
 }
 
 void TORVExprBuilder::BuildUpdate(const TORVExprToken* Token) {
-  const TORVExprToken* Query = Slot(Token, DmlQuerySlot);
+  const TORVExprToken* Query = TokenSlot(Token, DmlQuerySlot);
   NewLine();
   Write(u"UPDATE ");
   BuildTableRef(DmlTable(Query));
   NewLine();
   Write(u"SET ");
-  const TORVExprToken* Columns = Slot(Query, DmlColumnsSlot);
-  const TORVExprToken* Values = Slot(Query, DmlValuesSlot);
+  const TORVExprToken* Columns = TokenSlot(Query, DmlColumnsSlot);
+  const TORVExprToken* Values = TokenSlot(Query, DmlValuesSlot);
   for (int32_t I = 0; Columns != nullptr && I < Columns->GetNumArguments(); ++I) {
     if (I > 0) {
       Write(u",");
@@ -926,22 +932,22 @@ void TORVExprBuilder::BuildUpdate(const TORVExprToken* Token) {
     }
     BuildOperand(Columns->GetArgument(I), LevelValue);
     Write(u" = ");
-    BuildOperand(Slot(Values, I), LevelOr);
+    BuildOperand(TokenSlot(Values, I), LevelOr);
   }
-  BuildQueryWhere(Slot(Query, DmlTableSlot), Slot(Query, DmlWhereSlot));
+  BuildQueryWhere(TokenSlot(Query, DmlTableSlot), TokenSlot(Query, DmlWhereSlot));
 }
 
 void TORVExprBuilder::BuildDelete(const TORVExprToken* Token) {
-  const TORVExprToken* Query = Slot(Token, DmlQuerySlot);
+  const TORVExprToken* Query = TokenSlot(Token, DmlQuerySlot);
   NewLine();
   Write(u"DELETE FROM ");
   BuildTableRef(DmlTable(Query));
-  BuildQueryWhere(Slot(Query, DmlTableSlot), Slot(Query, DmlWhereSlot));
+  BuildQueryWhere(TokenSlot(Query, DmlTableSlot), TokenSlot(Query, DmlWhereSlot));
 }
 
 void TORVExprBuilder::BuildQuery(const TORVExprToken* Token, bool NoLineBreaks) {
   if (Token == nullptr) return;
-  if (const TORVExprToken* Merge = Slot(Token, QueryMergeWordSlot); Merge != nullptr) {
+  if (const TORVExprToken* Merge = TokenSlot(Token, QueryMergeWordSlot); Merge != nullptr) {
     const std::u16string_view Words = MergeOperatorText(Merge->FTokenOperator);
     if (!Words.empty()) {
       Write(Words);
@@ -952,15 +958,15 @@ void TORVExprBuilder::BuildQuery(const TORVExprToken* Token, bool NoLineBreaks) 
   const bool LineBreaks = FIncludeLineBreaks;
   if (NoLineBreaks || Token->FTokenOperator == toCORRELATED || Token->FTokenOperator == toUNCORRELATED)
     FIncludeLineBreaks = false;
-  const TORVExprToken* Select = Slot(Token, QuerySelectSlot);
+  const TORVExprToken* Select = TokenSlot(Token, QuerySelectSlot);
   Write(Select != nullptr && Select->FTokenOperator == toDISTINCT ? u"SELECT DISTINCT" : u"SELECT ALL");
   BuildQueryColumns(Token);
   BuildQueryInto(Token);
   BuildQueryFrom(Token);
-  BuildQueryWhere(Slot(Token, QueryFromSlot), Slot(Token, QueryWhereSlot));
+  BuildQueryWhere(TokenSlot(Token, QueryFromSlot), TokenSlot(Token, QueryWhereSlot));
   BuildQueryGroup(Token);
   BuildQueryHaving(Token);
-  if (const TORVExprToken* Merged = Slot(Token, QueryMergedQuerySlot)) {
+  if (const TORVExprToken* Merged = TokenSlot(Token, QueryMergedQuerySlot)) {
     NewLine();
     BuildQuery(Merged, NoLineBreaks);
   }
@@ -971,7 +977,7 @@ void TORVExprBuilder::BuildQuery(const TORVExprToken* Token, bool NoLineBreaks) 
 }
 
 void TORVExprBuilder::BuildQueryColumns(const TORVExprToken* Query) {
-  const TORVExprToken* Select = Slot(Query, QuerySelectSlot);
+  const TORVExprToken* Select = TokenSlot(Query, QuerySelectSlot);
   if (Select == nullptr) return;
   bool First = true;
   for (int32_t I = 0; I < Select->GetNumArguments(); ++I) {
@@ -980,7 +986,7 @@ void TORVExprBuilder::BuildQueryColumns(const TORVExprToken* Query) {
     if (!First) Write(u",");
     First = false;
     NewLine();
-    const TORVExprToken* Expression = Slot(Column, 0);
+    const TORVExprToken* Expression = TokenSlot(Column, 0);
     BuildOperand(Expression, LevelOr);
     if (Column->FCorrelationName.empty()) continue;
     // The grammar takes an alias of the wildcard only without AS.
@@ -992,7 +998,7 @@ void TORVExprBuilder::BuildQueryColumns(const TORVExprToken* Query) {
 }
 
 void TORVExprBuilder::BuildQueryInto(const TORVExprToken* Query) {
-  const TORVExprToken* Into = Slot(Query, QueryIntoSlot);
+  const TORVExprToken* Into = TokenSlot(Query, QueryIntoSlot);
   if (Into == nullptr) return;
   NewLine();
   Write(u"INTO");
@@ -1011,14 +1017,14 @@ void TORVExprBuilder::BuildTableRef(const TORVExprToken* Table) {
 // after the table the join starts at; the others (cross-joined ones
 // included) are listed with commas.
 void TORVExprBuilder::BuildQueryFrom(const TORVExprToken* Query) {
-  const TORVExprToken* From = Slot(Query, QueryFromSlot);
+  const TORVExprToken* From = TokenSlot(Query, QueryFromSlot);
   if (From == nullptr) return;
   auto IsWrittenJoin = [](const TORVExprToken* Join) {
     return Join != nullptr && !JoinOperatorText(Join->FTokenOperator).empty();
   };
   std::vector<const TORVExprToken*> Joined;
   for (int32_t I = 0; I < From->GetNumArguments(); ++I) {
-    const TORVExprToken* Joins = Slot(From->GetArgument(I), TableRefJoinsSlot);
+    const TORVExprToken* Joins = TokenSlot(From->GetArgument(I), TableRefJoinsSlot);
     for (int32_t J = 0; Joins != nullptr && J < Joins->GetNumArguments(); ++J) {
       if (IsWrittenJoin(Joins->GetArgument(J))) Joined.push_back(Joins->GetArgument(J)->FTargetToken);
     }
@@ -1043,7 +1049,7 @@ void TORVExprBuilder::BuildQueryFrom(const TORVExprToken* Query) {
       First = false;
     }
     bool HadJoins = false;
-    const TORVExprToken* Joins = Slot(Table, TableRefJoinsSlot);
+    const TORVExprToken* Joins = TokenSlot(Table, TableRefJoinsSlot);
     for (int32_t J = 0; Joins != nullptr && J < Joins->GetNumArguments(); ++J) {
       const TORVExprToken* Join = Joins->GetArgument(J);
       if (!IsWrittenJoin(Join)) continue;
@@ -1073,7 +1079,7 @@ void TORVExprBuilder::BuildQueryFrom(const TORVExprToken* Query) {
 void TORVExprBuilder::BuildQueryWhere(const TORVExprToken* From, const TORVExprToken* Where) {
   std::vector<const TORVExprToken*> Conditions;
   for (int32_t I = 0; From != nullptr && I < From->GetNumArguments(); ++I) {
-    const TORVExprToken* Pushed = Slot(From->GetArgument(I), TableRefConditionsSlot);
+    const TORVExprToken* Pushed = TokenSlot(From->GetArgument(I), TableRefConditionsSlot);
     for (int32_t J = 0; Pushed != nullptr && J < Pushed->GetNumArguments(); ++J) {
       if (Pushed->GetArgument(J) != nullptr) Conditions.push_back(Pushed->GetArgument(J));
     }
@@ -1105,9 +1111,9 @@ void TORVExprBuilder::BuildSortClause(const TORVExprToken* Clause, std::u16strin
     if (Item == nullptr) continue;
     if (I > 0) Write(u", ");
     if (Item->FTokenType == ttSELECTCOLUMNREF) {
-      BuildOperand(Item->FSourceToken != nullptr ? Slot(Item->FSourceToken, 0) : Slot(Item, 0), LevelOr);
-      if (const TORVExprToken* Collation = Slot(Item, 1)) BuildCollation(Collation);
-      if (const TORVExprToken* Order = Slot(Item, 2); Direction && Order != nullptr) {
+      BuildOperand(Item->FSourceToken != nullptr ? TokenSlot(Item->FSourceToken, 0) : TokenSlot(Item, 0), LevelOr);
+      if (const TORVExprToken* Collation = TokenSlot(Item, 1)) BuildCollation(Collation);
+      if (const TORVExprToken* Order = TokenSlot(Item, 2); Direction && Order != nullptr) {
         if (Order->FTokenOperator == toASC) Write(u" ASC");
         if (Order->FTokenOperator == toDESC) Write(u" DESC");
       }
@@ -1118,11 +1124,11 @@ void TORVExprBuilder::BuildSortClause(const TORVExprToken* Clause, std::u16strin
 }
 
 void TORVExprBuilder::BuildQueryGroup(const TORVExprToken* Query) {
-  BuildSortClause(Slot(Query, QueryGroupBySlot), u"GROUP BY", false);
+  BuildSortClause(TokenSlot(Query, QueryGroupBySlot), u"GROUP BY", false);
 }
 
 void TORVExprBuilder::BuildQueryHaving(const TORVExprToken* Query) {
-  const TORVExprToken* Having = Slot(Query, QueryHavingSlot);
+  const TORVExprToken* Having = TokenSlot(Query, QueryHavingSlot);
   if (Having == nullptr) return;
   NewLine();
   Write(u"HAVING ");
@@ -1130,7 +1136,7 @@ void TORVExprBuilder::BuildQueryHaving(const TORVExprToken* Query) {
 }
 
 void TORVExprBuilder::BuildQueryOrder(const TORVExprToken* Query) {
-  BuildSortClause(Slot(Query, QueryOrderBySlot), u"ORDER BY", true);
+  BuildSortClause(TokenSlot(Query, QueryOrderBySlot), u"ORDER BY", true);
 }
 
 void TORVExprBuilder::BuildQueryExtensions(const TORVExprToken* Query) {
@@ -1141,8 +1147,8 @@ void TORVExprBuilder::BuildQueryExtensions(const TORVExprToken* Query) {
       case toRANGE:
         NewLine();
         Write(u"RANGE ");
-        BuildOperand(Slot(Extension, 0), LevelValue);
-        if (const TORVExprToken* Last = Slot(Extension, 1)) {
+        BuildOperand(TokenSlot(Extension, 0), LevelValue);
+        if (const TORVExprToken* Last = TokenSlot(Extension, 1)) {
           Write(u" TO ");
           BuildOperand(Last, LevelValue);
         }
@@ -1158,7 +1164,7 @@ void TORVExprBuilder::BuildQueryExtensions(const TORVExprToken* Query) {
       case toJOININDEXTHRESHHOLD:
         NewLine();
         Write(u"JOININDEXTHRESHHOLD ");
-        BuildOperand(Slot(Extension, 0), LevelValue);
+        BuildOperand(TokenSlot(Extension, 0), LevelValue);
         break;
       default:
         break;
@@ -1209,17 +1215,17 @@ void TORVExprBuilder::BuildRoutine(const TORVExprToken* Routine) {
   if (!IsRoutineNode(Routine)) return;
   Write(RoutineWord(Routine->FTokenType));
   if (Routine->FTokenType != ttSCRIPT) Write(u" " + QuotedName(Routine->FName));
-  BuildRoutineParams(Slot(Routine, RoutineParamsSlot));
-  if (const TORVExprToken* Returns = Slot(Routine, RoutineReturnsSlot)) {
+  BuildRoutineParams(TokenSlot(Routine, RoutineParamsSlot));
+  if (const TORVExprToken* Returns = TokenSlot(Routine, RoutineReturnsSlot)) {
     Write(u" RETURNS ");
-    BuildDataType(Slot(Slot(Returns, 0), ParamDataTypeSlot));
+    BuildDataType(TokenSlot(TokenSlot(Returns, 0), ParamDataTypeSlot));
   }
-  if (const TORVExprToken* Module = Slot(Routine, RoutineModuleSlot)) {
+  if (const TORVExprToken* Module = TokenSlot(Routine, RoutineModuleSlot)) {
     Write(u" EXTERNAL NAME " + QuotedName(Module->FName));
     return;
   }
   NewLine();
-  BuildBlock(Slot(Routine, RoutineBodySlot));
+  BuildBlock(TokenSlot(Routine, RoutineBodySlot));
 }
 
 void TORVExprBuilder::BuildRoutineParams(const TORVExprToken* Params) {
@@ -1231,8 +1237,8 @@ void TORVExprBuilder::BuildRoutineParams(const TORVExprToken* Params) {
     if (Param->FTokenOperator == toOUTPUT) Write(u"OUT ");
     if (Param->FTokenOperator == toINPUTOUTPUT) Write(u"INOUT ");
     Write(QuotedName(Param->FName) + u" ");
-    BuildDataType(Slot(Param, ParamDataTypeSlot));
-    if (const TORVExprToken* Description = Slot(Param, ParamDescriptionSlot)) {
+    BuildDataType(TokenSlot(Param, ParamDataTypeSlot));
+    if (const TORVExprToken* Description = TokenSlot(Param, ParamDescriptionSlot)) {
       Write(u" DESCRIPTION ");
       BuildOperand(Description, LevelValue);
     }
@@ -1255,16 +1261,16 @@ void TORVExprBuilder::BuildBlock(const TORVExprToken* Block) {
 void TORVExprBuilder::BuildBlockSections(const TORVExprToken* Block) {
   const bool Indented = FIncludeLineBreaks;
   if (Indented) ++FIndentationLevel;
-  BuildControlList(Slot(Block, BlockDeclarationsSlot));
-  BuildControlList(Slot(Block, BlockStatementsSlot));
-  if (const TORVExprToken* Return = Slot(Block, BlockReturnSlot)) {
+  BuildControlList(TokenSlot(Block, BlockDeclarationsSlot));
+  BuildControlList(TokenSlot(Block, BlockStatementsSlot));
+  if (const TORVExprToken* Return = TokenSlot(Block, BlockReturnSlot)) {
     NewLine();
     Write(u"RETURN ");
-    BuildOperand(Slot(Return, ReturnValueSlot), LevelOr);
+    BuildOperand(TokenSlot(Return, ReturnValueSlot), LevelOr);
     Write(u";");
   }
   if (Indented) --FIndentationLevel;
-  if (const TORVExprToken* Handler = Slot(Block, BlockHandlerSlot)) {
+  if (const TORVExprToken* Handler = TokenSlot(Block, BlockHandlerSlot)) {
     NewLine();
     Write(Handler->FTokenID == BlockExceptionID ? u"EXCEPTION" : u"FINALLY");
     if (Indented) ++FIndentationLevel;
@@ -1342,16 +1348,16 @@ void TORVExprBuilder::BuildControl(const TORVExprToken* Control) {
   };
   switch (Control->FTokenOperator) {
     case toDECLARE: {
-      const TORVExprToken* Names = Slot(Control, DeclareNamesSlot);
-      const TORVExprToken* First = Slot(Names, 0);
+      const TORVExprToken* Names = TokenSlot(Control, DeclareNamesSlot);
+      const TORVExprToken* First = TokenSlot(Names, 0);
       Write(u"DECLARE ");
       if (First != nullptr && First->FTokenType == ttCURSOR) {
         Write(QuotedName(First->FName));
         if (First->FTokenID == CursorInsensitiveID) Write(u" INSENSITIVE");
         if (First->FTokenID == CursorAsensitiveID) Write(u" ASENSITIVE");
         Write(u" CURSOR");
-        if (Slot(First, CursorReturnSlot) != nullptr) Write(u" WITH RETURN");
-        if (const TORVExprToken* Statement = Slot(First, CursorStatementSlot))
+        if (TokenSlot(First, CursorReturnSlot) != nullptr) Write(u" WITH RETURN");
+        if (const TORVExprToken* Statement = TokenSlot(First, CursorStatementSlot))
           Write(u" FOR " + QuotedName(Statement->FName));
         break;
       }
@@ -1364,13 +1370,13 @@ void TORVExprBuilder::BuildControl(const TORVExprToken* Control) {
         break;
       }
       Write(u" ");
-      BuildDataType(Slot(Control, DeclareDataTypeSlot));
+      BuildDataType(TokenSlot(Control, DeclareDataTypeSlot));
       if (First != nullptr && First->FTokenType == ttARRAY) {
         Write(u" ARRAY [");
-        BuildOperand(Slot(Control, DeclareArraySizeSlot), LevelValue);
+        BuildOperand(TokenSlot(Control, DeclareArraySizeSlot), LevelValue);
         Write(u"]");
       }
-      if (const TORVExprToken* Default = Slot(Control, DeclareDefaultSlot)) {
+      if (const TORVExprToken* Default = TokenSlot(Control, DeclareDefaultSlot)) {
         Write(u" DEFAULT ");
         BuildOperand(Default, LevelOr);
       }
@@ -1378,16 +1384,16 @@ void TORVExprBuilder::BuildControl(const TORVExprToken* Control) {
     }
     case toRAISE:
       Write(u"RAISE");
-      if (const TORVExprToken* Code = Slot(Control, RaiseCodeSlot)) {
+      if (const TORVExprToken* Code = TokenSlot(Control, RaiseCodeSlot)) {
         Write(u" ERROR CODE ");
         BuildOperand(Code, LevelAdditive);
         Write(u" MESSAGE ");
-        BuildOperand(Slot(Control, RaiseMessageSlot), LevelAdditive);
+        BuildOperand(TokenSlot(Control, RaiseMessageSlot), LevelAdditive);
       }
       break;
     case toSETCACHE:
       Write(Control->FTokenID == ProcedureCacheID ? u"SET PROCEDURE CACHE TO " : u"SET STATEMENT CACHE TO ");
-      BuildOperand(Slot(Control, SetValueSlot), LevelValue);
+      BuildOperand(TokenSlot(Control, SetValueSlot), LevelValue);
       break;
     case toSETLOGMSG:
     case toSETPROGRESS:
@@ -1395,7 +1401,7 @@ void TORVExprBuilder::BuildControl(const TORVExprToken* Control) {
       Write(Control->FTokenOperator == toSETLOGMSG    ? u"SET LOG MESSAGE TO "
             : Control->FTokenOperator == toSETPROGRESS ? u"SET PROGRESS TO "
                                                        : u"SET STATUS MESSAGE TO ");
-      BuildOperand(Slot(Control, SetValueSlot), LevelComparison);
+      BuildOperand(TokenSlot(Control, SetValueSlot), LevelComparison);
       break;
     case toSET:
       Write(u"SET ");
@@ -1410,14 +1416,14 @@ void TORVExprBuilder::BuildControl(const TORVExprToken* Control) {
     case toLOGEVENT:
       Write(u"LOG ");
       Write(LogEventText(Control->FTokenID));
-      BuildOperand(Slot(Control, LogEventValueSlot), LevelComparison);
+      BuildOperand(TokenSlot(Control, LogEventValueSlot), LevelComparison);
       break;
     case toABORT:
       Write(u"ABORT");
       break;
     case toIF: {
-      const TORVExprToken* Conditions = Slot(Control, IfConditionsSlot);
-      const TORVExprToken* Lists = Slot(Control, IfListsSlot);
+      const TORVExprToken* Conditions = TokenSlot(Control, IfConditionsSlot);
+      const TORVExprToken* Lists = TokenSlot(Control, IfListsSlot);
       for (int32_t I = 0; Conditions != nullptr && I < Conditions->GetNumArguments(); ++I) {
         const TORVExprToken* Condition = Conditions->GetArgument(I);
         if (I > 0) NewLine();
@@ -1428,15 +1434,15 @@ void TORVExprBuilder::BuildControl(const TORVExprToken* Control) {
           BuildOperand(Condition, LevelOr);
           Write(u" THEN");
         }
-        List(Slot(Lists, I));
+        List(TokenSlot(Lists, I));
       }
       NewLine();
       Write(u"END IF");
       break;
     }
     case toCASE: {
-      const TORVExprToken* Options = Slot(Control, CaseOptionsSlot);
-      const TORVExprToken* Lists = Slot(Control, CaseListsSlot);
+      const TORVExprToken* Options = TokenSlot(Control, CaseOptionsSlot);
+      const TORVExprToken* Lists = TokenSlot(Control, CaseListsSlot);
       const TORVExprToken* Operand = Options != nullptr ? SimpleCaseOperand(Options) : nullptr;
       Write(u"CASE");
       if (Operand != nullptr) {
@@ -1453,7 +1459,7 @@ void TORVExprBuilder::BuildControl(const TORVExprToken* Control) {
           BuildOperand(Operand != nullptr ? Option->GetRightToken() : Option, LevelOr);
           Write(u" THEN");
         }
-        List(Slot(Lists, I));
+        List(TokenSlot(Lists, I));
       }
       NewLine();
       Write(u"END CASE");
@@ -1462,24 +1468,24 @@ void TORVExprBuilder::BuildControl(const TORVExprToken* Control) {
     case toLOOP:
       if (!Control->FName.empty()) Write(QuotedName(Control->FName) + u": ");
       Write(u"LOOP");
-      List(Slot(Control, LoopListSlot));
+      List(TokenSlot(Control, LoopListSlot));
       EndLabel(u"END LOOP");
       break;
     case toREPEAT:
       if (!Control->FName.empty()) Write(QuotedName(Control->FName) + u": ");
       Write(u"REPEAT");
-      List(Slot(Control, RepeatListSlot));
+      List(TokenSlot(Control, RepeatListSlot));
       NewLine();
       Write(u"UNTIL ");
-      BuildOperand(Slot(Control, RepeatConditionSlot), LevelOr);
+      BuildOperand(TokenSlot(Control, RepeatConditionSlot), LevelOr);
       EndLabel(u"END REPEAT");
       break;
     case toWHILE:
       if (!Control->FName.empty()) Write(QuotedName(Control->FName) + u": ");
       Write(u"WHILE ");
-      BuildOperand(Slot(Control, WhileConditionSlot), LevelOr);
+      BuildOperand(TokenSlot(Control, WhileConditionSlot), LevelOr);
       Write(u" DO");
-      List(Slot(Control, WhileListSlot));
+      List(TokenSlot(Control, WhileListSlot));
       EndLabel(u"END WHILE");
       break;
     case toITERATE:
@@ -1491,7 +1497,7 @@ void TORVExprBuilder::BuildControl(const TORVExprToken* Control) {
       Write(u"RETRY");
       break;
     case toCALL: {
-      const TORVExprToken* Procedure = Slot(Control, CallProcedureSlot);
+      const TORVExprToken* Procedure = TokenSlot(Control, CallProcedureSlot);
       if (Procedure == nullptr) break;
       Write(u"CALL " + QuotedName(Procedure->FName) + u"(");
       for (int32_t I = 0; I < Procedure->GetNumArguments(); ++I) {
@@ -1503,48 +1509,48 @@ void TORVExprBuilder::BuildControl(const TORVExprToken* Control) {
     }
     case toUSEDB:
       Write(u"USE");
-      if (const TORVExprToken* Database = Slot(Control, UseDatabaseSlot)) Write(u" " + QuotedName(Database->FName));
+      if (const TORVExprToken* Database = TokenSlot(Control, UseDatabaseSlot)) Write(u" " + QuotedName(Database->FName));
       break;
     case toSTARTTRANS:
       Write(u"START TRANSACTION");
-      if (const TORVExprToken* Tables = Slot(Control, StartTransTablesSlot)) {
+      if (const TORVExprToken* Tables = TokenSlot(Control, StartTransTablesSlot)) {
         Write(u" ON TABLES ");
         for (int32_t I = 0; I < Tables->GetNumArguments(); ++I) {
           if (I > 0) Write(u", ");
           BuildNameOperand(Tables->GetArgument(I), LevelAdditive);
         }
       }
-      if (const TORVExprToken* Timeout = Slot(Control, StartTransTimeoutSlot)) {
+      if (const TORVExprToken* Timeout = TokenSlot(Control, StartTransTimeoutSlot)) {
         Write(u" TIMEOUT ");
         BuildOperand(Timeout, LevelValue);
       }
       break;
     case toCOMMIT:
       Write(u"COMMIT");
-      if (Slot(Control, CommitNoFlushSlot) != nullptr) Write(u" NO FLUSH");
+      if (TokenSlot(Control, CommitNoFlushSlot) != nullptr) Write(u" NO FLUSH");
       break;
     case toROLLBACK:
       Write(u"ROLLBACK");
       break;
     case toEXECUTE:
       Write(u"EXECUTE ");
-      if (const TORVExprToken* Statement = Slot(Control, ExecuteStatementSlot)) Write(QuotedName(Statement->FName));
-      BuildUsing(Slot(Control, ExecuteUsingSlot));
+      if (const TORVExprToken* Statement = TokenSlot(Control, ExecuteStatementSlot)) Write(QuotedName(Statement->FName));
+      BuildUsing(TokenSlot(Control, ExecuteUsingSlot));
       break;
     case toEXECUTEIMMEDIATE:
       Write(u"EXECUTE IMMEDIATE ");
-      BuildOperand(Slot(Control, ExecuteStatementSlot), LevelAdditive);
-      BuildUsing(Slot(Control, ExecuteUsingSlot));
+      BuildOperand(TokenSlot(Control, ExecuteStatementSlot), LevelAdditive);
+      BuildUsing(TokenSlot(Control, ExecuteUsingSlot));
       break;
     case toPREPARE:
       Write(u"PREPARE ");
-      if (const TORVExprToken* Statement = Slot(Control, PrepareStatementSlot)) Write(QuotedName(Statement->FName));
+      if (const TORVExprToken* Statement = TokenSlot(Control, PrepareStatementSlot)) Write(QuotedName(Statement->FName));
       Write(u" FROM ");
-      BuildOperand(Slot(Control, PrepareTextSlot), LevelAdditive);
+      BuildOperand(TokenSlot(Control, PrepareTextSlot), LevelAdditive);
       break;
     case toUNPREPARE:
       Write(u"UNPREPARE ");
-      if (const TORVExprToken* Statement = Slot(Control, PrepareStatementSlot)) Write(QuotedName(Statement->FName));
+      if (const TORVExprToken* Statement = TokenSlot(Control, PrepareStatementSlot)) Write(QuotedName(Statement->FName));
       break;
     case toOPEN:
     case toCLOSE:
@@ -1554,22 +1560,22 @@ void TORVExprBuilder::BuildControl(const TORVExprToken* Control) {
             : Control->FTokenOperator == toCLOSE   ? u"CLOSE "
             : Control->FTokenOperator == toREFRESH ? u"REFRESH "
                                                    : u"DELETE FROM ");
-      if (const TORVExprToken* Cursor = Slot(Control, CursorRefSlot)) Write(QuotedName(Cursor->FName));
-      if (Control->FTokenOperator == toOPEN) BuildUsing(Slot(Control, OpenUsingSlot));
+      if (const TORVExprToken* Cursor = TokenSlot(Control, CursorRefSlot)) Write(QuotedName(Cursor->FName));
+      if (Control->FTokenOperator == toOPEN) BuildUsing(TokenSlot(Control, OpenUsingSlot));
       break;
     case toFETCH: {
-      const TORVExprToken* Orientation = Slot(Control, FetchOrientationSlot);
+      const TORVExprToken* Orientation = TokenSlot(Control, FetchOrientationSlot);
       Write(u"FETCH");
       if (Orientation != nullptr) {
         Write(FetchOrientationText(Orientation->FTokenID));
-        if (const TORVExprToken* Value = Slot(Orientation, FetchOrientationValueSlot)) {
+        if (const TORVExprToken* Value = TokenSlot(Orientation, FetchOrientationValueSlot)) {
           Write(u" ");
           BuildOperand(Value, LevelValue);
         }
       }
       Write(u" FROM ");
-      if (const TORVExprToken* Cursor = Slot(Control, FetchCursorSlot)) Write(QuotedName(Cursor->FName));
-      if (const TORVExprToken* Targets = Slot(Control, FetchPairsSlot)) {
+      if (const TORVExprToken* Cursor = TokenSlot(Control, FetchCursorSlot)) Write(QuotedName(Cursor->FName));
+      if (const TORVExprToken* Targets = TokenSlot(Control, FetchPairsSlot)) {
         if (HasLefts(Targets)) {
           Write(u" (");
           Pairs(Targets, true);
@@ -1588,9 +1594,9 @@ void TORVExprBuilder::BuildControl(const TORVExprToken* Control) {
       break;
     }
     case toINSERTCURSOR: {
-      const TORVExprToken* Values = Slot(Control, CursorPairsSlot);
+      const TORVExprToken* Values = TokenSlot(Control, CursorPairsSlot);
       Write(u"INSERT INTO ");
-      if (const TORVExprToken* Cursor = Slot(Control, CursorRefSlot)) Write(QuotedName(Cursor->FName));
+      if (const TORVExprToken* Cursor = TokenSlot(Control, CursorRefSlot)) Write(QuotedName(Cursor->FName));
       if (HasLefts(Values)) {
         Write(u" (");
         Pairs(Values, true);
@@ -1602,9 +1608,9 @@ void TORVExprBuilder::BuildControl(const TORVExprToken* Control) {
       break;
     }
     case toUPDATECURSOR: {
-      const TORVExprToken* Assignments = Slot(Control, CursorPairsSlot);
+      const TORVExprToken* Assignments = TokenSlot(Control, CursorPairsSlot);
       Write(u"UPDATE ");
-      if (const TORVExprToken* Cursor = Slot(Control, CursorRefSlot)) Write(QuotedName(Cursor->FName));
+      if (const TORVExprToken* Cursor = TokenSlot(Control, CursorRefSlot)) Write(QuotedName(Cursor->FName));
       Write(u" SET ");
       for (int32_t I = 0; Assignments != nullptr && I < Assignments->GetNumArguments(); ++I) {
         const TORVExprToken* Pair = Assignments->GetArgument(I);

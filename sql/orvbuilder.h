@@ -38,6 +38,11 @@ class TORVExprBuilder : public TORVBaseObject {
   // trigger as its entry point parses it): the routine's words, parameters
   // and body, which parses back to the same node.
   void BuildRoutine(const TORVExprToken* Routine);
+  // The text of a CREATE or ALTER statement (slots in sql/orvstmtslots.h),
+  // which parses back to the same tree under the options of its first
+  // parse; nothing for other statements. BuildStatement leaves definitions
+  // out: their text is asked for by name.
+  void BuildDefinition(const TORVExprToken* Token);
   // The data changes (slots in sql/orvstmtslots.h), each starting with a
   // line break.
   void BuildInsert(const TORVExprToken* Token);
@@ -69,6 +74,11 @@ class TORVExprBuilder : public TORVBaseObject {
   // Token in a place that needs at least the binding strength MinLevel;
   // parenthesised when it binds more loosely and has no parentheses.
   void BuildOperand(const TORVExprToken* Token, int32_t MinLevel);
+  // Token where the grammar reads a single value, an additive expression
+  // (a column default) or a whole condition.
+  void BuildValue(const TORVExprToken* Token);
+  void BuildAdditive(const TORVExprToken* Token);
+  void BuildCondition(const TORVExprToken* Token);
   void BuildBinary(const TORVExprToken* Token);
   void BuildExtBinary(const TORVExprToken* Token);
   void BuildFunction(const TORVExprToken* Token);
@@ -98,6 +108,27 @@ class TORVExprBuilder : public TORVBaseObject {
   void BuildRoutineParams(const TORVExprToken* Params);
   void BuildUsing(const TORVExprToken* Using);
   void BuildNameOperand(const TORVExprToken* Token, int32_t MinLevel);
+  // Definition text (orvbuilderddl.cpp): one routine per object kind and
+  // the clauses they share.
+  void BuildOptionalValue(std::u16string_view Word, const TORVExprToken* Value);
+  void BuildFlag(const TORVExprToken* Flag, std::u16string_view TrueWords, std::u16string_view FalseWords);
+  void BuildNameList(const TORVExprToken* Clause);
+  void BuildModuleBacked(const TORVExprToken* Token);
+  void BuildDatabaseDef(const TORVExprToken* Token);
+  void BuildStoreDef(const TORVExprToken* Token);
+  void BuildJobDef(const TORVExprToken* Token);
+  void BuildSchedule(const TORVExprToken* Token);
+  void BuildTriggerDef(const TORVExprToken* Token);
+  void BuildViewDef(const TORVExprToken* Token);
+  void BuildIndexDef(const TORVExprToken* Token);
+  void BuildTableDef(const TORVExprToken* Token);
+  void BuildTableItem(const TORVExprToken* Item, bool Create);
+  void BuildTableExtensions(const TORVExprToken* Token);
+  void BuildColumnDef(const TORVExprToken* Column);
+  void BuildConstraintDef(const TORVExprToken* Constraint);
+  void BuildTableConstraint(const TORVExprToken* Constraint);
+  void BuildErrorClause(const TORVExprToken* Clause);
+  void BuildReferenceRule(std::u16string_view Event, const TORVExprToken* Rule);
   // With IncludePlan: a condition followed by its plan lines, an AND or OR
   // that the optimizer did not treat as a whole split into its operands.
   void BuildConditionPlan(const TORVExprToken* Token);
@@ -116,6 +147,8 @@ class TORVExprBuilder : public TORVBaseObject {
   bool FIncludeLineBreaks = false;
 };
 
+// Slot Index of Token; nil when Token is nil or has no such slot.
+const TORVExprToken* TokenSlot(const TORVExprToken* Token, int32_t Index);
 // A name in double quotes, each double quote inside doubled.
 TORVString QuotedName(const TORVString& Name);
 // A name as it stands when it reads as one identifier, else quoted.

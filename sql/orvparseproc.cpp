@@ -221,16 +221,20 @@ TORVExprToken* TORVExprParser::ParseTriggerRoutine(TORVParseOptions ParseOptions
   ErrorIfNotSkipSymbol(u"TRIGGER");
   TORVPartialTree Routine(NewRoutineNode(ParseTriggerName()));
   Routine->SetArgument(RoutineParamsSlot, ParseParams(TORVParseOptions{poNoParameters}));
+  Routine->SetArgument(RoutineRowVariablesSlot, NewRowVariables());
+  Routine->SetArgument(RoutineBodySlot, ParseRoutine(ParseOptions));
+  return Routine.Release();
+}
+
+TORVExprToken* TORVExprParser::NewRowVariables() const {
   TORVExprToken* Rows = GetNewExprToken(ttCLAUSE, toNONE);
-  Routine->SetArgument(RoutineRowVariablesSlot, Rows);
   for (int32_t ID : {OldRowVariableID, NewRowVariableID}) {
     TORVExprToken* Row = GetNewExprToken(ttROWVARIABLE, toNONE);
     Rows->AddArgument(Row);
     Row->FTokenID = ID;
     Row->FName = ID == OldRowVariableID ? u"OldRow" : u"NewRow";
   }
-  Routine->SetArgument(RoutineBodySlot, ParseRoutine(ParseOptions));
-  return Routine.Release();
+  return Rows;
 }
 
 TORVExprToken* TORVExprParser::ParseParams(TORVParseOptions ParseOptions) {

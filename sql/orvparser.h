@@ -336,10 +336,59 @@ class TORVExprParser : public TORVExprTokenizer {
   TORVExprToken* ParseSAVEDBUPDATES(TORVParseOptions ParseOptions);
   TORVExprToken* ParseLOADDBUPDATES(TORVParseOptions ParseOptions);
   TORVExprToken* ParseCOPYFILE(TORVParseOptions ParseOptions);
-  // The body of a CREATE or ALTER whose object words (and, for a table, the
-  // name) are read: appends the definition slots to Statement, whose
-  // operator and FTokenID say what is defined.
+
+  // Data definition grammar (orvparseddl.cpp): the bodies of CREATE and
+  // ALTER. Each appends its slots to the statement node Token, which its
+  // caller owns and frees with every slot already added when one raises.
+  // ParseDefinition is the body of a CREATE or ALTER whose object words
+  // (and, for a table, the name) are read; the operator and FTokenID of
+  // Statement say what is defined.
   void ParseDefinition(TORVExprToken* Statement, TORVParseOptions ParseOptions);
+  void ParseDatabase(TORVExprToken* Token);
+  void ParseUser(TORVExprToken* Token);
+  void ParseRole(TORVExprToken* Token);
+  void ParseStore(TORVExprToken* Token);
+  void ParseJob(TORVExprToken* Token, TORVParseOptions ParseOptions);
+  void ParseTrigger(TORVExprToken* Token, TORVParseOptions ParseOptions);
+  // Sets the timing (FTokenOperator) and operation (FTokenID) of Trigger.
+  void ParseTriggerOperation(TORVExprToken* Trigger);
+  void ParseFunction(TORVExprToken* Token, TORVParseOptions ParseOptions);
+  void ParseProcedure(TORVExprToken* Token, TORVParseOptions ParseOptions);
+  void ParseView(TORVExprToken* Token, TORVParseOptions ParseOptions);
+  void ParseIndex(TORVExprToken* Token, TORVParseOptions ParseOptions);
+  void ParseTextIndex(TORVExprToken* Token, TORVParseOptions ParseOptions);
+  // The definition slots of CREATE TABLE and ALTER TABLE after the name,
+  // and the extension slots that follow them.
+  void ParseTableCreate(TORVExprToken* Token, TORVParseOptions ParseOptions);
+  void ParseTableAlter(TORVExprToken* Token, TORVParseOptions ParseOptions);
+  void ParseTableExtensions(TORVExprToken* Token);
+  // Column clauses: each returns its clause (a description its value), or
+  // nil when the clause is not written.
+  TORVExprToken* ParseColumnCompress();
+  TORVExprToken* ParseColumnDefault(bool RequireKeyword);
+  TORVExprToken* ParseColumnGenerate();
+  TORVExprToken* ParseColumnCompute();
+  TORVExprToken* ParseColumnRequired();
+  TORVExprToken* ParseColumnDescription();
+  TORVExprToken* ParseConstraintError();
+  TORVExprToken* ParseConstraintDescription();
+  // A constraint with its kind and five slots; ParseConstraintOptions fills
+  // them into a constraint token already made.
+  TORVExprToken* ParseConstraint(TORVParseOptions ParseOptions);
+  void ParseConstraintOptions(TORVExprToken* Token, TORVParseOptions ParseOptions);
+  // Appends the update and delete rule slots, and one rule (nil for NO
+  // ACTION).
+  void ParseReferenceRules(TORVExprToken* Token);
+  TORVExprToken* ParseReferenceRule();
+  // WHEN condition of a trigger, or nil.
+  TORVExprToken* ParseTriggerCondition(TORVParseOptions ParseOptions);
+  // Job schedules: a clause of seven day slots, one day's number, a clause
+  // of twelve month slots.
+  TORVExprToken* ParseDays();
+  TORVExprToken* ParseDay();
+  TORVExprToken* ParseMonths();
+  // A trigger's clause of its two row variables, OldRow and NewRow.
+  TORVExprToken* NewRowVariables() const;
 
   // Sub-parsers shared by the statements.
   // A ttTABLE of one to three parts; DatabaseName is the default FDatabaseName.

@@ -2,7 +2,8 @@
 // to the routine of its first word, the data changes (SELECT, INSERT, UPDATE,
 // DELETE with DELETE FILE) and the CREATE, ALTER, DROP and RENAME dispatchers
 // with the objects they parse inline. The statement nodes' slots are named in
-// sql/orvstmtslots.h; the administration statements are in orvparseadmin.cpp.
+// sql/orvstmtslots.h; the bodies of the other definitions are in
+// orvparseddl.cpp and the administration statements in orvparseadmin.cpp.
 #include <cstdint>
 #include <stdexcept>
 #include <string_view>
@@ -372,12 +373,6 @@ TORVExprToken* TORVExprParser::ParseCREATE(TORVParseOptions ParseOptions) {
 
 TORVExprToken* TORVExprParser::ParseALTER(TORVParseOptions ParseOptions) {
   return ParseCreateOrAlter(*this, toALTER, ParseOptions);
-}
-
-// The data definition grammar registers its bodies here; until it does, a
-// definition is refused where its body starts.
-void TORVExprParser::ParseDefinition(TORVExprToken*, TORVParseOptions) {
-  InvalidExpr(u"object definitions not supported");
 }
 
 TORVExprToken* TORVExprParser::ParseDROP(TORVParseOptions ParseOptions) {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "sql/orvtokenslots.h"
 
@@ -99,12 +100,217 @@ inline constexpr int32_t TextFilterTypeSlot = 1;         // type value (nil in A
 inline constexpr int32_t TextFilterModuleSlot = 2;       // ttMODULE (nil in ALTER)
 inline constexpr int32_t TextFilterDescriptionSlot = 3;  // description or nil
 
+// ------------------------------------------------ CREATE and ALTER definitions
+//
+// CREATE and ALTER of one kind share their slots; a clause that is not
+// written leaves its slot nil. A Boolean flag is a ttCONST of type Boolean,
+// "TRUE" or "FALSE".
+
+// DATABASE.
+inline constexpr int32_t DatabasePathSlot = 1;         // PATH value; nil for IN MEMORY
+inline constexpr int32_t DatabaseEncryptedSlot = 2;    // Boolean: ENCRYPTED or UNENCRYPTED CATALOG
+inline constexpr int32_t DatabaseDescriptionSlot = 3;
+inline constexpr int32_t DatabaseAttributesSlot = 4;
+
+// USER.
+inline constexpr int32_t UserPasswordSlot = 1;
+inline constexpr int32_t UserDescriptionSlot = 2;
+inline constexpr int32_t UserAttributesSlot = 3;
+
+// ROLE.
+inline constexpr int32_t RoleDescriptionSlot = 1;
+inline constexpr int32_t RoleAttributesSlot = 2;
+
+// STORE: a local store fills the path, a remote one the slots from the
+// address to the ping.
+inline constexpr int32_t StorePathSlot = 1;
+inline constexpr int32_t StoreAddressSlot = 2;
+inline constexpr int32_t StoreHostSlot = 3;
+inline constexpr int32_t StorePortSlot = 4;
+inline constexpr int32_t StoreServiceSlot = 5;
+inline constexpr int32_t StoreUserSlot = 6;            // ttUSER
+inline constexpr int32_t StorePasswordSlot = 7;
+inline constexpr int32_t StoreRemoteStoreSlot = 8;     // ttSTORE: the store's name on the remote server
+inline constexpr int32_t StoreSignatureSlot = 9;
+inline constexpr int32_t StoreEncryptedSlot = 10;      // marker for ENCRYPTED
+inline constexpr int32_t StoreEncryptionPasswordSlot = 11;
+inline constexpr int32_t StoreCompressionSlot = 12;
+inline constexpr int32_t StoreTimeoutSlot = 13;
+inline constexpr int32_t StorePingSlot = 14;
+inline constexpr int32_t StoreDescriptionSlot = 15;
+inline constexpr int32_t StoreAttributesSlot = 16;
+
+// JOB: the ttJOB name token carries the routine slots (sql/orvroutineslots.h).
+inline constexpr int32_t JobRunAsSlot = 1;        // ttUSER
+inline constexpr int32_t JobFromSlot = 2;
+inline constexpr int32_t JobToSlot = 3;
+inline constexpr int32_t JobScheduleSlot = 4;     // marker whose FTokenID is the schedule kind
+inline constexpr int32_t JobIntervalSlot = 5;     // EVERY value
+inline constexpr int32_t JobDaysSlot = 6;         // ON days: clause of seven day slots, Monday first
+inline constexpr int32_t JobDayOfMonthSlot = 7;   // MONTHLY ON DAY value
+inline constexpr int32_t JobOrdinalSlot = 8;      // MONTHLY ON [ordinal] day: the ordinal constant
+inline constexpr int32_t JobMonthsSlot = 9;       // OF months: clause of twelve month slots
+inline constexpr int32_t JobBetweenSlot = 10;
+inline constexpr int32_t JobAndSlot = 11;
+inline constexpr int32_t JobCategorySlot = 12;
+inline constexpr int32_t JobDescriptionSlot = 13;
+inline constexpr int32_t JobVersionSlot = 14;
+inline constexpr int32_t JobAttributesSlot = 15;
+// The ordinal constant holds the day of the week (ParseDay) in this slot.
+inline constexpr int32_t JobOrdinalDaySlot = 0;
+inline constexpr int32_t JobDaysCount = 7;
+inline constexpr int32_t JobMonthsCount = 12;
+// The day and month names of schedules, by slot, in the spelling the day
+// and month constants carry.
+inline constexpr std::u16string_view JobDayNames[JobDaysCount] = {u"Mon", u"Tue", u"Wed", u"Thu",
+                                                                 u"Fri", u"Sat", u"Sun"};
+inline constexpr std::u16string_view JobMonthNames[JobMonthsCount] = {
+    u"Jan", u"Feb", u"Mar", u"Apr", u"May", u"Jun", u"Jul", u"Aug", u"Sep", u"Oct", u"Nov", u"Dec"};
+
+// The schedule kinds, stored with jobs.
+enum TORVJobSchedule : int32_t {
+  jsOnce = 0,
+  jsDaily = 1,
+  jsWeekly = 2,
+  jsMonthly = 3,
+  jsEveryDays = 4,
+  jsEveryWeeks = 5,
+  jsHourly = 6,
+  jsEveryHours = 7,
+  jsEveryMinutes = 8,
+  jsAtServerStart = 9,
+};
+
+// TRIGGER: the ttTRIGGER name token carries the routine slots, its timing
+// in FTokenOperator and its operation in FTokenID.
+inline constexpr int32_t TriggerColumnsSlot = 1;      // OF columns: clause of ttCOLUMN, or nil
+// TriggerTableSlot (2, below) holds the table after ON.
+inline constexpr int32_t TriggerPositionSlot = 3;     // AT value
+inline constexpr int32_t TriggerConditionSlot = 4;    // WHEN clause, its slot 0 the condition
+inline constexpr int32_t TriggerDescriptionSlot = 5;
+inline constexpr int32_t TriggerInsertID = 1;
+inline constexpr int32_t TriggerUpdateID = 2;
+inline constexpr int32_t TriggerDeleteID = 3;
+inline constexpr int32_t TriggerAllID = 4;
+inline constexpr int32_t TriggerLoadUpdateID = 5;
+
+// FUNCTION and PROCEDURE: the name token carries the routine slots.
+inline constexpr int32_t StoredRoutineDescriptionSlot = 1;
+inline constexpr int32_t StoredRoutineVersionSlot = 2;
+inline constexpr int32_t StoredRoutineAttributesSlot = 3;
+
+// VIEW.
+inline constexpr int32_t ViewQuerySlot = 1;
+inline constexpr int32_t ViewCheckOptionSlot = 2;  // Boolean: WITH or WITHOUT CHECK OPTION
+inline constexpr int32_t ViewDescriptionSlot = 3;
+inline constexpr int32_t ViewVersionSlot = 4;
+inline constexpr int32_t ViewAttributesSlot = 5;
+
+// INDEX and TEXT INDEX; a plain index leaves the three text index slots nil.
+inline constexpr int32_t IndexTableSlot = 1;
+inline constexpr int32_t IndexColumnsSlot = 2;        // clause of ttCOLUMN, each with the slots below
+inline constexpr int32_t IndexDescriptionSlot = 3;
+inline constexpr int32_t IndexWordLengthSlot = 4;     // INDEXED WORD LENGTH value
+inline constexpr int32_t IndexFilterTypeSlot = 5;     // FILTER TYPE COLUMN: ttCOLUMN
+inline constexpr int32_t IndexWordGeneratorSlot = 6;  // WORD GENERATOR: ttWORDGEN
+inline constexpr int32_t IndexExtensionsSlot = 7;     // Boolean TRUE for NO BACKUP FILES
+// An index column: always nil, the COLLATE clause, and (plain indexes only)
+// the ASC or DESC clause.
+inline constexpr int32_t IndexColumnNilSlot = 0;
+inline constexpr int32_t IndexColumnCollateSlot = 1;
+inline constexpr int32_t IndexColumnDirectionSlot = 2;
+
+// TABLE: the name, the three definition slots, then the extensions.
+inline constexpr int32_t TableAsSlot = 1;           // CREATE ... AS: clause below
+inline constexpr int32_t TableFromSlot = 2;         // CREATE ... FROM: clause below
+inline constexpr int32_t TableDefinitionsSlot = 3;  // clause of toADD (CREATE) or alteration items
+inline constexpr int32_t TableDescriptionSlot = 4;
+inline constexpr int32_t TableVersionSlot = 5;
+inline constexpr int32_t TableReadOnlySlot = 6;     // Boolean: READONLY or READWRITE
+inline constexpr int32_t TableEncryptedSlot = 7;    // Boolean: ENCRYPTED or UNENCRYPTED
+inline constexpr int32_t TableIndexPageSizeSlot = 8;
+inline constexpr int32_t TableBlobBlockSizeSlot = 9;
+inline constexpr int32_t TablePublishBlockSizeSlot = 10;
+inline constexpr int32_t TablePublishCompressionSlot = 11;
+inline constexpr int32_t TableMaxRowBufferSlot = 12;
+inline constexpr int32_t TableMaxIndexBufferSlot = 13;
+inline constexpr int32_t TableMaxBlobBufferSlot = 14;
+inline constexpr int32_t TableMaxPublishBufferSlot = 15;
+inline constexpr int32_t TableAttributesSlot = 16;
+inline constexpr int32_t TableNoBackupFilesSlot = 17;  // Boolean TRUE
+inline constexpr int32_t TableSlotCount = 18;
+// The AS clause.
+inline constexpr int32_t TableAsQuerySlot = 0;
+inline constexpr int32_t TableAsWithDataSlot = 1;  // marker for WITH DATA, nil for WITH NO DATA
+// The FROM clause: PUBLISHED UPDATES fills the first slot (or none), UPDATES
+// name IN STORE the other two.
+inline constexpr int32_t TableFromTablesSlot = 0;   // clause of ttTABLE, or nil
+inline constexpr int32_t TableFromUpdatesSlot = 1;  // ttUPDATES
+inline constexpr int32_t TableFromStoreSlot = 2;    // ttSTORE
+
+// An item of the definitions clause: a toADD, toALTER, toRENAME or toDROP
+// clause holding a column, a constraint or a LIKE table.
+inline constexpr int32_t DefinitionItemSlot = 0;
+
+// A LIKE table's six INCLUDING slots, each a marker or nil.
+inline constexpr int32_t LikeIdentitySlot = 0;
+inline constexpr int32_t LikeDefaultsSlot = 1;
+inline constexpr int32_t LikeGeneratedSlot = 2;
+inline constexpr int32_t LikeConstraintsSlot = 3;
+inline constexpr int32_t LikeIndexesSlot = 4;
+inline constexpr int32_t LikeTriggersSlot = 5;
+inline constexpr int32_t LikeSlotCount = 6;
+// The word after INCLUDING or EXCLUDING for each slot.
+inline constexpr std::u16string_view LikeKindNames[LikeSlotCount] = {u"IDENTITY",    u"DEFAULTS", u"GENERATED",
+                                                                     u"CONSTRAINTS", u"INDEXES",  u"TRIGGERS"};
+
+// A column (ttCOLUMN) of CREATE TABLE (six slots) or of an ALTER TABLE item
+// (eight). ALTER column forms other than AS mark the column's operator
+// (toMOVECOLUMN, toSETDEFAULT, toDROPDEFAULT, toSETDESC, toRESTARTIDENTITY)
+// and fill only their own slot. RENAME puts the new ttCOLUMN in slot 0;
+// DROP gives the column no slots.
+inline constexpr int32_t ColumnDataTypeSlot = 0;    // ttDATATYPE
+inline constexpr int32_t ColumnCompressionSlot = 1; // clause, slot 0 the value
+inline constexpr int32_t ColumnValueSlot = 2;       // toDEFAULT, toIDENTITY, toDEFAULTIDENTITY, toGENERATED or toCOMPUTED clause
+inline constexpr int32_t ColumnRequiredSlot = 3;    // NOT NULL clause (error code and message slots)
+inline constexpr int32_t ColumnConstraintsSlot = 4; // clause of ttCONSTRAINT
+inline constexpr int32_t ColumnDescriptionSlot = 5;
+inline constexpr int32_t ColumnPositionSlot = 6;    // AT or MOVE TO value
+inline constexpr int32_t ColumnRestartSlot = 7;     // RESTART WITH value
+inline constexpr int32_t CreateColumnSlotCount = 6;
+inline constexpr int32_t AlterColumnSlotCount = 8;
+inline constexpr int32_t RenameNewColumnSlot = 0;
+
+// The expression of a default, generated or computed clause, and the two
+// values of an identity clause.
+inline constexpr int32_t ColumnExpressionSlot = 0;
+inline constexpr int32_t IdentityStartSlot = 0;
+inline constexpr int32_t IdentityIncrementSlot = 1;
+// An error clause (NOT NULL, constraints): ERROR CODE value MESSAGE value.
+inline constexpr int32_t ErrorCodeSlot = 0;
+inline constexpr int32_t ErrorMessageSlot = 1;
+
+// A constraint (ttCONSTRAINT); its operator is its kind.
+inline constexpr int32_t ConstraintColumnsSlot = 0;      // clause of ttCOLUMN, nil for a column constraint
+inline constexpr int32_t ConstraintConditionSlot = 0;    // CHECK: the condition
+inline constexpr int32_t ConstraintTableSlot = 1;        // FOREIGN KEY: the referenced ttTABLE
+inline constexpr int32_t ConstraintTargetColumnsSlot = 2;
+inline constexpr int32_t ConstraintUpdateRuleSlot = 3;   // toCASCADE, toSETNULL, toSETDEFAULT, toRESTRICT clause, or nil
+inline constexpr int32_t ConstraintDeleteRuleSlot = 4;
+inline constexpr int32_t ConstraintErrorSlot = 5;        // error clause or nil
+inline constexpr int32_t ConstraintDescriptionSlot = 6;  // table constraints only
+inline constexpr int32_t ConstraintOptionSlotCount = 5;
+// ALTER CONSTRAINT name DESCRIPTION value (toSETDESC): the description
+// follows five nil slots.
+inline constexpr int32_t ConstraintSetDescriptionSlot = 5;
+inline constexpr int32_t RenameNewConstraintSlot = 0;
+
 // DROP DATABASE and DROP STORE.
 inline constexpr int32_t DropKeepContentsSlot = 1;  // marker or nil
 // DROP INDEX: the index, its table, nil up to the extension slot of the
 // index definition.
 inline constexpr int32_t DropIndexTableSlot = 1;
-inline constexpr int32_t DropIndexExtensionsSlot = 7;  // Boolean TRUE for NO BACKUP FILES, or nil
+inline constexpr int32_t DropIndexExtensionsSlot = IndexExtensionsSlot;
 // DROP TRIGGER, and ENABLE or DISABLE TRIGGER(S): the trigger (nil for
 // TRIGGERS), nil, the table.
 inline constexpr int32_t TriggerNilSlot1 = 1;

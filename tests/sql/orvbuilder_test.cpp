@@ -169,9 +169,14 @@ TEST(SqlBuilder, HiddenColumnsAreLeftOutAndPushedConditionsJoinTheWhere) {
             "SELECT ALL \"a\" FROM \"t\", \"u\" WHERE \"a\" = 1 AND (\"b\" OR \"d\") AND \"c\" = 3");
 }
 
+// A definition's text is asked for by name: the statement text of a
+// CREATE TABLE tree is empty.
 TEST(SqlBuilder, StatementsOtherThanQueriesWriteNothing) {
-  TORVPartialTree Create(ReadTokens(u"(DYNSTATEMENT :op CREATE (TABLE :name \"t\"))"));
-  EXPECT_EQ(Built(Create.Get()), "");
+  TORVPartialTree Create(ReadTokens(u"(DYNSTATEMENT :op CREATE :id 10 (TABLE :name \"t\"))"));
+  TORVExprBuilder Builder;
+  EXPECT_EQ(BuildExprText(Builder, Create.Get(), false, false, false), u"");
+  Builder.BuildDefinition(Create.Get());
+  EXPECT_EQ(Builder.GetExpressionLiteral(), u"CREATE TABLE \"t\" ()");
   TORVPartialTree Expression(ReadTokens(u"(CONST :text \"1\" :type 6)"));
   EXPECT_EQ(Built(Expression.Get()), "1");
 }

@@ -6,14 +6,17 @@
 
 #include "base/orverror.h"
 #include "base/orvutf8.h"
+#include "core/orvtypefunc.h"
 #include "sql/orvbuilder.h"
 #include "sql/orvcompiledexpr.h"
 #include "sql/orvexprtoken.h"
 #include "sql/orvparser.h"
 #include "sql/orvparseroptions.h"
+#include "sql/orvroutineslots.h"
 #include "sql/orvstmtslots.h"
 #include "sql/orvtokenslots.h"
 #include "tests/sql/orvsqlcorpus.h"
+#include "tests/support/orvsqlroundtrip.h"
 #include "tests/support/orvsqltreedump.h"
 
 namespace orv {
@@ -165,10 +168,10 @@ TEST(StatementGrammar, StatementWordsMatchInAnyCase) {
 }
 
 TEST(StatementGrammar, TemporaryTableMarksItsName) {
-  // The table definition itself is not parsed here: the name is read and
-  // the definition refused where it starts.
-  EXPECT_EQ(ParseResult("CREATE TEMPORARY TABLE t (a INTEGER)"),
-            "!1:26 Invalid expression ( found, object definitions not supported");
+  TStatementFixture Temporary("CREATE TEMPORARY TABLE t (a INTEGER)");
+  EXPECT_EQ(Temporary.Tree->GetArgument(ObjectNameSlot)->FTokenID, TemporaryTableID);
+  TStatementFixture Stored("CREATE TABLE t (a INTEGER)");
+  EXPECT_EQ(Stored.Tree->GetArgument(ObjectNameSlot)->FTokenID, 0);
   EXPECT_EQ(ParseResult("CREATE TEMPORARY VIEW v"), "!1:18 Expected TABLE but instead found VIEW");
 }
 
@@ -364,6 +367,225 @@ TEST(StatementText, PushedDownConditionsAreWritten) {
     const std::string Built = StringToUtf8(test::BuildForCorpus(F.Tree));
     EXPECT_TRUE(Built.ends_with(" WHERE \"a\" = 1")) << Built;
   }
+}
+
+// ------------------------------------------------------------- definitions
+
+// One statement of every CREATE and ALTER form: each parses to its object
+// kind, and its definition text parses back to the same tree. A routine
+// object's stored text parses, through the entry point its stored object
+// uses, to the routine slots of the statement's name token, and that
+// routine's own text round-trips too; a view's stored query parses to its
+// query slot.
+struct TDefinitionCase {
+  const char* Sql;
+  TORVDDLObjectKind Kind;
+  // The corpus kind that parses its stored text ("query" for a view's
+  // query), or nullptr when it stores none.
+  const char* RoutineKind;
+};
+
+const TDefinitionCase DefinitionCases[] = {
+    {"CREATE DATABASE d PATH 'c:\\data' ENCRYPTED CATALOG DESCRIPTION 'd' ATTRIBUTES 'a'", dokDatabase, nullptr},
+    {"ALTER DATABASE d IN MEMORY UNENCRYPTED CATALOG", dokDatabase, nullptr},
+    {"CREATE USER u PASSWORD 'p' DESCRIPTION 'x' ATTRIBUTES 'a'", dokUser, nullptr},
+    {"ALTER USER u PASSWORD 'q'", dokUser, nullptr},
+    {"CREATE ROLE r DESCRIPTION 'x' ATTRIBUTES 'a'", dokRole, nullptr},
+    {"ALTER ROLE r", dokRole, nullptr},
+    {"CREATE STORE s AS LOCAL PATH 'c:\\s' DESCRIPTION 'x'", dokStore, nullptr},
+    {"ALTER STORE s AS REMOTE ADDRESS '10.0.0.1' PORT 12010 USER u PASSWORD 'p' STORE t SIGNATURE 'g' "
+     "ENCRYPTED WITH PASSWORD 'e' COMPRESSION 6 TIMEOUT 30 PING 10 ATTRIBUTES 'a'",
+     dokStore, nullptr},
+    {"CREATE MODULE m PATH 'm.dll' DESCRIPTION 'x'", dokModule, nullptr},
+    {"ALTER MODULE m PATH 'n.dll'", dokModule, nullptr},
+    {"CREATE TEXT FILTER f TYPE 'text/html' MODULE m DESCRIPTION 'x'", dokTextFilter, nullptr},
+    {"ALTER TEXT FILTER f DESCRIPTION 'y'", dokTextFilter, nullptr},
+    {"CREATE WORD GENERATOR w MODULE m", dokWordGenerator, nullptr},
+    {"ALTER WORD GENERATOR w DESCRIPTION 'x'", dokWordGenerator, nullptr},
+    {"CREATE MIGRATOR g MODULE m DESCRIPTION 'x'", dokMigrator, nullptr},
+    {"ALTER MIGRATOR g", dokMigrator, nullptr},
+    {"CREATE JOB \"J\"\"1\" RUN AS u FROM DATE '2020-01-01' TO DATE '2021-01-01' MONTHLY ON LAST Fri OF Jan, Jul "
+     "BETWEEN TIME '00:00' AND TIME '01:00' CATEGORY 'c' BEGIN USE d; END DESCRIPTION 'x' VERSION 1.5 ATTRIBUTES 'a'",
+     dokJob, "job"},
+    {"ALTER JOB j RUN AS u FROM d1 TO d2 EVERY 2 WEEKS ON Mon, Fri BETWEEN t1 AND t2 "
+     "BEGIN DECLARE x INTEGER DEFAULT 0; WHILE x < 3 DO SET x = x + 1; END WHILE; END",
+     dokJob, "job"},
+    {"CREATE TABLE t (a INTEGER GENERATED ALWAYS AS IDENTITY (START WITH 10, INCREMENT BY 5) NOT NULL PRIMARY KEY, "
+     "b VARCHAR(20) COLLATE ANSI_DE COMPRESSION 6 DEFAULT 'x' || 'y' REFERENCES s (k) ON UPDATE CASCADE "
+     "CHECK b <> '' ERROR CODE 1 MESSAGE 'b' DESCRIPTION 'b', c INTEGER COMPUTED ALWAYS AS a * 2, "
+     "CONSTRAINT fk FOREIGN KEY (b) REFERENCES s (k) ON DELETE SET NULL ERROR CODE 2 MESSAGE 'm' DESCRIPTION 'f', "
+     "LIKE Information.Tables INCLUDING CONSTRAINTS) VERSION 2 READONLY MAX PUBLISH BUFFER SIZE 4 NO BACKUP FILES",
+     dokTable, nullptr},
+    {"CREATE TEMPORARY TABLE t AS (SELECT a FROM s WHERE a > 1) WITH DATA", dokTable, nullptr},
+    {"CREATE TABLE t FROM UPDATES u IN STORE s", dokTable, nullptr},
+    {"ALTER TABLE t ADD COLUMN c DECIMAL(10, 2) DEFAULT 1.5 AT 2, ALTER COLUMN d SET 'x' || 'y', "
+     "ALTER e AS INTEGER NOT NULL, ALTER CONSTRAINT k AS UNIQUE (a) DESCRIPTION 'k', RENAME f TO g, "
+     "DROP CONSTRAINT h ENCRYPTED PUBLISH COMPRESSION 3",
+     dokTable, nullptr},
+    {"CREATE INDEX i ON t (a COLLATE ANSI DESC, b) DESCRIPTION 'i' NO BACKUP FILES", dokIndex, nullptr},
+    {"ALTER INDEX i ON t (a ASC)", dokIndex, nullptr},
+    {"CREATE TEXT INDEX i ON t (a) INDEXED WORD LENGTH 30 FILTER TYPE COLUMN f WORD GENERATOR w", dokTextIndex,
+     nullptr},
+    {"ALTER TEXT INDEX i ON t (a) DESCRIPTION 'x'", dokTextIndex, nullptr},
+    {"CREATE VIEW v AS SELECT a, COUNT(*) AS n FROM t GROUP BY a WITH CHECK OPTION DESCRIPTION 'v'", dokView,
+     "query"},
+    {"ALTER VIEW v AS SELECT * FROM t VERSION 3", dokView, "query"},
+    {"CREATE TRIGGER tr BEFORE UPDATE OF a, b ON t AT 1 WHEN NewRow.a > OldRow.a "
+     "BEGIN SET NewRow.b = NewRow.a; END DESCRIPTION 'x'",
+     dokTrigger, "trigger"},
+    {"ALTER TRIGGER tr ERROR ALL ON t WHEN ERRORCODE() = 1 BEGIN RETRY; END", dokTrigger, "trigger"},
+    {"CREATE FUNCTION f (x INTEGER, OUT y VARCHAR(10) DESCRIPTION 'y') RETURNS INTEGER "
+     "BEGIN RETURN x * 2; END DESCRIPTION 'f' VERSION 1 ATTRIBUTES 'a'",
+     dokFunction, "function"},
+    {"ALTER FUNCTION f RETURNS DATE EXTERNAL NAME m", dokFunction, "function"},
+    {"CREATE PROCEDURE p (INOUT x INTEGER) BEGIN SET x = x + 1; END", dokProcedure, "procedure"},
+    {"ALTER PROCEDURE p EXTERNAL NAME m DESCRIPTION 'p'", dokProcedure, "procedure"},
+};
+
+TEST(DefinitionGrammar, EveryObjectParsesAndItsTextRoundTrips) {
+  test::TORVParseFunc Parse = [](const TORVString& Text) {
+    TORVCompiledExpr Expr;
+    Expr.SetExpression(Text);
+    TORVExprParser Parser;
+    Parser.Initialize(&Expr);
+    return Parser.ParseStatement(StatementCorpusOptions);
+  };
+  for (const TDefinitionCase& Case : DefinitionCases) {
+    SCOPED_TRACE(Case.Sql);
+    TStatementFixture F(Case.Sql);
+    EXPECT_EQ(F.Tree->FTokenID, Case.Kind);
+    EXPECT_TRUE(test::RoundTrips(Utf8ToString(Case.Sql), Parse, test::BuildForCorpus));
+    if (Case.RoutineKind == nullptr) {
+      EXPECT_TRUE(F.Tree->FTokenConstant.empty());
+      continue;
+    }
+    if (std::string(Case.RoutineKind) == "query") {
+      TORVParseOptions Options = StatementCorpusOptions;
+      Options.Exclude(poAllowParameters);
+      Options.Exclude(poAllowDatabaseQualifier);
+      TORVCompiledExpr Expr;
+      Expr.SetExpression(F.Tree->FTokenConstant);
+      TORVExprParser Parser;
+      Parser.Initialize(&Expr);
+      TORVPartialTree Stored(test::ParseWholeQuery(Parser, Options));
+      EXPECT_TRUE(CompareTokens(Stored.Get(), F.Tree->GetArgument(ViewQuerySlot)));
+      continue;
+    }
+    for (const test::TORVSqlCorpusKind& Kind : test::RoutineCorpusKinds()) {
+      if (std::string(Kind.Name) != Case.RoutineKind) continue;
+      TORVParseOptions Options = Kind.Defaults;
+      Options.Include(poAllowExceptionHandling);
+      Options.Include(poAllowRetry);
+      test::TORVParseFunc ParseStored = [&](const TORVString& Text) {
+        TORVCompiledExpr Expr;
+        Expr.SetExpression(Text);
+        TORVExprParser Parser;
+        Parser.Initialize(&Expr);
+        return Kind.Parse(Parser, Options);
+      };
+      const TORVExprToken* Defined = F.Tree->GetArgument(ObjectNameSlot);
+      TORVPartialTree Stored(ParseStored(F.Tree->FTokenConstant));
+      EXPECT_EQ(Stored->FName, Defined->FName);
+      for (int32_t Slot = 0; Slot < RoutineSlotCount; ++Slot)
+        EXPECT_TRUE(CompareTokens(Stored->GetArgument(Slot), Defined->GetArgument(Slot))) << "routine slot " << Slot;
+      EXPECT_TRUE(test::RoundTrips(F.Tree->FTokenConstant, ParseStored, test::BuildForCorpus));
+    }
+  }
+}
+
+TEST(DefinitionGrammar, ColumnConstraintHasNoColumnList) {
+  TStatementFixture F("CREATE TABLE t (a INTEGER PRIMARY KEY DESCRIPTION 'x')");
+  const TORVExprToken* Column =
+      F.Tree->GetArgument(TableDefinitionsSlot)->GetArgument(0)->GetArgument(DefinitionItemSlot);
+  const TORVExprToken* Constraints = Column->GetArgument(ColumnConstraintsSlot);
+  ASSERT_EQ(Constraints->GetNumArguments(), 1);
+  const TORVExprToken* Key = Constraints->GetArgument(0);
+  EXPECT_EQ(Key->FTokenOperator, toPRIMARYKEY);
+  EXPECT_EQ(Key->GetArgument(ConstraintColumnsSlot), nullptr);
+  EXPECT_EQ(Column->GetArgument(ColumnDescriptionSlot)->FTokenConstant, u"x");
+}
+
+TEST(DefinitionGrammar, MonthlyScheduleOnAnOrdinalDay) {
+  TStatementFixture F(
+      "CREATE JOB \"J1\" RUN AS u FROM d1 TO d2 MONTHLY ON LAST Fri OF Jan, Jul BETWEEN t1 AND t2 BEGIN END");
+  EXPECT_EQ(F.Tree->GetArgument(JobScheduleSlot)->FTokenID, jsMonthly);
+  const TORVExprToken* Ordinal = F.Tree->GetArgument(JobOrdinalSlot);
+  EXPECT_EQ(Ordinal->FDataType, dtInteger);
+  EXPECT_EQ(Ordinal->FTokenConstant, u"5");
+  EXPECT_EQ(Ordinal->GetArgument(JobOrdinalDaySlot)->FTokenConstant, u"5");
+  EXPECT_EQ(Ordinal->GetArgument(JobOrdinalDaySlot)->FDataType, dtInteger);
+  EXPECT_EQ(F.Tree->GetArgument(JobDayOfMonthSlot), nullptr);
+  const TORVExprToken* Months = F.Tree->GetArgument(JobMonthsSlot);
+  ASSERT_EQ(Months->GetNumArguments(), JobMonthsCount);
+  for (int32_t Month = 0; Month < JobMonthsCount; ++Month)
+    EXPECT_EQ(Months->GetArgument(Month) != nullptr, Month == 0 || Month == 6) << Month;
+  EXPECT_EQ(F.Tree->FTokenConstant, u"JOB \"J1\"\r\nBEGIN END");
+  // Without an ordinal word the ordinal's text is empty; Sunday is day 7.
+  TStatementFixture Plain("CREATE JOB j RUN AS u FROM d1 TO d2 MONTHLY ON Sun OF Dec BETWEEN t1 AND t2 BEGIN END");
+  const TORVExprToken* NoOrdinal = Plain.Tree->GetArgument(JobOrdinalSlot);
+  EXPECT_EQ(NoOrdinal->FTokenConstant, u"");
+  EXPECT_EQ(NoOrdinal->GetArgument(JobOrdinalDaySlot)->FTokenConstant, u"7");
+}
+
+TEST(DefinitionGrammar, EveryMinutesScheduleKeepsItsInterval) {
+  TStatementFixture F("CREATE JOB j RUN AS u FROM d1 TO d2 EVERY 15 MINUTES BETWEEN t1 AND t2 BEGIN END");
+  EXPECT_EQ(F.Tree->GetArgument(JobScheduleSlot)->FTokenID, jsEveryMinutes);
+  EXPECT_EQ(F.Tree->GetArgument(JobIntervalSlot)->FTokenConstant, u"15");
+  EXPECT_EQ(F.Tree->GetArgument(JobDaysSlot), nullptr);
+}
+
+TEST(DefinitionGrammar, RemoteStoreFillsOnlyTheClausesWritten) {
+  TStatementFixture F(
+      "CREATE STORE s AS REMOTE HOST 'h' SERVICE 'svc' USER u PASSWORD 'p' STORE r ENCRYPTED ENCRYPTION PASSWORD 'e'");
+  EXPECT_EQ(F.Tree->GetArgument(StoreAddressSlot), nullptr);
+  EXPECT_NE(F.Tree->GetArgument(StoreHostSlot), nullptr);
+  EXPECT_EQ(F.Tree->GetArgument(StorePortSlot), nullptr);
+  EXPECT_NE(F.Tree->GetArgument(StoreServiceSlot), nullptr);
+  EXPECT_NE(F.Tree->GetArgument(StoreEncryptedSlot), nullptr);
+  EXPECT_EQ(F.Tree->GetArgument(StoreEncryptionPasswordSlot)->FTokenConstant, u"e");
+  EXPECT_EQ(F.Tree->GetNumArguments(), StoreAttributesSlot + 1);
+}
+
+TEST(DefinitionGrammar, ExternalProcedureHasAModuleAndNoBody) {
+  TStatementFixture F("CREATE PROCEDURE p EXTERNAL NAME m");
+  const TORVExprToken* Routine = F.Tree->GetArgument(ObjectNameSlot);
+  EXPECT_EQ(Routine->GetArgument(RoutineModuleSlot)->FName, u"m");
+  EXPECT_EQ(Routine->GetArgument(RoutineBodySlot), nullptr);
+  EXPECT_EQ(F.Tree->FTokenConstant, u"PROCEDURE \"p\" EXTERNAL NAME m");
+}
+
+// The stored texts of expressions keep the user's spelling up to the next
+// token, comments included; a byte string keeps its one X.
+TEST(DefinitionGrammar, StoredExpressionTextsKeepTheirSpelling) {
+  TStatementFixture F("CREATE TABLE t (a INTEGER DEFAULT 1 /* one */ NOT NULL CHECK a>0, b BYTE(2) DEFAULT x'0A0B')");
+  const TORVExprToken* Items = F.Tree->GetArgument(TableDefinitionsSlot);
+  const TORVExprToken* A = Items->GetArgument(0)->GetArgument(DefinitionItemSlot);
+  EXPECT_EQ(A->GetArgument(ColumnValueSlot)->FTokenConstant, u"1 /* one */ ");
+  EXPECT_EQ(A->GetArgument(ColumnConstraintsSlot)->GetArgument(0)->FTokenConstant, u"a>0");
+  const TORVExprToken* B = Items->GetArgument(1)->GetArgument(DefinitionItemSlot);
+  EXPECT_EQ(B->GetArgument(ColumnValueSlot)->FTokenConstant, u"x'0A0B'");
+}
+
+TEST(DefinitionGrammar, AlterColumnSetGivesADefaultClause) {
+  TStatementFixture F("ALTER TABLE t ALTER COLUMN c SET 10");
+  const TORVExprToken* Column =
+      F.Tree->GetArgument(TableDefinitionsSlot)->GetArgument(0)->GetArgument(DefinitionItemSlot);
+  EXPECT_EQ(Column->FTokenOperator, toSETDEFAULT);
+  ASSERT_EQ(Column->GetNumArguments(), AlterColumnSlotCount);
+  const TORVExprToken* Default = Column->GetArgument(ColumnValueSlot);
+  EXPECT_EQ(Default->FTokenOperator, toDEFAULT);
+  EXPECT_EQ(Default->FTokenConstant, u"10");
+  for (int32_t Slot : {ColumnDataTypeSlot, ColumnPositionSlot, ColumnRestartSlot})
+    EXPECT_EQ(Column->GetArgument(Slot), nullptr) << Slot;
+}
+
+TEST(DefinitionGrammar, LikeTableMarksOnlyTheKindsIncluded) {
+  TStatementFixture F("CREATE TABLE t (LIKE s INCLUDING INDEXES EXCLUDING TRIGGERS)");
+  const TORVExprToken* Like =
+      F.Tree->GetArgument(TableDefinitionsSlot)->GetArgument(0)->GetArgument(DefinitionItemSlot);
+  ASSERT_EQ(Like->GetNumArguments(), LikeSlotCount);
+  for (int32_t Slot = 0; Slot < LikeSlotCount; ++Slot)
+    EXPECT_EQ(Like->GetArgument(Slot) != nullptr, Slot == LikeIndexesSlot) << Slot;
 }
 
 }  // namespace

@@ -294,11 +294,15 @@ inline std::vector<TORVSqlCorpusKind> SqlCorpusKinds() {
   return Kinds;
 }
 
+inline bool IsDefinition(const TORVExprToken* Tree) {
+  return Tree->FTokenType == ttDYNSTATEMENT && (Tree->FTokenOperator == toCREATE || Tree->FTokenOperator == toALTER);
+}
+
 // Whether the builder writes a text for Tree: every tree but a statement
-// other than a data change.
+// other than a data change or a definition.
 inline bool HasBuiltText(const TORVExprToken* Tree) {
   return Tree->FTokenType != ttDYNSTATEMENT || Tree->FTokenOperator == toINSERT ||
-         Tree->FTokenOperator == toUPDATE || Tree->FTokenOperator == toDELETE;
+         Tree->FTokenOperator == toUPDATE || Tree->FTokenOperator == toDELETE || IsDefinition(Tree);
 }
 
 // The text a catalog expression builds for Tree; for a routine node, the
@@ -308,6 +312,11 @@ inline TORVString BuildForCorpus(const TORVExprToken* Tree) {
   if (IsRoutineNode(Tree)) {
     Builder.SetIndentationLevel(-1);
     Builder.BuildRoutine(Tree);
+    return Builder.GetExpressionLiteral();
+  }
+  if (IsDefinition(Tree)) {
+    Builder.SetIndentationLevel(-1);
+    Builder.BuildDefinition(Tree);
     return Builder.GetExpressionLiteral();
   }
   return BuildExprText(Builder, Tree, false, false, false);
