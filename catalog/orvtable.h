@@ -11,6 +11,7 @@
 namespace orv {
 
 class TORVColumns;
+class TORVIndexes;
 
 enum TORVObjectState : uint8_t { osInTransaction, osInBatchUpdate, osInRepair, osUpdatingCheckSum };
 using TORVObjectStates = TORVSet<TORVObjectState, 8>;
@@ -68,6 +69,14 @@ class TORVBaseTable : public TORVVirtualTable {
   int32_t GetColumnOldPosition(int32_t Index) const;
   bool GetColumnAlterRestartIdentity(int32_t Index) const;
   int32_t GetRowsetRowSize() const;
+  // The indexes in definition order; one index file holds them all, in
+  // this order.
+  TORVIndexes& GetIndexes() const { return *FIndexes; }
+  // Bytes of one index page, and of index pages a session may cache.
+  int32_t GetIndexPageSize() const { return FIndexPageSize; }
+  void SetIndexPageSize(int32_t Value) { FIndexPageSize = Value; }
+  int32_t GetMaxIndexBufferSize() const { return FMaxIndexBufferSize; }
+  void SetMaxIndexBufferSize(int32_t Value) { FMaxIndexBufferSize = Value; }
   // Bytes of rows a session may keep cached for this table.
   int32_t GetMaxRowBufferSize() const { return FMaxRowBufferSize; }
   void SetMaxRowBufferSize(int32_t Value) { FMaxRowBufferSize = Value; }
@@ -90,6 +99,9 @@ class TORVBaseTable : public TORVVirtualTable {
   TORVString FInternalName;
   TORVObjectStates FObjectState;
   std::unique_ptr<TORVColumns> FColumns;
+  std::unique_ptr<TORVIndexes> FIndexes;
+  int32_t FIndexPageSize = 4096;
+  int32_t FMaxIndexBufferSize = 65536;
   int32_t FMaxRowBufferSize = 0;
   int32_t FBlobBlockSize = 512;
   int32_t FMaxBlobBufferSize = 0;
