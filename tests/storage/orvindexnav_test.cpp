@@ -493,6 +493,49 @@ TEST_F(IndexTree, SearchAndGotoKeyLandOnTheFirstEntryNotLess) {
   }
 }
 
+TEST_F(IndexTree, APrefixSearchLandsOnTheFirstEntryWithThePrefixUnderEitherCollation) {
+  Open({{u"ByName", itIndex, test::NameColumn, false}, {u"ByNameLocale", itIndex, test::NameColumn, false}});
+  // A locale collation: the external page is searched slot by slot.
+  IndexAt(1)->GetIndexColumns()->GetIndexColumn(0)->SetCollation(1033);
+  for (int32_t Row = 0; Row < 120; ++Row) InsertRow({Row + 1, Row + 1, Row, (Row * 7) % 40});
+  for (int32_t Index = 0; Index < 2; ++Index) {
+    SCOPED_TRACE(Index);
+    bool FoundChanges = false;
+    TTestKeyValues Prefix(CharacterSet(), IndexAt(Index));
+    Prefix.Text(u"w01");
+    EXPECT_EQ(Nav(Index).Search(Prefix.Key, 3, false, FoundChanges), 0);
+    EXPECT_EQ(Current(Index), Expected(Index)[30]);
+    EXPECT_EQ(Current(Index).Value, u"w010");
+    TTestKeyValues Beyond(CharacterSet(), IndexAt(Index));
+    Beyond.Text(u"w05");
+    EXPECT_EQ(Nav(Index).Search(Beyond.Key, 3, false, FoundChanges), -1);
+    EXPECT_EQ(Current(Index), Expected(Index).back());
+  }
+}
+
+TEST_F(IndexTree, FlagsAfterABookmarkAreSetOnlyAtTheEnds) {
+  Open({{u"ByU", itPrimaryKey, test::UColumn, false}});
+  for (int32_t Row = 0; Row < 40; ++Row) InsertRow({Row + 1, Row + 1, Row, 0});
+  bool FoundChanges = false;
+  struct {
+    int32_t U;
+    bool BookmarkBOF;
+    bool BookmarkEOF;
+    bool BOF;
+    bool EOF_;
+  } Cases[] = {{0, true, false, true, false},  {20, true, false, false, false}, {39, false, true, false, true},
+               {20, false, true, false, false}, {0, true, true, true, false},    {39, true, true, false, true}};
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.U);
+    Nav(0).GotoKey(Key(0, Case.U)->Key, FoundChanges);
+    Nav(0).SetFlags(Case.BookmarkBOF, Case.BookmarkEOF, FoundChanges);
+    EXPECT_EQ(Nav(0).GetBoF(), Case.BOF);
+    EXPECT_EQ(Nav(0).GetEoF(), Case.EOF_);
+    // The probes leave the entry where it was.
+    EXPECT_EQ(Current(0).Value, IntToString(Case.U));
+  }
+}
+
 TEST_F(IndexTree, GotoSequenceNumberCountsEntriesInIndexOrder) {
   Open({{u"ByDDown", itIndex, test::DColumn, true}});
   for (int32_t Row = 0; Row < 150; ++Row) InsertRow({Row + 1, Row + 1, Row, Row % 7});
