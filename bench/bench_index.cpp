@@ -33,6 +33,7 @@
 namespace orv {
 namespace {
 
+using bench::TakeRow;
 using bench::TBenchTableManager;
 using bench::TSharedFiles;
 
@@ -203,17 +204,6 @@ void Load(benchmark::State& State) {
         T.LoadSQLite();
         T.SetLoaded();
       });
-}
-
-// What a reader takes from a row: the key and the text, copied out.
-int64_t TakeRow(TORVRowsetNavigator& Navigator, TORVString& Label) {
-  Label = Navigator.GetRowValues().GetItems(2)->GetAsString();
-  return Navigator.GetRowValues().GetItems(1)->GetAsInteger() + static_cast<int64_t>(Label.size());
-}
-
-int64_t TakeRow(bench::TBenchStatement& Select, std::string& Label) {
-  Label = Select.ColumnText(1);
-  return Select.ColumnInt(0) + static_cast<int64_t>(Label.size());
 }
 
 // The row the amount navigator stands on.

@@ -26,6 +26,7 @@
 namespace orv {
 namespace {
 
+using bench::TakeRow;
 using bench::TBenchTableManager;
 using bench::TSharedFiles;
 
@@ -132,17 +133,6 @@ void Append(benchmark::State& State) {
         T.AppendSQLite();
         T.SetLoaded();
       });
-}
-
-// What a reader takes from a row: the integer and the text, copied out.
-int64_t TakeRow(TORVRowsetNavigator& Navigator, TORVString& Label) {
-  Label = Navigator.GetRowValues().GetItems(2)->GetAsString();
-  return Navigator.GetRowValues().GetItems(1)->GetAsInteger() + static_cast<int64_t>(Label.size());
-}
-
-int64_t TakeRow(bench::TBenchStatement& Select, std::string& Label) {
-  Label = Select.ColumnText(1);
-  return Select.ColumnInt(0) + static_cast<int64_t>(Label.size());
 }
 
 void RandomRead(benchmark::State& State) {

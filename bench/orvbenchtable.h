@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/orvtype.h"
+#include "bench/orvbenchsqlite.h"
 #include "catalog/orvcolumns.h"
 #include "catalog/orvtable.h"
 #include "core/orvcompressmgr.h"
@@ -112,6 +113,17 @@ std::string Text(int32_t Index) {
   for (int32_t Position = 0; Position < TextLength; ++Position)
     Result[static_cast<size_t>(Position)] = static_cast<char>('a' + (Index * 7 + Position * 3) % 26);
   return Result;
+}
+
+// What a reader takes from a row: the Amount and the Label, copied out.
+inline int64_t TakeRow(TORVRowsetNavigator& Navigator, TORVString& Label) {
+  Label = Navigator.GetRowValues().GetItems(2)->GetAsString();
+  return Navigator.GetRowValues().GetItems(1)->GetAsInteger() + static_cast<int64_t>(Label.size());
+}
+
+inline int64_t TakeRow(TBenchStatement& Select, std::string& Label) {
+  Label = Select.ColumnText(1);
+  return Select.ColumnInt(0) + static_cast<int64_t>(Label.size());
 }
 
 // A text of TextLength letters for Index.

@@ -26,29 +26,14 @@ namespace {
 
 using test::TIndexDef;
 
-class IndexFile : public test::TempFolderTest {
+class IndexFile : public test::IndexFileTest {
  protected:
-  void SetUp() override {
-    test::TempFolderTest::SetUp();
-    Files = test::NewSharedOSFileManager();
-  }
-  void TearDown() override {
-    Session.reset();
-    Files.reset();
-    test::TempFolderTest::TearDown();
-  }
-
   void Open(std::vector<TIndexDef> IndexDefs, int32_t PageSize = 128) {
     Defs = std::move(IndexDefs);
     Size = PageSize;
-    Session.reset();
-    Session = std::make_unique<test::TIndexSession>(Files.get(), FolderName(), test::IndexTable(Defs, Size));
-    Session->Open();
+    OpenSession();
   }
-  TORVIndexManager& File() { return *Session->File; }
   test::TTestTableManager& Manager() { return *Session->Manager; }
-  TORVIndexes& Indexes() { return Manager().Table().GetIndexes(); }
-  int32_t CharacterSet() { return Manager().Settings().GetCharacterSet(); }
 
   // Row Row's entry of index Index: u = 3 x Row, d = Row mod 5, the name
   // of Row mod 40; row ID and number Row.
@@ -91,11 +76,6 @@ class IndexFile : public test::TempFolderTest {
     std::ifstream Stream(Folder() / "Orders.ORVIdx", std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(Stream), {});
   }
-
-  std::unique_ptr<test::TFaultOSFileManager> Files;
-  std::vector<TIndexDef> Defs;
-  int32_t Size = 128;
-  std::unique_ptr<test::TIndexSession> Session;
 };
 
 TEST_F(IndexFile, CostForCountIsTheBytesOfTheExternalPagesThatHoldTheEntries) {

@@ -87,17 +87,11 @@ class TRangeNavigator : public TORVIndexNavigator {
   std::unique_ptr<TTestKeyValues> End;
 };
 
-class IndexTree : public test::TempFolderTest {
+class IndexTree : public test::IndexFileTest {
  protected:
-  void SetUp() override {
-    test::TempFolderTest::SetUp();
-    Files = test::NewSharedOSFileManager();
-  }
   void TearDown() override {
     Navigators.clear();
-    Session.reset();
-    Files.reset();
-    test::TempFolderTest::TearDown();
+    test::IndexFileTest::TearDown();
   }
 
   void Open(std::vector<TIndexDef> IndexDefs, int32_t PageSize = 128) {
@@ -109,16 +103,12 @@ class IndexTree : public test::TempFolderTest {
   // A new session over the same file, as after a restart.
   void Reopen() {
     Navigators.clear();
-    Session.reset();
-    Session = std::make_unique<test::TIndexSession>(Files.get(), FolderName(), test::IndexTable(Defs, Size));
-    Session->Open();
+    OpenSession();
     for (int32_t Index = 0; Index < static_cast<int32_t>(Defs.size()); ++Index)
       Navigators.push_back(std::make_unique<TRangeNavigator>(&File(), Index));
   }
-  TORVIndexManager& File() { return *Session->File; }
-  TORVIndex* IndexAt(int32_t Index) { return Session->Manager->Table().GetIndexes().GetIndex(Index); }
+  TORVIndex* IndexAt(int32_t Index) { return Indexes().GetIndex(Index); }
   TRangeNavigator& Nav(int32_t Index) { return *Navigators[static_cast<size_t>(Index)]; }
-  int32_t CharacterSet() { return Session->Manager->Settings().GetCharacterSet(); }
 
   int32_t ValueOf(int32_t Index, const TRow& Row) {
     const int32_t Position = Defs[static_cast<size_t>(Index)].Position;
@@ -265,10 +255,6 @@ class IndexTree : public test::TempFolderTest {
     return Result;
   }
 
-  std::unique_ptr<test::TFaultOSFileManager> Files;
-  std::vector<TIndexDef> Defs;
-  int32_t Size = 128;
-  std::unique_ptr<test::TIndexSession> Session;
   std::vector<std::unique_ptr<TRangeNavigator>> Navigators;
   std::vector<TModel> Models;
   std::map<int32_t, TRow> Rows;

@@ -14,7 +14,9 @@
 #include "storage/orvindexmgr.h"
 #include "storage/orvindexpage.h"
 #include "tests/storage/orvtabletestfiles.h"
+#include "tests/support/orvfaultfilemgr.h"
 #include "tests/support/orvrowfakes.h"
+#include "tests/support/orvtestfolder.h"
 
 namespace orv::test {
 
@@ -103,5 +105,35 @@ inline std::function<void(TORVBaseTable&)> IndexTable(std::vector<TIndexDef> Def
 }
 
 using TIndexSession = TKindSession<TORVIndexManager>;
+
+// The index table's file in a fresh folder, on disk files shared with
+// other processes; OpenSession makes a new session over it.
+class IndexFileTest : public TempFolderTest {
+ protected:
+  void SetUp() override {
+    TempFolderTest::SetUp();
+    Files = NewSharedOSFileManager();
+  }
+  void TearDown() override {
+    Session.reset();
+    Files.reset();
+    TempFolderTest::TearDown();
+  }
+  // A session of the table with Defs and pages of Size bytes, its index
+  // file opened (made first when missing).
+  void OpenSession() {
+    Session.reset();
+    Session = std::make_unique<TIndexSession>(Files.get(), FolderName(), IndexTable(Defs, Size));
+    Session->Open();
+  }
+  TORVIndexManager& File() { return *Session->File; }
+  TORVIndexes& Indexes() { return Session->Manager->Table().GetIndexes(); }
+  int32_t CharacterSet() { return Session->Manager->Settings().GetCharacterSet(); }
+
+  std::unique_ptr<TFaultOSFileManager> Files;
+  std::vector<TIndexDef> Defs;
+  int32_t Size = 128;
+  std::unique_ptr<TIndexSession> Session;
+};
 
 }  // namespace orv::test
