@@ -522,6 +522,43 @@ TEST_F(IndexTree, FlagsAfterABookmarkAreSetOnlyAtTheEnds) {
   }
 }
 
+TEST_F(IndexTree, AnotherSessionsChangeStopsAMoveThatReachesAnUncachedPage) {
+  Open({{u"ByU", itPrimaryKey, test::UColumn, false}});
+  for (int32_t Row = 0; Row < 100; ++Row) InsertRow({Row + 1, Row + 1, Row * 2, 0});
+  File().Write(true);
+  test::TIndexSession Other(Files.get(), FolderName(), test::IndexTable(Defs, Size));
+  Other.Open();
+  TORVIndexNavigator Reader(Other.File.get(), 0);
+  bool FoundChanges = false;
+  ASSERT_TRUE(Reader.First(FoundChanges));
+
+  // This session fills the gaps and writes.
+  for (int32_t Row = 0; Row < 100; ++Row) InsertRow({Row + 101, Row + 101, Row * 2 + 1, 0});
+  File().Write(true);
+
+  std::vector<int32_t> Seen{Reader.GetKey().GetItems(0)->GetAsInteger()};
+  int32_t Restarts = 0;
+  for (;;) {
+    if (Reader.Next(FoundChanges)) {
+      Seen.push_back(Reader.GetKey().GetItems(0)->GetAsInteger());
+      continue;
+    }
+    if (!FoundChanges) break;
+    // The cache was dropped: the reader repositions after its last entry.
+    ++Restarts;
+    EXPECT_EQ(Other.File->GetBufferCount(), 0);
+    TTestKeyValues Last(CharacterSet(), Other.Manager->Table().GetIndexes().GetIndex(0));
+    Last.Integer(Seen.back());
+    ASSERT_EQ(Reader.GotoKey(Last.Key, FoundChanges), 0);
+  }
+  EXPECT_EQ(Restarts, 1);
+  // Before the restart the old entries, after it the new ones as well.
+  EXPECT_TRUE(std::is_sorted(Seen.begin(), Seen.end()));
+  EXPECT_EQ(Seen.back(), 199);
+  EXPECT_GT(Seen.size(), 100u);
+  Other.File->CheckInvariants();
+}
+
 TEST_F(IndexTree, GotoSequenceNumberCountsEntriesInIndexOrder) {
   Open({{u"ByDDown", itIndex, test::DColumn, true}});
   for (int32_t Row = 0; Row < 150; ++Row) InsertRow({Row + 1, Row + 1, Row, Row % 7});
