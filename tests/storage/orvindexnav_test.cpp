@@ -616,5 +616,30 @@ TEST_F(IndexTree, EstimatesArePositionsInIndexOrder) {
   EXPECT_GE(Nav(0).GetLastRowCountEstimate(FoundChanges), Previous);
 }
 
+TEST(ContainedIndexKey, ValuesTakeTheColumnsTypesAndAPrefixFreesEveryValue) {
+  TTestIndexColumns Columns(CharacterSetAnsi);
+  auto Index = Columns.MakeIndex(itIndex, {1, 0});
+  TORVContainedIndexKeyValues Key(CharacterSetAnsi, Index.get());
+  ASSERT_EQ(Key.GetCount(), 2);
+  EXPECT_EQ(Key.GetItems(0)->GetDataType(), dtCharacter);
+  EXPECT_EQ(Key.GetItems(1)->GetDataType(), dtInteger);
+  // Longer text is cut to the column's length without an error.
+  Key.GetItems(0)->SetAsString(u"abcdefghij");
+  EXPECT_EQ(Key.GetItems(0)->GetAsString(), u"abcdef");
+
+  // A one-value key: a prefix of the index columns, the row ID with it.
+  TTestKeyValues Prefix(CharacterSetAnsi, Index.get());
+  Prefix.Text(u"xy").RowID(9);
+  Key.Assign(Prefix.Key);
+  EXPECT_EQ(Key.GetCount(), 1);
+  EXPECT_EQ(Key.GetItems(0)->GetAsString(), u"xy");
+  EXPECT_EQ(Key.GetRowID(), 9);
+
+  auto Text = Columns.MakeIndex(itTextIndex, {1});
+  TORVContainedIndexKeyValues Word(CharacterSetAnsi, Text.get());
+  Word.GetItems(0)->SetAsString(u"abcdefgh");
+  EXPECT_EQ(Word.GetItems(0)->GetAsString(), u"abcde");
+}
+
 }  // namespace
 }  // namespace orv
