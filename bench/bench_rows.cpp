@@ -20,115 +20,32 @@
 #include "base/orvtype.h"
 #include "base/orvutf8.h"
 #include "bench/orvbenchsqlite.h"
-#include "catalog/orvcolumns.h"
-#include "catalog/orvtable.h"
-#include "core/orvcompressmgr.h"
-#include "core/orvtypefunc.h"
-#include "storage/orvenginesettings.h"
-#include "storage/orvosfilemgr.h"
+#include "bench/orvbenchtable.h"
 #include "storage/orvrowsfile.h"
-#include "storage/orvtablemgr.h"
-#include "tests/support/orvfakesession.h"
 
 namespace orv {
 namespace {
 
+using bench::TakeRow;
+using bench::TBenchTableManager;
+using bench::TSharedFiles;
+
 constexpr int32_t RowCount = 1000000;
 constexpr int32_t RandomReads = 200000;
-constexpr int32_t TextLength = 80;
 // Rows appended between two writes of the rows file, so that the cache
 // stays bounded; none of the writes is flushed.
 constexpr int32_t RowsPerWrite = 16384;
 // Distinct texts the rows cycle through.
 constexpr int32_t TextCount = 1024;
 
-// Files shared with other processes, as a database's are.
-class TSharedFiles : public TORVOSFileManager {
- public:
-  bool GetExclusiveFileAccess() override { return false; }
-};
-
-class TBenchSession : public test::TFakeSession<TORVSessionManager> {
- public:
-  void Lock(uint32_t /*WaitTimeout*/) override {}
-  bool TryLock(uint32_t /*WaitTimeout*/) override { return true; }
-  void Unlock() override {}
-};
-
-// One session's table without large objects or computed columns; the
-// change check reads the rows file's header, as a shared table's does.
-class TBenchTableManager : public TORVTableManager {
- public:
-  TBenchTableManager(TORVFileManager* Files, const TORVString& Folder)
-      : TORVTableManager(&FOwnTable, Files), FFolder(Folder) {
-    // Text in single bytes, as the columns are sized without a catalog and
-    // as SQLite keeps it.
-    FSettings.SetCharacterSet(CharacterSetAnsi);
-    FOwnTable.SetName(u"Bench");
-    FOwnTable.SetInternalName(u"Bench");
-    TORVColumns& Columns = FOwnTable.GetColumns();
-    const struct {
-      const char16_t* Name;
-      int32_t DataType;
-      int32_t SubType;
-      int32_t Length;
-    } Layout[] = {{u"ID", dtInteger, 0, 0}, {u"Amount", dtInteger, 0, 0}, {u"Label", dtCharacter, stVarChar, TextLength}};
-    int32_t ID = 1;
-    for (const auto& Spec : Layout) {
-      std::unique_ptr<TORVColumn> Column(static_cast<TORVColumn*>(Columns.GetNewObject()));
-      Column->SetName(Spec.Name);
-      Column->SetID(ID++);
-      Column->SetDataType(Spec.DataType);
-      Column->SetSubType(Spec.SubType);
-      if (Spec.Length != 0) Column->SetLength(Spec.Length);
-      Columns.Add(Column.release());
-    }
-  }
-
-  bool CheckForChanges(bool /*ManualRefresh*/) override { return Rows != nullptr && Rows->CheckForChanges(); }
-  TORVSessionManager& GetSessionManager() override { return FSession; }
-  TORVEngineManagerSettings& GetSessionSettings() override { return FSettings; }
-  TORVCompressionManager& GetCompressionManager() override { return FCompression; }
-  int32_t GetSessionHandle() override { return 1; }
-  TORVString GetDatabaseName() override { return u"Bench"; }
-  TORVString GetDatabaseFullPath() override { return FFolder; }
-  bool GetDatabaseSessionIsolation() override { return false; }
-  bool GetInInformationSchema() override { return false; }
-  void LogEvent(int32_t, int32_t, int32_t, const TORVString&) override {}
-  void BackupError(const TORVString&) override { std::abort(); }
-  void RestoreError(const TORVString&) override { std::abort(); }
-  void ReadBlobStream(int32_t, int32_t, TORVMemoryStream&, bool) override { std::abort(); }
-  void WriteBlobStream(int32_t, int32_t&, TORVMemoryStream&, int32_t, int32_t&) override { std::abort(); }
-  int32_t GetBlobVersion(int32_t) override { return -1; }
-  void EvaluateRow(TORVRowValues&, TORVExprToken*, TORVValue&) override { std::abort(); }
-
-  TORVRowsetManager* Rows = nullptr;
-
- private:
-  TORVBaseTable FOwnTable;
-  TORVString FFolder;
-  TORVEngineManagerSettings FSettings{nullptr};
-  TBenchSession FSession;
-  TORVCompressionManager FCompression;
-};
-
-std::string Text(int32_t Index) {
-  std::string Result(TextLength, ' ');
-  for (int32_t Position = 0; Position < TextLength; ++Position)
-    Result[static_cast<size_t>(Position)] = static_cast<char>('a' + (Index * 7 + Position * 3) % 26);
-  return Result;
-}
-
 // Both stores of the rows, made by the first case that needs them and
 // removed at exit.
 class TBenchTables {
  public:
   TBenchTables() {
-    std::string Pattern = (std::filesystem::temp_directory_path() / "orvbench-rows-XXXXXX").string();
-    if (mkdtemp(Pattern.data()) == nullptr) std::abort();
-    FFolder = Pattern;
+    FFolder = bench::MakeBenchFolder("orvbench-rows");
     for (int32_t Index = 0; Index < TextCount; ++Index) {
-      Texts.push_back(Text(Index));
+      Texts.push_back(bench::BenchText(Index));
       WideTexts.push_back(Utf8ToString(Texts.back()));
     }
     Files = std::make_unique<TSharedFiles>();
@@ -216,17 +133,6 @@ void Append(benchmark::State& State) {
         T.AppendSQLite();
         T.SetLoaded();
       });
-}
-
-// What a reader takes from a row: the integer and the text, copied out.
-int64_t TakeRow(TORVRowsetNavigator& Navigator, TORVString& Label) {
-  Label = Navigator.GetRowValues().GetItems(2)->GetAsString();
-  return Navigator.GetRowValues().GetItems(1)->GetAsInteger() + static_cast<int64_t>(Label.size());
-}
-
-int64_t TakeRow(bench::TBenchStatement& Select, std::string& Label) {
-  Label = Select.ColumnText(1);
-  return Select.ColumnInt(0) + static_cast<int64_t>(Label.size());
 }
 
 void RandomRead(benchmark::State& State) {

@@ -88,12 +88,17 @@ class TORVIndex : public TORVCatalogObject {
   int32_t GetTextWordLength() const { return FTextWordLength; }
   void SetTextWordLength(int32_t Value) { FTextWordLength = Value; }
   TORVIndexColumns* GetIndexColumns() const { return FIndexColumns.get(); }
+  // Set by the index file's verification when the index must be rebuilt
+  // from the rows before it is used again.
+  bool GetRequiresRebuild() const { return FRequiresRebuild; }
+  void SetRequiresRebuild(bool Value) { FRequiresRebuild = Value; }
 
  private:
   int32_t FIndexType = itIndex;
   bool FUniqueKeys = false;
   std::unique_ptr<TORVIndexColumns> FIndexColumns;
   int32_t FTextWordLength = 30;
+  bool FRequiresRebuild = false;
 };
 
 class TORVIndexes : public TORVCatalogObjects {

@@ -1,10 +1,26 @@
 #include "catalog/orvtable.h"
 
 #include "catalog/orvcolumns.h"
+#include "catalog/orvindexes.h"
 
 namespace orv {
 
-TORVBaseTable::TORVBaseTable() : FColumns(std::make_unique<TORVColumns>()) {}
+namespace {
+
+// The key columns of a table's indexes are the table's columns.
+class TORVBaseTableIndexes : public TORVIndexes {
+ public:
+  explicit TORVBaseTableIndexes(TORVBaseTable* Owner) : FTable(Owner) {}
+  TORVColumns* GetColumns() override { return &FTable->GetColumns(); }
+
+ private:
+  TORVBaseTable* FTable;
+};
+
+}  // namespace
+
+TORVBaseTable::TORVBaseTable()
+    : FColumns(std::make_unique<TORVColumns>()), FIndexes(std::make_unique<TORVBaseTableIndexes>(this)) {}
 
 TORVBaseTable::~TORVBaseTable() = default;
 

@@ -12,6 +12,7 @@
 namespace orv {
 
 class TORVColumns;
+class TORVIndexes;
 
 // A table or view; maintenance flags belong to the whole family. Tables
 // and views share one slot space in the database's lock file, so a view
@@ -66,6 +67,14 @@ class TORVBaseTable : public TORVVirtualTable {
   int32_t GetColumnOldPosition(int32_t Index) const;
   bool GetColumnAlterRestartIdentity(int32_t Index) const;
   int32_t GetRowsetRowSize() const;
+  // The indexes in definition order; one index file holds them all, in
+  // this order.
+  TORVIndexes& GetIndexes() const { return *FIndexes; }
+  // Bytes of one index page, and of index pages a session may cache.
+  int32_t GetIndexPageSize() const { return FIndexPageSize; }
+  void SetIndexPageSize(int32_t Value) { FIndexPageSize = Value; }
+  int32_t GetMaxIndexBufferSize() const { return FMaxIndexBufferSize; }
+  void SetMaxIndexBufferSize(int32_t Value) { FMaxIndexBufferSize = Value; }
   // Bytes of rows a session may keep cached for this table.
   int32_t GetMaxRowBufferSize() const { return FMaxRowBufferSize; }
   void SetMaxRowBufferSize(int32_t Value) { FMaxRowBufferSize = Value; }
@@ -88,6 +97,9 @@ class TORVBaseTable : public TORVVirtualTable {
   TORVString FInternalName;
   TORVObjectStates FObjectState;
   std::unique_ptr<TORVColumns> FColumns;
+  std::unique_ptr<TORVIndexes> FIndexes;
+  int32_t FIndexPageSize = 4096;
+  int32_t FMaxIndexBufferSize = 65536;
   int32_t FMaxRowBufferSize = 0;
   int32_t FBlobBlockSize = 512;
   int32_t FMaxBlobBufferSize = 0;

@@ -40,11 +40,15 @@ set(known_upward
   "core/orvrowvalues.cpp|sql/orvexpr.h"
   "storage/orvindexkey.cpp|catalog/orvcolumns.h"
   "storage/orvindexkey.cpp|catalog/orvindexes.h"
+  "storage/orvindexmgr.cpp|catalog/orvindexes.h"
+  "storage/orvindexnav.cpp|catalog/orvcolumns.h"
+  "storage/orvindexnav.cpp|catalog/orvindexes.h"
   "storage/orvindexpage.cpp|catalog/orvindexes.h"
   "storage/orvlockmgr.h|catalog/orvlockable.h"
   "storage/orvlogmgr.h|catalog/orvlockable.h"
   "storage/orvobjmgr.h|catalog/orvlockable.h"
   "storage/orvtablefile.cpp|catalog/orvtable.h"
+  "storage/orvtablemgr.cpp|catalog/orvindexes.h"
   "storage/orvtablemgr.cpp|catalog/orvtable.h"
 )
 set(seen_upward "")

@@ -262,6 +262,9 @@ void TORVIndexKeyValue::SetBytes(const TORVBytes& Value) {
 TORVIndexKeyValues::TORVIndexKeyValues(int32_t CharacterSetToUse, TORVIndex* Owner)
     : TORVKeyValues(CharacterSetToUse), FOwnerIndex(Owner) {}
 
+TORVIndexKeyValues::TORVIndexKeyValues(int32_t CharacterSetToUse, TORVIndex* Owner, bool OwnsValues)
+    : TORVKeyValues(CharacterSetToUse, OwnsValues), FOwnerIndex(Owner) {}
+
 int32_t TORVIndexKeyValues::GetColumnCollation(int32_t Index) {
   return IndexColumn(*FOwnerIndex, Index).GetCollation();
 }

@@ -116,6 +116,10 @@ class TORVIndexKeyValues : public TORVKeyValues {
 
   TORVIndex* GetOwnerIndex() const { return FOwnerIndex; }
 
+ protected:
+  // A key that owns its values.
+  TORVIndexKeyValues(int32_t CharacterSetToUse, TORVIndex* Owner, bool OwnsValues);
+
  private:
   TORVIndex* FOwnerIndex;
   int32_t FRowID = 0;

@@ -9,6 +9,7 @@
 #include "core/orvkeyvalues.h"
 #include "core/orvliteral.h"
 #include "storage/orvindexkey.h"
+#include "storage/orvindexmgr.h"
 #include "storage/orvpageimage.h"
 
 namespace orv {
@@ -28,6 +29,7 @@ int32_t HeaderSizeOf(uint8_t PageType) { return IsExternalType(PageType) ? kExte
 
 TORVIndexPage::TORVIndexPage(TORVTableFileManager* Owner, TORVIndex* OwnerIndex)
     : TORVTableFileBuffer(Owner),
+      FIndexManager(dynamic_cast<TORVIndexManager*>(Owner)),
       FOwnerIndex(OwnerIndex),
       FCharacterSet(FBufferStream->GetCharacterSet()),
       FPageSize(Owner->GetBufferSize()),
@@ -101,13 +103,43 @@ void TORVIndexPage::Recalculate() {
   FTotalPageSize = FHeaderSize + FKeyCount * FKeyStreamSize + FRowCount * FRowStreamSize;
 }
 
+void TORVIndexPage::SetOwnerIndex(TORVIndex* Value) {
+  if (Value == nullptr || Value == FOwnerIndex) return;
+  FOwnerIndex = Value;
+  FUniqueKeys = Value->GetUniqueKeys();
+  FKeySize = CalculateIndexKeySize(*Value, FCharacterSet);
+}
+
 void TORVIndexPage::Initialize() {
   TORVTableFileBuffer::Initialize();
+  if (FIndexManager != nullptr) SetOwnerIndex(FIndexManager->GetActiveIndex());
   FPageType = ptRootExternal;
   SetSizes();
   FPriorNumber = 0;
   FKeyCount = 0;
   Recalculate();
+}
+
+void TORVIndexPage::Clear() {
+  FKeyCount = 0;
+  Recalculate();
+  FModified = true;
+}
+
+void TORVIndexPage::AdjustExternalKeys(int32_t Delta) {
+  if (FIndexManager == nullptr) return;
+  if (Delta > 0)
+    for (int32_t Step = 0; Step < Delta; ++Step) FIndexManager->IncExternalKeys();
+  else
+    for (int32_t Step = 0; Step < -Delta; ++Step) FIndexManager->DecExternalKeys();
+}
+
+void TORVIndexPage::AdjustInternalKeys(int32_t Delta) {
+  if (FIndexManager == nullptr) return;
+  if (Delta > 0)
+    for (int32_t Step = 0; Step < Delta; ++Step) FIndexManager->IncInternalKeys();
+  else
+    for (int32_t Step = 0; Step < -Delta; ++Step) FIndexManager->DecInternalKeys();
 }
 
 void TORVIndexPage::Load(TORVMemoryStream& Stream) {

@@ -37,13 +37,16 @@ namespace orv {
 
 class TORVIndex;
 class TORVIndexKey;
+class TORVIndexManager;
 class TORVKeyValues;
 class TORVValues;
 
 enum TORVIndexPageType : uint8_t { ptRootInternal, ptInternal, ptExternal, ptRootExternal };
 
 // A buffer of the index file: PageSize is the file's buffer size. The page
-// belongs to one index, the file's active index when the page is made.
+// belongs to one index: the one it is made for, and in an index manager's
+// file the manager's active index again whenever it is initialized (a page
+// taken from the free chain changes index).
 class TORVIndexPage : public TORVTableFileBuffer {
  public:
   TORVIndexPage(TORVTableFileManager* Owner, TORVIndex* OwnerIndex);
@@ -52,6 +55,9 @@ class TORVIndexPage : public TORVTableFileBuffer {
   int32_t GetHeaderSize() override { return FHeaderSize; }
   // An empty root page without children.
   void Initialize() override;
+  // Drops every entry, keeping the type and the links: a freed page then
+  // reads back under any index's slot layout.
+  void Clear();
   // Reads the header from Stream, the page's buffer stream at its start,
   // and derives the counts from the key slots. A type, key count or row
   // count that the page cannot hold raises the corruption error; nothing is
@@ -109,6 +115,7 @@ class TORVIndexPage : public TORVTableFileBuffer {
   void Merge(TORVIndexPage& MergePage, int32_t MergeAdjustKeyCount);
 
   TORVIndex* GetOwnerIndex() const { return FOwnerIndex; }
+  TORVIndexManager* GetIndexManager() const { return FIndexManager; }
   int32_t GetCharacterSet() const { return FCharacterSet; }
   int32_t GetPageSize() const { return FPageSize; }
   uint8_t GetPageType() const { return FPageType; }
@@ -133,9 +140,10 @@ class TORVIndexPage : public TORVTableFileBuffer {
 
  protected:
   // The index statistics follow the entries added to and removed from
-  // external and internal pages; the index file keeps them.
-  virtual void AdjustExternalKeys(int32_t /*Delta*/) {}
-  virtual void AdjustInternalKeys(int32_t /*Delta*/) {}
+  // external and internal pages; an index manager keeps them for its
+  // active index.
+  virtual void AdjustExternalKeys(int32_t Delta);
+  virtual void AdjustInternalKeys(int32_t Delta);
   // Raises the file's corruption error with Detail.
   [[noreturn]] void CorruptError(const TORVString& Detail);
 
@@ -152,7 +160,10 @@ class TORVIndexPage : public TORVTableFileBuffer {
   void OpenGap(int32_t Offset, int32_t Size);
   void CloseGap(int32_t Offset, int32_t Size);
   uint8_t* Memory() const { return FBufferStream->GetMemory(); }
+  void SetOwnerIndex(TORVIndex* Value);
 
+  // Nil when the owning file is not an index manager.
+  TORVIndexManager* FIndexManager;
   TORVIndex* FOwnerIndex;
   int32_t FCharacterSet;
   int32_t FPageSize;

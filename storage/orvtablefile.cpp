@@ -374,6 +374,11 @@ void TORVTableFileManager::CancelWrite() {
 }
 
 bool TORVTableFileManager::CheckForChanges() {
+  // Unsaved changes mean that this session holds the table for writing, so
+  // no other session can have changed the file; reading the header again
+  // would throw the changes away (the numbering of buffers already made
+  // among them).
+  if (FModified || !FBuffersToWrite.empty()) return false;
   const int32_t Counter = FUpdateCounter;
   Read(false);
   if (Counter == FUpdateCounter) return false;

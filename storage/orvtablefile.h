@@ -173,7 +173,7 @@ class TORVTableFileManager : public TORVBaseObject {
   virtual void Open();
   virtual void Reopen();
   // Re-reads the header; when the update counter moved, drops every cached
-  // buffer and answers True.
+  // buffer and answers True. With unsaved changes it answers False at once.
   virtual bool CheckForChanges();
   virtual void Close();
   virtual void StartWriting();

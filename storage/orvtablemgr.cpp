@@ -2,6 +2,7 @@
 
 #include "base/orverror.h"
 #include "base/orverrors.h"
+#include "catalog/orvindexes.h"
 #include "catalog/orvtable.h"
 #include "core/orvsessionmgr.h"
 
@@ -63,6 +64,14 @@ int32_t TORVTableManager::GetMaxRowBufferSize() const { return FTable->GetMaxRow
 int32_t TORVTableManager::GetBlobBlockSize() const { return FTable->GetBlobBlockSize(); }
 
 int32_t TORVTableManager::GetMaxBlobBufferSize() const { return FTable->GetMaxBlobBufferSize(); }
+
+TORVIndexes& TORVTableManager::GetIndexes() const { return FTable->GetIndexes(); }
+
+int32_t TORVTableManager::GetIndexCount() const { return FTable->GetIndexes().GetCount(); }
+
+int32_t TORVTableManager::GetIndexPageSize() const { return FTable->GetIndexPageSize(); }
+
+int32_t TORVTableManager::GetMaxIndexBufferSize() const { return FTable->GetMaxIndexBufferSize(); }
 
 int32_t TORVTableManager::GetPublishBlockSize() const { return FTable->GetPublishBlockSize(); }
 

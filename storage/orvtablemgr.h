@@ -18,6 +18,7 @@ class TORVCompressionManager;
 class TORVEngineManagerSettings;
 class TORVExprToken;
 class TORVFileManager;
+class TORVIndexes;
 class TORVMemoryStream;
 class TORVRowValues;
 class TORVSessionManager;
@@ -76,6 +77,10 @@ class TORVTableManager : public TORVBaseObject {
   // context is restored afterwards, also when the evaluation fails.
   virtual void EvaluateRow(TORVRowValues& Values, TORVExprToken* Tokens, TORVValue& Value) = 0;
 
+  // The last row slot of the table's rows file: index entries point at
+  // slots up to it.
+  virtual int32_t GetRowsetLastNumber() = 0;
+
   // Set when a repair changed row IDs that the table's indexes hold, so
   // that the indexes are rebuilt before they are used again.
   bool GetIndexRebuildRequired() const { return FIndexRebuildRequired; }
@@ -97,6 +102,10 @@ class TORVTableManager : public TORVBaseObject {
   int32_t GetMaxRowBufferSize() const;
   int32_t GetBlobBlockSize() const;
   int32_t GetMaxBlobBufferSize() const;
+  TORVIndexes& GetIndexes() const;
+  int32_t GetIndexCount() const;
+  int32_t GetIndexPageSize() const;
+  int32_t GetMaxIndexBufferSize() const;
   int32_t GetPublishBlockSize() const;
   int32_t GetMaxPublishBufferSize() const;
 

@@ -217,6 +217,29 @@ TEST_F(TableFile, AnotherSessionsWriteDropsTheCacheAndTheReadRestarts) {
   EXPECT_EQ(B->File->GetUpdateCounter(), A->File->GetUpdateCounter());
 }
 
+TEST_F(TableFile, AChangeCheckKeepsTheSessionsUnsavedChanges) {
+  auto A = NewSession();
+  A->File->CreateAndOpen();
+  for (int32_t Number = 1; Number <= 4; ++Number) A->File->Put(Number, 1);
+  A->File->Write(true);
+  A->File->FreeBuffers(false);
+  // New buffers not yet written: a cache miss checks for changes.
+  A->File->Put(5, 2);
+  A->File->Put(6, 2);
+  EXPECT_EQ(A->File->GenerationOf(2), 1);
+  EXPECT_FALSE(A->File->CheckForChanges());
+  EXPECT_EQ(A->File->GetNextNumber(), 7);
+  A->File->Put(7, 2);
+  A->File->CheckInvariants();
+  A->File->Write(true);
+
+  auto B = NewSession();
+  B->File->Open();
+  EXPECT_EQ(B->File->GetLastNumber(), 7);
+  EXPECT_EQ(B->File->GenerationOf(6), 2);
+  EXPECT_EQ(B->File->GenerationOf(7), 2);
+}
+
 TEST_F(TableFile, ReadAheadFillsTheCacheInTheDirectionOfTravel) {
   auto A = NewSession();
   A->File->CreateAndOpen();

@@ -57,6 +57,7 @@ class TTestTableManager : public TORVTableManager {
   }
 
   bool CheckForChanges(bool /*ManualRefresh*/) override;
+  int32_t GetRowsetLastNumber() override { return RowsetLastNumber; }
   TORVSessionManager& GetSessionManager() override { return FSession; }
   TORVEngineManagerSettings& GetSessionSettings() override { return FSettings; }
   TORVCompressionManager& GetCompressionManager() override { return FCompression; }
@@ -115,6 +116,8 @@ class TTestTableManager : public TORVTableManager {
   std::function<void(TORVRowValues& Values, TORVValue& Value)> Evaluator;
   bool SessionIsolation = false;
   bool InInformationSchema = false;
+  // The rows file's last slot, as the index file's verification sees it.
+  int32_t RowsetLastNumber = 1000000;
 
  private:
   TORVBaseTable FOwnTable;

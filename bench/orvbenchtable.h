@@ -1,0 +1,144 @@
+// The table a storage benchmark loads: an Integer row ID, an Integer
+// "Amount" and an 80-character VarChar "Label", in single-byte text, owned
+// by one session in a folder of its own, with the files shared with other
+// processes as a database's are.
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/orvtype.h"
+#include "bench/orvbenchsqlite.h"
+#include "catalog/orvcolumns.h"
+#include "catalog/orvtable.h"
+#include "core/orvcompressmgr.h"
+#include "core/orvtypefunc.h"
+#include "storage/orvenginesettings.h"
+#include "storage/orvosfilemgr.h"
+#include "storage/orvrowsfile.h"
+#include "storage/orvtablemgr.h"
+#include "tests/support/orvfakesession.h"
+
+namespace orv::bench {
+
+inline constexpr int32_t TextLength = 80;
+
+// Files shared with other processes, as a database's are.
+class TSharedFiles : public TORVOSFileManager {
+ public:
+  bool GetExclusiveFileAccess() override { return false; }
+};
+
+class TBenchSession : public test::TFakeSession<TORVSessionManager> {
+ public:
+  void Lock(uint32_t /*WaitTimeout*/) override {}
+  bool TryLock(uint32_t /*WaitTimeout*/) override { return true; }
+  void Unlock() override {}
+};
+
+// One session's table without large objects or computed columns; the
+// change check reads the header of each of its files, as a shared
+// table's does.
+class TBenchTableManager : public TORVTableManager {
+ public:
+  TBenchTableManager(TORVFileManager* Files, const TORVString& Folder)
+      : TORVTableManager(&FOwnTable, Files), FFolder(Folder) {
+    // Text in single bytes, as the columns are sized without a catalog and
+    // as SQLite keeps it.
+    FSettings.SetCharacterSet(CharacterSetAnsi);
+    FOwnTable.SetName(u"Bench");
+    FOwnTable.SetInternalName(u"Bench");
+    TORVColumns& Columns = FOwnTable.GetColumns();
+    const struct {
+      const char16_t* Name;
+      int32_t DataType;
+      int32_t SubType;
+      int32_t Length;
+    } Layout[] = {{u"ID", dtInteger, 0, 0}, {u"Amount", dtInteger, 0, 0}, {u"Label", dtCharacter, stVarChar, TextLength}};
+    int32_t ID = 1;
+    for (const auto& Spec : Layout) {
+      std::unique_ptr<TORVColumn> Column(static_cast<TORVColumn*>(Columns.GetNewObject()));
+      Column->SetName(Spec.Name);
+      Column->SetID(ID++);
+      Column->SetDataType(Spec.DataType);
+      Column->SetSubType(Spec.SubType);
+      if (Spec.Length != 0) Column->SetLength(Spec.Length);
+      Columns.Add(Column.release());
+    }
+  }
+
+  // The rows file first, then every other file of the table.
+  bool CheckForChanges(bool /*ManualRefresh*/) override {
+    bool Result = Rows != nullptr && Rows->CheckForChanges();
+    for (TORVTableFileManager* File : OtherFiles)
+      if (File->CheckForChanges()) Result = true;
+    return Result;
+  }
+  int32_t GetRowsetLastNumber() override { return Rows != nullptr ? Rows->GetLastNumber() : 0; }
+  TORVSessionManager& GetSessionManager() override { return FSession; }
+  TORVEngineManagerSettings& GetSessionSettings() override { return FSettings; }
+  TORVCompressionManager& GetCompressionManager() override { return FCompression; }
+  int32_t GetSessionHandle() override { return 1; }
+  TORVString GetDatabaseName() override { return u"Bench"; }
+  TORVString GetDatabaseFullPath() override { return FFolder; }
+  bool GetDatabaseSessionIsolation() override { return false; }
+  bool GetInInformationSchema() override { return false; }
+  void LogEvent(int32_t, int32_t, int32_t, const TORVString&) override {}
+  void BackupError(const TORVString&) override { std::abort(); }
+  void RestoreError(const TORVString&) override { std::abort(); }
+  void ReadBlobStream(int32_t, int32_t, TORVMemoryStream&, bool) override { std::abort(); }
+  void WriteBlobStream(int32_t, int32_t&, TORVMemoryStream&, int32_t, int32_t&) override { std::abort(); }
+  int32_t GetBlobVersion(int32_t) override { return -1; }
+  void EvaluateRow(TORVRowValues&, TORVExprToken*, TORVValue&) override { std::abort(); }
+
+  TORVBaseTable& Table() { return FOwnTable; }
+
+  TORVRowsetManager* Rows = nullptr;
+  std::vector<TORVTableFileManager*> OtherFiles;
+
+ private:
+  TORVBaseTable FOwnTable;
+  TORVString FFolder;
+  TORVEngineManagerSettings FSettings{nullptr};
+  TBenchSession FSession;
+  TORVCompressionManager FCompression;
+};
+
+std::string Text(int32_t Index) {
+  std::string Result(TextLength, ' ');
+  for (int32_t Position = 0; Position < TextLength; ++Position)
+    Result[static_cast<size_t>(Position)] = static_cast<char>('a' + (Index * 7 + Position * 3) % 26);
+  return Result;
+}
+
+// What a reader takes from a row: the Amount and the Label, copied out.
+inline int64_t TakeRow(TORVRowsetNavigator& Navigator, TORVString& Label) {
+  Label = Navigator.GetRowValues().GetItems(2)->GetAsString();
+  return Navigator.GetRowValues().GetItems(1)->GetAsInteger() + static_cast<int64_t>(Label.size());
+}
+
+inline int64_t TakeRow(TBenchStatement& Select, std::string& Label) {
+  Label = Select.ColumnText(1);
+  return Select.ColumnInt(0) + static_cast<int64_t>(Label.size());
+}
+
+// A text of TextLength letters for Index.
+inline std::string BenchText(int32_t Index) {
+  std::string Result(TextLength, ' ');
+  for (int32_t Position = 0; Position < TextLength; ++Position)
+    Result[static_cast<size_t>(Position)] = static_cast<char>('a' + (Index * 7 + Position * 3) % 26);
+  return Result;
+}
+
+// A new folder under the system's temporary folder, named from Prefix.
+inline std::filesystem::path MakeBenchFolder(const std::string& Prefix) {
+  std::string Pattern = (std::filesystem::temp_directory_path() / (Prefix + "-XXXXXX")).string();
+  if (mkdtemp(Pattern.data()) == nullptr) std::abort();
+  return Pattern;
+}
+
+}  // namespace orv::bench
