@@ -199,6 +199,34 @@ void TORVExprValidater::SetStatementSourceToken(TORVExprToken* Ref) {
   if (!Found) InvalidToken(Ref, u"the referenced statement does not exist");
 }
 
+void TORVExprValidater::SetJumpSourceToken(TORVExprToken* Jump) {
+  const bool Labelled = !Jump->FName.empty();
+  TORVExprToken* Target = nullptr;
+  for (TORVExprToken* Block = GetParentBlockToken(Jump); Block != nullptr && Target == nullptr;) {
+    TORVExprToken* Enclosing = GetParentBlockToken(Block->FUpperToken);
+    if (Jump->FTokenOperator == toRETRY) {
+      if (Enclosing == nullptr) Target = Block;
+    } else if (Block->FTokenOperator != toNAMED || (Labelled && !SameString(Block->FName, Jump->FName))) {
+      // The statement list of a loop jumps to the loop.
+      TORVExprToken* Owner = Block->FUpperToken;
+      const bool Loop = Owner != nullptr && Owner->FTokenType == ttCONTROL &&
+                        (Owner->FTokenOperator == toLOOP || Owner->FTokenOperator == toREPEAT ||
+                         Owner->FTokenOperator == toWHILE);
+      if (Loop && (!Labelled || SameString(Owner->FName, Jump->FName))) Target = Owner;
+    } else if (Jump->FTokenOperator == toLEAVE) {
+      Target = Block;
+    } else {
+      InvalidToken(Jump, u"ITERATE not allowed in non-looping statement block");
+    }
+    Block = Enclosing;
+  }
+  if (Target == nullptr) {
+    InvalidToken(Jump,
+                 Labelled ? u"the referenced label does not exist" : u"ITERATE or LEAVE not allowed outside of block");
+  }
+  Jump->FSourceToken = Target;
+}
+
 void TORVExprValidater::AssignSourceType(TORVExprToken* Ref) {
   if (Ref->FSourceToken != nullptr) Ref->AssignType(Ref->FSourceToken);
 }

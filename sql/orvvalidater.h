@@ -232,6 +232,10 @@ class TORVExprValidater : public TORVBaseObject {
   void SetDynamicParamSourceToken(TORVExprToken* Ref);
   void SetCursorSourceToken(TORVExprToken* Ref);
   void SetStatementSourceToken(TORVExprToken* Ref);
+  // Binds ITERATE, LEAVE or RETRY to the loop or block it jumps to: RETRY
+  // to the routine's outermost block, ITERATE to a loop, LEAVE to a loop or
+  // a BEGIN ... END block, by label when the jump has one.
+  void SetJumpSourceToken(TORVExprToken* Jump);
   // The reference takes its source's type.
   static void AssignSourceType(TORVExprToken* Ref);
   // Checks the kind of reference (an unqualified column needs a table to

@@ -398,6 +398,46 @@ TEST_F(ValidaterTest, NamesInsideABlockBindToDeclarationsThenToRoutineParameters
                            " (Invalid expression c found, the referenced statement does not exist)");
 }
 
+// A routine whose outer block "outer" holds a loop "lp", whose body holds
+// jumps and a block "inner" with jumps of its own; one more jump stands
+// outside every block.
+TEST_F(ValidaterTest, JumpsBindToTheirLoopOrBlock) {
+  TORVPartialTree Routine(ReadTokens(
+      u"(PROCEDURE :name \"P\" (CLAUSE) nil nil nil (CONTROL :op LEAVE)"
+      u" (BLOCK :op NAMED :name \"outer\" (BLOCKCLAUSE) (BLOCKCLAUSE"
+      u"  (CONTROL :op LOOP :name \"lp\" (BLOCK (BLOCKCLAUSE) (BLOCKCLAUSE"
+      u"   (CONTROL :op LEAVE) (CONTROL :op ITERATE) (CONTROL :op LEAVE :name \"OUTER\")"
+      u"   (CONTROL :op ITERATE :name \"outer\") (CONTROL :op RETRY) (CONTROL :op LEAVE :name \"nope\")"
+      u"   (BLOCK :op NAMED :name \"inner\" (BLOCKCLAUSE) (BLOCKCLAUSE"
+      u"    (CONTROL :op LEAVE) (CONTROL :op ITERATE) (CONTROL :op ITERATE :name \"lp\")) nil nil)) nil nil)))"
+      u" nil nil))"));
+  TORVExprToken* Outer = Routine->GetArgument(5);
+  TORVExprToken* Loop = Outer->GetArgument(1)->GetArgument(0);
+  TORVExprToken* Body = Loop->GetArgument(0)->GetArgument(1);
+  TORVExprToken* Inner = Body->GetArgument(6);
+  TORVExprToken* InnerBody = Inner->GetArgument(1);
+  Validater.Initialize(&Expr);
+  auto Target = [&](TORVExprToken* Jump) {
+    std::string Error = ErrorOf([&] { Validater.SetJumpSourceToken(Jump); });
+    if (Error != "no error") return Error.substr(Error.find('(') + 1);
+    return Jump->FSourceToken == Loop ? std::string("loop") : StringToUtf8(Jump->FSourceToken->FName);
+  };
+  EXPECT_EQ(Target(Body->GetArgument(0)), "loop");
+  EXPECT_EQ(Target(Body->GetArgument(1)), "loop");
+  EXPECT_EQ(Target(Body->GetArgument(2)), "outer");
+  EXPECT_EQ(Target(Body->GetArgument(3)), "Invalid expression ITERATE \"outer\" found, ITERATE not allowed in "
+                                           "non-looping statement block)");
+  EXPECT_EQ(Target(Body->GetArgument(4)), "outer");
+  EXPECT_EQ(Target(Body->GetArgument(5)),
+            "Invalid expression LEAVE \"nope\" found, the referenced label does not exist)");
+  EXPECT_EQ(Target(InnerBody->GetArgument(0)), "inner");
+  EXPECT_EQ(Target(InnerBody->GetArgument(1)), "Invalid expression ITERATE found, ITERATE not allowed in "
+                                               "non-looping statement block)");
+  EXPECT_EQ(Target(InnerBody->GetArgument(2)), "loop");
+  EXPECT_EQ(Target(Routine->GetArgument(4)), "Invalid expression LEAVE found, ITERATE or LEAVE not allowed outside "
+                                             "of block)");
+}
+
 // An expression that compiles another one whenever a column is bound, as a
 // view is compiled while a statement that uses it is validated.
 class TNestingExpr : public TORVFakeFilterExpr {
