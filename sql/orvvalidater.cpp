@@ -716,7 +716,10 @@ void TORVExprValidater::CheckStringTypes(TORVExprToken* Token) {
 }
 
 void TORVExprValidater::CheckStringBlobTypes(TORVExprToken* Token) {
-  CheckTypes(Token, Types({dtCharacter, dtLargeObject}), CharacterSubTypeSet() + TORVTypeCodeSet{stClob});
+  // One pair of sets cannot hold character of any subtype and CLOB without
+  // BLOB (subtype 0 of the large objects), so the test is spelled out.
+  if (Token->FDataType == dtCharacter || (Token->FDataType == dtLargeObject && Token->FSubType == stClob)) return;
+  ExpectedExpression(Token, u"Char, GUID, VarChar, or CLOB expression");
 }
 
 void TORVExprValidater::CheckNonBlobTypes(TORVExprToken* Token) {

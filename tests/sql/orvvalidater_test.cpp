@@ -203,6 +203,52 @@ TEST_F(ValidaterTest, CastsFollowTheCastMatrix) {
   }
 }
 
+TEST_F(ValidaterTest, CategoryChecksAcceptTheirTypes) {
+  using TCheck = void (TORVExprValidater::*)(TORVExprToken*);
+  struct TCase {
+    TCheck Check;
+    int32_t DataType, SubType;
+    const char* Error;  // "" when accepted
+  };
+  const TCase Cases[] = {
+      {&TORVExprValidater::CheckStringTypes, dtCharacter, stGUID, ""},
+      {&TORVExprValidater::CheckStringTypes, dtLargeObject, stClob, ""},
+      {&TORVExprValidater::CheckStringTypes, dtLargeObject, stBlob, "Expected CLOB expression"},
+      {&TORVExprValidater::CheckStringTypes, dtInteger, stNone, "Expected Char, GUID, or VarChar expression"},
+      {&TORVExprValidater::CheckStringBlobTypes, dtLargeObject, stClob, ""},
+      {&TORVExprValidater::CheckStringBlobTypes, dtLargeObject, stBlob,
+       "Expected Char, GUID, VarChar, or CLOB expression"},
+      {&TORVExprValidater::CheckNonBlobTypes, dtLargeObject, stClob, "Invalid expression"},
+      {&TORVExprValidater::CheckNonBlobTypes, dtBytes, stByte, ""},
+      {&TORVExprValidater::CheckBooleanTypes, dtBigInt, stNone, ""},
+      {&TORVExprValidater::CheckBooleanTypes, dtFloat, stNone,
+       "Expected Boolean, SmallInt, Integer, or BigInt expression"},
+      {&TORVExprValidater::CheckNumericTypes, dtDayTimeInterval, stDay,
+       "Expected SmallInt, Integer, BigInt, Float, or Decimal expression"},
+      {&TORVExprValidater::CheckNumericIntervalTypes, dtDayTimeInterval, stDayToHour, ""},
+      {&TORVExprValidater::CheckNumericDateTimeIntervalTypes, dtTime, stNone, ""},
+      {&TORVExprValidater::CheckNumericDateTimeIntervalTypes, dtBoolean, stNone, "Expected SmallInt"},
+      {&TORVExprValidater::CheckIntegerTypes, dtDecimal, stNone, "Expected SmallInt, Integer, or BigInt expression"},
+      {&TORVExprValidater::CheckDateTypes, dtTimeStamp, stNone, "Expected Date expression"},
+      {&TORVExprValidater::CheckTimeTypes, dtTime, stNone, ""},
+  };
+  for (const TCase& Case : Cases) {
+    TORVExprToken Value;
+    Value.FTokenType = ttCOLUMNREF;
+    Value.FName = u"V";
+    Value.FDataType = Case.DataType;
+    Value.FSubType = Case.SubType;
+    Validater.Initialize(&Expr);
+    std::string Error = ErrorOf([&] { (Validater.*Case.Check)(&Value); });
+    SCOPED_TRACE(StringToUtf8(DataTypeToString(Case.DataType, Case.SubType)));
+    if (*Case.Error == 0) {
+      EXPECT_EQ(Error, "no error");
+    } else {
+      EXPECT_NE(Error.find(std::string("(") + Case.Error), std::string::npos) << Error;
+    }
+  }
+}
+
 TEST_F(ValidaterTest, DynamicParametersTakeTheTypeBesideThemAndAreDeclaredInTextOrder) {
   const TORVParseOptions Params{poAllowParameters};
   ASSERT_EQ(Compile("SELECT ID FROM Customer WHERE ? = ID AND Name = ? AND Born < ?", Params), "");
