@@ -147,6 +147,14 @@ TEST(ValidaterAssignment, TargetsAcceptTheirCompatibleValues) {
   }
 }
 
+// Value becomes a column V of the type, as the checks see it.
+void MakeColumnV(TORVExprToken& Value, int32_t DataType, int32_t SubType) {
+  Value.FTokenType = ttCOLUMNREF;
+  Value.FName = u"V";
+  Value.FDataType = DataType;
+  Value.FSubType = SubType;
+}
+
 TEST_F(ValidaterTest, CastsFollowTheCastMatrix) {
   struct TCase {
     int32_t ValueType, ValueSubType, TargetType, TargetSubType;
@@ -185,10 +193,7 @@ TEST_F(ValidaterTest, CastsFollowTheCastMatrix) {
   };
   for (const TCase& Case : Cases) {
     TORVExprToken Value;
-    Value.FTokenType = ttCOLUMNREF;
-    Value.FName = u"V";
-    Value.FDataType = Case.ValueType;
-    Value.FSubType = Case.ValueSubType;
+    MakeColumnV(Value, Case.ValueType, Case.ValueSubType);
     TORVExprToken Target;
     Target.FTokenType = ttDATATYPE;
     Target.FDataType = Case.TargetType;
@@ -234,10 +239,7 @@ TEST_F(ValidaterTest, CategoryChecksAcceptTheirTypes) {
   };
   for (const TCase& Case : Cases) {
     TORVExprToken Value;
-    Value.FTokenType = ttCOLUMNREF;
-    Value.FName = u"V";
-    Value.FDataType = Case.DataType;
-    Value.FSubType = Case.SubType;
+    MakeColumnV(Value, Case.DataType, Case.SubType);
     Validater.Initialize(&Expr);
     std::string Error = ErrorOf([&] { (Validater.*Case.Check)(&Value); });
     SCOPED_TRACE(StringToUtf8(DataTypeToString(Case.DataType, Case.SubType)));
