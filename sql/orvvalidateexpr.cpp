@@ -654,6 +654,71 @@ int32_t TORVExprValidater::GetBinaryResultCollation(TORVTokenOperator Operator, 
 }
 
 // ---------------------------------------------------------------------------
+// Several candidate results
+
+void TORVExprValidater::ValidateMultipleExpressions(int32_t FirstIndex, TORVExprToken* Token) {
+  const int32_t Count = Token->GetNumArguments();
+  TORVExprToken* Model = nullptr;
+  TORVExprToken* FirstParam = nullptr;
+  for (int32_t I = FirstIndex; I < Count; ++I) {
+    TORVExprToken* Argument = Token->GetArgument(I);
+    if (IsDynamicParam(Argument)) {
+      if (FirstParam == nullptr) FirstParam = Argument;
+    } else if (Model == nullptr && Argument != nullptr && !Argument->GetNullConstant()) {
+      Model = Argument;
+    }
+  }
+  if (Model == nullptr) {
+    if (FirstParam != nullptr) InvalidToken(FirstParam, u"dynamic parameter type cannot be inferred");
+    InvalidToken(SlotOf(Token, FirstIndex) != nullptr ? Token->GetArgument(FirstIndex) : Token,
+                 u"at least one of the result expressions must be non-NULL");
+  }
+  for (int32_t I = FirstIndex; I < Count; ++I) {
+    TORVExprToken* Argument = Token->GetArgument(I);
+    if (IsDynamicParam(Argument)) SetDynamicParamTypeFrom(Argument, Model);
+  }
+  for (int32_t I = FirstIndex; I < Count; ++I) {
+    if (TORVExprToken* Argument = Token->GetArgument(I)) CheckArgumentTypes(Argument, Model);
+  }
+  Token->AssignType(Model);
+  for (int32_t I = FirstIndex; I < Count; ++I) {
+    if (const TORVExprToken* Argument = Token->GetArgument(I)) CheckTypePromotion(Token, Argument);
+  }
+}
+
+void TORVExprValidater::CheckTypePromotion(TORVExprToken* Token, const TORVExprToken* Argument) {
+  const int32_t Type = Token->FDataType;
+  const int32_t ArgumentType = Argument->FDataType;
+  switch (Type) {
+    case dtCharacter:
+    case dtBytes:
+      if (ArgumentType == dtLargeObject && (Type == dtBytes || Argument->FSubType == stClob)) {
+        Token->AssignType(Argument);
+      } else if (ArgumentType == Type) {
+        // Fixed-length or GUID values become varying beside a varying one.
+        if (Token->FSubType != stNone && Argument->FSubType == stNone) Token->SetSubType(stNone);
+        Token->SetLength(std::max(Token->FLength, Argument->FLength));
+      }
+      return;
+    case dtSmallInt:
+    case dtInteger:
+    case dtBigInt:
+      // Integer types are ordered by width, and Float and Decimal follow.
+      if (IsNumericType(ArgumentType) && ArgumentType > Type) Token->AssignType(Argument);
+      return;
+    case dtDecimal:
+      if (ArgumentType == dtFloat) {
+        Token->AssignType(Argument);
+      } else {
+        Token->SetScale(std::max(Token->FScale, Argument->FScale));
+      }
+      return;
+    default:
+      return;
+  }
+}
+
+// ---------------------------------------------------------------------------
 // Boolean rewrite, token-type checks and dynamic-parameter typing
 
 void TORVExprValidater::TransformBooleanExpr(TORVExprToken* Token) {

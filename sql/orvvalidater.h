@@ -131,6 +131,18 @@ class TORVExprValidater : public TORVBaseObject {
                                           int32_t LeftCollation, int32_t RightDataType, int32_t RightSubType,
                                           int32_t RightCollation);
 
+  // Types a node with several candidate results (IFNULL, IIF, NULLIF,
+  // COALESCE, a CASE's results) from its arguments FirstIndex on, which are
+  // validated already: the first that is neither a NULL constant nor a
+  // dynamic parameter is the model, the parameters take its type, every
+  // argument must be assignable to it, and the node takes its type promoted
+  // by each argument in turn.
+  void ValidateMultipleExpressions(int32_t FirstIndex, TORVExprToken* Token);
+  // Widens Token's type so that it also holds Argument's values: fixed
+  // character or bytes become varying, integers grow to the wider number, a
+  // string meets a large object, a Decimal keeps the larger scale.
+  static void CheckTypePromotion(TORVExprToken* Token, const TORVExprToken* Argument);
+
   // Rewrites a Boolean or integer node that stands as a condition (at the
   // root, or under AND, OR, NOT or a clause, never in a row value) into
   // "node = TRUE", in place: the node becomes the comparison and a copy of

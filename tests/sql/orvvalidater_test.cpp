@@ -397,6 +397,42 @@ TEST_F(ValidaterTest, ALongChainOfConditionsValidatesWithoutDeepRecursion) {
   EXPECT_EQ(Filter.UnlockCount, 1);
 }
 
+TEST_F(ValidaterTest, SeveralCandidateResultsTakeTheModelsTypeWidenedByEachOther) {
+  struct TCase {
+    const char16_t* Call;  // validated arguments, from index 0
+    const char* Result;
+  };
+  const TCase Cases[] = {
+      {u"(CONST :text \"NULL\") (COLUMNREF :name \"Small\" :type 5 nil nil)"
+       u" (CONST :text \"1.5\" :type 9 :scale 1)",
+       "(FUNCREF :op COALESCE :type 9 :scale 1"},
+      {u"(COLUMNREF :name \"Code\" :type 1 :subtype 130 :len 5 nil nil)"
+       u" (COLUMNREF :name \"Name\" :type 1 :len 20 nil nil)",
+       "(FUNCREF :op COALESCE :type 1 :len 20"},
+      {u"(COLUMNREF :name \"Data\" :type 2 :len 4 nil nil) (COLUMNREF :name \"Photo\" :type 3 nil nil)",
+       "(FUNCREF :op COALESCE :type 3"},
+      {u"(CONST :text \"1.5\" :type 9 :scale 1) (CONST :text \"2.25\" :type 9 :scale 2)"
+       u" (CONST :text \"2\" :type 6)",
+       "(FUNCREF :op COALESCE :type 9 :scale 2"},
+      {u"(DYNPARAMREF) (COLUMNREF :name \"Big\" :type 7 nil nil)",
+       "(FUNCREF :op COALESCE :type 7 (DYNPARAMREF :type 7)"},
+      {u"(CONST :text \"NULL\") (CONST :text \"NULL\")",
+       "Invalid expression NULL found, at least one of the result expressions must be non-NULL"},
+      {u"(CONST :text \"NULL\") (DYNPARAMREF)",
+       "Invalid expression ? found, dynamic parameter type cannot be inferred"},
+      {u"(COLUMNREF :name \"Small\" :type 5 nil nil) (CONST :text \"a\" :type 1 :len 1)",
+       "Expected NULL, SmallInt, Integer, BigInt, Float, Decimal, Interval Year, Interval Month, Interval Day, "
+       "Interval Hour, Interval Minute, Interval Second, or Interval MSecond expression but instead found 'a'"},
+  };
+  for (const TCase& Case : Cases) {
+    TORVPartialTree Call(ReadTokens(u"(FUNCREF :op COALESCE " + TORVString(Case.Call) + u")"));
+    Validater.Initialize(&Expr);
+    std::string Error = ErrorOf([&] { Validater.ValidateMultipleExpressions(0, Call.Get()); });
+    std::string Result = Error == "no error" ? DumpTokens(Call.Get()) : Error;
+    EXPECT_NE(Result.find(Case.Result), std::string::npos) << Result;
+  }
+}
+
 // PROCEDURE P(p BIGINT, x VARCHAR) with a block that declares a variable x,
 // an array a, a cursor c FOR a statement s and a statement t; the names to
 // bind are the arguments of the block's statement clause.
