@@ -305,6 +305,22 @@ TEST_F(ValidaterTest, AQualifiedColumnIsFoundInTheEnclosingQueryWhichBecomesCorr
   EXPECT_EQ(Inner->FTokenOperator, toCORRELATED);
 }
 
+TEST_F(ValidaterTest, AColumnOfAMergedQueryIsSoughtInTheFirstQueryOfItsChain) {
+  ParseOnly = true;
+  ASSERT_EQ(Compile("SELECT ID FROM Customer UNION SELECT OrderID FROM Orders WHERE Name = 'x' AND CustID = 1"), "");
+  TORVExprToken* Merged = SlotOf(Expr.FTokens, QueryMergedQuerySlot);
+  TORVExprToken* Condition = SlotOf(SlotOf(Merged, QueryWhereSlot), 0);
+  Validater.Initialize(&Expr);
+  for (TORVExprToken* Comparison : {Condition->GetLeftToken(), Condition->GetRightToken()}) {
+    Validater.SetColumnSourceToken(Comparison->GetLeftToken());
+  }
+  EXPECT_EQ(Condition->GetLeftToken()->GetLeftToken()->FSourceToken, SlotOf(SlotOf(Expr.FTokens, QueryFromSlot), 0));
+  EXPECT_EQ(Condition->GetRightToken()->GetLeftToken()->FSourceToken, SlotOf(SlotOf(Merged, QueryFromSlot), 0));
+  // Neither query is correlated by it.
+  EXPECT_EQ(Merged->FTokenOperator, toNONE);
+  EXPECT_EQ(Expr.FTokens->FTokenOperator, toNONE);
+}
+
 TEST_F(ValidaterTest, ADerivedTableDoesNotSeeTheQueriesAroundIt) {
   ASSERT_EQ(Compile("SELECT ID FROM Customer c WHERE ID = 1"), "");
   TORVPartialTree Tree(ReadTokens(
