@@ -22,6 +22,23 @@ using namespace orv::test;
 
 TEST(ValidaterCorpus, ValidatedExpressionsGiveTheirTypedTreesOrErrors) { EXPECT_GT(RunSqlCorpusValidate(), 0); }
 
+// Whatever the parser accepts, validation types or refuses with the SQL
+// error, never with anything else.
+TEST(ValidaterCorpus, EveryParsedExpressionOfTheCorpusValidatesOrRaisesTheSqlError) {
+  int32_t Count = 0;
+  for (const TORVSqlCorpusCase& Case : ReadSqlCorpus()) {
+    if (Case.Kind != "expr" && Case.Kind != "build") continue;
+    SCOPED_TRACE("corpus line " + std::to_string(Case.Line) + ": " + Case.Sql);
+    for (bool Filter : {false, true}) {
+      std::vector<std::string> Options = Case.Options;
+      if (Filter) Options.push_back("filter");
+      EXPECT_FALSE(ValidateForCorpus(Case.Sql, Options).empty());
+      ++Count;
+    }
+  }
+  EXPECT_GT(Count, 0);
+}
+
 // Expressions over the validate corpus's catalog, compiled by hand so that
 // a test can reach into the tree between parse and validation.
 class ValidaterTest : public ::testing::Test {
