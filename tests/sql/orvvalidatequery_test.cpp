@@ -310,5 +310,13 @@ TEST_F(QueryValidationTest, CatalogReadsOfOtherDatabasesEndWhenTheQueryIsRelease
   }
 }
 
+TEST_F(QueryValidationTest, MovedAndFoldedConditionsKeepTheirMeaningInBuiltText) {
+  // The OR written without parentheses meets the AND of the folded list.
+  ASSERT_EQ(Compile("SELECT a.x FROM a JOIN b ON a.x = b.x AND b.x = 2 WHERE b.y = 5 OR b.x = 1"), "");
+  EXPECT_EQ(StringToUtf8(Built(Query())),
+            "SELECT ALL \"a\".\"x\" AS \"x\" FROM \"a\" INNER JOIN \"b\" ON \"a\".\"x\" = \"b\".\"x\" "
+            "WHERE (\"b\".\"y\" = 5 OR \"b\".\"x\" = 1) AND \"b\".\"x\" = 2");
+}
+
 }  // namespace
 }  // namespace orv
