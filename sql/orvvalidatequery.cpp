@@ -269,8 +269,10 @@ void TORVExprValidater::ValidateQuery(TORVExprToken* Query, bool IncludeTemporar
   if (Select->GetNumArguments() == 1) Query->AssignType(Select->GetArgument(0));
 
   if (TORVExprToken* Into = SlotOf(Query, QueryIntoSlot)) {
+    // Reported at the first target: the list itself has no text to quote.
     if (Into->GetNumArguments() != Select->GetNumArguments())
-      InvalidToken(Into, u"the number of SELECT column must match the number of INTO clause parameters");
+      InvalidToken(SlotOf(Into, 0) != nullptr ? Into->GetArgument(0) : Into,
+                   u"the number of SELECT column must match the number of INTO clause parameters");
     TORVValueGuard<TORVTokenOperator> Direction(FParamOperator, toOUTPUT);
     for (int32_t I = 0; I < Into->GetNumArguments(); ++I) {
       TORVExprToken* Item = Into->GetArgument(I);

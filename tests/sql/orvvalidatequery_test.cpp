@@ -37,6 +37,9 @@ class QueryValidationTest : public ::testing::Test {
     Catalog.AddTable(u"Main", u"a", {Int(u"x"), Int(u"y"), Int(u"z")});
     Catalog.AddTable(u"Main", u"b", {Int(u"x"), Int(u"y")});
     Catalog.AddTable(u"Main", u"c", {Int(u"x"), Int(u"k")});
+    TORVColumnDescriptor Long = TORVFakeCatalog::Column(u"Long", dtCharacter, 2000);
+    Long.SubType = stVarChar;
+    Catalog.AddTable(u"Main", u"w", {Long});
     Catalog.AddTable(u"Other", u"u", {Int(u"a"), Int(u"b")});
     Expr.OnParse = [](TORVFakeCatalogExpr& Self) {
       TORVExprParser Parser;
@@ -316,6 +319,23 @@ TEST_F(QueryValidationTest, MovedAndFoldedConditionsKeepTheirMeaningInBuiltText)
   EXPECT_EQ(StringToUtf8(Built(Query())),
             "SELECT ALL \"a\".\"x\" AS \"x\" FROM \"a\" INNER JOIN \"b\" ON \"a\".\"x\" = \"b\".\"x\" "
             "WHERE (\"b\".\"y\" = 5 OR \"b\".\"x\" = 1) AND \"b\".\"x\" = 2");
+}
+
+TEST_F(QueryValidationTest, CharacterColumnsOfNoLengthGet60AndOverlongOnesBecomeLargeObjects) {
+  ASSERT_EQ(Compile("SELECT '', Long FROM w"), "");
+  EXPECT_EQ(Select()->GetArgument(0)->FLength, 60);
+  EXPECT_EQ(Select()->GetArgument(1)->FDataType, dtLargeObject);
+  EXPECT_EQ(Select()->GetArgument(1)->FSubType, stClob);
+}
+
+TEST_F(QueryValidationTest, IntoParametersTakeTheTypesOfTheSelectColumns) {
+  ASSERT_EQ(Compile("SELECT a, Long INTO ?, ? FROM t, w"), "");
+  EXPECT_EQ(DumpTokens(SlotOf(Query(), QueryParametersSlot)),
+            "(CLAUSE (DYNPARAM :op OUTPUT :name \"Parameter1\" :type 6) (DYNPARAM :op OUTPUT :name \"Parameter2\" "
+            ":type 3 :subtype 150))");
+  EXPECT_EQ(Compile("SELECT a, b INTO ? FROM t"),
+            "!1:18 Invalid expression ? found, the number of SELECT column must match the number of INTO clause "
+            "parameters");
 }
 
 }  // namespace
