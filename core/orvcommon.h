@@ -283,4 +283,19 @@ void WhileUnwinding(TCall Call) noexcept {
   }
 }
 
+// Sets a variable for the length of a scope and puts its old value back
+// however the scope ends.
+template <typename T>
+class TORVValueGuard {
+ public:
+  TORVValueGuard(T& Variable, T Value) : FVariable(Variable), FSaved(Variable) { Variable = Value; }
+  ~TORVValueGuard() { FVariable = FSaved; }
+  TORVValueGuard(const TORVValueGuard&) = delete;
+  TORVValueGuard& operator=(const TORVValueGuard&) = delete;
+
+ private:
+  T& FVariable;
+  T FSaved;
+};
+
 }  // namespace orv

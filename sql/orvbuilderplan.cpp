@@ -2,6 +2,7 @@
 #include <string_view>
 
 #include "base/orverror.h"
+#include "core/orvcommon.h"
 #include "core/orvliteral.h"
 #include "core/orvstrings.h"
 #include "sql/orvbuilder.h"
@@ -25,24 +26,10 @@ bool IsAndOrToken(const TORVExprToken* Token) {
   return Token->FTokenType == ttBINARY && (Token->FTokenOperator == toAND || Token->FTokenOperator == toOR);
 }
 
-// Restores a builder setting on every way out.
-template <typename T>
-class TSettingGuard {
- public:
-  TSettingGuard(T& Setting, T Value) : FSetting(Setting), FSaved(Setting) { Setting = Value; }
-  ~TSettingGuard() { FSetting = FSaved; }
-  TSettingGuard(const TSettingGuard&) = delete;
-  TSettingGuard& operator=(const TSettingGuard&) = delete;
-
- private:
-  T& FSetting;
-  T FSaved;
-};
-
 }  // namespace
 
 void TORVExprBuilder::BuildConditionPlan(const TORVExprToken* Token) {
-  TSettingGuard<bool> LineBreaks(FIncludeLineBreaks, true);
+  TORVValueGuard<bool> LineBreaks(FIncludeLineBreaks, true);
   const bool AndOr = IsAndOrToken(Token);
   if (AndOr && Token->FOptimizeName.empty()) {
     BuildExpr(Token->GetLeftToken());
@@ -57,7 +44,7 @@ void TORVExprBuilder::BuildConditionPlan(const TORVExprToken* Token) {
   {
     // The text of the condition as a whole; its parts have no plan of their
     // own.
-    TSettingGuard<bool> NoPlan(FIncludePlan, false);
+    TORVValueGuard<bool> NoPlan(FIncludePlan, false);
     if (Token->FTokenType == ttBINARY) {
       BuildBinary(Token);
     } else {

@@ -1,6 +1,8 @@
 #include "sql/orvtreeutil.h"
 
+#include <algorithm>
 #include <functional>
+#include <stdexcept>
 #include <vector>
 
 #include "core/orvliteral.h"
@@ -478,6 +480,224 @@ bool ReferencesMultipleTables(TORVExprToken* Token) {
     }
   }
   return false;
+}
+
+// ---------------------------------------------------------------------------
+// Join lists
+
+namespace {
+
+TORVExprToken* JoinsOf(const TORVExprToken* TableToken) { return SlotOf(TableToken, TableRefJoinsSlot); }
+
+int32_t CountOf(const TORVExprToken* Clause) { return Clause == nullptr ? 0 : Clause->GetNumArguments(); }
+
+bool IsOuterJoin(const TORVExprToken* Join) {
+  return Join->FTokenOperator == toLEFTOUTERJOIN || Join->FTokenOperator == toRIGHTOUTERJOIN;
+}
+
+bool AnyColumnBoundTo(TORVExprToken* Token, const TORVExprToken* TableToken) {
+  for (const TORVExprToken* Column : ColumnsOf(Token)) {
+    if (Column->FSourceToken == TableToken) return true;
+  }
+  return false;
+}
+
+// The index of the first join of TableToken's list that targets Target.
+int32_t FindJoinTo(const TORVExprToken* TableToken, const TORVExprToken* Target) {
+  const TORVExprToken* Joins = JoinsOf(TableToken);
+  for (int32_t I = 0; I < CountOf(Joins); ++I) {
+    const TORVExprToken* Join = Joins->GetArgument(I);
+    if (Join != nullptr && Join->FTargetToken == Target) return I;
+  }
+  return -1;
+}
+
+// Depth bounds the walk back along the joins that lead to a table: a
+// chain never holds more joins than the query has tables, so a longer one
+// can only be a cycle, which ends the walk instead of recursing forever.
+bool FlipJoinsTo(TORVExprToken* Query, TORVTokenOperator JoinOperator, TORVExprToken* TableToken, bool KeepPosition,
+                 int32_t Depth) {
+  TORVExprToken* Parent = GetParentTableToken(Query, JoinOperator, TableToken);
+  if (Parent == nullptr) Parent = GetParentTableToken(Query, toCROSSJOIN, TableToken);
+  if (Parent == nullptr || Depth > CountOf(SlotOf(Query, QueryFromSlot))) return false;
+  FlipJoinsTo(Query, JoinOperator, Parent, false, Depth + 1);
+  TORVExprToken* ParentJoins = JoinsOf(Parent);
+  TORVExprToken* TableJoins = JoinsOf(TableToken);
+  const int32_t Index = FindJoinTo(Parent, TableToken);
+  if (Index < 0 || TableJoins == nullptr) return false;
+  const int32_t Count = CountOf(ParentJoins);
+  TORVExprToken* Join = ParentJoins->GetArgument(Index);
+  ParentJoins->DeleteArgument(Index);
+  if (Join->FTokenOperator == toRIGHTOUTERJOIN) Join->FTokenOperator = toLEFTOUTERJOIN;
+  Join->FTargetToken = Parent;
+  for (int32_t I = 0; I < Join->GetNumArguments(); ++I) FlipJoinTokens(Join->GetArgument(I));
+  int32_t Position = KeepPosition ? Join->FPosition : GetJoinPosition(TableToken, Join);
+  Position = std::clamp(Position, 0, TableJoins->GetNumArguments());
+  TableJoins->InsertArgument(Position, Join);
+  FlipTables(Query, Parent, TableToken, Count > 1);
+  if (Count > 1) {
+    for (int32_t I = 0; I < TableJoins->GetNumArguments(); ++I) {
+      TORVExprToken* Target = TableJoins->GetArgument(I)->FTargetToken;
+      if (Target != nullptr && Target != Parent) FlipTables(Query, Parent, Target, true);
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+TORVExprToken* GetParentTableToken(TORVExprToken* Query, TORVTokenOperator JoinOperator, TORVExprToken* TableToken) {
+  TORVExprToken* From = SlotOf(Query, QueryFromSlot);
+  for (int32_t I = 0; I < CountOf(From); ++I) {
+    TORVExprToken* Table = From->GetArgument(I);
+    const TORVExprToken* Joins = JoinsOf(Table);
+    for (int32_t J = 0; J < CountOf(Joins); ++J) {
+      const TORVExprToken* Join = Joins->GetArgument(J);
+      if (Join != nullptr && Join->FTokenOperator == JoinOperator && Join->FTargetToken == TableToken) return Table;
+    }
+  }
+  return nullptr;
+}
+
+void SetTablePositions(TORVExprToken* Query, bool IncludeJoins) {
+  TORVExprToken* From = SlotOf(Query, QueryFromSlot);
+  for (int32_t I = 0; I < CountOf(From); ++I) {
+    TORVExprToken* Table = From->GetArgument(I);
+    Table->FPosition = I;
+    if (!IncludeJoins) continue;
+    TORVExprToken* Joins = JoinsOf(Table);
+    for (int32_t J = 0; J < CountOf(Joins); ++J) Joins->GetArgument(J)->FPosition = J;
+  }
+}
+
+bool ExpressionDependsUponTable(TORVExprToken* Expression, const TORVExprToken* TableToken) {
+  if (Expression == nullptr) return false;
+  switch (Expression->FTokenType) {
+    case ttBINARY:
+      if (Expression->FTokenOperator == toAND || Expression->FTokenOperator == toOR) {
+        return ExpressionDependsUponTable(Expression->GetLeftToken(), TableToken) ||
+               ExpressionDependsUponTable(Expression->GetRightToken(), TableToken);
+      }
+      if (!IsComparisonOperator(Expression->FTokenOperator)) return false;
+      return AnyColumnBoundTo(Expression->GetLeftToken(), TableToken) ||
+             AnyColumnBoundTo(Expression->GetRightToken(), TableToken);
+    case ttEXTBINARY:
+    case ttFUNCREF:
+    case ttROWVALUE:
+      return AnyColumnBoundTo(Expression, TableToken);
+    case ttUNARY:
+      return ExpressionDependsUponTable(Expression->GetLeftToken(), TableToken);
+    default:
+      return false;
+  }
+}
+
+bool JoinDependsUponTable(TORVExprToken* Join, const TORVExprToken* TableToken) {
+  for (int32_t I = 0; I < Join->GetNumArguments(); ++I) {
+    if (ExpressionDependsUponTable(Join->GetArgument(I), TableToken)) return true;
+  }
+  return false;
+}
+
+int32_t GetJoinPosition(TORVExprToken* TableToken, TORVExprToken* Join) {
+  const TORVExprToken* Joins = JoinsOf(TableToken);
+  int32_t FirstOuter = -1;
+  for (int32_t I = CountOf(Joins) - 1; I >= 0; --I) {
+    const TORVExprToken* Entry = Joins->GetArgument(I);
+    if (Entry->FTargetToken != nullptr && JoinDependsUponTable(Join, Entry->FTargetToken)) return I + 1;
+    if (Join->FTokenOperator == toINNERJOIN && IsOuterJoin(Entry)) FirstOuter = I;
+  }
+  return FirstOuter < 0 ? 0 : FirstOuter;
+}
+
+void FlipJoinTokens(TORVExprToken* Expression) {
+  if (Expression == nullptr) return;
+  if (Expression->FTokenType == ttBINARY) {
+    if (IsComparisonOperator(Expression->FTokenOperator)) {
+      ReverseBinaryTokenOperator(Expression);
+      return;
+    }
+    FlipJoinTokens(Expression->GetLeftToken());
+    FlipJoinTokens(Expression->GetRightToken());
+  } else if (Expression->FTokenType == ttUNARY) {
+    FlipJoinTokens(Expression->GetLeftToken());
+  }
+}
+
+bool TargetOfJoin(TORVExprToken* Query, const TORVExprToken* Join, const TORVExprToken* TableToken) {
+  const TORVExprToken* From = SlotOf(Query, QueryFromSlot);
+  for (int32_t I = 0; I < CountOf(From); ++I) {
+    const TORVExprToken* Joins = JoinsOf(From->GetArgument(I));
+    for (int32_t J = 0; J < CountOf(Joins); ++J) {
+      const TORVExprToken* Other = Joins->GetArgument(J);
+      if (Other != Join && Other->FTargetToken == TableToken) return true;
+    }
+  }
+  return false;
+}
+
+bool TargetOfInnerJoin(TORVExprToken* Query, const TORVExprToken* TableToken) {
+  return GetParentTableToken(Query, toINNERJOIN, const_cast<TORVExprToken*>(TableToken)) != nullptr;
+}
+
+bool TargetOfOuterJoin(TORVExprToken* Query, TORVTokenOperator JoinOperator, TORVExprToken* TableToken) {
+  // Inner joins lead backwards along a chain of distinct tables; the count
+  // stops a malformed cycle.
+  TORVExprToken* Current = TableToken;
+  for (int32_t Steps = CountOf(SlotOf(Query, QueryFromSlot)); Current != nullptr && Steps >= 0; --Steps) {
+    if (GetParentTableToken(Query, JoinOperator, Current) != nullptr) return true;
+    Current = GetParentTableToken(Query, toINNERJOIN, Current);
+  }
+  return false;
+}
+
+bool FlipJoins(TORVExprToken* Query, TORVTokenOperator JoinOperator, TORVExprToken* TableToken, bool KeepPosition) {
+  return FlipJoinsTo(Query, JoinOperator, TableToken, KeepPosition, 0);
+}
+
+void FlipTables(TORVExprToken* Query, TORVExprToken* Table1, TORVExprToken* Table2, bool Move) {
+  TORVExprToken* From = SlotOf(Query, QueryFromSlot);
+  if (From == nullptr) return;
+  const int32_t Position1 = Table1->FPosition;
+  const int32_t Position2 = Table2->FPosition;
+  const int32_t Count = From->GetNumArguments();
+  if (Position1 < 0 || Position1 >= Count || Position2 < 0 || Position2 >= Count ||
+      From->GetArgument(Position1) != Table1 || From->GetArgument(Position2) != Table2)
+    throw std::logic_error("FlipTables: table positions out of date");
+  if (Move) {
+    From->DeleteArgument(Position2);
+    From->InsertArgument(Position1, Table2);
+  } else {
+    From->SetArgument(Position1, Table2);
+    From->SetArgument(Position2, Table1);
+  }
+  SetTablePositions(Query, false);
+}
+
+bool ValidateTableJoinPosition(TORVExprToken* Query, TORVExprToken* TableToken, TORVExprToken* Join) {
+  const TORVExprToken* From = SlotOf(Query, QueryFromSlot);
+  if (From == nullptr) return true;
+  for (int32_t I = 0; I < From->GetNumArguments(); ++I) {
+    TORVExprToken* Table = From->GetArgument(I);
+    if (Table->FPosition <= TableToken->FPosition || Table == Join->FTargetToken) continue;
+    if (JoinDependsUponTable(Join, Table)) return false;
+  }
+  return true;
+}
+
+bool ValidateTablePositions(TORVExprToken* Query) {
+  const TORVExprToken* From = SlotOf(Query, QueryFromSlot);
+  if (From == nullptr) return true;
+  for (int32_t I = 0; I < From->GetNumArguments(); ++I) {
+    TORVExprToken* Table = From->GetArgument(I);
+    const TORVExprToken* Joins = JoinsOf(Table);
+    for (int32_t J = 0; J < CountOf(Joins); ++J) {
+      TORVExprToken* Join = Joins->GetArgument(J);
+      if (Join->FTokenOperator == toCROSSJOIN) continue;
+      if (!ValidateTableJoinPosition(Query, Table, Join)) return false;
+    }
+  }
+  return true;
 }
 
 TORVExprToken* GetParentRoutineToken(TORVExprToken* Token) {

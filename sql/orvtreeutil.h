@@ -70,6 +70,46 @@ TORVExprToken* GetColumnToken(TORVExprToken* Token, const TORVExprToken* After);
 // A combination of columns of two tables of one query that is not a join
 // comparison.
 bool ReferencesMultipleTables(TORVExprToken* Token);
+// Join lists. Every FROM table holds, in its joins clause, the joins that
+// start at it; a join's FTargetToken is the table it joins in. These keep
+// that structure consistent when joins are reordered and turned around.
+//
+// The FROM table whose join list holds a join of JoinOperator targeting
+// TableToken; nil when none does.
+TORVExprToken* GetParentTableToken(TORVExprToken* Query, TORVTokenOperator JoinOperator, TORVExprToken* TableToken);
+// FROM table i gets FPosition i; with IncludeJoins, join j of every table's
+// list gets FPosition j.
+void SetTablePositions(TORVExprToken* Query, bool IncludeJoins);
+// Whether a column of the condition that matters for joining (a comparison
+// operand, a function, list or row member) is bound to TableToken.
+bool ExpressionDependsUponTable(TORVExprToken* Expression, const TORVExprToken* TableToken);
+bool JoinDependsUponTable(TORVExprToken* Join, const TORVExprToken* TableToken);
+// Where Join goes in TableToken's join list: after the last join whose
+// target it depends on, else (an inner join) in front of the first outer
+// join, else first.
+int32_t GetJoinPosition(TORVExprToken* TableToken, TORVExprToken* Join);
+// Reverses every comparison of a join condition, so that it reads from the
+// other table.
+void FlipJoinTokens(TORVExprToken* Expression);
+// Whether a join other than Join, in any table's list, targets TableToken.
+bool TargetOfJoin(TORVExprToken* Query, const TORVExprToken* Join, const TORVExprToken* TableToken);
+bool TargetOfInnerJoin(TORVExprToken* Query, const TORVExprToken* TableToken);
+// Whether a JoinOperator join targets TableToken or a table that TableToken
+// is inner-joined from, following inner joins backwards.
+bool TargetOfOuterJoin(TORVExprToken* Query, TORVTokenOperator JoinOperator, TORVExprToken* TableToken);
+// Turns the join that leads to TableToken (a JoinOperator join, else a
+// cross join) around so that it starts at TableToken, after first turning
+// around the join that leads to its table; a right outer join becomes a
+// left outer one. False when no join leads to TableToken.
+bool FlipJoins(TORVExprToken* Query, TORVTokenOperator JoinOperator, TORVExprToken* TableToken, bool KeepPosition);
+// With Move, Table2 moves to Table1's place; without, the two exchange
+// places. The FROM tables are renumbered.
+void FlipTables(TORVExprToken* Query, TORVExprToken* Table1, TORVExprToken* Table2, bool Move);
+// A join's condition may refer only to its own table, the tables before it
+// and its target.
+bool ValidateTableJoinPosition(TORVExprToken* Query, TORVExprToken* TableToken, TORVExprToken* Join);
+bool ValidateTablePositions(TORVExprToken* Query);
+
 TORVExprToken* GetParentRoutineToken(TORVExprToken* Token);
 TORVExprToken* GetParentBlockToken(TORVExprToken* Token);
 

@@ -166,15 +166,9 @@ bool TORVExprValidater::TextIndexExists(TORVExprToken* Token) { return Expr().Te
 // ---------------------------------------------------------------------------
 // Queries, statements and routines
 
-// Whole queries, statements and routines have validators of their own that
-// this validater does not have yet: they are refused rather than left
-// untyped, and hold nothing to release.
-void TORVExprValidater::ValidateQuery(TORVExprToken* Query, bool /*BindColumns*/) {
-  InvalidToken(Query, u"query expression not allowed");
-}
-
-void TORVExprValidater::UnlockQuery(TORVExprToken* /*Query*/) {}
-
+// Statements and routines have validators of their own that this validater
+// does not have yet: they are refused rather than left untyped, and hold
+// nothing to release.
 void TORVExprValidater::ValidateStatement(TORVExprToken* Statement) {
   InvalidToken(Statement, u"statement not allowed");
 }

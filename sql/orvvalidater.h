@@ -11,6 +11,10 @@
 //                         expressions, with the result types of operators
 //   orvvalidatebind.cpp   name binding: columns, declarations, dynamic
 //                         parameters and the catalog forwarders
+//   orvvalidatequery.cpp  whole queries: FROM tables, select lists,
+//                         grouping, ordering and merged queries
+//   orvvalidatejoin.cpp   join order and the push-down of conditions to
+//                         the tables they concern
 #pragma once
 
 #include <array>
@@ -276,6 +280,55 @@ class TORVExprValidater : public TORVBaseObject {
   void FunctionFound(TORVExprToken* Token);
   void ProcedureFound(TORVExprToken* Token);
 
+  // ---- Queries (orvvalidatequery.cpp, orvvalidatejoin.cpp)
+  //
+  // After validation every aggregate and every grouped or ordered
+  // expression of a query is a select column (hidden when the text did not
+  // list it) that the expression refers to through a ttSELECTCOLUMNREF;
+  // AVG, RUNSUM and STDDEV carry the SUM, SUMSQUARE and COUNT columns they
+  // are computed from as extra arguments.
+
+  // Names an unnamed select column after its expression and makes every
+  // name unique in the select list.
+  void AssignSelectColumnCorrelationName(TORVExprToken* Column);
+  void ValidateSelectColumn(TORVExprToken* Query, TORVExprToken* Column);
+  // Appends a validated hidden select column holding a copy of Expression.
+  TORVExprToken* AddSelectColumn(TORVExprToken* Query, TORVExprToken* Expression);
+  // Binds Expression to the select column it names (ByName) or equals, or
+  // to a new hidden one; with OnlyFind an existing match is left unbound.
+  void SetSelectColumnSourceToken(TORVExprToken* Query, TORVExprToken* Expression, bool OnlyFind, bool NoBlobCheck,
+                                  bool ByName);
+  // Turns Expression, in place, into a reference to Column; what it held is
+  // released and freed.
+  void AssignSelectColumnSourceToken(TORVExprToken* Expression, TORVExprToken* Column, bool NoBlobCheck);
+  static bool CompareSelectExpression(const TORVExprToken* A, const TORVExprToken* B);
+  // Binds the parts of Expression that a grouped result computes (columns
+  // with BindColumns, aggregates, sub-queries inside aggregates) to select
+  // columns.
+  void ReduceSelectColumn(TORVExprToken* Query, TORVExprToken* Expression, bool InAggregate, bool BindColumns);
+  void CheckForDuplicateTableCorrelationName(TORVExprToken* Query, TORVExprToken* Table);
+
+  // The FROM table a join should start at: the latest table before its
+  // target that its condition needs; nil when none.
+  TORVExprToken* GetOptimalDriverTable(TORVExprToken* Query, TORVExprToken* Join);
+  void PushJoins(TORVExprToken* Query, TORVExprToken* Table);
+  // Whether the condition compares columns of two tables of one query.
+  static bool ContainsJoins(TORVExprToken* Condition);
+  // The Reduce routines move the conditions that concern one table to that
+  // table's conditions clause (or, from an inner join to the target of an
+  // outer one, to WHERE); True means the condition has left its list.
+  void ReduceWhere(TORVExprToken* Query);
+  bool ReduceNextWhereToken(TORVExprToken* Query, TORVExprToken* Condition);
+  void ReduceJoins(TORVExprToken* Query);
+  // True when the join was freed (it lost its conditions beside others).
+  bool ReduceJoin(TORVExprToken* Query, TORVExprToken* Table, TORVExprToken* Join);
+  bool ReduceNextJoinToken(TORVExprToken* Query, TORVExprToken* Table, TORVExprToken* Join,
+                           TORVExprToken* Condition, bool InOr);
+  bool AddWhereTableToken(TORVExprToken* Query, TORVExprToken* Condition, TORVExprToken* Join);
+  // Folds every list of conditions into one AND chain.
+  void ConsolidateWhere(TORVExprToken* Query);
+  static void ConsolidateTokens(TORVExprToken* Clause);
+
   // ---- Dispatch
 
   // The validator of a function, statement or control operator; nil when
@@ -296,10 +349,12 @@ class TORVExprValidater : public TORVBaseObject {
   void BuildControlsTable();
 
   // Queries, statements and routines: what the walk and the root dispatch
-  // hand to the validators of whole queries, statements and routines. This
-  // validater has none of those yet: a query, statement or routine is
-  // refused as not allowed, and holds nothing to release.
-  void ValidateQuery(TORVExprToken* Query, bool BindColumns);
+  // hand to the validators of whole queries, statements and routines (this
+  // validater has no statement or routine validators yet: those are refused
+  // as not allowed, and hold nothing to release).
+  // IncludeTemporary: whether the FROM tables may be the session's
+  // temporary tables and views (not for the query of a view).
+  void ValidateQuery(TORVExprToken* Query, bool IncludeTemporary);
   void UnlockQuery(TORVExprToken* Query);
   void ValidateStatement(TORVExprToken* Statement);
   void UnlockStatement(TORVExprToken* Statement);

@@ -434,7 +434,7 @@ inline void AddValidateCorpusCatalog(TORVFakeCatalog& Catalog) {
 // (as a filter, required to be Boolean and with Boolean operands rewritten,
 // for the option "filter"). The typed tree as DumpTokens writes it, or
 // "!LINE:COLUMN MESSAGE"; a failed validation must leave the expression
-// uncompiled and unlocked.
+// uncompiled and unlocked, and every catalog read begun must be ended.
 inline std::string ValidateForCorpus(const std::string& Sql, const std::vector<std::string>& Options) {
   TORVParseOptions ParseOptions;
   bool Filter = false;
@@ -473,9 +473,15 @@ inline std::string ValidateForCorpus(const std::string& Sql, const std::vector<s
   try {
     Expr.Compile();
     if (Expr.FTokens != nullptr) Expr.FTokens->CheckInvariants();
-    return DumpTokens(Expr.FTokens);
+    std::string Tree = DumpTokens(Expr.FTokens);
+    // The owner unlocks the expression it lets go: every catalog read that
+    // validation began has ended then.
+    Expr.Unlock();
+    EXPECT_EQ(Expr.BeginReadCount, Expr.EndReadCount);
+    return Tree;
   } catch (const EORVException& E) {
     EXPECT_FALSE(Expr.GetCompiled());
+    EXPECT_EQ(Expr.BeginReadCount, Expr.EndReadCount);
     EXPECT_EQ(Expr.FTokens, nullptr);
     if (Expr.ParseCount == Expr.ValidateCount) {
       EXPECT_EQ(Expr.UnlockCount, 1);

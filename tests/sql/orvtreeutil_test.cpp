@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "base/orvutf8.h"
 #include "sql/orvexprcatalog.h"
@@ -238,6 +239,107 @@ TEST_F(ConditionTest, QueryPredicatesReadTheirClauses) {
   EXPECT_FALSE(ContainsMultipleTables(Filter.FTokens));
   EXPECT_FALSE(ContainsWhereClause(Filter.FTokens));
   EXPECT_DOUBLE_EQ(GetJoinIndexThreshhold(Filter.FTokens), 0.0);
+}
+
+// A parsed query whose qualified column references are bound by hand to
+// the FROM table they name, as the validater binds them.
+class JoinListTest : public ConditionTest {
+ protected:
+  TORVExprToken* Query(const std::string& Sql) {
+    ParseQueries();
+    Filter.SetExpression(Utf8ToString(Sql));
+    Filter.Compile();
+    TORVExprToken* Root = Filter.FTokens;
+    SetTablePositions(Root, true);
+    std::vector<TORVExprToken*> Stack{Root};
+    while (!Stack.empty()) {
+      TORVExprToken* Node = Stack.back();
+      Stack.pop_back();
+      if (Node == nullptr) continue;
+      if (Node->FTokenType == ttCOLUMNREF && !Node->FSourceName.empty()) Node->FSourceToken = Table(Node->FSourceName);
+      Stack.push_back(Node->GetLeftToken());
+      Stack.push_back(Node->GetRightToken());
+      for (int32_t I = 0; I < Node->GetNumArguments(); ++I) Stack.push_back(Node->GetArgument(I));
+    }
+    return Root;
+  }
+  TORVExprToken* Table(const TORVString& Name) {
+    TORVExprToken* From = SlotOf(Filter.FTokens, QueryFromSlot);
+    for (int32_t I = 0; I < From->GetNumArguments(); ++I) {
+      if (From->GetArgument(I)->FName == Name) return From->GetArgument(I);
+    }
+    return nullptr;
+  }
+  TORVExprToken* Joins(const TORVString& Name) { return SlotOf(Table(Name), TableRefJoinsSlot); }
+  // The FROM tables in order, each with its joins as operator>target.
+  std::string Layout() {
+    std::string Result;
+    TORVExprToken* From = SlotOf(Filter.FTokens, QueryFromSlot);
+    for (int32_t I = 0; I < From->GetNumArguments(); ++I) {
+      const TORVExprToken* T = From->GetArgument(I);
+      EXPECT_EQ(T->FPosition, I);
+      Result += (I > 0 ? " " : "") + StringToUtf8(T->FName) + "[";
+      const TORVExprToken* List = SlotOf(T, TableRefJoinsSlot);
+      for (int32_t J = 0; J < List->GetNumArguments(); ++J) {
+        const TORVExprToken* Join = List->GetArgument(J);
+        Result += (J > 0 ? " " : "") + TokenOperatorName(Join->FTokenOperator) + ">" +
+                  StringToUtf8(Join->FTargetToken->FName);
+      }
+      Result += "]";
+    }
+    return Result;
+  }
+};
+
+TEST_F(JoinListTest, JoinTargetsAreFoundThroughTheJoinListsAndBackAlongInnerJoins) {
+  TORVExprToken* Q = Query("SELECT * FROM a JOIN b ON a.x = b.x LEFT OUTER JOIN c ON b.y = c.y JOIN d ON c.z = d.z");
+  EXPECT_EQ(Layout(), "a[INNERJOIN>b] b[LEFTOUTERJOIN>c] c[INNERJOIN>d] d[]");
+  EXPECT_EQ(GetParentTableToken(Q, toLEFTOUTERJOIN, Table(u"c")), Table(u"b"));
+  EXPECT_EQ(GetParentTableToken(Q, toINNERJOIN, Table(u"c")), nullptr);
+  EXPECT_TRUE(TargetOfInnerJoin(Q, Table(u"b")));
+  EXPECT_FALSE(TargetOfInnerJoin(Q, Table(u"c")));
+  // d is inner-joined from c, the target of the outer join.
+  EXPECT_TRUE(TargetOfOuterJoin(Q, toLEFTOUTERJOIN, Table(u"d")));
+  EXPECT_FALSE(TargetOfOuterJoin(Q, toLEFTOUTERJOIN, Table(u"b")));
+  TORVExprToken* ToB = Joins(u"a")->GetArgument(0);
+  EXPECT_FALSE(TargetOfJoin(Q, ToB, Table(u"b")));
+  EXPECT_TRUE(TargetOfJoin(Q, nullptr, Table(u"b")));
+  EXPECT_TRUE(JoinDependsUponTable(ToB, Table(u"a")));
+  EXPECT_FALSE(JoinDependsUponTable(ToB, Table(u"c")));
+  EXPECT_TRUE(ValidateTablePositions(Q));
+}
+
+TEST_F(JoinListTest, AnInnerJoinGoesAfterWhatItNeedsOrInFrontOfTheFirstOuterJoin) {
+  Query("SELECT * FROM a LEFT OUTER JOIN b ON a.x = b.x JOIN c ON a.y = c.y JOIN d ON b.z = d.z");
+  EXPECT_EQ(Layout(), "a[LEFTOUTERJOIN>b] b[INNERJOIN>c] c[INNERJOIN>d] d[]");
+  // Where each join would go in a's list: c needs only a, d needs b.
+  EXPECT_EQ(GetJoinPosition(Table(u"a"), Joins(u"b")->GetArgument(0)), 0);
+  EXPECT_EQ(GetJoinPosition(Table(u"a"), Joins(u"c")->GetArgument(0)), 1);
+  EXPECT_EQ(GetJoinPosition(Table(u"d"), Joins(u"c")->GetArgument(0)), 0);
+}
+
+TEST_F(JoinListTest, ARightOuterJoinTurnsAroundIntoALeftOuterJoinFromItsTarget) {
+  TORVExprToken* Q = Query("SELECT * FROM a RIGHT OUTER JOIN b ON a.x < b.y, c");
+  EXPECT_EQ(Layout(), "a[RIGHTOUTERJOIN>b CROSSJOIN>c] b[] c[]");
+  ASSERT_TRUE(FlipJoins(Q, toRIGHTOUTERJOIN, Table(u"b"), false));
+  EXPECT_EQ(Layout(), "b[LEFTOUTERJOIN>a] a[CROSSJOIN>c] c[]");
+  EXPECT_EQ(StringToUtf8(Filter.Build(Joins(u"b")->GetArgument(0)->GetArgument(0), false, false, false)),
+            "\"b\".\"y\" > \"a\".\"x\"");
+  EXPECT_FALSE(FlipJoins(Q, toRIGHTOUTERJOIN, Table(u"b"), false));
+  Q->CheckInvariants();
+}
+
+TEST_F(JoinListTest, AJoinMayNotNeedATableThatComesAfterIt) {
+  TORVExprToken* Q = Query("SELECT * FROM a JOIN b ON b.x = c.x, c");
+  EXPECT_FALSE(ValidateTableJoinPosition(Q, Table(u"a"), Joins(u"a")->GetArgument(0)));
+  EXPECT_FALSE(ValidateTablePositions(Q));
+  FlipTables(Q, Table(u"b"), Table(u"c"), false);
+  EXPECT_EQ(Layout(), "a[INNERJOIN>b CROSSJOIN>c] c[] b[]");
+  EXPECT_FALSE(ValidateTablePositions(Q));
+  // Moved in front of a, c is in scope.
+  FlipTables(Q, Table(u"a"), Table(u"c"), true);
+  EXPECT_EQ(Layout(), "c[] a[INNERJOIN>b CROSSJOIN>c] b[]");
+  EXPECT_TRUE(ValidateTablePositions(Q));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "base/orverror.h"
 #include "core/orvstrings.h"
 #include "sql/orvexprcatalog.h"
+#include "sql/orvtokenslots.h"
 #include "tests/support/orvsqltreedump.h"
 
 namespace orv::test {
@@ -48,9 +49,30 @@ TORVString TORVFakeCatalogExpr::DatabaseOf(const TORVExprToken* Token) const {
   return FCurrentDatabase;
 }
 
+const TORVFakeTable* TORVFakeCatalogExpr::FindTableOf(TORVExprToken* TableRef, bool IncludeTemporary) {
+  if (TableRef->FTokenOperator != toDERIVED)
+    return FCatalog->FindTable(DatabaseOf(TableRef), TableRef->FSourceName, TableRef->FName, IncludeTemporary);
+  TORVFakeTable& Derived = FDerivedTables.emplace_back();
+  Derived.Name = TableRef->FCorrelationName;
+  const TORVExprToken* Query = TableRef->GetNumArguments() > 0 ? TableRef->GetArgument(0) : nullptr;
+  const TORVExprToken* Select = Query != nullptr && Query->GetNumArguments() > QuerySelectSlot
+                                    ? Query->GetArgument(QuerySelectSlot)
+                                    : nullptr;
+  for (int32_t I = 0; Select != nullptr && I < Select->GetNumArguments(); ++I) {
+    const TORVExprToken* Column = Select->GetArgument(I);
+    if (Column->FHidden) continue;
+    TORVColumnDescriptor Descriptor =
+        TORVFakeCatalog::Column(Column->FCorrelationName, Column->FDataType, Column->FLength, Column->FScale,
+                                Column->FCollation);
+    Descriptor.SubType = Column->FSubType;
+    Descriptor.Position = static_cast<int32_t>(Derived.Columns.size());
+    Derived.Columns.push_back(Descriptor);
+  }
+  return &Derived;
+}
+
 const TORVFakeTable& TORVFakeCatalogExpr::TableOf(TORVExprToken* TableRef, bool IncludeTemporary) {
-  const TORVFakeTable* Table =
-      FCatalog->FindTable(DatabaseOf(TableRef), TableRef->FSourceName, TableRef->FName, IncludeTemporary);
+  const TORVFakeTable* Table = FindTableOf(TableRef, IncludeTemporary);
   if (Table == nullptr) {
     ExpressionError(FormatString(u"The table %s does not exist", {TableRef->FName}), TableRef->FLine,
                     TableRef->FCol);
@@ -126,8 +148,7 @@ TORVExprToken* TORVFakeCatalogExpr::GetProcedureParamToken(const TORVString& Pro
 
 bool TORVFakeCatalogExpr::ColumnExists(TORVExprToken* TableToken, TORVExprToken* ColumnToken) {
   if (ColumnToken == nullptr || ColumnToken->FTokenType != ttCOLUMNREF) return false;
-  const TORVFakeTable* Table =
-      FCatalog->FindTable(DatabaseOf(TableToken), TableToken->FSourceName, TableToken->FName, true);
+  const TORVFakeTable* Table = FindTableOf(TableToken, true);
   return Table != nullptr && Table->FindColumn(ColumnToken->FName) != nullptr;
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <vector>
 
@@ -77,8 +78,11 @@ class TORVFakeCatalogExpr : public TORVCompiledExpr {
  protected:
   // The database a token's names are looked up in.
   TORVString DatabaseOf(const TORVExprToken* Token) const;
-  // The table behind a FROM reference; raises through ExpressionError.
+  // The table behind a FROM reference (for a derived table, the visible
+  // select columns of its query); raises through ExpressionError.
   const TORVFakeTable& TableOf(TORVExprToken* TableRef, bool IncludeTemporary);
+  // Nil when there is no such table.
+  const TORVFakeTable* FindTableOf(TORVExprToken* TableRef, bool IncludeTemporary);
   // Gives a column reference the type of its column in the table behind
   // TableRef; raises through ExpressionError when the column is not there.
   void BindColumn(TORVExprToken* Token, TORVExprToken* TableRef, bool IncludeTemporary);
@@ -86,6 +90,9 @@ class TORVFakeCatalogExpr : public TORVCompiledExpr {
   static bool HasTextIndex(const TORVFakeTable* Table, const TORVExprToken* Column);
 
   TORVFakeCatalog* FCatalog;
+  // The column lists of the derived tables looked at, kept while the
+  // expression lives (references to them are handed out).
+  std::deque<TORVFakeTable> FDerivedTables;
   // The configuration's builder.
   TORVExprBuilder FBuilder;
   TORVString FDatabase;
