@@ -220,6 +220,14 @@ bool TORVExprValidater::ConstantInteger(const TORVExprToken* Token, int64_t& Val
   return SQLStrToLargeInt(Token->FTokenConstant, Value);
 }
 
+void TORVExprValidater::SetConcatenatedLength(TORVExprToken* Token, const TORVExprToken* Left,
+                                              const TORVExprToken* Right) {
+  // Added in 64 bits: two lengths below the largest may sum past it.
+  const int64_t Length = int64_t{Left->FLength} + Right->FLength;
+  if (Length > MaxLength) InvalidToken(Token, u"an invalid length was specified");
+  Token->SetLength(static_cast<int32_t>(Length));
+}
+
 TORVExprToken* TORVExprValidater::GetRoutineParamToken(const TORVExprToken* Routine, int32_t Index) {
   return SlotOf(SlotOf(Routine, RoutineParamsSlot), Index);
 }
@@ -309,9 +317,7 @@ void TORVExprValidater::ValidateCONCAT(TORVExprToken* Token) {
   Token->SetSubType(GetBinaryResultSubType(toADD, Left->FDataType, Left->FSubType, Right->FDataType, Right->FSubType));
   Token->FCollation = GetBinaryResultCollation(toADD, Left->FDataType, Left->FSubType, Left->FCollation,
                                                Right->FDataType, Right->FSubType, Right->FCollation);
-  const int64_t Length = int64_t{Left->FLength} + Right->FLength;
-  if (Length > MaxLength) InvalidToken(Token, u"an invalid length was specified");
-  Token->SetLength(static_cast<int32_t>(Length));
+  SetConcatenatedLength(Token, Left, Right);
 }
 
 void TORVExprValidater::ValidateLASTIDENTITY(TORVExprToken* Token) {

@@ -302,6 +302,9 @@ class TORVExprValidater : public TORVBaseObject {
   // True with Value when Token is a constant whose text reads as a 64-bit
   // integer.
   static bool ConstantInteger(const TORVExprToken* Token, int64_t& Value);
+  // Token's length is the sum of Left's and Right's; a sum past the largest
+  // length is refused at Token.
+  void SetConcatenatedLength(TORVExprToken* Token, const TORVExprToken* Left, const TORVExprToken* Right);
   // Checks a ttDATATYPE node and completes its type: the length of
   // character and bytes types, the scale of a Decimal, the collation of
   // character types and CLOBs.
