@@ -37,4 +37,26 @@ inline constexpr int32_t TableRefSlotCount = 3;
 // A join (ttJOIN) in a table's join list; a cross join has no slot.
 inline constexpr int32_t JoinConditionSlot = 0;  // the ON condition
 
+// A data type (ttDATATYPE) as written in a definition, a declaration or a
+// cast.
+inline constexpr int32_t DataTypeLengthSlot = 0;     // length of character and bytes types, a Decimal's precision
+inline constexpr int32_t DataTypeCollationSlot = 1;  // ttCOLLATIONREF of character types and CLOBs, or nil
+inline constexpr int32_t DataTypeScaleSlot = 1;      // a Decimal's scale, or nil
+
+// CAST (toCAST): the value, its target type, then the four formatting
+// clauses, each nil when not written.
+inline constexpr int32_t CastValueSlot = 0;
+inline constexpr int32_t CastDataTypeSlot = 1;
+inline constexpr int32_t CastDateFormatSlot = 2;   // DATE FORMAT value
+inline constexpr int32_t CastTimeFormatSlot = 3;   // TIME FORMAT value, holding its AM and PM literals
+inline constexpr int32_t CastDecimalCharSlot = 4;  // DECIMAL CHAR value
+inline constexpr int32_t CastBooleanSlot = 5;      // clause of the BOOLEAN TRUE and FALSE literals
+
+// The TIME FORMAT value's literals (two nils when not written) and the
+// BOOLEAN clause's.
+inline constexpr int32_t TimeFormatAmSlot = 0;
+inline constexpr int32_t TimeFormatPmSlot = 1;
+inline constexpr int32_t BooleanTrueSlot = 0;
+inline constexpr int32_t BooleanFalseSlot = 1;
+
 }  // namespace orv

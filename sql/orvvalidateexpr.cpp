@@ -298,7 +298,7 @@ void TORVExprValidater::ValidateBinary(TORVExprToken* Token) {
     Binary->FCollation = GetBinaryResultCollation(Operator, Left->FDataType, Left->FSubType, Left->FCollation,
                                                   Right->FDataType, Right->FSubType, Right->FCollation);
     if (Operator == toADD && IsStringType(Left->FDataType) && IsStringType(Right->FDataType)) {
-      Binary->SetLength(Left->FLength + Right->FLength);
+      SetConcatenatedLength(Binary, Left, Right);
     } else if (Binary->FDataType == dtCharacter) {
       Binary->SetLength(std::max(Left->FLength, Right->FLength));
     } else if (Binary->FDataType == dtDecimal) {

@@ -348,6 +348,7 @@ void TORVExprValidater::ValidateQuery(TORVExprToken* Query, bool IncludeTemporar
         CheckNonBlobTypes(Theirs[I]);
         CheckNonBlobTypes(Mine[I]);
       }
+      CheckTypePromotion(Mine[I], Theirs[I]);
       if (Select->FTokenOperator == toDISTINCT) CheckNonBlobTypes(Mine[I]);
     }
   }

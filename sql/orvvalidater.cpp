@@ -246,8 +246,6 @@ TORVExprValidater::TORVExprValidater() {
   BuildControlsTable();
 }
 
-void TORVExprValidater::BuildFunctionsTable() { FFunctionsTable.fill(nullptr); }
-
 void TORVExprValidater::BuildStatementsTable() { FStatementsTable.fill(nullptr); }
 
 void TORVExprValidater::BuildControlsTable() { FControlsTable.fill(nullptr); }

@@ -11,6 +11,9 @@
 //                         expressions, with the result types of operators
 //   orvvalidatebind.cpp   name binding: columns, declarations, dynamic
 //                         parameters and the catalog forwarders
+//   orvvalidatefunc.cpp   the validators of built-in and user-defined
+//                         function calls
+//   orvvalidatetype.cpp   data types as written in definitions and casts
 //   orvvalidatequery.cpp  whole queries: FROM tables, select lists,
 //                         grouping, ordering and merged queries
 //   orvvalidatejoin.cpp   join order and the push-down of conditions to
@@ -336,6 +339,73 @@ class TORVExprValidater : public TORVBaseObject {
   TORVValidateMethod GetFunctionValidator(TORVTokenOperator Operator) const;
   TORVValidateMethod GetStatementValidator(TORVTokenOperator Operator) const;
   TORVValidateMethod GetControlValidator(TORVTokenOperator Operator) const;
+
+  // ---- Functions and data types (orvvalidatefunc.cpp, orvvalidatetype.cpp)
+  //
+  // Unless a validator says otherwise it validates every argument, refuses
+  // row values and array references among them, types the dynamic
+  // parameters among them, checks them by the typing rules and gives the
+  // call its result type. Lengths computed from constant arguments stay
+  // between 0 and the largest length; a computed length past it is refused.
+
+  // Parameter Index of Routine's parameter list; nil outside it.
+  static TORVExprToken* GetRoutineParamToken(const TORVExprToken* Routine, int32_t Index);
+  // The largest length of a character, bytes or large-object expression.
+  static constexpr int64_t MaxLength = 2147483647;
+  // True with Value when Token is a constant whose text reads as a 64-bit
+  // integer.
+  static bool ConstantInteger(const TORVExprToken* Token, int64_t& Value);
+  // Token's length is the sum of Left's and Right's; a sum past the largest
+  // length is refused at Token.
+  void SetConcatenatedLength(TORVExprToken* Token, const TORVExprToken* Left, const TORVExprToken* Right);
+  // Checks a ttDATATYPE node and completes its type: the length of
+  // character and bytes types, the scale of a Decimal, the collation of
+  // character types and CLOBs.
+  void ValidateDataType(TORVExprToken* DataTypeToken);
+
+  void ValidateSUM(TORVExprToken* Token);  // also RUNSUM
+  void ValidateSUMSQUARE(TORVExprToken* Token);
+  void ValidateAVG(TORVExprToken* Token);
+  void ValidateSTDDEV(TORVExprToken* Token);
+  void ValidateMIN(TORVExprToken* Token);  // also MAX
+  void ValidateCOUNT(TORVExprToken* Token);
+  void ValidateLIST(TORVExprToken* Token);
+  void ValidateUPPER(TORVExprToken* Token);  // also LOWER
+  void ValidateLEFT(TORVExprToken* Token);   // also RIGHT
+  void ValidateREPEATSTR(TORVExprToken* Token);
+  void ValidateCONCAT(TORVExprToken* Token);
+  void ValidateLASTIDENTITY(TORVExprToken* Token);
+  void ValidateLENGTH(TORVExprToken* Token);
+  void ValidateSUBSTRING(TORVExprToken* Token);
+  void ValidateTRIM(TORVExprToken* Token);  // BOTH, LEADING and TRAILING
+  void ValidateExtractField(TORVExprToken* Token);  // EXTRACT of every field
+  void ValidatePOS(TORVExprToken* Token);  // also OCCURS
+  void ValidateREPLACE(TORVExprToken* Token);
+  void ValidateCARDINALITY(TORVExprToken* Token);
+  void ValidateCAST(TORVExprToken* Token);
+  void ValidateABS(TORVExprToken* Token);
+  void ValidateROUND(TORVExprToken* Token);  // also TRUNCATE
+  void ValidateFloatFunction(TORVExprToken* Token);  // ACOS ... TAN, ATAN2, POWER
+  void ValidateCEILING(TORVExprToken* Token);  // also FLOOR and SIGN
+  void ValidatePI(TORVExprToken* Token);
+  void ValidateRAND(TORVExprToken* Token);
+  void ValidateQUOTEDSTR(TORVExprToken* Token);
+  void ValidateIFNULL(TORVExprToken* Token);
+  void ValidateIIF(TORVExprToken* Token);
+  void ValidateNULLIF(TORVExprToken* Token);
+  void ValidateCOALESCE(TORVExprToken* Token);
+  void ValidateICASE(TORVExprToken* Token);
+  void ValidateCASEOPTION(TORVExprToken* Token);
+  void ValidateCASERESULT(TORVExprToken* Token);
+  void ValidateEXISTS(TORVExprToken* Token);
+  void ValidateINTRANS(TORVExprToken* Token);
+  void ValidateCursorFunction(TORVExprToken* Token);  // COLCOUNT, BOF, EOF, ROWCOUNT, SENSITIVE
+  void ValidateCOLNAME(TORVExprToken* Token);
+  void ValidateStatementFunction(TORVExprToken* Token);  // ROWSAFFECTED, STMTRESULT
+  void ValidateABORTED(TORVExprToken* Token);  // also LOADINGUPDATES
+  void ValidateUDF(TORVExprToken* Token);
+
+  // ---- end of functions and data types
 
  protected:
   // The tables are indexed by operator ordinal minus the first operator of

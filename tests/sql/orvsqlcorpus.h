@@ -26,6 +26,7 @@
 #include "sql/orvparser.h"
 #include "sql/orvparseroptions.h"
 #include "sql/orvroutineslots.h"
+#include "sql/orvtreeutil.h"
 #include "sql/orvvalidater.h"
 #include "core/orvtypefunc.h"
 #include "tests/support/orvsqlfakecatalog.h"
@@ -427,21 +428,55 @@ inline void AddValidateCorpusCatalog(TORVFakeCatalog& Catalog) {
                    {Typed(u"OrderID", dtInteger, stNone), Typed(u"CustID", dtInteger, stNone),
                     Typed(u"Amount", dtDecimal, stNone, 10, 2)});
   Catalog.Collations.push_back({u"Latin", 7});
+  // Functions Twice(INTEGER) RETURNS INTEGER, Greet(VARCHAR(10), SMALLINT)
+  // RETURNS VARCHAR(20) and Positive(FLOAT) RETURNS BOOLEAN.
+  auto Function = [&](const TORVString& Name, std::vector<TORVColumnDescriptor> Params,
+                      TORVColumnDescriptor Result) {
+    Catalog.AddRoutine(u"Main", Name, false, std::move(Params)).Result = Result;
+  };
+  Function(u"Twice", {Typed(u"n", dtInteger, stNone)}, Typed(u"Result", dtInteger, stNone));
+  Function(u"Greet", {Typed(u"s", dtCharacter, stVarChar, 10), Typed(u"times", dtSmallInt, stNone)},
+           Typed(u"Result", dtCharacter, stVarChar, 20));
+  Function(u"Positive", {Typed(u"x", dtFloat, stNone)}, Typed(u"Result", dtBoolean, stNone));
+}
+
+// The function routine that a "block" case stands in: FUNCTION Recurse(n
+// INTEGER, s VARCHAR(5)) RETURNS VARCHAR(12) whose block declares a
+// variable v INTEGER, an array a FLOAT, a cursor c FOR a statement st and a
+// statement t. The expression is the block's one statement.
+inline constexpr const char16_t* CorpusRoutineText =
+    u"(FUNCTION :name \"Recurse\" (CLAUSE (PARAM :name \"n\" :type 6) (PARAM :name \"s\" :type 1 :len 5))"
+    u" nil (CLAUSE (PARAM :op RESULT :name \"Result\" :type 1 :len 12)) nil nil"
+    u" (BLOCK :op NAMED"
+    u"  (BLOCKCLAUSE (CONTROL :op DECLARE (CLAUSE (VARIABLE :name \"v\" :type 6)))"
+    u"   (CONTROL :op DECLARE (CLAUSE (ARRAY :name \"a\" :type 8)))"
+    u"   (CONTROL :op DECLARE (CLAUSE (CURSOR :name \"c\" nil (STATEMENT :name \"st\"))))"
+    u"   (CONTROL :op DECLARE (CLAUSE (STATEMENT :name \"t\"))))"
+    u"  (BLOCKCLAUSE) nil nil))";
+
+// The expression of a "block" case inside its routine.
+inline TORVExprToken* CorpusBlockExpression(TORVExprToken* Routine) {
+  return SlotOf(SlotOf(SlotOf(Routine, RoutineBodySlot), BlockStatementsSlot), 0);
 }
 
 // A "validate" case: the text parsed as an expression under the parse
 // options named in Options and validated as an expression over Customer
 // (as a filter, required to be Boolean and with Boolean operands rewritten,
-// for the option "filter"). The typed tree as DumpTokens writes it, or
-// "!LINE:COLUMN MESSAGE"; a failed validation must leave the expression
-// uncompiled and unlocked, and every catalog read begun must be ended.
+// for the option "filter"; as the statement of the routine of
+// CorpusRoutineText, for the option "block"). The typed tree as DumpTokens
+// writes it, or "!LINE:COLUMN MESSAGE"; a failed validation must leave the
+// expression uncompiled and unlocked, and every catalog read begun must be
+// ended.
 inline std::string ValidateForCorpus(const std::string& Sql, const std::vector<std::string>& Options) {
   TORVParseOptions ParseOptions;
   bool Filter = false;
+  bool Block = false;
   for (const std::string& Name : Options) {
     TORVParseOption Option{};
     if (Name == "filter") {
       Filter = true;
+    } else if (Name == "block") {
+      Block = true;
     } else if (ParseOptionByName(Name, Option)) {
       ParseOptions.Include(Option);
     } else {
@@ -453,17 +488,31 @@ inline std::string ValidateForCorpus(const std::string& Sql, const std::vector<s
   TORVFakeFilterExpr Expr(&Catalog, u"Main", u"Customer");
   if (!Filter) Expr.SetTypeName(u"expression");
   TORVExprValidater Validater;
-  Expr.OnParse = [ParseOptions](TORVFakeCatalogExpr& Self) {
+  Expr.OnParse = [ParseOptions, Block](TORVFakeCatalogExpr& Self) {
     TORVExprParser Parser;
-    return ParseExprWithOptions(Parser, Self, ParseOptions);
+    TORVPartialTree Tree(ParseExprWithOptions(Parser, Self, ParseOptions));
+    if (!Block) return Tree.Release();
+    TORVExprToken* Routine = ReadTokens(CorpusRoutineText);
+    SlotOf(SlotOf(Routine, RoutineBodySlot), BlockStatementsSlot)->AddArgument(Tree.Release());
+    return Routine;
   };
-  Expr.OnValidate = [&Validater, Filter](TORVFakeCatalogExpr& Self) {
+  Expr.OnValidate = [&Validater, Filter, Block](TORVFakeCatalogExpr& Self) {
     Validater.Initialize(&Self);
     if (Filter) {
       Validater.SetRequiredDataType(dtBoolean);
       Validater.SetTransformBooleans(true);
     }
-    Validater.Validate();
+    if (Block) {
+      // Whole routines have their own validation: the statement alone, with
+      // the validater released from the expression however it ends.
+      struct TRelease {
+        TORVExprValidater& Validater;
+        ~TRelease() { Validater.SetExpr(nullptr); }
+      } Release{Validater};
+      Validater.ValidateNextToken(CorpusBlockExpression(Self.FTokens));
+    } else {
+      Validater.Validate();
+    }
   };
   Expr.OnUnlock = [&Validater](TORVFakeCatalogExpr& Self) {
     Validater.Initialize(&Self);
@@ -473,7 +522,7 @@ inline std::string ValidateForCorpus(const std::string& Sql, const std::vector<s
   try {
     Expr.Compile();
     if (Expr.FTokens != nullptr) Expr.FTokens->CheckInvariants();
-    std::string Tree = DumpTokens(Expr.FTokens);
+    std::string Tree = DumpTokens(Block ? CorpusBlockExpression(Expr.FTokens) : Expr.FTokens);
     // The owner unlocks the expression it lets go: every catalog read that
     // validation began has ended then.
     Expr.Unlock();

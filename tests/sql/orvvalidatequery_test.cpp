@@ -102,8 +102,6 @@ class QueryValidationTest : public ::testing::Test {
 
 // Aggregates are typed by the function validators; without them an
 // aggregate inside an operator cannot be checked.
-bool AggregatesAreTyped() { return TORVExprValidater().GetFunctionValidator(toSUM) != nullptr; }
-
 TEST_F(QueryValidationTest, RulesOnAggregatesGroupingAndMergingReportTheOffendingNode) {
   struct TCase {
     const char* Sql;
@@ -170,7 +168,6 @@ TEST_F(QueryValidationTest, AveragesCarryHiddenSumAndCountColumnsAndGroupedItems
 
 // Aggregates inside a larger expression become hidden columns of their own.
 TEST_F(QueryValidationTest, AggregatesInsideExpressionsBecomeHiddenColumnsOfTheirOwn) {
-  if (!AggregatesAreTyped()) GTEST_SKIP() << "needs the aggregate function validators";
   ASSERT_EQ(Compile("SELECT SUM(x) / COUNT(x), y FROM t GROUP BY y"), "");
   EXPECT_EQ(ColumnNames(Query()), "Expression, y, ~SUM of x, ~COUNT of x");
   const TORVExprToken* Ratio = SlotOf(Select()->GetArgument(0), 0);
@@ -198,10 +195,21 @@ TEST_F(QueryValidationTest, AnInListSubQueryIsOrderedByItsColumnsUnlessItIsOneAg
   ASSERT_NE(OrderBy, nullptr);
   ASSERT_EQ(OrderBy->GetNumArguments(), 1);
   EXPECT_EQ(SlotOf(OrderBy->GetArgument(0), 0)->FSourceToken, SlotOf(Inner, QuerySelectSlot)->GetArgument(0));
-  if (!AggregatesAreTyped()) GTEST_SKIP() << "the aggregate case needs the aggregate function validators";
   ASSERT_EQ(Compile("SELECT a FROM t WHERE a IN (SELECT MAX(b) FROM t1)"), "");
   Inner = SlotOf(SlotOf(FromTable(0), TableRefConditionsSlot)->GetArgument(0), 1);
   EXPECT_EQ(SlotOf(Inner, QueryOrderBySlot), nullptr);
+}
+
+// A merged query's columns widen the first query's: the result holds the
+// values of both.
+TEST_F(QueryValidationTest, MergedQueriesWidenTheFirstQuerysColumns) {
+  ASSERT_EQ(Compile("SELECT a FROM t1 UNION ALL SELECT CAST(a AS BIGINT) FROM t"), "");
+  EXPECT_EQ(SlotOf(Select(), 0)->FDataType, dtBigInt);
+  // A character column too long for a result row is a CLOB, and so is the
+  // short one it is merged with.
+  ASSERT_EQ(Compile("SELECT 'ab' FROM t1 UNION ALL SELECT Long FROM w"), "");
+  EXPECT_EQ(SlotOf(Select(), 0)->FDataType, dtLargeObject);
+  EXPECT_EQ(SlotOf(Select(), 0)->FSubType, stClob);
 }
 
 TEST_F(QueryValidationTest, ParametersAreListedInTheOrderOfTheText) {

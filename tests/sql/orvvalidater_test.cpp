@@ -395,9 +395,7 @@ TEST_F(ValidaterTest, UnlockEndsTheCatalogReadsOfUserFunctionCalls) {
   // The default parse reads the tree as written.
   Expr.OnParse = nullptr;
   WhereOnly = false;
-  BeforeValidate = [this](TORVFakeCatalogExpr& Self) {
-    Validater.BeginReadTokenCatalog(Self.FTokens->GetLeftToken()->GetLeftToken());
-  };
+  // F begins its read of Other and fails to bind; G is never reached.
   Expr.SetExpression(
       u"(BINARY :op AND (BINARY :op EQ (FUNCREF :op UDF :name \"F\" :db \"Other\" (FUNCREF :op UDF :name \"G\" "
       u":db \"Other\")) (CONST :text \"1\" :type 6)) (COLUMNREF :name \"Nope\" nil nil))");

@@ -32,6 +32,8 @@ struct TORVFakeRoutine {
   TORVString Name;
   bool Procedure = false;
   std::vector<TORVColumnDescriptor> Params;
+  // A function's RETURNS type; a call bound to the function takes it.
+  TORVColumnDescriptor Result;
 };
 
 struct TORVFakeDatabase {

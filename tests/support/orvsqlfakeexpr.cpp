@@ -200,6 +200,11 @@ void TORVFakeCatalogExpr::BindReference(TORVExprToken* Token, TORVTokenType Refe
       if (Procedure) {
         ProcedureFound(Token);
       } else {
+        Token->FDataType = Routine->Result.DataType;
+        Token->FSubType = Routine->Result.SubType;
+        Token->FLength = Routine->Result.Length;
+        Token->FScale = Routine->Result.Scale;
+        Token->FCollation = Routine->Result.Collation;
         FunctionFound(Token);
       }
       break;
