@@ -866,6 +866,11 @@ void TORVExprBuilder::BuildToken(const TORVExprToken* Token) {
 
 void TORVExprBuilder::BuildStatement(const TORVExprToken* Token) {
   if (Token == nullptr) return;
+  // A statement of a routine, quoted by an error on its own.
+  if (Token->FTokenType == ttCONTROL || Token->FTokenType == ttBLOCK) {
+    BuildControl(Token);
+    return;
+  }
   if (Token->FTokenType != ttDYNSTATEMENT) {
     BuildExpr(Token);
     return;

@@ -32,7 +32,8 @@ class TORVExprBuilder : public TORVBaseObject {
   // A query tree; with NoLineBreaks every line break is one blank.
   void BuildQuery(const TORVExprToken* Token, bool NoLineBreaks);
   // A statement: statements other than queries and the data changes write
-  // nothing; a token that is no statement goes to BuildExpr.
+  // nothing, a control statement or block of a routine writes itself, and
+  // a token that is no statement goes to BuildExpr.
   void BuildStatement(const TORVExprToken* Token);
   // The text of a routine node (a function, procedure, script, job or
   // trigger as its entry point parses it): the routine's words, parameters

@@ -85,6 +85,11 @@ static_assert(toSUBINTERVAL == 16 && toABORTED == 17 && toUPPER == 110 && toBETW
 inline constexpr TORVTokenOperator FirstFunctionOperator = toABORTED;
 inline constexpr TORVTokenOperator FirstControlOperator = toABORT;
 inline constexpr TORVTokenOperator FirstStatementOperator = toALTER;
+// Sizes of the dispatch tables that the parser and the validater index by
+// those ordinals.
+inline constexpr int32_t FunctionsTableCount = toUPPER - toABORTED + 1;        // 94
+inline constexpr int32_t StatementsTableCount = toVERIFYTABLE - toALTER + 1;   // 37
+inline constexpr int32_t ControlsTableCount = toWHILE - toABORT + 1;           // 35
 
 class TORVExprToken;
 using TORVExprTokens = std::vector<TORVExprToken*>;

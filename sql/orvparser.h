@@ -27,10 +27,6 @@ using TORVParseMethod = TORVExprToken* (TORVExprParser::*)(TORVParseOptions Pars
 using TORVControlParseMethod = TORVExprToken* (TORVExprParser::*)(TORVParseOptions ParseOptions,
                                                                   const TORVString& LabelName);
 
-inline constexpr int32_t FunctionsTableCount = toUPPER - toABORTED + 1;        // 94
-inline constexpr int32_t StatementsTableCount = toVERIFYTABLE - toALTER + 1;   // 37
-inline constexpr int32_t ControlsTableCount = toWHILE - toABORT + 1;           // 35
-
 // How deep grammar routines may nest (parentheses, sub-queries, blocks)
 // before the parse is refused; deeper text would exhaust the stack.
 inline constexpr int32_t MaxParseNestingDepth = 1000;

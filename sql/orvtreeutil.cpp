@@ -13,10 +13,6 @@ namespace {
 
 inline constexpr int32_t BooleanDataType = 4;
 
-TORVExprToken* SlotOf(const TORVExprToken* Token, int32_t Index) {
-  return Token != nullptr && Index < Token->GetNumArguments() ? Token->GetArgument(Index) : nullptr;
-}
-
 bool HasArgumentChildren(const TORVExprToken* Token) {
   return Token->FTokenType == ttEXTBINARY || Token->FTokenType == ttFUNCREF || Token->FTokenType == ttROWVALUE;
 }
@@ -95,6 +91,10 @@ bool IsAggregateOperator(TORVTokenOperator Operator) {
     default:
       return false;
   }
+}
+
+TORVExprToken* SlotOf(const TORVExprToken* Token, int32_t Index) {
+  return Token != nullptr && Index >= 0 && Index < Token->GetNumArguments() ? Token->GetArgument(Index) : nullptr;
 }
 
 bool IsComparisonOperator(TORVTokenOperator Operator) {

@@ -10,6 +10,9 @@
 
 namespace orv {
 
+// Argument Index of Token; nil for a nil Token or a slot it does not have.
+TORVExprToken* SlotOf(const TORVExprToken* Token, int32_t Index);
+
 // A new Boolean binary node over Left and Right, owned by the caller.
 TORVExprToken* CreateBinaryToken(TORVTokenOperator Operator, TORVExprToken* Left, TORVExprToken* Right);
 // The comparison that holds with the operands exchanged (< becomes >).

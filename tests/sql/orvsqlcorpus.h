@@ -26,6 +26,10 @@
 #include "sql/orvparser.h"
 #include "sql/orvparseroptions.h"
 #include "sql/orvroutineslots.h"
+#include "sql/orvvalidater.h"
+#include "core/orvtypefunc.h"
+#include "tests/support/orvsqlfakecatalog.h"
+#include "tests/support/orvsqlfakeexpr.h"
 #include "tests/support/orvsqlroundtrip.h"
 #include "tests/support/orvsqltreedump.h"
 
@@ -184,6 +188,19 @@ inline bool ParseOptionByName(const std::string& Name, TORVParseOption& Option) 
   return false;
 }
 
+// "!LINE:COLUMN MESSAGE" for an error 700 raised by an expression of the
+// kind TypeName, MESSAGE being the inner text of the error.
+inline std::string CorpusErrorText(const EORVException& E, const std::string& TypeName) {
+  EXPECT_EQ(E.ErrorCode(), ORV_SQL_ERROR.Code);
+  std::string Line = std::to_string(E.ErrorLine());
+  std::string Column = std::to_string(E.ErrorColumn());
+  std::string Message = StringToUtf8(E.ErrorMsg());
+  std::string Prefix = "An error was found in the " + TypeName + " at line " + Line + " and column " + Column + " (";
+  if (Message.starts_with(Prefix) && Message.ends_with(")"))
+    Message = Message.substr(Prefix.size(), Message.size() - Prefix.size() - 1);
+  return "!" + Line + ":" + Column + " " + Message;
+}
+
 // The tree of a successful parse as DumpTokens writes it, or
 // "!LINE:COLUMN MESSAGE" for the error 700 it raised.
 using TORVCorpusParse = std::function<TORVExprToken*(TORVExprParser& Parser, TORVParseOptions Options)>;
@@ -200,14 +217,7 @@ inline std::string ParseForCorpus(const std::string& Sql, TORVParseOptions Optio
     FreeTokens(Tree);
     return Result;
   } catch (const EORVException& E) {
-    EXPECT_EQ(E.ErrorCode(), ORV_SQL_ERROR.Code);
-    std::string Line = std::to_string(E.ErrorLine());
-    std::string Column = std::to_string(E.ErrorColumn());
-    std::string Message = StringToUtf8(E.ErrorMsg());
-    std::string Prefix = "An error was found in the expression at line " + Line + " and column " + Column + " (";
-    if (Message.starts_with(Prefix) && Message.ends_with(")"))
-      Message = Message.substr(Prefix.size(), Message.size() - Prefix.size() - 1);
-    return "!" + Line + ":" + Column + " " + Message;
+    return CorpusErrorText(E, "expression");
   }
 }
 
@@ -385,6 +395,101 @@ inline int32_t RoundTripSqlCorpus() {
         // RoundTrips has reported it.
       }
     }
+  }
+  return Count;
+}
+
+// The catalog of the "validate" kind: database Main with the table
+// Customer, whose columns cover every type, a collation Latin (7) and a
+// text index on Notes.
+inline void AddValidateCorpusCatalog(TORVFakeCatalog& Catalog) {
+  Catalog.AddDatabase(u"Main");
+  auto Typed = [](const TORVString& Name, int32_t DataType, int32_t SubType, int32_t Length = 0, int32_t Scale = 0,
+                  int32_t Collation = 0) {
+    TORVColumnDescriptor Column = TORVFakeCatalog::Column(Name, DataType, Length, Scale, Collation);
+    Column.SubType = SubType;
+    return Column;
+  };
+  TORVFakeTable& Customer = Catalog.AddTable(
+      u"Main", u"Customer",
+      {Typed(u"ID", dtInteger, stNone), Typed(u"Name", dtCharacter, stVarChar, 10),
+       Typed(u"City", dtCharacter, stVarChar, 5), Typed(u"Title", dtCharacter, stVarChar, 20, 0, 7),
+       Typed(u"Code", dtCharacter, stChar, 5), Typed(u"Zip", dtCharacter, stChar, 3),
+       Typed(u"Key", dtCharacter, stGUID, 38), Typed(u"Active", dtBoolean, stNone),
+       Typed(u"Small", dtSmallInt, stNone), Typed(u"Big", dtBigInt, stNone), Typed(u"Rate", dtFloat, stNone),
+       Typed(u"Balance", dtDecimal, stNone, 10, 2), Typed(u"Born", dtDate, stNone),
+       Typed(u"Opens", dtTime, stNone), Typed(u"Seen", dtTimeStamp, stNone),
+       Typed(u"Term", dtYearMonthInterval, stMonth), Typed(u"Wait", dtDayTimeInterval, stDay),
+       Typed(u"Notes", dtLargeObject, stClob), Typed(u"Photo", dtLargeObject, stBlob),
+       Typed(u"Data", dtBytes, stVarByte, 4)});
+  Customer.TextIndexes.push_back({u"Notes", 0});
+  Catalog.Collations.push_back({u"Latin", 7});
+}
+
+// A "validate" case: the text parsed as an expression under the parse
+// options named in Options and validated as an expression over Customer
+// (as a filter, required to be Boolean and with Boolean operands rewritten,
+// for the option "filter"). The typed tree as DumpTokens writes it, or
+// "!LINE:COLUMN MESSAGE"; a failed validation must leave the expression
+// uncompiled and unlocked.
+inline std::string ValidateForCorpus(const std::string& Sql, const std::vector<std::string>& Options) {
+  TORVParseOptions ParseOptions;
+  bool Filter = false;
+  for (const std::string& Name : Options) {
+    TORVParseOption Option{};
+    if (Name == "filter") {
+      Filter = true;
+    } else if (ParseOptionByName(Name, Option)) {
+      ParseOptions.Include(Option);
+    } else {
+      ADD_FAILURE() << "unknown option " << Name;
+    }
+  }
+  TORVFakeCatalog Catalog;
+  AddValidateCorpusCatalog(Catalog);
+  TORVFakeFilterExpr Expr(&Catalog, u"Main", u"Customer");
+  if (!Filter) Expr.SetTypeName(u"expression");
+  TORVExprValidater Validater;
+  Expr.OnParse = [ParseOptions](TORVFakeCatalogExpr& Self) {
+    TORVExprParser Parser;
+    return ParseExprWithOptions(Parser, Self, ParseOptions);
+  };
+  Expr.OnValidate = [&Validater, Filter](TORVFakeCatalogExpr& Self) {
+    Validater.Initialize(&Self);
+    if (Filter) {
+      Validater.SetRequiredDataType(dtBoolean);
+      Validater.SetTransformBooleans(true);
+    }
+    Validater.Validate();
+  };
+  Expr.OnUnlock = [&Validater](TORVFakeCatalogExpr& Self) {
+    Validater.Initialize(&Self);
+    Validater.Unlock();
+  };
+  Expr.SetExpression(Utf8ToString(Sql));
+  try {
+    Expr.Compile();
+    if (Expr.FTokens != nullptr) Expr.FTokens->CheckInvariants();
+    return DumpTokens(Expr.FTokens);
+  } catch (const EORVException& E) {
+    EXPECT_FALSE(Expr.GetCompiled());
+    EXPECT_EQ(Expr.FTokens, nullptr);
+    if (Expr.ParseCount == Expr.ValidateCount) {
+      EXPECT_EQ(Expr.UnlockCount, 1);
+    }
+    EXPECT_EQ(Validater.GetExpr(), nullptr);
+    return CorpusErrorText(E, StringToUtf8(Expr.GetTypeName()));
+  }
+}
+
+// Every "validate" case; returns how many there were.
+inline int32_t RunSqlCorpusValidate() {
+  int32_t Count = 0;
+  for (const TORVSqlCorpusCase& Case : ReadSqlCorpus()) {
+    if (Case.Kind != "validate") continue;
+    ++Count;
+    SCOPED_TRACE("corpus line " + std::to_string(Case.Line) + ": " + Case.Sql);
+    EXPECT_EQ(ValidateForCorpus(Case.Sql, Case.Options), Case.Expected);
   }
   return Count;
 }

@@ -35,6 +35,11 @@ void TORVFakeCatalogExpr::Validate() {
   RunValidation([this] { if (OnValidate) OnValidate(*this); }, [this] { Unlock(); });
 }
 
+void TORVFakeCatalogExpr::Unlock() {
+  ++UnlockCount;
+  if (OnUnlock) OnUnlock(*this);
+}
+
 TORVString TORVFakeCatalogExpr::DatabaseOf(const TORVExprToken* Token) const {
   if (!Token->FDatabaseName.empty()) return Token->FDatabaseName;
   if (Token->FSourceToken != nullptr && !Token->FSourceToken->FDatabaseName.empty()) {
@@ -190,11 +195,15 @@ void TORVFakeCatalogExpr::UnbindReference(TORVExprToken* Token) {
 
 bool TORVFakeCatalogExpr::TextIndexExists(TORVExprToken* Token) {
   if (Token == nullptr || Token->FSourceToken == nullptr) return false;
-  const TORVFakeTable* Table = FCatalog->FindTable(DatabaseOf(Token->FSourceToken), Token->FSourceToken->FSourceName,
-                                                   Token->FSourceToken->FName, true);
+  return HasTextIndex(FCatalog->FindTable(DatabaseOf(Token->FSourceToken), Token->FSourceToken->FSourceName,
+                                          Token->FSourceToken->FName, true),
+                      Token);
+}
+
+bool TORVFakeCatalogExpr::HasTextIndex(const TORVFakeTable* Table, const TORVExprToken* Column) {
   if (Table == nullptr) return false;
   for (const TORVFakeTextIndex& Index : Table->TextIndexes) {
-    if (SameString(Index.Column, Token->FName) && Index.Collation == Token->FCollation) return true;
+    if (SameString(Index.Column, Column->FName) && Index.Collation == Column->FCollation) return true;
   }
   return false;
 }
@@ -226,6 +235,12 @@ void TORVFakeFilterExpr::BindReference(TORVExprToken* Token, TORVTokenType Refer
     return;
   }
   TORVFakeCatalogExpr::BindReference(Token, ReferenceType, true);
+}
+
+bool TORVFakeFilterExpr::TextIndexExists(TORVExprToken* Token) {
+  if (Token == nullptr) return false;
+  if (Token->FSourceToken != nullptr) return TORVFakeCatalogExpr::TextIndexExists(Token);
+  return HasTextIndex(FCatalog->FindTable(FDatabase, u"", FTableName, true), Token);
 }
 
 void TORVFakeFilterExpr::SetOptimization(TORVExprToken* Token) {

@@ -26,12 +26,15 @@ class TORVFakeCatalogExpr : public TORVCompiledExpr {
   std::function<TORVExprToken*(TORVFakeCatalogExpr& Expr)> OnParse;
   std::function<void(TORVFakeCatalogExpr& Expr)> OnValidate;
   std::function<void(TORVExprToken* Token)> OnUnbind;
+  // Runs after the count when the expression releases what validation
+  // locked (the validater's Unlock, typically).
+  std::function<void(TORVFakeCatalogExpr& Expr)> OnUnlock;
 
   TORVString GetTypeName() const override { return FTypeName; }
   TORVExprToken* Parse() override;
   // Runs OnValidate; on failure unlocks before the error passes on.
   void Validate() override;
-  void Unlock() override { ++UnlockCount; }
+  void Unlock() override;
 
   void UseDatabase(TORVExprToken* Token) override;
   void UnlockDatabase(TORVExprToken* Token) override;
@@ -79,6 +82,8 @@ class TORVFakeCatalogExpr : public TORVCompiledExpr {
   // Gives a column reference the type of its column in the table behind
   // TableRef; raises through ExpressionError when the column is not there.
   void BindColumn(TORVExprToken* Token, TORVExprToken* TableRef, bool IncludeTemporary);
+  // Whether Table has a text index on Column with Column's collation.
+  static bool HasTextIndex(const TORVFakeTable* Table, const TORVExprToken* Column);
 
   TORVFakeCatalog* FCatalog;
   // The configuration's builder.
@@ -107,6 +112,8 @@ class TORVFakeFilterExpr : public TORVFakeCatalogExpr {
   // Column references bind to the filter's table; the rest as in the
   // catalog expression, temporary objects always included.
   void BindReference(TORVExprToken* Token, TORVTokenType ReferenceType, bool IncludeTemporary) override;
+  // A column without a FROM table is one of the filter's table.
+  bool TextIndexExists(TORVExprToken* Token) override;
   int32_t GetRowSize() override { return RowSize; }
   int32_t GetRowCount() override { return RowCount; }
   void GetRowTableName(TORVString& Name) override { Name = FTableName; }
