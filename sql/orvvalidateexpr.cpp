@@ -166,24 +166,15 @@ bool TORVExprValidater::TextIndexExists(TORVExprToken* Token) { return Expr().Te
 // ---------------------------------------------------------------------------
 // Queries, statements and routines
 
-// Whole queries, statements and routines have validators of their own that
-// this validater does not have yet: they are refused rather than left
-// untyped, and hold nothing to release.
+// Whole queries have validators of their own that this validater does not
+// have yet: they are refused rather than left untyped, and hold nothing to
+// release. Statements and routines: orvvalidatestmt.cpp and
+// orvvalidateproc.cpp.
 void TORVExprValidater::ValidateQuery(TORVExprToken* Query, bool /*BindColumns*/) {
   InvalidToken(Query, u"query expression not allowed");
 }
 
 void TORVExprValidater::UnlockQuery(TORVExprToken* /*Query*/) {}
-
-void TORVExprValidater::ValidateStatement(TORVExprToken* Statement) {
-  InvalidToken(Statement, u"statement not allowed");
-}
-
-void TORVExprValidater::UnlockStatement(TORVExprToken* /*Statement*/) {}
-
-void TORVExprValidater::ValidateRoutine(TORVExprToken* Routine) { InvalidToken(Routine, u"routine not allowed"); }
-
-void TORVExprValidater::UnlockRoutine(TORVExprToken* /*Routine*/) {}
 
 bool TORVExprValidater::IsScalarQuery(const TORVExprToken* Query) {
   const TORVExprToken* Merge = SlotOf(Query, QueryMergeWordSlot);

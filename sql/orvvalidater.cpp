@@ -248,9 +248,6 @@ TORVExprValidater::TORVExprValidater() {
 
 void TORVExprValidater::BuildFunctionsTable() { FFunctionsTable.fill(nullptr); }
 
-void TORVExprValidater::BuildStatementsTable() { FStatementsTable.fill(nullptr); }
-
-void TORVExprValidater::BuildControlsTable() { FControlsTable.fill(nullptr); }
 
 TORVValidateMethod TORVExprValidater::GetFunctionValidator(TORVTokenOperator Operator) const {
   if (Operator < FirstFunctionOperator || Operator > toUPPER) return nullptr;

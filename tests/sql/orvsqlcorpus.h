@@ -424,6 +424,31 @@ inline void AddValidateCorpusCatalog(TORVFakeCatalog& Catalog) {
        Typed(u"Data", dtBytes, stVarByte, 4)});
   Customer.TextIndexes.push_back({u"Notes", 0});
   Catalog.Collations.push_back({u"Latin", 7});
+  // The statements' tables and routines.
+  Catalog.AddTable(u"Main", u"t",
+                   {Typed(u"a", dtInteger, stNone), Typed(u"b", dtCharacter, stVarChar, 10),
+                    Typed(u"x", dtInteger, stNone)});
+  Catalog.AddRoutine(u"Main", u"p", true, {Typed(u"n", dtInteger, stNone), Typed(u"s", dtCharacter, stVarChar, 10)});
+  Catalog.AddDatabase(u"Other");
+  Catalog.AddTable(u"Other", u"t", {Typed(u"a", dtInteger, stNone), Typed(u"c", dtDate, stNone)});
+}
+
+// The entry a "validate" case parses its text with: an expression, or with
+// the option "statement" or a routine kind's name, the statement or
+// routine entry with that kind's options.
+inline bool ValidateCorpusEntry(const std::string& Name, TORVCorpusParse& Parse, TORVParseOptions& Defaults) {
+  if (Name == "statement") {
+    Parse = ParseStatementForCorpus;
+    Defaults = StatementCorpusOptions;
+    return true;
+  }
+  for (TORVSqlCorpusKind& Kind : RoutineCorpusKinds()) {
+    if (Name != Kind.Name) continue;
+    Parse = std::move(Kind.Parse);
+    Defaults = Kind.Defaults;
+    return true;
+  }
+  return false;
 }
 
 // A "validate" case: the text parsed as an expression under the parse
@@ -434,11 +459,15 @@ inline void AddValidateCorpusCatalog(TORVFakeCatalog& Catalog) {
 // uncompiled and unlocked.
 inline std::string ValidateForCorpus(const std::string& Sql, const std::vector<std::string>& Options) {
   TORVParseOptions ParseOptions;
+  TORVParseOptions Defaults;
+  TORVCorpusParse Entry;
   bool Filter = false;
   for (const std::string& Name : Options) {
     TORVParseOption Option{};
     if (Name == "filter") {
       Filter = true;
+    } else if (ValidateCorpusEntry(Name, Entry, Defaults)) {
+      continue;
     } else if (ParseOptionByName(Name, Option)) {
       ParseOptions.Include(Option);
     } else {
@@ -447,12 +476,22 @@ inline std::string ValidateForCorpus(const std::string& Sql, const std::vector<s
   }
   TORVFakeCatalog Catalog;
   AddValidateCorpusCatalog(Catalog);
-  TORVFakeFilterExpr Expr(&Catalog, u"Main", u"Customer");
-  if (!Filter) Expr.SetTypeName(u"expression");
+  TORVFakeFilterExpr FilterExpr(&Catalog, u"Main", u"Customer");
+  if (!Filter) FilterExpr.SetTypeName(u"expression");
   TORVExprValidater Validater;
-  Expr.OnParse = [ParseOptions](TORVFakeCatalogExpr& Self) {
+  for (int32_t Option = 0; Option <= poConvertDynamic; ++Option) {
+    if (Defaults.Contains(static_cast<TORVParseOption>(Option))) {
+      ParseOptions.Include(static_cast<TORVParseOption>(Option));
+    }
+  }
+  // Statements and routines stand on their own: no filter's table.
+  TORVFakeCatalogExpr StatementExpr(&Catalog, u"Main");
+  TORVFakeCatalogExpr& Expr = Entry ? StatementExpr : FilterExpr;
+  Expr.OnParse = [ParseOptions, &Entry](TORVFakeCatalogExpr& Self) {
     TORVExprParser Parser;
-    return ParseExprWithOptions(Parser, Self, ParseOptions);
+    if (!Entry) return ParseExprWithOptions(Parser, Self, ParseOptions);
+    Parser.Initialize(&Self);
+    return Entry(Parser, ParseOptions);
   };
   Expr.OnValidate = [&Validater, Filter](TORVFakeCatalogExpr& Self) {
     Validater.Initialize(&Self);
@@ -470,13 +509,18 @@ inline std::string ValidateForCorpus(const std::string& Sql, const std::vector<s
   try {
     Expr.Compile();
     if (Expr.FTokens != nullptr) Expr.FTokens->CheckInvariants();
-    return DumpTokens(Expr.FTokens);
+    std::string Result = DumpTokens(Expr.FTokens);
+    // Whatever the validation opened, releasing it closes.
+    Expr.Unlock();
+    EXPECT_EQ(Expr.BeginReadCount, Expr.EndReadCount);
+    return Result;
   } catch (const EORVException& E) {
     EXPECT_FALSE(Expr.GetCompiled());
     EXPECT_EQ(Expr.FTokens, nullptr);
     if (Expr.ParseCount == Expr.ValidateCount) {
       EXPECT_EQ(Expr.UnlockCount, 1);
     }
+    EXPECT_EQ(Expr.BeginReadCount, Expr.EndReadCount);
     EXPECT_EQ(Validater.GetExpr(), nullptr);
     return CorpusErrorText(E, StringToUtf8(Expr.GetTypeName()));
   }
