@@ -400,8 +400,8 @@ inline int32_t RoundTripSqlCorpus() {
 }
 
 // The catalog of the "validate" kind: database Main with the table
-// Customer, whose columns cover every type, a collation Latin (7) and a
-// text index on Notes.
+// Customer, whose columns cover every type, and a table Orders, a
+// collation Latin (7) and a text index on Notes.
 inline void AddValidateCorpusCatalog(TORVFakeCatalog& Catalog) {
   Catalog.AddDatabase(u"Main");
   auto Typed = [](const TORVString& Name, int32_t DataType, int32_t SubType, int32_t Length = 0, int32_t Scale = 0,
@@ -423,6 +423,9 @@ inline void AddValidateCorpusCatalog(TORVFakeCatalog& Catalog) {
        Typed(u"Notes", dtLargeObject, stClob), Typed(u"Photo", dtLargeObject, stBlob),
        Typed(u"Data", dtBytes, stVarByte, 4)});
   Customer.TextIndexes.push_back({u"Notes", 0});
+  Catalog.AddTable(u"Main", u"Orders",
+                   {Typed(u"OrderID", dtInteger, stNone), Typed(u"CustID", dtInteger, stNone),
+                    Typed(u"Amount", dtDecimal, stNone, 10, 2)});
   Catalog.Collations.push_back({u"Latin", 7});
   // The statements' tables and routines.
   Catalog.AddTable(u"Main", u"t",

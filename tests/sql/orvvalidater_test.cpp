@@ -22,6 +22,23 @@ using namespace orv::test;
 
 TEST(ValidaterCorpus, ValidatedExpressionsGiveTheirTypedTreesOrErrors) { EXPECT_GT(RunSqlCorpusValidate(), 0); }
 
+// Whatever the parser accepts, validation types or refuses with the SQL
+// error, never with anything else.
+TEST(ValidaterCorpus, EveryParsedExpressionOfTheCorpusValidatesOrRaisesTheSqlError) {
+  int32_t Count = 0;
+  for (const TORVSqlCorpusCase& Case : ReadSqlCorpus()) {
+    if (Case.Kind != "expr" && Case.Kind != "build") continue;
+    SCOPED_TRACE("corpus line " + std::to_string(Case.Line) + ": " + Case.Sql);
+    for (bool Filter : {false, true}) {
+      std::vector<std::string> Options = Case.Options;
+      if (Filter) Options.push_back("filter");
+      EXPECT_FALSE(ValidateForCorpus(Case.Sql, Options).empty());
+      ++Count;
+    }
+  }
+  EXPECT_GT(Count, 0);
+}
+
 // Expressions over the validate corpus's catalog, compiled by hand so that
 // a test can reach into the tree between parse and validation.
 class ValidaterTest : public ::testing::Test {
@@ -303,6 +320,22 @@ TEST_F(ValidaterTest, AQualifiedColumnIsFoundInTheEnclosingQueryWhichBecomesCorr
   Validater.SetColumnSourceToken(Reference);
   EXPECT_EQ(Reference->FSourceToken, SlotOf(SlotOf(Expr.FTokens, QueryFromSlot), 0));
   EXPECT_EQ(Inner->FTokenOperator, toCORRELATED);
+}
+
+TEST_F(ValidaterTest, AColumnOfAMergedQueryIsSoughtInTheFirstQueryOfItsChain) {
+  ParseOnly = true;
+  ASSERT_EQ(Compile("SELECT ID FROM Customer UNION SELECT OrderID FROM Orders WHERE Name = 'x' AND CustID = 1"), "");
+  TORVExprToken* Merged = SlotOf(Expr.FTokens, QueryMergedQuerySlot);
+  TORVExprToken* Condition = SlotOf(SlotOf(Merged, QueryWhereSlot), 0);
+  Validater.Initialize(&Expr);
+  for (TORVExprToken* Comparison : {Condition->GetLeftToken(), Condition->GetRightToken()}) {
+    Validater.SetColumnSourceToken(Comparison->GetLeftToken());
+  }
+  EXPECT_EQ(Condition->GetLeftToken()->GetLeftToken()->FSourceToken, SlotOf(SlotOf(Expr.FTokens, QueryFromSlot), 0));
+  EXPECT_EQ(Condition->GetRightToken()->GetLeftToken()->FSourceToken, SlotOf(SlotOf(Merged, QueryFromSlot), 0));
+  // Neither query is correlated by it.
+  EXPECT_EQ(Merged->FTokenOperator, toNONE);
+  EXPECT_EQ(Expr.FTokens->FTokenOperator, toNONE);
 }
 
 TEST_F(ValidaterTest, ADerivedTableDoesNotSeeTheQueriesAroundIt) {
