@@ -386,9 +386,9 @@ class TORVExprValidater : public TORVBaseObject {
   void BuildControlsTable();
 
   // Queries, statements and routines: what the walk and the root dispatch
-  // hand to the validators of whole queries, statements and routines. This
-  // validater has none of those yet: a query, statement or routine is
-  // refused as not allowed, and holds nothing to release.
+  // hand to the validators of whole queries, statements and routines. A
+  // query is refused as not allowed until queries have a validator of
+  // their own, and holds nothing to release.
   void ValidateQuery(TORVExprToken* Query, bool BindColumns);
   void UnlockQuery(TORVExprToken* Query);
   void ValidateStatement(TORVExprToken* Statement);

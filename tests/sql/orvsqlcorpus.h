@@ -401,7 +401,9 @@ inline int32_t RoundTripSqlCorpus() {
 
 // The catalog of the "validate" kind: database Main with the table
 // Customer, whose columns cover every type, and a table Orders, a
-// collation Latin (7) and a text index on Notes.
+// collation Latin (7) and a text index on Notes; for statements, a table t
+// (a INTEGER, b VARCHAR(10), x INTEGER) and a procedure p (n INTEGER,
+// s VARCHAR(10)), and a database Other with a table t (a INTEGER, c DATE).
 inline void AddValidateCorpusCatalog(TORVFakeCatalog& Catalog) {
   Catalog.AddDatabase(u"Main");
   auto Typed = [](const TORVString& Name, int32_t DataType, int32_t SubType, int32_t Length = 0, int32_t Scale = 0,
