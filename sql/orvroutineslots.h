@@ -17,7 +17,10 @@ namespace orv {
 inline constexpr int32_t RoutineParamsSlot = 0;        // clause of ttPARAM items; empty for jobs and triggers
 inline constexpr int32_t RoutineRowVariablesSlot = 1;  // a trigger's clause of its two ttROWVARIABLE rows
 inline constexpr int32_t RoutineReturnsSlot = 2;       // a function's RETURNS clause
-inline constexpr int32_t RoutineNilSlot3 = 3;          // always nil
+inline constexpr int32_t RoutineNilSlot3 = 3;          // nil as parsed
+// Validation points it at the statement of the WITH RETURN cursor that
+// gives the routine its result (a ttSTATEMENTREF).
+inline constexpr int32_t RoutineResultCursorSlot = RoutineNilSlot3;
 inline constexpr int32_t RoutineModuleSlot = 4;        // ttMODULE of EXTERNAL NAME
 inline constexpr int32_t RoutineBodySlot = 5;          // the ttBLOCK body, nil when external
 inline constexpr int32_t RoutineSlotCount = 6;

@@ -164,20 +164,8 @@ void TORVExprValidater::Unlock() {
 bool TORVExprValidater::TextIndexExists(TORVExprToken* Token) { return Expr().TextIndexExists(Token); }
 
 // ---------------------------------------------------------------------------
-// Queries, statements and routines
-
-// Statements and routines have validators of their own that this validater
-// does not have yet: they are refused rather than left untyped, and hold
-// nothing to release.
-void TORVExprValidater::ValidateStatement(TORVExprToken* Statement) {
-  InvalidToken(Statement, u"statement not allowed");
-}
-
-void TORVExprValidater::UnlockStatement(TORVExprToken* /*Statement*/) {}
-
-void TORVExprValidater::ValidateRoutine(TORVExprToken* Routine) { InvalidToken(Routine, u"routine not allowed"); }
-
-void TORVExprValidater::UnlockRoutine(TORVExprToken* /*Routine*/) {}
+// Queries (orvvalidatequery.cpp), statements (orvvalidatestmt.cpp) and
+// routines (orvvalidateproc.cpp) have validators of their own.
 
 bool TORVExprValidater::IsScalarQuery(const TORVExprToken* Query) {
   const TORVExprToken* Merge = SlotOf(Query, QueryMergeWordSlot);

@@ -246,10 +246,6 @@ TORVExprValidater::TORVExprValidater() {
   BuildControlsTable();
 }
 
-void TORVExprValidater::BuildStatementsTable() { FStatementsTable.fill(nullptr); }
-
-void TORVExprValidater::BuildControlsTable() { FControlsTable.fill(nullptr); }
-
 TORVValidateMethod TORVExprValidater::GetFunctionValidator(TORVTokenOperator Operator) const {
   if (Operator < FirstFunctionOperator || Operator > toUPPER) return nullptr;
   return FFunctionsTable[static_cast<size_t>(Operator - FirstFunctionOperator)];

@@ -18,6 +18,10 @@
 //                         grouping, ordering and merged queries
 //   orvvalidatejoin.cpp   join order and the push-down of conditions to
 //                         the tables they concern
+//   orvvalidatestmt.cpp   statements: data changes, definitions and
+//                         administration
+//   orvvalidateproc.cpp   routines, blocks, declarations, data types,
+//                         assignment targets and control statements
 #pragma once
 
 #include <array>
@@ -332,6 +336,84 @@ class TORVExprValidater : public TORVBaseObject {
   void ConsolidateWhere(TORVExprToken* Query);
   static void ConsolidateTokens(TORVExprToken* Clause);
 
+  // ---- Statements and routines (orvvalidatestmt.cpp, orvvalidateproc.cpp)
+  //
+  // Most values of definitions and administration statements must be
+  // literal constants of one type; a constant is not validated further.
+  // An absent optional clause is never checked.
+
+  // Value, when given, must be a constant that passes TypeCheck
+  // (CheckStringTypes, CheckIntegerTypes, ...).
+  void CheckConstantTypes(TORVExprToken* Value, TORVValidateMethod TypeCheck);
+
+  void ValidateControl(TORVExprToken* Control);
+  // Declarations, then the statements, the RETURN and the FINALLY or
+  // EXCEPTION section in order.
+  void ValidateBlock(TORVExprToken* Block);
+  // Types every declaration, then refuses the names declared twice.
+  void ValidateDeclarations(TORVExprToken* Declarations);
+  void ValidateParams(TORVExprToken* Params);
+  // Whether Target may be assigned, and Value (nil for none) to it.
+  void ValidateTarget(TORVExprToken* Target, TORVExprToken* Value);
+
+  // The duplicate checks compare names without regard to case with the
+  // declarations before the one checked, in the same clause.
+  void CheckForDuplicateVariable(TORVExprToken* Declarations, TORVExprToken* Name);
+  // Params nil: the parameters of the routine around Param.
+  void CheckForDuplicateParam(TORVExprToken* Params, TORVExprToken* Param);
+  void CheckForDuplicateCursor(TORVExprToken* Declarations, TORVExprToken* Cursor);
+  void CheckForDuplicateCursorReturn(TORVExprToken* Declarations, TORVExprToken* Cursor);
+  void CheckForDuplicateStatement(TORVExprToken* Declarations, TORVExprToken* StatementName);
+
+  void UnlockBlock(TORVExprToken* Block);
+  void UnlockControl(TORVExprToken* Control);
+
+  // The statements' validators.
+  void ValidateINSERT(TORVExprToken* Statement);
+  void ValidateUPDATE(TORVExprToken* Statement);
+  void ValidateDELETE(TORVExprToken* Statement);
+  void ValidateCREATE(TORVExprToken* Statement);
+  void ValidateALTER(TORVExprToken* Statement);
+  void ValidateTableOperations(TORVExprToken* Statement);
+  void ValidateTableExtensions(TORVExprToken* Statement);
+  void ValidateENABLE(TORVExprToken* Statement);
+  // BACKUP DATABASE and SAVE UPDATES.
+  void ValidateBACKUPDB(TORVExprToken* Statement);
+  void ValidateCOMPAREDB(TORVExprToken* Statement);
+  void ValidateMIGRATEDB(TORVExprToken* Statement);
+  // IMPORT and EXPORT TABLE.
+  void ValidateIMPORTTABLE(TORVExprToken* Statement);
+  // RESET SERVER SESSION STATISTICS, DISCONNECT and REMOVE SERVER SESSION.
+  void ValidateRESET(TORVExprToken* Statement);
+  void ValidateDISCONNECTSESSION(TORVExprToken* Statement);
+
+  // The control statements' validators; ITERATE, LEAVE and RETRY are
+  // SetJumpSourceToken's.
+  void ValidateRAISE(TORVExprToken* Control);
+  // LOG, SET LOG MESSAGE and SET STATUS MESSAGE.
+  void ValidateLOGEVENT(TORVExprToken* Control);
+  void ValidateSETPROGRESS(TORVExprToken* Control);
+  void ValidateSETCACHE(TORVExprToken* Control);
+  void ValidateSET(TORVExprToken* Control);
+  void ValidateIF(TORVExprToken* Control);
+  void ValidateCASE(TORVExprToken* Control);
+  void ValidateLOOP(TORVExprToken* Control);
+  void ValidateREPEAT(TORVExprToken* Control);
+  void ValidateWHILE(TORVExprToken* Control);
+  void ValidateRETURN(TORVExprToken* Control);
+  void ValidateSTARTTRANS(TORVExprToken* Control);
+  void ValidateUSEDB(TORVExprToken* Control);
+  void ValidateCALL(TORVExprToken* Control);
+  void ValidateEXECUTEIMMEDIATE(TORVExprToken* Control);
+  void ValidatePREPARE(TORVExprToken* Control);
+  // EXECUTE and OPEN: the reference and every USING argument.
+  void ValidateEXECUTE(TORVExprToken* Control);
+  // UNPREPARE, CLOSE, REFRESH and DELETE of a cursor: the reference.
+  void ValidateCLOSE(TORVExprToken* Control);
+  void ValidateFETCH(TORVExprToken* Control);
+  void ValidateINSERTCURSOR(TORVExprToken* Control);
+  void ValidateUPDATECURSOR(TORVExprToken* Control);
+
   // ---- Dispatch
 
   // The validator of a function, statement or control operator; nil when
@@ -419,9 +501,7 @@ class TORVExprValidater : public TORVBaseObject {
   void BuildControlsTable();
 
   // Queries, statements and routines: what the walk and the root dispatch
-  // hand to the validators of whole queries, statements and routines (this
-  // validater has no statement or routine validators yet: those are refused
-  // as not allowed, and hold nothing to release).
+  // hand to the validators of whole queries, statements and routines.
   // IncludeTemporary: whether the FROM tables may be the session's
   // temporary tables and views (not for the query of a view).
   void ValidateQuery(TORVExprToken* Query, bool IncludeTemporary);

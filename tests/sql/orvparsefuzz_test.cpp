@@ -5,10 +5,15 @@
 // leak (the test build runs under the address sanitizer), another
 // exception or a read past the text fails. Every text lies in a buffer of
 // exactly its own length, so that a read one character too far is caught.
+// The whole compiler (parse, validate over the corpus's fake catalog, build)
+// runs over mutated corpus texts of every kind the same way, and must also
+// end every catalog read it begins.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <random>
 #include <span>
@@ -20,11 +25,15 @@
 #include "base/orverror.h"
 #include "base/orvutf8.h"
 #include "sql/orvcompiledexpr.h"
+#include "sql/orvexprcatalog.h"
 #include "sql/orvexprtoken.h"
 #include "sql/orvparser.h"
 #include "sql/orvparseroptions.h"
 #include "sql/orvtokenizer.h"
+#include "sql/orvvalidater.h"
 #include "tests/sql/orvsqlcorpus.h"
+#include "tests/support/orvsqlfakecatalog.h"
+#include "tests/support/orvsqlfakeexpr.h"
 #include "tests/support/orvsqltreedump.h"
 
 namespace orv {
@@ -243,6 +252,34 @@ std::u16string JoinTokens(const std::vector<std::u16string>& Tokens) {
   return Text;
 }
 
+// Tokens with one of them dropped, doubled, swapped or replaced, joined,
+// and now and then a stray code unit: a control character, a lone
+// surrogate, a letter beyond ASCII.
+std::u16string Mutate(const std::vector<std::u16string>& Tokens, std::mt19937& Random) {
+  std::vector<std::u16string> Mutated = Tokens;
+  const std::size_t At = Random() % Mutated.size();
+  switch (Random() % 4) {
+    case 0:
+      Mutated.erase(Mutated.begin() + static_cast<std::ptrdiff_t>(At));
+      break;
+    case 1:
+      Mutated.insert(Mutated.begin() + static_cast<std::ptrdiff_t>(At), Mutated[At]);
+      break;
+    case 2:
+      std::swap(Mutated[At], Mutated[Random() % Mutated.size()]);
+      break;
+    default:
+      Mutated[At] = std::u16string(RandomWord(Random));
+      break;
+  }
+  std::u16string Text = JoinTokens(Mutated);
+  if (Random() % 4 == 0) {
+    static constexpr char16_t Strays[] = {0, 1, 0x1F, 0x7F, 0xA0, 0xE9, 0x2028, 0xD800, 0xDC00, 0xFEFF, 0xFFFF};
+    Text.insert(Random() % (Text.size() + 1), 1, Strays[Random() % std::size(Strays)]);
+  }
+  return Text;
+}
+
 TEST(GrammarFuzz, MutatedCorpusTextsParseOrRaiseSyntaxErrors) {
   std::mt19937 Random(7);
   TFuzzRunner Runner;
@@ -262,29 +299,7 @@ TEST(GrammarFuzz, MutatedCorpusTextsParseOrRaiseSyntaxErrors) {
     }
     if (Tokens.empty()) continue;
     for (int32_t Round = 0; Round < 12; ++Round) {
-      std::vector<std::u16string> Mutated = Tokens;
-      const std::size_t At = Random() % Mutated.size();
-      switch (Random() % 4) {
-        case 0:
-          Mutated.erase(Mutated.begin() + static_cast<std::ptrdiff_t>(At));
-          break;
-        case 1:
-          Mutated.insert(Mutated.begin() + static_cast<std::ptrdiff_t>(At), Mutated[At]);
-          break;
-        case 2:
-          std::swap(Mutated[At], Mutated[Random() % Mutated.size()]);
-          break;
-        default:
-          Mutated[At] = std::u16string(RandomWord(Random));
-          break;
-      }
-      std::u16string Text = JoinTokens(Mutated);
-      // Now and then a stray code unit: a control character, a lone
-      // surrogate, a letter beyond ASCII.
-      if (Random() % 4 == 0) {
-        static constexpr char16_t Strays[] = {0, 1, 0x1F, 0x7F, 0xA0, 0xE9, 0x2028, 0xD800, 0xDC00, 0xFEFF, 0xFFFF};
-        Text.insert(Random() % (Text.size() + 1), 1, Strays[Random() % std::size(Strays)]);
-      }
+      const std::u16string Text = Mutate(Tokens, Random);
       Runner.Run(Text, Entry, RandomOptions(Random, Base));
       Runner.Run(Text, Entry == eQuery ? eExpr : eQuery, RandomOptions(Random, Base));
       Texts += 2;
@@ -293,6 +308,121 @@ TEST(GrammarFuzz, MutatedCorpusTextsParseOrRaiseSyntaxErrors) {
   EXPECT_GT(Texts, 1000);
   EXPECT_GT(Runner.FParsed, 0);
   EXPECT_GT(Runner.FErrors, 0);
+}
+
+// Compiles texts as a catalog's expression does: parsed by one entry,
+// validated over the validate corpus's catalog (expressions as a filter's
+// over Customer), then built back to text.
+class TWholeCompiler {
+ public:
+  TWholeCompiler() { test::AddValidateCorpusCatalog(FCatalog); }
+
+  void Run(const std::u16string& Text, const test::TORVCorpusParse& Parse, TORVParseOptions Options) {
+    SCOPED_TRACE("compile: " + StringToUtf8(Text));
+    test::TORVFakeFilterExpr FilterExpr(&FCatalog, u"Main", u"Customer");
+    test::TORVFakeCatalogExpr StatementExpr(&FCatalog, u"Main");
+    test::TORVFakeCatalogExpr& Expr = Parse ? StatementExpr : FilterExpr;
+    TORVExprValidater Validater;
+    Expr.OnParse = [&](test::TORVFakeCatalogExpr& Self) {
+      TORVExprParser Parser;
+      if (!Parse) return ParseExprWithOptions(Parser, Self, Options);
+      Parser.Initialize(&Self);
+      return Parse(Parser, Options);
+    };
+    Expr.OnValidate = [&Validater](test::TORVFakeCatalogExpr& Self) {
+      Validater.Initialize(&Self);
+      Validater.Validate();
+    };
+    Expr.OnUnlock = [&Validater](test::TORVFakeCatalogExpr& Self) {
+      Validater.Initialize(&Self);
+      Validater.Unlock();
+    };
+    Expr.SetExpression(Text);
+    try {
+      Expr.Compile();
+      if (Expr.FTokens != nullptr) {
+        Expr.FTokens->CheckInvariants();
+        if (test::HasBuiltText(Expr.FTokens)) {
+          EXPECT_FALSE(test::BuildForCorpus(Expr.FTokens).empty());
+        }
+        EXPECT_FALSE(test::DumpTokens(Expr.FTokens).empty());
+      }
+      Expr.Unlock();
+      ++FCompiled;
+    } catch (const EORVException& E) {
+      EXPECT_EQ(E.ErrorCode(), ORV_SQL_ERROR.Code) << E.what();
+      EXPECT_FALSE(Expr.GetCompiled());
+      ++FErrors;
+    } catch (const std::exception& E) {
+      ADD_FAILURE() << "other exception: " << E.what();
+    }
+    EXPECT_EQ(Expr.BeginReadCount, Expr.EndReadCount);
+  }
+
+  int32_t FCompiled = 0;
+  int32_t FErrors = 0;
+
+ private:
+  test::TORVFakeCatalog FCatalog;
+};
+
+// The entry and options of a corpus case for the whole compiler: its own
+// kind's, the options of a "validate" case included; nil for an expression.
+void CorpusCaseEntry(const test::TORVSqlCorpusCase& Case, test::TORVCorpusParse& Parse, TORVParseOptions& Options) {
+  Options = TORVParseOptions{};
+  if (Case.Kind == "statement" || Case.Kind == "buildstatement") {
+    Parse = test::ParseStatementForCorpus;
+    Options = test::StatementCorpusOptions;
+    return;
+  }
+  if (Case.Kind == "query") {
+    Parse = test::ParseWholeQuery;
+    Options = TORVParseOptions{poAllowQueries, poAllowTableQualifier};
+    return;
+  }
+  for (test::TORVSqlCorpusKind& Kind : test::RoutineCorpusKinds()) {
+    if (Case.Kind != Kind.Name) continue;
+    Parse = std::move(Kind.Parse);
+    Options = Kind.Defaults;
+    return;
+  }
+  if (Case.Kind != "validate") return;
+  for (const std::string& Name : Case.Options) {
+    TORVParseOptions Defaults;
+    TORVParseOption Option{};
+    if (test::ValidateCorpusEntry(Name, Parse, Defaults)) {
+      for (int32_t Bit = 0; Bit <= poConvertDynamic; ++Bit) {
+        if (Defaults.Contains(static_cast<TORVParseOption>(Bit))) Options.Include(static_cast<TORVParseOption>(Bit));
+      }
+    } else if (test::ParseOptionByName(Name, Option)) {
+      Options.Include(Option);
+    }
+  }
+}
+
+TEST(CompilerFuzz, MutatedCorpusTextsCompileOrRaiseSqlErrors) {
+  std::mt19937 Random(28);
+  TWholeCompiler Compiler;
+  // Bounded by count, and by time so that a slow build cannot stall CI.
+  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  int32_t Texts = 0;
+  for (const test::TORVSqlCorpusCase& Case : test::ReadSqlCorpus()) {
+    if (std::chrono::steady_clock::now() > Deadline) break;
+    test::TORVCorpusParse Parse;
+    TORVParseOptions Options;
+    CorpusCaseEntry(Case, Parse, Options);
+    const std::u16string Sql = Utf8ToString(Case.Sql);
+    Compiler.Run(Sql, Parse, Options);
+    const std::vector<std::u16string> Tokens = SplitTokens(Sql);
+    if (Tokens.empty()) continue;
+    for (int32_t Round = 0; Round < 12; ++Round) {
+      Compiler.Run(Mutate(Tokens, Random), Parse, Round % 2 == 0 ? Options : RandomOptions(Random, Options));
+      ++Texts;
+    }
+  }
+  EXPECT_GT(Texts, 1000);
+  EXPECT_GT(Compiler.FCompiled, 0);
+  EXPECT_GT(Compiler.FErrors, 0);
 }
 
 }  // namespace

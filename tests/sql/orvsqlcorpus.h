@@ -402,7 +402,9 @@ inline int32_t RoundTripSqlCorpus() {
 
 // The catalog of the "validate" kind: database Main with the table
 // Customer, whose columns cover every type, and a table Orders, a
-// collation Latin (7) and a text index on Notes.
+// collation Latin (7) and a text index on Notes; for statements, a table t
+// (a INTEGER, b VARCHAR(10), x INTEGER) and a procedure p (n INTEGER,
+// s VARCHAR(10)), and a database Other with a table t (a INTEGER, c DATE).
 inline void AddValidateCorpusCatalog(TORVFakeCatalog& Catalog) {
   Catalog.AddDatabase(u"Main");
   auto Typed = [](const TORVString& Name, int32_t DataType, int32_t SubType, int32_t Length = 0, int32_t Scale = 0,
@@ -438,6 +440,14 @@ inline void AddValidateCorpusCatalog(TORVFakeCatalog& Catalog) {
   Function(u"Greet", {Typed(u"s", dtCharacter, stVarChar, 10), Typed(u"times", dtSmallInt, stNone)},
            Typed(u"Result", dtCharacter, stVarChar, 20));
   Function(u"Positive", {Typed(u"x", dtFloat, stNone)}, Typed(u"Result", dtBoolean, stNone));
+
+  // The statements' tables and routines.
+  Catalog.AddTable(u"Main", u"t",
+                   {Typed(u"a", dtInteger, stNone), Typed(u"b", dtCharacter, stVarChar, 10),
+                    Typed(u"x", dtInteger, stNone)});
+  Catalog.AddRoutine(u"Main", u"p", true, {Typed(u"n", dtInteger, stNone), Typed(u"s", dtCharacter, stVarChar, 10)});
+  Catalog.AddDatabase(u"Other");
+  Catalog.AddTable(u"Other", u"t", {Typed(u"a", dtInteger, stNone), Typed(u"c", dtDate, stNone)});
 }
 
 // The function routine that a "block" case stands in: FUNCTION Recurse(n
@@ -459,6 +469,24 @@ inline TORVExprToken* CorpusBlockExpression(TORVExprToken* Routine) {
   return SlotOf(SlotOf(SlotOf(Routine, RoutineBodySlot), BlockStatementsSlot), 0);
 }
 
+// The entry a "validate" case parses its text with: an expression, or with
+// the option "statement" or a routine kind's name, the statement or
+// routine entry with that kind's options.
+inline bool ValidateCorpusEntry(const std::string& Name, TORVCorpusParse& Parse, TORVParseOptions& Defaults) {
+  if (Name == "statement") {
+    Parse = ParseStatementForCorpus;
+    Defaults = StatementCorpusOptions;
+    return true;
+  }
+  for (TORVSqlCorpusKind& Kind : RoutineCorpusKinds()) {
+    if (Name != Kind.Name) continue;
+    Parse = std::move(Kind.Parse);
+    Defaults = Kind.Defaults;
+    return true;
+  }
+  return false;
+}
+
 // A "validate" case: the text parsed as an expression under the parse
 // options named in Options and validated as an expression over Customer
 // (as a filter, required to be Boolean and with Boolean operands rewritten,
@@ -469,6 +497,8 @@ inline TORVExprToken* CorpusBlockExpression(TORVExprToken* Routine) {
 // ended.
 inline std::string ValidateForCorpus(const std::string& Sql, const std::vector<std::string>& Options) {
   TORVParseOptions ParseOptions;
+  TORVParseOptions Defaults;
+  TORVCorpusParse Entry;
   bool Filter = false;
   bool Block = false;
   for (const std::string& Name : Options) {
@@ -477,6 +507,8 @@ inline std::string ValidateForCorpus(const std::string& Sql, const std::vector<s
       Filter = true;
     } else if (Name == "block") {
       Block = true;
+    } else if (ValidateCorpusEntry(Name, Entry, Defaults)) {
+      continue;
     } else if (ParseOptionByName(Name, Option)) {
       ParseOptions.Include(Option);
     } else {
@@ -485,11 +517,23 @@ inline std::string ValidateForCorpus(const std::string& Sql, const std::vector<s
   }
   TORVFakeCatalog Catalog;
   AddValidateCorpusCatalog(Catalog);
-  TORVFakeFilterExpr Expr(&Catalog, u"Main", u"Customer");
-  if (!Filter) Expr.SetTypeName(u"expression");
+  TORVFakeFilterExpr FilterExpr(&Catalog, u"Main", u"Customer");
+  if (!Filter) FilterExpr.SetTypeName(u"expression");
   TORVExprValidater Validater;
-  Expr.OnParse = [ParseOptions, Block](TORVFakeCatalogExpr& Self) {
+  for (int32_t Option = 0; Option <= poConvertDynamic; ++Option) {
+    if (Defaults.Contains(static_cast<TORVParseOption>(Option))) {
+      ParseOptions.Include(static_cast<TORVParseOption>(Option));
+    }
+  }
+  // Statements and routines stand on their own: no filter's table.
+  TORVFakeCatalogExpr StatementExpr(&Catalog, u"Main");
+  TORVFakeCatalogExpr& Expr = Entry ? StatementExpr : FilterExpr;
+  Expr.OnParse = [ParseOptions, &Entry, Block](TORVFakeCatalogExpr& Self) -> TORVExprToken* {
     TORVExprParser Parser;
+    if (Entry) {
+      Parser.Initialize(&Self);
+      return Entry(Parser, ParseOptions);
+    }
     TORVPartialTree Tree(ParseExprWithOptions(Parser, Self, ParseOptions));
     if (!Block) return Tree.Release();
     TORVExprToken* Routine = ReadTokens(CorpusRoutineText);
@@ -535,6 +579,7 @@ inline std::string ValidateForCorpus(const std::string& Sql, const std::vector<s
     if (Expr.ParseCount == Expr.ValidateCount) {
       EXPECT_EQ(Expr.UnlockCount, 1);
     }
+    EXPECT_EQ(Expr.BeginReadCount, Expr.EndReadCount);
     EXPECT_EQ(Validater.GetExpr(), nullptr);
     return CorpusErrorText(E, StringToUtf8(Expr.GetTypeName()));
   }

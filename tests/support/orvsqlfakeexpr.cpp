@@ -164,7 +164,11 @@ void TORVFakeCatalogExpr::BindReference(TORVExprToken* Token, TORVTokenType Refe
     case ttROWCOLUMNREF: {
       TORVExprToken TableName;
       TORVExprToken* TableRef = Token->FSourceToken;
-      if (TableRef == nullptr) {
+      if (TableRef != nullptr && TableRef->FTokenType == ttROWVARIABLE) {
+        TableName.FName = RowTable();
+        TableName.AssignPos(Token);
+        TableRef = &TableName;
+      } else if (TableRef == nullptr) {
         DefaultSchemaName(Token, TableName.FSourceName);
         DefaultTableName(Token, TableName.FName);
         TableName.FDatabaseName = DatabaseOf(Token);
@@ -211,6 +215,44 @@ void TORVFakeCatalogExpr::BindReference(TORVExprToken* Token, TORVTokenType Refe
     }
     default:
       break;
+  }
+}
+
+namespace {
+
+// The trigger whose code holds Token, or nil; the condition of CREATE
+// TRIGGER stands beside its trigger node.
+const TORVExprToken* TriggerOf(const TORVExprToken* Token) {
+  const TORVExprToken* Node = Token;
+  for (; Node != nullptr; Node = Node->FUpperToken) {
+    if (Node->FTokenType == ttTRIGGER) return Node;
+    if (Node->FUpperToken == nullptr) break;
+  }
+  if (Node != nullptr && Node->FTokenType == ttDYNSTATEMENT && Node->GetNumArguments() > 0) {
+    const TORVExprToken* Name = Node->GetArgument(0);
+    if (Name != nullptr && Name->FTokenType == ttTRIGGER) return Name;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+TORVString TORVFakeCatalogExpr::RowTable() const {
+  if (FTokens != nullptr && FTokens->FTokenType == ttDYNSTATEMENT && FTokens->GetNumArguments() > 2) {
+    const TORVExprToken* Table = FTokens->GetArgument(2);
+    if (TriggerOf(FTokens) != nullptr && Table != nullptr) return Table->FName;
+  }
+  return RowTableName;
+}
+
+void TORVFakeCatalogExpr::CheckForRowColumn(TORVExprToken* Token) {
+  const TORVExprToken* Trigger = TriggerOf(Token);
+  if (Trigger == nullptr) return;
+  Token->FTokenType = ttROWCOLUMNREF;
+  const TORVExprToken* Rows = Trigger->GetNumArguments() > 1 ? Trigger->GetArgument(1) : nullptr;
+  for (int32_t I = 0; Rows != nullptr && I < Rows->GetNumArguments(); ++I) {
+    TORVExprToken* Row = Rows->GetArgument(I);
+    if (Row != nullptr && SameString(Row->FName, Token->FSourceName)) Token->FSourceToken = Row;
   }
 }
 

@@ -51,6 +51,11 @@ class TORVFakeCatalogExpr : public TORVCompiledExpr {
   void BindReference(TORVExprToken* Token, TORVTokenType ReferenceType, bool IncludeTemporary) override;
   void UnbindReference(TORVExprToken* Token) override;
   bool TextIndexExists(TORVExprToken* Token) override;
+  // In trigger code (under a trigger node, or in a CREATE TRIGGER
+  // statement) every column becomes a row column, bound to OldRow or NewRow
+  // when its qualifier names one; row columns are the columns of the
+  // trigger's table (RowTableName when the tree does not name it).
+  void CheckForRowColumn(TORVExprToken* Token) override;
   void TableFound(TORVExprToken* Token) override { Found.push_back(u"table " + Token->FName); }
   void ColumnFound(TORVExprToken* Token) override { Found.push_back(u"column " + Token->FName); }
   void FunctionFound(TORVExprToken* Token) override { Found.push_back(u"function " + Token->FName); }
@@ -64,6 +69,7 @@ class TORVFakeCatalogExpr : public TORVCompiledExpr {
   void SetTypeName(const TORVString& Value) { FTypeName = Value; }
   const TORVString& GetCurrentDatabase() const { return FCurrentDatabase; }
 
+  TORVString RowTableName;
   int32_t ParseCount = 0;
   int32_t ValidateCount = 0;
   int32_t UnlockCount = 0;
@@ -78,6 +84,8 @@ class TORVFakeCatalogExpr : public TORVCompiledExpr {
  protected:
   // The database a token's names are looked up in.
   TORVString DatabaseOf(const TORVExprToken* Token) const;
+  // The table of a trigger's rows.
+  TORVString RowTable() const;
   // The table behind a FROM reference (for a derived table, the visible
   // select columns of its query); raises through ExpressionError.
   const TORVFakeTable& TableOf(TORVExprToken* TableRef, bool IncludeTemporary);
