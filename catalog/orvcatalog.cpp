@@ -10,12 +10,26 @@
 #include "core/orvmath.h"
 #include "core/orvstream.h"
 #include "core/orvstrings.h"
+#include "sql/orvtokenslots.h"
 
 namespace orv {
 
 namespace {
 
 constexpr char16_t CatalogNotReadMsg[] = u"The catalog was not read properly";
+
+TORVExprToken* Slot(TORVExprToken* Token, int32_t Index) {
+  return Token != nullptr && Index < Token->GetNumArguments() ? Token->GetArgument(Index) : nullptr;
+}
+
+TORVTokenOperator SlotOperator(TORVExprToken* Token, int32_t Index) {
+  TORVExprToken* Clause = Slot(Token, Index);
+  return Clause != nullptr ? Clause->FTokenOperator : toNONE;
+}
+
+bool IsDistinctMerge(TORVTokenOperator Operator) {
+  return Operator == toUNION || Operator == toEXCEPT || Operator == toINTERSECT;
+}
 
 bool IsRowQualifier(const TORVString& Name) { return SameString(Name, u"OldRow") || SameString(Name, u"NewRow"); }
 
@@ -244,6 +258,47 @@ bool TORVCatalog::ColumnExists(TORVExprToken* TableToken, TORVExprToken* ColumnT
   if (Schema == nullptr) return false;
   TORVVirtualTable* Table = FindVirtualTable(Schema, TableToken->FName, EffectiveUser, false, true);
   return Table != nullptr && Table->GetColumns().FindByName(ColumnToken->FName, false) != nullptr;
+}
+
+// ------------------------------------------------------------ result tests
+
+bool TORVCatalog::ReturnsNoTableResult(TORVExprToken* QueryToken) {
+  TORVExprToken* From = Slot(QueryToken, QueryFromSlot);
+  return From == nullptr || From->GetNumArguments() == 0;
+}
+
+bool TORVCatalog::ReturnsParamsResult(TORVExprToken* QueryToken) {
+  return Slot(QueryToken, QueryIntoSlot) != nullptr;
+}
+
+bool TORVCatalog::ReturnsGroupedResult(TORVExprToken* QueryToken) {
+  return Slot(QueryToken, QueryGroupBySlot) != nullptr;
+}
+
+bool TORVCatalog::ReturnsOrderedResult(TORVExprToken* QueryToken) {
+  return Slot(QueryToken, QueryOrderBySlot) != nullptr;
+}
+
+bool TORVCatalog::ReturnsDistinctResult(TORVExprToken* QueryToken) {
+  return SlotOperator(QueryToken, QuerySelectSlot) == toDISTINCT ||
+         IsDistinctMerge(SlotOperator(QueryToken, QueryMergeWordSlot)) ||
+         IsDistinctMerge(SlotOperator(Slot(QueryToken, QueryMergedQuerySlot), QueryMergeWordSlot));
+}
+
+bool TORVCatalog::ReturnsMergedResult(TORVExprToken* QueryToken) {
+  return Slot(QueryToken, QueryMergedQuerySlot) != nullptr;
+}
+
+bool TORVCatalog::ReturnsMergedInputResult(TORVExprToken* QueryToken) {
+  const TORVTokenOperator Operator = SlotOperator(QueryToken, QueryMergeWordSlot);
+  return IsDistinctMerge(Operator) || Operator == toEXCEPTALL || Operator == toINTERSECTALL ||
+         Operator == toUNIONALL;
+}
+
+bool TORVCatalog::ReturnsRangedResult(TORVExprToken* QueryToken) {
+  for (int32_t Index = QueryExtensionSlot; Index < QueryToken->GetNumArguments(); ++Index)
+    if (SlotOperator(QueryToken, Index) == toRANGE) return true;
+  return false;
 }
 
 std::vector<TORVColumnDescriptor> TORVCatalog::DescribeColumns(TORVVirtualTable* Table) {

@@ -93,6 +93,19 @@ class TORVCatalog : public TORVLockableConfigObject {
                      TORVUser* EffectiveUser, TORVVirtualTable* DefaultTable, const TORVString& DefaultSchemaName,
                      const TORVString& DefaultTableName);
   bool ColumnExists(TORVExprToken* TableToken, TORVExprToken* ColumnToken, TORVUser* EffectiveUser);
+  // How a parsed SELECT is answered (QueryToken is its ttQUERY node).
+  static bool ReturnsNoTableResult(TORVExprToken* QueryToken);
+  static bool ReturnsParamsResult(TORVExprToken* QueryToken);
+  static bool ReturnsGroupedResult(TORVExprToken* QueryToken);
+  static bool ReturnsOrderedResult(TORVExprToken* QueryToken);
+  // DISTINCT, or a UNION, EXCEPT or INTERSECT without ALL joining this query
+  // or the one merged into it.
+  static bool ReturnsDistinctResult(TORVExprToken* QueryToken);
+  static bool ReturnsMergedResult(TORVExprToken* QueryToken);
+  // The query is joined to the previous one by a set operation.
+  static bool ReturnsMergedInputResult(TORVExprToken* QueryToken);
+  static bool ReturnsRangedResult(TORVExprToken* QueryToken);
+
   // The columns of Table as the compiler's shared helpers take them,
   // hidden ones included.
   static std::vector<TORVColumnDescriptor> DescribeColumns(TORVVirtualTable* Table);

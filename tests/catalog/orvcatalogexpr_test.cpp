@@ -12,7 +12,9 @@
 #include "core/orvenv.h"
 #include "core/orvtypefunc.h"
 #include "sql/orvbuilder.h"
+#include "sql/orvexprcatalog.h"
 #include "sql/orvparser.h"
+#include "sql/orvtokenslots.h"
 #include "sql/orvvalidater.h"
 #include "tests/catalog/orvcatalogroot.h"
 #include "tests/support/orverrortext.h"
@@ -232,6 +234,40 @@ TEST_F(CatalogExprTest, CatalogWithCompiledExpressionsIsFreedCleanly) {
   Expr.reset();
   Catalog.reset();
   SUCCEED();
+}
+
+TEST_F(CatalogExprTest, ResultTestsReadTheClausesOfAParsedQuery) {
+  struct TCase {
+    const char16_t* Text;
+    const char* Expected;  // NoTable Params Grouped Ordered Distinct Merged MergedInput Ranged
+  };
+  const TCase Cases[] = {
+      {u"SELECT 1", "10000000"},
+      {u"SELECT a INTO x FROM t", "01000000"},
+      {u"SELECT a FROM t GROUP BY a", "00100000"},
+      {u"SELECT DISTINCT a FROM t ORDER BY a", "00011000"},
+      {u"SELECT a FROM t UNION SELECT a FROM t", "00001100"},
+      {u"SELECT a FROM t UNION ALL SELECT a FROM t", "00000100"},
+      {u"SELECT a FROM t RANGE 1 TO 10", "00000001"},
+  };
+  for (const TCase& Case : Cases) {
+    auto Expr = Plain(Case.Text);
+    TORVExprToken* Query =
+        ParseQueryWithOptions(Parser, *Expr, {poAllowSchemaQualifier, poAllowTableQualifier, poAllowInto});
+    std::string Got;
+    for (bool Answer : {TORVCatalog::ReturnsNoTableResult(Query), TORVCatalog::ReturnsParamsResult(Query),
+                        TORVCatalog::ReturnsGroupedResult(Query), TORVCatalog::ReturnsOrderedResult(Query),
+                        TORVCatalog::ReturnsDistinctResult(Query), TORVCatalog::ReturnsMergedResult(Query),
+                        TORVCatalog::ReturnsMergedInputResult(Query),
+                        TORVCatalog::ReturnsRangedResult(Query)})
+      Got += Answer ? '1' : '0';
+    EXPECT_EQ(Got, Case.Expected) << "case " << (&Case - Cases);
+    // The query after the set operation is fed by it.
+    if (TORVExprToken* Merged = Query->GetArgument(QueryMergedQuerySlot)) {
+      EXPECT_TRUE(TORVCatalog::ReturnsMergedInputResult(Merged));
+    }
+    FreeTokens(Query);
+  }
 }
 
 // Query validation comes with the query validater; until it is in the tree
