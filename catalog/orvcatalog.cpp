@@ -11,6 +11,7 @@
 #include "core/orvstream.h"
 #include "core/orvstrings.h"
 #include "sql/orvtokenslots.h"
+#include "sql/orvtreeutil.h"
 
 namespace orv {
 
@@ -299,6 +300,20 @@ bool TORVCatalog::ReturnsRangedResult(TORVExprToken* QueryToken) {
   for (int32_t Index = QueryExtensionSlot; Index < QueryToken->GetNumArguments(); ++Index)
     if (SlotOperator(QueryToken, Index) == toRANGE) return true;
   return false;
+}
+
+bool TORVCatalog::ReturnsSingleRowResult(TORVExprToken* QueryToken) {
+  TORVExprToken* Select = Slot(QueryToken, QuerySelectSlot);
+  if (Select == nullptr) return false;
+  bool Aggregated = false;
+  for (int32_t Index = 0; Index < Select->GetNumArguments(); ++Index) {
+    TORVExprToken* Expression = Slot(Select->GetArgument(Index), 0);
+    if (ContainsAggregates(Expression))
+      Aggregated = true;
+    else if (ContainsColumns(Expression))
+      return false;
+  }
+  return Aggregated;
 }
 
 std::vector<TORVColumnDescriptor> TORVCatalog::DescribeColumns(TORVVirtualTable* Table) {

@@ -105,6 +105,8 @@ class TORVCatalog : public TORVLockableConfigObject {
   // The query is joined to the previous one by a set operation.
   static bool ReturnsMergedInputResult(TORVExprToken* QueryToken);
   static bool ReturnsRangedResult(TORVExprToken* QueryToken);
+  // Some select item aggregates, and no item that does not reads a column.
+  static bool ReturnsSingleRowResult(TORVExprToken* QueryToken);
 
   // The columns of Table as the compiler's shared helpers take them,
   // hidden ones included.

@@ -270,6 +270,26 @@ TEST_F(CatalogExprTest, ResultTestsReadTheClausesOfAParsedQuery) {
   }
 }
 
+TEST_F(CatalogExprTest, OnlyAggregatesWithoutPlainColumnsGiveASingleRow) {
+  struct TCase {
+    const char16_t* Text;
+    bool Expected;
+  };
+  const TCase Cases[] = {
+      {u"SELECT COUNT(*) FROM t", true},
+      {u"SELECT 1, MAX(a) FROM t", true},
+      {u"SELECT a, COUNT(*) FROM t", false},
+      {u"SELECT a FROM t", false},
+  };
+  for (const TCase& Case : Cases) {
+    auto Expr = Plain(Case.Text);
+    TORVExprToken* Query =
+        ParseQueryWithOptions(Parser, *Expr, {poAllowSchemaQualifier, poAllowTableQualifier, poAllowAggregates});
+    EXPECT_EQ(TORVCatalog::ReturnsSingleRowResult(Query), Case.Expected) << "case " << (&Case - Cases);
+    FreeTokens(Query);
+  }
+}
+
 // Query validation comes with the query validater; until it is in the tree
 // these stay disabled.
 TEST_F(CatalogExprTest, DISABLED_SelectBindsColumnsAtTheirPositions) {
