@@ -4,28 +4,85 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 #include "base/orvtype.h"
 #include "catalog/orvconfigobject.h"
 
 namespace orv {
 
-class TORVCatalogObject : public TORVConfigObject {
+class TORVCatalog;
+
+// The catalog that holds Object: the nearest catalog among its parents; nil
+// for an object outside any catalog.
+TORVCatalog* CatalogOf(const TORVConfigObject* Object);
+// What a catalog-bound object asks its catalog; kept out of line so that this
+// header needs no catalog definition.
+int32_t CatalogNextID(TORVCatalog* Catalog);
+bool CatalogModified(TORVCatalog* Catalog);
+void CatalogSetModified(TORVCatalog* Catalog, bool Value);
+TORVCurrency CatalogVersion(TORVCatalog* Catalog);
+
+// Binds any object class to the catalog above it: IDs come from the
+// catalog-wide counter, the modified flag and the stream version are the
+// catalog's. Objects have no modified flag of their own, and system,
+// temporary and parentless objects never mark their catalog. Outside any
+// catalog the object behaves as its base class.
+template <class TBase>
+class TORVCatalogBound : public TBase {
  public:
-  TORVCatalogObject() = default;
+  using TBase::TBase;
+
+  TORVCatalog* GetCatalog() const { return CatalogOf(this); }
+
+  TORVCurrency GetConfigVersion() override {
+    TORVCatalog* Catalog = GetCatalog();
+    return Catalog != nullptr ? CatalogVersion(Catalog) : TBase::GetConfigVersion();
+  }
+  bool GetModified() const override {
+    TORVCatalog* Catalog = GetCatalog();
+    return Catalog != nullptr ? CatalogModified(Catalog) : TBase::GetModified();
+  }
+  void SetModified(bool Value) override {
+    TORVCatalog* Catalog = GetCatalog();
+    if (Catalog == nullptr) {
+      TBase::SetModified(Value);
+      return;
+    }
+    if (this->FParent == nullptr || this->FSystemObject || this->FTemporary || this->FTemporaryForSession) return;
+    CatalogSetModified(Catalog, Value);
+  }
+  void AssignID() override {
+    // Collections carry no IDs.
+    if constexpr (!std::is_base_of_v<TORVConfigObjects, TBase>) {
+      TORVCatalog* Catalog = GetCatalog();
+      if (Catalog == nullptr) {
+        TBase::AssignID();
+        return;
+      }
+      if (this->FID == 0) this->FID = CatalogNextID(Catalog);
+    }
+  }
+};
+
+class TORVCatalogObject : public TORVCatalogBound<TORVConfigObject> {
+ public:
+  TORVCatalogObject() : TORVCatalogBound<TORVConfigObject>(nullptr) {}
+  explicit TORVCatalogObject(TORVConfig* OwnerConfig) : TORVCatalogBound<TORVConfigObject>(OwnerConfig) {}
 
   // The character set of the collection that holds the object, else ANSI.
   int32_t GetConfigCharacterSet() override;
 };
 
-class TORVCatalogObjects : public TORVConfigObjects {
+class TORVCatalogObjects : public TORVCatalogBound<TORVConfigObjects> {
  public:
   int32_t GetConfigCharacterSet() override { return FCatalogCharacterSet; }
   int32_t GetCatalogCharacterSet() const { return FCatalogCharacterSet; }
   void SetCatalogCharacterSet(int32_t Value) { FCatalogCharacterSet = Value; }
 
  protected:
-  explicit TORVCatalogObjects(bool OwnsObjects) : TORVConfigObjects(OwnsObjects) {}
+  explicit TORVCatalogObjects(bool OwnsObjects, TORVConfig* OwnerConfig = nullptr)
+      : TORVCatalogBound<TORVConfigObjects>(OwnsObjects, OwnerConfig) {}
 
   int32_t FCatalogCharacterSet = CharacterSetAnsi;
 };

@@ -10,6 +10,8 @@
 
 namespace orv {
 
+class TORVCatalog;
+
 // Configuration streams carry EncryptedCatalog above this version and
 // DefaultCollation from AttributesVersion (2.04) on.
 inline constexpr TORVCurrency EncryptedCatalogVersion = TORVCurrency::FromScaled(10600);
@@ -58,6 +60,10 @@ class TORVDatabaseContainer : public TORVPrivilegedConfigObject {
   void SetDefaultCollation(int32_t Value);
   int32_t GetMaxSessionCount() const { return FMaxSessionCount; }
   void SetMaxSessionCount(int32_t Value);
+  // The catalog attached by the database manager that opened the
+  // database; nil while none is read. Not owned.
+  TORVCatalog* GetCatalog() const { return FCatalog; }
+  void SetCatalog(TORVCatalog* Value) { FCatalog = Value; }
   bool GetSessionIsolation() const { return FSessionIsolation; }
   void SetSessionIsolation(bool Value) { FSessionIsolation = Value; }
 
@@ -68,6 +74,7 @@ class TORVDatabaseContainer : public TORVPrivilegedConfigObject {
   int32_t FDefaultCollation = 0;
   int32_t FMaxSessionCount = 0;
   bool FSessionIsolation = false;
+  TORVCatalog* FCatalog = nullptr;
 };
 
 class TORVDatabaseContainers : public TORVPrivilegedConfigObjects {

@@ -19,8 +19,21 @@ class TORVBaseTableIndexes : public TORVIndexes {
 
 }  // namespace
 
-TORVBaseTable::TORVBaseTable()
-    : FColumns(std::make_unique<TORVColumns>()), FIndexes(std::make_unique<TORVBaseTableIndexes>(this)) {}
+TORVVirtualTable::TORVVirtualTable(TORVConfig* OwnerConfig)
+    : TORVCatalogBound<TORVPrivilegedConfigObject>(OwnerConfig), FColumns(std::make_unique<TORVColumns>()) {
+  FColumns->SetParent(this);
+}
+
+TORVVirtualTable::TORVVirtualTable(TORVConfig* OwnerConfig, TORVUser* OwnerUser)
+    : TORVCatalogBound<TORVPrivilegedConfigObject>(OwnerConfig, OwnerUser),
+      FColumns(std::make_unique<TORVColumns>()) {
+  FColumns->SetParent(this);
+}
+
+TORVVirtualTable::~TORVVirtualTable() = default;
+
+TORVBaseTable::TORVBaseTable(TORVConfig* OwnerConfig, TORVUser* OwnerUser)
+    : TORVVirtualTable(OwnerConfig, OwnerUser), FIndexes(std::make_unique<TORVBaseTableIndexes>(this)) {}
 
 TORVBaseTable::~TORVBaseTable() = default;
 

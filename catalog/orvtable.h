@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "base/orvtype.h"
+#include "catalog/orvcatalogobject.h"
 #include "catalog/orvlockable.h"
 #include "catalog/orvprivilege.h"
 
@@ -17,8 +18,16 @@ class TORVIndexes;
 // A table or view; maintenance flags belong to the whole family. Tables
 // and views share one slot space in the database's lock file, so a view
 // locks as a table of its slot.
-class TORVVirtualTable : public TORVLockableConfigObject {
+//
+// Every table-like object has its columns in definition order, the hidden
+// row-ID column "__RowID" first once the owner made the system columns.
+class TORVVirtualTable : public TORVCatalogBound<TORVPrivilegedConfigObject> {
  public:
+  explicit TORVVirtualTable(TORVConfig* OwnerConfig = nullptr);
+  TORVVirtualTable(TORVConfig* OwnerConfig, TORVUser* OwnerUser);
+  ~TORVVirtualTable() override;
+
+  TORVColumns& GetColumns() const { return *FColumns; }
   TORVLockSpaceKind GetLockSpaceKind() const override { return lkTable; }
   int32_t GetLockSlot() const override { return FLockSlot; }
   void SetLockSlot(int32_t Value) { FLockSlot = Value; }
@@ -28,6 +37,7 @@ class TORVVirtualTable : public TORVLockableConfigObject {
   void SetTemporaryMaintenance(bool Value) { FTemporaryMaintenance = Value; }
 
  protected:
+  std::unique_ptr<TORVColumns> FColumns;
   int32_t FLockSlot = 0;
   bool FMaintenance = false;
   bool FTemporaryMaintenance = false;
@@ -38,7 +48,7 @@ class TORVVirtualTable : public TORVLockableConfigObject {
 // catalog's definition is refused.
 class TORVBaseTable : public TORVVirtualTable {
  public:
-  TORVBaseTable();
+  explicit TORVBaseTable(TORVConfig* OwnerConfig = nullptr, TORVUser* OwnerUser = nullptr);
   ~TORVBaseTable() override;
 
   TORVString GetTypeName() const override;
@@ -48,16 +58,11 @@ class TORVBaseTable : public TORVVirtualTable {
   bool GetEncrypted() const { return FEncrypted; }
   void SetEncrypted(bool Value) { FEncrypted = Value; }
   // A system table reserves a smaller header area in every file.
-  bool GetSystemObject() const { return FSystemObject; }
-  void SetSystemObject(bool Value) { FSystemObject = Value; }
   bool GetSuppressCreateWarning() const { return FSuppressCreateWarning; }
   void SetSuppressCreateWarning(bool Value) { FSuppressCreateWarning = Value; }
   const TORVString& GetInternalName() const { return FInternalName; }
   void SetInternalName(const TORVString& Value) { FInternalName = Value; }
-  const TORVObjectStates& GetObjectState() const { return FObjectState; }
   void SetObjectState(const TORVObjectStates& Value) { FObjectState = Value; }
-  // The columns in definition order; the first is the row ID.
-  TORVColumns& GetColumns() const { return *FColumns; }
   // Column facts for the folders below the catalog.
   int32_t GetColumnCount() const;
   bool GetColumnIdentity(int32_t Index) const;
@@ -92,11 +97,8 @@ class TORVBaseTable : public TORVVirtualTable {
  protected:
   uint32_t FCheckSum = 0;
   bool FEncrypted = false;
-  bool FSystemObject = false;
   bool FSuppressCreateWarning = false;
   TORVString FInternalName;
-  TORVObjectStates FObjectState;
-  std::unique_ptr<TORVColumns> FColumns;
   std::unique_ptr<TORVIndexes> FIndexes;
   int32_t FIndexPageSize = 4096;
   int32_t FMaxIndexBufferSize = 65536;

@@ -1,0 +1,328 @@
+#include "catalog/orvcatalog.h"
+
+#include "catalog/orvcolumns.h"
+#include "catalog/orvconfig.h"
+#include "catalog/orvdatabase.h"
+#include "catalog/orvdatatype.h"
+#include "catalog/orvschema.h"
+#include "catalog/orvtable.h"
+#include "core/orvcollation.h"
+#include "core/orvmath.h"
+#include "core/orvstream.h"
+#include "core/orvstrings.h"
+#include "sql/orvtokenslots.h"
+#include "sql/orvtreeutil.h"
+
+namespace orv {
+
+namespace {
+
+constexpr char16_t CatalogNotReadMsg[] = u"The catalog was not read properly";
+
+TORVExprToken* Slot(TORVExprToken* Token, int32_t Index) {
+  return Token != nullptr && Index < Token->GetNumArguments() ? Token->GetArgument(Index) : nullptr;
+}
+
+TORVTokenOperator SlotOperator(TORVExprToken* Token, int32_t Index) {
+  TORVExprToken* Clause = Slot(Token, Index);
+  return Clause != nullptr ? Clause->FTokenOperator : toNONE;
+}
+
+bool IsDistinctMerge(TORVTokenOperator Operator) {
+  return Operator == toUNION || Operator == toEXCEPT || Operator == toINTERSECT;
+}
+
+bool IsRowQualifier(const TORVString& Name) { return SameString(Name, u"OldRow") || SameString(Name, u"NewRow"); }
+
+TORVColumn* FindColumn(TORVVirtualTable* Table, const TORVString& Name) {
+  return static_cast<TORVColumn*>(Table->GetColumns().FindByName(Name, true));
+}
+
+TORVColumnDescriptor Describe(TORVColumn* Column) {
+  TORVColumnDescriptor Descriptor;
+  Descriptor.Name = Column->GetName();
+  Descriptor.Description = Column->GetDescription();
+  Descriptor.DataType = Column->GetDataType();
+  Descriptor.SubType = Column->GetSubType();
+  Descriptor.Length = Column->GetLength();
+  Descriptor.Scale = Column->GetScale();
+  Descriptor.Collation = Column->GetCollation();
+  Descriptor.Position = Column->GetPosition();
+  Descriptor.Hidden = Column->GetHidden();
+  return Descriptor;
+}
+
+}  // namespace
+
+TORVCatalog::TORVCatalog(TORVConfig* OwnerConfig)
+    : TORVLockableConfigObject(OwnerConfig), FSchemas(std::make_unique<TORVSchemas>(OwnerConfig)) {
+  FID = 1;
+  FSchemas->SetParent(this);
+  auto Information = std::unique_ptr<TORVSchema>(static_cast<TORVSchema*>(FSchemas->GetNewObject()));
+  Information->SetSystemObject(true);
+  Information->SetName(u"Information");
+  Information->SetDescription(u"Information Schema");
+  FSchemas->Add(Information.get());
+  FInformationSchema = Information.release();
+  auto Default = std::unique_ptr<TORVSchema>(static_cast<TORVSchema*>(FSchemas->GetNewObject()));
+  Default->SetName(u"Default");
+  Default->SetDescription(u"Default Schema");
+  FSchemas->Add(Default.get());
+  FDefaultSchema = Default.release();
+}
+
+TORVCatalog::~TORVCatalog() {
+  try {
+    FSchemas->Decompile();
+  } catch (...) {
+    // Decompiling frees trees; nothing it raises can be acted on here.
+  }
+}
+
+void TORVCatalog::Reset() {
+  TORVLockableConfigObject::Reset();
+  FDefaultSchema->Reset();
+}
+
+void TORVCatalog::SetTemporary(bool Value) {
+  TORVLockableConfigObject::SetTemporary(Value);
+  if (FDefaultSchema != nullptr) FDefaultSchema->SetTemporary(Value);
+}
+
+void TORVCatalog::SetTemporaryForSession(bool Value) {
+  TORVLockableConfigObject::SetTemporaryForSession(Value);
+  if (FDefaultSchema != nullptr) FDefaultSchema->SetTemporaryForSession(Value);
+}
+
+void TORVCatalog::Assign(TORVConfigObject* FromObject, bool CopyReferences) {
+  TORVLockableConfigObject::Assign(FromObject, CopyReferences);
+  auto* From = dynamic_cast<TORVCatalog*>(FromObject);
+  if (From == nullptr) return;
+  FVersion = From->FVersion;
+  FLastID = From->FLastID;
+  FSchemas->Assign(From->FSchemas.get(), CopyReferences);
+}
+
+bool TORVCatalog::Compare(TORVConfigObject* ObjectToCompare, bool CompareID) {
+  if (!TORVLockableConfigObject::Compare(ObjectToCompare, CompareID)) return false;
+  auto* Other = dynamic_cast<TORVCatalog*>(ObjectToCompare);
+  return Other != nullptr && FVersion == Other->FVersion && FSchemas->Compare(Other->FSchemas.get(), CompareID);
+}
+
+void TORVCatalog::Validate() {
+  TORVLockableConfigObject::Validate();
+  FSchemas->Validate();
+}
+
+int32_t TORVCatalog::GetMemorySize() { return TORVLockableConfigObject::GetMemorySize() + FSchemas->GetMemorySize(); }
+
+int32_t TORVCatalog::GetMemoryCount() {
+  return TORVLockableConfigObject::GetMemoryCount() + FSchemas->GetMemoryCount();
+}
+
+void TORVCatalog::Save(TORVMemoryStream& Stream, bool CRCOnly) {
+  if (!FLoadComplete) ValidateError(CatalogNotReadMsg, 0, 0);
+  Stream.WriteCurrency(FVersion);
+  Stream.WriteInteger(FLastID);
+  FSchemas->Save(Stream, CRCOnly);
+  FModified = false;
+}
+
+void TORVCatalog::Load(TORVMemoryStream& Stream) {
+  FVersion = Stream.ReadCurrency();
+  CheckEngineVersion(FVersion);
+  FLoadComplete = false;
+  try {
+    FLastID = Stream.ReadInteger();
+    FSchemas->Load(Stream);
+  } catch (...) {
+    ResetReferences();
+    throw;
+  }
+  ResetReferences();
+  FLoadComplete = true;
+  FModified = false;
+}
+
+int32_t TORVCatalog::GetNextID() {
+  WrapIncInteger(FLastID, 1);
+  FModified = true;
+  return FLastID;
+}
+
+void TORVCatalog::SetVersion(TORVCurrency Value) {
+  if (Value == FVersion) return;
+  FVersion = Value;
+  FModified = true;
+}
+
+TORVDatabaseContainer* TORVCatalog::GetDatabase() const { return dynamic_cast<TORVDatabaseContainer*>(FParent); }
+
+void TORVCatalog::DoAddTemporaryView(TORVView* View) {
+  if (FOnAddTemporaryView) FOnAddTemporaryView(View);
+}
+
+void TORVCatalog::DoRemoveTemporaryView(TORVView*& View) {
+  if (FOnRemoveTemporaryView) FOnRemoveTemporaryView(View);
+}
+
+// ------------------------------------------------------- name resolution
+
+TORVSchema* TORVCatalog::GetTokenSchema(TORVExprToken* Token, bool RaiseException) {
+  if (Token->FSourceName.empty()) return FDefaultSchema;
+  return static_cast<TORVSchema*>(FSchemas->FindByName(Token->FSourceName, RaiseException));
+}
+
+TORVVirtualTable* TORVCatalog::FindVirtualTable(TORVSchema* Schema, const TORVString& TableName,
+                                                TORVUser* EffectiveUser, bool RaiseException,
+                                                bool IncludeTemporary) {
+  if (IncludeTemporary) {
+    if (auto* Table = Schema->GetTemporaryTables().FindByName(TableName, false))
+      return static_cast<TORVVirtualTable*>(Table);
+    if (auto* View = Schema->GetTemporaryViews().FindByName(TableName, false))
+      return static_cast<TORVVirtualTable*>(View);
+  }
+  return Schema->FindVirtualTable(TableName, EffectiveUser, RaiseException);
+}
+
+TORVBaseTable* TORVCatalog::FindTable(TORVSchema* Schema, const TORVString& TableName, TORVUser* EffectiveUser,
+                                      bool RaiseException, bool IncludeTemporary) {
+  if (IncludeTemporary)
+    if (auto* Table = Schema->GetTemporaryTables().FindByName(TableName, false))
+      return static_cast<TORVBaseTable*>(Table);
+  return Schema->FindBaseTable(TableName, EffectiveUser, RaiseException);
+}
+
+TORVVirtualTable* TORVCatalog::GetVirtualTableForColumn(TORVExprToken* Token, TORVUser* EffectiveUser,
+                                                        TORVVirtualTable* DefaultTable,
+                                                        const TORVString& DefaultSchemaName,
+                                                        const TORVString& DefaultTableName, bool IncludeTemporary) {
+  if (Token->FTokenType == ttCOLUMNREF && Token->FSourceToken != nullptr) {
+    TORVExprToken* Source = Token->FSourceToken;
+    return FindVirtualTable(GetTokenSchema(Source, true), Source->FName, EffectiveUser, true, IncludeTemporary);
+  }
+  if (!Token->FSourceName.empty() || DefaultTable == nullptr) {
+    TORVSchema* Schema = DefaultSchemaName.empty()
+                             ? FDefaultSchema
+                             : static_cast<TORVSchema*>(FSchemas->FindByName(DefaultSchemaName, true));
+    const TORVString& TableName =
+        Token->FSourceName.empty() || IsRowQualifier(Token->FSourceName) ? DefaultTableName : Token->FSourceName;
+    return FindVirtualTable(Schema, TableName, EffectiveUser, true, IncludeTemporary);
+  }
+  return DefaultTable;
+}
+
+void TORVCatalog::BindReference(TORVExprToken* Token, TORVTokenType TokenType, bool IncludeTemporary,
+                                TORVUser* EffectiveUser, TORVVirtualTable* DefaultTable,
+                                const TORVString& DefaultSchemaName, const TORVString& DefaultTableName) {
+  switch (TokenType) {
+    case ttCOLLATIONREF: {
+      TORVString BaseName;
+      bool CaseInsensitive = false;
+      bool AccentInsensitive = false;
+      bool KanaInsensitive = false;
+      bool WidthInsensitive = false;
+      ParseCollation(Token->FName, BaseName, CaseInsensitive, AccentInsensitive, KanaInsensitive,
+                     WidthInsensitive);
+      Token->FCollation = FConfig->GetCollations().FindByName(BaseName, true)->GetID();
+      Token->SetIgnoreCase(CaseInsensitive);
+      Token->SetIgnoreAccent(AccentInsensitive);
+      Token->SetIgnoreKana(KanaInsensitive);
+      Token->SetIgnoreWidth(WidthInsensitive);
+      break;
+    }
+    case ttCOLUMNREF: {
+      TORVVirtualTable* Table = GetVirtualTableForColumn(Token, EffectiveUser, DefaultTable, DefaultSchemaName,
+                                                         DefaultTableName, true);
+      AssignColumnToToken(Token, Describe(FindColumn(Table, Token->FName)));
+      break;
+    }
+    case ttROWCOLUMNREF: {
+      const bool Temporary = DefaultTable == nullptr || DefaultTable->GetTemporaryForSession();
+      TORVVirtualTable* Table = GetVirtualTableForColumn(Token, EffectiveUser, DefaultTable, DefaultSchemaName,
+                                                         DefaultTableName, Temporary);
+      AssignColumnToToken(Token, Describe(FindColumn(Table, Token->FName)));
+      break;
+    }
+    case ttTABLEREF:
+      if (Token->FTokenOperator == toDERIVED) break;
+      FindVirtualTable(GetTokenSchema(Token, true), Token->FName, EffectiveUser, true, IncludeTemporary);
+      break;
+    default:
+      break;
+  }
+}
+
+bool TORVCatalog::ColumnExists(TORVExprToken* TableToken, TORVExprToken* ColumnToken, TORVUser* EffectiveUser) {
+  if (ColumnToken == nullptr || ColumnToken->FTokenType != ttCOLUMNREF) return false;
+  TORVSchema* Schema = GetTokenSchema(TableToken, false);
+  if (Schema == nullptr) return false;
+  TORVVirtualTable* Table = FindVirtualTable(Schema, TableToken->FName, EffectiveUser, false, true);
+  return Table != nullptr && Table->GetColumns().FindByName(ColumnToken->FName, false) != nullptr;
+}
+
+// ------------------------------------------------------------ result tests
+
+bool TORVCatalog::ReturnsNoTableResult(TORVExprToken* QueryToken) {
+  TORVExprToken* From = Slot(QueryToken, QueryFromSlot);
+  return From == nullptr || From->GetNumArguments() == 0;
+}
+
+bool TORVCatalog::ReturnsParamsResult(TORVExprToken* QueryToken) {
+  return Slot(QueryToken, QueryIntoSlot) != nullptr;
+}
+
+bool TORVCatalog::ReturnsGroupedResult(TORVExprToken* QueryToken) {
+  return Slot(QueryToken, QueryGroupBySlot) != nullptr;
+}
+
+bool TORVCatalog::ReturnsOrderedResult(TORVExprToken* QueryToken) {
+  return Slot(QueryToken, QueryOrderBySlot) != nullptr;
+}
+
+bool TORVCatalog::ReturnsDistinctResult(TORVExprToken* QueryToken) {
+  return SlotOperator(QueryToken, QuerySelectSlot) == toDISTINCT ||
+         IsDistinctMerge(SlotOperator(QueryToken, QueryMergeWordSlot)) ||
+         IsDistinctMerge(SlotOperator(Slot(QueryToken, QueryMergedQuerySlot), QueryMergeWordSlot));
+}
+
+bool TORVCatalog::ReturnsMergedResult(TORVExprToken* QueryToken) {
+  return Slot(QueryToken, QueryMergedQuerySlot) != nullptr;
+}
+
+bool TORVCatalog::ReturnsMergedInputResult(TORVExprToken* QueryToken) {
+  const TORVTokenOperator Operator = SlotOperator(QueryToken, QueryMergeWordSlot);
+  return IsDistinctMerge(Operator) || Operator == toEXCEPTALL || Operator == toINTERSECTALL ||
+         Operator == toUNIONALL;
+}
+
+bool TORVCatalog::ReturnsRangedResult(TORVExprToken* QueryToken) {
+  for (int32_t Index = QueryExtensionSlot; Index < QueryToken->GetNumArguments(); ++Index)
+    if (SlotOperator(QueryToken, Index) == toRANGE) return true;
+  return false;
+}
+
+bool TORVCatalog::ReturnsSingleRowResult(TORVExprToken* QueryToken) {
+  TORVExprToken* Select = Slot(QueryToken, QuerySelectSlot);
+  if (Select == nullptr) return false;
+  bool Aggregated = false;
+  for (int32_t Index = 0; Index < Select->GetNumArguments(); ++Index) {
+    TORVExprToken* Expression = Slot(Select->GetArgument(Index), 0);
+    if (ContainsAggregates(Expression))
+      Aggregated = true;
+    else if (ContainsColumns(Expression))
+      return false;
+  }
+  return Aggregated;
+}
+
+std::vector<TORVColumnDescriptor> TORVCatalog::DescribeColumns(TORVVirtualTable* Table) {
+  std::vector<TORVColumnDescriptor> Result;
+  TORVColumns& Columns = Table->GetColumns();
+  for (int32_t Index = 0; Index < Columns.GetCount(); ++Index) {
+    Result.push_back(Describe(Columns.GetColumn(Index)));
+  }
+  return Result;
+}
+
+}  // namespace orv

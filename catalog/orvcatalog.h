@@ -1,0 +1,127 @@
+// The catalog of one database: its schemas with their tables and views, the
+// catalog-wide ID counter, version and modified flag, and the place where the
+// compiler's name binding meets the catalog. Its Save and Load are the
+// catalog stream.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "base/orvtype.h"
+#include "catalog/orvlockable.h"
+#include "sql/orvexprcatalog.h"
+#include "sql/orvexprtoken.h"
+
+namespace orv {
+
+class TORVDatabaseContainer;
+class TORVSchema;
+class TORVSchemas;
+class TORVUser;
+class TORVVirtualTable;
+class TORVBaseTable;
+class TORVView;
+
+using TORVViewEvent = std::function<void(TORVView* View)>;
+using TORVRemoveViewEvent = std::function<void(TORVView*& View)>;
+
+// Belongs to one database manager of one session: no locks of its own; what
+// sessions lock is its lock space (transaction 8192, read and write from
+// 8193). FInformationSchema and FDefaultSchema point into FSchemas, which
+// owns them. After a Load failed part-way FLoadComplete stays false and Save
+// refuses, so a half-read catalog is never written back.
+class TORVCatalog : public TORVLockableConfigObject {
+ public:
+  // ID 1; the Information schema (system, never streamed) takes ID 3 and the
+  // Default schema ID 4.
+  explicit TORVCatalog(TORVConfig* OwnerConfig);
+  // Decompiles every schema before freeing them, so that expressions release
+  // what they bound first.
+  ~TORVCatalog() override;
+
+  TORVString GetTypeName() const override { return u"catalog"; }
+  bool GetNameRequired() const override { return false; }
+  bool GetNameValidation() const override { return false; }
+  TORVCurrency GetConfigVersion() override { return FVersion; }
+  bool GetModified() const override { return FModified; }
+  void SetModified(bool Value) override { FModified = Value; }
+  TORVLockSpaceKind GetLockSpaceKind() const override { return lkCatalog; }
+  void Reset() override;
+  void SetTemporary(bool Value) override;
+  void SetTemporaryForSession(bool Value) override;
+  // From another catalog also the version, the last ID and the schemas.
+  void Assign(TORVConfigObject* FromObject, bool CopyReferences) override;
+  bool Compare(TORVConfigObject* ObjectToCompare, bool CompareID) override;
+  void Validate() override;
+  int32_t GetMemorySize() override;
+  int32_t GetMemoryCount() override;
+  // Version, LastID and the non-system schemas; clears the modified flag.
+  void Save(TORVMemoryStream& Stream, bool CRCOnly) override;
+  // The version is kept first; a newer one is refused before anything else
+  // is read.
+  void Load(TORVMemoryStream& Stream) override;
+
+  // The last ID + 1 (1 after 2147483647); marks the catalog modified.
+  int32_t GetNextID();
+  int32_t GetLastID() const { return FLastID; }
+  TORVCurrency GetVersion() const { return FVersion; }
+  void SetVersion(TORVCurrency Value);
+  bool GetLoadComplete() const { return FLoadComplete; }
+  TORVDatabaseContainer* GetDatabase() const;
+  TORVSchemas& GetSchemas() const { return *FSchemas; }
+  TORVSchema* GetInformationSchema() const { return FInformationSchema; }
+  TORVSchema* GetDefaultSchema() const { return FDefaultSchema; }
+
+  void SetOnAddTemporaryView(TORVViewEvent Value) { FOnAddTemporaryView = std::move(Value); }
+  void SetOnRemoveTemporaryView(TORVRemoveViewEvent Value) { FOnRemoveTemporaryView = std::move(Value); }
+  void DoAddTemporaryView(TORVView* View);
+  void DoRemoveTemporaryView(TORVView*& View);
+
+  // Name resolution. Lookups with an effective user report what the user
+  // may not see as missing; nil disables every visibility check.
+  TORVSchema* GetTokenSchema(TORVExprToken* Token, bool RaiseException);
+  TORVVirtualTable* FindVirtualTable(TORVSchema* Schema, const TORVString& TableName, TORVUser* EffectiveUser,
+                                     bool RaiseException, bool IncludeTemporary);
+  TORVBaseTable* FindTable(TORVSchema* Schema, const TORVString& TableName, TORVUser* EffectiveUser,
+                           bool RaiseException, bool IncludeTemporary);
+  TORVVirtualTable* GetVirtualTableForColumn(TORVExprToken* Token, TORVUser* EffectiveUser,
+                                             TORVVirtualTable* DefaultTable, const TORVString& DefaultSchemaName,
+                                             const TORVString& DefaultTableName, bool IncludeTemporary);
+  void BindReference(TORVExprToken* Token, TORVTokenType TokenType, bool IncludeTemporary,
+                     TORVUser* EffectiveUser, TORVVirtualTable* DefaultTable, const TORVString& DefaultSchemaName,
+                     const TORVString& DefaultTableName);
+  bool ColumnExists(TORVExprToken* TableToken, TORVExprToken* ColumnToken, TORVUser* EffectiveUser);
+  // How a parsed SELECT is answered (QueryToken is its ttQUERY node).
+  static bool ReturnsNoTableResult(TORVExprToken* QueryToken);
+  static bool ReturnsParamsResult(TORVExprToken* QueryToken);
+  static bool ReturnsGroupedResult(TORVExprToken* QueryToken);
+  static bool ReturnsOrderedResult(TORVExprToken* QueryToken);
+  // DISTINCT, or a UNION, EXCEPT or INTERSECT without ALL joining this query
+  // or the one merged into it.
+  static bool ReturnsDistinctResult(TORVExprToken* QueryToken);
+  static bool ReturnsMergedResult(TORVExprToken* QueryToken);
+  // The query is joined to the previous one by a set operation.
+  static bool ReturnsMergedInputResult(TORVExprToken* QueryToken);
+  static bool ReturnsRangedResult(TORVExprToken* QueryToken);
+  // Some select item aggregates, and no item that does not reads a column.
+  static bool ReturnsSingleRowResult(TORVExprToken* QueryToken);
+
+  // The columns of Table as the compiler's shared helpers take them,
+  // hidden ones included.
+  static std::vector<TORVColumnDescriptor> DescribeColumns(TORVVirtualTable* Table);
+
+ private:
+  int32_t FLastID = 2;
+  TORVCurrency FVersion;
+  bool FModified = false;
+  bool FLoadComplete = true;
+  std::unique_ptr<TORVSchemas> FSchemas;
+  TORVSchema* FInformationSchema = nullptr;
+  TORVSchema* FDefaultSchema = nullptr;
+  TORVViewEvent FOnAddTemporaryView;
+  TORVRemoveViewEvent FOnRemoveTemporaryView;
+};
+
+}  // namespace orv

@@ -1,0 +1,130 @@
+#include "catalog/orvschema.h"
+
+#include <initializer_list>
+
+#include "catalog/orvcolumns.h"
+
+namespace orv {
+
+TORVSchema::TORVSchema(TORVConfig* OwnerConfig, TORVUser* OwnerUser)
+    : TORVCatalogBound<TORVPrivilegedConfigObject>(OwnerConfig, OwnerUser),
+      FBaseTables(std::make_unique<TORVBaseTables>(OwnerConfig)),
+      FTemporaryTables(std::make_unique<TORVBaseTables>(OwnerConfig)),
+      FViews(std::make_unique<TORVViews>(OwnerConfig)),
+      FTemporaryViews(std::make_unique<TORVViews>(OwnerConfig)) {
+  for (TORVConfigObjects* List : {static_cast<TORVConfigObjects*>(FBaseTables.get()),
+                                  static_cast<TORVConfigObjects*>(FTemporaryTables.get()),
+                                  static_cast<TORVConfigObjects*>(FViews.get()),
+                                  static_cast<TORVConfigObjects*>(FTemporaryViews.get())})
+    List->SetParent(this);
+  FTemporaryTables->SetTemporary(true);
+  FTemporaryViews->SetTemporary(true);
+}
+
+TORVSchema::~TORVSchema() = default;
+
+void TORVSchema::SetTemporary(bool Value) {
+  TORVCatalogBound<TORVPrivilegedConfigObject>::SetTemporary(Value);
+  FBaseTables->SetTemporary(Value);
+  FViews->SetTemporary(Value);
+}
+
+void TORVSchema::SetTemporaryForSession(bool Value) {
+  TORVCatalogBound<TORVPrivilegedConfigObject>::SetTemporaryForSession(Value);
+  FBaseTables->SetTemporaryForSession(Value);
+  FViews->SetTemporaryForSession(Value);
+}
+
+void TORVSchema::Reset() {
+  TORVCatalogBound<TORVPrivilegedConfigObject>::Reset();
+  FBaseTables->Reset();
+  FViews->Reset();
+}
+
+void TORVSchema::ResetReferences() {
+  TORVCatalogBound<TORVPrivilegedConfigObject>::ResetReferences();
+  // The base constructor resets before the lists exist.
+  if (FTemporaryViews == nullptr) return;
+  FBaseTables->ResetReferences();
+  FTemporaryTables->ResetReferences();
+  FViews->ResetReferences();
+  FTemporaryViews->ResetReferences();
+}
+
+void TORVSchema::Assign(TORVConfigObject* FromObject, bool CopyReferences) {
+  TORVCatalogBound<TORVPrivilegedConfigObject>::Assign(FromObject, CopyReferences);
+  auto* From = dynamic_cast<TORVSchema*>(FromObject);
+  if (From == nullptr) return;
+  FBaseTables->Assign(From->FBaseTables.get(), CopyReferences);
+  FViews->Assign(From->FViews.get(), CopyReferences);
+}
+
+bool TORVSchema::Compare(TORVConfigObject* ObjectToCompare, bool CompareID) {
+  if (!TORVCatalogBound<TORVPrivilegedConfigObject>::Compare(ObjectToCompare, CompareID)) return false;
+  auto* Other = dynamic_cast<TORVSchema*>(ObjectToCompare);
+  return Other != nullptr && FBaseTables->Compare(Other->FBaseTables.get(), CompareID) &&
+         FViews->Compare(Other->FViews.get(), CompareID);
+}
+
+void TORVSchema::Validate() {
+  TORVCatalogBound<TORVPrivilegedConfigObject>::Validate();
+  FBaseTables->Validate();
+  FViews->Validate();
+}
+
+void TORVSchema::Compile() {
+  FBaseTables->Compile();
+  FViews->Compile();
+}
+
+void TORVSchema::Decompile() {
+  FTemporaryViews->Decompile();
+  FViews->Decompile();
+  FTemporaryTables->Decompile();
+  FBaseTables->Decompile();
+}
+
+int32_t TORVSchema::GetMemorySize() {
+  return TORVCatalogBound<TORVPrivilegedConfigObject>::GetMemorySize() + FBaseTables->GetMemorySize() +
+         FViews->GetMemorySize();
+}
+
+void TORVSchema::Save(TORVMemoryStream& Stream, bool CRCOnly) {
+  TORVCatalogBound<TORVPrivilegedConfigObject>::Save(Stream, CRCOnly);
+  FBaseTables->Save(Stream, CRCOnly);
+  FViews->Save(Stream, CRCOnly);
+}
+
+void TORVSchema::Load(TORVMemoryStream& Stream) {
+  TORVCatalogBound<TORVPrivilegedConfigObject>::Load(Stream);
+  FBaseTables->Load(Stream);
+  FViews->Load(Stream);
+}
+
+namespace {
+
+// A member the effective user may not see counts as missing, whether or not
+// the caller wants the error.
+TORVPrivilegedConfigObject* Visible(TORVSchemaObjects& List, const TORVString& Name, TORVUser* EffectiveUser) {
+  TORVPrivilegedConfigObject* Object = List.FindByName(Name, nullptr, false);
+  if (Object != nullptr && EffectiveUser != nullptr && !Object->ObjectVisible(EffectiveUser)) return nullptr;
+  return Object;
+}
+
+}  // namespace
+
+TORVBaseTable* TORVSchema::FindBaseTable(const TORVString& Name, TORVUser* EffectiveUser, bool RaiseException) {
+  auto* Table = static_cast<TORVBaseTable*>(Visible(*FBaseTables, Name, EffectiveUser));
+  if (Table == nullptr && RaiseException) FBaseTables->ObjectNameNotFoundError(Name);
+  return Table;
+}
+
+TORVVirtualTable* TORVSchema::FindVirtualTable(const TORVString& Name, TORVUser* EffectiveUser,
+                                               bool RaiseException) {
+  if (auto* Table = Visible(*FBaseTables, Name, EffectiveUser)) return static_cast<TORVVirtualTable*>(Table);
+  if (auto* View = Visible(*FViews, Name, EffectiveUser)) return static_cast<TORVVirtualTable*>(View);
+  if (RaiseException) FBaseTables->ObjectNameNotFoundError(Name);
+  return nullptr;
+}
+
+}  // namespace orv
