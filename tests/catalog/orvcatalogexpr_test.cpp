@@ -15,6 +15,7 @@
 #include "sql/orvexprcatalog.h"
 #include "sql/orvparser.h"
 #include "sql/orvtokenslots.h"
+#include "sql/orvtreeutil.h"
 #include "sql/orvvalidater.h"
 #include "tests/catalog/orvcatalogroot.h"
 #include "tests/support/orverrortext.h"
@@ -290,17 +291,27 @@ TEST_F(CatalogExprTest, OnlyAggregatesWithoutPlainColumnsGiveASingleRow) {
   }
 }
 
-// Query validation comes with the query validater; until it is in the tree
-// these stay disabled.
-TEST_F(CatalogExprTest, DISABLED_SelectBindsColumnsAtTheirPositions) {
+// Whole statements through the real compiler: the columns bind at their
+// positions in the table, "__RowID" being 0.
+TEST_F(CatalogExprTest, SelectBindsColumnsAtTheirPositions) {
   TORVCatalogStatement Statement(Table);
   Statement.SetCatalog(Catalog.get());
   Statement.SetExpression(u"SELECT a, b FROM t");
   Statement.Compile();
   ASSERT_TRUE(Statement.GetCompiled());
+  const TORVExprToken* Select = SlotOf(Statement.FTokens, QuerySelectSlot);
+  ASSERT_NE(Select, nullptr);
+  ASSERT_EQ(Select->GetNumArguments(), 2);
+  const TORVExprToken* A = SlotOf(Select->GetArgument(0), 0);
+  const TORVExprToken* B = SlotOf(Select->GetArgument(1), 0);
+  EXPECT_EQ(A->FPosition, 1);
+  EXPECT_EQ(A->FDataType, dtInteger);
+  EXPECT_EQ(B->FPosition, 2);
+  EXPECT_EQ(B->FDataType, dtCharacter);
+  EXPECT_EQ(B->FLength, 10);
 }
 
-TEST_F(CatalogExprTest, DISABLED_SelectOfAMissingColumnNamesTheStatement) {
+TEST_F(CatalogExprTest, SelectOfAMissingColumnNamesTheStatement) {
   TORVCatalogStatement Statement(Table);
   Statement.SetCatalog(Catalog.get());
   Statement.SetExpression(u"SELECT c FROM t");
@@ -309,12 +320,12 @@ TEST_F(CatalogExprTest, DISABLED_SelectOfAMissingColumnNamesTheStatement) {
             "table t)");
 }
 
-TEST_F(CatalogExprTest, DISABLED_SelectStarExpandsToTheVisibleColumns) {
+TEST_F(CatalogExprTest, SelectStarExpandsToTheVisibleColumns) {
   TORVCatalogStatement Statement(Table);
   Statement.SetCatalog(Catalog.get());
   Statement.SetExpression(u"SELECT * FROM t");
   Statement.Compile();
-  EXPECT_EQ(Statement.Build(nullptr, false, false, false), u"SELECT t.a, t.b FROM t");
+  EXPECT_EQ(Statement.Build(nullptr, false, false, false), u"SELECT ALL \"t\".\"a\" AS \"a\", \"t\".\"b\" AS \"b\" FROM \"t\"");
 }
 
 }  // namespace
