@@ -180,17 +180,7 @@ TORVIndexPage* TORVIndexManager::GetPage(int32_t PageNumber, bool& FoundChanges)
 }
 
 TORVIndexPage* TORVIndexManager::GetPage(int32_t PageNumber) {
-  for (int32_t Attempt = 1;; ++Attempt) {
-    bool FoundChanges = false;
-    TORVIndexPage* Page = GetPage(PageNumber, FoundChanges);
-    if (Page != nullptr) return Page;
-    // A restart re-read the header: the page may be gone with the file's end.
-    if (PageNumber > GetLastNumber())
-      CorruptError(FormatString(u"Invalid %s number specified for retrieval from cache", {GetBufferName()}));
-    if (Attempt >= MaxGetPageAttempts)
-      CorruptError(FormatString(u"The %s %s kept changing during retrieval from cache",
-                                {GetBufferName(), IntToString(PageNumber)}));
-  }
+  return static_cast<TORVIndexPage*>(GetSettledBuffer(PageNumber, false, 1, 0));
 }
 
 void TORVIndexManager::PutPage(TORVIndexPage* Page) { PutBuffer(Page); }

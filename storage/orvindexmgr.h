@@ -51,8 +51,6 @@ class TORVIndexManager : public TORVTableFileManager {
   static constexpr int32_t SystemAvailableHeaderBytes = 1024;
   static constexpr int32_t MinIndexBufferCount = 8;
   static constexpr int32_t ReadAheadPageCount = 8;
-  // Reads restarted by other sessions' changes before GetPage gives up.
-  static constexpr int32_t MaxGetPageAttempts = 8;
 
   explicit TORVIndexManager(TORVTableManager* Owner);
 

@@ -243,17 +243,7 @@ TORVRowsetRow* TORVRowsetManager::GetRow(int32_t RowNumber, bool ReadAhead, int3
 
 TORVRowsetRow* TORVRowsetManager::GetRow(int32_t RowNumber, bool ReadAhead, int32_t Direction,
                                          int32_t ReadAheadRows) {
-  for (int32_t Attempt = 1;; ++Attempt) {
-    bool FoundChanges = false;
-    TORVRowsetRow* Row = GetRow(RowNumber, ReadAhead, Direction, ReadAheadRows, FoundChanges);
-    if (Row != nullptr) return Row;
-    // A restart re-read the header: the row may be gone with the file's end.
-    if (RowNumber > GetLastNumber())
-      CorruptError(FormatString(u"Invalid %s number specified for retrieval from cache", {GetBufferName()}));
-    if (Attempt >= MaxGetRowAttempts)
-      CorruptError(FormatString(u"The %s %s kept changing during retrieval from cache",
-                                {GetBufferName(), IntToString(RowNumber)}));
-  }
+  return static_cast<TORVRowsetRow*>(GetSettledBuffer(RowNumber, ReadAhead, ReadAheadRows, Direction));
 }
 
 TORVRowsetRow* TORVRowsetManager::GetNextFreeRow() {

@@ -76,8 +76,6 @@ class TORVRowsetManager : public TORVTableFileManager {
   static constexpr int32_t SystemAvailableHeaderBytes = 1024;
   static constexpr int32_t MinRowBufferCount = 64;
   static constexpr int32_t ReadAheadRowCount = 64;
-  // Reads restarted by other sessions' changes before a GetRow gives up.
-  static constexpr int32_t MaxGetRowAttempts = 8;
 
   explicit TORVRowsetManager(TORVTableManager* Owner);
 

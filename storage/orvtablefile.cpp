@@ -692,6 +692,21 @@ TORVTableFileBuffer* TORVTableFileManager::GetBuffer(int32_t BufferNum, bool Rea
   return Buffer;
 }
 
+TORVTableFileBuffer* TORVTableFileManager::GetSettledBuffer(int32_t BufferNum, bool ReadAhead, int32_t ReadAheadCount,
+                                                            int32_t Direction) {
+  for (int32_t Attempt = 1;; ++Attempt) {
+    bool FoundChanges = false;
+    if (TORVTableFileBuffer* Buffer = GetBuffer(BufferNum, ReadAhead, FoundChanges, ReadAheadCount, Direction))
+      return Buffer;
+    // A restart re-read the header: the buffer may be gone with the file's end.
+    if (BufferNum > GetLastNumber())
+      CorruptError(FormatString(u"Invalid %s number specified for retrieval from cache", {GetBufferName()}));
+    if (Attempt >= MaxSettleAttempts)
+      CorruptError(FormatString(u"The %s %s kept changing during retrieval from cache",
+                                {GetBufferName(), IntToString(BufferNum)}));
+  }
+}
+
 void TORVTableFileManager::PutBuffer(TORVTableFileBuffer* Buffer) {
   Buffer->DecUseCount();
   if (Buffer->FDetached) {

@@ -249,6 +249,12 @@ class TORVTableFileManager : public TORVBaseObject {
   TORVTableFileBuffer* GetBuffer(int32_t BufferNum, bool ReadAhead, bool& FoundChanges, int32_t ReadAheadCount,
                                  int32_t Direction);
   void PutBuffer(TORVTableFileBuffer* Buffer);
+  // GetBuffer for callers that cannot start their operation again: the read
+  // is restarted while other sessions' changes drop the cache, and raises
+  // 601 when the buffer is gone with the file's end or never settles.
+  TORVTableFileBuffer* GetSettledBuffer(int32_t BufferNum, bool ReadAhead, int32_t ReadAheadCount,
+                                        int32_t Direction);
+  static constexpr int32_t MaxSettleAttempts = 8;
   // WriteBuffersOnly drops the buffers waiting to be written, otherwise
   // every buffer; the write list is empty afterwards.
   void FreeBuffers(bool WriteBuffersOnly);
