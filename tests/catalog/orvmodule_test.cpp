@@ -1,0 +1,504 @@
+// External modules against the test libraries of tests/modules: kinds and
+// set-up, the call protocol, load references, and the text filters, word
+// generators and migrators that call them.
+#include "catalog/orvmodule.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "catalog/orvconfig.h"
+#include "catalog/orvmigrator.h"
+#include "catalog/orvtextfilter.h"
+#include "catalog/orvwordgen.h"
+#include "core/orvparam.h"
+#include "core/orvstream.h"
+#include "core/orvstrings.h"
+#include "core/orvtypefunc.h"
+#include "tests/catalog/orvconfigroot.h"
+#include "tests/support/orverrortext.h"
+
+namespace orv {
+namespace {
+
+using test::ErrorOf;
+
+// Greek: its locale's ANSI code page is 1253.
+constexpr int32_t GreekCollation = 1032;
+
+std::string Utf8(const TORVString& Text) {
+  std::string Result;
+  for (char16_t C : Text) Result += C < 128 ? static_cast<char>(C) : '?';
+  return Result;
+}
+
+class ModuleTest : public ::testing::Test {
+ protected:
+  void SetUp() override { MakeRoot(CharacterSetUnicode); }
+
+  void MakeRoot(int32_t CharacterSet) {
+    Config = test::NewRoot(CharacterSet);
+    Config->SetPath(u"" ORV_TEST_MODULE_DIR);
+    Config->SetOnModuleLoad([this](TORVModule*) { ++Loads; });
+    Config->SetOnModuleUnload([this](TORVModule*) { ++Unloads; });
+  }
+
+  // A module whose path is relative to the configuration folder.
+  TORVModule* AddModule(const TORVString& Name, const TORVString& Library) {
+    auto Module = std::make_unique<TORVModule>(Config.get());
+    Module->SetName(Name);
+    Module->SetPath(Library + u".so");
+    Module->SetLockSlot(Config->GetNewModuleLockSlot());
+    Config->GetModules().Add(Module.get());
+    return Module.release();
+  }
+
+  template <typename T, typename TList>
+  T* AddUser(TList& List, const TORVString& Name, const TORVString& ModuleName) {
+    auto Object = std::make_unique<T>(Config.get());
+    Object->SetName(Name);
+    Object->SetModuleName(ModuleName);
+    List.Add(Object.get());
+    return Object.release();
+  }
+
+  std::unique_ptr<TORVConfig> Config;
+  int32_t Loads = 0;
+  int32_t Unloads = 0;
+};
+
+// ------------------------------------------------------- kinds and set-up
+
+TEST_F(ModuleTest, KindProbeNamesTheFirstAcceptedKindAndHoldsNoReference) {
+  struct Case {
+    const char16_t* Library;
+    int32_t Kind;
+    const char16_t* KindName;
+    const char16_t* CharSetName;
+  };
+  const Case Cases[] = {
+      {u"orvtm_novalidate", ModuleTypeNone, u"", u"Unicode"},
+      {u"no_such_library", ModuleTypeNotLoaded, u"", u""},
+      {u"orvtm_dual", ModuleTypeRoutines, u"External Routines", u""},
+      {u"orvtm_filter_ansi", ModuleTypeTextFilter, u"Text Filter", u"ANSI"},
+      {u"orvtm_wordgen", ModuleTypeWordGenerator, u"Word Generator", u"Unicode"},
+      {u"orvtm_migrator", ModuleTypeMigrator, u"Migrator", u"Unicode"},
+  };
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(Utf8(C.Library));
+    TORVModule* Module = AddModule(C.Library, C.Library);
+    EXPECT_EQ(Module->GetModuleType(), C.Kind);
+    EXPECT_EQ(Module->GetModuleTypeName(), C.KindName);
+    EXPECT_EQ(Module->GetModuleCharSetName(), C.CharSetName);
+    EXPECT_EQ(Module->GetModuleInstanceCount(), 0);
+    EXPECT_EQ(Module->GetModuleInstance(), 0u);
+    EXPECT_TRUE(Module->GetModuleVersion().empty());
+    EXPECT_TRUE(Module->GetModuleDescription().empty());
+  }
+  EXPECT_EQ(Loads, Unloads);
+}
+
+TEST_F(ModuleTest, LibraryWithoutCharacterSetExportLoadsUnderEitherCharacterSet) {
+  TORVModule* Module = AddModule(u"m", u"orvtm_dual");
+  Module->LoadModule(ModuleTypeTextFilter);
+  EXPECT_TRUE(Module->GetModuleSetup());
+  Module->UnloadModule();
+  Config->SetCharacterSet(CharacterSetAnsi);
+  Module->LoadModule(ModuleTypeRoutines);
+  EXPECT_TRUE(Module->GetModuleSetup());
+  Module->UnloadModule();
+}
+
+TEST_F(ModuleTest, LoadForTheWrongKindOrCharacterSetFailsAndKeepsTheCount) {
+  TORVModule* Module = AddModule(u"m", u"orvtm_routine");
+  Module->LoadModule(ModuleTypeNone);
+  EXPECT_EQ(ErrorOf([&] { Module->LoadModule(ModuleTypeTextFilter); }),
+            "202 An error occurred with the module m (The module is not a Text Filter module)");
+  EXPECT_EQ(Module->GetModuleInstanceCount(), 1);
+  Module->UnloadModule();
+  EXPECT_EQ(Module->GetModuleInstanceCount(), 0);
+
+  Config->SetCharacterSet(CharacterSetAnsi);
+  EXPECT_EQ(ErrorOf([&] { Module->LoadModule(ModuleTypeRoutines); }),
+            "202 An error occurred with the module m (The module is not compiled to use the ANSI character set)");
+  EXPECT_EQ(Module->GetModuleInstanceCount(), 0);
+  EXPECT_EQ(Module->GetModuleInstance(), 0u);
+  EXPECT_EQ(ErrorOf([&] { Module->CheckModuleCharSet(CharacterSetAnsi); }),
+            "202 An error occurred with the module m (The module is not compiled to use the ANSI character set)");
+}
+
+TEST_F(ModuleTest, LibraryThatDoesNotLoadRaisesTheLoaderText) {
+  TORVModule* Module = AddModule(u"m", u"no_such_library");
+  const std::string Error = ErrorOf([&] { Module->LoadModule(ModuleTypeRoutines); });
+  EXPECT_EQ(Error.rfind("202 An error occurred with the module m (The module could not be loaded (OS Error: ", 0), 0u)
+      << Error;
+  EXPECT_NE(Error.find("no_such_library.so"), std::string::npos) << Error;
+  EXPECT_EQ(Module->GetModuleInstanceCount(), 0);
+  EXPECT_EQ(Loads, 1);
+  EXPECT_EQ(Unloads, 1);
+}
+
+TEST_F(ModuleTest, RelativePathLiesInTheConfigurationFolderAndAbsolutePathStaysAsItIs) {
+  TORVModule* Module = AddModule(u"m", u"orvtm_routine");
+  EXPECT_EQ(Module->GetFullPath(), u"" ORV_TEST_MODULE_DIR "/orvtm_routine.so");
+  Module->SetPath(u"/opt/lib/x.so");
+  EXPECT_EQ(Module->GetFullPath(), u"/opt/lib/x.so");
+}
+
+// ---------------------------------------------------------------- protocol
+
+class RoutineTest : public ModuleTest {
+ protected:
+  void Open(const TORVString& Library) {
+    Module = AddModule(u"m", Library);
+    Module->LoadModule(ModuleTypeRoutines);
+    Handle = Module->OpenModule();
+  }
+  void TearDown() override {
+    if (Module != nullptr && Handle != 0) {
+      Module->CloseModule(Handle);
+      Module->UnloadModule();
+    }
+  }
+
+  // IN name, OUT count, INOUT total, RETURNS result.
+  std::unique_ptr<TORVParamValues> Params() {
+    auto List = std::make_unique<TORVParamValues>(Config->GetCharacterSet());
+    const struct {
+      const char16_t* Name;
+      TORVParamType Type;
+      int32_t DataType;
+    } Items[] = {{u"Name", ptInput, dtCharacter},
+                 {u"Count", ptOutput, dtInteger},
+                 {u"Total", ptInputOutput, dtInteger},
+                 {u"Result", ptResult, dtInteger}};
+    for (const auto& Item : Items) {
+      TORVParamValue* Param = List->CreateNew();
+      Param->SetName(Item.Name);
+      Param->SetParamType(Item.Type);
+      Param->SetDataType(Item.DataType);
+      if (Item.DataType == dtCharacter) Param->SetLength(20);
+    }
+    List->FindByName(u"Name")->SetAsString(u"abc");
+    List->FindByName(u"Count")->SetAsInteger(1);
+    List->FindByName(u"Total")->SetAsInteger(2);
+    List->FindByName(u"Result")->SetAsInteger(3);
+    return List;
+  }
+
+  TORVModule* Module = nullptr;
+  TORVModuleHandle Handle = 0;
+};
+
+TEST_F(RoutineTest, CallPassesTheWholeListAndReadsOutputValuesBackInListOrder) {
+  Open(u"orvtm_routine");
+  auto List = Params();
+  std::vector<uint8_t> Received;
+  // The module reports what it received (callback 5) and answers what the
+  // handler writes for it (callback 3): the output values in list order.
+  Config->SetOnModuleCallback([&](TORVModule* From, int32_t ID, intptr_t Data, int32_t& DataSize) {
+    EXPECT_EQ(From, Module);
+    auto* Bytes = reinterpret_cast<uint8_t*>(Data);
+    if (ID == 5) {
+      Received.assign(Bytes, Bytes + DataSize);
+      return;
+    }
+    auto Answer = Params();
+    Answer->FindByName(u"Count")->SetAsInteger(10);
+    Answer->FindByName(u"Total")->SetAsInteger(20);
+    Answer->FindByName(u"Result")->SetAsInteger(30);
+    TORVMemoryStream Stream(Config->GetCharacterSet());
+    Answer->SaveOutputParams(Stream);
+    ASSERT_LE(Stream.GetSize(), DataSize);
+    std::memcpy(Bytes, Stream.GetMemory(), static_cast<std::size_t>(Stream.GetSize()));
+    DataSize = static_cast<int32_t>(Stream.GetSize());
+  });
+  TORVMemoryStream Expected(Config->GetCharacterSet());
+  List->Save(Expected);
+
+  Module->CallRoutine(Handle, u"Echo", *List);
+
+  ASSERT_EQ(Received.size(), static_cast<std::size_t>(Expected.GetSize()));
+  EXPECT_EQ(std::memcmp(Received.data(), Expected.GetMemory(), Received.size()), 0);
+  EXPECT_EQ(List->FindByName(u"Name")->GetAsString(), u"abc");
+  EXPECT_EQ(List->FindByName(u"Count")->GetAsInteger(), 10);
+  EXPECT_EQ(List->FindByName(u"Total")->GetAsInteger(), 20);
+  EXPECT_EQ(List->FindByName(u"Result")->GetAsInteger(), 30);
+}
+
+TEST_F(RoutineTest, EmptyOutputDataLeavesTheOutputParametersUnchanged) {
+  Open(u"orvtm_routine");
+  auto List = Params();
+  Module->CallRoutine(Handle, u"Quiet", *List);
+  EXPECT_EQ(List->FindByName(u"Count")->GetAsInteger(), 1);
+  EXPECT_EQ(List->FindByName(u"Result")->GetAsInteger(), 3);
+}
+
+TEST_F(RoutineTest, ModuleFailuresRaise202WithTheModulesOwnMessage) {
+  Open(u"orvtm_routine");
+  auto List = Params();
+  EXPECT_EQ(ErrorOf([&] { Module->CallRoutine(Handle, u"Fail", *List); }),
+            "202 An error occurred with the module m (Module execution error: routine failed)");
+  // A handler that raises makes the callback answer False, nothing more.
+  Config->SetOnModuleCallback([](TORVModule*, int32_t, intptr_t, int32_t&) { throw std::runtime_error("no"); });
+  EXPECT_EQ(ErrorOf([&] { Module->CallRoutine(Handle, u"Echo", *List); }),
+            "202 An error occurred with the module m (Module execution error: callback 5 failed)");
+  // The context survives failed calls.
+  EXPECT_EQ(ErrorOf([&] { Module->CallRoutine(Handle, u"Quiet", *List); }), "no error");
+}
+
+TEST_F(RoutineTest, FailureOnHandleZeroRaisesNothing) {
+  Open(u"orvtm_routine");
+  auto List = Params();
+  EXPECT_EQ(ErrorOf([&] { Module->CallRoutine(0, u"Fail", *List); }), "no error");
+  EXPECT_EQ(List->FindByName(u"Count")->GetAsInteger(), 1);
+}
+
+TEST_F(RoutineTest, MissingExportRaisesTheLoaderTextNamingIt) {
+  Open(u"orvtm_nocall");
+  auto List = Params();
+  const std::string Error = ErrorOf([&] { Module->CallRoutine(Handle, u"Quiet", *List); });
+  EXPECT_EQ(Error.rfind("202 An error occurred with the module m (An error occurred with the module call "
+                        "CallORVRoutine (OS Error: ",
+                        0),
+            0u)
+      << Error;
+  EXPECT_NE(Error.find("undefined symbol: CallORVRoutine"), std::string::npos) << Error;
+}
+
+TEST_F(RoutineTest, OutputSizeBeyondTheBoundIsRefused) {
+  Open(u"orvtm_routine");
+  auto List = Params();
+  EXPECT_EQ(ErrorOf([&] { Module->CallRoutine(Handle, u"Huge", *List); }),
+            "202 An error occurred with the module m (Module execution error: The module returned an invalid "
+            "length (2147483632))");
+}
+
+TEST_F(RoutineTest, AnsiModuleGetsTheRoutineNameInTheEngineCodePage) {
+  MakeRoot(CharacterSetAnsi);
+  Open(u"orvtm_routine_ansi");
+  auto List = Params();
+  EXPECT_EQ(ErrorOf([&] { Module->CallRoutine(Handle, u"Fail", *List); }),
+            "202 An error occurred with the module m (Module execution error: routine failed)");
+}
+
+// ------------------------------------------------------------ references
+
+TEST_F(ModuleTest, LastUnloadFreesTheLibraryUnlessCached) {
+  TORVModule* Module = AddModule(u"m", u"orvtm_filter");
+  Module->LoadModule(ModuleTypeTextFilter);
+  Module->LoadModule(ModuleTypeTextFilter);
+  Module->UnloadModule();
+  EXPECT_NE(Module->GetModuleInstance(), 0u);
+  Module->UnloadModule();
+  EXPECT_EQ(Module->GetModuleInstance(), 0u);
+  EXPECT_FALSE(Module->GetModuleSetup());
+  EXPECT_EQ(Loads, 1);
+  EXPECT_EQ(Unloads, 1);
+
+  Config->SetCacheModuleLibraries(true);
+  Module->LoadModule(ModuleTypeTextFilter);
+  Module->UnloadModule();
+  EXPECT_NE(Module->GetModuleInstance(), 0u);
+  EXPECT_TRUE(Module->GetModuleSetup());
+  EXPECT_EQ(Unloads, 2);
+  Module->LoadModule(ModuleTypeTextFilter);
+  EXPECT_EQ(Loads, 2);
+  TORVModuleHandle Handle = Module->OpenModule();
+  Module->CallTextFilter(Handle, 0, u"txt", u"ab");
+  EXPECT_EQ(Module->GetText(), u"2:ab");
+  Module->CloseModule(Handle);
+  Module->UnloadModule();
+}
+
+TEST_F(ModuleTest, ForcedUnloadFreesTheLibraryWithReferencesOutstanding) {
+  TORVModule* Module = AddModule(u"m", u"orvtm_filter");
+  Module->LoadModule(ModuleTypeTextFilter);
+  Module->LoadModule(ModuleTypeTextFilter);
+  Config->UnloadAllModules();
+  EXPECT_EQ(Module->GetModuleInstance(), 0u);
+  EXPECT_EQ(Module->GetModuleInstanceCount(), 1);
+  EXPECT_FALSE(Module->GetModuleSetup());
+}
+
+TEST_F(ModuleTest, ClosingLeavesTheHandleZeroAlsoWhenTheModuleFails) {
+  TORVModule* Module = AddModule(u"m", u"orvtm_filter");
+  Module->LoadModule(ModuleTypeTextFilter);
+  TORVModuleHandle Handle = 0;
+  Module->CloseModule(Handle);
+  EXPECT_EQ(Handle, 0u);
+  Handle = Module->OpenModule();
+  Module->CallTextFilter(Handle, 0, u"failclose", u"x");
+  EXPECT_EQ(ErrorOf([&] { Module->CloseModule(Handle); }).rfind(
+                "202 An error occurred with the module m (An error occurred with the module call CloseORVModule", 0),
+            0u);
+  EXPECT_EQ(Handle, 0u);
+  Module->UnloadModule();
+}
+
+// ---------------------------------------------------------- text filters
+
+class FilterTest : public ModuleTest {
+ protected:
+  TORVTextFilter* AddFilter(const TORVString& Name, const TORVString& Type, const TORVString& ModuleName) {
+    TORVTextFilter* Filter = AddUser<TORVTextFilter>(Config->GetTextFilters(), Name, ModuleName);
+    Filter->SetFilterType(Type);
+    return Filter;
+  }
+};
+
+TEST_F(FilterTest, FilterReturnsTheModulesTextAndHoldsOneReferenceUntilClosed) {
+  TORVModule* Module = AddModule(u"m", u"orvtm_filter");
+  TORVTextFilter* Filter = AddFilter(u"f", u"txt", u"M");
+  TORVString Filtered;
+  Filter->FilterText(0, u"txt", u"hello", Filtered);
+  EXPECT_EQ(Filtered, u"5:hello");
+  Filter->FilterText(0, u"txt", u"", Filtered);
+  EXPECT_EQ(Filtered, u"0:");
+  EXPECT_EQ(Module->GetModuleInstanceCount(), 1);
+  Config->GetTextFilters().CloseModules();
+  EXPECT_EQ(Filter->GetModuleHandle(), 0u);
+  EXPECT_EQ(Module->GetModuleInstanceCount(), 0);
+  Config->GetTextFilters().CloseModules();
+  EXPECT_EQ(Module->GetModuleInstanceCount(), 0);
+}
+
+TEST_F(FilterTest, EmptyTextStillGetsTheDataCall) {
+  AddModule(u"m", u"orvtm_filter");
+  TORVTextFilter* Filter = AddFilter(u"f", u"zero", u"m");
+  TORVString Filtered;
+  EXPECT_EQ(ErrorOf([&] { Filter->FilterText(0, u"zero", u"abc", Filtered); }),
+            "202 An error occurred with the module m (Module execution error: data call reached)");
+}
+
+TEST_F(FilterTest, NegativeTextLengthIsRefused) {
+  AddModule(u"m", u"orvtm_filter");
+  TORVTextFilter* Filter = AddFilter(u"f", u"lie", u"m");
+  TORVString Filtered = u"before";
+  EXPECT_EQ(ErrorOf([&] { Filter->FilterText(0, u"lie", u"abc", Filtered); }),
+            "202 An error occurred with the module m (Module execution error: The module returned an invalid "
+            "length (-1))");
+  EXPECT_EQ(Filtered, u"before");
+}
+
+TEST_F(FilterTest, RoutineModuleRefusedAsFilterLeavesTheFilterClosed) {
+  TORVModule* Module = AddModule(u"m", u"orvtm_routine");
+  TORVTextFilter* Filter = AddFilter(u"f", u"txt", u"m");
+  TORVString Filtered;
+  EXPECT_EQ(ErrorOf([&] { Filter->FilterText(0, u"txt", u"abc", Filtered); }),
+            "202 An error occurred with the module m (The module is not a Text Filter module)");
+  EXPECT_EQ(Filter->GetModuleHandle(), 0u);
+  EXPECT_EQ(Module->GetModuleInstanceCount(), 0);
+  EXPECT_EQ(ErrorOf([&] { AddFilter(u"g", u"x", u"nobody")->OpenModule(); }), "401 The module nobody does not exist in the configuration ORVConfig");
+}
+
+TEST_F(FilterTest, FindByTypeIgnoresCaseAndAnswersTheFirst) {
+  TORVTextFilter* First = AddFilter(u"a", u"HTML", u"m");
+  AddFilter(u"b", u"html", u"m");
+  EXPECT_EQ(Config->GetTextFilters().FindByType(u"Html"), First);
+  EXPECT_EQ(Config->GetTextFilters().FindByType(u"pdf"), nullptr);
+  Config->SetModified(false);
+  First->SetFilterType(u"html");
+  EXPECT_EQ(First->GetFilterType(), u"HTML");
+  EXPECT_FALSE(Config->GetModified());
+}
+
+TEST_F(FilterTest, AnsiFilterTextTravelsInTheCollationsCodePage) {
+  MakeRoot(CharacterSetAnsi);
+  AddModule(u"m", u"orvtm_filter_ansi");
+  TORVTextFilter* Filter = AddFilter(u"f", u"txt", u"m");
+  ASSERT_EQ(Environment().LocaleToCodePage(GreekCollation), 1253);
+  TORVString Filtered;
+  // Three Greek letters are three bytes in code page 1253 (and would not
+  // survive code page 1252).
+  int32_t Collation = GreekCollation;
+  SetLocaleFlag(Collation, CollationCaseInsensitiveBit);
+  Filter->FilterText(Collation, u"txt", u"\u03b1\u03b2\u03b3", Filtered);
+  EXPECT_EQ(Filtered, u"3:\u03b1\u03b2\u03b3");
+}
+
+TEST_F(FilterTest, CreateTextNamesTypeModuleAndDescription) {
+  AddModule(u"Html Module", u"orvtm_filter");
+  TORVTextFilter* Filter = AddFilter(u"f", u"HTML", u"html module");
+  Filter->SetDescription(u"Pages\r\n");
+  EXPECT_EQ(Filter->GetCreateSQL(false, false, false),
+            u"CREATE TEXT FILTER \"f\"\r\nTYPE 'HTML'\r\nMODULE \"Html Module\"\r\nDESCRIPTION 'Pages'");
+  EXPECT_EQ(Filter->GetDropSQL(false, false), u"DROP TEXT FILTER \"f\"");
+}
+
+// --------------------------------------------------------- word generators
+
+TEST_F(ModuleTest, GeneratorModuleGivesWordsUntilTheTextIsExhausted) {
+  AddModule(u"m", u"orvtm_wordgen");
+  auto* Generator = AddUser<TORVWordGenerator>(Config->GetWordGenerators(), u"g", u"m");
+  std::vector<TORVString> Words;
+  int32_t Position = 1;
+  TORVString Word;
+  for (;;) {
+    Generator->GetNextTextIndexWord(0, u"  alpha be*ta  gamma ", Position, Word, false);
+    if (Word.empty()) break;
+    Words.push_back(Word);
+  }
+  EXPECT_EQ(Words, (std::vector<TORVString>{u"alpha", u"be", u"ta", u"gamma"}));
+  Position = 1;
+  Generator->GetNextTextIndexWord(0, u"be*ta", Position, Word, true);
+  EXPECT_EQ(Word, u"be*ta");
+}
+
+TEST_F(ModuleTest, GeneratorThatDoesNotAdvanceOrOverrunsItsBufferIsRefused) {
+  AddModule(u"m", u"orvtm_wordgen");
+  auto* Generator = AddUser<TORVWordGenerator>(Config->GetWordGenerators(), u"g", u"m");
+  int32_t Position = 1;
+  TORVString Word;
+  EXPECT_EQ(ErrorOf([&] { Generator->GetNextTextIndexWord(0, u"stuck here", Position, Word, false); }),
+            "202 An error occurred with the module m (Module execution error: The module returned a word without "
+            "moving past position 1)");
+  Position = 1;
+  EXPECT_EQ(ErrorOf([&] { Generator->GetNextTextIndexWord(0, u"huge", Position, Word, false); }),
+            "202 An error occurred with the module m (Module execution error: The module returned an invalid "
+            "length (1025))");
+  Position = 1;
+  EXPECT_EQ(ErrorOf([&] { Generator->GetNextTextIndexWord(0, u"fail", Position, Word, false); }),
+            "202 An error occurred with the module m (Module execution error: generator failed)");
+}
+
+TEST_F(ModuleTest, DefaultGeneratorHasNoCreateTextAndLoadsNothing) {
+  TORVWordGenerator* Default = Config->GetDefaultWordGenerator();
+  EXPECT_EQ(Default->GetCreateSQL(false, false, false), u"");
+  int32_t Position = 1;
+  TORVString Word;
+  Default->GetNextTextIndexWord(0, u"ab quick", Position, Word, false);
+  EXPECT_EQ(Word, u"quick");
+  EXPECT_EQ(Default->GetModuleHandle(), 0u);
+  EXPECT_EQ(Loads, 0);
+}
+
+TEST_F(ModuleTest, RenamingAModuleRewritesTheNameInItsUsers) {
+  TORVModule* Module = AddModule(u"m", u"orvtm_filter");
+  auto* Filter = AddUser<TORVTextFilter>(Config->GetTextFilters(), u"f", u"M");
+  auto* Generator = AddUser<TORVWordGenerator>(Config->GetWordGenerators(), u"g", u"m");
+  auto* Migrator = AddUser<TORVMigrator>(Config->GetMigrators(), u"x", u"m");
+  auto* Other = AddUser<TORVWordGenerator>(Config->GetWordGenerators(), u"h", u"other");
+  Module->SetDependencies();
+  EXPECT_EQ(Module->GetDependencies()->GetCount(), 3);
+  Module->RenameDependencies(u"n");
+  EXPECT_EQ(Filter->GetModuleName(), u"n");
+  EXPECT_EQ(Generator->GetModuleName(), u"n");
+  EXPECT_EQ(Migrator->GetModuleName(), u"n");
+  EXPECT_EQ(Other->GetModuleName(), u"other");
+}
+
+TEST_F(ModuleTest, CreateTextOfAModuleHidesThePathWhenRestricted) {
+  TORVModule* Module = AddModule(u"m", u"orvtm_filter");
+  Module->SetDescription(u"Filters");
+  EXPECT_EQ(Module->GetCreateSQL(false, false, false),
+            u"CREATE MODULE \"m\"\r\nPATH 'orvtm_filter.so'\r\nDESCRIPTION 'Filters'");
+  EXPECT_EQ(Module->GetCreateSQL(false, false, true), u"CREATE MODULE \"m\"\r\nPATH ''\r\nDESCRIPTION 'Filters'");
+  EXPECT_EQ(Module->GetDropSQL(false, false), u"DROP MODULE \"m\"");
+}
+
+}  // namespace
+}  // namespace orv
