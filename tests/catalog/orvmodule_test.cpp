@@ -502,3 +502,162 @@ TEST_F(ModuleTest, CreateTextOfAModuleHidesThePathWhenRestricted) {
 
 }  // namespace
 }  // namespace orv
+
+namespace orv {
+namespace {
+
+// --------------------------------------------------------------- migrators
+
+std::vector<TORVString> Items(const TORVStringsList& List) {
+  std::vector<TORVString> Result;
+  List.AssignTo(Result);
+  return Result;
+}
+
+class MigratorTest : public ModuleTest {
+ protected:
+  TORVMigrator* Open(const TORVString& Library) {
+    Module = AddModule(u"m", Library);
+    TORVMigrator* Migrator = AddUser<TORVMigrator>(Config->GetMigrators(), u"x", u"m");
+    Migrator->OpenModule();
+    return Migrator;
+  }
+
+  TORVModule* Module = nullptr;
+};
+
+TEST_F(MigratorTest, CapabilitiesFollowTheBoundExports) {
+  TORVMigrator* Full = Open(u"orvtm_migrator");
+  EXPECT_TRUE(Module->GetObjectMigratorModule());
+  EXPECT_TRUE(Module->GetInsertParamsMigratorModule());
+  Full->CloseModule();
+  EXPECT_FALSE(Module->GetObjectMigratorModule());
+
+  auto Flat = AddModule(u"flat", u"orvtm_migrator_flat");
+  auto* Migrator = AddUser<TORVMigrator>(Config->GetMigrators(), u"y", u"flat");
+  Migrator->OpenModule();
+  EXPECT_FALSE(Flat->GetObjectMigratorModule());
+  EXPECT_FALSE(Flat->GetInsertParamsMigratorModule());
+  TORVStringsList Names;
+  const std::string Error = ErrorOf([&] { Migrator->GetObjectNames(Names); });
+  EXPECT_EQ(Error.rfind("202 An error occurred with the module flat (An error occurred with the module call "
+                        "GetORVObjectNames (OS Error: ",
+                        0),
+            0u)
+      << Error;
+  Migrator->GetTableNames(Names);
+  EXPECT_EQ(Items(Names), (std::vector<TORVString>{u"Orders", u"Items"}));
+}
+
+TEST_F(MigratorTest, ParametersTravelWithTheirTypesBothWays) {
+  TORVMigrator* Migrator = Open(u"orvtm_migrator");
+  Migrator->GetParams();
+  EXPECT_EQ(Migrator->GetParamValues().GetCount(), 0);
+
+  TORVParamValue* Source = Migrator->GetParamValues().CreateNew();
+  Source->SetName(u"Source");
+  Source->SetParamType(ptInput);
+  Source->SetDataType(dtCharacter);
+  Source->SetLength(40);
+  Source->SetAsString(u"/data/old");
+  TORVParamValue* Port = Migrator->GetParamValues().CreateNew();
+  Port->SetName(u"Port");
+  Port->SetParamType(ptInput);
+  Port->SetDataType(dtInteger);
+  Port->SetAsInteger(5432);
+  Migrator->SetParams();
+
+  // The module answers what it was given.
+  Migrator->GetParams();
+  TORVParamValues& Params = Migrator->GetParamValues();
+  ASSERT_EQ(Params.GetCount(), 2);
+  EXPECT_EQ(Params.GetParams(0)->GetName(), u"Source");
+  EXPECT_EQ(Params.GetParams(0)->GetDataType(), dtCharacter);
+  EXPECT_EQ(Params.GetParams(0)->GetAsString(), u"/data/old");
+  EXPECT_EQ(Params.GetParams(1)->GetDataType(), dtInteger);
+  EXPECT_EQ(Params.FindByName(u"port")->GetAsInteger(), 5432);
+
+  TORVParamValues Row(Config->GetCharacterSet());
+  Migrator->GetInsertParams(u"Orders", Row);
+  EXPECT_EQ(Row.GetCount(), 2);
+  Migrator->GetInsertParams(u"Empty", Row);
+  EXPECT_EQ(Row.GetCount(), 0);
+  EXPECT_EQ(ErrorOf([&] { Migrator->GetInsertParams(u"Corrupt", Row); }).rfind(
+                "202 An error occurred with the module m (Module execution error: The module returned invalid "
+                "parameter data (",
+                0),
+            0u);
+}
+
+TEST_F(MigratorTest, NameListsStatementsAndRowsComeFromTheModule) {
+  TORVMigrator* Migrator = Open(u"orvtm_migrator");
+  TORVStringsList Names;
+  Names.Add(u"stale");
+  Migrator->GetObjectNames(Names);
+  ASSERT_EQ(Names.GetCount(), 2);
+  EXPECT_EQ(Names.GetName(1), u"Totals");
+  EXPECT_EQ(Names.GetValueFromIndex(1), u"VIEW");
+  TORVString Statement;
+  Migrator->GetCreateObjectStatement(u"Totals", u"VIEW", false, Statement);
+  EXPECT_EQ(Statement, u"CREATE VIEW Totals");
+  Migrator->GetCreateObjectStatement(u"Totals", u"VIEW", true, Statement);
+  EXPECT_EQ(Statement, u"");
+
+  Migrator->GetViewNames(Names);
+  EXPECT_EQ(Names.GetCount(), 0);
+  Migrator->GetIndexNames(u"Orders", Names);
+  EXPECT_EQ(Items(Names), (std::vector<TORVString>{u"OrdersKey", u"ByName"}));
+  Migrator->GetCreateIndexStatement(u"Orders", u"ByName", Statement);
+  EXPECT_EQ(Statement, u"CREATE INDEX ByName ON Orders");
+  Migrator->GetCreateTableStatement(u"Items", Statement);
+  EXPECT_EQ(Statement, u"CREATE TABLE Items");
+
+  int32_t Rows = 0;
+  Migrator->GetRowsToInsert(u"Orders", Rows);
+  EXPECT_EQ(Rows, 2);
+  std::vector<TORVString> Inserts;
+  for (int32_t I = 0; I < 3; ++I) {
+    Migrator->GetInsertStatement(u"Orders", Statement);
+    Inserts.push_back(Statement);
+  }
+  EXPECT_EQ(Inserts, (std::vector<TORVString>{u"INSERT INTO Orders VALUES (2)", u"INSERT INTO Orders VALUES (1)",
+                                               u""}));
+  Migrator->GetInsertParamStatement(u"Orders", Statement);
+  EXPECT_EQ(Statement, u"INSERT INTO Orders VALUES (:Value)");
+}
+
+TEST_F(MigratorTest, OpeningAndClosingTakeAndReleaseOneReference) {
+  TORVMigrator* Migrator = Open(u"orvtm_migrator");
+  EXPECT_NE(Migrator->GetModuleHandle(), 0u);
+  EXPECT_EQ(Module->GetModuleInstanceCount(), 1);
+  Migrator->OpenModule();
+  EXPECT_EQ(Module->GetModuleInstanceCount(), 1);
+  Migrator->CloseModule();
+  EXPECT_EQ(Migrator->GetModuleHandle(), 0u);
+  EXPECT_EQ(Module->GetModuleInstanceCount(), 0);
+
+  AddModule(u"words", u"orvtm_wordgen");
+  auto* Wrong = AddUser<TORVMigrator>(Config->GetMigrators(), u"w", u"words");
+  EXPECT_EQ(ErrorOf([&] { Wrong->OpenModule(); }),
+            "202 An error occurred with the module words (The module is not a Migrator module)");
+  EXPECT_EQ(Wrong->GetModule()->GetModuleInstanceCount(), 0);
+  EXPECT_EQ(Wrong->GetModuleHandle(), 0u);
+}
+
+TEST_F(MigratorTest, CreateTextNamesTheModuleAndUnknownModulesRaise401) {
+  AddModule(u"Source Reader", u"orvtm_migrator");
+  auto* Migrator = AddUser<TORVMigrator>(Config->GetMigrators(), u"x", u"source reader");
+  EXPECT_EQ(Migrator->GetCreateSQL(false, false, false), u"CREATE MIGRATOR \"x\"\r\nMODULE \"Source Reader\"");
+  Migrator->SetDescription(u"Reads");
+  EXPECT_EQ(Migrator->GetCreateSQL(false, false, false),
+            u"CREATE MIGRATOR \"x\"\r\nMODULE \"Source Reader\"\r\nDESCRIPTION 'Reads'");
+  EXPECT_EQ(Migrator->GetDropSQL(false, false), u"DROP MIGRATOR \"x\"");
+
+  auto* Lost = AddUser<TORVMigrator>(Config->GetMigrators(), u"y", u"gone");
+  const std::string NotFound = "401 The module gone does not exist in the configuration ORVConfig";
+  EXPECT_EQ(ErrorOf([&] { Lost->OpenModule(); }), NotFound);
+  EXPECT_EQ(ErrorOf([&] { Lost->GetCreateSQL(false, false, false); }), NotFound);
+}
+
+}  // namespace
+}  // namespace orv
