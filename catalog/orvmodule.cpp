@@ -1,12 +1,14 @@
 #include "catalog/orvmodule.h"
 
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <type_traits>
 #include <typeinfo>
 #include <vector>
 
+#include "base/orvutf8.h"
 #include "catalog/orvconfig.h"
 #include "catalog/orvdatabase.h"
 #include "catalog/orvmigrator.h"
@@ -225,9 +227,12 @@ void TORVModule::ModuleLoadOSError(const TORVString& OSErrorText) {
 
 void TORVModule::ModuleCallError(const TORVString& FunctionName) {
   // Asking the loader again for a missing export gives its own text for
-  // exactly that name.
-  if (FModuleInstance != 0) Environment().GetFunctionPtr(FModuleInstance, FunctionName);
-  throw ModuleException(FormatString(CallErrorMsg, {FunctionName, Environment().GetLibraryErrorMessage()}));
+  // exactly that name; an export that is there but answered False has no
+  // loader text.
+  TORVString OSErrorText;
+  if (FModuleInstance != 0 && Environment().GetFunctionPtr(FModuleInstance, FunctionName) == nullptr)
+    OSErrorText = Environment().GetLibraryErrorMessage();
+  throw ModuleException(FormatString(CallErrorMsg, {FunctionName, OSErrorText}));
 }
 
 void TORVModule::ModuleExecutionError(const TORVString& Text) {
@@ -277,8 +282,10 @@ void TORVModule::UnloadModuleInstance(bool ForceUnload) {
     ClearFunctions();
     Environment().FreeLibrary(FModuleInstance);
     if (FConfig != nullptr) FConfig->DoModuleUnload(this);
-  } catch (const EORVBaseException& E) {
-    ModuleUnloadError(E.Message());
+  } catch (const EORVException& E) {
+    ModuleUnloadError(E.ErrorMsg());
+  } catch (const std::exception& E) {
+    ModuleUnloadError(Utf8ToString(E.what()));
   }
 }
 
@@ -538,11 +545,11 @@ TORVMemoryStream& TORVModule::ParamsStream() {
 }
 
 template <typename TCall>
-int32_t TORVModule::FetchData(TORVModuleHandle ModuleHandle, TCall Call) {
+std::optional<int32_t> TORVModule::FetchData(TORVModuleHandle ModuleHandle, TCall Call) {
   int32_t Size = 0;
   if (Call(nullptr, &Size) == 0) {
     GetErrorMsg(ModuleHandle);
-    return -1;
+    return std::nullopt;
   }
   if (Size > MaxModuleDataSize) InvalidLengthError(Size);
   if (Size <= 0) return Size;
@@ -552,7 +559,7 @@ int32_t TORVModule::FetchData(TORVModuleHandle ModuleHandle, TCall Call) {
   int32_t Length = Size;
   if (Call(Stream.GetMemory(), &Length) == 0) {
     GetErrorMsg(ModuleHandle);
-    return -1;
+    return std::nullopt;
   }
   return Size;
 }
@@ -602,15 +609,16 @@ void TORVModule::CallRoutine(TORVModuleHandle ModuleHandle, const TORVString& Ro
     return;
   }
   if (FOutputParamsFunction == nullptr) ModuleCallError(u"GetORVOutputParams");
-  const int32_t OutputSize = FetchData(ModuleHandle, [&](uint8_t* Buffer, int32_t* Length) {
+  const std::optional<int32_t> OutputSize = FetchData(ModuleHandle, [&](uint8_t* Buffer, int32_t* Length) {
     return FOutputParamsFunction(ModuleHandle, Buffer, Length);
   });
-  if (OutputSize > 0) ReadParams(ParamValues, OutputSize, true);
+  if (OutputSize.value_or(0) > 0) ReadParams(ParamValues, *OutputSize, true);
 }
 
 void TORVModule::CallTextFilter(TORVModuleHandle ModuleHandle, int32_t Collation, const TORVString& FilterType,
                                 const TORVString& TextToFilter) {
   const int32_t CodePage = CollationCodePage(Collation);
+  FText.clear();
   bool Called = false;
   switch (GetConfigCharacterSet()) {
     case CharacterSetAnsi: {
@@ -641,6 +649,8 @@ void TORVModule::CallTextFilter(TORVModuleHandle ModuleHandle, int32_t Collation
 void TORVModule::CallWordGenerator(TORVModuleHandle ModuleHandle, int32_t Collation, const TORVString& Text,
                                    int32_t& Position, TORVString& Word, bool SearchWords) {
   const int32_t StartPosition = Position;
+  // A failure on handle 0 must not hand the last word out again.
+  Word.clear();
   int32_t ResultWordLength = 0;
   bool Called = false;
   switch (GetConfigCharacterSet()) {
@@ -685,10 +695,10 @@ void TORVModule::CallWordGenerator(TORVModuleHandle ModuleHandle, int32_t Collat
 void TORVModule::CallGetParams(TORVModuleHandle ModuleHandle, TORVParamValues& ParamValues) {
   ParamValues.RemoveAll();
   if (FGetParamsFunction == nullptr) ModuleCallError(u"GetORVParams");
-  const int32_t Size = FetchData(ModuleHandle, [&](uint8_t* Buffer, int32_t* Length) {
+  const std::optional<int32_t> Size = FetchData(ModuleHandle, [&](uint8_t* Buffer, int32_t* Length) {
     return FGetParamsFunction(ModuleHandle, Buffer, Length);
   });
-  if (Size > 0) ReadParams(ParamValues, Size, false);
+  if (Size.value_or(0) > 0) ReadParams(ParamValues, *Size, false);
 }
 
 void TORVModule::CallSetParams(TORVModuleHandle ModuleHandle, TORVParamValues& ParamValues) {
@@ -837,7 +847,7 @@ TORVString TORVModule::CallGetInsertParamStatement(TORVModuleHandle ModuleHandle
 
 void TORVModule::CallGetInsertParams(TORVModuleHandle ModuleHandle, const TORVString& TableName,
                                      TORVParamValues& InsertParamValues) {
-  int32_t Size = -1;
+  std::optional<int32_t> Size;
   switch (GetConfigCharacterSet()) {
     case CharacterSetAnsi: {
       if (FGetInsertParamsFunction.A == nullptr) ModuleCallError(u"GetORVInsertParameters");
@@ -856,9 +866,11 @@ void TORVModule::CallGetInsertParams(TORVModuleHandle ModuleHandle, const TORVSt
     default:
       ModuleCallError(u"GetORVInsertParameters");
   }
-  if (Size > 0)
-    ReadParams(InsertParamValues, Size, false);
-  else if (Size == 0 || Size < -1)
+  // A failure on handle 0 takes nothing back and leaves the list as it was.
+  if (!Size.has_value()) return;
+  if (*Size > 0)
+    ReadParams(InsertParamValues, *Size, false);
+  else
     InsertParamValues.RemoveAll();
 }
 

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "base/orvtype.h"
 #include "catalog/orvconfigobject.h"
@@ -251,9 +252,9 @@ class TORVModule : public TORVLockableConfigObject {
   // FParamsStream, remade when the configuration's character set changed.
   TORVMemoryStream& ParamsStream();
   // Size call, then (for a positive size) the data call into FParamsStream;
-  // the reported size, or -1 after a False answer on handle 0.
+  // the reported size, nothing after a False answer on handle 0.
   template <typename TCall>
-  int32_t FetchData(TORVModuleHandle ModuleHandle, TCall Call);
+  std::optional<int32_t> FetchData(TORVModuleHandle ModuleHandle, TCall Call);
   // Reads a whole parameter list, with type information or only the output
   // values, from exactly Size bytes of FParamsStream.
   void ReadParams(TORVParamValues& ParamValues, int32_t Size, bool OutputOnly);
