@@ -124,4 +124,54 @@ void TORVMigrator::GetInsertParams(const TORVString& TableName, TORVParamValues&
 
 TORVString TORVMigrators::GetTypeName() const { return u"migrator"; }
 
+const TORVConfigObjectsClass& MigratorsClass() {
+  static const TORVConfigObjectsClass Class{[](TORVConfig* Config) { return new TORVMigrators(Config); },
+                                            u"Migrators", &ModuleUsersTableDescription()};
+  return Class;
+}
+
+const TORVConfigObjectsClass& MigratorParamsClass() {
+  static const TORVTableDescription Description{
+      {TableText(u"Name", 80, true), TableText(u"Mode", 15, true), TableText(u"Type", 30, true),
+       TableText(u"Collation", 80, true), TableColumn(u"Length", dtInteger), TableColumn(u"Precision", dtInteger),
+       TableColumn(u"Scale", dtInteger), TableText(u"DefaultValue", 60, false), TableColumn(u"OrdinalPos", dtInteger)},
+      {{u"Name", {1}}}};
+  static const TORVConfigObjectsClass Class{[](TORVConfig* Config) { return new TORVMigratorParams(Config); },
+                                            u"MigratorParams", &Description};
+  return Class;
+}
+
+namespace {
+
+const TORVTableDescription& NamesTableDescription() {
+  static const TORVTableDescription Description{{TableText(u"Name", 80, true)}, {{u"Name", {1}}}};
+  return Description;
+}
+
+}  // namespace
+
+const TORVConfigObjectsClass& MigratorTablesClass() {
+  static const TORVConfigObjectsClass Class{[](TORVConfig* Config) { return new TORVMigratorTables(Config); },
+                                            u"MigratorTables", &NamesTableDescription()};
+  return Class;
+}
+
+const TORVConfigObjectsClass& MigratorViewsClass() {
+  static const TORVConfigObjectsClass Class{[](TORVConfig* Config) { return new TORVMigratorViews(Config); },
+                                            u"MigratorViews", &NamesTableDescription()};
+  return Class;
+}
+
+const TORVConfigObjectsClass& MigratorFunctionsClass() {
+  static const TORVConfigObjectsClass Class{[](TORVConfig* Config) { return new TORVMigratorFunctions(Config); },
+                                            u"MigratorFunctions", &NamesTableDescription()};
+  return Class;
+}
+
+const TORVConfigObjectsClass& MigratorProceduresClass() {
+  static const TORVConfigObjectsClass Class{[](TORVConfig* Config) { return new TORVMigratorProcedures(Config); },
+                                            u"MigratorProcedures", &NamesTableDescription()};
+  return Class;
+}
+
 }  // namespace orv

@@ -78,4 +78,40 @@ class TORVMigrators : public TORVConfigObjects {
   TORVMigrator* GetMigrator(int32_t Index) const { return static_cast<TORVMigrator*>(GetObjects(Index)); }
 };
 
+// Collections that hold no members: each only names and describes the
+// table that shows what the session's current migrator offers.
+class TORVMigratorParams : public TORVConfigObjects {
+ public:
+  explicit TORVMigratorParams(TORVConfig* OwnerConfig) : TORVConfigObjects(true, OwnerConfig) {}
+};
+
+class TORVMigratorTables : public TORVConfigObjects {
+ public:
+  explicit TORVMigratorTables(TORVConfig* OwnerConfig) : TORVConfigObjects(true, OwnerConfig) {}
+};
+
+class TORVMigratorViews : public TORVConfigObjects {
+ public:
+  explicit TORVMigratorViews(TORVConfig* OwnerConfig) : TORVConfigObjects(true, OwnerConfig) {}
+};
+
+class TORVMigratorFunctions : public TORVConfigObjects {
+ public:
+  explicit TORVMigratorFunctions(TORVConfig* OwnerConfig) : TORVConfigObjects(true, OwnerConfig) {}
+};
+
+class TORVMigratorProcedures : public TORVConfigObjects {
+ public:
+  explicit TORVMigratorProcedures(TORVConfig* OwnerConfig) : TORVConfigObjects(true, OwnerConfig) {}
+};
+
+// The "Migrators", "MigratorParams", "MigratorTables", "MigratorViews",
+// "MigratorFunctions" and "MigratorProcedures" tables.
+const TORVConfigObjectsClass& MigratorsClass();
+const TORVConfigObjectsClass& MigratorParamsClass();
+const TORVConfigObjectsClass& MigratorTablesClass();
+const TORVConfigObjectsClass& MigratorViewsClass();
+const TORVConfigObjectsClass& MigratorFunctionsClass();
+const TORVConfigObjectsClass& MigratorProceduresClass();
+
 }  // namespace orv

@@ -876,6 +876,25 @@ void TORVModule::CallGetInsertParams(TORVModuleHandle ModuleHandle, const TORVSt
 
 TORVString TORVModules::GetTypeName() const { return u"module"; }
 
+const TORVConfigObjectsClass& ModulesClass() {
+  static const TORVTableDescription Description{
+      {TableText(u"Name", 80, true), TableClob(u"Description", false), TableText(u"FilePath", 255, true),
+       TableText(u"FileVersion", 15, true), TableClob(u"FileDescription", false), TableText(u"Type", 30, true),
+       TableText(u"CharacterSet", 30, true), TableClob(u"CreateSQL", true), TableClob(u"DropSQL", true)},
+      {{u"Name", {1}}}};
+  static const TORVConfigObjectsClass Class{[](TORVConfig* Config) { return new TORVModules(Config); }, u"Modules",
+                                            &Description};
+  return Class;
+}
+
+const TORVTableDescription& ModuleUsersTableDescription() {
+  static const TORVTableDescription Description{
+      {TableText(u"Name", 80, true), TableClob(u"Description", false), TableText(u"ModuleName", 255, true),
+       TableClob(u"CreateSQL", true), TableClob(u"DropSQL", true)},
+      {{u"Name", {1}}}};
+  return Description;
+}
+
 // ----------------------------------------------------------- module users
 
 TORVModuleObject::~TORVModuleObject() {

@@ -13,6 +13,7 @@
 #include "base/orvtype.h"
 #include "catalog/orvconfigobject.h"
 #include "catalog/orvlockable.h"
+#include "catalog/orvtabledesc.h"
 #include "core/orvenv.h"
 
 namespace orv {
@@ -326,6 +327,9 @@ class TORVModules : public TORVConfigObjects {
   TORVModule* GetModule(int32_t Index) const { return static_cast<TORVModule*>(GetObjects(Index)); }
 };
 
+// The "Modules" table.
+const TORVConfigObjectsClass& ModulesClass();
+
 // A configuration object that calls the module it names (text filters,
 // word generators, migrators). It resolves the module by name on first use
 // and, while open, holds one load reference and one working context of it.
@@ -382,6 +386,9 @@ class TORVModuleObject : public TORVConfigObject {
   TORVModuleHandle FModuleHandle = 0;
 };
 
+// The table of word generators and of migrators: Name, Description,
+// ModuleName, CreateSQL, DropSQL.
+const TORVTableDescription& ModuleUsersTableDescription();
 // "\r\nDESCRIPTION <quoted, trimmed description>" when there is one.
 TORVString ModuleDescriptionLine(const TORVString& Description);
 // Names in double quotes.

@@ -70,4 +70,14 @@ void TORVTextFilters::CloseModules() {
   for (int32_t I = 0; I < FCount; ++I) GetTextFilter(I)->CloseModule();
 }
 
+const TORVConfigObjectsClass& TextFiltersClass() {
+  static const TORVTableDescription Description{
+      {TableText(u"Name", 80, true), TableClob(u"Description", false), TableText(u"Type", 15, true),
+       TableText(u"ModuleName", 255, true), TableClob(u"CreateSQL", true), TableClob(u"DropSQL", true)},
+      {{u"Name", {1}}}};
+  static const TORVConfigObjectsClass Class{[](TORVConfig* Config) { return new TORVTextFilters(Config); },
+                                            u"TextFilters", &Description};
+  return Class;
+}
+
 }  // namespace orv

@@ -53,4 +53,7 @@ class TORVTextFilters : public TORVConfigObjects {
   void CloseModules();
 };
 
+// The "TextFilters" table.
+const TORVConfigObjectsClass& TextFiltersClass();
+
 }  // namespace orv

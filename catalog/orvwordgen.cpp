@@ -46,4 +46,10 @@ void TORVWordGenerators::CloseModules() {
   for (int32_t I = 0; I < FCount; ++I) GetWordGenerator(I)->CloseModule();
 }
 
+const TORVConfigObjectsClass& WordGeneratorsClass() {
+  static const TORVConfigObjectsClass Class{[](TORVConfig* Config) { return new TORVWordGenerators(Config); },
+                                            u"WordGenerators", &ModuleUsersTableDescription()};
+  return Class;
+}
+
 }  // namespace orv

@@ -44,4 +44,7 @@ class TORVWordGenerators : public TORVConfigObjects {
   void CloseModules();
 };
 
+// The "WordGenerators" table.
+const TORVConfigObjectsClass& WordGeneratorsClass();
+
 }  // namespace orv

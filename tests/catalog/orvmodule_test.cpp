@@ -661,3 +661,52 @@ TEST_F(MigratorTest, CreateTextNamesTheModuleAndUnknownModulesRaise401) {
 
 }  // namespace
 }  // namespace orv
+
+namespace orv {
+namespace {
+
+// The information tables of modules and their users: name, column names
+// and types in order, and the Name index on the first column.
+TEST(ModuleTables, DescribeTheirColumnsInOrderWithANameIndex) {
+  struct Case {
+    const TORVConfigObjectsClass& Class;
+    const char16_t* TableName;
+    std::vector<std::u16string> Columns;
+  };
+  const std::vector<std::u16string> Users{u"Name", u"Description", u"ModuleName", u"CreateSQL", u"DropSQL"};
+  const Case Cases[] = {
+      {ModulesClass(), u"Modules",
+       {u"Name", u"Description", u"FilePath", u"FileVersion", u"FileDescription", u"Type", u"CharacterSet",
+        u"CreateSQL", u"DropSQL"}},
+      {TextFiltersClass(), u"TextFilters", {u"Name", u"Description", u"Type", u"ModuleName", u"CreateSQL", u"DropSQL"}},
+      {WordGeneratorsClass(), u"WordGenerators", Users},
+      {MigratorsClass(), u"Migrators", Users},
+      {MigratorParamsClass(), u"MigratorParams",
+       {u"Name", u"Mode", u"Type", u"Collation", u"Length", u"Precision", u"Scale", u"DefaultValue", u"OrdinalPos"}},
+      {MigratorTablesClass(), u"MigratorTables", {u"Name"}},
+      {MigratorViewsClass(), u"MigratorViews", {u"Name"}},
+      {MigratorFunctionsClass(), u"MigratorFunctions", {u"Name"}},
+      {MigratorProceduresClass(), u"MigratorProcedures", {u"Name"}},
+  };
+  auto Config = test::NewRoot();
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(Utf8(C.TableName));
+    EXPECT_EQ(std::u16string(C.Class.TableName), C.TableName);
+    std::vector<std::u16string> Columns;
+    for (const TORVTableColumnDef& Column : C.Class.Description->Columns) Columns.emplace_back(Column.Name);
+    EXPECT_EQ(Columns, C.Columns);
+    ASSERT_EQ(C.Class.Description->Indexes.size(), 1u);
+    EXPECT_EQ(C.Class.Description->Indexes[0].Positions, std::vector<int32_t>{1});
+    std::unique_ptr<TORVConfigObjects> Collection(C.Class.Create(Config.get()));
+    EXPECT_EQ(Collection->GetCount(), 0);
+  }
+  const TORVTableColumnDef& Version = ModulesClass().Description->Columns[3];
+  EXPECT_EQ(Version.DataType, dtCharacter);
+  EXPECT_EQ(Version.Length, 15);
+  EXPECT_TRUE(Version.IgnoreCase);
+  EXPECT_FALSE(MigratorParamsClass().Description->Columns[7].IgnoreCase);
+  EXPECT_EQ(MigratorParamsClass().Description->Columns[8].DataType, dtInteger);
+}
+
+}  // namespace
+}  // namespace orv
