@@ -907,6 +907,10 @@ TORVModuleObject::~TORVModuleObject() {
 
 void TORVModuleObject::ResetReferences() {
   TORVConfigObject::ResetReferences();
+  ForgetModule();
+}
+
+void TORVModuleObject::ForgetModule() {
   // An open working context is closed in the module that gave it.
   if (FModuleHandle == 0) FModule = nullptr;
 }
@@ -932,7 +936,7 @@ void TORVModuleObject::Load(TORVMemoryStream& Stream) {
   TORVConfigObject::Load(Stream);
   FModuleName.clear();
   Stream.ReadString(FModuleName);
-  FModule = nullptr;
+  ForgetModule();
 }
 
 int32_t TORVModuleObject::GetMemorySize() { return TORVConfigObject::GetMemorySize() + StringSize(FModuleName); }
@@ -978,6 +982,9 @@ void TORVModuleObject::OpenModule() {
 void TORVModuleObject::CloseModule() {
   if (FModuleHandle == 0) return;
   TORVModule* Module = FModule != nullptr ? FModule : GetModule();
+  // Once closed, the module is found again by name: the name may have
+  // changed while the context was open.
+  FModule = nullptr;
   try {
     Module->CloseModule(FModuleHandle);
   } catch (...) {
@@ -990,7 +997,7 @@ void TORVModuleObject::CloseModule() {
 void TORVModuleObject::SetModuleName(const TORVString& Value) {
   if (SameString(Value, FModuleName)) return;
   FModuleName = Value;
-  FModule = nullptr;
+  ForgetModule();
   SetModified(true);
 }
 

@@ -374,6 +374,8 @@ class TORVModuleObject : public TORVConfigObject {
   TORVModuleHandle GetModuleHandle() const { return FModuleHandle; }
 
  protected:
+  // Forgets the resolved module unless a working context of it is open.
+  void ForgetModule();
   // "\r\nMODULE <quoted name of the module>" and the description line.
   TORVString ModuleLines();
   // The base record's fields alone, for subclasses that stream fields of

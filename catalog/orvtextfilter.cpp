@@ -30,7 +30,7 @@ void TORVTextFilter::Load(TORVMemoryStream& Stream) {
   Stream.ReadString(FFilterType);
   FModuleName.clear();
   Stream.ReadString(FModuleName);
-  if (FModuleHandle == 0) FModule = nullptr;
+  ForgetModule();
 }
 
 int32_t TORVTextFilter::GetMemorySize() { return TORVModuleObject::GetMemorySize() + StringSize(FFilterType); }

@@ -366,6 +366,21 @@ TEST_F(FilterTest, FilterReturnsTheModulesTextAndHoldsOneReferenceUntilClosed) {
   EXPECT_EQ(Module->GetModuleInstanceCount(), 0);
 }
 
+TEST_F(FilterTest, OpenContextIsClosedInItsModuleAfterTheNameChanges) {
+  TORVModule* First = AddModule(u"m", u"orvtm_filter");
+  TORVModule* Second = AddModule(u"n", u"orvtm_filter");
+  TORVTextFilter* Filter = AddFilter(u"f", u"txt", u"m");
+  Filter->OpenModule();
+  Filter->SetModuleName(u"n");
+  Filter->ResetReferences();
+  Filter->CloseModule();
+  EXPECT_EQ(First->GetModuleInstanceCount(), 0);
+  EXPECT_EQ(Second->GetModuleInstanceCount(), 0);
+  TORVString Filtered;
+  Filter->FilterText(0, u"txt", u"a", Filtered);
+  EXPECT_EQ(Second->GetModuleInstanceCount(), 1);
+}
+
 TEST_F(FilterTest, EmptyTextStillGetsTheDataCall) {
   AddModule(u"m", u"orvtm_filter");
   TORVTextFilter* Filter = AddFilter(u"f", u"zero", u"m");
