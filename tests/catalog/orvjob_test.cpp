@@ -367,14 +367,5 @@ TEST_F(JobsTest, TheRoutineVersionFollowsTheRoutineOnly) {
   EXPECT_FALSE(Config->GetModified());
 }
 
-TEST(JobTables, TheJobsTableDescribesItsColumnsInOrder) {
-  const TORVTableDescription& Jobs = *JobsClass().Description;
-  ASSERT_EQ(Jobs.Columns.size(), 22u);
-  EXPECT_EQ(TORVString(Jobs.Columns[3].Name), u"Version");
-  EXPECT_EQ(Jobs.Columns[3].Scale, 2);
-  EXPECT_EQ(TORVString(Jobs.Columns[18].Name), u"NextRun");
-  EXPECT_EQ(TORVString(JobsClass().TableName), u"Jobs");
-}
-
 }  // namespace
 }  // namespace orv

@@ -165,16 +165,5 @@ TEST_F(StoresTest, ALoadedStoreTakesEveryFieldFromTheStreamAndACopyAllButItsSlot
   EXPECT_EQ(Copy.GetLockSlot(), 0);
 }
 
-TEST(StoreTables, TheStoreTablesDescribeTheirColumnsInOrder) {
-  const TORVTableDescription& Stores = *StoresClass().Description;
-  ASSERT_EQ(Stores.Columns.size(), 21u);
-  EXPECT_EQ(TORVString(Stores.Columns[11].Name), u"RemoteStore");
-  EXPECT_FALSE(Stores.Columns[10].IgnoreCase);
-  EXPECT_EQ(TORVString(StorePrivilegesClass().TableName), u"StorePrivileges");
-  EXPECT_EQ(StorePrivilegesClass().Description->Indexes[1].Positions, (std::vector<int32_t>{3}));
-  EXPECT_EQ(TORVString(StoreFilesClass().TableName), u"Files");
-  EXPECT_EQ(StoreFilesClass().Description->Indexes.size(), 3u);
-}
-
 }  // namespace
 }  // namespace orv
