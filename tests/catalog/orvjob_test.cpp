@@ -7,12 +7,18 @@
 #include <memory>
 #include <vector>
 
+#include "catalog/orvcatalog.h"
 #include "catalog/orvconfig.h"
+#include "catalog/orvdatabase.h"
 #include "catalog/orvuser.h"
 #include "core/orvdatetime.h"
 #include "core/orvstream.h"
+#include "sql/orvbuilder.h"
+#include "sql/orvparser.h"
+#include "sql/orvvalidater.h"
 #include "tests/catalog/orvconfigroot.h"
 #include "tests/support/orverrortext.h"
+#include "tests/support/orvsqltreedump.h"
 
 namespace orv {
 namespace {
@@ -365,6 +371,69 @@ TEST_F(JobsTest, TheRoutineVersionFollowsTheRoutineOnly) {
   Job->SetRunCategory(u"NIGHTLY");
   EXPECT_EQ(Job->GetRunCategory(), u"Nightly");
   EXPECT_FALSE(Config->GetModified());
+}
+
+// A job's routine with the configuration's compiler and a catalog for the
+// Configuration database.
+class JobRoutineTest : public ::testing::Test {
+ protected:
+  JobRoutineTest() : Config(test::NewRoot()), Catalog(std::make_unique<TORVCatalog>(Config.get())) {
+    Config->SetParser(&Parser);
+    Config->SetValidater(&Validater);
+    Config->SetBuilder(&Builder);
+    Catalog->SetParent(Config->GetConfigDatabase());
+    Config->GetConfigDatabase()->SetCatalog(Catalog.get());
+  }
+  ~JobRoutineTest() override { Config->GetConfigDatabase()->SetCatalog(nullptr); }
+
+  // Whether the routine's table list names its tables in the old form: as
+  // character constants.
+  bool ConvertsNames(TORVJob& Job) {
+    Job.GetDefinition().SetCatalog(Catalog.get());
+    TORVPartialTree Tree(Job.GetDefinition().Parse());
+    return test::DumpTokens(Tree.Get()).find(":text \"t\"") != std::string::npos;
+  }
+
+  TORVExprParser Parser;
+  TORVExprValidater Validater;
+  TORVExprBuilder Builder;
+  std::unique_ptr<TORVConfig> Config;
+  std::unique_ptr<TORVCatalog> Catalog;
+};
+
+TEST_F(JobRoutineTest, TheRoutineCompilesAgainstTheConfigurationCatalog) {
+  TORVJob Job(Config.get());
+  Job.SetName(u"Count");
+  Job.GetDefinition().SetExpression(u"JOB \"Count\"\r\nBEGIN\r\n  DECLARE n INTEGER;\r\n  SET n = 1;\r\nEND");
+  Job.Compile();
+  EXPECT_TRUE(Job.GetDefinition().GetCompiled());
+  EXPECT_EQ(Job.GetDefinition().GetCatalog(), Catalog.get());
+  Job.Decompile();
+  EXPECT_FALSE(Job.GetDefinition().GetCompiled());
+}
+
+TEST_F(JobRoutineTest, ARoutineStoredBeforeDynamicNamesChangedKeepsTheOldForm) {
+  constexpr char16_t Text[] = u"JOB \"Old\"\r\nBEGIN START TRANSACTION ON TABLES t; COMMIT; END";
+  // A job of a 2.03 configuration, which stored no routine version.
+  const TORVCurrency Old = TORVCurrency::FromScaled(20300);
+  Config->SetVersion(Old);
+  TORVJob Loaded(Config.get());
+  Config->SetVersion(EngineCatalogVersion);
+  Loaded.GetDefinition().SetExpression(Text);
+  EXPECT_EQ(Loaded.GetRoutineVersion(), Old);
+  EXPECT_TRUE(ConvertsNames(Loaded));
+  // Neither a description nor a text rewrite makes it new syntax.
+  Loaded.SetDescription(u"still old");
+  Loaded.GetDefinition().SetExpression(Text);
+  EXPECT_EQ(Loaded.GetRoutineVersion(), Old);
+  EXPECT_TRUE(ConvertsNames(Loaded));
+  // A job that a statement builds follows the configuration's syntax.
+  TORVJob Built(Config.get());
+  Built.GetDefinition().SetExpression(Text);
+  EXPECT_FALSE(ConvertsNames(Built));
+  Loaded.Assign(&Built, false);
+  EXPECT_EQ(Loaded.GetRoutineVersion(), EngineCatalogVersion);
+  EXPECT_FALSE(ConvertsNames(Loaded));
 }
 
 }  // namespace
