@@ -339,7 +339,9 @@ int64_t TORVJob::GetNextRun() {
   const int64_t LastDay = DayOf(FLastRun);
   const int64_t LastTime = TimeOf(FLastRun);
   const int64_t Interval = StepInterval();
-  while (DayOf(Next) <= FEndDate) {
+  // Days past the calendar have no weekday or month to test.
+  const int64_t EndDate = std::min<int64_t>(FEndDate, MaxDate);
+  while (DayOf(Next) <= EndDate) {
     const int64_t Day = DayOf(Next);
     const int64_t Time = TimeOf(Next);
     const auto Date = static_cast<int32_t>(Day);
