@@ -1,6 +1,7 @@
 #include "catalog/orvtable.h"
 
 #include "catalog/orvcolumns.h"
+#include "catalog/orvconstraint.h"
 #include "catalog/orvindexes.h"
 
 namespace orv {
@@ -33,7 +34,11 @@ TORVVirtualTable::TORVVirtualTable(TORVConfig* OwnerConfig, TORVUser* OwnerUser)
 TORVVirtualTable::~TORVVirtualTable() = default;
 
 TORVBaseTable::TORVBaseTable(TORVConfig* OwnerConfig, TORVUser* OwnerUser)
-    : TORVVirtualTable(OwnerConfig, OwnerUser), FIndexes(std::make_unique<TORVBaseTableIndexes>(this)) {}
+    : TORVVirtualTable(OwnerConfig, OwnerUser),
+      FIndexes(std::make_unique<TORVBaseTableIndexes>(this)),
+      FConstraints(std::make_unique<TORVConstraints>()) {
+  FConstraints->SetParent(this);
+}
 
 TORVBaseTable::~TORVBaseTable() = default;
 

@@ -13,6 +13,7 @@
 namespace orv {
 
 class TORVColumns;
+class TORVConstraints;
 class TORVIndexes;
 
 // A table or view; maintenance flags belong to the whole family. Tables
@@ -75,6 +76,8 @@ class TORVBaseTable : public TORVVirtualTable {
   // The indexes in definition order; one index file holds them all, in
   // this order.
   TORVIndexes& GetIndexes() const { return *FIndexes; }
+  // The constraints in creation order.
+  TORVConstraints& GetConstraints() const { return *FConstraints; }
   // Bytes of one index page, and of index pages a session may cache.
   int32_t GetIndexPageSize() const { return FIndexPageSize; }
   void SetIndexPageSize(int32_t Value) { FIndexPageSize = Value; }
@@ -100,6 +103,7 @@ class TORVBaseTable : public TORVVirtualTable {
   bool FSuppressCreateWarning = false;
   TORVString FInternalName;
   std::unique_ptr<TORVIndexes> FIndexes;
+  std::unique_ptr<TORVConstraints> FConstraints;
   int32_t FIndexPageSize = 4096;
   int32_t FMaxIndexBufferSize = 65536;
   int32_t FMaxRowBufferSize = 0;
