@@ -12,9 +12,12 @@
 #include "catalog/orvconstraint.h"
 #include "catalog/orvdatatype.h"
 #include "catalog/orvindexes.h"
+#include "catalog/orvjob.h"
 #include "catalog/orvlockable.h"
 #include "catalog/orvprivilege.h"
+#include "catalog/orvruntimetables.h"
 #include "catalog/orvselection.h"
+#include "catalog/orvstore.h"
 #include "catalog/orvuser.h"
 #include "core/orvstream.h"
 #include "core/orvliteral.h"
@@ -456,7 +459,12 @@ TEST(InformationTables, EveryDescribedTableBuildsThroughDynamicCreation) {
       &AuthorizationsClass(), &UsersClass(),           &RolesClass(),
       &UserRolesClass(),      &DataTypesClass(),       &ODBCTypesClass(),
       &CollationsClass(),     &SelectedConfigObjectsClass(), &ConfigObjectsDifferenceClass(),
-      &DependenciesClass(),   &BaseTablesClass(),      &TemporaryTablesClass()};
+      &DependenciesClass(),   &BaseTablesClass(),      &TemporaryTablesClass(),
+      &JobsClass(),           &StoresClass(),          &StorePrivilegesClass(),
+      &StoreFilesClass(),     &LogEventsClass(),       &StatementsLoggedClass(),
+      &FileIOStatisticsClass(), &SessionStatisticsClass(), &ServerStatisticsClass(),
+      &BackupsClass(),        &UpdatesClass(),         &ServerSessionsClass(),
+      &ServerSessionLocksClass()};
   // The positions the session's row loaders write to, where they are fixed.
   const std::map<TORVString, std::vector<TORVString>> ExpectedColumns = {
       {u"Tables",
