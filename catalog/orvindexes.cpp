@@ -87,6 +87,12 @@ TORVString TORVIndexColumns::GetTypeName() const { return u"index column"; }
 
 TORVConfigObject* TORVIndexColumns::CreateObject() { return new TORVIndexColumn(); }
 
+int32_t TORVIndexColumns::GetRequiredPageSize() {
+  int32_t KeySize = 0;
+  for (int32_t Index = 0; Index < FCount; ++Index) KeySize += GetIndexColumn(Index)->GetSourceColumn()->GetIndexSize();
+  return (4 * (KeySize + 10) + 11 + 7) & ~7;
+}
+
 TORVIndexColumn* TORVIndexColumns::GetIndexColumn(int32_t Index) const {
   return static_cast<TORVIndexColumn*>(GetObjects(Index));
 }

@@ -68,6 +68,8 @@ class TORVIndexColumns : public TORVCatalogObjects {
   TORVConfigObject* CreateObject() override;
 
   TORVIndexColumn* GetIndexColumn(int32_t Index) const;
+  // Bytes a page needs to hold four keys of the key columns.
+  int32_t GetRequiredPageSize();
 };
 
 class TORVIndex : public TORVCatalogObject {

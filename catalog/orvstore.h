@@ -7,6 +7,7 @@
 
 #include "base/orvtype.h"
 #include "catalog/orvprivilege.h"
+#include "catalog/orvtabledesc.h"
 
 namespace orv {
 
@@ -18,6 +19,14 @@ class TORVStorePrivileges : public TORVPrivileges {
   using TORVPrivileges::TORVPrivileges;
 };
 
+// Store types.
+inline constexpr int32_t LocalStoreType = 1;
+inline constexpr int32_t RemoteStoreType = 2;
+
+// A store's settings are read by the store manager alone: the object keeps
+// them, streams them and writes them as CREATE STORE text. Passwords and
+// the signature compare exactly, as the remote server compares them; names
+// and addresses ignoring case.
 class TORVStore : public TORVPrivilegedConfigObject {
  public:
   // As loaded from a stream: owner System and no defaults.
@@ -38,20 +47,55 @@ class TORVStore : public TORVPrivilegedConfigObject {
   void Save(TORVMemoryStream& Stream, bool CRCOnly) override;
   void Load(TORVMemoryStream& Stream) override;
   int32_t GetMemorySize() override;
+  // With Restricted every location and credential literal is empty and the
+  // port 0; the clauses written stay the same.
+  TORVString GetCreateSQL(bool IncludeDependentObjects, bool DependentObjectsOnly, bool Restricted) override;
+  TORVString GetDropSQL(bool IncludeDependentObjects, bool DependentObjectsOnly) override;
 
-  // 1 local, 2 remote.
+  // Each setter marks the store modified only when the value changes.
   int32_t GetStoreType() const { return FType; }
   void SetStoreType(int32_t Value);
   const TORVString& GetPath() const { return FPath; }
   void SetPath(const TORVString& Value);
+  bool GetInMemory() const { return FInMemory; }
+  void SetInMemory(bool Value);
+  bool GetSessionIsolation() const { return FSessionIsolation; }
+  void SetSessionIsolation(bool Value) { FSessionIsolation = Value; }
   const TORVString& GetAddress() const { return FAddress; }
+  void SetAddress(const TORVString& Value);
+  const TORVString& GetHostName() const { return FHostName; }
+  void SetHostName(const TORVString& Value);
   int32_t GetPort() const { return FPort; }
+  void SetPort(int32_t Value);
+  const TORVString& GetService() const { return FService; }
+  void SetService(const TORVString& Value);
+  const TORVString& GetSignature() const { return FSignature; }
+  void SetSignature(const TORVString& Value);
+  bool GetEncrypted() const { return FEncrypted; }
+  void SetEncrypted(bool Value);
+  const TORVString& GetEncryptionPassword() const { return FEncryptionPassword; }
+  void SetEncryptionPassword(const TORVString& Value);
+  int32_t GetCompression() const { return FCompression; }
+  void SetCompression(int32_t Value);
+  int32_t GetTimeout() const { return FTimeout; }
+  void SetTimeout(int32_t Value);
+  bool GetPing() const { return FPing; }
+  void SetPing(bool Value);
+  int32_t GetPingInterval() const { return FPingInterval; }
+  void SetPingInterval(int32_t Value);
+  const TORVString& GetUserName() const { return FUserName; }
+  void SetUserName(const TORVString& Value);
+  const TORVString& GetPassword() const { return FPassword; }
+  void SetPassword(const TORVString& Value);
+  const TORVString& GetRemoteStore() const { return FRemoteStore; }
+  void SetRemoteStore(const TORVString& Value);
   void SetLockSlot(int32_t Value);
 
  private:
   int32_t FType = 0;
   TORVString FPath;
   bool FInMemory = false;
+  bool FSessionIsolation = false;
   TORVString FAddress;
   TORVString FHostName;
   int32_t FPort = 0;
@@ -80,5 +124,16 @@ class TORVStores : public TORVPrivilegedConfigObjects {
 
   TORVStore* GetStore(int32_t Index) const { return static_cast<TORVStore*>(GetObjects(Index)); }
 };
+
+// Describes the "Files" table: the files of the session's files store.
+class TORVStoreFiles : public TORVPrivilegedConfigObjects {
+ public:
+  explicit TORVStoreFiles(TORVConfig* OwnerConfig) : TORVPrivilegedConfigObjects(true, OwnerConfig) {}
+};
+
+// The information tables "Stores", "StorePrivileges" and "Files".
+const TORVConfigObjectsClass& StoresClass();
+const TORVConfigObjectsClass& StorePrivilegesClass();
+const TORVConfigObjectsClass& StoreFilesClass();
 
 }  // namespace orv

@@ -1,23 +1,9 @@
 #include "catalog/orvtable.h"
 
 #include "catalog/orvcolumns.h"
-#include "catalog/orvindexes.h"
+#include "core/orvtypefunc.h"
 
 namespace orv {
-
-namespace {
-
-// The key columns of a table's indexes are the table's columns.
-class TORVBaseTableIndexes : public TORVIndexes {
- public:
-  explicit TORVBaseTableIndexes(TORVBaseTable* Owner) : FTable(Owner) {}
-  TORVColumns* GetColumns() override { return &FTable->GetColumns(); }
-
- private:
-  TORVBaseTable* FTable;
-};
-
-}  // namespace
 
 TORVVirtualTable::TORVVirtualTable(TORVConfig* OwnerConfig)
     : TORVCatalogBound<TORVPrivilegedConfigObject>(OwnerConfig), FColumns(std::make_unique<TORVColumns>()) {
@@ -32,12 +18,20 @@ TORVVirtualTable::TORVVirtualTable(TORVConfig* OwnerConfig, TORVUser* OwnerUser)
 
 TORVVirtualTable::~TORVVirtualTable() = default;
 
-TORVBaseTable::TORVBaseTable(TORVConfig* OwnerConfig, TORVUser* OwnerUser)
-    : TORVVirtualTable(OwnerConfig, OwnerUser), FIndexes(std::make_unique<TORVBaseTableIndexes>(this)) {}
+void TORVVirtualTable::SetUserVersion(TORVCurrency Value) {
+  if (FUserVersion == Value) return;
+  FUserVersion = Value;
+  SetModified(true);
+}
 
-TORVBaseTable::~TORVBaseTable() = default;
-
-TORVString TORVBaseTable::GetTypeName() const { return u"table"; }
+void TORVVirtualTable::CreateSystemColumns() {
+  std::unique_ptr<TORVColumn> Column(static_cast<TORVColumn*>(FColumns->GetNewObject()));
+  Column->SetName(u"__RowID");
+  Column->SetDataType(dtInteger);
+  Column->SetHidden(true);
+  FColumns->Add(Column.get());
+  Column.release();
+}
 
 int32_t TORVBaseTable::GetColumnCount() const { return FColumns->GetCount(); }
 
@@ -58,7 +52,5 @@ bool TORVBaseTable::GetColumnAlterRestartIdentity(int32_t Index) const {
 }
 
 int32_t TORVBaseTable::GetColumnRowOffset(int32_t Index) const { return FColumns->GetColumn(Index)->GetRowOffset(); }
-
-int32_t TORVBaseTable::GetRowsetRowSize() const { return FColumns->GetRowsetRowSize(); }
 
 }  // namespace orv

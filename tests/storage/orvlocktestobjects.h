@@ -7,6 +7,7 @@
 #include <string>
 
 #include "catalog/orvlockable.h"
+#include "catalog/orvlog.h"
 #include "core/orvdigest.h"
 #include "core/orvstream.h"
 #include "storage/orvlockmgr.h"
@@ -71,8 +72,10 @@ inline TLockObject* NewConfiguration(const TORVString& Name = u"ORVConfig", int3
   return new TLockObject(u"configuration", Name, lkConfiguration, 0, CharacterSet);
 }
 
-inline TLockObject* NewLog(int32_t CharacterSet = 1) {
-  return new TLockObject(u"log", u"Events", lkEventLog, 0, CharacterSet);
+inline TORVLog* NewLog() {
+  auto* Log = new TORVLog();
+  Log->SetName(u"Events");
+  return Log;
 }
 
 // A database and its table with lock slot Slot, in a database lock file.

@@ -16,6 +16,7 @@
 
 #include "base/orverror.h"
 #include "base/orvutf8.h"
+#include "catalog/orvlog.h"
 #include "tests/storage/orvlocktestobjects.h"
 #include "tests/support/orvfaultfilemgr.h"
 #include "tests/support/orverrortext.h"
@@ -34,12 +35,12 @@ using test::ErrorOf;
 // One session's log manager on the configuration's lock file.
 struct TLogSession {
   std::unique_ptr<TLockObject> Config;
-  std::unique_ptr<TLockObject> Log;
+  std::unique_ptr<TORVLog> Log;
   std::unique_ptr<TTestLockManager> Locks;
   std::unique_ptr<TORVLogManager> Events;
 
   TLogSession(TORVFileManager* Files, const TORVString& Folder, int32_t CharacterSet = 1)
-      : Config(NewConfiguration(u"ORVConfig", CharacterSet)), Log(NewLog(CharacterSet)),
+      : Config(NewConfiguration(u"ORVConfig", CharacterSet)), Log(NewLog()),
         Locks(std::make_unique<TTestLockManager>(Config.get(), Files, Folder + u"orv.lock", 13316)),
         Events(std::make_unique<TORVLogManager>(Log.get(), Locks.get(), Files)) {
     Locks->Open();

@@ -1,0 +1,7 @@
+#include "catalog/orvlog.h"
+
+namespace orv {
+
+TORVString TORVLog::GetTypeName() const { return u"log"; }
+
+}  // namespace orv
