@@ -28,7 +28,6 @@ namespace {
 // Stream versions at which the base table record changed.
 constexpr TORVCurrency BufferSizesVersion = TORVCurrency::FromScaled(10400);
 constexpr TORVCurrency PublishingVersion = TORVCurrency::FromScaled(20000);
-constexpr TORVCurrency UserVersionAtSchemaObjectVersion = TORVCurrency::FromScaled(20400);
 
 constexpr char16_t CRLF[] = u"\r\n";
 
@@ -64,12 +63,6 @@ int32_t BySet(int32_t CharacterSet, int32_t Ansi, int32_t Unicode) {
   return 0;
 }
 
-bool IsResultSetIndex(TORVIndex* Index) {
-  if (!Index->GetHidden()) return false;
-  const TORVString& Name = Index->GetName();
-  return Name == u"__OrderBy" || Name == u"__Distinct" || Name == u"__GroupBy";
-}
-
 bool IsKeyConstraint(TORVConstraint* Constraint) {
   return Constraint->GetConstraintType() == ctPrimaryKey || Constraint->GetConstraintType() == ctUnique;
 }
@@ -88,33 +81,16 @@ TORVSchema* SchemaOf(const TORVBaseTable* Table) {
 
 int32_t GetMinPageSize(int32_t CharacterSet) { return BySet(CharacterSet, 1024, 2048); }
 int32_t GetDefaultPageSize(int32_t CharacterSet) { return BySet(CharacterSet, 4096, 8192); }
-int32_t GetMinBlockSize(int32_t CharacterSet) { return BySet(CharacterSet, 64, 128); }
 int32_t GetDefaultBlockSize(int32_t CharacterSet) { return BySet(CharacterSet, 512, 1024); }
 int32_t GetMinPublishBlockSize(int32_t CharacterSet) { return BySet(CharacterSet, 64, 128); }
 int32_t GetDefaultPublishBlockSize(int32_t CharacterSet) { return BySet(CharacterSet, 512, 1024); }
 
 // ------------------------------------------------------------ TORVBaseTable
 
-namespace {
-
-// The key columns of a table's indexes are the table's columns.
-class TORVBaseTableIndexes : public TORVIndexes {
- public:
-  explicit TORVBaseTableIndexes(TORVBaseTable* Owner) : FTable(Owner) {}
-  TORVColumns* GetColumns() override { return &FTable->GetColumns(); }
-
- private:
-  TORVBaseTable* FTable;
-};
-
-}  // namespace
 
 TORVBaseTable::TORVBaseTable(TORVConfig* OwnerConfig, TORVUser* OwnerUser)
-    : TORVVirtualTable(OwnerConfig, OwnerUser),
-      FConstraints(std::make_unique<TORVConstraints>()),
-      FIndexes(std::make_unique<TORVBaseTableIndexes>(this)) {
+    : TORVVirtualTable(OwnerConfig, OwnerUser), FConstraints(std::make_unique<TORVConstraints>()) {
   FConstraints->SetParent(this);
-  FIndexes->SetParent(this);
   const int32_t CharacterSet = GetTableCharacterSet();
   FIndexPageSize = GetDefaultPageSize(CharacterSet);
   FBlobBlockSize = GetDefaultBlockSize(CharacterSet);
@@ -128,7 +104,6 @@ TORVBaseTable::~TORVBaseTable() {
   FTableDifference.reset();
   FTableObjects.reset();
   FConstraintTables.reset();
-  FIndexes.reset();
   FConstraints.reset();
 }
 
@@ -144,22 +119,16 @@ int32_t TORVBaseTable::GetTableCharacterSet() const {
 
 void TORVBaseTable::SetSystemObject(bool Value) {
   TORVVirtualTable::SetSystemObject(Value);
-  FColumns->SetSystemObject(Value);
-  FIndexes->SetSystemObject(Value);
   FConstraints->SetSystemObject(Value);
 }
 
 void TORVBaseTable::SetTemporary(bool Value) {
   TORVVirtualTable::SetTemporary(Value);
-  FColumns->SetTemporary(Value);
-  FIndexes->SetTemporary(Value);
   FConstraints->SetTemporary(Value);
 }
 
 void TORVBaseTable::SetTemporaryForSession(bool Value) {
   TORVVirtualTable::SetTemporaryForSession(Value);
-  FColumns->SetTemporaryForSession(Value);
-  FIndexes->SetTemporaryForSession(Value);
   FConstraints->SetTemporaryForSession(Value);
 }
 
@@ -249,7 +218,7 @@ void TORVBaseTable::Load(TORVMemoryStream& Stream) {
   // table, also when an existing table is reloaded.
   const TORVBaseTable Defaults(FConfig);
   FCheckSum = Stream.ReadLongWord();
-  if (Version < UserVersionAtSchemaObjectVersion) FUserVersion = Stream.ReadCurrency();
+  if (Version < SchemaObjectVersionVersion) FUserVersion = Stream.ReadCurrency();
   FEncrypted = Stream.ReadBoolean();
   FRowsetRowSize = Stream.ReadInteger();
   FIndexPageSize = Stream.ReadInteger();
@@ -278,7 +247,7 @@ void TORVBaseTable::Load(TORVMemoryStream& Stream) {
     FPublishedOn = 0;
     FPublishID.clear();
   }
-  FPublishType = Version >= UserVersionAtSchemaObjectVersion ? Stream.ReadInteger() : Defaults.FPublishType;
+  FPublishType = Version >= SchemaObjectVersionVersion ? Stream.ReadInteger() : Defaults.FPublishType;
 }
 
 void TORVBaseTable::Validate() {
@@ -508,6 +477,7 @@ void TORVBaseTable::CreateSystemConstraint(bool Altering) {
   IndexColumn->SetSourceColumn(RowID);
   IndexColumns.Add(IndexColumn.get());
   IndexColumn.release();
+  Index->SetOwnerConstraintID(Added->GetID());
   FIndexes->Add(Index.get());
   Added->SetEnforcingIndex(Index.release());
 }
@@ -712,7 +682,7 @@ TORVAlterStates TORVBaseTable::GetAlterState(TORVBaseTable* OldTable) {
   if (FEncrypted != OldTable->FEncrypted) return {asRebuild, asRebuildAll};
   TORVAlterStates Result;
   for (int32_t Position = 0; Position < FIndexes->GetCount(); ++Position)
-    if (IsResultSetIndex(FIndexes->GetIndex(Position))) {
+    if (FIndexes->GetIndex(Position)->GetResultSetIndex()) {
       Result += {asRebuild, asRebuildIndexes, asIndexesDropped};
       break;
     }
@@ -858,40 +828,6 @@ void TORVBaseTable::DynamicallyCreate() {
     BuildInformationTable(*this, *FTableLoadClass->Description);
   Validate();
   TORVVirtualTable::DynamicallyCreate();
-}
-
-void BuildInformationTable(TORVBaseTable& Table, const TORVTableDescription& Description) {
-  Table.SetBlobBlockSize(GetMinBlockSize(Table.GetTableCharacterSet()));
-  Table.SetMaxRowBufferSize(MinRowBufferSize);
-  Table.SetMaxIndexBufferSize(MinIndexBufferSize);
-  Table.SetMaxBlobBufferSize(MinBlobBufferSize);
-  TORVColumns& Columns = Table.GetColumns();
-  for (const TORVTableColumnDef& Def : Description.Columns) {
-    std::unique_ptr<TORVColumn> Column(static_cast<TORVColumn*>(Columns.GetNewObject()));
-    Column->SetName(Def.Name);
-    Column->SetDataType(Def.DataType);
-    Column->SetSubType(Def.SubType);
-    if (Def.Length != 0) Column->SetLength(Def.Length);
-    if (Def.Scale != 0) Column->SetScale(Def.Scale);
-    if (Def.IgnoreCase) Column->SetCollation(Column->GetCollation() | CollationCaseInsensitiveFlag);
-    Columns.Add(Column.get());
-    Column.release();
-  }
-  TORVIndexes& Indexes = Table.GetIndexes();
-  for (const TORVTableIndexDef& Def : Description.Indexes) {
-    std::unique_ptr<TORVIndex> Index(static_cast<TORVIndex*>(Indexes.GetNewObject()));
-    Index->SetName(Def.Name);
-    Index->SetIndexType(itIndex);
-    TORVIndexColumns& Keys = *Index->GetIndexColumns();
-    for (int32_t Position : Def.Positions) {
-      std::unique_ptr<TORVIndexColumn> Key(static_cast<TORVIndexColumn*>(Keys.GetNewObject()));
-      Key->SetSourceColumn(Columns.GetColumn(Position));
-      Keys.Add(Key.get());
-      Key.release();
-    }
-    Indexes.Add(Index.get());
-    Index.release();
-  }
 }
 
 // ----------------------------------------------------- TORVBaseTableObjects

@@ -17,6 +17,7 @@
 #include "catalog/orvselection.h"
 #include "catalog/orvuser.h"
 #include "core/orvstream.h"
+#include "core/orvenv.h"
 #include "core/orvliteral.h"
 #include "tests/catalog/orvcatalogroot.h"
 #include "tests/support/orvrowfakes.h"
@@ -177,10 +178,14 @@ TORVBaseTable* LoadTable(TCatalogFixture& Fixture, TORVCurrency Version, const T
   Table->TORVVirtualTable::Save(Record, false);
   TORVBytes Bytes = StreamBytes(Record);
   if (Version < AttributesVersion) {
-    // Older streams have no attributes after the object record.
-    TORVMemoryStream Object(CharacterSet), Lockable(CharacterSet);
+    // Older streams have no user version after the privileges (the base
+    // part carries it) and no attributes after the object record.
+    TORVMemoryStream Object(CharacterSet), Lockable(CharacterSet), Privileged(CharacterSet), Schema(CharacterSet);
     Table->TORVConfigObject::Save(Object, false);
     Table->TORVLockableConfigObject::Save(Lockable, false);
+    Table->TORVPrivilegedConfigObject::Save(Privileged, false);
+    Table->TORVPrivilegedSchemaObject::Save(Schema, false);
+    Bytes.erase(Bytes.begin() + Privileged.GetSize(), Bytes.begin() + Schema.GetSize());
     Bytes.erase(Bytes.begin() + Object.GetSize(), Bytes.begin() + Lockable.GetSize());
   }
   TORVMemoryStream Stream(CharacterSet);
@@ -493,7 +498,7 @@ TEST(InformationTables, EveryDescribedTableBuildsThroughDynamicCreation) {
         TORVColumn* Column = Columns.GetColumn(static_cast<int32_t>(Index) + 1);
         EXPECT_EQ(Column->GetName(), Def.Name);
         EXPECT_EQ(Column->GetDataType(), Def.DataType);
-        EXPECT_EQ((Column->GetCollation() & CollationCaseInsensitiveFlag) != 0, Def.IgnoreCase);
+        EXPECT_EQ(GetLocaleFlag(Column->GetCollation(), CollationCaseInsensitiveBit), Def.IgnoreCase);
       }
       ASSERT_EQ(Table->GetIndexes().GetCount(), static_cast<int32_t>(Description.Indexes.size()) + 1);
       EXPECT_EQ(Table->GetIndexes().GetIndex(0)->GetName(), u"__PrimaryKey");
