@@ -58,32 +58,9 @@ bool SameMembers(TORVConfigObjects* Left, TORVConfigObjects* Right, bool Compare
 // ---------------------------------------------------------------------------
 // TORVConstraintColumn
 
-TORVConstraint* TORVConstraintColumn::OwnerConstraint() const { return ConstraintAbove(this); }
-
-TORVString TORVConstraintColumn::GetName() const {
-  TORVColumn* Column = const_cast<TORVConstraintColumn*>(this)->GetColumn();
-  return Column != nullptr ? Column->GetName() : TORVString();
-}
-
-void TORVConstraintColumn::ResetReferences() {
-  TORVCatalogObject::ResetReferences();
-  FColumn = nullptr;
-}
-
-TORVColumn* TORVConstraintColumn::GetColumn() {
-  if (FColumn != nullptr) return FColumn;
-  TORVConstraint* Constraint = OwnerConstraint();
-  TORVBaseTable* Table = Constraint != nullptr ? Constraint->GetOwnerTable() : nullptr;
-  if (Table != nullptr) FColumn = static_cast<TORVColumn*>(Table->GetColumns().FindByID(FColumnID, true));
-  return FColumn;
-}
-
-void TORVConstraintColumn::SetColumn(TORVColumn* Value) {
-  FColumn = Value;
-  const int32_t ID = Value != nullptr ? Value->GetID() : 0;
-  if (ID == FColumnID) return;
-  FColumnID = ID;
-  SetModified(true);
+TORVVirtualTable* TORVConstraintColumn::ReferencedTable() const {
+  TORVConstraint* Constraint = ConstraintAbove(this);
+  return Constraint != nullptr ? Constraint->GetOwnerTable() : nullptr;
 }
 
 void TORVConstraintColumn::BlobColumnError() {
@@ -92,93 +69,17 @@ void TORVConstraintColumn::BlobColumnError() {
 }
 
 void TORVConstraintColumn::Validate() {
-  TORVCatalogObject::Validate();
+  TORVColumnReference::Validate();
   TORVColumn* Column = GetColumn();
   if (Column != nullptr && Column->GetDataType() == dtLargeObject) BlobColumnError();
-}
-
-void TORVConstraintColumn::Assign(TORVConfigObject* FromObject, bool CopyReferences) {
-  TORVCatalogObject::Assign(FromObject, CopyReferences);
-  auto* From = dynamic_cast<TORVConstraintColumn*>(FromObject);
-  if (From == nullptr || From == this) return;
-  FColumnID = From->FColumnID;
-}
-
-bool TORVConstraintColumn::Compare(TORVConfigObject* ObjectToCompare, bool CompareID) {
-  auto* Other = dynamic_cast<TORVConstraintColumn*>(ObjectToCompare);
-  if (Other == nullptr) return false;
-  if (CompareID) return FColumnID == Other->FColumnID;
-  return SameString(GetName(), Other->GetName());
-}
-
-TORVString TORVConstraintColumn::GetCreateSQL(bool, bool, bool) { return QuotedName(GetName()); }
-
-void TORVConstraintColumn::Save(TORVMemoryStream& Stream, bool CRCOnly) {
-  TORVCatalogObject::Save(Stream, CRCOnly);
-  Stream.WriteInteger(FColumnID);
-}
-
-void TORVConstraintColumn::Load(TORVMemoryStream& Stream) {
-  TORVCatalogObject::Load(Stream);
-  FColumnID = Stream.ReadInteger();
 }
 
 // ---------------------------------------------------------------------------
 // TORVTargetTableColumn
 
-TORVConstraint* TORVTargetTableColumn::OwnerConstraint() const { return ConstraintAbove(this); }
-
-TORVString TORVTargetTableColumn::GetName() const {
-  TORVColumn* Column = const_cast<TORVTargetTableColumn*>(this)->GetTargetColumn();
-  return Column != nullptr ? Column->GetName() : TORVString();
-}
-
-void TORVTargetTableColumn::ResetReferences() {
-  TORVCatalogObject::ResetReferences();
-  FTargetColumn = nullptr;
-}
-
-TORVColumn* TORVTargetTableColumn::GetTargetColumn() {
-  if (FTargetColumn != nullptr) return FTargetColumn;
-  TORVConstraint* Constraint = OwnerConstraint();
-  TORVBaseTable* Table = Constraint != nullptr ? Constraint->GetTargetTable() : nullptr;
-  if (Table != nullptr)
-    FTargetColumn = static_cast<TORVColumn*>(Table->GetColumns().FindByID(FTargetColumnID, true));
-  return FTargetColumn;
-}
-
-void TORVTargetTableColumn::SetTargetColumn(TORVColumn* Value) {
-  FTargetColumn = Value;
-  const int32_t ID = Value != nullptr ? Value->GetID() : 0;
-  if (ID == FTargetColumnID) return;
-  FTargetColumnID = ID;
-  SetModified(true);
-}
-
-void TORVTargetTableColumn::Assign(TORVConfigObject* FromObject, bool CopyReferences) {
-  TORVCatalogObject::Assign(FromObject, CopyReferences);
-  auto* From = dynamic_cast<TORVTargetTableColumn*>(FromObject);
-  if (From == nullptr || From == this) return;
-  FTargetColumnID = From->FTargetColumnID;
-}
-
-bool TORVTargetTableColumn::Compare(TORVConfigObject* ObjectToCompare, bool CompareID) {
-  auto* Other = dynamic_cast<TORVTargetTableColumn*>(ObjectToCompare);
-  if (Other == nullptr) return false;
-  if (CompareID) return FTargetColumnID == Other->FTargetColumnID;
-  return SameString(GetName(), Other->GetName());
-}
-
-TORVString TORVTargetTableColumn::GetCreateSQL(bool, bool, bool) { return QuotedName(GetName()); }
-
-void TORVTargetTableColumn::Save(TORVMemoryStream& Stream, bool CRCOnly) {
-  TORVCatalogObject::Save(Stream, CRCOnly);
-  Stream.WriteInteger(FTargetColumnID);
-}
-
-void TORVTargetTableColumn::Load(TORVMemoryStream& Stream) {
-  TORVCatalogObject::Load(Stream);
-  FTargetColumnID = Stream.ReadInteger();
+TORVVirtualTable* TORVTargetTableColumn::ReferencedTable() const {
+  TORVConstraint* Constraint = ConstraintAbove(this);
+  return Constraint != nullptr ? Constraint->GetTargetTable() : nullptr;
 }
 
 // ---------------------------------------------------------------------------

@@ -10,6 +10,7 @@
 #include "base/orvtype.h"
 #include "catalog/orvcatalogexpr.h"
 #include "catalog/orvcatalogobject.h"
+#include "catalog/orvcolumnref.h"
 #include "catalog/orvcolumns.h"
 
 namespace orv {
@@ -38,89 +39,49 @@ inline constexpr int32_t caRestrict = 4;
 // a primary key of its own replaces it.
 inline constexpr char16_t SystemPrimaryKeyName[] = u"__PrimaryKey";
 
-// One constrained column, in key order; its name is its column's.
-class TORVConstraintColumn : public TORVCatalogObject {
+// One constrained column, in key order.
+class TORVConstraintColumn : public TORVColumnReference {
  public:
   TORVString GetTypeName() const override { return u"constraint column"; }
-  TORVString GetName() const override;
-  bool GetNameRequired() const override { return false; }
-  void ResetReferences() override;
   // A large-object column cannot be constrained.
   void Validate() override;
-  void Assign(TORVConfigObject* FromObject, bool CopyReferences) override;
-  // With CompareID equal column IDs, without it equal column names.
-  bool Compare(TORVConfigObject* ObjectToCompare, bool CompareID) override;
-  TORVString GetCreateSQL(bool IncludeDependentObjects, bool DependentObjectsOnly, bool Restricted) override;
-  void Save(TORVMemoryStream& Stream, bool CRCOnly) override;
-  void Load(TORVMemoryStream& Stream) override;
 
   [[noreturn]] virtual void BlobColumnError();
 
-  // The cached column, else the owning table's column with the ID
-  // (the not-found error when it is gone).
-  TORVColumn* GetColumn();
-  void SetColumn(TORVColumn* Value);
+  // The owning table's column with the ID.
+  TORVColumn* GetColumn() { return ResolveColumn(); }
+  void SetColumn(TORVColumn* Value) { StoreColumn(Value); }
   int32_t GetColumnID() const { return FColumnID; }
 
  protected:
-  TORVConstraint* OwnerConstraint() const;
-
-  TORVColumn* FColumn = nullptr;
-  int32_t FColumnID = 0;
+  TORVVirtualTable* ReferencedTable() const override;
 };
 
-class TORVConstraintColumns : public TORVCatalogObjects {
+class TORVConstraintColumns : public TORVColumnReferences<TORVConstraintColumn> {
  public:
-  TORVConstraintColumns() : TORVCatalogObjects(true) {}
-
-  TORVString GetTypeName() const override { return u"constraint column"; }
-  TORVConfigObject* CreateObject() override { return new TORVConstraintColumn(); }
-  bool CheckForDuplicate(TORVConfigObject* /*NewObject*/, TORVConfigObject* /*Member*/) override { return false; }
-  TORVString GetCreateSQLSeparator() const override { return u", "; }
-
-  TORVConstraintColumn* GetConstraintColumn(int32_t Index) const {
-    return static_cast<TORVConstraintColumn*>(FObjects[Index]);
-  }
+  TORVConstraintColumn* GetConstraintColumn(int32_t Index) const { return GetMember(Index); }
 };
 
 // One referenced column of a foreign key, paired by position with the
 // constraint column of the same index.
-class TORVTargetTableColumn : public TORVCatalogObject {
+class TORVTargetTableColumn : public TORVColumnReference {
  public:
   TORVString GetTypeName() const override { return u"constraint column"; }
-  TORVString GetName() const override;
-  bool GetNameRequired() const override { return false; }
-  void ResetReferences() override;
-  void Assign(TORVConfigObject* FromObject, bool CopyReferences) override;
-  bool Compare(TORVConfigObject* ObjectToCompare, bool CompareID) override;
-  TORVString GetCreateSQL(bool IncludeDependentObjects, bool DependentObjectsOnly, bool Restricted) override;
-  void Save(TORVMemoryStream& Stream, bool CRCOnly) override;
-  void Load(TORVMemoryStream& Stream) override;
+  // Only the constrained columns make the key depend on a column.
+  void AddDependenciesToObject(TORVConfigObject* /*Obj*/) override {}
 
-  // The cached column, else the target table's column with the ID.
-  TORVColumn* GetTargetColumn();
-  void SetTargetColumn(TORVColumn* Value);
-  int32_t GetTargetColumnID() const { return FTargetColumnID; }
+  // The target table's column with the ID.
+  TORVColumn* GetTargetColumn() { return ResolveColumn(); }
+  void SetTargetColumn(TORVColumn* Value) { StoreColumn(Value); }
+  int32_t GetTargetColumnID() const { return FColumnID; }
 
  protected:
-  TORVConstraint* OwnerConstraint() const;
-
-  TORVColumn* FTargetColumn = nullptr;
-  int32_t FTargetColumnID = 0;
+  TORVVirtualTable* ReferencedTable() const override;
 };
 
-class TORVTargetTableColumns : public TORVCatalogObjects {
+class TORVTargetTableColumns : public TORVColumnReferences<TORVTargetTableColumn> {
  public:
-  TORVTargetTableColumns() : TORVCatalogObjects(true) {}
-
-  TORVString GetTypeName() const override { return u"constraint column"; }
-  TORVConfigObject* CreateObject() override { return new TORVTargetTableColumn(); }
-  bool CheckForDuplicate(TORVConfigObject* /*NewObject*/, TORVConfigObject* /*Member*/) override { return false; }
-  TORVString GetCreateSQLSeparator() const override { return u", "; }
-
-  TORVTargetTableColumn* GetTargetTableColumn(int32_t Index) const {
-    return static_cast<TORVTargetTableColumn*>(FObjects[Index]);
-  }
+  TORVTargetTableColumn* GetTargetTableColumn(int32_t Index) const { return GetMember(Index); }
 };
 
 // A reverse link of a primary or unique key: the table and the foreign key
