@@ -18,6 +18,10 @@ TORVString TORVColumnReference::GetName() const {
   return Column != nullptr ? Column->GetName() : TORVString();
 }
 
+void TORVColumnReference::ValidateError(const TORVString& Msg, int32_t Line, int32_t Column) {
+  throw NamedError(ORV_METADATA_IN_ERROR, ORV_METADATA_ERROR, GetName(), {Msg}, Line, Column);
+}
+
 void TORVColumnReference::ResetReferences() {
   TORVCatalogObject::ResetReferences();
   FColumn = nullptr;

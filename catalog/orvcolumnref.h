@@ -17,6 +17,8 @@ class TORVColumnReference : public TORVCatalogObject {
  public:
   TORVString GetName() const override;
   bool GetNameRequired() const override { return false; }
+  // Names the column, as the member has no name of its own.
+  [[noreturn]] void ValidateError(const TORVString& Msg, int32_t Line, int32_t Column) override;
   void ResetReferences() override;
   // Also the column ID.
   void Assign(TORVConfigObject* FromObject, bool CopyReferences) override;

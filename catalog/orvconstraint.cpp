@@ -4,6 +4,7 @@
 
 #include "catalog/orvcatalog.h"
 #include "catalog/orvindexes.h"
+#include "catalog/orvroutine.h"
 #include "catalog/orvschema.h"
 #include "catalog/orvtable.h"
 #include "core/orvliteral.h"
@@ -51,6 +52,15 @@ bool SameMembers(TORVConfigObjects* Left, TORVConfigObjects* Right, bool Compare
   for (int32_t I = 0; I < Left->GetCount(); ++I)
     if (!Left->GetObjects(I)->Compare(Right->GetObjects(I), CompareID)) return false;
   return true;
+}
+
+// Ascending ID, each object once.
+void SortUniqueByID(TORVConfigObjects& List) {
+  List.Sort([](TORVConfigObject* A, TORVConfigObject* B) {
+    return A->GetID() < B->GetID() ? -1 : (A->GetID() > B->GetID() ? 1 : 0);
+  });
+  for (int32_t I = List.GetCount() - 1; I > 0; --I)
+    if (List.GetObjects(I)->GetID() == List.GetObjects(I - 1)->GetID()) List.Delete(I);
 }
 
 }  // namespace
@@ -125,6 +135,13 @@ void TORVSourceConstraint::SetSourceTableConstraint(TORVConstraint* Value) {
   const int32_t ID = Value != nullptr ? Value->GetID() : 0;
   if (ID == FSourceTableConstraintID) return;
   FSourceTableConstraintID = ID;
+  SetModified(true);
+}
+
+void TORVSourceConstraint::SetSourceTableID(int32_t Value) {
+  if (Value == FSourceTableID) return;
+  FSourceTableID = Value;
+  FSourceTable = nullptr;
   SetModified(true);
 }
 
@@ -240,7 +257,7 @@ void TORVConstraint::AdjustSubObjects(int32_t Type, bool FreeUnused) {
     }
     if (FReferencedCheckColumns == nullptr) FReferencedCheckColumns = std::make_unique<TORVSelectedColumns>();
     if (FReferencedCheckFunctions == nullptr)
-      FReferencedCheckFunctions = std::make_unique<TORVSelectedConfigObjects>();
+      FReferencedCheckFunctions = std::make_unique<TORVSelectedFunctions>();
   }
 }
 
@@ -644,13 +661,103 @@ TORVConfigObject* TORVConstraint::GetDependencyParentObject() {
   return Table != nullptr ? static_cast<TORVConfigObject*>(Table) : this;
 }
 
-void TORVConstraint::SetDependencies() {}
+void TORVConstraint::SetDependencies() {
+  TORVCatalog* Catalog = GetCatalog();
+  if (Catalog == nullptr) return;
+  TORVSchema* Schema = Catalog->GetDefaultSchema();
+  Schema->GetViews().AddDependenciesToObject(this);
+}
 
-void TORVConstraint::AddDependenciesToObject(TORVConfigObject*) {}
+void TORVConstraint::AddDependenciesToObject(TORVConfigObject* Obj) {
+  Compile();
+  const int32_t ID = Obj->GetID();
+  auto AddThis = [&] { Obj->GetDependencies()->Add(this); };
+  if (IsKeyType(FConstraintType)) {
+    if (dynamic_cast<TORVIndex*>(Obj) != nullptr && ID == FEnforcingIndexID) AddThis();
+  } else if (FConstraintType == ctForeignKey) {
+    if ((dynamic_cast<TORVIndex*>(Obj) != nullptr && ID == FEnforcingIndexID) ||
+        (dynamic_cast<TORVBaseTable*>(Obj) != nullptr && ID == FTargetTableID) ||
+        (dynamic_cast<TORVConstraint*>(Obj) != nullptr && ID == FTargetTableConstraintID))
+      AddThis();
+  }
+  if (HasColumns(FConstraintType)) FConstraintColumns->AddDependenciesToObject(Obj);
+  if (FConstraintType == ctCheck) {
+    for (int32_t I = 0; I < FReferencedCheckColumns->GetCount(); ++I)
+      if (FReferencedCheckColumns->GetObjects(I) == Obj) AddThis();
+    FReferencedCheckFunctions->AddDependenciesToObject(Obj);
+  }
+}
 
-void TORVConstraint::ResetDependenciesToObject(TORVConfigObject*, int32_t) {}
+void TORVConstraint::ResetDependenciesToObject(TORVConfigObject* Obj, int32_t NewID) {
+  Compile();
+  const int32_t ID = Obj->GetID();
+  auto Retarget = [&](int32_t& Field) {
+    if (Field != ID) return false;
+    Field = NewID;
+    SetModified(true);
+    return true;
+  };
+  if (dynamic_cast<TORVIndex*>(Obj) != nullptr && HasColumns(FConstraintType)) {
+    Retarget(FEnforcingIndexID);
+  } else if (FConstraintType == ctForeignKey && dynamic_cast<TORVBaseTable*>(Obj) != nullptr) {
+    Retarget(FTargetTableID);
+  } else if (FConstraintType == ctForeignKey && dynamic_cast<TORVConstraint*>(Obj) != nullptr) {
+    Retarget(FTargetTableConstraintID);
+  }
+  if (HasColumns(FConstraintType)) FConstraintColumns->ResetDependenciesToObject(Obj, NewID);
+  if (FConstraintType == ctForeignKey) FTargetTableColumns->ResetDependenciesToObject(Obj, NewID);
+  if (IsKeyType(FConstraintType) && dynamic_cast<TORVBaseTable*>(Obj) != nullptr) {
+    for (int32_t I = 0; I < FSourceConstraints->GetCount(); ++I) {
+      TORVSourceConstraint* Link = FSourceConstraints->GetSourceConstraint(I);
+      if (Link->GetSourceTableID() == ID) Link->SetSourceTableID(NewID);
+    }
+  }
+  if (FConstraintType == ctCheck) FReferencedCheckFunctions->ResetDependenciesToObject(Obj, NewID);
+}
 
-void TORVConstraint::RenameDependenciesToObject(TORVConfigObject*, const TORVString&) {}
+void TORVConstraint::RenameDependenciesToObject(TORVConfigObject* Obj, const TORVString& NewName) {
+  Compile();
+  if (FConstraintType != ctCheck) return;
+  bool Renamed = false;
+  for (int32_t I = 0; I < FReferencedCheckColumns->GetCount(); ++I) {
+    if (FReferencedCheckColumns->GetObjects(I) != Obj) continue;
+    FCheckExpr->RenameSymbols(ttCOLUMNREF, Obj->GetName(), NewName);
+    Renamed = true;
+    break;
+  }
+  for (int32_t I = 0; !Renamed && I < FReferencedCheckFunctions->GetCount(); ++I) {
+    if (FReferencedCheckFunctions->GetObjects(I) != Obj) continue;
+    FCheckExpr->RenameSymbols(ttFUNCREF, Obj->GetName(), NewName);
+    Renamed = true;
+  }
+  if (Renamed) SetModified(true);
+}
+
+TORVAlterStates TORVConstraint::GetAlterState(TORVConstraint* OldConstraint) {
+  FAltered = true;
+  const TORVAlterStates Altered{asConstraintsAltered};
+  const TORVAlterStates Rebuilt{asRebuild, asRebuildIndexes, asConstraintsAltered, asKeyConstraintAltered};
+  switch (FConstraintType) {
+    case ctPrimaryKey:
+    case ctUnique:
+      return SameMembers(FConstraintColumns.get(), OldConstraint->FConstraintColumns.get(), true) ? Altered
+                                                                                                   : Rebuilt;
+    case ctForeignKey:
+      if (!SameMembers(FConstraintColumns.get(), OldConstraint->FConstraintColumns.get(), true)) return Rebuilt;
+      if (FTargetTableID == OldConstraint->FTargetTableID &&
+          SameMembers(FTargetTableColumns.get(), OldConstraint->FTargetTableColumns.get(), true) &&
+          FTargetTableConstraintID == OldConstraint->FTargetTableConstraintID &&
+          FUpdateAction == OldConstraint->FUpdateAction && FDeleteAction == OldConstraint->FDeleteAction)
+        return Altered;
+      return Altered + TORVAlterStates{asKeyConstraintAltered};
+    case ctCheck:
+      return OldConstraint->FCheckExpr != nullptr && FCheckExpr->Compare(OldConstraint->FCheckExpr.get())
+                 ? Altered
+                 : Altered + TORVAlterStates{asCheckConstraintAltered};
+    default:
+      return Altered;
+  }
+}
 
 // ---------------------------------------------------------------------------
 // TORVConstraints
@@ -682,12 +789,27 @@ void TORVCheckExpr::DefaultTableName(TORVExprToken*, TORVString& Name) {
   if (Table != nullptr) Name = Table->GetName();
 }
 
-void TORVCheckExpr::ExpressionCompiled() {}
+void TORVCheckExpr::ExpressionCompiled() {
+  SortUniqueByID(*FConstraint->GetReferencedCheckColumns());
+  SortUniqueByID(*FConstraint->GetReferencedCheckFunctions());
+}
 
-void TORVCheckExpr::ExpressionDecompiled() {}
+void TORVCheckExpr::ExpressionDecompiled() {
+  FConstraint->GetReferencedCheckColumns()->Clear();
+  FConstraint->GetReferencedCheckFunctions()->Clear();
+}
 
-void TORVCheckExpr::ColumnFound(TORVExprToken*) {}
+void TORVCheckExpr::ColumnFound(TORVExprToken* Token) {
+  TORVBaseTable* Table = FConstraint->GetOwnerTable();
+  if (Table == nullptr || Token->FSourceToken != nullptr) return;
+  FConstraint->GetReferencedCheckColumns()->Add(Table->GetColumns().GetColumn(Token->FPosition));
+}
 
-void TORVCheckExpr::FunctionFound(TORVExprToken*) {}
+void TORVCheckExpr::FunctionFound(TORVExprToken* Token) {
+  TORVCatalog* Catalog = GetCatalog();
+  if (Catalog == nullptr || Token->FTokenOperator != toUDF) return;
+  FConstraint->GetReferencedCheckFunctions()->Add(
+      Catalog->GetDefaultSchema()->GetFunctions().FindByName(Token->FName, true));
+}
 
 }  // namespace orv

@@ -8,10 +8,12 @@
 #include <memory>
 
 #include "base/orvtype.h"
+#include "catalog/orvalterstate.h"
 #include "catalog/orvcatalogexpr.h"
 #include "catalog/orvcatalogobject.h"
 #include "catalog/orvcolumnref.h"
 #include "catalog/orvcolumns.h"
+#include "catalog/orvroutine.h"
 
 namespace orv {
 
@@ -103,6 +105,7 @@ class TORVSourceConstraint : public TORVCatalogObject {
   TORVBaseTable* GetSourceTable();
   void SetSourceTable(TORVBaseTable* Value);
   int32_t GetSourceTableID() const { return FSourceTableID; }
+  void SetSourceTableID(int32_t Value);
   TORVConstraint* GetSourceTableConstraint();
   void SetSourceTableConstraint(TORVConstraint* Value);
   int32_t GetSourceTableConstraintID() const { return FSourceTableConstraintID; }
@@ -193,6 +196,10 @@ class TORVConstraint : public TORVCatalogObject {
   void ResetDependenciesToObject(TORVConfigObject* Obj, int32_t NewID) override;
   void RenameDependenciesToObject(TORVConfigObject* Obj, const TORVString& NewName) override;
 
+  // What ALTER CONSTRAINT from OldConstraint to this definition implies;
+  // sets Altered.
+  TORVAlterStates GetAlterState(TORVConstraint* OldConstraint);
+
   [[noreturn]] virtual void ConstraintTypeError();
   [[noreturn]] virtual void ConstraintActionError();
 
@@ -233,7 +240,7 @@ class TORVConstraint : public TORVCatalogObject {
   void SetDeleteAction(int32_t Value);
   TORVCheckExpr* GetCheckExpr() const { return FCheckExpr.get(); }
   TORVSelectedColumns* GetReferencedCheckColumns() const { return FReferencedCheckColumns.get(); }
-  TORVSelectedConfigObjects* GetReferencedCheckFunctions() const { return FReferencedCheckFunctions.get(); }
+  TORVSelectedFunctions* GetReferencedCheckFunctions() const { return FReferencedCheckFunctions.get(); }
   int32_t GetErrorCode() const { return FErrorCode; }
   void SetErrorCode(int32_t Value);
   const TORVString& GetErrorMessage() const { return FErrorMessage; }
@@ -260,7 +267,7 @@ class TORVConstraint : public TORVCatalogObject {
   int32_t FDeleteAction = caNoAction;
   std::unique_ptr<TORVCheckExpr> FCheckExpr;
   std::unique_ptr<TORVSelectedColumns> FReferencedCheckColumns;
-  std::unique_ptr<TORVSelectedConfigObjects> FReferencedCheckFunctions;
+  std::unique_ptr<TORVSelectedFunctions> FReferencedCheckFunctions;
   int32_t FErrorCode = 0;
   TORVString FErrorMessage;
   bool FAltered = false;
