@@ -3,6 +3,7 @@
 #include "catalog/orvcolumns.h"
 #include "catalog/orvconstraint.h"
 #include "catalog/orvindexes.h"
+#include "catalog/orvtrigger.h"
 
 namespace orv {
 
@@ -21,14 +22,19 @@ class TORVBaseTableIndexes : public TORVIndexes {
 }  // namespace
 
 TORVVirtualTable::TORVVirtualTable(TORVConfig* OwnerConfig)
-    : TORVCatalogBound<TORVPrivilegedConfigObject>(OwnerConfig), FColumns(std::make_unique<TORVColumns>()) {
+    : TORVCatalogBound<TORVPrivilegedConfigObject>(OwnerConfig),
+      FColumns(std::make_unique<TORVColumns>()),
+      FTriggers(std::make_unique<TORVTriggers>()) {
   FColumns->SetParent(this);
+  FTriggers->SetParent(this);
 }
 
 TORVVirtualTable::TORVVirtualTable(TORVConfig* OwnerConfig, TORVUser* OwnerUser)
     : TORVCatalogBound<TORVPrivilegedConfigObject>(OwnerConfig, OwnerUser),
-      FColumns(std::make_unique<TORVColumns>()) {
+      FColumns(std::make_unique<TORVColumns>()),
+      FTriggers(std::make_unique<TORVTriggers>()) {
   FColumns->SetParent(this);
+  FTriggers->SetParent(this);
 }
 
 TORVVirtualTable::~TORVVirtualTable() = default;

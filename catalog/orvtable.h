@@ -15,6 +15,7 @@ namespace orv {
 class TORVColumns;
 class TORVConstraints;
 class TORVIndexes;
+class TORVTriggers;
 
 // A table or view; maintenance flags belong to the whole family. Tables
 // and views share one slot space in the database's lock file, so a view
@@ -29,6 +30,8 @@ class TORVVirtualTable : public TORVCatalogBound<TORVPrivilegedConfigObject> {
   ~TORVVirtualTable() override;
 
   TORVColumns& GetColumns() const { return *FColumns; }
+  // The triggers in firing order.
+  TORVTriggers& GetTriggers() const { return *FTriggers; }
   TORVLockSpaceKind GetLockSpaceKind() const override { return lkTable; }
   int32_t GetLockSlot() const override { return FLockSlot; }
   void SetLockSlot(int32_t Value) { FLockSlot = Value; }
@@ -39,6 +42,7 @@ class TORVVirtualTable : public TORVCatalogBound<TORVPrivilegedConfigObject> {
 
  protected:
   std::unique_ptr<TORVColumns> FColumns;
+  std::unique_ptr<TORVTriggers> FTriggers;
   int32_t FLockSlot = 0;
   bool FMaintenance = false;
   bool FTemporaryMaintenance = false;
