@@ -163,6 +163,14 @@ bool TORVCatalogExpr::ColumnExists(TORVExprToken* TableToken, TORVExprToken* Col
   return Catalog != nullptr && Catalog->ColumnExists(TableToken, ColumnToken, FEffectiveUser);
 }
 
+TORVExprToken* TORVCatalogExpr::GetFunctionParamToken(const TORVString& FunctionName, int32_t ParamIndex) {
+  return FCatalog != nullptr ? FCatalog->GetFunctionParamToken(FunctionName, ParamIndex) : nullptr;
+}
+
+TORVExprToken* TORVCatalogExpr::GetProcedureParamToken(const TORVString& ProcedureName, int32_t ParamIndex) {
+  return FCatalog != nullptr ? FCatalog->GetProcedureParamToken(ProcedureName, ParamIndex) : nullptr;
+}
+
 void TORVCatalogExpr::BindReference(TORVExprToken* Token, TORVTokenType ReferenceType, bool IncludeTemporary) {
   AtToken(Token, [&] {
     TORVString SchemaName;

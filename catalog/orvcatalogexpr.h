@@ -58,6 +58,8 @@ class TORVCatalogExpr : public TORVCompiledExpr {
   void BeginReadTokenCatalog(TORVExprToken* Token) override;
   void EndReadTokenCatalog(TORVExprToken* Token) override;
   bool ColumnExists(TORVExprToken* TableToken, TORVExprToken* ColumnToken) override;
+  TORVExprToken* GetFunctionParamToken(const TORVString& FunctionName, int32_t ParamIndex) override;
+  TORVExprToken* GetProcedureParamToken(const TORVString& ProcedureName, int32_t ParamIndex) override;
   void BindReference(TORVExprToken* Token, TORVTokenType ReferenceType, bool IncludeTemporary) override;
   void ExpandAllSelectColumns(TORVExprToken* Query, TORVExprToken* TableToken, int32_t& Position,
                               TORVExprToken* Column) override;
