@@ -65,4 +65,8 @@ class TORVColumnReferences : public TORVCatalogObjects {
   TMember* GetMember(int32_t Index) const { return static_cast<TMember*>(FObjects[Index]); }
 };
 
+// Sorts a list of referenced objects by ascending ID and keeps each object
+// once, as the reference lists of compiled definitions are kept.
+void SortUniqueByID(TORVConfigObjects& List);
+
 }  // namespace orv

@@ -54,15 +54,6 @@ bool SameMembers(TORVConfigObjects* Left, TORVConfigObjects* Right, bool Compare
   return true;
 }
 
-// Ascending ID, each object once.
-void SortUniqueByID(TORVConfigObjects& List) {
-  List.Sort([](TORVConfigObject* A, TORVConfigObject* B) {
-    return A->GetID() < B->GetID() ? -1 : (A->GetID() > B->GetID() ? 1 : 0);
-  });
-  for (int32_t I = List.GetCount() - 1; I > 0; --I)
-    if (List.GetObjects(I)->GetID() == List.GetObjects(I - 1)->GetID()) List.Delete(I);
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------

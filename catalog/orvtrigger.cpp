@@ -30,15 +30,6 @@ TORVTrigger* TriggerAbove(const TORVConfigObject* Member) {
   return Collection != nullptr ? dynamic_cast<TORVTrigger*>(Collection->GetParent()) : nullptr;
 }
 
-// Ascending ID, each object once.
-void SortUniqueByID(TORVConfigObjects& List) {
-  List.Sort([](TORVConfigObject* A, TORVConfigObject* B) {
-    return A->GetID() < B->GetID() ? -1 : (A->GetID() > B->GetID() ? 1 : 0);
-  });
-  for (int32_t I = List.GetCount() - 1; I > 0; --I)
-    if (List.GetObjects(I)->GetID() == List.GetObjects(I - 1)->GetID()) List.Delete(I);
-}
-
 bool Holds(const TORVConfigObjects& List, const TORVConfigObject* Object) {
   for (int32_t I = 0; I < List.GetCount(); ++I)
     if (List.GetObjects(I) == Object) return true;
@@ -68,7 +59,27 @@ void TORVTriggerExpr::Validate() {
   Validater.Initialize(this);
   Validater.SetRequiredDataType(dtBoolean);
   Validater.SetRequiredSubType(0);
-  RunValidation([&Validater] { Validater.Validate(); }, [this] { Unlock(); });
+  // The validater would take an integer for a Boolean; a condition must be
+  // a truth value (or NULL) itself.
+  TORVTypeCodeSet Boolean;
+  Boolean.Include(0);
+  Boolean.Include(dtBoolean);
+  RunValidation(
+      [&] {
+        Validater.Validate();
+        // Validate hands the validater back to the expression it served
+        // before; the check is made on this one and then hands it back too.
+        TORVCompiledExpr* Outer = Validater.GetExpr();
+        Validater.SetExpr(this);
+        try {
+          Validater.CheckTypes(FTokens, Boolean, AllSubTypeSet());
+        } catch (...) {
+          Validater.SetExpr(Outer);
+          throw;
+        }
+        Validater.SetExpr(Outer);
+      },
+      [this] { Unlock(); });
 }
 
 TORVVirtualTable* TORVTriggerExpr::DefaultTable() { return FTrigger->GetOwnerTable(); }

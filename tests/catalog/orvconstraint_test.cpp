@@ -18,6 +18,7 @@
 #include "sql/orvparser.h"
 #include "sql/orvvalidater.h"
 #include "tests/catalog/orvcatalogroot.h"
+#include "tests/catalog/orvcompilingcatalog.h"
 #include "tests/support/orverrortext.h"
 
 namespace orv {
@@ -25,15 +26,9 @@ namespace {
 
 // A catalog of the database Main with its compiler and the tables
 // t (a INTEGER, b VARCHAR(10)) and u (a INTEGER, b VARCHAR(10)).
-class ConstraintTest : public ::testing::Test {
+class ConstraintTest : public ::testing::Test, protected test::TCompilingCatalog {
  protected:
-  ConstraintTest() : Config(test::NewRoot()) {
-    Config->SetParser(&Parser);
-    Config->SetValidater(&Validater);
-    Config->SetBuilder(&Builder);
-    LoadConfigCollations(Config->GetCollations(), CharacterSetUnicode, Environment());
-    Catalog = test::AttachCatalog(*Config, u"Main");
-    Catalog->SetVersion(EngineCatalogVersion);
+  ConstraintTest() {
     T = test::NewTableT(*Catalog);
     U = test::NewTable(*Catalog, u"u");
     AddTestColumn(U->GetColumns(), u"a", dtInteger);
@@ -83,11 +78,6 @@ class ConstraintTest : public ::testing::Test {
     return Foreign;
   }
 
-  TORVExprParser Parser;
-  TORVExprValidater Validater;
-  TORVExprBuilder Builder;
-  std::unique_ptr<TORVConfig> Config;
-  std::unique_ptr<TORVCatalog> Catalog;
   TORVBaseTable* T = nullptr;
   TORVBaseTable* U = nullptr;
 };
