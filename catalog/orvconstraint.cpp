@@ -803,4 +803,64 @@ void TORVCheckExpr::FunctionFound(TORVExprToken* Token) {
       Catalog->GetDefaultSchema()->GetFunctions().FindByName(Token->FName, true));
 }
 
+// ---------------------------------------------------------------------------
+// Information tables
+
+const TORVConfigObjectsClass& ConstraintsClass() {
+  static const TORVTableDescription Description{
+      {TableText(u"TableName", 80, true), TableText(u"Name", 80, true), TableClob(u"Description", false),
+       TableText(u"Type", 15, true), TableText(u"EnforcingIndex", 80, true), TableText(u"TargetTable", 80, true),
+       TableText(u"TargetTableConstraint", 80, true), TableText(u"UpdateAction", 15, true),
+       TableText(u"DeleteAction", 15, true), TableClob(u"CheckExpr", false), TableColumn(u"ErrorCode", dtInteger),
+       TableClob(u"ErrorMessage", false), TableClob(u"CreateSQL", true), TableClob(u"DropSQL", true)},
+      {{u"TableName", {1}}, {u"Name", {2}}, {u"Type", {4}}, {u"TargetTable", {6}}}};
+  static const TORVConfigObjectsClass Class{[](TORVConfig*) { return new TORVConstraints(); }, u"Constraints",
+                                            &Description};
+  return Class;
+}
+
+const TORVConfigObjectsClass& ConstraintColumnsClass() {
+  static const TORVTableDescription Description{
+      {TableText(u"TableName", 80, true), TableText(u"ConstraintName", 80, true),
+       TableText(u"ColumnName", 80, true), TableColumn(u"OrdinalPos", dtInteger)},
+      {{u"TableName", {1}}, {u"ConstraintName", {2}}, {u"ColumnName", {3}}}};
+  static const TORVConfigObjectsClass Class{[](TORVConfig*) { return new TORVConstraintColumns(); },
+                                            u"ConstraintColumns", &Description};
+  return Class;
+}
+
+const TORVConfigObjectsClass& ODBCPrimaryKeysClass() {
+  static const TORVTableDescription Description{
+      {TableText(u"TABLE_CAT", 80, true), TableText(u"TABLE_SCHEM", 80, true), TableText(u"TABLE_NAME", 80, true),
+       TableText(u"COLUMN_NAME", 80, true), TableColumn(u"KEY_SEQ", dtSmallInt), TableText(u"PK_NAME", 80, true),
+       TableClob(u"REMARKS", false), TableText(u"ENFORCING_INDEX", 80, true)},
+      {{u"ODBC", {1, 2, 3, 5}}, {u"TABLE_NAME", {3}}, {u"COLUMN_NAME", {4}}, {u"PK_NAME", {6}}}};
+  static const TORVConfigObjectsClass Class{[](TORVConfig*) { return new TORVODBCPrimaryKeys(); },
+                                            u"SQLPrimaryKeys", &Description};
+  return Class;
+}
+
+const TORVConfigObjectsClass& ODBCForeignKeysClass() {
+  static const TORVTableDescription Description{
+      {TableText(u"PKTABLE_CAT", 80, true), TableText(u"PKTABLE_SCHEM", 80, true),
+       TableText(u"PKTABLE_NAME", 80, true), TableText(u"PKCOLUMN_NAME", 80, true),
+       TableText(u"FKTABLE_CAT", 80, true), TableText(u"FKTABLE_SCHEM", 80, true),
+       TableText(u"FKTABLE_NAME", 80, true), TableText(u"FKCOLUMN_NAME", 80, true),
+       TableColumn(u"KEY_SEQ", dtSmallInt), TableColumn(u"UPDATE_RULE", dtSmallInt),
+       TableColumn(u"DELETE_RULE", dtSmallInt), TableText(u"FK_NAME", 80, true), TableText(u"PK_NAME", 80, true),
+       TableColumn(u"DEFERRABILITY", dtSmallInt), TableClob(u"REMARKS", false),
+       TableText(u"ENFORCING_INDEX", 80, true)},
+      {{u"ODBC1", {5, 6, 7, 9}},
+       {u"ODBC2", {1, 2, 3, 9}},
+       {u"PKTABLE_NAME", {3}},
+       {u"PKCOLUMN_NAME", {4}},
+       {u"FKTABLE_NAME", {7}},
+       {u"FKCOLUMN_NAME", {8}},
+       {u"FK_NAME", {12}},
+       {u"PK_NAME", {13}}}};
+  static const TORVConfigObjectsClass Class{[](TORVConfig*) { return new TORVODBCForeignKeys(); },
+                                            u"SQLForeignKeys", &Description};
+  return Class;
+}
+
 }  // namespace orv

@@ -14,6 +14,7 @@
 #include "catalog/orvcolumnref.h"
 #include "catalog/orvcolumns.h"
 #include "catalog/orvroutine.h"
+#include "catalog/orvtabledesc.h"
 
 namespace orv {
 
@@ -286,5 +287,16 @@ class TORVConstraints : public TORVCatalogObjects {
 
   TORVConstraint* GetConstraint(int32_t Index) const { return static_cast<TORVConstraint*>(FObjects[Index]); }
 };
+
+// The constraint lists behind the ODBC catalog tables of keys.
+class TORVODBCPrimaryKeys : public TORVConstraints {};
+class TORVODBCForeignKeys : public TORVConstraints {};
+
+// The information tables: "Constraints", "ConstraintColumns",
+// "SQLPrimaryKeys" and "SQLForeignKeys".
+const TORVConfigObjectsClass& ConstraintsClass();
+const TORVConfigObjectsClass& ConstraintColumnsClass();
+const TORVConfigObjectsClass& ODBCPrimaryKeysClass();
+const TORVConfigObjectsClass& ODBCForeignKeysClass();
 
 }  // namespace orv

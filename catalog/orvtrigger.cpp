@@ -501,4 +501,29 @@ int32_t TORVTriggers::GetMemorySize() {
   return Size;
 }
 
+// ---------------------------------------------------------------------------
+// Information tables
+
+const TORVConfigObjectsClass& TriggersClass() {
+  static const TORVTableDescription Description{
+      {TableText(u"TableName", 80, true), TableText(u"Name", 80, true), TableClob(u"Description", false),
+       TableText(u"ActionTime", 15, true), TableText(u"ActionType", 15, true), TableClob(u"Condition", false),
+       TableClob(u"Definition", false), TableColumn(u"Enabled", dtBoolean), TableColumn(u"OrdinalPos", dtInteger),
+       TableClob(u"CreateSQL", true), TableClob(u"DropSQL", true)},
+      {{u"TableName", {1}}, {u"Name", {2}}}};
+  static const TORVConfigObjectsClass Class{[](TORVConfig*) { return new TORVTriggers(); }, u"Triggers",
+                                            &Description};
+  return Class;
+}
+
+const TORVConfigObjectsClass& TriggerColumnsClass() {
+  static const TORVTableDescription Description{
+      {TableText(u"TableName", 80, true), TableText(u"TriggerName", 80, true), TableText(u"ColumnName", 80, true),
+       TableColumn(u"OrdinalPos", dtInteger)},
+      {{u"TableName", {1}}, {u"TriggerName", {2}}, {u"ColumnName", {3}}}};
+  static const TORVConfigObjectsClass Class{[](TORVConfig*) { return new TORVTriggerColumns(); },
+                                            u"TriggerColumns", &Description};
+  return Class;
+}
+
 }  // namespace orv

@@ -13,6 +13,7 @@
 #include "catalog/orvcolumnref.h"
 #include "catalog/orvcolumns.h"
 #include "catalog/orvroutine.h"
+#include "catalog/orvtabledesc.h"
 
 namespace orv {
 
@@ -243,5 +244,9 @@ class TORVTriggers : public TORVCatalogObjects {
 
   std::unique_ptr<TORVReferencedTriggers> FEventLists[12];
 };
+
+// The information tables "Triggers" and "TriggerColumns".
+const TORVConfigObjectsClass& TriggersClass();
+const TORVConfigObjectsClass& TriggerColumnsClass();
 
 }  // namespace orv

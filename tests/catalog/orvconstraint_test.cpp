@@ -303,5 +303,26 @@ TEST_F(ConstraintTest, AlterStateFollowsWhatChanged) {
   EXPECT_EQ(test::ErrorOf([&] { Check->CheckConstraintTypeAlter(ctUnique); }).substr(0, 4), "100 ");
 }
 
+TEST_F(ConstraintTest, InformationTablesDescribeTheirColumnsAndIndexes) {
+  auto Names = [](const TORVConfigObjectsClass& Class) {
+    std::vector<TORVString> Result{Class.TableName};
+    for (const TORVTableColumnDef& Column : Class.Description->Columns) Result.push_back(Column.Name);
+    return Result;
+  };
+  EXPECT_EQ(Names(ConstraintsClass()),
+            (std::vector<TORVString>{u"Constraints", u"TableName", u"Name", u"Description", u"Type",
+                                     u"EnforcingIndex", u"TargetTable", u"TargetTableConstraint", u"UpdateAction",
+                                     u"DeleteAction", u"CheckExpr", u"ErrorCode", u"ErrorMessage", u"CreateSQL",
+                                     u"DropSQL"}));
+  EXPECT_EQ(ConstraintsClass().Description->Columns[7].Length, 15);
+  EXPECT_EQ(ConstraintsClass().Description->Indexes[3].Positions, std::vector<int32_t>{6});
+  EXPECT_EQ(Names(ConstraintColumnsClass()).size(), 5u);
+  EXPECT_EQ(ODBCPrimaryKeysClass().Description->Indexes[0].Positions, (std::vector<int32_t>{1, 2, 3, 5}));
+  EXPECT_EQ(Names(ODBCForeignKeysClass())[16], u"ENFORCING_INDEX");
+  EXPECT_EQ(ODBCForeignKeysClass().Description->Indexes[1].Positions, (std::vector<int32_t>{1, 2, 3, 9}));
+  std::unique_ptr<TORVConfigObjects> Made(ODBCForeignKeysClass().Create(Config.get()));
+  EXPECT_NE(dynamic_cast<TORVODBCForeignKeys*>(Made.get()), nullptr);
+}
+
 }  // namespace
 }  // namespace orv

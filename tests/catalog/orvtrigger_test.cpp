@@ -313,5 +313,17 @@ TEST_F(TriggerTest, CreateTriggerStatementReadsOnlyTheRowsOfItsOperation) {
   EXPECT_EQ(Row->FDataType, dtCharacter);
 }
 
+TEST_F(TriggerTest, InformationTablesShowTheEnabledFlagAndPositions) {
+  const TORVTableDescription& Triggers = *TriggersClass().Description;
+  ASSERT_EQ(Triggers.Columns.size(), 11u);
+  EXPECT_EQ(TORVString(Triggers.Columns[7].Name), u"Enabled");
+  EXPECT_EQ(Triggers.Columns[7].DataType, dtBoolean);
+  EXPECT_EQ(TORVString(Triggers.Columns[8].Name), u"OrdinalPos");
+  EXPECT_TRUE(Triggers.Columns[9].IgnoreCase);
+  EXPECT_FALSE(Triggers.Columns[5].IgnoreCase);
+  EXPECT_EQ(TORVString(TriggerColumnsClass().TableName), u"TriggerColumns");
+  EXPECT_EQ(TriggerColumnsClass().Description->Indexes.size(), 3u);
+}
+
 }  // namespace
 }  // namespace orv
