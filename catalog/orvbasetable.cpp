@@ -13,6 +13,7 @@
 #include "catalog/orvconstraint.h"
 #include "catalog/orvindexes.h"
 #include "catalog/orvtable.h"
+#include "catalog/orvtrigger.h"
 #include "catalog/orvuser.h"
 #include "core/orvdatetime.h"
 #include "core/orvguid.h"
@@ -26,6 +27,7 @@ namespace orv {
 namespace {
 
 // Stream versions at which the base table record changed.
+constexpr TORVCurrency TriggersAtVirtualTableVersion = TORVCurrency::FromScaled(10300);
 constexpr TORVCurrency BufferSizesVersion = TORVCurrency::FromScaled(10400);
 constexpr TORVCurrency PublishingVersion = TORVCurrency::FromScaled(20000);
 
@@ -225,6 +227,9 @@ void TORVBaseTable::Load(TORVMemoryStream& Stream) {
   FBlobBlockSize = Stream.ReadInteger();
   FPublishBlockSize = Version >= PublishingVersion ? Stream.ReadInteger() : Defaults.FPublishBlockSize;
   FConstraints->Load(Stream);
+  // Streams before 1.03 keep the triggers here rather than after the
+  // indexes.
+  if (Version < TriggersAtVirtualTableVersion) FTriggers->Load(Stream);
   if (Version > BufferSizesVersion) {
     FMaxRowBufferSize = Stream.ReadInteger();
     FMaxIndexBufferSize = Stream.ReadInteger();
@@ -301,6 +306,7 @@ void TORVBaseTable::AddDependenciesToObject(TORVConfigObject* Obj) {
     Copy->FColumns->AddDependenciesToObject(Obj);
     Copy->FIndexes->AddDependenciesToObject(Obj);
     Copy->FConstraints->AddDependenciesToObject(Obj);
+    Copy->FTriggers->AddDependenciesToObject(Obj);
     return;
   }
   TORVVirtualTable::AddDependenciesToObject(Obj);
@@ -314,6 +320,7 @@ void TORVBaseTable::ResetDependenciesToObject(TORVConfigObject* Obj, int32_t New
   Target->FColumns->ResetDependenciesToObject(Obj, NewID);
   Target->FIndexes->ResetDependenciesToObject(Obj, NewID);
   Target->FConstraints->ResetDependenciesToObject(Obj, NewID);
+  Target->FTriggers->ResetDependenciesToObject(Obj, NewID);
 }
 
 void TORVBaseTable::RenameDependenciesToObject(TORVConfigObject* Obj, const TORVString& NewName) {
@@ -323,6 +330,7 @@ void TORVBaseTable::RenameDependenciesToObject(TORVConfigObject* Obj, const TORV
   Target->FColumns->RenameDependenciesToObject(Obj, NewName);
   Target->FIndexes->RenameDependenciesToObject(Obj, NewName);
   Target->FConstraints->RenameDependenciesToObject(Obj, NewName);
+  Target->FTriggers->RenameDependenciesToObject(Obj, NewName);
 }
 
 void TORVBaseTable::GrantAllPrivileges(TORVUser* EffectiveUser, TORVAuthorization* GrantTo) {
@@ -772,6 +780,8 @@ void TORVBaseTable::BuildAlterSQL(int32_t Action, TORVConfigObject* Target, char
       const TORVString Text = FIndexes->GetIndex(Position)->GetCreateSQL(true, false, false);
       if (!Text.empty()) FAlterSQL += NextStatement + Text;
     }
+    for (int32_t Position = 0; Position < FTriggers->GetCount(); ++Position)
+      FAlterSQL += NextStatement + FTriggers->GetObjects(Position)->GetCreateSQL(true, false, false);
     return;
   }
   if (Action == 2) {
@@ -836,18 +846,20 @@ void TORVBaseTableObjects::SelectObjects() {
   FTable->GetColumns().AddObjects(*this);
   FTable->GetConstraints().AddObjects(*this);
   FTable->GetIndexes().AddObjects(*this);
+  FTable->GetTriggers().AddObjects(*this);
 }
 
 TORVConfigObject* TORVBaseTableObjects::CopyObject(TORVConfigObject* Object) {
   if (dynamic_cast<TORVColumn*>(Object) != nullptr) return FTable->GetColumns().GetNewObject();
   if (dynamic_cast<TORVConstraint*>(Object) != nullptr) return FTable->GetConstraints().GetNewObject();
   if (dynamic_cast<TORVIndex*>(Object) != nullptr) return FTable->GetIndexes().GetNewObject();
+  if (dynamic_cast<TORVTrigger*>(Object) != nullptr) return FTable->GetTriggers().GetNewObject();
   return nullptr;
 }
 
 // ----------------------------------------------------- TORVReferencedTables
 
-TORVReferencedTables::TORVReferencedTables() : TORVBaseTables(false, nullptr) {}
+TORVReferencedTables::TORVReferencedTables() : TORVBaseTables(nullptr, false) {}
 
 void TORVReferencedTables::SortByLockSlot() { Sort(ReferencedTableCompareLockSlot); }
 

@@ -200,6 +200,7 @@ class TORVIndex : public TORVCatalogObject {
   // has; otherwise a missing constraint raises ORV_NOT_FOUND_ERROR.
   TORVConstraint* GetOwnerConstraint();
   int32_t GetOwnerConstraintID() const { return FOwnerConstraintID; }
+  void SetOwnerConstraint(TORVConstraint* Value);
   void SetOwnerConstraintID(int32_t Value);
   // Nil when there is none; a missing column raises ORV_NOT_FOUND_ERROR.
   TORVColumn* GetTextFilterTypeColumn();

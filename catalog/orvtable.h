@@ -22,6 +22,7 @@ class TORVColumns;
 class TORVConstraints;
 class TORVIndexes;
 class TORVMemoryStream;
+class TORVTriggers;
 class TORVVirtualTable;
 
 // A table or view: what a view shares with a stored table. Tables and views
@@ -63,7 +64,7 @@ class TORVVirtualTable : public TORVPrivilegedSchemaObject {
   void DeleteDependenciesToObject(TORVConfigObject* Obj) override;
   int32_t GetMemorySize() override;
   int32_t GetMemoryCount() override;
-  // Columns, indexes, triggers and the lock slot; the checksum form leaves
+  // Columns, indexes, triggers (from 1.03) and the lock slot; the checksum form leaves
   // out the triggers and the lock slot, and a maintenance copy counts only
   // the indexes the table itself would have.
   void Save(TORVMemoryStream& Stream, bool CRCOnly) override;
@@ -79,6 +80,8 @@ class TORVVirtualTable : public TORVPrivilegedSchemaObject {
   // The indexes in definition order; one index file holds them all, in
   // this order.
   TORVIndexes& GetIndexes() const { return *FIndexes; }
+  // The triggers in firing order.
+  TORVTriggers& GetTriggers() const { return *FTriggers; }
   // A different slot marks the object modified.
   void SetLockSlot(int32_t Value);
   bool GetMaintenance() const { return FMaintenance; }
@@ -97,6 +100,7 @@ class TORVVirtualTable : public TORVPrivilegedSchemaObject {
  protected:
   std::unique_ptr<TORVColumns> FColumns;
   std::unique_ptr<TORVIndexes> FIndexes;
+  std::unique_ptr<TORVTriggers> FTriggers;
   int32_t FLockSlot = 0;
   bool FMaintenance = false;
   bool FTemporaryMaintenance = false;
