@@ -13,6 +13,7 @@
 #include "catalog/orvconstraint.h"
 #include "catalog/orvindexes.h"
 #include "catalog/orvtable.h"
+#include "catalog/orvtrigger.h"
 #include "catalog/orvuser.h"
 #include "core/orvdatetime.h"
 #include "core/orvguid.h"
@@ -26,9 +27,9 @@ namespace orv {
 namespace {
 
 // Stream versions at which the base table record changed.
+constexpr TORVCurrency TriggersAtVirtualTableVersion = TORVCurrency::FromScaled(10300);
 constexpr TORVCurrency BufferSizesVersion = TORVCurrency::FromScaled(10400);
 constexpr TORVCurrency PublishingVersion = TORVCurrency::FromScaled(20000);
-constexpr TORVCurrency UserVersionAtSchemaObjectVersion = TORVCurrency::FromScaled(20400);
 
 constexpr char16_t CRLF[] = u"\r\n";
 
@@ -64,12 +65,6 @@ int32_t BySet(int32_t CharacterSet, int32_t Ansi, int32_t Unicode) {
   return 0;
 }
 
-bool IsResultSetIndex(TORVIndex* Index) {
-  if (!Index->GetHidden()) return false;
-  const TORVString& Name = Index->GetName();
-  return Name == u"__OrderBy" || Name == u"__Distinct" || Name == u"__GroupBy";
-}
-
 bool IsKeyConstraint(TORVConstraint* Constraint) {
   return Constraint->GetConstraintType() == ctPrimaryKey || Constraint->GetConstraintType() == ctUnique;
 }
@@ -88,33 +83,16 @@ TORVSchema* SchemaOf(const TORVBaseTable* Table) {
 
 int32_t GetMinPageSize(int32_t CharacterSet) { return BySet(CharacterSet, 1024, 2048); }
 int32_t GetDefaultPageSize(int32_t CharacterSet) { return BySet(CharacterSet, 4096, 8192); }
-int32_t GetMinBlockSize(int32_t CharacterSet) { return BySet(CharacterSet, 64, 128); }
 int32_t GetDefaultBlockSize(int32_t CharacterSet) { return BySet(CharacterSet, 512, 1024); }
 int32_t GetMinPublishBlockSize(int32_t CharacterSet) { return BySet(CharacterSet, 64, 128); }
 int32_t GetDefaultPublishBlockSize(int32_t CharacterSet) { return BySet(CharacterSet, 512, 1024); }
 
 // ------------------------------------------------------------ TORVBaseTable
 
-namespace {
-
-// The key columns of a table's indexes are the table's columns.
-class TORVBaseTableIndexes : public TORVIndexes {
- public:
-  explicit TORVBaseTableIndexes(TORVBaseTable* Owner) : FTable(Owner) {}
-  TORVColumns* GetColumns() override { return &FTable->GetColumns(); }
-
- private:
-  TORVBaseTable* FTable;
-};
-
-}  // namespace
 
 TORVBaseTable::TORVBaseTable(TORVConfig* OwnerConfig, TORVUser* OwnerUser)
-    : TORVVirtualTable(OwnerConfig, OwnerUser),
-      FConstraints(std::make_unique<TORVConstraints>()),
-      FIndexes(std::make_unique<TORVBaseTableIndexes>(this)) {
+    : TORVVirtualTable(OwnerConfig, OwnerUser), FConstraints(std::make_unique<TORVConstraints>()) {
   FConstraints->SetParent(this);
-  FIndexes->SetParent(this);
   const int32_t CharacterSet = GetTableCharacterSet();
   FIndexPageSize = GetDefaultPageSize(CharacterSet);
   FBlobBlockSize = GetDefaultBlockSize(CharacterSet);
@@ -128,7 +106,6 @@ TORVBaseTable::~TORVBaseTable() {
   FTableDifference.reset();
   FTableObjects.reset();
   FConstraintTables.reset();
-  FIndexes.reset();
   FConstraints.reset();
 }
 
@@ -144,22 +121,16 @@ int32_t TORVBaseTable::GetTableCharacterSet() const {
 
 void TORVBaseTable::SetSystemObject(bool Value) {
   TORVVirtualTable::SetSystemObject(Value);
-  FColumns->SetSystemObject(Value);
-  FIndexes->SetSystemObject(Value);
   FConstraints->SetSystemObject(Value);
 }
 
 void TORVBaseTable::SetTemporary(bool Value) {
   TORVVirtualTable::SetTemporary(Value);
-  FColumns->SetTemporary(Value);
-  FIndexes->SetTemporary(Value);
   FConstraints->SetTemporary(Value);
 }
 
 void TORVBaseTable::SetTemporaryForSession(bool Value) {
   TORVVirtualTable::SetTemporaryForSession(Value);
-  FColumns->SetTemporaryForSession(Value);
-  FIndexes->SetTemporaryForSession(Value);
   FConstraints->SetTemporaryForSession(Value);
 }
 
@@ -249,13 +220,16 @@ void TORVBaseTable::Load(TORVMemoryStream& Stream) {
   // table, also when an existing table is reloaded.
   const TORVBaseTable Defaults(FConfig);
   FCheckSum = Stream.ReadLongWord();
-  if (Version < UserVersionAtSchemaObjectVersion) FUserVersion = Stream.ReadCurrency();
+  if (Version < SchemaObjectVersionVersion) FUserVersion = Stream.ReadCurrency();
   FEncrypted = Stream.ReadBoolean();
   FRowsetRowSize = Stream.ReadInteger();
   FIndexPageSize = Stream.ReadInteger();
   FBlobBlockSize = Stream.ReadInteger();
   FPublishBlockSize = Version >= PublishingVersion ? Stream.ReadInteger() : Defaults.FPublishBlockSize;
   FConstraints->Load(Stream);
+  // Streams before 1.03 keep the triggers here rather than after the
+  // indexes.
+  if (Version < TriggersAtVirtualTableVersion) FTriggers->Load(Stream);
   if (Version > BufferSizesVersion) {
     FMaxRowBufferSize = Stream.ReadInteger();
     FMaxIndexBufferSize = Stream.ReadInteger();
@@ -278,7 +252,7 @@ void TORVBaseTable::Load(TORVMemoryStream& Stream) {
     FPublishedOn = 0;
     FPublishID.clear();
   }
-  FPublishType = Version >= UserVersionAtSchemaObjectVersion ? Stream.ReadInteger() : Defaults.FPublishType;
+  FPublishType = Version >= SchemaObjectVersionVersion ? Stream.ReadInteger() : Defaults.FPublishType;
 }
 
 void TORVBaseTable::Validate() {
@@ -332,6 +306,7 @@ void TORVBaseTable::AddDependenciesToObject(TORVConfigObject* Obj) {
     Copy->FColumns->AddDependenciesToObject(Obj);
     Copy->FIndexes->AddDependenciesToObject(Obj);
     Copy->FConstraints->AddDependenciesToObject(Obj);
+    Copy->FTriggers->AddDependenciesToObject(Obj);
     return;
   }
   TORVVirtualTable::AddDependenciesToObject(Obj);
@@ -345,6 +320,7 @@ void TORVBaseTable::ResetDependenciesToObject(TORVConfigObject* Obj, int32_t New
   Target->FColumns->ResetDependenciesToObject(Obj, NewID);
   Target->FIndexes->ResetDependenciesToObject(Obj, NewID);
   Target->FConstraints->ResetDependenciesToObject(Obj, NewID);
+  Target->FTriggers->ResetDependenciesToObject(Obj, NewID);
 }
 
 void TORVBaseTable::RenameDependenciesToObject(TORVConfigObject* Obj, const TORVString& NewName) {
@@ -354,6 +330,7 @@ void TORVBaseTable::RenameDependenciesToObject(TORVConfigObject* Obj, const TORV
   Target->FColumns->RenameDependenciesToObject(Obj, NewName);
   Target->FIndexes->RenameDependenciesToObject(Obj, NewName);
   Target->FConstraints->RenameDependenciesToObject(Obj, NewName);
+  Target->FTriggers->RenameDependenciesToObject(Obj, NewName);
 }
 
 void TORVBaseTable::GrantAllPrivileges(TORVUser* EffectiveUser, TORVAuthorization* GrantTo) {
@@ -508,6 +485,7 @@ void TORVBaseTable::CreateSystemConstraint(bool Altering) {
   IndexColumn->SetSourceColumn(RowID);
   IndexColumns.Add(IndexColumn.get());
   IndexColumn.release();
+  Index->SetOwnerConstraintID(Added->GetID());
   FIndexes->Add(Index.get());
   Added->SetEnforcingIndex(Index.release());
 }
@@ -712,7 +690,7 @@ TORVAlterStates TORVBaseTable::GetAlterState(TORVBaseTable* OldTable) {
   if (FEncrypted != OldTable->FEncrypted) return {asRebuild, asRebuildAll};
   TORVAlterStates Result;
   for (int32_t Position = 0; Position < FIndexes->GetCount(); ++Position)
-    if (IsResultSetIndex(FIndexes->GetIndex(Position))) {
+    if (FIndexes->GetIndex(Position)->GetResultSetIndex()) {
       Result += {asRebuild, asRebuildIndexes, asIndexesDropped};
       break;
     }
@@ -802,6 +780,8 @@ void TORVBaseTable::BuildAlterSQL(int32_t Action, TORVConfigObject* Target, char
       const TORVString Text = FIndexes->GetIndex(Position)->GetCreateSQL(true, false, false);
       if (!Text.empty()) FAlterSQL += NextStatement + Text;
     }
+    for (int32_t Position = 0; Position < FTriggers->GetCount(); ++Position)
+      FAlterSQL += NextStatement + FTriggers->GetObjects(Position)->GetCreateSQL(true, false, false);
     return;
   }
   if (Action == 2) {
@@ -860,58 +840,26 @@ void TORVBaseTable::DynamicallyCreate() {
   TORVVirtualTable::DynamicallyCreate();
 }
 
-void BuildInformationTable(TORVBaseTable& Table, const TORVTableDescription& Description) {
-  Table.SetBlobBlockSize(GetMinBlockSize(Table.GetTableCharacterSet()));
-  Table.SetMaxRowBufferSize(MinRowBufferSize);
-  Table.SetMaxIndexBufferSize(MinIndexBufferSize);
-  Table.SetMaxBlobBufferSize(MinBlobBufferSize);
-  TORVColumns& Columns = Table.GetColumns();
-  for (const TORVTableColumnDef& Def : Description.Columns) {
-    std::unique_ptr<TORVColumn> Column(static_cast<TORVColumn*>(Columns.GetNewObject()));
-    Column->SetName(Def.Name);
-    Column->SetDataType(Def.DataType);
-    Column->SetSubType(Def.SubType);
-    if (Def.Length != 0) Column->SetLength(Def.Length);
-    if (Def.Scale != 0) Column->SetScale(Def.Scale);
-    if (Def.IgnoreCase) Column->SetCollation(Column->GetCollation() | CollationCaseInsensitiveFlag);
-    Columns.Add(Column.get());
-    Column.release();
-  }
-  TORVIndexes& Indexes = Table.GetIndexes();
-  for (const TORVTableIndexDef& Def : Description.Indexes) {
-    std::unique_ptr<TORVIndex> Index(static_cast<TORVIndex*>(Indexes.GetNewObject()));
-    Index->SetName(Def.Name);
-    Index->SetIndexType(itIndex);
-    TORVIndexColumns& Keys = *Index->GetIndexColumns();
-    for (int32_t Position : Def.Positions) {
-      std::unique_ptr<TORVIndexColumn> Key(static_cast<TORVIndexColumn*>(Keys.GetNewObject()));
-      Key->SetSourceColumn(Columns.GetColumn(Position));
-      Keys.Add(Key.get());
-      Key.release();
-    }
-    Indexes.Add(Index.get());
-    Index.release();
-  }
-}
-
 // ----------------------------------------------------- TORVBaseTableObjects
 
 void TORVBaseTableObjects::SelectObjects() {
   FTable->GetColumns().AddObjects(*this);
   FTable->GetConstraints().AddObjects(*this);
   FTable->GetIndexes().AddObjects(*this);
+  FTable->GetTriggers().AddObjects(*this);
 }
 
 TORVConfigObject* TORVBaseTableObjects::CopyObject(TORVConfigObject* Object) {
   if (dynamic_cast<TORVColumn*>(Object) != nullptr) return FTable->GetColumns().GetNewObject();
   if (dynamic_cast<TORVConstraint*>(Object) != nullptr) return FTable->GetConstraints().GetNewObject();
   if (dynamic_cast<TORVIndex*>(Object) != nullptr) return FTable->GetIndexes().GetNewObject();
+  if (dynamic_cast<TORVTrigger*>(Object) != nullptr) return FTable->GetTriggers().GetNewObject();
   return nullptr;
 }
 
 // ----------------------------------------------------- TORVReferencedTables
 
-TORVReferencedTables::TORVReferencedTables() : TORVBaseTables(false, nullptr) {}
+TORVReferencedTables::TORVReferencedTables() : TORVBaseTables(nullptr, false) {}
 
 void TORVReferencedTables::SortByLockSlot() { Sort(ReferencedTableCompareLockSlot); }
 

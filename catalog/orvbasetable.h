@@ -55,12 +55,6 @@ int32_t ReferencedTableCompareLockSlot(TORVConfigObject* A, TORVConfigObject* B)
 int32_t ReferencedTableCompareID(TORVConfigObject* A, TORVConfigObject* B);
 int32_t ReferencedTableCompareTimeStamp(TORVConfigObject* A, TORVConfigObject* B);
 
-// The common form of the information tables: small BLOB blocks and
-// buffers, then the described columns (character columns compare
-// case-insensitively when described so) and normal indexes, after the
-// columns the table already has.
-void BuildInformationTable(TORVBaseTable& Table, const TORVTableDescription& Description);
-
 // The information tables "Tables" and "TemporaryTables".
 const TORVConfigObjectsClass& BaseTablesClass();
 const TORVConfigObjectsClass& TemporaryTablesClass();

@@ -4,6 +4,7 @@
 
 #include "catalog/orvcatalog.h"
 #include "catalog/orvindexes.h"
+#include "catalog/orvroutine.h"
 #include "catalog/orvschema.h"
 #include "catalog/orvtable.h"
 #include "core/orvliteral.h"
@@ -58,32 +59,9 @@ bool SameMembers(TORVConfigObjects* Left, TORVConfigObjects* Right, bool Compare
 // ---------------------------------------------------------------------------
 // TORVConstraintColumn
 
-TORVConstraint* TORVConstraintColumn::OwnerConstraint() const { return ConstraintAbove(this); }
-
-TORVString TORVConstraintColumn::GetName() const {
-  TORVColumn* Column = const_cast<TORVConstraintColumn*>(this)->GetColumn();
-  return Column != nullptr ? Column->GetName() : TORVString();
-}
-
-void TORVConstraintColumn::ResetReferences() {
-  TORVCatalogObject::ResetReferences();
-  FColumn = nullptr;
-}
-
-TORVColumn* TORVConstraintColumn::GetColumn() {
-  if (FColumn != nullptr) return FColumn;
-  TORVConstraint* Constraint = OwnerConstraint();
-  TORVBaseTable* Table = Constraint != nullptr ? Constraint->GetOwnerTable() : nullptr;
-  if (Table != nullptr) FColumn = static_cast<TORVColumn*>(Table->GetColumns().FindByID(FColumnID, true));
-  return FColumn;
-}
-
-void TORVConstraintColumn::SetColumn(TORVColumn* Value) {
-  FColumn = Value;
-  const int32_t ID = Value != nullptr ? Value->GetID() : 0;
-  if (ID == FColumnID) return;
-  FColumnID = ID;
-  SetModified(true);
+TORVVirtualTable* TORVConstraintColumn::ReferencedTable() const {
+  TORVConstraint* Constraint = ConstraintAbove(this);
+  return Constraint != nullptr ? Constraint->GetOwnerTable() : nullptr;
 }
 
 void TORVConstraintColumn::BlobColumnError() {
@@ -92,93 +70,17 @@ void TORVConstraintColumn::BlobColumnError() {
 }
 
 void TORVConstraintColumn::Validate() {
-  TORVCatalogObject::Validate();
+  TORVColumnReference::Validate();
   TORVColumn* Column = GetColumn();
   if (Column != nullptr && Column->GetDataType() == dtLargeObject) BlobColumnError();
-}
-
-void TORVConstraintColumn::Assign(TORVConfigObject* FromObject, bool CopyReferences) {
-  TORVCatalogObject::Assign(FromObject, CopyReferences);
-  auto* From = dynamic_cast<TORVConstraintColumn*>(FromObject);
-  if (From == nullptr || From == this) return;
-  FColumnID = From->FColumnID;
-}
-
-bool TORVConstraintColumn::Compare(TORVConfigObject* ObjectToCompare, bool CompareID) {
-  auto* Other = dynamic_cast<TORVConstraintColumn*>(ObjectToCompare);
-  if (Other == nullptr) return false;
-  if (CompareID) return FColumnID == Other->FColumnID;
-  return SameString(GetName(), Other->GetName());
-}
-
-TORVString TORVConstraintColumn::GetCreateSQL(bool, bool, bool) { return QuotedName(GetName()); }
-
-void TORVConstraintColumn::Save(TORVMemoryStream& Stream, bool CRCOnly) {
-  TORVCatalogObject::Save(Stream, CRCOnly);
-  Stream.WriteInteger(FColumnID);
-}
-
-void TORVConstraintColumn::Load(TORVMemoryStream& Stream) {
-  TORVCatalogObject::Load(Stream);
-  FColumnID = Stream.ReadInteger();
 }
 
 // ---------------------------------------------------------------------------
 // TORVTargetTableColumn
 
-TORVConstraint* TORVTargetTableColumn::OwnerConstraint() const { return ConstraintAbove(this); }
-
-TORVString TORVTargetTableColumn::GetName() const {
-  TORVColumn* Column = const_cast<TORVTargetTableColumn*>(this)->GetTargetColumn();
-  return Column != nullptr ? Column->GetName() : TORVString();
-}
-
-void TORVTargetTableColumn::ResetReferences() {
-  TORVCatalogObject::ResetReferences();
-  FTargetColumn = nullptr;
-}
-
-TORVColumn* TORVTargetTableColumn::GetTargetColumn() {
-  if (FTargetColumn != nullptr) return FTargetColumn;
-  TORVConstraint* Constraint = OwnerConstraint();
-  TORVBaseTable* Table = Constraint != nullptr ? Constraint->GetTargetTable() : nullptr;
-  if (Table != nullptr)
-    FTargetColumn = static_cast<TORVColumn*>(Table->GetColumns().FindByID(FTargetColumnID, true));
-  return FTargetColumn;
-}
-
-void TORVTargetTableColumn::SetTargetColumn(TORVColumn* Value) {
-  FTargetColumn = Value;
-  const int32_t ID = Value != nullptr ? Value->GetID() : 0;
-  if (ID == FTargetColumnID) return;
-  FTargetColumnID = ID;
-  SetModified(true);
-}
-
-void TORVTargetTableColumn::Assign(TORVConfigObject* FromObject, bool CopyReferences) {
-  TORVCatalogObject::Assign(FromObject, CopyReferences);
-  auto* From = dynamic_cast<TORVTargetTableColumn*>(FromObject);
-  if (From == nullptr || From == this) return;
-  FTargetColumnID = From->FTargetColumnID;
-}
-
-bool TORVTargetTableColumn::Compare(TORVConfigObject* ObjectToCompare, bool CompareID) {
-  auto* Other = dynamic_cast<TORVTargetTableColumn*>(ObjectToCompare);
-  if (Other == nullptr) return false;
-  if (CompareID) return FTargetColumnID == Other->FTargetColumnID;
-  return SameString(GetName(), Other->GetName());
-}
-
-TORVString TORVTargetTableColumn::GetCreateSQL(bool, bool, bool) { return QuotedName(GetName()); }
-
-void TORVTargetTableColumn::Save(TORVMemoryStream& Stream, bool CRCOnly) {
-  TORVCatalogObject::Save(Stream, CRCOnly);
-  Stream.WriteInteger(FTargetColumnID);
-}
-
-void TORVTargetTableColumn::Load(TORVMemoryStream& Stream) {
-  TORVCatalogObject::Load(Stream);
-  FTargetColumnID = Stream.ReadInteger();
+TORVVirtualTable* TORVTargetTableColumn::ReferencedTable() const {
+  TORVConstraint* Constraint = ConstraintAbove(this);
+  return Constraint != nullptr ? Constraint->GetTargetTable() : nullptr;
 }
 
 // ---------------------------------------------------------------------------
@@ -224,6 +126,13 @@ void TORVSourceConstraint::SetSourceTableConstraint(TORVConstraint* Value) {
   const int32_t ID = Value != nullptr ? Value->GetID() : 0;
   if (ID == FSourceTableConstraintID) return;
   FSourceTableConstraintID = ID;
+  SetModified(true);
+}
+
+void TORVSourceConstraint::SetSourceTableID(int32_t Value) {
+  if (Value == FSourceTableID) return;
+  FSourceTableID = Value;
+  FSourceTable = nullptr;
   SetModified(true);
 }
 
@@ -339,7 +248,7 @@ void TORVConstraint::AdjustSubObjects(int32_t Type, bool FreeUnused) {
     }
     if (FReferencedCheckColumns == nullptr) FReferencedCheckColumns = std::make_unique<TORVSelectedColumns>();
     if (FReferencedCheckFunctions == nullptr)
-      FReferencedCheckFunctions = std::make_unique<TORVSelectedConfigObjects>();
+      FReferencedCheckFunctions = std::make_unique<TORVSelectedFunctions>();
   }
 }
 
@@ -743,13 +652,103 @@ TORVConfigObject* TORVConstraint::GetDependencyParentObject() {
   return Table != nullptr ? static_cast<TORVConfigObject*>(Table) : this;
 }
 
-void TORVConstraint::SetDependencies() {}
+void TORVConstraint::SetDependencies() {
+  TORVCatalog* Catalog = GetCatalog();
+  if (Catalog == nullptr) return;
+  TORVSchema* Schema = Catalog->GetDefaultSchema();
+  Schema->GetViews().AddDependenciesToObject(this);
+}
 
-void TORVConstraint::AddDependenciesToObject(TORVConfigObject*) {}
+void TORVConstraint::AddDependenciesToObject(TORVConfigObject* Obj) {
+  Compile();
+  const int32_t ID = Obj->GetID();
+  auto AddThis = [&] { Obj->GetDependencies()->Add(this); };
+  if (IsKeyType(FConstraintType)) {
+    if (dynamic_cast<TORVIndex*>(Obj) != nullptr && ID == FEnforcingIndexID) AddThis();
+  } else if (FConstraintType == ctForeignKey) {
+    if ((dynamic_cast<TORVIndex*>(Obj) != nullptr && ID == FEnforcingIndexID) ||
+        (dynamic_cast<TORVBaseTable*>(Obj) != nullptr && ID == FTargetTableID) ||
+        (dynamic_cast<TORVConstraint*>(Obj) != nullptr && ID == FTargetTableConstraintID))
+      AddThis();
+  }
+  if (HasColumns(FConstraintType)) FConstraintColumns->AddDependenciesToObject(Obj);
+  if (FConstraintType == ctCheck) {
+    for (int32_t I = 0; I < FReferencedCheckColumns->GetCount(); ++I)
+      if (FReferencedCheckColumns->GetObjects(I) == Obj) AddThis();
+    FReferencedCheckFunctions->AddDependenciesToObject(Obj);
+  }
+}
 
-void TORVConstraint::ResetDependenciesToObject(TORVConfigObject*, int32_t) {}
+void TORVConstraint::ResetDependenciesToObject(TORVConfigObject* Obj, int32_t NewID) {
+  Compile();
+  const int32_t ID = Obj->GetID();
+  auto Retarget = [&](int32_t& Field) {
+    if (Field != ID) return false;
+    Field = NewID;
+    SetModified(true);
+    return true;
+  };
+  if (dynamic_cast<TORVIndex*>(Obj) != nullptr && HasColumns(FConstraintType)) {
+    Retarget(FEnforcingIndexID);
+  } else if (FConstraintType == ctForeignKey && dynamic_cast<TORVBaseTable*>(Obj) != nullptr) {
+    Retarget(FTargetTableID);
+  } else if (FConstraintType == ctForeignKey && dynamic_cast<TORVConstraint*>(Obj) != nullptr) {
+    Retarget(FTargetTableConstraintID);
+  }
+  if (HasColumns(FConstraintType)) FConstraintColumns->ResetDependenciesToObject(Obj, NewID);
+  if (FConstraintType == ctForeignKey) FTargetTableColumns->ResetDependenciesToObject(Obj, NewID);
+  if (IsKeyType(FConstraintType) && dynamic_cast<TORVBaseTable*>(Obj) != nullptr) {
+    for (int32_t I = 0; I < FSourceConstraints->GetCount(); ++I) {
+      TORVSourceConstraint* Link = FSourceConstraints->GetSourceConstraint(I);
+      if (Link->GetSourceTableID() == ID) Link->SetSourceTableID(NewID);
+    }
+  }
+  if (FConstraintType == ctCheck) FReferencedCheckFunctions->ResetDependenciesToObject(Obj, NewID);
+}
 
-void TORVConstraint::RenameDependenciesToObject(TORVConfigObject*, const TORVString&) {}
+void TORVConstraint::RenameDependenciesToObject(TORVConfigObject* Obj, const TORVString& NewName) {
+  Compile();
+  if (FConstraintType != ctCheck) return;
+  bool Renamed = false;
+  for (int32_t I = 0; I < FReferencedCheckColumns->GetCount(); ++I) {
+    if (FReferencedCheckColumns->GetObjects(I) != Obj) continue;
+    FCheckExpr->RenameSymbols(ttCOLUMNREF, Obj->GetName(), NewName);
+    Renamed = true;
+    break;
+  }
+  for (int32_t I = 0; !Renamed && I < FReferencedCheckFunctions->GetCount(); ++I) {
+    if (FReferencedCheckFunctions->GetObjects(I) != Obj) continue;
+    FCheckExpr->RenameSymbols(ttFUNCREF, Obj->GetName(), NewName);
+    Renamed = true;
+  }
+  if (Renamed) SetModified(true);
+}
+
+TORVAlterStates TORVConstraint::GetAlterState(TORVConstraint* OldConstraint) {
+  FAltered = true;
+  const TORVAlterStates Altered{asConstraintsAltered};
+  const TORVAlterStates Rebuilt{asRebuild, asRebuildIndexes, asConstraintsAltered, asKeyConstraintAltered};
+  switch (FConstraintType) {
+    case ctPrimaryKey:
+    case ctUnique:
+      return SameMembers(FConstraintColumns.get(), OldConstraint->FConstraintColumns.get(), true) ? Altered
+                                                                                                   : Rebuilt;
+    case ctForeignKey:
+      if (!SameMembers(FConstraintColumns.get(), OldConstraint->FConstraintColumns.get(), true)) return Rebuilt;
+      if (FTargetTableID == OldConstraint->FTargetTableID &&
+          SameMembers(FTargetTableColumns.get(), OldConstraint->FTargetTableColumns.get(), true) &&
+          FTargetTableConstraintID == OldConstraint->FTargetTableConstraintID &&
+          FUpdateAction == OldConstraint->FUpdateAction && FDeleteAction == OldConstraint->FDeleteAction)
+        return Altered;
+      return Altered + TORVAlterStates{asKeyConstraintAltered};
+    case ctCheck:
+      return OldConstraint->FCheckExpr != nullptr && FCheckExpr->Compare(OldConstraint->FCheckExpr.get())
+                 ? Altered
+                 : Altered + TORVAlterStates{asCheckConstraintAltered};
+    default:
+      return Altered;
+  }
+}
 
 // ---------------------------------------------------------------------------
 // TORVConstraints
@@ -781,12 +780,87 @@ void TORVCheckExpr::DefaultTableName(TORVExprToken*, TORVString& Name) {
   if (Table != nullptr) Name = Table->GetName();
 }
 
-void TORVCheckExpr::ExpressionCompiled() {}
+void TORVCheckExpr::ExpressionCompiled() {
+  SortUniqueByID(*FConstraint->GetReferencedCheckColumns());
+  SortUniqueByID(*FConstraint->GetReferencedCheckFunctions());
+}
 
-void TORVCheckExpr::ExpressionDecompiled() {}
+void TORVCheckExpr::ExpressionDecompiled() {
+  FConstraint->GetReferencedCheckColumns()->Clear();
+  FConstraint->GetReferencedCheckFunctions()->Clear();
+}
 
-void TORVCheckExpr::ColumnFound(TORVExprToken*) {}
+void TORVCheckExpr::ColumnFound(TORVExprToken* Token) {
+  TORVBaseTable* Table = FConstraint->GetOwnerTable();
+  if (Table == nullptr || Token->FSourceToken != nullptr) return;
+  FConstraint->GetReferencedCheckColumns()->Add(Table->GetColumns().GetColumn(Token->FPosition));
+}
 
-void TORVCheckExpr::FunctionFound(TORVExprToken*) {}
+void TORVCheckExpr::FunctionFound(TORVExprToken* Token) {
+  TORVCatalog* Catalog = GetCatalog();
+  if (Catalog == nullptr || Token->FTokenOperator != toUDF) return;
+  FConstraint->GetReferencedCheckFunctions()->Add(
+      Catalog->GetDefaultSchema()->GetFunctions().FindByName(Token->FName, true));
+}
+
+// ---------------------------------------------------------------------------
+// Information tables
+
+const TORVConfigObjectsClass& ConstraintsClass() {
+  static const TORVTableDescription Description{
+      {TableText(u"TableName", 80, true), TableText(u"Name", 80, true), TableClob(u"Description", false),
+       TableText(u"Type", 15, true), TableText(u"EnforcingIndex", 80, true), TableText(u"TargetTable", 80, true),
+       TableText(u"TargetTableConstraint", 80, true), TableText(u"UpdateAction", 15, true),
+       TableText(u"DeleteAction", 15, true), TableClob(u"CheckExpr", false), TableColumn(u"ErrorCode", dtInteger),
+       TableClob(u"ErrorMessage", false), TableClob(u"CreateSQL", true), TableClob(u"DropSQL", true)},
+      {{u"TableName", {1}}, {u"Name", {2}}, {u"Type", {4}}, {u"TargetTable", {6}}}};
+  static const TORVConfigObjectsClass Class{[](TORVConfig*) { return new TORVConstraints(); }, u"Constraints",
+                                            &Description};
+  return Class;
+}
+
+const TORVConfigObjectsClass& ConstraintColumnsClass() {
+  static const TORVTableDescription Description{
+      {TableText(u"TableName", 80, true), TableText(u"ConstraintName", 80, true),
+       TableText(u"ColumnName", 80, true), TableColumn(u"OrdinalPos", dtInteger)},
+      {{u"TableName", {1}}, {u"ConstraintName", {2}}, {u"ColumnName", {3}}}};
+  static const TORVConfigObjectsClass Class{[](TORVConfig*) { return new TORVConstraintColumns(); },
+                                            u"ConstraintColumns", &Description};
+  return Class;
+}
+
+const TORVConfigObjectsClass& ODBCPrimaryKeysClass() {
+  static const TORVTableDescription Description{
+      {TableText(u"TABLE_CAT", 80, true), TableText(u"TABLE_SCHEM", 80, true), TableText(u"TABLE_NAME", 80, true),
+       TableText(u"COLUMN_NAME", 80, true), TableColumn(u"KEY_SEQ", dtSmallInt), TableText(u"PK_NAME", 80, true),
+       TableClob(u"REMARKS", false), TableText(u"ENFORCING_INDEX", 80, true)},
+      {{u"ODBC", {1, 2, 3, 5}}, {u"TABLE_NAME", {3}}, {u"COLUMN_NAME", {4}}, {u"PK_NAME", {6}}}};
+  static const TORVConfigObjectsClass Class{[](TORVConfig*) { return new TORVODBCPrimaryKeys(); },
+                                            u"SQLPrimaryKeys", &Description};
+  return Class;
+}
+
+const TORVConfigObjectsClass& ODBCForeignKeysClass() {
+  static const TORVTableDescription Description{
+      {TableText(u"PKTABLE_CAT", 80, true), TableText(u"PKTABLE_SCHEM", 80, true),
+       TableText(u"PKTABLE_NAME", 80, true), TableText(u"PKCOLUMN_NAME", 80, true),
+       TableText(u"FKTABLE_CAT", 80, true), TableText(u"FKTABLE_SCHEM", 80, true),
+       TableText(u"FKTABLE_NAME", 80, true), TableText(u"FKCOLUMN_NAME", 80, true),
+       TableColumn(u"KEY_SEQ", dtSmallInt), TableColumn(u"UPDATE_RULE", dtSmallInt),
+       TableColumn(u"DELETE_RULE", dtSmallInt), TableText(u"FK_NAME", 80, true), TableText(u"PK_NAME", 80, true),
+       TableColumn(u"DEFERRABILITY", dtSmallInt), TableClob(u"REMARKS", false),
+       TableText(u"ENFORCING_INDEX", 80, true)},
+      {{u"ODBC1", {5, 6, 7, 9}},
+       {u"ODBC2", {1, 2, 3, 9}},
+       {u"PKTABLE_NAME", {3}},
+       {u"PKCOLUMN_NAME", {4}},
+       {u"FKTABLE_NAME", {7}},
+       {u"FKCOLUMN_NAME", {8}},
+       {u"FK_NAME", {12}},
+       {u"PK_NAME", {13}}}};
+  static const TORVConfigObjectsClass Class{[](TORVConfig*) { return new TORVODBCForeignKeys(); },
+                                            u"SQLForeignKeys", &Description};
+  return Class;
+}
 
 }  // namespace orv

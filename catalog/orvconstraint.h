@@ -8,9 +8,13 @@
 #include <memory>
 
 #include "base/orvtype.h"
+#include "catalog/orvalterstate.h"
 #include "catalog/orvcatalogexpr.h"
 #include "catalog/orvcatalogobject.h"
+#include "catalog/orvcolumnref.h"
 #include "catalog/orvcolumns.h"
+#include "catalog/orvroutine.h"
+#include "catalog/orvtabledesc.h"
 
 namespace orv {
 
@@ -38,89 +42,49 @@ inline constexpr int32_t caRestrict = 4;
 // a primary key of its own replaces it.
 inline constexpr char16_t SystemPrimaryKeyName[] = u"__PrimaryKey";
 
-// One constrained column, in key order; its name is its column's.
-class TORVConstraintColumn : public TORVCatalogObject {
+// One constrained column, in key order.
+class TORVConstraintColumn : public TORVColumnReference {
  public:
   TORVString GetTypeName() const override { return u"constraint column"; }
-  TORVString GetName() const override;
-  bool GetNameRequired() const override { return false; }
-  void ResetReferences() override;
   // A large-object column cannot be constrained.
   void Validate() override;
-  void Assign(TORVConfigObject* FromObject, bool CopyReferences) override;
-  // With CompareID equal column IDs, without it equal column names.
-  bool Compare(TORVConfigObject* ObjectToCompare, bool CompareID) override;
-  TORVString GetCreateSQL(bool IncludeDependentObjects, bool DependentObjectsOnly, bool Restricted) override;
-  void Save(TORVMemoryStream& Stream, bool CRCOnly) override;
-  void Load(TORVMemoryStream& Stream) override;
 
   [[noreturn]] virtual void BlobColumnError();
 
-  // The cached column, else the owning table's column with the ID
-  // (the not-found error when it is gone).
-  TORVColumn* GetColumn();
-  void SetColumn(TORVColumn* Value);
+  // The owning table's column with the ID.
+  TORVColumn* GetColumn() { return ResolveColumn(); }
+  void SetColumn(TORVColumn* Value) { StoreColumn(Value); }
   int32_t GetColumnID() const { return FColumnID; }
 
  protected:
-  TORVConstraint* OwnerConstraint() const;
-
-  TORVColumn* FColumn = nullptr;
-  int32_t FColumnID = 0;
+  TORVVirtualTable* ReferencedTable() const override;
 };
 
-class TORVConstraintColumns : public TORVCatalogObjects {
+class TORVConstraintColumns : public TORVColumnReferences<TORVConstraintColumn> {
  public:
-  TORVConstraintColumns() : TORVCatalogObjects(true) {}
-
-  TORVString GetTypeName() const override { return u"constraint column"; }
-  TORVConfigObject* CreateObject() override { return new TORVConstraintColumn(); }
-  bool CheckForDuplicate(TORVConfigObject* /*NewObject*/, TORVConfigObject* /*Member*/) override { return false; }
-  TORVString GetCreateSQLSeparator() const override { return u", "; }
-
-  TORVConstraintColumn* GetConstraintColumn(int32_t Index) const {
-    return static_cast<TORVConstraintColumn*>(FObjects[Index]);
-  }
+  TORVConstraintColumn* GetConstraintColumn(int32_t Index) const { return GetMember(Index); }
 };
 
 // One referenced column of a foreign key, paired by position with the
 // constraint column of the same index.
-class TORVTargetTableColumn : public TORVCatalogObject {
+class TORVTargetTableColumn : public TORVColumnReference {
  public:
   TORVString GetTypeName() const override { return u"constraint column"; }
-  TORVString GetName() const override;
-  bool GetNameRequired() const override { return false; }
-  void ResetReferences() override;
-  void Assign(TORVConfigObject* FromObject, bool CopyReferences) override;
-  bool Compare(TORVConfigObject* ObjectToCompare, bool CompareID) override;
-  TORVString GetCreateSQL(bool IncludeDependentObjects, bool DependentObjectsOnly, bool Restricted) override;
-  void Save(TORVMemoryStream& Stream, bool CRCOnly) override;
-  void Load(TORVMemoryStream& Stream) override;
+  // Only the constrained columns make the key depend on a column.
+  void AddDependenciesToObject(TORVConfigObject* /*Obj*/) override {}
 
-  // The cached column, else the target table's column with the ID.
-  TORVColumn* GetTargetColumn();
-  void SetTargetColumn(TORVColumn* Value);
-  int32_t GetTargetColumnID() const { return FTargetColumnID; }
+  // The target table's column with the ID.
+  TORVColumn* GetTargetColumn() { return ResolveColumn(); }
+  void SetTargetColumn(TORVColumn* Value) { StoreColumn(Value); }
+  int32_t GetTargetColumnID() const { return FColumnID; }
 
  protected:
-  TORVConstraint* OwnerConstraint() const;
-
-  TORVColumn* FTargetColumn = nullptr;
-  int32_t FTargetColumnID = 0;
+  TORVVirtualTable* ReferencedTable() const override;
 };
 
-class TORVTargetTableColumns : public TORVCatalogObjects {
+class TORVTargetTableColumns : public TORVColumnReferences<TORVTargetTableColumn> {
  public:
-  TORVTargetTableColumns() : TORVCatalogObjects(true) {}
-
-  TORVString GetTypeName() const override { return u"constraint column"; }
-  TORVConfigObject* CreateObject() override { return new TORVTargetTableColumn(); }
-  bool CheckForDuplicate(TORVConfigObject* /*NewObject*/, TORVConfigObject* /*Member*/) override { return false; }
-  TORVString GetCreateSQLSeparator() const override { return u", "; }
-
-  TORVTargetTableColumn* GetTargetTableColumn(int32_t Index) const {
-    return static_cast<TORVTargetTableColumn*>(FObjects[Index]);
-  }
+  TORVTargetTableColumn* GetTargetTableColumn(int32_t Index) const { return GetMember(Index); }
 };
 
 // A reverse link of a primary or unique key: the table and the foreign key
@@ -142,6 +106,7 @@ class TORVSourceConstraint : public TORVCatalogObject {
   TORVBaseTable* GetSourceTable();
   void SetSourceTable(TORVBaseTable* Value);
   int32_t GetSourceTableID() const { return FSourceTableID; }
+  void SetSourceTableID(int32_t Value);
   TORVConstraint* GetSourceTableConstraint();
   void SetSourceTableConstraint(TORVConstraint* Value);
   int32_t GetSourceTableConstraintID() const { return FSourceTableConstraintID; }
@@ -232,6 +197,10 @@ class TORVConstraint : public TORVCatalogObject {
   void ResetDependenciesToObject(TORVConfigObject* Obj, int32_t NewID) override;
   void RenameDependenciesToObject(TORVConfigObject* Obj, const TORVString& NewName) override;
 
+  // What ALTER CONSTRAINT from OldConstraint to this definition implies;
+  // sets Altered.
+  TORVAlterStates GetAlterState(TORVConstraint* OldConstraint);
+
   [[noreturn]] virtual void ConstraintTypeError();
   [[noreturn]] virtual void ConstraintActionError();
 
@@ -272,7 +241,7 @@ class TORVConstraint : public TORVCatalogObject {
   void SetDeleteAction(int32_t Value);
   TORVCheckExpr* GetCheckExpr() const { return FCheckExpr.get(); }
   TORVSelectedColumns* GetReferencedCheckColumns() const { return FReferencedCheckColumns.get(); }
-  TORVSelectedConfigObjects* GetReferencedCheckFunctions() const { return FReferencedCheckFunctions.get(); }
+  TORVSelectedFunctions* GetReferencedCheckFunctions() const { return FReferencedCheckFunctions.get(); }
   int32_t GetErrorCode() const { return FErrorCode; }
   void SetErrorCode(int32_t Value);
   const TORVString& GetErrorMessage() const { return FErrorMessage; }
@@ -299,7 +268,7 @@ class TORVConstraint : public TORVCatalogObject {
   int32_t FDeleteAction = caNoAction;
   std::unique_ptr<TORVCheckExpr> FCheckExpr;
   std::unique_ptr<TORVSelectedColumns> FReferencedCheckColumns;
-  std::unique_ptr<TORVSelectedConfigObjects> FReferencedCheckFunctions;
+  std::unique_ptr<TORVSelectedFunctions> FReferencedCheckFunctions;
   int32_t FErrorCode = 0;
   TORVString FErrorMessage;
   bool FAltered = false;
@@ -318,5 +287,16 @@ class TORVConstraints : public TORVCatalogObjects {
 
   TORVConstraint* GetConstraint(int32_t Index) const { return static_cast<TORVConstraint*>(FObjects[Index]); }
 };
+
+// The constraint lists behind the ODBC catalog tables of keys.
+class TORVODBCPrimaryKeys : public TORVConstraints {};
+class TORVODBCForeignKeys : public TORVConstraints {};
+
+// The information tables: "Constraints", "ConstraintColumns",
+// "SQLPrimaryKeys" and "SQLForeignKeys".
+const TORVConfigObjectsClass& ConstraintsClass();
+const TORVConfigObjectsClass& ConstraintColumnsClass();
+const TORVConfigObjectsClass& ODBCPrimaryKeysClass();
+const TORVConfigObjectsClass& ODBCForeignKeysClass();
 
 }  // namespace orv

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -18,8 +19,10 @@
 #include "catalog/orvruntimetables.h"
 #include "catalog/orvselection.h"
 #include "catalog/orvstore.h"
+#include "catalog/orvtrigger.h"
 #include "catalog/orvuser.h"
 #include "core/orvstream.h"
+#include "core/orvenv.h"
 #include "core/orvliteral.h"
 #include "tests/catalog/orvcatalogroot.h"
 #include "tests/support/orvrowfakes.h"
@@ -155,6 +158,7 @@ void WriteBasePart(TORVMemoryStream& Stream, TORVCurrency Version, const TBasePa
   Stream.WriteInteger(Part.BlobBlockSize);
   if (Version >= TORVCurrency::FromScaled(20000)) Stream.WriteInteger(Part.PublishBlockSize);
   Stream.WriteInteger(0);  // no constraints
+  if (Version < TORVCurrency::FromScaled(10300)) Stream.WriteInteger(0);  // no triggers
   if (Version > TORVCurrency::FromScaled(10400))
     for (int32_t Index = 0; Index < 3; ++Index) Stream.WriteInteger(Part.MaxBuffers[Index]);
   if (Version >= TORVCurrency::FromScaled(20000)) {
@@ -179,11 +183,18 @@ TORVBaseTable* LoadTable(TCatalogFixture& Fixture, TORVCurrency Version, const T
   TORVMemoryStream Record(CharacterSet);
   Table->TORVVirtualTable::Save(Record, false);
   TORVBytes Bytes = StreamBytes(Record);
+  // Older still, the trigger count before the lock slot moves to the base
+  // part.
+  if (Version < TORVCurrency::FromScaled(10300)) Bytes.erase(Bytes.end() - 8, Bytes.end() - 4);
   if (Version < AttributesVersion) {
-    // Older streams have no attributes after the object record.
-    TORVMemoryStream Object(CharacterSet), Lockable(CharacterSet);
+    // Older streams have no user version after the privileges (the base
+    // part carries it) and no attributes after the object record.
+    TORVMemoryStream Object(CharacterSet), Lockable(CharacterSet), Privileged(CharacterSet), Schema(CharacterSet);
     Table->TORVConfigObject::Save(Object, false);
     Table->TORVLockableConfigObject::Save(Lockable, false);
+    Table->TORVPrivilegedConfigObject::Save(Privileged, false);
+    Table->TORVPrivilegedSchemaObject::Save(Schema, false);
+    Bytes.erase(Bytes.begin() + Privileged.GetSize(), Bytes.begin() + Schema.GetSize());
     Bytes.erase(Bytes.begin() + Object.GetSize(), Bytes.begin() + Lockable.GetSize());
   }
   TORVMemoryStream Stream(CharacterSet);
@@ -197,6 +208,12 @@ TORVBaseTable* LoadTable(TCatalogFixture& Fixture, TORVCurrency Version, const T
 
 TEST(BaseTable, StreamVersionsDecideWhichFieldsAreRead) {
   TBasePart Part;
+  {
+    TCatalogFixture Fixture(CharacterSetAnsi);
+    TORVBaseTable* Table = LoadTable(Fixture, TORVCurrency::FromScaled(10200), Part);
+    EXPECT_EQ(Table->GetUserVersion(), Part.UserVersion);
+    EXPECT_EQ(Table->GetTriggers().GetCount(), 0);
+  }
   {
     TCatalogFixture Fixture(CharacterSetAnsi);
     TORVBaseTable* Table = LoadTable(Fixture, TORVCurrency::FromScaled(10400), Part);
@@ -501,7 +518,7 @@ TEST(InformationTables, EveryDescribedTableBuildsThroughDynamicCreation) {
         TORVColumn* Column = Columns.GetColumn(static_cast<int32_t>(Index) + 1);
         EXPECT_EQ(Column->GetName(), Def.Name);
         EXPECT_EQ(Column->GetDataType(), Def.DataType);
-        EXPECT_EQ((Column->GetCollation() & CollationCaseInsensitiveFlag) != 0, Def.IgnoreCase);
+        EXPECT_EQ(GetLocaleFlag(Column->GetCollation(), CollationCaseInsensitiveBit), Def.IgnoreCase);
       }
       ASSERT_EQ(Table->GetIndexes().GetCount(), static_cast<int32_t>(Description.Indexes.size()) + 1);
       EXPECT_EQ(Table->GetIndexes().GetIndex(0)->GetName(), u"__PrimaryKey");
@@ -532,6 +549,84 @@ TEST(InformationTables, EveryDescribedTableBuildsThroughDynamicCreation) {
       EXPECT_EQ(Columns.GetCount(), static_cast<int32_t>(Description.Columns.size()) + 1);
     }
   }
+}
+
+// A foreign key of From on its "__RowID" that references To.
+TORVConstraint* AddForeignKey(TORVBaseTable* From, TORVBaseTable* To, const TORVString& Name) {
+  TORVConstraints& Constraints = From->GetConstraints();
+  std::unique_ptr<TORVConstraint> Key(static_cast<TORVConstraint*>(Constraints.GetNewObject()));
+  Key->SetName(Name);
+  Key->SetConstraintType(ctForeignKey);
+  TORVConstraintColumns& Columns = *Key->GetConstraintColumns();
+  std::unique_ptr<TORVConstraintColumn> Column(static_cast<TORVConstraintColumn*>(Columns.GetNewObject()));
+  Column->SetColumn(From->GetColumns().GetColumn(0));
+  Columns.Add(Column.get());
+  Column.release();
+  Constraints.Add(Key.get());
+  TORVConstraint* Added = Key.release();
+  Added->SetTargetTable(To);
+  return Added;
+}
+
+TEST(ReferencedTables, EqualStampsPlaceATableAfterTheTablesItReferences) {
+  TCatalogFixture Fixture;
+  TORVBaseTable* Parent = Fixture.NewKeyedTable(u"parent");
+  TORVBaseTable* Child = Fixture.NewKeyedTable(u"child");
+  TORVBaseTable* Grandchild = Fixture.NewKeyedTable(u"grandchild");
+  TORVBaseTable* Loose = Fixture.NewKeyedTable(u"loose");
+  AddForeignKey(Child, Parent, u"toparent");
+  AddForeignKey(Grandchild, Child, u"tochild");
+  EXPECT_TRUE(Grandchild->DependsUponTable(Parent));
+  EXPECT_FALSE(Parent->DependsUponTable(Grandchild));
+  EXPECT_EQ(ReferencedTableCompareTimeStamp(Child, Parent), 1);
+  EXPECT_EQ(ReferencedTableCompareTimeStamp(Parent, Child), -1);
+  EXPECT_EQ(ReferencedTableCompareTimeStamp(Loose, Parent), 0);
+  TORVReferencedTables List;
+  for (TORVBaseTable* Table : {Grandchild, Loose, Child, Parent}) List.Add(Table);
+  List.SortByTimeStamp();
+  std::vector<TORVBaseTable*> Order;
+  for (int32_t Index = 0; Index < List.GetCount(); ++Index) Order.push_back(List.GetTable(Index));
+  const auto At = [&Order](TORVBaseTable* Table) { return std::find(Order.begin(), Order.end(), Table) - Order.begin(); };
+  EXPECT_LT(At(Parent), At(Child));
+  EXPECT_LT(At(Child), At(Grandchild));
+  // A later stamp goes last whatever it references.
+  Parent->SetBatchTimeStamp(10);
+  List.SortByTimeStamp();
+  EXPECT_EQ(List.GetTable(3), Parent);
+}
+
+TEST(ReferencedTables, KeysReferencingEachOtherEndTheDependencyWalk) {
+  TCatalogFixture Fixture;
+  TORVBaseTable* A = Fixture.NewKeyedTable(u"a");
+  TORVBaseTable* B = Fixture.NewKeyedTable(u"b");
+  TORVBaseTable* C = Fixture.NewKeyedTable(u"c");
+  AddForeignKey(A, B, u"tob");
+  AddForeignKey(B, A, u"toa");
+  EXPECT_TRUE(A->DependsUponTable(B));
+  EXPECT_FALSE(A->DependsUponTable(C));
+}
+
+TEST(ReferencedTables, ConstraintTablesAreBuiltOnceUntilReset) {
+  TCatalogFixture Fixture;
+  TORVBaseTable* Parent = Fixture.NewKeyedTable(u"parent");
+  TORVBaseTable* Other = Fixture.NewKeyedTable(u"other");
+  TORVBaseTable* Child = Fixture.NewKeyedTable(u"child");
+  Parent->SetLockSlot(2);
+  Other->SetLockSlot(1);
+  AddForeignKey(Child, Parent, u"toparent");
+  EXPECT_FALSE(Child->GetHasConstraintTables());
+  Child->SetupConstraintTables();
+  ASSERT_EQ(Child->GetConstraintTables().GetCount(), 1);
+  AddForeignKey(Child, Other, u"toother");
+  AddForeignKey(Child, Parent, u"again");
+  Child->SetupConstraintTables();
+  EXPECT_EQ(Child->GetConstraintTables().GetCount(), 1);
+  Child->ResetConstraintTables();
+  EXPECT_FALSE(Child->GetHasConstraintTables());
+  Child->SetupConstraintTables();
+  ASSERT_EQ(Child->GetConstraintTables().GetCount(), 2);
+  EXPECT_EQ(Child->GetConstraintTables().GetTable(0), Other);
+  EXPECT_EQ(Child->GetConstraintTables().GetTable(1), Parent);
 }
 
 TEST(ReferencedTables, RemoveDuplicatesAfterSortingKeepsOneOfEach) {
