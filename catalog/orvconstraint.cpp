@@ -579,7 +579,7 @@ int32_t TORVConstraint::GetMemorySize() {
   if (IsKeyType(FConstraintType)) Size += FSourceConstraints->GetMemorySize();
   if (FConstraintType == ctForeignKey) Size += FTargetTableColumns->GetMemorySize();
   if (FConstraintType == ctCheck) {
-    Size += static_cast<int32_t>(FCheckExpr->GetExpression().size() * sizeof(char16_t));
+    Size += FCheckExpr->GetMemorySize();
     Size += FReferencedCheckColumns->GetMemorySize() + FReferencedCheckFunctions->GetMemorySize();
   }
   return Size + static_cast<int32_t>(FErrorMessage.size() * sizeof(char16_t));
@@ -656,6 +656,7 @@ void TORVConstraint::SetDependencies() {
   TORVCatalog* Catalog = GetCatalog();
   if (Catalog == nullptr) return;
   TORVSchema* Schema = Catalog->GetDefaultSchema();
+  Schema->GetBaseTables().AddDependenciesToObject(this);
   Schema->GetViews().AddDependenciesToObject(this);
 }
 

@@ -303,6 +303,26 @@ TEST_F(ConstraintTest, AlterStateFollowsWhatChanged) {
   EXPECT_EQ(test::ErrorOf([&] { Check->CheckConstraintTypeAlter(ctUnique); }).substr(0, 4), "100 ");
 }
 
+TEST_F(ConstraintTest, HiddenSystemKeyIsEnforcedByItsIndexAndLeftOutOfTheText) {
+  auto* Index = static_cast<TORVIndex*>(T->GetIndexes().GetNewObject());
+  Index->SetName(SystemPrimaryKeyName);
+  Index->SetIndexType(itPrimaryKey);
+  T->GetIndexes().Add(Index);
+  TORVConstraint* Key = Add(T, SystemPrimaryKeyName, ctPrimaryKey, {u"__RowID"});
+  Key->SetHidden(true);
+  Key->SetEnforcingIndex(Index);
+  Key->ResetReferences();
+  EXPECT_EQ(Key->GetEnforcingIndex(), Index);
+  EXPECT_EQ(Key->GetConstraintColumns()->GetConstraintColumn(0)->GetColumn(), T->GetColumns().GetColumn(0));
+  EXPECT_EQ(T->GetConstraints().GetCreateSQL(false, false, false), u"");
+  Add(T, u"uq", ctUnique, {u"b"});
+  EXPECT_EQ(T->GetConstraints().GetCreateSQL(false, false, false), u"CONSTRAINT \"uq\" UNIQUE (\"b\")");
+
+  // A key of its own replaces the hidden one; the table never has two.
+  std::unique_ptr<TORVConstraint> Own(New(T, u"pk", ctPrimaryKey, {u"a"}));
+  EXPECT_EQ(test::ErrorOf([&] { T->GetConstraints().Add(Own.get()); }).substr(0, 4), "400 ");
+}
+
 TEST_F(ConstraintTest, InformationTablesDescribeTheirColumnsAndIndexes) {
   auto Names = [](const TORVConfigObjectsClass& Class) {
     std::vector<TORVString> Result{Class.TableName};
