@@ -261,6 +261,22 @@ TEST_F(ConstraintTest, ForeignKeysBetweenSessionTablesAndOrdinaryOnesAreRefused)
   Foreign->SetTargetTable(T);
   EXPECT_EQ(Foreign->GetTargetTable(), T);
 
+  // While u is rebuilt, its working copy (same ID) is the target.
+  TORVConstraint* ToU = Add(T, u"fku", ctForeignKey, {u"a"});
+  ToU->SetTargetTable(U);
+  TORVBaseTables& Temporary = Catalog->GetDefaultSchema()->GetTemporaryTables();
+  std::unique_ptr<TORVBaseTable> Copy(static_cast<TORVBaseTable*>(Temporary.GetNewObject(nullptr)));
+  Copy->SetName(u"u_copy");
+  Copy->SetID(U->GetID());
+  Temporary.Add(Copy.get());
+  TORVBaseTable* WorkingCopy = Copy.release();
+  U->SetMaintaining(true);
+  ToU->ResetReferences();
+  EXPECT_EQ(ToU->GetTargetTable(), WorkingCopy);
+  U->SetMaintaining(false);
+  ToU->ResetReferences();
+  EXPECT_EQ(ToU->GetTargetTable(), U);
+
   TORVConstraint* Own = Add(T, u"fk", ctForeignKey, {u"a"});
   Own->CheckTargetTable(T->GetID());
   EXPECT_EQ(Own->GetTargetTable(), T);
