@@ -39,10 +39,15 @@ TORVSchema* SchemaOf(const TORVBaseTable* Table) {
   return Tables != nullptr ? dynamic_cast<TORVSchema*>(Tables->GetParent()) : nullptr;
 }
 
-// A base table by ID among the schema's tables.
+// A base table by ID among the schema's tables; while a table is being
+// maintained its working copy, which keeps its ID among the temporary
+// tables, stands in for it.
 TORVBaseTable* FindSchemaTable(TORVSchema* Schema, int32_t ID) {
   if (Schema == nullptr) return nullptr;
-  return static_cast<TORVBaseTable*>(Schema->GetBaseTables().FindByID(ID, true));
+  auto* Table = static_cast<TORVBaseTable*>(Schema->GetBaseTables().FindByID(ID, true));
+  if (Table->GetMaintaining())
+    if (auto* Copy = static_cast<TORVBaseTable*>(Schema->GetTemporaryTables().FindByID(ID, false))) return Copy;
+  return Table;
 }
 
 // Two collections whose members pair by position and match by Compare.
@@ -579,7 +584,7 @@ int32_t TORVConstraint::GetMemorySize() {
   if (IsKeyType(FConstraintType)) Size += FSourceConstraints->GetMemorySize();
   if (FConstraintType == ctForeignKey) Size += FTargetTableColumns->GetMemorySize();
   if (FConstraintType == ctCheck) {
-    Size += static_cast<int32_t>(FCheckExpr->GetExpression().size() * sizeof(char16_t));
+    Size += FCheckExpr->GetMemorySize();
     Size += FReferencedCheckColumns->GetMemorySize() + FReferencedCheckFunctions->GetMemorySize();
   }
   return Size + static_cast<int32_t>(FErrorMessage.size() * sizeof(char16_t));
@@ -656,6 +661,7 @@ void TORVConstraint::SetDependencies() {
   TORVCatalog* Catalog = GetCatalog();
   if (Catalog == nullptr) return;
   TORVSchema* Schema = Catalog->GetDefaultSchema();
+  Schema->GetBaseTables().AddDependenciesToObject(this);
   Schema->GetViews().AddDependenciesToObject(this);
 }
 

@@ -261,6 +261,22 @@ TEST_F(ConstraintTest, ForeignKeysBetweenSessionTablesAndOrdinaryOnesAreRefused)
   Foreign->SetTargetTable(T);
   EXPECT_EQ(Foreign->GetTargetTable(), T);
 
+  // While u is rebuilt, its working copy (same ID) is the target.
+  TORVConstraint* ToU = Add(T, u"fku", ctForeignKey, {u"a"});
+  ToU->SetTargetTable(U);
+  TORVBaseTables& Temporary = Catalog->GetDefaultSchema()->GetTemporaryTables();
+  std::unique_ptr<TORVBaseTable> Copy(static_cast<TORVBaseTable*>(Temporary.GetNewObject(nullptr)));
+  Copy->SetName(u"u_copy");
+  Copy->SetID(U->GetID());
+  Temporary.Add(Copy.get());
+  TORVBaseTable* WorkingCopy = Copy.release();
+  U->SetMaintaining(true);
+  ToU->ResetReferences();
+  EXPECT_EQ(ToU->GetTargetTable(), WorkingCopy);
+  U->SetMaintaining(false);
+  ToU->ResetReferences();
+  EXPECT_EQ(ToU->GetTargetTable(), U);
+
   TORVConstraint* Own = Add(T, u"fk", ctForeignKey, {u"a"});
   Own->CheckTargetTable(T->GetID());
   EXPECT_EQ(Own->GetTargetTable(), T);
@@ -301,6 +317,26 @@ TEST_F(ConstraintTest, AlterStateFollowsWhatChanged) {
   NewCheck->GetCheckExpr()->SetExpression(u"a > 1");
   EXPECT_EQ(NewCheck->GetAlterState(Check), (TORVAlterStates{asConstraintsAltered, asCheckConstraintAltered}));
   EXPECT_EQ(test::ErrorOf([&] { Check->CheckConstraintTypeAlter(ctUnique); }).substr(0, 4), "100 ");
+}
+
+TEST_F(ConstraintTest, HiddenSystemKeyIsEnforcedByItsIndexAndLeftOutOfTheText) {
+  auto* Index = static_cast<TORVIndex*>(T->GetIndexes().GetNewObject());
+  Index->SetName(SystemPrimaryKeyName);
+  Index->SetIndexType(itPrimaryKey);
+  T->GetIndexes().Add(Index);
+  TORVConstraint* Key = Add(T, SystemPrimaryKeyName, ctPrimaryKey, {u"__RowID"});
+  Key->SetHidden(true);
+  Key->SetEnforcingIndex(Index);
+  Key->ResetReferences();
+  EXPECT_EQ(Key->GetEnforcingIndex(), Index);
+  EXPECT_EQ(Key->GetConstraintColumns()->GetConstraintColumn(0)->GetColumn(), T->GetColumns().GetColumn(0));
+  EXPECT_EQ(T->GetConstraints().GetCreateSQL(false, false, false), u"");
+  Add(T, u"uq", ctUnique, {u"b"});
+  EXPECT_EQ(T->GetConstraints().GetCreateSQL(false, false, false), u"CONSTRAINT \"uq\" UNIQUE (\"b\")");
+
+  // A key of its own replaces the hidden one; the table never has two.
+  std::unique_ptr<TORVConstraint> Own(New(T, u"pk", ctPrimaryKey, {u"a"}));
+  EXPECT_EQ(test::ErrorOf([&] { T->GetConstraints().Add(Own.get()); }).substr(0, 4), "400 ");
 }
 
 TEST_F(ConstraintTest, InformationTablesDescribeTheirColumnsAndIndexes) {
