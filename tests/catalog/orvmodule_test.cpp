@@ -150,7 +150,7 @@ TEST_F(ModuleTest, RelativePathLiesInTheConfigurationFolderAndAbsolutePathStaysA
 
 // ---------------------------------------------------------------- protocol
 
-class RoutineTest : public ModuleTest {
+class ModuleRoutineTest : public ModuleTest {
  protected:
   void Open(const TORVString& Library) {
     Module = AddModule(u"m", Library);
@@ -193,7 +193,7 @@ class RoutineTest : public ModuleTest {
   TORVModuleHandle Handle = 0;
 };
 
-TEST_F(RoutineTest, CallPassesTheWholeListAndReadsOutputValuesBackInListOrder) {
+TEST_F(ModuleRoutineTest, CallPassesTheWholeListAndReadsOutputValuesBackInListOrder) {
   Open(u"orvtm_routine");
   auto List = Params();
   std::vector<uint8_t> Received;
@@ -229,7 +229,7 @@ TEST_F(RoutineTest, CallPassesTheWholeListAndReadsOutputValuesBackInListOrder) {
   EXPECT_EQ(List->FindByName(u"Result")->GetAsInteger(), 30);
 }
 
-TEST_F(RoutineTest, EmptyOutputDataLeavesTheOutputParametersUnchanged) {
+TEST_F(ModuleRoutineTest, EmptyOutputDataLeavesTheOutputParametersUnchanged) {
   Open(u"orvtm_routine");
   auto List = Params();
   Module->CallRoutine(Handle, u"Quiet", *List);
@@ -237,7 +237,7 @@ TEST_F(RoutineTest, EmptyOutputDataLeavesTheOutputParametersUnchanged) {
   EXPECT_EQ(List->FindByName(u"Result")->GetAsInteger(), 3);
 }
 
-TEST_F(RoutineTest, ModuleFailuresRaise202WithTheModulesOwnMessage) {
+TEST_F(ModuleRoutineTest, ModuleFailuresRaise202WithTheModulesOwnMessage) {
   Open(u"orvtm_routine");
   auto List = Params();
   EXPECT_EQ(ErrorOf([&] { Module->CallRoutine(Handle, u"Fail", *List); }),
@@ -250,14 +250,14 @@ TEST_F(RoutineTest, ModuleFailuresRaise202WithTheModulesOwnMessage) {
   EXPECT_EQ(ErrorOf([&] { Module->CallRoutine(Handle, u"Quiet", *List); }), "no error");
 }
 
-TEST_F(RoutineTest, FailureOnHandleZeroRaisesNothing) {
+TEST_F(ModuleRoutineTest, FailureOnHandleZeroRaisesNothing) {
   Open(u"orvtm_routine");
   auto List = Params();
   EXPECT_EQ(ErrorOf([&] { Module->CallRoutine(0, u"Fail", *List); }), "no error");
   EXPECT_EQ(List->FindByName(u"Count")->GetAsInteger(), 1);
 }
 
-TEST_F(RoutineTest, MissingExportRaisesTheLoaderTextNamingIt) {
+TEST_F(ModuleRoutineTest, MissingExportRaisesTheLoaderTextNamingIt) {
   Open(u"orvtm_nocall");
   auto List = Params();
   const std::string Error = ErrorOf([&] { Module->CallRoutine(Handle, u"Quiet", *List); });
@@ -269,7 +269,7 @@ TEST_F(RoutineTest, MissingExportRaisesTheLoaderTextNamingIt) {
   EXPECT_NE(Error.find("undefined symbol: CallORVRoutine"), std::string::npos) << Error;
 }
 
-TEST_F(RoutineTest, OutputSizeBeyondTheBoundIsRefused) {
+TEST_F(ModuleRoutineTest, OutputSizeBeyondTheBoundIsRefused) {
   Open(u"orvtm_routine");
   auto List = Params();
   EXPECT_EQ(ErrorOf([&] { Module->CallRoutine(Handle, u"Huge", *List); }),
@@ -277,7 +277,7 @@ TEST_F(RoutineTest, OutputSizeBeyondTheBoundIsRefused) {
             "length (2147483632))");
 }
 
-TEST_F(RoutineTest, AnsiModuleGetsTheRoutineNameInTheEngineCodePage) {
+TEST_F(ModuleRoutineTest, AnsiModuleGetsTheRoutineNameInTheEngineCodePage) {
   MakeRoot(CharacterSetAnsi);
   Open(u"orvtm_routine_ansi");
   auto List = Params();
