@@ -101,6 +101,10 @@ void TORVSchema::Load(TORVMemoryStream& Stream) {
   FViews->Load(Stream);
 }
 
+std::vector<TORVConfigObjects*> TORVSchema::GetUserObjectLists() const {
+  return {FBaseTables.get(), FViews.get()};
+}
+
 namespace {
 
 // A member the effective user may not see counts as missing, whether or not

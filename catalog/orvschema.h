@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "base/orvtype.h"
 #include "catalog/orvcatalogobject.h"
@@ -73,6 +74,9 @@ class TORVSchema : public TORVCatalogBound<TORVPrivilegedConfigObject> {
   TORVBaseTables& GetTemporaryTables() const { return *FTemporaryTables; }
   TORVViews& GetViews() const { return *FViews; }
   TORVViews& GetTemporaryViews() const { return *FTemporaryViews; }
+  // The collections of objects users create and own (tables, views and
+  // routines), in the order the dependency walks visit them.
+  std::vector<TORVConfigObjects*> GetUserObjectLists() const;
 
   // The base table of that name; nil, or with RaiseException the
   // not-found error.
