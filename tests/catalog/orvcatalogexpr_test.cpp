@@ -40,9 +40,11 @@ class CatalogExprTest : public ::testing::Test {
     Config->SetOnEndReadCatalog([this](TORVDatabaseContainer*) { ++Ends; });
   }
 
-  // A computed column of t (named x unless said) whose expression is Text.
-  std::unique_ptr<TORVComputedColumnExpr> ComputedX(const TORVString& Text, const TORVString& Name = u"x") {
-    TORVColumn* X = AddTestColumn(Table->GetColumns(), Name, dtInteger);
+  // A computed column of t (named x and Integer unless said) whose
+  // expression is Text.
+  std::unique_ptr<TORVComputedColumnExpr> ComputedX(const TORVString& Text, const TORVString& Name = u"x",
+                                                    int32_t DataType = dtInteger, int32_t Length = 0) {
+    TORVColumn* X = AddTestColumn(Table->GetColumns(), Name, DataType, 0, Length);
     auto Expr = std::make_unique<TORVComputedColumnExpr>(X);
     Expr->SetCatalog(Catalog);
     Expr->SetExpression(Text);
@@ -77,7 +79,7 @@ TEST_F(CatalogExprTest, ColumnExpressionBindsBareNamesToItsOwnTable) {
   EXPECT_EQ(A->FPosition, 1);
   EXPECT_EQ(A->FDataType, dtInteger);
 
-  auto OnB = ComputedX(u"b", u"x2");
+  auto OnB = ComputedX(u"b", u"x2", dtCharacter, 10);
   OnB->Compile();
   EXPECT_EQ(OnB->FTokens->FPosition, 2);
   EXPECT_EQ(OnB->FTokens->FDataType, dtCharacter);
