@@ -65,6 +65,9 @@ class TORVCatalog : public TORVLockableConfigObject {
 
   // The last ID + 1 (1 after 2147483647); marks the catalog modified.
   int32_t GetNextID();
+  // The lowest lock slot 1 .. 4096 that no table or view of the Default
+  // schema holds; 0 when every slot is taken.
+  int32_t GetNewVirtualTableLockSlot();
   int32_t GetLastID() const { return FLastID; }
   TORVCurrency GetVersion() const { return FVersion; }
   void SetVersion(TORVCurrency Value);
@@ -93,6 +96,15 @@ class TORVCatalog : public TORVLockableConfigObject {
                      TORVUser* EffectiveUser, TORVVirtualTable* DefaultTable, const TORVString& DefaultSchemaName,
                      const TORVString& DefaultTableName);
   bool ColumnExists(TORVExprToken* TableToken, TORVExprToken* ColumnToken, TORVUser* EffectiveUser);
+  // A new parameter declaration (the caller owns it) for parameter Index of
+  // the Default schema's function or procedure of that name; nil past the
+  // last parameter or when there is no such routine. A procedure's name
+  // means a function of that name first, as a call binds.
+  TORVExprToken* GetFunctionParamToken(const TORVString& Name, int32_t Index);
+  TORVExprToken* GetProcedureParamToken(const TORVString& Name, int32_t Index);
+  // The lowest lock slot (1 .. 4096) no routine of the Default schema
+  // holds; 0 when all are taken.
+  int32_t GetNewRoutineLockSlot();
   // How a parsed SELECT is answered (QueryToken is its ttQUERY node).
   static bool ReturnsNoTableResult(TORVExprToken* QueryToken);
   static bool ReturnsParamsResult(TORVExprToken* QueryToken);
