@@ -7,7 +7,9 @@
 #include "catalog/orvcatalog.h"
 #include "catalog/orvcatalogexpr.h"
 #include "catalog/orvconfig.h"
+#include "catalog/orvconstraint.h"
 #include "catalog/orvdatabase.h"
+#include "catalog/orvindexes.h"
 #include "catalog/orvroutine.h"
 #include "catalog/orvschema.h"
 #include "base/orverror.h"
@@ -600,6 +602,60 @@ bool TORVColumn::Compare(TORVConfigObject* ObjectToCompare, bool CompareID) {
          FIncrementValue == Other->FIncrementValue && FComputed == Other->FComputed &&
          SameExpr(FComputeExpr.get(), Other->FComputeExpr.get()) && FDefaulted == Other->FDefaulted &&
          SameExpr(FDefaultExpr.get(), Other->FDefaultExpr.get()) && FBlobCompression == Other->FBlobCompression;
+}
+
+TORVAlterStates TORVColumn::GetAlterState(TORVColumn* OldColumn) {
+  TORVAlterStates States;
+  States.Include(asColumnsAltered);
+  States.Include(asColumnAltered);
+  auto Rebuild = [&States] {
+    States.Include(asRebuild);
+    States.Include(asRebuildRows);
+  };
+  const bool GenerateChanged =
+      FGenerated && OldColumn->FGenerated && !SameExpr(FGenerateExpr.get(), OldColumn->FGenerateExpr.get());
+  const bool ComputeChanged =
+      FComputed && OldColumn->FComputed && !SameExpr(FComputeExpr.get(), OldColumn->FComputeExpr.get());
+  // Scale and subtype are part of the stored form too: a decimal keeps its
+  // digits at its scale, a CLOB its characters rather than bytes.
+  const bool StorageChanged = FDataType != OldColumn->FDataType || FLength != OldColumn->FLength ||
+                              FSize != OldColumn->FSize || FScale != OldColumn->FScale ||
+                              FSubType != OldColumn->FSubType;
+  if (StorageChanged || FGenerated != OldColumn->FGenerated || GenerateChanged || FComputed != OldColumn->FComputed)
+    Rebuild();
+  if (FDataType == dtLargeObject && FBlobCompression != OldColumn->FBlobCompression) Rebuild();
+  if (FRequired && !OldColumn->FRequired) {
+    States.Include(asConstraintsAltered);
+    States.Include(asCheckConstraintAltered);
+  }
+  if (StorageChanged || FCollation != OldColumn->FCollation || FGenerated != OldColumn->FGenerated ||
+      FComputed != OldColumn->FComputed || GenerateChanged || ComputeChanged) {
+    ResetReferences();
+    UpdateDependencies();
+    TORVSelectedConfigObjects* Dependents = GetHasDependencies() ? GetDependencies() : nullptr;
+    for (int32_t Position = 0; Dependents != nullptr && Position < Dependents->GetCount(); ++Position) {
+      TORVConfigObject* Dependent = Dependents->GetObjects(Position);
+      if (auto* Constraint = dynamic_cast<TORVConstraint*>(Dependent)) {
+        States.Include(asConstraintsAltered);
+        if (Constraint->GetConstraintType() >= 1 && Constraint->GetConstraintType() <= 3) {
+          States.Include(asRebuild);
+          States.Include(asRebuildIndexes);
+          States.Include(asKeyConstraintAltered);
+        } else if (Constraint->GetConstraintType() == 4) {
+          States.Include(asCheckConstraintAltered);
+        }
+      } else if (auto* Index = dynamic_cast<TORVIndex*>(Dependent)) {
+        if (Index->GetIndexType() != 0 && Index->GetIndexType() != 4) continue;
+        Index->SetAltered(true);
+        Index->ResetCollation(this);
+        States.Include(asRebuild);
+        States.Include(asRebuildIndexes);
+        States.Include(asIndexesAltered);
+      }
+    }
+  }
+  FOldPosition = GenerateChanged ? -1 : OldColumn->FOldPosition;
+  return States;
 }
 
 // ------------------------------------------------------------ stream

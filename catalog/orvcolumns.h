@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "base/orvtype.h"
+#include "catalog/orvalterstate.h"
 #include "catalog/orvcatalogobject.h"
 
 namespace orv {
@@ -90,6 +91,12 @@ class TORVColumn : public TORVCatalogObject {
   // The definition after the name: type, collation, compression, value
   // source, NOT NULL with its error, and the description when asked.
   TORVString GetSQL(bool IncludeDescription);
+  // What ALTER TABLE must do to turn OldColumn into this column: rebuild
+  // rows for a changed storage form (type, length, size, scale, subtype,
+  // generated or computed source, compression), check rows for a new NOT
+  // NULL; a change that reaches the column's keys and indexes marks them.
+  // Also decides FOldPosition.
+  TORVAlterStates GetAlterState(TORVColumn* OldColumn);
   TORVString GetDataTypeName() const;
 
   virtual void InvalidColumnTypeError();

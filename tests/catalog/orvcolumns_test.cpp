@@ -304,6 +304,39 @@ TEST_F(ColumnTest, OnlyTheComputeTextChangedComparesUnequal) {
   EXPECT_FALSE(X->Compare(&Copy, true));
 }
 
+TEST_F(ColumnTest, AlterStatesRebuildRowsOnlyForAChangedStoredForm) {
+  auto StatesOf = [](TORVColumn& New, TORVColumn& Old) {
+    const TORVAlterStates States = New.GetAlterState(&Old);
+    std::string Text;
+    for (TORVAlterState State : {asColumnsAltered, asColumnAltered, asRebuild, asRebuildRows, asConstraintsAltered,
+                                 asCheckConstraintAltered})
+      Text += States.Contains(State) ? "1" : "0";
+    return Text;
+  };
+  TORVColumn* X = AddComputedColumn(Columns(), u"x", dtInteger);
+  X->GetComputeExpr()->SetExpression(u"a + 1");
+  TORVColumn Old;
+  Old.Assign(X, false);
+  X->GetComputeExpr()->SetExpression(u"a + 2");
+  EXPECT_EQ(StatesOf(*X, Old), "110000");
+
+  TORVColumn* D = AddTestColumn(Columns(), u"d", dtDecimal);
+  D->SetScale(2);
+  TORVColumn OldD;
+  OldD.Assign(D, false);
+  D->SetScale(3);
+  EXPECT_EQ(StatesOf(*D, OldD), "111100");
+  D->SetScale(2);
+  D->SetRequired(true);
+  EXPECT_EQ(StatesOf(*D, OldD), "110011");
+
+  TORVColumn* L = AddTestColumn(Columns(), u"l", dtLargeObject, stBlob);
+  TORVColumn OldL;
+  OldL.Assign(L, false);
+  L->SetSubType(stClob);
+  EXPECT_EQ(StatesOf(*L, OldL), "111100");
+}
+
 TEST_F(ColumnTest, ComputedExpressionsMayNotCallStoredFunctionsButDefaultsMay) {
   TORVColumn* X = AddComputedColumn(Columns(), u"x", dtInteger);
   X->GetComputeExpr()->SetExpression(u"Twice(a)");
