@@ -321,6 +321,9 @@ int32_t TORVIndex::GetConfigCharacterSet() { return TORVCatalogObject::GetConfig
 void TORVIndex::SetIndexType(int32_t Value) {
   if (Value == FIndexType) return;
   FIndexType = Value;
+  // Index pages are read by this flag: it follows the type at once, so that
+  // indexes built for a cursor or a result table need no validation.
+  FUniqueKeys = Value == itPrimaryKey;
   SetModified(true);
 }
 
@@ -500,6 +503,7 @@ void TORVIndex::Assign(TORVConfigObject* FromObject, bool CopyReferences) {
   auto* From = dynamic_cast<TORVIndex*>(FromObject);
   if (From == nullptr || From == this) return;
   FIndexType = From->FIndexType;
+  FUniqueKeys = FIndexType == itPrimaryKey;
   FOwnerConstraintID = From->FOwnerConstraintID;
   FTextWordLength = From->FTextWordLength;
   FTextFilterTypeColumnID = From->FTextFilterTypeColumnID;

@@ -278,6 +278,45 @@ int32_t TORVBaseTable::GetRowsetRowSize() const { return FColumns->GetRowsetRowS
 // ---------------------------------------------------------------------------
 // Information tables
 
+const TORVConfigObjectsClass& ODBCTablesClass() {
+  static const TORVTableDescription Description{
+      {TableText(u"TABLE_CAT", 80, true), TableText(u"TABLE_SCHEM", 80, true), TableText(u"TABLE_NAME", 80, true),
+       TableText(u"TABLE_TYPE", 15, true), TableClob(u"REMARKS", false), TableColumn(u"VERSION", dtDecimal, 2),
+       TableColumn(u"ENCRYPTED", dtBoolean), TableColumn(u"ROW_SIZE", dtInteger),
+       TableColumn(u"INDEX_PAGE_SIZE", dtInteger), TableColumn(u"BLOB_BLOCK_SIZE", dtInteger),
+       TableColumn(u"PUBLISH_BLOCK_SIZE", dtInteger), TableColumn(u"PUBLISH_COMPRESSION", dtInteger),
+       TableColumn(u"MAX_ROW_BUFFER_SIZE", dtInteger), TableColumn(u"MAX_INDEX_BUFFER_SIZE", dtInteger),
+       TableColumn(u"MAX_BLOB_BUFFER_SIZE", dtInteger), TableColumn(u"MAX_PUBLISH_BUFFER_SIZE", dtInteger),
+       TableColumn(u"PUBLISHED", dtBoolean), TableColumn(u"PUBLISHED_ON", dtTimeStamp),
+       TableText(u"PUBLISHID", 60, true), TableColumn(u"DEFAULTS_ENABLED", dtBoolean),
+       TableColumn(u"GENERATED_ENABLED", dtBoolean)},
+      {{u"ODBC", {4, 1, 2, 3}}, {u"TABLE_NAME", {3}}}};
+  static const TORVConfigObjectsClass Class{[](TORVConfig* Config) { return new TORVODBCTables(Config); },
+                                            u"SQLTables", &Description};
+  return Class;
+}
+
+const TORVConfigObjectsClass& TablePrivilegesClass() {
+  static const TORVTableDescription Description{
+      {TableText(u"Name", 80, true), TableText(u"Privilege", 15, true), TableText(u"GrantedTo", 80, true),
+       TableText(u"Grantor", 80, true)},
+      {{u"Name", {1}}, {u"GrantedTo", {3}}}};
+  static const TORVConfigObjectsClass Class{[](TORVConfig* Config) { return new TORVTablePrivileges(Config); },
+                                            u"TablePrivileges", &Description};
+  return Class;
+}
+
+const TORVConfigObjectsClass& ODBCTablePrivilegesClass() {
+  static const TORVTableDescription Description{
+      {TableText(u"TABLE_CAT", 80, true), TableText(u"TABLE_SCHEM", 80, true), TableText(u"TABLE_NAME", 80, true),
+       TableText(u"GRANTOR", 80, true), TableText(u"GRANTEE", 80, true), TableText(u"PRIVILEGE", 15, true),
+       TableText(u"IS_GRANTABLE", 3, true)},
+      {{u"ODBC", {1, 2, 3, 6}}, {u"TABLE_NAME", {3}}, {u"GRANTEE", {5}}}};
+  static const TORVConfigObjectsClass Class{[](TORVConfig* Config) { return new TORVODBCTablePrivileges(Config); },
+                                            u"SQLTablePrivileges", &Description};
+  return Class;
+}
+
 int32_t GetMinBlockSize(int32_t CharacterSet) { return CharacterSet == CharacterSetUnicode ? 128 : 64; }
 
 void BuildInformationTable(TORVBaseTable& Table, const TORVTableDescription& Description) {

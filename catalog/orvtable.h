@@ -123,6 +123,28 @@ class TORVVirtualTables : public TORVCatalogBound<TORVPrivilegedConfigObjects> {
   void SortByLockSlot();
 };
 
+// Only describes the ODBC tables information table.
+class TORVODBCTables : public TORVVirtualTables {
+ public:
+  using TORVVirtualTables::TORVVirtualTables;
+};
+
+// The privileges of tables, and their ODBC form; they describe the
+// information tables of table privileges.
+class TORVTablePrivileges : public TORVPrivileges {
+ public:
+  using TORVPrivileges::TORVPrivileges;
+};
+
+class TORVODBCTablePrivileges : public TORVPrivileges {
+ public:
+  using TORVPrivileges::TORVPrivileges;
+};
+
+const TORVConfigObjectsClass& ODBCTablesClass();
+const TORVConfigObjectsClass& TablePrivilegesClass();
+const TORVConfigObjectsClass& ODBCTablePrivilegesClass();
+
 // -1, 0 or 1 as the first object's lock slot is below, equal to or above the
 // second's.
 int32_t VirtualTableCompareLockSlot(TORVConfigObject* Item1, TORVConfigObject* Item2);

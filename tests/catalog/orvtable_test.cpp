@@ -259,6 +259,13 @@ TEST_F(VirtualTableFixture, InformationTablesTakeTheCommonForm) {
   EXPECT_EQ(Odbc.GetIndexColumn(0)->GetName(), u"NON_UNIQUE");
   EXPECT_EQ(Odbc.GetIndexColumn(4)->GetName(), u"ORDINAL_POSITION");
   EXPECT_EQ(Statistics->GetColumns().GetColumn(10)->GetSubType(), stChar);
+
+  // The ODBC tables' index orders by the table type first.
+  TORVBaseTable* Tables = test::NewTable(*Catalog, u"SQLTables");
+  BuildInformationTable(*Tables, *ODBCTablesClass().Description);
+  EXPECT_EQ(Tables->GetColumns().GetColumn(4)->GetName(), u"TABLE_TYPE");
+  EXPECT_EQ(Tables->GetColumns().GetColumn(6)->GetScale(), 2);
+  EXPECT_EQ(Tables->GetIndexes().GetIndex(0)->GetIndexColumns()->GetIndexColumn(0)->GetName(), u"TABLE_TYPE");
 }
 
 }  // namespace
