@@ -3,6 +3,7 @@
 #include "base/orverror.h"
 #include "base/orverrors.h"
 #include "catalog/orvcatalog.h"
+#include "catalog/orvcolumns.h"
 #include "catalog/orvconfig.h"
 #include "catalog/orvconfigobject.h"
 #include "catalog/orvdatabase.h"
@@ -279,11 +280,86 @@ void TORVCatalogExpr::DefaultTableName(TORVExprToken* Token, TORVString& Name) {
 
 TORVString TORVColumnExpr::ColumnName() const { return FParent != nullptr ? FParent->GetName() : TORVString(); }
 
+TORVColumn* TORVColumnExpr::Column() const { return dynamic_cast<TORVColumn*>(FParent); }
+
+TORVColumns* TORVColumnExpr::OwningColumns() const {
+  return FParent != nullptr ? dynamic_cast<TORVColumns*>(FParent->GetParent()) : nullptr;
+}
+
+TORVExprParser* TORVColumnExpr::ExprParser() const {
+  if (FCatalog != nullptr) return Config()->GetParser();
+  TORVColumns* Columns = OwningColumns();
+  return Columns != nullptr ? Columns->GetParser() : nullptr;
+}
+
+TORVExprValidater* TORVColumnExpr::ExprValidater() const {
+  if (FCatalog != nullptr) return Config()->GetValidater();
+  TORVColumns* Columns = OwningColumns();
+  return Columns != nullptr ? Columns->GetValidater() : nullptr;
+}
+
+TORVExprBuilder* TORVColumnExpr::ExprBuilder() const {
+  if (FCatalog != nullptr && Config()->GetBuilder() != nullptr) return Config()->GetBuilder();
+  TORVColumns* Columns = OwningColumns();
+  return Columns != nullptr ? Columns->GetBuilder() : nullptr;
+}
+
 TORVString TORVColumnExpr::GetTypeName() const { return ColumnName() + u" column expression"; }
 
-TORVExprToken* TORVColumnExpr::Parse() {
+TORVExprToken* TORVColumnExpr::ParseColumnExpr(bool NoUDFs) {
   ResetCatalog();
-  return ParseExprWithOptions(*Config()->GetParser(), *this, {poNoUDFs});
+  TORVExprParser* Parser = ExprParser();
+  if (Parser == nullptr) ExpressionError(CatalogNotReadMsg, 0, 0);
+  return NoUDFs ? ParseExprWithOptions(*Parser, *this, {poNoUDFs}) : ParseExprWithOptions(*Parser, *this, {});
+}
+
+TORVExprToken* TORVColumnExpr::Parse() { return ParseColumnExpr(true); }
+
+void TORVColumnExpr::Validate() {
+  ResetCatalog();
+  TORVExprValidater* Validater = ExprValidater();
+  if (Validater == nullptr) ExpressionError(CatalogNotReadMsg, 0, 0);
+  Validater->Initialize(this);
+  TORVColumn* Owner = Column();
+  Validater->SetRequiredDataType(Owner != nullptr ? Owner->GetDataType() : 0);
+  Validater->SetRequiredSubType(Owner != nullptr ? Owner->GetSubType() : 0);
+  Validater->Validate();
+}
+
+void TORVColumnExpr::Unlock() {
+  ResetCatalog();
+  if (TORVExprValidater* Validater = ExprValidater()) {
+    Validater->Initialize(this);
+    Validater->Unlock();
+  }
+}
+
+TORVString TORVColumnExpr::Build(TORVExprToken* Token, bool Plan, bool PlanCosts, bool ShowParameterValues) {
+  TORVExprBuilder* Builder = ExprBuilder();
+  if (Builder == nullptr) return TORVString();
+  return BuildExprText(*Builder, Token != nullptr ? Token : FTokens, Plan, PlanCosts, ShowParameterValues);
+}
+
+void TORVColumnExpr::BindReference(TORVExprToken* Token, TORVTokenType ReferenceType, bool IncludeTemporary) {
+  if (FCatalog != nullptr) {
+    TORVCatalogExpr::BindReference(Token, ReferenceType, IncludeTemporary);
+    return;
+  }
+  if (ReferenceType != ttCOLUMNREF) return;
+  AtToken(Token, [&] {
+    TORVColumns* Columns = OwningColumns();
+    if (Columns == nullptr) ExpressionError(CatalogNotReadMsg, Token->FLine, Token->FCol);
+    auto* Found = static_cast<TORVColumn*>(Columns->FindByName(Token->FName, true));
+    TORVColumnDescriptor Described;
+    Described.Name = Found->GetName();
+    Described.DataType = Found->GetDataType();
+    Described.SubType = Found->GetSubType();
+    Described.Length = Found->GetLength();
+    Described.Scale = Found->GetScale();
+    Described.Collation = Found->GetCollation();
+    Described.Position = Found->GetOriginPosition() != 0 ? Found->GetOriginPosition() : Found->GetPosition();
+    AssignColumnToToken(Token, Described);
+  });
 }
 
 TORVVirtualTable* TORVColumnExpr::DefaultTable() {
@@ -308,7 +384,43 @@ void TORVColumnExpr::DefaultTableName(TORVExprToken* /*Token*/, TORVString& Name
   Name = FCatalog != nullptr && Table != nullptr ? Table->GetName() : TORVString();
 }
 
+void TORVColumnExpr::ColumnFound(TORVExprToken* Token) {
+  if (TORVColumn* Owner = Column()) Owner->ColumnFound(Token);
+}
+
+void TORVColumnExpr::FunctionFound(TORVExprToken* Token) {
+  if (TORVColumn* Owner = Column()) Owner->FunctionFound(Token);
+}
+
+void TORVColumnExpr::ExpressionCompiled() {
+  if (TORVColumn* Owner = Column()) Owner->SetupExpressionReferences();
+}
+
+void TORVColumnExpr::ExpressionDecompiled() {
+  if (TORVColumn* Owner = Column()) Owner->ClearExpressionReferences();
+}
+
+TORVString TORVGeneratedColumnExpr::GetTypeName() const { return ColumnName() + u" generated column expression"; }
+
 TORVString TORVComputedColumnExpr::GetTypeName() const { return ColumnName() + u" computed column expression"; }
+
+TORVString TORVDefaultColumnExpr::GetTypeName() const { return ColumnName() + u" column default expression"; }
+
+void TORVDefaultColumnExpr::ColumnFound(TORVExprToken* Token) {
+  if (TORVColumn* Owner = Column()) Owner->DefaultColumnFound(Token);
+}
+
+void TORVDefaultColumnExpr::FunctionFound(TORVExprToken* Token) {
+  if (TORVColumn* Owner = Column()) Owner->DefaultFunctionFound(Token);
+}
+
+void TORVDefaultColumnExpr::ExpressionCompiled() {
+  if (TORVColumn* Owner = Column()) Owner->SetupDefaultExpressionReferences();
+}
+
+void TORVDefaultColumnExpr::ExpressionDecompiled() {
+  if (TORVColumn* Owner = Column()) Owner->ClearDefaultExpressionReferences();
+}
 
 // --------------------------------------------------------------- statements
 

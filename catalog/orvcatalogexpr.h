@@ -13,7 +13,12 @@
 namespace orv {
 
 class TORVCatalog;
+class TORVColumn;
+class TORVColumns;
 class TORVConfig;
+class TORVExprBuilder;
+class TORVExprParser;
+class TORVExprValidater;
 class TORVConfigObject;
 class TORVDatabaseContainer;
 class TORVUser;
@@ -91,6 +96,9 @@ class TORVCatalogExpr : public TORVCompiledExpr {
 
 // The expression of a column (generated, computed or default value); its
 // owner is the column, and a bare name means a column of the same table.
+// Outside any catalog (a client cursor's columns) it compiles with the
+// compiler its column list holds and binds bare names to that list alone.
+// It must yield the column's type.
 class TORVColumnExpr : public TORVCatalogExpr {
  public:
   using TORVCatalogExpr::TORVCatalogExpr;
@@ -98,20 +106,64 @@ class TORVColumnExpr : public TORVCatalogExpr {
   // The column's name followed by the kind of expression.
   TORVString GetTypeName() const override;
   TORVExprToken* Parse() override;
+  void Validate() override;
+  void Unlock() override;
+  TORVString Build(TORVExprToken* Token, bool Plan, bool PlanCosts, bool ShowParameterValues) override;
+  void BindReference(TORVExprToken* Token, TORVTokenType ReferenceType, bool IncludeTemporary) override;
+  bool IsRemoteColumn() override { return FCatalog == nullptr; }
   TORVVirtualTable* DefaultTable() override;
   void DefaultSchemaName(TORVExprToken* Token, TORVString& Name) override;
   void DefaultTableName(TORVExprToken* Token, TORVString& Name) override;
+  // Generated and computed expressions keep the column's lists of what
+  // they read and call current.
+  void ColumnFound(TORVExprToken* Token) override;
+  void FunctionFound(TORVExprToken* Token) override;
+  void ExpressionCompiled() override;
+  void ExpressionDecompiled() override;
 
  protected:
   TORVString ColumnName() const;
+  TORVColumn* Column() const;
+  TORVColumns* OwningColumns() const;
+  // The configuration's compiler with a catalog, else the column list's;
+  // nil when neither has one.
+  TORVExprParser* ExprParser() const;
+  TORVExprValidater* ExprValidater() const;
+  TORVExprBuilder* ExprBuilder() const;
+  TORVExprToken* ParseColumnExpr(bool NoUDFs);
 };
 
-// The expression a computed column is evaluated from on every read.
+// The expression a generated column is written from on every insert and
+// update; it may call stored functions.
+class TORVGeneratedColumnExpr : public TORVColumnExpr {
+ public:
+  using TORVColumnExpr::TORVColumnExpr;
+
+  TORVString GetTypeName() const override;
+  TORVExprToken* Parse() override { return ParseColumnExpr(false); }
+};
+
+// The expression a computed column is evaluated from on every read; it
+// may not call stored functions.
 class TORVComputedColumnExpr : public TORVColumnExpr {
  public:
   using TORVColumnExpr::TORVColumnExpr;
 
   TORVString GetTypeName() const override;
+};
+
+// A column's DEFAULT value. Outside any catalog it is never parsed: it
+// stays without a token tree and gives no value.
+class TORVDefaultColumnExpr : public TORVColumnExpr {
+ public:
+  using TORVColumnExpr::TORVColumnExpr;
+
+  TORVString GetTypeName() const override;
+  TORVExprToken* Parse() override { return FCatalog != nullptr ? ParseColumnExpr(false) : nullptr; }
+  void ColumnFound(TORVExprToken* Token) override;
+  void FunctionFound(TORVExprToken* Token) override;
+  void ExpressionCompiled() override;
+  void ExpressionDecompiled() override;
 };
 
 // A stored statement (a trigger's, for example).

@@ -9,14 +9,20 @@ namespace orv {
 
 TORVSchema::TORVSchema(TORVConfig* OwnerConfig, TORVUser* OwnerUser)
     : TORVCatalogBound<TORVPrivilegedConfigObject>(OwnerConfig, OwnerUser),
+      FVirtualTables(std::make_unique<TORVVirtualTables>(OwnerConfig)),
       FBaseTables(std::make_unique<TORVBaseTables>(OwnerConfig)),
       FTemporaryTables(std::make_unique<TORVBaseTables>(OwnerConfig)),
+      FBatchTables(std::make_unique<TORVBaseTables>(OwnerConfig, false)),
+      FTransactionTables(std::make_unique<TORVBaseTables>(OwnerConfig, false)),
       FViews(std::make_unique<TORVViews>(OwnerConfig)),
       FTemporaryViews(std::make_unique<TORVViews>(OwnerConfig)),
       FRoutines(std::make_unique<TORVRoutines>(OwnerConfig)),
       FProcedures(std::make_unique<TORVProcedures>(OwnerConfig)),
       FFunctions(std::make_unique<TORVFunctions>(OwnerConfig)) {
-  for (TORVConfigObjects* List : {static_cast<TORVConfigObjects*>(FBaseTables.get()),
+  for (TORVConfigObjects* List : {static_cast<TORVConfigObjects*>(FVirtualTables.get()),
+                                  static_cast<TORVConfigObjects*>(FBatchTables.get()),
+                                  static_cast<TORVConfigObjects*>(FTransactionTables.get()),
+                                  static_cast<TORVConfigObjects*>(FBaseTables.get()),
                                   static_cast<TORVConfigObjects*>(FTemporaryTables.get()),
                                   static_cast<TORVConfigObjects*>(FViews.get()),
                                   static_cast<TORVConfigObjects*>(FTemporaryViews.get()),
@@ -29,8 +35,20 @@ TORVSchema::TORVSchema(TORVConfig* OwnerConfig, TORVUser* OwnerUser)
 }
 
 TORVSchema::~TORVSchema() {
-  // The routine list refers to members of the two routine collections.
+  // The lists refer to members of the collections, which go first.
   FRoutines->Clear();
+  FVirtualTables->Clear();
+  FBatchTables->Clear();
+  FTransactionTables->Clear();
+  FVirtualTables.reset();
+}
+
+void TORVSchema::SetSystemObject(bool Value) {
+  TORVCatalogBound<TORVPrivilegedConfigObject>::SetSystemObject(Value);
+  FBaseTables->SetSystemObject(Value);
+  FViews->SetSystemObject(Value);
+  FProcedures->SetSystemObject(Value);
+  FFunctions->SetSystemObject(Value);
 }
 
 void TORVSchema::SetTemporary(bool Value) {
@@ -132,6 +150,7 @@ void TORVSchema::Load(TORVMemoryStream& Stream) {
   FProcedures->Load(Stream);
   FFunctions->Load(Stream);
   RefreshRoutines();
+  RefreshVirtualTables();
 }
 
 void TORVSchema::RefreshRoutines() {
@@ -140,6 +159,107 @@ void TORVSchema::RefreshRoutines() {
   FRoutines->Clear();
   for (int32_t Index = 0; Index < FFunctions->GetCount(); ++Index) FRoutines->Add(FFunctions->GetObjects(Index));
   for (int32_t Index = 0; Index < FProcedures->GetCount(); ++Index) FRoutines->Add(FProcedures->GetObjects(Index));
+}
+
+int32_t TORVSchema::GetMemoryCount() {
+  return TORVCatalogBound<TORVPrivilegedConfigObject>::GetMemoryCount() + FBaseTables->GetMemoryCount() +
+         FViews->GetMemoryCount() + FProcedures->GetMemoryCount() + FFunctions->GetMemoryCount();
+}
+
+namespace {
+
+bool TransactionLock(TORVLockType LockType) { return LockType == ltWrite || LockType == ltTransaction; }
+
+}  // namespace
+
+void TORVSchema::Lock(TORVLockType LockType) {
+  TORVCatalogBound<TORVPrivilegedConfigObject>::Lock(LockType);
+  if (!TransactionLock(LockType)) return;
+  int32_t Locked = 0;
+  try {
+    for (; Locked < FTransactionTables->GetCount(); ++Locked) FTransactionTables->GetTable(Locked)->Lock(LockType);
+  } catch (...) {
+    while (Locked > 0) FTransactionTables->GetTable(--Locked)->Unlock(LockType);
+    TORVCatalogBound<TORVPrivilegedConfigObject>::Unlock(LockType);
+    throw;
+  }
+}
+
+void TORVSchema::Unlock(TORVLockType LockType) {
+  if (TransactionLock(LockType))
+    for (int32_t Index = 0; Index < FTransactionTables->GetCount(); ++Index)
+      FTransactionTables->GetTable(Index)->Unlock(LockType);
+  TORVCatalogBound<TORVPrivilegedConfigObject>::Unlock(LockType);
+}
+
+void TORVSchema::IncTransactionLockCount() {
+  TORVCatalogBound<TORVPrivilegedConfigObject>::IncTransactionLockCount();
+  for (int32_t Index = 0; Index < FTransactionTables->GetCount(); ++Index)
+    FTransactionTables->GetTable(Index)->IncTransactionLockCount();
+}
+
+void TORVSchema::DecTransactionLockCount() {
+  for (int32_t Index = 0; Index < FTransactionTables->GetCount(); ++Index)
+    FTransactionTables->GetTable(Index)->DecTransactionLockCount();
+  TORVCatalogBound<TORVPrivilegedConfigObject>::DecTransactionLockCount();
+}
+
+void TORVSchema::StartTransaction() {
+  TORVCatalogBound<TORVPrivilegedConfigObject>::StartTransaction();
+  for (int32_t Index = 0; Index < FTransactionTables->GetCount(); ++Index)
+    FTransactionTables->GetTable(Index)->StartTransaction();
+}
+
+void TORVSchema::EndTransaction() {
+  for (int32_t Index = 0; Index < FTransactionTables->GetCount(); ++Index)
+    FTransactionTables->GetTable(Index)->EndTransaction();
+  TORVCatalogBound<TORVPrivilegedConfigObject>::EndTransaction();
+}
+
+void TORVSchema::RefreshVirtualTables() {
+  // Collections report changes while the schema is still being built.
+  if (FVirtualTables == nullptr || FBaseTables == nullptr || FViews == nullptr) return;
+  FVirtualTables->Clear();
+  for (int32_t Index = 0; Index < FBaseTables->GetCount(); ++Index) FVirtualTables->Add(FBaseTables->GetObjects(Index));
+  for (int32_t Index = 0; Index < FViews->GetCount(); ++Index) FVirtualTables->Add(FViews->GetObjects(Index));
+  if (FVirtualTables->GetCount() > FVirtualTables->MaximumObjectsAllowed()) FVirtualTables->TooManyObjectsError();
+}
+
+void TORVSchema::CheckVirtualTableRoom() {
+  if (FBaseTables->GetCount() + FViews->GetCount() >= FVirtualTables->MaximumObjectsAllowed())
+    FVirtualTables->TooManyObjectsError();
+}
+
+namespace {
+
+// The schema that holds List as its tables or views; nil for the other
+// lists of those classes (temporary, referenced) and outside a schema.
+TORVSchema* HoldingSchema(TORVConfigObjects* List) {
+  auto* Schema = dynamic_cast<TORVSchema*>(List->GetParent());
+  if (Schema == nullptr) return nullptr;
+  if (List == &Schema->GetBaseTables() || List == static_cast<TORVConfigObjects*>(&Schema->GetViews())) return Schema;
+  return nullptr;
+}
+
+}  // namespace
+
+void TORVSchemaObjects::Add(TORVConfigObject* NewObject) {
+  if (TORVSchema* Schema = HoldingSchema(this)) Schema->CheckVirtualTableRoom();
+  TORVCatalogBound<TORVPrivilegedConfigObjects>::Add(NewObject);
+}
+
+void TORVSchemaObjects::Insert(int32_t InsertPos, TORVConfigObject* NewObject) {
+  if (TORVSchema* Schema = HoldingSchema(this)) Schema->CheckVirtualTableRoom();
+  TORVCatalogBound<TORVPrivilegedConfigObjects>::Insert(InsertPos, NewObject);
+}
+
+void TORVSchemaObjects::ObjectsChanged() {
+  TORVCatalogBound<TORVPrivilegedConfigObjects>::ObjectsChanged();
+  if (TORVSchema* Schema = HoldingSchema(this)) Schema->RefreshVirtualTables();
+}
+
+std::vector<TORVConfigObjects*> TORVSchema::GetUserObjectLists() const {
+  return {FBaseTables.get(), FViews.get(), FProcedures.get(), FFunctions.get()};
 }
 
 namespace {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "base/orvtype.h"
 #include "catalog/orvcatalogobject.h"
@@ -32,6 +33,12 @@ class TORVSchemaObjects : public TORVCatalogBound<TORVPrivilegedConfigObjects> {
  public:
   explicit TORVSchemaObjects(TORVConfig* OwnerConfig, bool OwnsObjects = true)
       : TORVCatalogBound<TORVPrivilegedConfigObjects>(OwnsObjects, OwnerConfig) {}
+
+  // As a schema's tables or views: a new member needs room in the schema's
+  // table and view list first, and that list follows every change.
+  void Add(TORVConfigObject* NewObject) override;
+  void Insert(int32_t InsertPos, TORVConfigObject* NewObject) override;
+  void ObjectsChanged() override;
 };
 
 class TORVBaseTables : public TORVSchemaObjects {
@@ -57,13 +64,19 @@ class TORVViews : public TORVSchemaObjects {
 // Streams its base fields, then its base tables, views, procedures and
 // functions. Temporary tables and the temporary views of derived tables
 // live only in memory; FRoutines lists the procedures and functions (not
-// owned) and is rebuilt whenever either collection changes.
+// owned) and is rebuilt whenever either collection changes, FVirtualTables
+// the tables and then the views (at most 4096, checked before a table or
+// view is added). FBatchTables and FTransactionTables refer to the tables
+// of a running batch update or transaction: write and transaction locks
+// and the transaction count reach them after the schema, and are released
+// from them first.
 class TORVSchema : public TORVCatalogBound<TORVPrivilegedConfigObject> {
  public:
   explicit TORVSchema(TORVConfig* OwnerConfig = nullptr, TORVUser* OwnerUser = nullptr);
   ~TORVSchema() override;
 
   TORVString GetTypeName() const override { return u"schema"; }
+  void SetSystemObject(bool Value) override;
   void SetTemporary(bool Value) override;
   void SetTemporaryForSession(bool Value) override;
   void Reset() override;
@@ -74,9 +87,26 @@ class TORVSchema : public TORVCatalogBound<TORVPrivilegedConfigObject> {
   void Compile() override;
   void Decompile() override;
   int32_t GetMemorySize() override;
+  int32_t GetMemoryCount() override;
   void Save(TORVMemoryStream& Stream, bool CRCOnly) override;
   void Load(TORVMemoryStream& Stream) override;
+  // A transaction table that refuses its lock leaves the schema and the
+  // tables before it unlocked again.
+  void Lock(TORVLockType LockType) override;
+  void Unlock(TORVLockType LockType) override;
+  void IncTransactionLockCount() override;
+  void DecTransactionLockCount() override;
+  void StartTransaction() override;
+  void EndTransaction() override;
 
+  // Every base table, then every view; the limit is checked after the
+  // refill (a loaded schema may hold exactly 4096).
+  void RefreshVirtualTables();
+  // ORV_MAXIMUM_ERROR when no further table or view fits; nothing changes.
+  void CheckVirtualTableRoom();
+  TORVVirtualTables& GetVirtualTables() const { return *FVirtualTables; }
+  TORVBaseTables& GetBatchTables() const { return *FBatchTables; }
+  TORVBaseTables& GetTransactionTables() const { return *FTransactionTables; }
   TORVBaseTables& GetBaseTables() const { return *FBaseTables; }
   TORVBaseTables& GetTemporaryTables() const { return *FTemporaryTables; }
   TORVViews& GetViews() const { return *FViews; }
@@ -86,6 +116,9 @@ class TORVSchema : public TORVCatalogBound<TORVPrivilegedConfigObject> {
   TORVFunctions& GetFunctions() const { return *FFunctions; }
   // Every function, then every procedure.
   void RefreshRoutines();
+  // The collections of objects users create and own (tables, views and
+  // routines), in the order the dependency walks visit them.
+  std::vector<TORVConfigObjects*> GetUserObjectLists() const;
 
   // The base table of that name; nil, or with RaiseException the
   // not-found error.
@@ -97,8 +130,11 @@ class TORVSchema : public TORVCatalogBound<TORVPrivilegedConfigObject> {
   TORVFunction* FindFunction(const TORVString& Name, TORVUser* EffectiveUser, bool RaiseException);
 
  private:
+  std::unique_ptr<TORVVirtualTables> FVirtualTables;
   std::unique_ptr<TORVBaseTables> FBaseTables;
   std::unique_ptr<TORVBaseTables> FTemporaryTables;
+  std::unique_ptr<TORVBaseTables> FBatchTables;
+  std::unique_ptr<TORVBaseTables> FTransactionTables;
   std::unique_ptr<TORVViews> FViews;
   std::unique_ptr<TORVViews> FTemporaryViews;
   std::unique_ptr<TORVRoutines> FRoutines;

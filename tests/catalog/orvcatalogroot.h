@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "catalog/orvcatalog.h"
+#include "catalog/orvdatabase.h"
 #include "catalog/orvcolumns.h"
 #include "catalog/orvschema.h"
 #include "catalog/orvtable.h"
@@ -35,13 +36,12 @@ inline TORVBaseTable* NewTableT(TORVCatalog& Catalog) {
   return Table;
 }
 
-// A database named Name whose catalog is Catalog.
-inline std::unique_ptr<TORVCatalog> AttachCatalog(TORVConfig& Config, const TORVString& Name) {
-  TORVDatabaseContainer* Database = NewDatabase(Config, Name, Config.GetSystemUser());
-  auto Catalog = std::make_unique<TORVCatalog>(&Config);
-  Catalog->SetParent(Database);
-  Database->SetCatalog(Catalog.get());
-  return Catalog;
+// A new database named Name with a new catalog attached; the database owns
+// the catalog.
+inline TORVCatalog* AttachCatalog(TORVConfig& Config, const TORVString& Name, TORVUser* Owner = nullptr) {
+  TORVDatabaseContainer* Database = NewDatabase(Config, Name, Owner != nullptr ? Owner : Config.GetSystemUser());
+  Database->SetCatalog(std::make_unique<TORVCatalog>(&Config));
+  return Database->GetCatalog();
 }
 
 }  // namespace orv::test

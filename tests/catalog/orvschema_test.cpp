@@ -1,0 +1,153 @@
+#include "catalog/orvschema.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "base/orverror.h"
+#include "catalog/orvcatalog.h"
+#include "catalog/orvroutine.h"
+#include "catalog/orvtable.h"
+#include "core/orvliteral.h"
+#include "tests/catalog/orvcatalogroot.h"
+#include "tests/support/orverrortext.h"
+
+namespace orv {
+namespace {
+
+// A table that writes its lock calls to a log, noting whether its schema
+// held the same lock at the time; it refuses write locks when told.
+class TRecordingTable : public TORVBaseTable {
+ public:
+  TRecordingTable(const TORVString& Name, TORVSchema& Schema, std::string& Log) : FSchema(Schema), FLog(Log) {
+    SetName(Name);
+  }
+
+  void Lock(TORVLockType LockType) override {
+    if (FRefuse) throw EORVException(ORV_LOCK_ERROR.Code, u"refused");
+    FLog += "L" + Name() + (FSchema.GetLockState().Contains(lsWriteLocked) ? "+" : "-");
+    TORVBaseTable::Lock(LockType);
+  }
+  void Unlock(TORVLockType LockType) override {
+    FLog += "U" + Name() + (FSchema.GetLockState().Contains(lsWriteLocked) ? "+" : "-");
+    TORVBaseTable::Unlock(LockType);
+  }
+  void SetRefuse(bool Value) { FRefuse = Value; }
+
+ private:
+  std::string Name() const { return std::string(FName.begin(), FName.end()); }
+
+  TORVSchema& FSchema;
+  std::string& FLog;
+  bool FRefuse = false;
+};
+
+class SchemaTest : public ::testing::Test {
+ protected:
+  SchemaTest() : Config(test::NewRoot()), Catalog(test::AttachCatalog(*Config, u"Main")) {}
+
+  TORVSchema& Default() { return *Catalog->GetDefaultSchema(); }
+
+  TORVView* NewView(const TORVString& Name) {
+    std::unique_ptr<TORVView> View(static_cast<TORVView*>(Default().GetViews().GetNewObject()));
+    View->SetName(Name);
+    Default().GetViews().Add(View.get());
+    return View.release();
+  }
+
+  std::unique_ptr<TORVConfig> Config;
+  TORVCatalog* Catalog = nullptr;
+};
+
+TEST_F(SchemaTest, TheTableAndViewListHoldsTablesBeforeViews) {
+  TORVView* View = NewView(u"v");
+  ASSERT_EQ(Default().GetVirtualTables().GetCount(), 1);
+  EXPECT_EQ(Default().GetVirtualTables().GetVirtualTable(0), View);
+  TORVBaseTable* Table = test::NewTable(*Catalog, u"t");
+  ASSERT_EQ(Default().GetVirtualTables().GetCount(), 2);
+  EXPECT_EQ(Default().GetVirtualTables().GetVirtualTable(0), Table);
+  EXPECT_EQ(Default().GetVirtualTables().GetVirtualTable(1), View);
+
+  Default().GetBaseTables().Remove(Table);
+  delete Table;
+  ASSERT_EQ(Default().GetVirtualTables().GetCount(), 1);
+  EXPECT_EQ(Default().GetVirtualTables().GetVirtualTable(0), View);
+}
+
+TEST_F(SchemaTest, TemporaryMarksTheStoredCollectionsButNotTheSessionTables) {
+  TORVBaseTable* Table = test::NewTable(*Catalog, u"t");
+  TORVView* View = NewView(u"v");
+  Default().SetTemporary(true);
+  EXPECT_TRUE(Table->GetTemporary());
+  EXPECT_TRUE(View->GetTemporary());
+  EXPECT_TRUE(Default().GetProcedures().GetTemporary());
+  EXPECT_TRUE(Default().GetFunctions().GetTemporary());
+  Default().SetTemporary(false);
+  EXPECT_FALSE(Table->GetTemporary());
+  EXPECT_FALSE(Default().GetFunctions().GetTemporary());
+  // The session's own tables stay temporary whatever the schema is.
+  EXPECT_TRUE(Default().GetTemporaryTables().GetTemporary());
+}
+
+TEST_F(SchemaTest, WriteLocksReachTheTransactionTablesAfterTheSchemaAndLeaveThemFirst) {
+  std::string Log;
+  TRecordingTable First(u"1", Default(), Log);
+  TRecordingTable Second(u"2", Default(), Log);
+  Default().GetTransactionTables().Add(&First);
+  Default().GetTransactionTables().Add(&Second);
+
+  Default().Lock(ltWrite);
+  EXPECT_EQ(Log, "L1+L2+");
+  EXPECT_TRUE(Second.GetLockState().Contains(lsWriteLocked));
+  Default().Unlock(ltWrite);
+  EXPECT_EQ(Log, "L1+L2+U1+U2+");
+  EXPECT_FALSE(Default().GetLockState().Contains(lsWriteLocked));
+
+  // Shared locks stay with the schema.
+  Log.clear();
+  Default().Lock(ltShared);
+  Default().Unlock(ltShared);
+  EXPECT_EQ(Log, "");
+
+  // A refusing table leaves nothing locked behind.
+  Second.SetRefuse(true);
+  EXPECT_EQ(test::ErrorOf([&] { Default().Lock(ltWrite); }), "300 refused");
+  EXPECT_EQ(Log, "L1+U1+");
+  EXPECT_FALSE(First.GetLockState().Contains(lsWriteLocked));
+  EXPECT_FALSE(Default().GetLockState().Contains(lsWriteLocked));
+
+  Default().IncTransactionLockCount();
+  Default().StartTransaction();
+  EXPECT_EQ(First.GetTransactionLockCount(), 1);
+  EXPECT_TRUE(Second.GetObjectState().Contains(osInTransaction));
+  Default().EndTransaction();
+  Default().DecTransactionLockCount();
+  EXPECT_EQ(Second.GetTransactionLockCount(), 0);
+  EXPECT_FALSE(First.GetObjectState().Contains(osInTransaction));
+  Default().GetTransactionTables().Clear();
+}
+
+TEST_F(SchemaTest, TheTableOrViewPast4096IsRefusedWithTheListsUnchanged) {
+  TORVBaseTables& Tables = Default().GetBaseTables();
+  for (int32_t Index = 0; Index < 4095; ++Index) {
+    std::unique_ptr<TORVConfigObject> Table(Tables.GetNewObject());
+    Table->SetName(u"t" + IntToString(Index));
+    Tables.Add(Table.release());
+  }
+  NewView(u"v4096");
+  EXPECT_EQ(Default().GetVirtualTables().GetCount(), 4096);
+
+  std::unique_ptr<TORVConfigObject> Extra(Tables.GetNewObject());
+  Extra->SetName(u"extra");
+  EXPECT_EQ(test::ErrorOf([&] { Tables.Add(Extra.get()); }).substr(0, 4), "405 ");
+  std::unique_ptr<TORVConfigObject> ExtraView(Default().GetViews().GetNewObject());
+  ExtraView->SetName(u"extraview");
+  EXPECT_EQ(test::ErrorOf([&] { Default().GetViews().Add(ExtraView.get()); }).substr(0, 4), "405 ");
+  EXPECT_EQ(Tables.GetCount(), 4095);
+  EXPECT_EQ(Default().GetViews().GetCount(), 1);
+  EXPECT_EQ(Default().GetVirtualTables().GetCount(), 4096);
+}
+
+}  // namespace
+}  // namespace orv
