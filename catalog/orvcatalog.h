@@ -23,6 +23,9 @@ class TORVUser;
 class TORVVirtualTable;
 class TORVBaseTable;
 class TORVView;
+class TORVColumns;
+class TORVIndex;
+class TORVIndexes;
 
 using TORVViewEvent = std::function<void(TORVView* View)>;
 using TORVRemoveViewEvent = std::function<void(TORVView*& View)>;
@@ -93,6 +96,18 @@ class TORVCatalog : public TORVLockableConfigObject {
                      TORVUser* EffectiveUser, TORVVirtualTable* DefaultTable, const TORVString& DefaultSchemaName,
                      const TORVString& DefaultTableName);
   bool ColumnExists(TORVExprToken* TableToken, TORVExprToken* ColumnToken, TORVUser* EffectiveUser);
+
+  // The table or view the first FROM table of the query names, in another
+  // database's catalog when it is qualified so; nil without a FROM clause.
+  // FollowViews goes on through updateable views to what they read.
+  TORVVirtualTable* GetLiveSourceTable(TORVExprToken* QueryToken, bool FollowViews);
+  // Whether the items of Tokens (a select list or an ORDER BY list) name,
+  // in order, the leading key columns of Index with its directions and
+  // collations. Columns are those of the query's direct source.
+  bool IndexColumnsMatch(TORVExprToken* QueryToken, TORVColumns* Columns, TORVExprToken* Tokens, TORVIndex* Index);
+  // Whether the query is answered by a live cursor on its source table;
+  // LiveIndex is then the number of the index that orders it.
+  bool ReturnsLiveResult(TORVExprToken* QueryToken, int32_t& LiveIndex);
   // How a parsed SELECT is answered (QueryToken is its ttQUERY node).
   static bool ReturnsNoTableResult(TORVExprToken* QueryToken);
   static bool ReturnsParamsResult(TORVExprToken* QueryToken);
