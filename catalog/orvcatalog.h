@@ -108,6 +108,17 @@ class TORVCatalog : public TORVLockableConfigObject {
   // Whether the query is answered by a live cursor on its source table;
   // LiveIndex is then the number of the index that orders it.
   bool ReturnsLiveResult(TORVExprToken* QueryToken, int32_t& LiveIndex);
+  // Key columns of IndexToUse on the result columns (ColumnsToUse, "__RowID"
+  // first) that the first MaxColumns items of TokensToUse (a select, GROUP
+  // BY or ORDER BY list) name, with their COLLATE and direction; hidden
+  // items count towards MaxColumns but give no key column.
+  void BuildResultIndex(TORVColumns* ColumnsToUse, TORVIndex* IndexToUse, TORVExprToken* TokensToUse,
+                        int32_t MaxColumns);
+  // The order of a result without ORDER BY: the selected key columns of the
+  // source table's primary key (else its first index) in select-list
+  // order, else "__RowID", the order rows were added in.
+  void BuildDefaultResultIndex(TORVExprToken* QueryToken, TORVColumns* ColumnsToUse, TORVIndex* IndexToUse,
+                               TORVExprToken* TokensToUse);
   // How a parsed SELECT is answered (QueryToken is its ttQUERY node).
   static bool ReturnsNoTableResult(TORVExprToken* QueryToken);
   static bool ReturnsParamsResult(TORVExprToken* QueryToken);

@@ -3,6 +3,9 @@
 // indexes.
 #include "catalog/orvcatalog.h"
 
+#include <algorithm>
+#include <memory>
+
 #include "catalog/orvcolumns.h"
 #include "catalog/orvconfig.h"
 #include "catalog/orvdatabase.h"
@@ -81,6 +84,16 @@ TORVCatalog* CatalogForTableRef(TORVCatalog* Catalog, TORVConfig* Config, TORVEx
   auto* Database = static_cast<TORVDatabaseContainer*>(Config->GetDatabases().FindByName(TableRef->FDatabaseName, true));
   if (Database->GetCatalog() == nullptr) Database->CatalogReadError();
   return Database->GetCatalog();
+}
+
+// Appends a key column on ColumnsToUse's column at Position to Index.
+TORVIndexColumn* AddKeyColumn(TORVIndex* Index, TORVColumns* ColumnsToUse, int32_t Position, bool Descending) {
+  TORVIndexColumns& Keys = *Index->GetIndexColumns();
+  std::unique_ptr<TORVIndexColumn> Key(static_cast<TORVIndexColumn*>(Keys.GetNewObject()));
+  Key->SetSourceColumn(ColumnsToUse->GetColumn(Position));
+  Key->SetDescending(Descending);
+  Keys.Add(Key.get());
+  return Key.release();
 }
 
 }  // namespace
@@ -173,6 +186,54 @@ bool TORVCatalog::ReturnsLiveResult(TORVExprToken* QueryToken, int32_t& LiveInde
     LiveIndex = Key != -1 ? Key : 0;
   }
   return true;
+}
+
+void TORVCatalog::BuildResultIndex(TORVColumns* ColumnsToUse, TORVIndex* IndexToUse, TORVExprToken* TokensToUse,
+                                   int32_t MaxColumns) {
+  const int32_t Count = std::min(CountOf(TokensToUse), MaxColumns);
+  for (int32_t Number = 0; Number < Count; ++Number) {
+    TORVExprToken* Item = TokensToUse->GetArgument(Number);
+    if (Item == nullptr || Item->FHidden) continue;
+    const TORVExprToken* Expression = SlotOf(Item, ItemExpressionSlot);
+    int32_t Position = -1;
+    if (Item->FTokenType == ttSELECTCOLUMN)
+      Position = Item->FPosition;
+    else if (Expression != nullptr && Expression->FTokenType == ttSELECTCOLUMNREF &&
+             Expression->FSourceToken != nullptr)
+      Position = Expression->FSourceToken->FPosition;
+    // A key column needs a column to read its key from.
+    if (Position < 0) continue;
+    TORVIndexColumn* Key = AddKeyColumn(IndexToUse, ColumnsToUse, Position + 1, Descending(Item));
+    if (int32_t Collation = 0; ExplicitCollation(Item, Collation)) Key->SetCollation(Collation);
+  }
+}
+
+void TORVCatalog::BuildDefaultResultIndex(TORVExprToken* QueryToken, TORVColumns* ColumnsToUse, TORVIndex* IndexToUse,
+                                          TORVExprToken* TokensToUse) {
+  TORVIndexes* Indexes = IndexesOf(GetLiveSourceTable(QueryToken, true));
+  TORVIndex* Key = nullptr;
+  if (IndexCount(Indexes) > 0) {
+    const int32_t Primary = Indexes->GetIndexNumberForType(itPrimaryKey);
+    Key = Indexes->GetIndex(Primary != -1 ? Primary : 0);
+  }
+  const TORVExprToken* First = FirstFromTable(QueryToken);
+  bool Added = false;
+  for (int32_t Number = 0; Key != nullptr && Number < CountOf(TokensToUse); ++Number) {
+    TORVExprToken* Item = TokensToUse->GetArgument(Number);
+    const TORVExprToken* Reference = SlotOf(Item, ItemExpressionSlot);
+    if (Item->FHidden || Reference == nullptr || Reference->FTokenType != ttCOLUMNREF ||
+        Reference->FSourceToken != First)
+      continue;
+    TORVIndexColumns& KeyColumns = *Key->GetIndexColumns();
+    for (int32_t K = 0; K < KeyColumns.GetCount(); ++K) {
+      TORVIndexColumn* KeyColumn = KeyColumns.GetIndexColumn(K);
+      if (!SameString(KeyColumn->GetSourceColumn()->GetName(), Reference->FName)) continue;
+      AddKeyColumn(IndexToUse, ColumnsToUse, Number + 1, KeyColumn->GetDescending());
+      Added = true;
+      break;
+    }
+  }
+  if (!Added) AddKeyColumn(IndexToUse, ColumnsToUse, 0, false);
 }
 
 }  // namespace orv

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "catalog/orvcatalog.h"
@@ -52,6 +53,32 @@ class CatalogResultTest : public ::testing::Test, protected test::TCompilingCata
   TORVBaseTable* OtherU = nullptr;
   std::vector<std::unique_ptr<TORVCatalogStatement>> Statements;
 };
+
+// Result columns for the select list of Query: "__RowID", then one column
+// per item typed like it.
+std::unique_ptr<TORVColumns> ResultColumns(TORVExprToken* Query) {
+  auto Columns = std::make_unique<TORVColumns>();
+  AddTestColumn(*Columns, u"__RowID", dtInteger)->SetHidden(true);
+  TORVExprToken* Select = SlotOf(Query, QuerySelectSlot);
+  for (int32_t I = 0; I < Select->GetNumArguments(); ++I) {
+    const TORVExprToken* Item = Select->GetArgument(I);
+    AddTestColumn(*Columns, Item->FCorrelationName, Item->FDataType, Item->FSubType, Item->FLength);
+  }
+  return Columns;
+}
+
+// Each key column of Index as its source column's name, "desc" after a
+// descending one.
+std::string KeysOf(TORVIndex& Index) {
+  std::string Result;
+  TORVIndexColumns& Keys = *Index.GetIndexColumns();
+  for (int32_t I = 0; I < Keys.GetCount(); ++I) {
+    if (!Result.empty()) Result += ",";
+    for (char16_t C : Keys.GetIndexColumn(I)->GetSourceColumn()->GetName()) Result += static_cast<char>(C);
+    if (Keys.GetIndexColumn(I)->GetDescending()) Result += " desc";
+  }
+  return Result;
+}
 
 // The first query below Token (Token itself left out), in operand order.
 TORVExprToken* FirstSubQuery(TORVExprToken* Token) {
@@ -154,6 +181,46 @@ TEST_F(CatalogResultTest, IndexMatchesALeadingRunOfItsColumns) {
   int32_t LiveIndex = -1;
   EXPECT_TRUE(Catalog->ReturnsLiveResult(Query, LiveIndex));
   EXPECT_EQ(LiveIndex, 4);
+}
+
+TEST_F(CatalogResultTest, ResultIndexKeysFollowTheSortItemsUpToTheLimit) {
+  TORVExprToken* Query = Compile(u"SELECT b, a FROM t ORDER BY a DESC, b COLLATE \"ENU_CI\"");
+  auto Columns = ResultColumns(Query);
+  TORVExprToken* OrderBy = SlotOf(Query, QueryOrderBySlot);
+  TORVIndex Index;
+  Catalog->BuildResultIndex(Columns.get(), &Index, OrderBy, 256);
+  EXPECT_EQ(KeysOf(Index), "a desc,b");
+  EXPECT_EQ(Index.GetIndexColumns()->GetIndexColumn(1)->GetCollation(), 1033 | CollationCaseInsensitiveFlag);
+  TORVIndex Limited;
+  Catalog->BuildResultIndex(Columns.get(), &Limited, OrderBy, 1);
+  EXPECT_EQ(KeysOf(Limited), "a desc");
+  TORVIndex FromSelect;
+  Catalog->BuildResultIndex(Columns.get(), &FromSelect, SlotOf(Query, QuerySelectSlot), 128);
+  EXPECT_EQ(KeysOf(FromSelect), "b,a");
+}
+
+TEST_F(CatalogResultTest, DefaultResultOrderIsTheSelectedKeyElseTheRowID) {
+  test::AddTestIndex(U, u"ix_x", itIndex, {u"x"}, {true});
+  struct TCase {
+    const char16_t* Text;
+    const char* Keys;
+  };
+  const TCase Cases[] = {
+      {u"SELECT b, a FROM t", "a"},            // the primary key pk on a
+      {u"SELECT a, b, a AS a2 FROM t", "a,a2"},  // every selected key column, in select order
+      {u"SELECT b, c FROM t", "__RowID"},      // no key column selected
+      {u"SELECT x FROM u", "x desc"},          // no primary key: the first index
+      {u"SELECT x FROM u, t", "x desc"},       // only the first FROM table counts
+      {u"SELECT a FROM u, t", "__RowID"},
+      {u"SELECT 1 AS one", "__RowID"},
+  };
+  for (const TCase& Case : Cases) {
+    TORVExprToken* Query = Compile(Case.Text);
+    auto Columns = ResultColumns(Query);
+    TORVIndex Index;
+    Catalog->BuildDefaultResultIndex(Query, Columns.get(), &Index, SlotOf(Query, QuerySelectSlot));
+    EXPECT_EQ(KeysOf(Index), Case.Keys) << "case " << (&Case - Cases);
+  }
 }
 
 }  // namespace
