@@ -3,6 +3,7 @@
 #include <initializer_list>
 
 #include "catalog/orvcolumns.h"
+#include "catalog/orvroutine.h"
 
 namespace orv {
 
@@ -11,34 +12,49 @@ TORVSchema::TORVSchema(TORVConfig* OwnerConfig, TORVUser* OwnerUser)
       FBaseTables(std::make_unique<TORVBaseTables>(OwnerConfig)),
       FTemporaryTables(std::make_unique<TORVBaseTables>(OwnerConfig)),
       FViews(std::make_unique<TORVViews>(OwnerConfig)),
-      FTemporaryViews(std::make_unique<TORVViews>(OwnerConfig)) {
+      FTemporaryViews(std::make_unique<TORVViews>(OwnerConfig)),
+      FRoutines(std::make_unique<TORVRoutines>(OwnerConfig)),
+      FProcedures(std::make_unique<TORVProcedures>(OwnerConfig)),
+      FFunctions(std::make_unique<TORVFunctions>(OwnerConfig)) {
   for (TORVConfigObjects* List : {static_cast<TORVConfigObjects*>(FBaseTables.get()),
                                   static_cast<TORVConfigObjects*>(FTemporaryTables.get()),
                                   static_cast<TORVConfigObjects*>(FViews.get()),
-                                  static_cast<TORVConfigObjects*>(FTemporaryViews.get())})
+                                  static_cast<TORVConfigObjects*>(FTemporaryViews.get()),
+                                  static_cast<TORVConfigObjects*>(FRoutines.get()),
+                                  static_cast<TORVConfigObjects*>(FProcedures.get()),
+                                  static_cast<TORVConfigObjects*>(FFunctions.get())})
     List->SetParent(this);
   FTemporaryTables->SetTemporary(true);
   FTemporaryViews->SetTemporary(true);
 }
 
-TORVSchema::~TORVSchema() = default;
+TORVSchema::~TORVSchema() {
+  // The routine list refers to members of the two routine collections.
+  FRoutines->Clear();
+}
 
 void TORVSchema::SetTemporary(bool Value) {
   TORVCatalogBound<TORVPrivilegedConfigObject>::SetTemporary(Value);
   FBaseTables->SetTemporary(Value);
   FViews->SetTemporary(Value);
+  FProcedures->SetTemporary(Value);
+  FFunctions->SetTemporary(Value);
 }
 
 void TORVSchema::SetTemporaryForSession(bool Value) {
   TORVCatalogBound<TORVPrivilegedConfigObject>::SetTemporaryForSession(Value);
   FBaseTables->SetTemporaryForSession(Value);
   FViews->SetTemporaryForSession(Value);
+  FProcedures->SetTemporaryForSession(Value);
+  FFunctions->SetTemporaryForSession(Value);
 }
 
 void TORVSchema::Reset() {
   TORVCatalogBound<TORVPrivilegedConfigObject>::Reset();
   FBaseTables->Reset();
   FViews->Reset();
+  FFunctions->Reset();
+  FProcedures->Reset();
 }
 
 void TORVSchema::ResetReferences() {
@@ -49,6 +65,8 @@ void TORVSchema::ResetReferences() {
   FTemporaryTables->ResetReferences();
   FViews->ResetReferences();
   FTemporaryViews->ResetReferences();
+  FProcedures->ResetReferences();
+  FFunctions->ResetReferences();
 }
 
 void TORVSchema::Assign(TORVConfigObject* FromObject, bool CopyReferences) {
@@ -57,27 +75,37 @@ void TORVSchema::Assign(TORVConfigObject* FromObject, bool CopyReferences) {
   if (From == nullptr) return;
   FBaseTables->Assign(From->FBaseTables.get(), CopyReferences);
   FViews->Assign(From->FViews.get(), CopyReferences);
+  FProcedures->Assign(From->FProcedures.get(), CopyReferences);
+  FFunctions->Assign(From->FFunctions.get(), CopyReferences);
 }
 
 bool TORVSchema::Compare(TORVConfigObject* ObjectToCompare, bool CompareID) {
   if (!TORVCatalogBound<TORVPrivilegedConfigObject>::Compare(ObjectToCompare, CompareID)) return false;
   auto* Other = dynamic_cast<TORVSchema*>(ObjectToCompare);
   return Other != nullptr && FBaseTables->Compare(Other->FBaseTables.get(), CompareID) &&
-         FViews->Compare(Other->FViews.get(), CompareID);
+         FViews->Compare(Other->FViews.get(), CompareID) &&
+         FProcedures->Compare(Other->FProcedures.get(), CompareID) &&
+         FFunctions->Compare(Other->FFunctions.get(), CompareID);
 }
 
 void TORVSchema::Validate() {
   TORVCatalogBound<TORVPrivilegedConfigObject>::Validate();
   FBaseTables->Validate();
   FViews->Validate();
+  FProcedures->Validate();
+  FFunctions->Validate();
 }
 
 void TORVSchema::Compile() {
   FBaseTables->Compile();
   FViews->Compile();
+  FProcedures->Compile();
+  FFunctions->Compile();
 }
 
 void TORVSchema::Decompile() {
+  FFunctions->Decompile();
+  FProcedures->Decompile();
   FTemporaryViews->Decompile();
   FViews->Decompile();
   FTemporaryTables->Decompile();
@@ -86,19 +114,36 @@ void TORVSchema::Decompile() {
 
 int32_t TORVSchema::GetMemorySize() {
   return TORVCatalogBound<TORVPrivilegedConfigObject>::GetMemorySize() + FBaseTables->GetMemorySize() +
-         FViews->GetMemorySize();
+         FViews->GetMemorySize() + FProcedures->GetMemorySize() + FFunctions->GetMemorySize();
 }
 
 void TORVSchema::Save(TORVMemoryStream& Stream, bool CRCOnly) {
   TORVCatalogBound<TORVPrivilegedConfigObject>::Save(Stream, CRCOnly);
   FBaseTables->Save(Stream, CRCOnly);
   FViews->Save(Stream, CRCOnly);
+  FProcedures->Save(Stream, CRCOnly);
+  FFunctions->Save(Stream, CRCOnly);
 }
 
 void TORVSchema::Load(TORVMemoryStream& Stream) {
   TORVCatalogBound<TORVPrivilegedConfigObject>::Load(Stream);
   FBaseTables->Load(Stream);
   FViews->Load(Stream);
+  FProcedures->Load(Stream);
+  FFunctions->Load(Stream);
+  RefreshRoutines();
+}
+
+void TORVSchema::RefreshRoutines() {
+  // The base constructor may reach here before the lists exist.
+  if (FRoutines == nullptr || FProcedures == nullptr || FFunctions == nullptr) return;
+  FRoutines->Clear();
+  for (int32_t Index = 0; Index < FFunctions->GetCount(); ++Index) FRoutines->Add(FFunctions->GetObjects(Index));
+  for (int32_t Index = 0; Index < FProcedures->GetCount(); ++Index) FRoutines->Add(FProcedures->GetObjects(Index));
+}
+
+std::vector<TORVConfigObjects*> TORVSchema::GetUserObjectLists() const {
+  return {FBaseTables.get(), FViews.get(), FProcedures.get(), FFunctions.get()};
 }
 
 namespace {
@@ -125,6 +170,18 @@ TORVVirtualTable* TORVSchema::FindVirtualTable(const TORVString& Name, TORVUser*
   if (auto* View = Visible(*FViews, Name, EffectiveUser)) return static_cast<TORVVirtualTable*>(View);
   if (RaiseException) FBaseTables->ObjectNameNotFoundError(Name);
   return nullptr;
+}
+
+TORVProcedure* TORVSchema::FindProcedure(const TORVString& Name, TORVUser* EffectiveUser, bool RaiseException) {
+  auto* Procedure = static_cast<TORVProcedure*>(Visible(*FProcedures, Name, EffectiveUser));
+  if (Procedure == nullptr && RaiseException) FProcedures->ObjectNameNotFoundError(Name);
+  return Procedure;
+}
+
+TORVFunction* TORVSchema::FindFunction(const TORVString& Name, TORVUser* EffectiveUser, bool RaiseException) {
+  auto* Function = static_cast<TORVFunction*>(Visible(*FFunctions, Name, EffectiveUser));
+  if (Function == nullptr && RaiseException) FFunctions->ObjectNameNotFoundError(Name);
+  return Function;
 }
 
 }  // namespace orv

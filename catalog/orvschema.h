@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "base/orvtype.h"
 #include "catalog/orvcatalogobject.h"
@@ -11,6 +12,12 @@
 #include "catalog/orvtable.h"
 
 namespace orv {
+
+class TORVFunction;
+class TORVFunctions;
+class TORVProcedure;
+class TORVProcedures;
+class TORVRoutines;
 
 // A view of a schema; its columns are those its definition yields.
 class TORVView : public TORVVirtualTable {
@@ -24,8 +31,8 @@ class TORVView : public TORVVirtualTable {
 // user treats what the user may not see as missing.
 class TORVSchemaObjects : public TORVCatalogBound<TORVPrivilegedConfigObjects> {
  public:
-  explicit TORVSchemaObjects(TORVConfig* OwnerConfig)
-      : TORVCatalogBound<TORVPrivilegedConfigObjects>(true, OwnerConfig) {}
+  explicit TORVSchemaObjects(TORVConfig* OwnerConfig, bool OwnsObjects = true)
+      : TORVCatalogBound<TORVPrivilegedConfigObjects>(OwnsObjects, OwnerConfig) {}
 };
 
 class TORVBaseTables : public TORVSchemaObjects {
@@ -48,8 +55,10 @@ class TORVViews : public TORVSchemaObjects {
   TORVView* GetView(int32_t Index) const { return static_cast<TORVView*>(GetObjects(Index)); }
 };
 
-// Streams its base fields, then its base tables and views. Temporary
-// tables and the temporary views of derived tables live only in memory.
+// Streams its base fields, then its base tables, views, procedures and
+// functions. Temporary tables and the temporary views of derived tables
+// live only in memory; FRoutines lists the procedures and functions (not
+// owned) and is rebuilt whenever either collection changes.
 class TORVSchema : public TORVCatalogBound<TORVPrivilegedConfigObject> {
  public:
   explicit TORVSchema(TORVConfig* OwnerConfig = nullptr, TORVUser* OwnerUser = nullptr);
@@ -73,6 +82,14 @@ class TORVSchema : public TORVCatalogBound<TORVPrivilegedConfigObject> {
   TORVBaseTables& GetTemporaryTables() const { return *FTemporaryTables; }
   TORVViews& GetViews() const { return *FViews; }
   TORVViews& GetTemporaryViews() const { return *FTemporaryViews; }
+  TORVRoutines& GetRoutines() const { return *FRoutines; }
+  TORVProcedures& GetProcedures() const { return *FProcedures; }
+  TORVFunctions& GetFunctions() const { return *FFunctions; }
+  // Every function, then every procedure.
+  void RefreshRoutines();
+  // The collections of objects users create and own (tables, views and
+  // routines), in the order the dependency walks visit them.
+  std::vector<TORVConfigObjects*> GetUserObjectLists() const;
 
   // The base table of that name; nil, or with RaiseException the
   // not-found error.
@@ -80,12 +97,17 @@ class TORVSchema : public TORVCatalogBound<TORVPrivilegedConfigObject> {
   // The table or view of that name (tables first); nil, or with
   // RaiseException the not-found error of the tables.
   TORVVirtualTable* FindVirtualTable(const TORVString& Name, TORVUser* EffectiveUser, bool RaiseException);
+  TORVProcedure* FindProcedure(const TORVString& Name, TORVUser* EffectiveUser, bool RaiseException);
+  TORVFunction* FindFunction(const TORVString& Name, TORVUser* EffectiveUser, bool RaiseException);
 
  private:
   std::unique_ptr<TORVBaseTables> FBaseTables;
   std::unique_ptr<TORVBaseTables> FTemporaryTables;
   std::unique_ptr<TORVViews> FViews;
   std::unique_ptr<TORVViews> FTemporaryViews;
+  std::unique_ptr<TORVRoutines> FRoutines;
+  std::unique_ptr<TORVProcedures> FProcedures;
+  std::unique_ptr<TORVFunctions> FFunctions;
 };
 
 class TORVSchemas : public TORVSchemaObjects {

@@ -42,7 +42,7 @@ class CatalogResultTest : public ::testing::Test, protected test::TCompilingCata
   TORVExprToken* Compile(const TORVString& Text) {
     Statements.push_back(std::make_unique<TORVCatalogStatement>(Table));
     TORVCatalogStatement& Statement = *Statements.back();
-    Statement.SetCatalog(Catalog.get());
+    Statement.SetCatalog(Catalog);
     Statement.SetExpression(Text);
     Statement.Compile();
     return Statement.FTokens;

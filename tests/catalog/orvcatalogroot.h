@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "catalog/orvcatalog.h"
+#include "catalog/orvdatabase.h"
 #include "catalog/orvdatatype.h"
 #include "catalog/orvcolumns.h"
 #include "catalog/orvindexes.h"
@@ -63,13 +64,12 @@ inline TORVIndex* AddTestIndex(TORVBaseTable* Table, const TORVString& Name, int
   return Index.release();
 }
 
-// A database named Name whose catalog is Catalog.
-inline std::unique_ptr<TORVCatalog> AttachCatalog(TORVConfig& Config, const TORVString& Name) {
-  TORVDatabaseContainer* Database = NewDatabase(Config, Name, Config.GetSystemUser());
-  auto Catalog = std::make_unique<TORVCatalog>(&Config);
-  Catalog->SetParent(Database);
-  Database->SetCatalog(Catalog.get());
-  return Catalog;
+// A new database named Name with a new catalog attached; the database owns
+// the catalog.
+inline TORVCatalog* AttachCatalog(TORVConfig& Config, const TORVString& Name, TORVUser* Owner = nullptr) {
+  TORVDatabaseContainer* Database = NewDatabase(Config, Name, Owner != nullptr ? Owner : Config.GetSystemUser());
+  Database->SetCatalog(std::make_unique<TORVCatalog>(&Config));
+  return Database->GetCatalog();
 }
 
 // A configuration with the whole compiler and its collations, and the
@@ -88,8 +88,8 @@ struct TCompilingCatalogs {
   TORVExprValidater Validater;
   TORVExprBuilder Builder;
   std::unique_ptr<TORVConfig> Config;
-  std::unique_ptr<TORVCatalog> Catalog;
-  std::unique_ptr<TORVCatalog> Other;
+  TORVCatalog* Catalog = nullptr;
+  TORVCatalog* Other = nullptr;
 };
 
 }  // namespace orv::test

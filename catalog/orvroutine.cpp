@@ -1,0 +1,565 @@
+#include "catalog/orvroutine.h"
+
+#include "base/orverror.h"
+#include "base/orverrors.h"
+#include "catalog/orvcatalog.h"
+#include "catalog/orvconfig.h"
+#include "catalog/orvmodule.h"
+#include "core/orvliteral.h"
+#include "core/orvsqlscan.h"
+#include "core/orvstream.h"
+#include "core/orvstrings.h"
+#include "core/orvtypefunc.h"
+#include "sql/orvexprtoken.h"
+#include "sql/orvparser.h"
+
+namespace orv {
+
+namespace {
+
+constexpr char16_t CRLF[] = u"\r\n";
+
+TORVString Quoted(const TORVString& Name) { return QuotedString(Name, u'"'); }
+
+}  // namespace
+
+// ---------------------------------------------------------------- parameters
+
+void TORVRoutineParam::SetParamType(int32_t Value) {
+  if (Value == FParamType) return;
+  FParamType = Value;
+  SetModified(true);
+}
+
+void TORVRoutineParam::SetDataType(int32_t Value) {
+  if (Value == FDataType) return;
+  AssignDataType(GetConfigCharacterSet(), Value, FDataType, FSubType, FLength, FSize, FScale, FCollation);
+  SetModified(true);
+}
+
+void TORVRoutineParam::SetSubType(int32_t Value) {
+  if (Value == FSubType) return;
+  AssignSubType(GetConfigCharacterSet(), FDataType, Value, FSubType, FLength, FSize, FScale, FCollation);
+  SetModified(true);
+}
+
+void TORVRoutineParam::SetLength(int32_t Value) {
+  if (Value == FLength) return;
+  AssignLength(GetConfigCharacterSet(), FDataType, FSubType, Value, FLength, FSize, false);
+  SetModified(true);
+}
+
+void TORVRoutineParam::SetScale(int32_t Value) {
+  if (Value == FScale) return;
+  AssignScale(FDataType, FSubType, Value, FScale);
+  SetModified(true);
+}
+
+void TORVRoutineParam::SetCollation(int32_t Value) {
+  if (Value == FCollation) return;
+  AssignCollation(FDataType, FSubType, Value, FCollation);
+  SetModified(true);
+}
+
+TORVString TORVRoutineParam::GetDataTypeName() const { return DataTypeToString(FDataType, FSubType); }
+
+void TORVRoutineParam::Assign(TORVConfigObject* FromObject, bool CopyReferences) {
+  TORVCatalogObject::Assign(FromObject, CopyReferences);
+  auto* From = dynamic_cast<TORVRoutineParam*>(FromObject);
+  if (From == nullptr) return;
+  FParamType = From->FParamType;
+  FDataType = From->FDataType;
+  FSubType = From->FSubType;
+  FLength = From->FLength;
+  FSize = From->FSize;
+  FScale = From->FScale;
+  FCollation = From->FCollation;
+}
+
+bool TORVRoutineParam::Compare(TORVConfigObject* ObjectToCompare, bool CompareID) {
+  if (!TORVCatalogObject::Compare(ObjectToCompare, CompareID)) return false;
+  auto* Other = dynamic_cast<TORVRoutineParam*>(ObjectToCompare);
+  return Other != nullptr && FParamType == Other->FParamType && FDataType == Other->FDataType &&
+         FSubType == Other->FSubType && FLength == Other->FLength && FSize == Other->FSize &&
+         FScale == Other->FScale && FCollation == Other->FCollation;
+}
+
+void TORVRoutineParam::Save(TORVMemoryStream& Stream, bool CRCOnly) {
+  TORVCatalogObject::Save(Stream, CRCOnly);
+  for (int32_t Value : {FParamType, FDataType, FSubType, FLength, FSize, FScale, FCollation})
+    Stream.WriteInteger(Value);
+}
+
+void TORVRoutineParam::Load(TORVMemoryStream& Stream) {
+  TORVCatalogObject::Load(Stream);
+  for (int32_t* Field : {&FParamType, &FDataType, &FSubType, &FLength, &FSize, &FScale, &FCollation})
+    *Field = Stream.ReadInteger();
+}
+
+TORVString TORVRoutineParam::GetCreateSQL(bool /*IncludeDependentObjects*/, bool /*DependentObjectsOnly*/,
+                                          bool /*Restricted*/) {
+  const TORVString TypeText = DataTypeToSQLString(FDataType, FSubType, FLength, FScale);
+  TORVString Result;
+  switch (FParamType) {
+    case rpInput: Result = u"IN " + Quoted(FName) + u" " + TypeText; break;
+    case rpOutput: Result = u"OUT " + Quoted(FName) + u" " + TypeText; break;
+    case rpInputOutput: Result = u"INOUT " + Quoted(FName) + u" " + TypeText; break;
+    case rpResult: Result = u"RETURNS " + TypeText; break;
+    // A parameter without a mode is written without a mode word, which
+    // reads back as IN.
+    default: Result = Quoted(FName) + u" " + TypeText; break;
+  }
+  if (FDataType == dtCharacter || (FDataType == dtLargeObject && FSubType == stClob)) {
+    TORVString CollationName;
+    if (FConfig != nullptr && FConfig->GetOnGetCollationName()) CollationName = FConfig->GetOnGetCollationName()(FCollation);
+    if (!CollationName.empty()) Result += u" COLLATE " + Quoted(CollationName);
+  }
+  if (!FDescription.empty()) Result += u" DESCRIPTION " + QuotedString(FDescription, u'\'');
+  return Result;
+}
+
+// ------------------------------------------------------------- definitions
+
+TORVUserRoutine::TORVUserRoutine(TORVRoutine* Owner) : TORVCatalogRoutine(Owner), FRoutine(Owner) {}
+
+TORVExprToken* TORVUserRoutine::Parse() {
+  ResetCatalog();
+  TORVExprParser& Parser = *Config()->GetParser();
+  Parser.Initialize(this);
+  TORVParseOptions Options{poCheckEndRoutine};
+  if (FRoutine->GetRoutineVersion() < DynamicSyntaxVersion) Options.Include(poConvertDynamic);
+  if (dynamic_cast<TORVFunction*>(FRoutine) != nullptr) return Parser.ParseFunctionRoutine(Options);
+  Options.Include(poAllowCursorReturn);
+  return Parser.ParseProcedureRoutine(Options);
+}
+
+void TORVUserRoutine::ExpressionCompiled() { FRoutine->SetupExpressionReferences(); }
+
+void TORVUserRoutine::ExpressionDecompiled() { FRoutine->ClearExpressionReferences(); }
+
+void TORVUserRoutine::FunctionFound(TORVExprToken* Token) { FRoutine->FunctionFound(Token); }
+
+void TORVUserRoutine::ProcedureFound(TORVExprToken* Token) { FRoutine->ProcedureFound(Token); }
+
+TORVString TORVProcedureRoutine::GetTypeName() const { return FRoutine->GetName() + u" procedure"; }
+
+TORVString TORVFunctionRoutine::GetTypeName() const { return FRoutine->GetName() + u" function"; }
+
+TORVProcedure* TORVSelectedProcedures::GetProcedure(int32_t Index) const {
+  return static_cast<TORVProcedure*>(FObjects[Index]);
+}
+
+TORVFunction* TORVSelectedFunctions::GetFunction(int32_t Index) const {
+  return static_cast<TORVFunction*>(FObjects[Index]);
+}
+
+// ----------------------------------------------------------------- routines
+
+TORVRoutine::TORVRoutine(TORVConfig* OwnerConfig, TORVUser* OwnerUser, TORVCatalog* OwnerCatalog)
+    : TORVCatalogBound<TORVPrivilegedConfigObject>(OwnerConfig, OwnerUser),
+      FParams(std::make_unique<TORVRoutineParams>(OwnerConfig)),
+      FResultParam(std::make_unique<TORVRoutineParam>(OwnerConfig)),
+      FReferencedFunctions(std::make_unique<TORVSelectedFunctions>()),
+      FReferencedProcedures(std::make_unique<TORVSelectedProcedures>()) {
+  FParams->SetParent(this);
+  FResultParam->SetParent(this);
+  FReferencedFunctions->SetParent(this);
+  FReferencedProcedures->SetParent(this);
+  FRoutineVersion = OwnerCatalog != nullptr ? OwnerCatalog->GetVersion() : EngineCatalogVersion;
+}
+
+TORVRoutine::~TORVRoutine() = default;
+
+TORVSchema* TORVRoutine::Schema() const {
+  return FParent != nullptr ? dynamic_cast<TORVSchema*>(FParent->GetParent()) : nullptr;
+}
+
+TORVCurrency TORVRoutine::CurrentVersion() {
+  TORVCatalog* Catalog = GetCatalog();
+  return Catalog != nullptr ? Catalog->GetVersion() : EngineCatalogVersion;
+}
+
+void TORVRoutine::SetSystemObject(bool Value) {
+  TORVCatalogBound<TORVPrivilegedConfigObject>::SetSystemObject(Value);
+  if (FParams == nullptr) return;
+  FParams->SetSystemObject(Value);
+  FResultParam->SetSystemObject(Value);
+}
+
+void TORVRoutine::SetTemporary(bool Value) {
+  TORVCatalogBound<TORVPrivilegedConfigObject>::SetTemporary(Value);
+  if (FParams == nullptr) return;
+  FParams->SetTemporary(Value);
+  FResultParam->SetTemporary(Value);
+}
+
+void TORVRoutine::SetTemporaryForSession(bool Value) {
+  TORVCatalogBound<TORVPrivilegedConfigObject>::SetTemporaryForSession(Value);
+  if (FParams == nullptr) return;
+  FParams->SetTemporaryForSession(Value);
+  FResultParam->SetTemporaryForSession(Value);
+}
+
+void TORVRoutine::ResetReferences() {
+  TORVCatalogBound<TORVPrivilegedConfigObject>::ResetReferences();
+  FModule = nullptr;
+}
+
+void TORVRoutine::SetDefinitionText(const TORVString& Text) {
+  FDefinition->SetExpression(Text);
+  FRoutineVersion = CurrentVersion();
+}
+
+void TORVRoutine::SetImplementationType(int32_t Value) {
+  if (Value == FImplementationType) return;
+  FImplementationType = Value;
+  SetModified(true);
+}
+
+void TORVRoutine::SetSecurityType(int32_t Value) {
+  if (Value == FSecurityType) return;
+  FSecurityType = Value;
+  SetModified(true);
+}
+
+void TORVRoutine::SetLockSlot(int32_t Value) {
+  if (Value == FLockSlot) return;
+  FLockSlot = Value;
+  SetModified(true);
+}
+
+void TORVRoutine::SetUserVersion(TORVCurrency Value) {
+  if (Value == FUserVersion) return;
+  FUserVersion = Value;
+  SetModified(true);
+}
+
+void TORVRoutine::SetModuleName(const TORVString& Value) {
+  if (Value == FModuleName) return;
+  FModuleName = Value;
+  FModule = nullptr;
+  SetModified(true);
+}
+
+int32_t TORVRoutine::GetNumInputParams() const {
+  int32_t Count = 0;
+  for (int32_t Index = 0; Index < FParams->GetCount(); ++Index) {
+    const int32_t Mode = FParams->GetParam(Index)->GetParamType();
+    if (Mode == rpInput || Mode == rpInputOutput) ++Count;
+  }
+  return Count;
+}
+
+int32_t TORVRoutine::GetNumOutputParams() const {
+  int32_t Count = 0;
+  for (int32_t Index = 0; Index < FParams->GetCount(); ++Index) {
+    const int32_t Mode = FParams->GetParam(Index)->GetParamType();
+    if (Mode == rpOutput || Mode == rpInputOutput) ++Count;
+  }
+  return Count;
+}
+
+void TORVRoutine::Assign(TORVConfigObject* FromObject, bool CopyReferences) {
+  TORVCatalogBound<TORVPrivilegedConfigObject>::Assign(FromObject, CopyReferences);
+  auto* From = dynamic_cast<TORVRoutine*>(FromObject);
+  if (From == nullptr) return;
+  FImplementationType = From->FImplementationType;
+  FSecurityType = From->FSecurityType;
+  FDefinition->Assign(From->FDefinition.get(), false);
+  FModuleName = From->FModuleName;
+  FModule = nullptr;
+  FParams->Assign(From->FParams.get(), CopyReferences);
+  FResultParam->Assign(From->FResultParam.get(), CopyReferences);
+  FRoutineVersion = From->FRoutineVersion;
+  FUserVersion = From->FUserVersion;
+}
+
+bool TORVRoutine::Compare(TORVConfigObject* ObjectToCompare, bool CompareID) {
+  if (!TORVCatalogBound<TORVPrivilegedConfigObject>::Compare(ObjectToCompare, CompareID)) return false;
+  auto* Other = dynamic_cast<TORVRoutine*>(ObjectToCompare);
+  if (Other == nullptr) return false;
+  if (FUserVersion != Other->FUserVersion) return false;
+  if (FImplementationType != Other->FImplementationType || FSecurityType != Other->FSecurityType) return false;
+  if (!FParams->Compare(Other->FParams.get(), CompareID)) return false;
+  if (!FResultParam->Compare(Other->FResultParam.get(), CompareID)) return false;
+  if (FImplementationType == riSQL) return SameString(GetRoutineBody(), Other->GetRoutineBody());
+  return SameString(FModuleName, Other->FModuleName);
+}
+
+void TORVRoutine::Save(TORVMemoryStream& Stream, bool CRCOnly) {
+  TORVCatalogBound<TORVPrivilegedConfigObject>::Save(Stream, CRCOnly);
+  Stream.WriteCurrency(FUserVersion);
+  Stream.WriteInteger(FImplementationType);
+  Stream.WriteInteger(FSecurityType);
+  Stream.WriteString(FDefinition->GetExpression());
+  Stream.WriteString(FModuleName);
+  FParams->Save(Stream, CRCOnly);
+  FResultParam->Save(Stream, CRCOnly);
+  Stream.WriteCurrency(FRoutineVersion);
+  Stream.WriteInteger(FLockSlot);
+}
+
+void TORVRoutine::Load(TORVMemoryStream& Stream) {
+  TORVCatalogBound<TORVPrivilegedConfigObject>::Load(Stream);
+  if (GetConfigVersion() >= DynamicSyntaxVersion) FUserVersion = Stream.ReadCurrency();
+  FImplementationType = Stream.ReadInteger();
+  FSecurityType = Stream.ReadInteger();
+  TORVString Text;
+  Stream.ReadString(Text);
+  FDefinition->SetExpression(Text);
+  Stream.ReadString(FModuleName);
+  FModule = nullptr;
+  FParams->Load(Stream);
+  FResultParam->Load(Stream);
+  if (GetConfigVersion() >= DynamicSyntaxVersion)
+    FRoutineVersion = Stream.ReadCurrency();
+  else
+    FRoutineVersion = GetConfigVersion();
+  FLockSlot = Stream.ReadInteger();
+}
+
+void TORVRoutine::Validate() { TORVPrivilegedConfigObject::Validate(); }
+
+void TORVRoutine::Compile() { FDefinition->Compile(); }
+
+void TORVRoutine::Decompile() { FDefinition->Decompile(); }
+
+void TORVRoutine::GrantAllPrivileges(TORVUser* EffectiveUser, TORVAuthorization* GrantTo) {
+  GrantPrivilege(EffectiveUser, GrantTo, PrivilegeExecute);
+}
+
+void TORVRoutine::GrantRestrictedPrivileges(TORVUser* EffectiveUser, TORVAuthorization* GrantTo) {
+  GrantPrivilege(EffectiveUser, GrantTo, PrivilegeExecute);
+}
+
+int32_t TORVRoutine::GetMemorySize() {
+  return TORVCatalogBound<TORVPrivilegedConfigObject>::GetMemorySize() +
+         static_cast<int32_t>(FDefinition->GetExpression().size() * sizeof(char16_t)) +
+         static_cast<int32_t>(FModuleName.size() * sizeof(char16_t)) + FParams->GetMemorySize() +
+         FResultParam->GetMemorySize() + FReferencedFunctions->GetMemorySize() +
+         FReferencedProcedures->GetMemorySize();
+}
+
+int32_t TORVRoutine::GetMemoryCount() {
+  return TORVCatalogBound<TORVPrivilegedConfigObject>::GetMemoryCount() + FParams->GetMemoryCount();
+}
+
+// ---------------------------------------------------------- called routines
+
+void TORVRoutine::SetupExpressionReferences() {
+  for (TORVSelectedConfigObjects* List :
+       {static_cast<TORVSelectedConfigObjects*>(FReferencedFunctions.get()),
+        static_cast<TORVSelectedConfigObjects*>(FReferencedProcedures.get())}) {
+    List->SortByID();
+    List->RemoveDuplicates();
+  }
+}
+
+void TORVRoutine::ClearExpressionReferences() {
+  FReferencedFunctions->Clear();
+  FReferencedProcedures->Clear();
+}
+
+void TORVRoutine::FunctionFound(TORVExprToken* Token) {
+  TORVCatalog* Catalog = GetCatalog();
+  if (Catalog == nullptr || Token->FTokenOperator != toUDF) return;
+  TORVConfigObject* Found = Catalog->GetDefaultSchema()->GetFunctions().FindByName(Token->FName, true);
+  if (Found != this) FReferencedFunctions->Add(Found);
+}
+
+void TORVRoutine::ProcedureFound(TORVExprToken* Token) {
+  TORVCatalog* Catalog = GetCatalog();
+  if (Catalog == nullptr) return;
+  TORVConfigObject* Found = Catalog->GetDefaultSchema()->GetProcedures().FindByName(Token->FName, true);
+  if (Found != this) FReferencedProcedures->Add(Found);
+}
+
+// ------------------------------------------------------------ SQL texts
+
+TORVString TORVRoutine::GetRoutineBody() const {
+  const TORVString Text = TrimCatalogExpression(AllTrimString(FDefinition->GetExpression(), u' '));
+  int32_t Position = 1;
+  while (Position <= static_cast<int32_t>(Text.size())) {
+    const TORVString Keyword = NextSQLKeyword(Text, Position);
+    if (Keyword.empty()) break;
+    if (SameString(Keyword, u"BEGIN")) {
+      // The keyword ends where the scan stopped; the blanks and comments
+      // the scan skipped lie before it.
+      const size_t End = static_cast<size_t>(Position - 1);
+      return Text.substr(End - Keyword.size());
+    }
+  }
+  return Text;
+}
+
+TORVString TORVRoutine::GetSQL(bool IncludeExtensions) {
+  TORVString SQL = UpperCaseString(GetTypeName()) + u" " + Quoted(FName) + u" (" +
+                   FParams->GetCreateSQL(false, false, false) + u")" + CRLF;
+  if (FResultParam->GetParamType() != rpNone) SQL += FResultParam->GetCreateSQL(false, false, false) + CRLF;
+  if (FImplementationType == riExternal)
+    SQL += u"EXTERNAL NAME " + Quoted(FModuleName);
+  else
+    SQL += GetRoutineBody();
+  if (IncludeExtensions) {
+    if (!FDescription.empty()) SQL += TORVString(CRLF) + u"DESCRIPTION " + QuotedString(FDescription, u'\'');
+    SQL += TORVString(CRLF) + u"VERSION " + DecimalToSQLStr(FUserVersion, 2);
+    if (!FAttributes.empty()) SQL += TORVString(CRLF) + u"ATTRIBUTES " + QuotedString(FAttributes, u'\'');
+  }
+  return SQL;
+}
+
+TORVString TORVRoutine::GetCreateSQL(bool /*IncludeDependentObjects*/, bool /*DependentObjectsOnly*/,
+                                     bool /*Restricted*/) {
+  return u"CREATE " + GetSQL(true);
+}
+
+void TORVRoutine::GetExtensionsAlterSQL(TORVRoutine* NewRoutine, TORVString& SQL) {
+  if (!SameStringSensitive(FDescription, NewRoutine->FDescription))
+    SQL += TORVString(CRLF) + u"DESCRIPTION " + QuotedString(NewRoutine->FDescription, u'\'');
+  if (FUserVersion != NewRoutine->FUserVersion)
+    SQL += TORVString(CRLF) + u"VERSION " + DecimalToSQLStr(NewRoutine->FUserVersion, 2);
+  if (!SameStringSensitive(FAttributes, NewRoutine->FAttributes))
+    SQL += TORVString(CRLF) + u"ATTRIBUTES " + QuotedString(NewRoutine->FAttributes, u'\'');
+}
+
+void TORVRoutine::BuildAlterSQL(int32_t Action, TORVConfigObject* Target, char16_t /*StatementTerminator*/) {
+  FAlterSQL.clear();
+  switch (Action) {
+    case 0: FAlterSQL = GetCreateSQL(false, false, false); break;
+    case 2: FAlterSQL = GetDropSQL(false, false); break;
+    case 1: {
+      auto* NewRoutine = dynamic_cast<TORVRoutine*>(Target);
+      if (NewRoutine == nullptr || Compare(Target, false)) break;
+      FAlterSQL = u"ALTER " + NewRoutine->GetSQL(false);
+      GetExtensionsAlterSQL(NewRoutine, FAlterSQL);
+      break;
+    }
+    default: break;
+  }
+}
+
+// ------------------------------------------------------------ dependencies
+
+void TORVRoutine::SetDependencies() {}
+
+void TORVRoutine::RenameDependencies(const TORVString& /*NewName*/) {}
+
+void TORVRoutine::AddDependenciesToObject(TORVConfigObject* Obj) {
+  TORVCatalogBound<TORVPrivilegedConfigObject>::AddDependenciesToObject(Obj);
+}
+
+void TORVRoutine::RenameDependenciesToObject(TORVConfigObject* Obj, const TORVString& NewName) {
+  TORVCatalogBound<TORVPrivilegedConfigObject>::RenameDependenciesToObject(Obj, NewName);
+}
+
+// ------------------------------------------------------------------ modules
+
+TORVModule* TORVRoutine::GetModule() {
+  if (FModule == nullptr && FConfig != nullptr)
+    FModule = static_cast<TORVModule*>(FConfig->GetModules().FindByName(FModuleName, true));
+  return FModule;
+}
+
+void TORVRoutine::SetModule(TORVModule* Value) {
+  FModule = Value;
+  if (Value != nullptr && Value->GetName() != FModuleName) {
+    FModuleName = Value->GetName();
+    SetModified(true);
+  }
+}
+
+// ------------------------------------------------------ procedures, functions
+
+TORVProcedure::TORVProcedure(TORVConfig* OwnerConfig, TORVUser* OwnerUser, TORVCatalog* OwnerCatalog)
+    : TORVRoutine(OwnerConfig, OwnerUser, OwnerCatalog) {
+  FDefinition = CreateDefinition();
+  FDefinition->SetCatalog(OwnerCatalog);
+}
+
+std::unique_ptr<TORVUserRoutine> TORVProcedure::CreateDefinition() {
+  return std::make_unique<TORVProcedureRoutine>(this);
+}
+
+TORVString TORVProcedure::GetDropSQL(bool /*IncludeDependentObjects*/, bool /*DependentObjectsOnly*/) {
+  return u"DROP PROCEDURE " + Quoted(FName);
+}
+
+TORVFunction::TORVFunction(TORVConfig* OwnerConfig, TORVUser* OwnerUser, TORVCatalog* OwnerCatalog)
+    : TORVRoutine(OwnerConfig, OwnerUser, OwnerCatalog) {
+  FDefinition = CreateDefinition();
+  FDefinition->SetCatalog(OwnerCatalog);
+}
+
+std::unique_ptr<TORVUserRoutine> TORVFunction::CreateDefinition() {
+  return std::make_unique<TORVFunctionRoutine>(this);
+}
+
+TORVString TORVFunction::GetDropSQL(bool /*IncludeDependentObjects*/, bool /*DependentObjectsOnly*/) {
+  return u"DROP FUNCTION " + Quoted(FName);
+}
+
+// ---------------------------------------------------------------- collections
+
+namespace {
+
+// The other routine collection of the same schema.
+template <class TOther>
+TOther* SiblingCollection(TORVConfigObject* Collection);
+
+template <>
+TORVFunctions* SiblingCollection<TORVFunctions>(TORVConfigObject* Collection) {
+  auto* Owner = dynamic_cast<TORVSchema*>(Collection->GetParent());
+  return Owner != nullptr ? &Owner->GetFunctions() : nullptr;
+}
+
+template <>
+TORVProcedures* SiblingCollection<TORVProcedures>(TORVConfigObject* Collection) {
+  auto* Owner = dynamic_cast<TORVSchema*>(Collection->GetParent());
+  return Owner != nullptr ? &Owner->GetProcedures() : nullptr;
+}
+
+// Own's members first (Inherited), then the other collection of the schema;
+// Checking keeps the other collection from asking back.
+template <class TOther, class TCheck>
+void CheckBoth(TORVSchemaObjects& Own, bool& Checking, TORVConfigObject* NewObject, TCheck Inherited) {
+  if (Checking) return;
+  Checking = true;
+  try {
+    Inherited();
+    if (TOther* Other = SiblingCollection<TOther>(&Own)) Other->CheckForDuplicateObject(NewObject);
+  } catch (...) {
+    Checking = false;
+    throw;
+  }
+  Checking = false;
+}
+
+}  // namespace
+
+void TORVProcedures::CheckForDuplicateObject(TORVConfigObject* NewObject) {
+  CheckBoth<TORVFunctions>(*this, FCheckingDuplicates, NewObject,
+                           [&] { TORVSchemaObjects::CheckForDuplicateObject(NewObject); });
+}
+
+void TORVProcedures::ObjectsChanged() {
+  if (auto* Owner = dynamic_cast<TORVSchema*>(FParent)) Owner->RefreshRoutines();
+}
+
+void TORVFunctions::CheckForDuplicateObject(TORVConfigObject* NewObject) {
+  CheckBoth<TORVProcedures>(*this, FCheckingDuplicates, NewObject,
+                            [&] { TORVSchemaObjects::CheckForDuplicateObject(NewObject); });
+}
+
+void TORVFunctions::ObjectsChanged() {
+  if (auto* Owner = dynamic_cast<TORVSchema*>(FParent)) Owner->RefreshRoutines();
+}
+
+void TORVRoutines::SortByLockSlot() {
+  Sort([](TORVConfigObject* A, TORVConfigObject* B) {
+    const int32_t SlotA = static_cast<TORVRoutine*>(A)->GetLockSlot();
+    const int32_t SlotB = static_cast<TORVRoutine*>(B)->GetLockSlot();
+    return SlotA < SlotB ? -1 : (SlotA > SlotB ? 1 : 0);
+  });
+}
+
+}  // namespace orv

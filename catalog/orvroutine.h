@@ -1,0 +1,321 @@
+// Stored procedures and functions of a schema: their parameters, their text
+// (an SQL body, or the name of an external module routine), the routines
+// their bodies call, and the collections that hold them. Procedures and
+// functions share one name space per schema.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "base/orvtype.h"
+#include "catalog/orvcatalogexpr.h"
+#include "catalog/orvcatalogobject.h"
+#include "catalog/orvconfigobject.h"
+#include "catalog/orvprivilege.h"
+#include "catalog/orvschema.h"
+#include "core/orvlocktype.h"
+
+namespace orv {
+
+class TORVModule;
+class TORVRoutine;
+class TORVProcedure;
+class TORVFunction;
+
+// Parameter modes; a function's result is the mode rpResult.
+inline constexpr int32_t rpNone = 0;
+inline constexpr int32_t rpInput = 1;
+inline constexpr int32_t rpOutput = 2;
+inline constexpr int32_t rpInputOutput = 3;
+inline constexpr int32_t rpResult = 4;
+
+// Routine bodies: SQL of the procedural language, or a routine exported by
+// an external module.
+inline constexpr int32_t riSQL = 0;
+inline constexpr int32_t riExternal = 1;
+
+// Routines stored before this catalog version use the older dynamic-SQL
+// syntax and parse with poConvertDynamic.
+inline constexpr TORVCurrency DynamicSyntaxVersion = TORVCurrency::FromScaled(20400);
+
+// One parameter, or the result, of a routine. The setters keep the type's
+// attributes consistent (as a column's) and mark the routine modified only
+// when a value changes.
+class TORVRoutineParam : public TORVCatalogObject {
+ public:
+  using TORVCatalogObject::TORVCatalogObject;
+
+  TORVString GetTypeName() const override { return u"routine parameter"; }
+  void Assign(TORVConfigObject* FromObject, bool CopyReferences) override;
+  bool Compare(TORVConfigObject* ObjectToCompare, bool CompareID) override;
+  void Save(TORVMemoryStream& Stream, bool CRCOnly) override;
+  void Load(TORVMemoryStream& Stream) override;
+  // "IN", "OUT" or "INOUT", the quoted name and the type; "RETURNS" and the
+  // type for the result; then the collation of character and CLOB types
+  // and the description.
+  TORVString GetCreateSQL(bool IncludeDependentObjects, bool DependentObjectsOnly, bool Restricted) override;
+
+  int32_t GetParamType() const { return FParamType; }
+  void SetParamType(int32_t Value);
+  int32_t GetDataType() const { return FDataType; }
+  void SetDataType(int32_t Value);
+  int32_t GetSubType() const { return FSubType; }
+  void SetSubType(int32_t Value);
+  int32_t GetLength() const { return FLength; }
+  void SetLength(int32_t Value);
+  int32_t GetSize() const { return FSize; }
+  int32_t GetScale() const { return FScale; }
+  void SetScale(int32_t Value);
+  int32_t GetCollation() const { return FCollation; }
+  void SetCollation(int32_t Value);
+  TORVString GetDataTypeName() const;
+
+ protected:
+  int32_t FParamType = rpNone;
+  int32_t FDataType = 0;
+  int32_t FSubType = 0;
+  int32_t FLength = 0;
+  int32_t FSize = 0;
+  int32_t FScale = 0;
+  int32_t FCollation = 0;
+};
+
+class TORVRoutineParams : public TORVCatalogObjects {
+ public:
+  explicit TORVRoutineParams(TORVConfig* OwnerConfig = nullptr) : TORVCatalogObjects(true, OwnerConfig) {}
+
+  TORVString GetTypeName() const override { return u"routine parameter"; }
+  TORVConfigObject* CreateObject() override { return new TORVRoutineParam(FConfig); }
+  TORVString GetCreateSQLSeparator() const override { return u", "; }
+  TORVRoutineParam* GetParam(int32_t Index) const { return static_cast<TORVRoutineParam*>(FObjects[Index]); }
+};
+
+// The text of a stored procedure or function. Compiling it tells the owning
+// routine which stored routines the body calls.
+class TORVUserRoutine : public TORVCatalogRoutine {
+ public:
+  explicit TORVUserRoutine(TORVRoutine* Owner);
+
+  // The function or procedure form of the routine grammar; a routine stored
+  // before the current dynamic-SQL syntax parses with poConvertDynamic.
+  TORVExprToken* Parse() override;
+  void ExpressionCompiled() override;
+  void ExpressionDecompiled() override;
+  void FunctionFound(TORVExprToken* Token) override;
+  void ProcedureFound(TORVExprToken* Token) override;
+
+  TORVRoutine* GetRoutine() const { return FRoutine; }
+
+ protected:
+  TORVRoutine* FRoutine;
+};
+
+class TORVProcedureRoutine : public TORVUserRoutine {
+ public:
+  using TORVUserRoutine::TORVUserRoutine;
+
+  TORVString GetTypeName() const override;
+};
+
+class TORVFunctionRoutine : public TORVUserRoutine {
+ public:
+  using TORVUserRoutine::TORVUserRoutine;
+
+  TORVString GetTypeName() const override;
+};
+
+// The stored procedures or functions a routine's body calls.
+class TORVSelectedProcedures : public TORVSelectedConfigObjects {
+ public:
+  TORVProcedure* GetProcedure(int32_t Index) const;
+};
+
+class TORVSelectedFunctions : public TORVSelectedConfigObjects {
+ public:
+  TORVFunction* GetFunction(int32_t Index) const;
+};
+
+// A stored procedure or function. FRoutineVersion is the catalog version
+// whose syntax the stored text follows: it is set when the text is
+// replaced by a statement (SetDefinitionText), and neither a rename of the
+// routine or of a routine it calls nor any other change moves it, so that
+// an old text keeps parsing as it was written. FModule is a cache found by
+// name, never owned; FModuleHandle is non-zero only while the external
+// routine's module is open.
+class TORVRoutine : public TORVCatalogBound<TORVPrivilegedConfigObject> {
+ public:
+  TORVRoutine(TORVConfig* OwnerConfig, TORVUser* OwnerUser, TORVCatalog* OwnerCatalog);
+  ~TORVRoutine() override;
+
+  TORVString GetTypeName() const override { return u"routine"; }
+  TORVLockSpaceKind GetLockSpaceKind() const override { return lkRoutine; }
+  int32_t GetLockSlot() const override { return FLockSlot; }
+  void SetSystemObject(bool Value) override;
+  void SetTemporary(bool Value) override;
+  void SetTemporaryForSession(bool Value) override;
+  void ResetReferences() override;
+  void Assign(TORVConfigObject* FromObject, bool CopyReferences) override;
+  // SQL bodies compare from their first BEGIN, case-insensitively; external
+  // routines by module name, case-insensitively.
+  bool Compare(TORVConfigObject* ObjectToCompare, bool CompareID) override;
+  void Save(TORVMemoryStream& Stream, bool CRCOnly) override;
+  // A stream older than 2.04 holds no routine version: the routine takes
+  // the catalog's version at load.
+  void Load(TORVMemoryStream& Stream) override;
+  void Validate() override;
+  void Compile() override;
+  void Decompile() override;
+  void GrantAllPrivileges(TORVUser* EffectiveUser, TORVAuthorization* GrantTo) override;
+  void GrantRestrictedPrivileges(TORVUser* EffectiveUser, TORVAuthorization* GrantTo) override;
+  int32_t GetMemorySize() override;
+  int32_t GetMemoryCount() override;
+  void SetDependencies() override;
+  void RenameDependencies(const TORVString& NewName) override;
+  void AddDependenciesToObject(TORVConfigObject* Obj) override;
+  void RenameDependenciesToObject(TORVConfigObject* Obj, const TORVString& NewName) override;
+  TORVString GetCreateSQL(bool IncludeDependentObjects, bool DependentObjectsOnly, bool Restricted) override;
+  TORVString GetAlterSQL() override { return FAlterSQL; }
+  void BuildAlterSQL(int32_t Action, TORVConfigObject* Target, char16_t StatementTerminator) override;
+
+  virtual std::unique_ptr<TORVUserRoutine> CreateDefinition() = 0;
+
+  // The keyword and name, the parameters, the result, the body (or the
+  // external module) and, with IncludeExtensions, description, version
+  // and attributes.
+  TORVString GetSQL(bool IncludeExtensions);
+  // The clauses of NewRoutine's description, version and attributes that
+  // differ from this routine's, each on a new line.
+  void GetExtensionsAlterSQL(TORVRoutine* NewRoutine, TORVString& SQL);
+  // The trimmed text from its first BEGIN keyword; the whole text when it
+  // has none.
+  TORVString GetRoutineBody() const;
+
+  // The definition's text, as a CREATE or ALTER statement gives it: the
+  // routine now follows the catalog's current syntax.
+  void SetDefinitionText(const TORVString& Text);
+  // Compiled-definition callbacks.
+  void SetupExpressionReferences();
+  void ClearExpressionReferences();
+  void FunctionFound(TORVExprToken* Token);
+  void ProcedureFound(TORVExprToken* Token);
+
+  int32_t GetImplementationType() const { return FImplementationType; }
+  void SetImplementationType(int32_t Value);
+  int32_t GetSecurityType() const { return FSecurityType; }
+  void SetSecurityType(int32_t Value);
+  void SetLockSlot(int32_t Value);
+  const TORVString& GetModuleName() const { return FModuleName; }
+  void SetModuleName(const TORVString& Value);
+  TORVUserRoutine& GetDefinition() const { return *FDefinition; }
+  TORVRoutineParams& GetParams() const { return *FParams; }
+  TORVRoutineParam& GetResultParam() const { return *FResultParam; }
+  TORVCurrency GetRoutineVersion() const { return FRoutineVersion; }
+  void SetRoutineVersion(TORVCurrency Value) { FRoutineVersion = Value; }
+  TORVSelectedFunctions& GetReferencedFunctions() const { return *FReferencedFunctions; }
+  TORVSelectedProcedures& GetReferencedProcedures() const { return *FReferencedProcedures; }
+  // Parameters of mode IN or INOUT, and of mode OUT or INOUT.
+  int32_t GetNumInputParams() const;
+  int32_t GetNumOutputParams() const;
+  uintptr_t GetModuleHandle() const { return FModuleHandle; }
+  // The version the user gives in the VERSION clause; 1.00 when new.
+  TORVCurrency GetUserVersion() const { return FUserVersion; }
+  void SetUserVersion(TORVCurrency Value);
+
+  // External routines: the module named by the module name, found and
+  // cached on first use (it must exist).
+  TORVModule* GetModule();
+  void SetModule(TORVModule* Value);
+
+ protected:
+  TORVSchema* Schema() const;
+  // The catalog's current version; the configuration's outside a catalog.
+  TORVCurrency CurrentVersion();
+
+  int32_t FImplementationType = riSQL;
+  int32_t FSecurityType = 0;
+  std::unique_ptr<TORVUserRoutine> FDefinition;
+  TORVString FModuleName;
+  TORVModule* FModule = nullptr;
+  std::unique_ptr<TORVRoutineParams> FParams;
+  std::unique_ptr<TORVRoutineParam> FResultParam;
+  uintptr_t FModuleHandle = 0;
+  TORVCurrency FRoutineVersion;
+  int32_t FLockSlot = 0;
+  std::unique_ptr<TORVSelectedFunctions> FReferencedFunctions;
+  std::unique_ptr<TORVSelectedProcedures> FReferencedProcedures;
+  TORVString FAlterSQL;
+  TORVCurrency FUserVersion = TORVCurrency::FromInt(1);
+};
+
+class TORVProcedure : public TORVRoutine {
+ public:
+  explicit TORVProcedure(TORVConfig* OwnerConfig = nullptr, TORVUser* OwnerUser = nullptr,
+                         TORVCatalog* OwnerCatalog = nullptr);
+
+  TORVString GetTypeName() const override { return u"procedure"; }
+  std::unique_ptr<TORVUserRoutine> CreateDefinition() override;
+  TORVString GetDropSQL(bool IncludeDependentObjects, bool DependentObjectsOnly) override;
+};
+
+class TORVFunction : public TORVRoutine {
+ public:
+  explicit TORVFunction(TORVConfig* OwnerConfig = nullptr, TORVUser* OwnerUser = nullptr,
+                        TORVCatalog* OwnerCatalog = nullptr);
+
+  TORVString GetTypeName() const override { return u"function"; }
+  std::unique_ptr<TORVUserRoutine> CreateDefinition() override;
+  TORVString GetDropSQL(bool IncludeDependentObjects, bool DependentObjectsOnly) override;
+};
+
+// A schema's procedures or functions. Each checks a new member's name
+// against its own members and then against the other collection of the
+// schema; FCheckingDuplicates keeps the two from asking each other again.
+class TORVProcedures : public TORVSchemaObjects {
+ public:
+  using TORVSchemaObjects::TORVSchemaObjects;
+
+  TORVString GetTypeName() const override { return u"procedure"; }
+  TORVConfigObject* CreateObject() override { return new TORVProcedure(FConfig, nullptr, GetCatalog()); }
+  TORVConfigObject* CreateObject(TORVUser* OwnerUser) override {
+    return new TORVProcedure(FConfig, OwnerUser, GetCatalog());
+  }
+  void CheckForDuplicateObject(TORVConfigObject* NewObject) override;
+  void ObjectsChanged() override;
+  TORVProcedure* GetProcedure(int32_t Index) const { return static_cast<TORVProcedure*>(FObjects[Index]); }
+
+ private:
+  bool FCheckingDuplicates = false;
+};
+
+class TORVFunctions : public TORVSchemaObjects {
+ public:
+  using TORVSchemaObjects::TORVSchemaObjects;
+
+  TORVString GetTypeName() const override { return u"function"; }
+  TORVConfigObject* CreateObject() override { return new TORVFunction(FConfig, nullptr, GetCatalog()); }
+  TORVConfigObject* CreateObject(TORVUser* OwnerUser) override {
+    return new TORVFunction(FConfig, OwnerUser, GetCatalog());
+  }
+  void CheckForDuplicateObject(TORVConfigObject* NewObject) override;
+  void ObjectsChanged() override;
+  TORVFunction* GetFunction(int32_t Index) const { return static_cast<TORVFunction*>(FObjects[Index]); }
+
+ private:
+  bool FCheckingDuplicates = false;
+};
+
+// All procedures and functions of a schema, not owned; at most 4096, one
+// per lock slot.
+class TORVRoutines : public TORVSchemaObjects {
+ public:
+  explicit TORVRoutines(TORVConfig* OwnerConfig = nullptr) : TORVSchemaObjects(OwnerConfig, false) {}
+
+  TORVString GetTypeName() const override { return u"routine"; }
+  void SetModified(bool /*Value*/) override {}
+  int32_t MaximumObjectsAllowed() const override { return 4096; }
+  TORVRoutine* GetRoutine(int32_t Index) const { return static_cast<TORVRoutine*>(FObjects[Index]); }
+  // Ascending lock slot.
+  void SortByLockSlot();
+};
+
+}  // namespace orv
