@@ -92,6 +92,9 @@ class TORVCatalog : public TORVLockableConfigObject {
   void BindReference(TORVExprToken* Token, TORVTokenType TokenType, bool IncludeTemporary,
                      TORVUser* EffectiveUser, TORVVirtualTable* DefaultTable, const TORVString& DefaultSchemaName,
                      const TORVString& DefaultTableName);
+  // Releases what binding made for Token: the temporary view of a derived
+  // table goes to the remove-view event.
+  void UnbindReference(TORVExprToken* Token, TORVUser* EffectiveUser);
   bool ColumnExists(TORVExprToken* TableToken, TORVExprToken* ColumnToken, TORVUser* EffectiveUser);
   // A new parameter declaration (the caller owns it) for parameter Index of
   // the Default schema's function or procedure of that name; nil past the
@@ -122,6 +125,11 @@ class TORVCatalog : public TORVLockableConfigObject {
   static std::vector<TORVColumnDescriptor> DescribeColumns(TORVVirtualTable* Table);
 
  private:
+  // A derived table becomes a temporary view of its schema, named after the
+  // table with the smallest free number, that borrows the statement's
+  // sub-query.
+  void BindDerivedTable(TORVExprToken* Token, TORVUser* EffectiveUser);
+
   int32_t FLastID = 2;
   TORVCurrency FVersion;
   bool FModified = false;
