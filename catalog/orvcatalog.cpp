@@ -4,6 +4,7 @@
 #include "catalog/orvconfig.h"
 #include "catalog/orvdatabase.h"
 #include "catalog/orvdatatype.h"
+#include "catalog/orvroutine.h"
 #include "catalog/orvschema.h"
 #include "catalog/orvtable.h"
 #include "core/orvcollation.h"
@@ -36,6 +37,39 @@ bool IsRowQualifier(const TORVString& Name) { return SameString(Name, u"OldRow")
 
 TORVColumn* FindColumn(TORVVirtualTable* Table, const TORVString& Name) {
   return static_cast<TORVColumn*>(Table->GetColumns().FindByName(Name, true));
+}
+
+TORVColumnDescriptor DescribeParam(TORVRoutineParam* Param) {
+  TORVColumnDescriptor Descriptor;
+  Descriptor.Name = Param->GetName();
+  Descriptor.Description = Param->GetDescription();
+  Descriptor.DataType = Param->GetDataType();
+  Descriptor.SubType = Param->GetSubType();
+  Descriptor.Length = Param->GetLength();
+  Descriptor.Scale = Param->GetScale();
+  Descriptor.Collation = Param->GetCollation();
+  Descriptor.Position = Param->GetPosition();
+  return Descriptor;
+}
+
+// A function call takes the function's position and its result's type.
+void TypeFunctionReference(TORVExprToken* Token, TORVFunction* Function) {
+  AssignColumnToToken(Token, DescribeParam(&Function->GetResultParam()));
+  Token->FPosition = Function->GetPosition();
+}
+
+// The declaration of parameter Index of Routine, in the mode it was
+// declared with; nil past the last one.
+TORVExprToken* RoutineParamToken(TORVRoutine* Routine, int32_t Index) {
+  if (Routine == nullptr || Index < 0 || Index >= Routine->GetParams().GetCount()) return nullptr;
+  TORVRoutineParam* Param = Routine->GetParams().GetParam(Index);
+  TORVExprToken* Token = MakeParamToken({DescribeParam(Param)}, 0);
+  switch (Param->GetParamType()) {
+    case rpOutput: Token->FTokenOperator = toOUTPUT; break;
+    case rpInputOutput: Token->FTokenOperator = toINPUTOUTPUT; break;
+    default: Token->FTokenOperator = toINPUT; break;
+  }
+  return Token;
 }
 
 TORVColumnDescriptor Describe(TORVColumn* Column) {
@@ -244,8 +278,23 @@ void TORVCatalog::BindReference(TORVExprToken* Token, TORVTokenType TokenType, b
       AssignColumnToToken(Token, Describe(FindColumn(Table, Token->FName)));
       break;
     }
+    case ttFUNCREF:
+      TypeFunctionReference(Token, GetTokenSchema(Token, true)->FindFunction(Token->FName, EffectiveUser, true));
+      break;
+    case ttPROCREF: {
+      // A call names a function before a procedure of the same name.
+      TORVSchema* Schema = GetTokenSchema(Token, true);
+      if (TORVFunction* Function = Schema->FindFunction(Token->FName, EffectiveUser, false))
+        TypeFunctionReference(Token, Function);
+      else
+        Schema->FindProcedure(Token->FName, EffectiveUser, true);
+      break;
+    }
     case ttTABLEREF:
-      if (Token->FTokenOperator == toDERIVED) break;
+      if (Token->FTokenOperator == toDERIVED) {
+        BindDerivedTable(Token, EffectiveUser);
+        break;
+      }
       FindVirtualTable(GetTokenSchema(Token, true), Token->FName, EffectiveUser, true, IncludeTemporary);
       break;
     default:
@@ -259,6 +308,55 @@ bool TORVCatalog::ColumnExists(TORVExprToken* TableToken, TORVExprToken* ColumnT
   if (Schema == nullptr) return false;
   TORVVirtualTable* Table = FindVirtualTable(Schema, TableToken->FName, EffectiveUser, false, true);
   return Table != nullptr && Table->GetColumns().FindByName(ColumnToken->FName, false) != nullptr;
+}
+
+void TORVCatalog::BindDerivedTable(TORVExprToken* Token, TORVUser* EffectiveUser) {
+  if (Token->FID != 0) return;
+  TORVViews& Views = GetTokenSchema(Token, true)->GetTemporaryViews();
+  std::unique_ptr<TORVView> View(static_cast<TORVView*>(Views.GetNewObject(EffectiveUser)));
+  View->SetTemporary(true);
+  View->SetName(Views.GetUniqueName(Token->FName));
+  View->SetInternalName(Token->FName);
+  View->GrantOwnerPrivileges();
+  View->GetDefinition().SetTokens(Slot(Token, TableRefQuerySlot));
+  View->Compile();
+  Views.Add(View.get());
+  TORVView* Added = View.release();
+  Token->FID = Added->GetID();
+  Token->FName = Added->GetName();
+  DoAddTemporaryView(Added);
+}
+
+void TORVCatalog::UnbindReference(TORVExprToken* Token, TORVUser* /*EffectiveUser*/) {
+  if (Token->FTokenType != ttTABLEREF || Token->FTokenOperator != toDERIVED || Token->FID == 0) return;
+  auto* View = static_cast<TORVView*>(GetTokenSchema(Token, true)->GetTemporaryViews().FindByName(Token->FName, false));
+  if (View == nullptr) return;
+  // The view borrows the statement's tree, which is about to go.
+  View->GetDefinition().SetTokens(nullptr);
+  DoRemoveTemporaryView(View);
+}
+
+TORVExprToken* TORVCatalog::GetFunctionParamToken(const TORVString& Name, int32_t Index) {
+  return RoutineParamToken(FDefaultSchema->FindFunction(Name, nullptr, false), Index);
+}
+
+TORVExprToken* TORVCatalog::GetProcedureParamToken(const TORVString& Name, int32_t Index) {
+  TORVRoutine* Routine = FDefaultSchema->FindFunction(Name, nullptr, false);
+  if (Routine == nullptr) Routine = FDefaultSchema->FindProcedure(Name, nullptr, false);
+  return RoutineParamToken(Routine, Index);
+}
+
+int32_t TORVCatalog::GetNewRoutineLockSlot() {
+  constexpr int32_t SlotCount = 4096;
+  std::vector<bool> Used(SlotCount + 1, false);
+  TORVRoutines& Routines = FDefaultSchema->GetRoutines();
+  for (int32_t Index = 0; Index < Routines.GetCount(); ++Index) {
+    const int32_t Slot = Routines.GetRoutine(Index)->GetLockSlot();
+    if (Slot > 0 && Slot <= SlotCount) Used[static_cast<size_t>(Slot)] = true;
+  }
+  for (int32_t Slot = 1; Slot <= SlotCount; ++Slot)
+    if (!Used[static_cast<size_t>(Slot)]) return Slot;
+  return 0;
 }
 
 // ------------------------------------------------------------ result tests

@@ -95,7 +95,19 @@ class TORVCatalog : public TORVLockableConfigObject {
   void BindReference(TORVExprToken* Token, TORVTokenType TokenType, bool IncludeTemporary,
                      TORVUser* EffectiveUser, TORVVirtualTable* DefaultTable, const TORVString& DefaultSchemaName,
                      const TORVString& DefaultTableName);
+  // Releases what binding made for Token: the temporary view of a derived
+  // table goes to the remove-view event.
+  void UnbindReference(TORVExprToken* Token, TORVUser* EffectiveUser);
   bool ColumnExists(TORVExprToken* TableToken, TORVExprToken* ColumnToken, TORVUser* EffectiveUser);
+  // A new parameter declaration (the caller owns it) for parameter Index of
+  // the Default schema's function or procedure of that name; nil past the
+  // last parameter or when there is no such routine. A procedure's name
+  // means a function of that name first, as a call binds.
+  TORVExprToken* GetFunctionParamToken(const TORVString& Name, int32_t Index);
+  TORVExprToken* GetProcedureParamToken(const TORVString& Name, int32_t Index);
+  // The lowest lock slot (1 .. 4096) no routine of the Default schema
+  // holds; 0 when all are taken.
+  int32_t GetNewRoutineLockSlot();
 
   // The table or view the first FROM table of the query names, in another
   // database's catalog when it is qualified so; nil without a FROM clause.
@@ -139,6 +151,11 @@ class TORVCatalog : public TORVLockableConfigObject {
   static std::vector<TORVColumnDescriptor> DescribeColumns(TORVVirtualTable* Table);
 
  private:
+  // A derived table becomes a temporary view of its schema, named after the
+  // table with the smallest free number, that borrows the statement's
+  // sub-query.
+  void BindDerivedTable(TORVExprToken* Token, TORVUser* EffectiveUser);
+
   int32_t FLastID = 2;
   TORVCurrency FVersion;
   bool FModified = false;

@@ -161,6 +161,14 @@ bool TORVCatalogExpr::ColumnExists(TORVExprToken* TableToken, TORVExprToken* Col
   return Catalog != nullptr && Catalog->ColumnExists(TableToken, ColumnToken, FEffectiveUser);
 }
 
+TORVExprToken* TORVCatalogExpr::GetFunctionParamToken(const TORVString& FunctionName, int32_t ParamIndex) {
+  return FCatalog != nullptr ? FCatalog->GetFunctionParamToken(FunctionName, ParamIndex) : nullptr;
+}
+
+TORVExprToken* TORVCatalogExpr::GetProcedureParamToken(const TORVString& ProcedureName, int32_t ParamIndex) {
+  return FCatalog != nullptr ? FCatalog->GetProcedureParamToken(ProcedureName, ParamIndex) : nullptr;
+}
+
 void TORVCatalogExpr::BindReference(TORVExprToken* Token, TORVTokenType ReferenceType, bool IncludeTemporary) {
   AtToken(Token, [&] {
     TORVString SchemaName;
@@ -170,6 +178,12 @@ void TORVCatalogExpr::BindReference(TORVExprToken* Token, TORVTokenType Referenc
     GetCatalogForToken(Token)->BindReference(Token, ReferenceType, IncludeTemporary, FEffectiveUser, DefaultTable(),
                                              SchemaName, TableName);
   });
+}
+
+void TORVCatalogExpr::UnbindReference(TORVExprToken* Token) {
+  if (Token->FTokenType != ttTABLEREF || Token->FTokenOperator != toDERIVED || Token->FID == 0) return;
+  TORVCatalog* Catalog = FCatalog != nullptr ? FCatalog : FOriginalCatalog;
+  if (Catalog != nullptr) Catalog->UnbindReference(Token, FEffectiveUser);
 }
 
 void TORVCatalogExpr::ExpandAllSelectColumns(TORVExprToken* Query, TORVExprToken* TableToken, int32_t& Position,
@@ -238,6 +252,12 @@ TORVExprToken* TORVCatalogStatement::Parse() {
   TORVExprParser& Parser = *Config()->GetParser();
   Parser.Initialize(this);
   return Parser.ParseStatement({poAllowQueries, poAllowSchemaQualifier, poAllowTableQualifier});
+}
+
+TORVExprToken* TORVCatalogQuery::Parse() {
+  ResetCatalog();
+  return ParseQueryWithOptions(*Config()->GetParser(), *this,
+                               {poAllowQueries, poAllowSchemaQualifier, poAllowTableQualifier});
 }
 
 void TORVCatalogRoutine::Rename(const TORVString& NewName) {

@@ -51,7 +51,10 @@ class TORVCatalogExpr : public TORVCompiledExpr {
   void BeginReadTokenCatalog(TORVExprToken* Token) override;
   void EndReadTokenCatalog(TORVExprToken* Token) override;
   bool ColumnExists(TORVExprToken* TableToken, TORVExprToken* ColumnToken) override;
+  TORVExprToken* GetFunctionParamToken(const TORVString& FunctionName, int32_t ParamIndex) override;
+  TORVExprToken* GetProcedureParamToken(const TORVString& ProcedureName, int32_t ParamIndex) override;
   void BindReference(TORVExprToken* Token, TORVTokenType ReferenceType, bool IncludeTemporary) override;
+  void UnbindReference(TORVExprToken* Token) override;
   void ExpandAllSelectColumns(TORVExprToken* Query, TORVExprToken* TableToken, int32_t& Position,
                               TORVExprToken* Column) override;
   void ExpandAllInsertColumns(TORVExprToken* TableToken, TORVExprToken* Columns) override;
@@ -107,6 +110,16 @@ class TORVCatalogStatement : public TORVCatalogExpr {
   using TORVCatalogExpr::TORVCatalogExpr;
 
   TORVString GetTypeName() const override { return u"statement"; }
+  TORVExprToken* Parse() override;
+};
+
+// A catalog expression whose text is one query: no parameters, no INTO
+// clause and no database qualifier.
+class TORVCatalogQuery : public TORVCatalogExpr {
+ public:
+  using TORVCatalogExpr::TORVCatalogExpr;
+
+  TORVString GetTypeName() const override { return u"query"; }
   TORVExprToken* Parse() override;
 };
 

@@ -74,9 +74,12 @@ int32_t IndexCount(TORVIndexes* Indexes) { return Indexes != nullptr ? Indexes->
 
 // The updateable view Table is, compiled, so that its query can be read;
 // nil for a table or a view that gives no live result.
-TORVView* UpdateableView(TORVVirtualTable* /*Table*/) { return nullptr; }
-
-TORVExprToken* ViewQuery(TORVView* /*View*/) { return nullptr; }
+TORVView* UpdateableView(TORVVirtualTable* Table) {
+  auto* View = dynamic_cast<TORVView*>(Table);
+  if (View == nullptr) return nullptr;
+  View->Compile();
+  return View->GetUpdateable() ? View : nullptr;
+}
 
 // The catalog a table reference reads: its database's when it names one.
 TORVCatalog* CatalogForTableRef(TORVCatalog* Catalog, TORVConfig* Config, TORVExprToken* TableRef) {
@@ -109,7 +112,7 @@ TORVVirtualTable* TORVCatalog::GetLiveSourceTable(TORVExprToken* QueryToken, boo
                                                         nullptr, true, true);
     TORVView* View = FollowViews ? UpdateableView(Table) : nullptr;
     if (View == nullptr) return Table;
-    Query = ViewQuery(View);
+    Query = View->GetDefinition().FTokens;
   }
 }
 

@@ -21,6 +21,14 @@ constexpr char16_t CRLF[] = u"\r\n";
 
 TORVString Quoted(const TORVString& Name) { return QuotedString(Name, u'"'); }
 
+// Text without leading and trailing blanks, tabs and line ends.
+TORVString TrimText(const TORVString& Text) {
+  constexpr char16_t Blanks[] = u" \t\r\n";
+  const size_t First = Text.find_first_not_of(Blanks);
+  if (First == TORVString::npos) return TORVString();
+  return Text.substr(First, Text.find_last_not_of(Blanks) - First + 1);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- parameters
@@ -288,14 +296,17 @@ bool TORVRoutine::Compare(TORVConfigObject* ObjectToCompare, bool CompareID) {
 
 void TORVRoutine::Save(TORVMemoryStream& Stream, bool CRCOnly) {
   TORVCatalogBound<TORVPrivilegedConfigObject>::Save(Stream, CRCOnly);
-  Stream.WriteCurrency(FUserVersion);
+  // Written under the same gates as they are read, so that a stream of an
+  // older catalog reads back field for field.
+  const bool Versioned = GetConfigVersion() >= DynamicSyntaxVersion;
+  if (Versioned) Stream.WriteCurrency(FUserVersion);
   Stream.WriteInteger(FImplementationType);
   Stream.WriteInteger(FSecurityType);
   Stream.WriteString(FDefinition->GetExpression());
   Stream.WriteString(FModuleName);
   FParams->Save(Stream, CRCOnly);
   FResultParam->Save(Stream, CRCOnly);
-  Stream.WriteCurrency(FRoutineVersion);
+  if (Versioned) Stream.WriteCurrency(FRoutineVersion);
   Stream.WriteInteger(FLockSlot);
 }
 
@@ -362,22 +373,28 @@ void TORVRoutine::ClearExpressionReferences() {
 
 void TORVRoutine::FunctionFound(TORVExprToken* Token) {
   TORVCatalog* Catalog = GetCatalog();
-  if (Catalog == nullptr || Token->FTokenOperator != toUDF) return;
-  TORVConfigObject* Found = Catalog->GetDefaultSchema()->GetFunctions().FindByName(Token->FName, true);
+  if (Catalog == nullptr || Token->FTokenOperator != toUDF || SameString(Token->FName, FName)) return;
+  TORVFunction* Found = Catalog->GetDefaultSchema()->FindFunction(Token->FName, nullptr, true);
   if (Found != this) FReferencedFunctions->Add(Found);
 }
 
 void TORVRoutine::ProcedureFound(TORVExprToken* Token) {
   TORVCatalog* Catalog = GetCatalog();
-  if (Catalog == nullptr) return;
-  TORVConfigObject* Found = Catalog->GetDefaultSchema()->GetProcedures().FindByName(Token->FName, true);
+  if (Catalog == nullptr || SameString(Token->FName, FName)) return;
+  // A call binds a function of that name before a procedure.
+  TORVSchema* Default = Catalog->GetDefaultSchema();
+  if (TORVFunction* Function = Default->FindFunction(Token->FName, nullptr, false)) {
+    if (Function != this) FReferencedFunctions->Add(Function);
+    return;
+  }
+  TORVProcedure* Found = Default->FindProcedure(Token->FName, nullptr, true);
   if (Found != this) FReferencedProcedures->Add(Found);
 }
 
 // ------------------------------------------------------------ SQL texts
 
 TORVString TORVRoutine::GetRoutineBody() const {
-  const TORVString Text = TrimCatalogExpression(AllTrimString(FDefinition->GetExpression(), u' '));
+  const TORVString Text = TrimText(FDefinition->GetExpression());
   int32_t Position = 1;
   while (Position <= static_cast<int32_t>(Text.size())) {
     const TORVString Keyword = NextSQLKeyword(Text, Position);
@@ -440,16 +457,55 @@ void TORVRoutine::BuildAlterSQL(int32_t Action, TORVConfigObject* Target, char16
 
 // ------------------------------------------------------------ dependencies
 
-void TORVRoutine::SetDependencies() {}
+void TORVRoutine::SetDependencies() {
+  TORVCatalog* Catalog = GetCatalog();
+  if (Catalog == nullptr) return;
+  TORVSchema* Default = Catalog->GetDefaultSchema();
+  Default->GetBaseTables().AddDependenciesToObject(this);
+  Default->GetViews().AddDependenciesToObject(this);
+  Default->GetRoutines().AddDependenciesToObject(this);
+}
 
-void TORVRoutine::RenameDependencies(const TORVString& /*NewName*/) {}
+void TORVRoutine::RenameDependencies(const TORVString& NewName) {
+  TORVCatalog* Catalog = GetCatalog();
+  if (Catalog == nullptr) return;
+  TORVSchema* Default = Catalog->GetDefaultSchema();
+  Default->GetBaseTables().RenameDependenciesToObject(this, NewName);
+  Default->GetViews().RenameDependenciesToObject(this, NewName);
+  Default->GetRoutines().RenameDependenciesToObject(this, NewName);
+}
 
 void TORVRoutine::AddDependenciesToObject(TORVConfigObject* Obj) {
   TORVCatalogBound<TORVPrivilegedConfigObject>::AddDependenciesToObject(Obj);
+  if (dynamic_cast<TORVRoutine*>(Obj) != nullptr) {
+    Compile();
+    FReferencedFunctions->AddDependenciesToObject(Obj);
+    FReferencedProcedures->AddDependenciesToObject(Obj);
+  } else if (auto* Module = dynamic_cast<TORVModule*>(Obj)) {
+    if (FImplementationType == riExternal && SameString(Module->GetName(), FModuleName))
+      Module->GetDependencies()->Add(this);
+  }
 }
 
 void TORVRoutine::RenameDependenciesToObject(TORVConfigObject* Obj, const TORVString& NewName) {
   TORVCatalogBound<TORVPrivilegedConfigObject>::RenameDependenciesToObject(Obj, NewName);
+  if (auto* Routine = dynamic_cast<TORVRoutine*>(Obj)) {
+    Compile();
+    const bool Function = dynamic_cast<TORVFunction*>(Routine) != nullptr;
+    TORVSelectedConfigObjects& Referenced = Function ? static_cast<TORVSelectedConfigObjects&>(*FReferencedFunctions)
+                                                     : static_cast<TORVSelectedConfigObjects&>(*FReferencedProcedures);
+    if (Routine != this && Referenced.FindByID(Routine->GetID(), false) == nullptr) return;
+    // One pass only: the rewritten text names a routine the catalog does
+    // not hold yet, so it could not compile for a second one.
+    FDefinition->RenameSymbols(Function ? ttFUNCREF : ttPROCREF, Routine->GetName(), NewName);
+    SetModified(true);
+  } else if (auto* Module = dynamic_cast<TORVModule*>(Obj)) {
+    if (FImplementationType == riExternal && SameString(Module->GetName(), FModuleName)) {
+      FModuleName = NewName;
+      FModule = nullptr;
+      SetModified(true);
+    }
+  }
 }
 
 // ------------------------------------------------------------------ modules
