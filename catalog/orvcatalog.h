@@ -68,6 +68,9 @@ class TORVCatalog : public TORVLockableConfigObject {
 
   // The last ID + 1 (1 after 2147483647); marks the catalog modified.
   int32_t GetNextID();
+  // The lowest lock slot 1 .. 4096 that no table or view of the Default
+  // schema holds; 0 when every slot is taken.
+  int32_t GetNewVirtualTableLockSlot();
   int32_t GetLastID() const { return FLastID; }
   TORVCurrency GetVersion() const { return FVersion; }
   void SetVersion(TORVCurrency Value);
