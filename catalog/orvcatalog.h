@@ -102,6 +102,11 @@ class TORVCatalog : public TORVLockableConfigObject {
   // table goes to the remove-view event.
   void UnbindReference(TORVExprToken* Token, TORVUser* EffectiveUser);
   bool ColumnExists(TORVExprToken* TableToken, TORVExprToken* ColumnToken, TORVUser* EffectiveUser);
+  // Whether the column Token names (resolved as a column reference is) has
+  // a text index in the table that stores it; columns of read-only views
+  // have none.
+  bool TextIndexExists(TORVExprToken* Token, TORVUser* EffectiveUser, TORVVirtualTable* DefaultTable,
+                       const TORVString& DefaultSchemaName, const TORVString& DefaultTableName);
   // A new parameter declaration (the caller owns it) for parameter Index of
   // the Default schema's function or procedure of that name; nil past the
   // last parameter or when there is no such routine. A procedure's name
@@ -123,6 +128,9 @@ class TORVCatalog : public TORVLockableConfigObject {
   // Whether the query is answered by a live cursor on its source table;
   // LiveIndex is then the number of the index that orders it.
   bool ReturnsLiveResult(TORVExprToken* QueryToken, int32_t& LiveIndex);
+  // COUNT(*), or MAX or MIN of a column that leads an index of the live
+  // source, as the one item over one table: answered without reading rows.
+  bool ReturnsFunctionResult(TORVExprToken* QueryToken);
   // Key columns of IndexToUse on the result columns (ColumnsToUse, "__RowID"
   // first) that the first MaxColumns items of TokensToUse (a select, GROUP
   // BY or ORDER BY list) name, with their COLLATE and direction; hidden

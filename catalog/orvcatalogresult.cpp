@@ -64,11 +64,7 @@ bool Descending(const TORVExprToken* Item) { return OperatorOf(SlotOf(Item, Item
 // from; a column without origin stands for itself.
 TORVColumn* BaseColumnOf(TORVColumn* Column) { return Column; }
 
-// The indexes of a table-like object; nil for one without indexes.
-TORVIndexes* IndexesOf(TORVVirtualTable* Table) {
-  auto* BaseTable = dynamic_cast<TORVBaseTable*>(Table);
-  return BaseTable != nullptr ? &BaseTable->GetIndexes() : nullptr;
-}
+TORVIndexes* IndexesOf(TORVVirtualTable* Table) { return Table != nullptr ? &Table->GetIndexes() : nullptr; }
 
 int32_t IndexCount(TORVIndexes* Indexes) { return Indexes != nullptr ? Indexes->GetCount() : 0; }
 
@@ -189,6 +185,41 @@ bool TORVCatalog::ReturnsLiveResult(TORVExprToken* QueryToken, int32_t& LiveInde
     LiveIndex = Key != -1 ? Key : 0;
   }
   return true;
+}
+
+bool TORVCatalog::TextIndexExists(TORVExprToken* Token, TORVUser* EffectiveUser, TORVVirtualTable* DefaultTable,
+                                  const TORVString& DefaultSchemaName, const TORVString& DefaultTableName) {
+  TORVVirtualTable* Table =
+      GetVirtualTableForColumn(Token, EffectiveUser, DefaultTable, DefaultSchemaName, DefaultTableName, true);
+  TORVColumn* Column = nullptr;
+  if (auto* View = dynamic_cast<TORVView*>(Table)) {
+    if (UpdateableView(View) != nullptr)
+      Column = BaseColumnOf(static_cast<TORVColumn*>(View->GetColumns().FindByName(Token->FName, true)));
+  } else {
+    Column = static_cast<TORVColumn*>(Table->GetColumns().FindByName(Token->FName, true));
+  }
+  if (Column == nullptr) return false;
+  // The column's list belongs to the table that stores it.
+  auto* Owner = dynamic_cast<TORVVirtualTable*>(Column->GetParent() != nullptr ? Column->GetParent()->GetParent()
+                                                                                 : nullptr);
+  return Owner != nullptr && Owner->GetIndexes().GetTextIndexNumberForToken(Token) != -1;
+}
+
+bool TORVCatalog::ReturnsFunctionResult(TORVExprToken* QueryToken) {
+  TORVExprToken* Select = SlotOf(QueryToken, QuerySelectSlot);
+  if (CountOf(Select) != 1 || CountOf(SlotOf(QueryToken, QueryFromSlot)) != 1) return false;
+  TORVExprToken* Call = SlotOf(Select->GetArgument(0), ItemExpressionSlot);
+  if (Call == nullptr || Call->FTokenType != ttFUNCREF) return false;
+  TORVExprToken* Argument = SlotOf(Call, 0);
+  if (Argument == nullptr || Argument->FTokenType != ttCOLUMNREF) return false;
+  bool Answered = false;
+  if (Call->FTokenOperator == toCOUNT) {
+    Answered = Argument->FName == u"*";
+  } else if (Call->FTokenOperator == toMAX || Call->FTokenOperator == toMIN) {
+    TORVIndexes* Indexes = IndexesOf(GetLiveSourceTable(QueryToken, true));
+    Answered = Indexes != nullptr && Indexes->GetIndexNumberForToken(Argument) != -1;
+  }
+  return Answered && !ContainsCorrelatedQueries(SlotOf(SlotOf(QueryToken, QueryWhereSlot), 0));
 }
 
 void TORVCatalog::BuildResultIndex(TORVColumns* ColumnsToUse, TORVIndex* IndexToUse, TORVExprToken* TokensToUse,

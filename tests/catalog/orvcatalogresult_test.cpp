@@ -106,6 +106,30 @@ TEST_F(CatalogResultTest, LiveSourceIsTheFirstFromTableOfItsDatabase) {
   EXPECT_EQ(Catalog->GetLiveSourceTable(Compile(u"SELECT 1"), true), nullptr);
 }
 
+TEST_F(CatalogResultTest, LiveSourceFollowsUpdateableViewsToTheirTable) {
+  // v reads t and w reads v; both carry the columns their query gives.
+  auto AddView = [this](const TORVString& Name, const TORVString& Query) {
+    TORVViews& Views = Catalog->GetDefaultSchema()->GetViews();
+    std::unique_ptr<TORVView> View(static_cast<TORVView*>(Views.GetNewObject(nullptr)));
+    View->SetName(Name);
+    View->GetDefinition().SetExpression(Query);
+    Views.Add(View.get());
+    AddTestColumn(View->GetColumns(), u"__RowID", dtInteger)->SetHidden(true);
+    AddTestColumn(View->GetColumns(), u"a", dtInteger);
+    return View.release();
+  };
+  TORVView* V = AddView(u"v", u"SELECT a FROM t");
+  TORVView* W = AddView(u"w", u"SELECT a FROM v");
+  TORVExprToken* Query = Compile(u"SELECT a FROM w");
+  EXPECT_EQ(Catalog->GetLiveSourceTable(Query, false), W);
+  EXPECT_EQ(Catalog->GetLiveSourceTable(Query, true), W);
+  W->SetUpdateable(true);
+  EXPECT_EQ(Catalog->GetLiveSourceTable(Query, true), V);
+  V->SetUpdateable(true);
+  EXPECT_EQ(Catalog->GetLiveSourceTable(Query, true), Table);
+  EXPECT_EQ(Catalog->GetLiveSourceTable(Query, false), W);
+}
+
 TEST_F(CatalogResultTest, LiveResultNeedsOneTableAndAnIndexForItsOrder) {
   struct TCase {
     const char16_t* Text;
@@ -147,6 +171,49 @@ TEST_F(CatalogResultTest, LiveResultNeedsOneTableAndAnIndexForItsOrder) {
       EXPECT_EQ(LiveIndex, Case.LiveIndex) << "case " << (&Case - Cases);
     }
   }
+}
+
+TEST_F(CatalogResultTest, CountOfRowsAndIndexedMaxOrMinAreFunctionResults) {
+  struct TCase {
+    const char16_t* Text;
+    bool Expected;
+  };
+  const TCase Cases[] = {
+      {u"SELECT COUNT(*) FROM t", true},
+      {u"SELECT COUNT(*) FROM t WHERE a > 1", true},
+      {u"SELECT MAX(a) FROM t", true},
+      {u"SELECT MIN(b) FROM t", true},
+      {u"SELECT MAX(c) FROM t", false},  // c leads no index
+      {u"SELECT COUNT(a) FROM t", false},
+      {u"SELECT COUNT(*) FROM t, u", false},
+      {u"SELECT COUNT(*), MAX(a) FROM t", false},
+      {u"SELECT COUNT(*) FROM t WHERE EXISTS (SELECT x FROM u WHERE u.x = t.a)", false},
+  };
+  for (const TCase& Case : Cases)
+    EXPECT_EQ(Catalog->ReturnsFunctionResult(Compile(Case.Text)), Case.Expected) << "case " << (&Case - Cases);
+}
+
+TEST_F(CatalogResultTest, TextIndexIsFoundForTheColumnOfItsTable) {
+  TORVExprToken Column;
+  Column.FTokenType = ttCOLUMNREF;
+  Column.FName = u"b";
+  EXPECT_TRUE(Catalog->TextIndexExists(&Column, nullptr, Table, u"", u""));
+  Column.FName = u"a";
+  EXPECT_FALSE(Catalog->TextIndexExists(&Column, nullptr, Table, u"", u""));
+  // A qualified column is looked up in the table it names.
+  Column.FName = u"x";
+  Column.FSourceName = u"u";
+  EXPECT_FALSE(Catalog->TextIndexExists(&Column, nullptr, Table, u"", u""));
+  // A read-only view stores nothing, so none of its columns has one.
+  TORVViews& Views = Catalog->GetDefaultSchema()->GetViews();
+  std::unique_ptr<TORVView> View(static_cast<TORVView*>(Views.GetNewObject(nullptr)));
+  View->SetName(u"v");
+  View->GetDefinition().SetExpression(u"SELECT b FROM t");
+  AddTestColumn(View->GetColumns(), u"b", dtCharacter, stVarChar, 10);
+  Views.Add(View.release());
+  Column.FName = u"b";
+  Column.FSourceName = u"v";
+  EXPECT_FALSE(Catalog->TextIndexExists(&Column, nullptr, Table, u"", u""));
 }
 
 TEST_F(CatalogResultTest, SubQueryOfAnInListIsLiveOnlyOnAPlainColumn) {
