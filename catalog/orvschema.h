@@ -115,6 +115,10 @@ class TORVSchemaObjects : public TORVCatalogBound<TORVPrivilegedConfigObjects> {
  public:
   explicit TORVSchemaObjects(TORVConfig* OwnerConfig, bool OwnsObjects = true)
       : TORVCatalogBound<TORVPrivilegedConfigObjects>(OwnsObjects, OwnerConfig) {}
+
+ protected:
+  TORVSchemaObjects(bool OwnsObjects, TORVConfig* OwnerConfig)
+      : TORVCatalogBound<TORVPrivilegedConfigObjects>(OwnsObjects, OwnerConfig) {}
 };
 
 class TORVBaseTables : public TORVSchemaObjects {
@@ -125,6 +129,10 @@ class TORVBaseTables : public TORVSchemaObjects {
   TORVConfigObject* CreateObject() override { return new TORVBaseTable(FConfig); }
   TORVConfigObject* CreateObject(TORVUser* OwnerUser) override { return new TORVBaseTable(FConfig, OwnerUser); }
   TORVBaseTable* GetTable(int32_t Index) const { return static_cast<TORVBaseTable*>(GetObjects(Index)); }
+
+ protected:
+  // The table lists that only refer to tables of the schemas.
+  TORVBaseTables(bool OwnsObjects, TORVConfig* OwnerConfig) : TORVSchemaObjects(OwnsObjects, OwnerConfig) {}
 };
 
 // A schema's views. A new view's name is checked against the views and

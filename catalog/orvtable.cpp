@@ -193,15 +193,6 @@ void TORVVirtualTable::Load(TORVMemoryStream& Stream) {
   FLockSlot = Stream.ReadInteger();
 }
 
-void TORVVirtualTable::CreateSystemColumns() {
-  std::unique_ptr<TORVColumn> Column(static_cast<TORVColumn*>(FColumns->GetNewObject()));
-  Column->SetName(u"__RowID");
-  Column->SetDataType(dtInteger);
-  Column->SetHidden(true);
-  FColumns->Add(Column.get());
-  Column.release();
-}
-
 // ---------------------------------------------------------------------------
 // TORVVirtualTables
 
@@ -216,12 +207,15 @@ void TORVVirtualTables::SortByLockSlot() { Sort(VirtualTableCompareLockSlot); }
 // ---------------------------------------------------------------------------
 // TORVBaseTable
 
-TORVBaseTable::TORVBaseTable(TORVConfig* OwnerConfig, TORVUser* OwnerUser)
-    : TORVVirtualTable(OwnerConfig, OwnerUser) {}
 
-TORVBaseTable::~TORVBaseTable() = default;
-
-TORVString TORVBaseTable::GetTypeName() const { return u"table"; }
+void TORVVirtualTable::CreateSystemColumns() {
+  std::unique_ptr<TORVColumn> Column(static_cast<TORVColumn*>(FColumns->GetNewObject()));
+  Column->SetName(u"__RowID");
+  Column->SetDataType(dtInteger);
+  Column->SetHidden(true);
+  FColumns->Add(Column.get());
+  Column.release();
+}
 
 int32_t TORVBaseTable::GetColumnCount() const { return FColumns->GetCount(); }
 
@@ -242,8 +236,6 @@ bool TORVBaseTable::GetColumnAlterRestartIdentity(int32_t Index) const {
 }
 
 int32_t TORVBaseTable::GetColumnRowOffset(int32_t Index) const { return FColumns->GetColumn(Index)->GetRowOffset(); }
-
-int32_t TORVBaseTable::GetRowsetRowSize() const { return FColumns->GetRowsetRowSize(); }
 
 // ---------------------------------------------------------------------------
 // Information tables

@@ -157,7 +157,7 @@ TEST_F(TableFile, AHeaderThatDoesNotMatchTheEngineOrTheCatalogIsRefused) {
       {"other signature", false, [](TTestTableManager& M) { M.Settings().SetSignature(u"another engine"); },
        "The signature does not match the default or current engine signature",
        [](TTestTableManager& M) { M.Settings().SetSignature(u"first engine"); }},
-      {"other structure", false, [](TTestTableManager& M) { M.Table().SetCheckSum(1); },
+      {"other structure", false, [](TTestTableManager& M) { M.Table().AssignCheckSum(1); },
        "The internal structure does not match the structure in the catalog"},
   };
   for (const TCase& Case : Cases) {
@@ -178,7 +178,7 @@ TEST_F(TableFile, AHeaderThatDoesNotMatchTheEngineOrTheCatalogIsRefused) {
   }
   // A structure change in progress accepts the old checksum.
   auto C = NewSession();
-  C->Manager->Table().SetCheckSum(1);
+  C->Manager->Table().AssignCheckSum(1);
   C->Manager->Table().SetObjectState({osUpdatingCheckSum});
   EXPECT_EQ(ErrorOf([&] { C->File->Open(); }), "no error");
 }

@@ -46,7 +46,7 @@ class TTestTableManager : public TORVTableManager {
       : TORVTableManager(&FOwnTable, Files), FFolder(Folder) {
     FOwnTable.SetName(u"Orders");
     FOwnTable.SetInternalName(u"Orders");
-    FOwnTable.SetCheckSum(0x12345678);
+    FOwnTable.AssignCheckSum(0x12345678);
     FOwnTable.SetEncrypted(Encrypted);
     FSettings.SetEncryptionPassword(Password);
     FSession.SetWantLogMessages(true);

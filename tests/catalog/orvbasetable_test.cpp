@@ -1,0 +1,551 @@
+#include "catalog/orvbasetable.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/orverror.h"
+#include "catalog/orvconstraint.h"
+#include "catalog/orvdatatype.h"
+#include "catalog/orvindexes.h"
+#include "catalog/orvlockable.h"
+#include "catalog/orvprivilege.h"
+#include "catalog/orvselection.h"
+#include "catalog/orvuser.h"
+#include "core/orvstream.h"
+#include "core/orvenv.h"
+#include "core/orvliteral.h"
+#include "tests/catalog/orvcatalogroot.h"
+#include "tests/support/orvrowfakes.h"
+
+namespace orv {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+std::string Utf8(const TORVString& Text) { return std::string(Text.begin(), Text.end()); }
+
+// The text of the error Action raises; fails the test when it raises none.
+template <typename TAction>
+std::string ErrorText(TAction Action) {
+  try {
+    Action();
+  } catch (const EORVException& E) {
+    return E.what();
+  }
+  ADD_FAILURE() << "no error raised";
+  return std::string();
+}
+
+// A catalog of the given character set and version with its database.
+struct TCatalogFixture {
+  explicit TCatalogFixture(int32_t CharacterSet = CharacterSetAnsi,
+                           TORVCurrency Version = EngineCatalogVersion)
+      : Config(test::NewRoot(CharacterSet)), Catalog(test::AttachCatalog(*Config, u"db")) {
+    Catalog->SetVersion(Version);
+  }
+  // A table "t" of the Default schema with "__RowID" and the system key.
+  TORVBaseTable* NewKeyedTable(const TORVString& Name = u"t", TORVUser* Owner = nullptr) {
+    TORVBaseTables& Tables = Catalog->GetDefaultSchema()->GetBaseTables();
+    std::unique_ptr<TORVBaseTable> Table(static_cast<TORVBaseTable*>(Tables.GetNewObject(Owner)));
+    Table->SetName(Name);
+    Tables.Add(Table.get());
+    TORVBaseTable* Added = Table.release();
+    Added->CreateSystemColumns();
+    Added->CheckForPrimaryKeyConstraint();
+    return Added;
+  }
+
+  std::unique_ptr<TORVConfig> Config;
+  TORVCatalog* Catalog = nullptr;
+};
+
+TEST(BaseTable, NewTableTakesTheDefaultsOfTheCatalogsCharacterSet) {
+  struct TCase {
+    int32_t CharacterSet;
+    int32_t PageSize, BlobBlockSize, PublishBlockSize;
+  };
+  for (const TCase& Case : {TCase{CharacterSetAnsi, 4096, 512, 512}, TCase{CharacterSetUnicode, 8192, 1024, 1024}}) {
+    TCatalogFixture Fixture(Case.CharacterSet);
+    TORVBaseTable* Table = Fixture.NewKeyedTable();
+    EXPECT_EQ(Table->GetIndexPageSize(), Case.PageSize);
+    EXPECT_EQ(Table->GetBlobBlockSize(), Case.BlobBlockSize);
+    EXPECT_EQ(Table->GetPublishBlockSize(), Case.PublishBlockSize);
+    EXPECT_EQ(Table->GetMaxRowBufferSize(), 32768);
+    EXPECT_EQ(Table->GetMaxIndexBufferSize(), 65536);
+    EXPECT_EQ(Table->GetMaxBlobBufferSize(), 32768);
+    EXPECT_EQ(Table->GetMaxPublishBufferSize(), 32768);
+    EXPECT_EQ(Table->GetPublishCompression(), 0);
+    EXPECT_EQ(Table->GetUserVersion(), TORVCurrency::FromInt(1));
+    EXPECT_EQ(Table->GetTypeName(), u"table");
+  }
+}
+
+TEST(BaseTable, SizeFunctionsAnswerZeroForAnUnknownCharacterSet) {
+  EXPECT_EQ(GetMinPageSize(CharacterSetAnsi), 1024);
+  EXPECT_EQ(GetMinPageSize(CharacterSetUnicode), 2048);
+  EXPECT_EQ(GetMinBlockSize(CharacterSetUnicode), 128);
+  EXPECT_EQ(GetMinPublishBlockSize(CharacterSetAnsi), 64);
+  EXPECT_EQ(GetDefaultPageSize(2), 0);
+  EXPECT_EQ(GetDefaultBlockSize(-1), 0);
+}
+
+TEST(BaseTable, SettersRoundSizesUpToEightAndLiftBufferMaxima) {
+  TCatalogFixture Fixture;
+  TORVBaseTable* Table = Fixture.NewKeyedTable();
+  Table->SetIndexPageSize(1001);
+  Table->SetBlobBlockSize(65);
+  Table->SetPublishBlockSize(1048576);
+  Table->SetMaxIndexBufferSize(100);
+  Table->SetMaxRowBufferSize(0);
+  Table->SetMaxBlobBufferSize(4097);
+  Table->SetMaxPublishBufferSize(-5);
+  EXPECT_EQ(Table->GetIndexPageSize(), 1008);
+  EXPECT_EQ(Table->GetBlobBlockSize(), 72);
+  EXPECT_EQ(Table->GetPublishBlockSize(), 1048576);
+  EXPECT_EQ(Table->GetMaxIndexBufferSize(), 8192);
+  EXPECT_EQ(Table->GetMaxRowBufferSize(), 4096);
+  EXPECT_EQ(Table->GetMaxBlobBufferSize(), 4097);
+  EXPECT_EQ(Table->GetMaxPublishBufferSize(), 4096);
+  EXPECT_TRUE(Fixture.Catalog->GetModified());
+}
+
+// Page and block sizes above a megabyte would make the table managers
+// allocate buffers of any size, and near 2^31 the rounding overflows.
+TEST(BaseTable, SettersRefuseSizesAboveTheMaximum) {
+  TCatalogFixture Fixture;
+  TORVBaseTable* Table = Fixture.NewKeyedTable();
+  EXPECT_THAT(ErrorText([&] { Table->SetIndexPageSize(2147483647); }),
+              HasSubstr("(The index page size is above the maximum of 1048576)"));
+  EXPECT_THAT(ErrorText([&] { Table->SetBlobBlockSize(1048577); }),
+              HasSubstr("(The BLOB block size is above the maximum of 1048576)"));
+  EXPECT_THAT(ErrorText([&] { Table->SetPublishBlockSize(2147483641); }),
+              HasSubstr("(The published updates log block size is above the maximum of 1048576)"));
+  EXPECT_EQ(Table->GetIndexPageSize(), 4096);
+  EXPECT_EQ(Table->GetBlobBlockSize(), 512);
+  EXPECT_EQ(Table->GetPublishBlockSize(), 512);
+}
+
+// The base part of a table record as a stream of Version holds it.
+struct TBasePart {
+  uint32_t CheckSum = 7;
+  TORVCurrency UserVersion = TORVCurrency::FromScaled(23400);
+  int32_t RowsetRowSize = 24;
+  int32_t IndexPageSize = 4096;
+  int32_t BlobBlockSize = 512;
+  int32_t PublishBlockSize = 256;
+  int32_t MaxBuffers[4] = {8192, 16384, 8192, 8192};
+  int32_t PublishCompression = 3;
+  int32_t PublishType = 1;
+};
+
+void WriteBasePart(TORVMemoryStream& Stream, TORVCurrency Version, const TBasePart& Part) {
+  Stream.WriteTORVLongWord(Part.CheckSum);
+  if (Version < TORVCurrency::FromScaled(20400)) Stream.WriteCurrency(Part.UserVersion);
+  Stream.WriteBoolean(true);
+  Stream.WriteInteger(Part.RowsetRowSize);
+  Stream.WriteInteger(Part.IndexPageSize);
+  Stream.WriteInteger(Part.BlobBlockSize);
+  if (Version >= TORVCurrency::FromScaled(20000)) Stream.WriteInteger(Part.PublishBlockSize);
+  Stream.WriteInteger(0);  // no constraints
+  if (Version > TORVCurrency::FromScaled(10400))
+    for (int32_t Index = 0; Index < 3; ++Index) Stream.WriteInteger(Part.MaxBuffers[Index]);
+  if (Version >= TORVCurrency::FromScaled(20000)) {
+    Stream.WriteInteger(Part.MaxBuffers[3]);
+    Stream.WriteInteger(Part.PublishCompression);
+    Stream.WriteBoolean(true);
+    Stream.WriteLargeInt(99);
+    Stream.WriteString(u"{00000000-0000-0000-0000-000000000001}");
+  }
+  if (Version >= TORVCurrency::FromScaled(20400)) Stream.WriteInteger(Part.PublishType);
+}
+
+// Reloads a table "t" of the fixture's catalog from a record whose base
+// part is Part, as a catalog of Version writes it.
+TORVBaseTable* LoadTable(TCatalogFixture& Fixture, TORVCurrency Version, const TBasePart& Part) {
+  // Streams before 2.00 name the owner by ID.
+  TORVUser* Owner = test::NewUser(*Fixture.Config, u"owner");
+  Owner->SetID(42);
+  TORVBaseTable* Table = Fixture.NewKeyedTable(u"t", Owner);
+  Fixture.Catalog->SetVersion(Version);
+  const int32_t CharacterSet = Fixture.Config->GetCharacterSet();
+  TORVMemoryStream Record(CharacterSet);
+  Table->TORVVirtualTable::Save(Record, false);
+  TORVBytes Bytes = StreamBytes(Record);
+  if (Version < AttributesVersion) {
+    // Older streams have no user version after the privileges (the base
+    // part carries it) and no attributes after the object record.
+    TORVMemoryStream Object(CharacterSet), Lockable(CharacterSet), Privileged(CharacterSet), Schema(CharacterSet);
+    Table->TORVConfigObject::Save(Object, false);
+    Table->TORVLockableConfigObject::Save(Lockable, false);
+    Table->TORVPrivilegedConfigObject::Save(Privileged, false);
+    Table->TORVPrivilegedSchemaObject::Save(Schema, false);
+    Bytes.erase(Bytes.begin() + Privileged.GetSize(), Bytes.begin() + Schema.GetSize());
+    Bytes.erase(Bytes.begin() + Object.GetSize(), Bytes.begin() + Lockable.GetSize());
+  }
+  TORVMemoryStream Stream(CharacterSet);
+  Stream.Write(Bytes.data(), static_cast<int32_t>(Bytes.size()));
+  WriteBasePart(Stream, Version, Part);
+  Stream.SetPosition(0);
+  Table->Load(Stream);
+  EXPECT_EQ(Stream.GetPosition(), Stream.GetSize());
+  return Table;
+}
+
+TEST(BaseTable, StreamVersionsDecideWhichFieldsAreRead) {
+  TBasePart Part;
+  {
+    TCatalogFixture Fixture(CharacterSetAnsi);
+    TORVBaseTable* Table = LoadTable(Fixture, TORVCurrency::FromScaled(10400), Part);
+    EXPECT_EQ(Table->GetCheckSum(), 7u);
+    EXPECT_EQ(Table->GetUserVersion(), Part.UserVersion);
+    EXPECT_EQ(Table->GetMaxRowBufferSize(), 32768);
+    EXPECT_EQ(Table->GetMaxIndexBufferSize(), 65536);
+    EXPECT_EQ(Table->GetMaxBlobBufferSize(), 32768);
+  }
+  for (const int32_t CharacterSet : {CharacterSetAnsi, CharacterSetUnicode}) {
+    TCatalogFixture Fixture(CharacterSet);
+    TORVBaseTable* Table = LoadTable(Fixture, TORVCurrency::FromScaled(19900), Part);
+    EXPECT_EQ(Table->GetMaxIndexBufferSize(), 16384);
+    EXPECT_EQ(Table->GetPublishBlockSize(), GetDefaultPublishBlockSize(CharacterSet));
+    EXPECT_EQ(Table->GetPublishType(), 0);
+    EXPECT_FALSE(Table->GetIsPublished());
+  }
+  {
+    TCatalogFixture Fixture;
+    TORVBaseTable* Table = LoadTable(Fixture, TORVCurrency::FromScaled(20300), Part);
+    EXPECT_EQ(Table->GetUserVersion(), Part.UserVersion);
+    EXPECT_EQ(Table->GetPublishBlockSize(), 256);
+    EXPECT_EQ(Table->GetPublishCompression(), 3);
+    EXPECT_TRUE(Table->GetIsPublished());
+    EXPECT_EQ(Table->GetPublishedOn(), 99);
+    EXPECT_EQ(Table->GetPublishType(), 0);
+  }
+  {
+    TCatalogFixture Fixture;
+    TORVBaseTable* Table = LoadTable(Fixture, TORVCurrency::FromScaled(20400), Part);
+    EXPECT_EQ(Table->GetPublishType(), 1);
+    EXPECT_EQ(Table->GetMaxPublishBufferSize(), 8192);
+  }
+}
+
+TEST(BaseTable, SaveThenLoadKeepsEverySetting) {
+  TCatalogFixture Fixture;
+  TORVBaseTable* Table = Fixture.NewKeyedTable();
+  Table->SetEncrypted(true);
+  Table->SetIndexPageSize(8192);
+  Table->SetBlobBlockSize(1024);
+  Table->SetPublishBlockSize(2048);
+  Table->SetMaxRowBufferSize(40000);
+  Table->SetPublishCompression(6);
+  Table->SetPublishType(1);
+  Table->SetIsPublished(true);
+  Table->SetCheckSum();
+  TORVMemoryStream Stream(CharacterSetAnsi);
+  Table->Save(Stream, false);
+  TORVBaseTable& Loaded = *Fixture.NewKeyedTable(u"copy");
+  Stream.SetPosition(0);
+  Loaded.Load(Stream);
+  EXPECT_EQ(Stream.GetPosition(), Stream.GetSize());
+  EXPECT_TRUE(Loaded.GetEncrypted());
+  EXPECT_EQ(Loaded.GetCheckSum(), Table->GetCheckSum());
+  EXPECT_EQ(Loaded.GetIndexPageSize(), 8192);
+  EXPECT_EQ(Loaded.GetBlobBlockSize(), 1024);
+  EXPECT_EQ(Loaded.GetPublishBlockSize(), 2048);
+  EXPECT_EQ(Loaded.GetMaxRowBufferSize(), 40000);
+  EXPECT_EQ(Loaded.GetPublishCompression(), 6);
+  EXPECT_EQ(Loaded.GetPublishType(), 1);
+  EXPECT_EQ(Loaded.GetPublishID(), Table->GetPublishID());
+  EXPECT_EQ(Loaded.GetPublishedOn(), Table->GetPublishedOn());
+  EXPECT_EQ(Loaded.GetConstraints().GetCount(), 1);
+}
+
+TEST(BaseTable, ChecksumIgnoresBufferMaximaAndPublishingDetails) {
+  TCatalogFixture Fixture;
+  TORVBaseTable* Table = Fixture.NewKeyedTable();
+  const uint32_t Before = Table->GetCRC32();
+  Table->SetMaxRowBufferSize(50000);
+  Table->SetMaxPublishBufferSize(50000);
+  Table->SetPublishType(1);
+  EXPECT_EQ(Table->GetCRC32(), Before);
+  Table->SetPublishCompression(1);
+  EXPECT_NE(Table->GetCRC32(), Before);
+}
+
+TEST(BaseTable, ValidationReportsLoadedValuesOutOfRange) {
+  struct TCase {
+    const char* Name;
+    void (*Change)(TBasePart&);
+    const char* Detail;
+  };
+  const TCase Cases[] = {
+      {"page below minimum", [](TBasePart& P) { P.IndexPageSize = 1000; },
+       "(The index page size is below the minimum of 1024)"},
+      {"page not a multiple", [](TBasePart& P) { P.IndexPageSize = 4100; },
+       "(The index page size must be a multiple of 8)"},
+      {"blob below minimum", [](TBasePart& P) { P.BlobBlockSize = 32; },
+       "(The BLOB block size is below the minimum of 64)"},
+      {"publish not a multiple", [](TBasePart& P) { P.PublishBlockSize = 100; },
+       "(The published updates log block size must be a multiple of 8)"},
+      {"row buffer", [](TBasePart& P) { P.MaxBuffers[0] = 100; }, "(The row buffer size is below the minimum of 4096)"},
+      {"index buffer", [](TBasePart& P) { P.MaxBuffers[1] = 4096; },
+       "(The index buffer size is below the minimum of 8192)"},
+      {"compression", [](TBasePart& P) { P.PublishCompression = 10; }, "(The compression 10 is invalid)"},
+      {"negative compression", [](TBasePart& P) { P.PublishCompression = -1; }, "(The compression -1 is invalid)"},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    TCatalogFixture Fixture;
+    TBasePart Part;
+    Case.Change(Part);
+    TORVBaseTable* Table = LoadTable(Fixture, EngineCatalogVersion, Part);
+    const std::string Text = ErrorText([&] { Table->Validate(); });
+    EXPECT_THAT(Text, HasSubstr("There is an error in the metadata for the table t"));
+    EXPECT_THAT(Text, HasSubstr(Case.Detail));
+  }
+}
+
+TEST(BaseTable, PublishingStampsTimeAndGuidAndUnpublishingClearsThem) {
+  TCatalogFixture Fixture;
+  TORVBaseTable* Table = Fixture.NewKeyedTable();
+  Table->SetIsPublished(true);
+  EXPECT_TRUE(Table->GetIsPublished());
+  EXPECT_GT(Table->GetPublishedOn(), 0);
+  ASSERT_EQ(Table->GetPublishID().size(), 38u);
+  EXPECT_EQ(Table->GetPublishID().front(), u'{');
+  const TORVString First = Table->GetPublishID();
+  Table->SetIsPublished(true);
+  EXPECT_EQ(Table->GetPublishID(), First);
+  Table->ResetPublishID();
+  EXPECT_NE(Table->GetPublishID(), First);
+  Table->SetIsPublished(false);
+  EXPECT_EQ(Table->GetPublishedOn(), 0);
+  EXPECT_TRUE(Table->GetPublishID().empty());
+  Table->ResetPublishID();
+  EXPECT_TRUE(Table->GetPublishID().empty());
+}
+
+TEST(BaseTable, TableWithoutDeclaredKeyGetsTheHiddenSystemKey) {
+  TCatalogFixture Fixture;
+  TORVBaseTable* Table = Fixture.NewKeyedTable();
+  AddTestColumn(Table->GetColumns(), u"a", dtInteger);
+  ASSERT_EQ(Table->GetConstraints().GetCount(), 1);
+  TORVConstraint* Key = Table->GetConstraints().GetConstraint(0);
+  EXPECT_EQ(Key->GetName(), u"__PrimaryKey");
+  EXPECT_TRUE(Key->GetHidden());
+  EXPECT_EQ(Key->GetConstraintType(), ctPrimaryKey);
+  ASSERT_EQ(Key->GetConstraintColumns()->GetCount(), 1);
+  EXPECT_EQ(Key->GetConstraintColumns()->GetConstraintColumn(0)->GetColumn(), Table->GetColumns().GetColumn(0));
+  ASSERT_EQ(Table->GetIndexes().GetCount(), 1);
+  TORVIndex* Index = Table->GetIndexes().GetIndex(0);
+  EXPECT_EQ(Index->GetName(), u"__PrimaryKey");
+  EXPECT_TRUE(Index->GetHidden());
+  EXPECT_EQ(Index->GetIndexType(), itPrimaryKey);
+  EXPECT_EQ(Key->GetEnforcingIndex(), Index);
+  Table->Validate();
+
+  const std::string Create = Utf8(Table->GetCreateSQL(true, false, false));
+  EXPECT_THAT(Create, HasSubstr("CREATE TABLE \"t\"\r\n("));
+  EXPECT_THAT(Create, Not(HasSubstr("__RowID")));
+  EXPECT_THAT(Create, Not(HasSubstr("__PrimaryKey")));
+  EXPECT_THAT(Create, HasSubstr(")\r\nVERSION 1.00\r\nREADWRITE\r\nUNENCRYPTED\r\nINDEX PAGE SIZE 4096\r\n"
+                                "BLOB BLOCK SIZE 512\r\nPUBLISH BLOCK SIZE 512\r\nPUBLISH COMPRESSION 0\r\n"
+                                "MAX ROW BUFFER SIZE 32768\r\nMAX INDEX BUFFER SIZE 65536\r\n"
+                                "MAX BLOB BUFFER SIZE 32768\r\nMAX PUBLISH BUFFER SIZE 32768"));
+
+  // A declared key replaces it; dropping that key brings it back.
+  EXPECT_TRUE(Table->RemoveSystemConstraint(false));
+  EXPECT_EQ(Table->GetConstraints().GetCount(), 0);
+  EXPECT_EQ(Table->GetIndexes().GetCount(), 0);
+  EXPECT_FALSE(Table->RemoveSystemConstraint(false));
+  Table->CheckForPrimaryKeyConstraint();
+  Table->CheckForPrimaryKeyConstraint();
+  EXPECT_EQ(Table->GetConstraints().GetCount(), 1);
+}
+
+TEST(BaseTable, SystemKeyWhileAlteringLeavesTheIndexToTheRestructuring) {
+  TCatalogFixture Fixture;
+  TORVBaseTable* Table = Fixture.NewKeyedTable();
+  ASSERT_TRUE(Table->RemoveSystemConstraint(true));
+  EXPECT_EQ(Table->GetIndexes().GetCount(), 1);
+  Table->CreateSystemConstraint(true);
+  EXPECT_EQ(Table->GetConstraints().GetCount(), 1);
+  EXPECT_EQ(Table->GetIndexes().GetCount(), 1);
+}
+
+TEST(BaseTable, EncryptionChangeRebuildsEverythingAndNothingElse) {
+  TCatalogFixture Fixture;
+  TORVBaseTable* Old = Fixture.NewKeyedTable(u"old");
+  TORVBaseTable* New = Fixture.NewKeyedTable(u"new");
+  EXPECT_TRUE(New->GetAlterState(Old).Empty());
+  New->SetIndexPageSize(8192);
+  EXPECT_EQ(New->GetAlterState(Old), (TORVAlterStates{asRebuild, asRebuildIndexes, asRebuildAllIndexes}));
+  New->SetBlobBlockSize(1024);
+  New->SetPublishCompression(2);
+  EXPECT_EQ(New->GetAlterState(Old), (TORVAlterStates{asRebuild, asRebuildIndexes, asRebuildAllIndexes,
+                                                      asRebuildRows, asRebuildUpdates}));
+  New->SetEncrypted(true);
+  EXPECT_EQ(New->GetAlterState(Old), (TORVAlterStates{asRebuild, asRebuildAll}));
+}
+
+TEST(BaseTable, AlterTextNamesOnlyTheChangedSettings) {
+  TCatalogFixture Fixture;
+  TORVBaseTable* Old = Fixture.NewKeyedTable(u"old");
+  TORVBaseTable* New = Fixture.NewKeyedTable(u"new");
+  New->SetIndexPageSize(8192);
+  New->SetDescription(u"");
+  New->SetUserVersion(TORVCurrency::FromScaled(12500));
+  Old->BuildAlterSQL(1, New, u';');
+  EXPECT_EQ(Utf8(Old->GetAlterSQL()), "ALTER TABLE \"old\"\r\nVERSION 1.25\r\nINDEX PAGE SIZE 8192;");
+  Old->BuildAlterSQL(1, Old, u';');
+  EXPECT_TRUE(Old->GetAlterSQL().empty());
+  Old->BuildAlterSQL(2, nullptr, u';');
+  EXPECT_EQ(Utf8(Old->GetAlterSQL()), "DROP TABLE \"old\"");
+}
+
+TEST(BaseTable, PageSizeGrowsInDefaultPageStepsToHoldAnIndexKey) {
+  TCatalogFixture Fixture;
+  TORVBaseTable* Table = Fixture.NewKeyedTable();
+  struct TCase {
+    int32_t Length;
+    int32_t PageSize;
+  };
+  // VARCHAR(n) keys take n + 3 bytes; four keys of KeySize + 10 and a
+  // page header must fit.
+  for (const TCase& Case : {TCase{20, 4096}, TCase{1000, 4096}, TCase{2000, 8192}}) {
+    TORVColumn* Column =
+        AddTestColumn(Table->GetColumns(), u"c" + IntToString(Case.Length), dtCharacter, stVarChar, Case.Length);
+    std::unique_ptr<TORVIndex> Index(static_cast<TORVIndex*>(Table->GetIndexes().GetNewObject()));
+    TORVIndexColumns& Keys = *Index->GetIndexColumns();
+    std::unique_ptr<TORVIndexColumn> Key(static_cast<TORVIndexColumn*>(Keys.GetNewObject()));
+    Key->SetSourceColumn(Column);
+    Keys.Add(Key.get());
+    Key.release();
+    Table->CheckPageSize(Index.get());
+    EXPECT_EQ(Table->GetIndexPageSize(), Case.PageSize) << Case.Length;
+  }
+}
+
+TEST(BaseTable, TemporaryTableNamesItselfSoUnlessItIsAMaintenanceCopy) {
+  TCatalogFixture Fixture;
+  TORVBaseTable Table(Fixture.Config.get());
+  Table.SetTemporaryForSession(true);
+  EXPECT_EQ(Table.GetTypeName(), u"temporary table");
+  Table.SetMaintenance(true);
+  EXPECT_EQ(Table.GetTypeName(), u"table");
+}
+
+TEST(BaseTable, RestrictedPrivilegesOfASystemTableAreSelectOnly) {
+  TCatalogFixture Fixture;
+  TORVBaseTable* Table = Fixture.NewKeyedTable();
+  TORVRole* Role = test::NewRole(*Fixture.Config, u"clerks");
+  Table->GrantRestrictedPrivileges(Fixture.Config->GetSystemUser(), Role);
+  int32_t Index = 0;
+  EXPECT_TRUE(Table->FindPrivilege(Role, PrivilegeDelete, Index));
+  TORVBaseTable System(Fixture.Config.get());
+  System.SetSystemObject(true);
+  System.GrantRestrictedPrivileges(Fixture.Config->GetSystemUser(), Role);
+  EXPECT_TRUE(System.FindPrivilege(Role, PrivilegeSelect, Index));
+  EXPECT_FALSE(System.FindPrivilege(Role, PrivilegeInsert, Index));
+}
+
+// Every information table builds from its description: "__RowID" and the
+// system key first, then the described columns in order and the indexes.
+TEST(InformationTables, EveryDescribedTableBuildsThroughDynamicCreation) {
+  const std::vector<const TORVConfigObjectsClass*> Classes = {
+      &AuthorizationsClass(), &UsersClass(),           &RolesClass(),
+      &UserRolesClass(),      &DataTypesClass(),       &ODBCTypesClass(),
+      &CollationsClass(),     &SelectedConfigObjectsClass(), &ConfigObjectsDifferenceClass(),
+      &DependenciesClass(),   &BaseTablesClass(),      &TemporaryTablesClass()};
+  // The positions the session's row loaders write to, where they are fixed.
+  const std::map<TORVString, std::vector<TORVString>> ExpectedColumns = {
+      {u"Tables",
+       {u"Name", u"Description", u"Attributes", u"Version", u"ReadOnly", u"Encrypted", u"RowSize", u"IndexPageSize",
+        u"BlobBlockSize", u"PublishBlockSize", u"PublishCompression", u"MaxRowBufferSize", u"MaxIndexBufferSize",
+        u"MaxBlobBufferSize", u"MaxPublishBufferSize", u"Published", u"PublishedOn", u"PublishID", u"PublishType",
+        u"DefaultsEnabled", u"GeneratedEnabled", u"CreateSQL", u"DropSQL"}},
+      {u"TemporaryTables",
+       {u"Name", u"Description", u"Attributes", u"Version", u"ReadOnly", u"Encrypted", u"RowSize", u"IndexPageSize",
+        u"BlobBlockSize", u"MaxRowBufferSize", u"MaxIndexBufferSize", u"MaxBlobBufferSize"}},
+  };
+  for (const int32_t CharacterSet : {CharacterSetAnsi, CharacterSetUnicode}) {
+    TCatalogFixture Fixture(CharacterSet);
+    TORVBaseTables& Tables = Fixture.Catalog->GetInformationSchema()->GetBaseTables();
+    for (const TORVConfigObjectsClass* Class : Classes) {
+      SCOPED_TRACE(Utf8(Class->TableName));
+      std::unique_ptr<TORVBaseTable> Made(static_cast<TORVBaseTable*>(Tables.GetNewObject()));
+      Made->SetName(Class->TableName);
+      Made->SetInternalName(Class->TableName);
+      Made->SetReadOnly(true);
+      Made->SetDynamicCreation(true);
+      Made->SetTableLoadClass(Class);
+      Tables.Add(Made.get());
+      TORVBaseTable* Table = Made.release();
+      Table->CheckDynamicCreation();
+
+      const TORVTableDescription& Description = *Class->Description;
+      TORVColumns& Columns = Table->GetColumns();
+      ASSERT_EQ(Columns.GetCount(), static_cast<int32_t>(Description.Columns.size()) + 1);
+      EXPECT_EQ(Columns.GetColumn(0)->GetName(), u"__RowID");
+      EXPECT_TRUE(Columns.GetColumn(0)->GetHidden());
+      for (size_t Index = 0; Index < Description.Columns.size(); ++Index) {
+        const TORVTableColumnDef& Def = Description.Columns[Index];
+        TORVColumn* Column = Columns.GetColumn(static_cast<int32_t>(Index) + 1);
+        EXPECT_EQ(Column->GetName(), Def.Name);
+        EXPECT_EQ(Column->GetDataType(), Def.DataType);
+        EXPECT_EQ(GetLocaleFlag(Column->GetCollation(), CollationCaseInsensitiveBit), Def.IgnoreCase);
+      }
+      ASSERT_EQ(Table->GetIndexes().GetCount(), static_cast<int32_t>(Description.Indexes.size()) + 1);
+      EXPECT_EQ(Table->GetIndexes().GetIndex(0)->GetName(), u"__PrimaryKey");
+      for (size_t Index = 0; Index < Description.Indexes.size(); ++Index) {
+        TORVIndex* Built = Table->GetIndexes().GetIndex(static_cast<int32_t>(Index) + 1);
+        EXPECT_EQ(Built->GetName(), Description.Indexes[Index].Name);
+        EXPECT_EQ(Built->GetIndexType(), itIndex);
+        ASSERT_EQ(Built->GetIndexColumns()->GetCount(),
+                  static_cast<int32_t>(Description.Indexes[Index].Positions.size()));
+        for (size_t Key = 0; Key < Description.Indexes[Index].Positions.size(); ++Key)
+          EXPECT_EQ(Built->GetIndexColumns()->GetIndexColumn(static_cast<int32_t>(Key))->GetSourceColumn(),
+                    Columns.GetColumn(Description.Indexes[Index].Positions[Key]));
+      }
+      const auto Expected = ExpectedColumns.find(Class->TableName);
+      if (Expected != ExpectedColumns.end()) {
+        ASSERT_EQ(Columns.GetCount(), static_cast<int32_t>(Expected->second.size()) + 1);
+        for (size_t Index = 0; Index < Expected->second.size(); ++Index)
+          EXPECT_EQ(Columns.GetColumn(static_cast<int32_t>(Index) + 1)->GetName(), Expected->second[Index]);
+      }
+      EXPECT_EQ(Table->GetBlobBlockSize(), GetMinBlockSize(CharacterSet));
+      EXPECT_EQ(Table->GetMaxRowBufferSize(), 4096);
+      EXPECT_EQ(Table->GetMaxIndexBufferSize(), 8192);
+      EXPECT_EQ(Table->GetMaxBlobBufferSize(), 4096);
+      int32_t Position = 0;
+      EXPECT_TRUE(Table->FindPrivilege(Fixture.Config->GetPublicRole(), PrivilegeSelect, Position));
+      // Built once: a second use changes nothing.
+      Table->CheckDynamicCreation();
+      EXPECT_EQ(Columns.GetCount(), static_cast<int32_t>(Description.Columns.size()) + 1);
+    }
+  }
+}
+
+TEST(ReferencedTables, RemoveDuplicatesAfterSortingKeepsOneOfEach) {
+  TCatalogFixture Fixture;
+  TORVBaseTable* A = Fixture.NewKeyedTable(u"a");
+  TORVBaseTable* B = Fixture.NewKeyedTable(u"b");
+  A->SetLockSlot(2);
+  B->SetLockSlot(1);
+  TORVReferencedTables List;
+  for (TORVBaseTable* Table : {A, B, A, B, A}) List.Add(Table);
+  List.SortByLockSlot();
+  List.RemoveDuplicates();
+  ASSERT_EQ(List.GetCount(), 2);
+  EXPECT_EQ(List.GetTable(0), B);
+  EXPECT_EQ(List.GetTable(1), A);
+  EXPECT_EQ(A->GetParent(), &Fixture.Catalog->GetDefaultSchema()->GetBaseTables());
+}
+
+}  // namespace
+}  // namespace orv
