@@ -98,6 +98,9 @@ inline constexpr TORVErrorDef ORV_CORRUPT_ERROR{601, u"The %s %s is corrupt (%s)
 // formatted as the full text; the compiled expression formats the rest.
 inline constexpr TORVErrorDef ORV_SQL_ERROR{700, u"An error was found in the %s at line %s and column %s (%s)"};
 
+// 900s: views.
+inline constexpr TORVErrorDef ORV_VIEW_ERROR{902, u"An error occurred with the view %s (%s)"};
+
 // 1000s: cursors, filters and values.
 inline constexpr TORVErrorDef ORV_CURSOR_ERROR{1000, u"An error occurred with the cursor %s (%s)"};
 inline constexpr TORVErrorDef ORV_FILTER_ERROR{1001, u"A filter error occurred (%s)"};

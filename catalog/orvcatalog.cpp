@@ -306,7 +306,10 @@ void TORVCatalog::BindReference(TORVExprToken* Token, TORVTokenType TokenType, b
       break;
     }
     case ttTABLEREF:
-      if (Token->FTokenOperator == toDERIVED) break;
+      if (Token->FTokenOperator == toDERIVED) {
+        BindDerivedTable(Token, EffectiveUser);
+        break;
+      }
       FindVirtualTable(GetTokenSchema(Token, true), Token->FName, EffectiveUser, true, IncludeTemporary);
       break;
     default:
@@ -320,6 +323,32 @@ bool TORVCatalog::ColumnExists(TORVExprToken* TableToken, TORVExprToken* ColumnT
   if (Schema == nullptr) return false;
   TORVVirtualTable* Table = FindVirtualTable(Schema, TableToken->FName, EffectiveUser, false, true);
   return Table != nullptr && Table->GetColumns().FindByName(ColumnToken->FName, false) != nullptr;
+}
+
+void TORVCatalog::BindDerivedTable(TORVExprToken* Token, TORVUser* EffectiveUser) {
+  if (Token->FID != 0) return;
+  TORVViews& Views = GetTokenSchema(Token, true)->GetTemporaryViews();
+  std::unique_ptr<TORVView> View(static_cast<TORVView*>(Views.GetNewObject(EffectiveUser)));
+  View->SetTemporary(true);
+  View->SetName(Views.GetUniqueName(Token->FName));
+  View->SetInternalName(Token->FName);
+  View->GrantOwnerPrivileges();
+  View->GetDefinition().SetTokens(Slot(Token, TableRefQuerySlot));
+  View->Compile();
+  Views.Add(View.get());
+  TORVView* Added = View.release();
+  Token->FID = Added->GetID();
+  Token->FName = Added->GetName();
+  DoAddTemporaryView(Added);
+}
+
+void TORVCatalog::UnbindReference(TORVExprToken* Token, TORVUser* /*EffectiveUser*/) {
+  if (Token->FTokenType != ttTABLEREF || Token->FTokenOperator != toDERIVED || Token->FID == 0) return;
+  auto* View = static_cast<TORVView*>(GetTokenSchema(Token, true)->GetTemporaryViews().FindByName(Token->FName, false));
+  if (View == nullptr) return;
+  // The view borrows the statement's tree, which is about to go.
+  View->GetDefinition().SetTokens(nullptr);
+  DoRemoveTemporaryView(View);
 }
 
 TORVExprToken* TORVCatalog::GetFunctionParamToken(const TORVString& Name, int32_t Index) {

@@ -23,6 +23,9 @@ class TORVUser;
 class TORVVirtualTable;
 class TORVBaseTable;
 class TORVView;
+class TORVColumns;
+class TORVIndex;
+class TORVIndexes;
 
 using TORVViewEvent = std::function<void(TORVView* View)>;
 using TORVRemoveViewEvent = std::function<void(TORVView*& View)>;
@@ -95,7 +98,15 @@ class TORVCatalog : public TORVLockableConfigObject {
   void BindReference(TORVExprToken* Token, TORVTokenType TokenType, bool IncludeTemporary,
                      TORVUser* EffectiveUser, TORVVirtualTable* DefaultTable, const TORVString& DefaultSchemaName,
                      const TORVString& DefaultTableName);
+  // Releases what binding made for Token: the temporary view of a derived
+  // table goes to the remove-view event.
+  void UnbindReference(TORVExprToken* Token, TORVUser* EffectiveUser);
   bool ColumnExists(TORVExprToken* TableToken, TORVExprToken* ColumnToken, TORVUser* EffectiveUser);
+  // Whether the column Token names (resolved as a column reference is) has
+  // a text index in the table that stores it; columns of read-only views
+  // have none.
+  bool TextIndexExists(TORVExprToken* Token, TORVUser* EffectiveUser, TORVVirtualTable* DefaultTable,
+                       const TORVString& DefaultSchemaName, const TORVString& DefaultTableName);
   // A new parameter declaration (the caller owns it) for parameter Index of
   // the Default schema's function or procedure of that name; nil past the
   // last parameter or when there is no such routine. A procedure's name
@@ -105,6 +116,32 @@ class TORVCatalog : public TORVLockableConfigObject {
   // The lowest lock slot (1 .. 4096) no routine of the Default schema
   // holds; 0 when all are taken.
   int32_t GetNewRoutineLockSlot();
+
+  // The table or view the first FROM table of the query names, in another
+  // database's catalog when it is qualified so; nil without a FROM clause.
+  // FollowViews goes on through updateable views to what they read.
+  TORVVirtualTable* GetLiveSourceTable(TORVExprToken* QueryToken, bool FollowViews);
+  // Whether the items of Tokens (a select list or an ORDER BY list) name,
+  // in order, the leading key columns of Index with its directions and
+  // collations. Columns are those of the query's direct source.
+  bool IndexColumnsMatch(TORVExprToken* QueryToken, TORVColumns* Columns, TORVExprToken* Tokens, TORVIndex* Index);
+  // Whether the query is answered by a live cursor on its source table;
+  // LiveIndex is then the number of the index that orders it.
+  bool ReturnsLiveResult(TORVExprToken* QueryToken, int32_t& LiveIndex);
+  // COUNT(*), or MAX or MIN of a column that leads an index of the live
+  // source, as the one item over one table: answered without reading rows.
+  bool ReturnsFunctionResult(TORVExprToken* QueryToken);
+  // Key columns of IndexToUse on the result columns (ColumnsToUse, "__RowID"
+  // first) that the first MaxColumns items of TokensToUse (a select, GROUP
+  // BY or ORDER BY list) name, with their COLLATE and direction; hidden
+  // items count towards MaxColumns but give no key column.
+  void BuildResultIndex(TORVColumns* ColumnsToUse, TORVIndex* IndexToUse, TORVExprToken* TokensToUse,
+                        int32_t MaxColumns);
+  // The order of a result without ORDER BY: the selected key columns of the
+  // source table's primary key (else its first index) in select-list
+  // order, else "__RowID", the order rows were added in.
+  void BuildDefaultResultIndex(TORVExprToken* QueryToken, TORVColumns* ColumnsToUse, TORVIndex* IndexToUse,
+                               TORVExprToken* TokensToUse);
   // How a parsed SELECT is answered (QueryToken is its ttQUERY node).
   static bool ReturnsNoTableResult(TORVExprToken* QueryToken);
   static bool ReturnsParamsResult(TORVExprToken* QueryToken);
@@ -125,6 +162,11 @@ class TORVCatalog : public TORVLockableConfigObject {
   static std::vector<TORVColumnDescriptor> DescribeColumns(TORVVirtualTable* Table);
 
  private:
+  // A derived table becomes a temporary view of its schema, named after the
+  // table with the smallest free number, that borrows the statement's
+  // sub-query.
+  void BindDerivedTable(TORVExprToken* Token, TORVUser* EffectiveUser);
+
   int32_t FLastID = 2;
   TORVCurrency FVersion;
   bool FModified = false;

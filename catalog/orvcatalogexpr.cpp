@@ -183,6 +183,12 @@ void TORVCatalogExpr::BindReference(TORVExprToken* Token, TORVTokenType Referenc
   });
 }
 
+void TORVCatalogExpr::UnbindReference(TORVExprToken* Token) {
+  if (Token->FTokenType != ttTABLEREF || Token->FTokenOperator != toDERIVED || Token->FID == 0) return;
+  TORVCatalog* Catalog = FCatalog != nullptr ? FCatalog : FOriginalCatalog;
+  if (Catalog != nullptr) Catalog->UnbindReference(Token, FEffectiveUser);
+}
+
 void TORVCatalogExpr::ExpandAllSelectColumns(TORVExprToken* Query, TORVExprToken* TableToken, int32_t& Position,
                                              TORVExprToken* Column) {
   ExpandSelectColumns(Query, TableToken, Position, Column, [this](TORVExprToken* TableRef) {
@@ -429,6 +435,12 @@ TORVExprToken* TORVCatalogStatement::Parse() {
   TORVExprParser& Parser = *Config()->GetParser();
   Parser.Initialize(this);
   return Parser.ParseStatement({poAllowQueries, poAllowSchemaQualifier, poAllowTableQualifier});
+}
+
+TORVExprToken* TORVCatalogQuery::Parse() {
+  ResetCatalog();
+  return ParseQueryWithOptions(*Config()->GetParser(), *this,
+                               {poAllowQueries, poAllowSchemaQualifier, poAllowTableQualifier});
 }
 
 void TORVCatalogRoutine::Rename(const TORVString& NewName) {

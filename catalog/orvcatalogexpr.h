@@ -66,6 +66,7 @@ class TORVCatalogExpr : public TORVCompiledExpr {
   TORVExprToken* GetFunctionParamToken(const TORVString& FunctionName, int32_t ParamIndex) override;
   TORVExprToken* GetProcedureParamToken(const TORVString& ProcedureName, int32_t ParamIndex) override;
   void BindReference(TORVExprToken* Token, TORVTokenType ReferenceType, bool IncludeTemporary) override;
+  void UnbindReference(TORVExprToken* Token) override;
   void ExpandAllSelectColumns(TORVExprToken* Query, TORVExprToken* TableToken, int32_t& Position,
                               TORVExprToken* Column) override;
   void ExpandAllInsertColumns(TORVExprToken* TableToken, TORVExprToken* Columns) override;
@@ -172,6 +173,16 @@ class TORVCatalogStatement : public TORVCatalogExpr {
   using TORVCatalogExpr::TORVCatalogExpr;
 
   TORVString GetTypeName() const override { return u"statement"; }
+  TORVExprToken* Parse() override;
+};
+
+// A catalog expression whose text is one query: no parameters, no INTO
+// clause and no database qualifier.
+class TORVCatalogQuery : public TORVCatalogExpr {
+ public:
+  using TORVCatalogExpr::TORVCatalogExpr;
+
+  TORVString GetTypeName() const override { return u"query"; }
   TORVExprToken* Parse() override;
 };
 

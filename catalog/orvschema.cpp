@@ -2,6 +2,8 @@
 
 #include <initializer_list>
 
+#include "base/orverror.h"
+#include "base/orverrors.h"
 #include "catalog/orvcolumns.h"
 #include "catalog/orvroutine.h"
 
@@ -15,7 +17,7 @@ TORVSchema::TORVSchema(TORVConfig* OwnerConfig, TORVUser* OwnerUser)
       FBatchTables(std::make_unique<TORVBaseTables>(OwnerConfig, false)),
       FTransactionTables(std::make_unique<TORVBaseTables>(OwnerConfig, false)),
       FViews(std::make_unique<TORVViews>(OwnerConfig)),
-      FTemporaryViews(std::make_unique<TORVViews>(OwnerConfig)),
+      FTemporaryViews(std::make_unique<TORVTemporaryViews>(OwnerConfig)),
       FRoutines(std::make_unique<TORVRoutines>(OwnerConfig)),
       FProcedures(std::make_unique<TORVProcedures>(OwnerConfig)),
       FFunctions(std::make_unique<TORVFunctions>(OwnerConfig)) {
@@ -286,6 +288,30 @@ TORVVirtualTable* TORVSchema::FindVirtualTable(const TORVString& Name, TORVUser*
   if (auto* View = Visible(*FViews, Name, EffectiveUser)) return static_cast<TORVVirtualTable*>(View);
   if (RaiseException) FBaseTables->ObjectNameNotFoundError(Name);
   return nullptr;
+}
+
+void TORVViews::CheckForDuplicateObject(TORVConfigObject* NewObject) {
+  if (FCheckingDuplicates) return;
+  FCheckingDuplicates = true;
+  try {
+    TORVSchemaObjects::CheckForDuplicateObject(NewObject);
+    if (auto* Owner = dynamic_cast<TORVSchema*>(FParent)) {
+      for (TORVConfigObjects* List :
+           {static_cast<TORVConfigObjects*>(&Owner->GetBaseTables()),
+            static_cast<TORVConfigObjects*>(&Owner->GetTemporaryTables()),
+            static_cast<TORVConfigObjects*>(&Owner->GetViews()),
+            static_cast<TORVConfigObjects*>(&Owner->GetTemporaryViews())})
+        if (List != this) List->CheckForDuplicateObject(NewObject);
+    }
+  } catch (...) {
+    FCheckingDuplicates = false;
+    throw;
+  }
+  FCheckingDuplicates = false;
+}
+
+void TORVTemporaryViews::DuplicateObjectError(TORVConfigObject* Member) {
+  RaiseError(ORV_EXISTS_ERROR, {Member->GetTypeName(), Member->GetName()});
 }
 
 TORVProcedure* TORVSchema::FindProcedure(const TORVString& Name, TORVUser* EffectiveUser, bool RaiseException) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/orvtype.h"
+#include "catalog/orvcatalogexpr.h"
 #include "catalog/orvcatalogobject.h"
 #include "catalog/orvprivilege.h"
 #include "catalog/orvtable.h"
@@ -19,12 +20,93 @@ class TORVProcedure;
 class TORVProcedures;
 class TORVRoutines;
 
-// A view of a schema; its columns are those its definition yields.
+class TORVView;
+
+// The query of a view; its owner is the view. Compiling it derives the
+// view's columns.
+class TORVViewDefinition : public TORVCatalogQuery {
+ public:
+  explicit TORVViewDefinition(TORVView* Owner);
+
+  // The view's name and "view".
+  TORVString GetTypeName() const override;
+  // A derived table's tree belongs to its statement.
+  bool GetOwnsTokens() const override;
+  void ExpressionCompiled() override;
+  void ExpressionDecompiled() override;
+  void TableFound(TORVExprToken* Token) override;
+  void FunctionFound(TORVExprToken* Token) override;
+
+ protected:
+  TORVView* FView;
+};
+
+// A view of a schema, or (temporary) the derived table of a statement. Its
+// columns are derived from its query and stored with it, so that the
+// catalog describes the view without compiling it. It is updateable
+// exactly when its query is answered live on one base table; only a
+// read-only view takes indexes.
 class TORVView : public TORVVirtualTable {
  public:
-  using TORVVirtualTable::TORVVirtualTable;
+  explicit TORVView(TORVConfig* OwnerConfig = nullptr, TORVUser* OwnerUser = nullptr,
+                    TORVCatalog* OwnerCatalog = nullptr);
+  ~TORVView() override;
 
-  TORVString GetTypeName() const override { return u"view"; }
+  // "derived table" when temporary, else "view".
+  TORVString GetTypeName() const override;
+  void Assign(TORVConfigObject* FromObject, bool CopyReferences) override;
+  bool Compare(TORVConfigObject* ObjectToCompare, bool CompareID) override;
+  // After the table's fields: the query text, WITH CHECK OPTION and the
+  // updateable flag.
+  void Save(TORVMemoryStream& Stream, bool CRCOnly) override;
+  void Load(TORVMemoryStream& Stream) override;
+  void Compile() override;
+  void Decompile() override;
+  void GrantAllPrivileges(TORVUser* EffectiveUser, TORVAuthorization* GrantTo) override;
+  void GrantRestrictedPrivileges(TORVUser* EffectiveUser, TORVAuthorization* GrantTo) override;
+  int32_t GetMemorySize() override;
+  void AddDependenciesToObject(TORVConfigObject* Obj) override;
+  void RenameDependenciesToObject(TORVConfigObject* Obj, const TORVString& NewName) override;
+  TORVString GetCreateSQL(bool IncludeDependentObjects, bool DependentObjectsOnly, bool Restricted) override;
+  TORVString GetDropSQL(bool IncludeDependentObjects, bool DependentObjectsOnly) override;
+  TORVString GetAlterSQL() override { return FAlterSQL; }
+  void BuildAlterSQL(int32_t Action, TORVConfigObject* Target, char16_t StatementTerminator) override;
+
+  // An updateable view refuses indexes (IndexableError).
+  void CheckIndexable();
+  [[noreturn]] virtual void IndexableError();
+
+  // "VIEW", the quoted name, " AS" and the query; with IncludeExtensions
+  // the WITH CHECK OPTION, description, version and attributes lines.
+  TORVString GetSQL(bool IncludeExtensions);
+  void GetExtensionsAlterSQL(TORVView* NewView, TORVString& SQL);
+  void SetupExpressionReferences();
+  void ClearExpressionReferences();
+  void TableFound(TORVExprToken* Token);
+  void FunctionFound(TORVExprToken* Token);
+
+  TORVViewDefinition& GetDefinition() const { return *FDefinition; }
+  bool GetWithCheck() const { return FWithCheck; }
+  void SetWithCheck(bool Value);
+  bool GetUpdateable() const { return FUpdateable; }
+  void SetUpdateable(bool Value);
+  TORVSelectedConfigObjects& GetReferencedTables() const { return *FReferencedTables; }
+  TORVSelectedConfigObjects& GetReferencedFunctions() const { return *FReferencedFunctions; }
+  // The version the user gives in the VERSION clause; 1.00 when new.
+  TORVCurrency GetUserVersion() const { return FUserVersion; }
+  void SetUserVersion(TORVCurrency Value);
+
+ protected:
+  // A derived table: its tree belongs to the statement that holds it.
+  bool IsDerived() const { return FTemporary; }
+
+  std::unique_ptr<TORVViewDefinition> FDefinition;
+  bool FWithCheck = false;
+  bool FUpdateable = false;
+  std::unique_ptr<TORVSelectedConfigObjects> FReferencedTables;
+  std::unique_ptr<TORVSelectedConfigObjects> FReferencedFunctions;
+  TORVString FAlterSQL;
+  TORVCurrency FUserVersion = TORVCurrency::FromInt(1);
 };
 
 // The schema collections: privileged, so that a lookup with an effective
@@ -51,14 +133,35 @@ class TORVBaseTables : public TORVSchemaObjects {
   TORVBaseTable* GetTable(int32_t Index) const { return static_cast<TORVBaseTable*>(GetObjects(Index)); }
 };
 
+// A schema's views. A new view's name is checked against the views and
+// then against the schema's tables, temporary tables and derived tables:
+// they share one name space.
 class TORVViews : public TORVSchemaObjects {
  public:
   using TORVSchemaObjects::TORVSchemaObjects;
 
   TORVString GetTypeName() const override { return u"view"; }
-  TORVConfigObject* CreateObject() override { return new TORVView(FConfig); }
-  TORVConfigObject* CreateObject(TORVUser* OwnerUser) override { return new TORVView(FConfig, OwnerUser); }
+  TORVConfigObject* CreateObject() override { return new TORVView(FConfig, nullptr, GetCatalog()); }
+  TORVConfigObject* CreateObject(TORVUser* OwnerUser) override {
+    return new TORVView(FConfig, OwnerUser, GetCatalog());
+  }
+  void CheckForDuplicateObject(TORVConfigObject* NewObject) override;
   TORVView* GetView(int32_t Index) const { return static_cast<TORVView*>(GetObjects(Index)); }
+
+ protected:
+  bool FCheckingDuplicates = false;
+};
+
+// The derived tables of the statements running on a schema: never saved,
+// so their changes mark nothing, and a duplicate is reported without the
+// schema.
+class TORVTemporaryViews : public TORVViews {
+ public:
+  using TORVViews::TORVViews;
+
+  TORVString GetTypeName() const override { return u"derived table"; }
+  void SetModified(bool /*Value*/) override {}
+  [[noreturn]] void DuplicateObjectError(TORVConfigObject* Member) override;
 };
 
 // Streams its base fields, then its base tables, views, procedures and

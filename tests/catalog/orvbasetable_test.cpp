@@ -67,7 +67,7 @@ struct TCatalogFixture {
   }
 
   std::unique_ptr<TORVConfig> Config;
-  std::unique_ptr<TORVCatalog> Catalog;
+  TORVCatalog* Catalog = nullptr;
 };
 
 TEST(BaseTable, NewTableTakesTheDefaultsOfTheCatalogsCharacterSet) {

@@ -26,15 +26,9 @@ namespace {
 // A configuration with its compiler, the database Main whose catalog holds
 // t (a INTEGER, b VARCHAR(10)), and the database Other with a catalog of its
 // own; reads of other catalogs are counted.
-class CatalogExprTest : public ::testing::Test {
+class CatalogExprTest : public ::testing::Test, protected test::TCompilingCatalogs {
  protected:
-  CatalogExprTest() : Config(test::NewRoot()) {
-    Config->SetParser(&Parser);
-    Config->SetValidater(&Validater);
-    Config->SetBuilder(&Builder);
-    LoadConfigCollations(Config->GetCollations(), CharacterSetUnicode, Environment());
-    Catalog = test::AttachCatalog(*Config, u"Main");
-    Other = test::AttachCatalog(*Config, u"Other");
+  CatalogExprTest() {
     Table = test::NewTableT(*Catalog);
     Config->SetOnBeginReadCatalog([this](TORVDatabaseContainer*) { ++Begins; });
     Config->SetOnEndReadCatalog([this](TORVDatabaseContainer*) { ++Ends; });
@@ -59,12 +53,6 @@ class CatalogExprTest : public ::testing::Test {
     return Expr;
   }
 
-  TORVExprParser Parser;
-  TORVExprValidater Validater;
-  TORVExprBuilder Builder;
-  std::unique_ptr<TORVConfig> Config;
-  TORVCatalog* Catalog = nullptr;
-  TORVCatalog* Other = nullptr;
   TORVBaseTable* Table = nullptr;
   int32_t Begins = 0;
   int32_t Ends = 0;

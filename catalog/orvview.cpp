@@ -1,0 +1,253 @@
+#include "base/orverror.h"
+#include "base/orverrors.h"
+#include "catalog/orvcatalog.h"
+#include "catalog/orvcolumns.h"
+#include "catalog/orvroutine.h"
+#include "catalog/orvschema.h"
+#include "core/orvliteral.h"
+#include "core/orvstream.h"
+#include "core/orvstrings.h"
+#include "sql/orvexprtoken.h"
+
+namespace orv {
+
+namespace {
+
+constexpr char16_t CRLF[] = u"\r\n";
+
+TORVString Quoted(const TORVString& Name) { return QuotedString(Name, u'"'); }
+
+}  // namespace
+
+// --------------------------------------------------------------- definition
+
+TORVViewDefinition::TORVViewDefinition(TORVView* Owner) : TORVCatalogQuery(Owner), FView(Owner) {}
+
+TORVString TORVViewDefinition::GetTypeName() const { return FView->GetName() + u" view"; }
+
+bool TORVViewDefinition::GetOwnsTokens() const { return !FView->GetTemporary(); }
+
+void TORVViewDefinition::ExpressionCompiled() { FView->SetupExpressionReferences(); }
+
+void TORVViewDefinition::ExpressionDecompiled() { FView->ClearExpressionReferences(); }
+
+void TORVViewDefinition::TableFound(TORVExprToken* Token) { FView->TableFound(Token); }
+
+void TORVViewDefinition::FunctionFound(TORVExprToken* Token) { FView->FunctionFound(Token); }
+
+// --------------------------------------------------------------------- view
+
+TORVView::TORVView(TORVConfig* OwnerConfig, TORVUser* OwnerUser, TORVCatalog* OwnerCatalog)
+    : TORVVirtualTable(OwnerConfig, OwnerUser),
+      FDefinition(std::make_unique<TORVViewDefinition>(this)),
+      FReferencedTables(std::make_unique<TORVSelectedConfigObjects>()),
+      FReferencedFunctions(std::make_unique<TORVSelectedConfigObjects>()) {
+  FDefinition->SetCatalog(OwnerCatalog);
+  FReferencedTables->SetParent(this);
+  FReferencedFunctions->SetParent(this);
+}
+
+TORVView::~TORVView() {
+  // The definition reports its decompile to this view: free it while the
+  // selections still exist.
+  FDefinition.reset();
+}
+
+TORVString TORVView::GetTypeName() const { return FTemporary ? u"derived table" : u"view"; }
+
+void TORVView::SetWithCheck(bool Value) {
+  if (Value == FWithCheck) return;
+  FWithCheck = Value;
+  SetModified(true);
+}
+
+void TORVView::SetUpdateable(bool Value) {
+  if (Value == FUpdateable) return;
+  FUpdateable = Value;
+  SetModified(true);
+}
+
+void TORVView::SetUserVersion(TORVCurrency Value) {
+  if (Value == FUserVersion) return;
+  FUserVersion = Value;
+  SetModified(true);
+}
+
+void TORVView::CheckIndexable() {
+  if (FUpdateable) IndexableError();
+}
+
+void TORVView::IndexableError() {
+  RaiseError(ORV_VIEW_ERROR, {FName, u"You cannot create an index on an updateable view"});
+}
+
+void TORVView::Assign(TORVConfigObject* FromObject, bool CopyReferences) {
+  TORVVirtualTable::Assign(FromObject, CopyReferences);
+  auto* From = dynamic_cast<TORVView*>(FromObject);
+  if (From == nullptr) return;
+  FDefinition->Assign(From->FDefinition.get(), false);
+  FWithCheck = From->FWithCheck;
+  FUpdateable = From->FUpdateable;
+  FUserVersion = From->FUserVersion;
+}
+
+bool TORVView::Compare(TORVConfigObject* ObjectToCompare, bool CompareID) {
+  if (!TORVVirtualTable::Compare(ObjectToCompare, CompareID)) return false;
+  auto* Other = dynamic_cast<TORVView*>(ObjectToCompare);
+  return Other != nullptr && FWithCheck == Other->FWithCheck && FUpdateable == Other->FUpdateable &&
+         FUserVersion == Other->FUserVersion && FDefinition->Compare(Other->FDefinition.get());
+}
+
+void TORVView::Save(TORVMemoryStream& Stream, bool CRCOnly) {
+  TORVVirtualTable::Save(Stream, CRCOnly);
+  // Written under the gate it is read with.
+  if (GetConfigVersion() >= AttributesVersion) Stream.WriteCurrency(FUserVersion);
+  Stream.WriteString(FDefinition->GetExpression());
+  Stream.WriteBoolean(FWithCheck);
+  Stream.WriteBoolean(FUpdateable);
+}
+
+void TORVView::Load(TORVMemoryStream& Stream) {
+  TORVVirtualTable::Load(Stream);
+  if (GetConfigVersion() >= AttributesVersion) FUserVersion = Stream.ReadCurrency();
+  TORVString Text;
+  Stream.ReadString(Text);
+  // A different text drops the compiled form.
+  FDefinition->SetExpression(Text);
+  FWithCheck = Stream.ReadBoolean();
+  FUpdateable = Stream.ReadBoolean();
+}
+
+void TORVView::Compile() {
+  if (IsDerived()) {
+    FDefinition->ExpressionCompiled();
+    return;
+  }
+  // A view still being defined has no query to compile.
+  if (FDefinition->GetExpression().empty()) return;
+  FDefinition->Compile();
+  FDefinition->Unlock();
+}
+
+void TORVView::Decompile() {
+  if (!IsDerived()) FDefinition->Decompile();
+}
+
+void TORVView::GrantAllPrivileges(TORVUser* EffectiveUser, TORVAuthorization* GrantTo) {
+  for (int32_t Privilege = PrivilegeSelect; Privilege <= PrivilegeDrop; ++Privilege)
+    GrantPrivilege(EffectiveUser, GrantTo, Privilege);
+}
+
+void TORVView::GrantRestrictedPrivileges(TORVUser* EffectiveUser, TORVAuthorization* GrantTo) {
+  for (int32_t Privilege = PrivilegeSelect; Privilege <= PrivilegeDelete; ++Privilege)
+    GrantPrivilege(EffectiveUser, GrantTo, Privilege);
+}
+
+int32_t TORVView::GetMemorySize() {
+  return TORVVirtualTable::GetMemorySize() +
+         static_cast<int32_t>(FDefinition->GetExpression().size() * sizeof(char16_t)) +
+         FReferencedTables->GetMemorySize() + FReferencedFunctions->GetMemorySize();
+}
+
+// ------------------------------------------------------------ references
+
+void TORVView::SetupExpressionReferences() {
+  for (TORVSelectedConfigObjects* List : {FReferencedTables.get(), FReferencedFunctions.get()}) {
+    List->SortByID();
+    List->RemoveDuplicates();
+  }
+}
+
+void TORVView::ClearExpressionReferences() {
+  FReferencedTables->Clear();
+  FReferencedFunctions->Clear();
+}
+
+void TORVView::TableFound(TORVExprToken* Token) {
+  if (IsDerived() || Token->FTokenOperator == toDERIVED) return;
+  TORVCatalog* Catalog = FDefinition->GetCatalogForToken(Token);
+  if (Catalog == nullptr) return;
+  TORVSchema* Schema = Catalog->GetTokenSchema(Token, true);
+  FReferencedTables->Add(Schema->FindVirtualTable(Token->FName, nullptr, true));
+}
+
+void TORVView::FunctionFound(TORVExprToken* Token) {
+  if (IsDerived() || Token->FTokenOperator != toUDF) return;
+  TORVCatalog* Catalog = GetCatalog();
+  if (Catalog == nullptr) return;
+  FReferencedFunctions->Add(Catalog->GetDefaultSchema()->FindFunction(Token->FName, nullptr, true));
+}
+
+void TORVView::AddDependenciesToObject(TORVConfigObject* Obj) {
+  TORVVirtualTable::AddDependenciesToObject(Obj);
+  if (dynamic_cast<TORVVirtualTable*>(Obj) == nullptr && dynamic_cast<TORVFunction*>(Obj) == nullptr) return;
+  Compile();
+  if (dynamic_cast<TORVVirtualTable*>(Obj) != nullptr)
+    FReferencedTables->AddDependenciesToObject(Obj);
+  else
+    FReferencedFunctions->AddDependenciesToObject(Obj);
+}
+
+void TORVView::RenameDependenciesToObject(TORVConfigObject* Obj, const TORVString& NewName) {
+  TORVVirtualTable::RenameDependenciesToObject(Obj, NewName);
+  const bool Table = dynamic_cast<TORVVirtualTable*>(Obj) != nullptr;
+  if (!Table && dynamic_cast<TORVFunction*>(Obj) == nullptr) return;
+  Compile();
+  TORVSelectedConfigObjects& Referenced = Table ? *FReferencedTables : *FReferencedFunctions;
+  if (Referenced.FindByID(Obj->GetID(), false) == nullptr) return;
+  FDefinition->RenameSymbols(Table ? ttTABLEREF : ttFUNCREF, Obj->GetName(), NewName);
+  SetModified(true);
+}
+
+// ---------------------------------------------------------------- SQL texts
+
+TORVString TORVView::GetSQL(bool IncludeExtensions) {
+  TORVString SQL = u"VIEW " + Quoted(FName) + u" AS" + CRLF + TrimCatalogExpression(FDefinition->GetExpression());
+  if (IncludeExtensions) {
+    if (FWithCheck) SQL += TORVString(CRLF) + u"WITH CHECK OPTION";
+    if (!FDescription.empty()) SQL += TORVString(CRLF) + u"DESCRIPTION " + QuotedString(FDescription, u'\'');
+    SQL += TORVString(CRLF) + u"VERSION " + DecimalToSQLStr(FUserVersion, 2);
+    if (!FAttributes.empty()) SQL += TORVString(CRLF) + u"ATTRIBUTES " + QuotedString(FAttributes, u'\'');
+  }
+  return SQL;
+}
+
+TORVString TORVView::GetCreateSQL(bool /*IncludeDependentObjects*/, bool /*DependentObjectsOnly*/,
+                                  bool /*Restricted*/) {
+  return u"CREATE " + GetSQL(true);
+}
+
+TORVString TORVView::GetDropSQL(bool /*IncludeDependentObjects*/, bool /*DependentObjectsOnly*/) {
+  return u"DROP VIEW " + Quoted(FName);
+}
+
+void TORVView::GetExtensionsAlterSQL(TORVView* NewView, TORVString& SQL) {
+  if (FWithCheck != NewView->FWithCheck)
+    SQL += TORVString(CRLF) + (NewView->FWithCheck ? u"WITH CHECK OPTION" : u"WITHOUT CHECK OPTION");
+  if (!SameStringSensitive(FDescription, NewView->FDescription))
+    SQL += TORVString(CRLF) + u"DESCRIPTION " + QuotedString(NewView->FDescription, u'\'');
+  if (FUserVersion != NewView->FUserVersion)
+    SQL += TORVString(CRLF) + u"VERSION " + DecimalToSQLStr(NewView->FUserVersion, 2);
+  if (!SameStringSensitive(FAttributes, NewView->FAttributes))
+    SQL += TORVString(CRLF) + u"ATTRIBUTES " + QuotedString(NewView->FAttributes, u'\'');
+}
+
+// The index statements a changed query needs come with the indexes of
+// views; a view has none yet, so an ALTER is the view's text alone.
+void TORVView::BuildAlterSQL(int32_t Action, TORVConfigObject* Target, char16_t /*StatementTerminator*/) {
+  FAlterSQL.clear();
+  switch (Action) {
+    case 0: FAlterSQL = GetCreateSQL(false, false, false); break;
+    case 2: FAlterSQL = GetDropSQL(false, false); break;
+    case 1: {
+      auto* NewView = dynamic_cast<TORVView*>(Target);
+      if (NewView == nullptr || Compare(Target, false)) break;
+      FAlterSQL = u"ALTER " + NewView->GetSQL(false);
+      GetExtensionsAlterSQL(NewView, FAlterSQL);
+      break;
+    }
+    default: break;
+  }
+}
+
+}  // namespace orv

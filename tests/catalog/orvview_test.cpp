@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "base/orverror.h"
+#include "catalog/orvcatalog.h"
+#include "catalog/orvcatalogexpr.h"
+#include "catalog/orvdatatype.h"
+#include "catalog/orvschema.h"
+#include "core/orvenv.h"
+#include "core/orvstream.h"
+#include "sql/orvbuilder.h"
+#include "sql/orvparser.h"
+#include "sql/orvvalidater.h"
+#include "tests/catalog/orvcatalogroot.h"
+#include "tests/support/orverrortext.h"
+
+namespace orv {
+namespace {
+
+// A configuration with its compiler and the database Main whose catalog
+// holds t (a INTEGER, b VARCHAR(10)).
+class ViewTest : public ::testing::Test {
+ protected:
+  ViewTest() : Config(test::NewRoot()) {
+    Config->SetParser(&Parser);
+    Config->SetValidater(&Validater);
+    Config->SetBuilder(&Builder);
+    LoadConfigCollations(Config->GetCollations(), CharacterSetUnicode, Environment());
+    Catalog = test::AttachCatalog(*Config, u"Main");
+    Catalog->SetVersion(EngineCatalogVersion);
+    Table = test::NewTableT(*Catalog);
+  }
+
+  TORVSchema& Default() const { return *Catalog->GetDefaultSchema(); }
+
+  TORVView* AddView(const TORVString& Name, const TORVString& Query) {
+    TORVViews& Views = Default().GetViews();
+    std::unique_ptr<TORVView> View(static_cast<TORVView*>(Views.GetNewObject(nullptr)));
+    View->SetName(Name);
+    View->GetDefinition().SetExpression(Query);
+    Views.Add(View.get());
+    View->GrantDefaultPrivileges();
+    return View.release();
+  }
+
+  TORVExprParser Parser;
+  TORVExprValidater Validater;
+  TORVExprBuilder Builder;
+  std::unique_ptr<TORVConfig> Config;
+  TORVCatalog* Catalog = nullptr;
+  TORVBaseTable* Table = nullptr;
+};
+
+TEST_F(ViewTest, CreateAndAlterTextsNameTheViewQueryAndChangedClauses) {
+  TORVView* View = AddView(u"v", u"SELECT a, b FROM t\r\n");
+  EXPECT_EQ(View->GetCreateSQL(false, false, false), u"CREATE VIEW \"v\" AS\r\nSELECT a, b FROM t\r\nVERSION 1.00");
+  EXPECT_EQ(View->GetDropSQL(false, false), u"DROP VIEW \"v\"");
+
+  TORVView Target(Config.get(), nullptr, Catalog);
+  Target.Assign(View, false);
+  View->BuildAlterSQL(1, &Target, u';');
+  EXPECT_EQ(View->GetAlterSQL(), u"");
+  Target.SetWithCheck(true);
+  View->BuildAlterSQL(1, &Target, u';');
+  EXPECT_EQ(View->GetAlterSQL(), u"ALTER VIEW \"v\" AS\r\nSELECT a, b FROM t\r\nWITH CHECK OPTION");
+  View->SetWithCheck(true);
+  Target.SetWithCheck(false);
+  Target.SetDescription(u"all of t");
+  View->BuildAlterSQL(1, &Target, u';');
+  EXPECT_EQ(View->GetAlterSQL(),
+            u"ALTER VIEW \"v\" AS\r\nSELECT a, b FROM t\r\nWITHOUT CHECK OPTION\r\nDESCRIPTION 'all of t'");
+}
+
+TEST_F(ViewTest, UpdateableViewRefusesIndexes) {
+  TORVView* View = AddView(u"v", u"SELECT a FROM t");
+  EXPECT_NO_THROW(View->CheckIndexable());
+  View->SetUpdateable(true);
+  EXPECT_EQ(test::ErrorOf([&] { View->CheckIndexable(); }),
+            "902 An error occurred with the view v (You cannot create an index on an updateable view)");
+}
+
+TEST_F(ViewTest, RenamingATableTheViewReadsRewritesItsText) {
+  TORVView* View = AddView(u"v", u"SELECT a, b FROM t WHERE a > 1");
+  TORVView* Other = AddView(u"w", u"SELECT 1 FROM v");
+  Catalog->SetModified(false);
+  View->RenameDependenciesToObject(Table, u"u");
+  Other->RenameDependenciesToObject(Table, u"u");
+  EXPECT_EQ(View->GetDefinition().GetExpression(), u"SELECT a, b FROM u WHERE a > 1");
+  EXPECT_EQ(Other->GetDefinition().GetExpression(), u"SELECT 1 FROM v");
+  EXPECT_TRUE(Catalog->GetModified());
+}
+
+TEST_F(ViewTest, ViewsShareTheTablesNameSpace) {
+  AddView(u"v", u"SELECT a FROM t");
+  for (const TORVString Name : {u"T", u"v"}) {
+    std::unique_ptr<TORVView> View(static_cast<TORVView*>(Default().GetViews().GetNewObject(nullptr)));
+    View->SetName(Name);
+    EXPECT_EQ(test::ErrorOf([&] { Default().GetViews().Add(View.get()); }).substr(0, 4), "400 ");
+  }
+  // Derived tables name no schema in their own duplicates.
+  TORVViews& Derived = Default().GetTemporaryViews();
+  std::unique_ptr<TORVView> First(static_cast<TORVView*>(Derived.GetNewObject(nullptr)));
+  First->SetName(u"d");
+  Derived.Add(First.get());
+  First.release();
+  std::unique_ptr<TORVView> Second(static_cast<TORVView*>(Derived.GetNewObject(nullptr)));
+  Second->SetName(u"D");
+  EXPECT_EQ(test::ErrorOf([&] { Derived.Add(Second.get()); }), "400 The derived table d already exists");
+  Second->SetName(u"v");
+  EXPECT_EQ(test::ErrorOf([&] { Derived.Add(Second.get()); }), "400 The view v already exists in the schema Default");
+}
+
+TEST_F(ViewTest, ViewsRoundTripThroughTheCatalogStream) {
+  TORVView* View = AddView(u"v", u"SELECT a FROM t");
+  View->SetWithCheck(true);
+  View->SetUserVersion(TORVCurrency::FromScaled(12500));
+  TORVMemoryStream Stream(CharacterSetUnicode);
+  Catalog->Save(Stream, false);
+  auto Copy = test::AttachCatalog(*Config, u"Copy");
+  Stream.SetPosition(0);
+  Copy->Load(Stream);
+  auto* Loaded = static_cast<TORVView*>(Copy->GetDefaultSchema()->GetViews().FindByName(u"v", true));
+  EXPECT_TRUE(Loaded->Compare(View, true));
+  EXPECT_TRUE(Loaded->GetWithCheck());
+  EXPECT_EQ(Loaded->GetCreateSQL(false, false, false),
+            u"CREATE VIEW \"v\" AS\r\nSELECT a FROM t\r\nWITH CHECK OPTION\r\nVERSION 1.25");
+}
+
+TEST_F(ViewTest, DerivedTablesBecomeNumberedTemporaryViewsUntilTheStatementUnbinds) {
+  std::vector<TORVString> Added;
+  int32_t Removed = 0;
+  Catalog->SetOnAddTemporaryView([&](TORVView* View) { Added.push_back(View->GetName()); });
+  Catalog->SetOnRemoveTemporaryView([&](TORVView*& View) {
+    ++Removed;
+    Default().GetTemporaryViews().Remove(View);
+    delete View;
+    View = nullptr;
+  });
+  auto Statement = std::make_unique<TORVCatalogStatement>(Table);
+  Statement->SetCatalog(Catalog);
+  Statement->SetExpression(
+      u"SELECT 1 FROM (SELECT a FROM t) x WHERE EXISTS (SELECT 1 FROM (SELECT b FROM t) x)");
+  Statement->Compile();
+  EXPECT_EQ(Added, (std::vector<TORVString>{u"x1", u"x2"}));
+  EXPECT_EQ(Default().GetTemporaryViews().GetCount(), 2);
+  TORVView* First = Default().GetTemporaryViews().GetView(0);
+  EXPECT_EQ(First->GetTypeName(), u"derived table");
+  EXPECT_EQ(First->GetInternalName(), u"x");
+  EXPECT_TRUE(First->GetReferencedTables().GetCount() == 0);
+  Catalog->SetModified(false);
+  Statement->Decompile();
+  EXPECT_EQ(Removed, 2);
+  EXPECT_EQ(Default().GetTemporaryViews().GetCount(), 0);
+  EXPECT_FALSE(Catalog->GetModified());
+}
+
+}  // namespace
+}  // namespace orv
