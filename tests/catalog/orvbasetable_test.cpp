@@ -432,7 +432,7 @@ TEST(BaseTable, PageSizeGrowsInDefaultPageStepsToHoldAnIndexKey) {
   };
   // VARCHAR(n) keys take n + 3 bytes; four keys of KeySize + 10 and a
   // page header must fit.
-  for (const TCase& Case : {TCase{20, 4096}, TCase{1000, 4096}, TCase{2000, 8192}}) {
+  for (const TCase& Case : {TCase{20, 4096}, TCase{1000, 4096}, TCase{1024, 8192}}) {
     TORVColumn* Column =
         AddTestColumn(Table->GetColumns(), u"c" + IntToString(Case.Length), dtCharacter, stVarChar, Case.Length);
     std::unique_ptr<TORVIndex> Index(static_cast<TORVIndex*>(Table->GetIndexes().GetNewObject()));

@@ -377,19 +377,18 @@ TEST_F(JobsTest, TheRoutineVersionFollowsTheRoutineOnly) {
 // Configuration database.
 class JobRoutineTest : public ::testing::Test {
  protected:
-  JobRoutineTest() : Config(test::NewRoot()), Catalog(std::make_unique<TORVCatalog>(Config.get())) {
+  JobRoutineTest() : Config(test::NewRoot()) {
     Config->SetParser(&Parser);
     Config->SetValidater(&Validater);
     Config->SetBuilder(&Builder);
-    Catalog->SetParent(Config->GetConfigDatabase());
-    Config->GetConfigDatabase()->SetCatalog(Catalog.get());
+    Config->GetConfigDatabase()->SetCatalog(std::make_unique<TORVCatalog>(Config.get()));
+    Catalog = Config->GetConfigDatabase()->GetCatalog();
   }
-  ~JobRoutineTest() override { Config->GetConfigDatabase()->SetCatalog(nullptr); }
 
   // Whether the routine's table list names its tables in the old form: as
   // character constants.
   bool ConvertsNames(TORVJob& Job) {
-    Job.GetDefinition().SetCatalog(Catalog.get());
+    Job.GetDefinition().SetCatalog(Catalog);
     TORVPartialTree Tree(Job.GetDefinition().Parse());
     return test::DumpTokens(Tree.Get()).find(":text \"t\"") != std::string::npos;
   }
@@ -398,7 +397,7 @@ class JobRoutineTest : public ::testing::Test {
   TORVExprValidater Validater;
   TORVExprBuilder Builder;
   std::unique_ptr<TORVConfig> Config;
-  std::unique_ptr<TORVCatalog> Catalog;
+  TORVCatalog* Catalog = nullptr;  // the Configuration database's
 };
 
 TEST_F(JobRoutineTest, TheRoutineCompilesAgainstTheConfigurationCatalog) {
@@ -407,7 +406,7 @@ TEST_F(JobRoutineTest, TheRoutineCompilesAgainstTheConfigurationCatalog) {
   Job.GetDefinition().SetExpression(u"JOB \"Count\"\r\nBEGIN\r\n  DECLARE n INTEGER;\r\n  SET n = 1;\r\nEND");
   Job.Compile();
   EXPECT_TRUE(Job.GetDefinition().GetCompiled());
-  EXPECT_EQ(Job.GetDefinition().GetCatalog(), Catalog.get());
+  EXPECT_EQ(Job.GetDefinition().GetCatalog(), Catalog);
   Job.Decompile();
   EXPECT_FALSE(Job.GetDefinition().GetCompiled());
 }
