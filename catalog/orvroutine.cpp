@@ -12,6 +12,7 @@
 #include "core/orvtypefunc.h"
 #include "sql/orvexprtoken.h"
 #include "sql/orvparser.h"
+#include "sql/orvroutineslots.h"
 
 namespace orv {
 
@@ -119,7 +120,8 @@ TORVString TORVRoutineParam::GetCreateSQL(bool /*IncludeDependentObjects*/, bool
   }
   if (FDataType == dtCharacter || (FDataType == dtLargeObject && FSubType == stClob)) {
     TORVString CollationName;
-    if (FConfig != nullptr && FConfig->GetOnGetCollationName()) CollationName = FConfig->GetOnGetCollationName()(FCollation);
+    if (FConfig != nullptr && FConfig->GetOnGetCollationName())
+      CollationName = FConfig->GetOnGetCollationName()(FCollation);
     if (!CollationName.empty()) Result += u" COLLATE " + Quoted(CollationName);
   }
   if (!FDescription.empty()) Result += u" DESCRIPTION " + QuotedString(FDescription, u'\'');
@@ -355,6 +357,75 @@ int32_t TORVRoutine::GetMemoryCount() {
   return TORVCatalogBound<TORVPrivilegedConfigObject>::GetMemoryCount() + FParams->GetMemoryCount();
 }
 
+// ------------------------------------------------------------ from a statement
+
+namespace {
+
+TORVExprToken* ArgumentOf(TORVExprToken* Token, int32_t Slot) {
+  return Token != nullptr && Slot < Token->GetNumArguments() ? Token->GetArgument(Slot) : nullptr;
+}
+
+// The type of a parameter item: its ttDATATYPE, else the item itself.
+void AssignParamType(TORVRoutineParam& Param, TORVExprToken* Item) {
+  TORVExprToken* Type = ArgumentOf(Item, ParamDataTypeSlot);
+  if (Type == nullptr) Type = Item;
+  Param.SetDataType(Type->FDataType);
+  Param.SetSubType(Type->FSubType);
+  Param.SetLength(Type->FLength);
+  Param.SetScale(Type->FScale);
+  Param.SetCollation(Type->FCollation);
+}
+
+}  // namespace
+
+void TORVRoutine::BuildParams(TORVExprToken* Tokens) {
+  FParams->Clear();
+  TORVExprToken* List = ArgumentOf(Tokens, RoutineParamsSlot);
+  for (int32_t Index = 0; List != nullptr && Index < List->GetNumArguments(); ++Index) {
+    TORVExprToken* Item = List->GetArgument(Index);
+    std::unique_ptr<TORVRoutineParam> Param(static_cast<TORVRoutineParam*>(FParams->GetNewObject()));
+    switch (Item->FTokenOperator) {
+      case toINPUT: Param->SetParamType(rpInput); break;
+      case toINPUTOUTPUT: Param->SetParamType(rpInputOutput); break;
+      case toOUTPUT: Param->SetParamType(rpOutput); break;
+      default: break;
+    }
+    Param->SetName(Item->FName);
+    AssignParamType(*Param, Item);
+    if (TORVExprToken* Description = ArgumentOf(Item, ParamDescriptionSlot))
+      Param->SetDescription(Description->FTokenConstant);
+    FParams->Add(Param.get());
+    Param.release();
+  }
+}
+
+void TORVRoutine::BuildResultParam(TORVExprToken* Tokens) {
+  TORVExprToken* Result = ArgumentOf(ArgumentOf(Tokens, RoutineReturnsSlot), 0);
+  if (Result != nullptr) {
+    FResultParam->SetParamType(rpResult);
+    FResultParam->SetName(u"Result");
+    AssignParamType(*FResultParam, Result);
+    return;
+  }
+  FResultParam->SetParamType(rpNone);
+  FResultParam->SetName(TORVString());
+  FResultParam->SetDataType(0);
+  FResultParam->SetSubType(0);
+  FResultParam->SetLength(0);
+  FResultParam->SetScale(0);
+  FResultParam->SetCollation(0);
+}
+
+void TORVRoutine::BuildModule(TORVExprToken* Tokens) {
+  TORVExprToken* Module = ArgumentOf(Tokens, RoutineModuleSlot);
+  if (Module == nullptr) {
+    SetImplementationType(riSQL);
+    return;
+  }
+  SetImplementationType(riExternal);
+  SetModule(static_cast<TORVModule*>(FConfig->GetModules().FindByName(Module->FName, true)));
+}
+
 // ---------------------------------------------------------- called routines
 
 void TORVRoutine::SetupExpressionReferences() {
@@ -574,27 +645,14 @@ TORVProcedures* SiblingCollection<TORVProcedures>(TORVConfigObject* Collection) 
   return Owner != nullptr ? &Owner->GetProcedures() : nullptr;
 }
 
-// Own's members first (Inherited), then the other collection of the schema;
-// Checking keeps the other collection from asking back.
-template <class TOther, class TCheck>
-void CheckBoth(TORVSchemaObjects& Own, bool& Checking, TORVConfigObject* NewObject, TCheck Inherited) {
-  if (Checking) return;
-  Checking = true;
-  try {
-    Inherited();
-    if (TOther* Other = SiblingCollection<TOther>(&Own)) Other->CheckForDuplicateObject(NewObject);
-  } catch (...) {
-    Checking = false;
-    throw;
-  }
-  Checking = false;
-}
-
 }  // namespace
 
 void TORVProcedures::CheckForDuplicateObject(TORVConfigObject* NewObject) {
-  CheckBoth<TORVFunctions>(*this, FCheckingDuplicates, NewObject,
-                           [&] { TORVSchemaObjects::CheckForDuplicateObject(NewObject); });
+  CheckDuplicatesOnce(FCheckingDuplicates, [&] {
+    TORVSchemaObjects::CheckForDuplicateObject(NewObject);
+    if (TORVFunctions* Functions = SiblingCollection<TORVFunctions>(this))
+      Functions->CheckForDuplicateObject(NewObject);
+  });
 }
 
 void TORVProcedures::ObjectsChanged() {
@@ -602,8 +660,11 @@ void TORVProcedures::ObjectsChanged() {
 }
 
 void TORVFunctions::CheckForDuplicateObject(TORVConfigObject* NewObject) {
-  CheckBoth<TORVProcedures>(*this, FCheckingDuplicates, NewObject,
-                            [&] { TORVSchemaObjects::CheckForDuplicateObject(NewObject); });
+  CheckDuplicatesOnce(FCheckingDuplicates, [&] {
+    TORVSchemaObjects::CheckForDuplicateObject(NewObject);
+    if (TORVProcedures* Procedures = SiblingCollection<TORVProcedures>(this))
+      Procedures->CheckForDuplicateObject(NewObject);
+  });
 }
 
 void TORVFunctions::ObjectsChanged() {

@@ -190,6 +190,13 @@ class TORVRoutine : public TORVCatalogBound<TORVPrivilegedConfigObject> {
   // has none.
   TORVString GetRoutineBody() const;
 
+  // From the routine node of a parsed CREATE or ALTER PROCEDURE/FUNCTION:
+  // the parameters in order, the result (mode 0 and empty without
+  // RETURNS), and the external module (implementation 1) or an SQL body.
+  void BuildParams(TORVExprToken* Tokens);
+  void BuildResultParam(TORVExprToken* Tokens);
+  void BuildModule(TORVExprToken* Tokens);
+
   // The definition's text, as a CREATE or ALTER statement gives it: the
   // routine now follows the catalog's current syntax.
   void SetDefinitionText(const TORVString& Text);

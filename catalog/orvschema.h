@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "base/orvtype.h"
@@ -107,6 +108,10 @@ class TORVView : public TORVVirtualTable {
   TORVString FAlterSQL;
   TORVCurrency FUserVersion = TORVCurrency::FromInt(1);
 };
+
+// Runs Check unless Checking is set, with Checking set meanwhile: two
+// collections that share a name space ask each other once, not back.
+void CheckDuplicatesOnce(bool& Checking, const std::function<void()>& Check);
 
 // The schema collections: privileged, so that a lookup with an effective
 // user treats what the user may not see as missing.

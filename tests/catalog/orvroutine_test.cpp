@@ -9,6 +9,7 @@
 #include "base/orverror.h"
 #include "catalog/orvcatalog.h"
 #include "catalog/orvdatatype.h"
+#include "catalog/orvmodule.h"
 #include "catalog/orvschema.h"
 #include "core/orvenv.h"
 #include "core/orvstream.h"
@@ -283,6 +284,46 @@ TEST_F(RoutineTest, RoutineOf203CatalogKeepsParsingTheOldDynamicSyntax) {
   EXPECT_FALSE(ConvertsNames(*Loaded));
   Loaded->SetRoutineVersion(TORVCurrency::FromScaled(20400));
   EXPECT_FALSE(ConvertsNames(*Loaded));
+}
+
+TEST_F(RoutineTest, ParsedDefinitionsGiveParametersResultAndModule) {
+  TORVProcedure P(Config.get(), nullptr, Catalog.get());
+  P.SetName(u"p");
+  P.SetDefinitionText(
+      u"PROCEDURE p (IN x INTEGER, OUT y VARCHAR(10) DESCRIPTION 'the y', INOUT z DECIMAL(10,2)) BEGIN END");
+  // The statement's builders read the validated tree.
+  P.Compile();
+  P.BuildParams(P.GetDefinition().FTokens);
+  P.BuildResultParam(P.GetDefinition().FTokens);
+  P.BuildModule(P.GetDefinition().FTokens);
+  ASSERT_EQ(P.GetParams().GetCount(), 3);
+  EXPECT_EQ(P.GetParams().GetCreateSQL(false, false, false).substr(0, 45),
+            u"IN \"x\" INTEGER, OUT \"y\" VARCHAR(10) COLLATE \"");
+  EXPECT_EQ(P.GetParams().GetParam(1)->GetDescription(), u"the y");
+  EXPECT_EQ(P.GetParams().GetParam(2)->GetParamType(), rpInputOutput);
+  EXPECT_EQ(P.GetParams().GetParam(2)->GetScale(), 2);
+  EXPECT_EQ(P.GetResultParam().GetParamType(), rpNone);
+  EXPECT_EQ(P.GetImplementationType(), riSQL);
+
+  auto* Module = static_cast<TORVModule*>(Config->GetModules().GetNewObject());
+  Module->SetName(u"Mod");
+  Config->GetModules().Add(Module);
+  TORVFunction F(Config.get(), nullptr, Catalog.get());
+  F.SetName(u"f");
+  F.SetDefinitionText(u"FUNCTION f (x INTEGER) RETURNS VARCHAR(20) EXTERNAL NAME mod");
+  // The statement's builders read the validated tree.
+  F.Compile();
+  F.BuildParams(F.GetDefinition().FTokens);
+  F.BuildResultParam(F.GetDefinition().FTokens);
+  F.BuildModule(F.GetDefinition().FTokens);
+  EXPECT_EQ(F.GetResultParam().GetParamType(), rpResult);
+  EXPECT_EQ(F.GetResultParam().GetLength(), 20);
+  EXPECT_EQ(F.GetImplementationType(), riExternal);
+  EXPECT_EQ(F.GetModule(), Module);
+  EXPECT_EQ(F.GetModuleName(), u"Mod");
+  EXPECT_EQ(F.GetSQL(false).substr(F.GetSQL(false).find(u"\r\n")),
+            u"\r\nRETURNS VARCHAR(20) COLLATE \"" + Config->GetOnGetCollationName()(0) +
+                u"\"\r\nEXTERNAL NAME \"Mod\"");
 }
 
 TEST_F(RoutineTest, SchemaStreamRoundTripsItsRoutines) {
