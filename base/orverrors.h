@@ -50,6 +50,9 @@ inline constexpr TORVErrorDef ORV_DEPENDENCY_OBJECT_IN_ERROR{
     201, u"The %s %s in the %s %s cannot be %s because it is still referenced by the %s %s"};
 inline constexpr TORVErrorDef ORV_DEPENDENCY_BOTH_IN_ERROR{
     201, u"The %s %s in the %s %s cannot be %s because it is still referenced by the %s %s in the %s %s"};
+// A module library failed to load, to bind or in one of its calls; the
+// detail says which.
+inline constexpr TORVErrorDef ORV_MODULE_ERROR{202, ORV_OBJECT_ERROR_MSG};
 
 // 300s: object locks. The "in" forms name the object's parent too.
 inline constexpr TORVErrorDef ORV_LOCK_ERROR{300, u"Cannot lock the %s %s for %s access"};

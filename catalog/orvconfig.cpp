@@ -193,6 +193,13 @@ int32_t TORVConfig::GetNewStoreLockSlot() { return GetNewLockSlot(*FStores, User
 
 int32_t TORVConfig::GetNewModuleLockSlot() { return GetNewLockSlot(*FModules, ModuleSlotCount); }
 
+void TORVConfig::UnloadAllModules() {
+  for (int32_t I = 0; I < FModules->GetCount(); ++I) {
+    TORVModule* Module = FModules->GetModule(I);
+    if (Module->GetModuleInstance() != 0 || Module->GetModuleInstanceCount() > 0) Module->UnloadModuleInstance(true);
+  }
+}
+
 bool TORVConfig::IsAdministrator(TORVUser* EffectiveUser) {
   if (EffectiveUser == nullptr) return false;
   return EffectiveUser == FSystemUser || EffectiveUser->HasBeenGrantedRole(FAdminRole);

@@ -120,9 +120,8 @@ class TORVConfig : public TORVLockableConfigObject {
   bool IsAdministrator(TORVUser* EffectiveUser);
   // Every user, then every role, in list order.
   void RefreshAuthorizations();
-  // Module libraries stay loaded only while in use; nothing is loaded
-  // before modules are built.
-  void UnloadAllModules() {}
+  // Frees every module's library, whatever references remain.
+  void UnloadAllModules();
   uint64_t GetRoleGeneration() const { return FRoleGeneration; }
   void AdvanceRoleGeneration() { ++FRoleGeneration; }
   // False after a load failed part-way, until a load succeeds.

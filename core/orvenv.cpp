@@ -181,6 +181,8 @@ void* TORVEnvironment::GetFunctionPtr(TORVLibraryHandle Handle, const TORVString
   return PlatformGetFunctionPtr(Handle, StringToUtf8(FunctionName));
 }
 
+TORVString TORVEnvironment::GetLibraryErrorMessage() const { return PlatformLibraryError(); }
+
 TORVEnvironment& Environment() {
   static TORVEnvironment Environment;
   static const bool Initialized = (Environment.Initialize(), true);

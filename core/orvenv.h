@@ -125,6 +125,8 @@ class TORVEnvironment : public TORVBaseObject {
   static bool LibraryLoaded(TORVLibraryHandle Handle) { return Handle != 0; }
   void FreeLibrary(TORVLibraryHandle& Handle) const;
   void* GetFunctionPtr(TORVLibraryHandle Handle, const TORVString& FunctionName) const;
+  // The loader's text for this thread's last failed load, lookup or free.
+  TORVString GetLibraryErrorMessage() const;
 
  protected:
   void AddLocale(int32_t ID, const TORVString& Name, const TORVString& ShortName);

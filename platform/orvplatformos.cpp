@@ -144,18 +144,37 @@ bool PlatformOSVersion(int32_t& Major, int32_t& Minor) {
   return true;
 }
 
+namespace {
+
+// dlerror() reports only the latest failure and forgets it once read, so the
+// text is taken at the failure and kept for the thread that met it.
+thread_local std::string LastLibraryError;
+
+void KeepLibraryError() {
+  const char* Text = ::dlerror();
+  LastLibraryError = Text != nullptr ? Text : "";
+}
+
+}  // namespace
+
 TORVLibraryHandle PlatformLoadLibrary(const TORVString& FileName) {
   void* handle = ::dlopen(StringToUtf8(FileName).c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) KeepLibraryError();
   return reinterpret_cast<TORVLibraryHandle>(handle);
 }
 
 void PlatformFreeLibrary(TORVLibraryHandle Handle) {
-  if (Handle != 0) ::dlclose(reinterpret_cast<void*>(Handle));
+  if (Handle != 0 && ::dlclose(reinterpret_cast<void*>(Handle)) != 0) KeepLibraryError();
 }
 
 void* PlatformGetFunctionPtr(TORVLibraryHandle Handle, const TORVAnsiString& FunctionName) {
   if (Handle == 0) return nullptr;
-  return ::dlsym(reinterpret_cast<void*>(Handle), FunctionName.c_str());
+  ::dlerror();
+  void* Address = ::dlsym(reinterpret_cast<void*>(Handle), FunctionName.c_str());
+  if (Address == nullptr) KeepLibraryError();
+  return Address;
 }
+
+TORVString PlatformLibraryError() { return Utf8ToString(LastLibraryError); }
 
 }  // namespace orv

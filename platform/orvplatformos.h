@@ -61,5 +61,8 @@ TORVLibraryHandle PlatformLoadLibrary(const TORVString& FileName);
 void PlatformFreeLibrary(TORVLibraryHandle Handle);
 // The address of an exported symbol; nullptr when absent.
 void* PlatformGetFunctionPtr(TORVLibraryHandle Handle, const TORVAnsiString& FunctionName);
+// The loader's text for the calling thread's last failed library load,
+// symbol lookup or unload; empty when none has failed.
+TORVString PlatformLibraryError();
 
 }  // namespace orv

@@ -57,13 +57,15 @@ TEST(PlatformOS, ErrorCodesAndTexts) {
   }
 }
 
-TEST(PlatformOS, LibrariesLoadAndExposeFunctions) {
+TEST(PlatformOS, LibrariesLoadAndExposeFunctionsAndFailuresKeepTheLoaderText) {
   TORVLibraryHandle handle = PlatformLoadLibrary(u"libm.so.6");
   ASSERT_NE(handle, 0u);
   EXPECT_NE(PlatformGetFunctionPtr(handle, "cos"), nullptr);
   EXPECT_EQ(PlatformGetFunctionPtr(handle, "no_such_function_here"), nullptr);
+  EXPECT_NE(PlatformLibraryError().find(u"no_such_function_here"), TORVString::npos);
   PlatformFreeLibrary(handle);
   EXPECT_EQ(PlatformLoadLibrary(u"/no/such/library.so"), 0u);
+  EXPECT_NE(PlatformLibraryError().find(u"/no/such/library.so"), TORVString::npos);
   EXPECT_EQ(PlatformGetFunctionPtr(0, "cos"), nullptr);
 }
 
