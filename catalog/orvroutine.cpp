@@ -178,7 +178,14 @@ TORVRoutine::TORVRoutine(TORVConfig* OwnerConfig, TORVUser* OwnerUser, TORVCatal
   FRoutineVersion = OwnerCatalog != nullptr ? OwnerCatalog->GetVersion() : EngineCatalogVersion;
 }
 
-TORVRoutine::~TORVRoutine() = default;
+TORVRoutine::~TORVRoutine() {
+  try {
+    CloseModule();
+  } catch (...) {
+    // A destructor cannot report it; the handle is 0 and the module
+    // unloaded either way.
+  }
+}
 
 TORVSchema* TORVRoutine::Schema() const {
   return FParent != nullptr ? dynamic_cast<TORVSchema*>(FParent->GetParent()) : nullptr;
@@ -422,8 +429,10 @@ void TORVRoutine::BuildModule(TORVExprToken* Tokens) {
     SetImplementationType(riSQL);
     return;
   }
+  auto* Found = static_cast<TORVModule*>(FConfig->GetModules().FindByName(Module->FName, true));
+  Found->CheckModuleType(ModuleTypeRoutines);
   SetImplementationType(riExternal);
-  SetModule(static_cast<TORVModule*>(FConfig->GetModules().FindByName(Module->FName, true)));
+  SetModule(Found);
 }
 
 // ---------------------------------------------------------- called routines
@@ -593,6 +602,36 @@ void TORVRoutine::SetModule(TORVModule* Value) {
     FModuleName = Value->GetName();
     SetModified(true);
   }
+}
+
+void TORVRoutine::OpenModule() {
+  if (FImplementationType != riExternal || FModuleHandle != 0) return;
+  TORVModule* Module = GetModule();
+  Module->LoadModule(ModuleTypeRoutines);
+  try {
+    FModuleHandle = Module->OpenModule();
+  } catch (...) {
+    Module->UnloadModule();
+    throw;
+  }
+}
+
+void TORVRoutine::CloseModule() {
+  if (FImplementationType != riExternal || FModuleHandle == 0) return;
+  TORVModule* Module = GetModule();
+  try {
+    Module->CloseModule(FModuleHandle);
+  } catch (...) {
+    FModuleHandle = 0;
+    Module->UnloadModule();
+    throw;
+  }
+  FModuleHandle = 0;
+  Module->UnloadModule();
+}
+
+void TORVRoutine::CallExternalRoutine(TORVParamValues& ParamValues) {
+  GetModule()->CallRoutine(FModuleHandle, FName, ParamValues);
 }
 
 // ------------------------------------------------------ procedures, functions

@@ -18,6 +18,7 @@
 namespace orv {
 
 class TORVModule;
+class TORVParamValues;
 class TORVRoutine;
 class TORVProcedure;
 class TORVFunction;
@@ -232,6 +233,13 @@ class TORVRoutine : public TORVCatalogBound<TORVPrivilegedConfigObject> {
   // cached on first use (it must exist).
   TORVModule* GetModule();
   void SetModule(TORVModule* Value);
+  // An external routine loads its module and opens a working context once;
+  // a failed open leaves the module unloaded and the handle 0. Closing
+  // unloads the module also when closing fails.
+  void OpenModule();
+  void CloseModule();
+  // The module's routine of this routine's name, with the open context.
+  void CallExternalRoutine(TORVParamValues& ParamValues);
 
  protected:
   TORVSchema* Schema() const;

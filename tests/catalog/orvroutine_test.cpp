@@ -12,6 +12,7 @@
 #include "catalog/orvmodule.h"
 #include "catalog/orvschema.h"
 #include "core/orvenv.h"
+#include "core/orvparam.h"
 #include "core/orvstream.h"
 #include "core/orvtypefunc.h"
 #include "sql/orvbuilder.h"
@@ -34,9 +35,9 @@ struct TParamSpec {
 // A configuration with its compiler and the database Main whose catalog
 // holds t (a INTEGER, b VARCHAR(10)); collation names come from the
 // configuration's collations.
-class RoutineTest : public ::testing::Test {
+class StoredRoutineTest : public ::testing::Test {
  protected:
-  RoutineTest() : Config(test::NewRoot()) {
+  StoredRoutineTest() : Config(test::NewRoot()) {
     Config->SetParser(&Parser);
     Config->SetValidater(&Validater);
     Config->SetBuilder(&Builder);
@@ -88,6 +89,17 @@ class RoutineTest : public ::testing::Test {
     return static_cast<TORVProcedure*>(AddRoutine(Default().GetProcedures(), Name, Text, Params));
   }
 
+  // An external routines module of the test libraries.
+  TORVModule* AddModule(const TORVString& Name, const TORVString& Library) {
+    Config->SetPath(u"" ORV_TEST_MODULE_DIR);
+    auto Module = std::make_unique<TORVModule>(Config.get());
+    Module->SetName(Name);
+    Module->SetPath(Library + u".so");
+    Module->SetLockSlot(Config->GetNewModuleLockSlot());
+    Config->GetModules().Add(Module.get());
+    return Module.release();
+  }
+
   TORVExprParser Parser;
   TORVExprValidater Validater;
   TORVExprBuilder Builder;
@@ -112,7 +124,7 @@ const TORVExprToken* FindNode(const TORVExprToken* Tree, const std::function<boo
 
 constexpr char16_t IncText[] = u"FUNCTION inc (IN x INTEGER) RETURNS INTEGER\r\nBEGIN\r\n  RETURN x + 1;\r\nEND";
 
-TEST_F(RoutineTest, FunctionCreateTextHasHeaderResultBodyFromBeginAndVersion) {
+TEST_F(StoredRoutineTest, FunctionCreateTextHasHeaderResultBodyFromBeginAndVersion) {
   TORVFunction* Inc = AddFunction(u"inc", IncText, {{rpInput, u"x", dtInteger}});
   EXPECT_EQ(Inc->GetCreateSQL(false, false, false),
             u"CREATE FUNCTION \"inc\" (IN \"x\" INTEGER)\r\nRETURNS INTEGER\r\n"
@@ -125,7 +137,7 @@ TEST_F(RoutineTest, FunctionCreateTextHasHeaderResultBodyFromBeginAndVersion) {
             u"\r\nDESCRIPTION 'adds one'\r\nVERSION 1.00\r\nATTRIBUTES 'fast'");
 }
 
-TEST_F(RoutineTest, CharacterParametersShowTheirCollationAndOthersDoNot) {
+TEST_F(StoredRoutineTest, CharacterParametersShowTheirCollationAndOthersDoNot) {
   TORVProcedure* P = AddProcedure(u"p", u"PROCEDURE p () BEGIN END",
                                   {{rpInput, u"v", dtCharacter, stVarChar, 20},
                                    {rpOutput, u"g", dtCharacter, stGUID},
@@ -139,7 +151,7 @@ TEST_F(RoutineTest, CharacterParametersShowTheirCollationAndOthersDoNot) {
   EXPECT_EQ(P->GetNumOutputParams(), 2);
 }
 
-TEST_F(RoutineTest, BodyStartsAtTheFirstBeginAndComparesIgnoringCase) {
+TEST_F(StoredRoutineTest, BodyStartsAtTheFirstBeginAndComparesIgnoringCase) {
   struct {
     TORVString Text;
     TORVString Body;
@@ -171,7 +183,7 @@ TEST_F(RoutineTest, BodyStartsAtTheFirstBeginAndComparesIgnoringCase) {
   EXPECT_TRUE(A.Compare(&B, false));
 }
 
-TEST_F(RoutineTest, ProceduresAndFunctionsShareOneNameSpace) {
+TEST_F(StoredRoutineTest, ProceduresAndFunctionsShareOneNameSpace) {
   AddFunction(u"f", u"FUNCTION f () RETURNS INTEGER BEGIN RETURN 1; END", {});
   AddProcedure(u"p", u"PROCEDURE p () BEGIN END");
   for (auto* List : {static_cast<TORVSchemaObjects*>(&Default().GetProcedures()),
@@ -186,7 +198,7 @@ TEST_F(RoutineTest, ProceduresAndFunctionsShareOneNameSpace) {
   EXPECT_EQ(Catalog->GetNewRoutineLockSlot(), 3);
 }
 
-TEST_F(RoutineTest, FunctionReferencesAreTypedByTheResultAndCallsFindFunctionsFirst) {
+TEST_F(StoredRoutineTest, FunctionReferencesAreTypedByTheResultAndCallsFindFunctionsFirst) {
   AddFunction(u"half", u"FUNCTION half (IN x INTEGER) RETURNS DECIMAL(10,2) BEGIN RETURN x / 2; END",
               {{rpInput, u"x", dtInteger}}, dtDecimal);
   TORVFunction* Inc = AddFunction(u"inc", IncText, {{rpInput, u"x", dtInteger}});
@@ -214,7 +226,7 @@ TEST_F(RoutineTest, FunctionReferencesAreTypedByTheResultAndCallsFindFunctionsFi
   EXPECT_EQ(test::ErrorOf([&] { Missing->Compile(); }).substr(0, 4), "700 ");
 }
 
-TEST_F(RoutineTest, RenamingAFunctionRewritesItsCallsAndItsRecursiveCalls) {
+TEST_F(StoredRoutineTest, RenamingAFunctionRewritesItsCallsAndItsRecursiveCalls) {
   TORVFunction* Fact = AddFunction(
       u"fact", u"FUNCTION fact (IN n INTEGER) RETURNS INTEGER\r\nBEGIN\r\n  IF n <= 1 THEN RETURN 1; END IF;\r\n"
                u"  RETURN n * fact(n - 1);\r\nEND",
@@ -246,7 +258,7 @@ void WriteOldProcedure(TORVMemoryStream& Stream, TORVProcedure& Source) {
   Stream.WriteInteger(7);
 }
 
-TEST_F(RoutineTest, RoutineOf203CatalogKeepsParsingTheOldDynamicSyntax) {
+TEST_F(StoredRoutineTest, RoutineOf203CatalogKeepsParsingTheOldDynamicSyntax) {
   constexpr char16_t Text[] = u"PROCEDURE old () BEGIN START TRANSACTION ON TABLES t; COMMIT; END";
   auto ConvertsNames = [](TORVProcedure& Procedure) {
     TORVPartialTree Tree(Procedure.GetDefinition().Parse());
@@ -286,7 +298,7 @@ TEST_F(RoutineTest, RoutineOf203CatalogKeepsParsingTheOldDynamicSyntax) {
   EXPECT_FALSE(ConvertsNames(*Loaded));
 }
 
-TEST_F(RoutineTest, ParsedDefinitionsGiveParametersResultAndModule) {
+TEST_F(StoredRoutineTest, ParsedDefinitionsGiveParametersResultAndModule) {
   TORVProcedure P(Config.get(), nullptr, Catalog.get());
   P.SetName(u"p");
   P.SetDefinitionText(
@@ -305,9 +317,7 @@ TEST_F(RoutineTest, ParsedDefinitionsGiveParametersResultAndModule) {
   EXPECT_EQ(P.GetResultParam().GetParamType(), rpNone);
   EXPECT_EQ(P.GetImplementationType(), riSQL);
 
-  auto* Module = static_cast<TORVModule*>(Config->GetModules().GetNewObject());
-  Module->SetName(u"Mod");
-  Config->GetModules().Add(Module);
+  TORVModule* Module = AddModule(u"Mod", u"orvtm_routine");
   TORVFunction F(Config.get(), nullptr, Catalog.get());
   F.SetName(u"f");
   F.SetDefinitionText(u"FUNCTION f (x INTEGER) RETURNS VARCHAR(20) EXTERNAL NAME mod");
@@ -326,7 +336,38 @@ TEST_F(RoutineTest, ParsedDefinitionsGiveParametersResultAndModule) {
                 u"\"\r\nEXTERNAL NAME \"Mod\"");
 }
 
-TEST_F(RoutineTest, SchemaStreamRoundTripsItsRoutines) {
+TEST_F(StoredRoutineTest, ExternalRoutinesOpenCallAndCloseTheirModule) {
+  int32_t Loads = 0;
+  int32_t Unloads = 0;
+  Config->SetOnModuleLoad([&](TORVModule*) { ++Loads; });
+  Config->SetOnModuleUnload([&](TORVModule*) { ++Unloads; });
+  AddModule(u"Mod", u"orvtm_routine");
+  AddModule(u"Filter", u"orvtm_filter");
+  for (const TORVString Name : {u"Quiet", u"Fail"}) {
+    TORVProcedure* P = AddProcedure(Name, u"PROCEDURE " + Name + u" () EXTERNAL NAME Mod");
+    P->Compile();
+    P->BuildModule(P->GetDefinition().FTokens);
+    P->OpenModule();
+    P->OpenModule();
+    EXPECT_NE(P->GetModuleHandle(), 0u);
+    TORVParamValues Values(Config->GetCharacterSet());
+    if (Name == u"Fail")
+      EXPECT_EQ(test::ErrorOf([&] { P->CallExternalRoutine(Values); }).substr(0, 4), "202 ");
+    else
+      P->CallExternalRoutine(Values);
+    P->CloseModule();
+    EXPECT_EQ(P->GetModuleHandle(), 0u);
+  }
+  EXPECT_EQ(Loads, Unloads);
+
+  // A module of another kind is refused when the routine is built.
+  TORVProcedure* Wrong = AddProcedure(u"wrong", u"PROCEDURE wrong () EXTERNAL NAME Filter");
+  Wrong->Compile();
+  EXPECT_EQ(test::ErrorOf([&] { Wrong->BuildModule(Wrong->GetDefinition().FTokens); }).substr(0, 4), "202 ");
+  EXPECT_EQ(Wrong->GetImplementationType(), riSQL);
+}
+
+TEST_F(StoredRoutineTest, SchemaStreamRoundTripsItsRoutines) {
   AddFunction(u"inc", IncText, {{rpInput, u"x", dtInteger}});
   AddProcedure(u"p", u"PROCEDURE p (OUT r VARCHAR(5)) BEGIN SET r = 'a'; END",
                {{rpOutput, u"r", dtCharacter, stVarChar, 5}});
