@@ -7,6 +7,7 @@
 #include "catalog/orvroutine.h"
 #include "catalog/orvschema.h"
 #include "catalog/orvtable.h"
+#include "core/orvbitmap.h"
 #include "core/orvcollation.h"
 #include "core/orvmath.h"
 #include "core/orvstream.h"
@@ -176,6 +177,20 @@ void TORVCatalog::Load(TORVMemoryStream& Stream) {
   ResetReferences();
   FLoadComplete = true;
   FModified = false;
+}
+
+int32_t TORVCatalog::GetNewVirtualTableLockSlot() {
+  TORVBitmap Used;
+  Used.SetBitCount(LockSlotCount(lkTable));
+  auto Mark = [&Used](TORVVirtualTable* Table) {
+    if (Table->GetLockSlot() > 0) Used.SetBit(Table->GetLockSlot());
+  };
+  for (int32_t Index = 0; Index < FDefaultSchema->GetBaseTables().GetCount(); ++Index)
+    Mark(FDefaultSchema->GetBaseTables().GetTable(Index));
+  for (int32_t Index = 0; Index < FDefaultSchema->GetViews().GetCount(); ++Index)
+    Mark(FDefaultSchema->GetViews().GetView(Index));
+  int32_t Slot = 0;
+  return Used.NextBitClear(Slot) ? Slot : 0;
 }
 
 int32_t TORVCatalog::GetNextID() {

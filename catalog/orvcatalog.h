@@ -23,6 +23,9 @@ class TORVUser;
 class TORVVirtualTable;
 class TORVBaseTable;
 class TORVView;
+class TORVColumns;
+class TORVIndex;
+class TORVIndexes;
 
 using TORVViewEvent = std::function<void(TORVView* View)>;
 using TORVRemoveViewEvent = std::function<void(TORVView*& View)>;
@@ -65,6 +68,9 @@ class TORVCatalog : public TORVLockableConfigObject {
 
   // The last ID + 1 (1 after 2147483647); marks the catalog modified.
   int32_t GetNextID();
+  // The lowest lock slot 1 .. 4096 that no table or view of the Default
+  // schema holds; 0 when every slot is taken.
+  int32_t GetNewVirtualTableLockSlot();
   int32_t GetLastID() const { return FLastID; }
   TORVCurrency GetVersion() const { return FVersion; }
   void SetVersion(TORVCurrency Value);
@@ -105,6 +111,29 @@ class TORVCatalog : public TORVLockableConfigObject {
   // The lowest lock slot (1 .. 4096) no routine of the Default schema
   // holds; 0 when all are taken.
   int32_t GetNewRoutineLockSlot();
+
+  // The table or view the first FROM table of the query names, in another
+  // database's catalog when it is qualified so; nil without a FROM clause.
+  // FollowViews goes on through updateable views to what they read.
+  TORVVirtualTable* GetLiveSourceTable(TORVExprToken* QueryToken, bool FollowViews);
+  // Whether the items of Tokens (a select list or an ORDER BY list) name,
+  // in order, the leading key columns of Index with its directions and
+  // collations. Columns are those of the query's direct source.
+  bool IndexColumnsMatch(TORVExprToken* QueryToken, TORVColumns* Columns, TORVExprToken* Tokens, TORVIndex* Index);
+  // Whether the query is answered by a live cursor on its source table;
+  // LiveIndex is then the number of the index that orders it.
+  bool ReturnsLiveResult(TORVExprToken* QueryToken, int32_t& LiveIndex);
+  // Key columns of IndexToUse on the result columns (ColumnsToUse, "__RowID"
+  // first) that the first MaxColumns items of TokensToUse (a select, GROUP
+  // BY or ORDER BY list) name, with their COLLATE and direction; hidden
+  // items count towards MaxColumns but give no key column.
+  void BuildResultIndex(TORVColumns* ColumnsToUse, TORVIndex* IndexToUse, TORVExprToken* TokensToUse,
+                        int32_t MaxColumns);
+  // The order of a result without ORDER BY: the selected key columns of the
+  // source table's primary key (else its first index) in select-list
+  // order, else "__RowID", the order rows were added in.
+  void BuildDefaultResultIndex(TORVExprToken* QueryToken, TORVColumns* ColumnsToUse, TORVIndex* IndexToUse,
+                               TORVExprToken* TokensToUse);
   // How a parsed SELECT is answered (QueryToken is its ttQUERY node).
   static bool ReturnsNoTableResult(TORVExprToken* QueryToken);
   static bool ReturnsParamsResult(TORVExprToken* QueryToken);

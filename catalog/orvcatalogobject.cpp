@@ -19,6 +19,8 @@ void CatalogSetModified(TORVCatalog* Catalog, bool Value) { Catalog->SetModified
 
 TORVCurrency CatalogVersion(TORVCatalog* Catalog) { return Catalog->GetVersion(); }
 
+int32_t CatalogCharacterSet(TORVCatalog* Catalog) { return Catalog->GetConfigCharacterSet(); }
+
 int32_t TORVCatalogObject::GetConfigCharacterSet() {
   for (TORVConfigObject* Holder = FParent; Holder != nullptr; Holder = Holder->GetParent())
     if (auto* Objects = dynamic_cast<TORVCatalogObjects*>(Holder)) return Objects->GetCatalogCharacterSet();

@@ -22,6 +22,7 @@ int32_t CatalogNextID(TORVCatalog* Catalog);
 bool CatalogModified(TORVCatalog* Catalog);
 void CatalogSetModified(TORVCatalog* Catalog, bool Value);
 TORVCurrency CatalogVersion(TORVCatalog* Catalog);
+int32_t CatalogCharacterSet(TORVCatalog* Catalog);
 
 // Binds any object class to the catalog above it: IDs come from the
 // catalog-wide counter, the modified flag and the stream version are the
@@ -77,7 +78,12 @@ class TORVCatalogObject : public TORVCatalogBound<TORVConfigObject> {
 class TORVCatalogObjects : public TORVCatalogBound<TORVConfigObjects> {
  public:
   int32_t GetConfigCharacterSet() override { return FCatalogCharacterSet; }
-  int32_t GetCatalogCharacterSet() const { return FCatalogCharacterSet; }
+  // The catalog's character set inside a catalog, else the one the creator
+  // gave the collection.
+  int32_t GetCatalogCharacterSet() const {
+    TORVCatalog* Catalog = GetCatalog();
+    return Catalog != nullptr ? CatalogCharacterSet(Catalog) : FCatalogCharacterSet;
+  }
   void SetCatalogCharacterSet(int32_t Value) { FCatalogCharacterSet = Value; }
 
  protected:

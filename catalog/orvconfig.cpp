@@ -351,8 +351,8 @@ void TORVConfig::DoBeginUpdateCatalog(TORVDatabaseContainer* Database) {
   if (FOnBeginUpdateCatalog) FOnBeginUpdateCatalog(Database);
 }
 
-void TORVConfig::DoCancelUpdateCatalog(TORVDatabaseContainer* Database) {
-  if (FOnCancelUpdateCatalog) FOnCancelUpdateCatalog(Database);
+void TORVConfig::DoCancelUpdateCatalog(TORVDatabaseContainer* Database, const std::exception* Error) {
+  if (FOnCancelUpdateCatalog) FOnCancelUpdateCatalog(Database, Error);
 }
 
 void TORVConfig::DoEndUpdateCatalog(TORVDatabaseContainer* Database) {

@@ -40,6 +40,9 @@ class TORVWordGenerators;
 
 using TORVConfigObjectEvent = std::function<void(TORVConfigObject* ConfigObject)>;
 using TORVDatabaseEvent = std::function<void(TORVDatabaseContainer* Database)>;
+// Error is the failure that made the update give up; nil when the caller
+// cancelled for another reason.
+using TORVCancelUpdateCatalogEvent = std::function<void(TORVDatabaseContainer* Database, const std::exception* Error)>;
 using TORVModuleEvent = std::function<void(TORVModule* Module)>;
 using TORVModuleLoadErrorEvent = std::function<void(TORVModule* Module, const std::exception& LoadException)>;
 using TORVModuleCallbackEvent =
@@ -154,7 +157,7 @@ class TORVConfig : public TORVLockableConfigObject {
   void SetOnBeginReadCatalog(TORVDatabaseEvent Value) { FOnBeginReadCatalog = std::move(Value); }
   void SetOnEndReadCatalog(TORVDatabaseEvent Value) { FOnEndReadCatalog = std::move(Value); }
   void SetOnBeginUpdateCatalog(TORVDatabaseEvent Value) { FOnBeginUpdateCatalog = std::move(Value); }
-  void SetOnCancelUpdateCatalog(TORVDatabaseEvent Value) { FOnCancelUpdateCatalog = std::move(Value); }
+  void SetOnCancelUpdateCatalog(TORVCancelUpdateCatalogEvent Value) { FOnCancelUpdateCatalog = std::move(Value); }
   void SetOnEndUpdateCatalog(TORVDatabaseEvent Value) { FOnEndUpdateCatalog = std::move(Value); }
   void SetOnModuleLoad(TORVModuleEvent Value) { FOnModuleLoad = std::move(Value); }
   void SetOnModuleUnload(TORVModuleEvent Value) { FOnModuleUnload = std::move(Value); }
@@ -171,7 +174,7 @@ class TORVConfig : public TORVLockableConfigObject {
   void DoBeginReadCatalog(TORVDatabaseContainer* Database);
   void DoEndReadCatalog(TORVDatabaseContainer* Database);
   void DoBeginUpdateCatalog(TORVDatabaseContainer* Database);
-  void DoCancelUpdateCatalog(TORVDatabaseContainer* Database);
+  void DoCancelUpdateCatalog(TORVDatabaseContainer* Database, const std::exception* Error = nullptr);
   void DoEndUpdateCatalog(TORVDatabaseContainer* Database);
   void DoModuleLoad(TORVModule* Module);
   void DoModuleLoadError(TORVModule* Module, const std::exception& LoadException);
@@ -225,7 +228,7 @@ class TORVConfig : public TORVLockableConfigObject {
   TORVDatabaseEvent FOnBeginReadCatalog;
   TORVDatabaseEvent FOnEndReadCatalog;
   TORVDatabaseEvent FOnBeginUpdateCatalog;
-  TORVDatabaseEvent FOnCancelUpdateCatalog;
+  TORVCancelUpdateCatalogEvent FOnCancelUpdateCatalog;
   TORVDatabaseEvent FOnEndUpdateCatalog;
   TORVModuleEvent FOnModuleLoad;
   TORVModuleEvent FOnModuleUnload;

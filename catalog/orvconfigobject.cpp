@@ -38,6 +38,13 @@ int32_t GetNextUniqueNumber() {
 
 TORVString TrimCatalogExpression(const TORVString& Text) { return RTrimString(RTrimString(Text, u' '), u"\r\n"); }
 
+TORVString DescriptionLines(const TORVString& Description, const TORVString& Attributes) {
+  TORVString Result;
+  if (!Description.empty()) Result += u"\r\nDESCRIPTION " + QuotedString(TrimCatalogExpression(Description), u'\'');
+  if (!Attributes.empty()) Result += u"\r\nATTRIBUTES " + QuotedString(TrimCatalogExpression(Attributes), u'\'');
+  return Result;
+}
+
 // ---------------------------------------------------------------------------
 // TORVConfigObject
 

@@ -31,6 +31,9 @@ int32_t GetNextUniqueNumber();
 
 // Text without its trailing spaces, then without its trailing CR LF pairs.
 TORVString TrimCatalogExpression(const TORVString& Text);
+// The DESCRIPTION and ATTRIBUTES lines that close a CREATE text, each on a
+// line of its own and only when there is text.
+TORVString DescriptionLines(const TORVString& Description, const TORVString& Attributes);
 
 // An object never keeps a modified flag of its own: SetModified marks the
 // configuration root (catalog objects: their catalog), except for system,

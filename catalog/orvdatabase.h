@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 
 #include "base/orvtype.h"
 #include "catalog/orvprivilege.h"
@@ -22,7 +24,10 @@ class TORVDatabasePrivileges : public TORVPrivileges {
 };
 
 // Messages about databases use the short forms: a database names no
-// parent.
+// parent. While the database is open the container owns its catalog;
+// locks, transactions and the dependency walks of authorizations reach
+// into the catalog's Default schema (the container is locked first and
+// released last).
 class TORVDatabaseContainer : public TORVPrivilegedConfigObject {
  public:
   // As loaded from a stream: owner System, every other field from the
@@ -30,6 +35,7 @@ class TORVDatabaseContainer : public TORVPrivilegedConfigObject {
   explicit TORVDatabaseContainer(TORVConfig* OwnerConfig = nullptr);
   // A new database: 4096 sessions, binary collation.
   TORVDatabaseContainer(TORVConfig* OwnerConfig, TORVUser* OwnerUser);
+  ~TORVDatabaseContainer() override;
 
   TORVString GetTypeName() const override;
   TORVString GetParentName() const override { return TORVString(); }
@@ -45,7 +51,31 @@ class TORVDatabaseContainer : public TORVPrivilegedConfigObject {
   // DefaultCollation (read from 2.04), in the checksum form too.
   void Save(TORVMemoryStream& Stream, bool CRCOnly) override;
   void Load(TORVMemoryStream& Stream) override;
+  // Also the attached catalog's.
   int32_t GetMemorySize() override;
+  int32_t GetMemoryCount() override;
+  // CREATE DATABASE with IN MEMORY or the PATH (an empty one when
+  // Restricted), the catalog encryption, description and attributes.
+  TORVString GetCreateSQL(bool IncludeDependentObjects, bool DependentObjectsOnly, bool Restricted) override;
+  TORVString GetDropSQL(bool IncludeDependentObjects, bool DependentObjectsOnly) override;
+  // The container, then the Default schema of the attached catalog;
+  // releasing goes the other way. A schema that refuses leaves the
+  // container as it was.
+  void Lock(TORVLockType LockType) override;
+  void Unlock(TORVLockType LockType) override;
+  void IncTransactionLockCount() override;
+  void DecTransactionLockCount() override;
+  void StartTransaction() override;
+  void EndTransaction() override;
+  // For an authorization: the privileged hook, then the user objects of
+  // the Default schema, between the root's begin- and end-read events. No
+  // catalog attached is CatalogReadError; the end-read event runs anyway.
+  void AddDependenciesToObject(TORVConfigObject* Obj) override;
+  // The same between the begin- and end-update events. A failure cancels
+  // the update and is handed to the cancel event instead of stopping the
+  // rename or drop of the authorization.
+  void RenameDependenciesToObject(TORVConfigObject* Obj, const TORVString& NewName) override;
+  void DeleteDependenciesToObject(TORVConfigObject* Obj) override;
 
   // ORV_METADATA_ERROR: the catalog was not read properly.
   virtual void CatalogReadError();
@@ -61,9 +91,12 @@ class TORVDatabaseContainer : public TORVPrivilegedConfigObject {
   int32_t GetMaxSessionCount() const { return FMaxSessionCount; }
   void SetMaxSessionCount(int32_t Value);
   // The catalog attached by the database manager that opened the
-  // database; nil while none is read. Not owned.
-  TORVCatalog* GetCatalog() const { return FCatalog; }
-  void SetCatalog(TORVCatalog* Value) { FCatalog = Value; }
+  // database; nil while none is read. SetCatalog frees the catalog held
+  // before and adopts Value as its parent; ReleaseCatalog hands the
+  // catalog back to the caller and leaves none attached.
+  TORVCatalog* GetCatalog() const { return FCatalog.get(); }
+  void SetCatalog(std::unique_ptr<TORVCatalog> Value);
+  std::unique_ptr<TORVCatalog> ReleaseCatalog();
   bool GetSessionIsolation() const { return FSessionIsolation; }
   void SetSessionIsolation(bool Value) { FSessionIsolation = Value; }
 
@@ -74,7 +107,11 @@ class TORVDatabaseContainer : public TORVPrivilegedConfigObject {
   int32_t FDefaultCollation = 0;
   int32_t FMaxSessionCount = 0;
   bool FSessionIsolation = false;
-  TORVCatalog* FCatalog = nullptr;
+  std::unique_ptr<TORVCatalog> FCatalog;
+
+  // Runs Walk on the Default schema's user objects between the update
+  // events; see RenameDependenciesToObject.
+  void UpdateCatalog(const std::function<void(TORVConfigObjects&)>& Walk);
 };
 
 class TORVDatabaseContainers : public TORVPrivilegedConfigObjects {

@@ -144,6 +144,10 @@ void TORVSchema::RefreshRoutines() {
   for (int32_t Index = 0; Index < FProcedures->GetCount(); ++Index) FRoutines->Add(FProcedures->GetObjects(Index));
 }
 
+std::vector<TORVConfigObjects*> TORVSchema::GetUserObjectLists() const {
+  return {FBaseTables.get(), FViews.get(), FProcedures.get(), FFunctions.get()};
+}
+
 namespace {
 
 // A member the effective user may not see counts as missing, whether or not

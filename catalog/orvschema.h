@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "base/orvtype.h"
 #include "catalog/orvcatalogexpr.h"
@@ -194,6 +195,9 @@ class TORVSchema : public TORVCatalogBound<TORVPrivilegedConfigObject> {
   TORVFunctions& GetFunctions() const { return *FFunctions; }
   // Every function, then every procedure.
   void RefreshRoutines();
+  // The collections of objects users create and own (tables, views and
+  // routines), in the order the dependency walks visit them.
+  std::vector<TORVConfigObjects*> GetUserObjectLists() const;
 
   // The base table of that name; nil, or with RaiseException the
   // not-found error.

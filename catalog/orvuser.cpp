@@ -14,17 +14,6 @@ namespace {
 
 TORVString Quoted(const TORVString& Text) { return QuotedString(Text, u'"'); }
 
-TORVString QuotedText(const TORVString& Text) { return QuotedString(TrimCatalogExpression(Text), u'\''); }
-
-// The DESCRIPTION and ATTRIBUTES lines of the CREATE text of users and
-// roles, each only when there is text.
-TORVString DescriptionLines(const TORVString& Description, const TORVString& Attributes) {
-  TORVString Result;
-  if (!Description.empty()) Result += u"\r\nDESCRIPTION " + QuotedText(Description);
-  if (!Attributes.empty()) Result += u"\r\nATTRIBUTES " + QuotedText(Attributes);
-  return Result;
-}
-
 void AdvanceRoleGeneration(TORVConfig* Config) {
   if (Config != nullptr) Config->AdvanceRoleGeneration();
 }

@@ -26,15 +26,9 @@ namespace {
 // A configuration with its compiler, the database Main whose catalog holds
 // t (a INTEGER, b VARCHAR(10)), and the database Other with a catalog of its
 // own; reads of other catalogs are counted.
-class CatalogExprTest : public ::testing::Test {
+class CatalogExprTest : public ::testing::Test, protected test::TCompilingCatalogs {
  protected:
-  CatalogExprTest() : Config(test::NewRoot()) {
-    Config->SetParser(&Parser);
-    Config->SetValidater(&Validater);
-    Config->SetBuilder(&Builder);
-    LoadConfigCollations(Config->GetCollations(), CharacterSetUnicode, Environment());
-    Catalog = test::AttachCatalog(*Config, u"Main");
-    Other = test::AttachCatalog(*Config, u"Other");
+  CatalogExprTest() {
     Table = test::NewTableT(*Catalog);
     Config->SetOnBeginReadCatalog([this](TORVDatabaseContainer*) { ++Begins; });
     Config->SetOnEndReadCatalog([this](TORVDatabaseContainer*) { ++Ends; });
@@ -44,25 +38,19 @@ class CatalogExprTest : public ::testing::Test {
   std::unique_ptr<TORVComputedColumnExpr> ComputedX(const TORVString& Text, const TORVString& Name = u"x") {
     TORVColumn* X = AddTestColumn(Table->GetColumns(), Name, dtInteger);
     auto Expr = std::make_unique<TORVComputedColumnExpr>(X);
-    Expr->SetCatalog(Catalog.get());
+    Expr->SetCatalog(Catalog);
     Expr->SetExpression(Text);
     return Expr;
   }
 
   std::unique_ptr<TORVCatalogExpr> Plain(const TORVString& Text, TORVUser* User = nullptr) {
     auto Expr = std::make_unique<TORVCatalogExpr>(Table);
-    Expr->SetCatalog(Catalog.get());
+    Expr->SetCatalog(Catalog);
     Expr->SetEffectiveUser(User);
     Expr->SetExpression(Text);
     return Expr;
   }
 
-  TORVExprParser Parser;
-  TORVExprValidater Validater;
-  TORVExprBuilder Builder;
-  std::unique_ptr<TORVConfig> Config;
-  std::unique_ptr<TORVCatalog> Catalog;
-  std::unique_ptr<TORVCatalog> Other;
   TORVBaseTable* Table = nullptr;
   int32_t Begins = 0;
   int32_t Ends = 0;
@@ -129,7 +117,7 @@ TEST_F(CatalogExprTest, OtherDatabasesAreReadBetweenOneBeginAndOneEnd) {
   Expr->EndReadTokenCatalog(&Remote);
   EXPECT_EQ(Begins, 1);
   EXPECT_EQ(Ends, 1);
-  EXPECT_EQ(Expr->GetCatalogForToken(&Remote), Other.get());
+  EXPECT_EQ(Expr->GetCatalogForToken(&Remote), Other);
 
   TORVExprToken Own;
   Own.FDatabaseName = u"Main";
@@ -146,10 +134,10 @@ TEST_F(CatalogExprTest, OtherDatabasesAreReadBetweenOneBeginAndOneEnd) {
   Use.FName = u"Other";
   Expr->UseDatabase(&Use);
   EXPECT_EQ(Begins, 2);
-  EXPECT_EQ(Expr->GetCatalog(), Other.get());
+  EXPECT_EQ(Expr->GetCatalog(), Other);
   Expr->UnlockDatabase(&Use);
   Expr->UseDatabase(nullptr);
-  EXPECT_EQ(Expr->GetCatalog(), Catalog.get());
+  EXPECT_EQ(Expr->GetCatalog(), Catalog);
 }
 
 TEST_F(CatalogExprTest, DatabaseWithoutCatalogIsAnErrorAtTheToken) {
@@ -219,7 +207,7 @@ TEST_F(CatalogExprTest, ChangedTextMarksTheCatalogModifiedUnlessTheOwnerIsTempor
   TORVColumn* Y = AddTestColumn(Added->GetColumns(), u"y", dtInteger);
   Y->SetTemporary(true);
   TORVComputedColumnExpr OnTemporary(Y);
-  OnTemporary.SetCatalog(Catalog.get());
+  OnTemporary.SetCatalog(Catalog);
   Catalog->SetModified(false);
   OnTemporary.SetExpression(u"y + 1");
   EXPECT_FALSE(Catalog->GetModified());
@@ -233,7 +221,8 @@ TEST_F(CatalogExprTest, CatalogWithCompiledExpressionsIsFreedCleanly) {
   Good->Compile();
   Good.reset();
   Expr.reset();
-  Catalog.reset();
+  Catalog->GetDatabase()->SetCatalog(nullptr);
+  Catalog = nullptr;
   SUCCEED();
 }
 
@@ -295,7 +284,7 @@ TEST_F(CatalogExprTest, OnlyAggregatesWithoutPlainColumnsGiveASingleRow) {
 // positions in the table, "__RowID" being 0.
 TEST_F(CatalogExprTest, SelectBindsColumnsAtTheirPositions) {
   TORVCatalogStatement Statement(Table);
-  Statement.SetCatalog(Catalog.get());
+  Statement.SetCatalog(Catalog);
   Statement.SetExpression(u"SELECT a, b FROM t");
   Statement.Compile();
   ASSERT_TRUE(Statement.GetCompiled());
@@ -313,7 +302,7 @@ TEST_F(CatalogExprTest, SelectBindsColumnsAtTheirPositions) {
 
 TEST_F(CatalogExprTest, SelectOfAMissingColumnNamesTheStatement) {
   TORVCatalogStatement Statement(Table);
-  Statement.SetCatalog(Catalog.get());
+  Statement.SetCatalog(Catalog);
   Statement.SetExpression(u"SELECT c FROM t");
   EXPECT_EQ(test::ErrorOf([&] { Statement.Compile(); }),
             "700 An error was found in the statement at line 1 and column 8 (The column c does not exist in the "
@@ -322,7 +311,7 @@ TEST_F(CatalogExprTest, SelectOfAMissingColumnNamesTheStatement) {
 
 TEST_F(CatalogExprTest, SelectStarExpandsToTheVisibleColumns) {
   TORVCatalogStatement Statement(Table);
-  Statement.SetCatalog(Catalog.get());
+  Statement.SetCatalog(Catalog);
   Statement.SetExpression(u"SELECT * FROM t");
   Statement.Compile();
   EXPECT_EQ(Statement.Build(nullptr, false, false, false), u"SELECT ALL \"t\".\"a\" AS \"a\", \"t\".\"b\" AS \"b\" FROM \"t\"");

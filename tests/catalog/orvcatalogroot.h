@@ -2,13 +2,21 @@
 // with the tables the binding tests name.
 #pragma once
 
+#include <initializer_list>
 #include <memory>
 
 #include "catalog/orvcatalog.h"
+#include "catalog/orvdatabase.h"
+#include "catalog/orvdatatype.h"
 #include "catalog/orvcolumns.h"
+#include "catalog/orvindexes.h"
 #include "catalog/orvschema.h"
 #include "catalog/orvtable.h"
+#include "core/orvenv.h"
 #include "core/orvtypefunc.h"
+#include "sql/orvbuilder.h"
+#include "sql/orvparser.h"
+#include "sql/orvvalidater.h"
 #include "tests/catalog/orvconfigroot.h"
 #include "tests/support/orvrowfakes.h"
 
@@ -35,13 +43,53 @@ inline TORVBaseTable* NewTableT(TORVCatalog& Catalog) {
   return Table;
 }
 
-// A database named Name whose catalog is Catalog.
-inline std::unique_ptr<TORVCatalog> AttachCatalog(TORVConfig& Config, const TORVString& Name) {
-  TORVDatabaseContainer* Database = NewDatabase(Config, Name, Config.GetSystemUser());
-  auto Catalog = std::make_unique<TORVCatalog>(&Config);
-  Catalog->SetParent(Database);
-  Database->SetCatalog(Catalog.get());
-  return Catalog;
+// An index of IndexType named Name on the columns named Keys of Table;
+// Descending gives each key column's direction (ascending when shorter).
+inline TORVIndex* AddTestIndex(TORVBaseTable* Table, const TORVString& Name, int32_t IndexType,
+                               std::initializer_list<const char16_t*> Keys,
+                               std::initializer_list<bool> Descending = {}) {
+  TORVIndexes& Indexes = Table->GetIndexes();
+  std::unique_ptr<TORVIndex> Index(static_cast<TORVIndex*>(Indexes.GetNewObject()));
+  Index->SetName(Name);
+  Index->SetIndexType(IndexType);
+  TORVIndexColumns& Columns = *Index->GetIndexColumns();
+  auto Direction = Descending.begin();
+  for (const char16_t* Key : Keys) {
+    std::unique_ptr<TORVIndexColumn> Column(static_cast<TORVIndexColumn*>(Columns.GetNewObject()));
+    Column->SetSourceColumn(static_cast<TORVColumn*>(Table->GetColumns().FindByName(Key, true)));
+    if (Direction != Descending.end()) Column->SetDescending(*Direction++);
+    Columns.Add(Column.release());
+  }
+  Indexes.Add(Index.get());
+  return Index.release();
 }
+
+// A new database named Name with a new catalog attached; the database owns
+// the catalog.
+inline TORVCatalog* AttachCatalog(TORVConfig& Config, const TORVString& Name, TORVUser* Owner = nullptr) {
+  TORVDatabaseContainer* Database = NewDatabase(Config, Name, Owner != nullptr ? Owner : Config.GetSystemUser());
+  Database->SetCatalog(std::make_unique<TORVCatalog>(&Config));
+  return Database->GetCatalog();
+}
+
+// A configuration with the whole compiler and its collations, and the
+// databases Main and Other, each with a catalog of its own.
+struct TCompilingCatalogs {
+  TCompilingCatalogs() : Config(NewRoot()) {
+    Config->SetParser(&Parser);
+    Config->SetValidater(&Validater);
+    Config->SetBuilder(&Builder);
+    LoadConfigCollations(Config->GetCollations(), CharacterSetUnicode, Environment());
+    Catalog = AttachCatalog(*Config, u"Main");
+    Other = AttachCatalog(*Config, u"Other");
+  }
+
+  TORVExprParser Parser;
+  TORVExprValidater Validater;
+  TORVExprBuilder Builder;
+  std::unique_ptr<TORVConfig> Config;
+  TORVCatalog* Catalog = nullptr;
+  TORVCatalog* Other = nullptr;
+};
 
 }  // namespace orv::test

@@ -312,7 +312,8 @@ TEST(ConfigStream, EachVersionReadsTheListsItHolds) {
     int32_t Modules;
   };
   // Migrators above 1.02, stores from 2.00, modules from 2.04.
-  for (const TCase& Case : {TCase{10200, 0, 1, 0}, TCase{10300, 1, 1, 0}, TCase{20000, 1, 2, 0},
+  for (const TCase& Case : {TCase{10200, 0, 1, 0}, TCase{10300, 1, 1, 0}, TCase{10600, 1, 1, 0},
+                            TCase{10700, 1, 1, 0}, TCase{20000, 1, 2, 0},
                             TCase{20400, 1, 2, 1}, TCase{20500, 1, 2, 1}}) {
     SCOPED_TRACE(Case.Version);
     TOldStream Old(Case.Version);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "catalog/orvcatalog.h"
 #include "catalog/orvconfig.h"
 #include "catalog/orvconfigobject.h"
 #include "catalog/orvdatabase.h"
@@ -14,12 +15,21 @@
 
 namespace orv::test {
 
-// Named ORVConfig, Unicode, at the version every save writes.
+// A database's catalog as the session reads it before a walk reaches into
+// it: an empty one when none is attached yet.
+inline void OpenCatalog(TORVDatabaseContainer* Database) {
+  if (Database->GetCatalog() == nullptr) Database->SetCatalog(std::make_unique<TORVCatalog>(Database->GetConfig()));
+}
+
+// Named ORVConfig, Unicode, at the version every save writes; a database
+// walk opens the database's catalog as the session does.
 inline std::unique_ptr<TORVConfig> NewRoot(int32_t CharacterSet = CharacterSetUnicode) {
   auto Config = std::make_unique<TORVConfig>();
   Config->SetName(u"ORVConfig");
   Config->SetCharacterSet(CharacterSet);
   Config->SetVersion(EngineCatalogVersion);
+  Config->SetOnBeginReadCatalog(OpenCatalog);
+  Config->SetOnBeginUpdateCatalog(OpenCatalog);
   return Config;
 }
 
@@ -53,6 +63,14 @@ inline TORVDatabaseContainer* NewDatabase(TORVConfig& Config, const TORVString& 
   TORVDatabaseContainer* Added = Database.release();
   Added->GrantDefaultPrivileges();
   return Added;
+}
+
+// How many privileges of Object are granted to Name.
+inline int32_t GrantsTo(TORVPrivilegedConfigObject& Object, const TORVString& Name) {
+  int32_t Count = 0;
+  for (int32_t Index = 0; Index < Object.GetPrivileges().GetCount(); ++Index)
+    if (Object.GetPrivileges().GetPrivilege(Index)->GetGrantedToName() == Name) ++Count;
+  return Count;
 }
 
 // RENAME USER or ROLE: the name checks, the referrers, then the name.

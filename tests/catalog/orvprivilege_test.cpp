@@ -25,13 +25,6 @@ class PrivilegesTest : public ::testing::Test {
     Sales = test::NewDatabase(*Config, u"Sales", Config->GetAdminUser());
   }
 
-  int32_t PrivilegesGrantedTo(TORVPrivilegedConfigObject& Object, const TORVString& Name) {
-    int32_t Count = 0;
-    for (int32_t Index = 0; Index < Object.GetPrivileges().GetCount(); ++Index)
-      if (Object.GetPrivileges().GetPrivilege(Index)->GetGrantedToName() == Name) ++Count;
-    return Count;
-  }
-
   std::unique_ptr<TORVConfig> Config;
   TORVUser* Bob = nullptr;
   TORVDatabaseContainer* Sales = nullptr;
@@ -56,10 +49,10 @@ TEST(PrivilegeNumbers, NamesAndNumbersMapBothWays) {
 TEST_F(PrivilegesTest, DefaultPrivilegesFollowTheOwnerAndTheObjectsKind) {
   // Owned by the Administrator: System, Administrators and the owner hold
   // the seven database privileges, Public holds Select.
-  EXPECT_EQ(PrivilegesGrantedTo(*Sales, u"System"), 7);
-  EXPECT_EQ(PrivilegesGrantedTo(*Sales, u"Administrators"), 7);
-  EXPECT_EQ(PrivilegesGrantedTo(*Sales, u"Administrator"), 7);
-  EXPECT_EQ(PrivilegesGrantedTo(*Sales, u"Public"), 1);
+  EXPECT_EQ(test::GrantsTo(*Sales, u"System"), 7);
+  EXPECT_EQ(test::GrantsTo(*Sales, u"Administrators"), 7);
+  EXPECT_EQ(test::GrantsTo(*Sales, u"Administrator"), 7);
+  EXPECT_EQ(test::GrantsTo(*Sales, u"Public"), 1);
   EXPECT_FALSE(Sales->CheckPrivilege(Config->GetAdminUser(), PrivilegeInsert));
   EXPECT_TRUE(Sales->CheckPrivilege(Config->GetAdminUser(), PrivilegeRestore));
   // Bob holds Select through Public only.
@@ -91,9 +84,9 @@ TEST_F(PrivilegesTest, GrantingTwiceLeavesOnePrivilegeAndAllOnADatabaseIsSevenWi
   TORVRole* Clerks = test::NewRole(*Config, u"Clerks");
   Sales->GrantPrivilege(Config->GetSystemUser(), Clerks, PrivilegeSelect);
   Sales->GrantPrivilege(Bob, Clerks, PrivilegeSelect);
-  EXPECT_EQ(PrivilegesGrantedTo(*Sales, u"Clerks"), 1);
+  EXPECT_EQ(test::GrantsTo(*Sales, u"Clerks"), 1);
   Sales->GrantAllPrivileges(Config->GetSystemUser(), Clerks);
-  EXPECT_EQ(PrivilegesGrantedTo(*Sales, u"Clerks"), 7);
+  EXPECT_EQ(test::GrantsTo(*Sales, u"Clerks"), 7);
   int32_t Index = 0;
   EXPECT_FALSE(Sales->FindPrivilege(Clerks, PrivilegeInsert, Index));
   EXPECT_FALSE(Sales->FindPrivilege(Clerks, PrivilegeExecute, Index));
@@ -110,8 +103,8 @@ TEST_F(PrivilegesTest, RenamingAGranteeKeepsItsPrivileges) {
   Sales->GrantPrivilege(Config->GetAdminUser(), Bob, PrivilegeDrop);
   EXPECT_TRUE(Sales->CheckPrivilege(Bob, PrivilegeDrop));
   test::Rename(*Bob, u"Robert");
-  EXPECT_EQ(PrivilegesGrantedTo(*Sales, u"Robert"), 1);
-  EXPECT_EQ(PrivilegesGrantedTo(*Sales, u"Bob"), 0);
+  EXPECT_EQ(test::GrantsTo(*Sales, u"Robert"), 1);
+  EXPECT_EQ(test::GrantsTo(*Sales, u"Bob"), 0);
   EXPECT_TRUE(Sales->CheckPrivilege(Bob, PrivilegeDrop));
   // Renaming the owner renames the stored owner.
   test::Rename(*Config->GetAdminUser(), u"Root");
@@ -131,7 +124,7 @@ TEST_F(PrivilegesTest, DroppingAUserRemovesItsPrivilegesAndReattributesThoseItGr
             "database Sales");
 
   test::Drop(Bob);
-  EXPECT_EQ(PrivilegesGrantedTo(*Sales, u"Bob"), 0);
+  EXPECT_EQ(test::GrantsTo(*Sales, u"Bob"), 0);
   int32_t Index = 0;
   ASSERT_TRUE(Sales->FindPrivilege(Carol, PrivilegeDrop, Index));
   TORVPrivilege* Kept = Sales->GetPrivileges().GetPrivilege(Index);
@@ -141,7 +134,7 @@ TEST_F(PrivilegesTest, DroppingAUserRemovesItsPrivilegesAndReattributesThoseItGr
   // The database Bob owned now belongs to System; his own privileges on
   // it are gone.
   EXPECT_EQ(Bobs->GetOwnerName(), u"System");
-  EXPECT_EQ(PrivilegesGrantedTo(*Bobs, u"Bob"), 0);
+  EXPECT_EQ(test::GrantsTo(*Bobs, u"Bob"), 0);
 }
 
 TEST_F(PrivilegesTest, RevokingARoleTakesItsRightsAwayAtTheNextCheck) {
@@ -158,7 +151,7 @@ TEST_F(PrivilegesTest, RevokingARoleTakesItsRightsAwayAtTheNextCheck) {
   Bob->RevokeRole(Auditors);
   test::Drop(Auditors);
   EXPECT_FALSE(Sales->CheckPrivilege(Bob, PrivilegeMaintain));
-  EXPECT_EQ(PrivilegesGrantedTo(*Sales, u"Auditors"), 0);
+  EXPECT_EQ(test::GrantsTo(*Sales, u"Auditors"), 0);
 }
 
 TEST_F(PrivilegesTest, AnObjectNotReloadedSeesARoleRevokedByAnotherSession) {

@@ -104,7 +104,7 @@ class StoredRoutineTest : public ::testing::Test {
   TORVExprValidater Validater;
   TORVExprBuilder Builder;
   std::unique_ptr<TORVConfig> Config;
-  std::unique_ptr<TORVCatalog> Catalog;
+  TORVCatalog* Catalog = nullptr;
 };
 
 // The first node of Tree for which Match holds; nil when none.
@@ -161,13 +161,13 @@ TEST_F(StoredRoutineTest, BodyStartsAtTheFirstBeginAndComparesIgnoringCase) {
       {u"PROCEDURE p () EXTERNAL NAME m", u"PROCEDURE p () EXTERNAL NAME m"},
   };
   for (const auto& Case : Cases) {
-    TORVProcedure P(Config.get(), nullptr, Catalog.get());
+    TORVProcedure P(Config.get(), nullptr, Catalog);
     P.SetDefinitionText(Case.Text);
     EXPECT_EQ(P.GetRoutineBody(), Case.Body);
   }
 
-  TORVProcedure A(Config.get(), nullptr, Catalog.get());
-  TORVProcedure B(Config.get(), nullptr, Catalog.get());
+  TORVProcedure A(Config.get(), nullptr, Catalog);
+  TORVProcedure B(Config.get(), nullptr, Catalog);
   A.SetName(u"p");
   B.SetName(u"p");
   A.SetDefinitionText(u"PROCEDURE p () BEGIN SET x = 1; END");
@@ -267,7 +267,7 @@ TEST_F(StoredRoutineTest, RoutineOf203CatalogKeepsParsingTheOldDynamicSyntax) {
            }) != nullptr;
   };
 
-  TORVProcedure Source(Config.get(), nullptr, Catalog.get());
+  TORVProcedure Source(Config.get(), nullptr, Catalog);
   Source.SetName(u"old");
   Source.SetDefinitionText(Text);
   TORVMemoryStream Stream(CharacterSetUnicode);

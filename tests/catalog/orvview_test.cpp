@@ -49,7 +49,7 @@ class ViewTest : public ::testing::Test {
   TORVExprValidater Validater;
   TORVExprBuilder Builder;
   std::unique_ptr<TORVConfig> Config;
-  std::unique_ptr<TORVCatalog> Catalog;
+  TORVCatalog* Catalog = nullptr;
   TORVBaseTable* Table = nullptr;
 };
 
@@ -58,7 +58,7 @@ TEST_F(ViewTest, CreateAndAlterTextsNameTheViewQueryAndChangedClauses) {
   EXPECT_EQ(View->GetCreateSQL(false, false, false), u"CREATE VIEW \"v\" AS\r\nSELECT a, b FROM t\r\nVERSION 1.00");
   EXPECT_EQ(View->GetDropSQL(false, false), u"DROP VIEW \"v\"");
 
-  TORVView Target(Config.get(), nullptr, Catalog.get());
+  TORVView Target(Config.get(), nullptr, Catalog);
   Target.Assign(View, false);
   View->BuildAlterSQL(1, &Target, u';');
   EXPECT_EQ(View->GetAlterSQL(), u"");
@@ -139,7 +139,7 @@ TEST_F(ViewTest, DerivedTablesBecomeNumberedTemporaryViewsUntilTheStatementUnbin
     View = nullptr;
   });
   auto Statement = std::make_unique<TORVCatalogStatement>(Table);
-  Statement->SetCatalog(Catalog.get());
+  Statement->SetCatalog(Catalog);
   Statement->SetExpression(
       u"SELECT 1 FROM (SELECT a FROM t) x WHERE EXISTS (SELECT 1 FROM (SELECT b FROM t) x)");
   Statement->Compile();
