@@ -166,7 +166,7 @@ TORVFunction* TORVSelectedFunctions::GetFunction(int32_t Index) const {
 // ----------------------------------------------------------------- routines
 
 TORVRoutine::TORVRoutine(TORVConfig* OwnerConfig, TORVUser* OwnerUser, TORVCatalog* OwnerCatalog)
-    : TORVCatalogBound<TORVPrivilegedConfigObject>(OwnerConfig, OwnerUser),
+    : TORVPrivilegedSchemaObject(OwnerConfig, OwnerUser),
       FParams(std::make_unique<TORVRoutineParams>(OwnerConfig)),
       FResultParam(std::make_unique<TORVRoutineParam>(OwnerConfig)),
       FReferencedFunctions(std::make_unique<TORVSelectedFunctions>()),
@@ -187,38 +187,34 @@ TORVRoutine::~TORVRoutine() {
   }
 }
 
-TORVSchema* TORVRoutine::Schema() const {
-  return FParent != nullptr ? dynamic_cast<TORVSchema*>(FParent->GetParent()) : nullptr;
-}
-
 TORVCurrency TORVRoutine::CurrentVersion() {
   TORVCatalog* Catalog = GetCatalog();
   return Catalog != nullptr ? Catalog->GetVersion() : EngineCatalogVersion;
 }
 
 void TORVRoutine::SetSystemObject(bool Value) {
-  TORVCatalogBound<TORVPrivilegedConfigObject>::SetSystemObject(Value);
+  TORVPrivilegedSchemaObject::SetSystemObject(Value);
   if (FParams == nullptr) return;
   FParams->SetSystemObject(Value);
   FResultParam->SetSystemObject(Value);
 }
 
 void TORVRoutine::SetTemporary(bool Value) {
-  TORVCatalogBound<TORVPrivilegedConfigObject>::SetTemporary(Value);
+  TORVPrivilegedSchemaObject::SetTemporary(Value);
   if (FParams == nullptr) return;
   FParams->SetTemporary(Value);
   FResultParam->SetTemporary(Value);
 }
 
 void TORVRoutine::SetTemporaryForSession(bool Value) {
-  TORVCatalogBound<TORVPrivilegedConfigObject>::SetTemporaryForSession(Value);
+  TORVPrivilegedSchemaObject::SetTemporaryForSession(Value);
   if (FParams == nullptr) return;
   FParams->SetTemporaryForSession(Value);
   FResultParam->SetTemporaryForSession(Value);
 }
 
 void TORVRoutine::ResetReferences() {
-  TORVCatalogBound<TORVPrivilegedConfigObject>::ResetReferences();
+  TORVPrivilegedSchemaObject::ResetReferences();
   FModule = nullptr;
 }
 
@@ -242,12 +238,6 @@ void TORVRoutine::SetSecurityType(int32_t Value) {
 void TORVRoutine::SetLockSlot(int32_t Value) {
   if (Value == FLockSlot) return;
   FLockSlot = Value;
-  SetModified(true);
-}
-
-void TORVRoutine::SetUserVersion(TORVCurrency Value) {
-  if (Value == FUserVersion) return;
-  FUserVersion = Value;
   SetModified(true);
 }
 
@@ -277,7 +267,7 @@ int32_t TORVRoutine::GetNumOutputParams() const {
 }
 
 void TORVRoutine::Assign(TORVConfigObject* FromObject, bool CopyReferences) {
-  TORVCatalogBound<TORVPrivilegedConfigObject>::Assign(FromObject, CopyReferences);
+  TORVPrivilegedSchemaObject::Assign(FromObject, CopyReferences);
   auto* From = dynamic_cast<TORVRoutine*>(FromObject);
   if (From == nullptr) return;
   FImplementationType = From->FImplementationType;
@@ -288,14 +278,12 @@ void TORVRoutine::Assign(TORVConfigObject* FromObject, bool CopyReferences) {
   FParams->Assign(From->FParams.get(), CopyReferences);
   FResultParam->Assign(From->FResultParam.get(), CopyReferences);
   FRoutineVersion = From->FRoutineVersion;
-  FUserVersion = From->FUserVersion;
 }
 
 bool TORVRoutine::Compare(TORVConfigObject* ObjectToCompare, bool CompareID) {
-  if (!TORVCatalogBound<TORVPrivilegedConfigObject>::Compare(ObjectToCompare, CompareID)) return false;
+  if (!TORVPrivilegedSchemaObject::Compare(ObjectToCompare, CompareID)) return false;
   auto* Other = dynamic_cast<TORVRoutine*>(ObjectToCompare);
   if (Other == nullptr) return false;
-  if (FUserVersion != Other->FUserVersion) return false;
   if (FImplementationType != Other->FImplementationType || FSecurityType != Other->FSecurityType) return false;
   if (!FParams->Compare(Other->FParams.get(), CompareID)) return false;
   if (!FResultParam->Compare(Other->FResultParam.get(), CompareID)) return false;
@@ -304,11 +292,10 @@ bool TORVRoutine::Compare(TORVConfigObject* ObjectToCompare, bool CompareID) {
 }
 
 void TORVRoutine::Save(TORVMemoryStream& Stream, bool CRCOnly) {
-  TORVCatalogBound<TORVPrivilegedConfigObject>::Save(Stream, CRCOnly);
-  // Written under the same gates as they are read, so that a stream of an
-  // older catalog reads back field for field.
+  TORVPrivilegedSchemaObject::Save(Stream, CRCOnly);
+  // Written under the gate it is read with, so that a stream of an older
+  // catalog reads back field for field.
   const bool Versioned = GetConfigVersion() >= DynamicSyntaxVersion;
-  if (Versioned) Stream.WriteCurrency(FUserVersion);
   Stream.WriteInteger(FImplementationType);
   Stream.WriteInteger(FSecurityType);
   Stream.WriteString(FDefinition->GetExpression());
@@ -320,8 +307,7 @@ void TORVRoutine::Save(TORVMemoryStream& Stream, bool CRCOnly) {
 }
 
 void TORVRoutine::Load(TORVMemoryStream& Stream) {
-  TORVCatalogBound<TORVPrivilegedConfigObject>::Load(Stream);
-  if (GetConfigVersion() >= DynamicSyntaxVersion) FUserVersion = Stream.ReadCurrency();
+  TORVPrivilegedSchemaObject::Load(Stream);
   FImplementationType = Stream.ReadInteger();
   FSecurityType = Stream.ReadInteger();
   TORVString Text;
@@ -353,7 +339,7 @@ void TORVRoutine::GrantRestrictedPrivileges(TORVUser* EffectiveUser, TORVAuthori
 }
 
 int32_t TORVRoutine::GetMemorySize() {
-  return TORVCatalogBound<TORVPrivilegedConfigObject>::GetMemorySize() +
+  return TORVPrivilegedSchemaObject::GetMemorySize() +
          static_cast<int32_t>(FDefinition->GetExpression().size() * sizeof(char16_t)) +
          static_cast<int32_t>(FModuleName.size() * sizeof(char16_t)) + FParams->GetMemorySize() +
          FResultParam->GetMemorySize() + FReferencedFunctions->GetMemorySize() +
@@ -361,7 +347,7 @@ int32_t TORVRoutine::GetMemorySize() {
 }
 
 int32_t TORVRoutine::GetMemoryCount() {
-  return TORVCatalogBound<TORVPrivilegedConfigObject>::GetMemoryCount() + FParams->GetMemoryCount();
+  return TORVPrivilegedSchemaObject::GetMemoryCount() + FParams->GetMemoryCount();
 }
 
 // ------------------------------------------------------------ from a statement
@@ -556,7 +542,7 @@ void TORVRoutine::RenameDependencies(const TORVString& NewName) {
 }
 
 void TORVRoutine::AddDependenciesToObject(TORVConfigObject* Obj) {
-  TORVCatalogBound<TORVPrivilegedConfigObject>::AddDependenciesToObject(Obj);
+  TORVPrivilegedSchemaObject::AddDependenciesToObject(Obj);
   if (dynamic_cast<TORVRoutine*>(Obj) != nullptr) {
     Compile();
     FReferencedFunctions->AddDependenciesToObject(Obj);
@@ -568,7 +554,7 @@ void TORVRoutine::AddDependenciesToObject(TORVConfigObject* Obj) {
 }
 
 void TORVRoutine::RenameDependenciesToObject(TORVConfigObject* Obj, const TORVString& NewName) {
-  TORVCatalogBound<TORVPrivilegedConfigObject>::RenameDependenciesToObject(Obj, NewName);
+  TORVPrivilegedSchemaObject::RenameDependenciesToObject(Obj, NewName);
   if (auto* Routine = dynamic_cast<TORVRoutine*>(Obj)) {
     Compile();
     const bool Function = dynamic_cast<TORVFunction*>(Routine) != nullptr;

@@ -13,6 +13,7 @@
 #include "catalog/orvconfigobject.h"
 #include "catalog/orvprivilege.h"
 #include "catalog/orvschema.h"
+#include "catalog/orvschemaobject.h"
 #include "core/orvlocktype.h"
 
 namespace orv {
@@ -143,7 +144,7 @@ class TORVSelectedFunctions : public TORVSelectedConfigObjects {
 // an old text keeps parsing as it was written. FModule is a cache found by
 // name, never owned; FModuleHandle is non-zero only while the external
 // routine's module is open.
-class TORVRoutine : public TORVCatalogBound<TORVPrivilegedConfigObject> {
+class TORVRoutine : public TORVPrivilegedSchemaObject {
  public:
   TORVRoutine(TORVConfig* OwnerConfig, TORVUser* OwnerUser, TORVCatalog* OwnerCatalog);
   ~TORVRoutine() override;
@@ -225,9 +226,6 @@ class TORVRoutine : public TORVCatalogBound<TORVPrivilegedConfigObject> {
   int32_t GetNumInputParams() const;
   int32_t GetNumOutputParams() const;
   uintptr_t GetModuleHandle() const { return FModuleHandle; }
-  // The version the user gives in the VERSION clause; 1.00 when new.
-  TORVCurrency GetUserVersion() const { return FUserVersion; }
-  void SetUserVersion(TORVCurrency Value);
 
   // External routines: the module named by the module name, found and
   // cached on first use (it must exist).
@@ -242,7 +240,6 @@ class TORVRoutine : public TORVCatalogBound<TORVPrivilegedConfigObject> {
   void CallExternalRoutine(TORVParamValues& ParamValues);
 
  protected:
-  TORVSchema* Schema() const;
   // The catalog's current version; the configuration's outside a catalog.
   TORVCurrency CurrentVersion();
 
@@ -259,7 +256,6 @@ class TORVRoutine : public TORVCatalogBound<TORVPrivilegedConfigObject> {
   std::unique_ptr<TORVSelectedFunctions> FReferencedFunctions;
   std::unique_ptr<TORVSelectedProcedures> FReferencedProcedures;
   TORVString FAlterSQL;
-  TORVCurrency FUserVersion = TORVCurrency::FromInt(1);
 };
 
 class TORVProcedure : public TORVRoutine {

@@ -74,7 +74,7 @@ class TORVView : public TORVVirtualTable {
   void BuildAlterSQL(int32_t Action, TORVConfigObject* Target, char16_t StatementTerminator) override;
 
   // An updateable view refuses indexes (IndexableError).
-  void CheckIndexable();
+  void CheckIndexable() override;
   [[noreturn]] virtual void IndexableError();
 
   // "VIEW", the quoted name, " AS" and the query; with IncludeExtensions
@@ -93,10 +93,6 @@ class TORVView : public TORVVirtualTable {
   void SetUpdateable(bool Value);
   TORVSelectedConfigObjects& GetReferencedTables() const { return *FReferencedTables; }
   TORVSelectedConfigObjects& GetReferencedFunctions() const { return *FReferencedFunctions; }
-  // The version the user gives in the VERSION clause; 1.00 when new.
-  TORVCurrency GetUserVersion() const { return FUserVersion; }
-  void SetUserVersion(TORVCurrency Value);
-
  protected:
   // A derived table: its tree belongs to the statement that holds it.
   bool IsDerived() const { return FTemporary; }
@@ -107,7 +103,6 @@ class TORVView : public TORVVirtualTable {
   std::unique_ptr<TORVSelectedConfigObjects> FReferencedTables;
   std::unique_ptr<TORVSelectedConfigObjects> FReferencedFunctions;
   TORVString FAlterSQL;
-  TORVCurrency FUserVersion = TORVCurrency::FromInt(1);
 };
 
 // Runs Check unless Checking is set, with Checking set meanwhile: two

@@ -35,18 +35,13 @@ struct TParamSpec {
 // A configuration with its compiler and the database Main whose catalog
 // holds t (a INTEGER, b VARCHAR(10)); collation names come from the
 // configuration's collations.
-class StoredRoutineTest : public ::testing::Test {
+class StoredRoutineTest : public ::testing::Test, public test::TCompilingCatalogs {
  protected:
-  StoredRoutineTest() : Config(test::NewRoot()) {
-    Config->SetParser(&Parser);
-    Config->SetValidater(&Validater);
-    Config->SetBuilder(&Builder);
-    LoadConfigCollations(Config->GetCollations(), CharacterSetUnicode, Environment());
+  StoredRoutineTest() {
     Config->SetOnGetCollationName([this](int32_t Collation) {
       TORVConfigObject* Found = Config->GetCollations().FindByID(Collation, false);
       return Found != nullptr ? Found->GetName() : TORVString();
     });
-    Catalog = test::AttachCatalog(*Config, u"Main");
     Catalog->SetVersion(EngineCatalogVersion);
     test::NewTableT(*Catalog);
   }
@@ -99,12 +94,6 @@ class StoredRoutineTest : public ::testing::Test {
     Config->GetModules().Add(Module.get());
     return Module.release();
   }
-
-  TORVExprParser Parser;
-  TORVExprValidater Validater;
-  TORVExprBuilder Builder;
-  std::unique_ptr<TORVConfig> Config;
-  TORVCatalog* Catalog = nullptr;
 };
 
 // The first node of Tree for which Match holds; nil when none.
@@ -299,7 +288,7 @@ TEST_F(StoredRoutineTest, RoutineOf203CatalogKeepsParsingTheOldDynamicSyntax) {
 }
 
 TEST_F(StoredRoutineTest, ParsedDefinitionsGiveParametersResultAndModule) {
-  TORVProcedure P(Config.get(), nullptr, Catalog.get());
+  TORVProcedure P(Config.get(), nullptr, Catalog);
   P.SetName(u"p");
   P.SetDefinitionText(
       u"PROCEDURE p (IN x INTEGER, OUT y VARCHAR(10) DESCRIPTION 'the y', INOUT z DECIMAL(10,2)) BEGIN END");
@@ -318,7 +307,7 @@ TEST_F(StoredRoutineTest, ParsedDefinitionsGiveParametersResultAndModule) {
   EXPECT_EQ(P.GetImplementationType(), riSQL);
 
   TORVModule* Module = AddModule(u"Mod", u"orvtm_routine");
-  TORVFunction F(Config.get(), nullptr, Catalog.get());
+  TORVFunction F(Config.get(), nullptr, Catalog);
   F.SetName(u"f");
   F.SetDefinitionText(u"FUNCTION f (x INTEGER) RETURNS VARCHAR(20) EXTERNAL NAME mod");
   // The statement's builders read the validated tree.
