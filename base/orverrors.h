@@ -27,6 +27,16 @@ inline constexpr char16_t ORV_BLANK_PASSWORD_MSG[] = u"The user password cannot 
 // A configuration whose last load failed part-way is not written over its
 // file until a load succeeds.
 inline constexpr char16_t ORV_CONFIG_NOT_READ_MSG[] = u"The configuration was not read properly";
+// Definition errors of constraints and triggers.
+inline constexpr char16_t ORV_CONSTRAINT_TYPE_MSG[] = u"The constraint type is invalid";
+inline constexpr char16_t ORV_CONSTRAINT_ACTION_MSG[] =
+    u"The constraint update or delete action is invalid or not supported";
+inline constexpr char16_t ORV_CONSTRAINT_BLOB_COLUMN_MSG[] = u"The BLOB column %s cannot be used in a constraint";
+inline constexpr char16_t ORV_CONSTRAINT_TEMPORARY_MSG[] =
+    u"Foreign keys cannot be established between temporary tables and non-temporary tables";
+inline constexpr char16_t ORV_CONSTRAINT_TYPE_ALTER_MSG[] = u"You cannot alter the constraint type";
+inline constexpr char16_t ORV_TRIGGER_TIME_MSG[] = u"The trigger action time is invalid";
+inline constexpr char16_t ORV_TRIGGER_TYPE_MSG[] = u"The trigger action type is invalid";
 
 // 100s: metadata and updates of configuration and catalog objects.
 inline constexpr TORVErrorDef ORV_METADATA_ERROR{100, u"There is an error in the metadata for the %s %s (%s)"};

@@ -13,6 +13,8 @@
 #include "sql/orvbuilder.h"
 #include "sql/orvexprcatalog.h"
 #include "sql/orvparser.h"
+#include "sql/orvroutineslots.h"
+#include "sql/orvstmtslots.h"
 #include "sql/orvvalidater.h"
 
 namespace orv {
@@ -208,6 +210,75 @@ void TORVCatalogExpr::ExpandAllInsertColumns(TORVExprToken* TableToken, TORVExpr
       if (!Described.Hidden) Visible.push_back(Described);
     ExpandInsertColumns(TableToken, Columns, Visible);
   });
+}
+
+namespace {
+
+// The trigger node of the CREATE TRIGGER statement whose code or condition
+// holds Token; nil outside one. The condition stands beside the trigger
+// node, under the statement.
+TORVExprToken* CreateTriggerOf(TORVExprToken* Token, TORVExprToken** Statement = nullptr) {
+  TORVExprToken* Node = Token;
+  while (Node != nullptr && Node->FUpperToken != nullptr) {
+    if (Node->FTokenType == ttTRIGGER) break;
+    Node = Node->FUpperToken;
+  }
+  if (Node == nullptr) return nullptr;
+  if (Node->FTokenType != ttTRIGGER) {
+    if (Node->GetNumArguments() <= TriggerTableSlot) return nullptr;
+    Node = Node->GetArgument(0);
+    if (Node == nullptr || Node->FTokenType != ttTRIGGER) return nullptr;
+  }
+  if (Node->GetNumArguments() != RoutineSlotCount) return nullptr;
+  if (Statement != nullptr) *Statement = Node->FUpperToken;
+  return Node;
+}
+
+}  // namespace
+
+void LinkRowColumn(TORVExprToken* Token, TORVExprToken* Rows, int32_t ActionType) {
+  Token->FTokenType = ttROWCOLUMNREF;
+  Token->FSourceToken = nullptr;
+  const bool Old = SameString(Token->FSourceName, u"OldRow");
+  const bool New = SameString(Token->FSourceName, u"NewRow");
+  bool Accepted = false;
+  switch (ActionType) {
+    case TriggerInsertID: Accepted = New; break;
+    case TriggerDeleteID: Accepted = Old; break;
+    case TriggerUpdateID:
+    case TriggerAllID:
+    case TriggerLoadUpdateID: Accepted = Old || New; break;
+    default: break;
+  }
+  if (!Accepted || Rows == nullptr) return;
+  const int32_t Wanted = Old ? OldRowVariableID : NewRowVariableID;
+  for (int32_t I = 0; I < Rows->GetNumArguments(); ++I) {
+    TORVExprToken* Row = Rows->GetArgument(I);
+    if (Row != nullptr && Row->FTokenID == Wanted) {
+      Token->FSourceToken = Row;
+      return;
+    }
+  }
+}
+
+void TORVCatalogExpr::CheckForRowColumn(TORVExprToken* Token) {
+  TORVExprToken* Trigger = CreateTriggerOf(Token);
+  if (Trigger == nullptr) {
+    TORVCompiledExpr::CheckForRowColumn(Token);
+    return;
+  }
+  LinkRowColumn(Token, Trigger->GetArgument(RoutineRowVariablesSlot), Trigger->FTokenID);
+}
+
+void TORVCatalogExpr::DefaultTableName(TORVExprToken* Token, TORVString& Name) {
+  TORVExprToken* Statement = nullptr;
+  if (Token != nullptr && CreateTriggerOf(Token, &Statement) != nullptr && Statement != nullptr) {
+    if (TORVExprToken* Table = Statement->GetArgument(TriggerTableSlot)) {
+      Name = Table->FName;
+      return;
+    }
+  }
+  TORVCompiledExpr::DefaultTableName(Token, Name);
 }
 
 // ------------------------------------------------------------ column expressions

@@ -19,6 +19,13 @@ class TORVDatabaseContainer;
 class TORVUser;
 class TORVVirtualTable;
 
+// Makes a column reference of trigger code a row-column reference and links
+// it to the row variable of Rows (the trigger routine's clause of its two
+// rows) that its qualifier names, when the action type allows that row:
+// insert NewRow only, delete OldRow only, update, all and load update both.
+// A reference left unlinked is refused by the validater.
+void LinkRowColumn(TORVExprToken* Token, TORVExprToken* Rows, int32_t ActionType);
+
 // FCatalog is where bindings go now; FOriginalCatalog is the first catalog
 // ever set, to which Parse, Validate and Unlock return (a script's USE moves
 // FCatalog for the rest of one validation). FEffectiveUser limits what
@@ -58,6 +65,10 @@ class TORVCatalogExpr : public TORVCompiledExpr {
   void ExpandAllSelectColumns(TORVExprToken* Query, TORVExprToken* TableToken, int32_t& Position,
                               TORVExprToken* Column) override;
   void ExpandAllInsertColumns(TORVExprToken* TableToken, TORVExprToken* Columns) override;
+  // In the code of a CREATE TRIGGER statement a column is a row column of
+  // the table after ON, linked to the row its qualifier names.
+  void CheckForRowColumn(TORVExprToken* Token) override;
+  void DefaultTableName(TORVExprToken* Token, TORVString& Name) override;
 
   // The table a bare column name means; nil here.
   virtual TORVVirtualTable* DefaultTable() { return nullptr; }

@@ -4,6 +4,7 @@
 #include "catalog/orvcatalog.h"
 #include "catalog/orvcolumns.h"
 #include "catalog/orvconfig.h"
+#include "catalog/orvconstraint.h"
 #include "catalog/orvschema.h"
 #include "catalog/orvtable.h"
 #include "catalog/orvwordgen.h"
@@ -320,6 +321,9 @@ int32_t TORVIndex::GetConfigCharacterSet() { return TORVCatalogObject::GetConfig
 void TORVIndex::SetIndexType(int32_t Value) {
   if (Value == FIndexType) return;
   FIndexType = Value;
+  // Index pages are read by this flag: it follows the type at once, so that
+  // indexes built for a cursor or a result table need no validation.
+  FUniqueKeys = Value == itPrimaryKey;
   SetModified(true);
 }
 
@@ -364,7 +368,21 @@ void TORVIndex::ResetReferences() {
   FIndexColumns->ResetReferences();
 }
 
-TORVConstraint* TORVIndex::GetOwnerConstraint() { return FOwnerConstraint; }
+TORVConstraint* TORVIndex::GetOwnerConstraint() {
+  if (FOwnerConstraint != nullptr || FOwnerConstraintID == 0) return FOwnerConstraint;
+  // Views have no constraints; a maintenance copy may hold the index of a
+  // constraint it has already dropped.
+  auto* Table = dynamic_cast<TORVBaseTable*>(OwnerTable());
+  if (Table == nullptr) return nullptr;
+  FOwnerConstraint =
+      static_cast<TORVConstraint*>(Table->GetConstraints().FindByID(FOwnerConstraintID, !Table->GetMaintenance()));
+  return FOwnerConstraint;
+}
+
+void TORVIndex::SetOwnerConstraint(TORVConstraint* Value) {
+  SetOwnerConstraintID(Value != nullptr ? Value->GetID() : 0);
+  FOwnerConstraint = Value;
+}
 
 void TORVIndex::SetOwnerConstraintID(int32_t Value) {
   FOwnerConstraint = nullptr;
@@ -485,6 +503,7 @@ void TORVIndex::Assign(TORVConfigObject* FromObject, bool CopyReferences) {
   auto* From = dynamic_cast<TORVIndex*>(FromObject);
   if (From == nullptr || From == this) return;
   FIndexType = From->FIndexType;
+  FUniqueKeys = FIndexType == itPrimaryKey;
   FOwnerConstraintID = From->FOwnerConstraintID;
   FTextWordLength = From->FTextWordLength;
   FTextFilterTypeColumnID = From->FTextFilterTypeColumnID;

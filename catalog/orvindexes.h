@@ -155,8 +155,8 @@ class TORVIndex : public TORVCatalogObject {
   void SetTemporaryForSession(bool Value) override;
   void Reset() override;
   void ResetReferences() override;
-  // Also type, key columns, owner constraint, text settings and word
-  // generator; the unique-keys flag is Validate's.
+  // Also type (with the unique-keys flag it implies), key columns, owner
+  // constraint, text settings and word generator.
   void Assign(TORVConfigObject* FromObject, bool CopyReferences) override;
   bool Compare(TORVConfigObject* ObjectToCompare, bool CompareID) override;
   // Key columns, key and page sizes against the table's index page size,
@@ -190,7 +190,8 @@ class TORVIndex : public TORVCatalogObject {
 
   int32_t GetIndexType() const { return FIndexType; }
   void SetIndexType(int32_t Value);
-  // Only correct after Validate: a primary key keeps one entry per key.
+  // A primary key keeps one entry per key; set with the type and again by
+  // Validate.
   bool GetUniqueKeys() const { return FUniqueKeys; }
   int32_t GetTextWordLength() const { return FTextWordLength; }
   void SetTextWordLength(int32_t Value);
@@ -200,6 +201,7 @@ class TORVIndex : public TORVCatalogObject {
   // has; otherwise a missing constraint raises ORV_NOT_FOUND_ERROR.
   TORVConstraint* GetOwnerConstraint();
   int32_t GetOwnerConstraintID() const { return FOwnerConstraintID; }
+  void SetOwnerConstraint(TORVConstraint* Value);
   void SetOwnerConstraintID(int32_t Value);
   // Nil when there is none; a missing column raises ORV_NOT_FOUND_ERROR.
   TORVColumn* GetTextFilterTypeColumn();

@@ -4,8 +4,10 @@
 
 #include "catalog/orvcatalog.h"
 #include "catalog/orvcolumns.h"
+#include "catalog/orvconstraint.h"
 #include "catalog/orvindexes.h"
 #include "catalog/orvschema.h"
+#include "catalog/orvtrigger.h"
 #include "core/orvenv.h"
 #include "core/orvstream.h"
 #include "core/orvtypefunc.h"
@@ -13,6 +15,10 @@
 namespace orv {
 
 namespace {
+
+// Streams up to this version keep a base table's triggers after its
+// constraints rather than at this level.
+constexpr TORVCurrency TriggersAtTableLevelAfter = TORVCurrency::FromScaled(10200);
 
 // Every table and view of the catalog's Default schema, tables first.
 template <typename TVisit>
@@ -33,21 +39,26 @@ void ForEachDefaultSchemaTable(TORVConfigObject* Object, TVisit Visit) {
 TORVVirtualTable::TORVVirtualTable(TORVConfig* OwnerConfig)
     : TORVPrivilegedSchemaObject(OwnerConfig),
       FColumns(std::make_unique<TORVColumns>()),
-      FIndexes(std::make_unique<TORVIndexes>()) {
+      FIndexes(std::make_unique<TORVIndexes>()),
+      FTriggers(std::make_unique<TORVTriggers>()) {
   FColumns->SetParent(this);
   FIndexes->SetParent(this);
+  FTriggers->SetParent(this);
 }
 
 TORVVirtualTable::TORVVirtualTable(TORVConfig* OwnerConfig, TORVUser* OwnerUser)
     : TORVPrivilegedSchemaObject(OwnerConfig, OwnerUser),
       FColumns(std::make_unique<TORVColumns>()),
-      FIndexes(std::make_unique<TORVIndexes>()) {
+      FIndexes(std::make_unique<TORVIndexes>()),
+      FTriggers(std::make_unique<TORVTriggers>()) {
   FColumns->SetParent(this);
   FIndexes->SetParent(this);
+  FTriggers->SetParent(this);
 }
 
-// The indexes refer to the columns, so they go first.
+// Triggers and indexes refer to the columns, so they go first.
 TORVVirtualTable::~TORVVirtualTable() {
+  FTriggers.reset();
   FIndexes.reset();
   FColumns.reset();
 }
@@ -58,30 +69,35 @@ void TORVVirtualTable::SetSystemObject(bool Value) {
   TORVPrivilegedSchemaObject::SetSystemObject(Value);
   FColumns->SetSystemObject(Value);
   FIndexes->SetSystemObject(Value);
+  FTriggers->SetSystemObject(Value);
 }
 
 void TORVVirtualTable::SetTemporary(bool Value) {
   TORVPrivilegedSchemaObject::SetTemporary(Value);
   FColumns->SetTemporary(Value);
   FIndexes->SetTemporary(Value);
+  FTriggers->SetTemporary(Value);
 }
 
 void TORVVirtualTable::SetTemporaryForSession(bool Value) {
   TORVPrivilegedSchemaObject::SetTemporaryForSession(Value);
   FColumns->SetTemporaryForSession(Value);
   FIndexes->SetTemporaryForSession(Value);
+  FTriggers->SetTemporaryForSession(Value);
 }
 
 void TORVVirtualTable::Reset() {
   TORVPrivilegedSchemaObject::Reset();
   FColumns->Reset();
   FIndexes->Reset();
+  FTriggers->Reset();
 }
 
 void TORVVirtualTable::ResetReferences() {
   TORVPrivilegedSchemaObject::ResetReferences();
   FColumns->ResetReferences();
   FIndexes->ResetReferences();
+  FTriggers->ResetReferences();
 }
 
 void TORVVirtualTable::SetLockSlot(int32_t Value) {
@@ -96,34 +112,39 @@ void TORVVirtualTable::Assign(TORVConfigObject* FromObject, bool CopyReferences)
   if (From == nullptr || From == this) return;
   FColumns->Assign(From->FColumns.get(), CopyReferences);
   FIndexes->Assign(From->FIndexes.get(), CopyReferences);
+  FTriggers->Assign(From->FTriggers.get(), CopyReferences);
 }
 
 bool TORVVirtualTable::Compare(TORVConfigObject* ObjectToCompare, bool CompareID) {
   if (!TORVPrivilegedSchemaObject::Compare(ObjectToCompare, CompareID)) return false;
   auto* Other = dynamic_cast<TORVVirtualTable*>(ObjectToCompare);
   if (Other == nullptr) return true;
-  return FColumns->Compare(Other->FColumns.get(), CompareID) && FIndexes->Compare(Other->FIndexes.get(), CompareID);
+  return FColumns->Compare(Other->FColumns.get(), CompareID) && FIndexes->Compare(Other->FIndexes.get(), CompareID) &&
+         FTriggers->Compare(Other->FTriggers.get(), CompareID);
 }
 
 void TORVVirtualTable::Validate() {
   TORVPrivilegedSchemaObject::Validate();
   FColumns->Validate();
   FIndexes->Validate();
+  FTriggers->Validate();
 }
 
 void TORVVirtualTable::Compile() {
   TORVPrivilegedSchemaObject::Compile();
   FColumns->Compile();
+  FTriggers->Compile();
 }
 
 void TORVVirtualTable::Decompile() {
+  FTriggers->Decompile();
   FColumns->Decompile();
   TORVPrivilegedSchemaObject::Decompile();
 }
 
 bool TORVVirtualTable::DependencyExists(TORVConfigObject* SourceObject, bool OrderedOnly) {
   return TORVPrivilegedSchemaObject::DependencyExists(SourceObject, OrderedOnly) ||
-         FColumns->DependencyExists(SourceObject, OrderedOnly);
+         FColumns->DependencyExists(SourceObject, OrderedOnly) || FTriggers->DependencyExists(SourceObject, OrderedOnly);
 }
 
 void TORVVirtualTable::SetDependencies() {
@@ -139,17 +160,20 @@ void TORVVirtualTable::AddDependenciesToObject(TORVConfigObject* Obj) {
   TORVPrivilegedSchemaObject::AddDependenciesToObject(Obj);
   FColumns->AddDependenciesToObject(Obj);
   FIndexes->AddDependenciesToObject(Obj);
+  FTriggers->AddDependenciesToObject(Obj);
 }
 
 void TORVVirtualTable::ResetDependenciesToObject(TORVConfigObject* Obj, int32_t NewID) {
   FColumns->ResetDependenciesToObject(Obj, NewID);
   FIndexes->ResetDependenciesToObject(Obj, NewID);
+  FTriggers->ResetDependenciesToObject(Obj, NewID);
 }
 
 void TORVVirtualTable::RenameDependenciesToObject(TORVConfigObject* Obj, const TORVString& NewName) {
   TORVPrivilegedSchemaObject::RenameDependenciesToObject(Obj, NewName);
   FColumns->RenameDependenciesToObject(Obj, NewName);
   FIndexes->RenameDependenciesToObject(Obj, NewName);
+  FTriggers->RenameDependenciesToObject(Obj, NewName);
 }
 
 void TORVVirtualTable::DeleteDependenciesToObject(TORVConfigObject* Obj) {
@@ -158,11 +182,13 @@ void TORVVirtualTable::DeleteDependenciesToObject(TORVConfigObject* Obj) {
 }
 
 int32_t TORVVirtualTable::GetMemorySize() {
-  return TORVPrivilegedSchemaObject::GetMemorySize() + FColumns->GetMemorySize() + FIndexes->GetMemorySize();
+  return TORVPrivilegedSchemaObject::GetMemorySize() + FColumns->GetMemorySize() + FIndexes->GetMemorySize() +
+         FTriggers->GetMemorySize();
 }
 
 int32_t TORVVirtualTable::GetMemoryCount() {
-  return TORVPrivilegedSchemaObject::GetMemoryCount() + FColumns->GetMemoryCount() + FIndexes->GetMemoryCount();
+  return TORVPrivilegedSchemaObject::GetMemoryCount() + FColumns->GetMemoryCount() + FIndexes->GetMemoryCount() +
+         FTriggers->GetMemoryCount();
 }
 
 void TORVVirtualTable::Save(TORVMemoryStream& Stream, bool CRCOnly) {
@@ -183,6 +209,7 @@ void TORVVirtualTable::Save(TORVMemoryStream& Stream, bool CRCOnly) {
     FIndexes->Save(Stream, CRCOnly);
   }
   if (CRCOnly) return;
+  FTriggers->Save(Stream, false);
   Stream.WriteInteger(FLockSlot);
 }
 
@@ -190,6 +217,7 @@ void TORVVirtualTable::Load(TORVMemoryStream& Stream) {
   TORVPrivilegedSchemaObject::Load(Stream);
   FColumns->Load(Stream);
   FIndexes->Load(Stream);
+  if (GetConfigVersion() > TriggersAtTableLevelAfter) FTriggers->Load(Stream);
   FLockSlot = Stream.ReadInteger();
 }
 
@@ -217,7 +245,9 @@ void TORVVirtualTables::SortByLockSlot() { Sort(VirtualTableCompareLockSlot); }
 // TORVBaseTable
 
 TORVBaseTable::TORVBaseTable(TORVConfig* OwnerConfig, TORVUser* OwnerUser)
-    : TORVVirtualTable(OwnerConfig, OwnerUser) {}
+    : TORVVirtualTable(OwnerConfig, OwnerUser), FConstraints(std::make_unique<TORVConstraints>()) {
+  FConstraints->SetParent(this);
+}
 
 TORVBaseTable::~TORVBaseTable() = default;
 
@@ -247,6 +277,45 @@ int32_t TORVBaseTable::GetRowsetRowSize() const { return FColumns->GetRowsetRowS
 
 // ---------------------------------------------------------------------------
 // Information tables
+
+const TORVConfigObjectsClass& ODBCTablesClass() {
+  static const TORVTableDescription Description{
+      {TableText(u"TABLE_CAT", 80, true), TableText(u"TABLE_SCHEM", 80, true), TableText(u"TABLE_NAME", 80, true),
+       TableText(u"TABLE_TYPE", 15, true), TableClob(u"REMARKS", false), TableColumn(u"VERSION", dtDecimal, 2),
+       TableColumn(u"ENCRYPTED", dtBoolean), TableColumn(u"ROW_SIZE", dtInteger),
+       TableColumn(u"INDEX_PAGE_SIZE", dtInteger), TableColumn(u"BLOB_BLOCK_SIZE", dtInteger),
+       TableColumn(u"PUBLISH_BLOCK_SIZE", dtInteger), TableColumn(u"PUBLISH_COMPRESSION", dtInteger),
+       TableColumn(u"MAX_ROW_BUFFER_SIZE", dtInteger), TableColumn(u"MAX_INDEX_BUFFER_SIZE", dtInteger),
+       TableColumn(u"MAX_BLOB_BUFFER_SIZE", dtInteger), TableColumn(u"MAX_PUBLISH_BUFFER_SIZE", dtInteger),
+       TableColumn(u"PUBLISHED", dtBoolean), TableColumn(u"PUBLISHED_ON", dtTimeStamp),
+       TableText(u"PUBLISHID", 60, true), TableColumn(u"DEFAULTS_ENABLED", dtBoolean),
+       TableColumn(u"GENERATED_ENABLED", dtBoolean)},
+      {{u"ODBC", {4, 1, 2, 3}}, {u"TABLE_NAME", {3}}}};
+  static const TORVConfigObjectsClass Class{[](TORVConfig* Config) { return new TORVODBCTables(Config); },
+                                            u"SQLTables", &Description};
+  return Class;
+}
+
+const TORVConfigObjectsClass& TablePrivilegesClass() {
+  static const TORVTableDescription Description{
+      {TableText(u"Name", 80, true), TableText(u"Privilege", 15, true), TableText(u"GrantedTo", 80, true),
+       TableText(u"Grantor", 80, true)},
+      {{u"Name", {1}}, {u"GrantedTo", {3}}}};
+  static const TORVConfigObjectsClass Class{[](TORVConfig* Config) { return new TORVTablePrivileges(Config); },
+                                            u"TablePrivileges", &Description};
+  return Class;
+}
+
+const TORVConfigObjectsClass& ODBCTablePrivilegesClass() {
+  static const TORVTableDescription Description{
+      {TableText(u"TABLE_CAT", 80, true), TableText(u"TABLE_SCHEM", 80, true), TableText(u"TABLE_NAME", 80, true),
+       TableText(u"GRANTOR", 80, true), TableText(u"GRANTEE", 80, true), TableText(u"PRIVILEGE", 15, true),
+       TableText(u"IS_GRANTABLE", 3, true)},
+      {{u"ODBC", {1, 2, 3, 6}}, {u"TABLE_NAME", {3}}, {u"GRANTEE", {5}}}};
+  static const TORVConfigObjectsClass Class{[](TORVConfig* Config) { return new TORVODBCTablePrivileges(Config); },
+                                            u"SQLTablePrivileges", &Description};
+  return Class;
+}
 
 int32_t GetMinBlockSize(int32_t CharacterSet) { return CharacterSet == CharacterSetUnicode ? 128 : 64; }
 

@@ -15,7 +15,9 @@
 namespace orv {
 
 class TORVColumns;
+class TORVConstraints;
 class TORVIndexes;
+class TORVTriggers;
 class TORVVirtualTable;
 
 // A table or view: what a view shares with a stored table. Tables and views
@@ -57,7 +59,7 @@ class TORVVirtualTable : public TORVPrivilegedSchemaObject {
   void DeleteDependenciesToObject(TORVConfigObject* Obj) override;
   int32_t GetMemorySize() override;
   int32_t GetMemoryCount() override;
-  // Columns, indexes, triggers and the lock slot; the checksum form leaves
+  // Columns, indexes, triggers (from 1.03) and the lock slot; the checksum form leaves
   // out the triggers and the lock slot, and a maintenance copy counts only
   // the indexes the table itself would have.
   void Save(TORVMemoryStream& Stream, bool CRCOnly) override;
@@ -73,6 +75,8 @@ class TORVVirtualTable : public TORVPrivilegedSchemaObject {
   // The indexes in definition order; one index file holds them all, in
   // this order.
   TORVIndexes& GetIndexes() const { return *FIndexes; }
+  // The triggers in firing order.
+  TORVTriggers& GetTriggers() const { return *FTriggers; }
   // A different slot marks the object modified.
   void SetLockSlot(int32_t Value);
   bool GetMaintenance() const { return FMaintenance; }
@@ -91,6 +95,7 @@ class TORVVirtualTable : public TORVPrivilegedSchemaObject {
  protected:
   std::unique_ptr<TORVColumns> FColumns;
   std::unique_ptr<TORVIndexes> FIndexes;
+  std::unique_ptr<TORVTriggers> FTriggers;
   int32_t FLockSlot = 0;
   bool FMaintenance = false;
   bool FTemporaryMaintenance = false;
@@ -117,6 +122,28 @@ class TORVVirtualTables : public TORVCatalogBound<TORVPrivilegedConfigObjects> {
   // Ascending lock slot.
   void SortByLockSlot();
 };
+
+// Only describes the ODBC tables information table.
+class TORVODBCTables : public TORVVirtualTables {
+ public:
+  using TORVVirtualTables::TORVVirtualTables;
+};
+
+// The privileges of tables, and their ODBC form; they describe the
+// information tables of table privileges.
+class TORVTablePrivileges : public TORVPrivileges {
+ public:
+  using TORVPrivileges::TORVPrivileges;
+};
+
+class TORVODBCTablePrivileges : public TORVPrivileges {
+ public:
+  using TORVPrivileges::TORVPrivileges;
+};
+
+const TORVConfigObjectsClass& ODBCTablesClass();
+const TORVConfigObjectsClass& TablePrivilegesClass();
+const TORVConfigObjectsClass& ODBCTablePrivilegesClass();
 
 // -1, 0 or 1 as the first object's lock slot is below, equal to or above the
 // second's.
@@ -159,6 +186,8 @@ class TORVBaseTable : public TORVVirtualTable {
   int32_t GetColumnOldPosition(int32_t Index) const;
   bool GetColumnAlterRestartIdentity(int32_t Index) const;
   int32_t GetRowsetRowSize() const;
+  // The constraints in creation order.
+  TORVConstraints& GetConstraints() const { return *FConstraints; }
   // Bytes of one index page, and of index pages a session may cache.
   int32_t GetIndexPageSize() const { return FIndexPageSize; }
   void SetIndexPageSize(int32_t Value) { FIndexPageSize = Value; }
@@ -183,6 +212,7 @@ class TORVBaseTable : public TORVVirtualTable {
   bool FEncrypted = false;
   bool FSuppressCreateWarning = false;
   TORVString FInternalName;
+  std::unique_ptr<TORVConstraints> FConstraints;
   int32_t FIndexPageSize = 4096;
   int32_t FMaxIndexBufferSize = 65536;
   int32_t FMaxRowBufferSize = 0;

@@ -8,11 +8,13 @@
 #include "catalog/orvcolumns.h"
 #include "catalog/orvindexes.h"
 #include "catalog/orvschema.h"
+#include "catalog/orvtrigger.h"
 #include "core/orvenv.h"
 #include "core/orvliteral.h"
 #include "core/orvstream.h"
 #include "core/orvtypefunc.h"
 #include "tests/catalog/orvcatalogroot.h"
+#include "tests/support/orverrortext.h"
 
 namespace orv {
 namespace {
@@ -46,6 +48,16 @@ class VirtualTableFixture : public ::testing::Test {
     Index->GetIndexColumns()->Add(Key.release());
     Table.GetIndexes().Add(Index.get());
     return Index.release();
+  }
+
+  static void AddTrigger(TORVVirtualTable& Table, const TORVString& Name) {
+    std::unique_ptr<TORVTrigger> Trigger(static_cast<TORVTrigger*>(Table.GetTriggers().GetNewObject()));
+    Trigger->SetName(Name);
+    Trigger->SetActionTime(taAfter);
+    Trigger->SetActionType(tyInsert);
+    Trigger->GetDefinition()->SetExpression(u"TRIGGER \"" + Name + u"\"\r\nBEGIN END");
+    Table.GetTriggers().Add(Trigger.get());
+    Trigger.release();
   }
 
   std::unique_ptr<TORVConfig> Config;
@@ -82,10 +94,50 @@ TEST_F(VirtualTableFixture, StreamRoundTripsColumnsIndexesAndLockSlotButNoRunTim
   EXPECT_TRUE(Loaded->Compare(Table, true));
 }
 
-TEST_F(VirtualTableFixture, ChecksumLeavesOutTheLockSlot) {
+TEST_F(VirtualTableFixture, TriggersAreReadAtThisLevelOnlyAfter102) {
+  TORVUser* Owner = test::NewUser(*Config, u"owner");
+  TORVBaseTable* Source = NewIndexedTable(u"t");
+  AddTrigger(*Source, u"audit");
+  Source->SetLockSlot(5);
+
+  // A 1.02 stream: the object header, the owner by ID, no grants, columns,
+  // indexes and the lock slot; its base table keeps the triggers elsewhere.
+  Catalog->SetVersion(TORVCurrency::FromScaled(10200));
+  TORVMemoryStream Old(CharacterSetUnicode);
+  Source->TORVConfigObject::Save(Old, false);
+  Old.WriteInteger(Owner->GetID());
+  Old.WriteInteger(0);
+  Source->GetColumns().Save(Old, false);
+  Source->GetIndexes().Save(Old, false);
+  Old.WriteInteger(5);
+  TORVBaseTable* FromOld = test::NewTable(*Catalog, u"u");
+  Old.SetPosition(0);
+  FromOld->TORVVirtualTable::Load(Old);
+  EXPECT_EQ(Old.GetPosition(), Old.GetSize());
+  EXPECT_EQ(FromOld->GetOwner(), Owner);
+  EXPECT_EQ(FromOld->GetIndexes().GetCount(), 1);
+  EXPECT_EQ(FromOld->GetTriggers().GetCount(), 0);
+  EXPECT_EQ(FromOld->GetLockSlot(), 5);
+
+  // Later streams carry them between the indexes and the lock slot.
+  Catalog->SetVersion(EngineCatalogVersion);
+  TORVMemoryStream Current(CharacterSetUnicode);
+  Source->TORVVirtualTable::Save(Current, false);
+  TORVBaseTable* FromCurrent = test::NewTable(*Catalog, u"v");
+  Current.SetPosition(0);
+  FromCurrent->TORVVirtualTable::Load(Current);
+  EXPECT_EQ(Current.GetPosition(), Current.GetSize());
+  ASSERT_EQ(FromCurrent->GetTriggers().GetCount(), 1);
+  EXPECT_EQ(FromCurrent->GetTriggers().GetTrigger(0)->GetName(), u"audit");
+  EXPECT_EQ(FromCurrent->GetLockSlot(), 5);
+}
+
+TEST_F(VirtualTableFixture, ChecksumLeavesOutTriggersAndTheLockSlot) {
   TORVBaseTable* Table = NewIndexedTable(u"t");
   const uint32_t Before = Table->GetCRC32();
   Table->SetLockSlot(12);
+  EXPECT_EQ(Table->GetCRC32(), Before);
+  AddTrigger(*Table, u"audit");
   EXPECT_EQ(Table->GetCRC32(), Before);
   Table->GetIndexes().GetIndex(0)->SetName(u"other");
   EXPECT_NE(Table->GetCRC32(), Before);
@@ -99,10 +151,17 @@ TEST_F(VirtualTableFixture, MaintenanceCopyChecksumsLikeTheTableWithoutItsWorkin
   TORVIndex* Working = AddIndex(*Copy, u"work", itIndex, static_cast<TORVColumn*>(Copy->GetColumns().GetObjects(1)));
   Working->SetSystemObject(true);
   EXPECT_EQ(Copy->GetCRC32(), Table->GetCRC32());
-  // A key index without its constraint is left out of the copy's form.
-  AddIndex(*Copy, u"key", itUnique, static_cast<TORVColumn*>(Copy->GetColumns().GetObjects(1)));
+  // A key index whose constraint the copy no longer has is left out too.
+  TORVIndex* Key = AddIndex(*Copy, u"key", itUnique, static_cast<TORVColumn*>(Copy->GetColumns().GetObjects(1)));
+  Key->SetOwnerConstraintID(Catalog->GetNextID());
+  EXPECT_EQ(Key->GetOwnerConstraint(), nullptr);
   EXPECT_EQ(Copy->GetCRC32(), Table->GetCRC32());
+  // Outside maintenance the missing constraint is an error, and the key
+  // index counts.
   Copy->SetMaintenance(false);
+  Key->ResetReferences();
+  EXPECT_NE(test::ErrorOf([&] { Key->GetOwnerConstraint(); }), "no error");
+  Key->SetOwnerConstraintID(0);
   EXPECT_NE(Copy->GetCRC32(), Table->GetCRC32());
 }
 
@@ -200,6 +259,13 @@ TEST_F(VirtualTableFixture, InformationTablesTakeTheCommonForm) {
   EXPECT_EQ(Odbc.GetIndexColumn(0)->GetName(), u"NON_UNIQUE");
   EXPECT_EQ(Odbc.GetIndexColumn(4)->GetName(), u"ORDINAL_POSITION");
   EXPECT_EQ(Statistics->GetColumns().GetColumn(10)->GetSubType(), stChar);
+
+  // The ODBC tables' index orders by the table type first.
+  TORVBaseTable* Tables = test::NewTable(*Catalog, u"SQLTables");
+  BuildInformationTable(*Tables, *ODBCTablesClass().Description);
+  EXPECT_EQ(Tables->GetColumns().GetColumn(4)->GetName(), u"TABLE_TYPE");
+  EXPECT_EQ(Tables->GetColumns().GetColumn(6)->GetScale(), 2);
+  EXPECT_EQ(Tables->GetIndexes().GetIndex(0)->GetIndexColumns()->GetIndexColumn(0)->GetName(), u"TABLE_TYPE");
 }
 
 }  // namespace
