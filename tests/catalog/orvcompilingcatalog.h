@@ -29,7 +29,7 @@ struct TCompilingCatalog {
   TORVExprValidater Validater;
   TORVExprBuilder Builder;
   std::unique_ptr<TORVConfig> Config;
-  std::unique_ptr<TORVCatalog> Catalog;
+  TORVCatalog* Catalog = nullptr;
 };
 
 }  // namespace orv::test

@@ -287,7 +287,7 @@ TEST_F(TriggerTest, RenamingAColumnRewritesItsRowReferences) {
 TEST_F(TriggerTest, CreateTriggerStatementReadsOnlyTheRowsOfItsOperation) {
   auto Statement = [&](const TORVString& Column) {
     auto Expr = std::make_unique<TORVCatalogStatement>(T);
-    Expr->SetCatalog(Catalog.get());
+    Expr->SetCatalog(Catalog);
     Expr->SetExpression(u"CREATE TRIGGER tr AFTER DELETE ON t BEGIN DECLARE x VARCHAR(10); SET x = " + Column +
                         u"; END");
     return Expr;
