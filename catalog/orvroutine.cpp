@@ -12,6 +12,7 @@
 #include "core/orvtypefunc.h"
 #include "sql/orvexprtoken.h"
 #include "sql/orvparser.h"
+#include "sql/orvroutineslots.h"
 
 namespace orv {
 
@@ -119,7 +120,8 @@ TORVString TORVRoutineParam::GetCreateSQL(bool /*IncludeDependentObjects*/, bool
   }
   if (FDataType == dtCharacter || (FDataType == dtLargeObject && FSubType == stClob)) {
     TORVString CollationName;
-    if (FConfig != nullptr && FConfig->GetOnGetCollationName()) CollationName = FConfig->GetOnGetCollationName()(FCollation);
+    if (FConfig != nullptr && FConfig->GetOnGetCollationName())
+      CollationName = FConfig->GetOnGetCollationName()(FCollation);
     if (!CollationName.empty()) Result += u" COLLATE " + Quoted(CollationName);
   }
   if (!FDescription.empty()) Result += u" DESCRIPTION " + QuotedString(FDescription, u'\'');
@@ -164,7 +166,7 @@ TORVFunction* TORVSelectedFunctions::GetFunction(int32_t Index) const {
 // ----------------------------------------------------------------- routines
 
 TORVRoutine::TORVRoutine(TORVConfig* OwnerConfig, TORVUser* OwnerUser, TORVCatalog* OwnerCatalog)
-    : TORVCatalogBound<TORVPrivilegedConfigObject>(OwnerConfig, OwnerUser),
+    : TORVPrivilegedSchemaObject(OwnerConfig, OwnerUser),
       FParams(std::make_unique<TORVRoutineParams>(OwnerConfig)),
       FResultParam(std::make_unique<TORVRoutineParam>(OwnerConfig)),
       FReferencedFunctions(std::make_unique<TORVSelectedFunctions>()),
@@ -176,10 +178,13 @@ TORVRoutine::TORVRoutine(TORVConfig* OwnerConfig, TORVUser* OwnerUser, TORVCatal
   FRoutineVersion = OwnerCatalog != nullptr ? OwnerCatalog->GetVersion() : EngineCatalogVersion;
 }
 
-TORVRoutine::~TORVRoutine() = default;
-
-TORVSchema* TORVRoutine::Schema() const {
-  return FParent != nullptr ? dynamic_cast<TORVSchema*>(FParent->GetParent()) : nullptr;
+TORVRoutine::~TORVRoutine() {
+  try {
+    CloseModule();
+  } catch (...) {
+    // A destructor cannot report it; the handle is 0 and the module
+    // unloaded either way.
+  }
 }
 
 TORVCurrency TORVRoutine::CurrentVersion() {
@@ -188,28 +193,28 @@ TORVCurrency TORVRoutine::CurrentVersion() {
 }
 
 void TORVRoutine::SetSystemObject(bool Value) {
-  TORVCatalogBound<TORVPrivilegedConfigObject>::SetSystemObject(Value);
+  TORVPrivilegedSchemaObject::SetSystemObject(Value);
   if (FParams == nullptr) return;
   FParams->SetSystemObject(Value);
   FResultParam->SetSystemObject(Value);
 }
 
 void TORVRoutine::SetTemporary(bool Value) {
-  TORVCatalogBound<TORVPrivilegedConfigObject>::SetTemporary(Value);
+  TORVPrivilegedSchemaObject::SetTemporary(Value);
   if (FParams == nullptr) return;
   FParams->SetTemporary(Value);
   FResultParam->SetTemporary(Value);
 }
 
 void TORVRoutine::SetTemporaryForSession(bool Value) {
-  TORVCatalogBound<TORVPrivilegedConfigObject>::SetTemporaryForSession(Value);
+  TORVPrivilegedSchemaObject::SetTemporaryForSession(Value);
   if (FParams == nullptr) return;
   FParams->SetTemporaryForSession(Value);
   FResultParam->SetTemporaryForSession(Value);
 }
 
 void TORVRoutine::ResetReferences() {
-  TORVCatalogBound<TORVPrivilegedConfigObject>::ResetReferences();
+  TORVPrivilegedSchemaObject::ResetReferences();
   FModule = nullptr;
 }
 
@@ -233,12 +238,6 @@ void TORVRoutine::SetSecurityType(int32_t Value) {
 void TORVRoutine::SetLockSlot(int32_t Value) {
   if (Value == FLockSlot) return;
   FLockSlot = Value;
-  SetModified(true);
-}
-
-void TORVRoutine::SetUserVersion(TORVCurrency Value) {
-  if (Value == FUserVersion) return;
-  FUserVersion = Value;
   SetModified(true);
 }
 
@@ -268,7 +267,7 @@ int32_t TORVRoutine::GetNumOutputParams() const {
 }
 
 void TORVRoutine::Assign(TORVConfigObject* FromObject, bool CopyReferences) {
-  TORVCatalogBound<TORVPrivilegedConfigObject>::Assign(FromObject, CopyReferences);
+  TORVPrivilegedSchemaObject::Assign(FromObject, CopyReferences);
   auto* From = dynamic_cast<TORVRoutine*>(FromObject);
   if (From == nullptr) return;
   FImplementationType = From->FImplementationType;
@@ -279,14 +278,12 @@ void TORVRoutine::Assign(TORVConfigObject* FromObject, bool CopyReferences) {
   FParams->Assign(From->FParams.get(), CopyReferences);
   FResultParam->Assign(From->FResultParam.get(), CopyReferences);
   FRoutineVersion = From->FRoutineVersion;
-  FUserVersion = From->FUserVersion;
 }
 
 bool TORVRoutine::Compare(TORVConfigObject* ObjectToCompare, bool CompareID) {
-  if (!TORVCatalogBound<TORVPrivilegedConfigObject>::Compare(ObjectToCompare, CompareID)) return false;
+  if (!TORVPrivilegedSchemaObject::Compare(ObjectToCompare, CompareID)) return false;
   auto* Other = dynamic_cast<TORVRoutine*>(ObjectToCompare);
   if (Other == nullptr) return false;
-  if (FUserVersion != Other->FUserVersion) return false;
   if (FImplementationType != Other->FImplementationType || FSecurityType != Other->FSecurityType) return false;
   if (!FParams->Compare(Other->FParams.get(), CompareID)) return false;
   if (!FResultParam->Compare(Other->FResultParam.get(), CompareID)) return false;
@@ -295,11 +292,10 @@ bool TORVRoutine::Compare(TORVConfigObject* ObjectToCompare, bool CompareID) {
 }
 
 void TORVRoutine::Save(TORVMemoryStream& Stream, bool CRCOnly) {
-  TORVCatalogBound<TORVPrivilegedConfigObject>::Save(Stream, CRCOnly);
-  // Written under the same gates as they are read, so that a stream of an
-  // older catalog reads back field for field.
+  TORVPrivilegedSchemaObject::Save(Stream, CRCOnly);
+  // Written under the gate it is read with, so that a stream of an older
+  // catalog reads back field for field.
   const bool Versioned = GetConfigVersion() >= DynamicSyntaxVersion;
-  if (Versioned) Stream.WriteCurrency(FUserVersion);
   Stream.WriteInteger(FImplementationType);
   Stream.WriteInteger(FSecurityType);
   Stream.WriteString(FDefinition->GetExpression());
@@ -311,8 +307,7 @@ void TORVRoutine::Save(TORVMemoryStream& Stream, bool CRCOnly) {
 }
 
 void TORVRoutine::Load(TORVMemoryStream& Stream) {
-  TORVCatalogBound<TORVPrivilegedConfigObject>::Load(Stream);
-  if (GetConfigVersion() >= DynamicSyntaxVersion) FUserVersion = Stream.ReadCurrency();
+  TORVPrivilegedSchemaObject::Load(Stream);
   FImplementationType = Stream.ReadInteger();
   FSecurityType = Stream.ReadInteger();
   TORVString Text;
@@ -344,7 +339,7 @@ void TORVRoutine::GrantRestrictedPrivileges(TORVUser* EffectiveUser, TORVAuthori
 }
 
 int32_t TORVRoutine::GetMemorySize() {
-  return TORVCatalogBound<TORVPrivilegedConfigObject>::GetMemorySize() +
+  return TORVPrivilegedSchemaObject::GetMemorySize() +
          static_cast<int32_t>(FDefinition->GetExpression().size() * sizeof(char16_t)) +
          static_cast<int32_t>(FModuleName.size() * sizeof(char16_t)) + FParams->GetMemorySize() +
          FResultParam->GetMemorySize() + FReferencedFunctions->GetMemorySize() +
@@ -352,7 +347,78 @@ int32_t TORVRoutine::GetMemorySize() {
 }
 
 int32_t TORVRoutine::GetMemoryCount() {
-  return TORVCatalogBound<TORVPrivilegedConfigObject>::GetMemoryCount() + FParams->GetMemoryCount();
+  return TORVPrivilegedSchemaObject::GetMemoryCount() + FParams->GetMemoryCount();
+}
+
+// ------------------------------------------------------------ from a statement
+
+namespace {
+
+TORVExprToken* ArgumentOf(TORVExprToken* Token, int32_t Slot) {
+  return Token != nullptr && Slot < Token->GetNumArguments() ? Token->GetArgument(Slot) : nullptr;
+}
+
+// The type of a parameter item: its ttDATATYPE, else the item itself.
+void AssignParamType(TORVRoutineParam& Param, TORVExprToken* Item) {
+  TORVExprToken* Type = ArgumentOf(Item, ParamDataTypeSlot);
+  if (Type == nullptr) Type = Item;
+  Param.SetDataType(Type->FDataType);
+  Param.SetSubType(Type->FSubType);
+  Param.SetLength(Type->FLength);
+  Param.SetScale(Type->FScale);
+  Param.SetCollation(Type->FCollation);
+}
+
+}  // namespace
+
+void TORVRoutine::BuildParams(TORVExprToken* Tokens) {
+  FParams->Clear();
+  TORVExprToken* List = ArgumentOf(Tokens, RoutineParamsSlot);
+  for (int32_t Index = 0; List != nullptr && Index < List->GetNumArguments(); ++Index) {
+    TORVExprToken* Item = List->GetArgument(Index);
+    std::unique_ptr<TORVRoutineParam> Param(static_cast<TORVRoutineParam*>(FParams->GetNewObject()));
+    switch (Item->FTokenOperator) {
+      case toINPUT: Param->SetParamType(rpInput); break;
+      case toINPUTOUTPUT: Param->SetParamType(rpInputOutput); break;
+      case toOUTPUT: Param->SetParamType(rpOutput); break;
+      default: break;
+    }
+    Param->SetName(Item->FName);
+    AssignParamType(*Param, Item);
+    if (TORVExprToken* Description = ArgumentOf(Item, ParamDescriptionSlot))
+      Param->SetDescription(Description->FTokenConstant);
+    FParams->Add(Param.get());
+    Param.release();
+  }
+}
+
+void TORVRoutine::BuildResultParam(TORVExprToken* Tokens) {
+  TORVExprToken* Result = ArgumentOf(ArgumentOf(Tokens, RoutineReturnsSlot), 0);
+  if (Result != nullptr) {
+    FResultParam->SetParamType(rpResult);
+    FResultParam->SetName(u"Result");
+    AssignParamType(*FResultParam, Result);
+    return;
+  }
+  FResultParam->SetParamType(rpNone);
+  FResultParam->SetName(TORVString());
+  FResultParam->SetDataType(0);
+  FResultParam->SetSubType(0);
+  FResultParam->SetLength(0);
+  FResultParam->SetScale(0);
+  FResultParam->SetCollation(0);
+}
+
+void TORVRoutine::BuildModule(TORVExprToken* Tokens) {
+  TORVExprToken* Module = ArgumentOf(Tokens, RoutineModuleSlot);
+  if (Module == nullptr) {
+    SetImplementationType(riSQL);
+    return;
+  }
+  auto* Found = static_cast<TORVModule*>(FConfig->GetModules().FindByName(Module->FName, true));
+  Found->CheckModuleType(ModuleTypeRoutines);
+  SetImplementationType(riExternal);
+  SetModule(Found);
 }
 
 // ---------------------------------------------------------- called routines
@@ -476,7 +542,7 @@ void TORVRoutine::RenameDependencies(const TORVString& NewName) {
 }
 
 void TORVRoutine::AddDependenciesToObject(TORVConfigObject* Obj) {
-  TORVCatalogBound<TORVPrivilegedConfigObject>::AddDependenciesToObject(Obj);
+  TORVPrivilegedSchemaObject::AddDependenciesToObject(Obj);
   if (dynamic_cast<TORVRoutine*>(Obj) != nullptr) {
     Compile();
     FReferencedFunctions->AddDependenciesToObject(Obj);
@@ -488,7 +554,7 @@ void TORVRoutine::AddDependenciesToObject(TORVConfigObject* Obj) {
 }
 
 void TORVRoutine::RenameDependenciesToObject(TORVConfigObject* Obj, const TORVString& NewName) {
-  TORVCatalogBound<TORVPrivilegedConfigObject>::RenameDependenciesToObject(Obj, NewName);
+  TORVPrivilegedSchemaObject::RenameDependenciesToObject(Obj, NewName);
   if (auto* Routine = dynamic_cast<TORVRoutine*>(Obj)) {
     Compile();
     const bool Function = dynamic_cast<TORVFunction*>(Routine) != nullptr;
@@ -522,6 +588,36 @@ void TORVRoutine::SetModule(TORVModule* Value) {
     FModuleName = Value->GetName();
     SetModified(true);
   }
+}
+
+void TORVRoutine::OpenModule() {
+  if (FImplementationType != riExternal || FModuleHandle != 0) return;
+  TORVModule* Module = GetModule();
+  Module->LoadModule(ModuleTypeRoutines);
+  try {
+    FModuleHandle = Module->OpenModule();
+  } catch (...) {
+    Module->UnloadModule();
+    throw;
+  }
+}
+
+void TORVRoutine::CloseModule() {
+  if (FImplementationType != riExternal || FModuleHandle == 0) return;
+  TORVModule* Module = GetModule();
+  try {
+    Module->CloseModule(FModuleHandle);
+  } catch (...) {
+    FModuleHandle = 0;
+    Module->UnloadModule();
+    throw;
+  }
+  FModuleHandle = 0;
+  Module->UnloadModule();
+}
+
+void TORVRoutine::CallExternalRoutine(TORVParamValues& ParamValues) {
+  GetModule()->CallRoutine(FModuleHandle, FName, ParamValues);
 }
 
 // ------------------------------------------------------ procedures, functions
@@ -574,27 +670,14 @@ TORVProcedures* SiblingCollection<TORVProcedures>(TORVConfigObject* Collection) 
   return Owner != nullptr ? &Owner->GetProcedures() : nullptr;
 }
 
-// Own's members first (Inherited), then the other collection of the schema;
-// Checking keeps the other collection from asking back.
-template <class TOther, class TCheck>
-void CheckBoth(TORVSchemaObjects& Own, bool& Checking, TORVConfigObject* NewObject, TCheck Inherited) {
-  if (Checking) return;
-  Checking = true;
-  try {
-    Inherited();
-    if (TOther* Other = SiblingCollection<TOther>(&Own)) Other->CheckForDuplicateObject(NewObject);
-  } catch (...) {
-    Checking = false;
-    throw;
-  }
-  Checking = false;
-}
-
 }  // namespace
 
 void TORVProcedures::CheckForDuplicateObject(TORVConfigObject* NewObject) {
-  CheckBoth<TORVFunctions>(*this, FCheckingDuplicates, NewObject,
-                           [&] { TORVSchemaObjects::CheckForDuplicateObject(NewObject); });
+  CheckDuplicatesOnce(FCheckingDuplicates, [&] {
+    TORVSchemaObjects::CheckForDuplicateObject(NewObject);
+    if (TORVFunctions* Functions = SiblingCollection<TORVFunctions>(this))
+      Functions->CheckForDuplicateObject(NewObject);
+  });
 }
 
 void TORVProcedures::ObjectsChanged() {
@@ -602,8 +685,11 @@ void TORVProcedures::ObjectsChanged() {
 }
 
 void TORVFunctions::CheckForDuplicateObject(TORVConfigObject* NewObject) {
-  CheckBoth<TORVProcedures>(*this, FCheckingDuplicates, NewObject,
-                            [&] { TORVSchemaObjects::CheckForDuplicateObject(NewObject); });
+  CheckDuplicatesOnce(FCheckingDuplicates, [&] {
+    TORVSchemaObjects::CheckForDuplicateObject(NewObject);
+    if (TORVProcedures* Procedures = SiblingCollection<TORVProcedures>(this))
+      Procedures->CheckForDuplicateObject(NewObject);
+  });
 }
 
 void TORVFunctions::ObjectsChanged() {

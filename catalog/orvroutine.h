@@ -13,11 +13,13 @@
 #include "catalog/orvconfigobject.h"
 #include "catalog/orvprivilege.h"
 #include "catalog/orvschema.h"
+#include "catalog/orvschemaobject.h"
 #include "core/orvlocktype.h"
 
 namespace orv {
 
 class TORVModule;
+class TORVParamValues;
 class TORVRoutine;
 class TORVProcedure;
 class TORVFunction;
@@ -142,7 +144,7 @@ class TORVSelectedFunctions : public TORVSelectedConfigObjects {
 // an old text keeps parsing as it was written. FModule is a cache found by
 // name, never owned; FModuleHandle is non-zero only while the external
 // routine's module is open.
-class TORVRoutine : public TORVCatalogBound<TORVPrivilegedConfigObject> {
+class TORVRoutine : public TORVPrivilegedSchemaObject {
  public:
   TORVRoutine(TORVConfig* OwnerConfig, TORVUser* OwnerUser, TORVCatalog* OwnerCatalog);
   ~TORVRoutine() override;
@@ -190,6 +192,13 @@ class TORVRoutine : public TORVCatalogBound<TORVPrivilegedConfigObject> {
   // has none.
   TORVString GetRoutineBody() const;
 
+  // From the routine node of a parsed CREATE or ALTER PROCEDURE/FUNCTION:
+  // the parameters in order, the result (mode 0 and empty without
+  // RETURNS), and the external module (implementation 1) or an SQL body.
+  void BuildParams(TORVExprToken* Tokens);
+  void BuildResultParam(TORVExprToken* Tokens);
+  void BuildModule(TORVExprToken* Tokens);
+
   // The definition's text, as a CREATE or ALTER statement gives it: the
   // routine now follows the catalog's current syntax.
   void SetDefinitionText(const TORVString& Text);
@@ -217,17 +226,20 @@ class TORVRoutine : public TORVCatalogBound<TORVPrivilegedConfigObject> {
   int32_t GetNumInputParams() const;
   int32_t GetNumOutputParams() const;
   uintptr_t GetModuleHandle() const { return FModuleHandle; }
-  // The version the user gives in the VERSION clause; 1.00 when new.
-  TORVCurrency GetUserVersion() const { return FUserVersion; }
-  void SetUserVersion(TORVCurrency Value);
 
   // External routines: the module named by the module name, found and
   // cached on first use (it must exist).
   TORVModule* GetModule();
   void SetModule(TORVModule* Value);
+  // An external routine loads its module and opens a working context once;
+  // a failed open leaves the module unloaded and the handle 0. Closing
+  // unloads the module also when closing fails.
+  void OpenModule();
+  void CloseModule();
+  // The module's routine of this routine's name, with the open context.
+  void CallExternalRoutine(TORVParamValues& ParamValues);
 
  protected:
-  TORVSchema* Schema() const;
   // The catalog's current version; the configuration's outside a catalog.
   TORVCurrency CurrentVersion();
 
@@ -244,7 +256,6 @@ class TORVRoutine : public TORVCatalogBound<TORVPrivilegedConfigObject> {
   std::unique_ptr<TORVSelectedFunctions> FReferencedFunctions;
   std::unique_ptr<TORVSelectedProcedures> FReferencedProcedures;
   TORVString FAlterSQL;
-  TORVCurrency FUserVersion = TORVCurrency::FromInt(1);
 };
 
 class TORVProcedure : public TORVRoutine {

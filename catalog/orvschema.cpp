@@ -290,24 +290,29 @@ TORVVirtualTable* TORVSchema::FindVirtualTable(const TORVString& Name, TORVUser*
   return nullptr;
 }
 
-void TORVViews::CheckForDuplicateObject(TORVConfigObject* NewObject) {
-  if (FCheckingDuplicates) return;
-  FCheckingDuplicates = true;
+void CheckDuplicatesOnce(bool& Checking, const std::function<void()>& Check) {
+  if (Checking) return;
+  Checking = true;
   try {
-    TORVSchemaObjects::CheckForDuplicateObject(NewObject);
-    if (auto* Owner = dynamic_cast<TORVSchema*>(FParent)) {
-      for (TORVConfigObjects* List :
-           {static_cast<TORVConfigObjects*>(&Owner->GetBaseTables()),
-            static_cast<TORVConfigObjects*>(&Owner->GetTemporaryTables()),
-            static_cast<TORVConfigObjects*>(&Owner->GetViews()),
-            static_cast<TORVConfigObjects*>(&Owner->GetTemporaryViews())})
-        if (List != this) List->CheckForDuplicateObject(NewObject);
-    }
+    Check();
   } catch (...) {
-    FCheckingDuplicates = false;
+    Checking = false;
     throw;
   }
-  FCheckingDuplicates = false;
+  Checking = false;
+}
+
+void TORVViews::CheckForDuplicateObject(TORVConfigObject* NewObject) {
+  CheckDuplicatesOnce(FCheckingDuplicates, [&] {
+    TORVSchemaObjects::CheckForDuplicateObject(NewObject);
+    auto* Owner = dynamic_cast<TORVSchema*>(FParent);
+    if (Owner == nullptr) return;
+    for (TORVConfigObjects* List : {static_cast<TORVConfigObjects*>(&Owner->GetBaseTables()),
+                                    static_cast<TORVConfigObjects*>(&Owner->GetTemporaryTables()),
+                                    static_cast<TORVConfigObjects*>(&Owner->GetViews()),
+                                    static_cast<TORVConfigObjects*>(&Owner->GetTemporaryViews())})
+      if (List != this) List->CheckForDuplicateObject(NewObject);
+  });
 }
 
 void TORVTemporaryViews::DuplicateObjectError(TORVConfigObject* Member) {

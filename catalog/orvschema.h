@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -73,7 +74,7 @@ class TORVView : public TORVVirtualTable {
   void BuildAlterSQL(int32_t Action, TORVConfigObject* Target, char16_t StatementTerminator) override;
 
   // An updateable view refuses indexes (IndexableError).
-  void CheckIndexable();
+  void CheckIndexable() override;
   [[noreturn]] virtual void IndexableError();
 
   // "VIEW", the quoted name, " AS" and the query; with IncludeExtensions
@@ -92,10 +93,6 @@ class TORVView : public TORVVirtualTable {
   void SetUpdateable(bool Value);
   TORVSelectedConfigObjects& GetReferencedTables() const { return *FReferencedTables; }
   TORVSelectedConfigObjects& GetReferencedFunctions() const { return *FReferencedFunctions; }
-  // The version the user gives in the VERSION clause; 1.00 when new.
-  TORVCurrency GetUserVersion() const { return FUserVersion; }
-  void SetUserVersion(TORVCurrency Value);
-
  protected:
   // A derived table: its tree belongs to the statement that holds it.
   bool IsDerived() const { return FTemporary; }
@@ -106,8 +103,11 @@ class TORVView : public TORVVirtualTable {
   std::unique_ptr<TORVSelectedConfigObjects> FReferencedTables;
   std::unique_ptr<TORVSelectedConfigObjects> FReferencedFunctions;
   TORVString FAlterSQL;
-  TORVCurrency FUserVersion = TORVCurrency::FromInt(1);
 };
+
+// Runs Check unless Checking is set, with Checking set meanwhile: two
+// collections that share a name space ask each other once, not back.
+void CheckDuplicatesOnce(bool& Checking, const std::function<void()>& Check);
 
 // The schema collections: privileged, so that a lookup with an effective
 // user treats what the user may not see as missing.

@@ -67,12 +67,6 @@ void TORVView::SetUpdateable(bool Value) {
   SetModified(true);
 }
 
-void TORVView::SetUserVersion(TORVCurrency Value) {
-  if (Value == FUserVersion) return;
-  FUserVersion = Value;
-  SetModified(true);
-}
-
 void TORVView::CheckIndexable() {
   if (FUpdateable) IndexableError();
 }
@@ -88,20 +82,17 @@ void TORVView::Assign(TORVConfigObject* FromObject, bool CopyReferences) {
   FDefinition->Assign(From->FDefinition.get(), false);
   FWithCheck = From->FWithCheck;
   FUpdateable = From->FUpdateable;
-  FUserVersion = From->FUserVersion;
 }
 
 bool TORVView::Compare(TORVConfigObject* ObjectToCompare, bool CompareID) {
   if (!TORVVirtualTable::Compare(ObjectToCompare, CompareID)) return false;
   auto* Other = dynamic_cast<TORVView*>(ObjectToCompare);
   return Other != nullptr && FWithCheck == Other->FWithCheck && FUpdateable == Other->FUpdateable &&
-         FUserVersion == Other->FUserVersion && FDefinition->Compare(Other->FDefinition.get());
+         FDefinition->Compare(Other->FDefinition.get());
 }
 
 void TORVView::Save(TORVMemoryStream& Stream, bool CRCOnly) {
   TORVVirtualTable::Save(Stream, CRCOnly);
-  // Written under the gate it is read with.
-  if (GetConfigVersion() >= AttributesVersion) Stream.WriteCurrency(FUserVersion);
   Stream.WriteString(FDefinition->GetExpression());
   Stream.WriteBoolean(FWithCheck);
   Stream.WriteBoolean(FUpdateable);
@@ -109,7 +100,6 @@ void TORVView::Save(TORVMemoryStream& Stream, bool CRCOnly) {
 
 void TORVView::Load(TORVMemoryStream& Stream) {
   TORVVirtualTable::Load(Stream);
-  if (GetConfigVersion() >= AttributesVersion) FUserVersion = Stream.ReadCurrency();
   TORVString Text;
   Stream.ReadString(Text);
   // A different text drops the compiled form.

@@ -9,8 +9,10 @@
 #include "base/orverror.h"
 #include "catalog/orvcatalog.h"
 #include "catalog/orvdatatype.h"
+#include "catalog/orvmodule.h"
 #include "catalog/orvschema.h"
 #include "core/orvenv.h"
+#include "core/orvparam.h"
 #include "core/orvstream.h"
 #include "core/orvtypefunc.h"
 #include "sql/orvbuilder.h"
@@ -33,18 +35,13 @@ struct TParamSpec {
 // A configuration with its compiler and the database Main whose catalog
 // holds t (a INTEGER, b VARCHAR(10)); collation names come from the
 // configuration's collations.
-class RoutineTest : public ::testing::Test {
+class StoredRoutineTest : public ::testing::Test, public test::TCompilingCatalogs {
  protected:
-  RoutineTest() : Config(test::NewRoot()) {
-    Config->SetParser(&Parser);
-    Config->SetValidater(&Validater);
-    Config->SetBuilder(&Builder);
-    LoadConfigCollations(Config->GetCollations(), CharacterSetUnicode, Environment());
+  StoredRoutineTest() {
     Config->SetOnGetCollationName([this](int32_t Collation) {
       TORVConfigObject* Found = Config->GetCollations().FindByID(Collation, false);
       return Found != nullptr ? Found->GetName() : TORVString();
     });
-    Catalog = test::AttachCatalog(*Config, u"Main");
     Catalog->SetVersion(EngineCatalogVersion);
     test::NewTableT(*Catalog);
   }
@@ -87,11 +84,16 @@ class RoutineTest : public ::testing::Test {
     return static_cast<TORVProcedure*>(AddRoutine(Default().GetProcedures(), Name, Text, Params));
   }
 
-  TORVExprParser Parser;
-  TORVExprValidater Validater;
-  TORVExprBuilder Builder;
-  std::unique_ptr<TORVConfig> Config;
-  TORVCatalog* Catalog = nullptr;
+  // An external routines module of the test libraries.
+  TORVModule* AddModule(const TORVString& Name, const TORVString& Library) {
+    Config->SetPath(u"" ORV_TEST_MODULE_DIR);
+    auto Module = std::make_unique<TORVModule>(Config.get());
+    Module->SetName(Name);
+    Module->SetPath(Library + u".so");
+    Module->SetLockSlot(Config->GetNewModuleLockSlot());
+    Config->GetModules().Add(Module.get());
+    return Module.release();
+  }
 };
 
 // The first node of Tree for which Match holds; nil when none.
@@ -111,7 +113,7 @@ const TORVExprToken* FindNode(const TORVExprToken* Tree, const std::function<boo
 
 constexpr char16_t IncText[] = u"FUNCTION inc (IN x INTEGER) RETURNS INTEGER\r\nBEGIN\r\n  RETURN x + 1;\r\nEND";
 
-TEST_F(RoutineTest, FunctionCreateTextHasHeaderResultBodyFromBeginAndVersion) {
+TEST_F(StoredRoutineTest, FunctionCreateTextHasHeaderResultBodyFromBeginAndVersion) {
   TORVFunction* Inc = AddFunction(u"inc", IncText, {{rpInput, u"x", dtInteger}});
   EXPECT_EQ(Inc->GetCreateSQL(false, false, false),
             u"CREATE FUNCTION \"inc\" (IN \"x\" INTEGER)\r\nRETURNS INTEGER\r\n"
@@ -124,7 +126,7 @@ TEST_F(RoutineTest, FunctionCreateTextHasHeaderResultBodyFromBeginAndVersion) {
             u"\r\nDESCRIPTION 'adds one'\r\nVERSION 1.00\r\nATTRIBUTES 'fast'");
 }
 
-TEST_F(RoutineTest, CharacterParametersShowTheirCollationAndOthersDoNot) {
+TEST_F(StoredRoutineTest, CharacterParametersShowTheirCollationAndOthersDoNot) {
   TORVProcedure* P = AddProcedure(u"p", u"PROCEDURE p () BEGIN END",
                                   {{rpInput, u"v", dtCharacter, stVarChar, 20},
                                    {rpOutput, u"g", dtCharacter, stGUID},
@@ -138,7 +140,7 @@ TEST_F(RoutineTest, CharacterParametersShowTheirCollationAndOthersDoNot) {
   EXPECT_EQ(P->GetNumOutputParams(), 2);
 }
 
-TEST_F(RoutineTest, BodyStartsAtTheFirstBeginAndComparesIgnoringCase) {
+TEST_F(StoredRoutineTest, BodyStartsAtTheFirstBeginAndComparesIgnoringCase) {
   struct {
     TORVString Text;
     TORVString Body;
@@ -170,7 +172,7 @@ TEST_F(RoutineTest, BodyStartsAtTheFirstBeginAndComparesIgnoringCase) {
   EXPECT_TRUE(A.Compare(&B, false));
 }
 
-TEST_F(RoutineTest, ProceduresAndFunctionsShareOneNameSpace) {
+TEST_F(StoredRoutineTest, ProceduresAndFunctionsShareOneNameSpace) {
   AddFunction(u"f", u"FUNCTION f () RETURNS INTEGER BEGIN RETURN 1; END", {});
   AddProcedure(u"p", u"PROCEDURE p () BEGIN END");
   for (auto* List : {static_cast<TORVSchemaObjects*>(&Default().GetProcedures()),
@@ -185,7 +187,7 @@ TEST_F(RoutineTest, ProceduresAndFunctionsShareOneNameSpace) {
   EXPECT_EQ(Catalog->GetNewRoutineLockSlot(), 3);
 }
 
-TEST_F(RoutineTest, FunctionReferencesAreTypedByTheResultAndCallsFindFunctionsFirst) {
+TEST_F(StoredRoutineTest, FunctionReferencesAreTypedByTheResultAndCallsFindFunctionsFirst) {
   AddFunction(u"half", u"FUNCTION half (IN x INTEGER) RETURNS DECIMAL(10,2) BEGIN RETURN x / 2; END",
               {{rpInput, u"x", dtInteger}}, dtDecimal);
   TORVFunction* Inc = AddFunction(u"inc", IncText, {{rpInput, u"x", dtInteger}});
@@ -213,7 +215,7 @@ TEST_F(RoutineTest, FunctionReferencesAreTypedByTheResultAndCallsFindFunctionsFi
   EXPECT_EQ(test::ErrorOf([&] { Missing->Compile(); }).substr(0, 4), "700 ");
 }
 
-TEST_F(RoutineTest, RenamingAFunctionRewritesItsCallsAndItsRecursiveCalls) {
+TEST_F(StoredRoutineTest, RenamingAFunctionRewritesItsCallsAndItsRecursiveCalls) {
   TORVFunction* Fact = AddFunction(
       u"fact", u"FUNCTION fact (IN n INTEGER) RETURNS INTEGER\r\nBEGIN\r\n  IF n <= 1 THEN RETURN 1; END IF;\r\n"
                u"  RETURN n * fact(n - 1);\r\nEND",
@@ -245,7 +247,7 @@ void WriteOldProcedure(TORVMemoryStream& Stream, TORVProcedure& Source) {
   Stream.WriteInteger(7);
 }
 
-TEST_F(RoutineTest, RoutineOf203CatalogKeepsParsingTheOldDynamicSyntax) {
+TEST_F(StoredRoutineTest, RoutineOf203CatalogKeepsParsingTheOldDynamicSyntax) {
   constexpr char16_t Text[] = u"PROCEDURE old () BEGIN START TRANSACTION ON TABLES t; COMMIT; END";
   auto ConvertsNames = [](TORVProcedure& Procedure) {
     TORVPartialTree Tree(Procedure.GetDefinition().Parse());
@@ -285,7 +287,76 @@ TEST_F(RoutineTest, RoutineOf203CatalogKeepsParsingTheOldDynamicSyntax) {
   EXPECT_FALSE(ConvertsNames(*Loaded));
 }
 
-TEST_F(RoutineTest, SchemaStreamRoundTripsItsRoutines) {
+TEST_F(StoredRoutineTest, ParsedDefinitionsGiveParametersResultAndModule) {
+  TORVProcedure P(Config.get(), nullptr, Catalog);
+  P.SetName(u"p");
+  P.SetDefinitionText(
+      u"PROCEDURE p (IN x INTEGER, OUT y VARCHAR(10) DESCRIPTION 'the y', INOUT z DECIMAL(10,2)) BEGIN END");
+  // The statement's builders read the validated tree.
+  P.Compile();
+  P.BuildParams(P.GetDefinition().FTokens);
+  P.BuildResultParam(P.GetDefinition().FTokens);
+  P.BuildModule(P.GetDefinition().FTokens);
+  ASSERT_EQ(P.GetParams().GetCount(), 3);
+  EXPECT_EQ(P.GetParams().GetCreateSQL(false, false, false).substr(0, 45),
+            u"IN \"x\" INTEGER, OUT \"y\" VARCHAR(10) COLLATE \"");
+  EXPECT_EQ(P.GetParams().GetParam(1)->GetDescription(), u"the y");
+  EXPECT_EQ(P.GetParams().GetParam(2)->GetParamType(), rpInputOutput);
+  EXPECT_EQ(P.GetParams().GetParam(2)->GetScale(), 2);
+  EXPECT_EQ(P.GetResultParam().GetParamType(), rpNone);
+  EXPECT_EQ(P.GetImplementationType(), riSQL);
+
+  TORVModule* Module = AddModule(u"Mod", u"orvtm_routine");
+  TORVFunction F(Config.get(), nullptr, Catalog);
+  F.SetName(u"f");
+  F.SetDefinitionText(u"FUNCTION f (x INTEGER) RETURNS VARCHAR(20) EXTERNAL NAME mod");
+  // The statement's builders read the validated tree.
+  F.Compile();
+  F.BuildParams(F.GetDefinition().FTokens);
+  F.BuildResultParam(F.GetDefinition().FTokens);
+  F.BuildModule(F.GetDefinition().FTokens);
+  EXPECT_EQ(F.GetResultParam().GetParamType(), rpResult);
+  EXPECT_EQ(F.GetResultParam().GetLength(), 20);
+  EXPECT_EQ(F.GetImplementationType(), riExternal);
+  EXPECT_EQ(F.GetModule(), Module);
+  EXPECT_EQ(F.GetModuleName(), u"Mod");
+  EXPECT_EQ(F.GetSQL(false).substr(F.GetSQL(false).find(u"\r\n")),
+            u"\r\nRETURNS VARCHAR(20) COLLATE \"" + Config->GetOnGetCollationName()(0) +
+                u"\"\r\nEXTERNAL NAME \"Mod\"");
+}
+
+TEST_F(StoredRoutineTest, ExternalRoutinesOpenCallAndCloseTheirModule) {
+  int32_t Loads = 0;
+  int32_t Unloads = 0;
+  Config->SetOnModuleLoad([&](TORVModule*) { ++Loads; });
+  Config->SetOnModuleUnload([&](TORVModule*) { ++Unloads; });
+  AddModule(u"Mod", u"orvtm_routine");
+  AddModule(u"Filter", u"orvtm_filter");
+  for (const TORVString Name : {u"Quiet", u"Fail"}) {
+    TORVProcedure* P = AddProcedure(Name, u"PROCEDURE " + Name + u" () EXTERNAL NAME Mod");
+    P->Compile();
+    P->BuildModule(P->GetDefinition().FTokens);
+    P->OpenModule();
+    P->OpenModule();
+    EXPECT_NE(P->GetModuleHandle(), 0u);
+    TORVParamValues Values(Config->GetCharacterSet());
+    if (Name == u"Fail")
+      EXPECT_EQ(test::ErrorOf([&] { P->CallExternalRoutine(Values); }).substr(0, 4), "202 ");
+    else
+      P->CallExternalRoutine(Values);
+    P->CloseModule();
+    EXPECT_EQ(P->GetModuleHandle(), 0u);
+  }
+  EXPECT_EQ(Loads, Unloads);
+
+  // A module of another kind is refused when the routine is built.
+  TORVProcedure* Wrong = AddProcedure(u"wrong", u"PROCEDURE wrong () EXTERNAL NAME Filter");
+  Wrong->Compile();
+  EXPECT_EQ(test::ErrorOf([&] { Wrong->BuildModule(Wrong->GetDefinition().FTokens); }).substr(0, 4), "202 ");
+  EXPECT_EQ(Wrong->GetImplementationType(), riSQL);
+}
+
+TEST_F(StoredRoutineTest, SchemaStreamRoundTripsItsRoutines) {
   AddFunction(u"inc", IncText, {{rpInput, u"x", dtInteger}});
   AddProcedure(u"p", u"PROCEDURE p (OUT r VARCHAR(5)) BEGIN SET r = 'a'; END",
                {{rpOutput, u"r", dtCharacter, stVarChar, 5}});

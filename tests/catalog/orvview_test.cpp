@@ -21,14 +21,9 @@ namespace {
 
 // A configuration with its compiler and the database Main whose catalog
 // holds t (a INTEGER, b VARCHAR(10)).
-class ViewTest : public ::testing::Test {
+class ViewTest : public ::testing::Test, public test::TCompilingCatalogs {
  protected:
-  ViewTest() : Config(test::NewRoot()) {
-    Config->SetParser(&Parser);
-    Config->SetValidater(&Validater);
-    Config->SetBuilder(&Builder);
-    LoadConfigCollations(Config->GetCollations(), CharacterSetUnicode, Environment());
-    Catalog = test::AttachCatalog(*Config, u"Main");
+  ViewTest() {
     Catalog->SetVersion(EngineCatalogVersion);
     Table = test::NewTableT(*Catalog);
   }
@@ -45,11 +40,6 @@ class ViewTest : public ::testing::Test {
     return View.release();
   }
 
-  TORVExprParser Parser;
-  TORVExprValidater Validater;
-  TORVExprBuilder Builder;
-  std::unique_ptr<TORVConfig> Config;
-  TORVCatalog* Catalog = nullptr;
   TORVBaseTable* Table = nullptr;
 };
 
