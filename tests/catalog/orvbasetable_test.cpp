@@ -15,12 +15,17 @@
 #include "catalog/orvindexes.h"
 #include "catalog/orvjob.h"
 #include "catalog/orvlockable.h"
+#include "catalog/orvmigrator.h"
+#include "catalog/orvmodule.h"
 #include "catalog/orvprivilege.h"
 #include "catalog/orvruntimetables.h"
 #include "catalog/orvselection.h"
 #include "catalog/orvstore.h"
+#include "catalog/orvtable.h"
+#include "catalog/orvtextfilter.h"
 #include "catalog/orvtrigger.h"
 #include "catalog/orvuser.h"
+#include "catalog/orvwordgen.h"
 #include "core/orvstream.h"
 #include "core/orvenv.h"
 #include "core/orvliteral.h"
@@ -481,7 +486,14 @@ TEST(InformationTables, EveryDescribedTableBuildsThroughDynamicCreation) {
       &StoreFilesClass(),     &LogEventsClass(),       &StatementsLoggedClass(),
       &FileIOStatisticsClass(), &SessionStatisticsClass(), &ServerStatisticsClass(),
       &BackupsClass(),        &UpdatesClass(),         &ServerSessionsClass(),
-      &ServerSessionLocksClass()};
+      &ServerSessionLocksClass(), &ModulesClass(),     &TextFiltersClass(),
+      &WordGeneratorsClass(), &MigratorsClass(),       &MigratorParamsClass(),
+      &MigratorTablesClass(), &MigratorViewsClass(),   &MigratorFunctionsClass(),
+      &MigratorProceduresClass(), &IndexesClass(),     &IndexColumnsClass(),
+      &ODBCStatisticsClass(), &ConstraintsClass(),     &ConstraintColumnsClass(),
+      &ODBCPrimaryKeysClass(), &ODBCForeignKeysClass(), &TriggersClass(),
+      &TriggerColumnsClass(), &ODBCTablesClass(),      &TablePrivilegesClass(),
+      &ODBCTablePrivilegesClass()};
   // The positions the session's row loaders write to, where they are fixed.
   const std::map<TORVString, std::vector<TORVString>> ExpectedColumns = {
       {u"Tables",
