@@ -7,6 +7,7 @@
 #include "catalog/orvconstraint.h"
 #include "catalog/orvschema.h"
 #include "catalog/orvtable.h"
+#include "catalog/orvtextfilter.h"
 #include "catalog/orvwordgen.h"
 #include "core/orvcommon.h"
 #include "core/orvenv.h"
@@ -444,14 +445,34 @@ bool TORVIndex::GetResultSetIndex() const {
                      SameString(FName, u"__GroupBy"));
 }
 
+int32_t TORVIndex::TextCollation() const {
+  return FIndexColumns->GetCount() > 0 ? FIndexColumns->GetIndexColumn(0)->GetCollation() : 0;
+}
+
+void TORVIndex::FilterText(const TORVString& FilterType, const TORVString& TextToFilter, TORVString& FilteredText) {
+  TORVConfig* Config = ConfigOf(this);
+  TORVTextFilter* Filter = Config != nullptr ? Config->GetTextFilters().FindByType(FilterType) : nullptr;
+  // A document of a type nobody filters is indexed as it stands.
+  if (Filter == nullptr) {
+    FilteredText = TextToFilter;
+    return;
+  }
+  Filter->FilterText(TextCollation(), FilterType, TextToFilter, FilteredText);
+}
+
 std::unique_ptr<TORVWordList> TORVIndex::BuildWordList(const TORVString& Value, bool SearchWords) {
-  const int32_t Collation = FIndexColumns->GetCount() > 0 ? FIndexColumns->GetIndexColumn(0)->GetCollation() : 0;
+  const int32_t Collation = TextCollation();
   auto Words = std::make_unique<TORVWordList>(Collation);
-  // Generator modules are not loaded by this engine yet: every generator
-  // splits with the built-in splitter, which "Default" stands for.
+  TORVWordGenerator* Generator = GetWordGenerator();
+  // "Default" is a system object that stands for the built-in splitter.
+  const bool BuiltIn = Generator == nullptr || Generator->GetSystemObject();
   int32_t Position = 1;
   for (;;) {
-    TORVString Word = GetNextTextIndexWord(Collation, Value, Position, SearchWords);
+    TORVString Word;
+    if (BuiltIn)
+      Word = GetNextTextIndexWord(Collation, Value, Position, SearchWords);
+    else
+      Generator->GetNextTextIndexWord(Collation, Value, Position, Word, SearchWords);
     if (Word.empty()) break;
     if (static_cast<int32_t>(Word.size()) > FTextWordLength) Word.resize(static_cast<size_t>(FTextWordLength));
     Words->Add(Word);

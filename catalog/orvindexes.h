@@ -243,6 +243,8 @@ class TORVIndex : public TORVCatalogObject {
   TORVVirtualTable* OwnerTable() const;
   TORVColumns* OwnerColumns() const;
   bool WordGeneratorByName();
+  // Words are split and filtered under the collation of the first key column.
+  int32_t TextCollation() const;
 
   int32_t FIndexType = itIndex;
   bool FUniqueKeys = false;

@@ -5,12 +5,15 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "catalog/orvcatalog.h"
 #include "catalog/orvcolumns.h"
 #include "catalog/orvconfig.h"
 #include "catalog/orvschema.h"
+#include "catalog/orvmodule.h"
 #include "catalog/orvtable.h"
+#include "catalog/orvtextfilter.h"
 #include "catalog/orvwordgen.h"
 #include "core/orvenv.h"
 #include "core/orvliteral.h"
@@ -417,6 +420,99 @@ TEST_F(IndexFixture, RenamingAWordGeneratorRenamesItsIndexesAndDroppingItLeavesT
     EXPECT_EQ(Text->GetWordGeneratorName(), u"");
     EXPECT_EQ(Text->GetWordGenerator(), Config->GetDefaultWordGenerator());
     EXPECT_NE(Text->GetCreateSQL(false, false, false).find(u"WORD GENERATOR \"Default\""), TORVString::npos);
+  }
+}
+
+// Text indexes whose generators and filters run the test module libraries
+// (a Unicode configuration, as those libraries are built for one).
+class TextModuleFixture : public IndexFixture {
+ protected:
+  void SetUp() override {
+    MakeCatalog(CharacterSetUnicode);
+    Config->SetPath(u"" ORV_TEST_MODULE_DIR);
+    Column(u"body", dtCharacter, stVarChar, 100);
+    Column(u"kind", dtCharacter, stChar, 10);
+  }
+
+  void AddModule(const TORVString& Name, const TORVString& Library) {
+    auto Module = std::make_unique<TORVModule>(Config.get());
+    Module->SetName(Name);
+    Module->SetPath(Library + u".so");
+    Module->SetLockSlot(Config->GetNewModuleLockSlot());
+    Config->GetModules().Add(Module.get());
+    Module.release();
+  }
+
+  TORVWordGenerator* ModuleGenerator() {
+    AddModule(u"m", u"orvtm_wordgen");
+    TORVWordGenerator* Generator = NewGenerator(*Config, u"Blanks");
+    Generator->SetModuleName(u"m");
+    return Generator;
+  }
+
+  // A text index over body; nil keeps the generator the index validates to.
+  TORVIndex* TextIndex(TORVWordGenerator* Generator, int32_t WordLength) {
+    std::unique_ptr<TORVIndex> Made = NewIndex(u"words", itTextIndex, {{u"body"}});
+    if (Generator != nullptr) Made->SetWordGenerator(Generator);
+    Made->SetTextWordLength(WordLength);
+    Made->SetTextFilterTypeColumn(static_cast<TORVColumn*>(Table->GetColumns().FindByName(u"kind", true)));
+    TORVIndex* Text = Made.get();
+    EXPECT_EQ(Add(Made), "");
+    return Text;
+  }
+
+  static std::vector<TORVString> WordsOf(const TORVWordList& List) {
+    std::vector<TORVString> Result;
+    for (int32_t I = 0; I < List.GetNumWords(); ++I) Result.push_back(List.GetWords(I).GetValue());
+    return Result;
+  }
+};
+
+TEST_F(TextModuleFixture, GeneratorModulesWordsComeBackCutToTheWordLength) {
+  TORVIndex* Text = TextIndex(ModuleGenerator(), 4);
+  // The built-in splitter would drop the two-letter words: the module keeps them.
+  EXPECT_EQ(WordsOf(*Text->BuildWordList(u"alphabet be*ta alphanumeric ok", false)),
+            (std::vector<TORVString>{u"alph", u"be", u"ok", u"ta"}));
+  // Search texts reach the module as such: it keeps the wildcard inside.
+  EXPECT_EQ(WordsOf(*Text->BuildWordList(u"be*ta", true)), (std::vector<TORVString>{u"be*t"}));
+  EXPECT_EQ(Text->BuildWordList(u"   ", false)->GetNumWords(), 0);
+}
+
+TEST_F(TextModuleFixture, DefaultGeneratorSplitsWithTheBuiltInSplitterAndLoadsNothing) {
+  AddModule(u"m", u"orvtm_wordgen");
+  TORVIndex* Text = TextIndex(nullptr, 5);
+  ASSERT_EQ(Text->GetWordGenerator(), Config->GetDefaultWordGenerator());
+  EXPECT_EQ(WordsOf(*Text->BuildWordList(u"ab quickly be*ta", false)), (std::vector<TORVString>{u"quick"}));
+  EXPECT_EQ(Config->GetDefaultWordGenerator()->GetModuleHandle(), 0u);
+  EXPECT_EQ(static_cast<TORVModule*>(Config->GetModules().FindByName(u"m", true))->GetModuleInstanceCount(), 0);
+}
+
+TEST_F(TextModuleFixture, GeneratorThatDoesNotAdvanceRaisesTheModuleError) {
+  TORVIndex* Text = TextIndex(ModuleGenerator(), 10);
+  EXPECT_EQ(test::ErrorOf([&] { Text->BuildWordList(u"one stuck two", false); }),
+            "202 An error occurred with the module m (Module execution error: The module returned a word without "
+            "moving past position 4)");
+}
+
+TEST_F(TextModuleFixture, FilterModuleConvertsTextOfItsTypeAndOtherTypesPassUnchanged) {
+  AddModule(u"f", u"orvtm_filter");
+  auto Filter = std::make_unique<TORVTextFilter>(Config.get());
+  Filter->SetName(u"Pages");
+  Filter->SetModuleName(u"f");
+  Filter->SetFilterType(u"HTML");
+  Config->GetTextFilters().Add(Filter.get());
+  Filter.release();
+  TORVIndex* Text = TextIndex(nullptr, 20);
+  struct Case {
+    const char16_t* Type;
+    const char16_t* Filtered;
+  };
+  const Case Cases[] = {{u"HTML", u"5:hello"}, {u"html", u"5:hello"}, {u"pdf", u"hello"}, {u"", u"hello"}};
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(std::string(C.Type, C.Type + std::char_traits<char16_t>::length(C.Type)));
+    TORVString Filtered = u"stale";
+    Text->FilterText(C.Type, u"hello", Filtered);
+    EXPECT_EQ(Filtered, C.Filtered);
   }
 }
 
