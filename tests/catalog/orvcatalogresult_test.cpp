@@ -290,5 +290,130 @@ TEST_F(CatalogResultTest, DefaultResultOrderIsTheSelectedKeyElseTheRowID) {
   }
 }
 
+// An empty base table of the Default schema for a result to be defined in.
+TORVBaseTable* EmptyTable(TORVCatalog& Catalog, const TORVString& Name) {
+  TORVBaseTables& Tables = Catalog.GetDefaultSchema()->GetBaseTables();
+  std::unique_ptr<TORVBaseTable> Table(static_cast<TORVBaseTable*>(Tables.GetNewObject(nullptr)));
+  Table->SetName(Name);
+  Tables.Add(Table.get());
+  return Table.release();
+}
+
+std::string Narrow(const TORVString& Text) {
+  std::string Result;
+  for (char16_t C : Text) Result += static_cast<char>(C);
+  return Result;
+}
+
+// The column names of Table, hidden ones in brackets.
+std::string ColumnsOf(TORVVirtualTable& Table) {
+  std::string Result;
+  for (int32_t I = 0; I < Table.GetColumns().GetCount(); ++I) {
+    TORVColumn* Column = Table.GetColumns().GetColumn(I);
+    if (!Result.empty()) Result += ",";
+    Result += Column->GetHidden() ? "[" + Narrow(Column->GetName()) + "]" : Narrow(Column->GetName());
+  }
+  return Result;
+}
+
+// Each index of Table as name(keys), hidden ones in brackets.
+std::string IndexesOf(TORVVirtualTable& Table) {
+  std::string Result;
+  for (int32_t I = 0; I < Table.GetIndexes().GetCount(); ++I) {
+    TORVIndex* Index = Table.GetIndexes().GetIndex(I);
+    if (!Result.empty()) Result += ";";
+    const std::string Name = Narrow(Index->GetName()) + "(" + KeysOf(*Index) + ")";
+    Result += Index->GetHidden() ? "[" + Name + "]" : Name;
+  }
+  return Result;
+}
+
+TEST_F(CatalogResultTest, ResultTableHasTheRowIDTheItemsAndTheOrderingIndexesItsClausesAsk) {
+  struct TCase {
+    const char16_t* Text;
+    bool IncludePrimaryKey;
+    const char* Columns;
+    const char* Indexes;
+  };
+  const TCase Cases[] = {
+      {u"SELECT a, b FROM t GROUP BY a", false, "[__RowID],a,b", "[__GroupBy(a)]"},
+      {u"SELECT a, b FROM t GROUP BY a, b ORDER BY b DESC", false, "[__RowID],a,b",
+       "[__GroupBy(a,b)];[__OrderBy(b desc)]"},
+      {u"SELECT DISTINCT b, a FROM t", false, "[__RowID],b,a", "[__Distinct(b,a)];[__OrderBy(a)]"},
+      {u"SELECT b, c FROM t ORDER BY c DESC, b", false, "[__RowID],b,c", "[__OrderBy(c desc,b)]"},
+      // Without ORDER BY the rows keep the source key's order, else their own.
+      {u"SELECT b, c FROM t", false, "[__RowID],b,c", "[__OrderBy(__RowID)]"},
+      {u"SELECT a + 1 AS s FROM t", true, "[__RowID],s", "[__OrderBy(__RowID)];[__PrimaryKey(__RowID)]"},
+      {u"SELECT a FROM t UNION SELECT x FROM u", false, "[__RowID],a", "[__Distinct(a)];[__OrderBy(a)]"},
+      {u"SELECT a FROM t UNION ALL SELECT x FROM u", false, "[__RowID],a", "[__OrderBy(a)]"},
+  };
+  for (const TCase& Case : Cases) {
+    TORVBaseTable* Result = EmptyTable(*Catalog, u"r" + std::u16string(1, static_cast<char16_t>(u'0' + (&Case - Cases))));
+    Catalog->BuildResultTable(Compile(Case.Text), Result, Case.IncludePrimaryKey, false);
+    EXPECT_EQ(ColumnsOf(*Result), Case.Columns) << "case " << (&Case - Cases);
+    EXPECT_EQ(IndexesOf(*Result), Case.Indexes) << "case " << (&Case - Cases);
+  }
+}
+
+TEST_F(CatalogResultTest, ResultColumnsTakeTheItemsTypesAndOnlyColumnItemsAnOrigin) {
+  TORVBaseTable* Result = EmptyTable(*Catalog, u"r");
+  Catalog->BuildResultTable(Compile(u"SELECT b AS bb, a + 1 AS s, x FROM t, Other.u"), Result, false, true);
+  TORVColumns& Columns = Result->GetColumns();
+  ASSERT_EQ(ColumnsOf(*Result), "[__RowID],bb,s,x");
+  EXPECT_EQ(Columns.GetColumn(1)->GetDataType(), dtCharacter);
+  EXPECT_EQ(Columns.GetColumn(1)->GetLength(), 10);
+  EXPECT_EQ(Narrow(Columns.GetColumn(1)->GetOrigin()), "t.b");
+  EXPECT_EQ(Columns.GetColumn(2)->GetDataType(), dtInteger);
+  EXPECT_EQ(Narrow(Columns.GetColumn(2)->GetOrigin()), "");
+  EXPECT_EQ(Narrow(Columns.GetColumn(3)->GetOrigin()), "Other.Default.u.x");
+
+  TORVBaseTable* Plain = EmptyTable(*Catalog, u"r2");
+  Catalog->BuildResultTable(Compile(u"SELECT b FROM t"), Plain, false, false);
+  EXPECT_EQ(Narrow(Plain->GetColumns().GetColumn(1)->GetOrigin()), "");
+}
+
+TEST_F(CatalogResultTest, LiveResultTakesSourceColumnsForColumnItemsAndTypedColumnsForOthers) {
+  Table->GetColumns().GetColumn(2)->SetDescription(u"the b");
+  TORVBaseTable* Result = EmptyTable(*Catalog, u"r");
+  Catalog->BuildLiveResultTable(Compile(u"SELECT b AS bb, a * 2 AS s FROM t ORDER BY bb"), Result);
+  TORVColumns& Columns = Result->GetColumns();
+  ASSERT_EQ(ColumnsOf(*Result), "[__RowID],bb,s");
+  EXPECT_EQ(Columns.GetColumn(1)->GetDataType(), dtCharacter);
+  EXPECT_EQ(Columns.GetColumn(1)->GetLength(), 10);
+  EXPECT_EQ(Narrow(Columns.GetColumn(1)->GetDescription()), "the b");
+  EXPECT_EQ(Narrow(Columns.GetColumn(1)->GetOrigin()), "t.b");
+  EXPECT_EQ(Narrow(Columns.GetColumn(2)->GetOrigin()), "");
+  EXPECT_EQ(Columns.GetColumn(2)->GetDataType(), dtInteger);
+  // A live result orders through the source's indexes.
+  EXPECT_EQ(IndexesOf(*Result), "");
+}
+
+TEST_F(CatalogResultTest, UpdatesTableHasTheSixColumnsAndAnIndexOnEachOfTheFirstThree) {
+  TORVBaseTable* Updates = EmptyTable(*Catalog, u"updates");
+  Catalog->BuildUpdatesTable(Updates);
+  EXPECT_EQ(ColumnsOf(*Updates), "[__RowID],TableName,UpdateType,UpdateTimeStamp,Manifest,KeyData,RowData");
+  EXPECT_EQ(IndexesOf(*Updates),
+            "[__PrimaryKey(__RowID)];TableName(TableName);UpdateType(UpdateType);UpdateTimeStamp(UpdateTimeStamp)");
+  TORVColumns& Columns = Updates->GetColumns();
+  struct TCase {
+    int32_t DataType;
+    int32_t SubType;
+    int32_t Length;
+    bool CaseInsensitive;
+  };
+  const TCase Cases[] = {{dtCharacter, stVarChar, 80, true}, {dtCharacter, stVarChar, 15, true},
+                         {dtTimeStamp, stNone, 0, false},    {dtLargeObject, stClob, 0, true},
+                         {dtLargeObject, stClob, 0, true},   {dtLargeObject, stClob, 0, true}};
+  for (int32_t I = 0; I < 6; ++I) {
+    TORVColumn* Column = Columns.GetColumn(I + 1);
+    EXPECT_EQ(Column->GetDataType(), Cases[I].DataType) << I;
+    EXPECT_EQ(Column->GetSubType(), Cases[I].SubType) << I;
+    if (Cases[I].Length != 0) {
+      EXPECT_EQ(Column->GetLength(), Cases[I].Length) << I;
+    }
+    EXPECT_EQ((Column->GetCollation() & CollationCaseInsensitiveFlag) != 0, Cases[I].CaseInsensitive) << I;
+  }
+}
+
 }  // namespace
 }  // namespace orv
