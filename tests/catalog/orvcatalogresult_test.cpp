@@ -415,5 +415,45 @@ TEST_F(CatalogResultTest, UpdatesTableHasTheSixColumnsAndAnIndexOnEachOfTheFirst
   }
 }
 
+TEST_F(CatalogResultTest, ComputedViewColumnsArePlacedAfterAllColumnsOfTheBaseTable) {
+  // v (a, s, b) reads t (__RowID, a, b, c); w (s, d) reads v.
+  auto AddView = [this](const TORVString& Name, const TORVString& Query,
+                        std::initializer_list<const char16_t*> Columns) {
+    TORVViews& Views = Catalog->GetDefaultSchema()->GetViews();
+    std::unique_ptr<TORVView> View(static_cast<TORVView*>(Views.GetNewObject(nullptr)));
+    View->SetName(Name);
+    View->GetDefinition().SetExpression(Query);
+    Views.Add(View.get());
+    AddTestColumn(View->GetColumns(), u"__RowID", dtInteger)->SetHidden(true);
+    for (const char16_t* Column : Columns) AddTestColumn(View->GetColumns(), Column, dtInteger);
+    View->SetUpdateable(true);
+    View->Compile();
+    return View.release();
+  };
+  TORVView* V = AddView(u"v", u"SELECT a, a + 1 AS s, b FROM t", {u"a", u"s", u"b"});
+  TORVView* W = AddView(u"w", u"SELECT s, a * 2 AS d FROM v", {u"s", u"d"});
+  int32_t Position = 0;
+  Catalog->AssignViewOriginPositions(W, Position);
+  EXPECT_EQ(Position, 6);
+  EXPECT_EQ(V->GetColumns().GetColumn(2)->GetOriginPosition(), 4);
+  EXPECT_EQ(W->GetColumns().GetColumn(2)->GetOriginPosition(), 5);
+
+  // Over a view that is not updateable the count restarts at its columns.
+  V->SetUpdateable(false);
+  Position = 0;
+  Catalog->AssignViewOriginPositions(W, Position);
+  EXPECT_EQ(Position, 5);
+  EXPECT_EQ(W->GetColumns().GetColumn(2)->GetOriginPosition(), 4);
+
+  // A view that gives no live result is left as it is.
+  TORVView* Static = AddView(u"x", u"SELECT a + 1 AS s FROM t", {u"s"});
+  Static->SetUpdateable(false);
+  const int32_t Untouched = Static->GetColumns().GetColumn(1)->GetOriginPosition();
+  Position = 7;
+  Catalog->AssignViewOriginPositions(Static, Position);
+  EXPECT_EQ(Position, 7);
+  EXPECT_EQ(Static->GetColumns().GetColumn(1)->GetOriginPosition(), Untouched);
+}
+
 }  // namespace
 }  // namespace orv
