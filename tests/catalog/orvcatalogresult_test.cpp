@@ -7,6 +7,7 @@
 #include "catalog/orvcatalog.h"
 #include "catalog/orvcatalogexpr.h"
 #include "catalog/orvcolumns.h"
+#include "catalog/orvconstraint.h"
 #include "catalog/orvindexes.h"
 #include "catalog/orvschema.h"
 #include "catalog/orvtable.h"
@@ -453,6 +454,36 @@ TEST_F(CatalogResultTest, ComputedViewColumnsArePlacedAfterAllColumnsOfTheBaseTa
   Catalog->AssignViewOriginPositions(Static, Position);
   EXPECT_EQ(Position, 7);
   EXPECT_EQ(Static->GetColumns().GetColumn(1)->GetOriginPosition(), Untouched);
+}
+
+TEST_F(CatalogResultTest, ResultColumnsKnowWhetherTheirBaseColumnIsKeyOrUnique) {
+  auto Constrain = [this](const TORVString& Name, int32_t Type, const TORVString& ColumnName) {
+    std::unique_ptr<TORVConstraint> Constraint(static_cast<TORVConstraint*>(Table->GetConstraints().GetNewObject()));
+    Constraint->SetName(Name);
+    Constraint->SetConstraintType(Type);
+    auto* Member = static_cast<TORVConstraintColumn*>(Constraint->GetConstraintColumns()->GetNewObject());
+    Member->SetColumn(static_cast<TORVColumn*>(Table->GetColumns().FindByName(ColumnName, true)));
+    Constraint->GetConstraintColumns()->Add(Member);
+    Table->GetConstraints().Add(Constraint.get());
+    Constraint.release();
+  };
+  Constrain(u"uq_b", ctUnique, u"b");
+  Constrain(u"pk_a", ctPrimaryKey, u"a");
+  TORVExprToken* Query = Compile(u"SELECT a, b, c, a + 1 AS s FROM t");
+  TORVBaseTable* Static = EmptyTable(*Catalog, u"r");
+  Catalog->BuildResultTable(Query, Static, false, true);
+  TORVBaseTable* Live = EmptyTable(*Catalog, u"l");
+  Catalog->BuildLiveResultTable(Query, Live);
+  for (TORVBaseTable* Result : {Static, Live}) {
+    TORVColumns& Columns = Result->GetColumns();
+    ASSERT_EQ(ColumnsOf(*Result), "[__RowID],a,b,c,s");
+    EXPECT_TRUE(Columns.GetColumn(1)->GetOriginKey());
+    EXPECT_FALSE(Columns.GetColumn(1)->GetOriginUnique());
+    EXPECT_TRUE(Columns.GetColumn(2)->GetOriginUnique());
+    EXPECT_FALSE(Columns.GetColumn(2)->GetOriginKey());
+    EXPECT_FALSE(Columns.GetColumn(3)->GetOriginKey() || Columns.GetColumn(3)->GetOriginUnique());
+    EXPECT_FALSE(Columns.GetColumn(4)->GetOriginKey() || Columns.GetColumn(4)->GetOriginUnique());
+  }
 }
 
 }  // namespace
