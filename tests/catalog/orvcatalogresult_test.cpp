@@ -357,6 +357,7 @@ TEST_F(CatalogResultTest, ResultTableHasTheRowIDTheItemsAndTheOrderingIndexesIts
 }
 
 TEST_F(CatalogResultTest, ResultColumnsTakeTheItemsTypesAndOnlyColumnItemsAnOrigin) {
+  Table->GetColumns().GetColumn(2)->SetDescription(u"the b");
   TORVBaseTable* Result = EmptyTable(*Catalog, u"r");
   Catalog->BuildResultTable(Compile(u"SELECT b AS bb, a + 1 AS s, x FROM t, Other.u"), Result, false, true);
   TORVColumns& Columns = Result->GetColumns();
@@ -364,6 +365,7 @@ TEST_F(CatalogResultTest, ResultColumnsTakeTheItemsTypesAndOnlyColumnItemsAnOrig
   EXPECT_EQ(Columns.GetColumn(1)->GetDataType(), dtCharacter);
   EXPECT_EQ(Columns.GetColumn(1)->GetLength(), 10);
   EXPECT_EQ(Narrow(Columns.GetColumn(1)->GetOrigin()), "t.b");
+  EXPECT_EQ(Narrow(Columns.GetColumn(1)->GetDescription()), "the b");
   EXPECT_EQ(Columns.GetColumn(2)->GetDataType(), dtInteger);
   EXPECT_EQ(Narrow(Columns.GetColumn(2)->GetOrigin()), "");
   EXPECT_EQ(Narrow(Columns.GetColumn(3)->GetOrigin()), "Other.Default.u.x");
