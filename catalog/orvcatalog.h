@@ -142,6 +142,20 @@ class TORVCatalog : public TORVLockableConfigObject {
   // order, else "__RowID", the order rows were added in.
   void BuildDefaultResultIndex(TORVExprToken* QueryToken, TORVColumns* ColumnsToUse, TORVIndex* IndexToUse,
                                TORVExprToken* TokensToUse);
+  // Defines the static result table of a query in the empty TableToUse:
+  // "__RowID", one column per select item, and the hidden ordering indexes
+  // ("__GroupBy", "__OrderBy", "__Distinct") its clauses ask for; a base
+  // table gets the system primary key when IncludePrimaryKey is set.
+  void BuildResultTable(TORVExprToken* QueryToken, TORVVirtualTable* TableToUse, bool IncludePrimaryKey,
+                        bool IncludeColumnOrigins);
+  // Defines the columns of a live result, read through the source table:
+  // column items take the source column's type and point back at it.
+  void BuildLiveResultTable(TORVExprToken* QueryToken, TORVVirtualTable* TableToUse);
+  // Numbers the row positions of the computed columns of an updateable
+  // view (and the views below it) after all columns of the base table.
+  void AssignViewOriginPositions(TORVView* View, int32_t& Position);
+  // Defines the table published updates are read through.
+  void BuildUpdatesTable(TORVBaseTable* TableToUse);
   // How a parsed SELECT is answered (QueryToken is its ttQUERY node).
   static bool ReturnsNoTableResult(TORVExprToken* QueryToken);
   static bool ReturnsParamsResult(TORVExprToken* QueryToken);

@@ -4,6 +4,7 @@
 #include "catalog/orvcatalog.h"
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 
 #include "catalog/orvcolumns.h"
@@ -12,7 +13,9 @@
 #include "catalog/orvindexes.h"
 #include "catalog/orvschema.h"
 #include "catalog/orvtable.h"
+#include "core/orvorigin.h"
 #include "core/orvstrings.h"
+#include "core/orvtypefunc.h"
 #include "sql/orvtokenslots.h"
 #include "sql/orvtreeutil.h"
 
@@ -93,6 +96,30 @@ TORVIndexColumn* AddKeyColumn(TORVIndex* Index, TORVColumns* ColumnsToUse, int32
   Key->SetDescending(Descending);
   Keys.Add(Key.get());
   return Key.release();
+}
+
+// How many GROUP BY or ORDER BY items, and how many DISTINCT columns, an
+// ordering index of a result table takes.
+constexpr int32_t MaxSortColumns = 256;
+constexpr int32_t MaxDistinctColumns = 128;
+constexpr char16_t DefaultSchemaName[] = u"Default";
+
+// A set operation whose rows must come out distinct on the select list;
+// UNION ALL keeps duplicates and needs no index.
+bool IsDistinctMergeInput(TORVTokenOperator Operator) {
+  return Operator == toUNION || Operator == toEXCEPT || Operator == toEXCEPTALL || Operator == toINTERSECT ||
+         Operator == toINTERSECTALL;
+}
+
+// Types Column; the setters normalise in this order, and a zero length or
+// scale is the type's own.
+void TypeLike(TORVColumn& Column, int32_t DataType, int32_t SubType, int32_t Length, int32_t Scale,
+              int32_t Collation) {
+  Column.SetDataType(DataType);
+  Column.SetSubType(SubType);
+  if (Length != 0) Column.SetLength(Length);
+  if (Scale != 0) Column.SetScale(Scale);
+  Column.SetCollation(Collation);
 }
 
 }  // namespace
@@ -268,6 +295,160 @@ void TORVCatalog::BuildDefaultResultIndex(TORVExprToken* QueryToken, TORVColumns
     }
   }
   if (!Added) AddKeyColumn(IndexToUse, ColumnsToUse, 0, false);
+}
+
+void TORVCatalog::BuildResultTable(TORVExprToken* QueryToken, TORVVirtualTable* TableToUse, bool IncludePrimaryKey,
+                                   bool IncludeColumnOrigins) {
+  TableToUse->CreateSystemColumns();
+  TORVColumns& Columns = TableToUse->GetColumns();
+  TORVExprToken* Select = SlotOf(QueryToken, QuerySelectSlot);
+  const TORVExprToken* First = FirstFromTable(QueryToken);
+  for (int32_t Number = 0; Number < CountOf(Select); ++Number) {
+    const TORVExprToken* Item = Select->GetArgument(Number);
+    const TORVExprToken* Expression = SlotOf(Item, ItemExpressionSlot);
+    const bool Reference = Expression != nullptr && Expression->FTokenType == ttCOLUMNREF;
+    std::unique_ptr<TORVColumn> Column(static_cast<TORVColumn*>(Columns.GetNewObject()));
+    Column->SetName(Item->FCorrelationName);
+    if (Reference) Column->SetDescription(Expression->FCorrelationDescription);
+    TypeLike(*Column, Item->FDataType, Item->FSubType, Item->FLength, Item->FScale, Item->FCollation);
+    Column->SetHidden(Item->FHidden);
+    const bool Origin = IncludeColumnOrigins && Reference;
+    if (Origin) {
+      const TORVExprToken* Table = Expression->FSourceToken != nullptr ? Expression->FSourceToken : First;
+      Column->SetOrigin(BuildOrigin(Table->FDatabaseName, Table->FSourceName, Table->FName, Expression->FName,
+                                    DefaultSchemaName));
+    }
+    Columns.Add(Column.get());
+    TORVColumn* Added = Column.release();
+    if (Origin) Added->SetOriginConstraintInfo(TableToUse);
+  }
+
+  const bool MergedDistinct = IsDistinctMergeInput(OperatorOf(SlotOf(QueryToken, QueryMergeWordSlot))) ||
+                              IsDistinctMergeInput(OperatorOf(SlotOf(SlotOf(QueryToken, QueryMergedQuerySlot),
+                                                                     QueryMergeWordSlot)));
+  TORVExprToken* OrderBy = SlotOf(QueryToken, QueryOrderBySlot);
+  auto AddIndex = [&](const TORVString& Name, const std::function<void(TORVIndex*)>& Keys) {
+    TORVIndexes& Indexes = TableToUse->GetIndexes();
+    std::unique_ptr<TORVIndex> Index(static_cast<TORVIndex*>(Indexes.GetNewObject()));
+    Index->SetName(Name);
+    Index->SetHidden(true);
+    Index->SetIndexType(itIndex);
+    Keys(Index.get());
+    // An index without key columns orders nothing.
+    if (Index->GetIndexColumns()->GetCount() == 0) return;
+    if (auto* BaseTable = dynamic_cast<TORVBaseTable*>(TableToUse)) BaseTable->CheckPageSize(Index.get());
+    Indexes.Add(Index.get());
+    Index.release();
+  };
+  auto FromList = [&](TORVExprToken* Tokens, int32_t MaxColumns) {
+    return [&, Tokens, MaxColumns](TORVIndex* Index) { BuildResultIndex(&Columns, Index, Tokens, MaxColumns); };
+  };
+  if (TORVExprToken* GroupBy = SlotOf(QueryToken, QueryGroupBySlot)) {
+    AddIndex(u"__GroupBy", FromList(GroupBy, MaxSortColumns));
+    if (OrderBy != nullptr) AddIndex(u"__OrderBy", FromList(OrderBy, MaxSortColumns));
+    if (MergedDistinct) AddIndex(u"__Distinct", FromList(Select, MaxDistinctColumns));
+  } else {
+    if (OperatorOf(Select) == toDISTINCT || MergedDistinct)
+      AddIndex(u"__Distinct", FromList(Select, MaxDistinctColumns));
+    if (OrderBy != nullptr)
+      AddIndex(u"__OrderBy", FromList(OrderBy, MaxSortColumns));
+    else
+      AddIndex(u"__OrderBy",
+               [&](TORVIndex* Index) { BuildDefaultResultIndex(QueryToken, &Columns, Index, Select); });
+  }
+  if (auto* BaseTable = dynamic_cast<TORVBaseTable*>(TableToUse); BaseTable != nullptr && IncludePrimaryKey)
+    BaseTable->CheckForPrimaryKeyConstraint();
+  TableToUse->Validate();
+}
+
+void TORVCatalog::BuildLiveResultTable(TORVExprToken* QueryToken, TORVVirtualTable* TableToUse) {
+  TableToUse->CreateSystemColumns();
+  TORVColumns& Columns = TableToUse->GetColumns();
+  TORVVirtualTable* Source = GetLiveSourceTable(QueryToken, false);
+  TORVExprToken* Select = SlotOf(QueryToken, QuerySelectSlot);
+  for (int32_t Number = 0; Number < CountOf(Select); ++Number) {
+    const TORVExprToken* Item = Select->GetArgument(Number);
+    const TORVExprToken* Expression = SlotOf(Item, ItemExpressionSlot);
+    std::unique_ptr<TORVColumn> Column(static_cast<TORVColumn*>(Columns.GetNewObject()));
+    Column->SetName(Item->FCorrelationName);
+    TORVColumn* SourceColumn = nullptr;
+    if (Source == nullptr || Expression == nullptr || Expression->FTokenType != ttCOLUMNREF) {
+      TypeLike(*Column, Item->FDataType, Item->FSubType, Item->FLength, Item->FScale, Item->FCollation);
+    } else {
+      SourceColumn = static_cast<TORVColumn*>(Source->GetColumns().FindByName(Expression->FName, true));
+      if (SourceColumn->GetHidden()) continue;
+      Column->SetDescription(SourceColumn->GetDescription());
+      TypeLike(*Column, SourceColumn->GetDataType(), SourceColumn->GetSubType(), SourceColumn->GetLength(),
+               SourceColumn->GetScale(), SourceColumn->GetCollation());
+      TORVSchema* SourceSchema = Source->GetSchema();
+      TORVString Origin = Source->GetName() + u"." + SourceColumn->GetName();
+      TORVCatalog* Home = TableToUse->GetCatalog() != nullptr ? TableToUse->GetCatalog() : this;
+      if (SourceSchema != Home->GetDefaultSchema())
+        Origin = SourceSchema->GetName() + u"." + Origin;
+      Column->SetOrigin(Origin);
+    }
+    Columns.Add(Column.get());
+    TORVColumn* Added = Column.release();
+    if (SourceColumn != nullptr) Added->SetOriginConstraintInfo(TableToUse);
+  }
+  TableToUse->Validate();
+}
+
+void TORVCatalog::AssignViewOriginPositions(TORVView* View, int32_t& Position) {
+  if (View == nullptr || !View->GetUpdateable()) return;
+  TORVExprToken* Query = View->GetDefinition().FTokens;
+  TORVExprToken* TableRef = FirstFromTable(Query);
+  if (TableRef == nullptr) return;
+  TORVCatalog* Catalog = CatalogForTableRef(this, FConfig, TableRef);
+  TORVVirtualTable* Table =
+      Catalog->FindVirtualTable(Catalog->GetTokenSchema(TableRef, true), TableRef->FName, nullptr, true, true);
+  auto* Inner = dynamic_cast<TORVView*>(Table);
+  if (Inner != nullptr) Inner->Compile();
+  if (Inner != nullptr && Inner->GetUpdateable())
+    Catalog->AssignViewOriginPositions(Inner, Position);
+  else
+    Position = Table->GetColumns().GetCount();
+  TORVExprToken* Select = SlotOf(Query, QuerySelectSlot);
+  for (int32_t Number = 0; Number < CountOf(Select); ++Number) {
+    const TORVExprToken* Item = Select->GetArgument(Number);
+    const TORVExprToken* Expression = SlotOf(Item, ItemExpressionSlot);
+    if (Item->FHidden || (Expression != nullptr && Expression->FTokenType == ttCOLUMNREF)) continue;
+    View->GetColumns().GetColumn(Number + 1)->SetOriginPosition(Position++);
+  }
+}
+
+void TORVCatalog::BuildUpdatesTable(TORVBaseTable* TableToUse) {
+  TableToUse->CreateSystemColumns();
+  TableToUse->CreateSystemConstraint(false);
+  struct TUpdatesColumn {
+    const char16_t* Name;
+    int32_t DataType;
+    int32_t SubType;
+    int32_t Length;
+    bool CaseInsensitive;
+  };
+  static constexpr TUpdatesColumn UpdatesColumns[] = {
+      {u"TableName", dtCharacter, stVarChar, 80, true},     {u"UpdateType", dtCharacter, stVarChar, 15, true},
+      {u"UpdateTimeStamp", dtTimeStamp, stNone, 0, false},  {u"Manifest", dtLargeObject, stClob, 0, true},
+      {u"KeyData", dtLargeObject, stClob, 0, true},         {u"RowData", dtLargeObject, stClob, 0, true},
+  };
+  TORVColumns& Columns = TableToUse->GetColumns();
+  for (const TUpdatesColumn& Definition : UpdatesColumns) {
+    std::unique_ptr<TORVColumn> Column(static_cast<TORVColumn*>(Columns.GetNewObject()));
+    Column->SetName(Definition.Name);
+    TypeLike(*Column, Definition.DataType, Definition.SubType, Definition.Length, 0, 0);
+    if (Definition.CaseInsensitive) Column->SetCollation(Column->GetCollation() | CollationCaseInsensitiveFlag);
+    Columns.Add(Column.get());
+    Column.release();
+  }
+  TORVIndexes& Indexes = TableToUse->GetIndexes();
+  for (int32_t Position = 1; Position <= 3; ++Position) {
+    std::unique_ptr<TORVIndex> Index(static_cast<TORVIndex*>(Indexes.GetNewObject()));
+    Index->SetName(Columns.GetColumn(Position)->GetName());
+    AddKeyColumn(Index.get(), &Columns, Position, false);
+    Indexes.Add(Index.get());
+    Index.release();
+  }
 }
 
 }  // namespace orv

@@ -468,6 +468,27 @@ TORVColumn* TORVColumn::GetBaseColumn() {
   return Current;
 }
 
+void TORVColumn::SetOriginConstraintInfo(TORVVirtualTable* /*TableToUse*/) {
+  FOriginUnique = false;
+  FOriginKey = false;
+  if (FOrigin.empty()) return;
+  TORVColumn* Base = GetBaseColumn();
+  auto* Table = dynamic_cast<TORVBaseTable*>(Base->GetParent() != nullptr ? Base->GetParent()->GetParent() : nullptr);
+  if (Base == this || Table == nullptr) return;
+  TORVConstraints& Constraints = Table->GetConstraints();
+  for (int32_t Number = 0; Number < Constraints.GetCount(); ++Number) {
+    TORVConstraint* Constraint = Constraints.GetConstraint(Number);
+    const int32_t Type = Constraint->GetConstraintType();
+    if (Type != ctPrimaryKey && Type != ctUnique) continue;
+    TORVConstraintColumns* Columns = Constraint->GetConstraintColumns();
+    for (int32_t K = 0; Columns != nullptr && K < Columns->GetCount(); ++K) {
+      if (Columns->GetConstraintColumn(K)->GetColumnID() != Base->GetID()) continue;
+      (Type == ctPrimaryKey ? FOriginKey : FOriginUnique) = true;
+      return;
+    }
+  }
+}
+
 // ------------------------------------------------------------ validation
 
 void TORVColumn::InvalidColumnTypeError() {

@@ -19,6 +19,7 @@ class TORVExprToken;
 class TORVExprValidater;
 class TORVGeneratedColumnExpr;
 class TORVSelectedColumns;
+class TORVVirtualTable;
 
 // The row header that precedes the column slots of a row buffer; its bytes
 // belong to the rows file.
@@ -205,6 +206,10 @@ class TORVColumn : public TORVCatalogObject {
   // and views is a loop in the stored origins and raises the metadata
   // error instead of hanging.
   TORVColumn* GetBaseColumn();
+  // Whether the base column this column comes from is in its table's
+  // primary key or in a unique constraint (the first such constraint
+  // decides); both flags are cleared for a column without a base table.
+  void SetOriginConstraintInfo(TORVVirtualTable* TableToUse);
 
   // What the compiling expressions report.
   void ColumnFound(TORVExprToken* Token);

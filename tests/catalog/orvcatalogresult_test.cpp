@@ -7,6 +7,7 @@
 #include "catalog/orvcatalog.h"
 #include "catalog/orvcatalogexpr.h"
 #include "catalog/orvcolumns.h"
+#include "catalog/orvconstraint.h"
 #include "catalog/orvindexes.h"
 #include "catalog/orvschema.h"
 #include "catalog/orvtable.h"
@@ -287,6 +288,203 @@ TEST_F(CatalogResultTest, DefaultResultOrderIsTheSelectedKeyElseTheRowID) {
     TORVIndex Index;
     Catalog->BuildDefaultResultIndex(Query, Columns.get(), &Index, SlotOf(Query, QuerySelectSlot));
     EXPECT_EQ(KeysOf(Index), Case.Keys) << "case " << (&Case - Cases);
+  }
+}
+
+// An empty base table of the Default schema for a result to be defined in.
+TORVBaseTable* EmptyTable(TORVCatalog& Catalog, const TORVString& Name) {
+  TORVBaseTables& Tables = Catalog.GetDefaultSchema()->GetBaseTables();
+  std::unique_ptr<TORVBaseTable> Table(static_cast<TORVBaseTable*>(Tables.GetNewObject(nullptr)));
+  Table->SetName(Name);
+  Tables.Add(Table.get());
+  return Table.release();
+}
+
+std::string Narrow(const TORVString& Text) {
+  std::string Result;
+  for (char16_t C : Text) Result += static_cast<char>(C);
+  return Result;
+}
+
+// The column names of Table, hidden ones in brackets.
+std::string ColumnsOf(TORVVirtualTable& Table) {
+  std::string Result;
+  for (int32_t I = 0; I < Table.GetColumns().GetCount(); ++I) {
+    TORVColumn* Column = Table.GetColumns().GetColumn(I);
+    if (!Result.empty()) Result += ",";
+    Result += Column->GetHidden() ? "[" + Narrow(Column->GetName()) + "]" : Narrow(Column->GetName());
+  }
+  return Result;
+}
+
+// Each index of Table as name(keys), hidden ones in brackets.
+std::string IndexesOf(TORVVirtualTable& Table) {
+  std::string Result;
+  for (int32_t I = 0; I < Table.GetIndexes().GetCount(); ++I) {
+    TORVIndex* Index = Table.GetIndexes().GetIndex(I);
+    if (!Result.empty()) Result += ";";
+    const std::string Name = Narrow(Index->GetName()) + "(" + KeysOf(*Index) + ")";
+    Result += Index->GetHidden() ? "[" + Name + "]" : Name;
+  }
+  return Result;
+}
+
+TEST_F(CatalogResultTest, ResultTableHasTheRowIDTheItemsAndTheOrderingIndexesItsClausesAsk) {
+  struct TCase {
+    const char16_t* Text;
+    bool IncludePrimaryKey;
+    const char* Columns;
+    const char* Indexes;
+  };
+  const TCase Cases[] = {
+      {u"SELECT a, b FROM t GROUP BY a", false, "[__RowID],a,b", "[__GroupBy(a)]"},
+      {u"SELECT a, b FROM t GROUP BY a, b ORDER BY b DESC", false, "[__RowID],a,b",
+       "[__GroupBy(a,b)];[__OrderBy(b desc)]"},
+      {u"SELECT DISTINCT b, a FROM t", false, "[__RowID],b,a", "[__Distinct(b,a)];[__OrderBy(a)]"},
+      {u"SELECT b, c FROM t ORDER BY c DESC, b", false, "[__RowID],b,c", "[__OrderBy(c desc,b)]"},
+      // Without ORDER BY the rows keep the source key's order, else their own.
+      {u"SELECT b, c FROM t", false, "[__RowID],b,c", "[__OrderBy(__RowID)]"},
+      {u"SELECT a + 1 AS s FROM t", true, "[__RowID],s", "[__OrderBy(__RowID)];[__PrimaryKey(__RowID)]"},
+      {u"SELECT a FROM t UNION SELECT x FROM u", false, "[__RowID],a", "[__Distinct(a)];[__OrderBy(a)]"},
+      {u"SELECT a FROM t UNION ALL SELECT x FROM u", false, "[__RowID],a", "[__OrderBy(a)]"},
+  };
+  for (const TCase& Case : Cases) {
+    TORVBaseTable* Result = EmptyTable(*Catalog, u"r" + std::u16string(1, static_cast<char16_t>(u'0' + (&Case - Cases))));
+    Catalog->BuildResultTable(Compile(Case.Text), Result, Case.IncludePrimaryKey, false);
+    EXPECT_EQ(ColumnsOf(*Result), Case.Columns) << "case " << (&Case - Cases);
+    EXPECT_EQ(IndexesOf(*Result), Case.Indexes) << "case " << (&Case - Cases);
+  }
+}
+
+TEST_F(CatalogResultTest, ResultColumnsTakeTheItemsTypesAndOnlyColumnItemsAnOrigin) {
+  Table->GetColumns().GetColumn(2)->SetDescription(u"the b");
+  TORVBaseTable* Result = EmptyTable(*Catalog, u"r");
+  Catalog->BuildResultTable(Compile(u"SELECT b AS bb, a + 1 AS s, x FROM t, Other.u"), Result, false, true);
+  TORVColumns& Columns = Result->GetColumns();
+  ASSERT_EQ(ColumnsOf(*Result), "[__RowID],bb,s,x");
+  EXPECT_EQ(Columns.GetColumn(1)->GetDataType(), dtCharacter);
+  EXPECT_EQ(Columns.GetColumn(1)->GetLength(), 10);
+  EXPECT_EQ(Narrow(Columns.GetColumn(1)->GetOrigin()), "t.b");
+  EXPECT_EQ(Narrow(Columns.GetColumn(1)->GetDescription()), "the b");
+  EXPECT_EQ(Columns.GetColumn(2)->GetDataType(), dtInteger);
+  EXPECT_EQ(Narrow(Columns.GetColumn(2)->GetOrigin()), "");
+  EXPECT_EQ(Narrow(Columns.GetColumn(3)->GetOrigin()), "Other.Default.u.x");
+
+  TORVBaseTable* Plain = EmptyTable(*Catalog, u"r2");
+  Catalog->BuildResultTable(Compile(u"SELECT b FROM t"), Plain, false, false);
+  EXPECT_EQ(Narrow(Plain->GetColumns().GetColumn(1)->GetOrigin()), "");
+}
+
+TEST_F(CatalogResultTest, LiveResultTakesSourceColumnsForColumnItemsAndTypedColumnsForOthers) {
+  Table->GetColumns().GetColumn(2)->SetDescription(u"the b");
+  TORVBaseTable* Result = EmptyTable(*Catalog, u"r");
+  Catalog->BuildLiveResultTable(Compile(u"SELECT b AS bb, a * 2 AS s FROM t ORDER BY bb"), Result);
+  TORVColumns& Columns = Result->GetColumns();
+  ASSERT_EQ(ColumnsOf(*Result), "[__RowID],bb,s");
+  EXPECT_EQ(Columns.GetColumn(1)->GetDataType(), dtCharacter);
+  EXPECT_EQ(Columns.GetColumn(1)->GetLength(), 10);
+  EXPECT_EQ(Narrow(Columns.GetColumn(1)->GetDescription()), "the b");
+  EXPECT_EQ(Narrow(Columns.GetColumn(1)->GetOrigin()), "t.b");
+  EXPECT_EQ(Narrow(Columns.GetColumn(2)->GetOrigin()), "");
+  EXPECT_EQ(Columns.GetColumn(2)->GetDataType(), dtInteger);
+  // A live result orders through the source's indexes.
+  EXPECT_EQ(IndexesOf(*Result), "");
+}
+
+TEST_F(CatalogResultTest, UpdatesTableHasTheSixColumnsAndAnIndexOnEachOfTheFirstThree) {
+  TORVBaseTable* Updates = EmptyTable(*Catalog, u"updates");
+  Catalog->BuildUpdatesTable(Updates);
+  EXPECT_EQ(ColumnsOf(*Updates), "[__RowID],TableName,UpdateType,UpdateTimeStamp,Manifest,KeyData,RowData");
+  EXPECT_EQ(IndexesOf(*Updates),
+            "[__PrimaryKey(__RowID)];TableName(TableName);UpdateType(UpdateType);UpdateTimeStamp(UpdateTimeStamp)");
+  TORVColumns& Columns = Updates->GetColumns();
+  struct TCase {
+    int32_t DataType;
+    int32_t SubType;
+    int32_t Length;
+    bool CaseInsensitive;
+  };
+  const TCase Cases[] = {{dtCharacter, stVarChar, 80, true}, {dtCharacter, stVarChar, 15, true},
+                         {dtTimeStamp, stNone, 0, false},    {dtLargeObject, stClob, 0, true},
+                         {dtLargeObject, stClob, 0, true},   {dtLargeObject, stClob, 0, true}};
+  for (int32_t I = 0; I < 6; ++I) {
+    TORVColumn* Column = Columns.GetColumn(I + 1);
+    EXPECT_EQ(Column->GetDataType(), Cases[I].DataType) << I;
+    EXPECT_EQ(Column->GetSubType(), Cases[I].SubType) << I;
+    if (Cases[I].Length != 0) {
+      EXPECT_EQ(Column->GetLength(), Cases[I].Length) << I;
+    }
+    EXPECT_EQ((Column->GetCollation() & CollationCaseInsensitiveFlag) != 0, Cases[I].CaseInsensitive) << I;
+  }
+}
+
+TEST_F(CatalogResultTest, ComputedViewColumnsArePlacedAfterAllColumnsOfTheBaseTable) {
+  // v (a, s, b) reads t (__RowID, a, b, c); w (s, d) reads v.
+  auto AddView = [this](const TORVString& Name, const TORVString& Query,
+                        std::initializer_list<const char16_t*> Columns) {
+    TORVViews& Views = Catalog->GetDefaultSchema()->GetViews();
+    std::unique_ptr<TORVView> View(static_cast<TORVView*>(Views.GetNewObject(nullptr)));
+    View->SetName(Name);
+    View->GetDefinition().SetExpression(Query);
+    Views.Add(View.get());
+    AddTestColumn(View->GetColumns(), u"__RowID", dtInteger)->SetHidden(true);
+    for (const char16_t* Column : Columns) AddTestColumn(View->GetColumns(), Column, dtInteger);
+    View->SetUpdateable(true);
+    View->Compile();
+    return View.release();
+  };
+  TORVView* V = AddView(u"v", u"SELECT a, a + 1 AS s, b FROM t", {u"a", u"s", u"b"});
+  TORVView* W = AddView(u"w", u"SELECT s, a * 2 AS d FROM v", {u"s", u"d"});
+  int32_t Position = 0;
+  Catalog->AssignViewOriginPositions(W, Position);
+  EXPECT_EQ(Position, 6);
+  EXPECT_EQ(V->GetColumns().GetColumn(2)->GetOriginPosition(), 4);
+  EXPECT_EQ(W->GetColumns().GetColumn(2)->GetOriginPosition(), 5);
+
+  // Over a view that is not updateable the count restarts at its columns.
+  V->SetUpdateable(false);
+  Position = 0;
+  Catalog->AssignViewOriginPositions(W, Position);
+  EXPECT_EQ(Position, 5);
+  EXPECT_EQ(W->GetColumns().GetColumn(2)->GetOriginPosition(), 4);
+
+  // A view that gives no live result is left as it is.
+  TORVView* Static = AddView(u"x", u"SELECT a + 1 AS s FROM t", {u"s"});
+  Static->SetUpdateable(false);
+  const int32_t Untouched = Static->GetColumns().GetColumn(1)->GetOriginPosition();
+  Position = 7;
+  Catalog->AssignViewOriginPositions(Static, Position);
+  EXPECT_EQ(Position, 7);
+  EXPECT_EQ(Static->GetColumns().GetColumn(1)->GetOriginPosition(), Untouched);
+}
+
+TEST_F(CatalogResultTest, ResultColumnsKnowWhetherTheirBaseColumnIsKeyOrUnique) {
+  auto Constrain = [this](const TORVString& Name, int32_t Type, const TORVString& ColumnName) {
+    std::unique_ptr<TORVConstraint> Constraint(static_cast<TORVConstraint*>(Table->GetConstraints().GetNewObject()));
+    Constraint->SetName(Name);
+    Constraint->SetConstraintType(Type);
+    auto* Member = static_cast<TORVConstraintColumn*>(Constraint->GetConstraintColumns()->GetNewObject());
+    Member->SetColumn(static_cast<TORVColumn*>(Table->GetColumns().FindByName(ColumnName, true)));
+    Constraint->GetConstraintColumns()->Add(Member);
+    Table->GetConstraints().Add(Constraint.get());
+    Constraint.release();
+  };
+  Constrain(u"uq_b", ctUnique, u"b");
+  Constrain(u"pk_a", ctPrimaryKey, u"a");
+  TORVExprToken* Query = Compile(u"SELECT a, b, c, a + 1 AS s FROM t");
+  TORVBaseTable* Static = EmptyTable(*Catalog, u"r");
+  Catalog->BuildResultTable(Query, Static, false, true);
+  TORVBaseTable* Live = EmptyTable(*Catalog, u"l");
+  Catalog->BuildLiveResultTable(Query, Live);
+  for (TORVBaseTable* Result : {Static, Live}) {
+    TORVColumns& Columns = Result->GetColumns();
+    ASSERT_EQ(ColumnsOf(*Result), "[__RowID],a,b,c,s");
+    EXPECT_TRUE(Columns.GetColumn(1)->GetOriginKey());
+    EXPECT_FALSE(Columns.GetColumn(1)->GetOriginUnique());
+    EXPECT_TRUE(Columns.GetColumn(2)->GetOriginUnique());
+    EXPECT_FALSE(Columns.GetColumn(2)->GetOriginKey());
+    EXPECT_FALSE(Columns.GetColumn(3)->GetOriginKey() || Columns.GetColumn(3)->GetOriginUnique());
+    EXPECT_FALSE(Columns.GetColumn(4)->GetOriginKey() || Columns.GetColumn(4)->GetOriginUnique());
   }
 }
 
