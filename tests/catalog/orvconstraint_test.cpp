@@ -302,6 +302,28 @@ TEST_F(ConstraintTest, CheckListsEachColumnOnceAndRenamesEveryReference) {
   EXPECT_EQ(Check->GetReferencedCheckColumns()->GetCount(), 0);
 }
 
+// A maintenance copy of the table holds its own instances of the columns,
+// with the same IDs: a new ID given to one of them reaches the check
+// constraint through the ID, not the instance.
+TEST_F(ConstraintTest, CheckReferencesFollowANewIDOfTheColumnTheyRead) {
+  TORVConstraint* Check = Add(T, u"ck", ctCheck);
+  Check->GetCheckExpr()->SetExpression(u"a > 0 AND a < 10");
+  Check->Compile();
+  TORVColumn* A = Column(T, u"a");
+  std::unique_ptr<TORVColumn> Twin(static_cast<TORVColumn*>(T->GetColumns().GetNewObject()));
+  Twin->SetID(A->GetID());
+  const int32_t NewID = A->GetID() + 1000;
+
+  Check->ResetDependenciesToObject(Twin.get(), NewID);
+  ASSERT_EQ(Check->GetReferencedCheckColumns()->GetCount(), 1);
+  EXPECT_EQ(Check->GetReferencedCheckColumns()->GetObjects(0)->GetID(), NewID);
+
+  // Another column's new ID leaves the check's reference alone.
+  TORVColumn* B = Column(T, u"b");
+  Check->ResetDependenciesToObject(B, NewID + 1);
+  EXPECT_EQ(A->GetID(), NewID);
+}
+
 TEST_F(ConstraintTest, AlterStateFollowsWhatChanged) {
   TORVConstraint* Key = Add(U, u"pk", ctPrimaryKey, {u"a"});
   std::unique_ptr<TORVConstraint> Same(New(U, u"pk", ctPrimaryKey, {u"a"}));
