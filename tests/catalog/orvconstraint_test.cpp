@@ -341,6 +341,32 @@ TEST_F(ConstraintTest, AlterStateFollowsWhatChanged) {
   EXPECT_EQ(test::ErrorOf([&] { Check->CheckConstraintTypeAlter(ctUnique); }).substr(0, 4), "100 ");
 }
 
+// ALTER TABLE rebuilds and re-checks only the constraints it finds marked.
+TEST_F(ConstraintTest, ChangingAColumnsStoredFormMarksTheConstraintsOnIt) {
+  TORVConstraint* OnB = Add(T, u"ckb", ctCheck);
+  OnB->GetCheckExpr()->SetExpression(u"b <> ''");
+  TORVConstraint* OnA = Add(T, u"cka", ctCheck);
+  OnA->GetCheckExpr()->SetExpression(u"a > 0");
+  TORVConstraint* Key = Add(T, u"uq", ctUnique, {u"b"});
+  TORVColumn* B = Column(T, u"b");
+  TORVColumn Old;
+  Old.Assign(B, false);
+
+  Old.SetDescription(u"only the text");
+  EXPECT_FALSE(B->GetAlterState(&Old).Contains(asConstraintsAltered));
+  EXPECT_FALSE(OnB->GetAltered());
+  EXPECT_FALSE(Key->GetAltered());
+
+  B->SetLength(20);
+  const TORVAlterStates States = B->GetAlterState(&Old);
+  for (TORVAlterState State :
+       {asConstraintsAltered, asCheckConstraintAltered, asKeyConstraintAltered, asRebuildIndexes})
+    EXPECT_TRUE(States.Contains(State)) << static_cast<int>(State);
+  EXPECT_TRUE(OnB->GetAltered());
+  EXPECT_TRUE(Key->GetAltered());
+  EXPECT_FALSE(OnA->GetAltered());
+}
+
 TEST_F(ConstraintTest, HiddenSystemKeyIsEnforcedByItsIndexAndLeftOutOfTheText) {
   auto* Index = static_cast<TORVIndex*>(T->GetIndexes().GetNewObject());
   Index->SetName(SystemPrimaryKeyName);
