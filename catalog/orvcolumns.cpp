@@ -657,6 +657,7 @@ TORVAlterStates TORVColumn::GetAlterState(TORVColumn* OldColumn) {
     for (int32_t Position = 0; Dependents != nullptr && Position < Dependents->GetCount(); ++Position) {
       TORVConfigObject* Dependent = Dependents->GetObjects(Position);
       if (auto* Constraint = dynamic_cast<TORVConstraint*>(Dependent)) {
+        Constraint->SetAltered(true);
         States.Include(asConstraintsAltered);
         if (Constraint->GetConstraintType() >= 1 && Constraint->GetConstraintType() <= 3) {
           States.Include(asRebuild);

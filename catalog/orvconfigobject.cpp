@@ -869,6 +869,10 @@ void TORVSelectedConfigObjects::ResetDependenciesToObject(TORVConfigObject* Obj,
   for (int32_t Index = 0; Index < FCount; ++Index) {
     TORVConfigObject* Member = GetObjects(Index);
     if (Member->GetID() != Obj->GetID()) continue;
+    // Obj itself takes the new ID from ResetID once every referrer has been
+    // told; changing it now would hide it from the referrers told later,
+    // which still look for the old ID.
+    if (Member == Obj) return;
     Member->SetID(NewID);
     SortByID();
     return;

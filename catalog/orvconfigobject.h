@@ -376,7 +376,8 @@ class TORVSelectedConfigObjects : public TORVConfigObjects {
   void Clear() override;
   // As a member of another object's reference lists: Obj's dependents gain
   // this list's holder once for every member with Obj's ID; a new ID of Obj
-  // is taken over by the first such member. Renames and drops change
+  // is taken over by the first such member unless that member is Obj
+  // itself (it takes the ID from its ResetID). Renames and drops change
   // nothing here.
   void AddDependenciesToObject(TORVConfigObject* Obj) override;
   void ResetDependenciesToObject(TORVConfigObject* Obj, int32_t NewID) override;

@@ -709,7 +709,10 @@ void TORVConstraint::ResetDependenciesToObject(TORVConfigObject* Obj, int32_t Ne
       if (Link->GetSourceTableID() == ID) Link->SetSourceTableID(NewID);
     }
   }
-  if (FConstraintType == ctCheck) FReferencedCheckFunctions->ResetDependenciesToObject(Obj, NewID);
+  if (FConstraintType == ctCheck) {
+    FReferencedCheckColumns->ResetDependenciesToObject(Obj, NewID);
+    FReferencedCheckFunctions->ResetDependenciesToObject(Obj, NewID);
+  }
 }
 
 void TORVConstraint::RenameDependenciesToObject(TORVConfigObject* Obj, const TORVString& NewName) {

@@ -247,6 +247,7 @@ class TORVConstraint : public TORVCatalogObject {
   const TORVString& GetErrorMessage() const { return FErrorMessage; }
   void SetErrorMessage(const TORVString& Value);
   bool GetAltered() const { return FAltered; }
+  void SetAltered(bool Value) { FAltered = Value; }
 
  private:
   // Frees what Type does not use (the constraint columns survive between

@@ -376,6 +376,8 @@ void TORVTrigger::AddDependenciesToObject(TORVConfigObject* Obj) {
 void TORVTrigger::ResetDependenciesToObject(TORVConfigObject* Obj, int32_t NewID) {
   Compile();
   FTriggerColumns->ResetDependenciesToObject(Obj, NewID);
+  FReferencedOldRowColumns->ResetDependenciesToObject(Obj, NewID);
+  FReferencedNewRowColumns->ResetDependenciesToObject(Obj, NewID);
   FReferencedFunctions->ResetDependenciesToObject(Obj, NewID);
   FReferencedProcedures->ResetDependenciesToObject(Obj, NewID);
 }

@@ -302,6 +302,28 @@ TEST_F(ConstraintTest, CheckListsEachColumnOnceAndRenamesEveryReference) {
   EXPECT_EQ(Check->GetReferencedCheckColumns()->GetCount(), 0);
 }
 
+// A maintenance copy of the table holds its own instances of the columns,
+// with the same IDs: a new ID given to one of them reaches the check
+// constraint through the ID, not the instance.
+TEST_F(ConstraintTest, CheckReferencesFollowANewIDOfTheColumnTheyRead) {
+  TORVConstraint* Check = Add(T, u"ck", ctCheck);
+  Check->GetCheckExpr()->SetExpression(u"a > 0 AND a < 10");
+  Check->Compile();
+  TORVColumn* A = Column(T, u"a");
+  std::unique_ptr<TORVColumn> Twin(static_cast<TORVColumn*>(T->GetColumns().GetNewObject()));
+  Twin->SetID(A->GetID());
+  const int32_t NewID = A->GetID() + 1000;
+
+  Check->ResetDependenciesToObject(Twin.get(), NewID);
+  ASSERT_EQ(Check->GetReferencedCheckColumns()->GetCount(), 1);
+  EXPECT_EQ(Check->GetReferencedCheckColumns()->GetObjects(0)->GetID(), NewID);
+
+  // Another column's new ID leaves the check's reference alone.
+  TORVColumn* B = Column(T, u"b");
+  Check->ResetDependenciesToObject(B, NewID + 1);
+  EXPECT_EQ(A->GetID(), NewID);
+}
+
 TEST_F(ConstraintTest, AlterStateFollowsWhatChanged) {
   TORVConstraint* Key = Add(U, u"pk", ctPrimaryKey, {u"a"});
   std::unique_ptr<TORVConstraint> Same(New(U, u"pk", ctPrimaryKey, {u"a"}));
@@ -317,6 +339,32 @@ TEST_F(ConstraintTest, AlterStateFollowsWhatChanged) {
   NewCheck->GetCheckExpr()->SetExpression(u"a > 1");
   EXPECT_EQ(NewCheck->GetAlterState(Check), (TORVAlterStates{asConstraintsAltered, asCheckConstraintAltered}));
   EXPECT_EQ(test::ErrorOf([&] { Check->CheckConstraintTypeAlter(ctUnique); }).substr(0, 4), "100 ");
+}
+
+// ALTER TABLE rebuilds and re-checks only the constraints it finds marked.
+TEST_F(ConstraintTest, ChangingAColumnsStoredFormMarksTheConstraintsOnIt) {
+  TORVConstraint* OnB = Add(T, u"ckb", ctCheck);
+  OnB->GetCheckExpr()->SetExpression(u"b <> ''");
+  TORVConstraint* OnA = Add(T, u"cka", ctCheck);
+  OnA->GetCheckExpr()->SetExpression(u"a > 0");
+  TORVConstraint* Key = Add(T, u"uq", ctUnique, {u"b"});
+  TORVColumn* B = Column(T, u"b");
+  TORVColumn Old;
+  Old.Assign(B, false);
+
+  Old.SetDescription(u"only the text");
+  EXPECT_FALSE(B->GetAlterState(&Old).Contains(asConstraintsAltered));
+  EXPECT_FALSE(OnB->GetAltered());
+  EXPECT_FALSE(Key->GetAltered());
+
+  B->SetLength(20);
+  const TORVAlterStates States = B->GetAlterState(&Old);
+  for (TORVAlterState State :
+       {asConstraintsAltered, asCheckConstraintAltered, asKeyConstraintAltered, asRebuildIndexes})
+    EXPECT_TRUE(States.Contains(State)) << static_cast<int>(State);
+  EXPECT_TRUE(OnB->GetAltered());
+  EXPECT_TRUE(Key->GetAltered());
+  EXPECT_FALSE(OnA->GetAltered());
 }
 
 TEST_F(ConstraintTest, HiddenSystemKeyIsEnforcedByItsIndexAndLeftOutOfTheText) {

@@ -8,6 +8,7 @@
 
 #include "catalog/orvcatalog.h"
 #include "catalog/orvcolumns.h"
+#include "catalog/orvconstraint.h"
 #include "catalog/orvdatatype.h"
 #include "catalog/orvschema.h"
 #include "catalog/orvtable.h"
@@ -281,6 +282,75 @@ TEST_F(TriggerTest, RenamingAColumnRewritesItsRowReferences) {
   EXPECT_EQ(Trigger->GetDefinition()->GetExpression(),
             u"TRIGGER \"tr\"\r\nBEGIN DECLARE x INTEGER; SET x = NewRow.z + OldRow.z; END");
   EXPECT_TRUE(Catalog->GetModified());
+}
+
+// A column that takes a new ID keeps every reader of it: the table hands
+// the new ID to its check constraints and triggers in one walk, and the ID
+// references met later in the walk must still recognise the column.
+TEST_F(TriggerTest, ResettingAColumnIDRepointsCheckAndRowReferences) {
+  auto* A = static_cast<TORVColumn*>(T->GetColumns().FindByName(u"a", true));
+  auto* Check = static_cast<TORVConstraint*>(T->GetConstraints().GetNewObject());
+  Check->SetName(u"ck");
+  Check->SetConstraintType(ctCheck);
+  Check->GetCheckExpr()->SetExpression(u"a > 0");
+  T->GetConstraints().Add(Check);
+  auto* Unique = static_cast<TORVConstraint*>(T->GetConstraints().GetNewObject());
+  Unique->SetName(u"uq");
+  Unique->SetConstraintType(ctUnique);
+  auto* Key = static_cast<TORVConstraintColumn*>(Unique->GetConstraintColumns()->GetNewObject());
+  Key->SetColumn(A);
+  Unique->GetConstraintColumns()->Add(Key);
+  T->GetConstraints().Add(Unique);
+  TORVTrigger* Trigger =
+      Add(u"tr", taAfter, tyUpdate, 0, u"BEGIN DECLARE x INTEGER; SET x = NewRow.a + OldRow.a; END");
+  auto* Column = static_cast<TORVTriggerColumn*>(Trigger->GetTriggerColumns()->GetNewObject());
+  Column->SetColumn(A);
+  Trigger->GetTriggerColumns()->Add(Column);
+  Check->Compile();
+  Trigger->Compile();
+  ASSERT_EQ(Check->GetReferencedCheckColumns()->GetCount(), 1);
+  ASSERT_EQ(Trigger->GetReferencedNewRowColumns()->GetCount(), 1);
+  ASSERT_EQ(Trigger->GetReferencedOldRowColumns()->GetCount(), 1);
+
+  const int32_t OldID = A->GetID();
+  const int32_t NewID = OldID + 1000;
+  Catalog->SetModified(false);
+  T->ResetDependenciesToObject(A, NewID);
+  A->SetID(NewID);
+
+  EXPECT_EQ(Check->GetReferencedCheckColumns()->GetObjects(0)->GetID(), NewID);
+  EXPECT_EQ(Trigger->GetReferencedNewRowColumns()->GetObjects(0)->GetID(), NewID);
+  EXPECT_EQ(Trigger->GetReferencedOldRowColumns()->GetObjects(0)->GetID(), NewID);
+  EXPECT_EQ(Column->GetColumnID(), NewID);
+  EXPECT_EQ(Key->GetColumnID(), NewID);
+  EXPECT_TRUE(Catalog->GetModified());
+
+  // The new ID is the one the readers now depend on.
+  A->GetDependencies()->Clear();
+  Check->AddDependenciesToObject(A);
+  Trigger->AddDependenciesToObject(A);
+  EXPECT_EQ(A->GetDependencies()->GetCount(), 3);
+}
+
+// The row references follow a new ID that reaches them through another
+// instance of the column (a maintenance copy's), each selection once.
+TEST_F(TriggerTest, RowReferencesFollowANewIDOfTheColumnTheyRead) {
+  TORVTrigger* Trigger = Add(u"tr", taAfter, tyUpdate, 0,
+                             u"BEGIN DECLARE x INTEGER; DECLARE y VARCHAR(10); "
+                             u"SET x = NewRow.a; SET y = OldRow.b; END");
+  auto* A = static_cast<TORVColumn*>(T->GetColumns().FindByName(u"a", true));
+  auto* B = static_cast<TORVColumn*>(T->GetColumns().FindByName(u"b", true));
+  Trigger->Compile();
+  std::unique_ptr<TORVColumn> Twin(static_cast<TORVColumn*>(T->GetColumns().GetNewObject()));
+  Twin->SetID(A->GetID());
+  const int32_t NewID = A->GetID() + 1000;
+
+  Trigger->ResetDependenciesToObject(Twin.get(), NewID);
+  ASSERT_EQ(Trigger->GetReferencedNewRowColumns()->GetCount(), 1);
+  EXPECT_EQ(Trigger->GetReferencedNewRowColumns()->GetObjects(0)->GetID(), NewID);
+  ASSERT_EQ(Trigger->GetReferencedOldRowColumns()->GetCount(), 1);
+  EXPECT_EQ(Trigger->GetReferencedOldRowColumns()->GetObjects(0), B);
+  EXPECT_NE(B->GetID(), NewID);
 }
 
 // CREATE TRIGGER statements bind their code to the table after ON.
