@@ -65,7 +65,7 @@ bool Descending(const TORVExprToken* Item) { return OperatorOf(SlotOf(Item, Item
 
 // The column a view or result column stands for in the table the rows come
 // from; a column without origin stands for itself.
-TORVColumn* BaseColumnOf(TORVColumn* Column) { return Column; }
+TORVColumn* BaseColumnOf(TORVColumn* Column) { return Column != nullptr ? Column->GetBaseColumn() : nullptr; }
 
 TORVIndexes* IndexesOf(TORVVirtualTable* Table) { return Table != nullptr ? &Table->GetIndexes() : nullptr; }
 

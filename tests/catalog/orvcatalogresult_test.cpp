@@ -217,6 +217,44 @@ TEST_F(CatalogResultTest, TextIndexIsFoundForTheColumnOfItsTable) {
   EXPECT_FALSE(Catalog->TextIndexExists(&Column, nullptr, Table, u"", u""));
 }
 
+TEST_F(CatalogResultTest, ColumnsOfAnUpdateableViewStandForTheirBaseColumns) {
+  // v (x, s) reads t: x is t's b, s is computed and placed after t's columns.
+  TORVViews& Views = Catalog->GetDefaultSchema()->GetViews();
+  std::unique_ptr<TORVView> Made(static_cast<TORVView*>(Views.GetNewObject(nullptr)));
+  Made->SetName(u"v");
+  Made->GetDefinition().SetExpression(u"SELECT b AS x, a + 1 AS s FROM t");
+  AddTestColumn(Made->GetColumns(), u"__RowID", dtInteger)->SetHidden(true);
+  AddTestColumn(Made->GetColumns(), u"x", dtCharacter, stVarChar, 10)->SetOrigin(u"t.b");
+  AddTestColumn(Made->GetColumns(), u"s", dtInteger)->SetOriginPosition(4);
+  AddTestColumn(Made->GetColumns(), u"b", dtCharacter, stVarChar, 10)->SetOrigin(u"t.b");
+  Views.Add(Made.get());
+  TORVView* View = Made.release();
+  View->SetUpdateable(true);
+
+  auto Items = [this](const TORVString& Text) {
+    TORVExprToken* Select = SlotOf(Compile(Text), QuerySelectSlot);
+    return std::make_pair(Select->GetArgument(0)->GetArgument(0), Select->GetArgument(1)->GetArgument(0));
+  };
+  auto [X, S] = Items(u"SELECT x, s FROM v");
+  EXPECT_EQ(X->FOriginName, u"b");
+  EXPECT_EQ(X->FPosition, 1);
+  EXPECT_EQ(S->FPosition, 4);
+  // The text index on t's b serves v's b.
+  TORVExprToken Column;
+  Column.FTokenType = ttCOLUMNREF;
+  Column.FName = u"b";
+  Column.FSourceName = u"v";
+  Column.FCollation = static_cast<TORVColumn*>(Table->GetColumns().FindByName(u"b", true))->GetCollation();
+  EXPECT_TRUE(Catalog->TextIndexExists(&Column, nullptr, Table, u"", u""));
+
+  // A view that gives no live result has columns of its own.
+  View->SetUpdateable(false);
+  auto [Own, Computed] = Items(u"SELECT x, s FROM v");
+  EXPECT_EQ(Own->FOriginName, u"");
+  EXPECT_EQ(Computed->FPosition, 4);
+  EXPECT_FALSE(Catalog->TextIndexExists(&Column, nullptr, Table, u"", u""));
+}
+
 TEST_F(CatalogResultTest, SubQueryOfAnInListIsLiveOnlyOnAPlainColumn) {
   // The list is searched in the order of its column, so x needs an index.
   int32_t LiveIndex = -1;
