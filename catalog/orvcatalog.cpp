@@ -283,13 +283,14 @@ void TORVCatalog::BindReference(TORVExprToken* Token, TORVTokenType TokenType, b
     case ttCOLUMNREF: {
       TORVVirtualTable* Table = GetVirtualTableForColumn(Token, EffectiveUser, DefaultTable, DefaultSchemaName,
                                                          DefaultTableName, true);
+      // Compiling a view may derive its columns again: look the column up
+      // only after.
+      auto* View = dynamic_cast<TORVView*>(Table);
+      if (View != nullptr) View->Compile();
       TORVColumn* Column = FindColumn(Table, Token->FName);
       // Through an updateable view the rows, and so the column, are the base
       // table's: the reference names the column it stands for there.
-      if (auto* View = dynamic_cast<TORVView*>(Table)) {
-        View->Compile();
-        if (View->GetUpdateable()) Token->FOriginName = Column->GetBaseColumn()->GetName();
-      }
+      if (View != nullptr && View->GetUpdateable()) Token->FOriginName = Column->GetBaseColumn()->GetName();
       TORVColumnDescriptor Descriptor = Describe(Column);
       if (Column->GetOriginPosition() != 0) Descriptor.Position = Column->GetOriginPosition();
       AssignColumnToToken(Token, Descriptor);

@@ -83,6 +83,9 @@ class TORVView : public TORVVirtualTable {
   void GetExtensionsAlterSQL(TORVView* NewView, TORVString& SQL);
   void SetupExpressionReferences();
   void ClearExpressionReferences();
+  // After a compile: the columns, updateable flag and origin positions
+  // follow the query; stored columns that still fit it are kept.
+  void DeriveColumns();
   void TableFound(TORVExprToken* Token);
   void FunctionFound(TORVExprToken* Token);
 
@@ -96,6 +99,8 @@ class TORVView : public TORVVirtualTable {
  protected:
   // A derived table: its tree belongs to the statement that holds it.
   bool IsDerived() const { return FTemporary; }
+  // The stored columns and updateable flag still describe Query.
+  bool ColumnsFit(TORVExprToken* Query, bool Live);
 
   std::unique_ptr<TORVViewDefinition> FDefinition;
   bool FWithCheck = false;

@@ -1,13 +1,19 @@
+#include <memory>
+#include <vector>
+
 #include "base/orverror.h"
 #include "base/orverrors.h"
 #include "catalog/orvcatalog.h"
 #include "catalog/orvcolumns.h"
+#include "catalog/orvindexes.h"
 #include "catalog/orvroutine.h"
 #include "catalog/orvschema.h"
 #include "core/orvliteral.h"
 #include "core/orvstream.h"
 #include "core/orvstrings.h"
 #include "sql/orvexprtoken.h"
+#include "sql/orvtokenslots.h"
+#include "sql/orvtreeutil.h"
 
 namespace orv {
 
@@ -27,7 +33,7 @@ TORVString TORVViewDefinition::GetTypeName() const { return FView->GetName() + u
 
 bool TORVViewDefinition::GetOwnsTokens() const { return !FView->GetTemporary(); }
 
-void TORVViewDefinition::ExpressionCompiled() { FView->SetupExpressionReferences(); }
+void TORVViewDefinition::ExpressionCompiled() { FView->DeriveColumns(); }
 
 void TORVViewDefinition::ExpressionDecompiled() { FView->ClearExpressionReferences(); }
 
@@ -187,6 +193,69 @@ void TORVView::RenameDependenciesToObject(TORVConfigObject* Obj, const TORVStrin
   if (Referenced.FindByID(Obj->GetID(), false) == nullptr) return;
   FDefinition->RenameSymbols(Table ? ttTABLEREF : ttFUNCREF, Obj->GetName(), NewName);
   SetModified(true);
+}
+
+// ----------------------------------------------------------------- columns
+
+bool TORVView::ColumnsFit(TORVExprToken* Query, bool Live) {
+  if (Live != FUpdateable) return false;
+  TORVExprToken* Select = SlotOf(Query, QuerySelectSlot);
+  const int32_t Items = Select != nullptr ? Select->GetNumArguments() : 0;
+  std::vector<TORVColumn*> Visible;
+  for (int32_t Number = 1; Number < FColumns->GetCount(); ++Number)
+    if (!FColumns->GetColumn(Number)->GetHidden()) Visible.push_back(FColumns->GetColumn(Number));
+  int32_t Shown = 0;
+  for (int32_t Number = 0; Number < Items; ++Number) Shown += Select->GetArgument(Number)->FHidden ? 0 : 1;
+  if (Shown != static_cast<int32_t>(Visible.size())) return false;
+  // The item's type goes through a column's setters first, so that a zero
+  // length or scale compares as the type's own.
+  std::unique_ptr<TORVColumn> Typed(static_cast<TORVColumn*>(FColumns->GetNewObject()));
+  for (int32_t Number = 0; Number < Items && Number + 1 < FColumns->GetCount(); ++Number) {
+    const TORVExprToken* Item = Select->GetArgument(Number);
+    if (Item->FHidden) continue;
+    TORVColumn* Column = FColumns->GetColumn(Number + 1);
+    Typed->SetDataType(Item->FDataType);
+    Typed->SetSubType(Item->FSubType);
+    if (Item->FLength != 0) Typed->SetLength(Item->FLength);
+    if (Item->FScale != 0) Typed->SetScale(Item->FScale);
+    Typed->SetCollation(Item->FCollation);
+    if (!SameString(Column->GetName(), Item->FCorrelationName) || Column->GetDataType() != Typed->GetDataType() ||
+        Column->GetSubType() != Typed->GetSubType() || Column->GetLength() != Typed->GetLength() ||
+        Column->GetScale() != Typed->GetScale() || Column->GetCollation() != Typed->GetCollation())
+      return false;
+  }
+  return true;
+}
+
+void TORVView::DeriveColumns() {
+  SetupExpressionReferences();
+  TORVCatalog* Catalog = FDefinition->GetCatalog();
+  TORVExprToken* Query = FDefinition->FTokens;
+  if (Catalog == nullptr || Query == nullptr) return;
+  int32_t LiveIndex = -1;
+  const bool Live = Catalog->ReturnsLiveResult(Query, LiveIndex);
+  // The derived columns and their origin positions follow the query;
+  // deriving them again is no change of the catalog, whatever the builders
+  // mark on the way.
+  TORVCatalog* Root = GetCatalog() != nullptr ? GetCatalog() : Catalog;
+  const bool WasModified = Root->GetModified();
+  try {
+    if (!ColumnsFit(Query, Live)) {
+      FColumns->Clear();
+      FIndexes->Clear();
+      if (Live)
+        Catalog->BuildLiveResultTable(Query, this);
+      else
+        Catalog->BuildResultTable(Query, this, false, true);
+      FUpdateable = Live;
+    }
+    int32_t Position = 0;
+    Catalog->AssignViewOriginPositions(this, Position);
+  } catch (...) {
+    Root->SetModified(WasModified);
+    throw;
+  }
+  Root->SetModified(WasModified);
 }
 
 // ---------------------------------------------------------------- SQL texts

@@ -6,6 +6,7 @@
 #include "base/orverror.h"
 #include "catalog/orvcatalog.h"
 #include "catalog/orvcatalogexpr.h"
+#include "catalog/orvcolumns.h"
 #include "catalog/orvdatatype.h"
 #include "catalog/orvschema.h"
 #include "core/orvenv.h"
@@ -75,8 +76,8 @@ TEST_F(ViewTest, RenamingATableTheViewReadsRewritesItsText) {
   TORVView* View = AddView(u"v", u"SELECT a, b FROM t WHERE a > 1");
   TORVView* Other = AddView(u"w", u"SELECT 1 FROM v");
   Catalog->SetModified(false);
-  View->RenameDependenciesToObject(Table, u"u");
   Other->RenameDependenciesToObject(Table, u"u");
+  View->RenameDependenciesToObject(Table, u"u");
   EXPECT_EQ(View->GetDefinition().GetExpression(), u"SELECT a, b FROM u WHERE a > 1");
   EXPECT_EQ(Other->GetDefinition().GetExpression(), u"SELECT 1 FROM v");
   EXPECT_TRUE(Catalog->GetModified());
@@ -144,6 +145,56 @@ TEST_F(ViewTest, DerivedTablesBecomeNumberedTemporaryViewsUntilTheStatementUnbin
   EXPECT_EQ(Removed, 2);
   EXPECT_EQ(Default().GetTemporaryViews().GetCount(), 0);
   EXPECT_FALSE(Catalog->GetModified());
+}
+
+TEST_F(ViewTest, CompilingDerivesColumnsAndTheUpdateableFlagFromTheQuery) {
+  TORVView* View = AddView(u"v", u"SELECT a, b AS c FROM t");
+  View->Compile();
+  EXPECT_TRUE(View->GetUpdateable());
+  TORVColumns& Columns = View->GetColumns();
+  ASSERT_EQ(Columns.GetCount(), 3);
+  EXPECT_EQ(Columns.GetColumn(1)->GetName(), u"a");
+  EXPECT_EQ(Columns.GetColumn(1)->GetDataType(), dtInteger);
+  EXPECT_EQ(Columns.GetColumn(2)->GetName(), u"c");
+  EXPECT_EQ(Columns.GetColumn(2)->GetDataType(), dtCharacter);
+  EXPECT_EQ(Columns.GetColumn(2)->GetSubType(), stVarChar);
+  EXPECT_EQ(Columns.GetColumn(2)->GetLength(), 10);
+
+  // Grouping makes the view read-only; the rebuild is no catalog change.
+  View->GetDefinition().SetExpression(u"SELECT b, COUNT(*) AS n FROM t GROUP BY b");
+  Catalog->SetModified(false);
+  View->Compile();
+  EXPECT_FALSE(View->GetUpdateable());
+  ASSERT_EQ(Columns.GetCount(), 3);
+  EXPECT_EQ(Columns.GetColumn(1)->GetName(), u"b");
+  EXPECT_EQ(Columns.GetColumn(2)->GetName(), u"n");
+  EXPECT_FALSE(Catalog->GetModified());
+  EXPECT_NO_THROW(View->CheckIndexable());
+}
+
+TEST_F(ViewTest, CompilingAnUnchangedViewKeepsItsColumnsAndTheCatalogUnmodified) {
+  TORVView* View = AddView(u"v", u"SELECT a, b FROM t");
+  for (int Pass = 0; Pass < 2; ++Pass) {
+    Catalog->SetModified(false);
+    View->Decompile();
+    View->Compile();
+    EXPECT_FALSE(Catalog->GetModified()) << Pass;
+  }
+  EXPECT_TRUE(View->GetUpdateable());
+}
+
+TEST_F(ViewTest, AHiddenSelectItemWithTheSameVisibleColumnsKeepsTheStoredColumns) {
+  TORVView* View = AddView(u"v", u"SELECT b FROM t ORDER BY b");
+  View->Compile();
+  ASSERT_FALSE(View->GetUpdateable());
+  ASSERT_EQ(View->GetColumns().GetCount(), 2);
+  TORVColumn* Stored = View->GetColumns().GetColumn(1);
+  // ORDER BY a selects a as a hidden item.
+  View->GetDefinition().SetExpression(u"SELECT b FROM t ORDER BY a");
+  View->Compile();
+  EXPECT_FALSE(View->GetUpdateable());
+  ASSERT_EQ(View->GetColumns().GetCount(), 2);
+  EXPECT_EQ(View->GetColumns().GetColumn(1), Stored);
 }
 
 }  // namespace
