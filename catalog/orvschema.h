@@ -86,6 +86,9 @@ class TORVView : public TORVVirtualTable {
   // After a compile: the columns, updateable flag and origin positions
   // follow the query; stored columns that still fit it are kept.
   void DeriveColumns();
+  // Copies the view's indexes onto ResultTable, the result table of a
+  // read-only view.
+  void CreateResultTableIndexes(TORVBaseTable* ResultTable);
   void TableFound(TORVExprToken* Token);
   void FunctionFound(TORVExprToken* Token);
 

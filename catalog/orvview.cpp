@@ -258,6 +258,32 @@ void TORVView::DeriveColumns() {
   Root->SetModified(WasModified);
 }
 
+// A read-only view's own indexes go onto the result table its query
+// fills, on the result's columns of the same names.
+void TORVView::CreateResultTableIndexes(TORVBaseTable* ResultTable) {
+  TORVIndexes& Target = ResultTable->GetIndexes();
+  for (int32_t Number = 0; Number < FIndexes->GetCount(); ++Number) {
+    TORVIndex* Index = FIndexes->GetIndex(Number);
+    if (Index->GetHidden()) continue;
+    std::unique_ptr<TORVIndex> Copy(static_cast<TORVIndex*>(Target.GetNewObject()));
+    Copy->SetName(Index->GetName());
+    TORVIndexColumns& Keys = *Copy->GetIndexColumns();
+    for (int32_t K = 0; K < Index->GetIndexColumns()->GetCount(); ++K) {
+      TORVIndexColumn* From = Index->GetIndexColumns()->GetIndexColumn(K);
+      std::unique_ptr<TORVIndexColumn> Key(static_cast<TORVIndexColumn*>(Keys.GetNewObject()));
+      Key->SetSourceColumn(
+          static_cast<TORVColumn*>(ResultTable->GetColumns().FindByName(From->GetSourceColumn()->GetName(), true)));
+      if (!From->GetDefaultCollation()) Key->SetCollation(From->GetCollation());
+      Key->SetDescending(From->GetDescending());
+      Keys.Add(Key.get());
+      Key.release();
+    }
+    ResultTable->CheckPageSize(Copy.get());
+    Target.Add(Copy.get());
+    Copy.release();
+  }
+}
+
 // ---------------------------------------------------------------- SQL texts
 
 TORVString TORVView::GetSQL(bool IncludeExtensions) {

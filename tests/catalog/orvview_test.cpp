@@ -7,6 +7,7 @@
 #include "catalog/orvcatalog.h"
 #include "catalog/orvcatalogexpr.h"
 #include "catalog/orvcolumns.h"
+#include "catalog/orvindexes.h"
 #include "catalog/orvdatatype.h"
 #include "catalog/orvschema.h"
 #include "core/orvenv.h"
@@ -195,6 +196,30 @@ TEST_F(ViewTest, AHiddenSelectItemWithTheSameVisibleColumnsKeepsTheStoredColumns
   EXPECT_FALSE(View->GetUpdateable());
   ASSERT_EQ(View->GetColumns().GetCount(), 2);
   EXPECT_EQ(View->GetColumns().GetColumn(1), Stored);
+}
+
+TEST_F(ViewTest, ResultTableTakesTheViewsIndexesOnItsOwnColumns) {
+  TORVView* View = AddView(u"v", u"SELECT b, COUNT(*) AS n FROM t GROUP BY b");
+  View->Compile();
+  ASSERT_FALSE(View->GetUpdateable());
+  TORVIndexes& Indexes = View->GetIndexes();
+  std::unique_ptr<TORVIndex> Index(static_cast<TORVIndex*>(Indexes.GetNewObject()));
+  Index->SetName(u"ib");
+  std::unique_ptr<TORVIndexColumn> Key(static_cast<TORVIndexColumn*>(Index->GetIndexColumns()->GetNewObject()));
+  Key->SetSourceColumn(static_cast<TORVColumn*>(View->GetColumns().FindByName(u"b", true)));
+  Key->SetDescending(true);
+  Index->GetIndexColumns()->Add(Key.release());
+  Indexes.Add(Index.release());
+
+  TORVBaseTable Result(Config.get());
+  Result.SetName(u"r");
+  Catalog->BuildResultTable(View->GetDefinition().FTokens, &Result, false, false);
+  View->CreateResultTableIndexes(&Result);
+  auto* Copy = static_cast<TORVIndex*>(Result.GetIndexes().FindByName(u"ib", true));
+  ASSERT_EQ(Copy->GetIndexColumns()->GetCount(), 1);
+  TORVIndexColumn* Copied = Copy->GetIndexColumns()->GetIndexColumn(0);
+  EXPECT_EQ(Copied->GetSourceColumn(), Result.GetColumns().FindByName(u"b", true));
+  EXPECT_TRUE(Copied->GetDescending());
 }
 
 }  // namespace
