@@ -331,4 +331,12 @@ TORVFunction* TORVSchema::FindFunction(const TORVString& Name, TORVUser* Effecti
   return Function;
 }
 
+const TORVConfigObjectsClass& SchemasClass() {
+  static const TORVTableDescription Description{{TableText(u"Name", 80, true), TableClob(u"Description", false)},
+                                                {{u"Name", {1}}}};
+  static const TORVConfigObjectsClass Class{[](TORVConfig* Config) { return new TORVSchemas(Config); }, u"Schema",
+                                            &Description};
+  return Class;
+}
+
 }  // namespace orv

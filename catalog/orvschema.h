@@ -255,4 +255,6 @@ class TORVSchemas : public TORVSchemaObjects {
   TORVSchema* GetSchema(int32_t Index) const { return static_cast<TORVSchema*>(GetObjects(Index)); }
 };
 
+const TORVConfigObjectsClass& SchemasClass();
+
 }  // namespace orv
