@@ -339,4 +339,25 @@ const TORVConfigObjectsClass& SchemasClass() {
   return Class;
 }
 
+const TORVConfigObjectsClass& ViewsClass() {
+  static const TORVTableDescription Description{
+      {TableText(u"Name", 80, true), TableClob(u"Description", false), TableClob(u"Attributes", false),
+       TableColumn(u"Version", dtDecimal, 2), TableClob(u"Definition", false), TableColumn(u"Updateable", dtBoolean),
+       TableColumn(u"WithCheck", dtBoolean), TableClob(u"CreateSQL", true), TableClob(u"DropSQL", true)},
+      {{u"Name", {1}}}};
+  static const TORVConfigObjectsClass Class{[](TORVConfig* Config) { return new TORVViews(Config); }, u"Views",
+                                            &Description};
+  return Class;
+}
+
+const TORVConfigObjectsClass& TemporaryViewsClass() {
+  static const TORVTableDescription Description{
+      {TableText(u"Name", 80, true), TableClob(u"Description", false), TableClob(u"Definition", false),
+       TableColumn(u"Updateable", dtBoolean)},
+      {{u"Name", {1}}}};
+  static const TORVConfigObjectsClass Class{[](TORVConfig* Config) { return new TORVTemporaryViews(Config); },
+                                            u"TemporaryViews", &Description};
+  return Class;
+}
+
 }  // namespace orv

@@ -256,5 +256,7 @@ class TORVSchemas : public TORVSchemaObjects {
 };
 
 const TORVConfigObjectsClass& SchemasClass();
+const TORVConfigObjectsClass& ViewsClass();
+const TORVConfigObjectsClass& TemporaryViewsClass();
 
 }  // namespace orv

@@ -19,6 +19,7 @@
 #include "catalog/orvmigrator.h"
 #include "catalog/orvmodule.h"
 #include "catalog/orvprivilege.h"
+#include "catalog/orvroutine.h"
 #include "catalog/orvruntimetables.h"
 #include "catalog/orvschema.h"
 #include "catalog/orvselection.h"
@@ -496,7 +497,10 @@ TEST(InformationTables, EveryDescribedTableBuildsThroughDynamicCreation) {
       &ODBCPrimaryKeysClass(), &ODBCForeignKeysClass(), &TriggersClass(),
       &TriggerColumnsClass(), &ODBCTablesClass(),      &TablePrivilegesClass(),
       &ODBCTablePrivilegesClass(), &TableColumnsClass(), &ODBCColumnsClass(),
-      &ODBCSpecialColumnsClass(), &ODBCColumnPrivilegesClass(), &SchemasClass()};
+      &ODBCSpecialColumnsClass(), &ODBCColumnPrivilegesClass(), &SchemasClass(),
+      &ProceduresClass(),     &FunctionsClass(),       &ProcedureParamsClass(),
+      &FunctionParamsClass(), &ODBCProceduresClass(),  &ODBCProcedureColumnsClass(),
+      &ViewsClass(),          &TemporaryViewsClass()};
   // The positions the session's row loaders write to, where they are fixed.
   const std::map<TORVString, std::vector<TORVString>> ExpectedColumns = {
       {u"Tables",
@@ -525,6 +529,20 @@ TEST(InformationTables, EveryDescribedTableBuildsThroughDynamicCreation) {
        {u"TABLE_CAT", u"TABLE_SCHEM", u"TABLE_NAME", u"COLUMN_NAME", u"GRANTOR", u"GRANTEE", u"PRIVILEGE",
         u"IS_GRANTABLE"}},
       {u"Schema", {u"Name", u"Description"}},
+      {u"Functions",
+       {u"Name", u"Description", u"Attributes", u"Version", u"Implementation", u"Definition", u"ModuleName",
+        u"NumParams", u"Type", u"Collation", u"Length", u"Precision", u"Scale", u"CreateSQL", u"DropSQL"}},
+      {u"FunctionParams",
+       {u"FunctionName", u"Name", u"Description", u"Mode", u"Type", u"Collation", u"Length", u"Precision", u"Scale",
+        u"OrdinalPos"}},
+      {u"SQLProcedures",
+       {u"PROCEDURE_CAT", u"PROCEDURE_SCHEM", u"PROCEDURE_NAME", u"NUM_INPUT_PARAMS", u"NUM_OUTPUT_PARAMS",
+        u"NUM_RESULT_SETS", u"REMARKS", u"PROCEDURE_TYPE", u"IMPLEMENTATION", u"DEFINITION", u"MODULE_NAME"}},
+      {u"SQLProcedureColumns",
+       {u"PROCEDURE_CAT", u"PROCEDURE_SCHEM", u"PROCEDURE_NAME", u"COLUMN_NAME", u"COLUMN_TYPE", u"DATA_TYPE",
+        u"TYPE_NAME", u"COLUMN_SIZE", u"BUFFER_LENGTH", u"DECIMAL_DIGITS", u"NUM_PREC_RADIX", u"NULLABLE",
+        u"REMARKS", u"COLUMN_DEF", u"SQL_DATA_TYPE", u"SQL_DATETIME_SUB", u"CHAR_OCTET_LENGTH", u"ORDINAL_POSITION",
+        u"IS_NULLABLE", u"COLLATION"}},
   };
   for (const int32_t CharacterSet : {CharacterSetAnsi, CharacterSetUnicode}) {
     TCatalogFixture Fixture(CharacterSet);
