@@ -4,6 +4,7 @@
 
 #include "base/orverror.h"
 #include "base/orverrors.h"
+#include "catalog/orvbasetable.h"
 #include "catalog/orvcolumns.h"
 #include "catalog/orvroutine.h"
 
@@ -14,8 +15,8 @@ TORVSchema::TORVSchema(TORVConfig* OwnerConfig, TORVUser* OwnerUser)
       FVirtualTables(std::make_unique<TORVVirtualTables>(OwnerConfig)),
       FBaseTables(std::make_unique<TORVBaseTables>(OwnerConfig)),
       FTemporaryTables(std::make_unique<TORVBaseTables>(OwnerConfig)),
-      FBatchTables(std::make_unique<TORVBaseTables>(OwnerConfig, false)),
-      FTransactionTables(std::make_unique<TORVBaseTables>(OwnerConfig, false)),
+      FBatchTables(std::make_unique<TORVReferencedTables>()),
+      FTransactionTables(std::make_unique<TORVReferencedTables>()),
       FViews(std::make_unique<TORVViews>(OwnerConfig)),
       FTemporaryViews(std::make_unique<TORVTemporaryViews>(OwnerConfig)),
       FRoutines(std::make_unique<TORVRoutines>(OwnerConfig)),
