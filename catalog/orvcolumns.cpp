@@ -968,4 +968,69 @@ TORVString TORVSelectedColumns::GetTypeName() const { return u"column"; }
 
 TORVColumn* TORVSelectedColumns::GetColumn(int32_t Index) const { return static_cast<TORVColumn*>(GetObjects(Index)); }
 
+// ---------------------------------------------------------------------------
+// Information tables
+
+const TORVConfigObjectsClass& TableColumnsClass() {
+  static const TORVTableDescription Description{
+      {TableText(u"TableName", 80, true), TableText(u"Name", 80, true), TableClob(u"Description", false),
+       TableText(u"Type", 30, true), TableText(u"Collation", 80, true), TableColumn(u"Length", dtInteger),
+       TableColumn(u"Precision", dtInteger), TableColumn(u"Scale", dtInteger),
+       TableColumn(u"BlobCompression", dtInteger), TableColumn(u"Nullable", dtBoolean),
+       TableColumn(u"ErrorCode", dtInteger), TableClob(u"ErrorMessage", false), TableColumn(u"Generated", dtBoolean),
+       TableText(u"GeneratedWhen", 15, true), TableClob(u"GenerateExpr", false),
+       TableColumn(u"Identity", dtBoolean), TableColumn(u"IdentitySeed", dtInteger),
+       TableColumn(u"IdentityIncrement", dtInteger), TableColumn(u"Computed", dtBoolean),
+       TableClob(u"ComputeExpr", false), TableClob(u"DefaultExpr", false), TableColumn(u"OrdinalPos", dtInteger),
+       TableClob(u"CreateSQL", true), TableClob(u"DropSQL", true)},
+      {{u"TableName", {1}}, {u"Name", {2}}}};
+  static const TORVConfigObjectsClass Class{[](TORVConfig*) { return new TORVColumns(); }, u"TableColumns",
+                                            &Description};
+  return Class;
+}
+
+const TORVConfigObjectsClass& ODBCColumnsClass() {
+  static const TORVTableDescription Description{
+      {TableText(u"TABLE_CAT", 80, true), TableText(u"TABLE_SCHEM", 80, true), TableText(u"TABLE_NAME", 80, true),
+       TableText(u"COLUMN_NAME", 80, true), TableColumn(u"DATA_TYPE", dtSmallInt), TableText(u"TYPE_NAME", 30, true),
+       TableColumn(u"COLUMN_SIZE", dtInteger), TableColumn(u"BUFFER_LENGTH", dtInteger),
+       TableColumn(u"DECIMAL_DIGITS", dtSmallInt), TableColumn(u"NUM_PREC_RADIX", dtSmallInt),
+       TableColumn(u"NULLABLE", dtSmallInt), TableClob(u"REMARKS", false), TableClob(u"COLUMN_DEF", false),
+       TableColumn(u"SQL_DATA_TYPE", dtSmallInt), TableColumn(u"SQL_DATETIME_SUB", dtSmallInt),
+       TableColumn(u"CHAR_OCTET_LENGTH", dtInteger), TableColumn(u"ORDINAL_POSITION", dtInteger),
+       TableText(u"IS_NULLABLE", 3, true), TableText(u"COLLATION", 80, true),
+       TableColumn(u"BLOB_COMPRESSION", dtInteger), TableColumn(u"GENERATED", dtBoolean),
+       TableText(u"GENERATED_WHEN", 15, true), TableClob(u"GENERATE_EXPR", false),
+       TableColumn(u"IDENTITY", dtBoolean), TableColumn(u"IDENTITY_SEED", dtInteger),
+       TableColumn(u"IDENTITY_INCREMENT", dtInteger), TableColumn(u"COMPUTED", dtBoolean),
+       TableClob(u"COMPUTE_EXPR", false), TableText(u"ORIGIN", 240, true)},
+      {{u"ODBC", {1, 2, 3, 17}}, {u"TABLE_NAME", {3}}, {u"COLUMN_NAME", {4}}}};
+  static const TORVConfigObjectsClass Class{[](TORVConfig*) { return new TORVODBCColumns(); }, u"SQLColumns",
+                                            &Description};
+  return Class;
+}
+
+const TORVConfigObjectsClass& ODBCSpecialColumnsClass() {
+  static const TORVTableDescription Description{
+      {TableColumn(u"SCOPE", dtSmallInt), TableText(u"COLUMN_NAME", 80, true), TableColumn(u"DATA_TYPE", dtSmallInt),
+       TableText(u"TYPE_NAME", 30, true), TableColumn(u"COLUMN_SIZE", dtInteger),
+       TableColumn(u"BUFFER_LENGTH", dtInteger), TableColumn(u"DECIMAL_DIGITS", dtSmallInt),
+       TableColumn(u"PSEUDO_COLUMN", dtSmallInt)},
+      {{u"ODBC", {1}}, {u"COLUMN_NAME", {2}}}};
+  static const TORVConfigObjectsClass Class{[](TORVConfig*) { return new TORVODBCSpecialColumns(); },
+                                            u"SQLSpecialColumns", &Description};
+  return Class;
+}
+
+const TORVConfigObjectsClass& ODBCColumnPrivilegesClass() {
+  static const TORVTableDescription Description{
+      {TableText(u"TABLE_CAT", 80, true), TableText(u"TABLE_SCHEM", 80, true), TableText(u"TABLE_NAME", 80, true),
+       TableText(u"COLUMN_NAME", 80, true), TableText(u"GRANTOR", 80, true), TableText(u"GRANTEE", 80, true),
+       TableText(u"PRIVILEGE", 15, true), TableText(u"IS_GRANTABLE", 3, true)},
+      {{u"ODBC", {1, 2, 3, 4}}, {u"TABLE_NAME", {3}}, {u"GRANTEE", {6}}}};
+  static const TORVConfigObjectsClass Class{[](TORVConfig* Config) { return new TORVODBCColumnPrivileges(Config); },
+                                            u"SQLColumnPrivileges", &Description};
+  return Class;
+}
+
 }  // namespace orv

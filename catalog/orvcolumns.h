@@ -8,6 +8,8 @@
 #include "base/orvtype.h"
 #include "catalog/orvalterstate.h"
 #include "catalog/orvcatalogobject.h"
+#include "catalog/orvprivilege.h"
+#include "catalog/orvtabledesc.h"
 
 namespace orv {
 
@@ -350,5 +352,27 @@ class TORVSelectedColumns : public TORVSelectedConfigObjects {
   TORVString GetTypeName() const override;
   TORVColumn* GetColumn(int32_t Index) const;
 };
+
+// Only describe the ODBC column information tables; the database manager
+// fills the first and leaves the other two empty.
+class TORVODBCColumns : public TORVCatalogObjects {
+ public:
+  TORVODBCColumns() : TORVCatalogObjects(true) {}
+};
+
+class TORVODBCSpecialColumns : public TORVCatalogObjects {
+ public:
+  TORVODBCSpecialColumns() : TORVCatalogObjects(true) {}
+};
+
+class TORVODBCColumnPrivileges : public TORVPrivileges {
+ public:
+  using TORVPrivileges::TORVPrivileges;
+};
+
+const TORVConfigObjectsClass& TableColumnsClass();
+const TORVConfigObjectsClass& ODBCColumnsClass();
+const TORVConfigObjectsClass& ODBCSpecialColumnsClass();
+const TORVConfigObjectsClass& ODBCColumnPrivilegesClass();
 
 }  // namespace orv

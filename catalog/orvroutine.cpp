@@ -1,5 +1,7 @@
 #include "catalog/orvroutine.h"
 
+#include <vector>
+
 #include "base/orverror.h"
 #include "base/orverrors.h"
 #include "catalog/orvcatalog.h"
@@ -702,6 +704,99 @@ void TORVRoutines::SortByLockSlot() {
     const int32_t SlotB = static_cast<TORVRoutine*>(B)->GetLockSlot();
     return SlotA < SlotB ? -1 : (SlotA > SlotB ? 1 : 0);
   });
+}
+
+// ---------------------------------------------------------------------------
+// Information tables
+
+namespace {
+
+// The columns every routine table starts with; a function adds its result
+// type before the SQL texts.
+std::vector<TORVTableColumnDef> RoutineColumns(bool WithResultType) {
+  std::vector<TORVTableColumnDef> Columns{TableText(u"Name", 80, true),
+                                          TableClob(u"Description", false),
+                                          TableClob(u"Attributes", false),
+                                          TableColumn(u"Version", dtDecimal, 2),
+                                          TableText(u"Implementation", 15, true),
+                                          TableClob(u"Definition", false),
+                                          TableText(u"ModuleName", 60, true),
+                                          TableColumn(u"NumParams", dtInteger)};
+  if (WithResultType)
+    Columns.insert(Columns.end(), {TableText(u"Type", 30, true), TableText(u"Collation", 80, true),
+                                   TableColumn(u"Length", dtInteger), TableColumn(u"Precision", dtInteger),
+                                   TableColumn(u"Scale", dtInteger)});
+  Columns.insert(Columns.end(), {TableClob(u"CreateSQL", true), TableClob(u"DropSQL", true)});
+  return Columns;
+}
+
+TORVTableDescription ParamsDescription(const char16_t* OwnerColumn) {
+  return {{TableText(OwnerColumn, 80, true), TableText(u"Name", 80, true), TableClob(u"Description", false),
+           TableText(u"Mode", 15, true), TableText(u"Type", 30, true), TableText(u"Collation", 80, true),
+           TableColumn(u"Length", dtInteger), TableColumn(u"Precision", dtInteger), TableColumn(u"Scale", dtInteger),
+           TableColumn(u"OrdinalPos", dtInteger)},
+          {{OwnerColumn, {1}}, {u"Name", {2}}}};
+}
+
+}  // namespace
+
+const TORVConfigObjectsClass& ProceduresClass() {
+  static const TORVTableDescription Description{RoutineColumns(false), {{u"Name", {1}}}};
+  static const TORVConfigObjectsClass Class{[](TORVConfig* Config) { return new TORVProcedures(Config); },
+                                            u"Procedures", &Description};
+  return Class;
+}
+
+const TORVConfigObjectsClass& FunctionsClass() {
+  static const TORVTableDescription Description{RoutineColumns(true), {{u"Name", {1}}}};
+  static const TORVConfigObjectsClass Class{[](TORVConfig* Config) { return new TORVFunctions(Config); },
+                                            u"Functions", &Description};
+  return Class;
+}
+
+const TORVConfigObjectsClass& ProcedureParamsClass() {
+  static const TORVTableDescription Description = ParamsDescription(u"ProcedureName");
+  static const TORVConfigObjectsClass Class{[](TORVConfig* Config) { return new TORVProcedureParams(Config); },
+                                            u"ProcedureParams", &Description};
+  return Class;
+}
+
+const TORVConfigObjectsClass& FunctionParamsClass() {
+  static const TORVTableDescription Description = ParamsDescription(u"FunctionName");
+  static const TORVConfigObjectsClass Class{[](TORVConfig* Config) { return new TORVFunctionParams(Config); },
+                                            u"FunctionParams", &Description};
+  return Class;
+}
+
+const TORVConfigObjectsClass& ODBCProceduresClass() {
+  static const TORVTableDescription Description{
+      {TableText(u"PROCEDURE_CAT", 80, true), TableText(u"PROCEDURE_SCHEM", 80, true),
+       TableText(u"PROCEDURE_NAME", 80, true), TableColumn(u"NUM_INPUT_PARAMS", dtSmallInt),
+       TableColumn(u"NUM_OUTPUT_PARAMS", dtSmallInt), TableColumn(u"NUM_RESULT_SETS", dtSmallInt),
+       TableClob(u"REMARKS", false), TableColumn(u"PROCEDURE_TYPE", dtSmallInt),
+       TableText(u"IMPLEMENTATION", 15, true), TableClob(u"DEFINITION", false), TableText(u"MODULE_NAME", 60, true)},
+      {{u"ODBC", {1, 2, 3}}, {u"PROCEDURE_NAME", {3}}}};
+  static const TORVConfigObjectsClass Class{[](TORVConfig* Config) { return new TORVODBCProcedures(Config); },
+                                            u"SQLProcedures", &Description};
+  return Class;
+}
+
+const TORVConfigObjectsClass& ODBCProcedureColumnsClass() {
+  static const TORVTableDescription Description{
+      {TableText(u"PROCEDURE_CAT", 80, true), TableText(u"PROCEDURE_SCHEM", 80, true),
+       TableText(u"PROCEDURE_NAME", 80, true), TableText(u"COLUMN_NAME", 80, true),
+       TableColumn(u"COLUMN_TYPE", dtSmallInt), TableColumn(u"DATA_TYPE", dtSmallInt),
+       TableText(u"TYPE_NAME", 30, true), TableColumn(u"COLUMN_SIZE", dtInteger),
+       TableColumn(u"BUFFER_LENGTH", dtInteger), TableColumn(u"DECIMAL_DIGITS", dtSmallInt),
+       TableColumn(u"NUM_PREC_RADIX", dtSmallInt), TableColumn(u"NULLABLE", dtSmallInt),
+       TableClob(u"REMARKS", false), TableClob(u"COLUMN_DEF", false), TableColumn(u"SQL_DATA_TYPE", dtSmallInt),
+       TableColumn(u"SQL_DATETIME_SUB", dtSmallInt), TableColumn(u"CHAR_OCTET_LENGTH", dtInteger),
+       TableColumn(u"ORDINAL_POSITION", dtInteger), TableText(u"IS_NULLABLE", 3, true),
+       TableText(u"COLLATION", 80, true)},
+      {{u"ODBC", {1, 2, 3, 5}}, {u"PROCEDURE_NAME", {3}}, {u"COLUMN_NAME", {4}}}};
+  static const TORVConfigObjectsClass Class{[](TORVConfig* Config) { return new TORVODBCProcedureColumns(Config); },
+                                            u"SQLProcedureColumns", &Description};
+  return Class;
 }
 
 }  // namespace orv

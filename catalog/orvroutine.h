@@ -329,4 +329,33 @@ class TORVRoutines : public TORVSchemaObjects {
   void SortByLockSlot();
 };
 
+// Only describe the information tables of routine parameters and the ODBC
+// routine tables.
+class TORVProcedureParams : public TORVRoutineParams {
+ public:
+  using TORVRoutineParams::TORVRoutineParams;
+};
+
+class TORVFunctionParams : public TORVRoutineParams {
+ public:
+  using TORVRoutineParams::TORVRoutineParams;
+};
+
+class TORVODBCProcedures : public TORVRoutines {
+ public:
+  using TORVRoutines::TORVRoutines;
+};
+
+class TORVODBCProcedureColumns : public TORVRoutines {
+ public:
+  using TORVRoutines::TORVRoutines;
+};
+
+const TORVConfigObjectsClass& ProceduresClass();
+const TORVConfigObjectsClass& FunctionsClass();
+const TORVConfigObjectsClass& ProcedureParamsClass();
+const TORVConfigObjectsClass& FunctionParamsClass();
+const TORVConfigObjectsClass& ODBCProceduresClass();
+const TORVConfigObjectsClass& ODBCProcedureColumnsClass();
+
 }  // namespace orv

@@ -4,6 +4,7 @@
 
 #include "base/orverror.h"
 #include "base/orverrors.h"
+#include "catalog/orvbasetable.h"
 #include "catalog/orvcolumns.h"
 #include "catalog/orvroutine.h"
 
@@ -14,8 +15,8 @@ TORVSchema::TORVSchema(TORVConfig* OwnerConfig, TORVUser* OwnerUser)
       FVirtualTables(std::make_unique<TORVVirtualTables>(OwnerConfig)),
       FBaseTables(std::make_unique<TORVBaseTables>(OwnerConfig)),
       FTemporaryTables(std::make_unique<TORVBaseTables>(OwnerConfig)),
-      FBatchTables(std::make_unique<TORVBaseTables>(OwnerConfig, false)),
-      FTransactionTables(std::make_unique<TORVBaseTables>(OwnerConfig, false)),
+      FBatchTables(std::make_unique<TORVReferencedTables>()),
+      FTransactionTables(std::make_unique<TORVReferencedTables>()),
       FViews(std::make_unique<TORVViews>(OwnerConfig)),
       FTemporaryViews(std::make_unique<TORVTemporaryViews>(OwnerConfig)),
       FRoutines(std::make_unique<TORVRoutines>(OwnerConfig)),
@@ -329,6 +330,35 @@ TORVFunction* TORVSchema::FindFunction(const TORVString& Name, TORVUser* Effecti
   auto* Function = static_cast<TORVFunction*>(Visible(*FFunctions, Name, EffectiveUser));
   if (Function == nullptr && RaiseException) FFunctions->ObjectNameNotFoundError(Name);
   return Function;
+}
+
+const TORVConfigObjectsClass& SchemasClass() {
+  static const TORVTableDescription Description{{TableText(u"Name", 80, true), TableClob(u"Description", false)},
+                                                {{u"Name", {1}}}};
+  static const TORVConfigObjectsClass Class{[](TORVConfig* Config) { return new TORVSchemas(Config); }, u"Schema",
+                                            &Description};
+  return Class;
+}
+
+const TORVConfigObjectsClass& ViewsClass() {
+  static const TORVTableDescription Description{
+      {TableText(u"Name", 80, true), TableClob(u"Description", false), TableClob(u"Attributes", false),
+       TableColumn(u"Version", dtDecimal, 2), TableClob(u"Definition", false), TableColumn(u"Updateable", dtBoolean),
+       TableColumn(u"WithCheck", dtBoolean), TableClob(u"CreateSQL", true), TableClob(u"DropSQL", true)},
+      {{u"Name", {1}}}};
+  static const TORVConfigObjectsClass Class{[](TORVConfig* Config) { return new TORVViews(Config); }, u"Views",
+                                            &Description};
+  return Class;
+}
+
+const TORVConfigObjectsClass& TemporaryViewsClass() {
+  static const TORVTableDescription Description{
+      {TableText(u"Name", 80, true), TableClob(u"Description", false), TableClob(u"Definition", false),
+       TableColumn(u"Updateable", dtBoolean)},
+      {{u"Name", {1}}}};
+  static const TORVConfigObjectsClass Class{[](TORVConfig* Config) { return new TORVTemporaryViews(Config); },
+                                            u"TemporaryViews", &Description};
+  return Class;
 }
 
 }  // namespace orv

@@ -19,6 +19,7 @@ class TORVFunction;
 class TORVFunctions;
 class TORVProcedure;
 class TORVProcedures;
+class TORVReferencedTables;
 class TORVRoutines;
 
 class TORVView;
@@ -216,8 +217,8 @@ class TORVSchema : public TORVCatalogBound<TORVPrivilegedConfigObject> {
   // ORV_MAXIMUM_ERROR when no further table or view fits; nothing changes.
   void CheckVirtualTableRoom();
   TORVVirtualTables& GetVirtualTables() const { return *FVirtualTables; }
-  TORVBaseTables& GetBatchTables() const { return *FBatchTables; }
-  TORVBaseTables& GetTransactionTables() const { return *FTransactionTables; }
+  TORVReferencedTables& GetBatchTables() const { return *FBatchTables; }
+  TORVReferencedTables& GetTransactionTables() const { return *FTransactionTables; }
   TORVBaseTables& GetBaseTables() const { return *FBaseTables; }
   TORVBaseTables& GetTemporaryTables() const { return *FTemporaryTables; }
   TORVViews& GetViews() const { return *FViews; }
@@ -244,8 +245,8 @@ class TORVSchema : public TORVCatalogBound<TORVPrivilegedConfigObject> {
   std::unique_ptr<TORVVirtualTables> FVirtualTables;
   std::unique_ptr<TORVBaseTables> FBaseTables;
   std::unique_ptr<TORVBaseTables> FTemporaryTables;
-  std::unique_ptr<TORVBaseTables> FBatchTables;
-  std::unique_ptr<TORVBaseTables> FTransactionTables;
+  std::unique_ptr<TORVReferencedTables> FBatchTables;
+  std::unique_ptr<TORVReferencedTables> FTransactionTables;
   std::unique_ptr<TORVViews> FViews;
   std::unique_ptr<TORVViews> FTemporaryViews;
   std::unique_ptr<TORVRoutines> FRoutines;
@@ -262,5 +263,9 @@ class TORVSchemas : public TORVSchemaObjects {
   TORVConfigObject* CreateObject(TORVUser* OwnerUser) override { return new TORVSchema(FConfig, OwnerUser); }
   TORVSchema* GetSchema(int32_t Index) const { return static_cast<TORVSchema*>(GetObjects(Index)); }
 };
+
+const TORVConfigObjectsClass& SchemasClass();
+const TORVConfigObjectsClass& ViewsClass();
+const TORVConfigObjectsClass& TemporaryViewsClass();
 
 }  // namespace orv

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/orverror.h"
+#include "catalog/orvcolumns.h"
 #include "catalog/orvconstraint.h"
 #include "catalog/orvdatatype.h"
 #include "catalog/orvindexes.h"
@@ -18,7 +19,9 @@
 #include "catalog/orvmigrator.h"
 #include "catalog/orvmodule.h"
 #include "catalog/orvprivilege.h"
+#include "catalog/orvroutine.h"
 #include "catalog/orvruntimetables.h"
+#include "catalog/orvschema.h"
 #include "catalog/orvselection.h"
 #include "catalog/orvstore.h"
 #include "catalog/orvtable.h"
@@ -493,7 +496,11 @@ TEST(InformationTables, EveryDescribedTableBuildsThroughDynamicCreation) {
       &ODBCStatisticsClass(), &ConstraintsClass(),     &ConstraintColumnsClass(),
       &ODBCPrimaryKeysClass(), &ODBCForeignKeysClass(), &TriggersClass(),
       &TriggerColumnsClass(), &ODBCTablesClass(),      &TablePrivilegesClass(),
-      &ODBCTablePrivilegesClass()};
+      &ODBCTablePrivilegesClass(), &TableColumnsClass(), &ODBCColumnsClass(),
+      &ODBCSpecialColumnsClass(), &ODBCColumnPrivilegesClass(), &SchemasClass(),
+      &ProceduresClass(),     &FunctionsClass(),       &ProcedureParamsClass(),
+      &FunctionParamsClass(), &ODBCProceduresClass(),  &ODBCProcedureColumnsClass(),
+      &ViewsClass(),          &TemporaryViewsClass()};
   // The positions the session's row loaders write to, where they are fixed.
   const std::map<TORVString, std::vector<TORVString>> ExpectedColumns = {
       {u"Tables",
@@ -504,6 +511,38 @@ TEST(InformationTables, EveryDescribedTableBuildsThroughDynamicCreation) {
       {u"TemporaryTables",
        {u"Name", u"Description", u"Attributes", u"Version", u"ReadOnly", u"Encrypted", u"RowSize", u"IndexPageSize",
         u"BlobBlockSize", u"MaxRowBufferSize", u"MaxIndexBufferSize", u"MaxBlobBufferSize"}},
+      {u"TableColumns",
+       {u"TableName", u"Name", u"Description", u"Type", u"Collation", u"Length", u"Precision", u"Scale",
+        u"BlobCompression", u"Nullable", u"ErrorCode", u"ErrorMessage", u"Generated", u"GeneratedWhen",
+        u"GenerateExpr", u"Identity", u"IdentitySeed", u"IdentityIncrement", u"Computed", u"ComputeExpr",
+        u"DefaultExpr", u"OrdinalPos", u"CreateSQL", u"DropSQL"}},
+      {u"SQLColumns",
+       {u"TABLE_CAT", u"TABLE_SCHEM", u"TABLE_NAME", u"COLUMN_NAME", u"DATA_TYPE", u"TYPE_NAME", u"COLUMN_SIZE",
+        u"BUFFER_LENGTH", u"DECIMAL_DIGITS", u"NUM_PREC_RADIX", u"NULLABLE", u"REMARKS", u"COLUMN_DEF",
+        u"SQL_DATA_TYPE", u"SQL_DATETIME_SUB", u"CHAR_OCTET_LENGTH", u"ORDINAL_POSITION", u"IS_NULLABLE",
+        u"COLLATION", u"BLOB_COMPRESSION", u"GENERATED", u"GENERATED_WHEN", u"GENERATE_EXPR", u"IDENTITY",
+        u"IDENTITY_SEED", u"IDENTITY_INCREMENT", u"COMPUTED", u"COMPUTE_EXPR", u"ORIGIN"}},
+      {u"SQLSpecialColumns",
+       {u"SCOPE", u"COLUMN_NAME", u"DATA_TYPE", u"TYPE_NAME", u"COLUMN_SIZE", u"BUFFER_LENGTH", u"DECIMAL_DIGITS",
+        u"PSEUDO_COLUMN"}},
+      {u"SQLColumnPrivileges",
+       {u"TABLE_CAT", u"TABLE_SCHEM", u"TABLE_NAME", u"COLUMN_NAME", u"GRANTOR", u"GRANTEE", u"PRIVILEGE",
+        u"IS_GRANTABLE"}},
+      {u"Schema", {u"Name", u"Description"}},
+      {u"Functions",
+       {u"Name", u"Description", u"Attributes", u"Version", u"Implementation", u"Definition", u"ModuleName",
+        u"NumParams", u"Type", u"Collation", u"Length", u"Precision", u"Scale", u"CreateSQL", u"DropSQL"}},
+      {u"FunctionParams",
+       {u"FunctionName", u"Name", u"Description", u"Mode", u"Type", u"Collation", u"Length", u"Precision", u"Scale",
+        u"OrdinalPos"}},
+      {u"SQLProcedures",
+       {u"PROCEDURE_CAT", u"PROCEDURE_SCHEM", u"PROCEDURE_NAME", u"NUM_INPUT_PARAMS", u"NUM_OUTPUT_PARAMS",
+        u"NUM_RESULT_SETS", u"REMARKS", u"PROCEDURE_TYPE", u"IMPLEMENTATION", u"DEFINITION", u"MODULE_NAME"}},
+      {u"SQLProcedureColumns",
+       {u"PROCEDURE_CAT", u"PROCEDURE_SCHEM", u"PROCEDURE_NAME", u"COLUMN_NAME", u"COLUMN_TYPE", u"DATA_TYPE",
+        u"TYPE_NAME", u"COLUMN_SIZE", u"BUFFER_LENGTH", u"DECIMAL_DIGITS", u"NUM_PREC_RADIX", u"NULLABLE",
+        u"REMARKS", u"COLUMN_DEF", u"SQL_DATA_TYPE", u"SQL_DATETIME_SUB", u"CHAR_OCTET_LENGTH", u"ORDINAL_POSITION",
+        u"IS_NULLABLE", u"COLLATION"}},
   };
   for (const int32_t CharacterSet : {CharacterSetAnsi, CharacterSetUnicode}) {
     TCatalogFixture Fixture(CharacterSet);
@@ -530,6 +569,9 @@ TEST(InformationTables, EveryDescribedTableBuildsThroughDynamicCreation) {
         TORVColumn* Column = Columns.GetColumn(static_cast<int32_t>(Index) + 1);
         EXPECT_EQ(Column->GetName(), Def.Name);
         EXPECT_EQ(Column->GetDataType(), Def.DataType);
+        if (Def.DataType == dtCharacter) {
+          EXPECT_EQ(Column->GetLength(), Def.Length);
+        }
         EXPECT_EQ(GetLocaleFlag(Column->GetCollation(), CollationCaseInsensitiveBit), Def.IgnoreCase);
       }
       ASSERT_EQ(Table->GetIndexes().GetCount(), static_cast<int32_t>(Description.Indexes.size()) + 1);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/orverror.h"
+#include "catalog/orvbasetable.h"
 #include "catalog/orvcatalog.h"
 #include "catalog/orvroutine.h"
 #include "catalog/orvtable.h"
@@ -126,6 +127,19 @@ TEST_F(SchemaTest, WriteLocksReachTheTransactionTablesAfterTheSchemaAndLeaveThem
   EXPECT_EQ(Second.GetTransactionLockCount(), 0);
   EXPECT_FALSE(First.GetObjectState().Contains(osInTransaction));
   Default().GetTransactionTables().Clear();
+}
+
+// A batch or a transaction only refers to tables of the schema: emptying its
+// lists frees no table.
+TEST_F(SchemaTest, BatchAndTransactionListsReferToTablesWithoutOwningThem) {
+  std::string Log;
+  TRecordingTable Table(u"1", Default(), Log);
+  for (TORVReferencedTables* List : {&Default().GetBatchTables(), &Default().GetTransactionTables()}) {
+    List->Add(&Table);
+    EXPECT_EQ(List->GetTypeName(), u"referenced table");
+    List->Clear();
+    EXPECT_EQ(Table.GetName(), u"1");
+  }
 }
 
 TEST_F(SchemaTest, TheTableOrViewPast4096IsRefusedWithTheListsUnchanged) {
