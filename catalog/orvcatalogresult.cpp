@@ -111,17 +111,6 @@ bool IsDistinctMergeInput(TORVTokenOperator Operator) {
          Operator == toINTERSECTALL;
 }
 
-// Types Column; the setters normalise in this order, and a zero length or
-// scale is the type's own.
-void TypeLike(TORVColumn& Column, int32_t DataType, int32_t SubType, int32_t Length, int32_t Scale,
-              int32_t Collation) {
-  Column.SetDataType(DataType);
-  Column.SetSubType(SubType);
-  if (Length != 0) Column.SetLength(Length);
-  if (Scale != 0) Column.SetScale(Scale);
-  Column.SetCollation(Collation);
-}
-
 }  // namespace
 
 TORVVirtualTable* TORVCatalog::GetLiveSourceTable(TORVExprToken* QueryToken, bool FollowViews) {
@@ -310,7 +299,7 @@ void TORVCatalog::BuildResultTable(TORVExprToken* QueryToken, TORVVirtualTable* 
     std::unique_ptr<TORVColumn> Column(static_cast<TORVColumn*>(Columns.GetNewObject()));
     Column->SetName(Item->FCorrelationName);
     if (Reference) Column->SetDescription(Expression->FCorrelationDescription);
-    TypeLike(*Column, Item->FDataType, Item->FSubType, Item->FLength, Item->FScale, Item->FCollation);
+    Column->SetTypeLike(Item->FDataType, Item->FSubType, Item->FLength, Item->FScale, Item->FCollation);
     Column->SetHidden(Item->FHidden);
     const bool Origin = IncludeColumnOrigins && Reference;
     if (Origin) {
@@ -373,13 +362,13 @@ void TORVCatalog::BuildLiveResultTable(TORVExprToken* QueryToken, TORVVirtualTab
     Column->SetName(Item->FCorrelationName);
     TORVColumn* SourceColumn = nullptr;
     if (Source == nullptr || Expression == nullptr || Expression->FTokenType != ttCOLUMNREF) {
-      TypeLike(*Column, Item->FDataType, Item->FSubType, Item->FLength, Item->FScale, Item->FCollation);
+      Column->SetTypeLike(Item->FDataType, Item->FSubType, Item->FLength, Item->FScale, Item->FCollation);
     } else {
       SourceColumn = static_cast<TORVColumn*>(Source->GetColumns().FindByName(Expression->FName, true));
       if (SourceColumn->GetHidden()) continue;
       Column->SetDescription(SourceColumn->GetDescription());
-      TypeLike(*Column, SourceColumn->GetDataType(), SourceColumn->GetSubType(), SourceColumn->GetLength(),
-               SourceColumn->GetScale(), SourceColumn->GetCollation());
+      Column->SetTypeLike(SourceColumn->GetDataType(), SourceColumn->GetSubType(), SourceColumn->GetLength(),
+                          SourceColumn->GetScale(), SourceColumn->GetCollation());
       TORVSchema* SourceSchema = Source->GetSchema();
       TORVString Origin = Source->GetName() + u"." + SourceColumn->GetName();
       TORVCatalog* Home = TableToUse->GetCatalog() != nullptr ? TableToUse->GetCatalog() : this;
@@ -436,7 +425,7 @@ void TORVCatalog::BuildUpdatesTable(TORVBaseTable* TableToUse) {
   for (const TUpdatesColumn& Definition : UpdatesColumns) {
     std::unique_ptr<TORVColumn> Column(static_cast<TORVColumn*>(Columns.GetNewObject()));
     Column->SetName(Definition.Name);
-    TypeLike(*Column, Definition.DataType, Definition.SubType, Definition.Length, 0, 0);
+    Column->SetTypeLike(Definition.DataType, Definition.SubType, Definition.Length, 0, 0);
     if (Definition.CaseInsensitive) Column->SetCollation(Column->GetCollation() | CollationCaseInsensitiveFlag);
     Columns.Add(Column.get());
     Column.release();

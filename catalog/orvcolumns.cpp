@@ -79,6 +79,14 @@ void TORVColumn::SetDataType(int32_t Value) {
   SetModified(true);
 }
 
+void TORVColumn::SetTypeLike(int32_t DataType, int32_t SubType, int32_t Length, int32_t Scale, int32_t Collation) {
+  SetDataType(DataType);
+  SetSubType(SubType);
+  if (Length != 0) SetLength(Length);
+  if (Scale != 0) SetScale(Scale);
+  SetCollation(Collation);
+}
+
 void TORVColumn::SetSubType(int32_t Value) {
   if (Value == FSubType) return;
   AssignSubType(CharacterSet(), FDataType, Value, FSubType, FLength, FSize, FScale, FCollation);

@@ -119,6 +119,9 @@ class TORVColumn : public TORVCatalogObject {
   // the collection's GetNewObject and typed before it is added (Size
   // follows the length, with the 2-byte count of VarChar and VarByte).
   void SetDataType(int32_t Value);
+  // Takes the type of a value (a select item, a described column): a zero
+  // length or scale leaves the type's own.
+  void SetTypeLike(int32_t DataType, int32_t SubType, int32_t Length, int32_t Scale, int32_t Collation);
   void SetSubType(int32_t Value);
   void SetLength(int32_t Value);
   void SetScale(int32_t Value);

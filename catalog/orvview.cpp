@@ -207,18 +207,14 @@ bool TORVView::ColumnsFit(TORVExprToken* Query, bool Live) {
   int32_t Shown = 0;
   for (int32_t Number = 0; Number < Items; ++Number) Shown += Select->GetArgument(Number)->FHidden ? 0 : 1;
   if (Shown != static_cast<int32_t>(Visible.size())) return false;
-  // The item's type goes through a column's setters first, so that a zero
-  // length or scale compares as the type's own.
+  // The item's type goes through a column first, so that a zero length or
+  // scale compares as the type's own.
   std::unique_ptr<TORVColumn> Typed(static_cast<TORVColumn*>(FColumns->GetNewObject()));
   for (int32_t Number = 0; Number < Items && Number + 1 < FColumns->GetCount(); ++Number) {
     const TORVExprToken* Item = Select->GetArgument(Number);
     if (Item->FHidden) continue;
     TORVColumn* Column = FColumns->GetColumn(Number + 1);
-    Typed->SetDataType(Item->FDataType);
-    Typed->SetSubType(Item->FSubType);
-    if (Item->FLength != 0) Typed->SetLength(Item->FLength);
-    if (Item->FScale != 0) Typed->SetScale(Item->FScale);
-    Typed->SetCollation(Item->FCollation);
+    Typed->SetTypeLike(Item->FDataType, Item->FSubType, Item->FLength, Item->FScale, Item->FCollation);
     if (!SameString(Column->GetName(), Item->FCorrelationName) || Column->GetDataType() != Typed->GetDataType() ||
         Column->GetSubType() != Typed->GetSubType() || Column->GetLength() != Typed->GetLength() ||
         Column->GetScale() != Typed->GetScale() || Column->GetCollation() != Typed->GetCollation())
