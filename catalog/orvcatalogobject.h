@@ -8,6 +8,7 @@
 
 #include "base/orvtype.h"
 #include "catalog/orvconfigobject.h"
+#include "catalog/orvprivilege.h"
 
 namespace orv {
 
@@ -91,6 +92,14 @@ class TORVCatalogObjects : public TORVCatalogBound<TORVConfigObjects> {
       : TORVCatalogBound<TORVConfigObjects>(OwnsObjects, OwnerConfig) {}
 
   int32_t FCatalogCharacterSet = CharacterSetAnsi;
+};
+
+// The privileged collections of a catalog (schemas, tables, views, routines):
+// a lookup with an effective user treats what the user may not see as missing.
+class TORVPrivilegedCatalogObjects : public TORVCatalogBound<TORVPrivilegedConfigObjects> {
+ public:
+  explicit TORVPrivilegedCatalogObjects(TORVConfig* OwnerConfig, bool OwnsObjects = true)
+      : TORVCatalogBound<TORVPrivilegedConfigObjects>(OwnsObjects, OwnerConfig) {}
 };
 
 }  // namespace orv

@@ -676,7 +676,7 @@ TORVProcedures* SiblingCollection<TORVProcedures>(TORVConfigObject* Collection) 
 
 void TORVProcedures::CheckForDuplicateObject(TORVConfigObject* NewObject) {
   CheckDuplicatesOnce(FCheckingDuplicates, [&] {
-    TORVSchemaObjects::CheckForDuplicateObject(NewObject);
+    TORVPrivilegedCatalogObjects::CheckForDuplicateObject(NewObject);
     if (TORVFunctions* Functions = SiblingCollection<TORVFunctions>(this))
       Functions->CheckForDuplicateObject(NewObject);
   });
@@ -688,7 +688,7 @@ void TORVProcedures::ObjectsChanged() {
 
 void TORVFunctions::CheckForDuplicateObject(TORVConfigObject* NewObject) {
   CheckDuplicatesOnce(FCheckingDuplicates, [&] {
-    TORVSchemaObjects::CheckForDuplicateObject(NewObject);
+    TORVPrivilegedCatalogObjects::CheckForDuplicateObject(NewObject);
     if (TORVProcedures* Procedures = SiblingCollection<TORVProcedures>(this))
       Procedures->CheckForDuplicateObject(NewObject);
   });

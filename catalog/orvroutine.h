@@ -281,9 +281,9 @@ class TORVFunction : public TORVRoutine {
 // A schema's procedures or functions. Each checks a new member's name
 // against its own members and then against the other collection of the
 // schema; FCheckingDuplicates keeps the two from asking each other again.
-class TORVProcedures : public TORVSchemaObjects {
+class TORVProcedures : public TORVPrivilegedCatalogObjects {
  public:
-  using TORVSchemaObjects::TORVSchemaObjects;
+  using TORVPrivilegedCatalogObjects::TORVPrivilegedCatalogObjects;
 
   TORVString GetTypeName() const override { return u"procedure"; }
   TORVConfigObject* CreateObject() override { return new TORVProcedure(FConfig, nullptr, GetCatalog()); }
@@ -298,9 +298,9 @@ class TORVProcedures : public TORVSchemaObjects {
   bool FCheckingDuplicates = false;
 };
 
-class TORVFunctions : public TORVSchemaObjects {
+class TORVFunctions : public TORVPrivilegedCatalogObjects {
  public:
-  using TORVSchemaObjects::TORVSchemaObjects;
+  using TORVPrivilegedCatalogObjects::TORVPrivilegedCatalogObjects;
 
   TORVString GetTypeName() const override { return u"function"; }
   TORVConfigObject* CreateObject() override { return new TORVFunction(FConfig, nullptr, GetCatalog()); }
@@ -317,9 +317,9 @@ class TORVFunctions : public TORVSchemaObjects {
 
 // All procedures and functions of a schema, not owned; at most 4096, one
 // per lock slot.
-class TORVRoutines : public TORVSchemaObjects {
+class TORVRoutines : public TORVPrivilegedCatalogObjects {
  public:
-  explicit TORVRoutines(TORVConfig* OwnerConfig = nullptr) : TORVSchemaObjects(OwnerConfig, false) {}
+  explicit TORVRoutines(TORVConfig* OwnerConfig = nullptr) : TORVPrivilegedCatalogObjects(OwnerConfig, false) {}
 
   TORVString GetTypeName() const override { return u"routine"; }
   void SetModified(bool /*Value*/) override {}

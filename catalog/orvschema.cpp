@@ -246,18 +246,18 @@ TORVSchema* HoldingSchema(TORVConfigObjects* List) {
 
 }  // namespace
 
-void TORVSchemaObjects::Add(TORVConfigObject* NewObject) {
+void TORVTableAndViewObjects::Add(TORVConfigObject* NewObject) {
   if (TORVSchema* Schema = HoldingSchema(this)) Schema->CheckVirtualTableRoom();
-  TORVCatalogBound<TORVPrivilegedConfigObjects>::Add(NewObject);
+  TORVPrivilegedCatalogObjects::Add(NewObject);
 }
 
-void TORVSchemaObjects::Insert(int32_t InsertPos, TORVConfigObject* NewObject) {
+void TORVTableAndViewObjects::Insert(int32_t InsertPos, TORVConfigObject* NewObject) {
   if (TORVSchema* Schema = HoldingSchema(this)) Schema->CheckVirtualTableRoom();
-  TORVCatalogBound<TORVPrivilegedConfigObjects>::Insert(InsertPos, NewObject);
+  TORVPrivilegedCatalogObjects::Insert(InsertPos, NewObject);
 }
 
-void TORVSchemaObjects::ObjectsChanged() {
-  TORVCatalogBound<TORVPrivilegedConfigObjects>::ObjectsChanged();
+void TORVTableAndViewObjects::ObjectsChanged() {
+  TORVPrivilegedCatalogObjects::ObjectsChanged();
   if (TORVSchema* Schema = HoldingSchema(this)) Schema->RefreshVirtualTables();
 }
 
@@ -269,7 +269,7 @@ namespace {
 
 // A member the effective user may not see counts as missing, whether or not
 // the caller wants the error.
-TORVPrivilegedConfigObject* Visible(TORVSchemaObjects& List, const TORVString& Name, TORVUser* EffectiveUser) {
+TORVPrivilegedConfigObject* Visible(TORVPrivilegedCatalogObjects& List, const TORVString& Name, TORVUser* EffectiveUser) {
   TORVPrivilegedConfigObject* Object = List.FindByName(Name, nullptr, false);
   if (Object != nullptr && EffectiveUser != nullptr && !Object->ObjectVisible(EffectiveUser)) return nullptr;
   return Object;
@@ -305,7 +305,7 @@ void CheckDuplicatesOnce(bool& Checking, const std::function<void()>& Check) {
 
 void TORVViews::CheckForDuplicateObject(TORVConfigObject* NewObject) {
   CheckDuplicatesOnce(FCheckingDuplicates, [&] {
-    TORVSchemaObjects::CheckForDuplicateObject(NewObject);
+    TORVTableAndViewObjects::CheckForDuplicateObject(NewObject);
     auto* Owner = dynamic_cast<TORVSchema*>(FParent);
     if (Owner == nullptr) return;
     for (TORVConfigObjects* List : {static_cast<TORVConfigObjects*>(&Owner->GetBaseTables()),

@@ -118,23 +118,21 @@ class TORVView : public TORVVirtualTable {
 // collections that share a name space ask each other once, not back.
 void CheckDuplicatesOnce(bool& Checking, const std::function<void()>& Check);
 
-// The schema collections: privileged, so that a lookup with an effective
-// user treats what the user may not see as missing.
-class TORVSchemaObjects : public TORVCatalogBound<TORVPrivilegedConfigObjects> {
+// The common base of a schema's tables and its views: a new member needs
+// room in the schema's table and view list first, and that list follows
+// every change.
+class TORVTableAndViewObjects : public TORVPrivilegedCatalogObjects {
  public:
-  explicit TORVSchemaObjects(TORVConfig* OwnerConfig, bool OwnsObjects = true)
-      : TORVCatalogBound<TORVPrivilegedConfigObjects>(OwnsObjects, OwnerConfig) {}
+  using TORVPrivilegedCatalogObjects::TORVPrivilegedCatalogObjects;
 
-  // As a schema's tables or views: a new member needs room in the schema's
-  // table and view list first, and that list follows every change.
   void Add(TORVConfigObject* NewObject) override;
   void Insert(int32_t InsertPos, TORVConfigObject* NewObject) override;
   void ObjectsChanged() override;
 };
 
-class TORVBaseTables : public TORVSchemaObjects {
+class TORVBaseTables : public TORVTableAndViewObjects {
  public:
-  using TORVSchemaObjects::TORVSchemaObjects;
+  using TORVTableAndViewObjects::TORVTableAndViewObjects;
 
   TORVString GetTypeName() const override { return u"table"; }
   TORVConfigObject* CreateObject() override { return new TORVBaseTable(FConfig); }
@@ -145,9 +143,9 @@ class TORVBaseTables : public TORVSchemaObjects {
 // A schema's views. A new view's name is checked against the views and
 // then against the schema's tables, temporary tables and derived tables:
 // they share one name space.
-class TORVViews : public TORVSchemaObjects {
+class TORVViews : public TORVTableAndViewObjects {
  public:
-  using TORVSchemaObjects::TORVSchemaObjects;
+  using TORVTableAndViewObjects::TORVTableAndViewObjects;
 
   TORVString GetTypeName() const override { return u"view"; }
   TORVConfigObject* CreateObject() override { return new TORVView(FConfig, nullptr, GetCatalog()); }
@@ -254,9 +252,9 @@ class TORVSchema : public TORVCatalogBound<TORVPrivilegedConfigObject> {
   std::unique_ptr<TORVFunctions> FFunctions;
 };
 
-class TORVSchemas : public TORVSchemaObjects {
+class TORVSchemas : public TORVPrivilegedCatalogObjects {
  public:
-  using TORVSchemaObjects::TORVSchemaObjects;
+  using TORVPrivilegedCatalogObjects::TORVPrivilegedCatalogObjects;
 
   TORVString GetTypeName() const override { return u"schema"; }
   TORVConfigObject* CreateObject() override { return new TORVSchema(FConfig); }

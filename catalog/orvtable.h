@@ -112,10 +112,10 @@ class TORVVirtualTable : public TORVPrivilegedSchemaObject {
 
 // A schema's list of all its tables and views. It owns none of them, and
 // changes to the list itself never mark the catalog modified.
-class TORVVirtualTables : public TORVCatalogBound<TORVPrivilegedConfigObjects> {
+class TORVVirtualTables : public TORVPrivilegedCatalogObjects {
  public:
   explicit TORVVirtualTables(TORVConfig* OwnerConfig = nullptr)
-      : TORVCatalogBound<TORVPrivilegedConfigObjects>(false, OwnerConfig) {}
+      : TORVPrivilegedCatalogObjects(OwnerConfig, false) {}
 
   TORVString GetTypeName() const override { return u"table or view"; }
   int32_t MaximumObjectsAllowed() const override { return 4096; }

@@ -175,8 +175,8 @@ TEST_F(StoredRoutineTest, BodyStartsAtTheFirstBeginAndComparesIgnoringCase) {
 TEST_F(StoredRoutineTest, ProceduresAndFunctionsShareOneNameSpace) {
   AddFunction(u"f", u"FUNCTION f () RETURNS INTEGER BEGIN RETURN 1; END", {});
   AddProcedure(u"p", u"PROCEDURE p () BEGIN END");
-  for (auto* List : {static_cast<TORVSchemaObjects*>(&Default().GetProcedures()),
-                     static_cast<TORVSchemaObjects*>(&Default().GetFunctions())}) {
+  for (auto* List : {static_cast<TORVPrivilegedCatalogObjects*>(&Default().GetProcedures()),
+                     static_cast<TORVPrivilegedCatalogObjects*>(&Default().GetFunctions())}) {
     for (const TORVString Name : {u"F", u"p"}) {
       std::unique_ptr<TORVConfigObject> Routine(List->GetNewObject(nullptr));
       Routine->SetName(Name);
