@@ -934,7 +934,7 @@ const TORVConfigObjectsClass& BaseTablesClass() {
 
 const TORVConfigObjectsClass& TemporaryTablesClass() {
   static const TORVTableDescription Description{TableListColumns(false), {{u"Name", {1}}}};
-  static const TORVConfigObjectsClass Class{[](TORVConfig* Config) { return new TORVBaseTables(Config); },
+  static const TORVConfigObjectsClass Class{[](TORVConfig* Config) { return new TORVTemporaryTables(Config); },
                                             u"TemporaryTables", &Description};
   return Class;
 }

@@ -14,7 +14,7 @@ TORVSchema::TORVSchema(TORVConfig* OwnerConfig, TORVUser* OwnerUser)
     : TORVCatalogBound<TORVPrivilegedConfigObject>(OwnerConfig, OwnerUser),
       FVirtualTables(std::make_unique<TORVVirtualTables>(OwnerConfig)),
       FBaseTables(std::make_unique<TORVBaseTables>(OwnerConfig)),
-      FTemporaryTables(std::make_unique<TORVBaseTables>(OwnerConfig)),
+      FTemporaryTables(std::make_unique<TORVTemporaryTables>(OwnerConfig)),
       FBatchTables(std::make_unique<TORVReferencedTables>()),
       FTransactionTables(std::make_unique<TORVReferencedTables>()),
       FViews(std::make_unique<TORVViews>(OwnerConfig)),
@@ -303,16 +303,40 @@ void CheckDuplicatesOnce(bool& Checking, const std::function<void()>& Check) {
   Checking = false;
 }
 
+void CheckSchemaTableNames(TORVConfigObjects* List, TORVConfigObject* NewObject) {
+  auto* Owner = dynamic_cast<TORVSchema*>(List->GetParent());
+  if (Owner == nullptr) return;
+  for (TORVConfigObjects* Other : {static_cast<TORVConfigObjects*>(&Owner->GetBaseTables()),
+                                   static_cast<TORVConfigObjects*>(&Owner->GetTemporaryTables()),
+                                   static_cast<TORVConfigObjects*>(&Owner->GetViews()),
+                                   static_cast<TORVConfigObjects*>(&Owner->GetTemporaryViews())})
+    if (Other != List) Other->CheckForDuplicateObject(NewObject);
+}
+
+void TORVBaseTables::CheckForDuplicateObject(TORVConfigObject* NewObject) {
+  CheckDuplicatesOnce(FCheckingDuplicates, [&] {
+    TORVTableAndViewObjects::CheckForDuplicateObject(NewObject);
+    CheckSchemaTableNames(this, NewObject);
+  });
+}
+
+void TORVBaseTables::ResetPublishIDs() {
+  for (int32_t Index = 0; Index < GetCount(); ++Index) GetTable(Index)->ResetPublishID();
+}
+
+void TORVTemporaryTables::CheckForDuplicateObject(TORVConfigObject* NewObject) {
+  // A working copy stands in for its table under the table's own name.
+  if (auto* Table = dynamic_cast<TORVBaseTable*>(NewObject); Table != nullptr && Table->GetMaintenance()) return;
+  CheckDuplicatesOnce(FCheckingDuplicates, [&] {
+    TORVPrivilegedCatalogObjects::CheckForDuplicateObject(NewObject);
+    CheckSchemaTableNames(this, NewObject);
+  });
+}
+
 void TORVViews::CheckForDuplicateObject(TORVConfigObject* NewObject) {
   CheckDuplicatesOnce(FCheckingDuplicates, [&] {
     TORVTableAndViewObjects::CheckForDuplicateObject(NewObject);
-    auto* Owner = dynamic_cast<TORVSchema*>(FParent);
-    if (Owner == nullptr) return;
-    for (TORVConfigObjects* List : {static_cast<TORVConfigObjects*>(&Owner->GetBaseTables()),
-                                    static_cast<TORVConfigObjects*>(&Owner->GetTemporaryTables()),
-                                    static_cast<TORVConfigObjects*>(&Owner->GetViews()),
-                                    static_cast<TORVConfigObjects*>(&Owner->GetTemporaryViews())})
-      if (List != this) List->CheckForDuplicateObject(NewObject);
+    CheckSchemaTableNames(this, NewObject);
   });
 }
 

@@ -117,6 +117,10 @@ class TORVView : public TORVVirtualTable {
 // Runs Check unless Checking is set, with Checking set meanwhile: two
 // collections that share a name space ask each other once, not back.
 void CheckDuplicatesOnce(bool& Checking, const std::function<void()>& Check);
+// Asks each of the schema's tables, temporary tables, views and derived
+// tables other than List to check NewObject's name; List's parent is the
+// schema (nothing happens outside one).
+void CheckSchemaTableNames(TORVConfigObjects* List, TORVConfigObject* NewObject);
 
 // The common base of a schema's tables and its views: a new member needs
 // room in the schema's table and view list first, and that list follows
@@ -130,6 +134,8 @@ class TORVTableAndViewObjects : public TORVPrivilegedCatalogObjects {
   void ObjectsChanged() override;
 };
 
+// A schema's tables. A new table's name is checked against the tables and
+// then against the schema's temporary tables, views and derived tables.
 class TORVBaseTables : public TORVTableAndViewObjects {
  public:
   using TORVTableAndViewObjects::TORVTableAndViewObjects;
@@ -137,7 +143,35 @@ class TORVBaseTables : public TORVTableAndViewObjects {
   TORVString GetTypeName() const override { return u"table"; }
   TORVConfigObject* CreateObject() override { return new TORVBaseTable(FConfig); }
   TORVConfigObject* CreateObject(TORVUser* OwnerUser) override { return new TORVBaseTable(FConfig, OwnerUser); }
+  void CheckForDuplicateObject(TORVConfigObject* NewObject) override;
   TORVBaseTable* GetTable(int32_t Index) const { return static_cast<TORVBaseTable*>(GetObjects(Index)); }
+  // A new publish ID for every published member, so that a restored
+  // database is not taken for the one it was copied from.
+  void ResetPublishIDs();
+
+ protected:
+  bool FCheckingDuplicates = false;
+};
+
+// The temporary tables of a schema's sessions and the working copies that
+// ALTER and its kind rebuild a table in. They live only in memory, so no
+// change marks the catalog modified, and they take no room in the
+// schema's table and view list. A working copy keeps its table's name and
+// is exempt from the name check; any other member shares the name space
+// of the schema's tables, views and derived tables.
+class TORVTemporaryTables : public TORVPrivilegedCatalogObjects {
+ public:
+  using TORVPrivilegedCatalogObjects::TORVPrivilegedCatalogObjects;
+
+  TORVString GetTypeName() const override { return u"temporary table"; }
+  void SetModified(bool /*Value*/) override {}
+  TORVConfigObject* CreateObject() override { return new TORVBaseTable(FConfig); }
+  TORVConfigObject* CreateObject(TORVUser* OwnerUser) override { return new TORVBaseTable(FConfig, OwnerUser); }
+  void CheckForDuplicateObject(TORVConfigObject* NewObject) override;
+  TORVBaseTable* GetTable(int32_t Index) const { return static_cast<TORVBaseTable*>(GetObjects(Index)); }
+
+ protected:
+  bool FCheckingDuplicates = false;
 };
 
 // A schema's views. A new view's name is checked against the views and
@@ -218,7 +252,7 @@ class TORVSchema : public TORVCatalogBound<TORVPrivilegedConfigObject> {
   TORVReferencedTables& GetBatchTables() const { return *FBatchTables; }
   TORVReferencedTables& GetTransactionTables() const { return *FTransactionTables; }
   TORVBaseTables& GetBaseTables() const { return *FBaseTables; }
-  TORVBaseTables& GetTemporaryTables() const { return *FTemporaryTables; }
+  TORVTemporaryTables& GetTemporaryTables() const { return *FTemporaryTables; }
   TORVViews& GetViews() const { return *FViews; }
   TORVViews& GetTemporaryViews() const { return *FTemporaryViews; }
   TORVRoutines& GetRoutines() const { return *FRoutines; }
@@ -242,7 +276,7 @@ class TORVSchema : public TORVCatalogBound<TORVPrivilegedConfigObject> {
  private:
   std::unique_ptr<TORVVirtualTables> FVirtualTables;
   std::unique_ptr<TORVBaseTables> FBaseTables;
-  std::unique_ptr<TORVBaseTables> FTemporaryTables;
+  std::unique_ptr<TORVTemporaryTables> FTemporaryTables;
   std::unique_ptr<TORVReferencedTables> FBatchTables;
   std::unique_ptr<TORVReferencedTables> FTransactionTables;
   std::unique_ptr<TORVViews> FViews;

@@ -33,6 +33,7 @@
 #include "core/orvenv.h"
 #include "core/orvliteral.h"
 #include "tests/catalog/orvcatalogroot.h"
+#include "tests/support/orverrortext.h"
 #include "tests/support/orvrowfakes.h"
 
 namespace orv {
@@ -463,6 +464,161 @@ TEST(BaseTable, TemporaryTableNamesItselfSoUnlessItIsAMaintenanceCopy) {
   EXPECT_EQ(Table.GetTypeName(), u"table");
 }
 
+// A member of List named Name, added.
+template <typename TObject>
+TObject* AddNamed(TORVConfigObjects& List, const TORVString& Name) {
+  std::unique_ptr<TObject> Object(static_cast<TObject*>(List.GetNewObject()));
+  Object->SetName(Name);
+  List.Add(Object.get());
+  return Object.release();
+}
+
+// The error that adding a member of List named Name raises.
+template <typename TObject>
+std::string AddError(TORVConfigObjects& List, const TORVString& Name) {
+  std::unique_ptr<TObject> Object(static_cast<TObject*>(List.GetNewObject()));
+  Object->SetName(Name);
+  return test::ErrorOf([&] { List.Add(Object.get()); });
+}
+
+TEST(TemporaryTables, ShareOneNameSpaceWithTablesViewsAndDerivedTables) {
+  TCatalogFixture Fixture;
+  TORVSchema& Schema = *Fixture.Catalog->GetDefaultSchema();
+  Fixture.NewKeyedTable(u"t");
+  AddNamed<TORVView>(Schema.GetViews(), u"v");
+  AddNamed<TORVView>(Schema.GetTemporaryViews(), u"d");
+  AddNamed<TORVBaseTable>(Schema.GetTemporaryTables(), u"s");
+  struct TCase {
+    TORVConfigObjects* List;
+    const char16_t* Name;
+    const char* Error;
+  };
+  const TCase Cases[] = {
+      {&Schema.GetTemporaryTables(), u"T", "400 The table t already exists in the schema Default"},
+      {&Schema.GetTemporaryTables(), u"V", "400 The view v already exists in the schema Default"},
+      {&Schema.GetTemporaryTables(), u"d", "400 The derived table d already exists"},
+      {&Schema.GetTemporaryTables(), u"S", "400 The temporary table s already exists in the schema Default"},
+      {&Schema.GetBaseTables(), u"s", "400 The temporary table s already exists in the schema Default"},
+      {&Schema.GetViews(), u"S", "400 The temporary table s already exists in the schema Default"},
+      {&Schema.GetTemporaryViews(), u"s", "400 The temporary table s already exists in the schema Default"},
+  };
+  for (const TCase& Case : Cases) {
+    const bool View = Case.List == &Schema.GetViews() || Case.List == &Schema.GetTemporaryViews();
+    EXPECT_EQ(View ? AddError<TORVView>(*Case.List, Case.Name) : AddError<TORVBaseTable>(*Case.List, Case.Name),
+              Case.Error)
+        << Utf8(Case.List->GetTypeName()) << " " << Utf8(Case.Name);
+  }
+  // A refused name leaves the lists able to check again.
+  EXPECT_NE(AddNamed<TORVBaseTable>(Schema.GetTemporaryTables(), u"u"), nullptr);
+  EXPECT_EQ(Schema.GetTemporaryTables().GetCount(), 2);
+}
+
+// The working copy the database manager makes of Table while it rebuilds
+// it: same ID and name, temporary for the session.
+TORVBaseTable* AddWorkingCopy(TORVSchema& Schema, TORVBaseTable* Table) {
+  TORVTemporaryTables& Temporary = Schema.GetTemporaryTables();
+  std::unique_ptr<TORVBaseTable> Copy(static_cast<TORVBaseTable*>(Temporary.GetNewObject()));
+  Copy->Assign(Table, true);
+  Copy->SetMaintenance(true);
+  Copy->SetTemporaryForSession(true);
+  Temporary.Add(Copy.get());
+  Table->SetMaintaining(true);
+  return Copy.release();
+}
+
+TEST(TemporaryTables, WorkingCopyKeepsItsTablesNameAndNothingMarksTheCatalogModified) {
+  TCatalogFixture Fixture;
+  TORVSchema& Schema = *Fixture.Catalog->GetDefaultSchema();
+  TORVBaseTable* Table = Fixture.NewKeyedTable(u"t");
+  const int32_t Listed = Schema.GetVirtualTables().GetCount();
+  Fixture.Catalog->SetModified(false);
+  TORVBaseTable* Copy = AddWorkingCopy(*Fixture.Catalog->GetDefaultSchema(), Table);
+  EXPECT_EQ(Copy->GetName(), u"t");
+  EXPECT_EQ(Copy->GetID(), Table->GetID());
+  TORVBaseTable* Scratch = AddNamed<TORVBaseTable>(Schema.GetTemporaryTables(), u"scratch");
+  Scratch->SetDescription(u"never stored");
+  Copy->SetIndexPageSize(8192);
+  Schema.GetTemporaryTables().SetModified(true);
+  EXPECT_FALSE(Fixture.Catalog->GetModified());
+  // Only the schema's own tables and views are listed and counted there.
+  EXPECT_EQ(Schema.GetVirtualTables().GetCount(), Listed);
+  Schema.GetTemporaryTables().Remove(Scratch);
+  delete Scratch;
+  EXPECT_FALSE(Fixture.Catalog->GetModified());
+  // The copy's name still stops an ordinary temporary table.
+  EXPECT_EQ(AddError<TORVBaseTable>(Schema.GetTemporaryTables(), u"T"),
+            "400 The table t already exists in the schema Default");
+}
+
+TEST(BaseTables, ResetPublishIDsGivesEveryPublishedTableANewID) {
+  TCatalogFixture Fixture;
+  TORVBaseTable* Published = Fixture.NewKeyedTable(u"p");
+  TORVBaseTable* Unpublished = Fixture.NewKeyedTable(u"u");
+  Published->SetIsPublished(true);
+  const TORVString Before = Published->GetPublishID();
+  const int64_t PublishedOn = Published->GetPublishedOn();
+  Fixture.Catalog->SetModified(false);
+  Fixture.Catalog->GetDefaultSchema()->GetBaseTables().ResetPublishIDs();
+  EXPECT_EQ(Published->GetPublishID().size(), 38u);
+  EXPECT_NE(Published->GetPublishID(), Before);
+  EXPECT_EQ(Published->GetPublishedOn(), PublishedOn);
+  EXPECT_TRUE(Unpublished->GetPublishID().empty());
+  EXPECT_TRUE(Fixture.Catalog->GetModified());
+}
+
+TEST(BaseTable, MaintainedTableForwardsDependencyWorkToItsWorkingCopy) {
+  TCatalogFixture Fixture;
+  TORVBaseTable* Table = Fixture.NewKeyedTable(u"t");
+  TORVColumn* Column = AddTestColumn(Table->GetColumns(), u"a", dtInteger);
+  TORVIndex* Own = test::AddTestIndex(Table, u"ix", itIndex, {u"a"});
+  TORVBaseTable* Copy = AddWorkingCopy(*Fixture.Catalog->GetDefaultSchema(), Table);
+  TORVIndex* Copied = static_cast<TORVIndex*>(Copy->GetIndexes().FindByName(u"ix", true));
+  ASSERT_NE(Copied, Own);
+
+  const auto Dependents = [Column] {
+    std::vector<TORVConfigObject*> Objects;
+    for (int32_t Index = 0; Index < Column->GetDependencies()->GetCount(); ++Index)
+      Objects.push_back(Column->GetDependencies()->GetObjects(Index));
+    return Objects;
+  };
+  Table->AddDependenciesToObject(Column);
+  EXPECT_EQ(Dependents(), std::vector<TORVConfigObject*>{Copied});
+
+  // The end of the maintenance brings the work back to the table.
+  Table->ResetReferences();
+  Column->GetDependencies()->Clear();
+  Table->AddDependenciesToObject(Column);
+  EXPECT_EQ(Dependents(), std::vector<TORVConfigObject*>{Own});
+
+  Table->SetMaintaining(true);
+  Table->ResetDependenciesToObject(Column, 77);
+  EXPECT_EQ(Copied->GetIndexColumns()->GetIndexColumn(0)->GetSourceColumnID(), 77);
+
+  // Without its copy the forwarding reports the copy missing.
+  Fixture.Catalog->GetDefaultSchema()->GetTemporaryTables().Remove(Copy);
+  delete Copy;
+  EXPECT_EQ(test::ErrorOf([&] { Table->AddDependenciesToObject(Column); }),
+            "401 The temporary table " + Utf8(IntToString(Table->GetID())) + " does not exist in the schema Default");
+}
+
+TEST(BaseTable, AlterDifferenceJoinsColumnClausesAndPutsANewIndexInItsOwnStatement) {
+  TCatalogFixture Fixture;
+  TORVBaseTable* Old = Fixture.NewKeyedTable(u"t");
+  AddTestColumn(Old->GetColumns(), u"a", dtInteger);
+  AddTestColumn(Old->GetColumns(), u"b", dtCharacter, stVarChar, 10);
+  // The new definition is worked out on the table's working copy.
+  TORVBaseTable* New = AddWorkingCopy(*Fixture.Catalog->GetDefaultSchema(), Old);
+  static_cast<TORVColumn*>(New->GetColumns().FindByName(u"a", true))->SetDescription(u"counted");
+  static_cast<TORVColumn*>(New->GetColumns().FindByName(u"b", true))->SetLength(20);
+  test::AddTestIndex(New, u"ix", itIndex, {u"a"});
+  Old->BuildAlterSQL(1, New, u';');
+  EXPECT_EQ(Utf8(Old->GetAlterSQL()),
+            "ALTER TABLE \"t\"\r\n"
+            "ALTER COLUMN \"a\" AS INTEGER DESCRIPTION 'counted',\r\n"
+            "ALTER COLUMN \"b\" AS VARCHAR(20) DESCRIPTION '';\r\n\r\n"
+            "CREATE INDEX \"ix\" ON \"t\" (\"a\");");
+}
+
 TEST(BaseTable, RestrictedPrivilegesOfASystemTableAreSelectOnly) {
   TCatalogFixture Fixture;
   TORVBaseTable* Table = Fixture.NewKeyedTable();
@@ -649,15 +805,43 @@ TEST(ReferencedTables, EqualStampsPlaceATableAfterTheTablesItReferences) {
   EXPECT_EQ(List.GetTable(3), Parent);
 }
 
+// Tables a and b whose foreign keys "tob" and "toa" reference each other,
+// and a table c.
+struct TMutualKeysFixture : TCatalogFixture {
+  TMutualKeysFixture() {
+    AddForeignKey(A, B, u"tob");
+    AddForeignKey(B, A, u"toa");
+  }
+  TORVBaseTable* A = NewKeyedTable(u"a");
+  TORVBaseTable* B = NewKeyedTable(u"b");
+  TORVBaseTable* C = NewKeyedTable(u"c");
+};
+
 TEST(ReferencedTables, KeysReferencingEachOtherEndTheDependencyWalk) {
-  TCatalogFixture Fixture;
-  TORVBaseTable* A = Fixture.NewKeyedTable(u"a");
-  TORVBaseTable* B = Fixture.NewKeyedTable(u"b");
-  TORVBaseTable* C = Fixture.NewKeyedTable(u"c");
-  AddForeignKey(A, B, u"tob");
-  AddForeignKey(B, A, u"toa");
-  EXPECT_TRUE(A->DependsUponTable(B));
-  EXPECT_FALSE(A->DependsUponTable(C));
+  TMutualKeysFixture Fixture;
+  EXPECT_TRUE(Fixture.A->DependsUponTable(Fixture.B));
+  EXPECT_FALSE(Fixture.A->DependsUponTable(Fixture.C));
+}
+
+TEST(BaseTable, MutualForeignKeysAreAddedAfterBothTablesAndDroppedBeforeEither) {
+  TMutualKeysFixture Fixture;
+  TORVBaseTable* A = Fixture.A;
+  TORVBaseTable* B = Fixture.B;
+  TORVBaseTable* C = Fixture.C;
+  AddForeignKey(C, A, u"fromc");
+  // A script creates both tables without their keys, then adds them.
+  for (TORVBaseTable* Table : {A, B})
+    EXPECT_THAT(Utf8(Table->GetCreateSQL(false, false, false)), Not(HasSubstr("FOREIGN KEY")));
+  EXPECT_EQ(Utf8(A->GetPostCreateSQL()),
+            "ALTER TABLE \"a\"\r\nADD CONSTRAINT \"tob\" FOREIGN KEY (\"__RowID\") REFERENCES \"b\" ()\r\n"
+            "   ON UPDATE NO ACTION ON DELETE NO ACTION");
+  EXPECT_THAT(Utf8(B->GetPostCreateSQL()), HasSubstr("ALTER TABLE \"b\"\r\nADD CONSTRAINT \"toa\" FOREIGN KEY"));
+  EXPECT_EQ(Utf8(A->GetPreDropSQL()), "ALTER TABLE \"a\"\r\nDROP CONSTRAINT \"tob\"");
+  EXPECT_EQ(Utf8(B->GetPreDropSQL()), "ALTER TABLE \"b\"\r\nDROP CONSTRAINT \"toa\"");
+  // A key that nothing references back stays in its table's CREATE.
+  EXPECT_THAT(Utf8(C->GetCreateSQL(true, false, false)), HasSubstr("CONSTRAINT \"fromc\" FOREIGN KEY"));
+  EXPECT_EQ(C->GetPostCreateSQL(), u"");
+  EXPECT_EQ(C->GetPreDropSQL(), u"");
 }
 
 TEST(ReferencedTables, ConstraintTablesAreBuiltOnceUntilReset) {

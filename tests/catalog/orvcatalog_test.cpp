@@ -118,7 +118,7 @@ TEST(Catalog, ObjectsMarkTheCatalogModifiedExceptTemporaryOnes) {
   EXPECT_TRUE(Catalog.GetModified());
   EXPECT_TRUE(Table->GetModified());
 
-  TORVBaseTables& Temporary = Catalog.GetDefaultSchema()->GetTemporaryTables();
+  TORVTemporaryTables& Temporary = Catalog.GetDefaultSchema()->GetTemporaryTables();
   std::unique_ptr<TORVBaseTable> Scratch(static_cast<TORVBaseTable*>(Temporary.GetNewObject()));
   Scratch->SetName(u"Scratch");
   Temporary.Add(Scratch.get());

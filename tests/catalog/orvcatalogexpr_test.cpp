@@ -201,7 +201,7 @@ TEST_F(CatalogExprTest, ChangedTextMarksTheCatalogModifiedUnlessTheOwnerIsTempor
   Expr->SetExpression(u"a + 2");
   EXPECT_TRUE(Catalog->GetModified());
 
-  TORVBaseTables& Temporary = Catalog->GetDefaultSchema()->GetTemporaryTables();
+  TORVTemporaryTables& Temporary = Catalog->GetDefaultSchema()->GetTemporaryTables();
   std::unique_ptr<TORVBaseTable> Scratch(static_cast<TORVBaseTable*>(Temporary.GetNewObject()));
   Scratch->SetName(u"Scratch");
   Temporary.Add(Scratch.get());

@@ -264,7 +264,7 @@ TEST_F(ConstraintTest, ForeignKeysBetweenSessionTablesAndOrdinaryOnesAreRefused)
   // While u is rebuilt, its working copy (same ID) is the target.
   TORVConstraint* ToU = Add(T, u"fku", ctForeignKey, {u"a"});
   ToU->SetTargetTable(U);
-  TORVBaseTables& Temporary = Catalog->GetDefaultSchema()->GetTemporaryTables();
+  TORVTemporaryTables& Temporary = Catalog->GetDefaultSchema()->GetTemporaryTables();
   std::unique_ptr<TORVBaseTable> Copy(static_cast<TORVBaseTable*>(Temporary.GetNewObject(nullptr)));
   Copy->SetName(u"u_copy");
   Copy->SetID(U->GetID());
