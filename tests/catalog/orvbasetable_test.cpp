@@ -532,7 +532,7 @@ TEST(TemporaryTables, WorkingCopyKeepsItsTablesNameAndNothingMarksTheCatalogModi
   TORVBaseTable* Table = Fixture.NewKeyedTable(u"t");
   const int32_t Listed = Schema.GetVirtualTables().GetCount();
   Fixture.Catalog->SetModified(false);
-  TORVBaseTable* Copy = AddWorkingCopy(*Fixture.Catalog->GetDefaultSchema(), Table);
+  TORVBaseTable* Copy = AddWorkingCopy(Schema, Table);
   EXPECT_EQ(Copy->GetName(), u"t");
   EXPECT_EQ(Copy->GetID(), Table->GetID());
   TORVBaseTable* Scratch = AddNamed<TORVBaseTable>(Schema.GetTemporaryTables(), u"scratch");
@@ -545,7 +545,7 @@ TEST(TemporaryTables, WorkingCopyKeepsItsTablesNameAndNothingMarksTheCatalogModi
   Schema.GetTemporaryTables().Remove(Scratch);
   delete Scratch;
   EXPECT_FALSE(Fixture.Catalog->GetModified());
-  // The copy's name still stops an ordinary temporary table.
+  // An ordinary temporary table gets no exemption.
   EXPECT_EQ(AddError<TORVBaseTable>(Schema.GetTemporaryTables(), u"T"),
             "400 The table t already exists in the schema Default");
 }
