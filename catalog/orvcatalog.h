@@ -35,7 +35,7 @@ using TORVRemoveViewEvent = std::function<void(TORVView*& View)>;
 // 8193). FInformationSchema and FDefaultSchema point into FSchemas, which
 // owns them. After a Load failed part-way FLoadComplete stays false and Save
 // refuses, so a half-read catalog is never written back.
-class TORVCatalog : public TORVLockableConfigObject {
+class TORVCatalog final : public TORVLockableConfigObject {
  public:
   // ID 1; the Information schema (system, never streamed) takes ID 3 and the
   // Default schema ID 4.
