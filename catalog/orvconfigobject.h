@@ -370,7 +370,7 @@ class TORVConfigObjects : public TORVConfigObject {
 // dependency order (every object after the objects it needs).
 class TORVSelectedConfigObjects : public TORVConfigObjects {
  public:
-  TORVSelectedConfigObjects() : TORVConfigObjects(false) {}
+  explicit TORVSelectedConfigObjects(TORVConfig* OwnerConfig = nullptr) : TORVConfigObjects(false, OwnerConfig) {}
 
   // Also forgets that the list was built.
   void Clear() override;

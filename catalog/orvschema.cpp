@@ -21,7 +21,9 @@ TORVSchema::TORVSchema(TORVConfig* OwnerConfig, TORVUser* OwnerUser)
       FTemporaryViews(std::make_unique<TORVTemporaryViews>(OwnerConfig)),
       FRoutines(std::make_unique<TORVRoutines>(OwnerConfig)),
       FProcedures(std::make_unique<TORVProcedures>(OwnerConfig)),
-      FFunctions(std::make_unique<TORVFunctions>(OwnerConfig)) {
+      FFunctions(std::make_unique<TORVFunctions>(OwnerConfig)),
+      FSchemaObjects(std::make_unique<TORVSchemaObjects>(OwnerConfig, this)),
+      FSchemaDifference(std::make_unique<TORVSchemaDifference>()) {
   for (TORVConfigObjects* List : {static_cast<TORVConfigObjects*>(FVirtualTables.get()),
                                   static_cast<TORVConfigObjects*>(FBatchTables.get()),
                                   static_cast<TORVConfigObjects*>(FTransactionTables.get()),
@@ -31,7 +33,9 @@ TORVSchema::TORVSchema(TORVConfig* OwnerConfig, TORVUser* OwnerUser)
                                   static_cast<TORVConfigObjects*>(FTemporaryViews.get()),
                                   static_cast<TORVConfigObjects*>(FRoutines.get()),
                                   static_cast<TORVConfigObjects*>(FProcedures.get()),
-                                  static_cast<TORVConfigObjects*>(FFunctions.get())})
+                                  static_cast<TORVConfigObjects*>(FFunctions.get()),
+                                  static_cast<TORVConfigObjects*>(FSchemaObjects.get()),
+                                  static_cast<TORVConfigObjects*>(FSchemaDifference.get())})
     List->SetParent(this);
   FTemporaryTables->SetTemporary(true);
   FTemporaryViews->SetTemporary(true);
@@ -88,6 +92,7 @@ void TORVSchema::ResetReferences() {
   FTemporaryViews->ResetReferences();
   FProcedures->ResetReferences();
   FFunctions->ResetReferences();
+  if (FSchemaObjects != nullptr) FSchemaObjects->Clear();
 }
 
 void TORVSchema::Assign(TORVConfigObject* FromObject, bool CopyReferences) {
@@ -354,6 +359,43 @@ TORVFunction* TORVSchema::FindFunction(const TORVString& Name, TORVUser* Effecti
   auto* Function = static_cast<TORVFunction*>(Visible(*FFunctions, Name, EffectiveUser));
   if (Function == nullptr && RaiseException) FFunctions->ObjectNameNotFoundError(Name);
   return Function;
+}
+
+void TORVSchemaObjects::SelectObjects() {
+  // A selection made for its information table has no schema.
+  if (FSchema == nullptr) return;
+  FSchema->GetBaseTables().AddObjects(*this);
+  FSchema->GetViews().AddObjects(*this);
+  FSchema->GetFunctions().AddObjects(*this);
+  FSchema->GetProcedures().AddObjects(*this);
+}
+
+TORVConfigObject* TORVSchemaObjects::CopyObject(TORVConfigObject* Object) {
+  if (FSchema == nullptr) return nullptr;
+  TORVPrivilegedCatalogObjects* Collection = nullptr;
+  if (dynamic_cast<TORVBaseTable*>(Object) != nullptr)
+    Collection = &FSchema->GetBaseTables();
+  else if (dynamic_cast<TORVView*>(Object) != nullptr)
+    Collection = &FSchema->GetViews();
+  else if (dynamic_cast<TORVProcedure*>(Object) != nullptr)
+    Collection = &FSchema->GetProcedures();
+  else if (dynamic_cast<TORVFunction*>(Object) != nullptr)
+    Collection = &FSchema->GetFunctions();
+  if (Collection == nullptr) return nullptr;
+  return Collection->GetNewObject(static_cast<TORVPrivilegedConfigObject*>(Object)->GetOwner());
+}
+
+const TORVConfigObjectsClass& SchemaObjectsClass() {
+  static const TORVConfigObjectsClass Class{
+      [](TORVConfig* Config) { return new TORVSchemaObjects(Config, nullptr); }, u"SchemaObjects",
+      SelectedConfigObjectsClass().Description};
+  return Class;
+}
+
+const TORVConfigObjectsClass& SchemaDifferenceClass() {
+  static const TORVConfigObjectsClass Class{[](TORVConfig*) { return new TORVSchemaDifference(); },
+                                            u"SchemaDifference", ConfigObjectsDifferenceClass().Description};
+  return Class;
 }
 
 const TORVConfigObjectsClass& SchemasClass() {

@@ -11,6 +11,7 @@
 #include "catalog/orvcatalogexpr.h"
 #include "catalog/orvcatalogobject.h"
 #include "catalog/orvprivilege.h"
+#include "catalog/orvselection.h"
 #include "catalog/orvtable.h"
 
 namespace orv {
@@ -21,6 +22,7 @@ class TORVProcedure;
 class TORVProcedures;
 class TORVReferencedTables;
 class TORVRoutines;
+class TORVSchema;
 
 class TORVView;
 
@@ -205,6 +207,24 @@ class TORVTemporaryViews : public TORVViews {
   [[noreturn]] void DuplicateObjectError(TORVConfigObject* Member) override;
 };
 
+// The objects of a schema that scripts and comparisons walk: its base
+// tables, views, functions and procedures, in that order.
+class TORVSchemaObjects : public TORVSelectedConfigObjects {
+ public:
+  TORVSchemaObjects(TORVConfig* OwnerConfig, TORVSchema* OwnerSchema)
+      : TORVSelectedConfigObjects(OwnerConfig), FSchema(OwnerSchema) {}
+
+  void SelectObjects() override;
+  // A new, empty member of the schema's collection of Object's kind, owned
+  // by Object's owner and not yet added; nil for any other object.
+  TORVConfigObject* CopyObject(TORVConfigObject* Object) override;
+
+ private:
+  TORVSchema* FSchema;
+};
+
+class TORVSchemaDifference : public TORVConfigObjectsDifference {};
+
 // Streams its base fields, then its base tables, views, procedures and
 // functions. Temporary tables and the temporary views of derived tables
 // live only in memory; FRoutines lists the procedures and functions (not
@@ -258,6 +278,10 @@ class TORVSchema : public TORVCatalogBound<TORVPrivilegedConfigObject> {
   TORVRoutines& GetRoutines() const { return *FRoutines; }
   TORVProcedures& GetProcedures() const { return *FProcedures; }
   TORVFunctions& GetFunctions() const { return *FFunctions; }
+  // The selection forgets its members whenever the schema forgets its
+  // references, so that it is built afresh.
+  TORVSchemaObjects& GetSchemaObjects() const { return *FSchemaObjects; }
+  TORVSchemaDifference& GetSchemaDifference() const { return *FSchemaDifference; }
   // Every function, then every procedure.
   void RefreshRoutines();
   // The collections of objects users create and own (tables, views and
@@ -284,6 +308,10 @@ class TORVSchema : public TORVCatalogBound<TORVPrivilegedConfigObject> {
   std::unique_ptr<TORVRoutines> FRoutines;
   std::unique_ptr<TORVProcedures> FProcedures;
   std::unique_ptr<TORVFunctions> FFunctions;
+  // After the collections: the difference's copies belong to them until
+  // it frees them.
+  std::unique_ptr<TORVSchemaObjects> FSchemaObjects;
+  std::unique_ptr<TORVSchemaDifference> FSchemaDifference;
 };
 
 class TORVSchemas : public TORVPrivilegedCatalogObjects {
@@ -297,6 +325,10 @@ class TORVSchemas : public TORVPrivilegedCatalogObjects {
 };
 
 const TORVConfigObjectsClass& SchemasClass();
+// "SchemaObjects" and "SchemaDifference", described as every selection and
+// difference is.
+const TORVConfigObjectsClass& SchemaObjectsClass();
+const TORVConfigObjectsClass& SchemaDifferenceClass();
 const TORVConfigObjectsClass& ViewsClass();
 const TORVConfigObjectsClass& TemporaryViewsClass();
 

@@ -656,7 +656,8 @@ TEST(InformationTables, EveryDescribedTableBuildsThroughDynamicCreation) {
       &ODBCSpecialColumnsClass(), &ODBCColumnPrivilegesClass(), &SchemasClass(),
       &ProceduresClass(),     &FunctionsClass(),       &ProcedureParamsClass(),
       &FunctionParamsClass(), &ODBCProceduresClass(),  &ODBCProcedureColumnsClass(),
-      &ViewsClass(),          &TemporaryViewsClass()};
+      &ViewsClass(),          &TemporaryViewsClass(),  &SchemaObjectsClass(),
+      &SchemaDifferenceClass()};
   // The positions the session's row loaders write to, where they are fixed.
   const std::map<TORVString, std::vector<TORVString>> ExpectedColumns = {
       {u"Tables",

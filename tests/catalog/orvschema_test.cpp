@@ -4,6 +4,8 @@
 
 #include <memory>
 #include <string>
+#include <typeinfo>
+#include <vector>
 
 #include "base/orverror.h"
 #include "catalog/orvbasetable.h"
@@ -50,11 +52,15 @@ class SchemaTest : public ::testing::Test {
 
   TORVSchema& Default() { return *Catalog->GetDefaultSchema(); }
 
-  TORVView* NewView(const TORVString& Name) {
-    std::unique_ptr<TORVView> View(static_cast<TORVView*>(Default().GetViews().GetNewObject()));
-    View->SetName(Name);
-    Default().GetViews().Add(View.get());
-    return View.release();
+  TORVView* NewView(const TORVString& Name) { return static_cast<TORVView*>(NewMember(Default().GetViews(), Name)); }
+
+  // A new member of List named Name, owned by Owner (System when nil).
+  static TORVConfigObject* NewMember(TORVPrivilegedCatalogObjects& List, const TORVString& Name,
+                                     TORVUser* Owner = nullptr) {
+    std::unique_ptr<TORVConfigObject> Object(List.GetNewObject(Owner));
+    Object->SetName(Name);
+    List.Add(Object.get());
+    return Object.release();
   }
 
   std::unique_ptr<TORVConfig> Config;
@@ -161,6 +167,108 @@ TEST_F(SchemaTest, TheTableOrViewPast4096IsRefusedWithTheListsUnchanged) {
   EXPECT_EQ(Tables.GetCount(), 4095);
   EXPECT_EQ(Default().GetViews().GetCount(), 1);
   EXPECT_EQ(Default().GetVirtualTables().GetCount(), 4096);
+}
+
+std::vector<TORVString> Names(TORVConfigObjects& List) {
+  std::vector<TORVString> Result;
+  for (int32_t Index = 0; Index < List.GetCount(); ++Index) Result.push_back(List.GetObjects(Index)->GetName());
+  return Result;
+}
+
+TEST_F(SchemaTest, SchemaObjectsSelectTablesViewsFunctionsThenProceduresWithoutHiddenOnes) {
+  NewView(u"v");
+  test::NewTable(*Catalog, u"t");
+  test::NewTable(*Catalog, u"hidden")->SetHidden(true);
+  TORVSchemaObjects& Objects = Default().GetSchemaObjects();
+
+  // Built, the selection is in ID order; a schema that forgets its
+  // references has it built afresh.
+  Objects.Build();
+  EXPECT_EQ(Names(Objects), (std::vector<TORVString>{u"v", u"t"}));
+  Default().ResetReferences();
+  EXPECT_EQ(Objects.GetCount(), 0);
+  EXPECT_FALSE(Objects.GetBuilt());
+
+  NewMember(Default().GetProcedures(), u"p");
+  NewMember(Default().GetFunctions(), u"f");
+  Objects.SelectObjects();
+  EXPECT_EQ(Names(Objects), (std::vector<TORVString>{u"t", u"v", u"f", u"p"}));
+  // It only refers to the schema's objects: forgetting them frees nothing.
+  EXPECT_FALSE(Objects.GetOwnsObjects());
+  Objects.Clear();
+  EXPECT_EQ(Default().GetBaseTables().GetCount(), 2);
+}
+
+TEST_F(SchemaTest, CopyObjectMakesAnEmptyMemberOfTheMatchingCollectionOwnedAsTheOriginal) {
+  TORVUser* Alice = test::NewUser(*Config, u"alice");
+  TORVBaseTable* Table = test::NewTableT(*Catalog);
+  Table->SetOwner(Alice);
+  struct TCase {
+    TORVConfigObject* Object;
+    TORVPrivilegedCatalogObjects& Collection;
+  };
+  const std::vector<TCase> Cases = {
+      {Table, Default().GetBaseTables()},
+      {NewMember(Default().GetViews(), u"v", Alice), Default().GetViews()},
+      {NewMember(Default().GetProcedures(), u"p", Alice), Default().GetProcedures()},
+      {NewMember(Default().GetFunctions(), u"f", Alice), Default().GetFunctions()},
+  };
+  for (const TCase& Case : Cases) {
+    const TORVString Name = Case.Object->GetName();
+    SCOPED_TRACE(std::string(Name.begin(), Name.end()));
+    const int32_t Count = Case.Collection.GetCount();
+    std::unique_ptr<TORVConfigObject> Copy(Default().GetSchemaObjects().CopyObject(Case.Object));
+    ASSERT_NE(Copy, nullptr);
+    EXPECT_EQ(typeid(*Copy), typeid(*Case.Object));
+    EXPECT_EQ(Copy->GetParent(), &Case.Collection);
+    EXPECT_TRUE(Copy->GetName().empty());
+    EXPECT_EQ(static_cast<TORVPrivilegedConfigObject*>(Copy.get())->GetOwner(), Alice);
+    // Not added: the difference that asked for it owns it.
+    EXPECT_EQ(Case.Collection.GetCount(), Count);
+  }
+  // Nothing else has a collection in the schema.
+  for (TORVConfigObject* Other : {static_cast<TORVConfigObject*>(Table->GetColumns().GetColumn(1)),
+                                  static_cast<TORVConfigObject*>(&Default())})
+    EXPECT_EQ(Default().GetSchemaObjects().CopyObject(Other), nullptr);
+}
+
+// Main's Default schema against Other's: t gains a column, u is new, gone
+// is dropped, same is unchanged.
+TEST(SchemaDifference, ListsAlterationsAndCreationsInTargetOrderThenDrops) {
+  test::TCompilingCatalogs Catalogs;
+  for (TORVCatalog* Catalog : {Catalogs.Catalog, Catalogs.Other}) {
+    test::NewTableT(*Catalog);
+    AddTestColumn(test::NewTable(*Catalog, u"same")->GetColumns(), u"a", dtInteger);
+  }
+  AddTestColumn(Catalogs.Other->GetDefaultSchema()->GetBaseTables().GetTable(0)->GetColumns(), u"c",
+                      dtInteger);
+  AddTestColumn(test::NewTable(*Catalogs.Other, u"u")->GetColumns(), u"a", dtInteger);
+  TORVBaseTable* Gone = test::NewTable(*Catalogs.Catalog, u"gone");
+
+  TORVSchema& Source = *Catalogs.Catalog->GetDefaultSchema();
+  TORVSchema& Target = *Catalogs.Other->GetDefaultSchema();
+  TORVSchemaDifference& Difference = Source.GetSchemaDifference();
+  Difference.Build(Source.GetSchemaObjects(), Target.GetSchemaObjects(), u';');
+
+  ASSERT_EQ(Names(Difference), (std::vector<TORVString>{u"t", u"u", u"gone"}));
+  TORVConfigObject* Altered = Difference.GetConfigObject(0);
+  EXPECT_EQ(Altered, Source.GetBaseTables().GetTable(0));
+  EXPECT_EQ(Altered->GetAlterSQL().rfind(u"ALTER TABLE \"t\"", 0), 0u);
+  EXPECT_NE(Altered->GetAlterSQL().find(u"ADD COLUMN \"c\""), TORVString::npos);
+  // The new table is a copy made in the target's collection.
+  TORVConfigObject* Created = Difference.GetConfigObject(1);
+  EXPECT_NE(Created, Target.GetBaseTables().FindByName(u"u", true));
+  EXPECT_EQ(Created->GetParent(), &Target.GetBaseTables());
+  EXPECT_EQ(Created->GetAlterSQL().rfind(u"CREATE TABLE \"u\"", 0), 0u);
+  EXPECT_EQ(Difference.GetNewObjectCount(), 1);
+  EXPECT_EQ(Difference.GetConfigObject(2), Gone);
+  EXPECT_EQ(Gone->GetAlterSQL(), u"DROP TABLE \"gone\"");
+
+  // Identical schemas differ in nothing.
+  Source.GetSchemaObjects().Clear();
+  Difference.Build(Source.GetSchemaObjects(), Source.GetSchemaObjects(), u';');
+  EXPECT_EQ(Difference.GetCount(), 0);
+  EXPECT_EQ(Difference.GetNewObjectCount(), 0);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "catalog/orvschema.h"
 #include "core/orvtypefunc.h"
 
 namespace orv {
@@ -194,7 +195,9 @@ TEST(InformationTables, SelectionsDifferencesAndDependenciesDescribeTheirTables)
   };
   for (const TCase& Case : {TCase{SelectedConfigObjectsClass(), u"ConfigObjects", 8, 4},
                             TCase{ConfigObjectsDifferenceClass(), u"ConfigDifference", 5, 4},
-                            TCase{DependenciesClass(), u"Dependencies", 8, 8}}) {
+                            TCase{DependenciesClass(), u"Dependencies", 8, 8},
+                            TCase{SchemaObjectsClass(), u"SchemaObjects", 8, 4},
+                            TCase{SchemaDifferenceClass(), u"SchemaDifference", 5, 4}}) {
     EXPECT_EQ(TORVString(Case.Class.TableName), Case.Table);
     EXPECT_EQ(Case.Class.Description->Columns.size(), Case.Columns);
     EXPECT_EQ(Case.Class.Description->Indexes.size(), Case.Indexes);
