@@ -10,6 +10,8 @@
 #include "base/orvtype.h"
 #include "catalog/orvcatalogexpr.h"
 #include "catalog/orvcatalogobject.h"
+#include "catalog/orvcolumns.h"
+#include "catalog/orvindexes.h"
 #include "catalog/orvprivilege.h"
 #include "catalog/orvtable.h"
 
@@ -171,6 +173,19 @@ class TORVTemporaryViews : public TORVViews {
   [[noreturn]] void DuplicateObjectError(TORVConfigObject* Member) override;
 };
 
+// Only describe the information tables of views' columns, indexes, index
+// columns and privileges.
+class TORVViewColumns : public TORVColumns {};
+
+class TORVViewIndexes : public TORVIndexes {};
+
+class TORVViewIndexColumns : public TORVIndexes {};
+
+class TORVViewPrivileges : public TORVPrivileges {
+ public:
+  using TORVPrivileges::TORVPrivileges;
+};
+
 // Streams its base fields, then its base tables, views, procedures and
 // functions. Temporary tables and the temporary views of derived tables
 // live only in memory; FRoutines lists the procedures and functions (not
@@ -264,6 +279,10 @@ class TORVSchemas : public TORVPrivilegedCatalogObjects {
 
 const TORVConfigObjectsClass& SchemasClass();
 const TORVConfigObjectsClass& ViewsClass();
+const TORVConfigObjectsClass& ViewColumnsClass();
+const TORVConfigObjectsClass& ViewIndexesClass();
+const TORVConfigObjectsClass& ViewIndexColumnsClass();
+const TORVConfigObjectsClass& ViewPrivilegesClass();
 const TORVConfigObjectsClass& TemporaryViewsClass();
 
 }  // namespace orv
