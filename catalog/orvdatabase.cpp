@@ -8,6 +8,7 @@
 #include "catalog/orvschema.h"
 #include "core/orvstream.h"
 #include "core/orvstrings.h"
+#include "core/orvtypefunc.h"
 
 namespace orv {
 
@@ -216,5 +217,23 @@ void TORVDatabaseContainer::SetMaxSessionCount(int32_t Value) {
 }
 
 TORVString TORVDatabaseContainers::GetTypeName() const { return u"database"; }
+
+const TORVConfigObjectsClass& DatabasesClass() {
+  static const TORVTableDescription Description{
+      {TableText(u"Name", 80, true), TableClob(u"Description", false), TableClob(u"Attributes", false),
+       TableText(u"Path", 255, true), TableColumn(u"InMemory", dtBoolean), TableColumn(u"EncryptedCatalog", dtBoolean),
+       TableText(u"DefaultCollation", 80, true), TableText(u"CatalogCharacterSet", 30, true),
+       TableColumn(u"CatalogVersion", dtDecimal, 2), TableClob(u"CreateSQL", true), TableClob(u"DropSQL", true)},
+      {{u"Name", {1}}}};
+  static const TORVConfigObjectsClass Class{[](TORVConfig* Config) { return new TORVDatabaseContainers(Config); },
+                                            u"Databases", &Description};
+  return Class;
+}
+
+const TORVConfigObjectsClass& DatabasePrivilegesClass() {
+  static const TORVConfigObjectsClass Class{[](TORVConfig* Config) { return new TORVDatabasePrivileges(Config); },
+                                            u"DatabasePrivileges", &PrivilegesTableDescription()};
+  return Class;
+}
 
 }  // namespace orv

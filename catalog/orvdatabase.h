@@ -132,4 +132,9 @@ class TORVDatabaseContainers : public TORVPrivilegedConfigObjects {
   }
 };
 
+// The information tables of the databases and of the privileges granted on
+// them.
+const TORVConfigObjectsClass& DatabasesClass();
+const TORVConfigObjectsClass& DatabasePrivilegesClass();
+
 }  // namespace orv

@@ -808,11 +808,15 @@ int32_t TORVIndexes::GetTextIndexNumberForToken(TORVExprToken* Token) {
 // ---------------------------------------------------------------------------
 // Information tables
 
+TORVTableDescription IndexColumnsTableDescription(const char16_t* OwnerColumn) {
+  return {{TableText(OwnerColumn, 80, true), TableText(u"IndexName", 80, true), TableText(u"ColumnName", 80, true),
+           TableColumn(u"Descending", dtBoolean), TableText(u"Collation", 80, true),
+           TableColumn(u"OrdinalPos", dtInteger)},
+          {{OwnerColumn, {1}}, {u"IndexName", {2}}, {u"ColumnName", {3}}}};
+}
+
 const TORVConfigObjectsClass& IndexColumnsClass() {
-  static const TORVTableDescription Description{
-      {TableText(u"TableName", 80, true), TableText(u"IndexName", 80, true), TableText(u"ColumnName", 80, true),
-       TableColumn(u"Descending", dtBoolean), TableText(u"Collation", 80, true), TableColumn(u"OrdinalPos", dtInteger)},
-      {{u"TableName", {1}}, {u"IndexName", {2}}, {u"ColumnName", {3}}}};
+  static const TORVTableDescription Description = IndexColumnsTableDescription(u"TableName");
   static const TORVConfigObjectsClass Class{[](TORVConfig*) { return new TORVIndexColumns(); }, u"IndexColumns",
                                             &Description};
   return Class;

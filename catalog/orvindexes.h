@@ -291,6 +291,9 @@ class TORVODBCStatistics : public TORVIndexes {};
 
 // The information tables of indexes and their key columns.
 const TORVConfigObjectsClass& IndexColumnsClass();
+// The form of a table of key columns, whose first column names the table
+// or view that owns the index.
+TORVTableDescription IndexColumnsTableDescription(const char16_t* OwnerColumn);
 const TORVConfigObjectsClass& IndexesClass();
 const TORVConfigObjectsClass& ODBCStatisticsClass();
 

@@ -83,6 +83,14 @@ const TORVConfigObjectsClass& AuthorizationsClass() {
   return Class;
 }
 
+const TORVTableDescription& PrivilegesTableDescription() {
+  static const TORVTableDescription Description{
+      {TableText(u"Name", 80, true), TableText(u"Privilege", 15, true), TableText(u"GrantedTo", 80, true),
+       TableText(u"Grantor", 80, true)},
+      {{u"Name", {1}}, {u"GrantedTo", {3}}}};
+  return Description;
+}
+
 // ----------------------------------------------------------- privileges
 
 TORVString TORVPrivilege::GetTypeName() const { return u"privilege"; }

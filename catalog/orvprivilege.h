@@ -275,4 +275,10 @@ class TORVPrivilegedConfigObjects : public TORVConfigObjects {
 // The information table of the authorizations: "Authorizations".
 const TORVConfigObjectsClass& AuthorizationsClass();
 
+// The one form of every information table that lists the privileges
+// granted on objects of a kind (databases, stores, tables, views,
+// procedures, functions): the object's name, the privilege's name, the
+// holder and the grantor.
+const TORVTableDescription& PrivilegesTableDescription();
+
 }  // namespace orv

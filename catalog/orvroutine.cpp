@@ -768,6 +768,18 @@ const TORVConfigObjectsClass& FunctionParamsClass() {
   return Class;
 }
 
+const TORVConfigObjectsClass& ProcedurePrivilegesClass() {
+  static const TORVConfigObjectsClass Class{[](TORVConfig* Config) { return new TORVProcedurePrivileges(Config); },
+                                            u"ProcedurePrivileges", &PrivilegesTableDescription()};
+  return Class;
+}
+
+const TORVConfigObjectsClass& FunctionPrivilegesClass() {
+  static const TORVConfigObjectsClass Class{[](TORVConfig* Config) { return new TORVFunctionPrivileges(Config); },
+                                            u"FunctionPrivileges", &PrivilegesTableDescription()};
+  return Class;
+}
+
 const TORVConfigObjectsClass& ODBCProceduresClass() {
   static const TORVTableDescription Description{
       {TableText(u"PROCEDURE_CAT", 80, true), TableText(u"PROCEDURE_SCHEM", 80, true),

@@ -329,8 +329,8 @@ class TORVRoutines : public TORVPrivilegedCatalogObjects {
   void SortByLockSlot();
 };
 
-// Only describe the information tables of routine parameters and the ODBC
-// routine tables.
+// Only describe the information tables of routine parameters and
+// privileges and the ODBC routine tables.
 class TORVProcedureParams : public TORVRoutineParams {
  public:
   using TORVRoutineParams::TORVRoutineParams;
@@ -339,6 +339,16 @@ class TORVProcedureParams : public TORVRoutineParams {
 class TORVFunctionParams : public TORVRoutineParams {
  public:
   using TORVRoutineParams::TORVRoutineParams;
+};
+
+class TORVProcedurePrivileges : public TORVPrivileges {
+ public:
+  using TORVPrivileges::TORVPrivileges;
+};
+
+class TORVFunctionPrivileges : public TORVPrivileges {
+ public:
+  using TORVPrivileges::TORVPrivileges;
 };
 
 class TORVODBCProcedures : public TORVRoutines {
@@ -355,6 +365,8 @@ const TORVConfigObjectsClass& ProceduresClass();
 const TORVConfigObjectsClass& FunctionsClass();
 const TORVConfigObjectsClass& ProcedureParamsClass();
 const TORVConfigObjectsClass& FunctionParamsClass();
+const TORVConfigObjectsClass& ProcedurePrivilegesClass();
+const TORVConfigObjectsClass& FunctionPrivilegesClass();
 const TORVConfigObjectsClass& ODBCProceduresClass();
 const TORVConfigObjectsClass& ODBCProcedureColumnsClass();
 

@@ -417,6 +417,40 @@ const TORVConfigObjectsClass& ViewsClass() {
   return Class;
 }
 
+const TORVConfigObjectsClass& ViewColumnsClass() {
+  static const TORVTableDescription Description{
+      {TableText(u"ViewName", 80, true), TableText(u"Name", 80, true), TableText(u"Origin", 240, true),
+       TableText(u"Type", 30, true), TableText(u"Collation", 80, true), TableColumn(u"Length", dtInteger),
+       TableColumn(u"Precision", dtInteger), TableColumn(u"Scale", dtInteger), TableColumn(u"OrdinalPos", dtInteger)},
+      {{u"ViewName", {1}}, {u"Name", {2}}}};
+  static const TORVConfigObjectsClass Class{[](TORVConfig*) { return new TORVViewColumns(); }, u"ViewColumns",
+                                            &Description};
+  return Class;
+}
+
+const TORVConfigObjectsClass& ViewIndexesClass() {
+  static const TORVTableDescription Description{
+      {TableText(u"ViewName", 80, true), TableText(u"Name", 80, true), TableClob(u"Description", false),
+       TableText(u"Type", 15, true), TableClob(u"CreateSQL", true), TableClob(u"DropSQL", true)},
+      {{u"ViewName", {1}}, {u"Name", {2}}}};
+  static const TORVConfigObjectsClass Class{[](TORVConfig*) { return new TORVViewIndexes(); }, u"ViewIndexes",
+                                            &Description};
+  return Class;
+}
+
+const TORVConfigObjectsClass& ViewIndexColumnsClass() {
+  static const TORVTableDescription Description = IndexColumnsTableDescription(u"ViewName");
+  static const TORVConfigObjectsClass Class{[](TORVConfig*) { return new TORVViewIndexColumns(); },
+                                            u"ViewIndexColumns", &Description};
+  return Class;
+}
+
+const TORVConfigObjectsClass& ViewPrivilegesClass() {
+  static const TORVConfigObjectsClass Class{[](TORVConfig* Config) { return new TORVViewPrivileges(Config); },
+                                            u"ViewPrivileges", &PrivilegesTableDescription()};
+  return Class;
+}
+
 const TORVConfigObjectsClass& TemporaryViewsClass() {
   static const TORVTableDescription Description{
       {TableText(u"Name", 80, true), TableClob(u"Description", false), TableClob(u"Definition", false),

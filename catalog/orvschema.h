@@ -10,6 +10,8 @@
 #include "base/orvtype.h"
 #include "catalog/orvcatalogexpr.h"
 #include "catalog/orvcatalogobject.h"
+#include "catalog/orvcolumns.h"
+#include "catalog/orvindexes.h"
 #include "catalog/orvprivilege.h"
 #include "catalog/orvselection.h"
 #include "catalog/orvtable.h"
@@ -225,6 +227,19 @@ class TORVSchemaObjects : public TORVSelectedConfigObjects {
 
 class TORVSchemaDifference : public TORVConfigObjectsDifference {};
 
+// Only describe the information tables of views' columns, indexes, index
+// columns and privileges.
+class TORVViewColumns : public TORVColumns {};
+
+class TORVViewIndexes : public TORVIndexes {};
+
+class TORVViewIndexColumns : public TORVIndexes {};
+
+class TORVViewPrivileges : public TORVPrivileges {
+ public:
+  using TORVPrivileges::TORVPrivileges;
+};
+
 // Streams its base fields, then its base tables, views, procedures and
 // functions. Temporary tables and the temporary views of derived tables
 // live only in memory; FRoutines lists the procedures and functions (not
@@ -330,6 +345,10 @@ const TORVConfigObjectsClass& SchemasClass();
 const TORVConfigObjectsClass& SchemaObjectsClass();
 const TORVConfigObjectsClass& SchemaDifferenceClass();
 const TORVConfigObjectsClass& ViewsClass();
+const TORVConfigObjectsClass& ViewColumnsClass();
+const TORVConfigObjectsClass& ViewIndexesClass();
+const TORVConfigObjectsClass& ViewIndexColumnsClass();
+const TORVConfigObjectsClass& ViewPrivilegesClass();
 const TORVConfigObjectsClass& TemporaryViewsClass();
 
 }  // namespace orv

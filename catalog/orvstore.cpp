@@ -213,12 +213,8 @@ const TORVConfigObjectsClass& StoresClass() {
 }
 
 const TORVConfigObjectsClass& StorePrivilegesClass() {
-  static const TORVTableDescription Description{
-      {TableText(u"Name", 80, true), TableText(u"Privilege", 15, true), TableText(u"GrantedTo", 80, true),
-       TableText(u"Grantor", 80, true)},
-      {{u"Name", {1}}, {u"GrantedTo", {3}}}};
   static const TORVConfigObjectsClass Class{[](TORVConfig* Config) { return new TORVStorePrivileges(Config); },
-                                            u"StorePrivileges", &Description};
+                                            u"StorePrivileges", &PrivilegesTableDescription()};
   return Class;
 }
 

@@ -286,12 +286,8 @@ const TORVConfigObjectsClass& ODBCTablesClass() {
 }
 
 const TORVConfigObjectsClass& TablePrivilegesClass() {
-  static const TORVTableDescription Description{
-      {TableText(u"Name", 80, true), TableText(u"Privilege", 15, true), TableText(u"GrantedTo", 80, true),
-       TableText(u"Grantor", 80, true)},
-      {{u"Name", {1}}, {u"GrantedTo", {3}}}};
   static const TORVConfigObjectsClass Class{[](TORVConfig* Config) { return new TORVTablePrivileges(Config); },
-                                            u"TablePrivileges", &Description};
+                                            u"TablePrivileges", &PrivilegesTableDescription()};
   return Class;
 }
 

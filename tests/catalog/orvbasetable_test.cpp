@@ -12,6 +12,7 @@
 #include "base/orverror.h"
 #include "catalog/orvcolumns.h"
 #include "catalog/orvconstraint.h"
+#include "catalog/orvdatabase.h"
 #include "catalog/orvdatatype.h"
 #include "catalog/orvindexes.h"
 #include "catalog/orvjob.h"
@@ -33,6 +34,7 @@
 #include "core/orvenv.h"
 #include "core/orvliteral.h"
 #include "tests/catalog/orvcatalogroot.h"
+#include "tests/catalog/orvtablelayout.h"
 #include "tests/support/orverrortext.h"
 #include "tests/support/orvrowfakes.h"
 
@@ -657,7 +659,10 @@ TEST(InformationTables, EveryDescribedTableBuildsThroughDynamicCreation) {
       &ProceduresClass(),     &FunctionsClass(),       &ProcedureParamsClass(),
       &FunctionParamsClass(), &ODBCProceduresClass(),  &ODBCProcedureColumnsClass(),
       &ViewsClass(),          &TemporaryViewsClass(),  &SchemaObjectsClass(),
-      &SchemaDifferenceClass()};
+      &SchemaDifferenceClass(), &ViewColumnsClass(),
+      &ViewIndexesClass(),    &ViewIndexColumnsClass(), &ViewPrivilegesClass(),
+      &ProcedurePrivilegesClass(), &FunctionPrivilegesClass(), &DatabasesClass(),
+      &DatabasePrivilegesClass()};
   // The positions the session's row loaders write to, where they are fixed.
   const std::map<TORVString, std::vector<TORVString>> ExpectedColumns = {
       {u"Tables",
@@ -701,6 +706,32 @@ TEST(InformationTables, EveryDescribedTableBuildsThroughDynamicCreation) {
         u"REMARKS", u"COLUMN_DEF", u"SQL_DATA_TYPE", u"SQL_DATETIME_SUB", u"CHAR_OCTET_LENGTH", u"ORDINAL_POSITION",
         u"IS_NULLABLE", u"COLLATION"}},
   };
+  // Whole layouts ("Name Type(Length).Scale ci" per column, the indexes
+  // after the bar) where a family shares another's form: every privileges
+  // table has the one form, and a view's index columns that of a table's.
+  // Data types: 1 VarChar, 3/150 CLOB, 4 Boolean, 6 Integer.
+  const char* PrivilegesLayout =
+      "Name 1(80) ci, Privilege 1(15) ci, GrantedTo 1(80) ci, Grantor 1(80) ci | Name(1) GrantedTo(3)";
+  const std::map<TORVString, std::string> ExpectedLayouts = {
+      {u"ViewColumns",
+       "ViewName 1(80) ci, Name 1(80) ci, Origin 1(240) ci, Type 1(30) ci, Collation 1(80) ci, Length 6, Precision "
+       "6, Scale 6, OrdinalPos 6 | ViewName(1) Name(2)"},
+      {u"ViewIndexes",
+       "ViewName 1(80) ci, Name 1(80) ci, Description 3/150, Type 1(15) ci, CreateSQL 3/150 ci, DropSQL 3/150 ci | "
+       "ViewName(1) Name(2)"},
+      {u"ViewIndexColumns",
+       "ViewName 1(80) ci, IndexName 1(80) ci, ColumnName 1(80) ci, Descending 4, Collation 1(80) ci, OrdinalPos 6 "
+       "| ViewName(1) IndexName(2) ColumnName(3)"},
+      {u"IndexColumns",
+       "TableName 1(80) ci, IndexName 1(80) ci, ColumnName 1(80) ci, Descending 4, Collation 1(80) ci, OrdinalPos "
+       "6 | TableName(1) IndexName(2) ColumnName(3)"},
+      {u"TablePrivileges", PrivilegesLayout},
+      {u"ViewPrivileges", PrivilegesLayout},
+      {u"ProcedurePrivileges", PrivilegesLayout},
+      {u"FunctionPrivileges", PrivilegesLayout},
+      {u"DatabasePrivileges", PrivilegesLayout},
+      {u"StorePrivileges", PrivilegesLayout},
+  };
   for (const int32_t CharacterSet : {CharacterSetAnsi, CharacterSetUnicode}) {
     TCatalogFixture Fixture(CharacterSet);
     TORVBaseTables& Tables = Fixture.Catalog->GetInformationSchema()->GetBaseTables();
@@ -729,6 +760,9 @@ TEST(InformationTables, EveryDescribedTableBuildsThroughDynamicCreation) {
         if (Def.DataType == dtCharacter) {
           EXPECT_EQ(Column->GetLength(), Def.Length);
         }
+        if (Def.Scale != 0) {
+          EXPECT_EQ(Column->GetScale(), Def.Scale);
+        }
         EXPECT_EQ(GetLocaleFlag(Column->GetCollation(), CollationCaseInsensitiveBit), Def.IgnoreCase);
       }
       ASSERT_EQ(Table->GetIndexes().GetCount(), static_cast<int32_t>(Description.Indexes.size()) + 1);
@@ -742,6 +776,10 @@ TEST(InformationTables, EveryDescribedTableBuildsThroughDynamicCreation) {
         for (size_t Key = 0; Key < Description.Indexes[Index].Positions.size(); ++Key)
           EXPECT_EQ(Built->GetIndexColumns()->GetIndexColumn(static_cast<int32_t>(Key))->GetSourceColumn(),
                     Columns.GetColumn(Description.Indexes[Index].Positions[Key]));
+      }
+      const auto Layout = ExpectedLayouts.find(Class->TableName);
+      if (Layout != ExpectedLayouts.end()) {
+        EXPECT_EQ(test::Layout(Description), Layout->second);
       }
       const auto Expected = ExpectedColumns.find(Class->TableName);
       if (Expected != ExpectedColumns.end()) {

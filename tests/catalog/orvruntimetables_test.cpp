@@ -8,35 +8,18 @@
 
 #include "base/orvutf8.h"
 #include "catalog/orvconfig.h"
+#include "catalog/orvdatabase.h"
 #include "catalog/orvjob.h"
 #include "catalog/orvlog.h"
 #include "catalog/orvstore.h"
 #include "core/orvtypefunc.h"
 #include "tests/catalog/orvconfigroot.h"
+#include "tests/catalog/orvtablelayout.h"
 
 namespace orv {
 namespace {
 
-// "Name Type(Length,Scale)ci" per column and "Name(1)" per index, so that
-// one line shows the whole layout a filler relies on.
-std::string Layout(const TORVTableDescription& Description) {
-  std::string Text;
-  for (const TORVTableColumnDef& Column : Description.Columns) {
-    if (!Text.empty()) Text += ", ";
-    Text += StringToUtf8(Column.Name) + " " + std::to_string(Column.DataType);
-    if (Column.DataType == dtLargeObject) Text += "/" + std::to_string(Column.SubType);
-    if (Column.Length != 0) Text += "(" + std::to_string(Column.Length) + ")";
-    if (Column.Scale != 0) Text += "." + std::to_string(Column.Scale);
-    if (Column.IgnoreCase) Text += " ci";
-  }
-  Text += " |";
-  for (const TORVTableIndexDef& Index : Description.Indexes) {
-    Text += " " + StringToUtf8(Index.Name) + "(";
-    for (int32_t Position : Index.Positions) Text += std::to_string(Position);
-    Text += ")";
-  }
-  return Text;
-}
+using test::Layout;
 
 TEST(RunTimeTables, EachTableHasItsColumnsAndIndexesInOrder) {
   struct TCase {
@@ -91,6 +74,12 @@ TEST(RunTimeTables, EachTableHasItsColumnsAndIndexesInOrder) {
        "Name 1(80) ci, Privilege 1(15) ci, GrantedTo 1(80) ci, Grantor 1(80) ci | Name(1) GrantedTo(3)"},
       {StoreFilesClass(), u"Files",
        "Name 1(255) ci, CreatedOn 12, ModifiedOn 12, Size 7 | Name(1) CreatedOn(2) ModifiedOn(3)"},
+      {DatabasesClass(), u"Databases",
+       "Name 1(80) ci, Description 3/150, Attributes 3/150, Path 1(255) ci, InMemory 4, EncryptedCatalog 4, "
+       "DefaultCollation 1(80) ci, CatalogCharacterSet 1(30) ci, CatalogVersion 9.2, CreateSQL 3/150 ci, DropSQL "
+       "3/150 ci | Name(1)"},
+      {DatabasePrivilegesClass(), u"DatabasePrivileges",
+       "Name 1(80) ci, Privilege 1(15) ci, GrantedTo 1(80) ci, Grantor 1(80) ci | Name(1) GrantedTo(3)"},
   };
   auto Config = test::NewRoot();
   for (const TCase& Case : Cases) {
