@@ -174,24 +174,35 @@ void TORVView::FunctionFound(TORVExprToken* Token) {
   FReferencedFunctions->Add(Catalog->GetDefaultSchema()->FindFunction(Token->FName, nullptr, true));
 }
 
+TORVSelectedConfigObjects* TORVView::ReferencesOfKind(TORVConfigObject* Obj) const {
+  if (dynamic_cast<TORVVirtualTable*>(Obj) != nullptr) return FReferencedTables.get();
+  if (dynamic_cast<TORVFunction*>(Obj) != nullptr) return FReferencedFunctions.get();
+  return nullptr;
+}
+
 void TORVView::AddDependenciesToObject(TORVConfigObject* Obj) {
   TORVVirtualTable::AddDependenciesToObject(Obj);
-  if (dynamic_cast<TORVVirtualTable*>(Obj) == nullptr && dynamic_cast<TORVFunction*>(Obj) == nullptr) return;
+  TORVSelectedConfigObjects* Referenced = ReferencesOfKind(Obj);
+  if (Referenced == nullptr) return;
   Compile();
-  if (dynamic_cast<TORVVirtualTable*>(Obj) != nullptr)
-    FReferencedTables->AddDependenciesToObject(Obj);
-  else
-    FReferencedFunctions->AddDependenciesToObject(Obj);
+  Referenced->AddDependenciesToObject(Obj);
+}
+
+void TORVView::ResetDependenciesToObject(TORVConfigObject* Obj, int32_t NewID) {
+  TORVVirtualTable::ResetDependenciesToObject(Obj, NewID);
+  TORVSelectedConfigObjects* Referenced = ReferencesOfKind(Obj);
+  if (Referenced == nullptr) return;
+  Compile();
+  Referenced->ResetDependenciesToObject(Obj, NewID);
 }
 
 void TORVView::RenameDependenciesToObject(TORVConfigObject* Obj, const TORVString& NewName) {
   TORVVirtualTable::RenameDependenciesToObject(Obj, NewName);
-  const bool Table = dynamic_cast<TORVVirtualTable*>(Obj) != nullptr;
-  if (!Table && dynamic_cast<TORVFunction*>(Obj) == nullptr) return;
+  TORVSelectedConfigObjects* Referenced = ReferencesOfKind(Obj);
+  if (Referenced == nullptr) return;
   Compile();
-  TORVSelectedConfigObjects& Referenced = Table ? *FReferencedTables : *FReferencedFunctions;
-  if (Referenced.FindByID(Obj->GetID(), false) == nullptr) return;
-  FDefinition->RenameSymbols(Table ? ttTABLEREF : ttFUNCREF, Obj->GetName(), NewName);
+  if (Referenced->FindByID(Obj->GetID(), false) == nullptr) return;
+  FDefinition->RenameSymbols(Referenced == FReferencedTables.get() ? ttTABLEREF : ttFUNCREF, Obj->GetName(), NewName);
   SetModified(true);
 }
 
@@ -313,18 +324,31 @@ void TORVView::GetExtensionsAlterSQL(TORVView* NewView, TORVString& SQL) {
     SQL += TORVString(CRLF) + u"ATTRIBUTES " + QuotedString(NewView->FAttributes, u'\'');
 }
 
-// The index statements a changed query needs come with the indexes of
-// views; a view has none yet, so an ALTER is the view's text alone.
-void TORVView::BuildAlterSQL(int32_t Action, TORVConfigObject* Target, char16_t /*StatementTerminator*/) {
+// A view whose query changes loses its indexes (its columns are derived
+// again), so the ALTER is followed by the statements that create the new
+// view's indexes once more.
+void TORVView::BuildAlterSQL(int32_t Action, TORVConfigObject* Target, char16_t StatementTerminator) {
   FAlterSQL.clear();
   switch (Action) {
     case 0: FAlterSQL = GetCreateSQL(false, false, false); break;
     case 2: FAlterSQL = GetDropSQL(false, false); break;
     case 1: {
       auto* NewView = dynamic_cast<TORVView*>(Target);
-      if (NewView == nullptr || Compare(Target, false)) break;
-      FAlterSQL = u"ALTER " + NewView->GetSQL(false);
-      GetExtensionsAlterSQL(NewView, FAlterSQL);
+      if (NewView == nullptr) break;
+      if (!Compare(Target, false)) {
+        FAlterSQL = u"ALTER " + NewView->GetSQL(false);
+        GetExtensionsAlterSQL(NewView, FAlterSQL);
+      }
+      if (FDefinition->GetExpression() == NewView->FDefinition->GetExpression()) break;
+      TORVIndexes& Indexes = NewView->GetIndexes();
+      for (int32_t Number = 0; Number < Indexes.GetCount(); ++Number) {
+        TORVIndex* Index = Indexes.GetIndex(Number);
+        if (Index->GetHidden()) continue;
+        const TORVString Text = Index->GetCreateSQL(true, false, false);
+        if (Text.empty()) continue;
+        if (!FAlterSQL.empty()) FAlterSQL += TORVString(1, StatementTerminator) + CRLF + CRLF;
+        FAlterSQL += Text;
+      }
       break;
     }
     default: break;
