@@ -333,5 +333,27 @@ TEST_F(ViewTest, ReferencedTablesFollowANewIDOfTheTableTheViewReads) {
   EXPECT_EQ(Table->GetID(), NewID);
 }
 
+// A live view over a table of another database names that database in
+// its columns' origins, so that they lead back to the table it reads, not
+// to a table of the same name in the view's own database.
+TEST_F(ViewTest, LiveViewOverAnotherDatabaseBindsToThatDatabasesTable) {
+  int32_t Begins = 0;
+  int32_t Ends = 0;
+  Config->SetOnBeginReadCatalog([&](TORVDatabaseContainer*) { ++Begins; });
+  Config->SetOnEndReadCatalog([&](TORVDatabaseContainer*) { ++Ends; });
+  TORVColumn* Read = nullptr;
+  for (TORVCatalog* Holder : {Other, Catalog}) {
+    TORVColumn* X = AddTestColumn(test::NewTable(*Holder, u"u")->GetColumns(), u"x", dtInteger);
+    if (Holder == Other) Read = X;
+  }
+  TORVView* View = AddView(u"v", u"SELECT x FROM Other.u");
+  View->Compile();
+  EXPECT_TRUE(View->GetUpdateable());
+  TORVColumn* Column = View->GetColumns().GetColumn(1);
+  EXPECT_EQ(Column->GetOrigin(), u"Other.Default.u.x");
+  EXPECT_EQ(Column->GetBaseColumn(), Read);
+  EXPECT_EQ(Begins, Ends);
+}
+
 }  // namespace
 }  // namespace orv
