@@ -33,7 +33,24 @@ TORVString TORVViewDefinition::GetTypeName() const { return FView->GetName() + u
 
 bool TORVViewDefinition::GetOwnsTokens() const { return !FView->GetTemporary(); }
 
-void TORVViewDefinition::ExpressionCompiled() { FView->DeriveColumns(); }
+void TORVViewDefinition::ExpressionCompiled() {
+  if (!GetOwnsTokens()) {
+    FView->DeriveColumns();
+    return;
+  }
+  // A failure here ends the compile, which then frees the tree: the
+  // databases the query read are released while the tree still names them.
+  try {
+    FView->DeriveColumns();
+  } catch (...) {
+    try {
+      Unlock();
+    } catch (...) {
+      // The derivation's error is the one to report.
+    }
+    throw;
+  }
+}
 
 void TORVViewDefinition::ExpressionDecompiled() { FView->ClearExpressionReferences(); }
 

@@ -337,10 +337,6 @@ TEST_F(ViewTest, ReferencedTablesFollowANewIDOfTheTableTheViewReads) {
 // its columns' origins, so that they lead back to the table it reads, not
 // to a table of the same name in the view's own database.
 TEST_F(ViewTest, LiveViewOverAnotherDatabaseBindsToThatDatabasesTable) {
-  int32_t Begins = 0;
-  int32_t Ends = 0;
-  Config->SetOnBeginReadCatalog([&](TORVDatabaseContainer*) { ++Begins; });
-  Config->SetOnEndReadCatalog([&](TORVDatabaseContainer*) { ++Ends; });
   TORVColumn* Read = nullptr;
   for (TORVCatalog* Holder : {Other, Catalog}) {
     TORVColumn* X = AddTestColumn(test::NewTable(*Holder, u"u")->GetColumns(), u"x", dtInteger);
@@ -352,7 +348,25 @@ TEST_F(ViewTest, LiveViewOverAnotherDatabaseBindsToThatDatabasesTable) {
   TORVColumn* Column = View->GetColumns().GetColumn(1);
   EXPECT_EQ(Column->GetOrigin(), u"Other.Default.u.x");
   EXPECT_EQ(Column->GetBaseColumn(), Read);
-  EXPECT_EQ(Begins, Ends);
+}
+
+// Compiling a view reads the catalogs of the databases its query names;
+// a compile that fails while deriving the columns still releases them.
+TEST_F(ViewTest, CompilingAViewReleasesTheDatabasesItReadAlsoWhenItsColumnsCannotBeDerived) {
+  int32_t Begins = 0;
+  int32_t Ends = 0;
+  Config->SetOnBeginReadCatalog([&](TORVDatabaseContainer*) { ++Begins; });
+  Config->SetOnEndReadCatalog([&](TORVDatabaseContainer*) { ++Ends; });
+  AddTestColumn(test::NewTable(*Other, u"u")->GetColumns(), u"x", dtInteger);
+  TORVView* View = AddView(u"v", u"SELECT x FROM Other.u");
+  View->Compile();
+  EXPECT_EQ(Begins, 1);
+  EXPECT_EQ(Ends, 1);
+
+  View->GetDefinition().SetExpression(u"SELECT x AS " + TORVString(100, u'n') + u" FROM Other.u");
+  EXPECT_EQ(test::ErrorOf([&] { View->Compile(); }).substr(0, 4), "406 ");
+  EXPECT_EQ(Begins, 2);
+  EXPECT_EQ(Ends, 2);
 }
 
 }  // namespace
