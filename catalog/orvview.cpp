@@ -23,6 +23,9 @@ constexpr char16_t CRLF[] = u"\r\n";
 
 TORVString Quoted(const TORVString& Name) { return QuotedString(Name, u'"'); }
 
+// Descriptions and attributes lose their trailing blanks and line ends.
+TORVString QuotedText(const TORVString& Text) { return QuotedString(TrimCatalogExpression(Text), u'\''); }
+
 }  // namespace
 
 // --------------------------------------------------------------- definition
@@ -314,9 +317,9 @@ TORVString TORVView::GetSQL(bool IncludeExtensions) {
   TORVString SQL = u"VIEW " + Quoted(FName) + u" AS" + CRLF + TrimCatalogExpression(FDefinition->GetExpression());
   if (IncludeExtensions) {
     if (FWithCheck) SQL += TORVString(CRLF) + u"WITH CHECK OPTION";
-    if (!FDescription.empty()) SQL += TORVString(CRLF) + u"DESCRIPTION " + QuotedString(FDescription, u'\'');
+    if (!FDescription.empty()) SQL += TORVString(CRLF) + u"DESCRIPTION " + QuotedText(FDescription);
     SQL += TORVString(CRLF) + u"VERSION " + DecimalToSQLStr(FUserVersion, 2);
-    if (!FAttributes.empty()) SQL += TORVString(CRLF) + u"ATTRIBUTES " + QuotedString(FAttributes, u'\'');
+    if (!FAttributes.empty()) SQL += TORVString(CRLF) + u"ATTRIBUTES " + QuotedText(FAttributes);
   }
   return SQL;
 }
@@ -334,11 +337,11 @@ void TORVView::GetExtensionsAlterSQL(TORVView* NewView, TORVString& SQL) {
   if (FWithCheck != NewView->FWithCheck)
     SQL += TORVString(CRLF) + (NewView->FWithCheck ? u"WITH CHECK OPTION" : u"WITHOUT CHECK OPTION");
   if (!SameStringSensitive(FDescription, NewView->FDescription))
-    SQL += TORVString(CRLF) + u"DESCRIPTION " + QuotedString(NewView->FDescription, u'\'');
+    SQL += TORVString(CRLF) + u"DESCRIPTION " + QuotedText(NewView->FDescription);
   if (FUserVersion != NewView->FUserVersion)
     SQL += TORVString(CRLF) + u"VERSION " + DecimalToSQLStr(NewView->FUserVersion, 2);
   if (!SameStringSensitive(FAttributes, NewView->FAttributes))
-    SQL += TORVString(CRLF) + u"ATTRIBUTES " + QuotedString(NewView->FAttributes, u'\'');
+    SQL += TORVString(CRLF) + u"ATTRIBUTES " + QuotedText(NewView->FAttributes);
 }
 
 // A view whose query changes loses its indexes (its columns are derived

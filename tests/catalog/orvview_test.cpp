@@ -85,6 +85,22 @@ TEST_F(ViewTest, CreateAndAlterTextsNameTheViewQueryAndChangedClauses) {
             u"ALTER VIEW \"v\" AS\r\nSELECT a, b FROM t\r\nWITHOUT CHECK OPTION\r\nDESCRIPTION 'all of t'");
 }
 
+TEST_F(ViewTest, TextsTrimTrailingBlanksAndLineEndsOfDescriptionAndAttributes) {
+  TORVView* View = AddView(u"v", u"SELECT a FROM t");
+  View->SetDescription(u"all of t\r\n");
+  View->SetAttributes(u"k=1\r\n ");
+  EXPECT_EQ(View->GetCreateSQL(false, false, false),
+            u"CREATE VIEW \"v\" AS\r\nSELECT a FROM t\r\nDESCRIPTION 'all of t'\r\nVERSION 1.00\r\nATTRIBUTES 'k=1'");
+
+  TORVView Target(Config.get(), nullptr, Catalog);
+  Target.Assign(View, false);
+  Target.SetDescription(u"some of t\r\n");
+  Target.SetAttributes(u"k=2 ");
+  View->BuildAlterSQL(1, &Target, u';');
+  EXPECT_EQ(View->GetAlterSQL(),
+            u"ALTER VIEW \"v\" AS\r\nSELECT a FROM t\r\nDESCRIPTION 'some of t'\r\nATTRIBUTES 'k=2'");
+}
+
 TEST_F(ViewTest, UpdateableViewRefusesIndexes) {
   TORVView* View = AddView(u"v", u"SELECT a FROM t");
   EXPECT_NO_THROW(View->CheckIndexable());
