@@ -372,7 +372,13 @@ void TORVCatalog::BuildLiveResultTable(TORVExprToken* QueryToken, TORVVirtualTab
       TORVSchema* SourceSchema = Source->GetSchema();
       TORVString Origin = Source->GetName() + u"." + SourceColumn->GetName();
       TORVCatalog* Home = TableToUse->GetCatalog() != nullptr ? TableToUse->GetCatalog() : this;
-      if (SourceSchema != Home->GetDefaultSchema())
+      TORVCatalog* SourceCatalog = Source->GetCatalog();
+      // A source in another database is named with its database, or the
+      // origin would lead to a table of the same name in this one.
+      if (SourceCatalog != nullptr && SourceCatalog != Home && SourceCatalog->GetDatabase() != nullptr)
+        Origin = BuildOrigin(SourceCatalog->GetDatabase()->GetName(), SourceSchema->GetName(), Source->GetName(),
+                             SourceColumn->GetName(), TORVString());
+      else if (SourceSchema != Home->GetDefaultSchema())
         Origin = SourceSchema->GetName() + u"." + Origin;
       Column->SetOrigin(Origin);
     }

@@ -72,6 +72,7 @@ class TORVView : public TORVVirtualTable {
   void GrantRestrictedPrivileges(TORVUser* EffectiveUser, TORVAuthorization* GrantTo) override;
   int32_t GetMemorySize() override;
   void AddDependenciesToObject(TORVConfigObject* Obj) override;
+  void ResetDependenciesToObject(TORVConfigObject* Obj, int32_t NewID) override;
   void RenameDependenciesToObject(TORVConfigObject* Obj, const TORVString& NewName) override;
   TORVString GetCreateSQL(bool IncludeDependentObjects, bool DependentObjectsOnly, bool Restricted) override;
   TORVString GetDropSQL(bool IncludeDependentObjects, bool DependentObjectsOnly) override;
@@ -107,6 +108,9 @@ class TORVView : public TORVVirtualTable {
  protected:
   // A derived table: its tree belongs to the statement that holds it.
   bool IsDerived() const { return FTemporary; }
+  // The selection that lists Obj's kind (tables and views, or functions);
+  // nil for any other object.
+  TORVSelectedConfigObjects* ReferencesOfKind(TORVConfigObject* Obj) const;
   // The stored columns and updateable flag still describe Query.
   bool ColumnsFit(TORVExprToken* Query, bool Live);
 

@@ -23,6 +23,9 @@ constexpr char16_t CRLF[] = u"\r\n";
 
 TORVString Quoted(const TORVString& Name) { return QuotedString(Name, u'"'); }
 
+// Descriptions and attributes lose their trailing blanks and line ends.
+TORVString QuotedText(const TORVString& Text) { return QuotedString(TrimCatalogExpression(Text), u'\''); }
+
 }  // namespace
 
 // --------------------------------------------------------------- definition
@@ -33,7 +36,24 @@ TORVString TORVViewDefinition::GetTypeName() const { return FView->GetName() + u
 
 bool TORVViewDefinition::GetOwnsTokens() const { return !FView->GetTemporary(); }
 
-void TORVViewDefinition::ExpressionCompiled() { FView->DeriveColumns(); }
+void TORVViewDefinition::ExpressionCompiled() {
+  if (!GetOwnsTokens()) {
+    FView->DeriveColumns();
+    return;
+  }
+  // A failure here ends the compile, which then frees the tree: the
+  // databases the query read are released while the tree still names them.
+  try {
+    FView->DeriveColumns();
+  } catch (...) {
+    try {
+      Unlock();
+    } catch (...) {
+      // The derivation's error is the one to report.
+    }
+    throw;
+  }
+}
 
 void TORVViewDefinition::ExpressionDecompiled() { FView->ClearExpressionReferences(); }
 
@@ -174,24 +194,35 @@ void TORVView::FunctionFound(TORVExprToken* Token) {
   FReferencedFunctions->Add(Catalog->GetDefaultSchema()->FindFunction(Token->FName, nullptr, true));
 }
 
+TORVSelectedConfigObjects* TORVView::ReferencesOfKind(TORVConfigObject* Obj) const {
+  if (dynamic_cast<TORVVirtualTable*>(Obj) != nullptr) return FReferencedTables.get();
+  if (dynamic_cast<TORVFunction*>(Obj) != nullptr) return FReferencedFunctions.get();
+  return nullptr;
+}
+
 void TORVView::AddDependenciesToObject(TORVConfigObject* Obj) {
   TORVVirtualTable::AddDependenciesToObject(Obj);
-  if (dynamic_cast<TORVVirtualTable*>(Obj) == nullptr && dynamic_cast<TORVFunction*>(Obj) == nullptr) return;
+  TORVSelectedConfigObjects* Referenced = ReferencesOfKind(Obj);
+  if (Referenced == nullptr) return;
   Compile();
-  if (dynamic_cast<TORVVirtualTable*>(Obj) != nullptr)
-    FReferencedTables->AddDependenciesToObject(Obj);
-  else
-    FReferencedFunctions->AddDependenciesToObject(Obj);
+  Referenced->AddDependenciesToObject(Obj);
+}
+
+void TORVView::ResetDependenciesToObject(TORVConfigObject* Obj, int32_t NewID) {
+  TORVVirtualTable::ResetDependenciesToObject(Obj, NewID);
+  TORVSelectedConfigObjects* Referenced = ReferencesOfKind(Obj);
+  if (Referenced == nullptr) return;
+  Compile();
+  Referenced->ResetDependenciesToObject(Obj, NewID);
 }
 
 void TORVView::RenameDependenciesToObject(TORVConfigObject* Obj, const TORVString& NewName) {
   TORVVirtualTable::RenameDependenciesToObject(Obj, NewName);
-  const bool Table = dynamic_cast<TORVVirtualTable*>(Obj) != nullptr;
-  if (!Table && dynamic_cast<TORVFunction*>(Obj) == nullptr) return;
+  TORVSelectedConfigObjects* Referenced = ReferencesOfKind(Obj);
+  if (Referenced == nullptr) return;
   Compile();
-  TORVSelectedConfigObjects& Referenced = Table ? *FReferencedTables : *FReferencedFunctions;
-  if (Referenced.FindByID(Obj->GetID(), false) == nullptr) return;
-  FDefinition->RenameSymbols(Table ? ttTABLEREF : ttFUNCREF, Obj->GetName(), NewName);
+  if (Referenced->FindByID(Obj->GetID(), false) == nullptr) return;
+  FDefinition->RenameSymbols(Referenced == FReferencedTables.get() ? ttTABLEREF : ttFUNCREF, Obj->GetName(), NewName);
   SetModified(true);
 }
 
@@ -286,9 +317,9 @@ TORVString TORVView::GetSQL(bool IncludeExtensions) {
   TORVString SQL = u"VIEW " + Quoted(FName) + u" AS" + CRLF + TrimCatalogExpression(FDefinition->GetExpression());
   if (IncludeExtensions) {
     if (FWithCheck) SQL += TORVString(CRLF) + u"WITH CHECK OPTION";
-    if (!FDescription.empty()) SQL += TORVString(CRLF) + u"DESCRIPTION " + QuotedString(FDescription, u'\'');
+    if (!FDescription.empty()) SQL += TORVString(CRLF) + u"DESCRIPTION " + QuotedText(FDescription);
     SQL += TORVString(CRLF) + u"VERSION " + DecimalToSQLStr(FUserVersion, 2);
-    if (!FAttributes.empty()) SQL += TORVString(CRLF) + u"ATTRIBUTES " + QuotedString(FAttributes, u'\'');
+    if (!FAttributes.empty()) SQL += TORVString(CRLF) + u"ATTRIBUTES " + QuotedText(FAttributes);
   }
   return SQL;
 }
@@ -306,25 +337,38 @@ void TORVView::GetExtensionsAlterSQL(TORVView* NewView, TORVString& SQL) {
   if (FWithCheck != NewView->FWithCheck)
     SQL += TORVString(CRLF) + (NewView->FWithCheck ? u"WITH CHECK OPTION" : u"WITHOUT CHECK OPTION");
   if (!SameStringSensitive(FDescription, NewView->FDescription))
-    SQL += TORVString(CRLF) + u"DESCRIPTION " + QuotedString(NewView->FDescription, u'\'');
+    SQL += TORVString(CRLF) + u"DESCRIPTION " + QuotedText(NewView->FDescription);
   if (FUserVersion != NewView->FUserVersion)
     SQL += TORVString(CRLF) + u"VERSION " + DecimalToSQLStr(NewView->FUserVersion, 2);
   if (!SameStringSensitive(FAttributes, NewView->FAttributes))
-    SQL += TORVString(CRLF) + u"ATTRIBUTES " + QuotedString(NewView->FAttributes, u'\'');
+    SQL += TORVString(CRLF) + u"ATTRIBUTES " + QuotedText(NewView->FAttributes);
 }
 
-// The index statements a changed query needs come with the indexes of
-// views; a view has none yet, so an ALTER is the view's text alone.
-void TORVView::BuildAlterSQL(int32_t Action, TORVConfigObject* Target, char16_t /*StatementTerminator*/) {
+// A view whose query changes loses its indexes (its columns are derived
+// again), so the ALTER is followed by the statements that create the new
+// view's indexes once more.
+void TORVView::BuildAlterSQL(int32_t Action, TORVConfigObject* Target, char16_t StatementTerminator) {
   FAlterSQL.clear();
   switch (Action) {
     case 0: FAlterSQL = GetCreateSQL(false, false, false); break;
     case 2: FAlterSQL = GetDropSQL(false, false); break;
     case 1: {
       auto* NewView = dynamic_cast<TORVView*>(Target);
-      if (NewView == nullptr || Compare(Target, false)) break;
-      FAlterSQL = u"ALTER " + NewView->GetSQL(false);
-      GetExtensionsAlterSQL(NewView, FAlterSQL);
+      if (NewView == nullptr) break;
+      if (!Compare(Target, false)) {
+        FAlterSQL = u"ALTER " + NewView->GetSQL(false);
+        GetExtensionsAlterSQL(NewView, FAlterSQL);
+      }
+      if (FDefinition->GetExpression() == NewView->FDefinition->GetExpression()) break;
+      TORVIndexes& Indexes = NewView->GetIndexes();
+      for (int32_t Number = 0; Number < Indexes.GetCount(); ++Number) {
+        TORVIndex* Index = Indexes.GetIndex(Number);
+        if (Index->GetHidden()) continue;
+        const TORVString Text = Index->GetCreateSQL(true, false, false);
+        if (Text.empty()) continue;
+        if (!FAlterSQL.empty()) FAlterSQL += TORVString(1, StatementTerminator) + CRLF + CRLF;
+        FAlterSQL += Text;
+      }
       break;
     }
     default: break;

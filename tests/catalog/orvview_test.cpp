@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <memory>
 #include <vector>
 
 #include "base/orverror.h"
+#include "base/orvutf8.h"
 #include "catalog/orvcatalog.h"
 #include "catalog/orvcatalogexpr.h"
 #include "catalog/orvcolumns.h"
@@ -42,6 +44,24 @@ class ViewTest : public ::testing::Test, public test::TCompilingCatalogs {
     return View.release();
   }
 
+  // An index of View named Name on the view columns Keys, all in one
+  // direction.
+  static TORVIndex* AddViewIndex(TORVView* View, const TORVString& Name, std::initializer_list<const char16_t*> Keys,
+                                 bool Descending = false) {
+    TORVIndexes& Indexes = View->GetIndexes();
+    std::unique_ptr<TORVIndex> Index(static_cast<TORVIndex*>(Indexes.GetNewObject()));
+    Index->SetName(Name);
+    for (const char16_t* Key : Keys) {
+      std::unique_ptr<TORVIndexColumn> Column(
+          static_cast<TORVIndexColumn*>(Index->GetIndexColumns()->GetNewObject()));
+      Column->SetSourceColumn(static_cast<TORVColumn*>(View->GetColumns().FindByName(Key, true)));
+      Column->SetDescending(Descending);
+      Index->GetIndexColumns()->Add(Column.release());
+    }
+    Indexes.Add(Index.get());
+    return Index.release();
+  }
+
   TORVBaseTable* Table = nullptr;
 };
 
@@ -63,6 +83,22 @@ TEST_F(ViewTest, CreateAndAlterTextsNameTheViewQueryAndChangedClauses) {
   View->BuildAlterSQL(1, &Target, u';');
   EXPECT_EQ(View->GetAlterSQL(),
             u"ALTER VIEW \"v\" AS\r\nSELECT a, b FROM t\r\nWITHOUT CHECK OPTION\r\nDESCRIPTION 'all of t'");
+}
+
+TEST_F(ViewTest, TextsTrimTrailingBlanksAndLineEndsOfDescriptionAndAttributes) {
+  TORVView* View = AddView(u"v", u"SELECT a FROM t");
+  View->SetDescription(u"all of t\r\n");
+  View->SetAttributes(u"k=1\r\n ");
+  EXPECT_EQ(View->GetCreateSQL(false, false, false),
+            u"CREATE VIEW \"v\" AS\r\nSELECT a FROM t\r\nDESCRIPTION 'all of t'\r\nVERSION 1.00\r\nATTRIBUTES 'k=1'");
+
+  TORVView Target(Config.get(), nullptr, Catalog);
+  Target.Assign(View, false);
+  Target.SetDescription(u"some of t\r\n");
+  Target.SetAttributes(u"k=2 ");
+  View->BuildAlterSQL(1, &Target, u';');
+  EXPECT_EQ(View->GetAlterSQL(),
+            u"ALTER VIEW \"v\" AS\r\nSELECT a FROM t\r\nDESCRIPTION 'some of t'\r\nATTRIBUTES 'k=2'");
 }
 
 TEST_F(ViewTest, UpdateableViewRefusesIndexes) {
@@ -202,14 +238,7 @@ TEST_F(ViewTest, ResultTableTakesTheViewsIndexesOnItsOwnColumns) {
   TORVView* View = AddView(u"v", u"SELECT b, COUNT(*) AS n FROM t GROUP BY b");
   View->Compile();
   ASSERT_FALSE(View->GetUpdateable());
-  TORVIndexes& Indexes = View->GetIndexes();
-  std::unique_ptr<TORVIndex> Index(static_cast<TORVIndex*>(Indexes.GetNewObject()));
-  Index->SetName(u"ib");
-  std::unique_ptr<TORVIndexColumn> Key(static_cast<TORVIndexColumn*>(Index->GetIndexColumns()->GetNewObject()));
-  Key->SetSourceColumn(static_cast<TORVColumn*>(View->GetColumns().FindByName(u"b", true)));
-  Key->SetDescending(true);
-  Index->GetIndexColumns()->Add(Key.release());
-  Indexes.Add(Index.release());
+  AddViewIndex(View, u"ib", {u"b"}, true);
 
   TORVBaseTable Result(Config.get());
   Result.SetName(u"r");
@@ -220,6 +249,140 @@ TEST_F(ViewTest, ResultTableTakesTheViewsIndexesOnItsOwnColumns) {
   TORVIndexColumn* Copied = Copy->GetIndexColumns()->GetIndexColumn(0);
   EXPECT_EQ(Copied->GetSourceColumn(), Result.GetColumns().FindByName(u"b", true));
   EXPECT_TRUE(Copied->GetDescending());
+}
+
+// Whether a view takes an index follows from its compiled query: a live
+// view refuses it, a grouped one passes it on to its result table, whose
+// index pages grow to hold the key.
+TEST_F(ViewTest, OnlyAReadOnlyViewTakesAnIndexAndItsResultTablePagesFitTheKey) {
+  TORVBaseTable* Wide = test::NewTable(*Catalog, u"w");
+  AddTestColumn(Wide->GetColumns(), u"a", dtInteger);
+  for (const char16_t* Name : {u"k", u"l"}) AddTestColumn(Wide->GetColumns(), Name, dtCharacter, stVarChar, 1024);
+
+  TORVView* Live = AddView(u"v", u"SELECT k, l FROM w");
+  Live->Compile();
+  ASSERT_TRUE(Live->GetUpdateable());
+  EXPECT_EQ(test::ErrorOf([&] { Live->CheckIndexable(); }),
+            "902 An error occurred with the view v (You cannot create an index on an updateable view)");
+
+  TORVView* Grouped = AddView(u"g", u"SELECT a, MAX(k) AS k, MAX(l) AS l FROM w GROUP BY a");
+  Grouped->Compile();
+  ASSERT_FALSE(Grouped->GetUpdateable());
+  EXPECT_NO_THROW(Grouped->CheckIndexable());
+  AddViewIndex(Grouped, u"ikl", {u"k", u"l"});
+
+  // The result table is a temporary table of the schema, as the view's
+  // query manager makes it.
+  auto& Temporary = Default().GetTemporaryTables();
+  std::unique_ptr<TORVBaseTable> Owned(static_cast<TORVBaseTable*>(Temporary.GetNewObject(nullptr)));
+  Owned->SetName(u"r");
+  Temporary.Add(Owned.get());
+  TORVBaseTable* Result = Owned.release();
+  Catalog->BuildResultTable(Grouped->GetDefinition().FTokens, Result, false, false);
+  const int32_t PageSizeBefore = Result->GetIndexPageSize();
+  Grouped->CreateResultTableIndexes(Result);
+  auto* Copy = static_cast<TORVIndex*>(Result->GetIndexes().FindByName(u"ikl", true));
+  ASSERT_EQ(Copy->GetIndexColumns()->GetCount(), 2);
+  const int32_t Required = Copy->GetIndexColumns()->GetRequiredPageSize();
+  ASSERT_GT(Required, PageSizeBefore);
+  EXPECT_GE(Result->GetIndexPageSize(), Required);
+  EXPECT_EQ(Result->GetIndexPageSize() % GetDefaultPageSize(Result->GetTableCharacterSet()), 0);
+  EXPECT_NO_THROW(Copy->Validate());
+}
+
+// A view whose query changes derives its columns again and so loses its
+// indexes: the ALTER text creates the new view's visible indexes after it.
+TEST_F(ViewTest, AlterTextRecreatesTheIndexesOnlyWhenTheQueryChanges) {
+  const TORVString Query = u"SELECT b, COUNT(*) AS n FROM t GROUP BY b";
+  TORVView* View = AddView(u"v", Query);
+  View->Compile();
+  AddViewIndex(View, u"ib", {u"b"}, true);
+  AddViewIndex(View, u"in", {u"n"});
+  AddViewIndex(View, u"hidden", {u"n"})->SetHidden(true);
+
+  struct TCase {
+    TORVString Query;
+    bool WithCheck;
+    char16_t Terminator;
+    TORVString Expected;
+  };
+  const TORVString Indexes = u"CREATE INDEX \"ib\" ON \"v\" (\"b\" DESC);\r\n\r\nCREATE INDEX \"in\" ON \"v\" (\"n\")";
+  const std::vector<TCase> Cases = {
+      {Query, true, u';', u"ALTER VIEW \"v\" AS\r\n" + Query + u"\r\nWITH CHECK OPTION"},
+      {u"SELECT b, COUNT(a) AS n FROM t GROUP BY b", false, u';',
+       u"ALTER VIEW \"v\" AS\r\nSELECT b, COUNT(a) AS n FROM t GROUP BY b;\r\n\r\n" + Indexes},
+      {u"SELECT b, COUNT(a) AS n FROM t GROUP BY b", true, u'!',
+       u"ALTER VIEW \"v\" AS\r\nSELECT b, COUNT(a) AS n FROM t GROUP BY b\r\nWITH CHECK OPTION!\r\n\r\n"
+       u"CREATE INDEX \"ib\" ON \"v\" (\"b\" DESC)!\r\n\r\nCREATE INDEX \"in\" ON \"v\" (\"n\")"},
+      // Texts that differ in case alone are the same view: only the index
+      // statements remain, with nothing to separate them from.
+      {u"select b, COUNT(*) AS n FROM t GROUP BY b", false, u';', Indexes},
+  };
+  for (const TCase& Case : Cases) {
+    TORVView Target(Config.get(), nullptr, Catalog);
+    Target.Assign(View, false);
+    Target.GetDefinition().SetExpression(Case.Query);
+    Target.SetWithCheck(Case.WithCheck);
+    View->BuildAlterSQL(1, &Target, Case.Terminator);
+    EXPECT_EQ(View->GetAlterSQL(), Case.Expected) << StringToUtf8(Case.Query);
+  }
+}
+
+// A copy of the table a view reads (as maintenance makes one) with the
+// same ID gets a new ID: the view's reference follows it; a new ID of
+// another table leaves the reference alone.
+TEST_F(ViewTest, ReferencedTablesFollowANewIDOfTheTableTheViewReads) {
+  TORVView* View = AddView(u"v", u"SELECT a FROM t");
+  View->Compile();
+  ASSERT_EQ(View->GetReferencedTables().GetCount(), 1);
+  TORVBaseTable Twin(Config.get());
+  Twin.SetID(Table->GetID());
+  const int32_t NewID = Table->GetID() + 1000;
+
+  View->ResetDependenciesToObject(&Twin, NewID);
+  ASSERT_EQ(View->GetReferencedTables().GetCount(), 1);
+  EXPECT_EQ(View->GetReferencedTables().GetObjects(0), Table);
+  EXPECT_EQ(Table->GetID(), NewID);
+
+  TORVBaseTable* Other = test::NewTable(*Catalog, u"o");
+  View->ResetDependenciesToObject(Other, NewID + 1);
+  EXPECT_EQ(Table->GetID(), NewID);
+}
+
+// A live view over a table of another database names that database in
+// its columns' origins, so that they lead back to the table it reads, not
+// to a table of the same name in the view's own database.
+TEST_F(ViewTest, LiveViewOverAnotherDatabaseBindsToThatDatabasesTable) {
+  TORVColumn* Read = nullptr;
+  for (TORVCatalog* Holder : {Other, Catalog}) {
+    TORVColumn* X = AddTestColumn(test::NewTable(*Holder, u"u")->GetColumns(), u"x", dtInteger);
+    if (Holder == Other) Read = X;
+  }
+  TORVView* View = AddView(u"v", u"SELECT x FROM Other.u");
+  View->Compile();
+  EXPECT_TRUE(View->GetUpdateable());
+  TORVColumn* Column = View->GetColumns().GetColumn(1);
+  EXPECT_EQ(Column->GetOrigin(), u"Other.Default.u.x");
+  EXPECT_EQ(Column->GetBaseColumn(), Read);
+}
+
+// Compiling a view reads the catalogs of the databases its query names;
+// a compile that fails while deriving the columns still releases them.
+TEST_F(ViewTest, CompilingAViewReleasesTheDatabasesItReadAlsoWhenItsColumnsCannotBeDerived) {
+  int32_t Begins = 0;
+  int32_t Ends = 0;
+  Config->SetOnBeginReadCatalog([&](TORVDatabaseContainer*) { ++Begins; });
+  Config->SetOnEndReadCatalog([&](TORVDatabaseContainer*) { ++Ends; });
+  AddTestColumn(test::NewTable(*Other, u"u")->GetColumns(), u"x", dtInteger);
+  TORVView* View = AddView(u"v", u"SELECT x FROM Other.u");
+  View->Compile();
+  EXPECT_EQ(Begins, 1);
+  EXPECT_EQ(Ends, 1);
+
+  View->GetDefinition().SetExpression(u"SELECT x AS " + TORVString(100, u'n') + u" FROM Other.u");
+  EXPECT_EQ(test::ErrorOf([&] { View->Compile(); }).substr(0, 4), "406 ");
+  EXPECT_EQ(Begins, 2);
+  EXPECT_EQ(Ends, 2);
 }
 
 }  // namespace
