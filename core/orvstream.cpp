@@ -217,7 +217,14 @@ int32_t TORVMemoryStream::Write(const uint8_t* Buffer, int32_t Count) {
 }
 
 void TORVMemoryStream::Grow(int64_t NewEnd) {
-  if (FPosition >= 0 && NewEnd > FSize) SetSize(NewEnd);
+  if (FPosition < 0 || NewEnd <= FSize) return;
+  // Most writes land inside the block already allocated: no need to go
+  // through the size and capacity checks for them.
+  if (FOwnsMemory && NewEnd <= FCapacity) {
+    FSize = static_cast<int32_t>(NewEnd);
+    return;
+  }
+  SetSize(NewEnd);
 }
 
 bool TORVMemoryStream::ReadFixed(void* Value, int32_t Width) {
