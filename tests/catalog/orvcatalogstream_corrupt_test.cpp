@@ -38,7 +38,7 @@
 namespace orv {
 namespace {
 
-// Loads the stream into a fresh object and writes that object out again.
+// Loads the stream into a fresh object and uses what it loaded.
 using TLoader = std::function<void(TORVMemoryStream&)>;
 
 // Loads Bytes through Load; empty when the load succeeded or raised an
@@ -110,6 +110,23 @@ TORVBytes Saved(TORVConfigObject& Object) {
   TORVMemoryStream Stream(CharacterSetUnicode);
   Object.Save(Stream, false);
   return StreamBytes(Stream);
+}
+
+// What the engine does with an object it loaded: writes it back, checks
+// it, scripts it and compiles it. Damage may be refused by an engine error
+// at each step, but must not reach memory that is gone.
+void UseLoaded(TORVConfigObject& Loaded) {
+  Saved(Loaded);
+  const std::function<void()> Uses[] = {[&] { Loaded.Validate(); },
+                                        [&] { (void)Loaded.GetCreateSQL(true, false, false); },
+                                        [&] { Loaded.Compile(); }};
+  for (const std::function<void()>& Use : Uses) {
+    try {
+      Use();
+    } catch (const EORVBaseException&) {
+      // Refused as damage: the next use still has to cope.
+    }
+  }
 }
 
 // A catalog with tables of many column types, a primary key, a unique
@@ -212,7 +229,7 @@ class CorruptCatalogStream : public ::testing::Test, protected test::TCompilingC
     return [this](TORVMemoryStream& Stream) {
       TORVCatalog Loaded(Config.get());
       Loaded.Load(Stream);
-      Saved(Loaded);
+      UseLoaded(Loaded);
     };
   }
 
@@ -266,6 +283,49 @@ TEST_F(CorruptCatalogStream, AColumnSizeNoColumnCanHaveIsAMetadataError) {
   }
 }
 
+// The stream holds the Default schema alone; loading frees the schemas it
+// does not hold by ID. Whatever count or ID a damaged stream gives, the
+// catalog's Default schema stays one of its live schemas, also when the
+// catalog held the undamaged catalog before.
+TEST_F(CorruptCatalogStream, TheDefaultSchemaSurvivesADamagedSchemaCountOrID) {
+  const TORVBytes Good = this->Good();
+  // The version, the last ID, then the schema count and the first schema's ID.
+  constexpr std::size_t CountAt = 12;
+  constexpr std::size_t IDAt = 16;
+  auto With = [&](std::size_t At, int32_t Value, std::size_t Size) {
+    TORVBytes Damaged(Good.begin(), Good.begin() + static_cast<std::ptrdiff_t>(Size));
+    std::memcpy(Damaged.data() + At, &Value, sizeof Value);
+    return Damaged;
+  };
+  struct TCase {
+    const char* Name;
+    TORVBytes Bytes;
+    int32_t Tables;  // of the Default schema after the load
+  };
+  const TCase Cases[] = {{"no schema stored", With(CountAt, 0, CountAt + 4), 0},
+                         {"the schema under another ID", With(IDAt, 77, Good.size()), 2}};
+  for (const TCase& Case : Cases) {
+    for (const bool HeldGood : {false, true}) {
+      SCOPED_TRACE(std::string(Case.Name) + (HeldGood ? ", over the undamaged catalog" : ""));
+      TORVCatalog Loaded(Config.get());
+      TORVMemoryStream Stream(CharacterSetUnicode);
+      if (HeldGood) {
+        Stream.Write(Good, 0, static_cast<int32_t>(Good.size()));
+        Stream.SetPosition(0);
+        Loaded.Load(Stream);
+        Stream.SetSize(0);
+      }
+      Stream.Write(Case.Bytes, 0, static_cast<int32_t>(Case.Bytes.size()));
+      Stream.SetPosition(0);
+      Loaded.Load(Stream);
+      ASSERT_EQ(Loaded.GetSchemas().GetCount(), 2);
+      EXPECT_EQ(Loaded.GetSchemas().GetObjects(1), Loaded.GetDefaultSchema());
+      EXPECT_EQ(Loaded.GetDefaultSchema()->GetName(), u"Default");
+      EXPECT_EQ(Loaded.GetDefaultSchema()->GetBaseTables().GetCount(), Case.Tables);
+    }
+  }
+}
+
 // A configuration with users, a role, a database, a store and a job.
 class CorruptConfigStream : public ::testing::Test {
  protected:
@@ -294,7 +354,7 @@ class CorruptConfigStream : public ::testing::Test {
   static void LoadIntoNewConfig(TORVMemoryStream& Stream) {
     auto Loaded = test::NewRoot();
     Loaded->Load(Stream);
-    Saved(*Loaded);
+    UseLoaded(*Loaded);
   }
 
   std::unique_ptr<TORVConfig> Config;
