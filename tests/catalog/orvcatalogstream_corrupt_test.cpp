@@ -21,13 +21,16 @@
 #include "catalog/orvdatatype.h"
 #include "catalog/orvindexes.h"
 #include "catalog/orvjob.h"
+#include "catalog/orvmodule.h"
 #include "catalog/orvprivilege.h"
 #include "catalog/orvroutine.h"
 #include "catalog/orvschema.h"
 #include "catalog/orvstore.h"
 #include "catalog/orvtable.h"
+#include "catalog/orvtextfilter.h"
 #include "catalog/orvtrigger.h"
 #include "catalog/orvuser.h"
+#include "catalog/orvwordgen.h"
 #include "core/orvstream.h"
 #include "core/orvtypefunc.h"
 #include "tests/catalog/orvcatalogroot.h"
@@ -129,9 +132,10 @@ void UseLoaded(TORVConfigObject& Loaded) {
   }
 }
 
-// A catalog with tables of many column types, a primary key, a unique
-// index, a foreign key, a check constraint, a trigger, a view, a procedure,
-// a function and privileges granted to a user.
+// A compiled catalog with tables of many column types, defaulted, computed
+// and generated columns, a primary key, a unique index, a text index, a
+// foreign key, a check constraint, a trigger, a view, a procedure, a
+// function and privileges granted to a user.
 class CorruptCatalogStream : public ::testing::Test, protected test::TCompilingCatalog {
  protected:
   CorruptCatalogStream() {
@@ -148,11 +152,21 @@ class CorruptCatalogStream : public ::testing::Test, protected test::TCompilingC
     TORVConstraint* Key = AddConstraint(Parent, u"pk", ctPrimaryKey, u"a");
     test::AddTestIndex(Parent, u"pk", itPrimaryKey, {u"a"});
     test::AddTestIndex(Parent, u"byname", itUnique, {u"name", u"born"}, {false, true});
+    test::AddTestIndex(Parent, u"words", itTextIndex, {u"data"});
 
     TORVBaseTable* Child = test::NewTable(*Catalog, u"child");
     AddTestColumn(Child->GetColumns(), u"a", dtInteger);
     AddTestColumn(Child->GetColumns(), u"note", dtCharacter, stChar, 8);
     AddTestColumn(Child->GetColumns(), u"big", dtBigInt);
+    TORVColumn* Counted = AddTestColumn(Child->GetColumns(), u"counted", dtInteger);
+    Counted->SetDefaulted(true);
+    Counted->GetDefaultExpr()->SetExpression(u"0");
+    TORVColumn* Twice = AddTestColumn(Child->GetColumns(), u"twice", dtBigInt);
+    Twice->SetComputed(true);
+    Twice->GetComputeExpr()->SetExpression(u"big * 2");
+    TORVColumn* Stamp = AddTestColumn(Child->GetColumns(), u"stamp", dtTimeStamp);
+    Stamp->SetGenerated(true);
+    Stamp->GetGenerateExpr()->SetExpression(u"CURRENT_TIMESTAMP");
     TORVConstraint* Foreign = AddConstraint(Child, u"fk", ctForeignKey, u"a");
     Foreign->SetTargetTable(Parent);
     Foreign->SetTargetTableConstraint(Key);
@@ -187,6 +201,7 @@ class CorruptCatalogStream : public ::testing::Test, protected test::TCompilingC
 
     Parent->GrantPrivilege(Config->GetSystemUser(), Reader, PrivilegeSelect);
     Child->GrantPrivilege(Config->GetSystemUser(), Config->GetPublicRole(), PrivilegeSelect);
+    Catalog->Compile();
   }
 
   static TORVConstraint* AddConstraint(TORVBaseTable* Table, const TORVString& Name, int32_t Type,
@@ -326,7 +341,8 @@ TEST_F(CorruptCatalogStream, TheDefaultSchemaSurvivesADamagedSchemaCountOrID) {
   }
 }
 
-// A configuration with users, a role, a database, a store and a job.
+// A configuration with users, a role, a database, a store, a job, a
+// module, a text filter and a word generator.
 class CorruptConfigStream : public ::testing::Test {
  protected:
   CorruptConfigStream() : Config(test::NewRoot()) {
@@ -347,6 +363,20 @@ class CorruptConfigStream : public ::testing::Test {
     Job->SetRunUserName(u"Owner");
     Job->SetLockSlot(Config->GetNewJobLockSlot());
     Config->GetJobs().Add(Job.release());
+
+    auto Module = std::make_unique<TORVModule>(Config.get());
+    Module->SetName(u"Filters");
+    Module->SetPath(u"filters.so");
+    Module->SetLockSlot(Config->GetNewModuleLockSlot());
+    Config->GetModules().Add(Module.release());
+    auto Filter = std::make_unique<TORVTextFilter>(Config.get());
+    Filter->SetName(u"Pages");
+    Filter->SetModuleName(u"Filters");
+    Filter->SetFilterType(u"HTML");
+    Config->GetTextFilters().Add(Filter.release());
+    auto Generator = std::make_unique<TORVWordGenerator>(Config.get());
+    Generator->SetName(u"Stems");
+    Config->GetWordGenerators().Add(Generator.release());
   }
 
   TORVBytes Good() { return Saved(*Config); }
