@@ -268,33 +268,52 @@ TEST_F(CorruptCatalogStream, CutOrOverwrittenStreamsLoadOrRaiseAnEngineError) {
 }
 
 
-// A column's slot size adds up to its table's row size: a stored size no
-// column can have is refused before it is used.
-TEST_F(CorruptCatalogStream, AColumnSizeNoColumnCanHaveIsAMetadataError) {
+// Where Pattern's bytes first stand in Bytes at or after From, plus Skip.
+std::size_t OffsetOf(const TORVBytes& Bytes, const void* Pattern, std::size_t Size, std::size_t Skip = 0,
+                     std::size_t From = 0) {
+  const auto* First = static_cast<const uint8_t*>(Pattern);
+  const auto Found = std::search(Bytes.begin() + static_cast<std::ptrdiff_t>(From), Bytes.end(), First, First + Size);
+  EXPECT_NE(Found, Bytes.end());
+  return Found == Bytes.end() ? 0 : static_cast<std::size_t>(Found - Bytes.begin()) + Skip;
+}
+
+// A column's slot size adds up to its table's row size and a text index's
+// word length makes its key size: stored values no column or index can have
+// are refused before they are used.
+TEST_F(CorruptCatalogStream, StoredSizesNoObjectCanHaveAreMetadataErrors) {
   const TORVBytes Good = this->Good();
   // The VARCHAR(40) column's type, subtype and length; its size follows.
-  const int32_t Header[] = {dtCharacter, stVarChar, 40};
-  const auto Found = std::search(Good.begin(), Good.end(), reinterpret_cast<const uint8_t*>(Header),
-                                 reinterpret_cast<const uint8_t*>(Header) + sizeof Header);
-  ASSERT_NE(Found, Good.end());
-  const auto SizeAt = static_cast<std::size_t>(Found - Good.begin()) + 3 * sizeof(int32_t);
+  const int32_t ColumnHeader[] = {dtCharacter, stVarChar, 40};
+  const std::size_t SizeAt = OffsetOf(Good, ColumnHeader, sizeof ColumnHeader, sizeof ColumnHeader);
+  // The text index's name, then its default word length.
+  const TORVString TextIndexName = u"words";
+  const int32_t WordLength = DefaultTextWordLength;
+  const std::size_t WordLengthAt = OffsetOf(Good, &WordLength, sizeof WordLength, 0,
+                                            OffsetOf(Good, TextIndexName.data(), TextIndexName.size() * 2));
   struct TCase {
-    int32_t Size;
+    std::size_t At;
+    int32_t Value;
     const char* Error;
   };
-  for (const TCase& Case : {TCase{0x7FFFFFFF, "The size is above the maximum of 1024"},
-                            TCase{2049, "The size is above the maximum of 1024"},
-                            TCase{-1, "The size is below the minimum of 1"},
-                            TCase{static_cast<int32_t>(0x80000000u), "The size is below the minimum of 1"}}) {
+  const TCase Cases[] = {{SizeAt, 0x7FFFFFFF, "The size is above the maximum of 1024"},
+                         {SizeAt, 2049, "The size is above the maximum of 1024"},
+                         {SizeAt, -1, "The size is below the minimum of 1"},
+                         {SizeAt, static_cast<int32_t>(0x80000000u), "The size is below the minimum of 1"},
+                         {WordLengthAt, 0x70000000, "The word size is above the maximum of 1024"},
+                         {WordLengthAt, 1025, "The word size is above the maximum of 1024"},
+                         {WordLengthAt, 0, "The word size is below the minimum of 1"},
+                         {WordLengthAt, -5, "The word size is below the minimum of 1"}};
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(std::to_string(Case.Value) + " at " + std::to_string(Case.At));
     TORVBytes Damaged = Good;
-    std::memcpy(Damaged.data() + SizeAt, &Case.Size, sizeof Case.Size);
+    std::memcpy(Damaged.data() + Case.At, &Case.Value, sizeof Case.Value);
     TORVMemoryStream Stream(CharacterSetUnicode);
     Stream.Write(Damaged, 0, static_cast<int32_t>(Damaged.size()));
     Stream.SetPosition(0);
     TORVCatalog Loaded(Config.get());
     const std::string Error = test::ErrorOf([&] { Loaded.Load(Stream); });
-    EXPECT_EQ(Error.substr(0, 4), "100 ") << Case.Size << ": " << Error;
-    EXPECT_NE(Error.find(Case.Error), std::string::npos) << Case.Size << ": " << Error;
+    EXPECT_EQ(Error.substr(0, 4), "100 ") << Error;
+    EXPECT_NE(Error.find(Case.Error), std::string::npos) << Error;
   }
 }
 
