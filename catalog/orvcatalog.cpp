@@ -99,11 +99,33 @@ TORVCatalog::TORVCatalog(TORVConfig* OwnerConfig)
   Information->SetDescription(u"Information Schema");
   FSchemas->Add(Information.get());
   FInformationSchema = Information.release();
+  FDefaultSchema = AddDefaultSchema(0);
+}
+
+TORVSchema* TORVCatalog::AddDefaultSchema(int32_t ID) {
   auto Default = std::unique_ptr<TORVSchema>(static_cast<TORVSchema*>(FSchemas->GetNewObject()));
+  if (ID != 0) Default->SetID(ID);
   Default->SetName(u"Default");
   Default->SetDescription(u"Default Schema");
   FSchemas->Add(Default.get());
-  FDefaultSchema = Default.release();
+  return Default.release();
+}
+
+void TORVCatalog::BindDefaultSchema(int32_t ID) {
+  // Loading frees the schemas the stream does not hold by ID: a stream
+  // damaged in its schema count or IDs must not leave the Default schema
+  // pointing at a freed one.
+  TORVSchema* Found = nullptr;
+  for (int32_t Index = 0; Index < FSchemas->GetCount(); ++Index) {
+    TORVSchema* Schema = FSchemas->GetSchema(Index);
+    if (Schema->GetSystemObject()) continue;
+    if (Schema->GetID() == ID) {
+      Found = Schema;
+      break;
+    }
+    if (Found == nullptr) Found = Schema;
+  }
+  FDefaultSchema = Found != nullptr ? Found : AddDefaultSchema(ID);
 }
 
 TORVCatalog::~TORVCatalog() {
@@ -167,9 +189,11 @@ void TORVCatalog::Load(TORVMemoryStream& Stream) {
   FVersion = Stream.ReadCurrency();
   CheckEngineVersion(FVersion);
   FLoadComplete = false;
+  const int32_t DefaultID = FDefaultSchema->GetID();
   try {
     FLastID = Stream.ReadInteger();
     FSchemas->Load(Stream);
+    BindDefaultSchema(DefaultID);
   } catch (...) {
     ResetReferences();
     throw;

@@ -180,6 +180,11 @@ class TORVCatalog final : public TORVLockableConfigObject {
   // table with the smallest free number, that borrows the statement's
   // sub-query.
   void BindDerivedTable(TORVExprToken* Token, TORVUser* EffectiveUser);
+  // A new, empty Default schema under ID (the next ID when 0), added.
+  TORVSchema* AddDefaultSchema(int32_t ID);
+  // After a load: the stored schema under ID, else the first one stored,
+  // else a new empty one under ID, becomes the Default schema.
+  void BindDefaultSchema(int32_t ID);
 
   int32_t FLastID = 2;
   TORVCurrency FVersion;

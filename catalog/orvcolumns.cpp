@@ -735,6 +735,11 @@ void TORVColumn::Load(TORVMemoryStream& Stream) {
   FSize = Stream.ReadInteger();
   FScale = Stream.ReadInteger();
   FCollation = Stream.ReadInteger();
+  // The slot size adds up to the row size: a damaged size must not reach it.
+  if (FDataType != dtLargeObject) {
+    if (FSize < 0) MinColumnLengthError();
+    if (FSize > GetSizeForDataType(CharacterSetUnicode, dtCharacter, MaxColumnLength)) MaxColumnLengthError();
+  }
   FRequired = Stream.ReadBoolean();
   FErrorCode = 0;
   FErrorMessage.clear();

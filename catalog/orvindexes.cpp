@@ -1,5 +1,7 @@
 #include "catalog/orvindexes.h"
 
+#include <algorithm>
+
 #include "base/orverror.h"
 #include "catalog/orvcatalog.h"
 #include "catalog/orvcolumns.h"
@@ -250,15 +252,19 @@ void TORVIndexColumns::CalculateKeySize() {
   }
   // Runs after every change of the members, also before a new key column
   // has its source column: those count nothing yet.
-  FKeySize = 0;
-  for (int32_t Position = 0; Position < FCount; ++Position) {
+  // No key fits a page above the largest one, so the sum stops there: a
+  // damaged stream's many key columns can neither overflow it nor the page
+  // size that follows, and the index still fails validation.
+  int64_t KeySize = 0;
+  for (int32_t Position = 0; Position < FCount && KeySize <= MaxTableBlockSize; ++Position) {
     TORVIndexColumn* KeyColumn = GetIndexColumn(Position);
     if (KeyColumn->GetSourceColumnID() == 0) continue;
     TORVIndexes* Indexes = Index != nullptr ? dynamic_cast<TORVIndexes*>(Index->GetParent()) : nullptr;
     TORVColumns* Columns = Indexes != nullptr ? Indexes->GetColumns() : nullptr;
     if (Columns == nullptr || Columns->FindByID(KeyColumn->GetSourceColumnID(), false) == nullptr) continue;
-    FKeySize += KeyColumn->GetSourceColumn()->GetIndexSize();
+    KeySize += KeyColumn->GetSourceColumn()->GetIndexSize();
   }
+  FKeySize = static_cast<int32_t>(std::min<int64_t>(KeySize, MaxTableBlockSize + 1));
 }
 
 void TORVIndexColumns::CalculateRequiredPageSize() { FRequiredPageSize = BlockOffset(4 * (FKeySize + 10) + 11, 8); }
@@ -592,6 +598,9 @@ void TORVIndex::Load(TORVMemoryStream& Stream) {
     FOwnerConstraintID = Stream.ReadInteger();
   } else if (FIndexType == itTextIndex) {
     FTextWordLength = Stream.ReadInteger();
+    // The key size follows the word length: a damaged one must not reach it.
+    if (FTextWordLength < MinTextWordLength) MinTextWordLengthError();
+    if (FTextWordLength > MaxTextWordLength) MaxTextWordLengthError();
     FTextFilterTypeColumnID = Stream.ReadInteger();
     if (WordGeneratorByName())
       Stream.ReadString(FWordGeneratorName);
