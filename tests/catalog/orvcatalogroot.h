@@ -4,12 +4,14 @@
 
 #include <initializer_list>
 #include <memory>
+#include <vector>
 
 #include "catalog/orvcatalog.h"
 #include "catalog/orvdatabase.h"
 #include "catalog/orvdatatype.h"
 #include "catalog/orvcolumns.h"
 #include "catalog/orvindexes.h"
+#include "catalog/orvroutine.h"
 #include "catalog/orvschema.h"
 #include "catalog/orvtable.h"
 #include "core/orvenv.h"
@@ -62,6 +64,44 @@ inline TORVIndex* AddTestIndex(TORVBaseTable* Table, const TORVString& Name, int
   }
   Indexes.Add(Index.get());
   return Index.release();
+}
+
+// One parameter of a routine that a test adds.
+struct TParamSpec {
+  int32_t Mode;
+  TORVString Name;
+  int32_t DataType;
+  int32_t SubType = 0;
+  int32_t Length = 0;
+};
+
+// A procedure or function of List (a schema's procedures or functions) with
+// Params, returning ResultType unless it is 0, a lock slot of Catalog and
+// the default privileges.
+template <class TList>
+TORVRoutine* AddRoutine(TORVCatalog& Catalog, TList& List, const TORVString& Name, const TORVString& Text,
+                        const std::vector<TParamSpec>& Params, int32_t ResultType = 0) {
+  std::unique_ptr<TORVRoutine> Routine(static_cast<TORVRoutine*>(List.GetNewObject(nullptr)));
+  Routine->SetName(Name);
+  for (const TParamSpec& Spec : Params) {
+    auto* Param = static_cast<TORVRoutineParam*>(Routine->GetParams().GetNewObject());
+    Param->SetParamType(Spec.Mode);
+    Param->SetName(Spec.Name);
+    Param->SetDataType(Spec.DataType);
+    Param->SetSubType(Spec.SubType);
+    Param->SetLength(Spec.Length);
+    Routine->GetParams().Add(Param);
+  }
+  if (ResultType != 0) {
+    Routine->GetResultParam().SetParamType(rpResult);
+    Routine->GetResultParam().SetName(u"Result");
+    Routine->GetResultParam().SetDataType(ResultType);
+  }
+  Routine->SetDefinitionText(Text);
+  Routine->SetLockSlot(Catalog.GetNewRoutineLockSlot());
+  List.Add(Routine.get());
+  Routine->GrantDefaultPrivileges();
+  return Routine.release();
 }
 
 // A new database named Name with a new catalog attached; the database owns

@@ -195,9 +195,10 @@ class CorruptCatalogStream : public ::testing::Test, protected test::TCompilingC
     Default.GetViews().Add(View.get());
     View.release()->GrantDefaultPrivileges();
 
-    AddRoutine(Default.GetProcedures(), u"p", u"PROCEDURE p () BEGIN END", 0);
-    AddRoutine(Default.GetFunctions(), u"f", u"FUNCTION f (IN x INTEGER) RETURNS INTEGER BEGIN RETURN x; END",
-               dtInteger);
+    test::AddRoutine(*Catalog, Default.GetProcedures(), u"p", u"PROCEDURE p () BEGIN END", {});
+    test::AddRoutine(*Catalog, Default.GetFunctions(), u"f",
+                     u"FUNCTION f (IN x INTEGER) RETURNS INTEGER BEGIN RETURN x; END", {{rpInput, u"x", dtInteger}},
+                     dtInteger);
 
     Parent->GrantPrivilege(Config->GetSystemUser(), Reader, PrivilegeSelect);
     Child->GrantPrivilege(Config->GetSystemUser(), Config->GetPublicRole(), PrivilegeSelect);
@@ -216,28 +217,6 @@ class CorruptCatalogStream : public ::testing::Test, protected test::TCompilingC
     }
     Table->GetConstraints().Add(Constraint);
     return Constraint;
-  }
-
-  // A routine with one INTEGER input when it returns ResultType, none
-  // when ResultType is 0.
-  template <class TList>
-  void AddRoutine(TList& List, const TORVString& Name, const TORVString& Text, int32_t ResultType) {
-    std::unique_ptr<TORVRoutine> Routine(static_cast<TORVRoutine*>(List.GetNewObject(nullptr)));
-    Routine->SetName(Name);
-    if (ResultType != 0) {
-      auto* Param = static_cast<TORVRoutineParam*>(Routine->GetParams().GetNewObject());
-      Param->SetParamType(rpInput);
-      Param->SetName(u"x");
-      Param->SetDataType(dtInteger);
-      Routine->GetParams().Add(Param);
-      Routine->GetResultParam().SetParamType(rpResult);
-      Routine->GetResultParam().SetName(u"Result");
-      Routine->GetResultParam().SetDataType(ResultType);
-    }
-    Routine->SetDefinitionText(Text);
-    Routine->SetLockSlot(Catalog->GetNewRoutineLockSlot());
-    List.Add(Routine.get());
-    Routine.release()->GrantDefaultPrivileges();
   }
 
   TLoader LoadIntoNewCatalog() {

@@ -24,13 +24,7 @@
 namespace orv {
 namespace {
 
-struct TParamSpec {
-  int32_t Mode;
-  TORVString Name;
-  int32_t DataType;
-  int32_t SubType = 0;
-  int32_t Length = 0;
-};
+using test::TParamSpec;
 
 // A configuration with its compiler and the database Main whose catalog
 // holds t (a INTEGER, b VARCHAR(10)); collation names come from the
@@ -48,40 +42,15 @@ class StoredRoutineTest : public ::testing::Test, public test::TCompilingCatalog
 
   TORVSchema& Default() const { return *Catalog->GetDefaultSchema(); }
 
-  template <class TList>
-  auto* AddRoutine(TList& List, const TORVString& Name, const TORVString& Text,
-                   const std::vector<TParamSpec>& Params, int32_t ResultType = 0) {
-    std::unique_ptr<TORVRoutine> Routine(static_cast<TORVRoutine*>(List.GetNewObject(nullptr)));
-    Routine->SetName(Name);
-    for (const TParamSpec& Spec : Params) {
-      auto* Param = static_cast<TORVRoutineParam*>(Routine->GetParams().GetNewObject());
-      Param->SetParamType(Spec.Mode);
-      Param->SetName(Spec.Name);
-      Param->SetDataType(Spec.DataType);
-      Param->SetSubType(Spec.SubType);
-      Param->SetLength(Spec.Length);
-      Routine->GetParams().Add(Param);
-    }
-    if (ResultType != 0) {
-      Routine->GetResultParam().SetParamType(rpResult);
-      Routine->GetResultParam().SetName(u"Result");
-      Routine->GetResultParam().SetDataType(ResultType);
-    }
-    Routine->SetDefinitionText(Text);
-    Routine->SetLockSlot(Catalog->GetNewRoutineLockSlot());
-    List.Add(Routine.get());
-    Routine->GrantDefaultPrivileges();
-    return Routine.release();
-  }
-
   TORVFunction* AddFunction(const TORVString& Name, const TORVString& Text, const std::vector<TParamSpec>& Params,
                             int32_t ResultType = dtInteger) {
-    return static_cast<TORVFunction*>(AddRoutine(Default().GetFunctions(), Name, Text, Params, ResultType));
+    return static_cast<TORVFunction*>(
+        test::AddRoutine(*Catalog, Default().GetFunctions(), Name, Text, Params, ResultType));
   }
 
   TORVProcedure* AddProcedure(const TORVString& Name, const TORVString& Text,
                               const std::vector<TParamSpec>& Params = {}) {
-    return static_cast<TORVProcedure*>(AddRoutine(Default().GetProcedures(), Name, Text, Params));
+    return static_cast<TORVProcedure*>(test::AddRoutine(*Catalog, Default().GetProcedures(), Name, Text, Params));
   }
 
   // An external routines module of the test libraries.
