@@ -245,6 +245,7 @@ void TORVTableFileManager::Initialize() {
   }
   FNextNumber = 1;
   FNextFreeNumber = 0;
+  FDiskNextNumber = 1;
   FEmptied = false;
   SetWriteBehavior();
   InitializeBuffers();
@@ -406,6 +407,7 @@ void TORVTableFileManager::Read(bool Validate) {
   }
   FHeaderStream->SetPosition(0);
   ReadHeader();
+  FDiskNextNumber = FNextNumber;
   FModified = false;
   if (Validate) ValidateHeader();
   if (!GetTable()->GetObjectState().Contains(osInRepair)) {
@@ -677,13 +679,22 @@ TORVTableFileBuffer* TORVTableFileManager::GetBuffer(int32_t BufferNum, bool Rea
       FoundChanges = true;
       return nullptr;
     }
-    int32_t Count = 1;
-    if (ReadAhead && Direction != 0) {
-      Count = Direction == 1 ? std::min(ReadAheadCount, FNextNumber - BufferNum)
-                             : std::min(ReadAheadCount, BufferNum);
-      Count = std::max(Count, 1);
+    // Buffers past the last one on disk were appended by this session and
+    // exist only in its cache: a read never reaches them, and one that left
+    // the cache unchanged is new again.
+    const int32_t LastOnDisk = std::min(FDiskNextNumber, FNextNumber) - 1;
+    if (BufferNum > LastOnDisk) {
+      Buffer = GetNewBuffer(BufferNum);
+      ++FHits;
+    } else {
+      int32_t Count = 1;
+      if (ReadAhead && Direction != 0) {
+        Count = Direction == 1 ? std::min(ReadAheadCount, LastOnDisk - BufferNum + 1)
+                               : std::min(ReadAheadCount, BufferNum);
+        Count = std::max(Count, 1);
+      }
+      Buffer = ReadBuffers(BufferNum, Count, Direction);
     }
-    Buffer = ReadBuffers(BufferNum, Count, Direction);
   }
   if (Buffer == nullptr || Buffer->FNumber != BufferNum || FindBuffer(BufferNum) != Buffer)
     CorruptError(FormatString(u"Cannot find %s during retrieval from cache", {GetBufferName()}));
@@ -740,9 +751,8 @@ TORVTableFileBuffer* TORVTableFileManager::ReadBuffers(int32_t BufferNum, int32_
                                   : GetAvailableHeaderSize() + static_cast<int64_t>(BufferNum - 1) * BufferSize;
   FFileStream->SetPosition(Offset);
   int32_t BytesRead = FFileStream->Read(FReadStream->GetMemory(), static_cast<int32_t>(Size));
-  const TORVLockStates& Locks = GetTable()->GetLockState();
-  const bool HoldsFile = Locks.Contains(lsExclusiveLocked) || Locks.Contains(lsTransactionLocked);
-  if (BytesRead < BufferSize || (!HoldsFile && BytesRead != Size))
+  // Every buffer asked for lies on disk, so a short read is a damaged file.
+  if (BytesRead != Size)
     CorruptError(FormatString(u"Error reading %ss into cache - Size: %s Offset: %s Requested: %s Actual: %s",
                               {GetBufferName(), IntToString(FFileStream->GetSize()), IntToString(Offset),
                                IntToString(Size), IntToString(static_cast<int64_t>(BytesRead))}));
@@ -841,12 +851,16 @@ bool TORVTableFileManager::WriteBuffers() {
                                 {GetBufferName(), IntToString(Offset), IntToString(RunSize), IntToString(Written)}));
     ++FWrites;
     FBytesWritten += RunSize;
+    FDiskNextNumber = std::max(FDiskNextNumber, Expected);
     Result = true;
   }
   return Result;
 }
 
-void TORVTableFileManager::TruncateToHeader() { FFileStream->SetSize(GetAvailableHeaderSize()); }
+void TORVTableFileManager::TruncateToHeader() {
+  FFileStream->SetSize(GetAvailableHeaderSize());
+  FDiskNextNumber = 1;
+}
 
 void TORVTableFileManager::CheckInvariants() const {
   auto Fail = [](const char* What) { throw std::logic_error(What); };

@@ -278,6 +278,10 @@ class TORVTableFileManager : public TORVBaseObject {
   bool FWriting = false;
   std::unique_ptr<TORVMemoryStream> FReadStream;
   std::unique_ptr<TORVMemoryStream> FWriteStream;
+  // Buffers numbered below it are on disk, as the header read or this
+  // session's writes put them there; those from it up to NextNumber were
+  // appended and exist only in the cache until written.
+  int32_t FDiskNextNumber = 1;
   int32_t FReadBufferStart = 0;
   int32_t FReadBufferEnd = 0;
   TORVFileWriteBehavior FWriteBehavior = wbNormal;
