@@ -23,6 +23,7 @@ namespace {
 
 constexpr int32_t EncryptedFlagOffset = 24;
 constexpr int32_t CharacterSetOffset = 20;
+constexpr int32_t WritingFlagOffset = TORVTableFileManager::CommonHeaderSize - 1;
 
 }  // namespace
 
@@ -489,8 +490,40 @@ void TORVTableFileManager::PutHeader() {
     FHeaderStream->SetPosition(0);
     FHeaderStream->Encrypt(Size);
   }
+  PutHeaderBytes();
+}
+
+void TORVTableFileManager::PutHeaderBytes() {
+  const int32_t Size = GetActualHeaderSize();
   FFileStream->SetPosition(0);
   if (FFileStream->Write(FHeaderStream->GetMemory(), Size) != Size) CorruptError(u"Error flushing header to disk");
+}
+
+void TORVTableFileManager::PutWritingHeader() {
+  // The header as it stands on disk with only the Writing byte set: a write
+  // torn inside it leaves either the old header or one that says Writing,
+  // never new counters or a new free-chain head beside a clear flag.
+  const int32_t Size = GetActualHeaderSize();
+  FHeaderStream->SetSize(Size);
+  FFileStream->SetPosition(0);
+  if (FFileStream->Read(FHeaderStream->GetMemory(), Size) != Size) {
+    // A file being made has no header to keep yet.
+    SaveHeader(false);
+    PutHeader();
+    return;
+  }
+  const bool Encrypted = GetTable()->GetEncrypted();
+  if (Encrypted) {
+    FHeaderStream->InitEncryption(FPasswordDigest);
+    FHeaderStream->SetPosition(0);
+    FHeaderStream->Decrypt(Size);
+  }
+  FHeaderStream->GetMemory()[WritingFlagOffset] = 1;
+  if (Encrypted) {
+    FHeaderStream->SetPosition(0);
+    FHeaderStream->Encrypt(Size);
+  }
+  PutHeaderBytes();
 }
 
 void TORVTableFileManager::WriteBarrier() {
@@ -507,8 +540,7 @@ bool TORVTableFileManager::Write(bool Flush) {
   try {
     if (!Temporary) {
       FWriting = true;
-      SaveHeader(true);
-      PutHeader();
+      PutWritingHeader();
       WriteBarrier();
     }
     Result = WriteBuffers();
@@ -519,7 +551,7 @@ bool TORVTableFileManager::Write(bool Flush) {
   }
   // After a failed write the disk may hold torn buffers: the flag stays set.
   FWriting = FWriteFailed;
-  SaveHeader(Temporary);
+  SaveHeader(true);
   PutHeader();
   if (Flush && !Temporary) FFileStream->Flush();
   FModified = false;

@@ -97,8 +97,9 @@ class TORVTableFileBuffer : public TORVBaseObject {
 // encrypted table enciphers the header as one run and each buffer as its
 // own run.
 //
-// Write protocol: the header goes to disk with Writing set, then the
-// buffers, then the header with Writing clear. When the file caches writes
+// Write protocol: the header as it stands on disk goes back with Writing
+// set and nothing else changed, then the buffers, then the new header with
+// Writing clear. When the file caches writes
 // in the process, each step is flushed before the next starts, so that the
 // disk never holds a cleared flag over buffers that did not reach it. A
 // write that failed anywhere after the first step leaves the flag set on
@@ -290,8 +291,13 @@ class TORVTableFileManager : public TORVBaseObject {
 
  private:
   void SaveHeader(bool IncUpdateCounter);
+  // The first header write of the write protocol.
+  void PutWritingHeader();
   // Puts the saved header at the start of the file.
   void PutHeader();
+  // The header stream's bytes as they stand (enciphered already for an
+  // encrypted table) at the start of the file.
+  void PutHeaderBytes();
   // Puts what the file caches in the process onto the disk, so that one
   // step of the write protocol is down before the next begins.
   void WriteBarrier();

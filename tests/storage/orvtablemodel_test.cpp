@@ -1,7 +1,7 @@
 // A table's rows file and large-object file together, as a user's data
 // tests them: rows with two large objects of many sizes inserted, updated
 // and deleted by sessions with cold caches, checked against a model in
-// memory.
+// memory; and the first header write of a write torn at every byte.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -37,6 +37,9 @@ using test::ErrorOf;
 using TFaultBufferedOSFileManager = test::TFaultFileManager<TORVBufferedOSFileManager, TORVBufferedOSFile>;
 
 constexpr int32_t BlockBytes = 64;
+constexpr char RepairRequired[] =
+    "100 There is an error in the metadata for the table Orders (A write operation did not complete and a repair "
+    "is required)";
 
 // ID, a name and two large objects in 64-byte blocks. The caches are as
 // small as they go, so that reads leave them and read ahead.
@@ -246,9 +249,12 @@ class RowsAndBlobs : public test::TempFolderTest, public ::testing::WithParamInt
       auto Buffered = std::make_unique<TFaultBufferedOSFileManager>();
       Buffered->SetExclusiveFileAccess(false);
       Buffered->Initialize();
+      Faults = &Buffered->Faults();
       Files = std::move(Buffered);
     } else {
-      Files = test::NewSharedOSFileManager();
+      auto Plain = test::NewSharedOSFileManager();
+      Faults = &Plain->Faults();
+      Files = std::move(Plain);
     }
   }
   std::unique_ptr<TTableUse> NewSession(const TORVString& Folder = u"") {
@@ -256,6 +262,7 @@ class RowsAndBlobs : public test::TempFolderTest, public ::testing::WithParamInt
   }
 
   std::unique_ptr<TORVFileManager> Files;
+  test::TFaultPlan* Faults = nullptr;
 };
 
 TEST_P(RowsAndBlobs, AColdUpdateWhoseFirstLargeObjectGrowsReadsTheSecondOverBlocksOnlyInTheCache) {
@@ -412,6 +419,84 @@ TEST_P(RowsAndBlobs, RandomOperationsOfColdSessionsAgreeWithTheModel) {
   ExpectSameRows(Reader->Scan(), Model);
   EXPECT_EQ(Reader->Rows->GetRowCount(), static_cast<int32_t>(Model.size()));
   EXPECT_TRUE(Reader->Verify().empty());
+}
+
+// What an open of the rows file shows of its rows and free chain; a
+// free-chain link to a live or missing row ends the chain with -1.
+struct TRowsState {
+  int32_t LastNumber = 0;
+  int32_t RowCount = 0;
+  std::vector<int32_t> FreeChain;
+
+  bool operator==(const TRowsState& Other) const = default;
+};
+
+std::ostream& operator<<(std::ostream& Stream, const TRowsState& State) {
+  Stream << "last " << State.LastNumber << ", count " << State.RowCount << ", free";
+  for (int32_t Number : State.FreeChain) Stream << ' ' << Number;
+  return Stream;
+}
+
+TRowsState StateOf(TORVRowsetManager& Rows) {
+  TRowsState State{Rows.GetLastNumber(), Rows.GetRowCount(), {}};
+  int32_t Number = Rows.GetNextFreeNumber();
+  if (Number == Rows.GetNextNumber()) return State;
+  while (Number > 0) {
+    if (Number > State.LastNumber || static_cast<int32_t>(State.FreeChain.size()) >= State.LastNumber) {
+      State.FreeChain.push_back(-1);
+      break;
+    }
+    TORVRowsetRow* Row = Rows.GetRow(Number);
+    const bool Deleted = Row->GetStatus() == TORVRowsetRow::StatusDeleted;
+    const int32_t Next = Row->GetNextNumber();
+    Rows.PutRow(Row);
+    State.FreeChain.push_back(Deleted ? Number : -1);
+    if (!Deleted) break;
+    Number = Next;
+  }
+  return State;
+}
+
+// The first header write of a write that deletes two rows puts down only
+// its first bytes, as a crash inside it leaves the file.
+TEST_P(RowsAndBlobs, AFirstHeaderWriteTornAtAnyByteLeavesTheFileAsBeforeOrMarkedInterrupted) {
+  int32_t HeaderSize = 0;
+  for (int32_t Torn = 0; HeaderSize == 0 || Torn < HeaderSize; ++Torn) {
+    SCOPED_TRACE("torn after " + std::to_string(Torn) + " bytes");
+    const std::string Name = "torn" + std::to_string(Torn);
+    std::filesystem::create_directory(Folder() / Name);
+    const TORVString Round = PathName(Name) + u"/";
+    TRowsState Before;
+    {
+      auto Writer = NewSession(Round);
+      HeaderSize = Writer->Rows->GetActualHeaderSize();
+      Writer->StartWriting();
+      for (int32_t Index = 0; Index < 6; ++Index) {
+        TModelRow Row{0, u"row", {}, {}};
+        Writer->Insert(Row);
+      }
+      Writer->Delete(2);
+      Writer->Delete(4);
+      Writer->Write();
+      Before = StateOf(*Writer->Rows);
+      ASSERT_EQ(Before.FreeChain, (std::vector<int32_t>{4, 2}));
+      Writer->StartWriting();
+      Writer->Delete(5);
+      Writer->Delete(6);
+      Faults->FailNext(test::fkWrite, 1, test::fmTorn, Torn);
+      EXPECT_EQ(ErrorOf([&] { Writer->Rows->Write(true); }).substr(0, 4), "601 ");
+      Faults->Clear();
+    }
+    std::unique_ptr<TTableUse> Reader;
+    const std::string Error = ErrorOf([&] { Reader = NewSession(Round); });
+    if (Error != "no error") {
+      EXPECT_EQ(Error, RepairRequired);
+      continue;
+    }
+    // Once the Writing byte is down, the file is refused.
+    EXPECT_LT(Torn, TORVTableFileManager::CommonHeaderSize);
+    EXPECT_EQ(StateOf(*Reader->Rows), Before);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, RowsAndBlobs,

@@ -1,11 +1,20 @@
 #include "tests/support/orvfaultfilemgr.h"
 
+#include <algorithm>
+
 namespace orv::test {
 
-void TFaultPlan::FailNext(TFaultKind Kind, int32_t N, TFaultMode Mode) {
+void TFaultPlan::FailNext(TFaultKind Kind, int32_t N, TFaultMode Mode, int32_t TornBytes) {
   std::lock_guard<std::mutex> Guard(FMutex);
   FFailAt[Kind] = FCounts[Kind] + N;
   FModes[Kind] = Mode;
+  if (Kind == fkWrite) FTornBytes = TornBytes;
+}
+
+int32_t TFaultPlan::TornCount(int32_t Count) {
+  std::lock_guard<std::mutex> Guard(FMutex);
+  if (FTornBytes < 0) return Count > 1 ? Count / 2 : 0;
+  return std::min(FTornBytes, Count);
 }
 
 void TFaultPlan::Clear() {

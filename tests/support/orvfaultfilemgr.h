@@ -19,7 +19,8 @@ enum TFaultKind : uint8_t { fkWrite, fkFlush, fkRename };
 
 enum TFaultMode : uint8_t {
   fmFail,  // nothing happens and the operation reports a failure
-  fmTorn   // a write puts down the first half of its bytes, then fails
+  fmTorn   // a write puts down the first half of its bytes (or as many as
+           // asked for), then fails
 };
 
 // Counts each kind of operation and fails the one that was asked for.
@@ -27,19 +28,23 @@ enum TFaultMode : uint8_t {
 class TFaultPlan {
  public:
   // The Nth operation of Kind from now on fails (N from 1); one fault per
-  // kind is pending at a time.
-  void FailNext(TFaultKind Kind, int32_t N = 1, TFaultMode Mode = fmFail);
+  // kind is pending at a time. A torn write puts down TornBytes bytes when
+  // they are 0 or more, else half of its bytes.
+  void FailNext(TFaultKind Kind, int32_t N = 1, TFaultMode Mode = fmFail, int32_t TornBytes = -1);
   void Clear();
   // Operations of Kind seen so far.
   int32_t GetCount(TFaultKind Kind);
   // Counts one operation; True (and the mode) when it is the one to fail.
   bool Hit(TFaultKind Kind, TFaultMode& Mode);
+  // The bytes a torn write of Count bytes puts down.
+  int32_t TornCount(int32_t Count);
 
  private:
   std::mutex FMutex;
   int32_t FCounts[3] = {0, 0, 0};
   int32_t FFailAt[3] = {0, 0, 0};
   TFaultMode FModes[3] = {fmFail, fmFail, fmFail};
+  int32_t FTornBytes = -1;
 };
 
 template <class TFile>
@@ -54,7 +59,10 @@ class TFaultFile : public TFile {
   int32_t Write(int64_t Offset, int32_t Count, const uint8_t* Buffer) override {
     TFaultMode Mode = fmFail;
     if (!FPlan.Hit(fkWrite, Mode)) return TFile::Write(Offset, Count, Buffer);
-    if (Mode == fmTorn && Count > 1) return TFile::Write(Offset, Count / 2, Buffer);
+    if (Mode == fmTorn) {
+      const int32_t Torn = FPlan.TornCount(Count);
+      if (Torn > 0) return TFile::Write(Offset, Torn, Buffer);
+    }
     return -1;
   }
   void Flush(bool CheckAge) override {
