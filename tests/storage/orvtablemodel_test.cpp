@@ -369,7 +369,7 @@ TEST_P(RowsAndBlobs, RandomOperationsOfColdSessionsAgreeWithTheModel) {
     const size_t Kind = Below(10);
     const bool Transaction = Kind < 3;
     const bool Rollback = Kind == 0;
-    const TModel Before = Model;
+    const TModel Before = Rollback ? Model : TModel{};
     if (Transaction)
       S.StartTransaction();
     else
@@ -397,7 +397,7 @@ TEST_P(RowsAndBlobs, RandomOperationsOfColdSessionsAgreeWithTheModel) {
       } else if (Roll < 92) {
         S.Delete(Number);
         Model.erase(Picked);
-      } else if (Roll < 98) {
+      } else if (Roll < 99) {
         const TModelRow Row = S.Read(Number);
         EXPECT_EQ(Row, Picked->second) << "row " << Number << " is " << Describe(Row) << ", expected "
                                        << Describe(Picked->second);
