@@ -169,15 +169,19 @@ void BM_BufferedSpanRead1MB(benchmark::State& State) {
   State.SetBytesProcessed(static_cast<int64_t>(State.iterations()) * FileBytes);
 }
 
-BENCHMARK(BM_PlainSequentialRead4K);
-BENCHMARK(BM_BufferedSequentialRead4K);
-BENCHMARK(BM_PlainRandomRead4K);
-BENCHMARK(BM_BufferedRandomRead4K);
-BENCHMARK(BM_PlainSequentialWrite4K);
-BENCHMARK(BM_BufferedSequentialWrite4K);
-BENCHMARK(BM_PlainRandomWrite4K);
-BENCHMARK(BM_BufferedRandomWrite4K);
-BENCHMARK(BM_BufferedSpanRead1MB)->Unit(benchmark::kMillisecond);
+// Repeated runs of each case report their median (beside the mean, spread
+// and variation).
+void Repeated(benchmark::internal::Benchmark* Case) { Case->Repetitions(5)->ReportAggregatesOnly(true); }
+
+BENCHMARK(BM_PlainSequentialRead4K)->Apply(Repeated);
+BENCHMARK(BM_BufferedSequentialRead4K)->Apply(Repeated);
+BENCHMARK(BM_PlainRandomRead4K)->Apply(Repeated);
+BENCHMARK(BM_BufferedRandomRead4K)->Apply(Repeated);
+BENCHMARK(BM_PlainSequentialWrite4K)->Apply(Repeated);
+BENCHMARK(BM_BufferedSequentialWrite4K)->Apply(Repeated);
+BENCHMARK(BM_PlainRandomWrite4K)->Apply(Repeated);
+BENCHMARK(BM_BufferedRandomWrite4K)->Apply(Repeated);
+BENCHMARK(BM_BufferedSpanRead1MB)->Apply(Repeated)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace orv

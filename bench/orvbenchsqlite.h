@@ -119,4 +119,11 @@ void RunAgainstSQLite(benchmark::State& State, int64_t Count, TEngine&& Engine, 
   ReportAgainstSQLite(State, EngineNanos, SQLiteNanos, Count);
 }
 
+// A case against SQLite runs its work once per run, in repeated runs that
+// report their median (beside the mean, spread and variation).
+inline constexpr int32_t Repetitions = 5;
+inline void RepeatedAgainstSQLite(benchmark::internal::Benchmark* Case) {
+  Case->Iterations(1)->Repetitions(Repetitions)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
+}
+
 }  // namespace orv::bench

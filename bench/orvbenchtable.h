@@ -134,6 +134,16 @@ inline std::string BenchText(int32_t Index) {
   return Result;
 }
 
+// The one set of stores of a benchmark program: made by the first case
+// that needs it, or made again empty with Fresh, and removed at exit.
+template <typename TStores>
+TStores& BenchStores(bool Fresh = false) {
+  static std::unique_ptr<TStores> Stores;
+  if (Fresh) Stores.reset();
+  if (!Stores) Stores = std::make_unique<TStores>();
+  return *Stores;
+}
+
 // A new folder under the system's temporary folder, named from Prefix.
 inline std::filesystem::path MakeBenchFolder(const std::string& Prefix) {
   std::string Pattern = (std::filesystem::temp_directory_path() / (Prefix + "-XXXXXX")).string();
