@@ -861,7 +861,8 @@ void TORVIndexNavigator::Delete(TORVKeyValues& ExistingValues, int32_t ExistingN
     if (Page.GetKeyCount() == 0) {
       if (Page.GetExternal()) {
         if (Page.GetPriorNumber() != 0) {
-          TORVIndexPage* Previous = FetchLinkedPage(Page.GetPriorNumber(), Page.GetNumber(), false, false, FoundChanges);
+          TORVIndexPage* Previous =
+              FetchLinkedPage(Page.GetPriorNumber(), Page.GetNumber(), false, false, FoundChanges);
           Previous->SetNextNumber(Page.GetNextNumber());
           FIndexManager->PutPage(Previous);
         }

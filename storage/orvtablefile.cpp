@@ -921,7 +921,8 @@ bool TORVTableFileManager::VerifyHeader(bool& FoundErrors, bool RepairErrors) {
   };
   if (FileSize <= AvailableHeaderSize) {
     if (FNextNumber != 1) {
-      Found(FormatString(u"Invalid total %s count (%s)", {GetBufferName(), IntToString(static_cast<int64_t>(FNextNumber) - 1)}));
+      Found(FormatString(u"Invalid total %s count (%s)",
+                         {GetBufferName(), IntToString(static_cast<int64_t>(FNextNumber) - 1)}));
       if (RepairErrors) {
         FNextNumber = 1;
         DropBuffersFrom(FNextNumber);
@@ -936,7 +937,8 @@ bool TORVTableFileManager::VerifyHeader(bool& FoundErrors, bool RepairErrors) {
       if (RepairErrors) FFileStream->SetSize(AvailableHeaderSize + Buffers * BufferSize);
     }
     if (Buffers + 1 != FNextNumber) {
-      Found(FormatString(u"Invalid total %s count (%s)", {GetBufferName(), IntToString(static_cast<int64_t>(FNextNumber) - 1)}));
+      Found(FormatString(u"Invalid total %s count (%s)",
+                         {GetBufferName(), IntToString(static_cast<int64_t>(FNextNumber) - 1)}));
       if (RepairErrors) {
         FNextNumber = static_cast<int32_t>(std::min<int64_t>(Buffers + 1, std::numeric_limits<int32_t>::max()));
         DropBuffersFrom(FNextNumber);

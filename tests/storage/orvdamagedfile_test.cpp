@@ -221,7 +221,9 @@ std::string ReadAll(TWholeTable& Table) {
   for (int32_t Index = 0; Index < Table.Table().GetIndexes().GetCount(); ++Index) {
     TORVIndexNavigator Nav(Table.Indexes.get(), Index);
     bool FoundChanges = false;
-    auto Take = [&] { Seen += StringToUtf8(Nav.GetKey().GetItems(0)->GetAsString()) + "@" + std::to_string(Nav.GetRowNumber()) + ";"; };
+    auto Take = [&] {
+      Seen += StringToUtf8(Nav.GetKey().GetItems(0)->GetAsString()) + "@" + std::to_string(Nav.GetRowNumber()) + ";";
+    };
     for (bool On = Nav.First(FoundChanges); On; On = Nav.Next(FoundChanges)) Take();
     for (bool On = Nav.Last(FoundChanges); On; On = Nav.Prior(FoundChanges)) Take();
   }
@@ -353,7 +355,8 @@ TEST_F(DamagedTable, ARowsLargeObjectSizeNearTwoGigabytesAllocatesNothingBeforeI
     std::string Expected;
   };
   const std::vector<TCase> Cases = {
-      {"slot and chain", true, "601 The table Orders is corrupt (Invalid total size (2147483000) for start BLOB block "},
+      {"slot and chain", true,
+       "601 The table Orders is corrupt (Invalid total size (2147483000) for start BLOB block "},
       {"slot only", false, "no error"}};
   for (const TCase& Case : Cases) {
     SCOPED_TRACE(Case.Name);
@@ -448,7 +451,9 @@ TEST_F(DamagedTable, VerifyWithoutRepairStopsAtTheFilesEndWhateverBufferCountThe
 
 // One damage done to a file's bytes, as text for the failure message.
 std::string Damage(TORVBytes& Bytes, std::mt19937& Random, int32_t HeaderArea, int32_t BufferSize) {
-  auto Pick = [&](int64_t Count) { return static_cast<int64_t>(Random() % static_cast<uint64_t>(std::max<int64_t>(Count, 1))); };
+  auto Pick = [&](int64_t Count) {
+    return static_cast<int64_t>(Random() % static_cast<uint64_t>(std::max<int64_t>(Count, 1)));
+  };
   const int64_t Size = static_cast<int64_t>(Bytes.size());
   const int64_t Buffers = std::max<int64_t>((Size - HeaderArea) / BufferSize, 0);
   // Offsets land in the header's fields or in a buffer, mostly near its
@@ -667,13 +672,15 @@ TEST_P(DamagedTableFuzz, EveryDamageReadsSoundlyOrRaisesAnEngineError) {
     close(Pipe[1]);
     std::string Reported;
     char Chunk[512];
-    for (ssize_t Read; (Read = read(Pipe[0], Chunk, sizeof(Chunk))) > 0;) Reported.append(Chunk, static_cast<size_t>(Read));
+    for (ssize_t Read; (Read = read(Pipe[0], Chunk, sizeof(Chunk))) > 0;)
+      Reported.append(Chunk, static_cast<size_t>(Read));
     close(Pipe[0]);
     int Status = 0;
     ASSERT_EQ(waitpid(Child, &Status, 0), Child);
     std::string Outcome;
     if (WIFSIGNALED(Status))
-      Outcome = WTERMSIG(Status) == SIGALRM ? "time limit passed" : "killed by signal " + std::to_string(WTERMSIG(Status));
+      Outcome = WTERMSIG(Status) == SIGALRM ? "time limit passed"
+                                            : "killed by signal " + std::to_string(WTERMSIG(Status));
     else if (WEXITSTATUS(Status) != 0)
       Outcome = "exit " + std::to_string(WEXITSTATUS(Status));
     if (!Outcome.empty()) {

@@ -479,9 +479,11 @@ TEST_F(DamagedIndexTree, ABrokenLeafChainEndsAScanWithTheIndexCorruptionAndRepai
   };
   const std::vector<TCase> Cases = {
       {"next links back to the first page", false, 2,
-       [](auto& Bytes, int64_t At, const auto& Leaves) { PutInt(Bytes, At, Leaves[0]); }, "Recursive next index page pointer"},
+       [](auto& Bytes, int64_t At, const auto& Leaves) { PutInt(Bytes, At, Leaves[0]); },
+       "Recursive next index page pointer"},
       {"prior links ahead", true, 0,
-       [](auto& Bytes, int64_t At, const auto& Leaves) { PutInt(Bytes, At + 5, Leaves[2]); }, "Invalid prior index page"},
+       [](auto& Bytes, int64_t At, const auto& Leaves) { PutInt(Bytes, At + 5, Leaves[2]); },
+       "Invalid prior index page"},
       {"a page copied over the next one", false, 2,
        [this](auto& Bytes, int64_t At, const auto&) {
          std::memmove(Bytes.data() + At, Bytes.data() + At - Size, static_cast<size_t>(Size));
