@@ -567,7 +567,9 @@ void TORVStaticRowValue::LoadBlobStream() {
     const int32_t Size = ReadIntAt(SlotData + kBlobSizeOffset);
     if (Present && BlockNumber > 0) {
       if (Size < 0) RaiseError(ORV_CORRUPT_ERROR, {u"column", FColumn->GetName(), u"The large-object size is negative"});
-      Contents.SetSize(Size);
+      // The reader sizes the contents from the chain, whose total it checks
+      // against the blocks the file holds: the slot's size, which a damaged
+      // row may set to anything, allocates nothing.
       if (Size > 0) {
         Contents.SetPosition(0);
         FRowValues->ReadBlobStream(BlockNumber, Contents, FColumn->GetBlobCompression() > 0);

@@ -213,10 +213,13 @@ bool TORVBlobManager::TryReadStream(int32_t RowVersion, int32_t BlockNumber, TOR
     BlobStream.SetSize(0);
     FTableManager->RowDeletedError();
   }
-  // The value cannot hold more than every block of the file together.
+  // The value cannot hold more than every block the file holds together;
+  // checked before the stream is sized, so that a damaged total allocates
+  // nothing.
+  const int32_t StoredLastNumber = GetStoredLastNumber();
   const int32_t TotalSize = Block->GetTotalSize();
   if (TotalSize < 0 ||
-      TotalSize > static_cast<int64_t>(GetLastNumber()) * (GetBufferSize() - TORVBlobBlock::ContinuationHeaderBytes))
+      TotalSize > static_cast<int64_t>(StoredLastNumber) * (GetBufferSize() - TORVBlobBlock::ContinuationHeaderBytes))
     CorruptError(FormatString(u"Invalid total size (%s) for start %s %s",
                               {IntToString(TotalSize), GetBufferName(), IntToString(BlockNumber)}));
   BlobStream.SetSize(TotalSize);
@@ -231,7 +234,7 @@ bool TORVBlobManager::TryReadStream(int32_t RowVersion, int32_t BlockNumber, TOR
     const int32_t Next = Block->GetNextNumber();
     if (Next < 1) break;
     // A chain longer than the file loops.
-    if (Next > GetLastNumber() || ++Blocks > GetLastNumber())
+    if (Next > GetLastNumber() || ++Blocks > StoredLastNumber)
       CorruptError(FormatString(u"Invalid next %s pointer (%s)", {GetBufferName(), IntToString(Next)}));
     TORVBlobBlock* NextBlock =
         GetBlock(Next, true, ReadAheadFor(TotalSize - Filled, Block->GetHeaderSize()), FoundChanges);
@@ -262,6 +265,7 @@ void TORVBlobManager::WriteStream(int32_t RowVersion, int32_t& BlockNumber, TORV
   const uint8_t* Source = BlobStream.GetMemory();
   int64_t Written = 0;
   int32_t Blocks = 1;
+  const int32_t StoredLastNumber = GetStoredLastNumber();
   while (Written < Total) {
     const int32_t Size =
         static_cast<int32_t>(std::min<int64_t>(GetBufferSize() - Block->GetHeaderSize(), Total - Written));
@@ -277,7 +281,7 @@ void TORVBlobManager::WriteStream(int32_t RowVersion, int32_t& BlockNumber, TORV
       NextBlock->SetBlockType(TORVBlobBlock::ContinuationBlock);
       Block->SetNextNumber(NextBlock->GetNumber());
     } else {
-      if (Next > GetLastNumber() || ++Blocks > GetLastNumber())
+      if (Next > GetLastNumber() || ++Blocks > StoredLastNumber)
         CorruptError(FormatString(u"Invalid next %s pointer (%s)", {GetBufferName(), IntToString(Next)}));
       NextBlock = GetBlock(Next, true, ReadAheadFor(Total - Written, Block->GetHeaderSize()));
       if (NextBlock->GetBlockType() != TORVBlobBlock::ContinuationBlock) {

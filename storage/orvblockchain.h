@@ -24,7 +24,7 @@ namespace orv {
 // False when the user stopped the scan through the progress check.
 //
 // TManager gives GetBlock(Number, ReadAhead, ReadAheadBlocks) (never nil),
-// PutBlock, GetBufferName, GetBufferSize, GetLastNumber and
+// PutBlock, GetBufferName, GetBufferSize, GetStoredLastNumber and
 // GetMaxReadAheadBufferCount; its blocks give the number, NextNumber,
 // BlockType, Size, TotalSize and GetHeaderSize with their setters.
 template <typename TManager, typename TBlock>
@@ -39,7 +39,9 @@ bool VerifyBlockChains(TManager& Manager, TORVSessionManager& Session, bool Chec
     }
   };
   const TORVString Name = Manager.GetBufferName();
-  const int32_t LastNumber = Manager.GetLastNumber();
+  // Blocks past the file's end, which a damaged header may claim, are not
+  // walked: the header check has reported them.
+  const int32_t LastNumber = Manager.GetStoredLastNumber();
   TORVSparseBitmap Visited;
   Visited.SetBitCount(LastNumber + 1);
   bool Continue = true;

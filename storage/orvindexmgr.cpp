@@ -398,6 +398,10 @@ struct TORVIndexManager::TVerifyCounts {
   int32_t ExternalKeys = 0;
   // The record's page total, for progress.
   int64_t TotalPages = 0;
+  // The external pages are met in key order, which is the order of their
+  // doubly linked chain: the last one met and the page it links to.
+  int32_t LastExternal = 0;
+  int32_t LastExternalNext = 0;
   bool TreeError = false;
   bool Aborted = false;
 };
@@ -407,7 +411,9 @@ bool TORVIndexManager::VerifyBuffers(bool& FoundErrors, bool RepairErrors) {
   TORVSessionManager& Session = FTableManager->GetSessionManager();
   TORVIndexes& Indexes = FTableManager->GetIndexes();
   const TORVString Name = GetBufferName();
-  const int32_t LastNumber = GetLastNumber();
+  // Pages past the file's end, which a damaged header may claim, are not
+  // walked: the header check has reported them.
+  const int32_t LastNumber = GetStoredLastNumber();
   const int32_t IndexCount = std::min(GetIndexCount(), Indexes.GetCount());
   for (int32_t Index = 0; Index < Indexes.GetCount(); ++Index) Indexes.GetIndex(Index)->SetRequiresRebuild(false);
   auto Found = [&](const TORVString& Message, TORVConfigObject* Obj) {
@@ -481,6 +487,12 @@ bool TORVIndexManager::VerifyBuffers(bool& FoundErrors, bool RepairErrors) {
       Found(FormatString(u"Error accessing %s (%s)", {Name, IntToString(Header.RootNumber)}), nullptr);
       Counts.TreeError = true;
     }
+    if (!Counts.TreeError && !Counts.Aborted && Counts.LastExternalNext != 0) {
+      Found(FormatString(u"Invalid next %s %s pointer (%s)",
+                         {Name, IntToString(Counts.LastExternal), IntToString(Counts.LastExternalNext)}),
+            CatalogIndex);
+      Counts.TreeError = true;
+    }
     if (Counts.TreeError) FoundErrors = true;
     if (Counts.Aborted) {
       Aborted = true;
@@ -517,7 +529,7 @@ bool TORVIndexManager::VerifyNextIndexPage(int32_t PageNumber, TORVIndexKey* Par
                                            TVerifyCounts& Counts, bool RepairErrors) {
   const TORVString Name = GetBufferName();
   const TORVString Number = IntToString(PageNumber);
-  const int32_t LastNumber = GetLastNumber();
+  const int32_t LastNumber = GetStoredLastNumber();
   TORVIndex* CatalogIndex = GetActiveIndex();
   auto Fail = [&](const TORVString& Message) {
     LogVerifyMessage(Message, CatalogIndex, RepairErrors);
@@ -544,6 +556,20 @@ bool TORVIndexManager::VerifyNextIndexPage(int32_t PageNumber, TORVIndexKey* Par
     if (External && (Page->GetPriorNumber() < 0 || Page->GetPriorNumber() > LastNumber))
       return Fail(
           FormatString(u"Invalid prior %s %s pointer (%s)", {Name, Number, IntToString(Page->GetPriorNumber())}));
+    if (External) {
+      // Cursors walk the chain: it must list the external pages in key
+      // order, each linking back to the one before.
+      if (Counts.LastExternal != 0 && Counts.LastExternalNext != PageNumber)
+        return Fail(FormatString(u"Invalid next %s %s pointer (%s)", {Name, IntToString(Counts.LastExternal),
+                                                                       IntToString(Counts.LastExternalNext)}));
+      if (Page->GetPriorNumber() != Counts.LastExternal)
+        return Fail(
+            FormatString(u"Invalid prior %s %s pointer (%s)", {Name, Number, IntToString(Page->GetPriorNumber())}));
+      Counts.LastExternal = PageNumber;
+      Counts.LastExternalNext = Next;
+    }
+    if (Page->GetOwnerIndex() != CatalogIndex)
+      return Fail(FormatString(u"Error accessing %s (%s)", {Name, Number}));
     if (Page->GetKeyCount() == 0)
       return Fail(FormatString(u"Invalid %s %s key count (%s)", {Name, Number, IntToString(Page->GetKeyCount())}));
     TORVIndexKey Key(Page->GetCharacterSet(), Page->GetOwnerIndex());

@@ -188,6 +188,8 @@ void TORVIndexNavigator::ClearNavigateLevel() {
 
 void TORVIndexNavigator::ClearActiveRow() {
   SetActiveIndex();
+  FChainDirection = 0;
+  FChainSteps = 0;
   FPage->Initialize();
   FKey->First();
 }
@@ -255,7 +257,54 @@ TORVIndexPage* TORVIndexNavigator::FetchPage(int32_t PageNumber, bool DetectChan
   if (PageNumber < 1 || PageNumber > FIndexManager->GetLastNumber())
     FIndexManager->CorruptError(FormatString(u"Invalid %s number specified for retrieval from cache",
                                              {FIndexManager->GetBufferName()}));
-  return DetectChanges ? FIndexManager->GetPage(PageNumber, FoundChanges) : FIndexManager->GetPage(PageNumber);
+  TORVIndexPage* Page =
+      DetectChanges ? FIndexManager->GetPage(PageNumber, FoundChanges) : FIndexManager->GetPage(PageNumber);
+  // A page is read under the index active at the time; one laid out for
+  // another index would send this index's keys outside it.
+  if (Page != nullptr && Page->GetOwnerIndex() != FIndexManager->GetActiveIndex()) {
+    FIndexManager->PutPage(Page);
+    FIndexManager->CorruptError(FormatString(u"The index %s page %s belongs to another index",
+                                             {FIndex->GetName(), IntToString(PageNumber)}));
+  }
+  return Page;
+}
+
+bool TORVIndexNavigator::LinksBack(const TORVIndexPage& Page, int32_t FromNumber, bool Forward) {
+  return Page.GetExternal() && (Forward ? Page.GetPriorNumber() : Page.GetNextNumber()) == FromNumber;
+}
+
+void TORVIndexNavigator::ChainError() {
+  FIndexManager->CorruptError(FormatString(u"The index %s page chain is broken", {FIndex->GetName()}));
+  throw std::logic_error("index corruption error returned");
+}
+
+TORVIndexPage* TORVIndexNavigator::FetchLinkedPage(int32_t PageNumber, int32_t FromNumber, bool Forward,
+                                                   bool DetectChanges, bool& FoundChanges) {
+  TORVIndexPage* Page = FetchPage(PageNumber, DetectChanges, FoundChanges);
+  if (Page != nullptr && !LinksBack(*Page, FromNumber, Forward)) {
+    FIndexManager->PutPage(Page);
+    ChainError();
+  }
+  return Page;
+}
+
+void TORVIndexNavigator::CheckChainStep(TORVIndexPage& Page, bool Forward) {
+  const int32_t Direction = Forward ? 1 : -1;
+  if (FChainDirection != Direction) {
+    FChainDirection = Direction;
+    FChainSteps = 0;
+  }
+  if (++FChainSteps > FIndexManager->GetStoredLastNumber()) ChainError();
+  const int32_t FromNumber = FPage->GetNumber();
+  if (LinksBack(Page, FromNumber, Forward)) return;
+  // The current entry is a copy: when this session changed the tree since
+  // it was taken, its link may be older than the page it names. Only a
+  // page whose own link names Page is a broken chain.
+  bool FoundChanges = false;
+  TORVIndexPage* From = FetchPage(FromNumber, false, FoundChanges);
+  const int32_t Link = Forward ? From->GetNextNumber() : From->GetPriorNumber();
+  FIndexManager->PutPage(From);
+  if (Link == Page.GetNumber()) ChainError();
 }
 
 int32_t TORVIndexNavigator::SearchPage(TORVIndexPage& Page, TORVIndexKey& Key, TORVDescent& Descent) {
@@ -288,6 +337,8 @@ int32_t TORVIndexNavigator::SearchPage(TORVIndexPage& Page, TORVIndexKey& Key, T
 bool TORVIndexNavigator::Descend(TORVDescent& Descent, bool DetectChanges, bool& FoundChanges) {
   FoundChanges = false;
   ClearLevels();
+  FChainDirection = 0;
+  FChainSteps = 0;
   int32_t Number = FIndexManager->GetRootNumber();
   for (;;) {
     TORVIndexPage* Page = FetchPage(Number, DetectChanges, FoundChanges);
@@ -326,7 +377,7 @@ int32_t TORVIndexNavigator::SearchNextHigherKey(TORVValues& SearchValues, int32_
   if (!Key.Next()) {
     const int32_t NextNumber = Current.GetPage()->GetNextNumber();
     if (NextNumber != 0) {
-      TORVIndexPage* Page = FetchPage(NextNumber, true, FoundChanges);
+      TORVIndexPage* Page = FetchLinkedPage(NextNumber, Current.GetPage()->GetNumber(), true, true, FoundChanges);
       if (Page == nullptr) {
         ClearLevels();
         return 0;
@@ -426,6 +477,7 @@ bool TORVIndexNavigator::Next(bool& FoundChanges) {
     TORVIndexPage* Page = FetchPage(NextNumber, true, FoundChanges);
     if (Page == nullptr) return false;
     FNavigateLevel->SetPage(Page);
+    CheckChainStep(*Page, true);
     if (Page->GetKeyCount() == 0 || AfterRange(FNavigateLevel->GetKey())) {
       FEOF = true;
       ClearNavigateLevel();
@@ -464,6 +516,7 @@ bool TORVIndexNavigator::Prior(bool& FoundChanges) {
     TORVIndexPage* Page = FetchPage(PriorNumber, true, FoundChanges);
     if (Page == nullptr) return false;
     FNavigateLevel->SetPage(Page);
+    CheckChainStep(*Page, false);
     FNavigateLevel->GetKey().Last();
     if (Page->GetKeyCount() == 0 || BeforeRange(FNavigateLevel->GetKey())) {
       FBOF = true;
@@ -585,7 +638,7 @@ int32_t TORVIndexNavigator::GetNextHigherKeyRowCount(bool& FoundChanges) {
   if (Key.Next()) return Result + 1;
   const int32_t NextNumber = Current.GetPage()->GetNextNumber();
   if (NextNumber == 0) return Result;
-  TORVIndexPage* Page = FetchPage(NextNumber, true, FoundChanges);
+  TORVIndexPage* Page = FetchLinkedPage(NextNumber, Current.GetPage()->GetNumber(), true, true, FoundChanges);
   if (Page == nullptr) return 0;
   FIndexManager->PutPage(Current.GetPage());
   Current.SetPage(Page);
@@ -698,7 +751,7 @@ void TORVIndexNavigator::UpdateUpperIndexPages() {
       Page.SetNextNumber(NewPage->GetNumber());
       if (OldNext != 0) {
         bool FoundChanges = false;
-        TORVIndexPage* Following = FetchPage(OldNext, false, FoundChanges);
+        TORVIndexPage* Following = FetchLinkedPage(OldNext, Page.GetNumber(), true, false, FoundChanges);
         Following->SetPriorNumber(NewPage->GetNumber());
         FIndexManager->PutPage(Following);
       }
@@ -808,12 +861,13 @@ void TORVIndexNavigator::Delete(TORVKeyValues& ExistingValues, int32_t ExistingN
     if (Page.GetKeyCount() == 0) {
       if (Page.GetExternal()) {
         if (Page.GetPriorNumber() != 0) {
-          TORVIndexPage* Previous = FetchPage(Page.GetPriorNumber(), false, FoundChanges);
+          TORVIndexPage* Previous =
+              FetchLinkedPage(Page.GetPriorNumber(), Page.GetNumber(), false, false, FoundChanges);
           Previous->SetNextNumber(Page.GetNextNumber());
           FIndexManager->PutPage(Previous);
         }
         if (Page.GetNextNumber() != 0) {
-          TORVIndexPage* Following = FetchPage(Page.GetNextNumber(), false, FoundChanges);
+          TORVIndexPage* Following = FetchLinkedPage(Page.GetNextNumber(), Page.GetNumber(), true, false, FoundChanges);
           Following->SetPriorNumber(Page.GetPriorNumber());
           FIndexManager->PutPage(Following);
         }
@@ -825,7 +879,7 @@ void TORVIndexNavigator::Delete(TORVKeyValues& ExistingValues, int32_t ExistingN
       continue;
     }
     if (!Page.GetExternal() || Page.GetPriorNumber() == 0) break;
-    TORVIndexPage* Previous = FetchPage(Page.GetPriorNumber(), false, FoundChanges);
+    TORVIndexPage* Previous = FetchLinkedPage(Page.GetPriorNumber(), Page.GetNumber(), false, false, FoundChanges);
     FMergeLevel->SetPage(Previous);
     if (!Page.CanMerge(*Previous)) break;
     int32_t Adjust = 0;
@@ -842,7 +896,7 @@ void TORVIndexNavigator::Delete(TORVKeyValues& ExistingValues, int32_t ExistingN
     Page.Merge(*Previous, Adjust);
     Previous->SetNextNumber(Page.GetNextNumber());
     if (Page.GetNextNumber() != 0) {
-      TORVIndexPage* Following = FetchPage(Page.GetNextNumber(), false, FoundChanges);
+      TORVIndexPage* Following = FetchLinkedPage(Page.GetNextNumber(), Page.GetNumber(), true, false, FoundChanges);
       Following->SetPriorNumber(Page.GetPriorNumber());
       FIndexManager->PutPage(Following);
     }

@@ -147,7 +147,19 @@ class TORVIndexNavigator : public TORVNavigator {
   void ClearNavigateLevel();
   TORVIndexLevel& Level(int32_t Index) { return *FLevels[static_cast<size_t>(Index)]; }
   TORVIndexLevel& CurrentLevel() { return Level(FLevel); }
+  // A page of this index: a number outside the file or a page another
+  // index owns raises the corruption error.
   TORVIndexPage* FetchPage(int32_t PageNumber, bool DetectChanges, bool& FoundChanges);
+  // The external page that FromNumber links to, forward or backward; it
+  // must link back to FromNumber, since the chain is doubly linked.
+  TORVIndexPage* FetchLinkedPage(int32_t PageNumber, int32_t FromNumber, bool Forward, bool DetectChanges,
+                                 bool& FoundChanges);
+  static bool LinksBack(const TORVIndexPage& Page, int32_t FromNumber, bool Forward);
+  // A cursor's step from the current entry's page to Page, held by the
+  // navigate level: the link must hold both ways, and a walk in one
+  // direction never takes more steps than the file has pages.
+  void CheckChainStep(TORVIndexPage& Page, bool Forward);
+  [[noreturn]] void ChainError();
   // From the root to an external page, each page searched as Descent says;
   // False on FoundChanges (levels released).
   bool Descend(TORVDescent& Descent, bool DetectChanges, bool& FoundChanges);
@@ -191,6 +203,10 @@ class TORVIndexNavigator : public TORVNavigator {
   std::unique_ptr<TORVIndexLevel> FMergeLevel;
   int32_t FLevel = 0;
   int32_t FNumLevels = 0;
+  // Pages crossed by Next (direction 1) or Prior (-1) since the last
+  // descent; a damaged chain that loops is caught by the count.
+  int32_t FChainDirection = 0;
+  int32_t FChainSteps = 0;
   std::vector<std::unique_ptr<TORVIndexLevel>> FLevels;
 };
 

@@ -215,8 +215,11 @@ bool TORVPublishedUpdatesManager::TryReadStream(int32_t& BlockNumber, TORVMemory
   if (Block->GetBlockType() != TORVPublishedUpdatesBlock::FirstBlock) BlockTypeError();
   const int32_t Start = BlockNumber;
   const int32_t TotalSize = Block->GetTotalSize();
-  // A record cannot hold more than every block of the file together.
-  if (TotalSize < 0 || TotalSize > static_cast<int64_t>(GetLastNumber()) *
+  // A record cannot hold more than every block the file holds together;
+  // checked before the stream is sized, so that a damaged total allocates
+  // nothing.
+  const int32_t StoredLastNumber = GetStoredLastNumber();
+  if (TotalSize < 0 || TotalSize > static_cast<int64_t>(StoredLastNumber) *
                                        (GetBufferSize() - TORVPublishedUpdatesBlock::ContinuationHeaderBytes))
     CorruptError(FormatString(u"Invalid total size (%s) for start %s %s",
                               {IntToString(TotalSize), GetBufferName(), IntToString(Start)}));
@@ -235,7 +238,7 @@ bool TORVPublishedUpdatesManager::TryReadStream(int32_t& BlockNumber, TORVMemory
     Filled += Copied;
     const int32_t Next = Block->GetNextNumber();
     if (Filled >= TotalSize || Next < 1) break;
-    if (Next > GetLastNumber() || ++Blocks > GetLastNumber())
+    if (Next > GetLastNumber() || ++Blocks > StoredLastNumber)
       CorruptError(FormatString(u"Invalid next %s pointer (%s)", {GetBufferName(), IntToString(Next)}));
     const int32_t ReadAhead = static_cast<int32_t>(std::min<int64_t>(
         std::max<int64_t>(1, (TotalSize - Filled) / (GetBufferSize() - Block->GetHeaderSize())),

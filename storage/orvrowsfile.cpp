@@ -356,7 +356,9 @@ bool TORVRowsetManager::VerifyBuffers(bool& FoundErrors, bool RepairErrors) {
   FTableManager->VerifyStatus(u"Verifying rows (structure-only)");
   TORVProgressScope Progress(Session);
 
-  const int32_t LastNumber = GetLastNumber();
+  // A header that claims more rows than the file holds was reported by the
+  // header check; the walks stop at the file's end.
+  const int32_t LastNumber = GetStoredLastNumber();
   bool Continue = true;
   bool RebuildFreeChain = false;
 

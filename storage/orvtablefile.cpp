@@ -194,6 +194,16 @@ void TORVTableFileManager::CheckMaxBuffers() {
     FullError();
 }
 
+int32_t TORVTableFileManager::GetStoredLastNumber() {
+  const int32_t LastNumber = GetLastNumber();
+  if (!FFileStream || LastNumber <= 0) return LastNumber;
+  int64_t Stored = (FFileStream->GetSize() - GetAvailableHeaderSize()) / GetBufferSize();
+  if (Stored >= LastNumber) return LastNumber;
+  // Buffers made since the last write live only in the cache.
+  for (const auto& Entry : FBuffers) Stored = std::max<int64_t>(Stored, Entry.first);
+  return static_cast<int32_t>(std::clamp<int64_t>(Stored, 0, LastNumber));
+}
+
 void TORVTableFileManager::IncNextNumber() {
   if (FNextNumber == std::numeric_limits<int32_t>::max()) FullError();
   ++FNextNumber;
@@ -721,7 +731,11 @@ TORVTableFileBuffer* TORVTableFileManager::GetBuffer(int32_t BufferNum, bool Rea
     } else {
       int32_t Count = 1;
       if (ReadAhead && Direction != 0) {
-        Count = Direction == 1 ? std::min(ReadAheadCount, LastOnDisk - BufferNum + 1)
+        // Forward, no further than the file holds either: a header that
+        // claims more buffers must not turn a read of the last ones into a
+        // short read.
+        Count = Direction == 1 ? std::min({ReadAheadCount, LastOnDisk - BufferNum + 1,
+                                           GetStoredLastNumber() + 1 - BufferNum})
                                : std::min(ReadAheadCount, BufferNum);
         Count = std::max(Count, 1);
       }
@@ -955,7 +969,8 @@ bool TORVTableFileManager::VerifyHeader(bool& FoundErrors, bool RepairErrors) {
   };
   if (FileSize <= AvailableHeaderSize) {
     if (FNextNumber != 1) {
-      Found(FormatString(u"Invalid total %s count (%s)", {GetBufferName(), IntToString(FNextNumber - 1)}));
+      Found(FormatString(u"Invalid total %s count (%s)",
+                         {GetBufferName(), IntToString(static_cast<int64_t>(FNextNumber) - 1)}));
       if (RepairErrors) {
         FNextNumber = 1;
         DropBuffersFrom(FNextNumber);
@@ -970,7 +985,8 @@ bool TORVTableFileManager::VerifyHeader(bool& FoundErrors, bool RepairErrors) {
       if (RepairErrors) FFileStream->SetSize(AvailableHeaderSize + Buffers * BufferSize);
     }
     if (Buffers + 1 != FNextNumber) {
-      Found(FormatString(u"Invalid total %s count (%s)", {GetBufferName(), IntToString(FNextNumber - 1)}));
+      Found(FormatString(u"Invalid total %s count (%s)",
+                         {GetBufferName(), IntToString(static_cast<int64_t>(FNextNumber) - 1)}));
       if (RepairErrors) {
         FNextNumber = static_cast<int32_t>(std::min<int64_t>(Buffers + 1, std::numeric_limits<int32_t>::max()));
         DropBuffersFrom(FNextNumber);

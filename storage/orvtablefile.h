@@ -214,7 +214,13 @@ class TORVTableFileManager : public TORVBaseObject {
   const TORVString& GetFileName() const { return FFileName; }
   TORVFileStream* GetFileStream() const { return FFileStream.get(); }
   bool GetOpened() const { return FFileStream != nullptr; }
-  int32_t GetLastNumber() const { return FNextNumber - 1; }
+  // A damaged header read for repair may hold a NextNumber below 1: then
+  // there is no last buffer.
+  int32_t GetLastNumber() const { return FNextNumber < 1 ? 0 : FNextNumber - 1; }
+  // The last buffer that can be read: the header's last number, but none
+  // past what the file and this cache hold, so that a damaged header cannot
+  // send a walk or an allocation far beyond the file's end.
+  int32_t GetStoredLastNumber();
   int32_t GetNextNumber() const { return FNextNumber; }
   // The first free buffer, else the next new one.
   int32_t GetNextFreeNumber() const { return FNextFreeNumber != 0 ? FNextFreeNumber : FNextNumber; }

@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -396,6 +401,142 @@ TEST_F(IndexTree, DeletingAMissingEntryRaisesTheMissingKeyCorruption) {
   EXPECT_EQ(ErrorOf([&] { Nav(1).Delete(Key(1, 1, 2)->Key, 1); }),
             "601 The table Orders is corrupt (The index ByD is missing a required key)");
   CheckIndexes();
+}
+
+// Damaged files: the external pages of index Index in chain order (the
+// chain still sound), and raw changes to a page on disk.
+class DamagedIndexTree : public IndexTree {
+ protected:
+  std::vector<int32_t> LeafPages(int32_t Index) {
+    File().SetIndexNumber(Index);
+    TORVIndexKey Walk(CharacterSet(), IndexAt(Index));
+    int32_t Number = File().GetRootNumber();
+    for (bool External = false; !External;) {
+      TORVIndexPage* Page = File().GetPage(Number);
+      External = Page->GetExternal();
+      Walk.SetIndexPage(Page);
+      Walk.First();
+      if (!External) Number = Walk.GetNumber();
+      File().PutPage(Page);
+    }
+    std::vector<int32_t> Result;
+    for (; Number != 0 && Result.size() <= static_cast<size_t>(File().GetLastNumber());) {
+      Result.push_back(Number);
+      TORVIndexPage* Page = File().GetPage(Number);
+      Number = Page->GetNextNumber();
+      File().PutPage(Page);
+    }
+    return Result;
+  }
+  // The page's bytes in the file, changed by Change; the session is closed
+  // around it and opened again.
+  void ChangeOnDisk(const std::function<void(std::vector<uint8_t>& Bytes, int64_t PageOffset)>& Change,
+                    int32_t Number) {
+    const std::string Path = StringToUtf8(File().GetFullFileName());
+    const int64_t Offset = File().GetAvailableHeaderSize() + static_cast<int64_t>(Number - 1) * Size;
+    Navigators.clear();
+    Session.reset();
+    std::vector<uint8_t> Bytes;
+    {
+      std::ifstream In(Path, std::ios::binary);
+      Bytes.assign(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>());
+    }
+    Change(Bytes, Offset);
+    {
+      std::ofstream Out(Path, std::ios::binary | std::ios::trunc);
+      Out.write(reinterpret_cast<const char*>(Bytes.data()), static_cast<std::streamsize>(Bytes.size()));
+    }
+    Reopen();
+  }
+  static void PutInt(std::vector<uint8_t>& Bytes, int64_t At, int32_t Value) {
+    std::memcpy(Bytes.data() + At, &Value, sizeof(Value));
+  }
+  // Verify's findings, each as the text between the file name's
+  // parentheses.
+  std::vector<std::string> Verify(bool Repair) {
+    Session->Manager->LogLines.clear();
+    bool FoundErrors = false;
+    File().Verify(FoundErrors, Repair);
+    std::vector<std::string> Findings;
+    for (const TORVString& Line : Session->Manager->LogLines) {
+      const std::string Text = StringToUtf8(Line);
+      const size_t Open = Text.find('(', Text.find(".ORVIdx"));
+      Findings.push_back(Text.substr(Open + 1, Text.rfind(')') - Open - 1));
+    }
+    return Findings;
+  }
+};
+
+TEST_F(DamagedIndexTree, ABrokenLeafChainEndsAScanWithTheIndexCorruptionAndRepairRebuildsTheIndex) {
+  // Offsets in an external page: NextNumber at 0, PriorNumber at 5.
+  struct TCase {
+    const char* Name;
+    bool Backward;
+    // The page to change (a position in the leaf chain) and the change.
+    int32_t Leaf;
+    std::function<void(std::vector<uint8_t>&, int64_t, const std::vector<int32_t>&)> Break;
+    std::string Finding;
+  };
+  const std::vector<TCase> Cases = {
+      {"next links back to the first page", false, 2,
+       [](auto& Bytes, int64_t At, const auto& Leaves) { PutInt(Bytes, At, Leaves[0]); },
+       "Recursive next index page pointer"},
+      {"prior links ahead", true, 0,
+       [](auto& Bytes, int64_t At, const auto& Leaves) { PutInt(Bytes, At + 5, Leaves[2]); },
+       "Invalid prior index page"},
+      {"a page copied over the next one", false, 2,
+       [this](auto& Bytes, int64_t At, const auto&) {
+         std::memmove(Bytes.data() + At, Bytes.data() + At - Size, static_cast<size_t>(Size));
+       },
+       ""},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    Navigators.clear();
+    Session.reset();
+    std::filesystem::remove_all(Folder());
+    std::filesystem::create_directory(Folder());
+    Models.clear();
+    Rows.clear();
+    Open({{u"ByU", itPrimaryKey, test::UColumn, false}});
+    for (int32_t Row = 1; Row <= 60; ++Row) InsertRow({Row, Row, Row, 0});
+    File().Write(true);
+    const std::vector<int32_t> Leaves = LeafPages(0);
+    ASSERT_GE(Leaves.size(), 4u);
+    ChangeOnDisk([&](auto& Bytes, int64_t At) { Case.Break(Bytes, At, Leaves); },
+                 Leaves[static_cast<size_t>(Case.Leaf)]);
+    const std::string Broken = "601 The table Orders is corrupt (The index ByU page chain is broken)";
+    EXPECT_EQ(ErrorOf([&] { Case.Backward ? ScanBackward(0) : ScanForward(0); }), Broken);
+    // Verify reports the chain, and repair rebuilds the index.
+    const std::vector<std::string> Findings = Verify(false);
+    ASSERT_FALSE(Findings.empty());
+    if (!Case.Finding.empty()) {
+      EXPECT_EQ(Findings[0].substr(0, Case.Finding.size()), Case.Finding);
+    }
+    EXPECT_TRUE(IndexAt(0)->GetRequiresRebuild());
+    Verify(true);
+    File().SetIndexNumber(0);
+    EXPECT_EQ(File().GetRootNumber(), 0);
+    EXPECT_TRUE(IndexAt(0)->GetRequiresRebuild());
+  }
+}
+
+TEST_F(DamagedIndexTree, ARootNumberNamingAnotherIndexsPageIsTheIndexCorruption) {
+  Open({{u"ByU", itPrimaryKey, test::UColumn, false}, {u"ByName", itIndex, test::NameColumn, false}});
+  for (int32_t Row = 1; Row <= 40; ++Row) InsertRow({Row, Row, Row, Row % 5});
+  const int32_t Foreign = LeafPages(1)[1];
+  File().SetIndexNumber(0);
+  File().SetRootNumber(Foreign);
+  File().Write(true);
+  Reopen();
+  // The other index's pages are in the cache, laid out as its own.
+  ScanForward(1);
+  EXPECT_EQ(ErrorOf([&] { ScanForward(0); }),
+            "601 The table Orders is corrupt (The index ByU page " + std::to_string(Foreign) +
+                " belongs to another index)");
+  EXPECT_EQ(ErrorOf([&] { ScanBackward(0); }),
+            "601 The table Orders is corrupt (The index ByU page " + std::to_string(Foreign) +
+                " belongs to another index)");
 }
 
 TEST_F(IndexTree, RangesBoundFirstLastMovesAndSearches) {
