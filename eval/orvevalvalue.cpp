@@ -18,6 +18,26 @@ bool TORVRowValueValue::GetAnyNull() {
   return false;
 }
 
+int32_t TORVRowValueValue::Compare(TORVValue& ValueToCompare, int32_t /*PartialLength*/, bool CaseInsensitive,
+                                   int32_t /*CompareCollation*/) {
+  auto* Other = dynamic_cast<TORVRowValueValue*>(&ValueToCompare);
+  const int32_t Count = FToken->GetNumArguments();
+  if (Other == nullptr || Count == 0) return -1;
+  for (int32_t I = 0; I < Count && I < Other->FToken->GetNumArguments(); ++I) {
+    TORVExprToken* Element = FToken->GetArgument(I);
+    TORVExprToken* OtherElement = Other->FToken->GetArgument(I);
+    // The compiler pairs rows of equal size; an element never evaluated
+    // cannot be compared.
+    if (Element == nullptr || OtherElement == nullptr || Element->FValue == nullptr || OtherElement->FValue == nullptr) {
+      return -1;
+    }
+    const int32_t Order = Element->FValue->Compare(*OtherElement->FValue, FToken->FPartialLength, CaseInsensitive,
+                                                   Element->FCollation);
+    if (Order != 0) return Order;
+  }
+  return 0;
+}
+
 TORVInValues::TORVInValues(int32_t CharacterSetToUse) : TORVValues(CharacterSetToUse, false) {}
 
 TORVInContainedValue::TORVInContainedValue(int32_t CharacterSetToUse, TORVExprToken* Token)

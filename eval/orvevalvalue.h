@@ -28,6 +28,11 @@ class TORVRowValueValue : public TORVContainedValue {
   TORVRowValueValue(int32_t CharacterSetToUse, TORVExprToken* Token);
 
   bool GetAnyNull() override;
+  // Against another row value, element by element, the first difference
+  // deciding (each element with its own node's collation and the row
+  // node's partial length); -1 against anything else or without elements.
+  int32_t Compare(TORVValue& ValueToCompare, int32_t PartialLength, bool CaseInsensitive,
+                  int32_t CompareCollation) override;
 
  private:
   TORVExprToken* FToken;

@@ -157,6 +157,35 @@ TEST(EvalRowValue, NullOnlyWhenEveryElementIsNullAndAnyNullWhenOneIs) {
   Evaluator.Reset(Compare.Get());
 }
 
+// Rows compare element by element, the first difference deciding.
+TEST(EvalRowValue, RowsCompareElementByElement) {
+  struct TCase {
+    const char* Op;
+    const char* Left;
+    const char* Right;
+    const char* Result;
+  };
+  const TCase Cases[] = {
+      {"EQ", "1 2", "1 2", "TRUE"}, {"EQ", "1 2", "1 3", "FALSE"}, {"LT", "1 2", "1 3", "TRUE"},
+      {"LT", "1 9", "2 0", "TRUE"}, {"GT", "2 0", "1 9", "TRUE"},  {"NE", "5 5", "5 5", "FALSE"},
+      {"GE", "3 3", "3 3", "TRUE"}, {"LE", "3 4", "3 3", "FALSE"},
+  };
+  auto Row = [](const std::string& Pair) {
+    const std::size_t Blank = Pair.find(' ');
+    return "(ROWVALUE (CONST :text \"" + Pair.substr(0, Blank) + "\" :type 6) (CONST :text \"" +
+           Pair.substr(Blank + 1) + "\" :type 6))";
+  };
+  TORVExprEvaluator Evaluator(CharacterSetUnicode);
+  for (const TCase& Case : Cases) {
+    const std::string Sexp =
+        std::string("(BINARY :op ") + Case.Op + " :type 4 " + Row(Case.Left) + " " + Row(Case.Right) + ")";
+    SCOPED_TRACE(Sexp);
+    TORVPartialTree Tree(ReadTokens(Utf8ToString(Sexp)));
+    EXPECT_EQ(Evaluate(Evaluator, Tree.Get()), std::string("Boolean ") + Case.Result);
+    Evaluator.Reset(Tree.Get());
+  }
+}
+
 // Every node of Root, in any order.
 std::vector<TORVExprToken*> Nodes(TORVExprToken* Root) {
   std::vector<TORVExprToken*> Result;
