@@ -1,0 +1,176 @@
+// The expression evaluator: walks a compiled, typed token tree and leaves
+// the result of every node in that node's own value object (FValue).
+//
+// The base class implements the operators and built-in functions that need
+// nothing but values; everything that needs a session, a database, a cursor
+// or a table is a virtual operation that the base leaves empty and the
+// session's evaluator overrides. eval/README.md describes the road a call
+// takes.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "base/orvtype.h"
+#include "core/orvcommon.h"
+#include "sql/orvexprtoken.h"
+
+namespace orv {
+
+class TORVContainedValue;
+
+class TORVExprEvaluator : public TORVBaseObject {
+ public:
+  // Every routine of the dispatch tables takes the node to evaluate and
+  // leaves its result in the node's FValue.
+  using TORVEvaluateRoutine = void (TORVExprEvaluator::*)(TORVExprToken* Token);
+
+  static constexpr int32_t OperatorsTableCount = toSUBINTERVAL - toADD + 1;      // 16
+  static constexpr int32_t ExtOperatorsTableCount = toNOTLIKE - toBETWEEN + 1;   // 12
+  static constexpr int32_t FunctionsTableCount = toUPPER - toABORTED + 1;         // 94
+
+  // CharacterSetToUse is the character set of every value this evaluator
+  // creates (CharacterSetAnsi or CharacterSetUnicode).
+  explicit TORVExprEvaluator(int32_t CharacterSetToUse);
+  ~TORVExprEvaluator() override;
+
+  // A new evaluator of the same class.
+  virtual std::unique_ptr<TORVExprEvaluator> Create(int32_t CharacterSetToUse) const;
+
+  // Once after compiling, per row, and before the tree is freed or
+  // recompiled; each does nothing for a nil Token.
+  void Initialize(TORVExprToken* Token);
+  virtual void Evaluate(TORVExprToken* Token);
+  void Reset(TORVExprToken* Token);
+
+  // Evaluates one node; operator routines call it on their operands, so
+  // each operator decides whether and in which order they are evaluated.
+  void EvaluateNextToken(TORVExprToken* Token);
+  // Children first (left, right, then every non-empty argument), then
+  // InitializeValue of the node. Walks with an explicit stack.
+  virtual void InitializeNextToken(TORVExprToken* Token);
+  // Children first, then FreeValue of the node. Walks with an explicit
+  // stack.
+  virtual void ResetNextToken(TORVExprToken* Token);
+
+  // Makes sure the node has its value object: created, typed from the node
+  // and, for a constant, parsed from its text.
+  virtual void GetValue(TORVExprToken* Token);
+  virtual std::unique_ptr<TORVContainedValue> CreateContainedValue(TORVExprToken* Token);
+  virtual void InitializeValue(TORVExprToken* Token);
+  virtual void FreeValue(TORVExprToken* Token);
+
+  int32_t GetCharacterSet() const { return FCharacterSet; }
+
+  // Virtual operations. The base class leaves the result as it is unless
+  // said otherwise; the session's evaluator gives them their meaning.
+  virtual void EvaluateRowValue(TORVExprToken* Token);
+  virtual void EvaluateQuery(TORVExprToken* Token);
+  virtual void EvaluateTableRef(TORVExprToken* Token);
+  virtual void EvaluateFuncRef(TORVExprToken* Token);
+  virtual void EvaluateCOUNT(TORVExprToken* Token);
+  virtual void EvaluateLIST(TORVExprToken* Token);
+  virtual void EvaluateMAX(TORVExprToken* Token);
+  virtual void EvaluateMIN(TORVExprToken* Token);
+  virtual void EvaluateSUM(TORVExprToken* Token);
+  virtual void EvaluateSUMSQUARE(TORVExprToken* Token);
+  virtual void EvaluateInQuery(TORVExprToken* Left, int32_t PartialLength, TORVExprToken* InToken,
+                               TORVExprToken* QueryToken);
+  virtual void EvaluateExistsQuery(TORVExprToken* QueryToken, TORVExprToken* ExistsToken);
+  virtual void EvaluateContainsText(TORVExprToken* Column, TORVExprToken* SearchText, TORVExprToken* Token);
+  virtual void EvaluateContainsAnyText(TORVExprToken* Column, TORVExprToken* SearchText, TORVExprToken* Token);
+  virtual void EvaluateError(TORVExprToken* Token);
+  // Base: False.
+  virtual void EvaluateABORTED(TORVExprToken* Token);
+  virtual void EvaluateCursorAttribute(TORVExprToken* Token);
+  virtual void EvaluateStatementAttribute(TORVExprToken* Token);
+  virtual void EvaluateCARDINALITY(TORVExprToken* Token);
+  virtual void EvaluateCURCOMPUTER(TORVExprToken* Token);
+  virtual void EvaluateCURDATABASE(TORVExprToken* Token);
+  virtual void EvaluateCURSESSIONID(TORVExprToken* Token);
+  virtual void EvaluateCURUSER(TORVExprToken* Token);
+  virtual void EvaluateCURVERSION(TORVExprToken* Token);
+  virtual void EvaluateINTRANS(TORVExprToken* Token);
+  virtual void EvaluateLASTIDENTITY(TORVExprToken* Token);
+  virtual void EvaluateLOADINGUPDATES(TORVExprToken* Token);
+  virtual void EvaluateOPERATION(TORVExprToken* Token);
+  // Base: EvaluateStatementAttribute.
+  virtual void EvaluateSTMTRESULT(TORVExprToken* Token);
+
+  // Logical operators: three-valued, the right operand evaluated only when
+  // the left one does not decide.
+  void EvaluateAND(TORVExprToken* Token);
+  void EvaluateOR(TORVExprToken* Token);
+  void EvaluateNOT(TORVExprToken* Token);
+
+  // Comparisons: NULL when either side has any NULL.
+  void EvaluateEQ(TORVExprToken* Token);
+  void EvaluateNE(TORVExprToken* Token);
+  void EvaluateLT(TORVExprToken* Token);
+  void EvaluateLE(TORVExprToken* Token);
+  void EvaluateGT(TORVExprToken* Token);
+  void EvaluateGE(TORVExprToken* Token);
+
+  // Arithmetic, chosen by the operands' data types (orvevalarith.cpp).
+  // Integer arithmetic wraps; division and remainder by zero give NULL.
+  void EvaluateADD(TORVExprToken* Token);
+  void EvaluateSUB(TORVExprToken* Token);
+  void EvaluateMUL(TORVExprToken* Token);
+  void EvaluateDIV(TORVExprToken* Token);
+  void EvaluateMOD(TORVExprToken* Token);
+  void EvaluateNEGATE(TORVExprToken* Token);
+  void EvaluateSUBINTERVAL(TORVExprToken* Token);
+
+  // Entries that forward to a virtual operation.
+  void EvaluateBOF(TORVExprToken* Token);
+  void EvaluateEOF(TORVExprToken* Token);
+  void EvaluateCOLCOUNT(TORVExprToken* Token);
+  void EvaluateCOLNAME(TORVExprToken* Token);
+  void EvaluateROWCOUNT(TORVExprToken* Token);
+  void EvaluateSENSITIVE(TORVExprToken* Token);
+  void EvaluateROWSAFFECTED(TORVExprToken* Token);
+  void EvaluateERRORCODE(TORVExprToken* Token);
+  void EvaluateERRORMSG(TORVExprToken* Token);
+  void EvaluateUDF(TORVExprToken* Token);
+  void EvaluateEXISTS(TORVExprToken* Token);
+
+ protected:
+  // The routine of an operator of a table, or nil for an empty entry.
+  TORVEvaluateRoutine GetOperatorRoutine(TORVTokenOperator Operator) const;
+  TORVEvaluateRoutine GetExtOperatorRoutine(TORVTokenOperator Operator) const;
+  TORVEvaluateRoutine GetFunctionRoutine(TORVTokenOperator Operator) const;
+
+  int32_t FCharacterSet;
+
+ private:
+  void BuildOperatorsTable();
+  void BuildExtOperatorsTable();
+  void BuildFunctionsTable();
+  // GetValue and the node's routine; the operands are evaluated by the
+  // routine.
+  void EvaluateToken(TORVExprToken* Token);
+  void CallRoutine(TORVEvaluateRoutine Routine, TORVExprToken* Token);
+  // A node whose left operand is a binary or unary node of its own chain;
+  // such chains are evaluated bottom-up without recursion.
+  static bool IsChainLink(const TORVExprToken* Token);
+  void EvaluateChain(TORVExprToken* Token);
+  // Evaluates the left, then the right operand; True, with the node's value
+  // made NULL, when either is NULL (has any NULL, with AnyNull).
+  bool EvaluateOperands(TORVExprToken* Token, bool AnyNull);
+  // The six comparisons share one routine: the compare result decides.
+  int32_t CompareOperands(TORVExprToken* Token, bool& AnyNull);
+
+  std::array<TORVEvaluateRoutine, OperatorsTableCount> FOperatorsTable{};
+  std::array<TORVEvaluateRoutine, ExtOperatorsTableCount> FExtOperatorsTable{};
+  std::array<TORVEvaluateRoutine, FunctionsTableCount> FFunctionsTable{};
+  // The left operand of a chain link that EvaluateChain has just
+  // evaluated: the link's routine finds its value in place instead of
+  // walking down again. Nil outside EvaluateChain.
+  TORVExprToken* FEvaluatedOperand = nullptr;
+  // Scratch stack of the chain walk and of Initialize and Reset.
+  std::vector<TORVExprToken*> FChain;
+};
+
+}  // namespace orv
