@@ -1,4 +1,4 @@
-#include "core/orvrowvalues.h"
+#include "catalog/orvrowvalues.h"
 
 #include <algorithm>
 #include <cstring>
