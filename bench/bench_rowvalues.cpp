@@ -18,7 +18,7 @@
 #include "base/orvtype.h"
 #include "bench/orvbenchalloc.h"
 #include "catalog/orvcolumns.h"
-#include "core/orvrowvalues.h"
+#include "catalog/orvrowvalues.h"
 #include "core/orvstream.h"
 #include "core/orvtypefunc.h"
 

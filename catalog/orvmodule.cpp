@@ -14,12 +14,12 @@
 #include "catalog/orvmigrator.h"
 #include "catalog/orvtextfilter.h"
 #include "catalog/orvwordgen.h"
+#include "core/orvfilepath.h"
 #include "core/orvliteral.h"
 #include "core/orvparam.h"
 #include "core/orvstream.h"
 #include "core/orvstrings.h"
 #include "platform/orvplatformcodepage.h"
-#include "storage/orvfilemgr.h"
 
 namespace orv {
 

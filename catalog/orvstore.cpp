@@ -3,11 +3,11 @@
 #include <functional>
 #include <memory>
 
+#include "core/orvenginedefaults.h"
 #include "core/orvliteral.h"
 #include "core/orvstream.h"
 #include "core/orvstrings.h"
 #include "core/orvtypefunc.h"
-#include "storage/orvenginesettings.h"
 
 namespace orv {
 

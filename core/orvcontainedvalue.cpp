@@ -12,6 +12,8 @@
 
 namespace orv {
 
+template class TORVImageValue<TORVValue, TORVContainedValue>;
+
 namespace {
 
 constexpr int32_t kCountSize = 4;
@@ -21,7 +23,7 @@ constexpr int32_t kCountSize = 4;
 TORVContainedValue::TORVContainedValue(int32_t CharacterSetToUse) : TORVContainedValue(CharacterSetToUse, false) {}
 
 TORVContainedValue::TORVContainedValue(int32_t CharacterSetToUse, bool UseDefinedLength)
-    : TORVValue(CharacterSetToUse),
+    : TORVImageValue(CharacterSetToUse),
       FUseDefinedLength(UseDefinedLength),
       FRawStream(std::make_unique<TORVMemoryStream>(CharacterSetToUse)) {}
 
@@ -129,7 +131,7 @@ int32_t TORVContainedValue::ReadCount() const {
 }
 
 // The characters of a text value or the bytes of a bytes value, as stored.
-void TORVContainedValue::ImageRange(const uint8_t*& Data, int32_t& ByteCount) const {
+void TORVContainedValue::ImageRun(const uint8_t*& Data, int32_t& ByteCount) const {
   const uint8_t* Memory = FRawStream->GetMemory();
   const int32_t Size = static_cast<int32_t>(FRawStream->GetSize());
   Data = Memory;
@@ -179,78 +181,10 @@ void TORVContainedValue::WriteCounted(int32_t Count, const uint8_t* Data, int32_
   if (ByteCount > 0) std::memcpy(Image + kCountSize, Data, static_cast<std::size_t>(ByteCount));
 }
 
-template <typename T>
-T TORVContainedValue::ReadNative() const {
-  T Result{};
-  if (FRawStream->GetSize() >= static_cast<int64_t>(sizeof(T)))
-    std::memcpy(&Result, FRawStream->GetMemory(), sizeof(T));
-  return Result;
+// A number, date or Boolean shorter than its type reads as zero.
+const uint8_t* TORVContainedValue::NativeImage(int32_t Size) const {
+  return FRawStream->GetSize() >= Size ? FRawStream->GetMemory() : nullptr;
 }
-
-template <typename T>
-void TORVContainedValue::WriteNative(T Value) {
-  uint8_t Image[sizeof(T)];
-  std::memcpy(Image, &Value, sizeof(T));
-  WriteImage(Image, sizeof(T));
-}
-
-// ---------------------------------------------------------------------------
-// Reading primitives
-
-void TORVContainedValue::GetString(TORVString& Value) {
-  const uint8_t* Data = nullptr;
-  int32_t ByteCount = 0;
-  ImageRange(Data, ByteCount);
-  ImageText(Data, ByteCount, Value);
-}
-
-void TORVContainedValue::GetUnicodeString(TORVString& Value) { GetString(Value); }
-
-void TORVContainedValue::GetAnsiString(TORVAnsiString& Value) {
-  const uint8_t* Data = nullptr;
-  int32_t ByteCount = 0;
-  ImageRange(Data, ByteCount);
-  ImageAnsiText(Data, ByteCount, Value);
-}
-
-const uint8_t* TORVContainedValue::GetRawAnsiString(int32_t& Length) {
-  const uint8_t* Data = nullptr;
-  int32_t ByteCount = 0;
-  ImageRange(Data, ByteCount);
-  return ImageRawAnsiText(Data, ByteCount, Length);
-}
-
-const char16_t* TORVContainedValue::GetRawUnicodeString(int32_t& Length) {
-  const uint8_t* Data = nullptr;
-  int32_t ByteCount = 0;
-  ImageRange(Data, ByteCount);
-  return ImageRawUnicodeText(Data, ByteCount, Length);
-}
-
-void TORVContainedValue::GetBytes(TORVBytes& Value) {
-  const uint8_t* Data = nullptr;
-  int32_t ByteCount = 0;
-  ImageRange(Data, ByteCount);
-  Value.assign(Data, Data + ByteCount);
-}
-
-const uint8_t* TORVContainedValue::GetRawBytes(int32_t& Length) {
-  const uint8_t* Data = nullptr;
-  ImageRange(Data, Length);
-  return Data;
-}
-
-bool TORVContainedValue::GetBoolean() { return ReadNative<uint8_t>() != 0; }
-
-int16_t TORVContainedValue::GetSmallInt() { return ReadNative<int16_t>(); }
-
-int32_t TORVContainedValue::GetInteger() { return ReadNative<int32_t>(); }
-
-int64_t TORVContainedValue::GetLargeInt() { return ReadNative<int64_t>(); }
-
-TORVCurrency TORVContainedValue::GetCurrency() { return TORVCurrency::FromScaled(ReadNative<int64_t>()); }
-
-double TORVContainedValue::GetDouble() { return ReadNative<double>(); }
 
 // ---------------------------------------------------------------------------
 // Writing primitives
@@ -289,13 +223,6 @@ void TORVContainedValue::SetString(const TORVString& Value) {
   }
 }
 
-void TORVContainedValue::SetUnicodeString(const TORVString& Value) { SetString(Value); }
-
-void TORVContainedValue::SetAnsiString(const TORVAnsiString& Value) {
-  // The text is in the value's code page; the length rules count characters.
-  SetString(MapStringToUnicode(Value, FCodePage));
-}
-
 void TORVContainedValue::SetBytes(const TORVBytes& Value) {
   const int32_t ByteCount = static_cast<int32_t>(Value.size());
   if (IsFixedText() || IsFixedBinary()) {
@@ -331,17 +258,5 @@ void TORVContainedValue::SetBlob(TORVStream* Stream, int32_t Count) {
   }
   FRawStream->SetPosition(Position);
 }
-
-void TORVContainedValue::SetBoolean(bool Value) { WriteNative<uint8_t>(Value ? 1 : 0); }
-
-void TORVContainedValue::SetSmallInt(int16_t Value) { WriteNative(Value); }
-
-void TORVContainedValue::SetInteger(int32_t Value) { WriteNative(Value); }
-
-void TORVContainedValue::SetLargeInt(int64_t Value) { WriteNative(Value); }
-
-void TORVContainedValue::SetCurrency(TORVCurrency Value) { WriteNative(Value.Scaled()); }
-
-void TORVContainedValue::SetDouble(double Value) { WriteNative(Value); }
 
 }  // namespace orv

@@ -8,11 +8,16 @@
 #include <string_view>
 
 #include "base/orvtype.h"
+#include "core/orvimagevalue.h"
 #include "core/orvvalue.h"
 
 namespace orv {
 
+class TORVContainedValue;
 class TORVMemoryStream;
+
+// Made once, beside the storage it reads.
+extern template class TORVImageValue<TORVValue, TORVContainedValue>;
 
 // Layout of the image, always from position 0 (little-endian; characters are
 // UTF-16 units under the Unicode character set, bytes of the value's code
@@ -23,7 +28,7 @@ class TORVMemoryStream;
 //   Byte, GUID    exactly the defined length in bytes, zero-padded
 //   BLOB, CLOB    the whole stream is the content (a CLOB's units, no count)
 //   other types   the native image (1, 2, 4 or 8 bytes)
-class TORVContainedValue : public TORVValue {
+class TORVContainedValue : public TORVImageValue<TORVValue, TORVContainedValue> {
  public:
   // NULL, without a type; the defined length does not limit the value.
   explicit TORVContainedValue(int32_t CharacterSetToUse);
@@ -43,30 +48,9 @@ class TORVContainedValue : public TORVValue {
   // The stream itself: a large object is read and written through it.
   TORVMemoryStream* GetBlob() override { return FRawStream.get(); }
 
-  void GetString(TORVString& Value) override;
-  void GetAnsiString(TORVAnsiString& Value) override;
-  void GetUnicodeString(TORVString& Value) override;
-  const uint8_t* GetRawAnsiString(int32_t& Length) override;
-  const char16_t* GetRawUnicodeString(int32_t& Length) override;
-  void GetBytes(TORVBytes& Value) override;
-  const uint8_t* GetRawBytes(int32_t& Length) override;
-  bool GetBoolean() override;
-  int16_t GetSmallInt() override;
-  int32_t GetInteger() override;
-  int64_t GetLargeInt() override;
-  TORVCurrency GetCurrency() override;
-  double GetDouble() override;
   void SetString(const TORVString& Value) override;
-  void SetAnsiString(const TORVAnsiString& Value) override;
-  void SetUnicodeString(const TORVString& Value) override;
   void SetBytes(const TORVBytes& Value) override;
   void SetBlob(TORVStream* Stream, int32_t Count) override;
-  void SetBoolean(bool Value) override;
-  void SetSmallInt(int16_t Value) override;
-  void SetInteger(int32_t Value) override;
-  void SetLargeInt(int64_t Value) override;
-  void SetCurrency(TORVCurrency Value) override;
-  void SetDouble(double Value) override;
 
   int32_t GetMemorySize() override;
 
@@ -83,21 +67,21 @@ class TORVContainedValue : public TORVValue {
   TORVContainedValue(int32_t CharacterSetToUse, bool UseDefinedLength);
 
  private:
+  friend class TORVImageValue<TORVValue, TORVContainedValue>;
+
   int32_t UnitSize() const;
   bool IsVarying() const;
   bool IsFixedText() const;
   bool IsFixedBinary() const;
   int32_t ReadCount() const;
-  void ImageRange(const uint8_t*& Data, int32_t& ByteCount) const;
+  void ImageRun(const uint8_t*& Data, int32_t& ByteCount) const;
   void EncodeText(std::u16string_view Text, TORVBytes& Bytes) const;
   uint8_t* ResizeImage(int32_t ByteCount);
   void WriteImage(const uint8_t* Data, int32_t ByteCount);
   void WriteCounted(int32_t Count, const uint8_t* Data, int32_t ByteCount);
   void ResizeForType(int32_t OldLength);
-  template <typename T>
-  T ReadNative() const;
-  template <typename T>
-  void WriteNative(T Value);
+  const uint8_t* NativeImage(int32_t Size) const;
+  void WriteNativeImage(const uint8_t* Image, int32_t Size) { WriteImage(Image, Size); }
 
   bool FNull = true;
   bool FUseDefinedLength;

@@ -24,11 +24,8 @@ int32_t TORVKeyValues::Compare(TORVValues& ValuesToCompare, int32_t PartialLengt
   for (int32_t I = 0; I < Count; ++I) {
     TORVValue& Value = *FItems[I];
     TORVValue& Other = *ValuesToCompare.GetItems(I);
-    int32_t Result;
-    if (IsTextCompareValue(Value))
-      Result = Value.Compare(Other, I == Last ? PartialLength : 0, CaseInsensitive, GetColumnCollation(I));
-    else
-      Result = Value.Compare(Other, 0, false, 0);
+    const int32_t Result =
+        CompareListMember(Value, Other, I == Last, PartialLength, CaseInsensitive, GetColumnCollation(I));
     if (Result != 0) return GetColumnDescending(I) ? -Result : Result;
   }
   return 0;

@@ -26,6 +26,12 @@ bool IsTextCompareValue(const TORVValue& Value) {
          (Value.GetDataType() == dtLargeObject && Value.GetSubType() == stClob);
 }
 
+int32_t CompareListMember(TORVValue& Value, TORVValue& Other, bool Last, int32_t PartialLength, bool CaseInsensitive,
+                          int32_t Collation) {
+  if (IsTextCompareValue(Value)) return Value.Compare(Other, Last ? PartialLength : 0, CaseInsensitive, Collation);
+  return Value.Compare(Other, 0, false, 0);
+}
+
 TORVValues::TORVValues(int32_t CharacterSetToUse) : TORVValues(CharacterSetToUse, true) {}
 
 TORVValues::TORVValues(int32_t CharacterSetToUse, bool OwnsValues)
@@ -143,12 +149,8 @@ int32_t TORVValues::Compare(TORVValues& ValuesToCompare, int32_t PartialLength, 
   const int32_t Last = ValuesToCompare.FCount - 1;
   for (int32_t I = 0; I < Count; ++I) {
     TORVValue& Value = *FItems[I];
-    int32_t Result;
-    if (IsTextCompareValue(Value))
-      Result = Value.Compare(*ValuesToCompare.FItems[I], I == Last ? PartialLength : 0, CaseInsensitive,
-                             Value.GetCollation());
-    else
-      Result = Value.Compare(*ValuesToCompare.FItems[I], 0, false, 0);
+    const int32_t Result = CompareListMember(Value, *ValuesToCompare.FItems[I], I == Last, PartialLength,
+                                             CaseInsensitive, Value.GetCollation());
     if (Result != 0) return Result;
   }
   return 0;

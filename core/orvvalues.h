@@ -92,4 +92,9 @@ class TORVValues : public TORVBaseObject {
 // values of every subtype and CLOBs.
 bool IsTextCompareValue(const TORVValue& Value);
 
+// One member of a list comparison: text under Collation, with PartialLength
+// only for the last member compared; everything else compared whole.
+int32_t CompareListMember(TORVValue& Value, TORVValue& Other, bool Last, int32_t PartialLength, bool CaseInsensitive,
+                          int32_t Collation);
+
 }  // namespace orv

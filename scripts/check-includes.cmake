@@ -3,55 +3,22 @@
 #
 #   cmake -DROOT=<tree> -P scripts/check-includes.cmake
 #
-# The folders rank base < platform < core < storage, sql < catalog < the
-# rest; folders of one rank may include each other.
+# The folders rank base < platform < core < sql < catalog < storage < eval <
+# exec < local < net < server, each alone, so that no two folders can
+# include each other. Where a lower folder must call a higher one, it
+# declares an abstract class that the higher folder implements.
 cmake_minimum_required(VERSION 3.25)
 
 if(NOT ROOT)
   message(FATAL_ERROR "ROOT is not set")
 endif()
 
-set(rank_base 0)
-set(rank_platform 1)
-set(rank_core 2)
-set(rank_storage 3)
-set(rank_sql 3)
-set(rank_catalog 4)
-set(rank_eval 5)
-set(rank_exec 5)
-set(rank_local 5)
-set(rank_net 5)
-set(folders base platform core storage sql catalog eval exec local net)
-
-# Upward includes that exist today and are still to be replaced by an
-# abstract class or forward declaration in the lower folder, as
-# "file|included header". Any other upward include fails, and so does an
-# entry here that no longer occurs, so that the list only shrinks.
-set(known_upward
-  "core/orvcursor.cpp|catalog/orvcolumns.h"
-  "core/orvcursor.cpp|catalog/orvindexes.h"
-  "core/orvcursorcolumns.h|catalog/orvcatalogobject.h"
-  "core/orvcursorcolumns.h|catalog/orvcolumns.h"
-  "core/orvcursorcolumns.h|catalog/orvindexes.h"
-  "core/orvcursorrow.cpp|catalog/orvcolumns.h"
-  "core/orvcursorrow.cpp|catalog/orvindexes.h"
-  "core/orvrowvalues.cpp|catalog/orvcatalogexpr.h"
-  "core/orvrowvalues.cpp|catalog/orvcolumns.h"
-  "core/orvrowvalues.cpp|sql/orvexpr.h"
-  "storage/orvindexkey.cpp|catalog/orvcolumns.h"
-  "storage/orvindexkey.cpp|catalog/orvindexes.h"
-  "storage/orvindexmgr.cpp|catalog/orvindexes.h"
-  "storage/orvindexnav.cpp|catalog/orvcolumns.h"
-  "storage/orvindexnav.cpp|catalog/orvindexes.h"
-  "storage/orvindexpage.cpp|catalog/orvindexes.h"
-  "storage/orvlockmgr.h|catalog/orvlockable.h"
-  "storage/orvlogmgr.h|catalog/orvlockable.h"
-  "storage/orvobjmgr.h|catalog/orvlockable.h"
-  "storage/orvtablefile.cpp|catalog/orvtable.h"
-  "storage/orvtablemgr.cpp|catalog/orvindexes.h"
-  "storage/orvtablemgr.cpp|catalog/orvtable.h"
-)
-set(seen_upward "")
+set(folders base platform core sql catalog storage eval exec local net server)
+set(rank 0)
+foreach(folder IN LISTS folders)
+  set(rank_${folder} ${rank})
+  math(EXPR rank "${rank} + 1")
+endforeach()
 
 set(system_headers "unicode/|unistd\\.h|sys/|pthread\\.h|fcntl\\.h|dlfcn\\.h|dirent\\.h|syslog\\.h")
 
@@ -63,14 +30,9 @@ foreach(folder IN LISTS folders)
     file(RELATIVE_PATH name "${ROOT}" "${source}")
     foreach(line IN LISTS lines)
       if(line MATCHES "#[ \t]*include[ \t]*\"(([a-z]+)/[^\"]*)\"")
-        set(header "${CMAKE_MATCH_1}")
         set(target "${CMAKE_MATCH_2}")
         if(DEFINED rank_${target} AND rank_${target} GREATER rank_${folder})
-          if("${name}|${header}" IN_LIST known_upward)
-            list(APPEND seen_upward "${name}|${header}")
-          else()
-            list(APPEND faults "${name}: ${folder}/ includes ${target}/: ${line}")
-          endif()
+          list(APPEND faults "${name}: ${folder}/ includes ${target}/: ${line}")
         endif()
       elseif(NOT folder STREQUAL "platform" AND line MATCHES "#[ \t]*include[ \t]*<(${system_headers})")
         list(APPEND faults "${name}: only platform/ includes system headers: ${line}")
@@ -78,14 +40,6 @@ foreach(folder IN LISTS folders)
     endforeach()
   endforeach()
 endforeach()
-
-if(EXISTS "${ROOT}/storage" AND EXISTS "${ROOT}/core")
-  foreach(entry IN LISTS known_upward)
-    if(NOT entry IN_LIST seen_upward)
-      list(APPEND faults "${entry}: listed as a known upward include but no longer there; remove it from the list")
-    endif()
-  endforeach()
-endif()
 
 if(faults)
   list(JOIN faults "\n" text)

@@ -6,14 +6,12 @@
 #include "base/orverrors.h"
 #include "core/orvcollation.h"
 #include "core/orvdatetime.h"
+#include "core/orvenginedefaults.h"
 #include "core/orvenv.h"
 #include "core/orvstrings.h"
 #include "storage/orvenginemgr.h"
 
 namespace orv {
-
-const char16_t DefaultEngineSignature[] = u"kiln_marigold";
-const char16_t DefaultEncryptionPassword[] = u"brindlewort";
 
 namespace {
 

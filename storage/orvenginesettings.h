@@ -319,8 +319,4 @@ class TORVEngineManagerSettings : public TORVBaseObject {
   std::atomic<int32_t> FMaxLoggedStatements{128};
 };
 
-// The signature and encryption password every engine starts with.
-extern const char16_t DefaultEngineSignature[];
-extern const char16_t DefaultEncryptionPassword[];
-
 }  // namespace orv

@@ -12,6 +12,7 @@
 #include "base/orvassert.h"
 #include "base/orverrors.h"
 #include "base/orverror.h"
+#include "core/orvfilepath.h"
 
 namespace orv {
 
@@ -25,18 +26,6 @@ template <typename T>
 void GrowCapacity(std::vector<T>& Items, size_t Needed, int32_t Step) {
   if (Needed <= Items.capacity()) return;
   Items.reserve(static_cast<size_t>(BlockOffset(static_cast<int32_t>(Needed), Step)));
-}
-
-// Position of the last "/" in Name, or npos.
-size_t LastSeparator(const TORVString& Name) { return Name.rfind(u'/'); }
-
-// Position of the "." that starts the extension of the last part of Name, or npos.
-size_t ExtensionDot(const TORVString& Name) {
-  size_t Dot = Name.rfind(u'.');
-  if (Dot == TORVString::npos) return Dot;
-  size_t Slash = LastSeparator(Name);
-  if (Slash != TORVString::npos && Slash > Dot) return TORVString::npos;
-  return Dot;
 }
 
 TORVCurrency RoundedQuotient(int64_t Numerator, int64_t Denominator) {
@@ -691,64 +680,7 @@ void TORVFileManager::GetFileIOStatistics(const TORVString& Mask, TORVIOStatisti
   }
 }
 
-// ------------------------------------------------------------ path helpers
-
-bool IsRelativePath(const TORVString& Path) {
-  if (!Path.empty() && Path[0] == u'/') return false;
-  if (Path.size() >= 3 && Path[1] == u':' && (Path[2] == u'/' || Path[2] == u'\\')) return false;
-  return true;
-}
-
-TORVString ExtractFilePath(const TORVString& FileName) {
-  size_t Slash = LastSeparator(FileName);
-  return Slash == TORVString::npos ? FileName : FileName.substr(0, Slash);
-}
-
-TORVString ExtractFileName(const TORVString& FileName) {
-  size_t Slash = LastSeparator(FileName);
-  return Slash == TORVString::npos ? FileName : FileName.substr(Slash + 1);
-}
-
-TORVString ExtractFileRoot(const TORVString& FileName, const TORVString& Extension) {
-  size_t Dot = ExtensionDot(FileName);
-  if (Dot == TORVString::npos) return FileName;
-  if (Extension.empty() || SameString(FileName.substr(Dot), Extension)) return FileName.substr(0, Dot);
-  return FileName;
-}
-
-TORVString ExtractFileExt(const TORVString& FileName) {
-  size_t Dot = ExtensionDot(FileName);
-  return Dot == TORVString::npos ? TORVString() : FileName.substr(Dot);
-}
-
-TORVString ChangeFileExt(const TORVString& FileName, const TORVString& Extension) {
-  size_t Dot = ExtensionDot(FileName);
-  return (Dot == TORVString::npos ? FileName : FileName.substr(0, Dot)) + Extension;
-}
-
-TORVString EnsureFileExt(const TORVString& FileName, const TORVString& OldExtension,
-                         const TORVString& NewExtension) {
-  TORVString Trimmed = TrimString(FileName);
-  if (!OldExtension.empty() && SameString(ExtractFileExt(Trimmed), OldExtension))
-    return ChangeFileExt(Trimmed, NewExtension);
-  return Trimmed + NewExtension;
-}
-
-TORVString IncludeTrailingBackslash(const TORVString& Path) {
-  TORVString Result = TrimString(Path);
-  if (!Result.empty() && Result.back() != u'/') Result += u'/';
-  return Result;
-}
-
-TORVString ExcludeTrailingBackslash(const TORVString& Path) {
-  TORVString Result = TrimString(Path);
-  if (!Result.empty() && Result.back() == u'/') Result.pop_back();
-  return Result;
-}
-
-TORVString StripFilePathAndExtension(const TORVString& FileName, const TORVString& Extension) {
-  return ExtractFileRoot(ExtractFileName(FileName), Extension);
-}
+// ------------------------------------------------------------ comparisons and statistics
 
 int32_t CompareFileNames(TORVFile* File, const TORVString& Name) {
   return CompareString(File->GetFileName(), Name);

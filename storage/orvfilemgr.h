@@ -316,18 +316,6 @@ class TORVFileManager : public TORVBaseObject {
   TORVReadWriteLock FFilesLock;
 };
 
-// Path helpers; "/" separates the parts of a path.
-bool IsRelativePath(const TORVString& Path);
-TORVString ExtractFilePath(const TORVString& FileName);
-TORVString ExtractFileName(const TORVString& FileName);
-TORVString ExtractFileRoot(const TORVString& FileName, const TORVString& Extension);
-TORVString ExtractFileExt(const TORVString& FileName);
-TORVString ChangeFileExt(const TORVString& FileName, const TORVString& Extension);
-TORVString EnsureFileExt(const TORVString& FileName, const TORVString& OldExtension,
-                         const TORVString& NewExtension);
-TORVString IncludeTrailingBackslash(const TORVString& Path);
-TORVString ExcludeTrailingBackslash(const TORVString& Path);
-TORVString StripFilePathAndExtension(const TORVString& FileName, const TORVString& Extension);
 int32_t CompareFileNames(TORVFile* File, const TORVString& Name);
 int32_t CompareFileNamesSensitive(TORVFile* File, const TORVString& Name);
 int32_t CompareLocks(const TORVFileLock& Lock, int64_t Offset);

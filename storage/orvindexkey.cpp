@@ -15,6 +15,8 @@
 
 namespace orv {
 
+template class TORVImageValue<TORVValue, TORVIndexKeyValue>;
+
 namespace {
 
 constexpr int32_t kCountSize = 2;
@@ -38,7 +40,7 @@ int32_t CalculateIndexKeySize(TORVIndex& Index, int32_t CharacterSet) {
 // TORVIndexKeyValue
 
 TORVIndexKeyValue::TORVIndexKeyValue(TORVIndexKey* Owner, int32_t BindPosition, int32_t BindOffset)
-    : TORVValue(Owner->GetCharacterSet()), FIndexKey(Owner), FKeyPosition(BindPosition), FKeyOffset(BindOffset) {
+    : TORVImageValue(Owner->GetCharacterSet()), FIndexKey(Owner), FKeyPosition(BindPosition), FKeyOffset(BindOffset) {
   TORVIndex& Index = *Owner->GetOwnerIndex();
   TORVIndexColumn& Column = IndexColumn(Index, BindPosition);
   if (Index.GetIndexType() == itTextIndex) {
@@ -106,89 +108,13 @@ int32_t TORVIndexKeyValue::GetLength() {
   return Units;
 }
 
-void TORVIndexKeyValue::GetString(TORVString& Value) {
-  int32_t ByteCount = 0;
-  int32_t Units = 0;
-  const uint8_t* Source = Run(ByteCount, Units);
-  ImageText(Source, ByteCount, Value);
+// A value too small for the type reads as zero.
+const uint8_t* TORVIndexKeyValue::NativeImage(int32_t Size) { return FColumnSize >= Size ? Data() + 1 : nullptr; }
+
+void TORVIndexKeyValue::WriteNativeImage(const uint8_t* Image, int32_t Size) {
+  if (FColumnSize < Size) throw std::logic_error("index key image larger than its value");
+  std::memcpy(Data() + 1, Image, static_cast<size_t>(Size));
 }
-
-void TORVIndexKeyValue::GetUnicodeString(TORVString& Value) { GetString(Value); }
-
-void TORVIndexKeyValue::GetAnsiString(TORVAnsiString& Value) {
-  int32_t ByteCount = 0;
-  int32_t Units = 0;
-  const uint8_t* Source = Run(ByteCount, Units);
-  ImageAnsiText(Source, ByteCount, Value);
-}
-
-// Under ANSI the address in the page itself.
-const uint8_t* TORVIndexKeyValue::GetRawAnsiString(int32_t& Length) {
-  int32_t ByteCount = 0;
-  int32_t Units = 0;
-  const uint8_t* Source = Run(ByteCount, Units);
-  return ImageRawAnsiText(Source, ByteCount, Length);
-}
-
-// UTF-16 units in a page lie at any byte offset, so they are read into the
-// value's reused scratch string rather than through a misaligned pointer.
-const char16_t* TORVIndexKeyValue::GetRawUnicodeString(int32_t& Length) {
-  int32_t ByteCount = 0;
-  int32_t Units = 0;
-  const uint8_t* Source = Run(ByteCount, Units);
-  return ImageRawUnicodeText(Source, ByteCount, Length);
-}
-
-void TORVIndexKeyValue::GetBytes(TORVBytes& Value) {
-  int32_t ByteCount = 0;
-  int32_t Units = 0;
-  const uint8_t* Source = Run(ByteCount, Units);
-  Value.assign(Source, Source + ByteCount);
-}
-
-const uint8_t* TORVIndexKeyValue::GetRawBytes(int32_t& Length) {
-  int32_t ByteCount = 0;
-  const uint8_t* Source = Run(ByteCount, Length);
-  Length = ByteCount;
-  return Source;
-}
-
-template <typename T>
-T TORVIndexKeyValue::ReadNative() {
-  T Result{};
-  if (FColumnSize >= static_cast<int32_t>(sizeof(T))) std::memcpy(&Result, Data() + 1, sizeof(T));
-  return Result;
-}
-
-template <typename T>
-void TORVIndexKeyValue::WriteNative(T Value) {
-  if (FColumnSize < static_cast<int32_t>(sizeof(T))) throw std::logic_error("index key image larger than its value");
-  std::memcpy(Data() + 1, &Value, sizeof(T));
-}
-
-bool TORVIndexKeyValue::GetBoolean() { return ReadNative<uint8_t>() != 0; }
-
-int16_t TORVIndexKeyValue::GetSmallInt() { return ReadNative<int16_t>(); }
-
-int32_t TORVIndexKeyValue::GetInteger() { return ReadNative<int32_t>(); }
-
-int64_t TORVIndexKeyValue::GetLargeInt() { return ReadNative<int64_t>(); }
-
-TORVCurrency TORVIndexKeyValue::GetCurrency() { return TORVCurrency::FromScaled(ReadNative<int64_t>()); }
-
-double TORVIndexKeyValue::GetDouble() { return ReadNative<double>(); }
-
-void TORVIndexKeyValue::SetBoolean(bool Value) { WriteNative<uint8_t>(Value ? 1 : 0); }
-
-void TORVIndexKeyValue::SetSmallInt(int16_t Value) { WriteNative(Value); }
-
-void TORVIndexKeyValue::SetInteger(int32_t Value) { WriteNative(Value); }
-
-void TORVIndexKeyValue::SetLargeInt(int64_t Value) { WriteNative(Value); }
-
-void TORVIndexKeyValue::SetCurrency(TORVCurrency Value) { WriteNative(Value.Scaled()); }
-
-void TORVIndexKeyValue::SetDouble(double Value) { WriteNative(Value); }
 
 // The longest prefix of Text that fits in MaxBytes once encoded; a
 // multi-byte code page never has a character split.
@@ -237,10 +163,6 @@ void TORVIndexKeyValue::SetString(const TORVString& Value) {
   const auto ByteCount = static_cast<int32_t>(FImage.size());
   WriteRun(FImage.data(), ByteCount, FCharacterSet == CharacterSetUnicode ? ByteCount / 2 : ByteCount, 0x20);
 }
-
-void TORVIndexKeyValue::SetAnsiString(const TORVAnsiString& Value) { SetString(MapStringToUnicode(Value, FCodePage)); }
-
-void TORVIndexKeyValue::SetUnicodeString(const TORVString& Value) { SetString(Value); }
 
 void TORVIndexKeyValue::SetBytes(const TORVBytes& Value) {
   if (FDataType == dtCharacter) {

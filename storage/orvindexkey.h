@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "base/orvtype.h"
+#include "core/orvimagevalue.h"
 #include "core/orvkeyvalues.h"
 #include "core/orvvalue.h"
 
@@ -23,8 +24,12 @@ namespace orv {
 class TORVColumn;
 class TORVIndex;
 class TORVIndexKey;
+class TORVIndexKeyValue;
 class TORVIndexPage;
 class TORVSparseBitmap;
+
+// Made once, beside the storage it reads.
+extern template class TORVImageValue<TORVValue, TORVIndexKeyValue>;
 
 // Bytes of the key values of one entry of Index under CharacterSet.
 int32_t CalculateIndexKeySize(TORVIndex& Index, int32_t CharacterSet);
@@ -33,7 +38,7 @@ int32_t CalculateIndexKeySize(TORVIndex& Index, int32_t CharacterSet);
 // cursor stands on. Nothing is copied out of the page: every access goes to
 // the slot, so a comparison reads only the bytes it needs. The slot geometry
 // is fixed, so length, size and large-object setters do nothing.
-class TORVIndexKeyValue : public TORVValue {
+class TORVIndexKeyValue : public TORVImageValue<TORVValue, TORVIndexKeyValue> {
  public:
   TORVIndexKeyValue(TORVIndexKey* Owner, int32_t BindPosition, int32_t BindOffset);
 
@@ -45,38 +50,19 @@ class TORVIndexKeyValue : public TORVValue {
   void SetLength(int32_t /*Value*/) override {}
   TORVMemoryStream* GetBlob() override { return nullptr; }
 
-  void GetString(TORVString& Value) override;
-  void GetAnsiString(TORVAnsiString& Value) override;
-  void GetUnicodeString(TORVString& Value) override;
-  const uint8_t* GetRawAnsiString(int32_t& Length) override;
-  const char16_t* GetRawUnicodeString(int32_t& Length) override;
-  void GetBytes(TORVBytes& Value) override;
-  const uint8_t* GetRawBytes(int32_t& Length) override;
-  bool GetBoolean() override;
-  int16_t GetSmallInt() override;
-  int32_t GetInteger() override;
-  int64_t GetLargeInt() override;
-  TORVCurrency GetCurrency() override;
-  double GetDouble() override;
   // Varying values are cut to the column's length; fixed ones are padded or
   // cut to exactly that length.
   void SetString(const TORVString& Value) override;
-  void SetAnsiString(const TORVAnsiString& Value) override;
-  void SetUnicodeString(const TORVString& Value) override;
   void SetBytes(const TORVBytes& Value) override;
   void SetBlob(TORVStream* /*Stream*/, int32_t /*Count*/) override {}
-  void SetBoolean(bool Value) override;
-  void SetSmallInt(int16_t Value) override;
-  void SetInteger(int32_t Value) override;
-  void SetLargeInt(int64_t Value) override;
-  void SetCurrency(TORVCurrency Value) override;
-  void SetDouble(double Value) override;
 
   int32_t GetKeyPosition() const { return FKeyPosition; }
   int32_t GetKeyOffset() const { return FKeyOffset; }
   int32_t GetColumnLength() const { return FColumnLength; }
 
  private:
+  friend class TORVImageValue<TORVValue, TORVIndexKeyValue>;
+
   // The presence flag of the value in the slot the key stands on.
   uint8_t* Data();
   bool IsVarying() const;
@@ -84,13 +70,15 @@ class TORVIndexKeyValue : public TORVValue {
   int32_t UnitSize() const;
   // The stored run of characters or bytes and its length in units.
   const uint8_t* Run(int32_t& ByteCount, int32_t& Units);
+  void ImageRun(const uint8_t*& Data, int32_t& ByteCount) {
+    int32_t Units = 0;
+    Data = Run(ByteCount, Units);
+  }
   void WriteRun(const uint8_t* Source, int32_t ByteCount, int32_t Units, uint8_t Pad);
   // The encoding of at most Units characters of Text that fits in MaxBytes.
   void Encode(std::u16string_view Text, int32_t MaxBytes);
-  template <typename T>
-  T ReadNative();
-  template <typename T>
-  void WriteNative(T Value);
+  const uint8_t* NativeImage(int32_t Size);
+  void WriteNativeImage(const uint8_t* Image, int32_t Size);
 
   TORVIndexKey* FIndexKey;
   int32_t FKeyPosition;

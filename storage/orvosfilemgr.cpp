@@ -7,6 +7,7 @@
 #include "core/orvdatetime.h"
 #include "base/orverror.h"
 #include "base/orvutf8.h"
+#include "core/orvfilepath.h"
 #include "platform/orvplatformlog.h"
 
 namespace orv {

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "base/orvtype.h"
+#include "catalog/orvrowvalues.h"
 #include "core/orvnavigator.h"
-#include "core/orvrowvalues.h"
 #include "storage/orvtablefile.h"
 
 namespace orv {

@@ -8,6 +8,7 @@
 #include "base/orverror.h"
 #include "base/orverrors.h"
 #include "catalog/orvtable.h"
+#include "core/orvfilepath.h"
 #include "core/orvkeyvalues.h"
 #include "core/orvliteral.h"
 #include "core/orvmath.h"

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "core/orvcursorcolumns.h"
-#include "core/orvcursorrow.h"
+#include "catalog/orvcursorcolumns.h"
+#include "catalog/orvcursorrow.h"
 #include "core/orvstream.h"
 #include "core/orvtypefunc.h"
 

@@ -11,9 +11,9 @@
 
 #include "base/orvtype.h"
 #include "catalog/orvcolumns.h"
-#include "core/orvcursor.h"
+#include "catalog/orvcursor.h"
+#include "catalog/orvrowvalues.h"
 #include "core/orvnavigator.h"
-#include "core/orvrowvalues.h"
 
 namespace orv {
 

@@ -1,13 +1,13 @@
-#include "core/orvcursorrow.h"
+#include "catalog/orvcursorrow.h"
 
 #include <cstring>
 
 #include "base/orverrors.h"
 #include "catalog/orvcolumns.h"
+#include "catalog/orvcursor.h"
+#include "catalog/orvcursorcolumns.h"
 #include "catalog/orvindexes.h"
 #include "core/orvcontainedvalue.h"
-#include "core/orvcursor.h"
-#include "core/orvcursorcolumns.h"
 #include "core/orvliteral.h"
 #include "core/orvstream.h"
 #include "core/orvtypefunc.h"

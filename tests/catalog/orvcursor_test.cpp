@@ -1,4 +1,4 @@
-#include "core/orvcursor.h"
+#include "catalog/orvcursor.h"
 
 #include <gtest/gtest.h>
 
@@ -7,9 +7,9 @@
 
 #include "base/orverror.h"
 #include "catalog/orvcolumns.h"
+#include "catalog/orvcursorcolumns.h"
+#include "catalog/orvcursorrow.h"
 #include "catalog/orvindexes.h"
-#include "core/orvcursorcolumns.h"
-#include "core/orvcursorrow.h"
 #include "core/orvrowlocks.h"
 #include "core/orvstream.h"
 #include "core/orvtypefunc.h"

@@ -1,4 +1,4 @@
-#include "core/orvrowvalues.h"
+#include "catalog/orvrowvalues.h"
 
 #include <algorithm>
 #include <cstring>
@@ -16,6 +16,9 @@
 #include "sql/orvexpr.h"
 
 namespace orv {
+
+template class TORVImageValue<TORVRowValue, TORVStaticRowValue>;
+template class TORVForwardValue<TORVRowValue, TORVComputedRowValue>;
 
 // The expression of a computed row value: it borrows the tree of the
 // column's compute expression and names itself as that expression does.
@@ -159,7 +162,7 @@ int32_t TORVStaticRowValueBlobMemoryStream::Write(const uint8_t* Buffer, int32_t
 // TORVStaticRowValue
 
 TORVStaticRowValue::TORVStaticRowValue(TORVRowValues* Owner, TORVColumn* ColumnToUse)
-    : TORVRowValue(Owner, ColumnToUse) {
+    : TORVImageValue(Owner, ColumnToUse) {
   FSlotOffset = ColumnToUse->GetRowOffset();
   FSlotSize = ColumnToUse->GetRowsetSize();
   if (HasContentsStream())
@@ -232,18 +235,15 @@ void TORVStaticRowValue::TextRange(const uint8_t*& Data, int32_t& ByteCount) {
   ByteCount = FSlotSize - 1;
 }
 
-template <typename T>
-T TORVStaticRowValue::ReadNative() {
-  T Result{};
-  if (FSlotSize >= static_cast<int32_t>(sizeof(T)) + 1) std::memcpy(&Result, Slot() + 1, sizeof(T));
-  return Result;
+// A slot too small for the type reads as zero.
+const uint8_t* TORVStaticRowValue::NativeImage(int32_t Size) {
+  return FSlotSize >= Size + 1 ? Slot() + 1 : nullptr;
 }
 
-template <typename T>
-void TORVStaticRowValue::WriteNative(T Value) {
+void TORVStaticRowValue::WriteNativeImage(const uint8_t* Image, int32_t Size) {
   CheckWritable();
-  if (FSlotSize < static_cast<int32_t>(sizeof(T)) + 1) throw std::logic_error("row value image larger than its slot");
-  std::memcpy(Slot() + 1, &Value, sizeof(T));
+  if (FSlotSize < Size + 1) throw std::logic_error("row value image larger than its slot");
+  std::memcpy(Slot() + 1, Image, static_cast<size_t>(Size));
   Changed();
 }
 
@@ -284,65 +284,6 @@ TORVMemoryStream* TORVStaticRowValue::GetBlobStream() {
   LoadBlobStream();
   return FBlobStream.get();
 }
-
-// ---------------------------------------------------------------------------
-// Reading primitives
-
-void TORVStaticRowValue::GetString(TORVString& Value) {
-  const uint8_t* Data = nullptr;
-  int32_t ByteCount = 0;
-  TextRange(Data, ByteCount);
-  ImageText(Data, ByteCount, Value);
-}
-
-void TORVStaticRowValue::GetUnicodeString(TORVString& Value) { GetString(Value); }
-
-void TORVStaticRowValue::GetAnsiString(TORVAnsiString& Value) {
-  const uint8_t* Data = nullptr;
-  int32_t ByteCount = 0;
-  TextRange(Data, ByteCount);
-  ImageAnsiText(Data, ByteCount, Value);
-}
-
-// Under ANSI a pointer into the slot itself: no copy.
-const uint8_t* TORVStaticRowValue::GetRawAnsiString(int32_t& Length) {
-  const uint8_t* Data = nullptr;
-  int32_t ByteCount = 0;
-  TextRange(Data, ByteCount);
-  return ImageRawAnsiText(Data, ByteCount, Length);
-}
-
-const char16_t* TORVStaticRowValue::GetRawUnicodeString(int32_t& Length) {
-  const uint8_t* Data = nullptr;
-  int32_t ByteCount = 0;
-  TextRange(Data, ByteCount);
-  return ImageRawUnicodeText(Data, ByteCount, Length);
-}
-
-void TORVStaticRowValue::GetBytes(TORVBytes& Value) {
-  const uint8_t* Data = nullptr;
-  int32_t ByteCount = 0;
-  TextRange(Data, ByteCount);
-  Value.assign(Data, Data + ByteCount);
-}
-
-const uint8_t* TORVStaticRowValue::GetRawBytes(int32_t& Length) {
-  const uint8_t* Data = nullptr;
-  TextRange(Data, Length);
-  return Data;
-}
-
-bool TORVStaticRowValue::GetBoolean() { return ReadNative<uint8_t>() != 0; }
-
-int16_t TORVStaticRowValue::GetSmallInt() { return ReadNative<int16_t>(); }
-
-int32_t TORVStaticRowValue::GetInteger() { return ReadNative<int32_t>(); }
-
-int64_t TORVStaticRowValue::GetLargeInt() { return ReadNative<int64_t>(); }
-
-TORVCurrency TORVStaticRowValue::GetCurrency() { return TORVCurrency::FromScaled(ReadNative<int64_t>()); }
-
-double TORVStaticRowValue::GetDouble() { return ReadNative<double>(); }
 
 // ---------------------------------------------------------------------------
 // Writing primitives
@@ -458,13 +399,6 @@ void TORVStaticRowValue::SetString(const TORVString& Value) {
   WriteSlotData(FImage.data(), ByteCount, FCharacterSet == CharacterSetUnicode ? Count : ByteCount, 0x20);
 }
 
-void TORVStaticRowValue::SetUnicodeString(const TORVString& Value) { SetString(Value); }
-
-void TORVStaticRowValue::SetAnsiString(const TORVAnsiString& Value) {
-  // The text is in the value's code page; the length rules count characters.
-  SetString(MapStringToUnicode(Value, FCodePage));
-}
-
 void TORVStaticRowValue::SetBytes(const TORVBytes& Value) {
   CheckWritable();
   const auto ByteCount = static_cast<int32_t>(Value.size());
@@ -505,18 +439,6 @@ void TORVStaticRowValue::SetBlob(TORVStream* Stream, int32_t Count) {
   WriteIntAt(Slot() + kBlobSizeOffset, static_cast<int32_t>(FBlobStream->GetSize()));
   Changed();
 }
-
-void TORVStaticRowValue::SetBoolean(bool Value) { WriteNative<uint8_t>(Value ? 1 : 0); }
-
-void TORVStaticRowValue::SetSmallInt(int16_t Value) { WriteNative(Value); }
-
-void TORVStaticRowValue::SetInteger(int32_t Value) { WriteNative(Value); }
-
-void TORVStaticRowValue::SetLargeInt(int64_t Value) { WriteNative(Value); }
-
-void TORVStaticRowValue::SetCurrency(TORVCurrency Value) { WriteNative(Value.Scaled()); }
-
-void TORVStaticRowValue::SetDouble(double Value) { WriteNative(Value); }
 
 void TORVStaticRowValue::Clear() {
   if (FPlaceholder.empty()) TORVValue::Clear();
@@ -626,7 +548,7 @@ void TORVStaticRowValue::UnloadBlobStream() {
 // TORVComputedRowValue
 
 TORVComputedRowValue::TORVComputedRowValue(TORVRowValues* Owner, TORVColumn* ColumnToUse)
-    : TORVRowValue(Owner, ColumnToUse),
+    : TORVForwardValue(Owner, ColumnToUse),
       FExpr(std::make_unique<TORVComputedRowValueExpr>(this, ColumnToUse->GetComputeExpr())),
       FValue(std::make_unique<TORVContainedRowExprValue>(Owner->GetCharacterSet())) {
   FValue->SetRaiseTruncationErrors(false);
@@ -666,72 +588,10 @@ TORVMemoryStream* TORVComputedRowValue::PositionedBlob() {
   return Blob;
 }
 
-bool TORVComputedRowValue::GetNull() { return Evaluated().GetNull(); }
-int32_t TORVComputedRowValue::GetSize() { return Evaluated().GetSize(); }
-int32_t TORVComputedRowValue::GetLength() { return Evaluated().GetLength(); }
 TORVMemoryStream* TORVComputedRowValue::GetBlob() { return PositionedBlob(); }
 TORVMemoryStream* TORVComputedRowValue::GetBlobStream() { return PositionedBlob(); }
-void TORVComputedRowValue::GetString(TORVString& Value) { Evaluated().GetString(Value); }
-void TORVComputedRowValue::GetAnsiString(TORVAnsiString& Value) { Evaluated().GetAnsiString(Value); }
-void TORVComputedRowValue::GetUnicodeString(TORVString& Value) { Evaluated().GetUnicodeString(Value); }
-const uint8_t* TORVComputedRowValue::GetRawAnsiString(int32_t& Length) {
-  return Evaluated().GetRawAnsiString(Length);
-}
-const char16_t* TORVComputedRowValue::GetRawUnicodeString(int32_t& Length) {
-  return Evaluated().GetRawUnicodeString(Length);
-}
-void TORVComputedRowValue::GetBytes(TORVBytes& Value) { Evaluated().GetBytes(Value); }
-const uint8_t* TORVComputedRowValue::GetRawBytes(int32_t& Length) { return Evaluated().GetRawBytes(Length); }
-bool TORVComputedRowValue::GetBoolean() { return Evaluated().GetBoolean(); }
-int16_t TORVComputedRowValue::GetSmallInt() { return Evaluated().GetSmallInt(); }
-int32_t TORVComputedRowValue::GetInteger() { return Evaluated().GetInteger(); }
-int64_t TORVComputedRowValue::GetLargeInt() { return Evaluated().GetLargeInt(); }
-TORVCurrency TORVComputedRowValue::GetCurrency() { return Evaluated().GetCurrency(); }
-double TORVComputedRowValue::GetDouble() { return Evaluated().GetDouble(); }
 
-// Writing reaches the value only while a record is loaded into it.
-void TORVComputedRowValue::SetNull(bool Value) {
-  if (FLoading) FValue->SetNull(Value);
-}
-void TORVComputedRowValue::SetSize(int32_t Value) {
-  if (FLoading) FValue->SetSize(Value);
-}
-void TORVComputedRowValue::SetLength(int32_t Value) {
-  if (FLoading) FValue->SetLength(Value);
-}
-void TORVComputedRowValue::SetString(const TORVString& Value) {
-  if (FLoading) FValue->SetString(Value);
-}
-void TORVComputedRowValue::SetAnsiString(const TORVAnsiString& Value) {
-  if (FLoading) FValue->SetAnsiString(Value);
-}
-void TORVComputedRowValue::SetUnicodeString(const TORVString& Value) {
-  if (FLoading) FValue->SetUnicodeString(Value);
-}
-void TORVComputedRowValue::SetBytes(const TORVBytes& Value) {
-  if (FLoading) FValue->SetBytes(Value);
-}
-void TORVComputedRowValue::SetBlob(TORVStream* Stream, int32_t Count) {
-  if (FLoading) FValue->SetBlob(Stream, Count);
-}
-void TORVComputedRowValue::SetBoolean(bool Value) {
-  if (FLoading) FValue->SetBoolean(Value);
-}
-void TORVComputedRowValue::SetSmallInt(int16_t Value) {
-  if (FLoading) FValue->SetSmallInt(Value);
-}
-void TORVComputedRowValue::SetInteger(int32_t Value) {
-  if (FLoading) FValue->SetInteger(Value);
-}
-void TORVComputedRowValue::SetLargeInt(int64_t Value) {
-  if (FLoading) FValue->SetLargeInt(Value);
-}
-void TORVComputedRowValue::SetCurrency(TORVCurrency Value) {
-  if (FLoading) FValue->SetCurrency(Value);
-}
-void TORVComputedRowValue::SetDouble(double Value) {
-  if (FLoading) FValue->SetDouble(Value);
-}
+TORVValue* TORVComputedRowValue::WriteTarget() { return FLoading ? FValue.get() : nullptr; }
 
 void TORVComputedRowValue::Assign(TORVValue& /*FromValue*/) {}
 
@@ -829,10 +689,8 @@ int32_t TORVRowValues::Compare(TORVValues& ValuesToCompare, int32_t PartialLengt
     TORVRowValue& Value = *GetRowValue(Index);
     if (Value.GetColumn()->GetHidden()) continue;
     TORVValue& Other = *ValuesToCompare.GetItems(Index);
-    const int32_t Result = IsTextCompareValue(Value)
-                               ? Value.Compare(Other, Index == Last ? PartialLength : 0, CaseInsensitive,
-                                               Value.GetCollation())
-                               : Value.Compare(Other, 0, false, 0);
+    const int32_t Result =
+        CompareListMember(Value, Other, Index == Last, PartialLength, CaseInsensitive, Value.GetCollation());
     if (Result != 0) return Result;
   }
   return 0;
@@ -845,10 +703,8 @@ int32_t TORVRowValues::Compare(TORVValues& ValuesToCompare, int32_t PartialLengt
   for (int32_t Index = 0; Index < Count; ++Index) {
     TORVValue& Value = *GetItems(ColumnsToCompare.GetColumn(Index)->GetPosition());
     TORVValue& Other = *ValuesToCompare.GetItems(Index);
-    const int32_t Result = IsTextCompareValue(Value)
-                               ? Value.Compare(Other, Index == Last ? PartialLength : 0, CaseInsensitive,
-                                               Value.GetCollation())
-                               : Value.Compare(Other, 0, false, 0);
+    const int32_t Result =
+        CompareListMember(Value, Other, Index == Last, PartialLength, CaseInsensitive, Value.GetCollation());
     if (Result != 0) return Result;
   }
   return 0;

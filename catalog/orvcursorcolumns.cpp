@@ -1,7 +1,7 @@
-#include "core/orvcursorcolumns.h"
+#include "catalog/orvcursorcolumns.h"
 
 #include "base/orverrors.h"
-#include "core/orvcursor.h"
+#include "catalog/orvcursor.h"
 #include "core/orvliteral.h"
 #include "core/orvstream.h"
 

@@ -1,17 +1,17 @@
-#include "core/orvrowvalues.h"
+#include "catalog/orvrowvalues.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "base/orverror.h"
+#include "catalog/orvcatalogexpr.h"
 #include "catalog/orvcolumns.h"
+#include "catalog/orvcursorcolumns.h"
 #include "core/orvcontainedvalue.h"
-#include "core/orvcursorcolumns.h"
 #include "core/orvstream.h"
 #include "core/orvtypefunc.h"
 #include "sql/orvexprtoken.h"
-#include "catalog/orvcatalogexpr.h"
 #include "tests/support/orverrortext.h"
 #include "tests/support/orvrowfakes.h"
 

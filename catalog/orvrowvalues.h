@@ -26,6 +26,8 @@
 
 #include "base/orvtype.h"
 #include "core/orvcontainedvalue.h"
+#include "core/orvforwardvalue.h"
+#include "core/orvimagevalue.h"
 #include "core/orvstream.h"
 #include "core/orvvalue.h"
 #include "core/orvvalues.h"
@@ -90,6 +92,9 @@ class TORVRowValue : public TORVValue {
 
 class TORVStaticRowValue;
 
+// Made once, beside the storage it reads.
+extern template class TORVImageValue<TORVRowValue, TORVStaticRowValue>;
+
 // The contents stream of a static row value: writing through it (or
 // resizing it) marks the owner modified and non-NULL, except while the
 // contents are being loaded.
@@ -115,7 +120,7 @@ class TORVStaticRowValueBlobMemoryStream : public TORVMemoryStream {
 // The row value that reads and writes its column's slot. Numbers, dates and
 // Booleans are read and written straight in the buffer; text and bytes go
 // through the contents stream only for GetBlob and GetBlobStream.
-class TORVStaticRowValue : public TORVRowValue {
+class TORVStaticRowValue : public TORVImageValue<TORVRowValue, TORVStaticRowValue> {
  public:
   TORVStaticRowValue(TORVRowValues* Owner, TORVColumn* ColumnToUse);
   ~TORVStaticRowValue() override;
@@ -128,30 +133,9 @@ class TORVStaticRowValue : public TORVRowValue {
   void SetLength(int32_t /*Value*/) override {}
   TORVMemoryStream* GetBlob() override;
 
-  void GetString(TORVString& Value) override;
-  void GetAnsiString(TORVAnsiString& Value) override;
-  void GetUnicodeString(TORVString& Value) override;
-  const uint8_t* GetRawAnsiString(int32_t& Length) override;
-  const char16_t* GetRawUnicodeString(int32_t& Length) override;
-  void GetBytes(TORVBytes& Value) override;
-  const uint8_t* GetRawBytes(int32_t& Length) override;
-  bool GetBoolean() override;
-  int16_t GetSmallInt() override;
-  int32_t GetInteger() override;
-  int64_t GetLargeInt() override;
-  TORVCurrency GetCurrency() override;
-  double GetDouble() override;
   void SetString(const TORVString& Value) override;
-  void SetAnsiString(const TORVAnsiString& Value) override;
-  void SetUnicodeString(const TORVString& Value) override;
   void SetBytes(const TORVBytes& Value) override;
   void SetBlob(TORVStream* Stream, int32_t Count) override;
-  void SetBoolean(bool Value) override;
-  void SetSmallInt(int16_t Value) override;
-  void SetInteger(int32_t Value) override;
-  void SetLargeInt(int64_t Value) override;
-  void SetCurrency(TORVCurrency Value) override;
-  void SetDouble(double Value) override;
 
   // A placeholder stays NULL.
   void Clear() override;
@@ -175,6 +159,8 @@ class TORVStaticRowValue : public TORVRowValue {
   void ReplaceBlobStream(TORVMemoryStream& Source, int32_t Size);
 
  private:
+  friend class TORVImageValue<TORVRowValue, TORVStaticRowValue>;
+
   uint8_t* Slot();
   int32_t UnitSize() const;
   bool IsVarying() const;
@@ -183,12 +169,11 @@ class TORVStaticRowValue : public TORVRowValue {
   bool HasContentsStream() const;
   int32_t ReadCount();
   void TextRange(const uint8_t*& Data, int32_t& ByteCount);
+  void ImageRun(const uint8_t*& Data, int32_t& ByteCount) { TextRange(Data, ByteCount); }
   void EncodeFitting(std::u16string_view Text, int32_t MaxBytes, int32_t& Count);
   void WriteSlotData(const uint8_t* Data, int32_t ByteCount, int32_t Count, uint8_t Pad);
-  template <typename T>
-  T ReadNative();
-  template <typename T>
-  void WriteNative(T Value);
+  const uint8_t* NativeImage(int32_t Size);
+  void WriteNativeImage(const uint8_t* Image, int32_t Size);
   void WriteBlobContents(const uint8_t* Data, int32_t ByteCount);
   // ReadOnlyError for a placeholder.
   void CheckWritable();
@@ -213,46 +198,22 @@ class TORVContainedRowExprValue : public TORVContainedValue {
   explicit TORVContainedRowExprValue(int32_t CharacterSetToUse) : TORVContainedValue(CharacterSetToUse, true) {}
 };
 
+class TORVComputedRowValue;
+
+// Made once, beside the value it forwards from.
+extern template class TORVForwardValue<TORVRowValue, TORVComputedRowValue>;
+
 // A computed column's value: evaluated on the first read after each change
 // of the row and kept until the next; it takes no room in the buffer and
 // cannot be assigned.
-class TORVComputedRowValue : public TORVRowValue {
+class TORVComputedRowValue : public TORVForwardValue<TORVRowValue, TORVComputedRowValue> {
  public:
   TORVComputedRowValue(TORVRowValues* Owner, TORVColumn* ColumnToUse);
   ~TORVComputedRowValue() override;
 
-  bool GetNull() override;
-  void SetNull(bool Value) override;
-  int32_t GetSize() override;
-  void SetSize(int32_t Value) override;
-  int32_t GetLength() override;
-  void SetLength(int32_t Value) override;
+  // The contents of the evaluated value, from their beginning after each
+  // evaluation.
   TORVMemoryStream* GetBlob() override;
-
-  void GetString(TORVString& Value) override;
-  void GetAnsiString(TORVAnsiString& Value) override;
-  void GetUnicodeString(TORVString& Value) override;
-  const uint8_t* GetRawAnsiString(int32_t& Length) override;
-  const char16_t* GetRawUnicodeString(int32_t& Length) override;
-  void GetBytes(TORVBytes& Value) override;
-  const uint8_t* GetRawBytes(int32_t& Length) override;
-  bool GetBoolean() override;
-  int16_t GetSmallInt() override;
-  int32_t GetInteger() override;
-  int64_t GetLargeInt() override;
-  TORVCurrency GetCurrency() override;
-  double GetDouble() override;
-  void SetString(const TORVString& Value) override;
-  void SetAnsiString(const TORVAnsiString& Value) override;
-  void SetUnicodeString(const TORVString& Value) override;
-  void SetBytes(const TORVBytes& Value) override;
-  void SetBlob(TORVStream* Stream, int32_t Count) override;
-  void SetBoolean(bool Value) override;
-  void SetSmallInt(int16_t Value) override;
-  void SetInteger(int32_t Value) override;
-  void SetLargeInt(int64_t Value) override;
-  void SetCurrency(TORVCurrency Value) override;
-  void SetDouble(double Value) override;
 
   void Assign(TORVValue& FromValue) override;
   // The loaded record is the value until the row changes.
@@ -268,7 +229,12 @@ class TORVComputedRowValue : public TORVRowValue {
   void Evaluate() { SetEvaluated(true); }
 
  private:
+  friend class TORVForwardValue<TORVRowValue, TORVComputedRowValue>;
+
   TORVValue& Evaluated();
+  TORVValue& ReadTarget() { return Evaluated(); }
+  // Writing reaches the value only while a record is loaded into it.
+  TORVValue* WriteTarget();
   TORVMemoryStream* PositionedBlob();
 
   bool FEvaluating = false;

@@ -1,13 +1,13 @@
-#include "core/orvcursor.h"
+#include "catalog/orvcursor.h"
 
 #include <algorithm>
 #include <stdexcept>
 
 #include "base/orverrors.h"
 #include "catalog/orvcolumns.h"
+#include "catalog/orvcursorcolumns.h"
+#include "catalog/orvcursorrow.h"
 #include "catalog/orvindexes.h"
-#include "core/orvcursorcolumns.h"
-#include "core/orvcursorrow.h"
 #include "core/orvrowlocks.h"
 #include "core/orvstrings.h"
 #include "core/orvtypefunc.h"

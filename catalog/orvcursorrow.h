@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <memory>
 
+#include "catalog/orvrowvalues.h"
 #include "core/orvcommon.h"
 #include "core/orvkeyvalues.h"
-#include "core/orvrowvalues.h"
 #include "core/orvvalues.h"
 
 namespace orv {
