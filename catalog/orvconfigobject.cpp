@@ -65,6 +65,8 @@ EORVException TORVConfigObject::NamedError(const TORVErrorDef& InParent, const T
   return MakeError(Long ? InParent : Alone, Args, Line, Column);
 }
 
+void ValidateErrorReturned() { throw std::logic_error("ValidateError returned"); }
+
 void TORVConfigObject::ValidateError(const TORVString& Msg, int32_t Line, int32_t Column) {
   throw NamedError(ORV_METADATA_IN_ERROR, ORV_METADATA_ERROR, FName, {Msg}, Line, Column);
 }

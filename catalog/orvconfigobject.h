@@ -29,6 +29,10 @@ inline constexpr int32_t MaxIdentifierLength = 80;
 // 2147483647. Safe to call from any thread.
 int32_t GetNextUniqueNumber();
 
+// Ends an error routine after a ValidateError that returned: an override
+// that returns breaks its contract, and the caller must not go on.
+[[noreturn]] void ValidateErrorReturned();
+
 // Text without its trailing spaces, then without its trailing CR LF pairs.
 TORVString TrimCatalogExpression(const TORVString& Text);
 // The DESCRIPTION and ATTRIBUTES lines that close a CREATE text, each on a

@@ -21,9 +21,6 @@ namespace {
 // and message.
 constexpr TORVCurrency ConstraintErrorVersion = TORVCurrency::FromScaled(20400);
 
-// An override of ValidateError that returns breaks its contract.
-[[noreturn]] void ValidateErrorReturned() { throw std::logic_error("ValidateError returned"); }
-
 bool IsKeyType(int32_t Type) { return Type == ctPrimaryKey || Type == ctUnique; }
 bool HasColumns(int32_t Type) { return Type >= ctPrimaryKey && Type <= ctUnique; }
 

@@ -1,7 +1,5 @@
 #include "catalog/orvtrigger.h"
 
-#include <stdexcept>
-
 #include "catalog/orvcatalog.h"
 #include "catalog/orvconfig.h"
 #include "catalog/orvschema.h"
@@ -22,8 +20,6 @@ namespace {
 // The first catalog version whose trigger streams carry the routine
 // version, and whose routine texts use the current dynamic-SQL syntax.
 constexpr TORVCurrency TriggerRoutineVersion = DynamicSyntaxVersion;
-
-[[noreturn]] void ValidateErrorReturned() { throw std::logic_error("ValidateError returned"); }
 
 TORVTrigger* TriggerAbove(const TORVConfigObject* Member) {
   TORVConfigObject* Collection = Member->GetParent();
