@@ -355,6 +355,11 @@ int32_t TORVBaseTable::GetMemoryCount() {
   return Count;
 }
 
+void TORVBaseTable::CheckInvariants() const {
+  TORVVirtualTable::CheckInvariants();
+  CheckListInvariants({FConstraints.get(), FConstraintTables.get()});
+}
+
 void TORVBaseTable::TargetConstraintError(const std::vector<TORVColumn*>& TargetColumns) {
   TORVString Names;
   for (TORVColumn* Column : TargetColumns) {

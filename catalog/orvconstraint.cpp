@@ -595,6 +595,11 @@ int32_t TORVConstraint::GetMemoryCount() {
   return Count;
 }
 
+void TORVConstraint::CheckInvariants() const {
+  TORVCatalogObject::CheckInvariants();
+  CheckListInvariants({FConstraintColumns.get(), FTargetTableColumns.get(), FSourceConstraints.get()});
+}
+
 TORVString TORVConstraint::GetSQL(bool IncludeDescription) {
   TORVString Result = UpperCaseString(GetCreateConstraintTypeName());
   if (HasColumns(FConstraintType))
@@ -759,7 +764,7 @@ TORVAlterStates TORVConstraint::GetAlterState(TORVConstraint* OldConstraint) {
 // ---------------------------------------------------------------------------
 // TORVConstraints
 
-bool TORVConstraints::CheckForDuplicate(TORVConfigObject* NewObject, TORVConfigObject* Member) {
+bool TORVConstraints::CheckForDuplicate(TORVConfigObject* NewObject, TORVConfigObject* Member) const {
   if (TORVCatalogObjects::CheckForDuplicate(NewObject, Member)) return true;
   auto* New = dynamic_cast<TORVConstraint*>(NewObject);
   auto* Old = dynamic_cast<TORVConstraint*>(Member);

@@ -320,6 +320,11 @@ int32_t TORVRoutine::GetMemoryCount() {
   return TORVPrivilegedSchemaObject::GetMemoryCount() + FParams->GetMemoryCount();
 }
 
+void TORVRoutine::CheckInvariants() const {
+  TORVPrivilegedSchemaObject::CheckInvariants();
+  CheckListInvariants({FParams.get(), FReferencedFunctions.get(), FReferencedProcedures.get()});
+}
+
 // ------------------------------------------------------------ from a statement
 
 namespace {

@@ -152,6 +152,7 @@ class TORVRoutine : public TORVPrivilegedSchemaObject {
   void GrantRestrictedPrivileges(TORVUser* EffectiveUser, TORVAuthorization* GrantTo) override;
   int32_t GetMemorySize() override;
   int32_t GetMemoryCount() override;
+  void CheckInvariants() const override;
   void SetDependencies() override;
   void RenameDependencies(const TORVString& NewName) override;
   void AddDependenciesToObject(TORVConfigObject* Obj) override;

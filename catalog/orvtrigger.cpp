@@ -309,6 +309,11 @@ int32_t TORVTrigger::GetMemoryCount() {
   return TORVCatalogObject::GetMemoryCount() + FTriggerColumns->GetMemoryCount();
 }
 
+void TORVTrigger::CheckInvariants() const {
+  TORVCatalogObject::CheckInvariants();
+  CheckListInvariants({FTriggerColumns.get()});
+}
+
 TORVString TORVTrigger::GetSQL(bool IncludeDescription) {
   TORVVirtualTable* Table = GetOwnerTable();
   TORVString Result = u"TRIGGER " + QuotedName(FName) + u" " + UpperCaseString(GetActionTimeName()) + u" " +
