@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <limits>
 #include <memory>
-#include <stdexcept>
 #include <vector>
 
 #include "base/orverror.h"
@@ -49,9 +48,6 @@ constexpr char16_t BlobBufferMinimumText[] = u"The BLOB buffer size is below the
 constexpr char16_t PublishBufferMinimumText[] = u"The published updates log buffer size is below the minimum of %s";
 constexpr char16_t InvalidCompressionText[] = u"The compression %s is invalid";
 constexpr char16_t NoCandidateKeyText[] = u"No candidate keys exist in the %s table for the foreign key columns [%s]";
-
-// An override of ValidateError that returns breaks its contract.
-[[noreturn]] void ValidateErrorReturned() { throw std::logic_error("ValidateError returned"); }
 
 // Value rounded up to a multiple of 8, within Int32.
 int32_t RoundUp8(int32_t Value) {
@@ -357,6 +353,11 @@ int32_t TORVBaseTable::GetMemoryCount() {
   int32_t Count = TORVVirtualTable::GetMemoryCount() + FConstraints->GetMemoryCount() + 1;
   if (FConstraintTables != nullptr) Count += FConstraintTables->GetMemoryCount();
   return Count;
+}
+
+void TORVBaseTable::CheckInvariants() const {
+  TORVVirtualTable::CheckInvariants();
+  CheckListInvariants({FConstraints.get(), FConstraintTables.get()});
 }
 
 void TORVBaseTable::TargetConstraintError(const std::vector<TORVColumn*>& TargetColumns) {

@@ -177,6 +177,11 @@ int32_t TORVCatalog::GetMemoryCount() {
   return TORVLockableConfigObject::GetMemoryCount() + FSchemas->GetMemoryCount();
 }
 
+void TORVCatalog::CheckInvariants() const {
+  TORVLockableConfigObject::CheckInvariants();
+  CheckListInvariants({FSchemas.get()});
+}
+
 void TORVCatalog::Save(TORVMemoryStream& Stream, bool CRCOnly) {
   if (!FLoadComplete) ValidateError(CatalogNotReadMsg, 0, 0);
   Stream.WriteCurrency(FVersion);

@@ -60,6 +60,7 @@ class TORVCatalog final : public TORVLockableConfigObject {
   void Validate() override;
   int32_t GetMemorySize() override;
   int32_t GetMemoryCount() override;
+  void CheckInvariants() const override;
   // Version, LastID and the non-system schemas; clears the modified flag.
   void Save(TORVMemoryStream& Stream, bool CRCOnly) override;
   // The version is kept first; a newer one is refused before anything else

@@ -59,7 +59,7 @@ class TORVColumnReferences : public TORVCatalogObjects {
 
   TORVString GetTypeName() const override { return TMember().GetTypeName(); }
   TORVConfigObject* CreateObject() override { return new TMember(); }
-  bool CheckForDuplicate(TORVConfigObject* /*NewObject*/, TORVConfigObject* /*Member*/) override { return false; }
+  bool CheckForDuplicate(TORVConfigObject* /*NewObject*/, TORVConfigObject* /*Member*/) const override { return false; }
   TORVString GetCreateSQLSeparator() const override { return u", "; }
 
   TMember* GetMember(int32_t Index) const { return static_cast<TMember*>(FObjects[Index]); }

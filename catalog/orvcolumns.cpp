@@ -56,7 +56,7 @@ void LoadExpr(TORVColumn* Column, std::unique_ptr<TExpr>& Expr, TORVMemoryStream
 
 }  // namespace
 
-TORVColumn::TORVColumn() = default;
+TORVColumn::TORVColumn() : TORVTypedCatalogObject(true, nullptr) {}
 
 TORVColumn::~TORVColumn() {
   // The expressions report their decompiling to the lists they fill.
@@ -67,50 +67,12 @@ TORVColumn::~TORVColumn() {
 
 TORVString TORVColumn::GetTypeName() const { return u"column"; }
 
-TORVString TORVColumn::GetDataTypeName() const { return DataTypeToString(FDataType, FSubType); }
-
-int32_t TORVColumn::CharacterSet() { return GetConfigCharacterSet(); }
-
-void TORVColumn::SetDataType(int32_t Value) {
-  if (Value == FDataType) return;
-  AssignDataType(CharacterSet(), Value, FDataType, FSubType, FLength, FSize, FScale, FCollation);
-  // Text and bytes keep their length, sized for the new type.
-  AssignLength(CharacterSet(), FDataType, FSubType, FLength, FLength, FSize, true);
-  SetModified(true);
-}
-
 void TORVColumn::SetTypeLike(int32_t DataType, int32_t SubType, int32_t Length, int32_t Scale, int32_t Collation) {
   SetDataType(DataType);
   SetSubType(SubType);
   if (Length != 0) SetLength(Length);
   if (Scale != 0) SetScale(Scale);
   SetCollation(Collation);
-}
-
-void TORVColumn::SetSubType(int32_t Value) {
-  if (Value == FSubType) return;
-  AssignSubType(CharacterSet(), FDataType, Value, FSubType, FLength, FSize, FScale, FCollation);
-  // A GUID fixes its length; a varying subtype takes the count prefix.
-  AssignLength(CharacterSet(), FDataType, FSubType, FLength, FLength, FSize, true);
-  SetModified(true);
-}
-
-void TORVColumn::SetLength(int32_t Value) {
-  if (Value == FLength) return;
-  AssignLength(CharacterSet(), FDataType, FSubType, Value, FLength, FSize, true);
-  SetModified(true);
-}
-
-void TORVColumn::SetScale(int32_t Value) {
-  if (Value == FScale) return;
-  AssignScale(FDataType, FSubType, Value, FScale);
-  SetModified(true);
-}
-
-void TORVColumn::SetCollation(int32_t Value) {
-  if (Value == FCollation) return;
-  AssignCollation(FDataType, FSubType, Value, FCollation);
-  SetModified(true);
 }
 
 void TORVColumn::SetCollationBit(int32_t Bit, bool Value) {
@@ -172,9 +134,9 @@ void TORVColumn::SetOrigin(const TORVString& Value) {
   SetModified(true);
 }
 
-void TORVColumn::SetHidden(bool Value) { TORVCatalogObject::SetHidden(Value); }
+void TORVColumn::SetHidden(bool Value) { TORVTypedCatalogObject::SetHidden(Value); }
 
-void TORVColumn::SetReadOnly(bool Value) { TORVCatalogObject::SetReadOnly(Value); }
+void TORVColumn::SetReadOnly(bool Value) { TORVTypedCatalogObject::SetReadOnly(Value); }
 
 void TORVColumn::SetAlterRestartIdentity(bool Value) {
   if (Value == FAlterRestartIdentity) return;
@@ -544,7 +506,7 @@ void TORVColumn::InvalidGeneratedDefaultError() {
 }
 
 void TORVColumn::Validate() {
-  TORVCatalogObject::Validate();
+  TORVTypedCatalogObject::Validate();
   if (FDataType == 0) InvalidColumnTypeError();
   if (FDataType == dtCharacter || FDataType == dtBytes) {
     if (FLength < 1) MinColumnLengthError();
@@ -567,14 +529,14 @@ void TORVColumn::Validate() {
 }
 
 void TORVColumn::CheckSystemObject() {
-  TORVCatalogObject::CheckSystemObject();
+  TORVTypedCatalogObject::CheckSystemObject();
   if (SameString(FName, u"__RowID")) SystemObjectError();
 }
 
 // ------------------------------------------------------------ copy, compare
 
 void TORVColumn::Assign(TORVConfigObject* FromObject, bool CopyReferences) {
-  TORVCatalogObject::Assign(FromObject, CopyReferences);
+  TORVTypedCatalogObject::Assign(FromObject, CopyReferences);
   auto* From = dynamic_cast<TORVColumn*>(FromObject);
   if (From == nullptr || From == this) return;
   FRowOffset = From->FRowOffset;
@@ -620,7 +582,7 @@ void TORVColumn::Assign(TORVConfigObject* FromObject, bool CopyReferences) {
 }
 
 bool TORVColumn::Compare(TORVConfigObject* ObjectToCompare, bool CompareID) {
-  if (!TORVCatalogObject::Compare(ObjectToCompare, CompareID)) return false;
+  if (!TORVTypedCatalogObject::Compare(ObjectToCompare, CompareID)) return false;
   auto* Other = dynamic_cast<TORVColumn*>(ObjectToCompare);
   return Other != nullptr && FDataType == Other->FDataType && FSubType == Other->FSubType &&
          FLength == Other->FLength && FSize == Other->FSize && FScale == Other->FScale &&
@@ -691,7 +653,7 @@ TORVAlterStates TORVColumn::GetAlterState(TORVColumn* OldColumn) {
 // ------------------------------------------------------------ stream
 
 void TORVColumn::Save(TORVMemoryStream& Stream, bool CRCOnly) {
-  TORVCatalogObject::Save(Stream, CRCOnly);
+  TORVTypedCatalogObject::Save(Stream, CRCOnly);
   for (int32_t Value : {FDataType, FSubType, FLength, FSize, FScale}) Stream.WriteInteger(Value);
   if (CRCOnly) {
     Stream.WriteBoolean(FIdentity);
@@ -727,7 +689,7 @@ void TORVColumn::Save(TORVMemoryStream& Stream, bool CRCOnly) {
 }
 
 void TORVColumn::Load(TORVMemoryStream& Stream) {
-  TORVCatalogObject::Load(Stream);
+  TORVTypedCatalogObject::Load(Stream);
   const TORVCurrency Version = GetConfigVersion();
   FDataType = Stream.ReadInteger();
   FSubType = Stream.ReadInteger();
@@ -803,7 +765,7 @@ void TORVColumn::Load(TORVMemoryStream& Stream) {
 }
 
 int32_t TORVColumn::GetMemorySize() {
-  int32_t Size = TORVCatalogObject::GetMemorySize() + StringSize(FErrorMessage) + StringSize(FOrigin) +
+  int32_t Size = TORVTypedCatalogObject::GetMemorySize() + StringSize(FErrorMessage) + StringSize(FOrigin) +
                  StringSize(FAlterSQL);
   for (const TORVCompiledExpr* Expr :
        {static_cast<const TORVCompiledExpr*>(FGenerateExpr.get()), static_cast<const TORVCompiledExpr*>(FComputeExpr.get()),

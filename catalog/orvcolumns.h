@@ -10,6 +10,7 @@
 #include "catalog/orvcatalogobject.h"
 #include "catalog/orvprivilege.h"
 #include "catalog/orvtabledesc.h"
+#include "catalog/orvtypedobject.h"
 
 namespace orv {
 
@@ -49,7 +50,7 @@ inline constexpr TORVCurrency ColumnErrorCodeVersion = TORVCurrency::FromScaled(
 // read-only; each expression object exists exactly while its flag is set,
 // with its reference lists. The referenced lists hold columns of the same
 // collection (and functions) sorted by ID without duplicates once compiled.
-class TORVColumn : public TORVCatalogObject {
+class TORVColumn : public TORVTypedCatalogObject {
  public:
   TORVColumn();
   ~TORVColumn() override;
@@ -100,7 +101,6 @@ class TORVColumn : public TORVCatalogObject {
   // NULL; a change that reaches the column's keys and indexes marks them.
   // Also decides FOldPosition.
   TORVAlterStates GetAlterState(TORVColumn* OldColumn);
-  TORVString GetDataTypeName() const;
 
   virtual void InvalidColumnTypeError();
   virtual void MinColumnLengthError();
@@ -114,18 +114,9 @@ class TORVColumn : public TORVCatalogObject {
   virtual void InvalidGeneratedTypeError();
   virtual void InvalidGeneratedDefaultError();
 
-  // The type setters normalise as the type rules say, with the character
-  // set of the collection that holds the column, so a column is made with
-  // the collection's GetNewObject and typed before it is added (Size
-  // follows the length, with the 2-byte count of VarChar and VarByte).
-  void SetDataType(int32_t Value);
   // Takes the type of a value (a select item, a described column): a zero
   // length or scale leaves the type's own.
   void SetTypeLike(int32_t DataType, int32_t SubType, int32_t Length, int32_t Scale, int32_t Collation);
-  void SetSubType(int32_t Value);
-  void SetLength(int32_t Value);
-  void SetScale(int32_t Value);
-  void SetCollation(int32_t Value);
   void SetIgnoreCase(bool Value) { SetCollationBit(CollationIgnoreCaseBit, Value); }
   void SetIgnoreAccent(bool Value) { SetCollationBit(CollationIgnoreAccentBit, Value); }
   void SetIgnoreKana(bool Value) { SetCollationBit(CollationIgnoreKanaBit, Value); }
@@ -166,12 +157,6 @@ class TORVColumn : public TORVCatalogObject {
 
   int32_t GetRowOffset() const { return FRowOffset; }
   void SetRowOffset(int32_t Value) { FRowOffset = Value; }
-  int32_t GetDataType() const { return FDataType; }
-  int32_t GetSubType() const { return FSubType; }
-  int32_t GetLength() const { return FLength; }
-  int32_t GetSize() const { return FSize; }
-  int32_t GetScale() const { return FScale; }
-  int32_t GetCollation() const { return FCollation; }
   bool GetRequired() const { return FRequired; }
   int32_t GetErrorCode() const { return FErrorCode; }
   const TORVString& GetErrorMessage() const { return FErrorMessage; }
@@ -227,7 +212,6 @@ class TORVColumn : public TORVCatalogObject {
   void ClearDefaultExpressionReferences();
 
  private:
-  int32_t CharacterSet();
   void SetCollationBit(int32_t Bit, bool Value);
   // The collection's column at Token's position, other than this one.
   TORVColumn* FoundColumn(TORVExprToken* Token);
@@ -238,12 +222,6 @@ class TORVColumn : public TORVCatalogObject {
   void FreeDefaultLists();
 
   int32_t FRowOffset = 0;
-  int32_t FDataType = 0;
-  int32_t FSubType = 0;
-  int32_t FLength = 0;
-  int32_t FSize = 0;
-  int32_t FScale = 0;
-  int32_t FCollation = 0;
   bool FRequired = false;
   int32_t FErrorCode = 0;
   TORVString FErrorMessage;

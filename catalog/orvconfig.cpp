@@ -284,6 +284,13 @@ int32_t TORVConfig::GetMemoryCount() {
   return Count;
 }
 
+void TORVConfig::CheckInvariants() const {
+  TORVLockableConfigObject::CheckInvariants();
+  CheckListInvariants({FDataTypes.get(), FCollations.get(), FModules.get(), FTextFilters.get(), FWordGenerators.get(),
+                       FMigrators.get(), FAuthorizations.get(), FUsers.get(), FRoles.get(), FDatabases.get(),
+                       FJobs.get(), FStores.get()});
+}
+
 // ---------------------------------------------------------------- stream
 
 void TORVConfig::Save(TORVMemoryStream& Stream, bool CRCOnly) {

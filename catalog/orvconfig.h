@@ -86,6 +86,7 @@ class TORVConfig : public TORVLockableConfigObject {
   void Assign(TORVConfigObject* FromObject, bool CopyReferences) override;
   int32_t GetMemorySize() override;
   int32_t GetMemoryCount() override;
+  void CheckInvariants() const override;
   // Version, LastID and the lists; clears the modified flag. Refused
   // (ORV_METADATA_ERROR) while a failed load has left the lists partly
   // refreshed.

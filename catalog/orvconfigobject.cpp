@@ -1,11 +1,13 @@
 #include "catalog/orvconfigobject.h"
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <stdexcept>
 #include <typeinfo>
 #include <utility>
 
+#include "base/orvassert.h"
 #include "base/orverrors.h"
 #include "catalog/orvconfig.h"
 #include "core/orvformat.h"
@@ -24,6 +26,9 @@ namespace {
 constexpr int32_t MinMemberRecordSize = 6;
 constexpr int32_t ChecksumBlockSize = 16384;
 constexpr int32_t CapacityStep = 8;
+
+// Two members of one collection stored under one ID.
+constexpr char16_t StoredIDTwiceText[] = u"The object ID %s is stored twice";
 
 bool HasParentNames(const TORVConfigObject& Object) {
   return !Object.GetParentTypeName().empty() && !Object.GetParentName().empty();
@@ -64,6 +69,8 @@ EORVException TORVConfigObject::NamedError(const TORVErrorDef& InParent, const T
   Args.insert(Args.end(), Trailing.begin(), Trailing.end());
   return MakeError(Long ? InParent : Alone, Args, Line, Column);
 }
+
+void ValidateErrorReturned() { throw std::logic_error("ValidateError returned"); }
 
 void TORVConfigObject::ValidateError(const TORVString& Msg, int32_t Line, int32_t Column) {
   throw NamedError(ORV_METADATA_IN_ERROR, ORV_METADATA_ERROR, FName, {Msg}, Line, Column);
@@ -426,6 +433,11 @@ void TORVConfigObjects::Load(TORVMemoryStream& Stream) {
       LoadIntoEmpty(Stream, Count);
     else
       ReloadByID(Stream, Count);
+    // Members are found by ID, on the next reload and by whatever refers to
+    // them: a stream that gives two members one ID is damaged.
+    if (const int32_t ID = FindStoredIDTwice(); ID != 0)
+      ValidateError(FormatString(StoredIDTwiceText, {IntToString(ID)}), 0, 0);
+    if constexpr (ORV_ASSERTIONS_ACTIVE) CheckOwnInvariants();
   }
   ObjectsChanged();
 }
@@ -573,7 +585,7 @@ void TORVConfigObjects::CheckForDuplicateObject(TORVConfigObject* NewObject) {
   }
 }
 
-bool TORVConfigObjects::CheckForDuplicate(TORVConfigObject* NewObject, TORVConfigObject* Member) {
+bool TORVConfigObjects::CheckForDuplicate(TORVConfigObject* NewObject, TORVConfigObject* Member) const {
   return SameString(NewObject->GetName(), Member->GetName());
 }
 
@@ -639,6 +651,7 @@ void TORVConfigObjects::Clear() {
     for (int32_t Index = 0; Index < FCount; ++Index) FObjects[static_cast<size_t>(Index)] = nullptr;
     FCount = 0;
   }
+  if constexpr (ORV_ASSERTIONS_ACTIVE) CheckMembers();
   ObjectsChanged();
 }
 
@@ -666,6 +679,10 @@ void TORVConfigObjects::PrepareObject(TORVConfigObject* NewObject) {
 }
 
 void TORVConfigObjects::AfterObjectAdded(TORVConfigObject* NewObject) {
+  if constexpr (ORV_ASSERTIONS_ACTIVE) {
+    CheckMembers();
+    CheckUnique(NewObject);
+  }
   if (!NewObject->GetSystemObject() && !NewObject->GetTemporary()) SetModified(true);
   ObjectsChanged();
 }
@@ -712,6 +729,7 @@ void TORVConfigObjects::Delete(int32_t DeletePos) {
     ResetPositions(DeletePos);
     SetModified(true);
   }
+  if constexpr (ORV_ASSERTIONS_ACTIVE) CheckMembers();
   ObjectsChanged();
 }
 
@@ -778,6 +796,7 @@ void TORVConfigObjects::SetCount(int32_t Value) {
   if (Value < 0) throw std::out_of_range("TORVConfigObjects::SetCount");
   if (Value == FCount) return;
   AdjustCount(Value);
+  if constexpr (ORV_ASSERTIONS_ACTIVE) CheckMembers();
   if (FOwnsObjects) SetModified(true);
 }
 
@@ -838,6 +857,58 @@ void TORVConfigObjects::AdjustCount(int32_t Value) {
     }
     ++FCount;
   }
+}
+
+void CheckListInvariants(std::initializer_list<const TORVConfigObject*> Lists) {
+  for (const TORVConfigObject* List : Lists)
+    if (List != nullptr) List->CheckInvariants();
+}
+
+void TORVConfigObjects::CheckInvariants() const {
+  CheckOwnInvariants();
+  if (!FOwnsObjects) return;
+  for (int32_t Index = 0; Index < FCount; ++Index) GetObjects(Index)->CheckInvariants();
+}
+
+void TORVConfigObjects::CheckOwnInvariants() const {
+  CheckMembers();
+  ORV_ASSERT(FindStoredIDTwice() == 0);
+}
+
+void TORVConfigObjects::CheckMembers() const {
+  ORV_ASSERT(FCount >= 0 && FCount <= GetCapacity());
+  ORV_ASSERT(GetCapacity() % CapacityStep == 0);
+  for (int32_t Index = FCount; Index < GetCapacity(); ++Index) ORV_ASSERT(FObjects[static_cast<size_t>(Index)] == nullptr);
+  if (!FOwnsObjects) return;
+  for (int32_t Index = 0; Index < FCount; ++Index) {
+    const TORVConfigObject* Member = FObjects[static_cast<size_t>(Index)];
+    ORV_ASSERT(Member != nullptr);
+    ORV_ASSERT(Member->GetPosition() == Index);
+    ORV_ASSERT(Member->GetParent() == this);
+    ORV_ASSERT(!FSystemObject || Member->GetSystemObject());
+    ORV_ASSERT(!FTemporary || Member->GetTemporary());
+  }
+}
+
+void TORVConfigObjects::CheckUnique(TORVConfigObject* Member) const {
+  if (!FOwnsObjects) return;
+  for (int32_t Index = 0; Index < FCount; ++Index) {
+    TORVConfigObject* Other = FObjects[static_cast<size_t>(Index)];
+    if (Other == Member) continue;
+    ORV_ASSERT(Member->GetID() == 0 || Member->GetID() != Other->GetID());
+    ORV_ASSERT(!CheckForDuplicate(Member, Other));
+  }
+}
+
+int32_t TORVConfigObjects::FindStoredIDTwice() const {
+  if (!FOwnsObjects) return 0;
+  std::vector<int32_t> IDs;
+  IDs.reserve(static_cast<size_t>(FCount));
+  for (int32_t Index = 0; Index < FCount; ++Index)
+    if (const int32_t ID = FObjects[static_cast<size_t>(Index)]->GetID(); ID != 0) IDs.push_back(ID);
+  std::sort(IDs.begin(), IDs.end());
+  const auto Twice = std::adjacent_find(IDs.begin(), IDs.end());
+  return Twice != IDs.end() ? *Twice : 0;
 }
 
 // ---------------------------------------------------------------------------

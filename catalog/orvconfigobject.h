@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <vector>
 
@@ -28,6 +29,10 @@ inline constexpr int32_t MaxIdentifierLength = 80;
 // The next value of one process-wide counter: 1 first, 1 again after
 // 2147483647. Safe to call from any thread.
 int32_t GetNextUniqueNumber();
+
+// Ends an error routine after a ValidateError that returned: an override
+// that returns breaks its contract, and the caller must not go on.
+[[noreturn]] void ValidateErrorReturned();
 
 // Text without its trailing spaces, then without its trailing CR LF pairs.
 TORVString TrimCatalogExpression(const TORVString& Text);
@@ -161,6 +166,10 @@ class TORVConfigObject : public TORVBaseObject {
   virtual TORVString GetDropSQL(bool /*IncludeDependentObjects*/, bool /*DependentObjectsOnly*/) {
     return TORVString();
   }
+  // Asserts (ORV_ASSERT, test build) the invariants of every collection the
+  // object owns, and of theirs below them; an object that holds lists
+  // names each of them. Nothing to check by default.
+  virtual void CheckInvariants() const {}
 
   // A different ID marks the object modified.
   void SetID(int32_t Value);
@@ -222,6 +231,9 @@ class TORVConfigObject : public TORVBaseObject {
   int32_t FDependencyOrder = 0;
 };
 
+// CheckInvariants of each list that exists.
+void CheckListInvariants(std::initializer_list<const TORVConfigObject*> Lists);
+
 // An ordered collection that is itself an object of the tree. Whether it
 // owns its members is fixed when it is made. An owning collection frees its
 // members (last first), keeps member i at position i with the collection
@@ -229,6 +241,19 @@ class TORVConfigObject : public TORVBaseObject {
 // flag too, and streams its members; a non-owning one (a selection) only
 // refers to objects of other collections and never touches their position
 // or parent. Capacity grows in steps of 8 and never shrinks.
+//
+// Invariants (CheckInvariants, asserted in the test build after every load
+// and every change of the member list):
+// - FCount lies within the capacity, which is a multiple of 8, and the
+//   slots from FCount on are nil;
+// - owning: every member exists, member i has position i and the
+//   collection as parent, and is system (temporary) when the collection
+//   is, and no two members share an ID other than 0 (a load finds members
+//   by ID; a stream that breaks this is refused, not left to the assert);
+// - Add and Insert also keep the new member apart from every other by the
+//   collection's own rule (CheckForDuplicate: the name by default), which
+//   is asserted there. A load takes the members the stream holds without
+//   that rule, so it is not an invariant of a loaded collection.
 class TORVConfigObjects : public TORVConfigObject {
  public:
   explicit TORVConfigObjects(bool OwnsObjects, TORVConfig* OwnerConfig = nullptr);
@@ -273,12 +298,14 @@ class TORVConfigObjects : public TORVConfigObject {
   // left out, joined by GetCreateSQLSeparator.
   TORVString GetCreateSQL(bool IncludeDependentObjects, bool DependentObjectsOnly, bool Restricted) override;
   TORVString GetDropSQL(bool IncludeDependentObjects, bool DependentObjectsOnly) override;
+  // The collection's invariants, then (owning) every member's.
+  void CheckInvariants() const override;
 
   // A new, empty member of the collection's class; nil when it has none.
   virtual TORVConfigObject* CreateObject() { return nullptr; }
   // ORV_EXISTS_ERROR for the first member that CheckForDuplicate matches.
   virtual void CheckForDuplicateObject(TORVConfigObject* NewObject);
-  virtual bool CheckForDuplicate(TORVConfigObject* NewObject, TORVConfigObject* Member);
+  virtual bool CheckForDuplicate(TORVConfigObject* NewObject, TORVConfigObject* Member) const;
   [[noreturn]] virtual void DuplicateObjectError(TORVConfigObject* Member);
   [[noreturn]] virtual void ObjectIDNotFoundError(int32_t ID);
   [[noreturn]] virtual void ObjectNameNotFoundError(const TORVString& Name);
@@ -354,6 +381,15 @@ class TORVConfigObjects : public TORVConfigObject {
   void AdjustCount(int32_t Value);
   void QuickSort(int32_t Low, int32_t High,
                  const std::function<int32_t(TORVConfigObject*, TORVConfigObject*)>& CompareFunction);
+  // The invariants of the collection itself, not its members'. Members
+  // checks every member's place, Unique one member's ID and rule against
+  // every other member: one pass each, so that a change of one member
+  // checks no more than that.
+  void CheckOwnInvariants() const;
+  void CheckMembers() const;
+  void CheckUnique(TORVConfigObject* Member) const;
+  // An ID other than 0 that two members share; 0 when there is none.
+  int32_t FindStoredIDTwice() const;
   // The whole load of a stream into an empty collection.
   void LoadIntoEmpty(TORVMemoryStream& Stream, int32_t Count);
   void ReloadByID(TORVMemoryStream& Stream, int32_t Count);

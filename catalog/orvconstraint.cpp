@@ -21,9 +21,6 @@ namespace {
 // and message.
 constexpr TORVCurrency ConstraintErrorVersion = TORVCurrency::FromScaled(20400);
 
-// An override of ValidateError that returns breaks its contract.
-[[noreturn]] void ValidateErrorReturned() { throw std::logic_error("ValidateError returned"); }
-
 bool IsKeyType(int32_t Type) { return Type == ctPrimaryKey || Type == ctUnique; }
 bool HasColumns(int32_t Type) { return Type >= ctPrimaryKey && Type <= ctUnique; }
 
@@ -598,6 +595,11 @@ int32_t TORVConstraint::GetMemoryCount() {
   return Count;
 }
 
+void TORVConstraint::CheckInvariants() const {
+  TORVCatalogObject::CheckInvariants();
+  CheckListInvariants({FConstraintColumns.get(), FTargetTableColumns.get(), FSourceConstraints.get()});
+}
+
 TORVString TORVConstraint::GetSQL(bool IncludeDescription) {
   TORVString Result = UpperCaseString(GetCreateConstraintTypeName());
   if (HasColumns(FConstraintType))
@@ -762,7 +764,7 @@ TORVAlterStates TORVConstraint::GetAlterState(TORVConstraint* OldConstraint) {
 // ---------------------------------------------------------------------------
 // TORVConstraints
 
-bool TORVConstraints::CheckForDuplicate(TORVConfigObject* NewObject, TORVConfigObject* Member) {
+bool TORVConstraints::CheckForDuplicate(TORVConfigObject* NewObject, TORVConfigObject* Member) const {
   if (TORVCatalogObjects::CheckForDuplicate(NewObject, Member)) return true;
   auto* New = dynamic_cast<TORVConstraint*>(NewObject);
   auto* Old = dynamic_cast<TORVConstraint*>(Member);

@@ -128,7 +128,7 @@ class TORVSourceConstraints : public TORVCatalogObjects {
 
   TORVString GetTypeName() const override { return u"source constraint"; }
   TORVConfigObject* CreateObject() override { return new TORVSourceConstraint(); }
-  bool CheckForDuplicate(TORVConfigObject* /*NewObject*/, TORVConfigObject* /*Member*/) override { return false; }
+  bool CheckForDuplicate(TORVConfigObject* /*NewObject*/, TORVConfigObject* /*Member*/) const override { return false; }
   // Also drops the links whose foreign key is gone or no longer targets the
   // owning key. The catalog's modified flag is left as it was: the key is
   // validated while a statement adds it, and the statement's own changes
@@ -187,6 +187,7 @@ class TORVConstraint : public TORVCatalogObject {
   void Load(TORVMemoryStream& Stream) override;
   int32_t GetMemorySize() override;
   int32_t GetMemoryCount() override;
+  void CheckInvariants() const override;
   TORVString GetCreateSQL(bool IncludeDependentObjects, bool DependentObjectsOnly, bool Restricted) override;
   TORVString GetDropSQL(bool IncludeDependentObjects, bool DependentObjectsOnly) override;
   void BuildAlterSQL(int32_t Action, TORVConfigObject* Target, char16_t StatementTerminator) override;
@@ -284,7 +285,7 @@ class TORVConstraints : public TORVCatalogObjects {
 
   TORVString GetTypeName() const override { return u"constraint"; }
   TORVConfigObject* CreateObject() override { return new TORVConstraint(); }
-  bool CheckForDuplicate(TORVConfigObject* NewObject, TORVConfigObject* Member) override;
+  bool CheckForDuplicate(TORVConfigObject* NewObject, TORVConfigObject* Member) const override;
 
   TORVConstraint* GetConstraint(int32_t Index) const { return static_cast<TORVConstraint*>(FObjects[Index]); }
 };

@@ -91,6 +91,11 @@ int32_t TORVDatabaseContainer::GetMemoryCount() {
   return TORVPrivilegedConfigObject::GetMemoryCount() + (FCatalog != nullptr ? FCatalog->GetMemoryCount() : 0);
 }
 
+void TORVDatabaseContainer::CheckInvariants() const {
+  TORVPrivilegedConfigObject::CheckInvariants();
+  if (FCatalog != nullptr) FCatalog->CheckInvariants();
+}
+
 TORVString TORVDatabaseContainer::GetCreateSQL(bool /*IncludeDependentObjects*/, bool /*DependentObjectsOnly*/,
                                                bool Restricted) {
   TORVString Result = u"CREATE DATABASE " + QuotedString(FName, u'"') + u"\r\n";

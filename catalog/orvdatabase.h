@@ -54,6 +54,7 @@ class TORVDatabaseContainer : public TORVPrivilegedConfigObject {
   // Also the attached catalog's.
   int32_t GetMemorySize() override;
   int32_t GetMemoryCount() override;
+  void CheckInvariants() const override;
   // CREATE DATABASE with IN MEMORY or the PATH (an empty one when
   // Restricted), the catalog encryption, description and attributes.
   TORVString GetCreateSQL(bool IncludeDependentObjects, bool DependentObjectsOnly, bool Restricted) override;

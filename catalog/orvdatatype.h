@@ -67,8 +67,10 @@ class TORVCollations : public TORVConfigObjects {
 
   TORVString GetTypeName() const override;
   TORVConfigObject* CreateObject() override { return new TORVCollation(FConfig); }
-  // The filler checks names itself.
-  void CheckForDuplicateObject(TORVConfigObject* /*NewObject*/) override {}
+  // The filler checks names itself; the list lets any name in.
+  bool CheckForDuplicate(TORVConfigObject* /*NewObject*/, TORVConfigObject* /*Member*/) const override {
+    return false;
+  }
 
   TORVCollation* GetCollation(int32_t Index) const { return static_cast<TORVCollation*>(GetObjects(Index)); }
 };

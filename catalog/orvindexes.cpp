@@ -638,6 +638,11 @@ TORVString TORVIndex::GetSQL(bool Extensions) {
   return Result;
 }
 
+void TORVIndex::CheckInvariants() const {
+  TORVCatalogObject::CheckInvariants();
+  CheckListInvariants({FIndexColumns.get()});
+}
+
 TORVString TORVIndex::GetCreateSQL(bool /*IncludeDependentObjects*/, bool /*DependentObjectsOnly*/,
                                    bool /*Restricted*/) {
   if (FIndexType != itIndex && FIndexType != itTextIndex) return TORVString();

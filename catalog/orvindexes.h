@@ -111,7 +111,7 @@ class TORVIndexColumns : public TORVCatalogObjects {
 
   TORVString GetTypeName() const override;
   TORVConfigObject* CreateObject() override;
-  bool CheckForDuplicate(TORVConfigObject* /*NewObject*/, TORVConfigObject* /*Member*/) override { return false; }
+  bool CheckForDuplicate(TORVConfigObject* /*NewObject*/, TORVConfigObject* /*Member*/) const override { return false; }
   TORVString GetCreateSQLSeparator() const override { return u", "; }
   void ObjectsChanged() override;
   // Also the key size and the required page size.
@@ -171,6 +171,7 @@ class TORVIndex : public TORVCatalogObject {
   int32_t GetConfigCharacterSet() override;
   int32_t GetMemorySize() override;
   int32_t GetMemoryCount() override;
+  void CheckInvariants() const override;
   void BuildAlterSQL(int32_t Action, TORVConfigObject* Target, char16_t StatementTerminator) override;
   // Empty for the index of a constraint, which its constraint creates.
   TORVString GetCreateSQL(bool IncludeDependentObjects, bool DependentObjectsOnly, bool Restricted) override;

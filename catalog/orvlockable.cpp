@@ -1,5 +1,9 @@
 #include "catalog/orvlockable.h"
 
+#include <algorithm>
+#include <vector>
+
+#include "base/orvassert.h"
 #include "base/orverrors.h"
 #include "core/orvstream.h"
 #include "core/orvstrings.h"
@@ -35,34 +39,9 @@ TORVString LockTypeName(TORVLockType LockType) {
 
 namespace {
 
-// One row group of the layout: the lock types it covers (a pair such as
-// shared/exclusive, or one type twice), and for slot s the first byte
-// Offset + (s - 1) x OffsetStep over Range bytes with in-process index
-// Index + (s - 1) x IndexStep. Kinds without slots have steps of 0.
-//
-// The configuration's file: bytes below 0x1000 are the session slots; the
-// root, then the event log, then 4096 users, jobs and stores and 1024
-// modules, each slot a 4096-byte range. A database's file: the database's
-// own shared/exclusive range, the catalog, 4096 tables' shared/exclusive
-// ranges, their transaction bytes, their read/write ranges, then 4096
-// routines. The database's transaction and read/write ranges are the
-// union of every table's: a database-level lock meets any table's lock of
-// the same kind, and under exclusive access the database's indices are
-// table slot 1's.
-struct TLockSpaceRow {
-  TORVLockSpaceKind Kind;
-  TORVLockType First;
-  TORVLockType Second;
-  int32_t Offset;
-  int32_t OffsetStep;
-  int32_t Range;
-  int32_t Index;
-  int32_t IndexStep;
-};
-
 constexpr int32_t SlotBytes = 4096;
 
-constexpr TLockSpaceRow LockSpaceLayout[] = {
+constexpr TORVLockSpaceRow LockSpaceLayout[] = {
     {lkConfiguration, ltRead, ltWrite, 0x1001, 0, 4096, 1, 0},
     {lkConfiguration, ltTransaction, ltTransaction, 0x1000, 0, 1, 0, 0},
     {lkEventLog, ltRead, ltWrite, 0x2002, 0, 4096, 3, 0},
@@ -103,13 +82,75 @@ bool FindLockSpace(TORVLockSpaceKind Kind, TORVLockType LockType, int32_t Slot, 
   Space = TORVLockSpace{};
   const int32_t Slots = LockSlotCount(Kind);
   if (Slots > 0 && (Slot < 1 || Slot > Slots)) return false;
-  for (const TLockSpaceRow& Row : LockSpaceLayout) {
+  if constexpr (ORV_ASSERTIONS_ACTIVE) {
+    // Once a process: the layout is a constant.
+    static const bool Checked = (CheckLockSpaceLayout(GetLockSpaceLayout()), true);
+    (void)Checked;
+  }
+  for (const TORVLockSpaceRow& Row : LockSpaceLayout) {
     if (Row.Kind != Kind || (LockType != Row.First && LockType != Row.Second)) continue;
     const int32_t Step = Slots > 0 ? Slot - 1 : 0;
     Space = {Row.Offset + Step * Row.OffsetStep, Row.Range, Row.Index + Step * Row.IndexStep};
     break;
   }
   return true;
+}
+
+std::span<const TORVLockSpaceRow> GetLockSpaceLayout() { return LockSpaceLayout; }
+
+namespace {
+
+// One lock of the layout: a row group at one slot.
+struct TLockPlace {
+  int64_t Begin;
+  int64_t End;
+  int32_t Index;
+};
+
+bool InDatabaseFile(TORVLockSpaceKind Kind) { return Kind >= lkDatabase; }
+
+// The database's read/write and transaction rows, which cover the tables'.
+bool IsCovering(const TORVLockSpaceRow& Row) { return Row.Kind == lkDatabase && Row.First != ltShared; }
+
+// The place of Row at Slot (1 for kinds without slots).
+TLockPlace PlaceOf(const TORVLockSpaceRow& Row, int32_t Slot) {
+  const int64_t Begin = Row.Offset + static_cast<int64_t>(Slot - 1) * Row.OffsetStep;
+  return {Begin, Begin + Row.Range, Row.Index + (Slot - 1) * Row.IndexStep};
+}
+
+}  // namespace
+
+void CheckLockSpaceLayout(std::span<const TORVLockSpaceRow> Layout) {
+  for (const bool DatabaseFile : {false, true}) {
+    std::vector<TLockPlace> Places;
+    for (const TORVLockSpaceRow& Row : Layout) {
+      if (InDatabaseFile(Row.Kind) != DatabaseFile) continue;
+      ORV_ASSERT(Row.Range > 0 && Row.Offset >= 0x1000);
+      const int32_t Slots = std::max(1, LockSlotCount(Row.Kind));
+      ORV_ASSERT((Slots == 1) == (Row.OffsetStep == 0 && Row.IndexStep == 0));
+      if (IsCovering(Row)) {
+        // Every table lock of the same kind lies inside, and under exclusive
+        // access the database's index is table slot 1's.
+        for (const TORVLockSpaceRow& Table : Layout) {
+          if (Table.Kind != lkTable || Table.First != Row.First) continue;
+          ORV_ASSERT(PlaceOf(Table, 1).Index == Row.Index);
+          ORV_ASSERT(PlaceOf(Table, 1).Begin >= Row.Offset);
+          ORV_ASSERT(PlaceOf(Table, LockSlotCount(lkTable)).End <= int64_t{Row.Offset} + Row.Range);
+        }
+        continue;
+      }
+      for (int32_t Slot = 1; Slot <= Slots; ++Slot) Places.push_back(PlaceOf(Row, Slot));
+    }
+    // Apart from that covering, no two locks of one file share a byte or an
+    // in-process index.
+    std::sort(Places.begin(), Places.end(), [](const TLockPlace& A, const TLockPlace& B) { return A.Begin < B.Begin; });
+    for (size_t At = 1; At < Places.size(); ++At) ORV_ASSERT(Places[At - 1].End <= Places[At].Begin);
+    std::vector<int32_t> Indexes;
+    for (const TLockPlace& Place : Places) Indexes.push_back(Place.Index);
+    std::sort(Indexes.begin(), Indexes.end());
+    ORV_ASSERT(std::adjacent_find(Indexes.begin(), Indexes.end()) == Indexes.end());
+    ORV_ASSERT(Indexes.empty() || Indexes.front() >= 0);
+  }
 }
 
 TORVLockSpace TORVLockableConfigObject::LockSpaceFor(TORVLockType LockType) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "base/orverrors.h"
 #include "base/orvtype.h"
@@ -54,6 +55,42 @@ struct TORVLockSpace {
   int32_t Index = -1;
   bool operator==(const TORVLockSpace&) const = default;
 };
+
+// One row group of the layout: the lock types it covers (a pair such as
+// shared/exclusive, or one type twice), and for slot s the first byte
+// Offset + (s - 1) x OffsetStep over Range bytes with in-process index
+// Index + (s - 1) x IndexStep. Kinds without slots have steps of 0.
+//
+// The configuration's file: bytes below 0x1000 are the session slots; the
+// root, then the event log, then 4096 users, jobs and stores and 1024
+// modules, each slot a 4096-byte range. A database's file: the database's
+// own shared/exclusive range, the catalog, 4096 tables' shared/exclusive
+// ranges, their transaction bytes, their read/write ranges, then 4096
+// routines. The database's transaction and read/write ranges are the
+// union of every table's: a database-level lock meets any table's lock of
+// the same kind, and under exclusive access the database's indices are
+// table slot 1's.
+struct TORVLockSpaceRow {
+  TORVLockSpaceKind Kind;
+  TORVLockType First;
+  TORVLockType Second;
+  int32_t Offset;
+  int32_t OffsetStep;
+  int32_t Range;
+  int32_t Index;
+  int32_t IndexStep;
+};
+
+// The layout, row group by row group.
+std::span<const TORVLockSpaceRow> GetLockSpaceLayout();
+
+// Asserts (ORV_ASSERT, test build) what the lock managers rely on in
+// Layout: every lock lies above the session bytes (below 0x1000); the
+// database's read/write and transaction ranges cover those of every table
+// slot and take table slot 1's indexes; apart from that no two locks of one
+// file share a byte or an in-process index, for every slot in range.
+// FindLockSpace checks the engine's layout once a process.
+void CheckLockSpaceLayout(std::span<const TORVLockSpaceRow> Layout);
 
 // The number of lock slots of Kind: 4096, 1024 for modules, 0 for the
 // kinds that have one range each.

@@ -201,7 +201,7 @@ int32_t TORVPrivilege::GetMemorySize() {
 
 TORVString TORVPrivileges::GetTypeName() const { return u"privilege"; }
 
-bool TORVPrivileges::CheckForDuplicate(TORVConfigObject* NewObject, TORVConfigObject* Member) {
+bool TORVPrivileges::CheckForDuplicate(TORVConfigObject* NewObject, TORVConfigObject* Member) const {
   auto* New = static_cast<TORVPrivilege*>(NewObject);
   auto* Old = static_cast<TORVPrivilege*>(Member);
   return New->GetNumber() == Old->GetNumber() && SameString(New->GetGrantedToName(), Old->GetGrantedToName());
@@ -317,6 +317,11 @@ void TORVPrivilegedConfigObject::Save(TORVMemoryStream& Stream, bool CRCOnly) {
     Stream.WriteString(FOwnerName);
   }
   FPrivileges->Save(Stream, CRCOnly);
+}
+
+void TORVPrivilegedConfigObject::CheckInvariants() const {
+  TORVLockableConfigObject::CheckInvariants();
+  CheckListInvariants({FPrivileges.get()});
 }
 
 void TORVPrivilegedConfigObject::Load(TORVMemoryStream& Stream) {

@@ -126,7 +126,7 @@ class TORVPrivileges : public TORVConfigObjects {
   TORVString GetTypeName() const override;
   TORVConfigObject* CreateObject() override { return new TORVPrivilege(FConfig); }
   // The same number granted to the same name.
-  bool CheckForDuplicate(TORVConfigObject* NewObject, TORVConfigObject* Member) override;
+  bool CheckForDuplicate(TORVConfigObject* NewObject, TORVConfigObject* Member) const override;
   bool GetModified() const override;
   void SetModified(bool Value) override;
 
@@ -156,6 +156,7 @@ class TORVPrivilegedConfigObject : public TORVLockableConfigObject {
   void Validate() override;
   int32_t GetMemorySize() override;
   int32_t GetMemoryCount() override;
+  void CheckInvariants() const override;
   // Owner (ID before 2.00, name from 2.00) and the privileges after the
   // lockable record; nothing of it in the checksum form.
   void Save(TORVMemoryStream& Stream, bool CRCOnly) override;

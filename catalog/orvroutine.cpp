@@ -42,40 +42,8 @@ void TORVRoutineParam::SetParamType(int32_t Value) {
   SetModified(true);
 }
 
-void TORVRoutineParam::SetDataType(int32_t Value) {
-  if (Value == FDataType) return;
-  AssignDataType(GetConfigCharacterSet(), Value, FDataType, FSubType, FLength, FSize, FScale, FCollation);
-  SetModified(true);
-}
-
-void TORVRoutineParam::SetSubType(int32_t Value) {
-  if (Value == FSubType) return;
-  AssignSubType(GetConfigCharacterSet(), FDataType, Value, FSubType, FLength, FSize, FScale, FCollation);
-  SetModified(true);
-}
-
-void TORVRoutineParam::SetLength(int32_t Value) {
-  if (Value == FLength) return;
-  AssignLength(GetConfigCharacterSet(), FDataType, FSubType, Value, FLength, FSize, false);
-  SetModified(true);
-}
-
-void TORVRoutineParam::SetScale(int32_t Value) {
-  if (Value == FScale) return;
-  AssignScale(FDataType, FSubType, Value, FScale);
-  SetModified(true);
-}
-
-void TORVRoutineParam::SetCollation(int32_t Value) {
-  if (Value == FCollation) return;
-  AssignCollation(FDataType, FSubType, Value, FCollation);
-  SetModified(true);
-}
-
-TORVString TORVRoutineParam::GetDataTypeName() const { return DataTypeToString(FDataType, FSubType); }
-
 void TORVRoutineParam::Assign(TORVConfigObject* FromObject, bool CopyReferences) {
-  TORVCatalogObject::Assign(FromObject, CopyReferences);
+  TORVTypedCatalogObject::Assign(FromObject, CopyReferences);
   auto* From = dynamic_cast<TORVRoutineParam*>(FromObject);
   if (From == nullptr) return;
   FParamType = From->FParamType;
@@ -88,7 +56,7 @@ void TORVRoutineParam::Assign(TORVConfigObject* FromObject, bool CopyReferences)
 }
 
 bool TORVRoutineParam::Compare(TORVConfigObject* ObjectToCompare, bool CompareID) {
-  if (!TORVCatalogObject::Compare(ObjectToCompare, CompareID)) return false;
+  if (!TORVTypedCatalogObject::Compare(ObjectToCompare, CompareID)) return false;
   auto* Other = dynamic_cast<TORVRoutineParam*>(ObjectToCompare);
   return Other != nullptr && FParamType == Other->FParamType && FDataType == Other->FDataType &&
          FSubType == Other->FSubType && FLength == Other->FLength && FSize == Other->FSize &&
@@ -96,13 +64,13 @@ bool TORVRoutineParam::Compare(TORVConfigObject* ObjectToCompare, bool CompareID
 }
 
 void TORVRoutineParam::Save(TORVMemoryStream& Stream, bool CRCOnly) {
-  TORVCatalogObject::Save(Stream, CRCOnly);
+  TORVTypedCatalogObject::Save(Stream, CRCOnly);
   for (int32_t Value : {FParamType, FDataType, FSubType, FLength, FSize, FScale, FCollation})
     Stream.WriteInteger(Value);
 }
 
 void TORVRoutineParam::Load(TORVMemoryStream& Stream) {
-  TORVCatalogObject::Load(Stream);
+  TORVTypedCatalogObject::Load(Stream);
   for (int32_t* Field : {&FParamType, &FDataType, &FSubType, &FLength, &FSize, &FScale, &FCollation})
     *Field = Stream.ReadInteger();
 }
@@ -350,6 +318,11 @@ int32_t TORVRoutine::GetMemorySize() {
 
 int32_t TORVRoutine::GetMemoryCount() {
   return TORVPrivilegedSchemaObject::GetMemoryCount() + FParams->GetMemoryCount();
+}
+
+void TORVRoutine::CheckInvariants() const {
+  TORVPrivilegedSchemaObject::CheckInvariants();
+  CheckListInvariants({FParams.get(), FReferencedFunctions.get(), FReferencedProcedures.get()});
 }
 
 // ------------------------------------------------------------ from a statement

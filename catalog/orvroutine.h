@@ -14,6 +14,7 @@
 #include "catalog/orvprivilege.h"
 #include "catalog/orvschema.h"
 #include "catalog/orvschemaobject.h"
+#include "catalog/orvtypedobject.h"
 #include "core/orvlocktype.h"
 
 namespace orv {
@@ -40,12 +41,10 @@ inline constexpr int32_t riExternal = 1;
 // syntax and parse with poConvertDynamic.
 inline constexpr TORVCurrency DynamicSyntaxVersion = TORVCurrency::FromScaled(20400);
 
-// One parameter, or the result, of a routine. The setters keep the type's
-// attributes consistent (as a column's) and mark the routine modified only
-// when a value changes.
-class TORVRoutineParam : public TORVCatalogObject {
+// One parameter, or the result, of a routine.
+class TORVRoutineParam : public TORVTypedCatalogObject {
  public:
-  using TORVCatalogObject::TORVCatalogObject;
+  explicit TORVRoutineParam(TORVConfig* OwnerConfig = nullptr) : TORVTypedCatalogObject(false, OwnerConfig) {}
 
   TORVString GetTypeName() const override { return u"routine parameter"; }
   void Assign(TORVConfigObject* FromObject, bool CopyReferences) override;
@@ -59,27 +58,9 @@ class TORVRoutineParam : public TORVCatalogObject {
 
   int32_t GetParamType() const { return FParamType; }
   void SetParamType(int32_t Value);
-  int32_t GetDataType() const { return FDataType; }
-  void SetDataType(int32_t Value);
-  int32_t GetSubType() const { return FSubType; }
-  void SetSubType(int32_t Value);
-  int32_t GetLength() const { return FLength; }
-  void SetLength(int32_t Value);
-  int32_t GetSize() const { return FSize; }
-  int32_t GetScale() const { return FScale; }
-  void SetScale(int32_t Value);
-  int32_t GetCollation() const { return FCollation; }
-  void SetCollation(int32_t Value);
-  TORVString GetDataTypeName() const;
 
  protected:
   int32_t FParamType = rpNone;
-  int32_t FDataType = 0;
-  int32_t FSubType = 0;
-  int32_t FLength = 0;
-  int32_t FSize = 0;
-  int32_t FScale = 0;
-  int32_t FCollation = 0;
 };
 
 class TORVRoutineParams : public TORVCatalogObjects {
@@ -171,6 +152,7 @@ class TORVRoutine : public TORVPrivilegedSchemaObject {
   void GrantRestrictedPrivileges(TORVUser* EffectiveUser, TORVAuthorization* GrantTo) override;
   int32_t GetMemorySize() override;
   int32_t GetMemoryCount() override;
+  void CheckInvariants() const override;
   void SetDependencies() override;
   void RenameDependencies(const TORVString& NewName) override;
   void AddDependenciesToObject(TORVConfigObject* Obj) override;

@@ -174,6 +174,13 @@ int32_t TORVSchema::GetMemoryCount() {
          FViews->GetMemoryCount() + FProcedures->GetMemoryCount() + FFunctions->GetMemoryCount();
 }
 
+void TORVSchema::CheckInvariants() const {
+  TORVCatalogBound<TORVPrivilegedConfigObject>::CheckInvariants();
+  CheckListInvariants({FVirtualTables.get(), FBaseTables.get(), FTemporaryTables.get(), FBatchTables.get(),
+                       FTransactionTables.get(), FViews.get(), FTemporaryViews.get(), FRoutines.get(),
+                       FProcedures.get(), FFunctions.get()});
+}
+
 namespace {
 
 bool TransactionLock(TORVLockType LockType) { return LockType == ltWrite || LockType == ltTransaction; }
@@ -336,6 +343,11 @@ void TORVTemporaryTables::CheckForDuplicateObject(TORVConfigObject* NewObject) {
     TORVPrivilegedCatalogObjects::CheckForDuplicateObject(NewObject);
     CheckSchemaTableNames(this, NewObject);
   });
+}
+
+bool TORVTemporaryTables::CheckForDuplicate(TORVConfigObject* NewObject, TORVConfigObject* Member) const {
+  if (auto* Table = dynamic_cast<TORVBaseTable*>(NewObject); Table != nullptr && Table->GetMaintenance()) return false;
+  return TORVPrivilegedCatalogObjects::CheckForDuplicate(NewObject, Member);
 }
 
 void TORVViews::CheckForDuplicateObject(TORVConfigObject* NewObject) {

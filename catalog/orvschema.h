@@ -176,6 +176,9 @@ class TORVTemporaryTables : public TORVPrivilegedCatalogObjects {
   TORVConfigObject* CreateObject() override { return new TORVBaseTable(FConfig); }
   TORVConfigObject* CreateObject(TORVUser* OwnerUser) override { return new TORVBaseTable(FConfig, OwnerUser); }
   void CheckForDuplicateObject(TORVConfigObject* NewObject) override;
+  // A working copy is no duplicate of anything, as CheckForDuplicateObject
+  // lets it in.
+  bool CheckForDuplicate(TORVConfigObject* NewObject, TORVConfigObject* Member) const override;
   TORVBaseTable* GetTable(int32_t Index) const { return static_cast<TORVBaseTable*>(GetObjects(Index)); }
 
  protected:
@@ -271,6 +274,7 @@ class TORVSchema : public TORVCatalogBound<TORVPrivilegedConfigObject> {
   void Decompile() override;
   int32_t GetMemorySize() override;
   int32_t GetMemoryCount() override;
+  void CheckInvariants() const override;
   void Save(TORVMemoryStream& Stream, bool CRCOnly) override;
   void Load(TORVMemoryStream& Stream) override;
   // A transaction table that refuses its lock leaves the schema and the

@@ -190,6 +190,11 @@ int32_t TORVVirtualTable::GetMemoryCount() {
          FTriggers->GetMemoryCount();
 }
 
+void TORVVirtualTable::CheckInvariants() const {
+  TORVPrivilegedSchemaObject::CheckInvariants();
+  CheckListInvariants({FColumns.get(), FIndexes.get(), FTriggers.get()});
+}
+
 void TORVVirtualTable::Save(TORVMemoryStream& Stream, bool CRCOnly) {
   TORVPrivilegedSchemaObject::Save(Stream, CRCOnly);
   FColumns->Save(Stream, CRCOnly);

@@ -64,6 +64,7 @@ class TORVVirtualTable : public TORVPrivilegedSchemaObject {
   void DeleteDependenciesToObject(TORVConfigObject* Obj) override;
   int32_t GetMemorySize() override;
   int32_t GetMemoryCount() override;
+  void CheckInvariants() const override;
   // Columns, indexes, triggers (from 1.03) and the lock slot; the checksum form leaves
   // out the triggers and the lock slot, and a maintenance copy counts only
   // the indexes the table itself would have.
@@ -226,6 +227,7 @@ class TORVBaseTable : public TORVVirtualTable {
   void GrantRestrictedPrivileges(TORVUser* EffectiveUser, TORVAuthorization* GrantTo) override;
   int32_t GetMemorySize() override;
   int32_t GetMemoryCount() override;
+  void CheckInvariants() const override;
   TORVString GetCreateSQL(bool IncludeDependentObjects, bool DependentObjectsOnly, bool Restricted) override;
   TORVString GetPostCreateSQL() override;
   TORVString GetPreDropSQL() override;

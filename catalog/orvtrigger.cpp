@@ -1,7 +1,5 @@
 #include "catalog/orvtrigger.h"
 
-#include <stdexcept>
-
 #include "catalog/orvcatalog.h"
 #include "catalog/orvconfig.h"
 #include "catalog/orvschema.h"
@@ -22,8 +20,6 @@ namespace {
 // The first catalog version whose trigger streams carry the routine
 // version, and whose routine texts use the current dynamic-SQL syntax.
 constexpr TORVCurrency TriggerRoutineVersion = DynamicSyntaxVersion;
-
-[[noreturn]] void ValidateErrorReturned() { throw std::logic_error("ValidateError returned"); }
 
 TORVTrigger* TriggerAbove(const TORVConfigObject* Member) {
   TORVConfigObject* Collection = Member->GetParent();
@@ -311,6 +307,11 @@ int32_t TORVTrigger::GetMemorySize() {
 
 int32_t TORVTrigger::GetMemoryCount() {
   return TORVCatalogObject::GetMemoryCount() + FTriggerColumns->GetMemoryCount();
+}
+
+void TORVTrigger::CheckInvariants() const {
+  TORVCatalogObject::CheckInvariants();
+  CheckListInvariants({FTriggerColumns.get()});
 }
 
 TORVString TORVTrigger::GetSQL(bool IncludeDescription) {

@@ -116,6 +116,7 @@ class TORVTrigger : public TORVCatalogObject {
   void Load(TORVMemoryStream& Stream) override;
   int32_t GetMemorySize() override;
   int32_t GetMemoryCount() override;
+  void CheckInvariants() const override;
   TORVString GetCreateSQL(bool IncludeDependentObjects, bool DependentObjectsOnly, bool Restricted) override;
   TORVString GetDropSQL(bool IncludeDependentObjects, bool DependentObjectsOnly) override;
   void BuildAlterSQL(int32_t Action, TORVConfigObject* Target, char16_t StatementTerminator) override;

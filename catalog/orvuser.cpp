@@ -105,6 +105,11 @@ TORVString TORVUser::GetCreateSQL(bool /*IncludeDependentObjects*/, bool /*Depen
          DescriptionLines(FDescription, FAttributes);
 }
 
+void TORVUser::CheckInvariants() const {
+  TORVAuthorization::CheckInvariants();
+  CheckListInvariants({FUserRoles.get()});
+}
+
 TORVString TORVUser::GetDropSQL(bool /*IncludeDependentObjects*/, bool /*DependentObjectsOnly*/) {
   return u"DROP USER " + Quoted(FName);
 }
@@ -350,7 +355,7 @@ TORVConfigObjects* TORVRoles::GetOtherList() const { return FConfig != nullptr ?
 
 TORVString TORVUserRoles::GetTypeName() const { return u"granted role"; }
 
-bool TORVUserRoles::CheckForDuplicate(TORVConfigObject* NewObject, TORVConfigObject* Member) {
+bool TORVUserRoles::CheckForDuplicate(TORVConfigObject* NewObject, TORVConfigObject* Member) const {
   return static_cast<TORVUserRole*>(NewObject)->GetRoleID() == static_cast<TORVUserRole*>(Member)->GetRoleID();
 }
 

@@ -43,6 +43,7 @@ class TORVUser : public TORVAuthorization {
   void DeleteDependenciesToObject(TORVConfigObject* Obj) override;
   int32_t GetMemorySize() override;
   int32_t GetMemoryCount() override;
+  void CheckInvariants() const override;
   // The real password is never written: "<Password>" stands for it.
   TORVString GetCreateSQL(bool IncludeDependentObjects, bool DependentObjectsOnly, bool Restricted) override;
   TORVString GetDropSQL(bool IncludeDependentObjects, bool DependentObjectsOnly) override;
@@ -187,7 +188,7 @@ class TORVUserRoles : public TORVConfigObjects {
   TORVString GetTypeName() const override;
   TORVConfigObject* CreateObject() override { return new TORVUserRole(FConfig); }
   // The same role ID.
-  bool CheckForDuplicate(TORVConfigObject* NewObject, TORVConfigObject* Member) override;
+  bool CheckForDuplicate(TORVConfigObject* NewObject, TORVConfigObject* Member) const override;
 
   TORVUserRole* GetUserRole(int32_t Index) const { return static_cast<TORVUserRole*>(GetObjects(Index)); }
 };

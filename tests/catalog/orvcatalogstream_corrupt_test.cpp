@@ -10,6 +10,7 @@
 #include <memory>
 #include <new>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <typeinfo>
 #include <vector>
@@ -117,8 +118,10 @@ TORVBytes Saved(TORVConfigObject& Object) {
 
 // What the engine does with an object it loaded: writes it back, checks
 // it, scripts it and compiles it. Damage may be refused by an engine error
-// at each step, but must not reach memory that is gone.
+// at each step, but must not reach memory that is gone, and every list of
+// the tree keeps its invariants after the load and after each step.
 void UseLoaded(TORVConfigObject& Loaded) {
+  Loaded.CheckInvariants();
   Saved(Loaded);
   const std::function<void()> Uses[] = {[&] { Loaded.Validate(); },
                                         [&] { (void)Loaded.GetCreateSQL(true, false, false); },
@@ -129,6 +132,7 @@ void UseLoaded(TORVConfigObject& Loaded) {
     } catch (const EORVBaseException&) {
       // Refused as damage: the next use still has to cope.
     }
+    Loaded.CheckInvariants();
   }
 }
 
@@ -239,6 +243,19 @@ TEST_F(CorruptCatalogStream, TheUndamagedStreamLoadsWhole) {
   Loaded.Load(Stream);
   EXPECT_EQ(Stream.GetAvailable(), 0);
   EXPECT_EQ(Saved(Loaded), Good);
+}
+
+// The catalog's check reaches every list of the tree: a key column out of
+// its place in an index of a table of a schema is caught from the root.
+TEST_F(CorruptCatalogStream, AListCorruptedDeepInTheTreeIsCaughtFromTheRoot) {
+  Catalog->CheckInvariants();
+  auto* Parent = static_cast<TORVBaseTable*>(Catalog->GetDefaultSchema()->GetBaseTables().FindByName(u"parent", true));
+  auto* Index = static_cast<TORVIndex*>(Parent->GetIndexes().FindByName(u"byname", true));
+  TORVConfigObject* Second = Index->GetIndexColumns()->GetObjects(1);
+  Second->SetPosition(0);
+  EXPECT_THROW(Catalog->CheckInvariants(), std::logic_error);
+  Second->SetPosition(1);
+  Catalog->CheckInvariants();
 }
 
 TEST_F(CorruptCatalogStream, CutOrOverwrittenStreamsLoadOrRaiseAnEngineError) {

@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <functional>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -242,6 +244,61 @@ TEST_F(ConfigObjectsTest, AClassDescriptorMakesItsCollectionAndNamesItsTable) {
 // into a filled list. Each load either succeeds or raises an engine error,
 // and a member count the bytes cannot hold is refused before anything is
 // made.
+// Each corruption of an owning collection breaks one of its invariants:
+// CheckInvariants catches it. The next change of the members catches a
+// member out of place at once; an ID clash it sees only in the new member.
+TEST_F(ConfigObjectsTest, ACorruptedCollectionBreaksItsInvariants) {
+  struct TCase {
+    const char* Name;
+    std::function<void(TUsers&)> Corrupt;
+    bool CaughtByAdd;
+  };
+  const TCase Cases[] = {
+      {"a member out of its place", [](TUsers& Users) { Users.GetUser(1)->SetPosition(2); }, true},
+      {"a member under another parent", [this](TUsers& Users) { Users.GetUser(1)->SetParent(&Config); }, true},
+      {"two members under one ID", [](TUsers& Users) { Users.GetUser(2)->SetID(Users.GetUser(0)->GetID()); }, false},
+      {"plain members of a system collection",
+       [](TUsers& Users) { Users.TORVConfigObject::SetSystemObject(true); }, true},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    TUsers Users(&Config);
+    for (const char16_t* Name : {u"Ann", u"Bob", u"Cy"}) AddUser(Users, Name);
+    Users.CheckInvariants();
+    Case.Corrupt(Users);
+    EXPECT_THROW(Users.CheckInvariants(), std::logic_error);
+    // The new member is the list's once it is in, also when the check fails.
+    TORVConfigObject* Dan = Users.GetNewObject();
+    Dan->SetName(u"Dan");
+    if (Case.CaughtByAdd) {
+      EXPECT_THROW(Users.Add(Dan), std::logic_error);
+    } else {
+      Users.Add(Dan);
+      EXPECT_THROW(Users.CheckInvariants(), std::logic_error);
+    }
+  }
+}
+
+// Two members that share a name are refused by Add; two under one ID, the
+// key a reload matches members by, are refused by the load as damage.
+TEST_F(ConfigObjectsTest, AStreamWithTwoMembersUnderOneIDIsAMetadataError) {
+  TUsers Users(&Config);
+  TUser* Ann = AddUser(Users, u"Ann");
+  AddUser(Users, u"Bob")->SetID(Ann->GetID());
+  const TORVBytes Bytes = test::SavedBytes(Users, false);
+  for (bool Filled : {false, true}) {
+    SCOPED_TRACE(Filled ? "into a filled list" : "into an empty list");
+    TUsers Target(&Config);
+    if (Filled) AddUser(Target, u"Zed");
+    TORVMemoryStream Stream(CharacterSetUnicode);
+    Stream.Write(Bytes.data(), static_cast<int32_t>(Bytes.size()));
+    Stream.SetPosition(0);
+    EXPECT_EQ(ErrorOf([&] { Target.Load(Stream); }),
+              "100 There is an error in the metadata for the user  in the configuration Main (The object ID " +
+                  std::to_string(Ann->GetID()) + " is stored twice)");
+  }
+}
+
 TEST_F(ConfigObjectsTest, TruncatedAndRandomStreamsAreRefusedOrLoaded) {
   TUsers Source(&Config);
   for (const char16_t* Name : {u"Ann", u"Bob", u"Cy"}) AddUser(Source, Name)->SetDescription(u"Desk");

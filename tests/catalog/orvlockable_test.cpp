@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <algorithm>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -197,6 +198,43 @@ TEST(LockSpace, ASlotOutsideItsKindRaisesTheObjectsLockErrorInsteadOfNamingAnoth
   TORVLockSpace Space;
   EXPECT_TRUE(FindLockSpace(lkModule, ltShared, 1024, Space));
   EXPECT_TRUE(FindLockSpace(lkDatabase, ltShared, 0, Space));
+}
+
+// The engine's layout keeps what the lock managers rely on; a layout with
+// one row moved breaks it and the check says so.
+TEST(LockSpace, TheLayoutCheckCatchesARowThatBreaksIt) {
+  const std::vector<TORVLockSpaceRow> Layout(GetLockSpaceLayout().begin(), GetLockSpaceLayout().end());
+  CheckLockSpaceLayout(Layout);
+  struct TCase {
+    const char* Name;
+    TORVLockSpaceKind Kind;
+    TORVLockType First;
+    std::function<void(TORVLockSpaceRow&)> Corrupt;
+  };
+  const TCase Cases[] = {
+      {"the last user slot reaches into the first job's range", lkUser, ltShared,
+       [](TORVLockSpaceRow& Row) { Row.Range += 1; }},
+      {"the database's transaction range misses the last table slot", lkDatabase, ltTransaction,
+       [](TORVLockSpaceRow& Row) { Row.Range -= 1; }},
+      {"the database's read/write index is not table slot 1's", lkDatabase, ltRead,
+       [](TORVLockSpaceRow& Row) { Row.Index += 1; }},
+      {"modules take the stores' in-process indexes", lkModule, ltShared,
+       [](TORVLockSpaceRow& Row) { Row.Index = 0x2004; }},
+      {"the configuration's transaction byte lies in the session bytes", lkConfiguration, ltTransaction,
+       [](TORVLockSpaceRow& Row) { Row.Offset = 0xFFF; }},
+      {"routines overlap the tables' read/write ranges", lkRoutine, ltShared,
+       [](TORVLockSpaceRow& Row) { Row.Offset -= 1; }},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    std::vector<TORVLockSpaceRow> Broken = Layout;
+    const auto Row = std::find_if(Broken.begin(), Broken.end(), [&](const TORVLockSpaceRow& Candidate) {
+      return Candidate.Kind == Case.Kind && Candidate.First == Case.First;
+    });
+    ASSERT_NE(Row, Broken.end());
+    Case.Corrupt(*Row);
+    EXPECT_THROW(CheckLockSpaceLayout(Broken), std::logic_error);
+  }
 }
 
 TEST(LockableObject, TheLockStateIsOneByteOfTheStoredBitValues) {
