@@ -23,6 +23,7 @@ inline constexpr char16_t ORV_OBJECT_ERROR_MSG[] = u"An error occurred with the 
 inline constexpr char16_t ORV_FILE_READ_ONLY_MSG[] = u"The file is read-only";
 inline constexpr char16_t ORV_NEWER_ENGINE_MSG[] = u"The object has been updated by a newer version of the engine";
 inline constexpr char16_t ORV_STREAM_COUNT_MSG[] = u"The object count %s in the stream is invalid";
+inline constexpr char16_t ORV_STREAM_ID_TWICE_MSG[] = u"The object ID %s is stored twice";
 inline constexpr char16_t ORV_BLANK_PASSWORD_MSG[] = u"The user password cannot be blank";
 inline constexpr char16_t ORV_JOB_DAY_NUMBER_MSG[] = u"Day number for month must be between %s and %s";
 // A configuration whose last load failed part-way is not written over its

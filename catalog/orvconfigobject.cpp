@@ -27,9 +27,6 @@ constexpr int32_t MinMemberRecordSize = 6;
 constexpr int32_t ChecksumBlockSize = 16384;
 constexpr int32_t CapacityStep = 8;
 
-// Two members of one collection stored under one ID.
-constexpr char16_t StoredIDTwiceText[] = u"The object ID %s is stored twice";
-
 bool HasParentNames(const TORVConfigObject& Object) {
   return !Object.GetParentTypeName().empty() && !Object.GetParentName().empty();
 }
@@ -436,7 +433,7 @@ void TORVConfigObjects::Load(TORVMemoryStream& Stream) {
     // Members are found by ID, on the next reload and by whatever refers to
     // them: a stream that gives two members one ID is damaged.
     if (const int32_t ID = FindStoredIDTwice(); ID != 0)
-      ValidateError(FormatString(StoredIDTwiceText, {IntToString(ID)}), 0, 0);
+      ValidateError(FormatString(ORV_STREAM_ID_TWICE_MSG, {IntToString(ID)}), 0, 0);
     if constexpr (ORV_ASSERTIONS_ACTIVE) CheckOwnInvariants();
   }
   ObjectsChanged();
