@@ -339,8 +339,9 @@ TORVString QuotedName(const TORVString& Name) {
   TORVString Result;
   Result.reserve(Name.size() + 2);
   Result += u'"';
+  // The tokenizer folds both doubled quotes inside a quoted name.
   for (char16_t C : Name) {
-    if (C == u'"') Result += u'"';
+    if (C == u'"' || C == u'\'') Result += C;
     Result += C;
   }
   Result += u'"';
@@ -570,7 +571,10 @@ void TORVExprBuilder::BuildFunction(const TORVExprToken* Token) {
     if (Token->FTokenID & 1) Write(u"DISTINCT ");
     if (Token->FTokenID & 2) Write(u"ORDERED ");
     BuildOperand(TokenSlot(Token, 0), LevelAdditive);
-    if (Count > 1 && Token->GetArgument(1) != nullptr) {
+    // Only LIST has a second argument of the user's, its separator; the
+    // others' further arguments are the supporting aggregates validation
+    // adds.
+    if (Operator == toLIST && Count > 1 && Token->GetArgument(1) != nullptr) {
       Write(u", ");
       BuildOperand(Token->GetArgument(1), LevelAdditive);
     }
@@ -1141,7 +1145,12 @@ void TORVExprBuilder::BuildQueryHaving(const TORVExprToken* Query) {
 }
 
 void TORVExprBuilder::BuildQueryOrder(const TORVExprToken* Query) {
-  BuildSortClause(TokenSlot(Query, QueryOrderBySlot), u"ORDER BY", true);
+  const TORVExprToken* OrderBy = TokenSlot(Query, QueryOrderBySlot);
+  // An order that validation added (an IN list's sub-query is searched in
+  // order) is not the user's, and the grammar refuses it where the query
+  // stands in a merge chain or a table's AS clause.
+  if (OrderBy != nullptr && OrderBy->FHidden) return;
+  BuildSortClause(OrderBy, u"ORDER BY", true);
 }
 
 void TORVExprBuilder::BuildQueryExtensions(const TORVExprToken* Query) {

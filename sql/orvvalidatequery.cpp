@@ -358,9 +358,11 @@ void TORVExprValidater::ValidateQuery(TORVExprToken* Query, bool IncludeTemporar
   if (Query->FTokenOperator != toNONE && Parent != nullptr &&
       (Parent->FTokenOperator == toIN || Parent->FTokenOperator == toNOTIN) && OrderBy == nullptr &&
       (!Listed.HasAggregates || Listed.HasColumns)) {
-    // An IN list read from a sub-query is searched in order.
+    // An IN list read from a sub-query is searched in order. The order is
+    // hidden: built text leaves it out, as the user did.
     OrderBy = new TORVExprToken();
     OrderBy->FTokenType = ttCLAUSE;
+    OrderBy->FHidden = true;
     Query->SetArgument(QueryOrderBySlot, OrderBy);
     for (TORVExprToken* Column : VisibleColumns(Select)) {
       auto* Item = new TORVExprToken();
