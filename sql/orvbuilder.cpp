@@ -587,8 +587,8 @@ void TORVExprBuilder::BuildFunction(const TORVExprToken* Token) {
 }
 
 void TORVExprBuilder::BuildCase(const TORVExprToken* Token) {
-  const TORVExprToken* Options = TokenSlot(Token, 0);
-  const TORVExprToken* Results = TokenSlot(Token, 1);
+  const TORVExprToken* Options = TokenSlot(Token, CaseFunctionOptionsSlot);
+  const TORVExprToken* Results = TokenSlot(Token, CaseFunctionResultsSlot);
   Write(u"CASE");
   if (Options == nullptr || Results == nullptr) {
     Write(u" END");
@@ -618,14 +618,14 @@ void TORVExprBuilder::BuildCase(const TORVExprToken* Token) {
 
 void TORVExprBuilder::BuildCast(const TORVExprToken* Token) {
   Write(u"CAST(");
-  BuildOperand(TokenSlot(Token, 0), LevelOr);
+  BuildOperand(TokenSlot(Token, CastValueSlot), LevelOr);
   Write(u", ");
-  BuildDataType(TokenSlot(Token, 1));
-  if (const TORVExprToken* Date = TokenSlot(Token, 2)) {
+  BuildDataType(TokenSlot(Token, CastDataTypeSlot));
+  if (const TORVExprToken* Date = TokenSlot(Token, CastDateFormatSlot)) {
     Write(u" DATE FORMAT ");
     BuildOperand(Date, LevelValue);
   }
-  if (const TORVExprToken* Time = TokenSlot(Token, 3)) {
+  if (const TORVExprToken* Time = TokenSlot(Token, CastTimeFormatSlot)) {
     Write(u" TIME FORMAT ");
     if (Time->FTokenType == ttCONST) {
       BuildToken(Time);
@@ -643,17 +643,17 @@ void TORVExprBuilder::BuildCast(const TORVExprToken* Token) {
       BuildOperand(Time->GetArgument(Count - 1), LevelValue);
     }
   }
-  if (const TORVExprToken* Decimal = TokenSlot(Token, 4)) {
+  if (const TORVExprToken* Decimal = TokenSlot(Token, CastDecimalCharSlot)) {
     Write(u" DECIMAL CHAR ");
     BuildOperand(Decimal, LevelValue);
   }
-  if (const TORVExprToken* Literals = TokenSlot(Token, 5)) {
+  if (const TORVExprToken* Literals = TokenSlot(Token, CastBooleanSlot)) {
     Write(u" BOOLEAN");
-    if (const TORVExprToken* True = TokenSlot(Literals, 0)) {
+    if (const TORVExprToken* True = TokenSlot(Literals, BooleanTrueSlot)) {
       Write(u" TRUE LITERAL ");
       BuildOperand(True, LevelValue);
     }
-    if (const TORVExprToken* False = TokenSlot(Literals, 1)) {
+    if (const TORVExprToken* False = TokenSlot(Literals, BooleanFalseSlot)) {
       Write(u" FALSE LITERAL ");
       BuildOperand(False, LevelValue);
     }
@@ -667,7 +667,7 @@ void TORVExprBuilder::BuildDataType(const TORVExprToken* Token) {
   if (Token == nullptr) return;
   const int32_t DataType = Token->FDataType;
   const int32_t SubType = Token->FSubType;
-  const TORVExprToken* First = TokenSlot(Token, 0);
+  const TORVExprToken* First = TokenSlot(Token, DataTypeLengthSlot);
   auto WriteSlots = [&](int32_t Last) {
     Write(u"(");
     for (int32_t I = 0; I <= Last && I < Token->GetNumArguments(); ++I) {
@@ -692,7 +692,7 @@ void TORVExprBuilder::BuildDataType(const TORVExprToken* Token) {
     Write(DataTypeToSQLString(DataType, SubType, Token->FLength, Token->FScale));
   }
   const bool Collated = DataType == dtCharacter || (DataType == dtLargeObject && SubType == stClob);
-  if (const TORVExprToken* Collation = TokenSlot(Token, 1); Collated && Collation != nullptr) {
+  if (const TORVExprToken* Collation = TokenSlot(Token, DataTypeCollationSlot); Collated && Collation != nullptr) {
     Write(u" COLLATE ");
     Write(QuotedName(Collation->FName));
   }
@@ -721,7 +721,7 @@ void TORVExprBuilder::BuildQualifiedName(const TORVExprToken* Token) {
 
 // A COLLATE clause node, or a collation reference.
 void TORVExprBuilder::BuildCollation(const TORVExprToken* Clause) {
-  const TORVExprToken* Collation = Clause->FTokenType == ttCOLLATIONREF ? Clause : TokenSlot(Clause, 0);
+  const TORVExprToken* Collation = Clause->FTokenType == ttCOLLATIONREF ? Clause : TokenSlot(Clause, CollateNameSlot);
   if (Collation == nullptr) return;
   Write(u" COLLATE ");
   Write(QuotedName(Collation->FName));
@@ -745,15 +745,15 @@ void TORVExprBuilder::BuildToken(const TORVExprToken* Token) {
       if (Token->FTokenType == ttTABLEREF) {
         if (!Token->FCorrelationName.empty()) Write(u" AS " + QuotedName(Token->FCorrelationName));
       } else if (Token->FTokenType == ttCOLUMNREF) {
-        if (const TORVExprToken* Index = TokenSlot(Token, 0); Index != nullptr && Index->FTokenType == ttCLAUSE) {
+        if (const TORVExprToken* Index = TokenSlot(Token, RefIndexSlot); Index != nullptr && Index->FTokenType == ttCLAUSE) {
           Write(u" [");
-          BuildOperand(TokenSlot(Index, 0), LevelAdditive);
+          BuildOperand(TokenSlot(Index, IndexValueSlot), LevelAdditive);
           Write(u"]");
         }
-        const TORVExprToken* Collation = TokenSlot(Token, 1);
+        const TORVExprToken* Collation = TokenSlot(Token, RefCollationSlot);
         if (Collation != nullptr && Collation->FTokenType == ttCLAUSE) BuildCollation(Collation);
         // A column of an index or key list carries its direction.
-        const TORVExprToken* Direction = TokenSlot(Token, 2);
+        const TORVExprToken* Direction = TokenSlot(Token, RefDirectionSlot);
         if (Direction != nullptr && Direction->FTokenType == ttCLAUSE) {
           if (Direction->FTokenOperator == toASC) Write(u" ASC");
           if (Direction->FTokenOperator == toDESC) Write(u" DESC");
@@ -767,16 +767,16 @@ void TORVExprBuilder::BuildToken(const TORVExprToken* Token) {
     case ttPARAMREF:
     case ttVARIABLEREF:
       Write(BareName(Token->FName));
-      if (const TORVExprToken* Collation = TokenSlot(Token, 1)) BuildCollation(Collation);
+      if (const TORVExprToken* Collation = TokenSlot(Token, RefCollationSlot)) BuildCollation(Collation);
       break;
     case ttARRAYELEMENTREF:
       Write(BareName(Token->FName));
-      if (const TORVExprToken* Index = TokenSlot(Token, 0)) {
+      if (const TORVExprToken* Index = TokenSlot(Token, RefIndexSlot)) {
         Write(u" [");
-        BuildOperand(Index->FTokenType == ttCLAUSE ? TokenSlot(Index, 0) : Index, LevelAdditive);
+        BuildOperand(Index->FTokenType == ttCLAUSE ? TokenSlot(Index, IndexValueSlot) : Index, LevelAdditive);
         Write(u"]");
       }
-      if (const TORVExprToken* Collation = TokenSlot(Token, 1)) BuildCollation(Collation);
+      if (const TORVExprToken* Collation = TokenSlot(Token, RefCollationSlot)) BuildCollation(Collation);
       break;
     case ttBINARY:
       Write(BinaryOperatorText(Token->FTokenOperator));
@@ -823,7 +823,7 @@ void TORVExprBuilder::BuildToken(const TORVExprToken* Token) {
       if (!First->FTokenConstant.empty()) {
         Write(First->FTokenConstant);
       } else {
-        BuildExpr(TokenSlot(First, 0));
+        BuildExpr(TokenSlot(First, ItemExpressionSlot));
       }
       break;
     }
@@ -831,7 +831,7 @@ void TORVExprBuilder::BuildToken(const TORVExprToken* Token) {
       Write(QuotedName(Token->FCorrelationName));
       break;
     case ttSELECTCOLUMNREF:
-      BuildExpr(Token->FSourceToken != nullptr ? TokenSlot(Token->FSourceToken, 0) : TokenSlot(Token, 0));
+      BuildExpr(Token->FSourceToken != nullptr ? TokenSlot(Token->FSourceToken, ItemExpressionSlot) : TokenSlot(Token, ItemExpressionSlot));
       break;
     case ttBLOCK:
     case ttBLOCKCLAUSE:
@@ -983,7 +983,7 @@ void TORVExprBuilder::BuildQueryColumns(const TORVExprToken* Query) {
     if (!First) Write(u",");
     First = false;
     NewLine();
-    const TORVExprToken* Expression = TokenSlot(Column, 0);
+    const TORVExprToken* Expression = TokenSlot(Column, ItemExpressionSlot);
     BuildOperand(Expression, LevelOr);
     if (Column->FCorrelationName.empty()) continue;
     // The grammar takes an alias of the wildcard only without AS.
@@ -1108,9 +1108,9 @@ void TORVExprBuilder::BuildSortClause(const TORVExprToken* Clause, std::u16strin
     if (Item == nullptr) continue;
     if (I > 0) Write(u", ");
     if (Item->FTokenType == ttSELECTCOLUMNREF) {
-      BuildOperand(Item->FSourceToken != nullptr ? TokenSlot(Item->FSourceToken, 0) : TokenSlot(Item, 0), LevelOr);
-      if (const TORVExprToken* Collation = TokenSlot(Item, 1)) BuildCollation(Collation);
-      if (const TORVExprToken* Order = TokenSlot(Item, 2); Direction && Order != nullptr) {
+      BuildOperand(Item->FSourceToken != nullptr ? TokenSlot(Item->FSourceToken, ItemExpressionSlot) : TokenSlot(Item, ItemExpressionSlot), LevelOr);
+      if (const TORVExprToken* Collation = TokenSlot(Item, ItemCollateSlot)) BuildCollation(Collation);
+      if (const TORVExprToken* Order = TokenSlot(Item, ItemDirectionSlot); Direction && Order != nullptr) {
         if (Order->FTokenOperator == toASC) Write(u" ASC");
         if (Order->FTokenOperator == toDESC) Write(u" DESC");
       }
