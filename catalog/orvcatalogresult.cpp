@@ -23,11 +23,6 @@ namespace orv {
 
 namespace {
 
-// Slots of a select item and of a GROUP BY or ORDER BY item.
-constexpr int32_t ItemExpressionSlot = 0;
-constexpr int32_t ItemCollateSlot = 1;
-constexpr int32_t ItemDirectionSlot = 2;
-
 int32_t CountOf(const TORVExprToken* Clause) { return Clause != nullptr ? Clause->GetNumArguments() : 0; }
 
 TORVExprToken* FirstFromTable(TORVExprToken* QueryToken) {
@@ -56,7 +51,7 @@ TORVExprToken* ColumnItem(TORVExprToken* Item) {
 bool ExplicitCollation(const TORVExprToken* Item, int32_t& Collation) {
   const TORVExprToken* Collate = SlotOf(Item, ItemCollateSlot);
   if (Collate == nullptr) return false;
-  const TORVExprToken* Reference = SlotOf(Collate, 0);
+  const TORVExprToken* Reference = SlotOf(Collate, CollateNameSlot);
   Collation = Reference != nullptr ? Reference->FCollation : Collate->FCollation;
   return true;
 }

@@ -8,6 +8,7 @@
 #include "core/orvvalue.h"
 #include "core/orvstrings.h"
 #include "core/orvwords.h"
+#include "sql/orvbuilderlevels.h"
 #include "sql/orvconsts.h"
 #include "sql/orvroutineslots.h"
 #include "sql/orvstmtslots.h"
@@ -17,19 +18,6 @@
 namespace orv {
 
 namespace {
-
-// How tightly a construct binds, from the loosest to a single value, as the
-// levels of the expression grammar read them. An operand that binds more
-// loosely than its place needs is written in parentheses.
-constexpr int32_t LevelQuery = 0;  // a query not in parentheses
-constexpr int32_t LevelOr = 1;
-constexpr int32_t LevelAnd = 2;
-constexpr int32_t LevelNot = 3;
-constexpr int32_t LevelComparison = 4;
-constexpr int32_t LevelAdditive = 5;
-constexpr int32_t LevelMultiplicative = 6;
-constexpr int32_t LevelUnary = 7;
-constexpr int32_t LevelValue = 8;
 
 // The target table of a data change: the one table of its query's table
 // slot.
@@ -306,6 +294,8 @@ int32_t ArgumentLevel(TORVTokenOperator Operator, int32_t Index) {
   }
 }
 
+}  // namespace
+
 // A simple CASE (CASE x WHEN 1 ...) keeps a copy of its operand on the left
 // of each untyped equality; it is written back in that form.
 const TORVExprToken* SimpleCaseOperand(const TORVExprToken* Options) {
@@ -328,8 +318,6 @@ const TORVExprToken* SimpleCaseOperand(const TORVExprToken* Options) {
   return Operand;
 }
 
-}  // namespace
-
 const TORVExprToken* TokenSlot(const TORVExprToken* Token, int32_t Index) {
   if (Token == nullptr || Index >= Token->GetNumArguments()) return nullptr;
   return Token->GetArgument(Index);
@@ -339,8 +327,9 @@ TORVString QuotedName(const TORVString& Name) {
   TORVString Result;
   Result.reserve(Name.size() + 2);
   Result += u'"';
+  // The tokenizer folds both doubled quotes inside a quoted name.
   for (char16_t C : Name) {
-    if (C == u'"') Result += u'"';
+    if (C == u'"' || C == u'\'') Result += C;
     Result += C;
   }
   Result += u'"';
@@ -570,7 +559,10 @@ void TORVExprBuilder::BuildFunction(const TORVExprToken* Token) {
     if (Token->FTokenID & 1) Write(u"DISTINCT ");
     if (Token->FTokenID & 2) Write(u"ORDERED ");
     BuildOperand(TokenSlot(Token, 0), LevelAdditive);
-    if (Count > 1 && Token->GetArgument(1) != nullptr) {
+    // Only LIST has a second argument of the user's, its separator; the
+    // others' further arguments are the supporting aggregates validation
+    // adds.
+    if (Operator == toLIST && Count > 1 && Token->GetArgument(1) != nullptr) {
       Write(u", ");
       BuildOperand(Token->GetArgument(1), LevelAdditive);
     }
@@ -595,8 +587,8 @@ void TORVExprBuilder::BuildFunction(const TORVExprToken* Token) {
 }
 
 void TORVExprBuilder::BuildCase(const TORVExprToken* Token) {
-  const TORVExprToken* Options = TokenSlot(Token, 0);
-  const TORVExprToken* Results = TokenSlot(Token, 1);
+  const TORVExprToken* Options = TokenSlot(Token, CaseFunctionOptionsSlot);
+  const TORVExprToken* Results = TokenSlot(Token, CaseFunctionResultsSlot);
   Write(u"CASE");
   if (Options == nullptr || Results == nullptr) {
     Write(u" END");
@@ -626,14 +618,14 @@ void TORVExprBuilder::BuildCase(const TORVExprToken* Token) {
 
 void TORVExprBuilder::BuildCast(const TORVExprToken* Token) {
   Write(u"CAST(");
-  BuildOperand(TokenSlot(Token, 0), LevelOr);
+  BuildOperand(TokenSlot(Token, CastValueSlot), LevelOr);
   Write(u", ");
-  BuildDataType(TokenSlot(Token, 1));
-  if (const TORVExprToken* Date = TokenSlot(Token, 2)) {
+  BuildDataType(TokenSlot(Token, CastDataTypeSlot));
+  if (const TORVExprToken* Date = TokenSlot(Token, CastDateFormatSlot)) {
     Write(u" DATE FORMAT ");
     BuildOperand(Date, LevelValue);
   }
-  if (const TORVExprToken* Time = TokenSlot(Token, 3)) {
+  if (const TORVExprToken* Time = TokenSlot(Token, CastTimeFormatSlot)) {
     Write(u" TIME FORMAT ");
     if (Time->FTokenType == ttCONST) {
       BuildToken(Time);
@@ -651,17 +643,17 @@ void TORVExprBuilder::BuildCast(const TORVExprToken* Token) {
       BuildOperand(Time->GetArgument(Count - 1), LevelValue);
     }
   }
-  if (const TORVExprToken* Decimal = TokenSlot(Token, 4)) {
+  if (const TORVExprToken* Decimal = TokenSlot(Token, CastDecimalCharSlot)) {
     Write(u" DECIMAL CHAR ");
     BuildOperand(Decimal, LevelValue);
   }
-  if (const TORVExprToken* Literals = TokenSlot(Token, 5)) {
+  if (const TORVExprToken* Literals = TokenSlot(Token, CastBooleanSlot)) {
     Write(u" BOOLEAN");
-    if (const TORVExprToken* True = TokenSlot(Literals, 0)) {
+    if (const TORVExprToken* True = TokenSlot(Literals, BooleanTrueSlot)) {
       Write(u" TRUE LITERAL ");
       BuildOperand(True, LevelValue);
     }
-    if (const TORVExprToken* False = TokenSlot(Literals, 1)) {
+    if (const TORVExprToken* False = TokenSlot(Literals, BooleanFalseSlot)) {
       Write(u" FALSE LITERAL ");
       BuildOperand(False, LevelValue);
     }
@@ -675,7 +667,7 @@ void TORVExprBuilder::BuildDataType(const TORVExprToken* Token) {
   if (Token == nullptr) return;
   const int32_t DataType = Token->FDataType;
   const int32_t SubType = Token->FSubType;
-  const TORVExprToken* First = TokenSlot(Token, 0);
+  const TORVExprToken* First = TokenSlot(Token, DataTypeLengthSlot);
   auto WriteSlots = [&](int32_t Last) {
     Write(u"(");
     for (int32_t I = 0; I <= Last && I < Token->GetNumArguments(); ++I) {
@@ -700,7 +692,7 @@ void TORVExprBuilder::BuildDataType(const TORVExprToken* Token) {
     Write(DataTypeToSQLString(DataType, SubType, Token->FLength, Token->FScale));
   }
   const bool Collated = DataType == dtCharacter || (DataType == dtLargeObject && SubType == stClob);
-  if (const TORVExprToken* Collation = TokenSlot(Token, 1); Collated && Collation != nullptr) {
+  if (const TORVExprToken* Collation = TokenSlot(Token, DataTypeCollationSlot); Collated && Collation != nullptr) {
     Write(u" COLLATE ");
     Write(QuotedName(Collation->FName));
   }
@@ -729,7 +721,7 @@ void TORVExprBuilder::BuildQualifiedName(const TORVExprToken* Token) {
 
 // A COLLATE clause node, or a collation reference.
 void TORVExprBuilder::BuildCollation(const TORVExprToken* Clause) {
-  const TORVExprToken* Collation = Clause->FTokenType == ttCOLLATIONREF ? Clause : TokenSlot(Clause, 0);
+  const TORVExprToken* Collation = Clause->FTokenType == ttCOLLATIONREF ? Clause : TokenSlot(Clause, CollateNameSlot);
   if (Collation == nullptr) return;
   Write(u" COLLATE ");
   Write(QuotedName(Collation->FName));
@@ -753,15 +745,15 @@ void TORVExprBuilder::BuildToken(const TORVExprToken* Token) {
       if (Token->FTokenType == ttTABLEREF) {
         if (!Token->FCorrelationName.empty()) Write(u" AS " + QuotedName(Token->FCorrelationName));
       } else if (Token->FTokenType == ttCOLUMNREF) {
-        if (const TORVExprToken* Index = TokenSlot(Token, 0); Index != nullptr && Index->FTokenType == ttCLAUSE) {
+        if (const TORVExprToken* Index = TokenSlot(Token, RefIndexSlot); Index != nullptr && Index->FTokenType == ttCLAUSE) {
           Write(u" [");
-          BuildOperand(TokenSlot(Index, 0), LevelAdditive);
+          BuildOperand(TokenSlot(Index, IndexValueSlot), LevelAdditive);
           Write(u"]");
         }
-        const TORVExprToken* Collation = TokenSlot(Token, 1);
+        const TORVExprToken* Collation = TokenSlot(Token, RefCollationSlot);
         if (Collation != nullptr && Collation->FTokenType == ttCLAUSE) BuildCollation(Collation);
         // A column of an index or key list carries its direction.
-        const TORVExprToken* Direction = TokenSlot(Token, 2);
+        const TORVExprToken* Direction = TokenSlot(Token, RefDirectionSlot);
         if (Direction != nullptr && Direction->FTokenType == ttCLAUSE) {
           if (Direction->FTokenOperator == toASC) Write(u" ASC");
           if (Direction->FTokenOperator == toDESC) Write(u" DESC");
@@ -775,16 +767,16 @@ void TORVExprBuilder::BuildToken(const TORVExprToken* Token) {
     case ttPARAMREF:
     case ttVARIABLEREF:
       Write(BareName(Token->FName));
-      if (const TORVExprToken* Collation = TokenSlot(Token, 1)) BuildCollation(Collation);
+      if (const TORVExprToken* Collation = TokenSlot(Token, RefCollationSlot)) BuildCollation(Collation);
       break;
     case ttARRAYELEMENTREF:
       Write(BareName(Token->FName));
-      if (const TORVExprToken* Index = TokenSlot(Token, 0)) {
+      if (const TORVExprToken* Index = TokenSlot(Token, RefIndexSlot)) {
         Write(u" [");
-        BuildOperand(Index->FTokenType == ttCLAUSE ? TokenSlot(Index, 0) : Index, LevelAdditive);
+        BuildOperand(Index->FTokenType == ttCLAUSE ? TokenSlot(Index, IndexValueSlot) : Index, LevelAdditive);
         Write(u"]");
       }
-      if (const TORVExprToken* Collation = TokenSlot(Token, 1)) BuildCollation(Collation);
+      if (const TORVExprToken* Collation = TokenSlot(Token, RefCollationSlot)) BuildCollation(Collation);
       break;
     case ttBINARY:
       Write(BinaryOperatorText(Token->FTokenOperator));
@@ -831,7 +823,7 @@ void TORVExprBuilder::BuildToken(const TORVExprToken* Token) {
       if (!First->FTokenConstant.empty()) {
         Write(First->FTokenConstant);
       } else {
-        BuildExpr(TokenSlot(First, 0));
+        BuildExpr(TokenSlot(First, ItemExpressionSlot));
       }
       break;
     }
@@ -839,7 +831,7 @@ void TORVExprBuilder::BuildToken(const TORVExprToken* Token) {
       Write(QuotedName(Token->FCorrelationName));
       break;
     case ttSELECTCOLUMNREF:
-      BuildExpr(Token->FSourceToken != nullptr ? TokenSlot(Token->FSourceToken, 0) : TokenSlot(Token, 0));
+      BuildExpr(Token->FSourceToken != nullptr ? TokenSlot(Token->FSourceToken, ItemExpressionSlot) : TokenSlot(Token, ItemExpressionSlot));
       break;
     case ttBLOCK:
     case ttBLOCKCLAUSE:
@@ -991,7 +983,7 @@ void TORVExprBuilder::BuildQueryColumns(const TORVExprToken* Query) {
     if (!First) Write(u",");
     First = false;
     NewLine();
-    const TORVExprToken* Expression = TokenSlot(Column, 0);
+    const TORVExprToken* Expression = TokenSlot(Column, ItemExpressionSlot);
     BuildOperand(Expression, LevelOr);
     if (Column->FCorrelationName.empty()) continue;
     // The grammar takes an alias of the wildcard only without AS.
@@ -1116,9 +1108,9 @@ void TORVExprBuilder::BuildSortClause(const TORVExprToken* Clause, std::u16strin
     if (Item == nullptr) continue;
     if (I > 0) Write(u", ");
     if (Item->FTokenType == ttSELECTCOLUMNREF) {
-      BuildOperand(Item->FSourceToken != nullptr ? TokenSlot(Item->FSourceToken, 0) : TokenSlot(Item, 0), LevelOr);
-      if (const TORVExprToken* Collation = TokenSlot(Item, 1)) BuildCollation(Collation);
-      if (const TORVExprToken* Order = TokenSlot(Item, 2); Direction && Order != nullptr) {
+      BuildOperand(Item->FSourceToken != nullptr ? TokenSlot(Item->FSourceToken, ItemExpressionSlot) : TokenSlot(Item, ItemExpressionSlot), LevelOr);
+      if (const TORVExprToken* Collation = TokenSlot(Item, ItemCollateSlot)) BuildCollation(Collation);
+      if (const TORVExprToken* Order = TokenSlot(Item, ItemDirectionSlot); Direction && Order != nullptr) {
         if (Order->FTokenOperator == toASC) Write(u" ASC");
         if (Order->FTokenOperator == toDESC) Write(u" DESC");
       }
@@ -1141,7 +1133,12 @@ void TORVExprBuilder::BuildQueryHaving(const TORVExprToken* Query) {
 }
 
 void TORVExprBuilder::BuildQueryOrder(const TORVExprToken* Query) {
-  BuildSortClause(TokenSlot(Query, QueryOrderBySlot), u"ORDER BY", true);
+  const TORVExprToken* OrderBy = TokenSlot(Query, QueryOrderBySlot);
+  // An order that validation added (an IN list's sub-query is searched in
+  // order) is not the user's, and the grammar refuses it where the query
+  // stands in a merge chain or a table's AS clause.
+  if (OrderBy != nullptr && OrderBy->FHidden) return;
+  BuildSortClause(OrderBy, u"ORDER BY", true);
 }
 
 void TORVExprBuilder::BuildQueryExtensions(const TORVExprToken* Query) {
@@ -1174,460 +1171,6 @@ void TORVExprBuilder::BuildQueryExtensions(const TORVExprToken* Query) {
       default:
         break;
     }
-  }
-}
-
-// ---------------------------------------------------------------------------
-// Routines: every name is written in double quotes, so that no name reads
-// back as one of the words of the procedural language.
-
-namespace {
-
-std::u16string_view RoutineWord(TORVTokenType Type) {
-  switch (Type) {
-    case ttFUNCTION: return u"FUNCTION";
-    case ttPROCEDURE: return u"PROCEDURE";
-    case ttSCRIPT: return u"SCRIPT";
-    case ttJOB: return u"JOB";
-    case ttTRIGGER: return u"TRIGGER";
-    default: return u"";
-  }
-}
-
-std::u16string_view FetchOrientationText(int32_t ID) {
-  switch (ID) {
-    case FetchNextID: return u" NEXT";
-    case FetchPriorID: return u" PRIOR";
-    case FetchFirstID: return u" FIRST";
-    case FetchLastID: return u" LAST";
-    case FetchAbsoluteID: return u" ABSOLUTE";
-    case FetchRelativeID: return u" RELATIVE";
-    default: return u"";
-  }
-}
-
-std::u16string_view LogEventText(int32_t ID) {
-  switch (ID) {
-    case LogWarningID: return u"WARNING EVENT ";
-    case LogErrorID: return u"ERROR EVENT ";
-    default: return u"";
-  }
-}
-
-}  // namespace
-
-void TORVExprBuilder::BuildRoutine(const TORVExprToken* Routine) {
-  if (!IsRoutineNode(Routine)) return;
-  Write(RoutineWord(Routine->FTokenType));
-  if (Routine->FTokenType != ttSCRIPT) Write(u" " + QuotedName(Routine->FName));
-  BuildRoutineParams(TokenSlot(Routine, RoutineParamsSlot));
-  if (const TORVExprToken* Returns = TokenSlot(Routine, RoutineReturnsSlot)) {
-    Write(u" RETURNS ");
-    BuildDataType(TokenSlot(TokenSlot(Returns, 0), ParamDataTypeSlot));
-  }
-  if (const TORVExprToken* Module = TokenSlot(Routine, RoutineModuleSlot)) {
-    Write(u" EXTERNAL NAME " + QuotedName(Module->FName));
-    return;
-  }
-  NewLine();
-  BuildBlock(TokenSlot(Routine, RoutineBodySlot));
-}
-
-void TORVExprBuilder::BuildRoutineParams(const TORVExprToken* Params) {
-  if (Params == nullptr || Params->GetNumArguments() == 0) return;
-  Write(u" (");
-  for (int32_t I = 0; I < Params->GetNumArguments(); ++I) {
-    const TORVExprToken* Param = Params->GetArgument(I);
-    if (I > 0) Write(u", ");
-    if (Param->FTokenOperator == toOUTPUT) Write(u"OUT ");
-    if (Param->FTokenOperator == toINPUTOUTPUT) Write(u"INOUT ");
-    Write(QuotedName(Param->FName) + u" ");
-    BuildDataType(TokenSlot(Param, ParamDataTypeSlot));
-    if (const TORVExprToken* Description = TokenSlot(Param, ParamDescriptionSlot)) {
-      Write(u" DESCRIPTION ");
-      BuildOperand(Description, LevelValue);
-    }
-  }
-  Write(u")");
-}
-
-// A BEGIN ... END block; its caller writes the label and the terminator.
-void TORVExprBuilder::BuildBlock(const TORVExprToken* Block) {
-  if (Block == nullptr) return;
-  Write(u"BEGIN");
-  BuildBlockSections(Block);
-  NewLine();
-  Write(u"END");
-}
-
-// The declarations, statements, RETURN and FINALLY or EXCEPTION section of
-// a block or statement list, one statement a line; with line breaks they
-// stand one level deeper than the words around them.
-void TORVExprBuilder::BuildBlockSections(const TORVExprToken* Block) {
-  const bool Indented = FIncludeLineBreaks;
-  if (Indented) ++FIndentationLevel;
-  BuildControlList(TokenSlot(Block, BlockDeclarationsSlot));
-  BuildControlList(TokenSlot(Block, BlockStatementsSlot));
-  if (const TORVExprToken* Return = TokenSlot(Block, BlockReturnSlot)) {
-    NewLine();
-    Write(u"RETURN ");
-    BuildOperand(TokenSlot(Return, ReturnValueSlot), LevelOr);
-    Write(u";");
-  }
-  if (Indented) --FIndentationLevel;
-  if (const TORVExprToken* Handler = TokenSlot(Block, BlockHandlerSlot)) {
-    NewLine();
-    Write(Handler->FTokenID == BlockExceptionID ? u"EXCEPTION" : u"FINALLY");
-    if (Indented) ++FIndentationLevel;
-    BuildControlList(Handler);
-    if (Indented) --FIndentationLevel;
-  }
-}
-
-void TORVExprBuilder::BuildControlList(const TORVExprToken* Clause) {
-  if (Clause == nullptr) return;
-  for (int32_t I = 0; I < Clause->GetNumArguments(); ++I) {
-    NewLine();
-    BuildControl(Clause->GetArgument(I));
-    Write(u";");
-  }
-}
-
-void TORVExprBuilder::BuildUsing(const TORVExprToken* Using) {
-  if (Using == nullptr || Using->GetNumArguments() == 0) return;
-  Write(u" USING ");
-  for (int32_t I = 0; I < Using->GetNumArguments(); ++I) {
-    if (I > 0) Write(u", ");
-    BuildOperand(Using->GetArgument(I), LevelOr);
-  }
-}
-
-// A routine of an old engine version turned the names in these positions
-// into character constants that still carry the reference's slots; they
-// are written back as the names they were.
-void TORVExprBuilder::BuildNameOperand(const TORVExprToken* Token, int32_t MinLevel) {
-  if (Token != nullptr && Token->FTokenType == ttCONST && Token->FDataType == dtCharacter &&
-      Token->GetNumArguments() > 0) {
-    if (!Token->FSourceName.empty()) Write(QuotedName(Token->FSourceName) + u".");
-    Write(QuotedName(Token->FTokenConstant));
-    return;
-  }
-  BuildOperand(Token, MinLevel);
-}
-
-void TORVExprBuilder::BuildControl(const TORVExprToken* Control) {
-  if (Control == nullptr) return;
-  if (Control->FTokenType == ttBLOCK) {
-    if (!Control->FName.empty()) Write(QuotedName(Control->FName) + u": ");
-    BuildBlock(Control);
-    return;
-  }
-  // The statement list of a compound statement, from its next line on.
-  auto List = [this](const TORVExprToken* Block) {
-    if (Block != nullptr) BuildBlockSections(Block);
-  };
-  auto EndLabel = [this, Control](std::u16string_view Words) {
-    NewLine();
-    Write(Words);
-    if (!Control->FName.empty()) Write(u" " + QuotedName(Control->FName));
-  };
-  auto Pairs = [this](const TORVExprToken* Clause, bool Lefts) {
-    bool First = true;
-    for (int32_t I = 0; Clause != nullptr && I < Clause->GetNumArguments(); ++I) {
-      const TORVExprToken* Side = Lefts ? Clause->GetArgument(I)->GetLeftToken() : Clause->GetArgument(I)->GetRightToken();
-      if (Side == nullptr) continue;
-      if (!First) Write(u", ");
-      First = false;
-      if (Lefts) {
-        BuildNameOperand(Side, LevelAdditive);
-      } else {
-        BuildOperand(Side, LevelOr);
-      }
-    }
-    return !First;
-  };
-  auto HasLefts = [](const TORVExprToken* Clause) {
-    for (int32_t I = 0; Clause != nullptr && I < Clause->GetNumArguments(); ++I)
-      if (Clause->GetArgument(I)->GetLeftToken() != nullptr) return true;
-    return false;
-  };
-  switch (Control->FTokenOperator) {
-    case toDECLARE: {
-      const TORVExprToken* Names = TokenSlot(Control, DeclareNamesSlot);
-      const TORVExprToken* First = TokenSlot(Names, 0);
-      Write(u"DECLARE ");
-      if (First != nullptr && First->FTokenType == ttCURSOR) {
-        Write(QuotedName(First->FName));
-        if (First->FTokenID == CursorInsensitiveID) Write(u" INSENSITIVE");
-        if (First->FTokenID == CursorAsensitiveID) Write(u" ASENSITIVE");
-        Write(u" CURSOR");
-        if (TokenSlot(First, CursorReturnSlot) != nullptr) Write(u" WITH RETURN");
-        if (const TORVExprToken* Statement = TokenSlot(First, CursorStatementSlot))
-          Write(u" FOR " + QuotedName(Statement->FName));
-        break;
-      }
-      for (int32_t I = 0; Names != nullptr && I < Names->GetNumArguments(); ++I) {
-        if (I > 0) Write(u", ");
-        Write(QuotedName(Names->GetArgument(I)->FName));
-      }
-      if (First != nullptr && First->FTokenType == ttSTATEMENT) {
-        Write(u" STATEMENT");
-        break;
-      }
-      Write(u" ");
-      BuildDataType(TokenSlot(Control, DeclareDataTypeSlot));
-      if (First != nullptr && First->FTokenType == ttARRAY) {
-        Write(u" ARRAY [");
-        BuildOperand(TokenSlot(Control, DeclareArraySizeSlot), LevelValue);
-        Write(u"]");
-      }
-      if (const TORVExprToken* Default = TokenSlot(Control, DeclareDefaultSlot)) {
-        Write(u" DEFAULT ");
-        BuildOperand(Default, LevelOr);
-      }
-      break;
-    }
-    case toRAISE:
-      Write(u"RAISE");
-      if (const TORVExprToken* Code = TokenSlot(Control, RaiseCodeSlot)) {
-        Write(u" ERROR CODE ");
-        BuildOperand(Code, LevelAdditive);
-        Write(u" MESSAGE ");
-        BuildOperand(TokenSlot(Control, RaiseMessageSlot), LevelAdditive);
-      }
-      break;
-    case toSETCACHE:
-      Write(Control->FTokenID == ProcedureCacheID ? u"SET PROCEDURE CACHE TO " : u"SET STATEMENT CACHE TO ");
-      BuildOperand(TokenSlot(Control, SetValueSlot), LevelValue);
-      break;
-    case toSETLOGMSG:
-    case toSETPROGRESS:
-    case toSETSTATUSMSG:
-      Write(Control->FTokenOperator == toSETLOGMSG    ? u"SET LOG MESSAGE TO "
-            : Control->FTokenOperator == toSETPROGRESS ? u"SET PROGRESS TO "
-                                                       : u"SET STATUS MESSAGE TO ");
-      BuildOperand(TokenSlot(Control, SetValueSlot), LevelComparison);
-      break;
-    case toSET:
-      Write(u"SET ");
-      for (int32_t I = 0; I < Control->GetNumArguments(); ++I) {
-        const TORVExprToken* Assignment = Control->GetArgument(I);
-        if (I > 0) Write(u", ");
-        BuildOperand(Assignment->GetLeftToken(), LevelValue);
-        Write(u" = ");
-        BuildOperand(Assignment->GetRightToken(), LevelOr);
-      }
-      break;
-    case toLOGEVENT:
-      Write(u"LOG ");
-      Write(LogEventText(Control->FTokenID));
-      BuildOperand(TokenSlot(Control, LogEventValueSlot), LevelComparison);
-      break;
-    case toABORT:
-      Write(u"ABORT");
-      break;
-    case toIF: {
-      const TORVExprToken* Conditions = TokenSlot(Control, IfConditionsSlot);
-      const TORVExprToken* Lists = TokenSlot(Control, IfListsSlot);
-      for (int32_t I = 0; Conditions != nullptr && I < Conditions->GetNumArguments(); ++I) {
-        const TORVExprToken* Condition = Conditions->GetArgument(I);
-        if (I > 0) NewLine();
-        if (Condition == nullptr) {
-          Write(u"ELSE");
-        } else {
-          Write(I == 0 ? u"IF " : u"ELSEIF ");
-          BuildOperand(Condition, LevelOr);
-          Write(u" THEN");
-        }
-        List(TokenSlot(Lists, I));
-      }
-      NewLine();
-      Write(u"END IF");
-      break;
-    }
-    case toCASE: {
-      const TORVExprToken* Options = TokenSlot(Control, CaseOptionsSlot);
-      const TORVExprToken* Lists = TokenSlot(Control, CaseListsSlot);
-      const TORVExprToken* Operand = Options != nullptr ? SimpleCaseOperand(Options) : nullptr;
-      Write(u"CASE");
-      if (Operand != nullptr) {
-        Write(u" ");
-        BuildOperand(Operand, LevelOr);
-      }
-      for (int32_t I = 0; Options != nullptr && I < Options->GetNumArguments(); ++I) {
-        const TORVExprToken* Option = Options->GetArgument(I);
-        NewLine();
-        if (Option == nullptr) {
-          Write(u"ELSE");
-        } else {
-          Write(u"WHEN ");
-          BuildOperand(Operand != nullptr ? Option->GetRightToken() : Option, LevelOr);
-          Write(u" THEN");
-        }
-        List(TokenSlot(Lists, I));
-      }
-      NewLine();
-      Write(u"END CASE");
-      break;
-    }
-    case toLOOP:
-      if (!Control->FName.empty()) Write(QuotedName(Control->FName) + u": ");
-      Write(u"LOOP");
-      List(TokenSlot(Control, LoopListSlot));
-      EndLabel(u"END LOOP");
-      break;
-    case toREPEAT:
-      if (!Control->FName.empty()) Write(QuotedName(Control->FName) + u": ");
-      Write(u"REPEAT");
-      List(TokenSlot(Control, RepeatListSlot));
-      NewLine();
-      Write(u"UNTIL ");
-      BuildOperand(TokenSlot(Control, RepeatConditionSlot), LevelOr);
-      EndLabel(u"END REPEAT");
-      break;
-    case toWHILE:
-      if (!Control->FName.empty()) Write(QuotedName(Control->FName) + u": ");
-      Write(u"WHILE ");
-      BuildOperand(TokenSlot(Control, WhileConditionSlot), LevelOr);
-      Write(u" DO");
-      List(TokenSlot(Control, WhileListSlot));
-      EndLabel(u"END WHILE");
-      break;
-    case toITERATE:
-    case toLEAVE:
-      Write(Control->FTokenOperator == toITERATE ? u"ITERATE" : u"LEAVE");
-      if (!Control->FName.empty()) Write(u" " + QuotedName(Control->FName));
-      break;
-    case toRETRY:
-      Write(u"RETRY");
-      break;
-    case toCALL: {
-      const TORVExprToken* Procedure = TokenSlot(Control, CallProcedureSlot);
-      if (Procedure == nullptr) break;
-      Write(u"CALL " + QuotedName(Procedure->FName) + u"(");
-      for (int32_t I = 0; I < Procedure->GetNumArguments(); ++I) {
-        if (I > 0) Write(u", ");
-        BuildOperand(Procedure->GetArgument(I), LevelOr);
-      }
-      Write(u")");
-      break;
-    }
-    case toUSEDB:
-      Write(u"USE");
-      if (const TORVExprToken* Database = TokenSlot(Control, UseDatabaseSlot)) Write(u" " + QuotedName(Database->FName));
-      break;
-    case toSTARTTRANS:
-      Write(u"START TRANSACTION");
-      if (const TORVExprToken* Tables = TokenSlot(Control, StartTransTablesSlot)) {
-        Write(u" ON TABLES ");
-        for (int32_t I = 0; I < Tables->GetNumArguments(); ++I) {
-          if (I > 0) Write(u", ");
-          BuildNameOperand(Tables->GetArgument(I), LevelAdditive);
-        }
-      }
-      if (const TORVExprToken* Timeout = TokenSlot(Control, StartTransTimeoutSlot)) {
-        Write(u" TIMEOUT ");
-        BuildOperand(Timeout, LevelValue);
-      }
-      break;
-    case toCOMMIT:
-      Write(u"COMMIT");
-      if (TokenSlot(Control, CommitNoFlushSlot) != nullptr) Write(u" NO FLUSH");
-      break;
-    case toROLLBACK:
-      Write(u"ROLLBACK");
-      break;
-    case toEXECUTE:
-      Write(u"EXECUTE ");
-      if (const TORVExprToken* Statement = TokenSlot(Control, ExecuteStatementSlot)) Write(QuotedName(Statement->FName));
-      BuildUsing(TokenSlot(Control, ExecuteUsingSlot));
-      break;
-    case toEXECUTEIMMEDIATE:
-      Write(u"EXECUTE IMMEDIATE ");
-      BuildOperand(TokenSlot(Control, ExecuteStatementSlot), LevelAdditive);
-      BuildUsing(TokenSlot(Control, ExecuteUsingSlot));
-      break;
-    case toPREPARE:
-      Write(u"PREPARE ");
-      if (const TORVExprToken* Statement = TokenSlot(Control, PrepareStatementSlot)) Write(QuotedName(Statement->FName));
-      Write(u" FROM ");
-      BuildOperand(TokenSlot(Control, PrepareTextSlot), LevelAdditive);
-      break;
-    case toUNPREPARE:
-      Write(u"UNPREPARE ");
-      if (const TORVExprToken* Statement = TokenSlot(Control, PrepareStatementSlot)) Write(QuotedName(Statement->FName));
-      break;
-    case toOPEN:
-    case toCLOSE:
-    case toREFRESH:
-    case toDELETECURSOR:
-      Write(Control->FTokenOperator == toOPEN      ? u"OPEN "
-            : Control->FTokenOperator == toCLOSE   ? u"CLOSE "
-            : Control->FTokenOperator == toREFRESH ? u"REFRESH "
-                                                   : u"DELETE FROM ");
-      if (const TORVExprToken* Cursor = TokenSlot(Control, CursorRefSlot)) Write(QuotedName(Cursor->FName));
-      if (Control->FTokenOperator == toOPEN) BuildUsing(TokenSlot(Control, OpenUsingSlot));
-      break;
-    case toFETCH: {
-      const TORVExprToken* Orientation = TokenSlot(Control, FetchOrientationSlot);
-      Write(u"FETCH");
-      if (Orientation != nullptr) {
-        Write(FetchOrientationText(Orientation->FTokenID));
-        if (const TORVExprToken* Value = TokenSlot(Orientation, FetchOrientationValueSlot)) {
-          Write(u" ");
-          BuildOperand(Value, LevelValue);
-        }
-      }
-      Write(u" FROM ");
-      if (const TORVExprToken* Cursor = TokenSlot(Control, FetchCursorSlot)) Write(QuotedName(Cursor->FName));
-      if (const TORVExprToken* Targets = TokenSlot(Control, FetchPairsSlot)) {
-        if (HasLefts(Targets)) {
-          Write(u" (");
-          Pairs(Targets, true);
-          Write(u")");
-        }
-        Write(u" INTO ");
-        bool First = true;
-        for (int32_t I = 0; I < Targets->GetNumArguments(); ++I) {
-          const TORVExprToken* Target = Targets->GetArgument(I)->GetRightToken();
-          if (Target == nullptr) continue;
-          if (!First) Write(u", ");
-          First = false;
-          BuildOperand(Target, LevelValue);
-        }
-      }
-      break;
-    }
-    case toINSERTCURSOR: {
-      const TORVExprToken* Values = TokenSlot(Control, CursorPairsSlot);
-      Write(u"INSERT INTO ");
-      if (const TORVExprToken* Cursor = TokenSlot(Control, CursorRefSlot)) Write(QuotedName(Cursor->FName));
-      if (HasLefts(Values)) {
-        Write(u" (");
-        Pairs(Values, true);
-        Write(u")");
-      }
-      Write(u" VALUES (");
-      Pairs(Values, false);
-      Write(u")");
-      break;
-    }
-    case toUPDATECURSOR: {
-      const TORVExprToken* Assignments = TokenSlot(Control, CursorPairsSlot);
-      Write(u"UPDATE ");
-      if (const TORVExprToken* Cursor = TokenSlot(Control, CursorRefSlot)) Write(QuotedName(Cursor->FName));
-      Write(u" SET ");
-      for (int32_t I = 0; Assignments != nullptr && I < Assignments->GetNumArguments(); ++I) {
-        const TORVExprToken* Pair = Assignments->GetArgument(I);
-        if (I > 0) Write(u", ");
-        BuildNameOperand(Pair->GetLeftToken(), LevelAdditive);
-        Write(u" = ");
-        BuildOperand(Pair->GetRightToken(), LevelOr);
-      }
-      break;
-    }
-    default:
-      break;
   }
 }
 

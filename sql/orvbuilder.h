@@ -150,7 +150,8 @@ class TORVExprBuilder : public TORVBaseObject {
 
 // Slot Index of Token; nil when Token is nil or has no such slot.
 const TORVExprToken* TokenSlot(const TORVExprToken* Token, int32_t Index);
-// A name in double quotes, each double quote inside doubled.
+// A name in double quotes, each quote inside doubled, single or double, as
+// the tokenizer folds both in a quoted name.
 TORVString QuotedName(const TORVString& Name);
 // A name as it stands when it reads as one identifier, else quoted.
 TORVString BareName(const TORVString& Name);

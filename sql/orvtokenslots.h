@@ -59,4 +59,23 @@ inline constexpr int32_t TimeFormatPmSlot = 1;
 inline constexpr int32_t BooleanTrueSlot = 0;
 inline constexpr int32_t BooleanFalseSlot = 1;
 
+// A reference to a column, variable, parameter or array (ttCOLUMNREF,
+// ttVARIABLEREF, ttPARAMREF, ttARRAYREF, ttARRAYELEMENTREF).
+inline constexpr int32_t RefIndexSlot = 0;      // the element index: a clause holding it, or the index itself
+inline constexpr int32_t RefCollationSlot = 1;  // COLLATE clause of the collation reference, or nil
+inline constexpr int32_t RefDirectionSlot = 2;  // a key column's ASC or DESC clause, or nil
+inline constexpr int32_t IndexValueSlot = 0;    // the index inside its clause
+inline constexpr int32_t CollateNameSlot = 0;   // the ttCOLLATIONREF inside a COLLATE clause
+
+// A select column (ttSELECTCOLUMN), and a GROUP BY or ORDER BY item
+// (ttSELECTCOLUMNREF).
+inline constexpr int32_t ItemExpressionSlot = 0;
+inline constexpr int32_t ItemCollateSlot = 1;    // COLLATE clause, or nil
+inline constexpr int32_t ItemDirectionSlot = 2;  // an ORDER BY item's ASC or DESC clause, or nil
+
+// The CASE function (toICASE): parallel clauses of its options (a toDEFAULT
+// constant for ELSE) and its results.
+inline constexpr int32_t CaseFunctionOptionsSlot = 0;
+inline constexpr int32_t CaseFunctionResultsSlot = 1;
+
 }  // namespace orv

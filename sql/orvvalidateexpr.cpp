@@ -440,8 +440,8 @@ void TORVExprValidater::ValidateColumnRef(TORVExprToken* Token) {
     if (Token->FSourceToken == nullptr) SetColumnSourceToken(Token);
     BindReference(Token, Token->FTokenType, true);
     ValidateColumnOptions(Token);
-    if (const TORVExprToken* Collate = SlotOf(Token, 1); Collate != nullptr && Collate->FTokenOperator == toCOLLATE) {
-      if (const TORVExprToken* Collation = SlotOf(Collate, 0)) Token->FCollation = Collation->FCollation;
+    if (const TORVExprToken* Collate = SlotOf(Token, RefCollationSlot); Collate != nullptr && Collate->FTokenOperator == toCOLLATE) {
+      if (const TORVExprToken* Collation = SlotOf(Collate, CollateNameSlot)) Token->FCollation = Collation->FCollation;
     }
     ColumnFound(Token);
   }
@@ -451,18 +451,18 @@ void TORVExprValidater::ValidateColumnRef(TORVExprToken* Token) {
 void TORVExprValidater::TypeDeclaredReference(TORVExprToken* Token) {
   AssignSourceType(Token);
   ValidateColumnOptions(Token);
-  if (TORVExprToken* Index = SlotOf(Token, 0)) {
-    ValidateNextToken(Index->FTokenType == ttCLAUSE ? SlotOf(Index, 0) : Index);
+  if (TORVExprToken* Index = SlotOf(Token, RefIndexSlot)) {
+    ValidateNextToken(Index->FTokenType == ttCLAUSE ? SlotOf(Index, IndexValueSlot) : Index);
   }
-  if (const TORVExprToken* Collate = SlotOf(Token, 1); Collate != nullptr && Collate->FTokenOperator == toCOLLATE) {
-    if (const TORVExprToken* Collation = SlotOf(Collate, 0)) Token->FCollation = Collation->FCollation;
+  if (const TORVExprToken* Collate = SlotOf(Token, RefCollationSlot); Collate != nullptr && Collate->FTokenOperator == toCOLLATE) {
+    if (const TORVExprToken* Collation = SlotOf(Collate, CollateNameSlot)) Token->FCollation = Collation->FCollation;
   }
 }
 
 void TORVExprValidater::ValidateVariableRef(TORVExprToken* Token) {
   if (Token->FTokenType == ttARRAYELEMENTREF) {
-    if (TORVExprToken* Index = SlotOf(Token, 0)) {
-      ValidateNextToken(Index->FTokenType == ttCLAUSE ? SlotOf(Index, 0) : Index);
+    if (TORVExprToken* Index = SlotOf(Token, RefIndexSlot)) {
+      ValidateNextToken(Index->FTokenType == ttCLAUSE ? SlotOf(Index, IndexValueSlot) : Index);
     }
   }
   SetVariableSourceToken(Token, false);

@@ -96,7 +96,7 @@ struct TSelectAggregates {
 TSelectAggregates ScanSelectAggregates(const TORVExprToken* Select) {
   TSelectAggregates Result;
   for (int32_t I = 0; I < CountOf(Select); ++I) {
-    TORVExprToken* Expression = SlotOf(Select->GetArgument(I), 0);
+    TORVExprToken* Expression = SlotOf(Select->GetArgument(I), ItemExpressionSlot);
     if (ContainsAggregates(Expression)) {
       Result.HasAggregates = true;
     } else if (ContainsColumns(Expression)) {
@@ -237,8 +237,8 @@ void TORVExprValidater::ValidateQuery(TORVExprToken* Query, bool IncludeTemporar
   for (int32_t I = 0; I < Select->GetNumArguments();) {
     TORVExprToken* Column = Select->GetArgument(I);
     Column->FPosition = I;
-    ValidateNextToken(SlotOf(Column, 0));
-    TORVExprToken* Expression = SlotOf(Column, 0);
+    ValidateNextToken(SlotOf(Column, ItemExpressionSlot));
+    TORVExprToken* Expression = SlotOf(Column, ItemExpressionSlot);
     if (!IsStarColumn(Expression)) {
       if (Expression != nullptr && (Expression->FDataType == dtCharacter || Expression->FDataType == dtBytes)) {
         if (Expression->FLength == 0) {
@@ -302,20 +302,20 @@ void TORVExprValidater::ValidateQuery(TORVExprToken* Query, bool IncludeTemporar
     TORVExprToken* First = GetMergeParentQueryToken(Query);
     TORVExprToken* OrderBy = SlotOf(First, QueryOrderBySlot);
     for (int32_t I = 0; I < CountOf(OrderBy); ++I) {
-      if (TORVExprToken* Item = SlotOf(OrderBy->GetArgument(I), 0))
+      if (TORVExprToken* Item = SlotOf(OrderBy->GetArgument(I), ItemExpressionSlot))
         SetSelectColumnSourceToken(Query, Item, true, false, true);
     }
   }
 
   if (GroupBy != nullptr) {
     if (GroupBy->GetNumArguments() > MaxGroupByColumns)
-      InvalidToken(SlotOf(GroupBy->GetArgument(0), 0),
+      InvalidToken(SlotOf(GroupBy->GetArgument(0), ItemExpressionSlot),
                    FormatString(u"the maximum number of GROUP BY columns (%s) exceeded",
                                 {IntToString(MaxGroupByColumns)}));
     for (int32_t I = 0; I < GroupBy->GetNumArguments(); ++I) {
       TORVExprToken* Item = GroupBy->GetArgument(I);
       ValidateColumnOptions(Item);
-      TORVExprToken* Expression = SlotOf(Item, 0);
+      TORVExprToken* Expression = SlotOf(Item, ItemExpressionSlot);
       if (Expression == nullptr) continue;
       if (ContainsAggregates(Expression))
         InvalidToken(Expression, u"aggregate functions not allowed in the GROUP BY clause");
@@ -358,9 +358,11 @@ void TORVExprValidater::ValidateQuery(TORVExprToken* Query, bool IncludeTemporar
   if (Query->FTokenOperator != toNONE && Parent != nullptr &&
       (Parent->FTokenOperator == toIN || Parent->FTokenOperator == toNOTIN) && OrderBy == nullptr &&
       (!Listed.HasAggregates || Listed.HasColumns)) {
-    // An IN list read from a sub-query is searched in order.
+    // An IN list read from a sub-query is searched in order. The order is
+    // hidden: built text leaves it out, as the user did.
     OrderBy = new TORVExprToken();
     OrderBy->FTokenType = ttCLAUSE;
+    OrderBy->FHidden = true;
     Query->SetArgument(QueryOrderBySlot, OrderBy);
     for (TORVExprToken* Column : VisibleColumns(Select)) {
       auto* Item = new TORVExprToken();
@@ -381,21 +383,21 @@ void TORVExprValidater::ValidateQuery(TORVExprToken* Query, bool IncludeTemporar
   if (CountOf(OrderBy) > 0) {
     const TSelectAggregates Found = ScanSelectAggregates(Select);
     if (Found.HasAggregates && !Found.HasColumns && GroupBy == nullptr)
-      InvalidToken(SlotOf(OrderBy->GetArgument(0), 0), u"ORDER BY clause not allowed");
+      InvalidToken(SlotOf(OrderBy->GetArgument(0), ItemExpressionSlot), u"ORDER BY clause not allowed");
     if (OrderBy->GetNumArguments() > MaxOrderByColumns)
-      InvalidToken(SlotOf(OrderBy->GetArgument(0), 0),
+      InvalidToken(SlotOf(OrderBy->GetArgument(0), ItemExpressionSlot),
                    FormatString(u"the maximum number of ORDER BY columns (%s) exceeded",
                                 {IntToString(MaxOrderByColumns)}));
     for (int32_t I = 0; I < OrderBy->GetNumArguments(); ++I) {
       TORVExprToken* Item = OrderBy->GetArgument(I);
       ValidateColumnOptions(Item);
-      if (TORVExprToken* Expression = SlotOf(Item, 0)) SetSelectColumnSourceToken(Query, Expression, false, false, true);
+      if (TORVExprToken* Expression = SlotOf(Item, ItemExpressionSlot)) SetSelectColumnSourceToken(Query, Expression, false, false, true);
     }
   }
 
   CheckAggregates();
   for (int32_t I = 0; I < Select->GetNumArguments(); ++I) {
-    TORVExprToken* Expression = SlotOf(Select->GetArgument(I), 0);
+    TORVExprToken* Expression = SlotOf(Select->GetArgument(I), ItemExpressionSlot);
     const bool Aggregates = ContainsAggregates(Expression);
     ReduceSelectColumn(Query, Expression, Aggregates, Aggregates);
   }
@@ -425,7 +427,7 @@ void TORVExprValidater::ValidateQuery(TORVExprToken* Query, bool IncludeTemporar
 void TORVExprValidater::UnlockQuery(TORVExprToken* Query) {
   if (Query == nullptr) return;
   const TORVExprToken* Select = SlotOf(Query, QuerySelectSlot);
-  for (int32_t I = 0; I < CountOf(Select); ++I) UnlockNextToken(SlotOf(Select->GetArgument(I), 0));
+  for (int32_t I = 0; I < CountOf(Select); ++I) UnlockNextToken(SlotOf(Select->GetArgument(I), ItemExpressionSlot));
   const TORVExprToken* From = SlotOf(Query, QueryFromSlot);
   for (int32_t I = 0; I < CountOf(From); ++I) {
     TORVExprToken* Table = From->GetArgument(I);
@@ -445,7 +447,7 @@ void TORVExprValidater::UnlockQuery(TORVExprToken* Query) {
   // in the clauses that are bound to select columns only later.
   for (int32_t Slot : {QueryGroupBySlot, QueryOrderBySlot}) {
     const TORVExprToken* Items = SlotOf(Query, Slot);
-    for (int32_t I = 0; I < CountOf(Items); ++I) UnlockNextToken(SlotOf(Items->GetArgument(I), 0));
+    for (int32_t I = 0; I < CountOf(Items); ++I) UnlockNextToken(SlotOf(Items->GetArgument(I), ItemExpressionSlot));
   }
   UnlockNextToken(SlotOf(Query, QueryHavingSlot));
   UnlockQuery(SlotOf(Query, QueryMergedQuerySlot));
@@ -464,7 +466,7 @@ void TORVExprValidater::CheckForDuplicateTableCorrelationName(TORVExprToken* Que
 // Select columns
 
 void TORVExprValidater::AssignSelectColumnCorrelationName(TORVExprToken* Column) {
-  if (Column->FCorrelationName.empty()) Column->FCorrelationName = DefaultSelectColumnName(SlotOf(Column, 0));
+  if (Column->FCorrelationName.empty()) Column->FCorrelationName = DefaultSelectColumnName(SlotOf(Column, ItemExpressionSlot));
   const TORVExprToken* Select = Column->FUpperToken;
   const TORVString Base = Column->FCorrelationName;
   auto Taken = [&](const TORVString& Name) {
@@ -481,7 +483,7 @@ void TORVExprValidater::AssignSelectColumnCorrelationName(TORVExprToken* Column)
 
 void TORVExprValidater::ValidateSelectColumn(TORVExprToken* Query, TORVExprToken* Column) {
   AssignSelectColumnCorrelationName(Column);
-  TORVExprToken* Expression = SlotOf(Column, 0);
+  TORVExprToken* Expression = SlotOf(Column, ItemExpressionSlot);
   if (Expression == nullptr) return;
   CheckNullConstantTokenType(Expression);
   const TORVExprToken* Select = SlotOf(Query, QuerySelectSlot);
@@ -520,7 +522,7 @@ void TORVExprValidater::SetSelectColumnSourceToken(TORVExprToken* Query, TORVExp
   if (ByName) ValidateNextToken(Expression);
   for (int32_t I = 0; I < CountOf(Select); ++I) {
     TORVExprToken* Column = Select->GetArgument(I);
-    if (!CompareSelectExpression(Expression, SlotOf(Column, 0))) continue;
+    if (!CompareSelectExpression(Expression, SlotOf(Column, ItemExpressionSlot))) continue;
     if (!OnlyFind) AssignSelectColumnSourceToken(Expression, Column, NoBlobCheck);
     return;
   }

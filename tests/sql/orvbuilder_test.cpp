@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <exception>
 #include <string>
+#include <vector>
 
 #include "base/orvutf8.h"
 #include "core/orvtypefunc.h"
@@ -34,6 +36,56 @@ TORVExprToken* ParseText(const TORVString& Text, TORVParseOptions Options) {
 TEST(SqlBuilder, CorpusBuildCasesGiveTheirText) { EXPECT_GT(test::RunSqlCorpusBuild(), 0); }
 
 TEST(SqlBuilder, EveryCorpusTreeRoundTripsThroughItsBuiltText) { EXPECT_GT(test::RoundTripSqlCorpus(), 0); }
+
+// Stored definitions and shown plans are built from validated trees: the
+// text must compile again to the same typed tree and build to itself.
+TEST(SqlBuilder, EveryValidatedCorpusTreeCompilesAgainFromItsBuiltText) {
+  EXPECT_GT(test::CompiledRoundTripSqlCorpus(), 0);
+}
+
+// Validation adds what the user did not write (the supporting aggregates of
+// AVG, RUNSUM and STDDEV; the order in which an IN list's sub-query is
+// searched), and names may hold either quote: the text built from the
+// validated tree holds only what the grammar takes, and compiles again.
+TEST(SqlBuilder, ValidatedTreesBuildOnlyWhatTheUserWrote) {
+  struct TCase {
+    const char* Kind;
+    std::vector<std::string> Options;
+    const char* Sql;
+    const char* Built;
+  };
+  const TCase Cases[] = {
+      {"statement", {}, R"(SELECT "a''''b" AS ab, "c""d" AS cd FROM "it''s" WHERE "it''s"."a''''b" > "c""d")",
+       R"(SELECT ALL "a''''b" AS "ab", "c""d" AS "cd" FROM "it''s" WHERE "it''s"."a''''b" > "c""d")"},
+      {"statement", {}, "SELECT AVG(a), COUNT(*), COUNT(DISTINCT b), STDDEV(x), RUNSUM(a) FROM t",
+       R"(SELECT ALL AVG("a") AS "AVG of a", COUNT(*) AS "COUNT of ALL", COUNT(DISTINCT "b") AS "COUNT of b", )"
+       R"(STDDEV("x") AS "STDDEV of x", RUNSUM("a") AS "RUNSUM of a" FROM "t")"},
+      {"statement", {}, "SELECT LIST(b), LIST(DISTINCT ORDERED b USING ';') FROM t GROUP BY a",
+       R"(SELECT ALL LIST("b") AS "LIST of b", LIST(DISTINCT ORDERED "b", ';') AS "LIST of b1" FROM "t" GROUP BY "a")"},
+      {"statement", {}, "SELECT a FROM t UNION SELECT a FROM t WHERE a IN (SELECT x FROM t)",
+       R"(SELECT ALL "a" AS "a" FROM "t" UNION SELECT ALL "a" AS "a" FROM "t" WHERE "a" IN (SELECT ALL "x" AS "x" FROM "t"))"},
+      {"statement", {}, "DELETE FROM t WHERE a NOT IN (SELECT x FROM t WHERE b = 'it''s')",
+       R"( DELETE FROM "t" WHERE "a" NOT IN (SELECT ALL "x" AS "x" FROM "t" WHERE "b" = 'it''s'))"},
+      {"validate", {"AllowQueries"}, "ID IN (SELECT CustID FROM Orders ORDER BY CustID DESC)",
+       R"("ID" IN (SELECT ALL "CustID" AS "CustID" FROM "Orders" ORDER BY "CustID" DESC))"},
+      {"validate", {"AllowQueries"}, "ID IN (SELECT CustID FROM Orders)",
+       R"("ID" IN (SELECT ALL "CustID" AS "CustID" FROM "Orders"))"},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Sql);
+    test::TORVSqlCorpusCase Corpus;
+    Corpus.Kind = Case.Kind;
+    Corpus.Options = Case.Options;
+    const test::TORVCompileFunc Compile = test::CorpusCompileFunc(test::CorpusCompileOfCase(Corpus));
+    try {
+      test::TORVCompiledText First = Compile(Utf8ToString(Case.Sql));
+      EXPECT_EQ(StringToUtf8(First.Built), Case.Built);
+      EXPECT_TRUE(test::CompiledRoundTrips(First, Compile));
+    } catch (const std::exception& Error) {
+      ADD_FAILURE() << Error.what();
+    }
+  }
+}
 
 // Trees that the optimizer or the validater make carry no parentheses:
 // the builder adds those the grammar needs, writes names with their quotes

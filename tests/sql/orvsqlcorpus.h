@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -403,8 +404,9 @@ inline int32_t RoundTripSqlCorpus() {
 // The catalog of the "validate" kind: database Main with the table
 // Customer, whose columns cover every type, and a table Orders, a
 // collation Latin (7) and a text index on Notes; for statements, a table t
-// (a INTEGER, b VARCHAR(10), x INTEGER) and a procedure p (n INTEGER,
-// s VARCHAR(10)), and a database Other with a table t (a INTEGER, c DATE).
+// (a INTEGER, b VARCHAR(10), x INTEGER), a table it's (a''b INTEGER, c"d
+// INTEGER) and a procedure p (n INTEGER, s VARCHAR(10)), and a database
+// Other with a table t (a INTEGER, c DATE).
 inline void AddValidateCorpusCatalog(TORVFakeCatalog& Catalog) {
   Catalog.AddDatabase(u"Main");
   auto Typed = [](const TORVString& Name, int32_t DataType, int32_t SubType, int32_t Length = 0, int32_t Scale = 0,
@@ -446,6 +448,9 @@ inline void AddValidateCorpusCatalog(TORVFakeCatalog& Catalog) {
                    {Typed(u"a", dtInteger, stNone), Typed(u"b", dtCharacter, stVarChar, 10),
                     Typed(u"x", dtInteger, stNone)});
   Catalog.AddRoutine(u"Main", u"p", true, {Typed(u"n", dtInteger, stNone), Typed(u"s", dtCharacter, stVarChar, 10)});
+  // Names holding either quote, which the text builder must write so that
+  // they read back as themselves.
+  Catalog.AddTable(u"Main", u"it's", {Typed(u"a''b", dtInteger, stNone), Typed(u"c\"d", dtInteger, stNone)});
   Catalog.AddDatabase(u"Other");
   Catalog.AddTable(u"Other", u"t", {Typed(u"a", dtInteger, stNone), Typed(u"c", dtDate, stNone)});
 }
@@ -487,66 +492,79 @@ inline bool ValidateCorpusEntry(const std::string& Name, TORVCorpusParse& Parse,
   return false;
 }
 
-// A "validate" case: the text parsed as an expression under the parse
-// options named in Options and validated as an expression over Customer
-// (as a filter, required to be Boolean and with Boolean operands rewritten,
-// for the option "filter"; as the statement of the routine of
-// CorpusRoutineText, for the option "block"). The typed tree as DumpTokens
-// writes it, or "!LINE:COLUMN MESSAGE"; a failed validation must leave the
-// expression uncompiled and unlocked, and every catalog read begun must be
-// ended.
-inline std::string ValidateForCorpus(const std::string& Sql, const std::vector<std::string>& Options) {
-  TORVParseOptions ParseOptions;
-  TORVParseOptions Defaults;
+// How a "validate" case compiles its text: the entry (nil for an
+// expression) and its parse options; "filter", validated as a filter that
+// must be Boolean and whose Boolean operands become comparisons with TRUE;
+// "block", validated as the statement of the routine of CorpusRoutineText.
+struct TORVCorpusCompile {
   TORVCorpusParse Entry;
+  TORVParseOptions Options;
   bool Filter = false;
   bool Block = false;
+};
+
+// The compile of a "validate" case from its option names: parse options,
+// "filter", "block", "statement" or a routine kind's name.
+inline TORVCorpusCompile CorpusCompileOf(const std::vector<std::string>& Options) {
+  TORVCorpusCompile How;
+  TORVParseOptions Defaults;
   for (const std::string& Name : Options) {
     TORVParseOption Option{};
     if (Name == "filter") {
-      Filter = true;
+      How.Filter = true;
     } else if (Name == "block") {
-      Block = true;
-    } else if (ValidateCorpusEntry(Name, Entry, Defaults)) {
+      How.Block = true;
+    } else if (ValidateCorpusEntry(Name, How.Entry, Defaults)) {
       continue;
     } else if (ParseOptionByName(Name, Option)) {
-      ParseOptions.Include(Option);
+      How.Options.Include(Option);
     } else {
       ADD_FAILURE() << "unknown option " << Name;
     }
   }
+  for (int32_t Option = 0; Option <= poConvertDynamic; ++Option) {
+    if (Defaults.Contains(static_cast<TORVParseOption>(Option))) {
+      How.Options.Include(static_cast<TORVParseOption>(Option));
+    }
+  }
+  return How;
+}
+
+// Compiles Text as How says over the catalog of AddValidateCorpusCatalog
+// and hands the validated tree (for "block", the statement inside its
+// routine) to OnCompiled while the expression still holds it. Returns
+// nothing on success, else "!LINE:COLUMN MESSAGE" of the error 700; a
+// failed compile must leave the expression uncompiled and unlocked, and
+// every catalog read begun must be ended.
+inline std::string CompileForCorpus(const TORVString& Text, const TORVCorpusCompile& How,
+                                    const std::function<void(const TORVExprToken* Tree)>& OnCompiled) {
   TORVFakeCatalog Catalog;
   AddValidateCorpusCatalog(Catalog);
   TORVFakeFilterExpr FilterExpr(&Catalog, u"Main", u"Customer");
-  if (!Filter) FilterExpr.SetTypeName(u"expression");
+  if (!How.Filter) FilterExpr.SetTypeName(u"expression");
   TORVExprValidater Validater;
-  for (int32_t Option = 0; Option <= poConvertDynamic; ++Option) {
-    if (Defaults.Contains(static_cast<TORVParseOption>(Option))) {
-      ParseOptions.Include(static_cast<TORVParseOption>(Option));
-    }
-  }
   // Statements and routines stand on their own: no filter's table.
   TORVFakeCatalogExpr StatementExpr(&Catalog, u"Main");
-  TORVFakeCatalogExpr& Expr = Entry ? StatementExpr : FilterExpr;
-  Expr.OnParse = [ParseOptions, &Entry, Block](TORVFakeCatalogExpr& Self) -> TORVExprToken* {
+  TORVFakeCatalogExpr& Expr = How.Entry ? StatementExpr : FilterExpr;
+  Expr.OnParse = [&How](TORVFakeCatalogExpr& Self) -> TORVExprToken* {
     TORVExprParser Parser;
-    if (Entry) {
+    if (How.Entry) {
       Parser.Initialize(&Self);
-      return Entry(Parser, ParseOptions);
+      return How.Entry(Parser, How.Options);
     }
-    TORVPartialTree Tree(ParseExprWithOptions(Parser, Self, ParseOptions));
-    if (!Block) return Tree.Release();
+    TORVPartialTree Tree(ParseExprWithOptions(Parser, Self, How.Options));
+    if (!How.Block) return Tree.Release();
     TORVExprToken* Routine = ReadTokens(CorpusRoutineText);
     SlotOf(SlotOf(Routine, RoutineBodySlot), BlockStatementsSlot)->AddArgument(Tree.Release());
     return Routine;
   };
-  Expr.OnValidate = [&Validater, Filter, Block](TORVFakeCatalogExpr& Self) {
+  Expr.OnValidate = [&Validater, &How](TORVFakeCatalogExpr& Self) {
     Validater.Initialize(&Self);
-    if (Filter) {
+    if (How.Filter) {
       Validater.SetRequiredDataType(dtBoolean);
       Validater.SetTransformBooleans(true);
     }
-    if (Block) {
+    if (How.Block) {
       // Whole routines have their own validation: the statement alone, with
       // the validater released from the expression however it ends.
       struct TRelease {
@@ -562,16 +580,16 @@ inline std::string ValidateForCorpus(const std::string& Sql, const std::vector<s
     Validater.Initialize(&Self);
     Validater.Unlock();
   };
-  Expr.SetExpression(Utf8ToString(Sql));
+  Expr.SetExpression(Text);
   try {
     Expr.Compile();
     if (Expr.FTokens != nullptr) Expr.FTokens->CheckInvariants();
-    std::string Tree = DumpTokens(Block ? CorpusBlockExpression(Expr.FTokens) : Expr.FTokens);
+    OnCompiled(How.Block ? CorpusBlockExpression(Expr.FTokens) : Expr.FTokens);
     // The owner unlocks the expression it lets go: every catalog read that
     // validation began has ended then.
     Expr.Unlock();
     EXPECT_EQ(Expr.BeginReadCount, Expr.EndReadCount);
-    return Tree;
+    return {};
   } catch (const EORVException& E) {
     EXPECT_FALSE(Expr.GetCompiled());
     EXPECT_EQ(Expr.BeginReadCount, Expr.EndReadCount);
@@ -579,10 +597,90 @@ inline std::string ValidateForCorpus(const std::string& Sql, const std::vector<s
     if (Expr.ParseCount == Expr.ValidateCount) {
       EXPECT_EQ(Expr.UnlockCount, 1);
     }
-    EXPECT_EQ(Expr.BeginReadCount, Expr.EndReadCount);
     EXPECT_EQ(Validater.GetExpr(), nullptr);
     return CorpusErrorText(E, StringToUtf8(Expr.GetTypeName()));
   }
+}
+
+// A "validate" case: the typed tree of its text as DumpTokens writes it,
+// or "!LINE:COLUMN MESSAGE".
+inline std::string ValidateForCorpus(const std::string& Sql, const std::vector<std::string>& Options) {
+  std::string Tree;
+  std::string Error = CompileForCorpus(Utf8ToString(Sql), CorpusCompileOf(Options),
+                                       [&Tree](const TORVExprToken* Token) { Tree = DumpTokens(Token); });
+  return Error.empty() ? Tree : Error;
+}
+
+// The compile of any corpus case: a "validate" case's own; for every other
+// kind its entry with its defaults and the case's options, an expression
+// kind validated over Customer.
+inline TORVCorpusCompile CorpusCompileOfCase(const TORVSqlCorpusCase& Case) {
+  TORVCorpusCompile How;
+  if (Case.Kind == "validate") How = CorpusCompileOf(Case.Options);
+  for (const TORVSqlCorpusKind& Kind : SqlCorpusKinds()) {
+    if (Case.Kind != Kind.Name) continue;
+    How.Options = CorpusCaseOptions(Case, Kind.Defaults);
+    const bool Expression = Case.Kind == "expr" || Case.Kind == "build";
+    if (!Expression) How.Entry = Kind.Parse;
+  }
+  // Every owner that lets an expression hold queries lets it qualify
+  // columns by table too, as the columns a "*" stands for are written.
+  if (How.Options.Contains(poAllowQueries)) How.Options.Include(poAllowTableQualifier);
+  return How;
+}
+
+// The error of a text that does not compile, its "!LINE:COLUMN MESSAGE".
+struct TORVCorpusCompileError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// Compiles a text as How says and gives its built text and a copy of its
+// typed tree, no tree when the tree has no built text; raises
+// TORVCorpusCompileError when it does not compile.
+inline TORVCompileFunc CorpusCompileFunc(const TORVCorpusCompile& How) {
+  return [How](const TORVString& Text) {
+    TORVCompiledText Result;
+    const std::string Error = CompileForCorpus(Text, How, [&Result](const TORVExprToken* Tree) {
+      if (Tree == nullptr || !HasBuiltText(Tree)) return;
+      Result.Built = BuildForCorpus(Tree);
+      Result.Tree.reset(CopyTokens(Tree));
+    });
+    if (!Error.empty()) throw TORVCorpusCompileError(Error);
+    return Result;
+  };
+}
+
+enum TORVCorpusCompileOutcome { ccRaised, ccNoText, ccRoundTripped };
+
+// Compiles Text as How says; a tree with built text must survive the round
+// trip through that text. The built text of a statement carries no
+// terminator. Where every parenthesis makes a row value, the parentheses
+// that the builder adds around a bare sub-query would make one too, so that
+// context has no round trip.
+inline TORVCorpusCompileOutcome CompiledRoundTripForCorpus(const TORVString& Text, const TORVCorpusCompile& How) {
+  TORVCompiledText First;
+  try {
+    First = CorpusCompileFunc(How)(Text);
+  } catch (const TORVCorpusCompileError&) {
+    return ccRaised;
+  }
+  if (First.Tree == nullptr) return ccNoText;
+  if (How.Options.Contains(poForceRowValues)) return ccNoText;
+  TORVCorpusCompile Again = How;
+  Again.Options.Exclude(poRequireLineTerm);
+  EXPECT_TRUE(CompiledRoundTrips(First, CorpusCompileFunc(Again))) << "text: " << StringToUtf8(Text);
+  return ccRoundTripped;
+}
+
+// Every case of the corpus that compiles; returns how many did.
+inline int32_t CompiledRoundTripSqlCorpus() {
+  int32_t Count = 0;
+  for (const TORVSqlCorpusCase& Case : ReadSqlCorpus()) {
+    if (Case.Kind == "optimize") continue;
+    SCOPED_TRACE("corpus line " + std::to_string(Case.Line) + ": " + Case.Sql);
+    if (CompiledRoundTripForCorpus(Utf8ToString(Case.Sql), CorpusCompileOfCase(Case)) == ccRoundTripped) ++Count;
+  }
+  return Count;
 }
 
 // Every "validate" case; returns how many there were.

@@ -9,25 +9,16 @@
 
 namespace orv::test {
 
-namespace {
-
-struct TTreeDeleter {
-  void operator()(TORVExprToken* Token) const { FreeTokens(Token); }
-};
-using TTree = std::unique_ptr<TORVExprToken, TTreeDeleter>;
-
-}  // namespace
-
 ::testing::AssertionResult RoundTrips(const TORVString& Text, const TORVParseFunc& Parse,
                                       const TORVBuildFunc& Build) {
   std::string Stage = "parse";
   TORVString Built;
   try {
-    TTree First(Parse(Text));
+    TORVTree First(Parse(Text));
     Stage = "build";
     Built = Build(First.get());
     Stage = "parse of the built text";
-    TTree Second(Parse(Built));
+    TORVTree Second(Parse(Built));
     if (CompareTokens(First.get(), Second.get())) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "trees differ\n  text:  " << StringToUtf8(Text)
                                          << "\n  built: " << StringToUtf8(Built)
@@ -37,6 +28,27 @@ using TTree = std::unique_ptr<TORVExprToken, TTreeDeleter>;
     return ::testing::AssertionFailure() << Stage << " failed: " << Error.what() << "\n  text:  "
                                          << StringToUtf8(Text) << "\n  built: " << StringToUtf8(Built);
   }
+}
+
+::testing::AssertionResult CompiledRoundTrips(const TORVCompiledText& First, const TORVCompileFunc& Compile) {
+  TORVCompiledText Second;
+  try {
+    Second = Compile(First.Built);
+  } catch (const std::exception& Error) {
+    return ::testing::AssertionFailure() << "the built text does not compile: " << Error.what()
+                                         << "\n  built: " << StringToUtf8(First.Built)
+                                         << "\n  tree:  " << DumpTokens(First.Tree.get());
+  }
+  if (!CompareTokens(First.Tree.get(), Second.Tree.get())) {
+    return ::testing::AssertionFailure() << "validated trees differ\n  built: " << StringToUtf8(First.Built)
+                                         << "\n  first:  " << DumpTokens(First.Tree.get())
+                                         << "\n  second: " << DumpTokens(Second.Tree.get());
+  }
+  if (Second.Built != First.Built) {
+    return ::testing::AssertionFailure() << "built again to another text\n  first:  " << StringToUtf8(First.Built)
+                                         << "\n  second: " << StringToUtf8(Second.Built);
+  }
+  return ::testing::AssertionSuccess();
 }
 
 }  // namespace orv::test
