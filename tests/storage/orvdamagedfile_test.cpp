@@ -97,14 +97,15 @@ const char* KindName(int32_t Kind) {
 
 // One session's view of the whole table: its four files, with large
 // objects read and written through the table's large-object file.
-class TWholeTable : public test::TTestTableManager {
+class TWholeTable : public test::TBlobFileTableManager {
  public:
   TWholeTable(TORVFileManager* Files, const TORVString& Folder, bool Encrypted)
-      : test::TTestTableManager(Files, Folder, Encrypted) {
+      : test::TBlobFileTableManager(Files, Folder, Encrypted) {
     ConfigureTable(Table());
     Rows = std::make_unique<TORVRowsetManager>(this);
     Indexes = std::make_unique<TORVIndexManager>(this);
     Blobs = std::make_unique<TORVBlobManager>(this);
+    BlobFile = Blobs.get();
     Updates = std::make_unique<TORVPublishedUpdatesManager>(this);
     for (TORVTableFileManager* File : FilesOf()) File->Initialize();
   }
@@ -119,16 +120,6 @@ class TWholeTable : public test::TTestTableManager {
     return Changed;
   }
   int32_t GetRowsetLastNumber() override { return Rows->GetLastNumber(); }
-  void ReadBlobStream(int32_t RowVersion, int32_t BlockNumber, TORVMemoryStream& BlobStream,
-                      bool /*Decompress*/) override {
-    Blobs->ReadStream(RowVersion, BlockNumber, BlobStream);
-  }
-  void WriteBlobStream(int32_t RowVersion, int32_t& BlockNumber, TORVMemoryStream& BlobStream,
-                       int32_t /*BlobCompression*/, int32_t& CompressedSize) override {
-    Blobs->WriteStream(RowVersion, BlockNumber, BlobStream);
-    CompressedSize = static_cast<int32_t>(BlobStream.GetSize());
-  }
-  int32_t GetBlobVersion(int32_t BlockNumber) override { return Blobs->GetChainVersion(BlockNumber); }
 
   void Open() {
     for (TORVTableFileManager* File : FilesOf()) {

@@ -57,28 +57,17 @@ void ConfigureTable(TORVBaseTable& Table, bool Encrypted) {
 
 // A session's table manager whose rows keep their large objects in the
 // session's large-object file.
-class TRowsAndBlobsManager : public test::TTestTableManager {
+class TRowsAndBlobsManager : public test::TBlobFileTableManager {
  public:
-  using TTestTableManager::TTestTableManager;
+  using TBlobFileTableManager::TBlobFileTableManager;
 
   bool CheckForChanges(bool /*ManualRefresh*/) override {
     const bool RowsChanged = Rows != nullptr && Rows->CheckForChanges();
-    const bool BlobsChanged = Blobs != nullptr && Blobs->CheckForChanges();
+    const bool BlobsChanged = BlobFile != nullptr && BlobFile->CheckForChanges();
     return RowsChanged || BlobsChanged;
   }
-  void ReadBlobStream(int32_t RowVersion, int32_t BlockNumber, TORVMemoryStream& BlobStream,
-                      bool /*Decompress*/) override {
-    Blobs->ReadStream(RowVersion, BlockNumber, BlobStream);
-  }
-  void WriteBlobStream(int32_t RowVersion, int32_t& BlockNumber, TORVMemoryStream& BlobStream,
-                       int32_t /*BlobCompression*/, int32_t& CompressedSize) override {
-    Blobs->WriteStream(RowVersion, BlockNumber, BlobStream);
-    CompressedSize = static_cast<int32_t>(BlobStream.GetSize());
-  }
-  int32_t GetBlobVersion(int32_t BlockNumber) override { return Blobs->GetChainVersion(BlockNumber); }
 
   TORVRowsetManager* Rows = nullptr;
-  TORVBlobManager* Blobs = nullptr;
 };
 
 struct TModelRow {
@@ -125,7 +114,7 @@ class TTableUse {
     ConfigureTable(Manager->Table(), Encrypted);
     Blobs = std::make_unique<TORVBlobManager>(Manager.get());
     Rows = std::make_unique<TORVRowsetManager>(Manager.get());
-    Manager->Blobs = Blobs.get();
+    Manager->BlobFile = Blobs.get();
     Manager->Rows = Rows.get();
     for (TORVTableFileManager* File : BothFiles()) {
       File->Initialize();

@@ -15,6 +15,7 @@
 #include "base/orverrors.h"
 #include "catalog/orvtable.h"
 #include "core/orvcompressmgr.h"
+#include "storage/orvblobfile.h"
 #include "storage/orvenginesettings.h"
 #include "storage/orvtablefile.h"
 #include "storage/orvtablemgr.h"
@@ -126,6 +127,26 @@ class TTestTableManager : public TORVTableManager {
   TTableSession FSession;
   TORVCompressionManager FCompression;
   TTestTableFile* FFile = nullptr;
+};
+
+// A table manager whose rows keep their large objects in a real
+// large-object file, as a table's own rows do.
+class TBlobFileTableManager : public TTestTableManager {
+ public:
+  using TTestTableManager::TTestTableManager;
+
+  void ReadBlobStream(int32_t RowVersion, int32_t BlockNumber, TORVMemoryStream& BlobStream,
+                      bool /*Decompress*/) override {
+    BlobFile->ReadStream(RowVersion, BlockNumber, BlobStream);
+  }
+  void WriteBlobStream(int32_t RowVersion, int32_t& BlockNumber, TORVMemoryStream& BlobStream,
+                       int32_t /*BlobCompression*/, int32_t& CompressedSize) override {
+    BlobFile->WriteStream(RowVersion, BlockNumber, BlobStream);
+    CompressedSize = static_cast<int32_t>(BlobStream.GetSize());
+  }
+  int32_t GetBlobVersion(int32_t BlockNumber) override { return BlobFile->GetChainVersion(BlockNumber); }
+
+  TORVBlobManager* BlobFile = nullptr;
 };
 
 class TTestTableFile : public TORVTableFileManager {
