@@ -1,7 +1,8 @@
 // The fixed argument slots of token nodes, one list per node kind. The
 // parser writes these slots and validation, the builder, execution and the
 // tests read them by these names only, never by a bare index, so that a
-// node's layout is stated once.
+// node's layout is stated once (scripts/check-slot-names.cmake refuses a
+// TokenSlot or SlotOf call with a number outside the slot headers).
 #pragma once
 
 #include <cstdint>
