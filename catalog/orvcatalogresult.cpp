@@ -158,7 +158,7 @@ bool TORVCatalog::ReturnsLiveResult(TORVExprToken* QueryToken, int32_t& LiveInde
   const TORVExprToken* Upper = QueryToken->FUpperToken;
   if (Live && (QueryToken->FTokenOperator == toCORRELATED || QueryToken->FTokenOperator == toUNCORRELATED) &&
       (OperatorOf(Upper) == toIN || OperatorOf(Upper) == toNOTIN)) {
-    const TORVExprToken* First = SlotOf(SlotOf(Select, 0), ItemExpressionSlot);
+    const TORVExprToken* First = SlotOf(SlotOf(Select, FirstItemSlot), ItemExpressionSlot);
     Live = First != nullptr && First->FTokenType == ttCOLUMNREF;
   }
   if (Live && OperatorOf(Select) == toDISTINCT) {
@@ -176,7 +176,7 @@ bool TORVCatalog::ReturnsLiveResult(TORVExprToken* QueryToken, int32_t& LiveInde
     const TORVExprToken* Expression = SlotOf(Select->GetArgument(Item), ItemExpressionSlot);
     if (ContainsAggregates(Expression) || ContainsCorrelatedColumns(Expression)) Live = false;
   }
-  if (Live && ContainsCorrelatedQueries(SlotOf(SlotOf(QueryToken, QueryWhereSlot), 0))) Live = false;
+  if (Live && ContainsCorrelatedQueries(SlotOf(SlotOf(QueryToken, QueryWhereSlot), ClauseValueSlot))) Live = false;
   if (!Live) return false;
 
   if (TORVExprToken* OrderBy = SlotOf(QueryToken, QueryOrderBySlot)) {
@@ -221,7 +221,7 @@ bool TORVCatalog::ReturnsFunctionResult(TORVExprToken* QueryToken) {
   if (CountOf(Select) != 1 || CountOf(SlotOf(QueryToken, QueryFromSlot)) != 1) return false;
   TORVExprToken* Call = SlotOf(Select->GetArgument(0), ItemExpressionSlot);
   if (Call == nullptr || Call->FTokenType != ttFUNCREF) return false;
-  TORVExprToken* Argument = SlotOf(Call, 0);
+  TORVExprToken* Argument = SlotOf(Call, FunctionFirstArgumentSlot);
   if (Argument == nullptr || Argument->FTokenType != ttCOLUMNREF) return false;
   bool Answered = false;
   if (Call->FTokenOperator == toCOUNT) {
@@ -230,7 +230,7 @@ bool TORVCatalog::ReturnsFunctionResult(TORVExprToken* QueryToken) {
     TORVIndexes* Indexes = IndexesOf(GetLiveSourceTable(QueryToken, true));
     Answered = Indexes != nullptr && Indexes->GetIndexNumberForToken(Argument) != -1;
   }
-  return Answered && !ContainsCorrelatedQueries(SlotOf(SlotOf(QueryToken, QueryWhereSlot), 0));
+  return Answered && !ContainsCorrelatedQueries(SlotOf(SlotOf(QueryToken, QueryWhereSlot), ClauseValueSlot));
 }
 
 void TORVCatalog::BuildResultIndex(TORVColumns* ColumnsToUse, TORVIndex* IndexToUse, TORVExprToken* TokensToUse,

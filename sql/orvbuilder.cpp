@@ -497,7 +497,7 @@ void TORVExprBuilder::BuildBinary(const TORVExprToken* Token) {
 
 void TORVExprBuilder::BuildExtBinary(const TORVExprToken* Token) {
   const int32_t Count = Token->GetNumArguments();
-  BuildOperand(TokenSlot(Token, 0), LevelAdditive);
+  BuildOperand(TokenSlot(Token, LeftOperandSlot), LevelAdditive);
   Write(u" ");
   Write(ExtBinaryOperatorText(Token->FTokenOperator));
   switch (Token->FTokenOperator) {
@@ -526,7 +526,7 @@ void TORVExprBuilder::BuildExtBinary(const TORVExprToken* Token) {
     case toLIKE:
     case toNOTLIKE:
       Write(u" ");
-      BuildOperand(TokenSlot(Token, 1), LevelValue);
+      BuildOperand(TokenSlot(Token, RightOperandSlot), LevelValue);
       if (Count > 2 && Token->GetArgument(2) != nullptr) {
         Write(u" ESCAPE ");
         BuildOperand(Token->GetArgument(2), LevelValue);
@@ -534,7 +534,7 @@ void TORVExprBuilder::BuildExtBinary(const TORVExprToken* Token) {
       break;
     default:
       Write(u" ");
-      BuildOperand(TokenSlot(Token, 1), LevelValue);
+      BuildOperand(TokenSlot(Token, RightOperandSlot), LevelValue);
       break;
   }
 }
@@ -558,7 +558,7 @@ void TORVExprBuilder::BuildFunction(const TORVExprToken* Token) {
   if (IsAggregateOperator(Operator)) {
     if (Token->FTokenID & 1) Write(u"DISTINCT ");
     if (Token->FTokenID & 2) Write(u"ORDERED ");
-    BuildOperand(TokenSlot(Token, 0), LevelAdditive);
+    BuildOperand(TokenSlot(Token, AggregateArgumentSlot), LevelAdditive);
     // Only LIST has a second argument of the user's, its separator; the
     // others' further arguments are the supporting aggregates validation
     // adds.
@@ -569,13 +569,13 @@ void TORVExprBuilder::BuildFunction(const TORVExprToken* Token) {
   } else if (!ExtractPartText(Operator).empty()) {
     Write(ExtractPartText(Operator));
     Write(u", ");
-    BuildOperand(TokenSlot(Token, 0), LevelAdditive);
+    BuildOperand(TokenSlot(Token, ExtractValueSlot), LevelAdditive);
   } else if (!TrimSideText(Operator).empty()) {
     Write(TrimSideText(Operator));
     Write(u" ");
-    BuildOperand(TokenSlot(Token, 0), LevelValue);
+    BuildOperand(TokenSlot(Token, TrimCharactersSlot), LevelValue);
     Write(u", ");
-    BuildOperand(TokenSlot(Token, 1), LevelAdditive);
+    BuildOperand(TokenSlot(Token, TrimTextSlot), LevelAdditive);
   } else {
     for (int32_t I = 0; I < Count; ++I) {
       if (I > 0) Write(u", ");
@@ -818,7 +818,7 @@ void TORVExprBuilder::BuildToken(const TORVExprToken* Token) {
       Write(BareName(Token->FName));
       break;
     case ttQUERY: {
-      const TORVExprToken* First = TokenSlot(TokenSlot(Token, QuerySelectSlot), 0);
+      const TORVExprToken* First = TokenSlot(TokenSlot(Token, QuerySelectSlot), FirstItemSlot);
       if (First == nullptr) break;
       if (!First->FTokenConstant.empty()) {
         Write(First->FTokenConstant);
@@ -1149,8 +1149,8 @@ void TORVExprBuilder::BuildQueryExtensions(const TORVExprToken* Query) {
       case toRANGE:
         NewLine();
         Write(u"RANGE ");
-        BuildOperand(TokenSlot(Extension, 0), LevelValue);
-        if (const TORVExprToken* Last = TokenSlot(Extension, 1)) {
+        BuildOperand(TokenSlot(Extension, RangeFirstSlot), LevelValue);
+        if (const TORVExprToken* Last = TokenSlot(Extension, RangeLastSlot)) {
           Write(u" TO ");
           BuildOperand(Last, LevelValue);
         }
@@ -1166,7 +1166,7 @@ void TORVExprBuilder::BuildQueryExtensions(const TORVExprToken* Query) {
       case toJOININDEXTHRESHHOLD:
         NewLine();
         Write(u"JOININDEXTHRESHHOLD ");
-        BuildOperand(TokenSlot(Extension, 0), LevelValue);
+        BuildOperand(TokenSlot(Extension, ClauseValueSlot), LevelValue);
         break;
       default:
         break;

@@ -8,6 +8,7 @@
 #include "sql/orvbuilder.h"
 #include "sql/orvroutineslots.h"
 #include "sql/orvstmtslots.h"
+#include "sql/orvtokenslots.h"
 
 namespace orv {
 
@@ -315,7 +316,7 @@ void TORVExprBuilder::BuildTriggerDef(const TORVExprToken* Token) {
   BuildOptionalValue(u"AT", TokenSlot(Token, TriggerPositionSlot));
   if (const TORVExprToken* When = TokenSlot(Token, TriggerConditionSlot)) {
     Write(u" WHEN ");
-    BuildCondition(TokenSlot(When, 0));
+    BuildCondition(TokenSlot(When, ClauseValueSlot));
   }
   NewLine();
   BuildBlock(TokenSlot(Trigger, RoutineBodySlot));
@@ -491,7 +492,7 @@ void TORVExprBuilder::BuildTableItem(const TORVExprToken* Item, bool Create) {
 void TORVExprBuilder::BuildColumnDef(const TORVExprToken* Column) {
   BuildDataType(TokenSlot(Column, ColumnDataTypeSlot));
   if (const TORVExprToken* Compression = TokenSlot(Column, ColumnCompressionSlot))
-    BuildOptionalValue(u"COMPRESSION", TokenSlot(Compression, 0));
+    BuildOptionalValue(u"COMPRESSION", TokenSlot(Compression, ClauseValueSlot));
   if (const TORVExprToken* Value = TokenSlot(Column, ColumnValueSlot)) {
     const TORVExprToken* Expression = TokenSlot(Value, ColumnExpressionSlot);
     switch (Value->FTokenOperator) {

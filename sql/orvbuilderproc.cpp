@@ -57,7 +57,7 @@ void TORVExprBuilder::BuildRoutine(const TORVExprToken* Routine) {
   BuildRoutineParams(TokenSlot(Routine, RoutineParamsSlot));
   if (const TORVExprToken* Returns = TokenSlot(Routine, RoutineReturnsSlot)) {
     Write(u" RETURNS ");
-    BuildDataType(TokenSlot(TokenSlot(Returns, 0), ParamDataTypeSlot));
+    BuildDataType(TokenSlot(TokenSlot(Returns, ClauseValueSlot), ParamDataTypeSlot));
   }
   if (const TORVExprToken* Module = TokenSlot(Routine, RoutineModuleSlot)) {
     Write(u" EXTERNAL NAME " + QuotedName(Module->FName));
@@ -188,7 +188,7 @@ void TORVExprBuilder::BuildControl(const TORVExprToken* Control) {
   switch (Control->FTokenOperator) {
     case toDECLARE: {
       const TORVExprToken* Names = TokenSlot(Control, DeclareNamesSlot);
-      const TORVExprToken* First = TokenSlot(Names, 0);
+      const TORVExprToken* First = TokenSlot(Names, FirstItemSlot);
       Write(u"DECLARE ");
       if (First != nullptr && First->FTokenType == ttCURSOR) {
         Write(QuotedName(First->FName));

@@ -397,6 +397,10 @@ inline constexpr int32_t ImportEncodingSlot = 4;    // marker, always present
 inline constexpr int32_t ImportDelimiterSlot = 5;   // value or nil
 inline constexpr int32_t ImportQuoteSlot = 6;       // value or nil
 inline constexpr int32_t ImportFormattingSlot = 7;  // first of the four formatting slots
+inline constexpr int32_t ImportDateFormatSlot = ImportFormattingSlot;       // DATE FORMAT value
+inline constexpr int32_t ImportTimeFormatSlot = ImportFormattingSlot + 1;   // TIME FORMAT value, its AM and PM literals
+inline constexpr int32_t ImportDecimalCharSlot = ImportFormattingSlot + 2;  // DECIMAL CHAR value
+inline constexpr int32_t ImportBooleanSlot = ImportFormattingSlot + 3;      // clause of the TRUE and FALSE literals
 inline constexpr int32_t ImportHeadersSlot = 11;    // marker or nil
 inline constexpr int32_t ImportMaxRowsSlot = 12;    // value or nil
 

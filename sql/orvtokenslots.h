@@ -1,12 +1,23 @@
 // The fixed argument slots of token nodes, one list per node kind. The
 // parser writes these slots and validation, the builder, execution and the
 // tests read them by these names only, never by a bare index, so that a
-// node's layout is stated once.
+// node's layout is stated once (scripts/check-slot-names.cmake refuses a
+// TokenSlot or SlotOf call with a number outside the slot headers).
 #pragma once
 
 #include <cstdint>
 
 namespace orv {
+
+// A clause whose slots are the items of a list (select columns, FROM
+// tables, INTO targets, the names of a DECLARE, a block's statements),
+// read where only the list's first item matters.
+inline constexpr int32_t FirstItemSlot = 0;
+
+// A clause that wraps one value: a WHERE or WHEN clause's condition, a
+// column's COMPRESSION, a function's RETURNS parameter, the
+// JOININDEXTHRESHHOLD extension's percentage.
+inline constexpr int32_t ClauseValueSlot = 0;
 
 // A query (ttQUERY) made from SELECT or TABLE. Slots 0 to 11 are always
 // present, nil where the clause is absent; the extension clauses (RANGE,
@@ -27,6 +38,11 @@ inline constexpr int32_t QueryMergedQuerySlot = 10;  // the ttQUERY after UNION,
 inline constexpr int32_t QueryOrderBySlot = 11;    // clause of ttSELECTCOLUMNREF items
 inline constexpr int32_t QueryExtensionSlot = 12;  // first extension clause, when any
 inline constexpr int32_t QueryFixedSlotCount = QueryExtensionSlot;
+
+// The RANGE extension clause: the first row and, after TO, the last, nil
+// when not written.
+inline constexpr int32_t RangeFirstSlot = 0;
+inline constexpr int32_t RangeLastSlot = 1;
 
 // A table of a FROM clause (ttTABLEREF).
 inline constexpr int32_t TableRefQuerySlot = 0;       // a derived table's ttQUERY, else nil
@@ -72,6 +88,26 @@ inline constexpr int32_t CollateNameSlot = 0;   // the ttCOLLATIONREF inside a C
 inline constexpr int32_t ItemExpressionSlot = 0;
 inline constexpr int32_t ItemCollateSlot = 1;    // COLLATE clause, or nil
 inline constexpr int32_t ItemDirectionSlot = 2;  // an ORDER BY item's ASC or DESC clause, or nil
+
+// An operator (ttUNARY, ttBINARY, ttEXTBINARY): the operand of a unary one
+// (IS NULL), the two of a binary one, and LIKE's ESCAPE value, nil when not
+// written.
+inline constexpr int32_t OperandSlot = 0;
+inline constexpr int32_t LeftOperandSlot = 0;
+inline constexpr int32_t RightOperandSlot = 1;
+inline constexpr int32_t LikeEscapeSlot = 2;
+
+// Function calls (ttFUNCREF), their arguments in the order written. An
+// aggregate's further slots are the supporting aggregates validation adds.
+inline constexpr int32_t FunctionFirstArgumentSlot = 0;
+inline constexpr int32_t AggregateArgumentSlot = 0;
+inline constexpr int32_t ExtractValueSlot = 0;     // EXTRACT: the value whose part is taken
+inline constexpr int32_t TrimCharactersSlot = 0;   // TRIM: the characters to trim
+inline constexpr int32_t TrimTextSlot = 1;         // TRIM: the text trimmed
+inline constexpr int32_t SubstringLengthSlot = 2;  // SUBSTRING: the length, or nil
+inline constexpr int32_t QuotedStrQuoteSlot = 1;   // QUOTEDSTR: the quote character, or nil
+inline constexpr int32_t RandRangeSlot = 0;        // RAND: the range, or nil
+inline constexpr int32_t InTransDatabaseSlot = 0;  // INTRANSACTION: the database name, or nil
 
 // The CASE function (toICASE): parallel clauses of its options (a toDEFAULT
 // constant for ELSE) and its results.

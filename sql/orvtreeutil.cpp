@@ -318,7 +318,8 @@ bool ContainsInputParams(const TORVExprToken* Token) {
       Push(SlotOf(Next, JoinConditionSlot));
     } else if (Next->FTokenType == ttQUERY) {
       if (const TORVExprToken* Columns = SlotOf(Next, QuerySelectSlot)) {
-        for (int32_t I = 0; I < Columns->GetNumArguments(); ++I) Push(SlotOf(Columns->GetArgument(I), 0));
+        for (int32_t I = 0; I < Columns->GetNumArguments(); ++I)
+          Push(SlotOf(Columns->GetArgument(I), ItemExpressionSlot));
       }
       if (const TORVExprToken* From = SlotOf(Next, QueryFromSlot)) {
         for (int32_t I = 0; I < From->GetNumArguments(); ++I) {
@@ -334,8 +335,8 @@ bool ContainsInputParams(const TORVExprToken* Token) {
       for (int32_t I = QueryExtensionSlot; I < Next->GetNumArguments(); ++I) {
         const TORVExprToken* Clause = Next->GetArgument(I);
         if (Clause == nullptr || Clause->FTokenOperator != toRANGE) continue;
-        Push(SlotOf(Clause, 0));
-        Push(SlotOf(Clause, 1));
+        Push(SlotOf(Clause, RangeFirstSlot));
+        Push(SlotOf(Clause, RangeLastSlot));
       }
     } else {
       PushChildrenReversed(Next, Stack);
@@ -374,7 +375,7 @@ double GetJoinIndexThreshhold(const TORVExprToken* Query) {
   for (int32_t I = QueryExtensionSlot; I < Query->GetNumArguments(); ++I) {
     const TORVExprToken* Clause = Query->GetArgument(I);
     if (Clause == nullptr || Clause->FTokenOperator != toJOININDEXTHRESHHOLD) continue;
-    const TORVExprToken* Value = SlotOf(Clause, 0);
+    const TORVExprToken* Value = SlotOf(Clause, ClauseValueSlot);
     return Value == nullptr ? 0.0 : StringToInt(Value->FTokenConstant) / 100.0;
   }
   return 0.0;

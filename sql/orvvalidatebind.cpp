@@ -75,7 +75,7 @@ TORVExprToken* FindDeclaredName(TORVExprToken* Declare, F&& Match) {
   return nullptr;
 }
 
-bool HasIndex(const TORVExprToken* Ref) { return SlotOf(Ref, 0) != nullptr; }
+bool HasIndex(const TORVExprToken* Ref) { return SlotOf(Ref, RefIndexSlot) != nullptr; }
 
 }  // namespace
 
@@ -168,7 +168,7 @@ void TORVExprValidater::SetDynamicParamSourceToken(TORVExprToken* Ref) {
 void TORVExprValidater::SetCursorSourceToken(TORVExprToken* Ref) {
   bool Found = false;
   ForEachDeclaration(Ref, [&](TORVExprToken* Declare) {
-    TORVExprToken* Cursor = SlotOf(SlotOf(Declare, DeclareNamesSlot), 0);
+    TORVExprToken* Cursor = SlotOf(SlotOf(Declare, DeclareNamesSlot), FirstItemSlot);
     if (Cursor == nullptr || Cursor->FTokenType != ttCURSOR || !SameString(Cursor->FName, Ref->FName)) return false;
     Ref->FSourceToken = Cursor;
     Found = true;
@@ -258,7 +258,7 @@ void TORVExprValidater::ValidateColumnOptions(TORVExprToken* Token) {
   for (int32_t I = 0; I < Token->GetNumArguments(); ++I) {
     TORVExprToken* Option = Token->GetArgument(I);
     if (Option == nullptr || Option->FTokenOperator != toCOLLATE) continue;
-    if (TORVExprToken* Collation = SlotOf(Option, 0)) BindReference(Collation, ttCOLLATIONREF, true);
+    if (TORVExprToken* Collation = SlotOf(Option, CollateNameSlot)) BindReference(Collation, ttCOLLATIONREF, true);
   }
 }
 

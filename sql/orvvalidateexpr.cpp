@@ -323,7 +323,7 @@ void TORVExprValidater::ValidateExtBinary(TORVExprToken* Token) {
       return;
     case toISNULL:
     case toISNOTNULL: {
-      TORVExprToken* Operand = SlotOf(Token, 0);
+      TORVExprToken* Operand = SlotOf(Token, OperandSlot);
       ValidateNextToken(Operand);
       if (Operand != nullptr) CheckNotArrayReference(Operand);
       return;
@@ -368,7 +368,7 @@ void TORVExprValidater::ValidateContains(TORVExprToken* Token) {
 void TORVExprValidater::ValidateLike(TORVExprToken* Token) {
   TORVExprToken* Value = Token->GetArgument(0);
   TORVExprToken* Pattern = Token->GetArgument(1);
-  TORVExprToken* Escape = SlotOf(Token, 2);
+  TORVExprToken* Escape = SlotOf(Token, LikeEscapeSlot);
   for (TORVExprToken* Argument : {Value, Pattern}) {
     ValidateNextToken(Argument);
     CheckNotRowValue(Argument);

@@ -337,7 +337,7 @@ void TORVExprValidater::ValidateSUBSTRING(TORVExprToken* Token) {
                   {dtInteger, &V::CheckIntegerTypes},
                   {dtInteger, &V::CheckIntegerTypes, true}});
   SetVaryingResultType(Token, Token->GetArgument(0));
-  SetCountedLength(Token, SlotOf(Token, 2));
+  SetCountedLength(Token, SlotOf(Token, SubstringLengthSlot));
 }
 
 void TORVExprValidater::ValidateTRIM(TORVExprToken* Token) {
@@ -362,7 +362,7 @@ void TORVExprValidater::ValidateREPLACE(TORVExprToken* Token) {
 
 void TORVExprValidater::ValidateQUOTEDSTR(TORVExprToken* Token) {
   CheckArguments(*this, Token, {{dtCharacter, &V::CheckStringTypes}});
-  if (TORVExprToken* Quote = SlotOf(Token, 1)) {
+  if (TORVExprToken* Quote = SlotOf(Token, QuotedStrQuoteSlot)) {
     // A parameter is checked when its value is known.
     if (IsDynamicParam(Quote)) {
       TypeParam(*this, Quote, dtCharacter);
@@ -454,7 +454,7 @@ void TORVExprValidater::ValidatePI(TORVExprToken* Token) { SetResultType(Token, 
 
 void TORVExprValidater::ValidateRAND(TORVExprToken* Token) {
   CheckArguments(*this, Token, {{dtInteger, &V::CheckIntegerTypes, true}});
-  if (const TORVExprToken* Range = SlotOf(Token, 0)) {
+  if (const TORVExprToken* Range = SlotOf(Token, RandRangeSlot)) {
     Token->AssignType(Range);
   } else {
     SetResultType(Token, dtFloat);
@@ -525,7 +525,7 @@ void TORVExprValidater::ValidateEXISTS(TORVExprToken* Token) {
 
 void TORVExprValidater::ValidateINTRANS(TORVExprToken* Token) {
   ValidateArguments(*this, Token);
-  if (TORVExprToken* Database = SlotOf(Token, 0)) CheckStringTypes(Database);
+  if (TORVExprToken* Database = SlotOf(Token, InTransDatabaseSlot)) CheckStringTypes(Database);
 }
 
 // ---------------------------------------------------------------------------
@@ -567,7 +567,8 @@ void TORVExprValidater::ValidateUDF(TORVExprToken* Token) {
   TORVExprToken* Routine = GetParentRoutineToken(Token);
   const bool Recursive = Routine != nullptr && SameString(Routine->FName, Token->FName);
   if (Recursive) {
-    if (const TORVExprToken* Result = SlotOf(SlotOf(Routine, RoutineReturnsSlot), 0)) Token->AssignType(Result);
+    if (const TORVExprToken* Result = SlotOf(SlotOf(Routine, RoutineReturnsSlot), ClauseValueSlot))
+      Token->AssignType(Result);
     Token->FPosition = 0;
   } else {
     BeginReadTokenCatalog(Token);

@@ -109,7 +109,7 @@ void TORVExprValidater::ValidateRoutine(TORVExprToken* Routine) {
   ValidateParams(SlotOf(Routine, RoutineParamsSlot));
   TORVExprToken* Result = nullptr;
   if (TORVExprToken* Returns = SlotOf(Routine, RoutineReturnsSlot)) {
-    Result = SlotOf(Returns, 0);
+    Result = SlotOf(Returns, ClauseValueSlot);
     if (Result != nullptr) {
       TORVExprToken* DataType = SlotOf(Result, ParamDataTypeSlot);
       if (DataType != nullptr) {
@@ -230,7 +230,7 @@ void TORVExprValidater::ValidateDeclarations(TORVExprToken* Declarations) {
   for (int32_t I = 0; I < Count; ++I) {
     TORVExprToken* Declare = Declarations->GetArgument(I);
     TORVExprToken* Names = SlotOf(Declare, DeclareNamesSlot);
-    TORVExprToken* First = SlotOf(Names, 0);
+    TORVExprToken* First = SlotOf(Names, FirstItemSlot);
     if (First == nullptr || !IsVariableDeclaration(First)) continue;
     TORVExprToken* DataType = SlotOf(Declare, DeclareDataTypeSlot);
     if (DataType != nullptr) ValidateDataType(DataType);

@@ -74,7 +74,7 @@ TORVString DefaultSelectColumnName(const TORVExprToken* Expression) {
   if (Expression == nullptr) return u"Expression";
   if (Expression->FTokenType == ttCOLUMNREF) return Expression->FName;
   if (Expression->FTokenType != ttFUNCREF || !IsAggregateOperator(Expression->FTokenOperator)) return u"Expression";
-  const TORVExprToken* Argument = SlotOf(Expression, 0);
+  const TORVExprToken* Argument = SlotOf(Expression, AggregateArgumentSlot);
   TORVString Suffix = u"Expression";
   if (IsStarColumn(Argument)) {
     Suffix = u"ALL";
@@ -271,7 +271,7 @@ void TORVExprValidater::ValidateQuery(TORVExprToken* Query, bool IncludeTemporar
   if (TORVExprToken* Into = SlotOf(Query, QueryIntoSlot)) {
     // Reported at the first target: the list itself has no text to quote.
     if (Into->GetNumArguments() != Select->GetNumArguments())
-      InvalidToken(SlotOf(Into, 0) != nullptr ? Into->GetArgument(0) : Into,
+      InvalidToken(SlotOf(Into, FirstItemSlot) != nullptr ? Into->GetArgument(0) : Into,
                    u"the number of SELECT column must match the number of INTO clause parameters");
     TORVValueGuard<TORVTokenOperator> Direction(FParamOperator, toOUTPUT);
     for (int32_t I = 0; I < Into->GetNumArguments(); ++I) {
@@ -335,7 +335,7 @@ void TORVExprValidater::ValidateQuery(TORVExprToken* Query, bool IncludeTemporar
     ValidateQuery(Merged, true);
     TORVExprToken* MergedSelect = SlotOf(Merged, QuerySelectSlot);
     if (GetSelectColumnCount(MergedSelect) != GetSelectColumnCount(Select))
-      InvalidToken(SlotOf(MergedSelect, 0) != nullptr ? MergedSelect->GetArgument(0) : Merged,
+      InvalidToken(SlotOf(MergedSelect, FirstItemSlot) != nullptr ? MergedSelect->GetArgument(0) : Merged,
                    u"column counts do not match");
     const TORVExprToken* MergeWord = SlotOf(Merged, QueryMergeWordSlot);
     const TORVTokenOperator Merge = MergeWord != nullptr ? MergeWord->FTokenOperator : toNONE;
@@ -406,7 +406,7 @@ void TORVExprValidater::ValidateQuery(TORVExprToken* Query, bool IncludeTemporar
     TORVExprToken* Clause = Query->GetArgument(I);
     if (Clause == nullptr) continue;
     if (Clause->FTokenOperator == toJOININDEXTHRESHHOLD) {
-      TORVExprToken* Value = SlotOf(Clause, 0);
+      TORVExprToken* Value = SlotOf(Clause, ClauseValueSlot);
       if (Value == nullptr) continue;
       ValidateNextToken(Value);
       CheckTokenType(Value, {ttCONST});
@@ -612,7 +612,7 @@ void TORVExprValidater::ReduceSelectColumn(TORVExprToken* Query, TORVExprToken* 
       ReduceSelectColumn(Query, Expression->GetArgument(I), InAggregate, BindColumns);
     return;
   }
-  if (ContainsAggregates(SlotOf(Expression, 0)))
+  if (ContainsAggregates(SlotOf(Expression, AggregateArgumentSlot)))
     InvalidToken(Expression, u"nested aggregate functions not allowed");
   const TORVExprToken* Parent = Expression->FUpperToken;
   if (Parent == nullptr || Parent->FTokenType != ttSELECTCOLUMN) {

@@ -37,7 +37,7 @@ class TParamOperatorScope {
 };
 
 // The target table of a data change, or nil.
-TORVExprToken* DmlTable(const TORVExprToken* Query) { return SlotOf(SlotOf(Query, DmlTableSlot), 0); }
+TORVExprToken* DmlTable(const TORVExprToken* Query) { return SlotOf(SlotOf(Query, DmlTableSlot), FirstItemSlot); }
 
 }  // namespace
 
@@ -214,7 +214,7 @@ void TORVExprValidater::ValidateDELETE(TORVExprToken* Statement) {
     BindDmlTable(*this, Table);
   }
   TORVExprToken* Where = SlotOf(Query, DmlWhereSlot);
-  if (TORVExprToken* Condition = SlotOf(Where, 0)) {
+  if (TORVExprToken* Condition = SlotOf(Where, ClauseValueSlot)) {
     // The condition is a filter: its Boolean operands become comparisons.
     const bool Transform = FTransformBooleans;
     FTransformBooleans = true;
@@ -315,7 +315,7 @@ void TORVExprValidater::ValidateCREATE(TORVExprToken* Statement) {
       Constants({{TextFilterDescriptionSlot}, {}, {}, {}, {}});
       return;
     case dokTrigger:
-      if (TORVExprToken* Condition = SlotOf(SlotOf(Statement, TriggerConditionSlot), 0)) {
+      if (TORVExprToken* Condition = SlotOf(SlotOf(Statement, TriggerConditionSlot), ClauseValueSlot)) {
         ValidateNextToken(Condition);
         CheckBooleanTypes(Condition);
       }
@@ -333,7 +333,7 @@ void TORVExprValidater::ValidateCREATE(TORVExprToken* Statement) {
         TORVExprToken* Select = SlotOf(Query, QuerySelectSlot);
         if (Items != nullptr && Items->GetNumArguments() > 0 && Select != nullptr &&
             Items->GetNumArguments() != GetSelectColumnCount(Select)) {
-          TORVExprToken* First = SlotOf(Select, 0);
+          TORVExprToken* First = SlotOf(Select, FirstItemSlot);
           InvalidToken(First != nullptr ? First : Query,
                        u"the number of query columns does not match the number "
                        u"of defined columns for the table");
@@ -382,7 +382,8 @@ void TORVExprValidater::ValidateTableOperations(TORVExprToken* Statement) {
       ValidateDataType(DataType);
       Item->AssignType(DataType);
     }
-    CheckConstantTypes(SlotOf(SlotOf(Item, ColumnCompressionSlot), 0), &TORVExprValidater::CheckIntegerTypes);
+    CheckConstantTypes(SlotOf(SlotOf(Item, ColumnCompressionSlot), ClauseValueSlot),
+                       &TORVExprValidater::CheckIntegerTypes);
     TORVExprToken* Value = SlotOf(Item, ColumnValueSlot);
     if (IsIdentity(Value)) {
       CheckIntegerTypes(Item);
@@ -490,12 +491,13 @@ void TORVExprValidater::ValidateIMPORTTABLE(TORVExprToken* Statement) {
   CheckNonEmptyString(*this, SlotOf(Statement, ImportQuoteSlot), u"the quote character cannot be empty");
   // The formatting slots: DATE FORMAT, TIME FORMAT (its AM and PM literals
   // as its slots), DECIMAL CHAR, and the clause of the Boolean literals.
-  TORVExprToken* DateFormat = SlotOf(Statement, ImportFormattingSlot);
-  TORVExprToken* TimeFormat = SlotOf(Statement, ImportFormattingSlot + 1);
-  TORVExprToken* DecimalChar = SlotOf(Statement, ImportFormattingSlot + 2);
-  TORVExprToken* Booleans = SlotOf(Statement, ImportFormattingSlot + 3);
-  for (TORVExprToken* Value : {DateFormat, TimeFormat, SlotOf(TimeFormat, 0), SlotOf(TimeFormat, 1),
-                               SlotOf(Booleans, 0), SlotOf(Booleans, 1)}) {
+  TORVExprToken* DateFormat = SlotOf(Statement, ImportDateFormatSlot);
+  TORVExprToken* TimeFormat = SlotOf(Statement, ImportTimeFormatSlot);
+  TORVExprToken* DecimalChar = SlotOf(Statement, ImportDecimalCharSlot);
+  TORVExprToken* Booleans = SlotOf(Statement, ImportBooleanSlot);
+  for (TORVExprToken* Value :
+       {DateFormat, TimeFormat, SlotOf(TimeFormat, TimeFormatAmSlot), SlotOf(TimeFormat, TimeFormatPmSlot),
+        SlotOf(Booleans, BooleanTrueSlot), SlotOf(Booleans, BooleanFalseSlot)}) {
     CheckConstantTypes(Value, &TORVExprValidater::CheckStringTypes);
   }
   CheckNonEmptyString(*this, DecimalChar, u"the decimal character cannot be empty");

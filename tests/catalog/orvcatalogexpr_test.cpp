@@ -293,8 +293,8 @@ TEST_F(CatalogExprTest, SelectBindsColumnsAtTheirPositions) {
   const TORVExprToken* Select = SlotOf(Statement.FTokens, QuerySelectSlot);
   ASSERT_NE(Select, nullptr);
   ASSERT_EQ(Select->GetNumArguments(), 2);
-  const TORVExprToken* A = SlotOf(Select->GetArgument(0), 0);
-  const TORVExprToken* B = SlotOf(Select->GetArgument(1), 0);
+  const TORVExprToken* A = SlotOf(Select->GetArgument(0), ItemExpressionSlot);
+  const TORVExprToken* B = SlotOf(Select->GetArgument(1), ItemExpressionSlot);
   EXPECT_EQ(A->FPosition, 1);
   EXPECT_EQ(A->FDataType, dtInteger);
   EXPECT_EQ(B->FPosition, 2);

@@ -21,7 +21,7 @@ namespace {
 constexpr int32_t kJapanese = 0x0411;
 
 // The slot of column Index in Row's buffer.
-TORVBytes SlotOf(TTestRow& Row, TORVColumns& Columns, int32_t Index) {
+TORVBytes ColumnBytes(TTestRow& Row, TORVColumns& Columns, int32_t Index) {
   TORVColumn* Column = Columns.GetColumn(Index);
   return BufferSlice(*Row.Buffer, Column->GetRowOffset(), Column->GetRowsetSize());
 }
@@ -60,7 +60,7 @@ TEST(RowValues, SlotsHoldTheGoldenBytes) {
     AddTestColumn(Columns, u"Code", Case.DataType, Case.SubType, Case.Length);
     TTestRow Row(CharacterSetAnsi, Columns);
     Row.Values->GetItems(0)->SetAsString(Case.Text);
-    EXPECT_EQ(SlotOf(Row, Columns, 0), Case.Slot) << Case.Name;
+    EXPECT_EQ(ColumnBytes(Row, Columns, 0), Case.Slot) << Case.Name;
     EXPECT_TRUE(Row.Values->GetModified()) << Case.Name;
   }
 }
@@ -77,14 +77,14 @@ TEST(RowValues, NumbersAreWrittenAndReadInTheSlot) {
   TTestRow Row(CharacterSetAnsi, Columns);
   TORVRowValues& Values = *Row.Values;
   Values.GetItems(0)->SetAsInteger(5);
-  EXPECT_EQ(SlotOf(Row, Columns, 0), (TORVBytes{0x01, 0x05, 0x00, 0x00, 0x00}));
+  EXPECT_EQ(ColumnBytes(Row, Columns, 0), (TORVBytes{0x01, 0x05, 0x00, 0x00, 0x00}));
   Values.GetItems(1)->SetAsBoolean(true);
-  EXPECT_EQ(SlotOf(Row, Columns, 1), (TORVBytes{0x01, 0x01}));
+  EXPECT_EQ(ColumnBytes(Row, Columns, 1), (TORVBytes{0x01, 0x01}));
   Values.GetItems(2)->SetAsSmallInt(-2);
   Values.GetItems(3)->SetAsLargeInt(1LL << 40);
   Values.GetItems(4)->SetAsDouble(2.5);
   Values.GetItems(5)->SetAsString(u"12.3456");
-  EXPECT_EQ(SlotOf(Row, Columns, 5), (TORVBytes{0x01, 0x40, 0xE2, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00}));
+  EXPECT_EQ(ColumnBytes(Row, Columns, 5), (TORVBytes{0x01, 0x40, 0xE2, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00}));
   Values.GetItems(6)->SetAsDate(738000);
   EXPECT_EQ(Values.GetItems(0)->GetAsInteger(), 5);
   EXPECT_TRUE(Values.GetItems(1)->GetAsBoolean());
@@ -96,8 +96,8 @@ TEST(RowValues, NumbersAreWrittenAndReadInTheSlot) {
   // Neighbouring slots are untouched: the header and the Boolean's slot.
   EXPECT_EQ(BufferSlice(*Row.Buffer, 0, 17), TORVBytes(17, 0));
   Values.GetItems(0)->SetAsNull(true);
-  EXPECT_EQ(SlotOf(Row, Columns, 0)[0], 0);
-  EXPECT_EQ(SlotOf(Row, Columns, 1), (TORVBytes{0x01, 0x01}));
+  EXPECT_EQ(ColumnBytes(Row, Columns, 0)[0], 0);
+  EXPECT_EQ(ColumnBytes(Row, Columns, 1), (TORVBytes{0x01, 0x01}));
 }
 
 TEST(RowValues, TextAndBytesTooLongForTheSlotAreRefused) {
@@ -122,8 +122,8 @@ TEST(RowValues, TextAndBytesTooLongForTheSlotAreRefused) {
   Row.Values->SetRaiseTruncationErrors(false);
   Code.SetAsString(u"abcd");
   Bits.SetAsBytes({0x0A, 0xBC, 0xFF});
-  EXPECT_EQ(SlotOf(Row, Columns, 0), (TORVBytes{0x01, 0x03, 0x00, 0x61, 0x62, 0x63}));
-  EXPECT_EQ(SlotOf(Row, Columns, 1), (TORVBytes{0x01, 0x02, 0x00, 0x0A, 0xBC}));
+  EXPECT_EQ(ColumnBytes(Row, Columns, 0), (TORVBytes{0x01, 0x03, 0x00, 0x61, 0x62, 0x63}));
+  EXPECT_EQ(ColumnBytes(Row, Columns, 1), (TORVBytes{0x01, 0x02, 0x00, 0x0A, 0xBC}));
 }
 
 // Under a double-byte code page n characters can need up to 2n bytes; an
@@ -161,8 +161,9 @@ TEST(RowValues, UnicodeTextRoundTripsThroughTheSlot) {
   TTestRow Row(CharacterSetUnicode, Columns);
   Row.Values->GetItems(0)->SetAsString(u"\u00E9t\u00E9");
   Row.Values->GetItems(1)->SetAsString(u"x");
-  EXPECT_EQ(SlotOf(Row, Columns, 0), (TORVBytes{0x01, 0x03, 0x00, 0xE9, 0x00, 0x74, 0x00, 0xE9, 0x00, 0x00, 0x00}));
-  EXPECT_EQ(SlotOf(Row, Columns, 1), (TORVBytes{0x01, 0x78, 0x00, 0x20, 0x00}));
+  EXPECT_EQ(ColumnBytes(Row, Columns, 0),
+            (TORVBytes{0x01, 0x03, 0x00, 0xE9, 0x00, 0x74, 0x00, 0xE9, 0x00, 0x00, 0x00}));
+  EXPECT_EQ(ColumnBytes(Row, Columns, 1), (TORVBytes{0x01, 0x78, 0x00, 0x20, 0x00}));
   EXPECT_EQ(Row.Values->GetItems(0)->GetAsString(), u"\u00E9t\u00E9");
   EXPECT_EQ(Row.Values->GetItems(0)->GetLength(), 3);
   EXPECT_EQ(Row.Values->GetItems(1)->GetAsString(), u"x ");
@@ -371,9 +372,9 @@ TEST(RowValues, LargeObjectsLoadOnDemandAndSaveTheirReference) {
   TTestRow Row(CharacterSetAnsi, Columns);
   TORVValue& Notes = *Row.Values->GetItems(1);
   Notes.SetAsBytes({1, 2, 3, 4, 5});
-  EXPECT_EQ(SlotOf(Row, Columns, 1), (TORVBytes{0x01, 0, 0, 0, 0, 0x05, 0, 0, 0}));
+  EXPECT_EQ(ColumnBytes(Row, Columns, 1), (TORVBytes{0x01, 0, 0, 0, 0, 0x05, 0, 0, 0}));
   Row.Values->SaveBlobStreams(1);
-  EXPECT_EQ(SlotOf(Row, Columns, 1), (TORVBytes{0x01, 0x01, 0, 0, 0, 0x05, 0, 0, 0}));
+  EXPECT_EQ(ColumnBytes(Row, Columns, 1), (TORVBytes{0x01, 0x01, 0, 0, 0, 0x05, 0, 0, 0}));
   EXPECT_EQ(Row.Values->BlobStore.at(1), (TORVBytes{1, 2, 3, 4, 5}));
   // Rebinding resets: the contents are read again from the store on demand.
   Row.Values->SetBufferStream(Row.Buffer.get());
@@ -387,7 +388,7 @@ TEST(RowValues, LargeObjectsLoadOnDemandAndSaveTheirReference) {
   Contents->SetPosition(5);
   Contents->Write(TORVBytes{9}, 0, 1);
   EXPECT_TRUE(Row.Values->GetRowValue(1)->GetModified());
-  EXPECT_EQ(SlotOf(Row, Columns, 1), (TORVBytes{0x01, 0x01, 0, 0, 0, 0x06, 0, 0, 0}));
+  EXPECT_EQ(ColumnBytes(Row, Columns, 1), (TORVBytes{0x01, 0x01, 0, 0, 0, 0x06, 0, 0, 0}));
   Row.Values->ClearBlobBlockNumbers();
   EXPECT_EQ(Row.Values->GetRowValue(1)->GetBlobBlockNumber(), 0);
 }

@@ -27,6 +27,7 @@
 #include "sql/orvparser.h"
 #include "sql/orvparseroptions.h"
 #include "sql/orvroutineslots.h"
+#include "sql/orvtokenslots.h"
 #include "sql/orvtreeutil.h"
 #include "sql/orvvalidater.h"
 #include "core/orvtypefunc.h"
@@ -471,7 +472,7 @@ inline constexpr const char16_t* CorpusRoutineText =
 
 // The expression of a "block" case inside its routine.
 inline TORVExprToken* CorpusBlockExpression(TORVExprToken* Routine) {
-  return SlotOf(SlotOf(SlotOf(Routine, RoutineBodySlot), BlockStatementsSlot), 0);
+  return SlotOf(SlotOf(SlotOf(Routine, RoutineBodySlot), BlockStatementsSlot), FirstItemSlot);
 }
 
 // The entry a "validate" case parses its text with: an expression, or with

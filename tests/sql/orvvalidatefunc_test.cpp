@@ -73,7 +73,7 @@ class FunctionValidaterTest : public ::testing::Test {
     }
   }
 
-  TORVExprToken* Where() { return SlotOf(SlotOf(Expr.FTokens, QueryWhereSlot), 0); }
+  TORVExprToken* Where() { return SlotOf(SlotOf(Expr.FTokens, QueryWhereSlot), ClauseValueSlot); }
   // The declared parameters as DumpTokens writes them.
   std::string Parameters() { return DumpTokens(SlotOf(Expr.FTokens, QueryParametersSlot)); }
 

@@ -156,12 +156,12 @@ TEST_F(QueryValidationTest, StarsExpandToTheColumnsOfEveryOrOneTable) {
 TEST_F(QueryValidationTest, AveragesCarryHiddenSumAndCountColumnsAndGroupedItemsBindToColumns) {
   ASSERT_EQ(Compile("SELECT AVG(x) FROM t GROUP BY y"), "");
   EXPECT_EQ(ColumnNames(Query()), "AVG of x, ~y, ~SUM of x, ~COUNT of x");
-  const TORVExprToken* Average = SlotOf(Select()->GetArgument(0), 0);
+  const TORVExprToken* Average = SlotOf(Select()->GetArgument(0), ItemExpressionSlot);
   ASSERT_EQ(Average->GetNumArguments(), 3);
   EXPECT_EQ(Average->GetArgument(1)->FTokenType, ttSELECTCOLUMNREF);
   EXPECT_EQ(Average->GetArgument(1)->FSourceToken, Select()->GetArgument(2));
   EXPECT_EQ(Average->GetArgument(2)->FSourceToken, Select()->GetArgument(3));
-  const TORVExprToken* Grouped = SlotOf(SlotOf(Query(), QueryGroupBySlot)->GetArgument(0), 0);
+  const TORVExprToken* Grouped = SlotOf(SlotOf(Query(), QueryGroupBySlot)->GetArgument(0), ItemExpressionSlot);
   EXPECT_EQ(Grouped->FTokenType, ttSELECTCOLUMNREF);
   EXPECT_EQ(Grouped->FSourceToken, Select()->GetArgument(1));
 }
@@ -170,10 +170,11 @@ TEST_F(QueryValidationTest, AveragesCarryHiddenSumAndCountColumnsAndGroupedItems
 TEST_F(QueryValidationTest, AggregatesInsideExpressionsBecomeHiddenColumnsOfTheirOwn) {
   ASSERT_EQ(Compile("SELECT SUM(x) / COUNT(x), y FROM t GROUP BY y"), "");
   EXPECT_EQ(ColumnNames(Query()), "Expression, y, ~SUM of x, ~COUNT of x");
-  const TORVExprToken* Ratio = SlotOf(Select()->GetArgument(0), 0);
+  const TORVExprToken* Ratio = SlotOf(Select()->GetArgument(0), ItemExpressionSlot);
   EXPECT_EQ(Ratio->GetLeftToken()->FSourceToken, Select()->GetArgument(2));
   EXPECT_EQ(Ratio->GetRightToken()->FSourceToken, Select()->GetArgument(3));
-  EXPECT_EQ(SlotOf(SlotOf(Query(), QueryGroupBySlot)->GetArgument(0), 0)->FSourceToken, Select()->GetArgument(1));
+  EXPECT_EQ(SlotOf(SlotOf(Query(), QueryGroupBySlot)->GetArgument(0), ItemExpressionSlot)->FSourceToken,
+            Select()->GetArgument(1));
 }
 
 TEST_F(QueryValidationTest, GroupAndOrderListsAreLimitedTo256Items) {
@@ -189,14 +190,15 @@ TEST_F(QueryValidationTest, GroupAndOrderListsAreLimitedTo256Items) {
 
 TEST_F(QueryValidationTest, AnInListSubQueryIsOrderedByItsColumnsUnlessItIsOneAggregateRow) {
   ASSERT_EQ(Compile("SELECT a FROM t WHERE a IN (SELECT b FROM t1)"), "");
-  const TORVExprToken* Inner = SlotOf(SlotOf(FromTable(0), TableRefConditionsSlot)->GetArgument(0), 1);
+  const TORVExprToken* Inner = SlotOf(SlotOf(FromTable(0), TableRefConditionsSlot)->GetArgument(0), RightOperandSlot);
   ASSERT_EQ(Inner->FTokenType, ttQUERY);
   const TORVExprToken* OrderBy = SlotOf(Inner, QueryOrderBySlot);
   ASSERT_NE(OrderBy, nullptr);
   ASSERT_EQ(OrderBy->GetNumArguments(), 1);
-  EXPECT_EQ(SlotOf(OrderBy->GetArgument(0), 0)->FSourceToken, SlotOf(Inner, QuerySelectSlot)->GetArgument(0));
+  EXPECT_EQ(SlotOf(OrderBy->GetArgument(0), ItemExpressionSlot)->FSourceToken,
+            SlotOf(Inner, QuerySelectSlot)->GetArgument(0));
   ASSERT_EQ(Compile("SELECT a FROM t WHERE a IN (SELECT MAX(b) FROM t1)"), "");
-  Inner = SlotOf(SlotOf(FromTable(0), TableRefConditionsSlot)->GetArgument(0), 1);
+  Inner = SlotOf(SlotOf(FromTable(0), TableRefConditionsSlot)->GetArgument(0), RightOperandSlot);
   EXPECT_EQ(SlotOf(Inner, QueryOrderBySlot), nullptr);
 }
 
@@ -204,12 +206,12 @@ TEST_F(QueryValidationTest, AnInListSubQueryIsOrderedByItsColumnsUnlessItIsOneAg
 // values of both.
 TEST_F(QueryValidationTest, MergedQueriesWidenTheFirstQuerysColumns) {
   ASSERT_EQ(Compile("SELECT a FROM t1 UNION ALL SELECT CAST(a AS BIGINT) FROM t"), "");
-  EXPECT_EQ(SlotOf(Select(), 0)->FDataType, dtBigInt);
+  EXPECT_EQ(SlotOf(Select(), FirstItemSlot)->FDataType, dtBigInt);
   // A character column too long for a result row is a CLOB, and so is the
   // short one it is merged with.
   ASSERT_EQ(Compile("SELECT 'ab' FROM t1 UNION ALL SELECT Long FROM w"), "");
-  EXPECT_EQ(SlotOf(Select(), 0)->FDataType, dtLargeObject);
-  EXPECT_EQ(SlotOf(Select(), 0)->FSubType, stClob);
+  EXPECT_EQ(SlotOf(Select(), FirstItemSlot)->FDataType, dtLargeObject);
+  EXPECT_EQ(SlotOf(Select(), FirstItemSlot)->FSubType, stClob);
 }
 
 TEST_F(QueryValidationTest, ParametersAreListedInTheOrderOfTheText) {
@@ -228,19 +230,19 @@ TEST_F(QueryValidationTest, CorrelatedSubQueriesBindOutwardButDerivedTablesDoNot
   ASSERT_EQ(Compile("SELECT * FROM a WHERE a.x IN (SELECT b.x FROM b WHERE b.y IN "
                     "(SELECT c.x FROM c WHERE c.k = a.z))"),
             "");
-  const TORVExprToken* In = SlotOf(SlotOf(Query(), QueryWhereSlot), 0);
+  const TORVExprToken* In = SlotOf(SlotOf(Query(), QueryWhereSlot), ClauseValueSlot);
   ASSERT_NE(In, nullptr);
-  const TORVExprToken* Middle = SlotOf(In, 1);
+  const TORVExprToken* Middle = SlotOf(In, RightOperandSlot);
   ASSERT_EQ(Middle->FTokenType, ttQUERY);
   EXPECT_EQ(Middle->FTokenOperator, toCORRELATED);
-  const TORVExprToken* Inner = SlotOf(SlotOf(Middle, QueryWhereSlot), 0);
+  const TORVExprToken* Inner = SlotOf(SlotOf(Middle, QueryWhereSlot), ClauseValueSlot);
   ASSERT_NE(Inner, nullptr);
-  ASSERT_EQ(SlotOf(Inner, 1)->FTokenType, ttQUERY);
-  EXPECT_EQ(SlotOf(Inner, 1)->FTokenOperator, toCORRELATED);
+  ASSERT_EQ(SlotOf(Inner, RightOperandSlot)->FTokenType, ttQUERY);
+  EXPECT_EQ(SlotOf(Inner, RightOperandSlot)->FTokenOperator, toCORRELATED);
   // c.k = a.z concerns one table of its own query.
-  const TORVExprToken* Innermost = SlotOf(Inner, 1);
+  const TORVExprToken* Innermost = SlotOf(Inner, RightOperandSlot);
   const TORVExprToken* Comparison =
-      SlotOf(SlotOf(SlotOf(SlotOf(Innermost, QueryFromSlot), 0), TableRefConditionsSlot), 0);
+      SlotOf(SlotOf(SlotOf(SlotOf(Innermost, QueryFromSlot), FirstItemSlot), TableRefConditionsSlot), FirstItemSlot);
   ASSERT_NE(Comparison, nullptr);
   EXPECT_EQ(Comparison->GetRightToken()->FSourceToken, FromTable(0));
   EXPECT_EQ(Compile("SELECT * FROM a, (SELECT a.x FROM b) d"),
@@ -251,7 +253,7 @@ TEST_F(QueryValidationTest, ARightOuterJoinBecomesALeftOuterJoinFromTheOtherTabl
   ASSERT_EQ(Compile("SELECT * FROM a RIGHT OUTER JOIN b ON a.x = b.x"), "");
   EXPECT_EQ(FromTable(0)->FName, u"b");
   EXPECT_EQ(FromTable(1)->FName, u"a");
-  const TORVExprToken* Join = SlotOf(SlotOf(FromTable(0), TableRefJoinsSlot), 0);
+  const TORVExprToken* Join = SlotOf(SlotOf(FromTable(0), TableRefJoinsSlot), FirstItemSlot);
   EXPECT_EQ(Join->FTokenOperator, toLEFTOUTERJOIN);
   EXPECT_EQ(Join->FTargetToken, FromTable(1));
   EXPECT_EQ(Built(Join->GetArgument(0)), u"\"b\".\"x\" = \"a\".\"x\"");
@@ -259,18 +261,18 @@ TEST_F(QueryValidationTest, ARightOuterJoinBecomesALeftOuterJoinFromTheOtherTabl
 
 TEST_F(QueryValidationTest, SingleTableConditionsMoveToTheirTableUnlessAnOuterJoinNeedsThem) {
   ASSERT_EQ(Compile("SELECT * FROM a JOIN b ON a.x = b.x AND b.y = 5"), "");
-  const TORVExprToken* Join = SlotOf(SlotOf(FromTable(0), TableRefJoinsSlot), 0);
+  const TORVExprToken* Join = SlotOf(SlotOf(FromTable(0), TableRefJoinsSlot), FirstItemSlot);
   EXPECT_EQ(Built(Join->GetArgument(0)), u"\"a\".\"x\" = \"b\".\"x\"");
   EXPECT_EQ(Built(SlotOf(FromTable(1), TableRefConditionsSlot)->GetArgument(0)), u"\"b\".\"y\" = 5");
 
   ASSERT_EQ(Compile("SELECT * FROM a LEFT OUTER JOIN b ON a.x = b.x AND b.y = 5"), "");
-  Join = SlotOf(SlotOf(FromTable(0), TableRefJoinsSlot), 0);
+  Join = SlotOf(SlotOf(FromTable(0), TableRefJoinsSlot), FirstItemSlot);
   EXPECT_EQ(Built(Join->GetArgument(0)), u"\"a\".\"x\" = \"b\".\"x\" AND \"b\".\"y\" = 5");
   EXPECT_EQ(SlotOf(FromTable(1), TableRefConditionsSlot)->GetNumArguments(), 0);
 
   // On the target of an outer join a WHERE condition stays.
   ASSERT_EQ(Compile("SELECT * FROM a LEFT OUTER JOIN b ON a.x = b.x WHERE b.y = 5 AND 5 = a.y"), "");
-  EXPECT_EQ(Built(SlotOf(SlotOf(Query(), QueryWhereSlot), 0)), u"\"b\".\"y\" = 5");
+  EXPECT_EQ(Built(SlotOf(SlotOf(Query(), QueryWhereSlot), ClauseValueSlot)), u"\"b\".\"y\" = 5");
   EXPECT_EQ(Built(SlotOf(FromTable(0), TableRefConditionsSlot)->GetArgument(0)), u"\"a\".\"y\" = 5");
 }
 
@@ -294,11 +296,11 @@ TEST_F(QueryValidationTest, JoinsStartAtTheLatestTableTheirConditionNeeds) {
 
 TEST_F(QueryValidationTest, WhereConditionsSplitAndFoldIntoParenthesisedAndChains) {
   ASSERT_EQ(Compile("SELECT * FROM a, b WHERE a.x = 1 AND a.y = b.y AND (a.z = 2 OR a.y = 3)"), "");
-  EXPECT_EQ(Built(SlotOf(SlotOf(Query(), QueryWhereSlot), 0)), u"\"a\".\"y\" = \"b\".\"y\"");
+  EXPECT_EQ(Built(SlotOf(SlotOf(Query(), QueryWhereSlot), ClauseValueSlot)), u"\"a\".\"y\" = \"b\".\"y\"");
   EXPECT_EQ(Built(SlotOf(FromTable(0), TableRefConditionsSlot)->GetArgument(0)),
             u"\"a\".\"x\" = 1 AND (\"a\".\"z\" = 2 OR \"a\".\"y\" = 3)");
   ASSERT_EQ(Compile("SELECT * FROM a, b WHERE a.x = 1 OR b.y = 2"), "");
-  EXPECT_EQ(Built(SlotOf(SlotOf(Query(), QueryWhereSlot), 0)), u"\"a\".\"x\" = 1 OR \"b\".\"y\" = 2");
+  EXPECT_EQ(Built(SlotOf(SlotOf(Query(), QueryWhereSlot), ClauseValueSlot)), u"\"a\".\"x\" = 1 OR \"b\".\"y\" = 2");
   ASSERT_EQ(Compile("SELECT * FROM a, b WHERE b.x = 1 OR b.y = 2 AND 1 = 1"), "");
   EXPECT_EQ(Built(SlotOf(FromTable(1), TableRefConditionsSlot)->GetArgument(0)),
             u"\"b\".\"x\" = 1 OR \"b\".\"y\" = 2 AND 1 = 1");

@@ -56,7 +56,7 @@ class ValidaterTest : public ::testing::Test {
       if (WhereOnly) {
         // Queries have validators of their own; their conditions are
         // expressions.
-        Validater.ValidateNextToken(SlotOf(SlotOf(Self.FTokens, QueryWhereSlot), 0));
+        Validater.ValidateNextToken(SlotOf(SlotOf(Self.FTokens, QueryWhereSlot), ClauseValueSlot));
       } else {
         Validater.Validate();
       }
@@ -87,7 +87,7 @@ class ValidaterTest : public ::testing::Test {
     }
   }
 
-  TORVExprToken* Where() { return SlotOf(SlotOf(Expr.FTokens, QueryWhereSlot), 0); }
+  TORVExprToken* Where() { return SlotOf(SlotOf(Expr.FTokens, QueryWhereSlot), ClauseValueSlot); }
   TORVExprToken* Parameters() { return SlotOf(Expr.FTokens, QueryParametersSlot); }
 
   TORVFakeCatalog Catalog;
@@ -315,10 +315,10 @@ TEST_F(ValidaterTest, AQualifiedColumnIsFoundInTheEnclosingQueryWhichBecomesCorr
   ParseOnly = true;
   ASSERT_EQ(Compile("SELECT ID FROM Customer c WHERE ID IN (SELECT ID FROM Customer WHERE c.Name = 'x')"), "");
   TORVExprToken* Inner = Where()->GetArgument(1);
-  TORVExprToken* Reference = SlotOf(SlotOf(Inner, QueryWhereSlot), 0)->GetLeftToken();
+  TORVExprToken* Reference = SlotOf(SlotOf(Inner, QueryWhereSlot), ClauseValueSlot)->GetLeftToken();
   Validater.Initialize(&Expr);
   Validater.SetColumnSourceToken(Reference);
-  EXPECT_EQ(Reference->FSourceToken, SlotOf(SlotOf(Expr.FTokens, QueryFromSlot), 0));
+  EXPECT_EQ(Reference->FSourceToken, SlotOf(SlotOf(Expr.FTokens, QueryFromSlot), FirstItemSlot));
   EXPECT_EQ(Inner->FTokenOperator, toCORRELATED);
 }
 
@@ -326,13 +326,15 @@ TEST_F(ValidaterTest, AColumnOfAMergedQueryIsSoughtInTheFirstQueryOfItsChain) {
   ParseOnly = true;
   ASSERT_EQ(Compile("SELECT ID FROM Customer UNION SELECT OrderID FROM Orders WHERE Name = 'x' AND CustID = 1"), "");
   TORVExprToken* Merged = SlotOf(Expr.FTokens, QueryMergedQuerySlot);
-  TORVExprToken* Condition = SlotOf(SlotOf(Merged, QueryWhereSlot), 0);
+  TORVExprToken* Condition = SlotOf(SlotOf(Merged, QueryWhereSlot), ClauseValueSlot);
   Validater.Initialize(&Expr);
   for (TORVExprToken* Comparison : {Condition->GetLeftToken(), Condition->GetRightToken()}) {
     Validater.SetColumnSourceToken(Comparison->GetLeftToken());
   }
-  EXPECT_EQ(Condition->GetLeftToken()->GetLeftToken()->FSourceToken, SlotOf(SlotOf(Expr.FTokens, QueryFromSlot), 0));
-  EXPECT_EQ(Condition->GetRightToken()->GetLeftToken()->FSourceToken, SlotOf(SlotOf(Merged, QueryFromSlot), 0));
+  EXPECT_EQ(Condition->GetLeftToken()->GetLeftToken()->FSourceToken,
+            SlotOf(SlotOf(Expr.FTokens, QueryFromSlot), FirstItemSlot));
+  EXPECT_EQ(Condition->GetRightToken()->GetLeftToken()->FSourceToken,
+            SlotOf(SlotOf(Merged, QueryFromSlot), FirstItemSlot));
   // Neither query is correlated by it.
   EXPECT_EQ(Merged->FTokenOperator, toNONE);
   EXPECT_EQ(Expr.FTokens->FTokenOperator, toNONE);
@@ -348,8 +350,8 @@ TEST_F(ValidaterTest, ADerivedTableDoesNotSeeTheQueriesAroundIt) {
       u"     (CLAUSE (COLUMNREF :name \"ID\" :source \"c\" nil nil)) nil nil nil nil))"
       u"   (CLAUSE) (CLAUSE)))"
       u" nil nil nil nil nil)"));
-  TORVExprToken* Derived = SlotOf(SlotOf(SlotOf(Tree.Get(), QueryFromSlot), 0), 0);
-  TORVExprToken* Reference = SlotOf(SlotOf(SlotOf(Derived, 0), QueryWhereSlot), 0);
+  TORVExprToken* Derived = SlotOf(SlotOf(SlotOf(Tree.Get(), QueryFromSlot), FirstItemSlot), TableRefQuerySlot);
+  TORVExprToken* Reference = SlotOf(SlotOf(SlotOf(Derived, TableRefQuerySlot), QueryWhereSlot), ClauseValueSlot);
   ASSERT_EQ(Reference->FName, u"ID");
   Validater.Initialize(&Expr);
   EXPECT_EQ(ErrorOf([&] { Validater.SetColumnSourceToken(Reference); }),
@@ -360,7 +362,7 @@ TEST_F(ValidaterTest, ADerivedTableDoesNotSeeTheQueriesAroundIt) {
 
 TEST_F(ValidaterTest, ATableNameQualifiesOnlyWhenNoCorrelationNameMatches) {
   ASSERT_EQ(Compile("SELECT ID FROM Customer u WHERE Customer.ID = 1 AND u.Name = 'x'"), "");
-  TORVExprToken* Table = SlotOf(SlotOf(Expr.FTokens, QueryFromSlot), 0);
+  TORVExprToken* Table = SlotOf(SlotOf(Expr.FTokens, QueryFromSlot), FirstItemSlot);
   EXPECT_EQ(Where()->GetLeftToken()->GetLeftToken()->FSourceToken, Table);
   EXPECT_EQ(Where()->GetRightToken()->GetLeftToken()->FSourceToken, Table);
   EXPECT_EQ(Compile("SELECT ID FROM Customer u WHERE x.ID = 1"),

@@ -7,6 +7,7 @@
 #include "sql/orvparser.h"
 #include "sql/orvroutineslots.h"
 #include "sql/orvstmtslots.h"
+#include "sql/orvtokenslots.h"
 #include "sql/orvtreeutil.h"
 #include "sql/orvvalidater.h"
 #include "tests/sql/orvsqlcorpus.h"
@@ -94,7 +95,7 @@ TEST_F(StatementValidaterTest, TriggerRowColumnsAreAssignableOnlyWhereTheRowIsWr
 
 TEST_F(StatementValidaterTest, TriggerRowColumnsTakeTheTypesOfTheTriggersTable) {
   ASSERT_EQ(Compile("CREATE TRIGGER tr BEFORE UPDATE ON t WHEN NewRow.a > OldRow.a BEGIN SET NewRow.b = 'y'; END"), "");
-  TORVExprToken* Condition = SlotOf(SlotOf(Expr.FTokens, TriggerConditionSlot), 0);
+  TORVExprToken* Condition = SlotOf(SlotOf(Expr.FTokens, TriggerConditionSlot), ClauseValueSlot);
   ASSERT_NE(Condition, nullptr);
   EXPECT_EQ(Condition->GetLeftToken()->FTokenType, ttROWCOLUMNREF);
   EXPECT_EQ(Condition->GetLeftToken()->FDataType, dtInteger);
@@ -159,17 +160,18 @@ TEST_F(StatementValidaterTest, InsertWithoutColumnsTakesEveryColumnOfTheTableInO
 TEST_F(StatementValidaterTest, UpdateAndDeleteConditionsMoveToTheirTable) {
   ASSERT_EQ(Compile("DELETE FROM t WHERE a = 1 AND (b = 'x' OR x > 2)"), "");
   const TORVExprToken* Query = SlotOf(Expr.FTokens, DmlQuerySlot);
-  const TORVExprToken* Conditions = SlotOf(SlotOf(SlotOf(Query, DmlTableSlot), 0), TableRefConditionsSlot);
+  const TORVExprToken* Conditions = SlotOf(SlotOf(SlotOf(Query, DmlTableSlot), FirstItemSlot), TableRefConditionsSlot);
   ASSERT_NE(Conditions, nullptr);
   ASSERT_EQ(Conditions->GetNumArguments(), 1);
   EXPECT_EQ(Conditions->GetArgument(0)->FTokenOperator, toAND);
-  EXPECT_EQ(SlotOf(SlotOf(Query, DmlWhereSlot), 0), nullptr);
+  EXPECT_EQ(SlotOf(SlotOf(Query, DmlWhereSlot), ClauseValueSlot), nullptr);
   const std::string Text = StringToUtf8(Expr.Build(Expr.FTokens, false, false, false));
   EXPECT_EQ(Text, " DELETE FROM \"t\" WHERE \"a\" = 1 AND (\"b\" = 'x' OR \"x\" > 2)");
   ASSERT_EQ(Compile("UPDATE t SET b = 'y' WHERE x = a"), "");
-  EXPECT_EQ(SlotOf(SlotOf(SlotOf(SlotOf(Expr.FTokens, DmlQuerySlot), DmlTableSlot), 0), TableRefConditionsSlot)
-                ->GetNumArguments(),
-            1);
+  EXPECT_EQ(
+      SlotOf(SlotOf(SlotOf(SlotOf(Expr.FTokens, DmlQuerySlot), DmlTableSlot), FirstItemSlot), TableRefConditionsSlot)
+          ->GetNumArguments(),
+      1);
 }
 
 // Statements that hold a query validate it as a query, and a query that
