@@ -29,6 +29,7 @@
 #include "tests/support/orvfaultfilemgr.h"
 #include "tests/support/orvrowfakes.h"
 #include "tests/support/orvtestfolder.h"
+#include "tests/support/orvtestseed.h"
 
 namespace orv {
 namespace {
@@ -319,17 +320,12 @@ TEST_P(RowsAndBlobs, AShortReadOfRowsTheHeaderCountsOnDiskStaysCorrupt) {
             std::string::npos);
 }
 
-uint32_t TestSeed(uint32_t Default) {
-  const char* Given = std::getenv("ORV_TEST_SEED");
-  return Given != nullptr ? static_cast<uint32_t>(std::strtoul(Given, nullptr, 10)) : Default;
-}
-
 // Sessions take turns, each with a statement or a transaction of a few
 // operations; any of them may be closed and opened again with an empty
 // cache. Large objects span from nothing to dozens of blocks, so that
 // their chains grow, shrink, move into reused rows and cross the cache.
 TEST_P(RowsAndBlobs, RandomOperationsOfColdSessionsAgreeWithTheModel) {
-  const uint32_t Seed = TestSeed(20261211);
+  const uint32_t Seed = test::TestSeed(20261211);
   SCOPED_TRACE("seed " + std::to_string(Seed) + " (ORV_TEST_SEED repeats it)");
   std::mt19937 Random(Seed);
   auto Below = [&Random](size_t Count) { return static_cast<size_t>(Random() % Count); };
