@@ -57,8 +57,14 @@ void TORVExprEvaluator::BuildOperatorsTable() {
 }
 
 void TORVExprEvaluator::BuildExtOperatorsTable() {
-  // BETWEEN .. NOT LIKE have no routine yet: their entries stay empty.
-  FExtOperatorsTable.fill(nullptr);
+  // In operator order, toBETWEEN .. toNOTLIKE. The text-search operators
+  // are not evaluated here yet: their entries stay empty.
+  FExtOperatorsTable = {
+      &TORVExprEvaluator::EvaluateBETWEEN, nullptr, nullptr, &TORVExprEvaluator::EvaluateIN,
+      &TORVExprEvaluator::EvaluateISNOTNULL, &TORVExprEvaluator::EvaluateISNULL, &TORVExprEvaluator::EvaluateLIKE,
+      &TORVExprEvaluator::EvaluateNOTBETWEEN, nullptr, nullptr, &TORVExprEvaluator::EvaluateNOTIN,
+      &TORVExprEvaluator::EvaluateNOTLIKE,
+  };
 }
 
 void TORVExprEvaluator::BuildFunctionsTable() {
@@ -98,6 +104,12 @@ void TORVExprEvaluator::BuildFunctionsTable() {
   Set(toERRORMSG, &TORVExprEvaluator::EvaluateERRORMSG);
   Set(toUDF, &TORVExprEvaluator::EvaluateUDF);
   Set(toEXISTS, &TORVExprEvaluator::EvaluateEXISTS);
+
+  Set(toICASE, &TORVExprEvaluator::EvaluateICASE);
+  Set(toIIF, &TORVExprEvaluator::EvaluateIIF);
+  Set(toIFNULL, &TORVExprEvaluator::EvaluateIFNULL);
+  Set(toNULLIF, &TORVExprEvaluator::EvaluateNULLIF);
+  Set(toCOALESCE, &TORVExprEvaluator::EvaluateCOALESCE);
   // CASEOPTION, CASERESULT, EXTRACT and TRIM stay empty for good: the CASE
   // routine walks its option and result lists itself, and the compiler
   // turns EXTRACT and TRIM into their specific operators.

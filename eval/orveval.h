@@ -113,6 +113,26 @@ class TORVExprEvaluator : public TORVBaseObject {
   void EvaluateGT(TORVExprToken* Token);
   void EvaluateGE(TORVExprToken* Token);
 
+  // Predicates (orvevalpredicate.cpp). Argument 0 is the tested value; a
+  // NULL in it gives NULL, except for IS NULL and IS NOT NULL, which are
+  // never NULL. NULL items of an IN list never make the result NULL.
+  void EvaluateBETWEEN(TORVExprToken* Token);
+  void EvaluateNOTBETWEEN(TORVExprToken* Token);
+  void EvaluateIN(TORVExprToken* Token);
+  void EvaluateNOTIN(TORVExprToken* Token);
+  void EvaluateLIKE(TORVExprToken* Token);
+  void EvaluateNOTLIKE(TORVExprToken* Token);
+  void EvaluateISNULL(TORVExprToken* Token);
+  void EvaluateISNOTNULL(TORVExprToken* Token);
+
+  // Conditional functions (orvevalpredicate.cpp): only the operands that
+  // decide, or that are chosen, are evaluated.
+  void EvaluateICASE(TORVExprToken* Token);
+  void EvaluateIIF(TORVExprToken* Token);
+  void EvaluateIFNULL(TORVExprToken* Token);
+  void EvaluateNULLIF(TORVExprToken* Token);
+  void EvaluateCOALESCE(TORVExprToken* Token);
+
   // Arithmetic, chosen by the operands' data types (orvevalarith.cpp).
   // Integer arithmetic wraps; division and remainder by zero give NULL.
   void EvaluateADD(TORVExprToken* Token);
@@ -161,6 +181,13 @@ class TORVExprEvaluator : public TORVBaseObject {
   bool EvaluateOperands(TORVExprToken* Token, bool AnyNull);
   // The six comparisons share one routine: the compare result decides.
   int32_t CompareOperands(TORVExprToken* Token, bool& AnyNull);
+  // The Boolean of BETWEEN, IN and LIKE (the NOT forms negate it); False
+  // when the node's value was made NULL instead.
+  bool TestBetween(TORVExprToken* Token, bool& Result);
+  bool TestInList(TORVExprToken* Token, bool& Result);
+  bool TestLike(TORVExprToken* Token, bool& Result);
+  // Evaluates Source into the node's value, converted to the node's type.
+  void TakeResult(TORVExprToken* Token, TORVExprToken* Source);
 
   std::array<TORVEvaluateRoutine, OperatorsTableCount> FOperatorsTable{};
   std::array<TORVEvaluateRoutine, ExtOperatorsTableCount> FExtOperatorsTable{};

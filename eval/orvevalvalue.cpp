@@ -49,6 +49,8 @@ TORVInContainedValue::~TORVInContainedValue() = default;
 
 void TORVInContainedValue::AddValue(TORVValue* Value) { FValues->Add(Value); }
 
+void TORVInContainedValue::ClearValues() { FValues->DeleteAll(); }
+
 int32_t TORVInContainedValue::SearchCollation() const {
   TORVExprToken* Tested = FToken->GetNumArguments() > 0 ? FToken->GetArgument(0) : nullptr;
   return Tested != nullptr ? Tested->FCollation : 0;
@@ -59,6 +61,38 @@ void TORVInContainedValue::SortValues() { FValues->Sort(SearchCollation()); }
 bool TORVInContainedValue::FindValue(TORVValue& Value) {
   int32_t Index = 0;
   return FValues->FindValue(Value, SearchCollation(), Index) == 0;
+}
+
+void TORVInContainedValue::KeepParameterValues() {
+  FParameterCopies.clear();
+  for (int32_t I = 1; I < FToken->GetNumArguments(); ++I) {
+    TORVExprToken* Item = FToken->GetArgument(I);
+    if (Item == nullptr || Item->FTokenType != ttDYNPARAMREF || Item->FValue == nullptr) continue;
+    TORVValue& Current = *Item->FValue;
+    auto Copy = std::make_unique<TORVContainedValue>(GetCharacterSet());
+    Copy->SetDataType(Current.GetDataType());
+    Copy->SetSubType(Current.GetSubType());
+    Copy->SetLength(Current.GetLength());
+    Copy->SetScale(Current.GetScale());
+    Copy->SetCollation(Current.GetCollation());
+    Copy->SetRaiseTruncationErrors(false);
+    Copy->Assign(Current);
+    FParameterCopies.push_back(std::move(Copy));
+  }
+}
+
+bool TORVInContainedValue::ParameterValuesChanged() {
+  std::size_t Next = 0;
+  for (int32_t I = 1; I < FToken->GetNumArguments(); ++I) {
+    TORVExprToken* Item = FToken->GetArgument(I);
+    if (Item == nullptr || Item->FTokenType != ttDYNPARAMREF) continue;
+    if (Item->FValue == nullptr || Next >= FParameterCopies.size()) return true;
+    TORVValue& Current = *Item->FValue;
+    TORVContainedValue& Copy = *FParameterCopies[Next++];
+    if (Current.GetNull() != Copy.GetNull()) return true;
+    if (!Current.GetNull() && Copy.Compare(Current, 0, false, Current.GetCollation()) != 0) return true;
+  }
+  return false;
 }
 
 }  // namespace orv

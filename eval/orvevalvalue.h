@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "core/orvcontainedvalue.h"
 #include "core/orvvalues.h"
@@ -48,7 +49,10 @@ class TORVInValues : public TORVValues {
 // The value of an IN test whose list is made only of constants and dynamic
 // parameters, so that the list can be sorted once and searched per row.
 // FToken is the IN node (argument 0 the tested value); the list holds the
-// values of the list items.
+// values of the list items. A parameter's value can change between
+// executions of a prepared statement, which would leave the sorted list
+// answering from the old values: the list keeps a copy of each parameter's
+// value as it was when the list was built, so that a change is seen.
 class TORVInContainedValue : public TORVContainedValue {
  public:
   TORVInContainedValue(int32_t CharacterSetToUse, TORVExprToken* Token);
@@ -56,9 +60,17 @@ class TORVInContainedValue : public TORVContainedValue {
 
   int32_t GetNumValues() const { return FValues->GetCount(); }
   void AddValue(TORVValue* Value);
+  // Empties the list without freeing the items' values.
+  void ClearValues();
   // Sorted and searched with the collation of the tested value's node.
   void SortValues();
   bool FindValue(TORVValue& Value);
+  // Copies the current values of the parameter items; after the list is
+  // built.
+  void KeepParameterValues();
+  // Whether a parameter item's value differs from its copy (with the
+  // value's collation, NULL equal only to NULL), or the item has no value.
+  bool ParameterValuesChanged();
 
   TORVExprToken* GetToken() const { return FToken; }
 
@@ -67,6 +79,8 @@ class TORVInContainedValue : public TORVContainedValue {
 
   TORVExprToken* FToken;
   std::unique_ptr<TORVInValues> FValues;
+  // One per parameter item, in list order.
+  std::vector<std::unique_ptr<TORVContainedValue>> FParameterCopies;
 };
 
 }  // namespace orv

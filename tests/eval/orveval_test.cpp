@@ -40,6 +40,16 @@ std::string Evaluate(TORVExprEvaluator& Evaluator, TORVExprToken* Root) {
   return test::ValueText(*Root->FValue);
 }
 
+// Evaluates Expr once with a counting evaluator: its answer, and how often
+// CURRENT_USER was called on the way.
+void ExpectResultAndCalls(test::TORVEvalExpr& Expr, const char* Result, int32_t Calls) {
+  TCountingEvaluator Evaluator;
+  Evaluator.Initialize(Expr.Root());
+  EXPECT_EQ(Evaluate(Evaluator, Expr.Root()), Result);
+  EXPECT_EQ(Evaluator.Calls, Calls);
+  Evaluator.Reset(Expr.Root());
+}
+
 // Short-circuit: the right operand runs exactly when the left one does not
 // decide, and an error it raises passes unchanged.
 TEST(EvalLogic, RightOperandRunsOnlyWhenTheLeftDoesNotDecide) {
@@ -65,10 +75,7 @@ TEST(EvalLogic, RightOperandRunsOnlyWhenTheLeftDoesNotDecide) {
   for (const TCase& Case : Cases) {
     SCOPED_TRACE(Case.Sql);
     test::TORVEvalExpr Expr(Case.Sql);
-    TCountingEvaluator Evaluator;
-    Evaluator.Initialize(Expr.Root());
-    EXPECT_EQ(Evaluate(Evaluator, Expr.Root()), Case.Result);
-    EXPECT_EQ(Evaluator.Calls, Case.Calls);
+    ExpectResultAndCalls(Expr, Case.Result, Case.Calls);
 
     // Raising where it is called: the error passes unchanged, and where it
     // is not called nothing is raised.
@@ -515,6 +522,141 @@ TEST(EvalChains, LongArithmeticChainsAndAnErrorInsideAChain) {
   EXPECT_EQ(Evaluate(Evaluator, Expr.Root()), "Integer " + std::to_string(1 + 4999 * 3 - 5000));
   Evaluator.Reset(Failing.Root());
   Evaluator.Reset(Expr.Root());
+}
+
+// Operands that do not decide are never evaluated: the later options and
+// results of a CASE, the unchosen branch, the items after an IN match, and
+// everything after a NULL tested value.
+TEST(EvalPredicates, OnlyTheOperandsThatDecideAreEvaluated) {
+  struct TCase {
+    const char* Sql;
+    int32_t Calls;
+    const char* Result;
+  };
+  const TCase Cases[] = {
+      {"COALESCE(Name, 'a', CURRENT_USER)", 0, "VarChar a"},
+      {"COALESCE(Name, CURRENT_USER, 'a')", 1, "VarChar x"},
+      {"CASE WHEN 1 = 1 THEN 'a' WHEN CURRENT_USER = 'x' THEN CURRENT_USER ELSE CURRENT_USER END", 0, "VarChar a"},
+      {"CASE WHEN CURRENT_USER = 'y' THEN 'a' WHEN CURRENT_USER = 'x' THEN 'b' ELSE CURRENT_USER END", 2,
+       "VarChar b"},
+      {"CASE WHEN Active THEN CURRENT_USER ELSE 'z' END", 0, "VarChar z"},
+      {"CASE CURRENT_USER WHEN 'x' THEN 'a' WHEN 'y' THEN 'b' END", 1, "VarChar a"},
+      {"IF(TRUE, 'a', CURRENT_USER)", 0, "VarChar a"},
+      {"IF(Active, CURRENT_USER, 'b')", 0, "VarChar b"},
+      {"IFNULL('a', CURRENT_USER, 'b')", 0, "VarChar b"},
+      {"IFNULL(Name, CURRENT_USER, 'b')", 1, "VarChar x"},
+      {"NULLIF(CURRENT_USER, 'y')", 1, "VarChar x"},
+      {"NULLIF(CURRENT_USER, 'x')", 1, "VarChar NULL"},
+      {"'x' IN ('a', CURRENT_USER, CURRENT_USER)", 1, "Boolean TRUE"},
+      {"'q' IN (CURRENT_USER, CURRENT_USER)", 2, "Boolean FALSE"},
+      {"'x' NOT IN (CURRENT_USER, CURRENT_USER)", 2, "Boolean FALSE"},
+      {"Name IN (CURRENT_USER)", 0, "Boolean NULL"},
+      {"Name NOT IN (CURRENT_USER)", 0, "Boolean NULL"},
+      {"Name BETWEEN CURRENT_USER AND 'z'", 0, "Boolean NULL"},
+      {"'b' BETWEEN 'a' AND CURRENT_USER", 1, "Boolean TRUE"},
+      {"Name LIKE CURRENT_USER", 0, "Boolean NULL"},
+      {"CURRENT_USER LIKE 'x%'", 1, "Boolean TRUE"},
+      {"CURRENT_USER IS NULL", 1, "Boolean FALSE"},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Sql);
+    test::TORVEvalExpr Expr(Case.Sql);
+    ExpectResultAndCalls(Expr, Case.Result, Case.Calls);
+  }
+}
+
+// The sorted list of an IN over constants answers, row after row, as a
+// linear search over the same items does; NOT IN, which always searches
+// linearly, is checked beside it.
+TEST(EvalPredicates, SortedInListAnswersLikeALinearSearch) {
+  const uint32_t Seed = std::random_device{}();
+  SCOPED_TRACE("seed " + std::to_string(Seed));
+  std::mt19937 Random(Seed);
+  auto Pick = [&Random](int32_t Low, int32_t High) { return std::uniform_int_distribution<int32_t>(Low, High)(Random); };
+  TORVExprEvaluator Evaluator(CharacterSetUnicode);
+  for (int32_t List = 0; List < 200; ++List) {
+    // Items from a small range, so that rows often hit; some NULL, at times
+    // all of them.
+    std::vector<std::optional<int32_t>> Items(static_cast<std::size_t>(Pick(1, 12)));
+    const int32_t NullPercent = Pick(0, 3) == 0 ? 100 : 20;
+    std::u16string ItemsText;
+    for (auto& Item : Items) {
+      if (Pick(1, 100) > NullPercent) Item = Pick(-10, 10);
+      ItemsText += Item ? u" (CONST :text \"" + IntToString(*Item) + u"\" :type 6)" : u" (CONST :text \"NULL\" :type 6)";
+    }
+    TORVPartialTree In(ReadTokens(u"(EXTBINARY :op IN :type 4 (CONST :text \"0\" :type 6)" + ItemsText + u")"));
+    TORVPartialTree NotIn(ReadTokens(u"(EXTBINARY :op NOTIN :type 4 (CONST :text \"0\" :type 6)" + ItemsText + u")"));
+    Evaluator.Initialize(In.Get());
+    Evaluator.Initialize(NotIn.Get());
+    for (int32_t Row = 0; Row < 30; ++Row) {
+      std::optional<int32_t> Tested;
+      if (Pick(0, 9) != 0) Tested = Pick(-12, 12);
+      std::string Expected = "Boolean NULL";
+      std::string ExpectedNot = "Boolean NULL";
+      if (Tested) {
+        bool Found = false, AllNull = true;
+        for (const auto& Item : Items) {
+          AllNull = AllNull && !Item;
+          Found = Found || Item == Tested;
+        }
+        Expected = Found ? "Boolean TRUE" : "Boolean FALSE";
+        ExpectedNot = !AllNull && !Found ? "Boolean TRUE" : "Boolean FALSE";
+      }
+      for (TORVExprToken* Tree : {In.Get(), NotIn.Get()}) {
+        // The tested constant's value object stands for the row's column.
+        Evaluator.GetValue(Tree->GetArgument(0));
+        TORVValue& Value = *Tree->GetArgument(0)->FValue;
+        if (Tested) {
+          Value.SetAsInteger(*Tested);
+        } else {
+          Value.SetAsNull(true);
+        }
+      }
+      SCOPED_TRACE("list " + StringToUtf8(ItemsText) + " row " + (Tested ? std::to_string(*Tested) : "NULL"));
+      ASSERT_EQ(Evaluate(Evaluator, In.Get()), Expected);
+      ASSERT_EQ(Evaluate(Evaluator, NotIn.Get()), ExpectedNot);
+    }
+    Evaluator.Reset(In.Get());
+    Evaluator.Reset(NotIn.Get());
+  }
+}
+
+// A prepared statement executed again with new parameter values answers
+// from the new values, not from the list sorted for the old ones.
+TEST(EvalPredicates, InListOfParametersFollowsNewParameterValues) {
+  struct TCase {
+    std::optional<int32_t> First, Second;
+    const char* Result;
+  };
+  const TCase Executions[] = {
+      {1, 2, "Boolean FALSE"}, {3, 2, "Boolean TRUE"},        {1, 2, "Boolean FALSE"},
+      {9, 3, "Boolean TRUE"},  {std::nullopt, 4, "Boolean FALSE"}, {std::nullopt, std::nullopt, "Boolean FALSE"},
+      {std::nullopt, 3, "Boolean TRUE"}, {5, 5, "Boolean FALSE"},
+  };
+  TORVExprEvaluator Evaluator(CharacterSetUnicode);
+  TORVPartialTree In(ReadTokens(
+      u"(EXTBINARY :op IN :type 4 (CONST :text \"3\" :type 6) (DYNPARAMREF :type 6) (CONST :text \"7\" :type 6)"
+      u" (DYNPARAMREF :type 6))"));
+  Evaluator.Initialize(In.Get());
+  Evaluator.GetValue(In.Get());
+  ASSERT_NE(dynamic_cast<TORVInContainedValue*>(In->FValue.get()), nullptr);
+  for (const TCase& Execution : Executions) {
+    int32_t Index = 1;
+    for (const std::optional<int32_t>& Parameter : {Execution.First, Execution.Second}) {
+      if (Index == 2) ++Index;  // the constant between the parameters
+      TORVExprToken* Item = In->GetArgument(Index++);
+      Evaluator.GetValue(Item);
+      if (Parameter) {
+        Item->FValue->SetAsInteger(*Parameter);
+      } else {
+        Item->FValue->SetAsNull(true);
+      }
+    }
+    SCOPED_TRACE(std::string(Execution.Result) + " " + (Execution.First ? std::to_string(*Execution.First) : "NULL") +
+                 " " + (Execution.Second ? std::to_string(*Execution.Second) : "NULL"));
+    EXPECT_EQ(Evaluate(Evaluator, In.Get()), Execution.Result);
+  }
+  Evaluator.Reset(In.Get());
 }
 
 }  // namespace

@@ -13,8 +13,9 @@ namespace orv {
 namespace {
 
 // A random expression written twice: for the engine, where the NULLs are
-// the columns Active (Boolean) and ID (Integer) of an unset row, since the
-// compiler refuses a bare NULL operand, and for SQLite, where they are NULL.
+// the columns Active (Boolean), ID (Integer) and Name (VarChar) of an unset
+// row, since the compiler refuses a bare NULL operand, and for SQLite, where
+// they are NULL.
 struct TExpression {
   std::string Engine;
   std::string SQLite;
@@ -27,7 +28,7 @@ class TExpressionGenerator {
   explicit TExpressionGenerator(uint32_t Seed) : FRandom(Seed) {}
 
   TExpression Boolean(int32_t Depth) {
-    const uint32_t Pick = Depth <= 0 ? FRandom() % 3 : FRandom() % 8;
+    const uint32_t Pick = Depth <= 0 ? FRandom() % 3 : FRandom() % 15;
     switch (Pick) {
       case 0:
         return {"TRUE", "TRUE", 1};
@@ -44,14 +45,108 @@ class TExpressionGenerator {
         const char* Op = Pick == 4 ? " AND " : " OR ";
         return Join(Boolean(Depth - 1), Op, Boolean(Depth - 1));
       }
-      default: {
+      case 6:
+      case 7: {
         const char* Op = Pick == 6 ? " = " : " < ";
         return Join(Integer(Depth - 1), Op, Integer(Depth - 1));
       }
+      case 8: {
+        const char* Op = FRandom() % 2 == 0 ? " IS NULL" : " IS NOT NULL";
+        TExpression Operand = FRandom() % 2 == 0 ? Integer(Depth - 1) : Text();
+        return {"(" + Operand.Engine + Op + ")", "(" + Operand.SQLite + Op + ")", std::nullopt};
+      }
+      case 9: {
+        // Non-NULL bounds, in either order: there the NULL rules agree.
+        const char* Op = FRandom() % 2 == 0 ? " BETWEEN " : " NOT BETWEEN ";
+        const std::string Low = std::to_string(FRandom() % 10);
+        const std::string High = std::to_string(FRandom() % 10);
+        TExpression Operand = Integer(Depth - 1);
+        return {"(" + Operand.Engine + Op + Low + " AND " + High + ")",
+                "(" + Operand.SQLite + Op + Low + " AND " + High + ")", std::nullopt};
+      }
+      case 10: {
+        // Lists without NULL items, where NULL items would answer
+        // differently on purpose.
+        const char* Op = FRandom() % 2 == 0 ? " IN (" : " NOT IN (";
+        std::string List;
+        for (uint32_t Items = 1 + FRandom() % 5; Items > 0; --Items) {
+          List += std::to_string(FRandom() % 10) + (Items > 1 ? ", " : ")");
+        }
+        TExpression Operand = Integer(Depth - 1);
+        return {"(" + Operand.Engine + Op + List + ")", "(" + Operand.SQLite + Op + List + ")", std::nullopt};
+      }
+      case 11:
+      case 12: {
+        // Patterns are never empty: an empty pattern matches nothing here.
+        const char* Op = FRandom() % 2 == 0 ? " LIKE " : " NOT LIKE ";
+        return Join(Text(), Op, Text("ab_%", 1));
+      }
+      case 13: {
+        const char* Op = FRandom() % 2 == 0 ? " = " : " < ";
+        return Join(Text(), Op, Text());
+      }
+      default:
+        return Conditional(Depth - 1, [this](int32_t Inner) { return Boolean(Inner); });
+    }
+  }
+
+  // CASE, IF, IFNULL, COALESCE and NULLIF over Boolean or integer operands.
+  template <typename TOperand>
+  TExpression Conditional(int32_t Depth, TOperand Operand) {
+    switch (FRandom() % 5) {
+      case 0: {
+        TExpression Condition = Boolean(Depth);
+        TExpression Then = Operand(Depth);
+        TExpression Else = Operand(Depth);
+        return {"(CASE WHEN " + Condition.Engine + " THEN " + Then.Engine + " ELSE " + Else.Engine + " END)",
+                "(CASE WHEN " + Condition.SQLite + " THEN " + Then.SQLite + " ELSE " + Else.SQLite + " END)",
+                std::nullopt};
+      }
+      case 1: {
+        TExpression Condition = Boolean(Depth);
+        TExpression Then = Operand(Depth);
+        TExpression Else = Operand(Depth);
+        return {"IF(" + Condition.Engine + ", " + Then.Engine + ", " + Else.Engine + ")",
+                "iif(" + Condition.SQLite + ", " + Then.SQLite + ", " + Else.SQLite + ")", std::nullopt};
+      }
+      case 2: {
+        // IFNULL(x, a, b) is a when x is NULL, else b.
+        TExpression Tested = Operand(Depth);
+        TExpression IfNull = Operand(Depth);
+        TExpression Otherwise = Operand(Depth);
+        return {"IFNULL(" + Tested.Engine + ", " + IfNull.Engine + ", " + Otherwise.Engine + ")",
+                "(CASE WHEN " + Tested.SQLite + " IS NULL THEN " + IfNull.SQLite + " ELSE " + Otherwise.SQLite +
+                    " END)",
+                std::nullopt};
+      }
+      case 3:
+        return Call("COALESCE", Operand(Depth), Operand(Depth));
+      default:
+        return Call("NULLIF", Operand(Depth), Operand(Depth));
     }
   }
 
   TExpression Integer(int32_t Depth) {
+    // A conditional's value is not followed, so it is kept out of the
+    // arithmetic, whose results must stay inside 32 bits.
+    return Depth > 0 && FRandom() % 6 == 0 ? Conditional(Depth - 1, [this](int32_t Inner) { return Arithmetic(Inner); })
+                                           : Arithmetic(Depth);
+  }
+
+  // A text of ASCII letters, or Name, which is NULL. Chars are what a text
+  // is made of, from MinLength to 3 of them.
+  TExpression Text(const char* Chars = "abA", uint32_t MinLength = 0) {
+    if (FRandom() % 6 == 0) return {"Name", "NULL", std::nullopt};
+    std::string Literal = "'";
+    const uint32_t Count = static_cast<uint32_t>(std::char_traits<char>::length(Chars));
+    for (uint32_t Length = MinLength + FRandom() % (4 - MinLength); Length > 0; --Length) {
+      Literal += Chars[FRandom() % Count];
+    }
+    Literal += "'";
+    return {Literal, Literal, std::nullopt};
+  }
+
+  TExpression Arithmetic(int32_t Depth) {
     const uint32_t Pick = Depth <= 0 ? FRandom() % 2 : FRandom() % 5;
     if (Pick == 0) {
       const int64_t Value = FRandom() % 10;
@@ -59,8 +154,8 @@ class TExpressionGenerator {
     }
     if (Pick == 1) return {"ID", "NULL", std::nullopt};
     const char* Op = Pick == 2 ? " + " : Pick == 3 ? " - " : " * ";
-    TExpression Left = Integer(Depth - 1);
-    TExpression Right = Integer(Depth - 1);
+    TExpression Left = Arithmetic(Depth - 1);
+    TExpression Right = Arithmetic(Depth - 1);
     TExpression Result = Join(Left, Op, Right);
     if (Left.Value && Right.Value) {
       Result.Value = Pick == 2 ? *Left.Value + *Right.Value
@@ -73,6 +168,11 @@ class TExpressionGenerator {
   }
 
  private:
+  static TExpression Call(const char* Name, const TExpression& First, const TExpression& Second) {
+    return {std::string(Name) + "(" + First.Engine + ", " + Second.Engine + ")",
+            std::string(Name) + "(" + First.SQLite + ", " + Second.SQLite + ")", std::nullopt};
+  }
+
   static TExpression Join(const TExpression& Left, const char* Op, const TExpression& Right) {
     return {"(" + Left.Engine + Op + Right.Engine + ")", "(" + Left.SQLite + Op + Right.SQLite + ")", std::nullopt};
   }
@@ -94,13 +194,16 @@ std::string EngineAnswer(const std::string& Sql) {
   return Answer;
 }
 
-// Random expressions over TRUE, FALSE, NULL and small integers, built from
-// AND, OR, NOT, =, <, +, - and *, give SQLite's answers, NULL included.
+// Random expressions over TRUE, FALSE, NULL, small integers and short ASCII
+// texts, built from AND, OR, NOT, =, <, +, -, *, IS NULL, BETWEEN, IN, LIKE
+// and the conditional functions, give SQLite's answers, NULL included.
 TEST(EvalAgainstSQLite, RandomLogicAndArithmeticGiveSQLitesAnswers) {
   const uint32_t Seed = test::TestSeed(20261211);
   SCOPED_TRACE("seed " + std::to_string(Seed) + " (ORV_TEST_SEED repeats it)");
   TExpressionGenerator Generator(Seed);
   test::TORVSQLiteOracle SQLite;
+  // The engine's default collation tells case apart in LIKE as well.
+  SQLite.Exec("PRAGMA case_sensitive_like = ON");
   std::mt19937 Shape(Seed + 1);
   for (int32_t Round = 0; Round < 1500; ++Round) {
     const int32_t Depth = 1 + static_cast<int32_t>(Shape() % 5);
