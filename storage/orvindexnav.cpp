@@ -190,6 +190,7 @@ void TORVIndexNavigator::ClearActiveRow() {
   SetActiveIndex();
   FChainDirection = 0;
   FChainSteps = 0;
+  FChainLimit = 0;
   FPage->Initialize();
   FKey->First();
 }
@@ -293,8 +294,14 @@ void TORVIndexNavigator::CheckChainStep(TORVIndexPage& Page, bool Forward) {
   if (FChainDirection != Direction) {
     FChainDirection = Direction;
     FChainSteps = 0;
+    FChainLimit = 0;
   }
-  if (++FChainSteps > FIndexManager->GetStoredLastNumber()) ChainError();
+  // The file's page count is taken again only when the walk passes the one
+  // last taken, not at every page: the file may have grown since.
+  if (++FChainSteps > FChainLimit) {
+    FChainLimit = FIndexManager->GetStoredLastNumber();
+    if (FChainSteps > FChainLimit) ChainError();
+  }
   const int32_t FromNumber = FPage->GetNumber();
   if (LinksBack(Page, FromNumber, Forward)) return;
   // The current entry is a copy: when this session changed the tree since
@@ -339,6 +346,7 @@ bool TORVIndexNavigator::Descend(TORVDescent& Descent, bool DetectChanges, bool&
   ClearLevels();
   FChainDirection = 0;
   FChainSteps = 0;
+  FChainLimit = 0;
   int32_t Number = FIndexManager->GetRootNumber();
   for (;;) {
     TORVIndexPage* Page = FetchPage(Number, DetectChanges, FoundChanges);

@@ -207,6 +207,7 @@ class TORVIndexNavigator : public TORVNavigator {
   // descent; a damaged chain that loops is caught by the count.
   int32_t FChainDirection = 0;
   int32_t FChainSteps = 0;
+  int32_t FChainLimit = 0;
   std::vector<std::unique_ptr<TORVIndexLevel>> FLevels;
 };
 

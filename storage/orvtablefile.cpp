@@ -195,10 +195,14 @@ void TORVTableFileManager::CheckMaxBuffers() {
     FullError();
 }
 
+int64_t TORVTableFileManager::GetBuffersOnFile() {
+  return (FFileStream->GetSize() - GetAvailableHeaderSize()) / GetBufferSize();
+}
+
 int32_t TORVTableFileManager::GetStoredLastNumber() {
   const int32_t LastNumber = GetLastNumber();
   if (!FFileStream || LastNumber <= 0) return LastNumber;
-  int64_t Stored = (FFileStream->GetSize() - GetAvailableHeaderSize()) / GetBufferSize();
+  int64_t Stored = GetBuffersOnFile();
   if (Stored >= LastNumber) return LastNumber;
   // Buffers made since the last write live only in the cache.
   for (const auto& Entry : FBuffers) Stored = std::max<int64_t>(Stored, Entry.first);
@@ -735,8 +739,8 @@ TORVTableFileBuffer* TORVTableFileManager::GetBuffer(int32_t BufferNum, bool Rea
         // Forward, no further than the file holds either: a header that
         // claims more buffers must not turn a read of the last ones into a
         // short read.
-        Count = Direction == 1 ? std::min({ReadAheadCount, LastOnDisk - BufferNum + 1,
-                                           GetStoredLastNumber() + 1 - BufferNum})
+        Count = Direction == 1 ? static_cast<int32_t>(std::min<int64_t>(
+                                     {ReadAheadCount, LastOnDisk - BufferNum + 1, GetBuffersOnFile() + 1 - BufferNum}))
                                : std::min(ReadAheadCount, BufferNum);
         Count = std::max(Count, 1);
       }

@@ -221,6 +221,8 @@ class TORVTableFileManager : public TORVBaseObject {
   // past what the file and this cache hold, so that a damaged header cannot
   // send a walk or an allocation far beyond the file's end.
   int32_t GetStoredLastNumber();
+  // Whole buffers the file holds past its header, whatever the header says.
+  int64_t GetBuffersOnFile();
   int32_t GetNextNumber() const { return FNextNumber; }
   // The first free buffer, else the next new one.
   int32_t GetNextFreeNumber() const { return FNextFreeNumber != 0 ? FNextFreeNumber : FNextNumber; }
