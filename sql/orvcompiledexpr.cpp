@@ -304,11 +304,7 @@ void TORVCompiledExpr::SetExpression(const TORVString& Value) {
 
 void TORVCompiledExpr::SetCompiled(bool Value) {
   if (FCompiling) return;
-  struct TCompilingGuard {
-    bool& Flag;
-    explicit TCompilingGuard(bool& F) : Flag(F) { Flag = true; }
-    ~TCompilingGuard() { Flag = false; }
-  } Guard(FCompiling);
+  TORVFlagScope Guard(FCompiling);
   if (Value == FCompiled) return;
   Clear();
   if (Value) {
@@ -319,12 +315,9 @@ void TORVCompiledExpr::SetCompiled(bool Value) {
         ExpressionCompiled();
       }
     } catch (...) {
-      try {
-        Clear();
-      } catch (...) {
-        // The compile's own error is the one to report; Clear has freed the
-        // tree regardless.
-      }
+      // The compile's own error is the one to report; Clear frees the tree
+      // regardless.
+      WhileUnwinding([this] { Clear(); });
       throw;
     }
   } else {

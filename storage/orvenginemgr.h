@@ -80,10 +80,10 @@ class TORVEngineSessionManager;
 // It lives in storage, not core: it owns and starts the storage file
 // managers (operating-system, buffered and memory), so it sits above them
 // and includes them, while core stays below storage (base < platform <
-// core < storage) and never names the engine. The session base it serves
-// derives from the core manager interfaces; the configuration's database
-// and store entries, which belong to a higher folder, reach it as the facts
-// it needs (a database's in-memory flag and name) or as a forward
+// core < sql < catalog < storage) and never names the engine. The session
+// base it serves derives from the core manager interfaces; the
+// configuration's database and store entries reach it as the facts it
+// needs (a database's in-memory flag and name) or as a forward
 // declaration.
 //
 // Construct, then call AfterConstruction() once (it makes the
