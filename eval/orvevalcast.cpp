@@ -14,7 +14,8 @@ namespace orv {
 
 namespace {
 
-// The clauses of a CAST as text, each its default when not written.
+// The clauses of a CAST as text, each its default when not written, and
+// the two masks compiled.
 struct TORVCastFormats {
   TORVString DateFormat = u"yyyy-mm-dd";
   TORVString TimeFormat = u"hh:mm:ss.zzz";
@@ -23,6 +24,8 @@ struct TORVCastFormats {
   TORVString DecimalChar = u".";
   TORVString TrueText = u"TRUE";
   TORVString FalseText = u"FALSE";
+  TORVDateFormat Date;
+  TORVTimeFormat Time;
 };
 
 // Slot Slot of Token, or nil when the node has no such argument (a stored
@@ -45,13 +48,11 @@ TORVString CastFormatValue(TORVValue& Source, const TORVCastFormats& Texts) {
     case dtDecimal:
       return DecimalToFormattedStr(Source.GetAsCurrency(), Texts.DecimalChar[0]);
     case dtDate:
-      return DateToFormattedStr(Source.GetAsDate(), GetDateFormat(Texts.DateFormat));
+      return DateToFormattedStr(Source.GetAsDate(), Texts.Date);
     case dtTime:
-      return TimeToFormattedStr(Source.GetAsTime(),
-                                GetTimeFormat(Texts.TimeFormat, Texts.AMText, Texts.PMText));
+      return TimeToFormattedStr(Source.GetAsTime(), Texts.Time);
     case dtTimeStamp:
-      return TimeStampToFormattedStr(Source.GetAsTimeStamp(), GetDateFormat(Texts.DateFormat),
-                                     GetTimeFormat(Texts.TimeFormat, Texts.AMText, Texts.PMText));
+      return TimeStampToFormattedStr(Source.GetAsTimeStamp(), Texts.Date, Texts.Time);
     default:
       return Source.GetAsString();
   }
@@ -85,20 +86,19 @@ bool CastReadValue(TORVValue& Target, TORVValue& Source, const TORVCastFormats& 
     }
     case dtDate: {
       int32_t Value = 0;
-      Read = FormattedStrToDate(Text, GetDateFormat(Texts.DateFormat), Value);
+      Read = FormattedStrToDate(Text, Texts.Date, Value);
       if (Read) Target.SetAsDate(Value);
       break;
     }
     case dtTime: {
       int32_t Value = 0;
-      Read = FormattedStrToTime(Text, GetTimeFormat(Texts.TimeFormat, Texts.AMText, Texts.PMText), Value);
+      Read = FormattedStrToTime(Text, Texts.Time, Value);
       if (Read) Target.SetAsTime(Value);
       break;
     }
     case dtTimeStamp: {
       int64_t Value = 0;
-      Read = FormattedStrToTimeStamp(Text, GetDateFormat(Texts.DateFormat),
-                                     GetTimeFormat(Texts.TimeFormat, Texts.AMText, Texts.PMText), Value);
+      Read = FormattedStrToTimeStamp(Text, Texts.Date, Texts.Time, Value);
       if (Read) Target.SetAsTimeStamp(Value);
       break;
     }
@@ -152,6 +152,10 @@ void TORVExprEvaluator::EvaluateCAST(TORVExprToken* Token) {
     Take(CastSlot(Booleans, BooleanTrueSlot), Texts.TrueText);
     Take(CastSlot(Booleans, BooleanFalseSlot), Texts.FalseText);
   }
+  // Both masks are compiled whichever the types need, so that a mask that
+  // makes no date or time is refused on every row alike.
+  Texts.Date = GetDateFormat(Texts.DateFormat);
+  Texts.Time = GetTimeFormat(Texts.TimeFormat, Texts.AMText, Texts.PMText);
 
   TORVValue& Target = *Token->FValue;
   if (IsCastTextTarget(Token)) {
