@@ -57,13 +57,14 @@ void TORVExprEvaluator::BuildOperatorsTable() {
 }
 
 void TORVExprEvaluator::BuildExtOperatorsTable() {
-  // In operator order, toBETWEEN .. toNOTLIKE. The text-search operators
-  // are not evaluated here yet: their entries stay empty.
+  // In operator order, toBETWEEN .. toNOTLIKE.
   FExtOperatorsTable = {
-      &TORVExprEvaluator::EvaluateBETWEEN, nullptr, nullptr, &TORVExprEvaluator::EvaluateIN,
-      &TORVExprEvaluator::EvaluateISNOTNULL, &TORVExprEvaluator::EvaluateISNULL, &TORVExprEvaluator::EvaluateLIKE,
-      &TORVExprEvaluator::EvaluateNOTBETWEEN, nullptr, nullptr, &TORVExprEvaluator::EvaluateNOTIN,
-      &TORVExprEvaluator::EvaluateNOTLIKE,
+      &TORVExprEvaluator::EvaluateBETWEEN,     &TORVExprEvaluator::EvaluateCONTAINS,
+      &TORVExprEvaluator::EvaluateCONTAINSANY, &TORVExprEvaluator::EvaluateIN,
+      &TORVExprEvaluator::EvaluateISNOTNULL,   &TORVExprEvaluator::EvaluateISNULL,
+      &TORVExprEvaluator::EvaluateLIKE,        &TORVExprEvaluator::EvaluateNOTBETWEEN,
+      &TORVExprEvaluator::EvaluateNOTCONTAINS, &TORVExprEvaluator::EvaluateNOTCONTAINSANY,
+      &TORVExprEvaluator::EvaluateNOTIN,       &TORVExprEvaluator::EvaluateNOTLIKE,
   };
 }
 
@@ -110,6 +111,7 @@ void TORVExprEvaluator::BuildFunctionsTable() {
   Set(toIFNULL, &TORVExprEvaluator::EvaluateIFNULL);
   Set(toNULLIF, &TORVExprEvaluator::EvaluateNULLIF);
   Set(toCOALESCE, &TORVExprEvaluator::EvaluateCOALESCE);
+  Set(toCAST, &TORVExprEvaluator::EvaluateCAST);
   // CASEOPTION, CASERESULT, EXTRACT and TRIM stay empty for good: the CASE
   // routine walks its option and result lists itself, and the compiler
   // turns EXTRACT and TRIM into their specific operators.
@@ -332,10 +334,15 @@ void TORVExprEvaluator::EvaluateSUMSQUARE(TORVExprToken* /*Token*/) {}
 void TORVExprEvaluator::EvaluateInQuery(TORVExprToken* /*Left*/, int32_t /*PartialLength*/,
                                         TORVExprToken* /*InToken*/, TORVExprToken* /*QueryToken*/) {}
 void TORVExprEvaluator::EvaluateExistsQuery(TORVExprToken* /*QueryToken*/, TORVExprToken* /*ExistsToken*/) {}
+// Left empty, a text search would answer with the previous row's value.
 void TORVExprEvaluator::EvaluateContainsText(TORVExprToken* /*Column*/, TORVExprToken* /*SearchText*/,
-                                             TORVExprToken* /*Token*/) {}
+                                             TORVExprToken* Token) {
+  RaiseNoRoutineError(Token);
+}
 void TORVExprEvaluator::EvaluateContainsAnyText(TORVExprToken* /*Column*/, TORVExprToken* /*SearchText*/,
-                                                TORVExprToken* /*Token*/) {}
+                                                TORVExprToken* Token) {
+  RaiseNoRoutineError(Token);
+}
 void TORVExprEvaluator::EvaluateError(TORVExprToken* /*Token*/) {}
 void TORVExprEvaluator::EvaluateABORTED(TORVExprToken* Token) { Token->FValue->SetAsBoolean(false); }
 void TORVExprEvaluator::EvaluateCursorAttribute(TORVExprToken* /*Token*/) {}

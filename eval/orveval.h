@@ -79,6 +79,9 @@ class TORVExprEvaluator : public TORVBaseObject {
   virtual void EvaluateInQuery(TORVExprToken* Left, int32_t PartialLength, TORVExprToken* InToken,
                                TORVExprToken* QueryToken);
   virtual void EvaluateExistsQuery(TORVExprToken* QueryToken, TORVExprToken* ExistsToken);
+  // Set the Boolean of Token (CONTAINS or CONTAINS ANY, or their NOT form,
+  // which negates it afterwards). Base: the engine error naming the
+  // operator, since searching text needs the session's text indexes.
   virtual void EvaluateContainsText(TORVExprToken* Column, TORVExprToken* SearchText, TORVExprToken* Token);
   virtual void EvaluateContainsAnyText(TORVExprToken* Column, TORVExprToken* SearchText, TORVExprToken* Token);
   virtual void EvaluateError(TORVExprToken* Token);
@@ -124,6 +127,13 @@ class TORVExprEvaluator : public TORVBaseObject {
   void EvaluateNOTLIKE(TORVExprToken* Token);
   void EvaluateISNULL(TORVExprToken* Token);
   void EvaluateISNOTNULL(TORVExprToken* Token);
+  // The text searches: NULL when the column is; otherwise the search text
+  // is evaluated and EvaluateContainsText or EvaluateContainsAnyText
+  // answers, which the NOT forms negate.
+  void EvaluateCONTAINS(TORVExprToken* Token);
+  void EvaluateNOTCONTAINS(TORVExprToken* Token);
+  void EvaluateCONTAINSANY(TORVExprToken* Token);
+  void EvaluateNOTCONTAINSANY(TORVExprToken* Token);
 
   // Conditional functions (orvevalpredicate.cpp): only the operands that
   // decide, or that are chosen, are evaluated.
@@ -132,6 +142,11 @@ class TORVExprEvaluator : public TORVBaseObject {
   void EvaluateIFNULL(TORVExprToken* Token);
   void EvaluateNULLIF(TORVExprToken* Token);
   void EvaluateCOALESCE(TORVExprToken* Token);
+
+  // CAST (orvevalcast.cpp): a plain conversion, or with DATE FORMAT, TIME
+  // FORMAT, DECIMAL CHAR or BOOLEAN clauses a formatted one. Text that the
+  // formats cannot read raises the conversion error.
+  void EvaluateCAST(TORVExprToken* Token);
 
   // Arithmetic, chosen by the operands' data types (orvevalarith.cpp).
   // Integer arithmetic wraps; division and remainder by zero give NULL.
@@ -186,6 +201,8 @@ class TORVExprEvaluator : public TORVBaseObject {
   bool TestBetween(TORVExprToken* Token, bool& Result);
   bool TestInList(TORVExprToken* Token, bool& Result);
   bool TestLike(TORVExprToken* Token, bool& Result);
+  // The same for the text searches, through the virtual operation.
+  bool TestContains(TORVExprToken* Token, bool AnyWord, bool& Result);
   // Evaluates Source into the node's value, converted to the node's type.
   void TakeResult(TORVExprToken* Token, TORVExprToken* Source);
 

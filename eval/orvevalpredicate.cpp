@@ -1,7 +1,7 @@
-// The predicates BETWEEN, IN, LIKE and IS NULL, and the conditional
-// functions CASE, IIF, IFNULL, NULLIF and COALESCE. Every comparison made
-// here follows the collation of the first operand's node; case-insensitivity
-// comes from that collation alone.
+// The predicates BETWEEN, IN, LIKE, IS NULL and CONTAINS, and the
+// conditional functions CASE, IIF, IFNULL, NULLIF and COALESCE. Every
+// comparison made here follows the collation of the first operand's node;
+// case-insensitivity comes from that collation alone.
 #include "core/orvcollation.h"
 #include "core/orvvalue.h"
 #include "eval/orveval.h"
@@ -183,6 +183,47 @@ void TORVExprEvaluator::EvaluateLIKE(TORVExprToken* Token) {
 void TORVExprEvaluator::EvaluateNOTLIKE(TORVExprToken* Token) {
   bool Result = false;
   if (TestLike(Token, Result)) Token->FValue->SetAsBoolean(!Result);
+}
+
+bool TORVExprEvaluator::TestContains(TORVExprToken* Token, bool AnyWord, bool& Result) {
+  TORVExprToken* Column = Token->GetArgument(0);
+  EvaluateNextToken(Column);
+  if (Column->FValue->GetNull()) {
+    // The search text is not evaluated at all.
+    Token->FValue->SetAsNull(true);
+    return false;
+  }
+  TORVExprToken* SearchText = Token->GetArgument(1);
+  EvaluateNextToken(SearchText);
+  if (AnyWord) {
+    EvaluateContainsAnyText(Column, SearchText, Token);
+  } else {
+    EvaluateContainsText(Column, SearchText, Token);
+  }
+  // The search sets the answer, NULL included.
+  if (Token->FValue->GetNull()) return false;
+  Result = Token->FValue->GetAsBoolean();
+  return true;
+}
+
+void TORVExprEvaluator::EvaluateCONTAINS(TORVExprToken* Token) {
+  bool Result = false;
+  TestContains(Token, false, Result);
+}
+
+void TORVExprEvaluator::EvaluateCONTAINSANY(TORVExprToken* Token) {
+  bool Result = false;
+  TestContains(Token, true, Result);
+}
+
+void TORVExprEvaluator::EvaluateNOTCONTAINS(TORVExprToken* Token) {
+  bool Result = false;
+  if (TestContains(Token, false, Result)) Token->FValue->SetAsBoolean(!Result);
+}
+
+void TORVExprEvaluator::EvaluateNOTCONTAINSANY(TORVExprToken* Token) {
+  bool Result = false;
+  if (TestContains(Token, true, Result)) Token->FValue->SetAsBoolean(!Result);
 }
 
 void TORVExprEvaluator::EvaluateISNULL(TORVExprToken* Token) {

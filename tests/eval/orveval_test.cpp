@@ -659,5 +659,155 @@ TEST(EvalPredicates, InListOfParametersFollowsNewParameterValues) {
   Evaluator.Reset(In.Get());
 }
 
+// An evaluator whose text searches answer Answer (nullopt for NULL) and
+// record which search ran, with what; the search text is CURRENT_USER,
+// counted by the base class.
+class TSearchingEvaluator : public TCountingEvaluator {
+ public:
+  void EvaluateContainsText(TORVExprToken* Column, TORVExprToken* SearchText, TORVExprToken* Token) override {
+    Answer(u"Text", Column, SearchText, Token);
+  }
+  void EvaluateContainsAnyText(TORVExprToken* Column, TORVExprToken* SearchText, TORVExprToken* Token) override {
+    Answer(u"AnyText", Column, SearchText, Token);
+  }
+
+  std::optional<bool> Result;
+  TORVString Reached;
+
+ private:
+  void Answer(const TORVString& Search, TORVExprToken* Column, TORVExprToken* SearchText, TORVExprToken* Token) {
+    // The column and the search text arrive evaluated, as the node's first
+    // and second arguments.
+    const bool Arguments = Column == Token->GetArgument(0) && SearchText == Token->GetArgument(1) &&
+                           SearchText->FValue != nullptr && SearchText->FValue->GetAsString() == User;
+    Reached = Arguments ? Search : u"?";
+    if (Result) {
+      Token->FValue->SetAsBoolean(*Result);
+    } else {
+      Token->FValue->SetAsNull(true);
+    }
+  }
+};
+
+// CONTAINS and CONTAINS ANY hand the evaluated column and search text to
+// the session's search, whose answer the NOT forms negate; a NULL column is
+// NULL without evaluating the search text or searching, and a NULL answer
+// stays NULL.
+TEST(EvalPredicates, TextSearchesReachTheSessionsSearch) {
+  struct TCase {
+    const char* Op;
+    bool NullColumn;
+    std::optional<bool> Answer;
+    const char16_t* Reached;
+    const char* Result;
+  };
+  const TCase Cases[] = {
+      {"CONTAINS", false, true, u"Text", "Boolean TRUE"},
+      {"CONTAINS", false, false, u"Text", "Boolean FALSE"},
+      {"CONTAINS", false, std::nullopt, u"Text", "Boolean NULL"},
+      {"NOTCONTAINS", false, true, u"Text", "Boolean FALSE"},
+      {"NOTCONTAINS", false, false, u"Text", "Boolean TRUE"},
+      {"NOTCONTAINS", false, std::nullopt, u"Text", "Boolean NULL"},
+      {"CONTAINSANY", false, true, u"AnyText", "Boolean TRUE"},
+      {"CONTAINSANY", false, false, u"AnyText", "Boolean FALSE"},
+      {"NOTCONTAINSANY", false, true, u"AnyText", "Boolean FALSE"},
+      {"NOTCONTAINSANY", false, false, u"AnyText", "Boolean TRUE"},
+      {"NOTCONTAINSANY", false, std::nullopt, u"AnyText", "Boolean NULL"},
+      {"CONTAINS", true, true, u"", "Boolean NULL"},
+      {"NOTCONTAINS", true, true, u"", "Boolean NULL"},
+      {"CONTAINSANY", true, false, u"", "Boolean NULL"},
+      {"NOTCONTAINSANY", true, false, u"", "Boolean NULL"},
+  };
+  for (const TCase& Case : Cases) {
+    // The column stands as a constant; a NULL constant is written typeless.
+    const std::string Sexp = std::string("(EXTBINARY :op ") + Case.Op + " :type 4 " +
+                             (Case.NullColumn ? "(CONST :text \"NULL\")" : "(CONST :text \"a b\" :type 1 :len 3)") +
+                             " (FUNCREF :op CURUSER :type 1))";
+    SCOPED_TRACE(Sexp);
+    TORVPartialTree Tree(ReadTokens(Utf8ToString(Sexp)));
+    TSearchingEvaluator Evaluator;
+    Evaluator.Result = Case.Answer;
+    Evaluator.Initialize(Tree.Get());
+    // Twice, as for two rows: the second answer is the search's again.
+    for (int32_t Row = 0; Row < 2; ++Row) {
+      Evaluator.Reached.clear();
+      Evaluator.Calls = 0;
+      EXPECT_EQ(Evaluate(Evaluator, Tree.Get()), Case.Result);
+      EXPECT_EQ(Evaluator.Reached, Case.Reached);
+      EXPECT_EQ(Evaluator.Calls, Case.NullColumn ? 0 : 1);
+    }
+    Evaluator.Reset(Tree.Get());
+  }
+}
+
+// The base evaluator has no text indexes to search: a text search is the
+// engine error naming its operator, never an answer left from an earlier
+// row.
+TEST(EvalPredicates, BaseEvaluatorRefusesTextSearches) {
+  TORVExprEvaluator Evaluator(CharacterSetUnicode);
+  for (const char* Op : {"CONTAINS", "NOTCONTAINS", "CONTAINSANY", "NOTCONTAINSANY"}) {
+    SCOPED_TRACE(Op);
+    TORVPartialTree Tree(ReadTokens(Utf8ToString(std::string("(EXTBINARY :op ") + Op +
+                                                 " :type 4 (CONST :text \"a b\" :type 1 :len 3)"
+                                                 " (CONST :text \"a\" :type 1 :len 1))")));
+    try {
+      Evaluator.Evaluate(Tree.Get());
+      ADD_FAILURE() << "evaluated";
+    } catch (const EORVException& E) {
+      EXPECT_EQ(E.ErrorCode(), ORV_SQL_ERROR.Code);
+      EXPECT_NE(E.ErrorMsg().find(u"operator " + IntToString(Tree->FTokenOperator) + u" "), TORVString::npos)
+          << StringToUtf8(E.ErrorMsg());
+    }
+    // A NULL column is NULL before any search.
+    TORVPartialTree Null(ReadTokens(Utf8ToString(std::string("(EXTBINARY :op ") + Op +
+                                                 " :type 4 (CONST :text \"NULL\")"
+                                                 " (CONST :text \"a\" :type 1 :len 1))")));
+    EXPECT_EQ(Evaluate(Evaluator, Null.Get()), "Boolean NULL");
+    Evaluator.Reset(Tree.Get());
+    Evaluator.Reset(Null.Get());
+  }
+}
+
+// A formatted CAST evaluated row after row: each row's text is read
+// afresh, and a row whose text the format cannot read raises the
+// conversion error instead of answering with the row before's date.
+TEST(EvalCast, EveryRowIsReadAfreshAndUnreadableTextRaises) {
+  test::TORVEvalExpr Expr("CAST(Name AS DATE DATE FORMAT 'dd.mm.yyyy')");
+  TORVExprToken* Name = Expr.Root()->GetArgument(0);
+  ASSERT_EQ(Name->FTokenType, ttCOLUMNREF);
+  TORVExprEvaluator Evaluator(CharacterSetUnicode);
+  Evaluator.Initialize(Expr.Root());
+  Evaluator.GetValue(Name);
+  struct TRow {
+    const char16_t* Text;  // nil for NULL
+    const char* Result;    // nil for the conversion error
+  };
+  const TRow Rows[] = {
+      {u"31.12.2024", "Date 2024-12-31"}, {u"xx.12.2024", nullptr}, {u"01.02.2023", "Date 2023-02-01"},
+      {u"", nullptr},                     {nullptr, "Date NULL"},  {u"31.02.2024", nullptr},
+      {u"29.02.2024", "Date 2024-02-29"},
+  };
+  for (const TRow& Row : Rows) {
+    SCOPED_TRACE(Row.Text != nullptr ? StringToUtf8(Row.Text) : std::string("NULL"));
+    if (Row.Text != nullptr) {
+      Name->FValue->SetAsString(Row.Text);
+    } else {
+      Name->FValue->SetAsNull(true);
+    }
+    if (Row.Result != nullptr) {
+      EXPECT_EQ(Evaluate(Evaluator, Expr.Root()), Row.Result);
+      continue;
+    }
+    try {
+      Evaluator.Evaluate(Expr.Root());
+      ADD_FAILURE() << "read as " << test::ValueText(*Expr.Root()->FValue);
+    } catch (const EORVException& E) {
+      EXPECT_EQ(E.ErrorCode(), ORV_VALUE_ERROR.Code);
+      EXPECT_NE(E.ErrorMsg().find(Row.Text), TORVString::npos) << StringToUtf8(E.ErrorMsg());
+    }
+  }
+  Evaluator.Reset(Expr.Root());
+}
+
 }  // namespace
 }  // namespace orv

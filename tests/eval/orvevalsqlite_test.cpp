@@ -46,21 +46,20 @@ class TExpressionGenerator {
         return Join(Boolean(Depth - 1), Op, Boolean(Depth - 1));
       }
       case 6:
-      case 7: {
-        const char* Op = Pick == 6 ? " = " : " < ";
-        return Join(Integer(Depth - 1), Op, Integer(Depth - 1));
-      }
+      case 7:
+        return Join(Integer(Depth - 1), Comparison(), Integer(Depth - 1));
       case 8: {
         const char* Op = FRandom() % 2 == 0 ? " IS NULL" : " IS NOT NULL";
-        TExpression Operand = FRandom() % 2 == 0 ? Integer(Depth - 1) : Text();
+        TExpression Operand = FRandom() % 2 == 0 ? Integer(Depth - 1) : TextValue(Depth - 1);
         return {"(" + Operand.Engine + Op + ")", "(" + Operand.SQLite + Op + ")", std::nullopt};
       }
       case 9: {
         // Non-NULL bounds, in either order: there the NULL rules agree.
         const char* Op = FRandom() % 2 == 0 ? " BETWEEN " : " NOT BETWEEN ";
-        const std::string Low = std::to_string(FRandom() % 10);
-        const std::string High = std::to_string(FRandom() % 10);
-        TExpression Operand = Integer(Depth - 1);
+        const bool Texts = FRandom() % 3 == 0;
+        TExpression Operand = Texts ? TextValue(Depth - 1) : Integer(Depth - 1);
+        const std::string Low = Texts ? Literal() : std::to_string(FRandom() % 10);
+        const std::string High = Texts ? Literal() : std::to_string(FRandom() % 10);
         return {"(" + Operand.Engine + Op + Low + " AND " + High + ")",
                 "(" + Operand.SQLite + Op + Low + " AND " + High + ")", std::nullopt};
       }
@@ -68,29 +67,40 @@ class TExpressionGenerator {
         // Lists without NULL items, where NULL items would answer
         // differently on purpose.
         const char* Op = FRandom() % 2 == 0 ? " IN (" : " NOT IN (";
+        const bool Texts = FRandom() % 3 == 0;
         std::string List;
         for (uint32_t Items = 1 + FRandom() % 5; Items > 0; --Items) {
-          List += std::to_string(FRandom() % 10) + (Items > 1 ? ", " : ")");
+          List += (Texts ? Literal() : std::to_string(FRandom() % 10)) + (Items > 1 ? ", " : ")");
         }
-        TExpression Operand = Integer(Depth - 1);
+        TExpression Operand = Texts ? TextValue(Depth - 1) : Integer(Depth - 1);
         return {"(" + Operand.Engine + Op + List + ")", "(" + Operand.SQLite + Op + List + ")", std::nullopt};
       }
-      case 11:
-      case 12: {
+      case 11: {
         // Patterns are never empty: an empty pattern matches nothing here.
         const char* Op = FRandom() % 2 == 0 ? " LIKE " : " NOT LIKE ";
-        return Join(Text(), Op, Text("ab_%", 1));
+        return Join(TextValue(Depth - 1), Op, Text("ab_%", 1));
       }
-      case 13: {
-        const char* Op = FRandom() % 2 == 0 ? " = " : " < ";
-        return Join(Text(), Op, Text());
+      case 12: {
+        // An escape character before a wildcard or before itself, over
+        // texts that hold the wildcards as characters.
+        const char* Op = FRandom() % 2 == 0 ? " LIKE " : " NOT LIKE ";
+        const char* Pieces[] = {"a", "b", "_", "%", "!_", "!%", "!!"};
+        std::string Pattern = "'";
+        for (uint32_t Count = 1 + FRandom() % 4; Count > 0; --Count) Pattern += Pieces[FRandom() % 7];
+        Pattern += "'";
+        TExpression Tested = Text("ab_%!");
+        return {"(" + Tested.Engine + Op + Pattern + " ESCAPE '!')",
+                "(" + Tested.SQLite + Op + Pattern + " ESCAPE '!')", std::nullopt};
       }
+      case 13:
+        return Join(TextValue(Depth - 1), Comparison(), TextValue(Depth - 1));
       default:
         return Conditional(Depth - 1, [this](int32_t Inner) { return Boolean(Inner); });
     }
   }
 
-  // CASE, IF, IFNULL, COALESCE and NULLIF over Boolean or integer operands.
+  // CASE, IF, IFNULL, COALESCE and NULLIF over Boolean, integer or text
+  // operands.
   template <typename TOperand>
   TExpression Conditional(int32_t Depth, TOperand Operand) {
     switch (FRandom() % 5) {
@@ -137,13 +147,25 @@ class TExpressionGenerator {
   // is made of, from MinLength to 3 of them.
   TExpression Text(const char* Chars = "abA", uint32_t MinLength = 0) {
     if (FRandom() % 6 == 0) return {"Name", "NULL", std::nullopt};
-    std::string Literal = "'";
+    const std::string Quoted = Literal(Chars, MinLength);
+    return {Quoted, Quoted, std::nullopt};
+  }
+
+  // A text literal, never NULL.
+  std::string Literal(const char* Chars = "abA", uint32_t MinLength = 0) {
+    std::string Quoted = "'";
     const uint32_t Count = static_cast<uint32_t>(std::char_traits<char>::length(Chars));
     for (uint32_t Length = MinLength + FRandom() % (4 - MinLength); Length > 0; --Length) {
-      Literal += Chars[FRandom() % Count];
+      Quoted += Chars[FRandom() % Count];
     }
-    Literal += "'";
-    return {Literal, Literal, std::nullopt};
+    Quoted += "'";
+    return Quoted;
+  }
+
+  // A text, or at times a conditional choosing between texts.
+  TExpression TextValue(int32_t Depth) {
+    return Depth > 0 && FRandom() % 4 == 0 ? Conditional(Depth - 1, [this](int32_t Inner) { return TextValue(Inner); })
+                                           : Text();
   }
 
   TExpression Arithmetic(int32_t Depth) {
@@ -168,6 +190,11 @@ class TExpressionGenerator {
   }
 
  private:
+  const char* Comparison() {
+    const char* Ops[] = {" = ", " <> ", " < ", " <= ", " > ", " >= "};
+    return Ops[FRandom() % 6];
+  }
+
   static TExpression Call(const char* Name, const TExpression& First, const TExpression& Second) {
     return {std::string(Name) + "(" + First.Engine + ", " + Second.Engine + ")",
             std::string(Name) + "(" + First.SQLite + ", " + Second.SQLite + ")", std::nullopt};
@@ -195,8 +222,9 @@ std::string EngineAnswer(const std::string& Sql) {
 }
 
 // Random expressions over TRUE, FALSE, NULL, small integers and short ASCII
-// texts, built from AND, OR, NOT, =, <, +, -, *, IS NULL, BETWEEN, IN, LIKE
-// and the conditional functions, give SQLite's answers, NULL included.
+// texts, built from AND, OR, NOT, the six comparisons, +, -, *, IS NULL,
+// BETWEEN, IN, LIKE with and without ESCAPE and the conditional functions,
+// give SQLite's answers, NULL included.
 TEST(EvalAgainstSQLite, RandomLogicAndArithmeticGiveSQLitesAnswers) {
   const uint32_t Seed = test::TestSeed(20261211);
   SCOPED_TRACE("seed " + std::to_string(Seed) + " (ORV_TEST_SEED repeats it)");
@@ -207,7 +235,10 @@ TEST(EvalAgainstSQLite, RandomLogicAndArithmeticGiveSQLitesAnswers) {
   std::mt19937 Shape(Seed + 1);
   for (int32_t Round = 0; Round < 1500; ++Round) {
     const int32_t Depth = 1 + static_cast<int32_t>(Shape() % 5);
-    const TExpression Expression = Shape() % 3 == 0 ? Generator.Integer(Depth) : Generator.Boolean(Depth);
+    const uint32_t Kind = Shape() % 4;
+    const TExpression Expression = Kind == 0   ? Generator.Integer(Depth)
+                                   : Kind == 1 ? Generator.TextValue(Depth)
+                                               : Generator.Boolean(Depth);
     SCOPED_TRACE(Expression.Engine);
     ASSERT_EQ(EngineAnswer(Expression.Engine), SQLite.SelectValue(Expression.SQLite)) << Expression.SQLite;
   }
