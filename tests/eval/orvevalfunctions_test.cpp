@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <functional>
+#include <random>
 #include <regex>
 #include <set>
 #include <string>
@@ -13,6 +16,7 @@
 #include "sql/orvparser.h"
 #include "tests/eval/orvevaltest.h"
 #include "tests/support/orvsqltreedump.h"
+#include "tests/support/orvtestseed.h"
 
 namespace orv {
 namespace {
@@ -41,6 +45,121 @@ TEST(EvalFunctions, IntervalFieldsFollowTheSubtype) {
         std::string("(FUNCREF :op ") + Case.Field + " :type 6 (CONST :text " + Case.Interval + "))";
     SCOPED_TRACE(Tree);
     EXPECT_EQ(test::EvaluateForCorpus(Tree, true), Case.Expected);
+  }
+}
+
+// The text functions against plain models of their rules, over random
+// short texts of few letters (so that searches often hit) and counts and
+// positions around and beyond the texts' ends, negative ones included.
+TEST(EvalFunctions, TextFunctionsAnswerLikeTheirModels) {
+  using TText = std::u16string;
+  struct TInputs {
+    TText S, T, U;
+    int32_t N = 0, P = 0;
+  };
+  auto Substring = [](const TText& S, int64_t From, int64_t Count) {
+    From = std::max<int64_t>(From, 1);
+    Count = std::max<int64_t>(Count, 0);
+    return From > static_cast<int64_t>(S.size()) ? TText() : S.substr(static_cast<std::size_t>(From - 1),
+                                                                       static_cast<std::size_t>(Count));
+  };
+  auto TrimModel = [](TText S, const TText& T, bool Leading, bool Trailing) {
+    if (T.empty()) return S;
+    while (Leading && S.size() >= T.size() && S.compare(0, T.size(), T) == 0) S.erase(0, T.size());
+    while (Trailing && S.size() >= T.size() && S.compare(S.size() - T.size(), T.size(), T) == 0)
+      S.erase(S.size() - T.size());
+    return S;
+  };
+  auto Occurrences = [](const TText& S, const TText& T) {
+    std::vector<std::size_t> Found;
+    if (T.empty()) return Found;
+    for (std::size_t At = S.find(T); At != TText::npos; At = S.find(T, At + T.size())) Found.push_back(At);
+    return Found;
+  };
+  struct TCase {
+    const char* Op;
+    const char* Arguments;  // which input each argument takes: S, T, U (texts), N, P (integers)
+    bool TextResult;
+    std::function<TText(const TInputs&)> Model;
+  };
+  const TCase Cases[] = {
+      {"LEFT", "SN", true, [&](const TInputs& I) { return Substring(I.S, 1, I.N); }},
+      {"RIGHT", "SN", true,
+       [](const TInputs& I) { return I.S.substr(I.S.size() - std::min<std::size_t>(I.S.size(), std::max(I.N, 0))); }},
+      {"SUBSTRING", "SPN", true, [&](const TInputs& I) { return Substring(I.S, I.P, I.N); }},
+      {"SUBSTRING", "SP", true,
+       [&](const TInputs& I) {
+         const int64_t From = std::max(I.P, 1);
+         return Substring(I.S, From, static_cast<int64_t>(I.S.size()) - From + 1);
+       }},
+      {"REPEATSTR", "SN", true,
+       [](const TInputs& I) {
+         TText R;
+         for (int32_t K = 0; K < I.N; ++K) R += I.S;
+         return R;
+       }},
+      {"TRIMBOTH", "TS", true, [&](const TInputs& I) { return TrimModel(I.S, I.T, true, true); }},
+      {"TRIMLEADING", "TS", true, [&](const TInputs& I) { return TrimModel(I.S, I.T, true, false); }},
+      {"TRIMTRAILING", "TS", true, [&](const TInputs& I) { return TrimModel(I.S, I.T, false, true); }},
+      {"REPLACE", "TUS", true,
+       [&](const TInputs& I) {
+         TText R;
+         std::size_t Done = 0;
+         for (std::size_t At : Occurrences(I.S, I.T)) {
+           R += I.S.substr(Done, At - Done) + I.U;
+           Done = At + I.T.size();
+         }
+         return R + I.S.substr(Done);
+       }},
+      {"POS", "TS", false,
+       [&](const TInputs& I) {
+         const auto Found = Occurrences(I.S, I.T);
+         return IntToString(Found.empty() ? 0 : static_cast<int32_t>(Found.front()) + 1);
+       }},
+      {"OCCURS", "TS", false,
+       [&](const TInputs& I) { return IntToString(static_cast<int32_t>(Occurrences(I.S, I.T).size())); }},
+  };
+  const uint32_t Seed = test::TestSeed(20261211);
+  SCOPED_TRACE("seed " + std::to_string(Seed) + " (ORV_TEST_SEED repeats it)");
+  std::mt19937 Random(Seed);
+  auto Pick = [&Random](int32_t Low, int32_t High) {
+    return std::uniform_int_distribution<int32_t>(Low, High)(Random);
+  };
+  auto RandomText = [&](int32_t Longest) {
+    TText Text(static_cast<std::size_t>(Pick(0, Longest)), u'a');
+    for (char16_t& C : Text) C = u"abx"[Pick(0, 2)];
+    return Text;
+  };
+  TORVExprEvaluator Evaluator(CharacterSetUnicode);
+  for (const TCase& Case : Cases) {
+    std::u16string Tree = u"(FUNCREF :op " + Utf8ToString(Case.Op);
+    Tree += Case.TextResult ? u" :type 1 :len 200" : u" :type 6";
+    for (const char* A = Case.Arguments; *A != 0; ++A) {
+      Tree += *A == 'N' || *A == 'P' ? u" (DYNPARAMREF :type 6)" : u" (DYNPARAMREF :type 1 :len 20)";
+    }
+    TORVPartialTree Root(test::ReadTokens(Tree + u")"));
+    Evaluator.Initialize(Root.Get());
+    for (int32_t Row = 0; Row < 300; ++Row) {
+      TInputs Inputs{RandomText(8), RandomText(2), RandomText(3), Pick(-2, 10), Pick(-2, 10)};
+      std::string Given;
+      for (int32_t K = 0; Case.Arguments[K] != 0; ++K) {
+        TORVExprToken* Argument = Root->GetArgument(K);
+        Evaluator.GetValue(Argument);
+        switch (Case.Arguments[K]) {
+          case 'S': Argument->FValue->SetAsString(Inputs.S); break;
+          case 'T': Argument->FValue->SetAsString(Inputs.T); break;
+          case 'U': Argument->FValue->SetAsString(Inputs.U); break;
+          case 'N': Argument->FValue->SetAsInteger(Inputs.N); break;
+          default: Argument->FValue->SetAsInteger(Inputs.P); break;
+        }
+        Given += " '" + StringToUtf8(Argument->FValue->GetAsString()) + "'";
+      }
+      SCOPED_TRACE(std::string(Case.Op) + Given);
+      Evaluator.Evaluate(Root.Get());
+      const std::string Expected = (Case.TextResult ? "VarChar " : "Integer ") + StringToUtf8(Case.Model(Inputs));
+      ASSERT_EQ(test::ValueText(*Root->FValue), Expected);
+    }
+    Evaluator.Reset(Root.Get());
   }
 }
 
