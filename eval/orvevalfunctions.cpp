@@ -58,7 +58,7 @@ bool FunctionFiniteResult(long double Value, double& Result) {
 }  // namespace
 
 // ---------------------------------------------------------------------------
-// Numbers
+// Arguments
 
 bool TORVExprEvaluator::EvaluateFirstArgument(TORVExprToken* Token) {
   TORVExprToken* First = Token->GetArgument(FunctionFirstArgumentSlot);
@@ -79,6 +79,9 @@ bool TORVExprEvaluator::EvaluateAllArguments(TORVExprToken* Token) {
   if (AnyNull) Token->FValue->SetAsNull(true);
   return !AnyNull;
 }
+
+// ---------------------------------------------------------------------------
+// Numbers
 
 void TORVExprEvaluator::EvaluateABS(TORVExprToken* Token) {
   if (!EvaluateFirstArgument(Token)) return;
