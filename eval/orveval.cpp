@@ -112,6 +112,56 @@ void TORVExprEvaluator::BuildFunctionsTable() {
   Set(toNULLIF, &TORVExprEvaluator::EvaluateNULLIF);
   Set(toCOALESCE, &TORVExprEvaluator::EvaluateCOALESCE);
   Set(toCAST, &TORVExprEvaluator::EvaluateCAST);
+
+  Set(toABS, &TORVExprEvaluator::EvaluateABS);
+  Set(toROUND, &TORVExprEvaluator::EvaluateROUND);
+  Set(toTRUNCATE, &TORVExprEvaluator::EvaluateTRUNCATE);
+  Set(toCEILING, &TORVExprEvaluator::EvaluateCEILING);
+  Set(toFLOOR, &TORVExprEvaluator::EvaluateFLOOR);
+  Set(toSIGN, &TORVExprEvaluator::EvaluateSIGN);
+  Set(toPI, &TORVExprEvaluator::EvaluatePI);
+  Set(toRAND, &TORVExprEvaluator::EvaluateRAND);
+  Set(toACOS, &TORVExprEvaluator::EvaluateACOS);
+  Set(toASIN, &TORVExprEvaluator::EvaluateASIN);
+  Set(toCOT, &TORVExprEvaluator::EvaluateCOT);
+  Set(toEXP, &TORVExprEvaluator::EvaluateEXP);
+  Set(toLOG, &TORVExprEvaluator::EvaluateLOG);
+  Set(toLOG10, &TORVExprEvaluator::EvaluateLOG10);
+  Set(toATAN, &TORVExprEvaluator::EvaluateATAN);
+  Set(toATAN2, &TORVExprEvaluator::EvaluateATAN2);
+  Set(toCOS, &TORVExprEvaluator::EvaluateCOS);
+  Set(toSIN, &TORVExprEvaluator::EvaluateSIN);
+  Set(toTAN, &TORVExprEvaluator::EvaluateTAN);
+  Set(toDEGREES, &TORVExprEvaluator::EvaluateDEGREES);
+  Set(toRADIANS, &TORVExprEvaluator::EvaluateRADIANS);
+  Set(toPOWER, &TORVExprEvaluator::EvaluatePOWER);
+  Set(toSQRT, &TORVExprEvaluator::EvaluateSQRT);
+  Set(toCONCAT, &TORVExprEvaluator::EvaluateCONCAT);
+  Set(toLEFT, &TORVExprEvaluator::EvaluateLEFT);
+  Set(toRIGHT, &TORVExprEvaluator::EvaluateRIGHT);
+  Set(toLENGTH, &TORVExprEvaluator::EvaluateLENGTH);
+  Set(toLOWER, &TORVExprEvaluator::EvaluateLOWER);
+  Set(toUPPER, &TORVExprEvaluator::EvaluateUPPER);
+  Set(toPOS, &TORVExprEvaluator::EvaluatePOS);
+  Set(toOCCURS, &TORVExprEvaluator::EvaluateOCCURS);
+  Set(toQUOTEDSTR, &TORVExprEvaluator::EvaluateQUOTEDSTR);
+  Set(toREPEATSTR, &TORVExprEvaluator::EvaluateREPEATSTR);
+  Set(toREPLACE, &TORVExprEvaluator::EvaluateREPLACE);
+  Set(toSUBSTRING, &TORVExprEvaluator::EvaluateSUBSTRING);
+  Set(toTRIMBOTH, &TORVExprEvaluator::EvaluateTRIMBOTH);
+  Set(toTRIMLEADING, &TORVExprEvaluator::EvaluateTRIMLEADING);
+  Set(toTRIMTRAILING, &TORVExprEvaluator::EvaluateTRIMTRAILING);
+  for (TORVTokenOperator Field : {toEXTRACTYEAR, toEXTRACTMONTH, toEXTRACTDAY, toEXTRACTHOUR, toEXTRACTMINUTE,
+                                  toEXTRACTSECOND, toEXTRACTMSECOND}) {
+    Set(Field, &TORVExprEvaluator::EvaluateExtractField);
+  }
+  Set(toEXTRACTDAYOFWEEK, &TORVExprEvaluator::EvaluateEXTRACTDAYOFWEEK);
+  Set(toEXTRACTDAYOFYEAR, &TORVExprEvaluator::EvaluateEXTRACTDAYOFYEAR);
+  Set(toEXTRACTWEEK, &TORVExprEvaluator::EvaluateEXTRACTWEEK);
+  Set(toCURDATE, &TORVExprEvaluator::EvaluateCURDATE);
+  Set(toCURTIME, &TORVExprEvaluator::EvaluateCURTIME);
+  Set(toCURTIMESTAMP, &TORVExprEvaluator::EvaluateCURTIMESTAMP);
+  Set(toCURGUID, &TORVExprEvaluator::EvaluateCURGUID);
   // CASEOPTION, CASERESULT, EXTRACT and TRIM stay empty for good: the CASE
   // routine walks its option and result lists itself, and the compiler
   // turns EXTRACT and TRIM into their specific operators.

@@ -158,6 +158,63 @@ class TORVExprEvaluator : public TORVBaseObject {
   void EvaluateNEGATE(TORVExprToken* Token);
   void EvaluateSUBINTERVAL(TORVExprToken* Token);
 
+  // Scalar functions (orvevalfunctions.cpp). A NULL first argument gives
+  // NULL unless said otherwise; a type a function does not know raises the
+  // conversion error.
+  void EvaluateABS(TORVExprToken* Token);
+  void EvaluateROUND(TORVExprToken* Token);
+  void EvaluateTRUNCATE(TORVExprToken* Token);
+  void EvaluateCEILING(TORVExprToken* Token);
+  void EvaluateFLOOR(TORVExprToken* Token);
+  void EvaluateSIGN(TORVExprToken* Token);
+  void EvaluatePI(TORVExprToken* Token);
+  void EvaluateRAND(TORVExprToken* Token);
+  // NULL where the result is not a finite Double.
+  void EvaluateACOS(TORVExprToken* Token);
+  void EvaluateASIN(TORVExprToken* Token);
+  void EvaluateCOT(TORVExprToken* Token);
+  void EvaluateEXP(TORVExprToken* Token);
+  void EvaluateLOG(TORVExprToken* Token);
+  void EvaluateLOG10(TORVExprToken* Token);
+  // The floating-point error where the result is not a finite Double.
+  void EvaluateATAN(TORVExprToken* Token);
+  void EvaluateATAN2(TORVExprToken* Token);
+  void EvaluateCOS(TORVExprToken* Token);
+  void EvaluateSIN(TORVExprToken* Token);
+  void EvaluateTAN(TORVExprToken* Token);
+  void EvaluateDEGREES(TORVExprToken* Token);
+  void EvaluateRADIANS(TORVExprToken* Token);
+  void EvaluatePOWER(TORVExprToken* Token);
+  void EvaluateSQRT(TORVExprToken* Token);
+  // Texts; a result longer than the largest character length is the range
+  // error, raised before it is built.
+  void EvaluateCONCAT(TORVExprToken* Token);
+  void EvaluateLEFT(TORVExprToken* Token);
+  void EvaluateRIGHT(TORVExprToken* Token);
+  void EvaluateLENGTH(TORVExprToken* Token);
+  void EvaluateLOWER(TORVExprToken* Token);
+  void EvaluateUPPER(TORVExprToken* Token);
+  void EvaluatePOS(TORVExprToken* Token);
+  void EvaluateOCCURS(TORVExprToken* Token);
+  void EvaluateQUOTEDSTR(TORVExprToken* Token);
+  void EvaluateREPEATSTR(TORVExprToken* Token);
+  void EvaluateREPLACE(TORVExprToken* Token);
+  void EvaluateSUBSTRING(TORVExprToken* Token);
+  void EvaluateTRIMBOTH(TORVExprToken* Token);
+  void EvaluateTRIMLEADING(TORVExprToken* Token);
+  void EvaluateTRIMTRAILING(TORVExprToken* Token);
+  // EXTRACT of YEAR, MONTH, DAY, HOUR, MINUTE, SECOND and MSECOND; the ISO
+  // calendar fields have routines of their own.
+  void EvaluateExtractField(TORVExprToken* Token);
+  void EvaluateEXTRACTDAYOFWEEK(TORVExprToken* Token);
+  void EvaluateEXTRACTDAYOFYEAR(TORVExprToken* Token);
+  void EvaluateEXTRACTWEEK(TORVExprToken* Token);
+  // The clock, read at every evaluation, and a new GUID.
+  void EvaluateCURDATE(TORVExprToken* Token);
+  void EvaluateCURTIME(TORVExprToken* Token);
+  void EvaluateCURTIMESTAMP(TORVExprToken* Token);
+  void EvaluateCURGUID(TORVExprToken* Token);
+
   // Entries that forward to a virtual operation.
   void EvaluateBOF(TORVExprToken* Token);
   void EvaluateEOF(TORVExprToken* Token);
@@ -205,6 +262,16 @@ class TORVExprEvaluator : public TORVBaseObject {
   bool TestContains(TORVExprToken* Token, bool AnyWord, bool& Result);
   // Evaluates Source into the node's value, converted to the node's type.
   void TakeResult(TORVExprToken* Token, TORVExprToken* Source);
+  // Scalar function helpers: False, with the node's value made NULL, when
+  // the first argument (any argument) is NULL.
+  bool EvaluateFirstArgument(TORVExprToken* Token);
+  bool EvaluateAllArguments(TORVExprToken* Token);
+  void EvaluateRoundOrTruncate(TORVExprToken* Token, bool Round);
+  void EvaluateFloatFunction(TORVExprToken* Token, long double (*Function)(long double), bool NullOnError);
+  void EvaluateFloatPair(TORVExprToken* Token, long double (*Function)(long double, long double));
+  bool EvaluateSearchedText(TORVExprToken* Token, TORVString& Sub, TORVString& S);
+  void EvaluateTrim(TORVExprToken* Token, bool Leading, bool Trailing);
+  void EvaluateExtractDay(TORVExprToken* Token, int32_t (*Function)(int32_t));
 
   std::array<TORVEvaluateRoutine, OperatorsTableCount> FOperatorsTable{};
   std::array<TORVEvaluateRoutine, ExtOperatorsTableCount> FExtOperatorsTable{};

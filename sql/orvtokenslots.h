@@ -108,6 +108,8 @@ inline constexpr int32_t SubstringLengthSlot = 2;  // SUBSTRING: the length, or 
 inline constexpr int32_t QuotedStrQuoteSlot = 1;   // QUOTEDSTR: the quote character, or nil
 inline constexpr int32_t RandRangeSlot = 0;        // RAND: the range, or nil
 inline constexpr int32_t InTransDatabaseSlot = 0;  // INTRANSACTION: the database name, or nil
+inline constexpr int32_t RoundPlacesSlot = 1;      // ROUND, TRUNCATE: the decimal places, or nil
+inline constexpr int32_t CurrentMomentUTCSlot = 0;  // CURRENT_DATE, _TIME, _TIMESTAMP: the UTC keyword, or nil
 
 // The CASE function (toICASE): parallel clauses of its options (a toDEFAULT
 // constant for ELSE) and its results.
