@@ -99,7 +99,14 @@ inline constexpr TORVErrorDef ORV_CORRUPT_ERROR{601, u"The %s %s is corrupt (%s)
 // formatted as the full text; the compiled expression formats the rest.
 inline constexpr TORVErrorDef ORV_SQL_ERROR{700, u"An error was found in the %s at line %s and column %s (%s)"};
 
-// 900s: views.
+// 900s: statements and views.
+inline constexpr TORVErrorDef ORV_STATEMENT_ERROR{900,
+                                                u"An error occurred with the statement at line %s and column %s (%s)"};
+// A statement, or a statement for an object kind, that the session's
+// evaluator has no routine for.
+inline constexpr char16_t ORV_NO_STATEMENT_ROUTINE_DETAIL[] = u"The %s statement cannot be run";
+inline constexpr char16_t ORV_NO_OBJECT_KIND_ROUTINE_DETAIL[] =
+    u"The %s statement cannot be run for the object kind %s";
 inline constexpr TORVErrorDef ORV_VIEW_ERROR{902, u"An error occurred with the view %s (%s)"};
 
 // 1000s: cursors, filters and values.
@@ -116,6 +123,9 @@ inline constexpr char16_t ORV_VALUE_CONVERSION_DETAIL[] = u"A conversion error o
 inline constexpr char16_t ORV_CONVERSION_DETAIL[] = u"A conversion error occurred with the value";
 inline constexpr char16_t ORV_VALUE_TRUNCATION_DETAIL[] = u"The value %s would result in truncation";
 inline constexpr char16_t ORV_TRUNCATION_DETAIL[] = u"The value would result in truncation";
+// Details of the errors of arrays and trigger rows (ORV_VALUE_ERROR).
+inline constexpr char16_t ORV_ARRAY_INDEX_DETAIL[] = u"The value %s is out of the range of permissible index values";
+inline constexpr char16_t ORV_ROW_VALUE_DETAIL[] = u"The row value cannot be referenced in an %s operation";
 
 // 1200s: compression.
 inline constexpr TORVErrorDef ORV_COMPRESS_ERROR{1200, u"An error occurred while compressing data (%s)"};

@@ -17,6 +17,7 @@
 
 #include "base/orvtype.h"
 #include "bench/orvbenchalloc.h"
+#include "bench/orvbenchrow.h"
 #include "catalog/orvcolumns.h"
 #include "catalog/orvrowvalues.h"
 #include "core/orvstream.h"
@@ -29,24 +30,8 @@ using orv::bench::GAllocations;
 
 constexpr int32_t kRows = 1000000;
 
-// Row values whose large objects and computed columns are never reached.
-class TBenchRowValues : public TORVRowValues {
- public:
-  using TORVRowValues::TORVRowValues;
-  void ReadBlobStream(int32_t, TORVMemoryStream&, bool) override {}
-  void WriteBlobStream(int32_t, int32_t&, TORVMemoryStream&, int32_t, int32_t&) override {}
-  void Evaluate(TORVExprToken*, TORVValue&) override {}
-};
-
-void AddColumn(TORVColumns& Columns, const char16_t* Name, int32_t DataType, int32_t SubType, int32_t Length) {
-  auto* Column = static_cast<TORVColumn*>(Columns.GetNewObject());
-  Column->SetName(Name);
-  Column->SetID(Columns.GetCount() + 1);
-  Column->SetDataType(DataType);
-  Column->SetSubType(SubType);
-  if (Length != 0) Column->SetLength(Length);
-  Columns.Add(Column);
-}
+using orv::bench::AddColumn;
+using orv::bench::TBenchRowValues;
 
 // kRows buffers of the column list, one after another, each filled through
 // the row values.

@@ -5,22 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/orvstubdbmgr.h"
+
 namespace orv {
 namespace {
 
-class TDatabase : public TORVDatabaseManager {
- public:
-  TORVCursor* OpenTable(const TORVString&, const TORVString&, bool, bool) override { return nullptr; }
-  TORVStatementManager* PrepareStatement(const TORVString&) override { return nullptr; }
-  TORVProcedureManager* PrepareProcedure(const TORVString&) override { return nullptr; }
-  TORVScriptManager* PrepareScript(const TORVString&) override { return nullptr; }
-  void FreeStatementManager(TORVStatementManager*&) override {}
-  void FreeProcedureManager(TORVProcedureManager*&) override {}
-  void FreeScriptManager(TORVScriptManager*&) override {}
-  void StartTransaction(const TORVStringsArray&, int32_t) override {}
-  void Commit(bool, bool) override {}
-  void Rollback() override {}
-};
+using TDatabase = TStubDatabaseManager<>;
 
 // Stands in for whatever a database hands out; says when it goes.
 class TTracked : public TORVHandleObject {
