@@ -3,7 +3,9 @@
 // nodes (arithmetic, comparisons, AND and OR) over three Integer columns
 // and one VarChar column; the harness sets the column nodes' values for
 // each of 1,000,000 rows and evaluates the tree, as a cursor's filter does.
-// A second case leaves the text column out.
+// A second case leaves the text column out; three more test one predicate
+// each: an IN list of 100 constants, a LIKE with a prefix pattern, and a
+// BETWEEN.
 //
 // Reported: EngineToSQLite (the engine's time over SQLite's), the
 // nanoseconds per node, and the heap allocations per evaluation after the
@@ -68,11 +70,14 @@ void TypeTree(TORVExprToken* Token, std::vector<TORVExprToken*> Columns[4]) {
   if (Token == nullptr) return;
   TypeTree(Token->GetLeftToken(), Columns);
   TypeTree(Token->GetRightToken(), Columns);
+  for (int32_t I = 0; I < Token->GetNumArguments(); ++I) TypeTree(Token->GetArgument(I), Columns);
   if (Token->FTokenType == ttCOLUMNREF) {
     const int32_t Index = Token->FName[0] - u'a';
     Token->SetDataType(Index == 3 ? dtCharacter : dtInteger);
     if (Index == 3) Token->SetLength(20);
     Columns[Index].push_back(Token);
+  } else if (Token->FTokenType == ttEXTBINARY) {
+    Token->SetDataType(dtBoolean);
   } else if (Token->FTokenType == ttBINARY) {
     const bool Arithmetic = Token->FTokenOperator == toADD || Token->FTokenOperator == toSUB ||
                             Token->FTokenOperator == toMUL;
