@@ -59,15 +59,6 @@ bool LiesBefore(const TORVExprToken* A, const TORVExprToken* B) {
   return A->FLine < B->FLine || (A->FLine == B->FLine && A->FCol < B->FCol);
 }
 
-// Every column reference under Token in operand order.
-std::vector<TORVExprToken*> ColumnsOf(TORVExprToken* Token) {
-  std::vector<TORVExprToken*> Result;
-  for (TORVExprToken* Column = GetColumnToken(Token, nullptr); Column != nullptr;
-       Column = GetColumnToken(Token, Column)) {
-    Result.push_back(Column);
-  }
-  return Result;
-}
 
 TORVExprToken* NearestAncestor(TORVExprToken* Token, const std::function<bool(const TORVExprToken*)>& Predicate) {
   for (TORVExprToken* Next = Token; Next != nullptr; Next = Next->FUpperToken) {
@@ -442,13 +433,141 @@ TORVExprToken* GetColumnToken(TORVExprToken* Token, const TORVExprToken* After) 
   return nullptr;
 }
 
-bool ReferencesMultipleTables(TORVExprToken* Token) {
+std::vector<TORVExprToken*> ColumnsOf(TORVExprToken* Token) {
+  // Each GetColumnToken after the last one found restarts the walk and
+  // takes the first reference lying after it. No reference walked before
+  // the last one found lies after it (it would have been found first), so
+  // one walk keeping each reference that lies after the last one kept finds
+  // the same ones.
+  std::vector<TORVExprToken*> Result;
+  if (Token == nullptr) return Result;
+  std::vector<const TORVExprToken*> Stack{Token};
+  while (!Stack.empty()) {
+    const TORVExprToken* Next = Stack.back();
+    Stack.pop_back();
+    if (Next->FTokenType == ttCOLUMNREF) {
+      if (Result.empty() || LiesBefore(Result.back(), Next)) Result.push_back(const_cast<TORVExprToken*>(Next));
+      continue;
+    }
+    PushChildrenReversed(Next, Stack);
+  }
+  return Result;
+}
+
+namespace {
+
+// Whether a column of Token's operands or arguments that an operator
+// combines with one of another of its operands are bound to two tables of
+// Query, checked at every node as ReferencesMultipleTables does. It holds
+// where the column references, walked in operand order, lie in the text in
+// that order too (as a parsed condition's do): then the references of every
+// node are all of its walk, and one pass from the leaves up, carrying at
+// most two of the tables each sub-tree's references are bound to, decides
+// what comparing every pair at every node would.
+class TMultipleTablesCheck {
+ public:
+  explicit TMultipleTablesCheck(const TORVExprToken* Query) : FQuery(Query) {}
+
+  // The tables of Query that the references under Token are bound to, at
+  // most two; Found is set when some node combines two of them.
+  struct TTables {
+    const TORVExprToken* First = nullptr;
+    const TORVExprToken* Second = nullptr;
+    bool Columns = false;
+
+    void Add(const TTables& Other) {
+      Columns = Columns || Other.Columns;
+      for (const TORVExprToken* Table : {Other.First, Other.Second}) {
+        if (Table == nullptr || Table == First || Second != nullptr) continue;
+        if (First == nullptr) {
+          First = Table;
+        } else {
+          Second = Table;
+        }
+      }
+    }
+    // Whether a reference here and one in Other are bound to two tables.
+    bool Combines(const TTables& Other) const {
+      return First != nullptr && Other.First != nullptr &&
+             (Second != nullptr || Other.Second != nullptr || First != Other.First);
+    }
+  };
+
+  TTables Visit(const TORVExprToken* Token) {
+    TTables Result;
+    if (Token == nullptr || Found) return Result;
+    if (Token->FTokenType == ttCOLUMNREF) {
+      Result.Columns = true;
+      if (Token->FSourceToken != nullptr && InQuery(Token->FSourceToken)) Result.First = Token->FSourceToken;
+      return Result;
+    }
+    if (Token->FTokenType == ttBINARY) {
+      const TTables Left = Visit(Token->GetLeftToken());
+      const TTables Right = Visit(Token->GetRightToken());
+      if (!IsComparisonOperator(Token->FTokenOperator) && Left.Combines(Right)) Found = true;
+      Result = Left;
+      Result.Add(Right);
+      return Result;
+    }
+    if (Token->FTokenType == ttUNARY) return Visit(Token->GetLeftToken());
+    if (!HasArgumentChildren(Token)) return Result;
+    TTables Reference;
+    TTables Later;
+    for (int32_t I = 0; I < Token->GetNumArguments(); ++I) {
+      const TTables Argument = Visit(Token->GetArgument(I));
+      if (!Reference.Columns) {
+        Reference = Argument;
+      } else {
+        Later.Add(Argument);
+      }
+      Result.Add(Argument);
+    }
+    if (Reference.Combines(Later)) Found = true;
+    return Result;
+  }
+
+  bool Found = false;
+
+ private:
+  bool InQuery(const TORVExprToken* Table) {
+    if (Table != FLastTable) {
+      FLastTable = Table;
+      FLastInQuery = GetParentQueryToken(const_cast<TORVExprToken*>(Table)) == FQuery;
+    }
+    return FLastInQuery;
+  }
+
+  const TORVExprToken* FQuery;
+  const TORVExprToken* FLastTable = nullptr;
+  bool FLastInQuery = false;
+};
+
+// Whether the column references under Token lie in the text in the order
+// they are walked in, each after the one before.
+bool ColumnsInTextOrder(const TORVExprToken* Token) {
+  const TORVExprToken* Last = nullptr;
+  std::vector<const TORVExprToken*> Stack{Token};
+  while (!Stack.empty()) {
+    const TORVExprToken* Next = Stack.back();
+    Stack.pop_back();
+    if (Next->FTokenType == ttCOLUMNREF) {
+      if (Last != nullptr && !LiesBefore(Last, Next)) return false;
+      Last = Next;
+      continue;
+    }
+    PushChildrenReversed(Next, Stack);
+  }
+  return true;
+}
+
+// ReferencesMultipleTables pair by pair, node by node, for references out
+// of text order.
+bool ReferencesMultipleTablesPairwise(TORVExprToken* Token, const TORVExprToken* Query) {
   if (Token == nullptr) return false;
-  TORVExprToken* Query = GetParentQueryToken(Token);
   if (Token->FTokenType == ttBINARY) {
     TORVExprToken* Left = Token->GetLeftToken();
     TORVExprToken* Right = Token->GetRightToken();
-    if (ReferencesMultipleTables(Left) || ReferencesMultipleTables(Right)) return true;
+    if (ReferencesMultipleTablesPairwise(Left, Query) || ReferencesMultipleTablesPairwise(Right, Query)) return true;
     if (IsComparisonOperator(Token->FTokenOperator) || !ContainsColumns(Left) || !ContainsColumns(Right))
       return false;
     for (TORVExprToken* A : ColumnsOf(Left)) {
@@ -461,10 +580,10 @@ bool ReferencesMultipleTables(TORVExprToken* Token) {
     }
     return false;
   }
-  if (Token->FTokenType == ttUNARY) return ReferencesMultipleTables(Token->GetLeftToken());
+  if (Token->FTokenType == ttUNARY) return ReferencesMultipleTablesPairwise(Token->GetLeftToken(), Query);
   if (!HasArgumentChildren(Token)) return false;
   for (int32_t I = 0; I < Token->GetNumArguments(); ++I) {
-    if (ReferencesMultipleTables(Token->GetArgument(I))) return true;
+    if (ReferencesMultipleTablesPairwise(Token->GetArgument(I), Query)) return true;
   }
   int32_t First = 0;
   while (First < Token->GetNumArguments() && !ContainsColumns(Token->GetArgument(First))) ++First;
@@ -481,6 +600,17 @@ bool ReferencesMultipleTables(TORVExprToken* Token) {
     }
   }
   return false;
+}
+
+}  // namespace
+
+bool ReferencesMultipleTables(TORVExprToken* Token) {
+  if (Token == nullptr) return false;
+  const TORVExprToken* Query = GetParentQueryToken(Token);
+  if (!ColumnsInTextOrder(Token)) return ReferencesMultipleTablesPairwise(Token, Query);
+  TMultipleTablesCheck Check(Query);
+  Check.Visit(Token);
+  return Check.Found;
 }
 
 // ---------------------------------------------------------------------------
