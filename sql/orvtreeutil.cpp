@@ -419,18 +419,13 @@ TORVExprToken* GetOuterQueryToken(TORVExprToken* Token) {
 }
 
 TORVExprToken* GetColumnToken(TORVExprToken* Token, const TORVExprToken* After) {
-  if (Token == nullptr) return nullptr;
-  std::vector<const TORVExprToken*> Stack{Token};
-  while (!Stack.empty()) {
-    const TORVExprToken* Next = Stack.back();
-    Stack.pop_back();
-    if (Next->FTokenType == ttCOLUMNREF) {
-      if (After == nullptr || LiesBefore(After, Next)) return const_cast<TORVExprToken*>(Next);
-      continue;
-    }
-    PushChildrenReversed(Next, Stack);
-  }
-  return nullptr;
+  const TORVExprToken* Found = nullptr;
+  AnyInExpression(Token, [&](const TORVExprToken* T) {
+    if (T->FTokenType != ttCOLUMNREF || (After != nullptr && !LiesBefore(After, T))) return false;
+    Found = T;
+    return true;
+  });
+  return const_cast<TORVExprToken*>(Found);
 }
 
 std::vector<TORVExprToken*> ColumnsOf(TORVExprToken* Token) {
@@ -440,17 +435,11 @@ std::vector<TORVExprToken*> ColumnsOf(TORVExprToken* Token) {
   // one walk keeping each reference that lies after the last one kept finds
   // the same ones.
   std::vector<TORVExprToken*> Result;
-  if (Token == nullptr) return Result;
-  std::vector<const TORVExprToken*> Stack{Token};
-  while (!Stack.empty()) {
-    const TORVExprToken* Next = Stack.back();
-    Stack.pop_back();
-    if (Next->FTokenType == ttCOLUMNREF) {
-      if (Result.empty() || LiesBefore(Result.back(), Next)) Result.push_back(const_cast<TORVExprToken*>(Next));
-      continue;
-    }
-    PushChildrenReversed(Next, Stack);
-  }
+  AnyInExpression(Token, [&Result](const TORVExprToken* T) {
+    if (T->FTokenType == ttCOLUMNREF && (Result.empty() || LiesBefore(Result.back(), T)))
+      Result.push_back(const_cast<TORVExprToken*>(T));
+    return false;
+  });
   return Result;
 }
 
@@ -546,18 +535,12 @@ class TMultipleTablesCheck {
 // they are walked in, each after the one before.
 bool ColumnsInTextOrder(const TORVExprToken* Token) {
   const TORVExprToken* Last = nullptr;
-  std::vector<const TORVExprToken*> Stack{Token};
-  while (!Stack.empty()) {
-    const TORVExprToken* Next = Stack.back();
-    Stack.pop_back();
-    if (Next->FTokenType == ttCOLUMNREF) {
-      if (Last != nullptr && !LiesBefore(Last, Next)) return false;
-      Last = Next;
-      continue;
-    }
-    PushChildrenReversed(Next, Stack);
-  }
-  return true;
+  return !AnyInExpression(Token, [&Last](const TORVExprToken* T) {
+    if (T->FTokenType != ttCOLUMNREF) return false;
+    if (Last != nullptr && !LiesBefore(Last, T)) return true;
+    Last = T;
+    return false;
+  });
 }
 
 // ReferencesMultipleTables pair by pair, node by node, for references out
