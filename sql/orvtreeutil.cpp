@@ -60,7 +60,10 @@ bool LiesBefore(const TORVExprToken* A, const TORVExprToken* B) {
 }
 
 
-TORVExprToken* NearestAncestor(TORVExprToken* Token, const std::function<bool(const TORVExprToken*)>& Predicate) {
+// A template, not a std::function: the validater asks for the query or
+// block around every name it binds, so the walk up is on its main road.
+template <typename TPredicate>
+TORVExprToken* NearestAncestor(TORVExprToken* Token, TPredicate Predicate) {
   for (TORVExprToken* Next = Token; Next != nullptr; Next = Next->FUpperToken) {
     if (Predicate(Next)) return Next;
   }
