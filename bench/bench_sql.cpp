@@ -317,7 +317,12 @@ class TCompiledStatement {
       }
     }
   }
-  void Release() { FStatement.Decompile(); }
+  // As the owner lets a compiled statement go: its catalog reads end, then
+  // its tree goes.
+  void Release() {
+    FStatement.Unlock();
+    FStatement.Decompile();
+  }
 
   // Whether the text compiles at all.
   bool Compiles() {
