@@ -309,7 +309,7 @@ class TCompiledStatement {
     TORVExprToken* Root = FStatement.FTokens;
     if (Root != nullptr && Root->FTokenType == ttQUERY) {
       TORVExprToken* Where = SlotOf(Root, QueryWhereSlot);
-      TORVExprToken* Condition = Where != nullptr ? SlotOf(Where, 0) : nullptr;
+      TORVExprToken* Condition = Where != nullptr ? SlotOf(Where, ClauseValueSlot) : nullptr;
       if (Condition != nullptr) {
         FStatement.SetOptimizeType(Condition);
         if (FStatement.Rewrite(Condition)) FStatement.SetOptimizeType(Condition);
