@@ -19,8 +19,41 @@ bool HasArgumentChildren(const TORVExprToken* Token) {
   return Token->FTokenType == ttEXTBINARY || Token->FTokenType == ttFUNCREF || Token->FTokenType == ttROWVALUE;
 }
 
+// The pending nodes of a walk: the first ones in place, more on the heap.
+// The predicates ask at most nodes of a condition, and usually a few, so a
+// walk seldom allocates. Invariant: FMore holds items only while FLocal is
+// full, and they were all pushed after FLocal's, so popping FMore first
+// keeps the order last in, first out.
+class TNodeStack {
+ public:
+  explicit TNodeStack(const TORVExprToken* First) { push_back(First); }
+  bool empty() const { return FCount == 0 && FMore.empty(); }
+  void push_back(const TORVExprToken* Token) {
+    if (FMore.empty() && FCount < LocalSize) {
+      FLocal[FCount++] = Token;
+    } else {
+      FMore.push_back(Token);
+    }
+  }
+  const TORVExprToken* back() const { return FMore.empty() ? FLocal[FCount - 1] : FMore.back(); }
+  void pop_back() {
+    if (FMore.empty()) {
+      --FCount;
+    } else {
+      FMore.pop_back();
+    }
+  }
+
+ private:
+  static constexpr int32_t LocalSize = 64;
+  const TORVExprToken* FLocal[LocalSize];
+  int32_t FCount = 0;
+  std::vector<const TORVExprToken*> FMore;
+};
+
 // The children the expression walks follow, in operand order.
-void PushChildrenReversed(const TORVExprToken* Token, std::vector<const TORVExprToken*>& Stack) {
+template <typename TStack>
+void PushChildrenReversed(const TORVExprToken* Token, TStack& Stack) {
   if (Token->FTokenType == ttBINARY) {
     if (Token->GetRightToken() != nullptr) Stack.push_back(Token->GetRightToken());
     if (Token->GetLeftToken() != nullptr) Stack.push_back(Token->GetLeftToken());
@@ -34,10 +67,13 @@ void PushChildrenReversed(const TORVExprToken* Token, std::vector<const TORVExpr
 }
 
 // The shared walk of the expression predicates: True at the first node the
-// predicate accepts; a node it accepts is not entered.
-bool AnyInExpression(const TORVExprToken* Token, const std::function<bool(const TORVExprToken*)>& Predicate) {
+// predicate accepts; a node it accepts is not entered. The validater and
+// the optimizer ask these at many nodes of a condition, so the walk takes
+// the predicate as it is and keeps its stack in place.
+template <typename TPredicate>
+bool AnyInExpression(const TORVExprToken* Token, TPredicate Predicate) {
   if (Token == nullptr) return false;
-  std::vector<const TORVExprToken*> Stack{Token};
+  TNodeStack Stack(Token);
   while (!Stack.empty()) {
     const TORVExprToken* Next = Stack.back();
     Stack.pop_back();
