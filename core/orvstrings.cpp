@@ -226,7 +226,13 @@ int32_t RPos(std::u16string_view SubStr, std::u16string_view S) {
   return Pos == std::u16string_view::npos ? 0 : static_cast<int32_t>(Pos) + 1;
 }
 
-bool SameString(std::u16string_view S1, std::u16string_view S2) { return CompareStringsOrdinal(S1, S2, 0, true) == 0; }
+bool SameString(std::u16string_view S1, std::u16string_view S2) {
+  // Case mapping keeps every unit in its place, so texts of other lengths
+  // (without their trailing blanks) never match: most names that a look-up
+  // passes over are told apart here without mapping a character.
+  if (TrimmedStringLength(S1) != TrimmedStringLength(S2)) return false;
+  return CompareStringsOrdinal(S1, S2, 0, true) == 0;
+}
 
 bool SameStringSensitive(std::u16string_view S1, std::u16string_view S2) {
   return CompareStringsOrdinal(S1, S2, 0, false) == 0;

@@ -19,8 +19,41 @@ bool HasArgumentChildren(const TORVExprToken* Token) {
   return Token->FTokenType == ttEXTBINARY || Token->FTokenType == ttFUNCREF || Token->FTokenType == ttROWVALUE;
 }
 
+// The pending nodes of a walk: the first ones in place, more on the heap.
+// The predicates ask at most nodes of a condition, and usually a few, so a
+// walk seldom allocates. Invariant: FMore holds items only while FLocal is
+// full, and they were all pushed after FLocal's, so popping FMore first
+// keeps the order last in, first out.
+class TNodeStack {
+ public:
+  explicit TNodeStack(const TORVExprToken* First) { push_back(First); }
+  bool empty() const { return FCount == 0 && FMore.empty(); }
+  void push_back(const TORVExprToken* Token) {
+    if (FMore.empty() && FCount < LocalSize) {
+      FLocal[FCount++] = Token;
+    } else {
+      FMore.push_back(Token);
+    }
+  }
+  const TORVExprToken* back() const { return FMore.empty() ? FLocal[FCount - 1] : FMore.back(); }
+  void pop_back() {
+    if (FMore.empty()) {
+      --FCount;
+    } else {
+      FMore.pop_back();
+    }
+  }
+
+ private:
+  static constexpr int32_t LocalSize = 64;
+  const TORVExprToken* FLocal[LocalSize];
+  int32_t FCount = 0;
+  std::vector<const TORVExprToken*> FMore;
+};
+
 // The children the expression walks follow, in operand order.
-void PushChildrenReversed(const TORVExprToken* Token, std::vector<const TORVExprToken*>& Stack) {
+template <typename TStack>
+void PushChildrenReversed(const TORVExprToken* Token, TStack& Stack) {
   if (Token->FTokenType == ttBINARY) {
     if (Token->GetRightToken() != nullptr) Stack.push_back(Token->GetRightToken());
     if (Token->GetLeftToken() != nullptr) Stack.push_back(Token->GetLeftToken());
@@ -34,10 +67,13 @@ void PushChildrenReversed(const TORVExprToken* Token, std::vector<const TORVExpr
 }
 
 // The shared walk of the expression predicates: True at the first node the
-// predicate accepts; a node it accepts is not entered.
-bool AnyInExpression(const TORVExprToken* Token, const std::function<bool(const TORVExprToken*)>& Predicate) {
+// predicate accepts; a node it accepts is not entered. The validater and
+// the optimizer ask these at many nodes of a condition, so the walk takes
+// the predicate as it is and keeps its stack in place.
+template <typename TPredicate>
+bool AnyInExpression(const TORVExprToken* Token, TPredicate Predicate) {
   if (Token == nullptr) return false;
-  std::vector<const TORVExprToken*> Stack{Token};
+  TNodeStack Stack(Token);
   while (!Stack.empty()) {
     const TORVExprToken* Next = Stack.back();
     Stack.pop_back();
@@ -59,17 +95,11 @@ bool LiesBefore(const TORVExprToken* A, const TORVExprToken* B) {
   return A->FLine < B->FLine || (A->FLine == B->FLine && A->FCol < B->FCol);
 }
 
-// Every column reference under Token in operand order.
-std::vector<TORVExprToken*> ColumnsOf(TORVExprToken* Token) {
-  std::vector<TORVExprToken*> Result;
-  for (TORVExprToken* Column = GetColumnToken(Token, nullptr); Column != nullptr;
-       Column = GetColumnToken(Token, Column)) {
-    Result.push_back(Column);
-  }
-  return Result;
-}
 
-TORVExprToken* NearestAncestor(TORVExprToken* Token, const std::function<bool(const TORVExprToken*)>& Predicate) {
+// A template, not a std::function: the validater asks for the query or
+// block around every name it binds, so the walk up is on its main road.
+template <typename TPredicate>
+TORVExprToken* NearestAncestor(TORVExprToken* Token, TPredicate Predicate) {
   for (TORVExprToken* Next = Token; Next != nullptr; Next = Next->FUpperToken) {
     if (Predicate(Next)) return Next;
   }
@@ -428,27 +458,138 @@ TORVExprToken* GetOuterQueryToken(TORVExprToken* Token) {
 }
 
 TORVExprToken* GetColumnToken(TORVExprToken* Token, const TORVExprToken* After) {
-  if (Token == nullptr) return nullptr;
-  std::vector<const TORVExprToken*> Stack{Token};
-  while (!Stack.empty()) {
-    const TORVExprToken* Next = Stack.back();
-    Stack.pop_back();
-    if (Next->FTokenType == ttCOLUMNREF) {
-      if (After == nullptr || LiesBefore(After, Next)) return const_cast<TORVExprToken*>(Next);
-      continue;
-    }
-    PushChildrenReversed(Next, Stack);
-  }
-  return nullptr;
+  const TORVExprToken* Found = nullptr;
+  AnyInExpression(Token, [&](const TORVExprToken* T) {
+    if (T->FTokenType != ttCOLUMNREF || (After != nullptr && !LiesBefore(After, T))) return false;
+    Found = T;
+    return true;
+  });
+  return const_cast<TORVExprToken*>(Found);
 }
 
-bool ReferencesMultipleTables(TORVExprToken* Token) {
+std::vector<TORVExprToken*> ColumnsOf(TORVExprToken* Token) {
+  // Each GetColumnToken after the last one found restarts the walk and
+  // takes the first reference lying after it. No reference walked before
+  // the last one found lies after it (it would have been found first), so
+  // one walk keeping each reference that lies after the last one kept finds
+  // the same ones.
+  std::vector<TORVExprToken*> Result;
+  AnyInExpression(Token, [&Result](const TORVExprToken* T) {
+    if (T->FTokenType == ttCOLUMNREF && (Result.empty() || LiesBefore(Result.back(), T)))
+      Result.push_back(const_cast<TORVExprToken*>(T));
+    return false;
+  });
+  return Result;
+}
+
+namespace {
+
+// Whether a column of Token's operands or arguments that an operator
+// combines with one of another of its operands are bound to two tables of
+// Query, checked at every node as ReferencesMultipleTables does. It holds
+// where the column references, walked in operand order, lie in the text in
+// that order too (as a parsed condition's do): then the references of every
+// node are all of its walk, and one pass from the leaves up, carrying at
+// most two of the tables each sub-tree's references are bound to, decides
+// what comparing every pair at every node would.
+class TMultipleTablesCheck {
+ public:
+  explicit TMultipleTablesCheck(const TORVExprToken* Query) : FQuery(Query) {}
+
+  // The tables of Query that the references under Token are bound to, at
+  // most two; Found is set when some node combines two of them.
+  struct TTables {
+    const TORVExprToken* First = nullptr;
+    const TORVExprToken* Second = nullptr;
+    bool Columns = false;
+
+    void Add(const TTables& Other) {
+      Columns = Columns || Other.Columns;
+      for (const TORVExprToken* Table : {Other.First, Other.Second}) {
+        if (Table == nullptr || Table == First || Second != nullptr) continue;
+        if (First == nullptr) {
+          First = Table;
+        } else {
+          Second = Table;
+        }
+      }
+    }
+    // Whether a reference here and one in Other are bound to two tables.
+    bool Combines(const TTables& Other) const {
+      return First != nullptr && Other.First != nullptr &&
+             (Second != nullptr || Other.Second != nullptr || First != Other.First);
+    }
+  };
+
+  TTables Visit(const TORVExprToken* Token) {
+    TTables Result;
+    if (Token == nullptr || Found) return Result;
+    if (Token->FTokenType == ttCOLUMNREF) {
+      Result.Columns = true;
+      if (Token->FSourceToken != nullptr && InQuery(Token->FSourceToken)) Result.First = Token->FSourceToken;
+      return Result;
+    }
+    if (Token->FTokenType == ttBINARY) {
+      const TTables Left = Visit(Token->GetLeftToken());
+      const TTables Right = Visit(Token->GetRightToken());
+      if (!IsComparisonOperator(Token->FTokenOperator) && Left.Combines(Right)) Found = true;
+      Result = Left;
+      Result.Add(Right);
+      return Result;
+    }
+    if (Token->FTokenType == ttUNARY) return Visit(Token->GetLeftToken());
+    if (!HasArgumentChildren(Token)) return Result;
+    TTables Reference;
+    TTables Later;
+    for (int32_t I = 0; I < Token->GetNumArguments(); ++I) {
+      const TTables Argument = Visit(Token->GetArgument(I));
+      if (!Reference.Columns) {
+        Reference = Argument;
+      } else {
+        Later.Add(Argument);
+      }
+      Result.Add(Argument);
+    }
+    if (Reference.Combines(Later)) Found = true;
+    return Result;
+  }
+
+  bool Found = false;
+
+ private:
+  bool InQuery(const TORVExprToken* Table) {
+    if (Table != FLastTable) {
+      FLastTable = Table;
+      FLastInQuery = GetParentQueryToken(const_cast<TORVExprToken*>(Table)) == FQuery;
+    }
+    return FLastInQuery;
+  }
+
+  const TORVExprToken* FQuery;
+  const TORVExprToken* FLastTable = nullptr;
+  bool FLastInQuery = false;
+};
+
+// Whether the column references under Token lie in the text in the order
+// they are walked in, each after the one before.
+bool ColumnsInTextOrder(const TORVExprToken* Token) {
+  const TORVExprToken* Last = nullptr;
+  return !AnyInExpression(Token, [&Last](const TORVExprToken* T) {
+    if (T->FTokenType != ttCOLUMNREF) return false;
+    if (Last != nullptr && !LiesBefore(Last, T)) return true;
+    Last = T;
+    return false;
+  });
+}
+
+// ReferencesMultipleTables pair by pair, node by node, for references out
+// of text order.
+bool ReferencesMultipleTablesPairwise(TORVExprToken* Token, const TORVExprToken* Query) {
   if (Token == nullptr) return false;
-  TORVExprToken* Query = GetParentQueryToken(Token);
   if (Token->FTokenType == ttBINARY) {
     TORVExprToken* Left = Token->GetLeftToken();
     TORVExprToken* Right = Token->GetRightToken();
-    if (ReferencesMultipleTables(Left) || ReferencesMultipleTables(Right)) return true;
+    if (ReferencesMultipleTablesPairwise(Left, Query) || ReferencesMultipleTablesPairwise(Right, Query)) return true;
     if (IsComparisonOperator(Token->FTokenOperator) || !ContainsColumns(Left) || !ContainsColumns(Right))
       return false;
     for (TORVExprToken* A : ColumnsOf(Left)) {
@@ -461,10 +602,10 @@ bool ReferencesMultipleTables(TORVExprToken* Token) {
     }
     return false;
   }
-  if (Token->FTokenType == ttUNARY) return ReferencesMultipleTables(Token->GetLeftToken());
+  if (Token->FTokenType == ttUNARY) return ReferencesMultipleTablesPairwise(Token->GetLeftToken(), Query);
   if (!HasArgumentChildren(Token)) return false;
   for (int32_t I = 0; I < Token->GetNumArguments(); ++I) {
-    if (ReferencesMultipleTables(Token->GetArgument(I))) return true;
+    if (ReferencesMultipleTablesPairwise(Token->GetArgument(I), Query)) return true;
   }
   int32_t First = 0;
   while (First < Token->GetNumArguments() && !ContainsColumns(Token->GetArgument(First))) ++First;
@@ -481,6 +622,17 @@ bool ReferencesMultipleTables(TORVExprToken* Token) {
     }
   }
   return false;
+}
+
+}  // namespace
+
+bool ReferencesMultipleTables(TORVExprToken* Token) {
+  if (Token == nullptr) return false;
+  const TORVExprToken* Query = GetParentQueryToken(Token);
+  if (!ColumnsInTextOrder(Token)) return ReferencesMultipleTablesPairwise(Token, Query);
+  TMultipleTablesCheck Check(Query);
+  Check.Visit(Token);
+  return Check.Found;
 }
 
 // ---------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "sql/orvexprtoken.h"
 
@@ -67,6 +68,9 @@ TORVExprToken* GetOuterQueryToken(TORVExprToken* Token);
 // The first column reference after After in the text, walking in operand
 // order; the first one for a nil After.
 TORVExprToken* GetColumnToken(TORVExprToken* Token, const TORVExprToken* After);
+// The column references under Token that GetColumnToken gives one after
+// the other, from the first one on.
+std::vector<TORVExprToken*> ColumnsOf(TORVExprToken* Token);
 // A combination of columns of two tables of one query that is not a join
 // comparison.
 bool ReferencesMultipleTables(TORVExprToken* Token);

@@ -104,8 +104,9 @@ bool TORVExprValidater::ContainsJoins(TORVExprToken* Condition) {
   TORVExprToken* Left = Condition->GetLeftToken();
   TORVExprToken* Right = Condition->GetRightToken();
   if (!ContainsColumns(Left) || !ContainsColumns(Right)) return false;
-  for (TORVExprToken* A = GetColumnToken(Left, nullptr); A != nullptr; A = GetColumnToken(Left, A)) {
-    for (TORVExprToken* B = GetColumnToken(Right, nullptr); B != nullptr; B = GetColumnToken(Right, B)) {
+  const std::vector<TORVExprToken*> RightColumns = ColumnsOf(Right);
+  for (TORVExprToken* A : ColumnsOf(Left)) {
+    for (TORVExprToken* B : RightColumns) {
       if (A->FSourceToken != nullptr && B->FSourceToken != nullptr && A->FSourceToken != B->FSourceToken &&
           GetParentQueryToken(A->FSourceToken) == GetParentQueryToken(B->FSourceToken))
         return true;

@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "base/orverror.h"
+#include "base/orverrors.h"
+#include "base/orvutf8.h"
 #include "catalog/orvcatalog.h"
 #include "catalog/orvcolumns.h"
 #include "catalog/orvdatatype.h"
@@ -18,6 +23,7 @@
 #include "sql/orvtreeutil.h"
 #include "sql/orvvalidater.h"
 #include "tests/catalog/orvcatalogroot.h"
+#include "tests/sql/orvsqlcorpus.h"
 #include "tests/support/orverrortext.h"
 
 namespace orv {
@@ -317,6 +323,106 @@ TEST_F(CatalogExprTest, SelectStarExpandsToTheVisibleColumns) {
   Statement.SetExpression(u"SELECT * FROM t");
   Statement.Compile();
   EXPECT_EQ(Statement.Build(nullptr, false, false, false), u"SELECT ALL \"t\".\"a\" AS \"a\", \"t\".\"b\" AS \"b\" FROM \"t\"");
+}
+
+// Every text of the SQL corpus compiled through the real catalog, as a
+// statement and as an expression, over Main's t (a, b, x) and s (x, y) and
+// Other's t (a, c): a compile that refuses its text has ended every catalog
+// read it began, freed every derived table it made a temporary view of and
+// left the expression uncompiled, and one that succeeds does the same once
+// unlocked and decompiled.
+class CorpusRefusalTest : public ::testing::Test, protected test::TCompilingCatalogs {
+ protected:
+  CorpusRefusalTest() {
+    TORVBaseTable* T = test::NewTableT(*Catalog);
+    AddTestColumn(T->GetColumns(), u"x", dtInteger);
+    TORVBaseTable* S = test::NewTable(*Catalog, u"s");
+    AddTestColumn(S->GetColumns(), u"x", dtInteger);
+    AddTestColumn(S->GetColumns(), u"y", dtInteger);
+    TORVBaseTable* OtherT = test::NewTable(*Other, u"t");
+    AddTestColumn(OtherT->GetColumns(), u"a", dtInteger);
+    AddTestColumn(OtherT->GetColumns(), u"c", dtDate);
+    Parent = T;
+    Config->SetOnBeginReadCatalog([this](TORVDatabaseContainer* Database) {
+      test::OpenCatalog(Database);
+      ++Reads[Database];
+      ++Taken;
+    });
+    Config->SetOnEndReadCatalog([this](TORVDatabaseContainer* Database) { --Reads[Database]; });
+    for (TORVCatalog* Each : {Catalog, Other}) {
+      Each->SetOnAddTemporaryView([this](TORVView*) { ++Taken; });
+      Each->SetOnRemoveTemporaryView([Each](TORVView*& View) {
+        Each->GetDefaultSchema()->GetTemporaryViews().Remove(View);
+        delete View;
+        View = nullptr;
+      });
+    }
+  }
+
+  // Compiles Expr; True when it refused. Whichever way it ends, once the
+  // expression lets go nothing it took is still held.
+  bool CompileAndRelease(TORVCatalogExpr& Expr) {
+    bool Refused = false;
+    try {
+      Expr.Compile();
+    } catch (const EORVException& E) {
+      Refused = true;
+      EXPECT_EQ(E.ErrorCode(), ORV_SQL_ERROR.Code) << E.what();
+      EXPECT_FALSE(Expr.GetCompiled());
+      EXPECT_EQ(Expr.FTokens, nullptr);
+    }
+    if (!Refused) {
+      // The owner of a compiled expression unlocks it before letting go.
+      Expr.Unlock();
+      Expr.Decompile();
+    }
+    for (const auto& [Database, Count] : Reads) EXPECT_EQ(Count, 0) << StringToUtf8(Database->GetName());
+    for (TORVCatalog* Each : {Catalog, Other})
+      EXPECT_EQ(Each->GetDefaultSchema()->GetTemporaryViews().GetCount(), 0);
+    return Refused;
+  }
+
+  TORVBaseTable* Parent = nullptr;
+  std::map<TORVDatabaseContainer*, int32_t> Reads;
+  // Catalog reads begun and derived tables made, over all compiles.
+  int32_t Taken = 0;
+};
+
+// Refusals that come late: after other catalogs were read and derived
+// tables made, beside those the corpus holds.
+const char16_t* const LateRefusals[] = {
+    u"SELECT z FROM (SELECT a FROM t) d",
+    u"SELECT d.a FROM (SELECT a FROM t) d, (SELECT b FROM t) e WHERE e.b = 1 AND d.q = 2",
+    u"SELECT a FROM Other.t WHERE c = 'x' + 1",
+    u"SELECT o.a FROM Other.t o INNER JOIN (SELECT x FROM s) d ON d.x = o.a WHERE o.c > TRUE",
+    u"INSERT INTO Other.t (a, c) SELECT y, z FROM (SELECT y FROM s) d",
+};
+
+TEST_F(CorpusRefusalTest, ARefusedCompileEndsItsCatalogReadsAndFreesItsDerivedTables) {
+  std::vector<std::string> Texts;
+  for (const test::TORVSqlCorpusCase& Case : test::ReadSqlCorpus())
+    if (Case.Kind != "optimize") Texts.push_back(Case.Sql);
+  const std::size_t CorpusCount = Texts.size();
+  for (const char16_t* Text : LateRefusals) Texts.push_back(StringToUtf8(Text));
+  int32_t Refused = 0;
+  for (std::size_t I = 0; I < Texts.size(); ++I) {
+    SCOPED_TRACE(Texts[I]);
+    TORVCatalogStatement Statement(Parent);
+    TORVCatalogExpr Expression(Parent);
+    for (TORVCatalogExpr* Expr : {static_cast<TORVCatalogExpr*>(&Statement), &Expression}) {
+      Expr->SetCatalog(Catalog);
+      Expr->SetExpression(Utf8ToString(Texts[I]));
+      const int32_t TakenBefore = Taken;
+      const bool WasRefused = CompileAndRelease(*Expr);
+      if (WasRefused) ++Refused;
+      if (I >= CorpusCount && Expr == &Statement) {
+        EXPECT_TRUE(WasRefused);
+        EXPECT_GT(Taken, TakenBefore);
+      }
+    }
+    if (HasFailure()) break;
+  }
+  EXPECT_GT(Refused, 0);
 }
 
 }  // namespace

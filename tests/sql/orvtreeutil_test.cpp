@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "tests/support/orvsqlfakecatalog.h"
 #include "tests/support/orvsqlfakeexpr.h"
 #include "tests/support/orvsqltreedump.h"
+#include "tests/support/orvtestseed.h"
 
 namespace orv {
 namespace {
@@ -204,6 +206,159 @@ TEST_F(ConditionTest, PredicatesAndPositionsFollowOperandsButNotSubQueries) {
   EXPECT_FALSE(ContainsInputParams(Filter.FTokens));  // an unbound parameter
   EXPECT_TRUE(ContainsAllColumnReferences(Filter.FTokens->GetRightToken()->GetLeftToken()));
   EXPECT_FALSE(ContainsAllColumnReferences(Filter.FTokens->GetLeftToken()->GetLeftToken()));
+}
+
+// Random conditions under a query of three FROM tables, whose column
+// references are bound to those tables, to a table of an outer query or to
+// none, and lie in the text in walk order or in any order (as after
+// operands were exchanged), against the column-by-column walks: the column
+// list, and every pair of columns that an operator combines.
+class ColumnWalkModel {
+ public:
+  explicit ColumnWalkModel(uint32_t Seed) : FRandom(Seed) {
+    FOuter.FTokenType = ttQUERY;
+    FOuterTable.FTokenType = ttTABLEREF;
+    FOuterTable.FUpperToken = &FOuter;
+    FQuery.FTokenType = ttQUERY;
+    FQuery.FUpperToken = &FOuter;
+    for (TORVExprToken& Table : FTables) {
+      Table.FTokenType = ttTABLEREF;
+      Table.FUpperToken = &FQuery;
+    }
+  }
+
+  // A condition hanging under the query; free it with Release.
+  TORVExprToken* Make(bool InOrder) {
+    FInOrder = InOrder;
+    FNextColumn = 1;
+    TORVExprToken* Root = Node(0);
+    Root->FUpperToken = &FQuery;
+    return Root;
+  }
+  static void Release(TORVExprToken* Root) {
+    Root->FUpperToken = nullptr;
+    FreeTokens(Root);
+  }
+
+  // Every column reference GetColumnToken gives, one after the other.
+  static std::vector<TORVExprToken*> ColumnByColumn(TORVExprToken* Token) {
+    std::vector<TORVExprToken*> Result;
+    for (TORVExprToken* Column = GetColumnToken(Token, nullptr); Column != nullptr;
+         Column = GetColumnToken(Token, Column))
+      Result.push_back(Column);
+    return Result;
+  }
+
+  // Every pair of columns of two operands (a binary operator other than a
+  // comparison), or of the first argument with columns and a later one,
+  // bound to two different tables of Token's query.
+  static bool PairByPair(TORVExprToken* Token) {
+    if (Token == nullptr) return false;
+    TORVExprToken* Query = GetParentQueryToken(Token);
+    auto Combine = [Query](TORVExprToken* Left, TORVExprToken* Right) {
+      for (TORVExprToken* A : ColumnByColumn(Left)) {
+        for (TORVExprToken* B : ColumnByColumn(Right)) {
+          if (A->FSourceToken != nullptr && B->FSourceToken != nullptr && A->FSourceToken != B->FSourceToken &&
+              GetParentQueryToken(A->FSourceToken) == Query && GetParentQueryToken(B->FSourceToken) == Query)
+            return true;
+        }
+      }
+      return false;
+    };
+    if (Token->FTokenType == ttBINARY) {
+      if (PairByPair(Token->GetLeftToken()) || PairByPair(Token->GetRightToken())) return true;
+      return !IsComparisonOperator(Token->FTokenOperator) && Combine(Token->GetLeftToken(), Token->GetRightToken());
+    }
+    if (Token->FTokenType == ttUNARY) return PairByPair(Token->GetLeftToken());
+    if (Token->FTokenType != ttEXTBINARY && Token->FTokenType != ttFUNCREF && Token->FTokenType != ttROWVALUE)
+      return false;
+    for (int32_t I = 0; I < Token->GetNumArguments(); ++I)
+      if (PairByPair(Token->GetArgument(I))) return true;
+    int32_t First = 0;
+    while (First < Token->GetNumArguments() && !ContainsColumns(Token->GetArgument(First))) ++First;
+    for (int32_t I = First + 1; I < Token->GetNumArguments(); ++I)
+      if (Combine(Token->GetArgument(First), Token->GetArgument(I))) return true;
+    return false;
+  }
+
+ private:
+  int32_t Pick(int32_t Count) { return std::uniform_int_distribution<int32_t>(0, Count - 1)(FRandom); }
+
+  TORVExprToken* Node(int32_t Depth) {
+    auto* Token = new TORVExprToken();
+    const int32_t Kind = Depth >= 5 ? 5 + Pick(2) : Pick(7);
+    static constexpr TORVTokenOperator BinaryOperators[] = {toAND, toOR, toEQ, toADD};
+    switch (Kind) {
+      case 0:
+      case 1:
+        Token->FTokenType = ttBINARY;
+        Token->FTokenOperator = BinaryOperators[Pick(4)];
+        Token->SetLeftToken(Node(Depth + 1));
+        Token->SetRightToken(Node(Depth + 1));
+        break;
+      case 2:
+        Token->FTokenType = ttUNARY;
+        Token->FTokenOperator = toNOT;
+        Token->SetLeftToken(Node(Depth + 1));
+        break;
+      case 3:
+      case 4: {
+        static constexpr TORVTokenType ArgumentTypes[] = {ttEXTBINARY, ttFUNCREF, ttROWVALUE};
+        Token->FTokenType = ArgumentTypes[Pick(3)];
+        const int32_t Count = 1 + Pick(4);
+        for (int32_t I = 0; I < Count; ++I) Token->AddArgument(Pick(6) == 0 ? nullptr : Node(Depth + 1));
+        break;
+      }
+      case 5: {
+        Token->FTokenType = ttCOLUMNREF;
+        Token->FLine = 1;
+        Token->FCol = FInOrder ? FNextColumn++ : 1 + Pick(8);
+        const int32_t Source = Pick(6);
+        Token->FSourceToken = Source < 3 ? &FTables[Source] : (Source == 3 ? &FOuterTable : nullptr);
+        break;
+      }
+      default:
+        Token->FTokenType = ttCONST;
+        break;
+    }
+    return Token;
+  }
+
+  std::mt19937 FRandom;
+  TORVExprToken FOuter;
+  TORVExprToken FOuterTable;
+  TORVExprToken FQuery;
+  TORVExprToken FTables[3];
+  bool FInOrder = true;
+  int32_t FNextColumn = 1;
+};
+
+TEST(TreeUtil, ColumnListsAndTableCombinationsMatchTheColumnByColumnWalks) {
+  const uint32_t Seed = TestSeed(4021);
+  SCOPED_TRACE("seed " + std::to_string(Seed));
+  ColumnWalkModel Model(Seed);
+  int32_t Combined = 0;
+  for (int32_t Round = 0; Round < 3000; ++Round) {
+    TORVExprToken* Root = Model.Make(Round % 2 == 0);
+    // Every sub-tree, as the validater asks about the operands too.
+    std::vector<TORVExprToken*> Stack{Root};
+    while (!Stack.empty()) {
+      TORVExprToken* Next = Stack.back();
+      Stack.pop_back();
+      EXPECT_EQ(ColumnsOf(Next), ColumnWalkModel::ColumnByColumn(Next)) << "round " << Round;
+      const bool Expected = ColumnWalkModel::PairByPair(Next);
+      EXPECT_EQ(ReferencesMultipleTables(Next), Expected) << "round " << Round;
+      if (Expected) ++Combined;
+      if (Next->GetLeftToken() != nullptr) Stack.push_back(Next->GetLeftToken());
+      if (Next->GetRightToken() != nullptr) Stack.push_back(Next->GetRightToken());
+      for (int32_t I = 0; I < Next->GetNumArguments(); ++I)
+        if (Next->GetArgument(I) != nullptr) Stack.push_back(Next->GetArgument(I));
+    }
+    ColumnWalkModel::Release(Root);
+    if (HasFailure()) break;
+  }
+  // Both answers came up often enough to tell the two apart.
+  EXPECT_GT(Combined, 100);
 }
 
 TEST_F(ConditionTest, SwitchTokensExchangesOperandsOfTwoParents) {
