@@ -1,6 +1,18 @@
 #include "eval/orvevalvalue.h"
 
+#include <algorithm>
+
+#include "core/orvtypefunc.h"
+
 namespace orv {
+
+namespace {
+
+bool IsWholeType(int32_t DataType) {
+  return DataType == dtSmallInt || DataType == dtInteger || DataType == dtBigInt;
+}
+
+}  // namespace
 
 TORVCastContainedValue::TORVCastContainedValue(int32_t CharacterSetToUse)
     : TORVContainedValue(CharacterSetToUse, true) {}
@@ -43,31 +55,126 @@ TORVInValues::TORVInValues(int32_t CharacterSetToUse) : TORVValues(CharacterSetT
 TORVInContainedValue::TORVInContainedValue(int32_t CharacterSetToUse, TORVExprToken* Token)
     : TORVContainedValue(CharacterSetToUse), FToken(Token), FValues(std::make_unique<TORVInValues>(CharacterSetToUse)) {
   if (Token->GetNumArguments() > 1) FValues->SetCapacity(Token->GetNumArguments() - 1);
+  // The tree does not change while its values live: Reset frees them
+  // before a recompile.
+  for (int32_t I = 1; I < Token->GetNumArguments(); ++I) {
+    TORVExprToken* Item = Token->GetArgument(I);
+    if (Item != nullptr && Item->FTokenType == ttDYNPARAMREF) FParameterItems.push_back(Item);
+  }
 }
 
 TORVInContainedValue::~TORVInContainedValue() = default;
 
 void TORVInContainedValue::AddValue(TORVValue* Value) { FValues->Add(Value); }
 
-void TORVInContainedValue::ClearValues() { FValues->DeleteAll(); }
+void TORVInContainedValue::ClearValues() {
+  FValues->DeleteAll();
+  FKeys.clear();
+  FKeyUnit = kuNone;
+}
 
 int32_t TORVInContainedValue::SearchCollation() const {
   TORVExprToken* Tested = FToken->GetNumArguments() > 0 ? FToken->GetArgument(0) : nullptr;
   return Tested != nullptr ? Tested->FCollation : 0;
 }
 
-void TORVInContainedValue::SortValues() { FValues->Sort(SearchCollation()); }
+void TORVInContainedValue::SortValues() {
+  FValues->Sort(SearchCollation());
+  BuildKeys();
+}
+
+void TORVInContainedValue::BuildKeys() {
+  FKeys.clear();
+  FKeyUnit = kuNone;
+  const int32_t Count = FValues->GetCount();
+  if (Count == 0) return;
+  bool AnyDecimal = false;
+  for (int32_t I = 0; I < Count; ++I) {
+    const int32_t DataType = FValues->GetItems(I)->GetDataType();
+    if (DataType == dtDecimal) {
+      AnyDecimal = true;
+    } else if (!IsWholeType(DataType)) {
+      return;
+    }
+  }
+  FKeys.reserve(static_cast<std::size_t>(Count));
+  for (int32_t I = 0; I < Count; ++I) {
+    TORVValue& Item = *FValues->GetItems(I);
+    int64_t Key = 0;
+    if (Item.GetDataType() == dtDecimal) {
+      Key = Item.GetCurrency().Scaled();
+    } else if (!AnyDecimal) {
+      Key = Item.GetAsLargeInt();
+    } else if (__builtin_mul_overflow(Item.GetAsLargeInt(), TORVCurrency::Scale, &Key)) {
+      // A whole number beyond the decimal range in a list with decimals:
+      // rare enough to leave to the general search.
+      FKeys.clear();
+      return;
+    }
+    FKeys.push_back(Key);
+  }
+  std::sort(FKeys.begin(), FKeys.end());
+  FKeyUnit = AnyDecimal ? kuScaled : kuWhole;
+}
+
+// A whole number W equals a decimal of scaled image S exactly when
+// W x 10,000 = S, which is how Compare orders the two; every key lies in
+// the 64-bit range, so a tested number whose key would lie beyond it
+// equals no item.
+TORVInContainedValue::TORVInKeyProbe TORVInContainedValue::KeyOf(TORVValue& Value, int64_t& Key) {
+  const int32_t DataType = Value.GetDataType();
+  if (IsWholeType(DataType)) {
+    if (Value.GetNull()) return kpGeneral;
+    const int64_t Whole = Value.GetAsLargeInt();
+    if (FKeyUnit == kuWhole) {
+      Key = Whole;
+      return kpKey;
+    }
+    return __builtin_mul_overflow(Whole, TORVCurrency::Scale, &Key) ? kpNoMatch : kpKey;
+  }
+  if (DataType == dtDecimal) {
+    if (Value.GetNull()) return kpGeneral;
+    const int64_t Scaled = Value.GetCurrency().Scaled();
+    if (FKeyUnit == kuScaled) {
+      Key = Scaled;
+      return kpKey;
+    }
+    if (Scaled % TORVCurrency::Scale != 0) return kpNoMatch;
+    Key = Scaled / TORVCurrency::Scale;
+    return kpKey;
+  }
+  return kpGeneral;
+}
 
 bool TORVInContainedValue::FindValue(TORVValue& Value) {
+  if (FKeyUnit != kuNone) {
+    int64_t Key = 0;
+    switch (KeyOf(Value, Key)) {
+      case kpNoMatch:
+        return false;
+      case kpKey: {
+        // The last key not above Key, found without a branch per step.
+        const int64_t* Base = FKeys.data();
+        std::size_t Count = FKeys.size();
+        while (Count > 1) {
+          const std::size_t Half = Count / 2;
+          Base = Base[Half] <= Key ? Base + Half : Base;
+          Count -= Half;
+        }
+        return *Base == Key;
+      }
+      case kpGeneral:
+        break;
+    }
+  }
   int32_t Index = 0;
   return FValues->FindValue(Value, SearchCollation(), Index) == 0;
 }
 
 void TORVInContainedValue::KeepParameterValues() {
   FParameterCopies.clear();
-  for (int32_t I = 1; I < FToken->GetNumArguments(); ++I) {
-    TORVExprToken* Item = FToken->GetArgument(I);
-    if (Item == nullptr || Item->FTokenType != ttDYNPARAMREF || Item->FValue == nullptr) continue;
+  for (TORVExprToken* Item : FParameterItems) {
+    if (Item->FValue == nullptr) continue;
     TORVValue& Current = *Item->FValue;
     auto Copy = std::make_unique<TORVContainedValue>(GetCharacterSet());
     Copy->SetDataType(Current.GetDataType());
@@ -83,13 +190,14 @@ void TORVInContainedValue::KeepParameterValues() {
 
 bool TORVInContainedValue::ParameterValuesChanged() {
   std::size_t Next = 0;
-  for (int32_t I = 1; I < FToken->GetNumArguments(); ++I) {
-    TORVExprToken* Item = FToken->GetArgument(I);
-    if (Item == nullptr || Item->FTokenType != ttDYNPARAMREF) continue;
+  for (TORVExprToken* Item : FParameterItems) {
     if (Item->FValue == nullptr || Next >= FParameterCopies.size()) return true;
     TORVValue& Current = *Item->FValue;
     TORVContainedValue& Copy = *FParameterCopies[Next++];
     if (Current.GetNull() != Copy.GetNull()) return true;
+    // A value of another type can compare equal to the copy and still
+    // sort, or make keys, differently.
+    if (Current.GetDataType() != Copy.GetDataType()) return true;
     if (!Current.GetNull() && Copy.Compare(Current, 0, false, Current.GetCollation()) != 0) return true;
   }
   return false;

@@ -256,12 +256,17 @@ TEST(EvalLifecycle, ValueClassesFollowTheNode) {
       u" (DYNPARAMREF :type 6) (CONST :text \"1\" :type 6))"));
   Evaluator.GetValue(In.Get());
   EXPECT_NE(dynamic_cast<TORVInContainedValue*>(In->FValue.get()), nullptr);
+  TORVPartialTree NotIn(ReadTokens(
+      u"(EXTBINARY :op NOTIN :type 4 (COLUMNREF :name \"ID\" :type 6) (CONST :text \"3\" :type 6)"
+      u" (DYNPARAMREF :type 6))"));
+  Evaluator.GetValue(NotIn.Get());
+  EXPECT_NE(dynamic_cast<TORVInContainedValue*>(NotIn->FValue.get()), nullptr);
   TORVPartialTree InColumns(ReadTokens(
       u"(EXTBINARY :op IN :type 4 (CONST :text \"3\" :type 6) (COLUMNREF :name \"ID\" :type 6))"));
   Evaluator.GetValue(InColumns.Get());
   EXPECT_EQ(dynamic_cast<TORVInContainedValue*>(InColumns->FValue.get()), nullptr);
 
-  for (TORVExprToken* Tree : {Cast.Get(), Plain.Get(), In.Get(), InColumns.Get()}) {
+  for (TORVExprToken* Tree : {Cast.Get(), Plain.Get(), In.Get(), NotIn.Get(), InColumns.Get()}) {
     EXPECT_FALSE(dynamic_cast<TORVContainedValue&>(*Tree->FValue).GetRaiseTruncationErrors());
     Evaluator.Reset(Tree);
   }
@@ -565,54 +570,118 @@ TEST(EvalPredicates, OnlyTheOperandsThatDecideAreEvaluated) {
   }
 }
 
-// The sorted list of an IN over constants answers, row after row, as a
-// linear search over the same items does; NOT IN, which always searches
-// linearly, is checked beside it.
+// Texts of the numbers a random IN list draws from, by type: a few small
+// numbers (so that rows often hit and items repeat), negatives, the type's
+// extremes, and those of every narrower type, so that a tested value of
+// another width can equal an item. Whole numbers near the decimal range's
+// edge meet decimals there; 922337203685478 is a whole number no decimal
+// reaches.
+std::vector<std::string> InListNumberTexts(int32_t DataType) {
+  std::vector<std::string> Texts = {"-3", "-2", "-1", "0", "1", "2", "3", "-32768", "32767"};
+  const std::vector<std::string> Integer = {"-2147483648", "2147483647"};
+  const std::vector<std::string> BigInt = {"-9223372036854775808", "9223372036854775807", "2147483648",
+                                           "922337203685477", "-922337203685477", "922337203685478",
+                                           "-922337203685478"};
+  const std::vector<std::string> Fractions = {"-0.5", "0.5", "2.5", "0.0001", "-0.0001"};
+  const std::vector<std::string> DecimalEdges = {"922337203685477.5807", "-922337203685477.5808", "922337203685477",
+                                                 "-922337203685477"};
+  if (DataType == dtInteger || DataType == dtBigInt) Texts.insert(Texts.end(), Integer.begin(), Integer.end());
+  if (DataType == dtBigInt) Texts.insert(Texts.end(), BigInt.begin(), BigInt.end());
+  if (DataType == dtDecimal || DataType == dtFloat) Texts.insert(Texts.end(), Fractions.begin(), Fractions.end());
+  if (DataType == dtDecimal) Texts.insert(Texts.end(), DecimalEdges.begin(), DecimalEdges.end());
+  return Texts;
+}
+
+// The sorted list of an IN over constants and parameters answers, row after
+// row, as a linear search with Compare over the same items' values does.
+// Items and the tested value are whole numbers of every width and decimals
+// (the numeric search), at times with a Float among them (the general
+// search); parameters take new values, of their own type, between
+// executions. NOT IN searches the same way and is checked beside it.
 TEST(EvalPredicates, SortedInListAnswersLikeALinearSearch) {
   const uint32_t Seed = test::TestSeed(20261211);
   SCOPED_TRACE("seed " + std::to_string(Seed) + " (ORV_TEST_SEED repeats it)");
   std::mt19937 Random(Seed);
   auto Pick = [&Random](int32_t Low, int32_t High) { return std::uniform_int_distribution<int32_t>(Low, High)(Random); };
+  const std::vector<int32_t> Exact = {dtSmallInt, dtInteger, dtBigInt, dtDecimal};
+  auto PickType = [&](bool WithFloat) {
+    return WithFloat && Pick(0, 5) == 0 ? dtFloat : Exact[static_cast<std::size_t>(Pick(0, 3))];
+  };
+  auto PickText = [&](int32_t DataType) {
+    const std::vector<std::string> Texts = InListNumberTexts(DataType);
+    return Texts[static_cast<std::size_t>(Pick(0, static_cast<int32_t>(Texts.size()) - 1))];
+  };
+  auto Node = [](const char* Kind, int32_t DataType, const std::string& Text) {
+    return "(" + std::string(Kind) + " :text \"" + Text + "\" :type " + std::to_string(DataType) +
+           (DataType == dtDecimal ? " :scale 4" : "") + ")";
+  };
   TORVExprEvaluator Evaluator(CharacterSetUnicode);
-  for (int32_t List = 0; List < 200; ++List) {
-    // Items from a small range, so that rows often hit; some NULL, at times
-    // all of them.
-    std::vector<std::optional<int32_t>> Items(static_cast<std::size_t>(Pick(1, 12)));
-    const int32_t NullPercent = Pick(0, 3) == 0 ? 100 : 20;
-    std::u16string ItemsText;
-    for (auto& Item : Items) {
-      if (Pick(1, 100) > NullPercent) Item = Pick(-10, 10);
-      ItemsText += Item ? u" (CONST :text \"" + IntToString(*Item) + u"\" :type 6)" : u" (CONST :text \"NULL\" :type 6)";
+  for (int32_t List = 0; List < 300; ++List) {
+    const bool WithFloat = Pick(0, 7) == 0;
+    // Most lists of one width, so that repeats are common; the others mixed.
+    const bool OneType = Pick(0, 2) == 0;
+    const int32_t ListType = PickType(WithFloat);
+    const int32_t TestedType = PickType(WithFloat);
+    // Some items NULL, at times all of them.
+    const int32_t NullPercent = Pick(0, 5) == 0 ? 100 : 15;
+    std::string ItemsText;
+    const int32_t Count = Pick(1, 14);
+    for (int32_t I = 0; I < Count; ++I) {
+      const int32_t DataType = OneType ? ListType : PickType(WithFloat);
+      const char* Kind = Pick(0, 3) == 0 ? "DYNPARAMREF" : "CONST";
+      ItemsText += " " + Node(Kind, DataType, Pick(1, 100) > NullPercent ? PickText(DataType) : "NULL");
     }
-    TORVPartialTree In(ReadTokens(u"(EXTBINARY :op IN :type 4 (CONST :text \"0\" :type 6)" + ItemsText + u")"));
-    TORVPartialTree NotIn(ReadTokens(u"(EXTBINARY :op NOTIN :type 4 (CONST :text \"0\" :type 6)" + ItemsText + u")"));
+    const std::string Tested = Node("CONST", TestedType, "0");
+    TORVPartialTree In(ReadTokens(Utf8ToString("(EXTBINARY :op IN :type 4 " + Tested + ItemsText + ")")));
+    TORVPartialTree NotIn(ReadTokens(Utf8ToString("(EXTBINARY :op NOTIN :type 4 " + Tested + ItemsText + ")")));
     Evaluator.Initialize(In.Get());
     Evaluator.Initialize(NotIn.Get());
-    for (int32_t Row = 0; Row < 30; ++Row) {
-      std::optional<int32_t> Tested;
-      if (Pick(0, 9) != 0) Tested = Pick(-12, 12);
+    std::string Parameters;
+    for (int32_t Row = 0; Row < 40; ++Row) {
+      if (Row % 10 == 0) {
+        // A new execution: the same new value for a parameter in both trees.
+        Parameters.clear();
+        for (int32_t I = 1; I < In->GetNumArguments(); ++I) {
+          if (In->GetArgument(I)->FTokenType != ttDYNPARAMREF) continue;
+          const std::string Text = Pick(1, 100) > NullPercent ? PickText(In->GetArgument(I)->FDataType) : "NULL";
+          Parameters += " " + Text;
+          for (TORVExprToken* Tree : {In.Get(), NotIn.Get()}) {
+            TORVExprToken* Item = Tree->GetArgument(I);
+            Evaluator.GetValue(Item);
+            if (Text == "NULL") {
+              Item->FValue->SetAsNull(true);
+            } else {
+              Item->FValue->SetAsString(Utf8ToString(Text));
+            }
+          }
+        }
+      }
+      // The tested constant's value object stands for the row's column.
+      const std::string Value = Pick(0, 9) != 0 ? PickText(TestedType) : "NULL";
+      for (TORVExprToken* Tree : {In.Get(), NotIn.Get()}) {
+        Evaluator.GetValue(Tree->GetArgument(0));
+        if (Value == "NULL") {
+          Tree->GetArgument(0)->FValue->SetAsNull(true);
+        } else {
+          Tree->GetArgument(0)->FValue->SetAsString(Utf8ToString(Value));
+        }
+      }
       std::string Expected = "Boolean NULL";
       std::string ExpectedNot = "Boolean NULL";
-      if (Tested) {
+      if (Value != "NULL") {
+        TORVExprToken* TestedNode = In->GetArgument(0);
         bool Found = false, AllNull = true;
-        for (const auto& Item : Items) {
-          AllNull = AllNull && !Item;
-          Found = Found || Item == Tested;
+        for (int32_t I = 1; I < In->GetNumArguments(); ++I) {
+          Evaluator.GetValue(In->GetArgument(I));
+          TORVValue& Item = *In->GetArgument(I)->FValue;
+          if (Item.GetNull()) continue;
+          AllNull = false;
+          Found = Found || TestedNode->FValue->Compare(Item, In->FPartialLength, false, TestedNode->FCollation) == 0;
         }
         Expected = Found ? "Boolean TRUE" : "Boolean FALSE";
         ExpectedNot = !AllNull && !Found ? "Boolean TRUE" : "Boolean FALSE";
       }
-      for (TORVExprToken* Tree : {In.Get(), NotIn.Get()}) {
-        // The tested constant's value object stands for the row's column.
-        Evaluator.GetValue(Tree->GetArgument(0));
-        TORVValue& Value = *Tree->GetArgument(0)->FValue;
-        if (Tested) {
-          Value.SetAsInteger(*Tested);
-        } else {
-          Value.SetAsNull(true);
-        }
-      }
-      SCOPED_TRACE("list " + StringToUtf8(ItemsText) + " row " + (Tested ? std::to_string(*Tested) : "NULL"));
+      SCOPED_TRACE("list" + ItemsText + " parameters" + Parameters + " row " + Value);
       ASSERT_EQ(Evaluate(Evaluator, In.Get()), Expected);
       ASSERT_EQ(Evaluate(Evaluator, NotIn.Get()), ExpectedNot);
     }
