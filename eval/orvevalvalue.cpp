@@ -1,7 +1,11 @@
 #include "eval/orvevalvalue.h"
 
 #include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
 
+#include "core/orvmath.h"
 #include "core/orvtypefunc.h"
 
 namespace orv {
@@ -88,22 +92,34 @@ void TORVInContainedValue::BuildKeys() {
   FKeyUnit = kuNone;
   const int32_t Count = FValues->GetCount();
   if (Count == 0) return;
+  bool AnyWhole = false;
   bool AnyDecimal = false;
+  bool AnyFloat = false;
   for (int32_t I = 0; I < Count; ++I) {
     const int32_t DataType = FValues->GetItems(I)->GetDataType();
-    if (DataType == dtDecimal) {
+    if (IsWholeType(DataType)) {
+      AnyWhole = true;
+    } else if (DataType == dtDecimal) {
       AnyDecimal = true;
-    } else if (!IsWholeType(DataType)) {
+    } else if (DataType == dtFloat) {
+      AnyFloat = true;
+    } else {
       return;
     }
   }
+  // Compare reads a decimal beside a Float as a double, rounded: no key
+  // orders such a mixture as it does.
+  if (AnyFloat && (AnyWhole || AnyDecimal)) return;
+  const TORVInKeyUnit Unit = AnyFloat ? kuFloat : (AnyDecimal ? kuScaled : kuWhole);
   FKeys.reserve(static_cast<std::size_t>(Count));
   for (int32_t I = 0; I < Count; ++I) {
     TORVValue& Item = *FValues->GetItems(I);
     int64_t Key = 0;
-    if (Item.GetDataType() == dtDecimal) {
+    if (Unit == kuFloat) {
+      Key = FloatKey(Item.GetDouble());
+    } else if (Item.GetDataType() == dtDecimal) {
       Key = Item.GetCurrency().Scaled();
-    } else if (!AnyDecimal) {
+    } else if (Unit == kuWhole) {
       Key = Item.GetAsLargeInt();
     } else if (__builtin_mul_overflow(Item.GetAsLargeInt(), TORVCurrency::Scale, &Key)) {
       // A whole number beyond the decimal range in a list with decimals:
@@ -114,36 +130,70 @@ void TORVInContainedValue::BuildKeys() {
     FKeys.push_back(Key);
   }
   std::sort(FKeys.begin(), FKeys.end());
-  FKeyUnit = AnyDecimal ? kuScaled : kuWhole;
+  FKeyUnit = Unit;
 }
 
+// Compare's order of doubles as one of 64-bit integers: the IEEE image read
+// as sign and magnitude, both zeros at 0, and every NaN equal to every other
+// and above every number.
+int64_t TORVInContainedValue::FloatKey(double Value) {
+  if (std::isnan(Value)) return INT64_MAX;
+  const int64_t Bits = std::bit_cast<int64_t>(Value);
+  return Bits >= 0 ? Bits : -(Bits & INT64_MAX);
+}
+
+// Every key lies in the 64-bit range, so a tested number whose key would
+// lie beyond it, or that has no image in the keys' unit, equals no item.
 // A whole number W equals a decimal of scaled image S exactly when
-// W x 10,000 = S, which is how Compare orders the two; every key lies in
-// the 64-bit range, so a tested number whose key would lie beyond it
-// equals no item.
+// W x 10,000 = S, and a double exactly when both are the same number: so
+// Compare orders those pairs. A decimal against a Float is read as a
+// double, as Compare reads it.
 TORVInContainedValue::TORVInKeyProbe TORVInContainedValue::KeyOf(TORVValue& Value, int64_t& Key) {
   const int32_t DataType = Value.GetDataType();
-  if (IsWholeType(DataType)) {
-    if (Value.GetNull()) return kpGeneral;
-    const int64_t Whole = Value.GetAsLargeInt();
-    if (FKeyUnit == kuWhole) {
-      Key = Whole;
-      return kpKey;
+  const bool Whole = IsWholeType(DataType);
+  if (!Whole && DataType != dtDecimal && DataType != dtFloat) return kpGeneral;
+  if (DataType == dtFloat && FKeyUnit == kuScaled) return kpGeneral;
+  if (Value.GetNull()) return kpGeneral;
+  if (Whole) {
+    const int64_t Number = Value.GetAsLargeInt();
+    switch (FKeyUnit) {
+      case kuWhole:
+        Key = Number;
+        return kpKey;
+      case kuScaled:
+        return __builtin_mul_overflow(Number, TORVCurrency::Scale, &Key) ? kpNoMatch : kpKey;
+      default: {
+        const double Image = static_cast<double>(Number);
+        if (Image >= TwoPow63 || static_cast<int64_t>(Image) != Number) return kpNoMatch;
+        Key = FloatKey(Image);
+        return kpKey;
+      }
     }
-    return __builtin_mul_overflow(Whole, TORVCurrency::Scale, &Key) ? kpNoMatch : kpKey;
   }
   if (DataType == dtDecimal) {
-    if (Value.GetNull()) return kpGeneral;
     const int64_t Scaled = Value.GetCurrency().Scaled();
-    if (FKeyUnit == kuScaled) {
-      Key = Scaled;
-      return kpKey;
+    switch (FKeyUnit) {
+      case kuScaled:
+        Key = Scaled;
+        return kpKey;
+      case kuWhole:
+        if (Scaled % TORVCurrency::Scale != 0) return kpNoMatch;
+        Key = Scaled / TORVCurrency::Scale;
+        return kpKey;
+      default:
+        Key = FloatKey(Value.GetAsDouble());
+        return kpKey;
     }
-    if (Scaled % TORVCurrency::Scale != 0) return kpNoMatch;
-    Key = Scaled / TORVCurrency::Scale;
+  }
+  const double Number = Value.GetDouble();
+  if (FKeyUnit == kuFloat) {
+    Key = FloatKey(Number);
     return kpKey;
   }
-  return kpGeneral;
+  // Against whole keys; NaN is outside the range.
+  if (!InInt64Range(Number) || std::trunc(Number) != Number) return kpNoMatch;
+  Key = static_cast<int64_t>(Number);
+  return kpKey;
 }
 
 bool TORVInContainedValue::FindValue(TORVValue& Value) {

@@ -54,12 +54,14 @@ class TORVInValues : public TORVValues {
 // answering from the old values: the list keeps a copy of each parameter's
 // value as it was when the list was built, so that a change is seen.
 //
-// When every item is a whole number or a decimal, Compare between two such
-// values is an exact numeric comparison, so the list also keeps the items
-// as sorted 64-bit keys (whole numbers, or ten-thousandths when a decimal
-// is among them) and a tested number of those types is searched there
-// without a virtual call per step. Any other item or tested type takes the
-// general search; the keys are made and dropped with the sorted list.
+// When every item is a whole number or a decimal, or every item a Float,
+// Compare between two items is a plain numeric order, so the list also
+// keeps the items as sorted 64-bit keys (whole numbers, ten-thousandths
+// when a decimal is among them, or doubles in Compare's order) and a
+// tested number is searched there without a virtual call per step when
+// Compare reads it against the items by that same order. Any other item or
+// tested type takes the general search; the keys are made and dropped with
+// the sorted list.
 class TORVInContainedValue : public TORVContainedValue {
  public:
   TORVInContainedValue(int32_t CharacterSetToUse, TORVExprToken* Token);
@@ -89,13 +91,14 @@ class TORVInContainedValue : public TORVContainedValue {
 
  private:
   // How the keys read a number: not at all (no keys), as a whole number,
-  // or in ten-thousandths, the unit of decimals.
-  enum TORVInKeyUnit : uint8_t { kuNone, kuWhole, kuScaled };
+  // in ten-thousandths (the unit of decimals), or as a double.
+  enum TORVInKeyUnit : uint8_t { kuNone, kuWhole, kuScaled, kuFloat };
   // What a tested value is to the keys.
   enum TORVInKeyProbe : uint8_t { kpGeneral, kpNoMatch, kpKey };
 
   int32_t SearchCollation() const;
   void BuildKeys();
+  static int64_t FloatKey(double Value);
   TORVInKeyProbe KeyOf(TORVValue& Value, int64_t& Key);
 
   TORVExprToken* FToken;

@@ -4,6 +4,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/orverrors.h"
@@ -574,30 +575,44 @@ TEST(EvalPredicates, OnlyTheOperandsThatDecideAreEvaluated) {
 // numbers (so that rows often hit and items repeat), negatives, the type's
 // extremes, and those of every narrower type, so that a tested value of
 // another width can equal an item. Whole numbers near the decimal range's
-// edge meet decimals there; 922337203685478 is a whole number no decimal
-// reaches.
+// edge meet decimals there (922337203685478 is a whole number no decimal
+// reaches); 2^53 + 1 is a whole number no double reaches, and the largest
+// BigInt reads as the double 2^63, which no BigInt equals.
 std::vector<std::string> InListNumberTexts(int32_t DataType) {
   std::vector<std::string> Texts = {"-3", "-2", "-1", "0", "1", "2", "3", "-32768", "32767"};
   const std::vector<std::string> Integer = {"-2147483648", "2147483647"};
-  const std::vector<std::string> BigInt = {"-9223372036854775808", "9223372036854775807", "2147483648",
-                                           "922337203685477", "-922337203685477", "922337203685478",
-                                           "-922337203685478"};
-  const std::vector<std::string> Fractions = {"-0.5", "0.5", "2.5", "0.0001", "-0.0001"};
-  const std::vector<std::string> DecimalEdges = {"922337203685477.5807", "-922337203685477.5808", "922337203685477",
-                                                 "-922337203685477"};
-  if (DataType == dtInteger || DataType == dtBigInt) Texts.insert(Texts.end(), Integer.begin(), Integer.end());
-  if (DataType == dtBigInt) Texts.insert(Texts.end(), BigInt.begin(), BigInt.end());
+  const std::vector<std::string> Large = {"-9223372036854775808", "9223372036854775807", "2147483648",
+                                          "9007199254740992", "9007199254740993"};
+  const std::vector<std::string> DecimalEdges = {"922337203685477", "-922337203685477", "922337203685478",
+                                                 "-922337203685478"};
+  const std::vector<std::string> Fractions = {"-0.5", "0.5", "2.5", "0.1", "0.0001", "-0.0001"};
+  if (DataType != dtSmallInt) Texts.insert(Texts.end(), Integer.begin(), Integer.end());
+  if (DataType == dtBigInt || DataType == dtFloat) Texts.insert(Texts.end(), Large.begin(), Large.end());
+  if (DataType == dtBigInt || DataType == dtDecimal) {
+    Texts.insert(Texts.end(), DecimalEdges.begin(), DecimalEdges.end() - (DataType == dtDecimal ? 2 : 0));
+  }
   if (DataType == dtDecimal || DataType == dtFloat) Texts.insert(Texts.end(), Fractions.begin(), Fractions.end());
-  if (DataType == dtDecimal) Texts.insert(Texts.end(), DecimalEdges.begin(), DecimalEdges.end());
+  if (DataType == dtDecimal) {
+    Texts.push_back("922337203685477.5807");
+    Texts.push_back("-922337203685477.5808");
+  }
+  if (DataType == dtFloat) Texts.push_back("-0");
   return Texts;
+}
+
+// A typed constant or parameter node of a test's tree.
+std::string InListNode(const char* Kind, int32_t DataType, const std::string& Text) {
+  return "(" + std::string(Kind) + " :text \"" + Text + "\" :type " + std::to_string(DataType) +
+         (DataType == dtDecimal ? " :scale 4" : "") + ")";
 }
 
 // The sorted list of an IN over constants and parameters answers, row after
 // row, as a linear search with Compare over the same items' values does.
-// Items and the tested value are whole numbers of every width and decimals
-// (the numeric search), at times with a Float among them (the general
-// search); parameters take new values, of their own type, between
-// executions. NOT IN searches the same way and is checked beside it.
+// Items and the tested value are whole numbers of every width, decimals and
+// Floats, in lists of one type or mixed (a Float among whole numbers or
+// decimals leaves the numeric keys for the general search); parameters
+// take new values, of their own type, between executions. NOT IN searches
+// the same way and is checked beside it.
 TEST(EvalPredicates, SortedInListAnswersLikeALinearSearch) {
   const uint32_t Seed = test::TestSeed(20261211);
   SCOPED_TRACE("seed " + std::to_string(Seed) + " (ORV_TEST_SEED repeats it)");
@@ -605,23 +620,19 @@ TEST(EvalPredicates, SortedInListAnswersLikeALinearSearch) {
   auto Pick = [&Random](int32_t Low, int32_t High) { return std::uniform_int_distribution<int32_t>(Low, High)(Random); };
   const std::vector<int32_t> Exact = {dtSmallInt, dtInteger, dtBigInt, dtDecimal};
   auto PickType = [&](bool WithFloat) {
-    return WithFloat && Pick(0, 5) == 0 ? dtFloat : Exact[static_cast<std::size_t>(Pick(0, 3))];
+    return WithFloat && Pick(0, 2) == 0 ? dtFloat : Exact[static_cast<std::size_t>(Pick(0, 3))];
   };
   auto PickText = [&](int32_t DataType) {
     const std::vector<std::string> Texts = InListNumberTexts(DataType);
     return Texts[static_cast<std::size_t>(Pick(0, static_cast<int32_t>(Texts.size()) - 1))];
   };
-  auto Node = [](const char* Kind, int32_t DataType, const std::string& Text) {
-    return "(" + std::string(Kind) + " :text \"" + Text + "\" :type " + std::to_string(DataType) +
-           (DataType == dtDecimal ? " :scale 4" : "") + ")";
-  };
   TORVExprEvaluator Evaluator(CharacterSetUnicode);
-  for (int32_t List = 0; List < 300; ++List) {
-    const bool WithFloat = Pick(0, 7) == 0;
+  for (int32_t List = 0; List < 400; ++List) {
+    const bool WithFloat = Pick(0, 3) == 0;
     // Most lists of one width, so that repeats are common; the others mixed.
     const bool OneType = Pick(0, 2) == 0;
     const int32_t ListType = PickType(WithFloat);
-    const int32_t TestedType = PickType(WithFloat);
+    const int32_t TestedType = PickType(true);
     // Some items NULL, at times all of them.
     const int32_t NullPercent = Pick(0, 5) == 0 ? 100 : 15;
     std::string ItemsText;
@@ -629,9 +640,9 @@ TEST(EvalPredicates, SortedInListAnswersLikeALinearSearch) {
     for (int32_t I = 0; I < Count; ++I) {
       const int32_t DataType = OneType ? ListType : PickType(WithFloat);
       const char* Kind = Pick(0, 3) == 0 ? "DYNPARAMREF" : "CONST";
-      ItemsText += " " + Node(Kind, DataType, Pick(1, 100) > NullPercent ? PickText(DataType) : "NULL");
+      ItemsText += " " + InListNode(Kind, DataType, Pick(1, 100) > NullPercent ? PickText(DataType) : "NULL");
     }
-    const std::string Tested = Node("CONST", TestedType, "0");
+    const std::string Tested = InListNode("CONST", TestedType, "0");
     TORVPartialTree In(ReadTokens(Utf8ToString("(EXTBINARY :op IN :type 4 " + Tested + ItemsText + ")")));
     TORVPartialTree NotIn(ReadTokens(Utf8ToString("(EXTBINARY :op NOTIN :type 4 " + Tested + ItemsText + ")")));
     Evaluator.Initialize(In.Get());
@@ -687,6 +698,50 @@ TEST(EvalPredicates, SortedInListAnswersLikeALinearSearch) {
     }
     Evaluator.Reset(In.Get());
     Evaluator.Reset(NotIn.Get());
+  }
+}
+
+// Numbers of another type than the items equal an item exactly when
+// Compare says so: a whole number and a decimal or a double of the same
+// value, never one that a conversion would round onto an item.
+TEST(EvalPredicates, SortedInListMeetsNumbersOfOtherTypesExactly) {
+  struct TCase {
+    std::vector<std::pair<int32_t, const char*>> Items;
+    int32_t TestedType;
+    const char* Tested;
+    bool Found;
+  };
+  const TCase Cases[] = {
+      {{{dtFloat, "9007199254740992"}}, dtBigInt, "9007199254740993", false},
+      {{{dtFloat, "9007199254740992"}}, dtBigInt, "9007199254740992", true},
+      {{{dtFloat, "9223372036854775807"}}, dtBigInt, "9223372036854775807", false},
+      {{{dtFloat, "-9223372036854775808"}, {dtFloat, "1"}}, dtBigInt, "-9223372036854775808", true},
+      {{{dtFloat, "-0"}, {dtFloat, "2.5"}}, dtFloat, "0", true},
+      {{{dtFloat, "-0"}, {dtFloat, "2.5"}}, dtDecimal, "2.5", true},
+      {{{dtInteger, "1"}, {dtInteger, "2"}}, dtDecimal, "1.0000", true},
+      {{{dtInteger, "1"}, {dtInteger, "2"}}, dtDecimal, "1.5", false},
+      {{{dtInteger, "0"}}, dtFloat, "-0", true},
+      {{{dtInteger, "0"}}, dtFloat, "0.5", false},
+      {{{dtBigInt, "9007199254740993"}}, dtFloat, "9007199254740993", false},
+      {{{dtDecimal, "1.5"}, {dtSmallInt, "2"}}, dtInteger, "2", true},
+      {{{dtDecimal, "1.5"}, {dtSmallInt, "2"}}, dtBigInt, "9223372036854775807", false},
+      {{{dtDecimal, "1"}, {dtInteger, "3"}}, dtFloat, "1", true},
+      {{{dtDecimal, "1"}, {dtInteger, "3"}}, dtFloat, "1.5", false},
+      {{{dtSmallInt, "-32768"}, {dtSmallInt, "32767"}}, dtBigInt, "-32768", true},
+      {{{dtBigInt, "-9223372036854775808"}, {dtBigInt, "9223372036854775807"}}, dtSmallInt, "-1", false},
+      {{{dtBigInt, "-9223372036854775808"}, {dtBigInt, "9223372036854775807"}}, dtBigInt, "9223372036854775807",
+       true},
+      {{{dtBigInt, "922337203685478"}, {dtDecimal, "1"}}, dtBigInt, "922337203685478", true},
+  };
+  TORVExprEvaluator Evaluator(CharacterSetUnicode);
+  for (const TCase& Case : Cases) {
+    std::string Tree = "(EXTBINARY :op IN :type 4 " + InListNode("CONST", Case.TestedType, Case.Tested);
+    for (const auto& [DataType, Text] : Case.Items) Tree += " " + InListNode("CONST", DataType, Text);
+    SCOPED_TRACE(Tree);
+    TORVPartialTree In(ReadTokens(Utf8ToString(Tree + ")")));
+    Evaluator.Initialize(In.Get());
+    EXPECT_EQ(Evaluate(Evaluator, In.Get()), Case.Found ? "Boolean TRUE" : "Boolean FALSE");
+    Evaluator.Reset(In.Get());
   }
 }
 
