@@ -258,7 +258,8 @@ std::unique_ptr<TORVContainedValue> TORVExprEvaluator::CreateContainedValue(TORV
   std::unique_ptr<TORVContainedValue> Value;
   if (Token->FTokenType == ttFUNCREF && Token->FTokenOperator == toCAST && Token->FLength > 0) {
     Value = std::make_unique<TORVCastContainedValue>(FCharacterSet);
-  } else if (Token->FTokenType == ttEXTBINARY && Token->FTokenOperator == toIN) {
+  } else if (Token->FTokenType == ttEXTBINARY &&
+             (Token->FTokenOperator == toIN || Token->FTokenOperator == toNOTIN)) {
     bool AllConstant = true;
     for (int32_t I = 1; I < Token->GetNumArguments() && AllConstant; ++I) {
       AllConstant = IsInListItem(Token->GetArgument(I));

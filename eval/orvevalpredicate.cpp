@@ -2,6 +2,8 @@
 // conditional functions CASE, IIF, IFNULL, NULLIF and COALESCE. Every
 // comparison made here follows the collation of the first operand's node;
 // case-insensitivity comes from that collation alone.
+#include <vector>
+
 #include "core/orvcollation.h"
 #include "core/orvvalue.h"
 #include "eval/orveval.h"
@@ -84,15 +86,11 @@ bool TORVExprEvaluator::TestInList(TORVExprToken* Token, bool& Result) {
   auto* Sorted = dynamic_cast<TORVInContainedValue*>(Token->FValue.get());
   if (Sorted != nullptr) {
     // Parameters are bound before each execution; evaluating them again
-    // lets a changed value be seen. Constants never change.
-    bool HasParameters = false;
-    for (int32_t I = 1; I < Token->GetNumArguments(); ++I) {
-      TORVExprToken* Item = Token->GetArgument(I);
-      if (Item != nullptr && Item->FTokenType == ttDYNPARAMREF) {
-        EvaluateNextToken(Item);
-        HasParameters = true;
-      }
-    }
+    // lets a changed value be seen. Constants never change, so only the
+    // parameter items are visited per row.
+    const std::vector<TORVExprToken*>& Parameters = Sorted->GetParameterItems();
+    for (TORVExprToken* Item : Parameters) EvaluateNextToken(Item);
+    const bool HasParameters = !Parameters.empty();
     // A list whose items are all NULL stays empty and is tried again.
     if (Sorted->GetNumValues() == 0 || (HasParameters && Sorted->ParameterValuesChanged())) {
       Sorted->ClearValues();
@@ -124,6 +122,14 @@ void TORVExprEvaluator::EvaluateIN(TORVExprToken* Token) {
 }
 
 void TORVExprEvaluator::EvaluateNOTIN(TORVExprToken* Token) {
+  // The sorted list leaves out NULL items: an empty one means every item
+  // was NULL, which answers False.
+  auto* Sorted = dynamic_cast<TORVInContainedValue*>(Token->FValue.get());
+  if (Sorted != nullptr && Token->GetNumArguments() >= 2) {
+    bool Found = false;
+    if (TestInList(Token, Found)) Token->FValue->SetAsBoolean(!Found && Sorted->GetNumValues() > 0);
+    return;
+  }
   TORVExprToken* Tested = Token->GetArgument(0);
   EvaluateNextToken(Tested);
   if (Tested->FValue->GetAnyNull()) {

@@ -4,6 +4,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/orverrors.h"
@@ -256,12 +257,17 @@ TEST(EvalLifecycle, ValueClassesFollowTheNode) {
       u" (DYNPARAMREF :type 6) (CONST :text \"1\" :type 6))"));
   Evaluator.GetValue(In.Get());
   EXPECT_NE(dynamic_cast<TORVInContainedValue*>(In->FValue.get()), nullptr);
+  TORVPartialTree NotIn(ReadTokens(
+      u"(EXTBINARY :op NOTIN :type 4 (COLUMNREF :name \"ID\" :type 6) (CONST :text \"3\" :type 6)"
+      u" (DYNPARAMREF :type 6))"));
+  Evaluator.GetValue(NotIn.Get());
+  EXPECT_NE(dynamic_cast<TORVInContainedValue*>(NotIn->FValue.get()), nullptr);
   TORVPartialTree InColumns(ReadTokens(
       u"(EXTBINARY :op IN :type 4 (CONST :text \"3\" :type 6) (COLUMNREF :name \"ID\" :type 6))"));
   Evaluator.GetValue(InColumns.Get());
   EXPECT_EQ(dynamic_cast<TORVInContainedValue*>(InColumns->FValue.get()), nullptr);
 
-  for (TORVExprToken* Tree : {Cast.Get(), Plain.Get(), In.Get(), InColumns.Get()}) {
+  for (TORVExprToken* Tree : {Cast.Get(), Plain.Get(), In.Get(), NotIn.Get(), InColumns.Get()}) {
     EXPECT_FALSE(dynamic_cast<TORVContainedValue&>(*Tree->FValue).GetRaiseTruncationErrors());
     Evaluator.Reset(Tree);
   }
@@ -565,59 +571,177 @@ TEST(EvalPredicates, OnlyTheOperandsThatDecideAreEvaluated) {
   }
 }
 
-// The sorted list of an IN over constants answers, row after row, as a
-// linear search over the same items does; NOT IN, which always searches
-// linearly, is checked beside it.
+// Texts of the numbers a random IN list draws from, by type: a few small
+// numbers (so that rows often hit and items repeat), negatives, the type's
+// extremes, and those of every narrower type, so that a tested value of
+// another width can equal an item. Whole numbers near the decimal range's
+// edge meet decimals there (922337203685478 is a whole number no decimal
+// reaches); 2^53 + 1 is a whole number no double reaches, and the largest
+// BigInt reads as the double 2^63, which no BigInt equals.
+std::vector<std::string> InListNumberTexts(int32_t DataType) {
+  std::vector<std::string> Texts = {"-3", "-2", "-1", "0", "1", "2", "3", "-32768", "32767"};
+  const std::vector<std::string> Integer = {"-2147483648", "2147483647"};
+  const std::vector<std::string> Large = {"-9223372036854775808", "9223372036854775807", "2147483648",
+                                          "9007199254740992", "9007199254740993"};
+  const std::vector<std::string> DecimalEdges = {"922337203685477", "-922337203685477", "922337203685478",
+                                                 "-922337203685478"};
+  const std::vector<std::string> Fractions = {"-0.5", "0.5", "2.5", "0.1", "0.0001", "-0.0001"};
+  if (DataType != dtSmallInt) Texts.insert(Texts.end(), Integer.begin(), Integer.end());
+  if (DataType == dtBigInt || DataType == dtFloat) Texts.insert(Texts.end(), Large.begin(), Large.end());
+  if (DataType == dtBigInt || DataType == dtDecimal) {
+    Texts.insert(Texts.end(), DecimalEdges.begin(), DecimalEdges.end() - (DataType == dtDecimal ? 2 : 0));
+  }
+  if (DataType == dtDecimal || DataType == dtFloat) Texts.insert(Texts.end(), Fractions.begin(), Fractions.end());
+  if (DataType == dtDecimal) {
+    Texts.push_back("922337203685477.5807");
+    Texts.push_back("-922337203685477.5808");
+  }
+  if (DataType == dtFloat) Texts.push_back("-0");
+  return Texts;
+}
+
+// A typed constant or parameter node of a test's tree.
+std::string InListNode(const char* Kind, int32_t DataType, const std::string& Text) {
+  return "(" + std::string(Kind) + " :text \"" + Text + "\" :type " + std::to_string(DataType) +
+         (DataType == dtDecimal ? " :scale 4" : "") + ")";
+}
+
+// The sorted list of an IN over constants and parameters answers, row after
+// row, as a linear search with Compare over the same items' values does.
+// Items and the tested value are whole numbers of every width, decimals and
+// Floats, in lists of one type or mixed (a Float among whole numbers or
+// decimals leaves the numeric keys for the general search); parameters
+// take new values, of their own type, between executions. NOT IN searches
+// the same way and is checked beside it.
 TEST(EvalPredicates, SortedInListAnswersLikeALinearSearch) {
   const uint32_t Seed = test::TestSeed(20261211);
   SCOPED_TRACE("seed " + std::to_string(Seed) + " (ORV_TEST_SEED repeats it)");
   std::mt19937 Random(Seed);
   auto Pick = [&Random](int32_t Low, int32_t High) { return std::uniform_int_distribution<int32_t>(Low, High)(Random); };
+  const std::vector<int32_t> Exact = {dtSmallInt, dtInteger, dtBigInt, dtDecimal};
+  auto PickType = [&](bool WithFloat) {
+    return WithFloat && Pick(0, 2) == 0 ? dtFloat : Exact[static_cast<std::size_t>(Pick(0, 3))];
+  };
+  auto PickText = [&](int32_t DataType) {
+    const std::vector<std::string> Texts = InListNumberTexts(DataType);
+    return Texts[static_cast<std::size_t>(Pick(0, static_cast<int32_t>(Texts.size()) - 1))];
+  };
   TORVExprEvaluator Evaluator(CharacterSetUnicode);
-  for (int32_t List = 0; List < 200; ++List) {
-    // Items from a small range, so that rows often hit; some NULL, at times
-    // all of them.
-    std::vector<std::optional<int32_t>> Items(static_cast<std::size_t>(Pick(1, 12)));
-    const int32_t NullPercent = Pick(0, 3) == 0 ? 100 : 20;
-    std::u16string ItemsText;
-    for (auto& Item : Items) {
-      if (Pick(1, 100) > NullPercent) Item = Pick(-10, 10);
-      ItemsText += Item ? u" (CONST :text \"" + IntToString(*Item) + u"\" :type 6)" : u" (CONST :text \"NULL\" :type 6)";
+  for (int32_t List = 0; List < 400; ++List) {
+    const bool WithFloat = Pick(0, 3) == 0;
+    // Most lists of one width, so that repeats are common; the others mixed.
+    const bool OneType = Pick(0, 2) == 0;
+    const int32_t ListType = PickType(WithFloat);
+    const int32_t TestedType = PickType(true);
+    // Some items NULL, at times all of them.
+    const int32_t NullPercent = Pick(0, 5) == 0 ? 100 : 15;
+    std::string ItemsText;
+    const int32_t Count = Pick(1, 14);
+    for (int32_t I = 0; I < Count; ++I) {
+      const int32_t DataType = OneType ? ListType : PickType(WithFloat);
+      const char* Kind = Pick(0, 3) == 0 ? "DYNPARAMREF" : "CONST";
+      ItemsText += " " + InListNode(Kind, DataType, Pick(1, 100) > NullPercent ? PickText(DataType) : "NULL");
     }
-    TORVPartialTree In(ReadTokens(u"(EXTBINARY :op IN :type 4 (CONST :text \"0\" :type 6)" + ItemsText + u")"));
-    TORVPartialTree NotIn(ReadTokens(u"(EXTBINARY :op NOTIN :type 4 (CONST :text \"0\" :type 6)" + ItemsText + u")"));
+    const std::string Tested = InListNode("CONST", TestedType, "0");
+    TORVPartialTree In(ReadTokens(Utf8ToString("(EXTBINARY :op IN :type 4 " + Tested + ItemsText + ")")));
+    TORVPartialTree NotIn(ReadTokens(Utf8ToString("(EXTBINARY :op NOTIN :type 4 " + Tested + ItemsText + ")")));
     Evaluator.Initialize(In.Get());
     Evaluator.Initialize(NotIn.Get());
-    for (int32_t Row = 0; Row < 30; ++Row) {
-      std::optional<int32_t> Tested;
-      if (Pick(0, 9) != 0) Tested = Pick(-12, 12);
+    std::string Parameters;
+    for (int32_t Row = 0; Row < 40; ++Row) {
+      if (Row % 10 == 0) {
+        // A new execution: the same new value for a parameter in both trees.
+        Parameters.clear();
+        for (int32_t I = 1; I < In->GetNumArguments(); ++I) {
+          if (In->GetArgument(I)->FTokenType != ttDYNPARAMREF) continue;
+          const std::string Text = Pick(1, 100) > NullPercent ? PickText(In->GetArgument(I)->FDataType) : "NULL";
+          Parameters += " " + Text;
+          for (TORVExprToken* Tree : {In.Get(), NotIn.Get()}) {
+            TORVExprToken* Item = Tree->GetArgument(I);
+            Evaluator.GetValue(Item);
+            if (Text == "NULL") {
+              Item->FValue->SetAsNull(true);
+            } else {
+              Item->FValue->SetAsString(Utf8ToString(Text));
+            }
+          }
+        }
+      }
+      // The tested constant's value object stands for the row's column.
+      const std::string Value = Pick(0, 9) != 0 ? PickText(TestedType) : "NULL";
+      for (TORVExprToken* Tree : {In.Get(), NotIn.Get()}) {
+        Evaluator.GetValue(Tree->GetArgument(0));
+        if (Value == "NULL") {
+          Tree->GetArgument(0)->FValue->SetAsNull(true);
+        } else {
+          Tree->GetArgument(0)->FValue->SetAsString(Utf8ToString(Value));
+        }
+      }
       std::string Expected = "Boolean NULL";
       std::string ExpectedNot = "Boolean NULL";
-      if (Tested) {
+      if (Value != "NULL") {
+        TORVExprToken* TestedNode = In->GetArgument(0);
         bool Found = false, AllNull = true;
-        for (const auto& Item : Items) {
-          AllNull = AllNull && !Item;
-          Found = Found || Item == Tested;
+        for (int32_t I = 1; I < In->GetNumArguments(); ++I) {
+          Evaluator.GetValue(In->GetArgument(I));
+          TORVValue& Item = *In->GetArgument(I)->FValue;
+          if (Item.GetNull()) continue;
+          AllNull = false;
+          Found = Found || TestedNode->FValue->Compare(Item, In->FPartialLength, false, TestedNode->FCollation) == 0;
         }
         Expected = Found ? "Boolean TRUE" : "Boolean FALSE";
         ExpectedNot = !AllNull && !Found ? "Boolean TRUE" : "Boolean FALSE";
       }
-      for (TORVExprToken* Tree : {In.Get(), NotIn.Get()}) {
-        // The tested constant's value object stands for the row's column.
-        Evaluator.GetValue(Tree->GetArgument(0));
-        TORVValue& Value = *Tree->GetArgument(0)->FValue;
-        if (Tested) {
-          Value.SetAsInteger(*Tested);
-        } else {
-          Value.SetAsNull(true);
-        }
-      }
-      SCOPED_TRACE("list " + StringToUtf8(ItemsText) + " row " + (Tested ? std::to_string(*Tested) : "NULL"));
+      SCOPED_TRACE("list" + ItemsText + " parameters" + Parameters + " row " + Value);
       ASSERT_EQ(Evaluate(Evaluator, In.Get()), Expected);
       ASSERT_EQ(Evaluate(Evaluator, NotIn.Get()), ExpectedNot);
     }
     Evaluator.Reset(In.Get());
     Evaluator.Reset(NotIn.Get());
+  }
+}
+
+// Numbers of another type than the items equal an item exactly when
+// Compare says so: a whole number and a decimal or a double of the same
+// value, never one that a conversion would round onto an item.
+TEST(EvalPredicates, SortedInListMeetsNumbersOfOtherTypesExactly) {
+  struct TCase {
+    std::vector<std::pair<int32_t, const char*>> Items;
+    int32_t TestedType;
+    const char* Tested;
+    bool Found;
+  };
+  const TCase Cases[] = {
+      {{{dtFloat, "9007199254740992"}}, dtBigInt, "9007199254740993", false},
+      {{{dtFloat, "9007199254740992"}}, dtBigInt, "9007199254740992", true},
+      {{{dtFloat, "9223372036854775807"}}, dtBigInt, "9223372036854775807", false},
+      {{{dtFloat, "-9223372036854775808"}, {dtFloat, "1"}}, dtBigInt, "-9223372036854775808", true},
+      {{{dtFloat, "-0"}, {dtFloat, "2.5"}}, dtFloat, "0", true},
+      {{{dtFloat, "-0"}, {dtFloat, "2.5"}}, dtDecimal, "2.5", true},
+      {{{dtInteger, "1"}, {dtInteger, "2"}}, dtDecimal, "1.0000", true},
+      {{{dtInteger, "1"}, {dtInteger, "2"}}, dtDecimal, "1.5", false},
+      {{{dtInteger, "0"}}, dtFloat, "-0", true},
+      {{{dtInteger, "0"}}, dtFloat, "0.5", false},
+      {{{dtBigInt, "9007199254740993"}}, dtFloat, "9007199254740993", false},
+      {{{dtDecimal, "1.5"}, {dtSmallInt, "2"}}, dtInteger, "2", true},
+      {{{dtDecimal, "1.5"}, {dtSmallInt, "2"}}, dtBigInt, "9223372036854775807", false},
+      {{{dtDecimal, "1"}, {dtInteger, "3"}}, dtFloat, "1", true},
+      {{{dtDecimal, "1"}, {dtInteger, "3"}}, dtFloat, "1.5", false},
+      {{{dtSmallInt, "-32768"}, {dtSmallInt, "32767"}}, dtBigInt, "-32768", true},
+      {{{dtBigInt, "-9223372036854775808"}, {dtBigInt, "9223372036854775807"}}, dtSmallInt, "-1", false},
+      {{{dtBigInt, "-9223372036854775808"}, {dtBigInt, "9223372036854775807"}}, dtBigInt, "9223372036854775807",
+       true},
+      {{{dtBigInt, "922337203685478"}, {dtDecimal, "1"}}, dtBigInt, "922337203685478", true},
+  };
+  TORVExprEvaluator Evaluator(CharacterSetUnicode);
+  for (const TCase& Case : Cases) {
+    std::string Tree = "(EXTBINARY :op IN :type 4 " + InListNode("CONST", Case.TestedType, Case.Tested);
+    for (const auto& [DataType, Text] : Case.Items) Tree += " " + InListNode("CONST", DataType, Text);
+    SCOPED_TRACE(Tree);
+    TORVPartialTree In(ReadTokens(Utf8ToString(Tree + ")")));
+    Evaluator.Initialize(In.Get());
+    EXPECT_EQ(Evaluate(Evaluator, In.Get()), Case.Found ? "Boolean TRUE" : "Boolean FALSE");
+    Evaluator.Reset(In.Get());
   }
 }
 
