@@ -110,7 +110,8 @@ inline constexpr TORVErrorDef ORV_STATEMENT_ERROR{900,
 // A statement, or a statement for an object kind, that the session's
 // evaluator has no routine for.
 inline constexpr char16_t ORV_NO_STATEMENT_ROUTINE_DETAIL[] = u"The %s statement cannot be run";
-inline constexpr char16_t ORV_NO_OBJECT_KIND_ROUTINE_DETAIL[] = u"The %s statement cannot be run for the object kind %s";
+inline constexpr char16_t ORV_NO_OBJECT_KIND_ROUTINE_DETAIL[] =
+    u"The %s statement cannot be run for the object kind %s";
 inline constexpr TORVErrorDef ORV_VIEW_ERROR{902, u"An error occurred with the view %s (%s)"};
 
 // 1000s: cursors, filters and values.

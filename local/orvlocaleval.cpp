@@ -8,10 +8,12 @@
 
 #include "base/orvassert.h"
 #include "base/orverrors.h"
+#include "catalog/orvcatalog.h"
 #include "core/orvbitmap.h"
 #include "core/orvcontainedvalue.h"
 #include "core/orvliteral.h"
 #include "exec/orvexecvalue.h"
+#include "local/orvlocaldbmgr.h"
 #include "local/orvlocalvalue.h"
 #include "sql/orvexprtoken.h"
 #include "sql/orvtokenslots.h"
@@ -145,6 +147,20 @@ void TORVLocalExprEvaluator::PopValue(TORVExprToken* Token) {
 
 void TORVLocalExprEvaluator::Notify(TORVExprToken* Token, const EORVException* Exception) {
   if (FContext != nullptr && FContext->FOnNotification) FContext->FOnNotification(Token, Exception);
+}
+
+TORVVirtualTable* TORVLocalExprEvaluator::GetTableRef(TORVExprToken* Token) {
+  TORVExprToken* Source = Token->FSourceToken;
+  if (FContext == nullptr) throw std::logic_error("table looked up outside an evaluation context");
+  if (Source == nullptr) {
+    if (FContext->FCurrentTable == nullptr) throw std::logic_error("column without its table");
+    return FContext->FCurrentTable;
+  }
+  TORVLocalDatabaseManager* Database = FContext->FCurrentDatabaseManager;
+  if (Database == nullptr || Database->FCatalog == nullptr) throw std::logic_error("table looked up without a database");
+  TORVCatalog& Catalog = *Database->FCatalog;
+  TORVSchema* Schema = Catalog.GetTokenSchema(Source, true);
+  return Catalog.FindVirtualTable(Schema, Source->FName, nullptr, true, true);
 }
 
 void TORVLocalExprEvaluator::EvaluateParams(TORVExprToken* Token) {

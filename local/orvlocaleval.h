@@ -54,6 +54,12 @@ class TORVLocalExprEvaluator : public TORVExprEvaluator {
   // The context's notification event, when there is a context and an event.
   void Notify(TORVExprToken* Token, const EORVException* Exception);
 
+  // The table a column-reference node belongs to: the context's current
+  // table for a column without a source table node, else the table its
+  // source node names in the current database's catalog (temporary ones
+  // included; not found raises the catalog's error).
+  TORVVirtualTable* GetTableRef(TORVExprToken* Token);
+
   // Every argument of a call node.
   void EvaluateParams(TORVExprToken* Token);
   // Before a call: input and input/output parameters from the node's

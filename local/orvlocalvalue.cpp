@@ -1,5 +1,6 @@
 #include "local/orvlocalvalue.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <utility>
 
@@ -80,28 +81,26 @@ void TORVVariableValue::ConversionError(const TORVString& Value, bool IncludeVal
 }
 
 TORVArrayValues::TORVArrayValues(int32_t CharacterSetToUse, TORVExprToken* Token)
-    : TORVValues(CharacterSetToUse), FToken(Token) {}
+    : FCharacterSet(CharacterSetToUse), FToken(Token) {}
+
+TORVArrayValues::~TORVArrayValues() = default;
 
 TORVVariableValue* TORVArrayValues::FindElement(int32_t Position) const {
-  if (Position < 1 || Position > GetCount()) return nullptr;
-  return static_cast<TORVVariableValue*>(GetItems(Position - 1));
+  auto Found = FElements.find(Position);
+  return Found == FElements.end() ? nullptr : Found->second.get();
 }
 
 TORVVariableValue* TORVArrayValues::GetElement(int32_t Position) {
-  if (TORVVariableValue* Element = FindElement(Position)) return Element;
-  if (Position > GetCount()) SetCount(Position);
-  auto Element = std::make_unique<TORVVariableValue>(FCharacterSet, FToken);
-  Element->Clear();
-  Element->SetNull(true);
-  SetItems(Position - 1, Element.get());
-  return Element.release();
+  std::unique_ptr<TORVVariableValue>& Element = FElements[Position];
+  if (Element == nullptr) {
+    Element = std::make_unique<TORVVariableValue>(FCharacterSet, FToken);
+    Element->Clear();
+    Element->SetNull(true);
+  }
+  return Element.get();
 }
 
-void TORVArrayValues::Truncate(int32_t Count) {
-  if (Count >= GetCount()) return;
-  FreeRange(Count, GetCount());
-  SetCount(Count);
-}
+void TORVArrayValues::Truncate(int32_t Count) { FElements.erase(FElements.upper_bound(Count), FElements.end()); }
 
 TORVArrayValuesValue::TORVArrayValuesValue(TORVLocalExprEvaluator* Evaluator, TORVExprToken* Token)
     : TORVContainedValue(Evaluator->GetCharacterSet()),
@@ -128,13 +127,20 @@ void TORVArrayValuesValue::IndexError(const TORVString& Index) {
 
 TORVValue* TORVArrayValuesValue::GetValue(int32_t Index) {
   if (Index < 1 || Index > FMaxCardinality) IndexError(IntToString(Index));
-  return FArrayValues->GetElement(Index);
+  return MakeElement(Index);
+}
+
+TORVVariableValue* TORVArrayValuesValue::MakeElement(int32_t Position) {
+  if (TORVVariableValue* Element = FArrayValues->FindElement(Position)) return Element;
+  TORVVariableValue* Element = FArrayValues->GetElement(Position);
+  if (FFillValue != nullptr) Element->Assign(*FFillValue);
+  return Element;
 }
 
 int32_t TORVArrayValuesValue::GetCardinality() const {
-  // The list grows only to the highest position made, whose element
-  // exists.
-  return FArrayValues->GetCount();
+  // Filled, every position counts as made; otherwise the highest position
+  // made.
+  return FFillValue != nullptr ? FMaxCardinality : FArrayValues->GetHighestPosition();
 }
 
 void TORVArrayValuesValue::Assign(TORVValue& FromValue) {
@@ -144,16 +150,25 @@ void TORVArrayValuesValue::Assign(TORVValue& FromValue) {
   if (Source != nullptr) {
     FMaxCardinality = Source->FMaxCardinality;
     FArrayValues->Truncate(FMaxCardinality);
-    for (int32_t Position = 1; Position <= Source->GetCardinality(); ++Position) {
-      if (TORVVariableValue* Element = Source->FArrayValues->FindElement(Position)) {
-        FArrayValues->GetElement(Position)->Assign(*Element);
+    if (Source->FFillValue != nullptr) {
+      // Every source position exists: the ones not made hold the fill.
+      auto Fill = std::make_unique<TORVVariableValue>(GetCharacterSet(), FToken);
+      Fill->Assign(*Source->FFillValue);
+      for (auto& [Position, Element] : FArrayValues->GetElements()) {
+        if (Source->FArrayValues->FindElement(Position) == nullptr) Element->Assign(*Fill);
       }
+      FFillValue = std::move(Fill);
     }
+    for (auto& [Position, Element] : Source->FArrayValues->GetElements()) MakeElement(Position)->Assign(*Element);
     return;
   }
-  for (int32_t Position = 1; Position <= FMaxCardinality; ++Position) {
-    FArrayValues->GetElement(Position)->Assign(FromValue);
-  }
+  // Every element takes the value. The positions not made yet take it when
+  // they are made, so that a large array costs nothing now; the value is
+  // converted once, here, so that a refused value raises at once.
+  auto Fill = std::make_unique<TORVVariableValue>(GetCharacterSet(), FToken);
+  Fill->Assign(FromValue);
+  for (auto& [Position, Element] : FArrayValues->GetElements()) Element->Assign(*Fill);
+  FFillValue = std::move(Fill);
 }
 
 TORVLocalReferenceValue::TORVLocalReferenceValue(TORVLocalExprEvaluator* Evaluator, TORVExprToken* Token)

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -61,24 +62,32 @@ class TORVVariableValue : public TORVContainedValue {
   TORVExprToken* FToken;
 };
 
-// The elements of an array. Positions 1 .. n live at list index 0 .. n - 1;
-// an element is made at its first read or write, and the list grows only to
-// the highest position used, so a large declared cardinality costs nothing
-// until it is used. Unmade positions below the count are nil.
-class TORVArrayValues : public TORVValues {
+// The elements of an array, by position (1-based). An element is made at
+// its first read or write and only then takes memory, so a large declared
+// cardinality, or a high position used, costs one element.
+class TORVArrayValues : public TORVBaseObject {
  public:
-  TORVArrayValues(int32_t CharacterSetToUse, TORVExprToken* Token);
+  using TElements = std::map<int32_t, std::unique_ptr<TORVVariableValue>>;
 
-  // The element at Position (1-based), made when needed. Position must be
-  // checked by the caller.
+  TORVArrayValues(int32_t CharacterSetToUse, TORVExprToken* Token);
+  ~TORVArrayValues() override;
+
+  // The element at Position, made when needed. Position must be checked by
+  // the caller.
   TORVVariableValue* GetElement(int32_t Position);
   // Nil when not made.
   TORVVariableValue* FindElement(int32_t Position) const;
   // Frees the elements beyond Count.
   void Truncate(int32_t Count);
+  // The highest position made, 0 when none.
+  int32_t GetHighestPosition() const { return FElements.empty() ? 0 : FElements.rbegin()->first; }
+  int32_t GetCount() const { return static_cast<int32_t>(FElements.size()); }
+  const TElements& GetElements() const { return FElements; }
 
  private:
+  int32_t FCharacterSet;
   TORVExprToken* FToken;
+  TElements FElements;
 };
 
 // A declared ARRAY variable (ttARRAY).
@@ -92,9 +101,12 @@ class TORVArrayValuesValue : public TORVContainedValue {
   // The element at Index; outside 1 .. the maximum cardinality the index
   // error (1011).
   TORVValue* GetValue(int32_t Index);
-  // The highest position made so far, 0 when none.
+  // The highest position made so far, 0 when none; every position once a
+  // scalar was assigned to the whole array.
   int32_t GetCardinality() const;
   int32_t GetMaxCardinality() const { return FMaxCardinality; }
+  // The elements held in memory.
+  int32_t GetMadeCount() const { return FArrayValues->GetCount(); }
   // From an array (or a reference to one): its maximum cardinality and
   // the elements it has made; from any other value: every element.
   void Assign(TORVValue& FromValue) override;
@@ -102,9 +114,14 @@ class TORVArrayValuesValue : public TORVContainedValue {
   [[noreturn]] void IndexError(const TORVString& Index);
 
  private:
+  TORVVariableValue* MakeElement(int32_t Position);
+
   TORVExprToken* FToken;
   int32_t FMaxCardinality = 0;
   std::unique_ptr<TORVArrayValues> FArrayValues;
+  // After a scalar was assigned to the whole array: the value of every
+  // position not made yet (already in the element type). Nil otherwise.
+  std::unique_ptr<TORVVariableValue> FFillValue;
 };
 
 // The common part of every reference value: its node and the evaluator

@@ -11,6 +11,7 @@
 #include "local/orvlocaldbmgr.h"
 #include "local/orvlocalvalue.h"
 #include "sql/orvtokenslots.h"
+#include "tests/catalog/orvcatalogroot.h"
 #include "tests/local/orvlocaltest.h"
 #include "tests/support/orvstubdbmgr.h"
 
@@ -406,6 +407,75 @@ TEST_F(LocalEvalTest, EmptyDispatchEntriesRaiseTheStatementError) {
 TEST_F(LocalEvalTest, AUseStatementRunsAtInitialize) {
   TORVExprToken* Use = Node(ttCONTROL, toUSEDB);
   EXPECT_EQ(ErrorOf([&] { Evaluator.Initialize(Use); }).substr(0, 4), "900 ");
+}
+
+}  // namespace
+}  // namespace orv
+
+namespace orv {
+namespace {
+
+TEST_F(LocalEvalTest, AColumnsTableIsTheCurrentTableOrTheOneItsSourceNames) {
+  auto Config = test::NewRoot();
+  TORVCatalog Catalog(Config.get());
+  TORVBaseTable* T = test::NewTableT(Catalog);
+  TFakeDatabase Database;
+  Database.FCatalog = &Catalog;
+  TORVEvaluatorContext Context;
+  Context.SetDatabaseManager(&Database);
+  Context.FCurrentTable = test::NewTable(Catalog, u"current");
+  TORVContextScope Scope(Evaluator, Context);
+
+  TORVExprToken* Unbound = Node(ttCOLUMNREF);
+  EXPECT_EQ(Evaluator.GetTableRef(Unbound), Context.FCurrentTable);
+
+  TORVExprToken* Table = Node(ttTABLEREF);
+  Table->FName = u"T";
+  TORVExprToken* Column = Node(ttCOLUMNREF);
+  Column->FSourceToken = Table;
+  EXPECT_EQ(Evaluator.GetTableRef(Column), static_cast<TORVVirtualTable*>(T));
+  Table->FName = u"missing";
+  EXPECT_EQ(ErrorOf([&] { Evaluator.GetTableRef(Column); }).substr(0, 4), "401 ");
+  Table->FName = u"T";
+  Table->FSourceName = u"NoSuchSchema";
+  EXPECT_EQ(ErrorOf([&] { Evaluator.GetTableRef(Column); }).substr(0, 4), "401 ");
+}
+
+TEST_F(LocalEvalTest, AnAggregateKeepsOneValueSetPerResultRowAndEmptiesItForANewGroup) {
+  TORVColumns Columns;
+  Columns.SetCatalogCharacterSet(CharacterSetUnicode);
+  AddTestColumn(Columns, u"__Row", dtInteger);
+  AddTestColumn(Columns, u"Total", dtInteger);
+  TTestRow Result(CharacterSetUnicode, Columns);
+  Result.Values->CreateValueObjects();
+  TORVExprToken* Select = Node(ttSELECTCOLUMN, toNONE, dtInteger);
+  Select->FPosition = 0;
+  TORVExprToken* Count = Node(ttFUNCREF, toCOUNT, dtInteger);
+  Select->AddArgument(Count);
+  TORVEvaluatorContext Context;
+  Context.FResultRowValues = Result.Values.get();
+  TORVContextScope Scope(Evaluator, Context);
+  Evaluator.GetValue(Count);
+  auto& Aggregate = dynamic_cast<TORVAggregateFunctionReferenceValue&>(*Count->FValue);
+
+  TORVContainedValue Value(CharacterSetUnicode);
+  Value.SetDataType(dtInteger);
+  // The accumulator is the result row's item after the select column.
+  Count->FValue->SetAsInteger(1);
+  EXPECT_EQ(Result.Values->GetItems(1)->GetAsInteger(), 1);
+  for (int32_t Item : {4, 2, 4}) {
+    Value.SetAsInteger(Item);
+    Aggregate.AddValue(1, Value, true);
+  }
+  Value.SetAsInteger(9);
+  Aggregate.AddValue(2, Value, true);
+  EXPECT_EQ(Aggregate.GetValuesAsString(1, u";"), u"2;4");
+  EXPECT_EQ(Aggregate.GetValuesAsString(2, u";"), u"9");
+  // A NULL accumulator is a new group on a reused row number.
+  Count->FValue->SetAsNull(true);
+  Value.SetAsInteger(5);
+  EXPECT_TRUE(Aggregate.AddValue(1, Value, true));
+  EXPECT_EQ(Aggregate.GetValuesAsString(1, u";"), u"5");
 }
 
 }  // namespace

@@ -72,6 +72,38 @@ TEST_F(ArrayValues, AHugeCardinalityAllocatesOnlyWhatIsUsed) {
   EXPECT_EQ(ArrayOf(A).GetMaxCardinality(), 2000000000);
 }
 
+TEST_F(ArrayValues, AScalarAssignedToAHugeArrayMakesNoElementsUpFront) {
+  TORVExprToken* A = Declare(ttARRAY, u"a", dtCharacter, 3, IntConst(2000000000));
+  TORVExprToken* Early = Element(A, 2);
+  Evaluator.Evaluate(Early);
+  Early->FValue->SetAsString(u"x");
+  TORVExprToken* Whole = Ref(ttARRAYREF, A);
+  Evaluator.GetValue(Whole);
+  TORVExprToken* Text = Node(ttCONST, toNONE, dtCharacter, stVarChar, 3);
+  Text->FTokenConstant = u"abc";
+  Evaluator.Evaluate(Text);
+  Whole->FValue->Assign(*Text->FValue);
+  EXPECT_EQ(ArrayOf(A).GetCardinality(), 2000000000);
+  EXPECT_EQ(ArrayOf(A).GetMadeCount(), 1);
+  EXPECT_EQ(this->Text(Element(A, 2)), "abc");
+  EXPECT_EQ(this->Text(Element(A, 1999999999)), "abc");
+  EXPECT_EQ(ArrayOf(A).GetMadeCount(), 2);
+  // A value the elements refuse is refused at once, as an element would.
+  Text->FTokenConstant = u"abcd";
+  Evaluator.Reset(Text);
+  Evaluator.Evaluate(Text);
+  EXPECT_EQ(ErrorOf([&] { Whole->FValue->Assign(*Text->FValue); }),
+            "1011 An error occurred with the variable a (The value abcd would result in truncation)");
+
+  // The filled array assigned to a smaller one gives it its values too.
+  TORVExprToken* Small = Declare(ttARRAY, u"s", dtCharacter, 3, IntConst(4));
+  TORVExprToken* SmallWhole = Ref(ttARRAYREF, Small);
+  Evaluator.GetValue(SmallWhole);
+  SmallWhole->FValue->Assign(*Whole->FValue);
+  EXPECT_EQ(ArrayOf(Small).GetMaxCardinality(), 2000000000);
+  EXPECT_EQ(this->Text(Element(Small, 3)), "abc");
+}
+
 TEST_F(ArrayValues, ANegativeCardinalityRaisesTheIndexError) {
   TORVExprToken* A = Declare(ttARRAY, u"a", dtInteger, 0, IntConst(-1));
   EXPECT_EQ(ErrorOf([&] { Evaluator.GetValue(A); }),
