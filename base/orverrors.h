@@ -45,6 +45,9 @@ inline constexpr TORVErrorDef ORV_METADATA_ERROR{100, u"There is an error in the
 // The same for an object inside a named parent.
 inline constexpr TORVErrorDef ORV_METADATA_IN_ERROR{100,
                                                     u"There is an error in the metadata for the %s %s in the %s %s (%s)"};
+// The detail of a metadata error for a table whose kind of manager cannot
+// be made.
+inline constexpr char16_t ORV_NO_MANAGER_KIND_DETAIL[] = u"No manager of the kind %s can be made";
 inline constexpr TORVErrorDef ORV_UPDATE_ERROR{101, u"There was an error updating the %s %s (%s)"};
 
 // 200s: system objects and objects that others still reference. The four
@@ -79,6 +82,8 @@ inline constexpr TORVErrorDef ORV_EXISTS_IN_ERROR{400, u"The %s %s already exist
 inline constexpr TORVErrorDef ORV_NOT_FOUND_ERROR{401, u"The %s %s does not exist"};
 // The same for an object inside a named parent.
 inline constexpr TORVErrorDef ORV_NOT_FOUND_IN_ERROR{401, u"The %s %s does not exist in the %s %s"};
+inline constexpr TORVErrorDef ORV_READ_ONLY_ERROR{
+    403, u"The %s %s is read-only and this operation cannot be performed (%s)"};
 inline constexpr TORVErrorDef ORV_MAXIMUM_ERROR{405, u"The maximum number of %ss has been reached (%s)"};
 inline constexpr TORVErrorDef ORV_MAXIMUM_IN_ERROR{405,
                                                    u"The maximum number of %ss in the %s %s has been reached (%s)"};
@@ -112,8 +117,15 @@ inline constexpr TORVErrorDef ORV_VIEW_ERROR{902, u"An error occurred with the v
 // 1000s: cursors, filters and values.
 inline constexpr TORVErrorDef ORV_CURSOR_ERROR{1000, u"An error occurred with the cursor %s (%s)"};
 inline constexpr TORVErrorDef ORV_FILTER_ERROR{1001, u"A filter error occurred (%s)"};
+// The row errors of a table or view.
+inline constexpr TORVErrorDef ORV_ROW_LOCK_ERROR{1005, u"Cannot lock the row in the %s %s"};
+inline constexpr TORVErrorDef ORV_ROW_UNLOCK_ERROR{1006, u"Cannot unlock the row in the %s %s"};
 inline constexpr TORVErrorDef ORV_ROW_DELETED_ERROR{1007, u"The row has been deleted since last cached for the %s %s"};
+inline constexpr TORVErrorDef ORV_ROW_MODIFIED_ERROR{1008, u"The row has been modified since last cached for the %s %s"};
+inline constexpr TORVErrorDef ORV_ROW_VISIBILITY_ERROR{1010, u"The row is no longer visible in the %s %s"};
 inline constexpr TORVErrorDef ORV_VALUE_ERROR{1011, ORV_OBJECT_ERROR_MSG};
+inline constexpr TORVErrorDef ORV_ROW_CORRUPT_ERROR{1012,
+                                                   u"The row has been corrupted since last cached for the %s %s"};
 // Details of a value error, its last argument: with the value's text, or
 // without it where the value cannot be shown.
 inline constexpr char16_t ORV_VALUE_RANGE_DETAIL[] =

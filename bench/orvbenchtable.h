@@ -20,7 +20,7 @@
 #include "storage/orvenginesettings.h"
 #include "storage/orvosfilemgr.h"
 #include "storage/orvrowsfile.h"
-#include "storage/orvtablemgr.h"
+#include "storage/orvtablefileowner.h"
 #include "tests/support/orvfakesession.h"
 
 namespace orv::bench {
@@ -43,10 +43,10 @@ class TBenchSession : public test::TFakeSession<TORVSessionManager> {
 // One session's table without large objects or computed columns; the
 // change check reads the header of each of its files, as a shared
 // table's does.
-class TBenchTableManager : public TORVTableManager {
+class TBenchTableManager : public TORVTableFileOwner {
  public:
   TBenchTableManager(TORVFileManager* Files, const TORVString& Folder)
-      : TORVTableManager(&FOwnTable, Files), FFolder(Folder) {
+      : TORVTableFileOwner(&FOwnTable, Files), FFolder(Folder) {
     // Text in single bytes, as the columns are sized without a catalog and
     // as SQLite keeps it.
     FSettings.SetCharacterSet(CharacterSetAnsi);

@@ -10,7 +10,7 @@
 #include "core/orvsessionmgr.h"
 #include "storage/orvblockchain.h"
 #include "storage/orvenginesettings.h"
-#include "storage/orvtablemgr.h"
+#include "storage/orvtablefileowner.h"
 
 namespace orv {
 
@@ -118,7 +118,7 @@ void TORVBlobBlock::SetSize(int32_t Value) {
 
 // ---------------------------------------------------------- TORVBlobManager
 
-TORVBlobManager::TORVBlobManager(TORVTableManager* Owner) : TORVTableFileManager(Owner) {}
+TORVBlobManager::TORVBlobManager(TORVTableFileOwner* Owner) : TORVTableFileManager(Owner) {}
 
 TORVString TORVBlobManager::GetFileExtension() { return GetSettings().GetBlobExtension(); }
 

@@ -65,7 +65,7 @@ class TORVBlobManager : public TORVTableFileManager {
   // Reads restarted by other sessions' changes before a read gives up.
   static constexpr int32_t MaxReadAttempts = 8;
 
-  explicit TORVBlobManager(TORVTableManager* Owner);
+  explicit TORVBlobManager(TORVTableFileOwner* Owner);
 
   TORVString GetFileExtension() override;
   TORVString GetBufferName() override { return u"BLOB block"; }

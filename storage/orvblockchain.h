@@ -13,7 +13,7 @@
 #include "core/orvbitmap.h"
 #include "core/orvliteral.h"
 #include "core/orvsessionmgr.h"
-#include "storage/orvtablemgr.h"
+#include "storage/orvtablefileowner.h"
 
 namespace orv {
 

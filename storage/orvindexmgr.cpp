@@ -11,7 +11,7 @@
 #include "storage/orvenginesettings.h"
 #include "storage/orvindexkey.h"
 #include "storage/orvindexpage.h"
-#include "storage/orvtablemgr.h"
+#include "storage/orvtablefileowner.h"
 
 namespace orv {
 
@@ -53,7 +53,7 @@ int32_t Percent(int64_t Part, int64_t Whole) {
 
 }  // namespace
 
-TORVIndexManager::TORVIndexManager(TORVTableManager* Owner) : TORVTableFileManager(Owner) {}
+TORVIndexManager::TORVIndexManager(TORVTableFileOwner* Owner) : TORVTableFileManager(Owner) {}
 
 TORVString TORVIndexManager::GetFileExtension() { return GetSettings().GetIndexExtension(); }
 

@@ -52,7 +52,7 @@ class TORVIndexManager : public TORVTableFileManager {
   static constexpr int32_t MinIndexBufferCount = 8;
   static constexpr int32_t ReadAheadPageCount = 8;
 
-  explicit TORVIndexManager(TORVTableManager* Owner);
+  explicit TORVIndexManager(TORVTableFileOwner* Owner);
 
   TORVString GetFileExtension() override;
   TORVString GetBufferName() override { return u"index page"; }

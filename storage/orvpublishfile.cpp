@@ -10,7 +10,7 @@
 #include "core/orvsessionmgr.h"
 #include "storage/orvblockchain.h"
 #include "storage/orvenginesettings.h"
-#include "storage/orvtablemgr.h"
+#include "storage/orvtablefileowner.h"
 
 namespace orv {
 
@@ -80,7 +80,7 @@ void TORVPublishedUpdatesBlock::SetSize(int32_t Value) {
 
 // ---------------------------------------------- TORVPublishedUpdatesManager
 
-TORVPublishedUpdatesManager::TORVPublishedUpdatesManager(TORVTableManager* Owner) : TORVTableFileManager(Owner) {}
+TORVPublishedUpdatesManager::TORVPublishedUpdatesManager(TORVTableFileOwner* Owner) : TORVTableFileManager(Owner) {}
 
 TORVString TORVPublishedUpdatesManager::GetFileExtension() { return GetSettings().GetPublishExtension(); }
 

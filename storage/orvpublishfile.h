@@ -58,7 +58,7 @@ class TORVPublishedUpdatesManager : public TORVTableFileManager {
   // Reads restarted by other sessions' changes before a read gives up.
   static constexpr int32_t MaxReadAttempts = 8;
 
-  explicit TORVPublishedUpdatesManager(TORVTableManager* Owner);
+  explicit TORVPublishedUpdatesManager(TORVTableFileOwner* Owner);
 
   TORVString GetFileExtension() override;
   TORVString GetBufferName() override { return u"published updates log block"; }

@@ -13,7 +13,7 @@
 #include "core/orvsessionmgr.h"
 #include "storage/orvenginesettings.h"
 #include "storage/orvfilemgr.h"
-#include "storage/orvtablemgr.h"
+#include "storage/orvtablefileowner.h"
 
 namespace orv {
 
@@ -136,7 +136,7 @@ void TORVRowsetRow::SetRowID(int32_t Value) {
 
 // -------------------------------------------------------- TORVRowsetManager
 
-TORVRowsetManager::TORVRowsetManager(TORVTableManager* Owner) : TORVTableFileManager(Owner) {}
+TORVRowsetManager::TORVRowsetManager(TORVTableFileOwner* Owner) : TORVTableFileManager(Owner) {}
 
 TORVString TORVRowsetManager::GetFileExtension() { return GetSettings().GetRowExtension(); }
 
@@ -214,7 +214,7 @@ void TORVRowsetManager::CopyHeader(TORVTableFileManager& Source) {
   FStatus = From->FStatus;
   // An identity column that was one before keeps counting from where the
   // old table stopped, unless the ALTER restarts it.
-  TORVTableManager* OldTable = From->GetTableManager();
+  TORVTableFileOwner* OldTable = From->GetTableManager();
   for (int32_t Index = 0; Index < ColumnCount(); ++Index) {
     const int32_t OldPosition = FTableManager->GetColumnOldPosition(Index);
     if (OldPosition < 0 || OldPosition >= static_cast<int32_t>(From->FLastValues.size())) continue;
@@ -716,7 +716,7 @@ void TORVRowsetNavigator::Insert(int32_t NewVersion, TORVRowValues& NewValues, i
   Row.SetModified(true);
   FRowsetManager->SetLastRowID(std::max(FRowsetManager->GetLastRowIDValue(), Row.GetRowID()));
   FRowsetManager->SetLastVersion(Row.GetVersion());
-  TORVTableManager& TableManager = *FRowsetManager->GetTableManager();
+  TORVTableFileOwner& TableManager = *FRowsetManager->GetTableManager();
   for (int32_t Index = 0; Index < TableManager.GetColumnCount(); ++Index) {
     if (!TableManager.GetColumnIdentity(Index)) continue;
     TORVValue* Value = FUpdateRowValues->GetItems(Index);

@@ -77,7 +77,7 @@ class TORVRowsetManager : public TORVTableFileManager {
   static constexpr int32_t MinRowBufferCount = 64;
   static constexpr int32_t ReadAheadRowCount = 64;
 
-  explicit TORVRowsetManager(TORVTableManager* Owner);
+  explicit TORVRowsetManager(TORVTableFileOwner* Owner);
 
   TORVString GetFileExtension() override;
   TORVString GetBufferName() override { return u"row"; }

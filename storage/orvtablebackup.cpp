@@ -9,7 +9,7 @@
 #include "core/orvcompressmgr.h"
 #include "core/orvsessionmgr.h"
 #include "storage/orvtablefile.h"
-#include "storage/orvtablemgr.h"
+#include "storage/orvtablefileowner.h"
 
 namespace orv {
 

@@ -16,7 +16,7 @@
 #include "core/orvvalue.h"
 #include "storage/orvenginesettings.h"
 #include "storage/orvosfilemgr.h"
-#include "storage/orvtablemgr.h"
+#include "storage/orvtablefileowner.h"
 
 namespace orv {
 
@@ -110,7 +110,7 @@ void TORVTableFileBuffer::SetNextNumber(int32_t Value) {
 
 // ------------------------------------------------------ TORVTableFileManager
 
-TORVTableFileManager::TORVTableFileManager(TORVTableManager* Owner) : FTableManager(Owner) {
+TORVTableFileManager::TORVTableFileManager(TORVTableFileOwner* Owner) : FTableManager(Owner) {
   FFileName = GetTable()->GetInternalName();
   TORVEngineManagerSettings& Settings = GetSettings();
   FCharacterSet = Settings.GetCharacterSet();

@@ -25,7 +25,7 @@ class TORVConfigObject;
 class TORVEngineManagerSettings;
 class TORVKeyValues;
 class TORVTableFileManager;
-class TORVTableManager;
+class TORVTableFileOwner;
 
 // One cached buffer. Its header starts with the NextNumber chain link; the
 // file kinds add their own fields after it.
@@ -122,7 +122,7 @@ class TORVTableFileManager : public TORVBaseObject {
   // Function code of the event logged when a missing file is created.
   static constexpr int32_t CreateTableFileFunctionCode = 123;
 
-  explicit TORVTableFileManager(TORVTableManager* Owner);
+  explicit TORVTableFileManager(TORVTableFileOwner* Owner);
   // Closes the file (a failure there is not reported) and frees every
   // buffer, also those callers still hold.
   ~TORVTableFileManager() override;
@@ -204,7 +204,7 @@ class TORVTableFileManager : public TORVBaseObject {
   void ClearStatistics();
   void SetWriteBehavior();
 
-  TORVTableManager* GetTableManager() const { return FTableManager; }
+  TORVTableFileOwner* GetTableManager() const { return FTableManager; }
   TORVBaseTable* GetTable() const;
   TORVEngineManagerSettings& GetSettings() const;
   TORVString GetPath();
@@ -271,7 +271,7 @@ class TORVTableFileManager : public TORVBaseObject {
   TORVTableFileBuffer* FindBuffer(int32_t Number) const;
   bool IsTemporary() const;
 
-  TORVTableManager* FTableManager;
+  TORVTableFileOwner* FTableManager;
   TORVString FFileName;
   TORVString FFileExtension;
   std::unique_ptr<TORVFileStream> FFileStream;

@@ -1,12 +1,7 @@
 #include "storage/orvlockmgr.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdint>
-#include <functional>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -15,6 +10,7 @@
 #include "base/orverror.h"
 #include "base/orvutf8.h"
 #include "tests/storage/orvlocktestobjects.h"
+#include "tests/support/orvchildprocess.h"
 #include "tests/support/orvfaultfilemgr.h"
 #include "tests/support/orverrortext.h"
 #include "tests/support/orvtestfolder.h"
@@ -286,58 +282,7 @@ TEST_P(SessionLimit, TheSessionAfterTheMaximumIsRefused) {
 
 // ------------------------------------------------------ two processes
 
-// Runs Child in a forked process that reports through a pipe; the parent
-// steps it with Go and waits for its lines with Expect.
-class ChildProcess {
- public:
-  explicit ChildProcess(const std::function<void(ChildProcess&)>& Child) {
-    if (::pipe(FToChild) != 0 || ::pipe(FToParent) != 0) throw std::runtime_error("pipe failed");
-    FPid = ::fork();
-    if (FPid == 0) {
-      ::close(FToChild[1]);
-      ::close(FToParent[0]);
-      int Status = 0;
-      try {
-        Child(*this);
-      } catch (...) {
-        Status = 2;
-      }
-      ::_exit(Status);
-    }
-    ::close(FToChild[0]);
-    ::close(FToParent[1]);
-  }
-  ~ChildProcess() { Finish(); }
-
-  // In the child: tell the parent and wait for its answer.
-  void Tell(char Code) { (void)!::write(FToParent[1], &Code, 1); }
-  char Await() {
-    char Code = 0;
-    return ::read(FToChild[0], &Code, 1) == 1 ? Code : '\0';
-  }
-  // In the parent.
-  void Go(char Code = 'g') { (void)!::write(FToChild[1], &Code, 1); }
-  char Expect() {
-    char Code = 0;
-    return ::read(FToParent[0], &Code, 1) == 1 ? Code : '\0';
-  }
-  int Finish() {
-    if (FPid <= 0) return FStatus;
-    ::close(FToChild[1]);
-    int Raw = 0;
-    ::waitpid(FPid, &Raw, 0);
-    ::close(FToParent[0]);
-    FPid = 0;
-    FStatus = WIFEXITED(Raw) ? WEXITSTATUS(Raw) : 99;
-    return FStatus;
-  }
-
- private:
-  int FToChild[2] = {-1, -1};
-  int FToParent[2] = {-1, -1};
-  pid_t FPid = -1;
-  int FStatus = -1;
-};
+using test::ChildProcess;
 
 class TwoProcessLocks : public test::TempFolderTest {
  protected:

@@ -18,7 +18,7 @@
 #include "storage/orvblobfile.h"
 #include "storage/orvenginesettings.h"
 #include "storage/orvtablefile.h"
-#include "storage/orvtablemgr.h"
+#include "storage/orvtablefileowner.h"
 #include "tests/support/orvfakesession.h"
 
 namespace orv::test {
@@ -40,11 +40,11 @@ struct TLoggedEvent {
 
 // One session's manager of the table "Orders" in the database "Sales",
 // whose folder is Folder.
-class TTestTableManager : public TORVTableManager {
+class TTestTableManager : public TORVTableFileOwner {
  public:
   TTestTableManager(TORVFileManager* Files, const TORVString& Folder, bool Encrypted = false,
                     const TORVString& Password = u"secret")
-      : TORVTableManager(&FOwnTable, Files), FFolder(Folder) {
+      : TORVTableFileOwner(&FOwnTable, Files), FFolder(Folder) {
     FOwnTable.SetName(u"Orders");
     FOwnTable.SetInternalName(u"Orders");
     FOwnTable.AssignCheckSum(0x12345678);

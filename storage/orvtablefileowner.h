@@ -1,8 +1,8 @@
 // The owner of a table's files, as far as the files need it: the table,
 // the database's file manager, the errors that name the table, the change
 // check across the table's files, and what the files reach of the session
-// and database that opened the table. The table-management layer
-// completes the class (the files it owns, navigators, row operations).
+// and database that opened the table. The table manager of the
+// evaluation layer implements it; the files see only what they call.
 #pragma once
 
 #include <cstdint>
@@ -24,9 +24,9 @@ class TORVRowValues;
 class TORVSessionManager;
 class TORVValue;
 
-class TORVTableManager : public TORVBaseObject {
+class TORVTableFileOwner : public TORVBaseObject {
  public:
-  TORVTableManager(TORVBaseTable* TableToManage, TORVFileManager* FileManagerToUse)
+  TORVTableFileOwner(TORVBaseTable* TableToManage, TORVFileManager* FileManagerToUse)
       : FTable(TableToManage), FFileManager(FileManagerToUse) {}
 
   // Raise 100 naming the table; the second for a header whose Writing flag
