@@ -16,6 +16,7 @@ class TORVVirtualTable;
 class TORVColumnReference : public TORVCatalogObject {
  public:
   TORVString GetName() const override;
+  bool HasName(std::u16string_view Name) const override { return SameString(GetName(), Name); }
   bool GetNameRequired() const override { return false; }
   // Names the column, as the member has no name of its own.
   [[noreturn]] void ValidateError(const TORVString& Msg, int32_t Line, int32_t Column) override;

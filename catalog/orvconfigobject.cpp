@@ -628,7 +628,7 @@ TORVConfigObject* TORVConfigObjects::FindByID(int32_t SearchID, bool RaiseExcept
 
 TORVConfigObject* TORVConfigObjects::FindByName(const TORVString& SearchName, bool RaiseException) {
   TORVConfigObject* Found =
-      FindFirst([&](const TORVConfigObject& Object) { return SameString(Object.GetName(), SearchName); });
+      FindFirst([&](const TORVConfigObject& Object) { return Object.HasName(SearchName); });
   if (Found == nullptr && RaiseException) ObjectNameNotFoundError(SearchName);
   return Found;
 }

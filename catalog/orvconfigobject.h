@@ -13,6 +13,7 @@
 #include "base/orverrors.h"
 #include "base/orvtype.h"
 #include "core/orvcommon.h"
+#include "core/orvstrings.h"
 
 namespace orv {
 
@@ -69,6 +70,10 @@ class TORVConfigObject : public TORVBaseObject {
   // Raise ORV_IDENTIFIER_ERROR naming Name.
   [[noreturn]] virtual void InvalidNameError(const TORVString& Name);
   virtual TORVString GetName() const { return FName; }
+  // Whether the object goes by Name, without copying its name: look-ups by
+  // name ask every object of a collection. An object that makes its name
+  // from something else answers through GetName.
+  virtual bool HasName(std::u16string_view Name) const { return SameString(FName, Name); }
   // False for objects that take their name from something else (key
   // columns, privileges) and for collections: they stream no name or
   // description.

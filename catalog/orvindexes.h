@@ -49,6 +49,7 @@ class TORVIndexColumn : public TORVCatalogObject {
  public:
   TORVString GetTypeName() const override;
   TORVString GetName() const override;
+  bool HasName(std::u16string_view Name) const override { return SameString(GetName(), Name); }
   bool GetNameRequired() const override { return false; }
   // Also the source column's ID, the collation and the direction.
   void Assign(TORVConfigObject* FromObject, bool CopyReferences) override;

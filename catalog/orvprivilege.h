@@ -85,6 +85,7 @@ class TORVPrivilege : public TORVConfigObject {
   TORVString GetTypeName() const override;
   bool GetNameRequired() const override { return false; }
   TORVString GetName() const override { return GetPrivilegeName(FNumber); }
+  bool HasName(std::u16string_view Name) const override { return SameString(GetName(), Name); }
   void ResetReferences() override;
   void Assign(TORVConfigObject* FromObject, bool CopyReferences) override;
   bool Compare(TORVConfigObject* ObjectToCompare, bool CompareID) override;

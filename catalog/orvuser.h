@@ -100,6 +100,7 @@ class TORVUserRole : public TORVConfigObject {
   bool GetNameRequired() const override { return false; }
   // The granted role's name; empty while the role cannot be found.
   TORVString GetName() const override;
+  bool HasName(std::u16string_view Name) const override { return SameString(GetName(), Name); }
   void ResetReferences() override;
   void Assign(TORVConfigObject* FromObject, bool CopyReferences) override;
   // RoleID and grantor name after the base record, in the checksum form too.

@@ -230,8 +230,20 @@ bool SameString(std::u16string_view S1, std::u16string_view S2) {
   // Case mapping keeps every unit in its place, so texts of other lengths
   // (without their trailing blanks) never match: most names that a look-up
   // passes over are told apart here without mapping a character.
-  if (TrimmedStringLength(S1) != TrimmedStringLength(S2)) return false;
-  return CompareStringsOrdinal(S1, S2, 0, true) == 0;
+  const int32_t Length = TrimmedStringLength(S1);
+  if (Length != TrimmedStringLength(S2)) return false;
+  // Equal units map equally, and a unit outside a surrogate pair maps through
+  // the table alone; a pair maps as a whole, so a difference next to a
+  // surrogate is left to the full comparison.
+  const char16_t* Map = UnicodeUpperCharMap();
+  for (int32_t I = 0; I < Length; ++I) {
+    const char16_t C1 = S1[static_cast<std::size_t>(I)];
+    const char16_t C2 = S2[static_cast<std::size_t>(I)];
+    if (C1 == C2) continue;
+    if (IsSurrogate(C1) || IsSurrogate(C2)) return CompareStringsOrdinal(S1, S2, 0, true) == 0;
+    if (Map[C1] != Map[C2]) return false;
+  }
+  return true;
 }
 
 bool SameStringSensitive(std::u16string_view S1, std::u16string_view S2) {

@@ -221,13 +221,12 @@ void TORVExprToken::SetArgumentTokensCapacity(int32_t Value) {
 }
 
 void TORVExprToken::CheckArgumentIndex(int32_t Index) const {
-  // A broken internal contract, as in SetNumArguments.
-  if (Index < 0 || Index >= FNumArguments) throw std::out_of_range("argument slot out of range");
+  if (Index < 0 || Index >= FNumArguments) ThrowArgumentIndex();
 }
 
-TORVExprToken* TORVExprToken::GetArgument(int32_t Index) const {
-  CheckArgumentIndex(Index);
-  return FArgumentTokens[Index];
+void TORVExprToken::ThrowArgumentIndex() {
+  // A broken internal contract, as in SetNumArguments.
+  throw std::out_of_range("argument slot out of range");
 }
 
 void TORVExprToken::AddArgument(TORVExprToken* Value) { InsertArgument(FNumArguments, Value); }

@@ -154,7 +154,12 @@ class TORVExprToken : public TORVBaseObject {
   // Grows to Value rounded up to a multiple of 8; never shrinks.
   void SetArgumentTokensCapacity(int32_t Value);
   // Slot Index (0 .. GetNumArguments() - 1); std::out_of_range outside.
-  TORVExprToken* GetArgument(int32_t Index) const;
+  // Inline: every walk over a tree asks for its slots at each node.
+  TORVExprToken* GetArgument(int32_t Index) const {
+    if (Index < 0 || Index >= FNumArguments) [[unlikely]]
+      ThrowArgumentIndex();
+    return FArgumentTokens[static_cast<std::size_t>(Index)];
+  }
   // Value may be nil. The child's parent becomes this node.
   void AddArgument(TORVExprToken* Value);
   void InsertArgument(int32_t InsertPos, TORVExprToken* Value);
@@ -229,6 +234,7 @@ class TORVExprToken : public TORVBaseObject {
 
  private:
   void CheckArgumentIndex(int32_t Index) const;
+  [[noreturn]] static void ThrowArgumentIndex();
 
   TORVExprToken* FLeftToken = nullptr;
   TORVExprToken* FRightToken = nullptr;

@@ -125,10 +125,6 @@ bool IsAggregateOperator(TORVTokenOperator Operator) {
   }
 }
 
-TORVExprToken* SlotOf(const TORVExprToken* Token, int32_t Index) {
-  return Token != nullptr && Index >= 0 && Index < Token->GetNumArguments() ? Token->GetArgument(Index) : nullptr;
-}
-
 bool IsComparisonOperator(TORVTokenOperator Operator) {
   return Operator == toEQ || Operator == toGE || Operator == toGT || Operator == toLE || Operator == toLT ||
          Operator == toNE;

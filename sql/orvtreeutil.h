@@ -12,7 +12,9 @@
 namespace orv {
 
 // Argument Index of Token; nil for a nil Token or a slot it does not have.
-TORVExprToken* SlotOf(const TORVExprToken* Token, int32_t Index);
+inline TORVExprToken* SlotOf(const TORVExprToken* Token, int32_t Index) {
+  return Token != nullptr && Index >= 0 && Index < Token->GetNumArguments() ? Token->GetArgument(Index) : nullptr;
+}
 
 // A new Boolean binary node over Left and Right, owned by the caller.
 TORVExprToken* CreateBinaryToken(TORVTokenOperator Operator, TORVExprToken* Left, TORVExprToken* Right);

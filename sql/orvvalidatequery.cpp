@@ -468,11 +468,20 @@ void TORVExprValidater::CheckForDuplicateTableCorrelationName(TORVExprToken* Que
 void TORVExprValidater::AssignSelectColumnCorrelationName(TORVExprToken* Column) {
   if (Column->FCorrelationName.empty()) Column->FCorrelationName = DefaultSelectColumnName(SlotOf(Column, ItemExpressionSlot));
   const TORVExprToken* Select = Column->FUpperToken;
+  const int32_t Count = CountOf(Select);
   const TORVString Base = Column->FCorrelationName;
+  // Each column is checked against every column before it, so the names of
+  // other lengths are passed over before the case-insensitive comparison.
   auto Taken = [&](const TORVString& Name) {
     if (SameString(Name, RowIDColumnName)) return true;
-    for (int32_t I = 0; I < CountOf(Select) && Select->GetArgument(I) != Column; ++I) {
-      if (SameString(Select->GetArgument(I)->FCorrelationName, Name)) return true;
+    const bool NameEndsInBlank = !Name.empty() && Name.back() == u' ';
+    for (int32_t I = 0; I < Count; ++I) {
+      const TORVExprToken* Other = Select->GetArgument(I);
+      if (Other == Column) break;
+      const TORVString& OtherName = Other->FCorrelationName;
+      if (OtherName.size() != Name.size() && !NameEndsInBlank && (OtherName.empty() || OtherName.back() != u' '))
+        continue;
+      if (SameString(OtherName, Name)) return true;
     }
     return false;
   };

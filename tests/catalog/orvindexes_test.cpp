@@ -106,6 +106,16 @@ TEST_F(IndexFixture, TextIndexKeyFollowsTheWordLengthInTheCatalogsCharacterSet) 
   EXPECT_EQ(Index->GetIndexColumns()->GetRequiredPageSize(), 144);
 }
 
+// A key column goes by its table column's name, found in any case.
+TEST_F(IndexFixture, KeyColumnsAreFoundByTheirColumnsNames) {
+  Column(u"n", dtInteger);
+  Column(u"Amount", dtInteger);
+  TORVIndexColumns& Keys = *AddIndex(u"i", itIndex, {{u"n"}, {u"Amount"}})->GetIndexColumns();
+  EXPECT_EQ(Keys.FindByName(u"AMOUNT", false), Keys.GetIndexColumn(1));
+  EXPECT_EQ(Keys.FindByName(u"N", false), Keys.GetIndexColumn(0));
+  EXPECT_EQ(Keys.FindByName(u"i", false), nullptr);
+}
+
 TEST_F(IndexFixture, NormalIndexNeedsAnIndexPageThatHoldsFourKeys) {
   Column(u"n", dtInteger);
   Column(u"name", dtCharacter, stVarChar, 20);

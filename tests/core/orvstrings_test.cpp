@@ -1,9 +1,11 @@
 #include "core/orvstrings.h"
 
+#include <random>
 #include <stdexcept>
 
 #include <gtest/gtest.h>
 
+#include "core/orvcollation.h"
 #include "core/orvstream.h"
 #include "base/orvutf8.h"
 
@@ -111,6 +113,30 @@ TEST(StringsList, AssignCopiesItems) {
   std::vector<TORVString> out{u"junk"};
   b.AssignTo(out);
   EXPECT_EQ(out, (std::vector<TORVString>{u"x", u"y"}));
+}
+
+// SameString answers as the case-insensitive ordinal comparison does, also
+// where a difference sits next to a surrogate or inside a pair.
+TEST(StringRoutines, SameStringAgreesWithTheOrdinalComparison) {
+  const std::u16string Alphabet = u"aAzZ\u00e4\u00c4\u03c3\u03a3 _1\xD801\xDC00\xDC28\xD800";
+  const uint32_t Seed = std::random_device{}();
+  std::mt19937 Random(Seed);
+  std::uniform_int_distribution<std::size_t> Pick(0, Alphabet.size() - 1);
+  std::uniform_int_distribution<int> Length(0, 4);
+  auto RandomText = [&] {
+    std::u16string Text;
+    for (int I = Length(Random); I > 0; --I) Text += Alphabet[Pick(Random)];
+    return Text;
+  };
+  for (int Round = 0; Round < 20000; ++Round) {
+    const std::u16string S1 = RandomText();
+    // Half the pairs are the same text with one unit changed, so equal
+    // lengths and near misses are common.
+    std::u16string S2 = S1;
+    if (Round % 2 == 0 || S2.empty()) S2 = RandomText();
+    else S2[Pick(Random) % S2.size()] = Alphabet[Pick(Random)];
+    ASSERT_EQ(SameString(S1, S2), CompareStringsOrdinal(S1, S2, 0, true) == 0) << "seed " << Seed << " round " << Round;
+  }
 }
 
 TEST(StringRoutines, ComparisonsIgnoreTrailingBlanks) {
