@@ -91,8 +91,22 @@ inline constexpr TORVErrorDef ORV_IDENTIFIER_ERROR{406, u"Invalid %s identifier 
 inline constexpr TORVErrorDef ORV_IDENTIFIER_IN_ERROR{406, u"Invalid %s identifier '%s' in the %s %s"};
 inline constexpr TORVErrorDef ORV_FULL_ERROR{407, u"The %s %s is full (%s)"};
 inline constexpr TORVErrorDef ORV_OPEN_ERROR{408, u"The %s %s cannot be open when performing this operation (%s)"};
+// The detail is the whole message.
+inline constexpr TORVErrorDef ORV_CONFIG_PATH_ERROR{409, u"%s"};
+inline constexpr char16_t ORV_CONFIG_PATH_EMPTY_MSG[] = u"The configuration path is empty";
 
-// 500s: sessions, locks and privileges.
+// 500s: sessions, locks and privileges. The guards take the text of the
+// statement they guard.
+inline constexpr TORVErrorDef ORV_NOT_LOGGED_IN_ERROR{500,
+                                                    u"A user must be logged in in order to perform this operation (%s)"};
+inline constexpr TORVErrorDef ORV_LOGIN_ERROR{501, u"Login failed (%s)"};
+inline constexpr char16_t ORV_LOGIN_INCORRECT_MSG[] = u"The user name or password is incorrect";
+inline constexpr char16_t ORV_LOGIN_ABORTED_MSG[] = u"Login aborted";
+inline constexpr char16_t ORV_LOGIN_ATTEMPTS_MSG[] = u"The maximum number of login attempts has been exceeded";
+inline constexpr TORVErrorDef ORV_ADMINISTRATOR_ERROR{
+    502, u"Administrator privileges are required to perform this operation (%s)"};
+inline constexpr TORVErrorDef ORV_PRIVILEGE_ERROR{
+    503, u"The current user does not have the proper privileges to perform this operation (%s)"};
 inline constexpr TORVErrorDef ORV_MAX_SESSIONS_ERROR{504, u"The maximum number of concurrent sessions (%s) has been reached"};
 inline constexpr TORVErrorDef ORV_SESSION_LOCK_ERROR{506, u"Cannot lock the session manager (ID: %s)"};
 
@@ -150,6 +164,10 @@ inline constexpr TORVErrorDef ORV_STORE_ERROR{1306, u"Error with the %s %s (%s)"
 
 // 1400: formatting.
 inline constexpr TORVErrorDef ORV_FORMAT_ERROR{1400, u"Error in the format string %s (%s)"};
+
+// The code under which a failure that is not the engine's own is logged
+// and reported.
+inline constexpr int32_t ORV_FOREIGN_ERROR_CODE = 9999;
 
 // The exception for Def with its template filled from Args.
 EORVException MakeError(const TORVErrorDef& Def, const std::vector<TORVString>& Args);

@@ -127,6 +127,9 @@ class TORVEngineManager : public TORVBaseObject {
   virtual void DisableJob(const TORVString& JobName);
   virtual void DisableJobs();
   virtual bool JobEnabled(const TORVString& JobName);
+  // Whether this is the server's engine, whose session scans see only the
+  // client sessions; False here.
+  virtual bool IsServerEngineManager() { return false; }
 
   void ReadLockEngine() { FEngineLock.EnterRead(ORVInfiniteWait); }
   void ReadUnlockEngine() { FEngineLock.LeaveRead(); }
