@@ -8,6 +8,7 @@
 #include <functional>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <tuple>
@@ -352,6 +353,28 @@ TEST_F(LocalSessionLogin, AUserLockedExclusivelyByAnotherProcessCannotLogIn) {
   // Once the other process lets go the user logs in.
   Session->Login(AdminName, AdminPassword);
   EXPECT_TRUE(Session->GetLoggedIn());
+}
+
+TEST_F(LocalSessionLogin, ThreadsAndProcessesLoggingInAsOneUserAreEachLoggedOnce) {
+  constexpr int32_t Threads = 8;
+  constexpr int32_t Processes = 2;
+  constexpr int32_t Rounds = 200;
+  OpenSession(u"Maker")->Close();
+  const TORVString Path = FolderName();
+  std::vector<std::unique_ptr<test::ChildProcess>> Children;
+  for (int32_t P = 0; P < Processes; ++P)
+    Children.push_back(std::make_unique<test::ChildProcess>([Path, P](test::ChildProcess&) {
+      auto ChildEngine = test::NewFaultEngine(Path);
+      test::LoginRounds(ChildEngine.get(), u"Child", Utf8ToString("P" + std::to_string(P)), Rounds);
+    }));
+  for (const std::string& Failure : test::LoginThreads(Engine.get(), u"Parent", Threads, Rounds))
+    EXPECT_EQ(Failure, "");
+  for (auto& Child : Children) EXPECT_EQ(Child->Finish(), 0);
+
+  std::vector<std::pair<std::string, std::string>> Expected;
+  for (int32_t I = 0; I < Threads; ++I) Expected.emplace_back("Parent", "T" + std::to_string(I));
+  for (int32_t P = 0; P < Processes; ++P) Expected.emplace_back("Child", "P" + std::to_string(P));
+  test::ExpectEveryLoginOnce(*OpenSession(u"Checker"), Expected, Rounds);
 }
 
 // ---------------------------------------------------------------------------

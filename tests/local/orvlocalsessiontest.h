@@ -7,6 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <exception>
+#include <map>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <utility>
 #include <memory>
 #include <string>
 #include <vector>
@@ -72,6 +78,62 @@ inline std::vector<TStoredEvent> StoredEvents(TORVLocalSessionManager& Session) 
                       Event.GetSessionID()});
   Log.EndRead();
   return Result;
+}
+
+// One session of Engine logs in and out as the Administrator Rounds
+// times; a lock that cannot be had in its timeout raises out of here.
+inline void LoginRounds(TORVEngineManager* Engine, const TORVString& ProcessName, const TORVString& SessionName,
+                        int32_t Rounds) {
+  auto* Session = CreateSessionManager<TORVLocalSessionManager>(Engine, false, true);
+  try {
+    Session->Open(ProcessName, SessionName, u"");
+    for (int32_t Round = 0; Round < Rounds; ++Round) {
+      Session->Login(AdminName, AdminPassword);
+      Session->Logout();
+    }
+    Session->Close();
+  } catch (...) {
+    FreeSessionManager(Session);
+    throw;
+  }
+  FreeSessionManager(Session);
+}
+
+// LoginRounds on Threads threads at once, sessions "T0", "T1", ...; the
+// failures each thread met, "" for none.
+inline std::vector<std::string> LoginThreads(TORVEngineManager* Engine, const TORVString& ProcessName,
+                                             int32_t Threads, int32_t Rounds) {
+  std::vector<std::string> Failures(static_cast<size_t>(Threads));
+  std::vector<std::thread> Workers;
+  for (int32_t I = 0; I < Threads; ++I)
+    Workers.emplace_back([=, &Failures] {
+      try {
+        LoginRounds(Engine, ProcessName, Utf8ToString("T" + std::to_string(I)), Rounds);
+      } catch (const std::exception& E) {
+        Failures[static_cast<size_t>(I)] = E.what();
+      }
+    });
+  for (std::thread& Worker : Workers) Worker.join();
+  return Failures;
+}
+
+// Checks that Session's log holds exactly Rounds logins and Rounds logouts
+// of each session named in Expected (process name, session name), every
+// one whole, and nothing else.
+inline void ExpectEveryLoginOnce(TORVLocalSessionManager& Session,
+                                 const std::vector<std::pair<std::string, std::string>>& Expected, int32_t Rounds) {
+  std::map<std::tuple<std::string, std::string, int32_t>, int32_t> Counts;
+  const std::vector<TStoredEvent> Events = StoredEvents(Session);
+  for (const TStoredEvent& Event : Events) {
+    EXPECT_EQ(Event.Category, 0);
+    EXPECT_EQ(Event.ErrorCode, 0);
+    EXPECT_EQ(Event.UserName, "Administrator");
+    ++Counts[{Event.ProcessName, Event.SessionName, Event.FunctionCode}];
+  }
+  EXPECT_EQ(Events.size(), Expected.size() * 2 * static_cast<size_t>(Rounds));
+  for (const auto& [Process, Name] : Expected)
+    for (int32_t Function : {3, 4})
+      EXPECT_EQ((Counts[{Process, Name, Function}]), Rounds) << Process << " " << Name << " " << Function;
 }
 
 class LocalSessionTest : public TempFolderTest {
