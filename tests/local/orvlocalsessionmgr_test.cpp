@@ -181,6 +181,21 @@ TEST_F(LocalSessionLife, IsolatedMemorySessionsKeepTheirOwnFilesAndDropThemAtClo
   FreeSession(A);
 }
 
+TEST_F(LocalSessionLife, AnExplicitCloseWhoseLogoutFailsRaisesAndStaysOpen) {
+  TORVLocalSessionManager* Session = OpenSession();
+  Session->Login(AdminName, AdminPassword);
+  Engine->Faults().FailNext(test::fkWrite);
+  EXPECT_NE(ErrorOf([&] { Session->Close(); }), "no error");
+  EXPECT_TRUE(Session->GetOpened());
+  EXPECT_TRUE(Session->GetInitialized());
+  // The user's lock went before the event failed: nobody is logged in.
+  EXPECT_FALSE(Session->GetLoggedIn());
+  Engine->Faults().Clear();
+  Session->Close();
+  EXPECT_FALSE(Session->GetOpened());
+  EXPECT_FALSE(Session->GetInitialized());
+}
+
 TEST_F(LocalSessionLife, AChangedPasswordSavedByOneSessionLogsInFromAnother) {
   TORVLocalSessionManager* A = OpenSession(u"A");
   TORVLocalSessionManager* B = OpenSession(u"B");
@@ -276,6 +291,7 @@ TEST_F(LocalSessionLogin, EachWayALoginEnds) {
       {"handler keeps answering wrongly", AdminName, u"", true, {Wrong, Wrong, Wrong, Right},
        "501 Login failed (The maximum number of login attempts has been exceeded)", 3},
       {"two wrong given, then right", AdminName, u"wrong", true, {Wrong, Right}, "", 2},
+      {"empty password, right at the third answer", AdminName, u"", true, {Wrong, Wrong, Right}, "", 3},
       {"handler aborts", AdminName, u"", true, {{true, AdminName, AdminPassword, false}},
        "501 Login failed (Login aborted)", 1},
   };
@@ -297,6 +313,12 @@ TEST_F(LocalSessionLogin, EachWayALoginEnds) {
     EXPECT_EQ(ErrorOf([&] { Session->Login(Case.UserName, Case.Password); }),
               Case.Error.empty() ? "no error" : Case.Error);
     EXPECT_EQ(Handler.Asked.size(), Case.Asked);
+    // Values that are not both given go to the handler untried.
+    const bool Usable = !Case.UserName.empty() && !Case.Password.empty();
+    if (!Handler.Asked.empty()) {
+      EXPECT_EQ(Handler.Asked[0], Usable ? std::make_pair(std::u16string(), std::u16string())
+                                         : std::make_pair(Case.UserName, Case.Password));
+    }
     // A failed try leaves both values empty for the next question.
     for (size_t I = 1; I < Handler.Asked.size(); ++I)
       EXPECT_EQ(Handler.Asked[I], std::make_pair(std::u16string(), std::u16string()));
