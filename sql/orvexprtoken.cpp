@@ -1,5 +1,6 @@
 #include "sql/orvexprtoken.h"
 
+#include <algorithm>
 #include <limits>
 #include <stdexcept>
 #include <unordered_map>
@@ -11,6 +12,7 @@
 #include "core/orvbitmap.h"
 #include "core/orvcontainedvalue.h"
 #include "core/orvenv.h"
+#include "core/orvnodecache.h"
 #include "core/orvstrings.h"
 #include "core/orvtypefunc.h"
 #include "core/orvvalue.h"
@@ -59,6 +61,52 @@ void ReplaceLinks(TORVExprToken* Node, TORVExprToken* OldToken, TORVExprToken* N
 }  // namespace
 
 TORVExprToken::TORVExprToken() = default;
+
+namespace {
+
+// Enough nodes for the tree of a long statement (an IN list of a thousand
+// items, a thousand ANDed comparisons) while a thread holds at most a few
+// megabytes of them idle.
+constexpr int32_t CachedTokens = 4096;
+
+// Set when this thread's cache is gone (the thread is ending); nodes freed
+// after that, by thread-local or static objects destroyed later, go straight
+// back to the heap.
+thread_local bool TokenCacheGone = false;
+
+struct TTokenCache {
+  TORVNodeCache Cache{sizeof(TORVExprToken), CachedTokens};
+  ~TTokenCache() { TokenCacheGone = true; }
+};
+
+TORVNodeCache& ThreadTokenCache() {
+  thread_local TTokenCache Instance;
+  return Instance.Cache;
+}
+
+// Under AddressSanitizer every node goes to the heap and back, so that a
+// link to a freed node is still caught however soon its memory would have
+// been reused.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool UseTokenCache = false;
+#else
+constexpr bool UseTokenCache = true;
+#endif
+
+}  // namespace
+
+void* TORVExprToken::operator new(std::size_t Size) {
+  if (!UseTokenCache || Size != sizeof(TORVExprToken) || TokenCacheGone) return ::operator new(Size);
+  return ThreadTokenCache().Get();
+}
+
+void TORVExprToken::operator delete(void* Block, std::size_t Size) noexcept {
+  if (!UseTokenCache || Size != sizeof(TORVExprToken) || TokenCacheGone) {
+    ::operator delete(Block, Size);
+    return;
+  }
+  ThreadTokenCache().Put(Block);
+}
 
 TORVExprToken::~TORVExprToken() = default;
 
@@ -216,7 +264,9 @@ void TORVExprToken::SetNumArguments(int32_t Value) {
 void TORVExprToken::SetArgumentTokensCapacity(int32_t Value) {
   if (Value <= FArgumentTokensCapacity) return;
   int32_t NewCapacity = BlockOffset(Value, ArgumentBlockSize);
-  FArgumentTokens.resize(static_cast<size_t>(NewCapacity), nullptr);
+  auto Slots = std::make_unique<TORVExprToken*[]>(static_cast<size_t>(NewCapacity));
+  std::copy_n(FArgumentTokens.get(), FArgumentTokensCapacity, Slots.get());
+  FArgumentTokens = std::move(Slots);
   FArgumentTokensCapacity = NewCapacity;
 }
 
@@ -262,7 +312,6 @@ void TORVExprToken::CheckInvariants() const {
     Pending.pop_back();
     ORV_ASSERT(Seen.insert(Node).second);
     ORV_ASSERT(Node->FNumArguments >= 0 && Node->FNumArguments <= Node->FArgumentTokensCapacity);
-    ORV_ASSERT(static_cast<int32_t>(Node->FArgumentTokens.size()) == Node->FArgumentTokensCapacity);
     for (int32_t I = Node->FNumArguments; I < Node->FArgumentTokensCapacity; ++I)
       ORV_ASSERT(Node->FArgumentTokens[static_cast<size_t>(I)] == nullptr);
     auto Child = [&](const TORVExprToken* Token) {

@@ -3,6 +3,7 @@
 // that copy, compare and free whole trees.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -188,9 +189,53 @@ class TORVExprToken : public TORVBaseObject {
   // Creates the bitmap when there is none; True exactly when created now.
   bool CheckBitmap();
 
-  TORVString FTokenConstant;
+  // Nodes come from a per-thread cache of freed nodes (core/orvnodecache.h),
+  // so that compiling statement after statement reuses the memory of the
+  // trees freed before.
+  static void* operator new(std::size_t Size);
+  static void operator delete(void* Block, std::size_t Size) noexcept;
+
+  // The layout is chosen for speed and nothing depends on it. What every
+  // walk reads (the kind, the parent and child links, the source link) sits
+  // in the node's first 64 bytes, so that walking up or down a large tree
+  // touches one cache line per node; the other fields follow widest first,
+  // so that a node carries no padding.
   TORVTokenType FTokenType = ttNONE;
   TORVTokenOperator FTokenOperator = toNONE;
+  bool FOptimizeWhere = false;
+  bool FParentheses = false;
+  bool FBreakpoint = false;
+  bool FDatabaseOpen = false;
+  bool FHidden = false;
+  TORVExprToken* FUpperToken = nullptr;
+
+ private:
+  TORVExprToken* FLeftToken = nullptr;
+  TORVExprToken* FRightToken = nullptr;
+  // FArgumentTokensCapacity slots.
+  std::unique_ptr<TORVExprToken*[]> FArgumentTokens;
+  int32_t FNumArguments = 0;
+  int32_t FArgumentTokensCapacity = 0;
+
+ public:
+  TORVExprToken* FSourceToken = nullptr;
+  TORVString FTokenConstant;
+  TORVString FName;
+  TORVString FSourceName;
+  TORVString FDatabaseName;
+  TORVString FCorrelationName;
+  TORVString FOptimizeName;
+  TORVString FOptimizeHintName;
+  TORVString FOriginName;
+  TORVString FCorrelationDescription;
+  TORVExprToken* FTargetToken = nullptr;
+  TORVExprToken* FOptimizeWhereSource = nullptr;
+  std::unique_ptr<TORVValue> FValue;
+  TORVBaseObject* FFilterObject = nullptr;
+  TORVExprToken* FAssignedToken = nullptr;
+  std::unique_ptr<TORVSparseBitmap> FBitmap;
+  std::unique_ptr<TORVContainedValue> FBitmapValue;
+  int64_t FOptimizeCost = 0;
   int32_t FTokenID = 0;
   int32_t FDataType = 0;
   int32_t FSubType = 0;
@@ -201,46 +246,17 @@ class TORVExprToken : public TORVBaseObject {
   int32_t FOptimizeType = 0;
   int32_t FLastOptimizeType = 0;
   int32_t FOptimizeCount = 0;
-  int64_t FOptimizeCost = 0;
-  TORVString FOptimizeName;
-  TORVString FOptimizeHintName;
   int32_t FOptimizeNumber = 0;
-  bool FOptimizeWhere = false;
-  TORVExprToken* FOptimizeWhereSource = nullptr;
   int32_t FLevel = 0;
-  bool FParentheses = false;
   int32_t FLine = 0;
   int32_t FCol = 0;
   int32_t FExprPos = 0;
-  bool FBreakpoint = false;
-  TORVString FDatabaseName;
-  bool FDatabaseOpen = false;
-  TORVString FSourceName;
-  TORVExprToken* FSourceToken = nullptr;
-  TORVExprToken* FTargetToken = nullptr;
-  TORVString FName;
-  TORVString FOriginName;
   int32_t FID = 0;
-  TORVString FCorrelationName;
-  TORVString FCorrelationDescription;
   int32_t FPosition = -1;
-  bool FHidden = false;
-  TORVExprToken* FUpperToken = nullptr;
-  std::unique_ptr<TORVValue> FValue;
-  TORVBaseObject* FFilterObject = nullptr;
-  TORVExprToken* FAssignedToken = nullptr;
-  std::unique_ptr<TORVSparseBitmap> FBitmap;
-  std::unique_ptr<TORVContainedValue> FBitmapValue;
 
  private:
   void CheckArgumentIndex(int32_t Index) const;
   [[noreturn]] static void ThrowArgumentIndex();
-
-  TORVExprToken* FLeftToken = nullptr;
-  TORVExprToken* FRightToken = nullptr;
-  int32_t FNumArguments = 0;
-  int32_t FArgumentTokensCapacity = 0;
-  TORVExprTokens FArgumentTokens;
 };
 
 // Whole-tree routines. All of them walk with an explicit stack, so trees of
