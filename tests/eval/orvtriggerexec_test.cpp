@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <iterator>
+#include <map>
 #include <memory>
 #include <random>
 #include <string>
@@ -20,6 +22,7 @@
 #include "tests/support/orvfaultfilemgr.h"
 #include "tests/support/orvrowfakes.h"
 #include "tests/support/orvtestfolder.h"
+#include "tests/support/orvtestseed.h"
 
 namespace orv {
 namespace {
@@ -540,6 +543,100 @@ TEST_F(TriggerExecution, AnAfterInsertFailureAnsweredByRetryLeavesExactlyOneStor
   EXPECT_TRUE(Run(opInsert));
   EXPECT_EQ(Manager->Rows.size(), 1u);
   EXPECT_EQ(Log(), (Steps{"insert 1", "ai", "ei", "ai", "ei", "ai"}));
+}
+
+}  // namespace
+}  // namespace orv
+
+namespace orv {
+namespace {
+
+// Seeded random row operations on a table whose triggers abort, fail and
+// retry at random, against a model of the stored rows: every call stores
+// at most once, answers True exactly when it stored, changes the rows only
+// by its own storage step, and leaves every bracket closed.
+TEST_F(TriggerExecution, RandomOperationsWithMisbehavingTriggersMatchTheModel) {
+  const uint32_t Seed = test::TestSeed(20261211);
+  SCOPED_TRACE("seed " + std::to_string(Seed));
+  std::mt19937 Random(Seed);
+  const auto Chance = [&](int32_t Percent) { return static_cast<int32_t>(Random() % 100) < Percent; };
+
+  for (TOperation Operation : {opInsert, opUpdate, opDelete}) {
+    const TORVString Suffix = Utf8ToString(OperationName(Operation));
+    AddTrigger(u"b_" + Suffix, taBefore, ActionTypeOf(Operation));
+    AddTrigger(u"a_" + Suffix, taAfter, ActionTypeOf(Operation));
+    AddTrigger(u"e_" + Suffix, taError, ActionTypeOf(Operation));
+    const auto Misbehave = [&](TTriggerRun& R) {
+      if (Chance(10)) R.Aborted = true;
+      if (Chance(15)) RaiseEngineError(1300, u"trigger failed");
+    };
+    Script(u"b_" + Suffix, {nullptr, Misbehave});
+    Script(u"a_" + Suffix, {nullptr, Misbehave});
+    Script(u"e_" + Suffix, {[&](TTriggerRun&) { return Chance(80); },
+                            [&](TTriggerRun& R) {
+                              // Retries are bounded, so that every call ends.
+                              const int32_t Choice = static_cast<int32_t>(Random() % 3);
+                              if (Choice == 0 && R.Count % 4 != 0) R.RetryAfterException = true;
+                              if (Choice == 1) R.Aborted = true;
+                            }});
+  }
+  Manager->FailStep = [&](const std::string&) {
+    if (Chance(15)) RaiseEngineError(1300, u"storage failed");
+  };
+  Database->Session().SetRowLockProtocol(rpOptimistic);
+
+  std::map<int32_t, int32_t> Model;
+  for (int32_t Step = 0; Step < 300; ++Step) {
+    SCOPED_TRACE("step " + std::to_string(Step));
+    TOperation Operation = static_cast<TOperation>(Random() % 3);
+    if (Model.empty()) Operation = opInsert;
+    auto Existing = Model.begin();
+    std::advance(Existing, Model.empty() ? 0 : Random() % Model.size());
+    const int32_t RowNumber = Operation == opInsert ? 0 : Existing->first;
+    const int32_t NewA = static_cast<int32_t>(Random() % 1000);
+    TTestRow Row = Operation == opInsert ? Manager->NewRow() : Manager->ReadRow(RowNumber);
+    if (Operation != opDelete) Row.Values->GetItems(1)->SetAsInteger(NewA);
+
+    Log().clear();
+    int32_t Number = RowNumber, Version = 1, Counter = 0;
+    bool Result = false;
+    bool Raised = false;
+    try {
+      switch (Operation) {
+        case opInsert:
+          Result = Manager->Insert(*Row.Values, Number, Version, Counter, false);
+          break;
+        case opUpdate:
+          Result = Manager->Update(nullptr, *Row.Values, Number, Version, Counter);
+          break;
+        case opDelete:
+          Result = Manager->Delete(nullptr, *Row.Values, Number, Version, Counter);
+          break;
+      }
+    } catch (const EORVException&) {
+      Raised = true;
+    }
+    const std::string StepName = std::string(OperationName(Operation)) + " ";
+    int32_t StorageSteps = 0;
+    for (const std::string& Entry : Log())
+      if (Entry.rfind(StepName, 0) == 0) ++StorageSteps;
+    ASSERT_LE(StorageSteps, 1);
+    if (!Raised) {
+      EXPECT_EQ(Result, StorageSteps == 1);
+    }
+    if (StorageSteps == 1) {
+      if (Operation == opDelete)
+        Model.erase(RowNumber);
+      else
+        Model[Number] = NewA;
+    }
+    ExpectAllScopesClosed();
+    ASSERT_EQ(Manager->Rows.size(), Model.size());
+    for (const auto& [Key, A] : Model) {
+      TTestRow Kept = Manager->ReadRow(Key);
+      ASSERT_EQ(Kept.Values->GetItems(1)->GetAsInteger(), A) << "row " << Key;
+    }
+  }
 }
 
 }  // namespace
