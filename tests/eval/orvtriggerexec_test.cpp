@@ -28,7 +28,7 @@ namespace orv {
 namespace {
 
 using test::ErrorOf;
-using test::TTestRow;
+using test::TTableRow;
 using test::TTriggerRun;
 using Steps = std::vector<std::string>;
 
@@ -118,7 +118,7 @@ class TriggerExecution : public test::TempFolderTest {
   void StoreFirstRow() {
     Manager->Rows.clear();
     Manager->NextRowNumber = 1;
-    TTestRow Row = Manager->NewRow();
+    TTableRow Row = Manager->NewRow();
     Row.Values->GetItems(1)->SetAsInteger(10);
     Row.Values->GetItems(2)->SetAsString(u"x");
     int32_t Number = 0, Version = 0, Counter = 0;
@@ -130,7 +130,7 @@ class TriggerExecution : public test::TempFolderTest {
   // a to 11, or a delete of row 1.
   bool Run(TOperation Operation) {
     if (Operation != opInsert && Manager->Rows.count(1) == 0) StoreFirstRow();
-    TTestRow Row = Operation == opInsert ? Manager->NewRow() : Manager->ReadRow(1);
+    TTableRow Row = Operation == opInsert ? Manager->NewRow() : Manager->ReadRow(1);
     int32_t Number = 1, Version = 1, Counter = 0;
     switch (Operation) {
       case opInsert:
@@ -216,7 +216,7 @@ TEST_F(TriggerExecution, UpdateOfUnmodifiedValuesDoesNothing) {
   AddTrigger(u"bu", taBefore, tyUpdate);
   AddTrigger(u"au", taAfter, tyUpdate);
   StoreFirstRow();
-  TTestRow Row = Manager->ReadRow(1);
+  TTableRow Row = Manager->ReadRow(1);
   int32_t Counter = 0;
   EXPECT_FALSE(Manager->Update(nullptr, *Row.Values, 1, 1, Counter));
   EXPECT_TRUE(Log().empty());
@@ -407,7 +407,7 @@ TEST_F(TriggerExecution, UpdateTriggersWithAnOfListFireOnlyWhenAListedColumnChan
   for (const auto& Case : Cases) {
     SCOPED_TRACE(Case.Name);
     StoreFirstRow();
-    TTestRow Row = Manager->ReadRow(1);
+    TTableRow Row = Manager->ReadRow(1);
     Case.Change(*Row.Values);
     int32_t Counter = 0;
     EXPECT_TRUE(Manager->Update(nullptr, *Row.Values, 1, 1, Counter));
@@ -427,7 +427,7 @@ TEST_F(TriggerExecution, OldRowHoldsOnlyColumnsSomeTriggerReadsAndTheSourcesOfCo
   AddTrigger(u"reads_b", taBefore, tyUpdate, u"BEGIN DECLARE x VARCHAR(10); SET x = OldRow.b; END");
   AddTrigger(u"reads_d", taAfter, tyDelete, u"BEGIN DECLARE x INTEGER; SET x = OldRow.d; END");
   // a (position 1) is read by no trigger.
-  TTestRow Row = Manager->NewRow();
+  TTableRow Row = Manager->NewRow();
   Row.Values->GetItems(1)->SetAsInteger(10);
   Row.Values->GetItems(2)->SetAsString(u"x");
   Row.Values->GetItems(3)->SetAsInteger(7);
@@ -444,7 +444,7 @@ TEST_F(TriggerExecution, OldRowHoldsOnlyColumnsSomeTriggerReadsAndTheSourcesOfCo
                         Old = {V.GetItems(1)->GetNull(), V.GetItems(2)->GetNull(), V.GetItems(3)->GetNull(),
                                V.GetItems(2)->GetAsString(), V.GetItems(3)->GetNull() ? 0 : V.GetItems(3)->GetAsInteger()};
                       }});
-  TTestRow Existing = Manager->ReadRow(1);
+  TTableRow Existing = Manager->ReadRow(1);
   Existing.Values->GetItems(1)->SetAsInteger(11);
   EXPECT_TRUE(Manager->Update(nullptr, *Existing.Values, 1, 1, Counter));
   EXPECT_TRUE(Old.ANull);
@@ -485,7 +485,7 @@ TEST_F(TriggerExecution, RowLockIsReleasedAndTriggerStatePoppedWhenTheLoopRaises
 TEST_F(TriggerExecution, NestedOperationsOnTheSameTableStackTheirOldRows) {
   AddTrigger(u"au", taAfter, tyUpdate, u"BEGIN DECLARE x INTEGER; SET x = OldRow.a; END");
   StoreFirstRow();
-  TTestRow Second = Manager->NewRow();
+  TTableRow Second = Manager->NewRow();
   Second.Values->GetItems(1)->SetAsInteger(20);
   int32_t Number = 0, Version = 0, Counter = 0;
   Manager->InsertRow(*Second.Values, Number, Version, Counter, false);
@@ -498,7 +498,7 @@ TEST_F(TriggerExecution, NestedOperationsOnTheSameTableStackTheirOldRows) {
                    OldA.push_back(R.OldRowValues->GetItems(1)->GetAsInteger());
                    if (OldA.size() > 1) return;
                    // The body updates row 2 of its own table.
-                   TTestRow Inner = Manager->ReadRow(2);
+                   TTableRow Inner = Manager->ReadRow(2);
                    Inner.Values->GetItems(1)->SetAsInteger(21);
                    int32_t InnerCounter = 0;
                    Manager->Update(nullptr, *Inner.Values, 2, 1, InnerCounter);
@@ -594,7 +594,7 @@ TEST_F(TriggerExecution, RandomOperationsWithMisbehavingTriggersMatchTheModel) {
     std::advance(Existing, Model.empty() ? 0 : Random() % Model.size());
     const int32_t RowNumber = Operation == opInsert ? 0 : Existing->first;
     const int32_t NewA = static_cast<int32_t>(Random() % 1000);
-    TTestRow Row = Operation == opInsert ? Manager->NewRow() : Manager->ReadRow(RowNumber);
+    TTableRow Row = Operation == opInsert ? Manager->NewRow() : Manager->ReadRow(RowNumber);
     if (Operation != opDelete) Row.Values->GetItems(1)->SetAsInteger(NewA);
 
     Log().clear();
@@ -633,7 +633,7 @@ TEST_F(TriggerExecution, RandomOperationsWithMisbehavingTriggersMatchTheModel) {
     ExpectAllScopesClosed();
     ASSERT_EQ(Manager->Rows.size(), Model.size());
     for (const auto& [Key, A] : Model) {
-      TTestRow Kept = Manager->ReadRow(Key);
+      TTableRow Kept = Manager->ReadRow(Key);
       ASSERT_EQ(Kept.Values->GetItems(1)->GetAsInteger(), A) << "row " << Key;
     }
   }
