@@ -189,9 +189,11 @@ class TORVVirtualTableManager : public TORVSchemaObjectManager {
   // Only for an object with triggers: the old row of row ExistingRowNumber
   // becomes the current trigger state, the outer one is kept.
   void PushTriggerState(int32_t ExistingRowNumber);
-  void PopTriggerState();
+  void PopTriggerState() noexcept;
 
  private:
+  class TTriggerStateScope;
+
   // The BEFORE (ListTime 0) or AFTER (1) list of Kind, up to the first
   // trigger that aborts.
   void ExecuteUntilAborted(int32_t ListTime, TORVRowValues* OldRowValues, TORVRowValues* NewRowValues,

@@ -545,11 +545,6 @@ TEST_F(TriggerExecution, AnAfterInsertFailureAnsweredByRetryLeavesExactlyOneStor
   EXPECT_EQ(Log(), (Steps{"insert 1", "ai", "ei", "ai", "ei", "ai"}));
 }
 
-}  // namespace
-}  // namespace orv
-
-namespace orv {
-namespace {
 
 // Seeded random row operations on a table whose triggers abort, fail and
 // retry at random, against a model of the stored rows: every call stores
@@ -637,6 +632,27 @@ TEST_F(TriggerExecution, RandomOperationsWithMisbehavingTriggersMatchTheModel) {
       ASSERT_EQ(Kept.Values->GetItems(1)->GetAsInteger(), A) << "row " << Key;
     }
   }
+}
+
+
+TEST_F(TriggerExecution, TriggersAreInitialisedAndResetInTriggerOrderUnlessInMaintenance) {
+  TORVTrigger* First = AddTrigger(u"first", taBefore, tyInsert, u"BEGIN END", u"NewRow.a > 0");
+  TORVTrigger* Second = AddTrigger(u"second", taAfter, tyDelete);
+  const std::vector<TORVExprToken*> Trees{First->GetConditionExpr()->FTokens, First->GetDefinition()->FTokens,
+                                          Second->GetDefinition()->FTokens};
+  Manager->InitializeTriggers();
+  EXPECT_EQ(Database->Evaluator.Initialized, Trees);
+  Manager->ResetTriggers();
+  EXPECT_EQ(Database->Evaluator.Reset, Trees);
+
+  Database->Evaluator.Initialized.clear();
+  Database->Evaluator.Reset.clear();
+  Table->SetMaintenance(true);
+  Manager->InitializeTriggers();
+  Manager->ResetTriggers();
+  EXPECT_TRUE(Database->Evaluator.Initialized.empty());
+  EXPECT_TRUE(Database->Evaluator.Reset.empty());
+  Table->SetMaintenance(false);
 }
 
 }  // namespace
