@@ -51,14 +51,20 @@ void CopyOldColumn(TORVColumn* Column, TORVRowValues& From, TORVRowValues& To, s
 void TORVTriggerState::Initialize(int32_t ExistingRowNumber) {
   FTriggerRow = FVirtualTableManager->GetRow(ExistingRowNumber, 0);
   // The cached row goes back however the copy ends.
-  struct TPutRow {
-    TORVTriggerState* State;
-    ~TPutRow() {
-      State->FTriggerRowValues->SetRow(nullptr);
-      TORVRowsetRow* Row = std::exchange(State->FTriggerRow, nullptr);
-      if (Row != nullptr) State->FVirtualTableManager->PutRow(Row);
-    }
-  } PutRow{this};
+  const auto GiveBack = [this] {
+    FTriggerRowValues->SetRow(nullptr);
+    FVirtualTableManager->PutRow(std::exchange(FTriggerRow, nullptr));
+  };
+  try {
+    CopyOldRow();
+  } catch (...) {
+    UndoAfterFailure(GiveBack);
+    throw;
+  }
+  GiveBack();
+}
+
+void TORVTriggerState::CopyOldRow() {
   FTriggerRowValues->SetRow(FTriggerRow);
   FOldRow->Initialize();
   FOldRowValues->SetRow(FOldRow.get());

@@ -47,6 +47,9 @@ class TORVTriggerState : public TORVBaseObject {
   TORVRowsetRowValues* GetOldRowValues() const { return FOldRowValues.get(); }
 
  private:
+  // The copy itself, from the borrowed row.
+  void CopyOldRow();
+
   TORVVirtualTableManager* FVirtualTableManager;
   std::unique_ptr<TORVRowsetRow> FOldRow;
   std::unique_ptr<TORVRowsetRowValues> FOldRowValues;
