@@ -43,20 +43,6 @@ void TORVSchemaObjectManager::UnlockAfterFailure(TORVLockType LockType) {
   if (LockType != ltNone) FDatabaseManager->GetLockManager().UnlockAfterFailure(FSchemaObject, LockType);
 }
 
-namespace {
-
-// Undoes after a failure that is already on its way; that first failure is
-// the one that passes on.
-template <typename TUndo>
-void UndoAfterFailure(TUndo Undo) {
-  try {
-    Undo();
-  } catch (...) {
-  }
-}
-
-}  // namespace
-
 void TORVSchemaObjectManager::Initialize() {
   try {
     InternalInitialize();

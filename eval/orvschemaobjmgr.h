@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 
 #include "base/orvtype.h"
@@ -17,6 +18,18 @@ namespace orv {
 class TORVLockManager;
 class TORVPrivilegedSchemaObject;
 class TORVSessionManager;
+class TORVTriggerEvaluator;
+class TORVUser;
+
+// Undoes after a failure that is already on its way; that first failure is
+// the one that passes on.
+template <typename TUndo>
+void UndoAfterFailure(TUndo Undo) {
+  try {
+    Undo();
+  } catch (...) {
+  }
+}
 
 // What a manager reaches of the database manager that opened its object.
 // The local database manager implements it; managers live below it.
@@ -29,6 +42,17 @@ class TORVSchemaObjectOwner {
   // Privilege on Object.
   virtual void CheckPrivilege(TORVPrivilegedSchemaObject* Object, int32_t Privilege,
                               const TORVString& StatementText) = 0;
+
+  // What running triggers reaches of the session.
+  virtual TORVTriggerEvaluator& GetTriggerEvaluator() = 0;
+  // Logs Exception as the session's error event with FunctionCode.
+  virtual void HandleException(const std::exception& Exception, int32_t FunctionCode) = 0;
+  // The session's stack of current users.
+  virtual void PushCurrentUser() = 0;
+  virtual void SetCurrentUser(TORVUser* User) = 0;
+  virtual void PopCurrentUser() = 0;
+  // The configuration's system user, whose rights trigger bodies run with.
+  virtual TORVUser* GetSystemUser() = 0;
 };
 
 // States: created (not opened) -> opened and initialized (use count > 0)

@@ -6,15 +6,19 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <memory>
+#include <string>
 #include <vector>
 
+#include "catalog/orvconfig.h"
 #include "catalog/orvprivilege.h"
 #include "catalog/orvschema.h"
 #include "catalog/orvtable.h"
 #include "eval/orvschemaobjmgr.h"
 #include "storage/orvfilemgr.h"
 #include "tests/catalog/orvcompilingcatalog.h"
+#include "tests/eval/orvscriptedtriggereval.h"
 #include "tests/storage/orvlocktestobjects.h"
 #include "tests/storage/orvtabletestfiles.h"
 
@@ -24,6 +28,25 @@ struct TCheckedPrivilege {
   TORVPrivilegedSchemaObject* Object;
   int32_t Privilege;
   TORVString StatementText;
+};
+
+struct THandledException {
+  int32_t FunctionCode;
+  std::string Text;
+};
+
+// Counts the progress brackets that are open.
+class TProgressCountingSession : public TTableSession {
+ public:
+  void StartProgress() override {
+    TTableSession::StartProgress();
+    ++ProgressDepth;
+  }
+  void EndProgress() override {
+    --ProgressDepth;
+    TTableSession::EndProgress();
+  }
+  int32_t ProgressDepth = 0;
 };
 
 class TTestDatabase : public TORVSchemaObjectOwner {
@@ -59,11 +82,34 @@ class TTestDatabase : public TORVSchemaObjectOwner {
     CheckedPrivileges.push_back({Object, Privilege, StatementText});
   }
 
+  TORVTriggerEvaluator& GetTriggerEvaluator() override { return Evaluator; }
+  void HandleException(const std::exception& Exception, int32_t FunctionCode) override {
+    Handled.push_back({FunctionCode, Exception.what()});
+  }
+  void PushCurrentUser() override { UserStack.push_back(CurrentUser); }
+  void SetCurrentUser(TORVUser* User) override { CurrentUser = User; }
+  void PopCurrentUser() override {
+    if (UserStack.empty()) return;
+    CurrentUser = UserStack.back();
+    UserStack.pop_back();
+  }
+  TORVUser* GetSystemUser() override { return FCatalog.Config->GetSystemUser(); }
+
+  TCompilingCatalog& Catalog() { return FCatalog; }
+  TProgressCountingSession& Session() { return FSession; }
+
   std::vector<TCheckedPrivilege> CheckedPrivileges;
+  // Trigger runs and storage steps in their order.
+  std::vector<std::string> Log;
+  TScriptedTriggerEvaluator Evaluator{Log};
+  std::vector<THandledException> Handled;
+  // The session's user: nil stands for the user who logged in.
+  TORVUser* CurrentUser = nullptr;
+  std::vector<TORVUser*> UserStack;
 
  private:
   TCompilingCatalog FCatalog;
-  TTableSession FSession;
+  TProgressCountingSession FSession;
   std::unique_ptr<TLockObject> FDatabase;
   std::unique_ptr<TTestLockManager> FLockManager;
 };
