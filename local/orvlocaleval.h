@@ -89,6 +89,17 @@ class TORVLocalExprEvaluator : public TORVExprEvaluator {
   void DispatchControl(TORVExprToken* Token);
   void DispatchStatement(TORVExprToken* Token);
 
+  // The aggregates of a query (orvlocalaggregate.cpp): each accumulates
+  // in its column of the current result row, the group of the source row
+  // being evaluated. NULL values are skipped; a DISTINCT form skips values
+  // its group has already seen.
+  void EvaluateCOUNT(TORVExprToken* Token) override;
+  void EvaluateSUM(TORVExprToken* Token) override;
+  void EvaluateMIN(TORVExprToken* Token) override;
+  void EvaluateMAX(TORVExprToken* Token) override;
+  void EvaluateSUMSQUARE(TORVExprToken* Token) override;
+  void EvaluateLIST(TORVExprToken* Token) override;
+
   // The DDL verbs: the routine of the node's object kind in their table;
   // a kind without one (2, or outside 1 .. 25, a stored tree can carry any
   // number) raises the statement error naming statement and kind.
@@ -139,6 +150,12 @@ class TORVLocalExprEvaluator : public TORVExprEvaluator {
   void BuildResetStatementsTable() {}
   void BuildSetStatementsTable() {}
   void CallStatementRoutine(TORVStatementRoutine Routine, TORVExprToken* Token);
+  // The number that keys the current result row's value sets.
+  int32_t GetResultRowNumber() const;
+  // MIN (Sign -1) and MAX (Sign 1).
+  void EvaluateExtreme(TORVExprToken* Token, int32_t Sign);
+  // Evaluates argument 0 of an aggregate; False for NULL.
+  bool EvaluateAggregated(TORVExprToken* Token);
 
   // Saved node values; owned, nil entries stand for nodes that had none.
   TORVValues FValueStack;

@@ -95,18 +95,24 @@ inline std::string ErrorOf(const std::function<void()>& Action) {
   return "no error";
 }
 
+// A node of the given kind and type, owned by Nodes.
+inline TORVExprToken* MakeNode(std::vector<std::unique_ptr<TORVExprToken>>& Nodes, TORVTokenType Type,
+                               TORVTokenOperator Operator, int32_t DataType, int32_t SubType, int32_t Length) {
+  Nodes.push_back(std::make_unique<TORVExprToken>());
+  TORVExprToken* Token = Nodes.back().get();
+  Token->FTokenType = Type;
+  Token->FTokenOperator = Operator;
+  Token->FDataType = DataType;
+  Token->FSubType = SubType;
+  Token->FLength = Length;
+  return Token;
+}
+
 class LocalEvalTest : public ::testing::Test {
  protected:
   TORVExprToken* Node(TORVTokenType Type, TORVTokenOperator Operator = toNONE, int32_t DataType = dtUnknown,
                       int32_t SubType = 0, int32_t Length = 0) {
-    FNodes.push_back(std::make_unique<TORVExprToken>());
-    TORVExprToken* Token = FNodes.back().get();
-    Token->FTokenType = Type;
-    Token->FTokenOperator = Operator;
-    Token->FDataType = DataType;
-    Token->FSubType = SubType;
-    Token->FLength = Length;
-    return Token;
+    return MakeNode(FNodes, Type, Operator, DataType, SubType, Length);
   }
   TORVExprToken* IntConst(int32_t Value) {
     TORVExprToken* Token = Node(ttCONST, toNONE, dtInteger);
