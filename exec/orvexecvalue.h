@@ -82,6 +82,12 @@ class TORVStatementValue : public TORVExecValue {
   virtual void UnPrepare() = 0;
   virtual void Execute(TORVExprToken* ParamsToken, int32_t Line, int32_t Column) = 0;
 
+  // The cursor error (1000) naming CursorName when there is no result
+  // cursor, and the statement error (900) naming StatementName when
+  // nothing is prepared; both at the caller's Line and Column.
+  void CheckCursorOpen(const TORVString& CursorName, int32_t Line, int32_t Column) const;
+  void CheckStatementPrepared(const TORVString& StatementName, int32_t Line, int32_t Column) const;
+
   TORVStatementManager* FStatementManager = nullptr;
   bool FWantLiveResult = false;
   TORVCursor* FResultCursor = nullptr;

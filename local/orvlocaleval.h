@@ -20,6 +20,9 @@
 
 namespace orv {
 
+class TORVBaseTable;
+class TORVLocalDatabaseManager;
+class TORVStatementValue;
 class TORVVirtualTable;
 
 class TORVLocalExprEvaluator : public TORVExprEvaluator {
@@ -100,6 +103,31 @@ class TORVLocalExprEvaluator : public TORVExprEvaluator {
   void EvaluateSUMSQUARE(TORVExprToken* Token) override;
   void EvaluateLIST(TORVExprToken* Token) override;
 
+  // Sub-queries, table references and routine calls (orvlocalfunctions.cpp)
+  // run through the values query execution binds to their nodes. A CALL
+  // runs its procedure as EvaluateFuncRef runs a function.
+  void EvaluateQuery(TORVExprToken* Token) override;
+  void EvaluateTableRef(TORVExprToken* Token) override;
+  void EvaluateFuncRef(TORVExprToken* Token) override;
+  void EvaluateProcRef(TORVExprToken* Token);
+  void EvaluateExistsQuery(TORVExprToken* QueryToken, TORVExprToken* ExistsToken) override;
+  // The attribute, error and session functions.
+  void EvaluateError(TORVExprToken* Token) override;
+  void EvaluateABORTED(TORVExprToken* Token) override;
+  void EvaluateCursorAttribute(TORVExprToken* Token) override;
+  void EvaluateStatementAttribute(TORVExprToken* Token) override;
+  void EvaluateCARDINALITY(TORVExprToken* Token) override;
+  void EvaluateCURCOMPUTER(TORVExprToken* Token) override;
+  void EvaluateCURDATABASE(TORVExprToken* Token) override;
+  void EvaluateCURSESSIONID(TORVExprToken* Token) override;
+  void EvaluateCURUSER(TORVExprToken* Token) override;
+  void EvaluateCURVERSION(TORVExprToken* Token) override;
+  void EvaluateINTRANS(TORVExprToken* Token) override;
+  void EvaluateLASTIDENTITY(TORVExprToken* Token) override;
+  void EvaluateLOADINGUPDATES(TORVExprToken* Token) override;
+  // NULL while rows are loaded or verified.
+  void EvaluateOPERATION(TORVExprToken* Token) override;
+
   // The DDL verbs: the routine of the node's object kind in their table;
   // a kind without one (2, or outside 1 .. 25, a stored tree can carry any
   // number) raises the statement error naming statement and kind.
@@ -154,6 +182,15 @@ class TORVLocalExprEvaluator : public TORVExprEvaluator {
   int32_t GetResultRowNumber() const;
   // MIN (Sign -1) and MAX (Sign 1).
   void EvaluateExtreme(TORVExprToken* Token, int32_t Sign);
+  // The context, which every session function needs.
+  TORVEvaluatorContext& CurrentContext() const;
+  // The current database, with its catalog.
+  TORVLocalDatabaseManager& CurrentDatabase() const;
+  // The table argument 0 names in the current database's default schema.
+  TORVBaseTable* EvaluateTableArgument(TORVExprToken* Token);
+  // The statement value behind the cursor or statement reference in
+  // argument 0, evaluated; nil when it has none.
+  TORVStatementValue* EvaluateStatementArgument(TORVExprToken* Token);
   // Evaluates argument 0 of an aggregate; False for NULL.
   bool EvaluateAggregated(TORVExprToken* Token);
 

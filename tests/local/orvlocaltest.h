@@ -45,6 +45,16 @@ class TFakeQueryValue : public TORVQueryValue {
   int32_t& FPrepares;
 };
 
+// A declared statement or cursor whose result cursor and statement
+// manager a test sets.
+class TFakeStatementValue : public TORVStatementValue {
+ public:
+  using TORVStatementValue::TORVStatementValue;
+  void Prepare(const TORVString&, int32_t, int32_t) override {}
+  void UnPrepare() override {}
+  void Execute(TORVExprToken*, int32_t, int32_t) override {}
+};
+
 class TFakeRoutineValue : public TORVRoutineValue {
  public:
   TFakeRoutineValue(TORVExprEvaluator* Evaluator, TORVExprToken* Token, int32_t& Prepares)
@@ -78,6 +88,9 @@ class TTestLocalEvaluator : public TORVLocalExprEvaluator {
   }
   std::unique_ptr<TORVValue> CreateQueryManagerValue(TORVExprToken* Token) override {
     return std::make_unique<TFakeQueryValue>(this, Token, QueryPrepares);
+  }
+  std::unique_ptr<TORVValue> CreateStatementValue(TORVExprToken* Token) override {
+    return std::make_unique<TFakeStatementValue>(this, Token);
   }
   std::unique_ptr<TORVValue> CreateRoutineValue(TORVExprToken* Token) override {
     return std::make_unique<TFakeRoutineValue>(this, Token, RoutinePrepares);
