@@ -111,6 +111,11 @@ class TORVLocalExprEvaluator : public TORVExprEvaluator {
   void EvaluateFuncRef(TORVExprToken* Token) override;
   void EvaluateProcRef(TORVExprToken* Token);
   void EvaluateExistsQuery(TORVExprToken* QueryToken, TORVExprToken* ExistsToken) override;
+  // The text searches decide each row on the words of the column's value,
+  // built by the column's text index (orvlocaltext.cpp). A column without
+  // a text index contains nothing.
+  void EvaluateContainsText(TORVExprToken* Column, TORVExprToken* SearchText, TORVExprToken* Token) override;
+  void EvaluateContainsAnyText(TORVExprToken* Column, TORVExprToken* SearchText, TORVExprToken* Token) override;
   // The attribute, error and session functions.
   void EvaluateError(TORVExprToken* Token) override;
   void EvaluateABORTED(TORVExprToken* Token) override;
@@ -182,6 +187,8 @@ class TORVLocalExprEvaluator : public TORVExprEvaluator {
   int32_t GetResultRowNumber() const;
   // MIN (Sign -1) and MAX (Sign 1).
   void EvaluateExtreme(TORVExprToken* Token, int32_t Sign);
+  // Every search word in the column's words (AnyWord False), or one.
+  bool SearchText(TORVExprToken* Column, TORVExprToken* SearchText, bool AnyWord);
   // The context, which every session function needs.
   TORVEvaluatorContext& CurrentContext() const;
   // The current database, with its catalog.
