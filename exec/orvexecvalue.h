@@ -8,9 +8,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "base/orvtype.h"
+#include "catalog/orvcursorcolumns.h"
 #include "core/orvcontainedvalue.h"
+#include "core/orvvalues.h"
 
 namespace orv {
 
@@ -68,6 +71,14 @@ class TORVQueryManagerValue : public TORVExecValue {
 class TORVQueryValue : public TORVQueryManagerValue {
  public:
   using TORVQueryManagerValue::TORVQueryManagerValue;
+
+  // Makes the search of x IN (this query) once the query has run: the
+  // result's visible columns in FSubQueryColumns and a value for each in
+  // FSubQueryValues, which the evaluator fills with x before it locates.
+  virtual void CreateSubQuerySearch() = 0;
+
+  std::unique_ptr<TORVMappedCursorColumns> FSubQueryColumns;
+  std::unique_ptr<TORVValues> FSubQueryValues;
 
   TORVCursor* FResultCursor = nullptr;
   TORVRowValues* FResultCursorRow = nullptr;

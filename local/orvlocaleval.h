@@ -111,6 +111,11 @@ class TORVLocalExprEvaluator : public TORVExprEvaluator {
   void EvaluateFuncRef(TORVExprToken* Token) override;
   void EvaluateProcRef(TORVExprToken* Token);
   void EvaluateExistsQuery(TORVExprToken* QueryToken, TORVExprToken* ExistsToken) override;
+  // x IN (sub-query): a search of the sub-query's result for x, each
+  // element of a row value in its column; case-insensitive when x's
+  // collation ignores case.
+  void EvaluateInQuery(TORVExprToken* Left, int32_t PartialLength, TORVExprToken* InToken,
+                       TORVExprToken* QueryToken) override;
   // The text searches decide each row on the words of the column's value,
   // built by the column's text index (orvlocaltext.cpp). A column without
   // a text index contains nothing.

@@ -74,6 +74,23 @@ void TORVLocalExprEvaluator::EvaluateExistsQuery(TORVExprToken* QueryToken, TORV
   ExistsToken->FValue->SetAsBoolean(Result != nullptr && Result->GetRowCount() > 0);
 }
 
+void TORVLocalExprEvaluator::EvaluateInQuery(TORVExprToken* Left, int32_t PartialLength, TORVExprToken* InToken,
+                                             TORVExprToken* QueryToken) {
+  auto& Query = BoundValue<TORVQueryValue>(QueryToken);
+  if (Query.FSubQueryColumns == nullptr || Query.FSubQueryValues == nullptr) Query.CreateSubQuerySearch();
+  TORVValues& Values = *Query.FSubQueryValues;
+  if (Left->FTokenType == ttROWVALUE) {
+    for (int32_t I = 0; I < Left->GetNumArguments() && I < Values.GetCount(); ++I) {
+      Values.GetItems(I)->Assign(*Left->GetArgument(I)->FValue);
+    }
+  } else if (Values.GetCount() > 0) {
+    Values.GetItems(0)->Assign(*Left->FValue);
+  }
+  TORVCursor* Result = Query.FResultCursor;
+  InToken->FValue->SetAsBoolean(Result != nullptr && Result->Locate(*Query.FSubQueryColumns, Values, PartialLength,
+                                                                    Left->GetIgnoreCase()));
+}
+
 void TORVLocalExprEvaluator::EvaluateError(TORVExprToken* Token) {
   const EORVException* Current = CurrentContext().GetCurException();
   if (Token->FTokenOperator == toERRORCODE) {

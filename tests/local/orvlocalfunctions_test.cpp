@@ -2,10 +2,12 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "catalog/orvcatalog.h"
 #include "catalog/orvcolumns.h"
 #include "catalog/orvtable.h"
+#include "core/orvenv.h"
 #include "exec/orvexecvalue.h"
 #include "local/orvlocaldbmgr.h"
 #include "tests/catalog/orvcatalogroot.h"
@@ -59,6 +61,46 @@ TEST_F(SessionFunctions, ExistsAsksTheSubQuerysResultForRows) {
   // A query that produced no cursor has no rows either.
   dynamic_cast<TORVQueryValue&>(*Query->FValue).FResultCursor = nullptr;
   EXPECT_EQ(Text(Exists), "FALSE");
+}
+
+// A sub-query's result of texts, searched as Locate does: under the
+// case-insensitive flag it is given.
+class TTextsCursor : public TFakeCursor {
+ public:
+  TTextsCursor() : TFakeCursor(CharacterSetUnicode) {}
+  bool Locate(TORVMappedCursorColumns&, TORVValues& Values, int32_t PartialLength, bool CaseInsensitive) override {
+    for (const char16_t* Text : Texts) {
+      TORVContainedValue Item(CharacterSetUnicode);
+      Item.SetDataType(dtCharacter);
+      Item.SetLength(20);
+      Item.SetAsString(Text);
+      if (Item.Compare(*Values.GetItems(0), PartialLength, CaseInsensitive, Item.GetCollation()) == 0) return true;
+    }
+    return false;
+  }
+  std::vector<const char16_t*> Texts{u"abc", u"def"};
+};
+
+TEST_F(SessionFunctions, InASubQueryIgnoresCaseWhenTheTestedValueDoes) {
+  TTextsCursor Result;
+  TORVEvaluatorContext Context;
+  TORVContextScope Scope(Evaluator, Context);
+  for (bool IgnoreCase : {false, true}) {
+    TORVExprToken* X = Text(u"ABC");
+    X->SetIgnoreCase(IgnoreCase);
+    TORVExprToken* Query = Node(ttQUERY);
+    Evaluator.GetValue(Query);
+    auto& Value = dynamic_cast<test::TFakeQueryValue&>(*Query->FValue);
+    Value.FResultCursor = &Result;
+    TORVExprToken* In = Node(ttEXTBINARY, toIN, dtBoolean);
+    In->AddArgument(X);
+    In->AddArgument(Query);
+    EXPECT_EQ(Text(In), IgnoreCase ? "TRUE" : "FALSE");
+    In->FTokenOperator = toNOTIN;
+    EXPECT_EQ(Text(In), IgnoreCase ? "FALSE" : "TRUE");
+    // The search is made once for the query, not per evaluation.
+    EXPECT_EQ(Value.SearchesMade, 1);
+  }
 }
 
 TEST_F(SessionFunctions, CursorAttributesNeedAnOpenCursor) {
@@ -140,6 +182,9 @@ TEST_F(SessionFunctions, StateFunctionsReadTheContext) {
   EXPECT_EQ(Text(Code), "10050");
   EXPECT_EQ(Text(Message), "m");
   EXPECT_EQ(Text(Version), "2.38");
+  TORVExprToken* Computer = Call(toCURCOMPUTER, dtCharacter, {});
+  Computer->FLength = 200;
+  EXPECT_EQ(Text(Computer), StringToUtf8(Environment().GetComputerName()));
 }
 
 class TSessionDatabase : public TStubDatabaseManager<TORVLocalDatabaseManager> {};

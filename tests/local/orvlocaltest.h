@@ -38,6 +38,16 @@ class TFakeQueryValue : public TORVQueryValue {
       : TORVQueryValue(Evaluator, Token), FPrepares(Prepares) {}
   void Prepare() override { ++FPrepares; }
   void Execute() override {}
+  void CreateSubQuerySearch() override {
+    ++SearchesMade;
+    FSubQueryColumns = std::make_unique<TORVMappedCursorColumns>(FResultCursor);
+    FSubQueryValues = std::make_unique<TORVValues>(CharacterSetUnicode);
+    auto Value = std::make_unique<TORVContainedValue>(CharacterSetUnicode);
+    Value->SetDataType(dtCharacter);
+    Value->SetLength(20);
+    FSubQueryValues->Add(Value.release());
+  }
+  int32_t SearchesMade = 0;
   void Initialize() override {}
   void Reset() override {}
 
