@@ -48,6 +48,8 @@ inline constexpr TORVErrorDef ORV_METADATA_IN_ERROR{100,
 // The detail of a metadata error for a table whose kind of manager cannot
 // be made.
 inline constexpr char16_t ORV_NO_MANAGER_KIND_DETAIL[] = u"No manager of the kind %s can be made";
+// The same for an object whose kind of cursor cannot be made.
+inline constexpr char16_t ORV_NO_CURSOR_KIND_DETAIL[] = u"No cursor of the kind %s can be made";
 inline constexpr TORVErrorDef ORV_UPDATE_ERROR{101, u"There was an error updating the %s %s (%s)"};
 
 // 200s: system objects and objects that others still reference. The four

@@ -1,18 +1,83 @@
 // The manager of a table-like schema object (a base table or a view): the
-// row errors every storage implementation raises, and the read-only check
-// of the row operations.
+// storage interface that cursors, statements and system-table fillers use
+// on any such object, the row errors every storage implementation raises,
+// and the read-only check of the row operations.
 #pragma once
 
+#include <cstdint>
+#include <memory>
+
 #include "base/orvtype.h"
+#include "core/orvcommon.h"
 #include "eval/orvschemaobjmgr.h"
 
 namespace orv {
 
+class TORVBlobManager;
+class TORVColumns;
+class TORVCursor;
+class TORVIndexManager;
+class TORVIndexes;
+class TORVMemoryStream;
+class TORVPublishedUpdatesManager;
+class TORVRowValues;
+class TORVRowsetManager;
+class TORVRowsetRow;
+class TORVRowsetRowValues;
 class TORVVirtualTable;
+class TORVVirtualTableManager;
+
+// The old row of one running row operation that has a stored row: what
+// triggers see as OldRow. FTriggerRow is the owner's cached row, borrowed
+// only while Initialize copies from it.
+class TORVTriggerState : public TORVBaseObject {
+ public:
+  explicit TORVTriggerState(TORVVirtualTableManager* Owner);
+  ~TORVTriggerState() override;
+
+  // Copies from the stored row ExistingRowNumber only the columns that some
+  // trigger reads through OldRow (a computed column through the columns it
+  // reads); every other old value stays empty.
+  void Initialize(int32_t ExistingRowNumber);
+
+  TORVVirtualTableManager* GetVirtualTableManager() const { return FVirtualTableManager; }
+  TORVRowsetRowValues* GetOldRowValues() const { return FOldRowValues.get(); }
+
+ private:
+  TORVVirtualTableManager* FVirtualTableManager;
+  std::unique_ptr<TORVRowsetRow> FOldRow;
+  std::unique_ptr<TORVRowsetRowValues> FOldRowValues;
+  TORVRowsetRow* FTriggerRow = nullptr;
+  std::unique_ptr<TORVRowsetRowValues> FTriggerRowValues;
+};
 
 class TORVVirtualTableManager : public TORVSchemaObjectManager {
  public:
   TORVVirtualTableManager(TORVSchemaObjectOwner* OwnerDatabaseManager, TORVVirtualTable* VirtualTableToManage);
+  ~TORVVirtualTableManager() override;
+
+  // A cursor over the object, read-only also when the object is.
+  virtual std::unique_ptr<TORVCursor> CreateCursor(const TORVString& CursorName, bool OpenReadOnly,
+                                                   bool OpenExclusive, bool Indexed);
+
+  // The object's files, and what the files answer about it.
+  virtual TORVRowsetManager* RowsetManager() = 0;
+  virtual TORVIndexManager* IndexManager() = 0;
+  virtual TORVBlobManager* BlobManager() = 0;
+  virtual TORVPublishedUpdatesManager* PublishedUpdatesManager() = 0;
+  virtual int32_t GetRowCount() = 0;
+  virtual int32_t GetPhysicalRowCount() = 0;
+  virtual int32_t GetRowSize() = 0;
+  virtual int32_t GetUpdateCounter() = 0;
+  virtual int32_t GetBatchSize() = 0;
+  virtual bool GetEncrypted() = 0;
+  virtual TORVColumns& GetColumns() const = 0;
+  virtual TORVIndexes& GetIndexes() const = 0;
+
+  // Prepare (give back) the compiled WHEN conditions and bodies of the
+  // object's triggers; nothing for an object in maintenance.
+  virtual void InitializeTriggers();
+  virtual void ResetTriggers();
 
   // Each raises its error naming the object's type ("table", "temporary
   // table", "view") and name.
@@ -24,13 +89,75 @@ class TORVVirtualTableManager : public TORVSchemaObjectManager {
   [[noreturn]] virtual void RowVisibilityError();
   // Operation is "INSERT", "UPDATE", "DELETE" or the caller's text.
   [[noreturn]] virtual void ReadOnlyError(const TORVString& Operation);
+
+  // The default values of a new row; none here.
+  virtual void SetDefaults(TORVRowValues& RowValues);
+  // The storage steps of Insert, Update and Delete, which fire no trigger.
+  virtual void InsertRow(TORVRowValues& NewRowValues, int32_t& NewRowNumber, int32_t& NewRowVersion,
+                         int32_t& NewRowUpdateCounter, bool KeepExistingValues) = 0;
+  virtual void UpdateRow(TORVRowValues& ExistingRowValues, int32_t ExistingRowNumber, int32_t ExistingRowVersion,
+                         int32_t& ExistingRowUpdateCounter) = 0;
+  virtual void DeleteRow(TORVRowValues& ExistingRowValues, int32_t ExistingRowNumber, int32_t ExistingRowVersion,
+                         int32_t& ExistingRowUpdateCounter) = 0;
+
+  // True when another session changed the object since this one last
+  // looked.
+  virtual bool CheckForChanges(bool ManualRefresh) = 0;
+  virtual void BeginBatchUpdate() = 0;
+  virtual void FlushBatchUpdate() = 0;
+  virtual void EndBatchUpdate() = 0;
+  virtual void AbortBatchUpdate() = 0;
+  virtual void Flush() = 0;
+  // Re-read row RowNumber, raising the row errors when it changed since
+  // the caller cached it.
+  virtual void Refresh(int32_t RowNumber, int32_t RowVersion, int32_t RowUpdateCounter, int32_t RowID,
+                       bool SkipRowModifiedCheck, bool ForceRowModifiedCheck) = 0;
+  // Refresh under a row lock held for RowOwner; True when this call took
+  // the lock.
+  virtual bool LockAndRefresh(TORVBaseObject* RowOwner, int32_t RowNumber, int32_t RowVersion,
+                              int32_t RowUpdateCounter, int32_t RowID, bool SkipRowModifiedCheck,
+                              bool ForceRowModifiedCheck, bool KeepTransactionLock) = 0;
+  virtual void CheckLockVisibility(int32_t LockedRowNumber, int32_t RowNumber) = 0;
+  virtual void Unlock(int32_t RowNumber) = 0;
+  virtual void UnlockAll(TORVBaseObject* LockOwner) = 0;
+
+  // A private row buffer; and a stored row, lent until PutRow gives it
+  // back.
+  virtual std::unique_ptr<TORVRowsetRow> CreateNewRow() = 0;
+  virtual TORVRowsetRow* GetRow(int32_t RowNumber, int32_t Direction) = 0;
+  virtual void PutRow(TORVRowsetRow* Row) = 0;
+
+  virtual bool CreateIndex(int32_t IndexNumber, bool CreateEmpty) = 0;
+  virtual void BeginAlterIndex(int32_t IndexNumber) = 0;
+  virtual bool EndAlterIndex(int32_t IndexNumber, bool RemoveDuplicateRows) = 0;
+  virtual void CancelAlterIndex(int32_t IndexNumber) = 0;
+  virtual bool DropIndex(int32_t IndexNumber, bool CreateBackup) = 0;
+  // True here: nothing to empty.
+  virtual bool Empty(bool IgnoreConstraints);
+
+  virtual void ReadBlobStream(int32_t RowVersion, int32_t BlockNumber, TORVMemoryStream& BlobStream,
+                              bool Decompress) = 0;
+  virtual void WriteBlobStream(int32_t RowVersion, int32_t& BlockNumber, TORVMemoryStream& BlobStream,
+                               int32_t BlobCompression, int32_t& CompressedSize) = 0;
+  virtual void ReadPublishedUpdatesStream(int32_t& BlockNumber, TORVMemoryStream& PublishedUpdatesStream,
+                                          bool Decompress) = 0;
+  virtual void WritePublishedUpdatesStream(TORVMemoryStream& PublishedUpdatesStream,
+                                           int32_t PublishedUpdatesCompression) = 0;
+
   // A system object is never refused.
   void CheckNotReadOnly(const TORVString& Operation);
 
   TORVVirtualTable* GetVirtualTable() const { return FVirtualTable; }
+  // The old row of the row operation in progress; nil outside one and
+  // when the object has no triggers.
+  TORVTriggerState* GetTriggerState() const { return FTriggerState; }
 
  protected:
   TORVVirtualTable* FVirtualTable;
+  // Owned; the states of outer row operations on the object still running
+  // (nested through triggers) lie in FTriggerStates.
+  TORVTriggerState* FTriggerState = nullptr;
+  TORVObjectStack FTriggerStates;
 };
 
 }  // namespace orv

@@ -9,6 +9,7 @@
 #include "catalog/orvtable.h"
 #include "tests/catalog/orvcatalogroot.h"
 #include "tests/catalog/orvcompilingcatalog.h"
+#include "tests/eval/orvrecordingtablemgr.h"
 #include "tests/support/orverrortext.h"
 
 namespace orv {
@@ -29,7 +30,7 @@ struct TFixture {
   test::TCompilingCatalog Catalog;
   TErrorsOnlyOwner Owner;
   TORVBaseTable* Table;
-  TORVVirtualTableManager Manager;
+  test::TUnusedStorageTableManager Manager;
 };
 
 TEST(VirtualTableManager, RowErrorsCarryTheirCodeAndNameTheTable) {
