@@ -84,6 +84,8 @@ inline constexpr TORVErrorDef ORV_EXISTS_IN_ERROR{400, u"The %s %s already exist
 inline constexpr TORVErrorDef ORV_NOT_FOUND_ERROR{401, u"The %s %s does not exist"};
 // The same for an object inside a named parent.
 inline constexpr TORVErrorDef ORV_NOT_FOUND_IN_ERROR{401, u"The %s %s does not exist in the %s %s"};
+inline constexpr TORVErrorDef ORV_NOT_OPEN_ERROR{402,
+                                               u"The %s %s must be open in order to perform this operation (%s)"};
 inline constexpr TORVErrorDef ORV_READ_ONLY_ERROR{
     403, u"The %s %s is read-only and this operation cannot be performed (%s)"};
 inline constexpr TORVErrorDef ORV_MAXIMUM_ERROR{405, u"The maximum number of %ss has been reached (%s)"};

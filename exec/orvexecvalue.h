@@ -14,6 +14,7 @@
 #include "catalog/orvcursorcolumns.h"
 #include "core/orvcontainedvalue.h"
 #include "core/orvvalues.h"
+#include "eval/orvqueryexecvalue.h"
 
 namespace orv {
 
@@ -39,7 +40,7 @@ class TORVExecValue : public TORVContainedValue {
 
 // The cursor of a table reference (ttTABLEREF). Column references read the
 // active row's values; the row belongs to the cursor.
-class TORVCursorValue : public TORVExecValue {
+class TORVCursorValue : public TORVExecValue, public TORVQueryExecutionValue {
  public:
   using TORVExecValue::TORVExecValue;
 
@@ -47,8 +48,8 @@ class TORVCursorValue : public TORVExecValue {
   virtual void Open() = 0;
   // For a cursor over a derived table: make the derived query run again,
   // and reset that view's query manager.
-  virtual void Initialize() = 0;
-  virtual void Reset() = 0;
+  void Initialize() override = 0;
+  void Reset() override = 0;
 
   TORVRowValues* FActiveRow = nullptr;
 };
@@ -56,15 +57,15 @@ class TORVCursorValue : public TORVExecValue {
 // A query node that is run as a whole (a query joined to another by UNION,
 // EXCEPT or INTERSECT, or any sub-query): prepared once, run at each
 // evaluation.
-class TORVQueryManagerValue : public TORVExecValue {
+class TORVQueryManagerValue : public TORVExecValue, public TORVQueryExecutionValue {
  public:
   using TORVExecValue::TORVExecValue;
 
   virtual void Prepare() = 0;
   virtual void Execute() = 0;
   // Sets the query manager's execution count to 0.
-  virtual void Initialize() = 0;
-  virtual void Reset() = 0;
+  void Initialize() override = 0;
+  void Reset() override = 0;
 };
 
 // A sub-query whose result row a row value or a comparison reads.
