@@ -283,12 +283,18 @@ void TORVRoutineManager::InternalReset() {
 }
 
 void TORVRoutineManager::InternalClose() {
+  // Closing a routine never fails: what goes wrong is logged instead, and
+  // a module that failed to close still leaves the routine decompiled.
+  TORVObjectManagerSession& Session = ManagerSessionOf(FDatabaseManager);
   try {
     if (FRoutine->GetImplementationType() == riExternal) FRoutine->CloseModule();
+  } catch (const std::exception& Exception) {
+    Session.HandleException(Exception, CloseFunctionCode);
+  }
+  try {
     FRoutine->Decompile();
   } catch (const std::exception& Exception) {
-    // Closing a routine never fails: what goes wrong is logged instead.
-    ManagerSessionOf(FDatabaseManager).HandleException(Exception, CloseFunctionCode);
+    Session.HandleException(Exception, CloseFunctionCode);
   }
 }
 

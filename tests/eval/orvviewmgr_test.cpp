@@ -10,6 +10,8 @@
 #include "base/orverror.h"
 #include "base/orvutf8.h"
 #include "catalog/orvcursor.h"
+#include "catalog/orvmodule.h"
+#include "core/orvparam.h"
 #include "catalog/orvschema.h"
 #include "catalog/orvtable.h"
 #include "core/orvcontainedvalue.h"
@@ -317,6 +319,38 @@ TEST_F(ViewManagerTest, AnSQLRoutinesTreeIsPreparedOncePerOpenAndGivenBackWhenId
   EXPECT_THROW(Managers.CreateNew(&Session, View), std::logic_error);
   TORVViewManagers Views(&Session);
   EXPECT_NE(dynamic_cast<TORVViewManager*>(Views.CreateNew(&Session, View).get()), nullptr);
+}
+
+TEST_F(ViewManagerTest, ClosingAnExternalRoutineWhoseModuleFailsToCloseLogsOnceAndCompletes) {
+  Catalog.Config->SetPath(u"" ORV_TEST_MODULE_DIR);
+  auto Module = std::make_unique<TORVModule>(Catalog.Config.get());
+  Module->SetName(u"Mod");
+  Module->SetPath(u"orvtm_routine.so");
+  Module->SetLockSlot(Catalog.Config->GetNewModuleLockSlot());
+  Catalog.Config->GetModules().Add(Module.release());
+  TORVRoutine* Routine = test::AddRoutine(*Catalog.Catalog, Catalog.Catalog->GetDefaultSchema()->GetProcedures(),
+                                          u"FailClose", u"PROCEDURE FailClose () EXTERNAL NAME Mod", {});
+  Routine->Compile();
+  Routine->BuildModule(Routine->GetDefinition().FTokens);
+  Routine->Decompile();
+  TORVRoutineManager Manager(&Session, Routine);
+  Manager.InternalOpen();
+  EXPECT_NE(Routine->GetModuleHandle(), 0u);
+  Manager.InternalInitialize();
+  TORVParamValues Values(CharacterSetUnicode);
+  Routine->CallExternalRoutine(Values);
+  Manager.InternalReset();
+  Manager.InternalClose();
+  ASSERT_EQ(Session.Logged.size(), 1u);
+  EXPECT_EQ(Session.Logged[0].substr(0, 2), "0 ");
+  EXPECT_EQ(Routine->GetModuleHandle(), 0u);
+  EXPECT_EQ(Routine->GetDefinition().FTokens, nullptr);
+  EXPECT_EQ(Session.SystemUserDepth, 0);
+  // The next open starts afresh.
+  Manager.InternalOpen();
+  EXPECT_NE(Routine->GetModuleHandle(), 0u);
+  Manager.InternalClose();
+  EXPECT_EQ(Session.Logged.size(), 1u);
 }
 
 }  // namespace
