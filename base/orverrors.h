@@ -84,6 +84,8 @@ inline constexpr TORVErrorDef ORV_EXISTS_IN_ERROR{400, u"The %s %s already exist
 inline constexpr TORVErrorDef ORV_NOT_FOUND_ERROR{401, u"The %s %s does not exist"};
 // The same for an object inside a named parent.
 inline constexpr TORVErrorDef ORV_NOT_FOUND_IN_ERROR{401, u"The %s %s does not exist in the %s %s"};
+inline constexpr TORVErrorDef ORV_NOT_OPEN_ERROR{402,
+                                               u"The %s %s must be open in order to perform this operation (%s)"};
 inline constexpr TORVErrorDef ORV_READ_ONLY_ERROR{
     403, u"The %s %s is read-only and this operation cannot be performed (%s)"};
 inline constexpr TORVErrorDef ORV_MAXIMUM_ERROR{405, u"The maximum number of %ss has been reached (%s)"};
@@ -126,12 +128,18 @@ inline constexpr TORVErrorDef ORV_STATEMENT_ERROR{900,
 // A statement, or a statement for an object kind, that the session's
 // evaluator has no routine for.
 inline constexpr char16_t ORV_NO_STATEMENT_ROUTINE_DETAIL[] = u"The %s statement cannot be run";
+inline constexpr char16_t ORV_STATEMENT_UNPREPARED_DETAIL[] = u"An attempt was made to execute the unprepared statement %s";
 inline constexpr char16_t ORV_NO_OBJECT_KIND_ROUTINE_DETAIL[] =
     u"The %s statement cannot be run for the object kind %s";
 inline constexpr TORVErrorDef ORV_VIEW_ERROR{902, u"An error occurred with the view %s (%s)"};
 
 // 1000s: cursors, filters and values.
 inline constexpr TORVErrorDef ORV_CURSOR_ERROR{1000, u"An error occurred with the cursor %s (%s)"};
+// The same error raised by a statement of a procedural block, which names
+// where the cursor was used.
+inline constexpr TORVErrorDef ORV_CURSOR_AT_ERROR{1000,
+                                                u"An error occurred with the cursor %s at line %s and column %s (%s)"};
+inline constexpr char16_t ORV_CURSOR_CLOSED_DETAIL[] = u"An attempt was made to access a closed cursor";
 inline constexpr TORVErrorDef ORV_FILTER_ERROR{1001, u"A filter error occurred (%s)"};
 // The row errors of a table or view.
 inline constexpr TORVErrorDef ORV_ROW_LOCK_ERROR{1005, u"Cannot lock the row in the %s %s"};

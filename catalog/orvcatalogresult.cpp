@@ -213,7 +213,8 @@ bool TORVCatalog::TextIndexExists(TORVExprToken* Token, TORVUser* EffectiveUser,
   // The column's list belongs to the table that stores it.
   auto* Owner = dynamic_cast<TORVVirtualTable*>(Column->GetParent() != nullptr ? Column->GetParent()->GetParent()
                                                                                  : nullptr);
-  return Owner != nullptr && Owner->GetIndexes().GetTextIndexNumberForToken(Token) != -1;
+  // A view may rename the column: the index names the stored one.
+  return Owner != nullptr && Owner->GetIndexes().GetTextIndexNumberForColumn(Column->GetName(), Token->FCollation) != -1;
 }
 
 bool TORVCatalog::ReturnsFunctionResult(TORVExprToken* QueryToken) {

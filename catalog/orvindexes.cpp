@@ -795,6 +795,21 @@ int32_t TORVIndexes::GetIndexNumberForToken(TORVExprToken* Token) {
   return Result;
 }
 
+namespace {
+
+// Whether key column KeyColumn serves a search of the column Name under
+// Collation. An index that keeps the column's collation serves a search
+// under the column's case-sensitive collation too.
+bool TextKeyServes(TORVIndexColumn* KeyColumn, const TORVString& Name, int32_t SearchCollation) {
+  int32_t Collation = KeyColumn->GetCollation();
+  if (SearchCollation != Collation && KeyColumn->GetDefaultCollation())
+    ClearLocaleFlag(Collation, CollationCaseInsensitiveBit);
+  TORVColumn* Source = KeyColumn->GetSourceColumn();
+  return SearchCollation == Collation && Source != nullptr && SameString(Source->GetName(), Name);
+}
+
+}  // namespace
+
 int32_t TORVIndexes::GetTextIndexNumberForToken(TORVExprToken* Token) {
   const std::vector<TORVExprToken*> Arguments = ConditionColumns(Token);
   for (int32_t Number = 0; Number < GetCount(); ++Number) {
@@ -804,17 +819,19 @@ int32_t TORVIndexes::GetTextIndexNumberForToken(TORVExprToken* Token) {
     if (Arguments.empty() || KeyColumns->GetCount() < static_cast<int32_t>(Arguments.size())) continue;
     bool Matches = true;
     for (size_t Position = 0; Position < Arguments.size() && Matches; ++Position) {
-      TORVIndexColumn* KeyColumn = KeyColumns->GetIndexColumn(static_cast<int32_t>(Position));
-      // An index that keeps the column's collation serves a search under the
-      // column's case-sensitive collation too.
-      int32_t Collation = KeyColumn->GetCollation();
-      if (Arguments[Position]->FCollation != Collation && KeyColumn->GetDefaultCollation())
-        ClearLocaleFlag(Collation, CollationCaseInsensitiveBit);
-      TORVColumn* Source = KeyColumn->GetSourceColumn();
-      Matches = Arguments[Position]->FCollation == Collation && Source != nullptr &&
-                SameString(Source->GetName(), Arguments[Position]->FName);
+      Matches = TextKeyServes(KeyColumns->GetIndexColumn(static_cast<int32_t>(Position)), Arguments[Position]->FName,
+                              Arguments[Position]->FCollation);
     }
     if (Matches) return Number;
+  }
+  return -1;
+}
+
+int32_t TORVIndexes::GetTextIndexNumberForColumn(const TORVString& ColumnName, int32_t Collation) {
+  for (int32_t Number = 0; Number < GetCount(); ++Number) {
+    TORVIndex* Index = GetIndex(Number);
+    if (Index->GetIndexType() != itTextIndex || Index->GetIndexColumns()->GetCount() == 0) continue;
+    if (TextKeyServes(Index->GetIndexColumns()->GetIndexColumn(0), ColumnName, Collation)) return Number;
   }
   return -1;
 }

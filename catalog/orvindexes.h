@@ -286,6 +286,10 @@ class TORVIndexes : public TORVCatalogObjects {
   int32_t GetIndexNumberForToken(TORVExprToken* Token);
   // The first text index over the column or row of columns; -1 when none.
   int32_t GetTextIndexNumberForToken(TORVExprToken* Token);
+  // The first text index whose first key is ColumnName of this table under
+  // Collation; -1 when none. A column reached through a view that renames
+  // it is looked up by its name here, not by the view's.
+  int32_t GetTextIndexNumberForColumn(const TORVString& ColumnName, int32_t Collation);
 };
 
 // Only describes the ODBC statistics information table.

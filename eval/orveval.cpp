@@ -76,6 +76,9 @@ void TORVExprEvaluator::BuildFunctionsTable() {
   // A pointer to a virtual member function calls the override, so these
   // entries reach the session's evaluator.
   Set(toABORTED, &TORVExprEvaluator::EvaluateABORTED);
+  Set(toAVG, &TORVExprEvaluator::EvaluateAVG);
+  Set(toSTDDEV, &TORVExprEvaluator::EvaluateSTDDEV);
+  Set(toRUNSUM, &TORVExprEvaluator::EvaluateRUNSUM);
   Set(toCARDINALITY, &TORVExprEvaluator::EvaluateCARDINALITY);
   Set(toCOUNT, &TORVExprEvaluator::EvaluateCOUNT);
   Set(toCURCOMPUTER, &TORVExprEvaluator::EvaluateCURCOMPUTER);

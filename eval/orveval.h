@@ -76,6 +76,12 @@ class TORVExprEvaluator : public TORVBaseObject {
   virtual void EvaluateMIN(TORVExprToken* Token);
   virtual void EvaluateSUM(TORVExprToken* Token);
   virtual void EvaluateSUMSQUARE(TORVExprToken* Token);
+  // The aggregates derived from the hidden SUM, SUMSQUARE and COUNT copies
+  // that query validation adds as their further arguments; evaluating
+  // those accumulates them (orvevalaggregate.cpp).
+  void EvaluateAVG(TORVExprToken* Token);
+  void EvaluateSTDDEV(TORVExprToken* Token);
+  void EvaluateRUNSUM(TORVExprToken* Token);
   virtual void EvaluateInQuery(TORVExprToken* Left, int32_t PartialLength, TORVExprToken* InToken,
                                TORVExprToken* QueryToken);
   virtual void EvaluateExistsQuery(TORVExprToken* QueryToken, TORVExprToken* ExistsToken);

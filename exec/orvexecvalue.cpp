@@ -1,5 +1,8 @@
 #include "exec/orvexecvalue.h"
 
+#include "base/orverror.h"
+#include "base/orverrors.h"
+#include "core/orvliteral.h"
 #include "eval/orveval.h"
 #include "sql/orvexprtoken.h"
 
@@ -12,6 +15,20 @@ TORVExecValue::TORVExecValue(TORVExprEvaluator* Evaluator, TORVExprToken* Token)
   SetLength(Token->FLength);
   SetScale(Token->FScale);
   SetCollation(Token->FCollation);
+}
+
+void TORVStatementValue::CheckCursorOpen(const TORVString& CursorName, int32_t Line, int32_t Column) const {
+  if (FResultCursor != nullptr) return;
+  throw MakeError(ORV_CURSOR_AT_ERROR, {CursorName, IntToString(Line), IntToString(Column), ORV_CURSOR_CLOSED_DETAIL},
+                  Line, Column);
+}
+
+void TORVStatementValue::CheckStatementPrepared(const TORVString& StatementName, int32_t Line,
+                                                int32_t Column) const {
+  if (FStatementManager != nullptr) return;
+  throw MakeError(ORV_STATEMENT_ERROR,
+                  {IntToString(Line), IntToString(Column), FormatString(ORV_STATEMENT_UNPREPARED_DETAIL, {StatementName})},
+                  Line, Column);
 }
 
 }  // namespace orv

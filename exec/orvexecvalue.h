@@ -8,9 +8,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "base/orvtype.h"
+#include "catalog/orvcursorcolumns.h"
 #include "core/orvcontainedvalue.h"
+#include "core/orvvalues.h"
+#include "eval/orvqueryexecvalue.h"
 
 namespace orv {
 
@@ -36,7 +40,7 @@ class TORVExecValue : public TORVContainedValue {
 
 // The cursor of a table reference (ttTABLEREF). Column references read the
 // active row's values; the row belongs to the cursor.
-class TORVCursorValue : public TORVExecValue {
+class TORVCursorValue : public TORVExecValue, public TORVQueryExecutionValue {
  public:
   using TORVExecValue::TORVExecValue;
 
@@ -44,8 +48,8 @@ class TORVCursorValue : public TORVExecValue {
   virtual void Open() = 0;
   // For a cursor over a derived table: make the derived query run again,
   // and reset that view's query manager.
-  virtual void Initialize() = 0;
-  virtual void Reset() = 0;
+  void Initialize() override = 0;
+  void Reset() override = 0;
 
   TORVRowValues* FActiveRow = nullptr;
 };
@@ -53,21 +57,29 @@ class TORVCursorValue : public TORVExecValue {
 // A query node that is run as a whole (a query joined to another by UNION,
 // EXCEPT or INTERSECT, or any sub-query): prepared once, run at each
 // evaluation.
-class TORVQueryManagerValue : public TORVExecValue {
+class TORVQueryManagerValue : public TORVExecValue, public TORVQueryExecutionValue {
  public:
   using TORVExecValue::TORVExecValue;
 
   virtual void Prepare() = 0;
   virtual void Execute() = 0;
   // Sets the query manager's execution count to 0.
-  virtual void Initialize() = 0;
-  virtual void Reset() = 0;
+  void Initialize() override = 0;
+  void Reset() override = 0;
 };
 
 // A sub-query whose result row a row value or a comparison reads.
 class TORVQueryValue : public TORVQueryManagerValue {
  public:
   using TORVQueryManagerValue::TORVQueryManagerValue;
+
+  // Makes the search of x IN (this query) once the query has run: the
+  // result's visible columns in FSubQueryColumns and a value for each in
+  // FSubQueryValues, which the evaluator fills with x before it locates.
+  virtual void CreateSubQuerySearch() = 0;
+
+  std::unique_ptr<TORVMappedCursorColumns> FSubQueryColumns;
+  std::unique_ptr<TORVValues> FSubQueryValues;
 
   TORVCursor* FResultCursor = nullptr;
   TORVRowValues* FResultCursorRow = nullptr;
@@ -81,6 +93,12 @@ class TORVStatementValue : public TORVExecValue {
   virtual void Prepare(const TORVString& StatementToPrepare, int32_t StartLine, int32_t StartColumn) = 0;
   virtual void UnPrepare() = 0;
   virtual void Execute(TORVExprToken* ParamsToken, int32_t Line, int32_t Column) = 0;
+
+  // The cursor error (1000) naming CursorName when there is no result
+  // cursor, and the statement error (900) naming StatementName when
+  // nothing is prepared; both at the caller's Line and Column.
+  void CheckCursorOpen(const TORVString& CursorName, int32_t Line, int32_t Column) const;
+  void CheckStatementPrepared(const TORVString& StatementName, int32_t Line, int32_t Column) const;
 
   TORVStatementManager* FStatementManager = nullptr;
   bool FWantLiveResult = false;

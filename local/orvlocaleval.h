@@ -21,6 +21,9 @@
 
 namespace orv {
 
+class TORVBaseTable;
+class TORVLocalDatabaseManager;
+class TORVStatementValue;
 class TORVVirtualTable;
 
 class TORVLocalExprEvaluator : public TORVExprEvaluator, public TORVTriggerEvaluator {
@@ -103,6 +106,52 @@ class TORVLocalExprEvaluator : public TORVExprEvaluator, public TORVTriggerEvalu
   void DispatchControl(TORVExprToken* Token);
   void DispatchStatement(TORVExprToken* Token);
 
+  // The aggregates of a query (orvlocalaggregate.cpp): each accumulates
+  // in its column of the current result row, the group of the source row
+  // being evaluated. NULL values are skipped; a DISTINCT form skips values
+  // its group has already seen.
+  void EvaluateCOUNT(TORVExprToken* Token) override;
+  void EvaluateSUM(TORVExprToken* Token) override;
+  void EvaluateMIN(TORVExprToken* Token) override;
+  void EvaluateMAX(TORVExprToken* Token) override;
+  void EvaluateSUMSQUARE(TORVExprToken* Token) override;
+  void EvaluateLIST(TORVExprToken* Token) override;
+
+  // Sub-queries, table references and routine calls (orvlocalfunctions.cpp)
+  // run through the values query execution binds to their nodes. A CALL
+  // runs its procedure as EvaluateFuncRef runs a function.
+  void EvaluateQuery(TORVExprToken* Token) override;
+  void EvaluateTableRef(TORVExprToken* Token) override;
+  void EvaluateFuncRef(TORVExprToken* Token) override;
+  void EvaluateProcRef(TORVExprToken* Token);
+  void EvaluateExistsQuery(TORVExprToken* QueryToken, TORVExprToken* ExistsToken) override;
+  // x IN (sub-query): a search of the sub-query's result for x, each
+  // element of a row value in its column; case-insensitive when x's
+  // collation ignores case.
+  void EvaluateInQuery(TORVExprToken* Left, int32_t PartialLength, TORVExprToken* InToken,
+                       TORVExprToken* QueryToken) override;
+  // The text searches decide each row on the words of the column's value,
+  // built by the column's text index (orvlocaltext.cpp). A column without
+  // a text index contains nothing.
+  void EvaluateContainsText(TORVExprToken* Column, TORVExprToken* SearchText, TORVExprToken* Token) override;
+  void EvaluateContainsAnyText(TORVExprToken* Column, TORVExprToken* SearchText, TORVExprToken* Token) override;
+  // The attribute, error and session functions.
+  void EvaluateError(TORVExprToken* Token) override;
+  void EvaluateABORTED(TORVExprToken* Token) override;
+  void EvaluateCursorAttribute(TORVExprToken* Token) override;
+  void EvaluateStatementAttribute(TORVExprToken* Token) override;
+  void EvaluateCARDINALITY(TORVExprToken* Token) override;
+  void EvaluateCURCOMPUTER(TORVExprToken* Token) override;
+  void EvaluateCURDATABASE(TORVExprToken* Token) override;
+  void EvaluateCURSESSIONID(TORVExprToken* Token) override;
+  void EvaluateCURUSER(TORVExprToken* Token) override;
+  void EvaluateCURVERSION(TORVExprToken* Token) override;
+  void EvaluateINTRANS(TORVExprToken* Token) override;
+  void EvaluateLASTIDENTITY(TORVExprToken* Token) override;
+  void EvaluateLOADINGUPDATES(TORVExprToken* Token) override;
+  // NULL while rows are loaded or verified.
+  void EvaluateOPERATION(TORVExprToken* Token) override;
+
   // The DDL verbs: the routine of the node's object kind in their table;
   // a kind without one (2, or outside 1 .. 25, a stored tree can carry any
   // number) raises the statement error naming statement and kind.
@@ -153,6 +202,23 @@ class TORVLocalExprEvaluator : public TORVExprEvaluator, public TORVTriggerEvalu
   void BuildResetStatementsTable() {}
   void BuildSetStatementsTable() {}
   void CallStatementRoutine(TORVStatementRoutine Routine, TORVExprToken* Token);
+  // The number that keys the current result row's value sets.
+  int32_t GetResultRowNumber() const;
+  // MIN (Sign -1) and MAX (Sign 1).
+  void EvaluateExtreme(TORVExprToken* Token, int32_t Sign);
+  // Every search word in the column's words (AnyWord False), or one.
+  bool SearchText(TORVExprToken* Column, TORVExprToken* SearchText, bool AnyWord);
+  // The context, which every session function needs.
+  TORVEvaluatorContext& CurrentContext() const;
+  // The current database, with its catalog.
+  TORVLocalDatabaseManager& CurrentDatabase() const;
+  // The table argument 0 names in the current database's default schema.
+  TORVBaseTable* EvaluateTableArgument(TORVExprToken* Token);
+  // The statement value behind the cursor or statement reference in
+  // argument 0, evaluated; nil when it has none.
+  TORVStatementValue* EvaluateStatementArgument(TORVExprToken* Token);
+  // Evaluates argument 0 of an aggregate; False for NULL.
+  bool EvaluateAggregated(TORVExprToken* Token);
 
   // Saved node values; owned, nil entries stand for nodes that had none.
   TORVValues FValueStack;

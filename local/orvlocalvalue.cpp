@@ -406,6 +406,11 @@ bool TORVAggregateFunctionReferenceValue::AddValue(int32_t RowNumber, TORVValue&
   return Values->AddValue(ValueToAdd, Distinct);
 }
 
+void TORVAggregateFunctionReferenceValue::FreeValues(int32_t RowNumber) {
+  TORVBaseObject* Stored = nullptr;
+  if (FRowValues->BitSet(RowNumber, Stored) && Stored != nullptr) static_cast<TORVAggregateValues*>(Stored)->FreeValues();
+}
+
 TORVString TORVAggregateFunctionReferenceValue::GetValuesAsString(int32_t RowNumber, const TORVString& Delimiter) {
   return GetValues(RowNumber)->GetValuesAsString(Delimiter);
 }

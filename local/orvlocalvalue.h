@@ -284,6 +284,8 @@ class TORVAggregateFunctionReferenceValue : public TORVLocalReferenceValue {
   // number: the set is emptied first.
   bool AddValue(int32_t RowNumber, TORVValue& ValueToAdd, bool Distinct);
   TORVString GetValuesAsString(int32_t RowNumber, const TORVString& Delimiter);
+  // Empties the set of result row RowNumber, if it has one.
+  void FreeValues(int32_t RowNumber);
 
  private:
   std::unique_ptr<TORVSparseBitmap> FRowValues;

@@ -249,6 +249,10 @@ TEST_F(CatalogResultTest, ColumnsOfAnUpdateableViewStandForTheirBaseColumns) {
   Column.FSourceName = u"v";
   Column.FCollation = static_cast<TORVColumn*>(Table->GetColumns().FindByName(u"b", true))->GetCollation();
   EXPECT_TRUE(Catalog->TextIndexExists(&Column, nullptr, Table, u"", u""));
+  // So does it serve x, which renames that column.
+  Column.FName = u"x";
+  EXPECT_TRUE(Catalog->TextIndexExists(&Column, nullptr, Table, u"", u""));
+  Column.FName = u"b";
 
   // A view that gives no live result has columns of its own.
   View->SetUpdateable(false);

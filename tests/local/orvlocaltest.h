@@ -38,11 +38,31 @@ class TFakeQueryValue : public TORVQueryValue {
       : TORVQueryValue(Evaluator, Token), FPrepares(Prepares) {}
   void Prepare() override { ++FPrepares; }
   void Execute() override {}
+  void CreateSubQuerySearch() override {
+    ++SearchesMade;
+    FSubQueryColumns = std::make_unique<TORVMappedCursorColumns>(FResultCursor);
+    FSubQueryValues = std::make_unique<TORVValues>(CharacterSetUnicode);
+    auto Value = std::make_unique<TORVContainedValue>(CharacterSetUnicode);
+    Value->SetDataType(dtCharacter);
+    Value->SetLength(20);
+    FSubQueryValues->Add(Value.release());
+  }
+  int32_t SearchesMade = 0;
   void Initialize() override {}
   void Reset() override {}
 
  private:
   int32_t& FPrepares;
+};
+
+// A declared statement or cursor whose result cursor and statement
+// manager a test sets.
+class TFakeStatementValue : public TORVStatementValue {
+ public:
+  using TORVStatementValue::TORVStatementValue;
+  void Prepare(const TORVString&, int32_t, int32_t) override {}
+  void UnPrepare() override {}
+  void Execute(TORVExprToken*, int32_t, int32_t) override {}
 };
 
 class TFakeRoutineValue : public TORVRoutineValue {
@@ -79,6 +99,9 @@ class TTestLocalEvaluator : public TORVLocalExprEvaluator {
   std::unique_ptr<TORVValue> CreateQueryManagerValue(TORVExprToken* Token) override {
     return std::make_unique<TFakeQueryValue>(this, Token, QueryPrepares);
   }
+  std::unique_ptr<TORVValue> CreateStatementValue(TORVExprToken* Token) override {
+    return std::make_unique<TFakeStatementValue>(this, Token);
+  }
   std::unique_ptr<TORVValue> CreateRoutineValue(TORVExprToken* Token) override {
     return std::make_unique<TFakeRoutineValue>(this, Token, RoutinePrepares);
   }
@@ -95,18 +118,24 @@ inline std::string ErrorOf(const std::function<void()>& Action) {
   return "no error";
 }
 
+// A node of the given kind and type, owned by Nodes.
+inline TORVExprToken* MakeNode(std::vector<std::unique_ptr<TORVExprToken>>& Nodes, TORVTokenType Type,
+                               TORVTokenOperator Operator, int32_t DataType, int32_t SubType, int32_t Length) {
+  Nodes.push_back(std::make_unique<TORVExprToken>());
+  TORVExprToken* Token = Nodes.back().get();
+  Token->FTokenType = Type;
+  Token->FTokenOperator = Operator;
+  Token->FDataType = DataType;
+  Token->FSubType = SubType;
+  Token->FLength = Length;
+  return Token;
+}
+
 class LocalEvalTest : public ::testing::Test {
  protected:
   TORVExprToken* Node(TORVTokenType Type, TORVTokenOperator Operator = toNONE, int32_t DataType = dtUnknown,
                       int32_t SubType = 0, int32_t Length = 0) {
-    FNodes.push_back(std::make_unique<TORVExprToken>());
-    TORVExprToken* Token = FNodes.back().get();
-    Token->FTokenType = Type;
-    Token->FTokenOperator = Operator;
-    Token->FDataType = DataType;
-    Token->FSubType = SubType;
-    Token->FLength = Length;
-    return Token;
+    return MakeNode(FNodes, Type, Operator, DataType, SubType, Length);
   }
   TORVExprToken* IntConst(int32_t Value) {
     TORVExprToken* Token = Node(ttCONST, toNONE, dtInteger);

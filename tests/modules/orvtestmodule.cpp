@@ -127,8 +127,9 @@ ORVTM_EXPORT uint8_t GetORVModuleErrorMsg(uintptr_t ModuleHandle, TChar* ErrorMs
 
 // Routines: "Fail" fails; "Echo" reports the parameter data through
 // callback 5 and answers, as output data, what callback 3 writes into a
-// buffer; "Huge" reports more output data than any module may; any other
-// routine answers no output data.
+// buffer; "Huge" reports more output data than any module may; "FailClose"
+// makes the closing of its context fail; any other routine answers no
+// output data.
 #ifndef ORVTM_NO_CALL_ROUTINE
 ORVTM_EXPORT uint8_t CallORVRoutine(uintptr_t ModuleHandle, const TChar* RoutineName, uint8_t* ParamData,
                                     int32_t ParamDataSize) {
@@ -136,6 +137,7 @@ ORVTM_EXPORT uint8_t CallORVRoutine(uintptr_t ModuleHandle, const TChar* Routine
   Ctx.OutputParams.clear();
   Ctx.HugeOutputParams = Is(RoutineName, "Huge");
   if (Is(RoutineName, "Fail")) return Fail(Ctx, "routine failed");
+  if (Is(RoutineName, "FailClose")) Ctx.FailClose = true;
   if (Is(RoutineName, "Echo") && Callback != nullptr) {
     int32_t Size = ParamDataSize;
     if (Callback(CallbackInstance, 5, reinterpret_cast<uintptr_t>(ParamData), &Size) == 0)
