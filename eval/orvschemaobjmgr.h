@@ -17,9 +17,12 @@ namespace orv {
 
 class TORVLockManager;
 class TORVPrivilegedSchemaObject;
+class TORVExprEvaluator;
 class TORVSessionManager;
 class TORVTriggerEvaluator;
 class TORVUser;
+class TORVViewManager;
+class TORVViewQueryManager;
 
 // Undoes after a failure that is already on its way; that first failure is
 // the one that passes on.
@@ -53,6 +56,47 @@ class TORVSchemaObjectOwner {
   virtual void PopCurrentUser() = 0;
   // The configuration's system user, whose rights trigger bodies run with.
   virtual TORVUser* GetSystemUser() = 0;
+
+  // What view and routine managers reach of the session: its evaluator, a
+  // copy of its context made current until the matching RestoreContext
+  // (pairs nest; use TORVManagerContextScope), and query execution's
+  // manager of a view's query.
+  virtual TORVExprEvaluator& GetEvaluator() = 0;
+  virtual void NewContext() = 0;
+  virtual void RestoreContext() = 0;
+  virtual std::unique_ptr<TORVViewQueryManager> CreateViewQueryManager(TORVViewManager& Manager) = 0;
+};
+
+// The configuration's system user is current for the scope's life; the
+// user it replaced comes back on every path.
+class TORVSystemUserScope {
+ public:
+  explicit TORVSystemUserScope(TORVSchemaObjectOwner& Owner) : FOwner(Owner) {
+    FOwner.PushCurrentUser();
+    try {
+      FOwner.SetCurrentUser(FOwner.GetSystemUser());
+    } catch (...) {
+      FOwner.PopCurrentUser();
+      throw;
+    }
+  }
+  ~TORVSystemUserScope() { FOwner.PopCurrentUser(); }
+  TORVSystemUserScope(const TORVSystemUserScope&) = delete;
+  TORVSystemUserScope& operator=(const TORVSystemUserScope&) = delete;
+
+ private:
+  TORVSchemaObjectOwner& FOwner;
+};
+
+class TORVManagerContextScope {
+ public:
+  explicit TORVManagerContextScope(TORVSchemaObjectOwner& Owner) : FOwner(Owner) { FOwner.NewContext(); }
+  ~TORVManagerContextScope() { FOwner.RestoreContext(); }
+  TORVManagerContextScope(const TORVManagerContextScope&) = delete;
+  TORVManagerContextScope& operator=(const TORVManagerContextScope&) = delete;
+
+ private:
+  TORVSchemaObjectOwner& FOwner;
 };
 
 // States: created (not opened) -> opened and initialized (use count > 0)

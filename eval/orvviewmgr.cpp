@@ -11,17 +11,10 @@
 #include "catalog/orvschema.h"
 #include "core/orvvalue.h"
 #include "eval/orveval.h"
-#include "eval/orvobjmgrsession.h"
 #include "eval/orvqueryexecvalue.h"
 #include "sql/orvexprtoken.h"
 
 namespace orv {
-
-TORVObjectManagerSession& ManagerSessionOf(TORVSchemaObjectOwner* Owner) {
-  auto* Session = dynamic_cast<TORVObjectManagerSession*>(Owner);
-  if (Session == nullptr) throw std::logic_error("a view or routine manager outside a session's database");
-  return *Session;
-}
 
 namespace {
 
@@ -57,7 +50,7 @@ TORVViewManager::TORVViewManager(TORVSchemaObjectOwner* OwnerDatabaseManager, TO
 TORVViewManager::~TORVViewManager() = default;
 
 void TORVViewManager::InternalOpen() {
-  TORVObjectManagerSession& Session = ManagerSessionOf(FDatabaseManager);
+  TORVSchemaObjectOwner& Session = *FDatabaseManager;
   TORVSystemUserScope AsSystem(Session);
   // A derived table only derives its columns here.
   FView->Compile();
@@ -69,7 +62,7 @@ void TORVViewManager::InternalOpen() {
 
 void TORVViewManager::InternalInitialize() {
   TORVVirtualTableManager::InternalInitialize();
-  TORVObjectManagerSession& Session = ManagerSessionOf(FDatabaseManager);
+  TORVSchemaObjectOwner& Session = *FDatabaseManager;
   TORVSystemUserScope AsSystem(Session);
   TORVManagerContextScope Context(Session);
   TORVViewQueryManager& Query = QueryManager(u"INITIALIZE");
@@ -98,7 +91,7 @@ void TORVViewManager::InternalReset() {
       FQueryManager->Reset();
       TORVExprToken* Tokens = FView->GetDefinition().FTokens;
       ResetQueryExecution(Tokens);
-      TORVObjectManagerSession& Session = ManagerSessionOf(FDatabaseManager);
+      TORVSchemaObjectOwner& Session = *FDatabaseManager;
       TORVManagerContextScope Context(Session);
       Session.GetEvaluator().Reset(Tokens);
     }
@@ -113,7 +106,7 @@ void TORVViewManager::InternalClose() {
 
 std::unique_ptr<TORVCursor> TORVViewManager::CreateCursor(const TORVString& CursorName, bool OpenReadOnly,
                                                           bool /*OpenExclusive*/, bool Indexed) {
-  TORVObjectManagerSession& Session = ManagerSessionOf(FDatabaseManager);
+  TORVSchemaObjectOwner& Session = *FDatabaseManager;
   TORVViewQueryManager& Query = QueryManager(u"CREATE CURSOR");
   TORVSystemUserScope AsSystem(Session);
   TORVManagerContextScope Context(Session);
@@ -259,7 +252,7 @@ TORVRoutineManager::TORVRoutineManager(TORVSchemaObjectOwner* OwnerDatabaseManag
     : TORVSchemaObjectManager(OwnerDatabaseManager, RoutineToManage), FRoutine(RoutineToManage) {}
 
 void TORVRoutineManager::InternalOpen() {
-  TORVSystemUserScope AsSystem(ManagerSessionOf(FDatabaseManager));
+  TORVSystemUserScope AsSystem(*FDatabaseManager);
   FRoutine->Compile();
   if (FRoutine->GetImplementationType() == riExternal) FRoutine->OpenModule();
 }
@@ -267,7 +260,7 @@ void TORVRoutineManager::InternalOpen() {
 void TORVRoutineManager::InternalInitialize() {
   TORVSchemaObjectManager::InternalInitialize();
   if (FRoutine->GetImplementationType() != riSQL) return;
-  TORVObjectManagerSession& Session = ManagerSessionOf(FDatabaseManager);
+  TORVSchemaObjectOwner& Session = *FDatabaseManager;
   TORVSystemUserScope AsSystem(Session);
   TORVManagerContextScope Context(Session);
   Session.GetEvaluator().Initialize(FRoutine->GetDefinition().FTokens);
@@ -275,7 +268,7 @@ void TORVRoutineManager::InternalInitialize() {
 
 void TORVRoutineManager::InternalReset() {
   if (FRoutine->GetImplementationType() == riSQL) {
-    TORVObjectManagerSession& Session = ManagerSessionOf(FDatabaseManager);
+    TORVSchemaObjectOwner& Session = *FDatabaseManager;
     TORVManagerContextScope Context(Session);
     Session.GetEvaluator().Reset(FRoutine->GetDefinition().FTokens);
   }
@@ -285,7 +278,7 @@ void TORVRoutineManager::InternalReset() {
 void TORVRoutineManager::InternalClose() {
   // Closing a routine never fails: what goes wrong is logged instead, and
   // a module that failed to close still leaves the routine decompiled.
-  TORVObjectManagerSession& Session = ManagerSessionOf(FDatabaseManager);
+  TORVSchemaObjectOwner& Session = *FDatabaseManager;
   try {
     if (FRoutine->GetImplementationType() == riExternal) FRoutine->CloseModule();
   } catch (const std::exception& Exception) {

@@ -207,27 +207,6 @@ bool HasTriggers(TORVVirtualTable& Table, int32_t ActionTime, int32_t Kind) {
   return List != nullptr && List->GetCount() > 0;
 }
 
-// The session's progress bracket and the system user around one firing
-// list, both undone on every path.
-class TSystemUserScope {
- public:
-  explicit TSystemUserScope(TORVSchemaObjectOwner& Owner) : FOwner(Owner) {
-    FOwner.PushCurrentUser();
-    try {
-      FOwner.SetCurrentUser(FOwner.GetSystemUser());
-    } catch (...) {
-      FOwner.PopCurrentUser();
-      throw;
-    }
-  }
-  ~TSystemUserScope() { FOwner.PopCurrentUser(); }
-  TSystemUserScope(const TSystemUserScope&) = delete;
-  TSystemUserScope& operator=(const TSystemUserScope&) = delete;
-
- private:
-  TORVSchemaObjectOwner& FOwner;
-};
-
 // Binds a trigger's row variables for the scope's life.
 class TRowVariablesScope {
  public:
@@ -314,7 +293,7 @@ void TORVVirtualTableManager::ExecuteUntilAborted(int32_t ListTime, TORVRowValue
                                                   TORVRowValues* NewRowValues, bool& Aborted,
                                                   TORVTableOperation Operation, int32_t Kind) {
   TORVProgressScope Progress(GetSessionManager());
-  TSystemUserScope SystemUser(*FDatabaseManager);
+  TORVSystemUserScope SystemUser(*FDatabaseManager);
   TORVReferencedTriggers* List = FiringList(*FVirtualTable, ListTime, Kind);
   bool Retry = false;
   for (int32_t I = 0; I < List->GetCount(); ++I) {
@@ -327,7 +306,7 @@ bool TORVVirtualTableManager::ExecuteErrorTriggers(const EORVException& Exceptio
                                                    bool& Aborted, bool& Retry, TORVTableOperation Operation,
                                                    int32_t Kind, TORVRowValues* NewRowValues) {
   TORVProgressScope Progress(GetSessionManager());
-  TSystemUserScope SystemUser(*FDatabaseManager);
+  TORVSystemUserScope SystemUser(*FDatabaseManager);
   TORVReferencedTriggers* List = FiringList(*FVirtualTable, ListError, Kind);
   bool Result = false;
   for (int32_t I = 0; I < List->GetCount(); ++I) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -94,6 +95,13 @@ class TTestDatabase : public TORVSchemaObjectOwner {
     UserStack.pop_back();
   }
   TORVUser* GetSystemUser() override { return FCatalog.Config->GetSystemUser(); }
+  // Views and routines are tested with an owner of their own.
+  TORVExprEvaluator& GetEvaluator() override { throw std::logic_error("no evaluator in this fixture"); }
+  void NewContext() override { throw std::logic_error("no evaluator in this fixture"); }
+  void RestoreContext() override {}
+  std::unique_ptr<TORVViewQueryManager> CreateViewQueryManager(TORVViewManager&) override {
+    throw std::logic_error("no query execution in this fixture");
+  }
 
   TCompilingCatalog& Catalog() { return FCatalog; }
   TProgressCountingSession& Session() { return FSession; }

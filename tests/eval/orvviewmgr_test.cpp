@@ -16,12 +16,12 @@
 #include "catalog/orvtable.h"
 #include "core/orvcontainedvalue.h"
 #include "eval/orveval.h"
-#include "eval/orvobjmgrsession.h"
 #include "eval/orvqueryexecvalue.h"
 #include "eval/orvviewmgr.h"
 #include "sql/orvexprtoken.h"
 #include "tests/catalog/orvcompilingcatalog.h"
 #include "tests/eval/orvrecordingtablemgr.h"
+#include "tests/eval/orvstubowner.h"
 #include "tests/support/orvrowfakes.h"
 
 namespace orv {
@@ -95,13 +95,9 @@ class TTreeWalkCounter : public TORVExprEvaluator {
 
 // The session's side: the result each view's query gives, and how often
 // the system user and a new context were taken and given back.
-class TViewSession : public TORVSchemaObjectOwner, public TORVObjectManagerSession {
+class TViewSession : public test::TStubOwner {
  public:
-  TORVLockManager& GetLockManager() override { throw std::logic_error("no locks here"); }
-  TORVSessionManager& GetSessionManager() override { throw std::logic_error("no session here"); }
-  void CheckPrivilege(TORVPrivilegedSchemaObject*, int32_t, const TORVString&) override {}
-
-  void PushSystemUser() override { ++SystemUserDepth; }
+  void PushCurrentUser() override { ++SystemUserDepth; }
   void PopCurrentUser() override { --SystemUserDepth; }
   void NewContext() override { ++ContextDepth; }
   void RestoreContext() override { --ContextDepth; }

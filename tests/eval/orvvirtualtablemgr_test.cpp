@@ -9,6 +9,7 @@
 #include "catalog/orvtable.h"
 #include "tests/catalog/orvcatalogroot.h"
 #include "tests/catalog/orvcompilingcatalog.h"
+#include "tests/eval/orvstubowner.h"
 #include "tests/eval/orvrecordingtablemgr.h"
 #include "tests/support/orverrortext.h"
 
@@ -18,18 +19,7 @@ namespace {
 using test::ErrorOf;
 
 // The errors need nothing of the database.
-class TErrorsOnlyOwner : public TORVSchemaObjectOwner {
- public:
-  TORVLockManager& GetLockManager() override { throw std::logic_error("no lock manager"); }
-  TORVSessionManager& GetSessionManager() override { throw std::logic_error("no session"); }
-  void CheckPrivilege(TORVPrivilegedSchemaObject*, int32_t, const TORVString&) override {}
-  TORVTriggerEvaluator& GetTriggerEvaluator() override { throw std::logic_error("no evaluator"); }
-  void HandleException(const std::exception&, int32_t) override {}
-  void PushCurrentUser() override {}
-  void SetCurrentUser(TORVUser*) override {}
-  void PopCurrentUser() override {}
-  TORVUser* GetSystemUser() override { return nullptr; }
-};
+using TErrorsOnlyOwner = test::TStubOwner;
 
 struct TFixture {
   TFixture() : Table(test::NewTable(*Catalog.Catalog, u"t")), Manager(&Owner, Table) {}
