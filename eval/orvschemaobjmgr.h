@@ -14,9 +14,15 @@
 
 namespace orv {
 
+class TORVCompressionManager;
+class TORVEngineManagerSettings;
+class TORVExprToken;
+class TORVFileManager;
 class TORVLockManager;
 class TORVPrivilegedSchemaObject;
+class TORVRowValues;
 class TORVSessionManager;
+class TORVValue;
 
 // What a manager reaches of the database manager that opened its object.
 // The local database manager implements it; managers live below it.
@@ -29,6 +35,23 @@ class TORVSchemaObjectOwner {
   // Privilege on Object.
   virtual void CheckPrivilege(TORVPrivilegedSchemaObject* Object, int32_t Privilege,
                               const TORVString& StatementText) = 0;
+
+  // What a base table's manager and its files reach of the database and
+  // its session. An owner that opens no base table leaves them: reaching
+  // one then is a broken contract (std::logic_error).
+  virtual TORVFileManager* GetFileManagerForSchema(const TORVString& SchemaName);
+  virtual TORVEngineManagerSettings& GetSessionSettings();
+  virtual TORVCompressionManager& GetCompressionManager();
+  virtual int32_t GetSessionHandle();
+  virtual TORVString GetDatabaseName();
+  virtual TORVString GetDatabaseFullPath();
+  virtual bool GetDatabaseSessionIsolation();
+  virtual void LogEvent(int32_t Category, int32_t FunctionCode, int32_t ErrorCode, const TORVString& Description);
+  virtual void BackupError(const TORVString& Msg);
+  virtual void RestoreError(const TORVString& Msg);
+  // Evaluates Tokens in a new evaluator context whose current row is
+  // Values; the context is restored also when the evaluation fails.
+  virtual void EvaluateRow(TORVRowValues& Values, TORVExprToken* Tokens, TORVValue& Value);
 };
 
 // States: created (not opened) -> opened and initialized (use count > 0)

@@ -6,13 +6,16 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "catalog/orvprivilege.h"
 #include "catalog/orvschema.h"
 #include "catalog/orvtable.h"
+#include "core/orvcompressmgr.h"
 #include "eval/orvschemaobjmgr.h"
+#include "storage/orvenginesettings.h"
 #include "storage/orvfilemgr.h"
 #include "tests/catalog/orvcompilingcatalog.h"
 #include "tests/storage/orvlocktestobjects.h"
@@ -31,7 +34,8 @@ class TTestDatabase : public TORVSchemaObjectOwner {
   // Files is shared by every session of the folder; LockFileName is the
   // database's lock file in it.
   TTestDatabase(TORVFileManager* Files, const TORVString& LockFileName)
-      : FDatabase(NewDatabase(u"Main")),
+      : FFiles(Files),
+        FDatabase(NewDatabase(u"Main")),
         FLockManager(std::make_unique<TTestLockManager>(FDatabase.get(), Files, LockFileName)) {
     FLockManager->Open();
   }
@@ -61,7 +65,34 @@ class TTestDatabase : public TORVSchemaObjectOwner {
 
   std::vector<TCheckedPrivilege> CheckedPrivileges;
 
+  // What a base table's manager reaches: the folder's files, the session's
+  // settings and compression, and the evaluator through Evaluator.
+  TORVFileManager* GetFileManagerForSchema(const TORVString& /*SchemaName*/) override { return FFiles; }
+  TORVEngineManagerSettings& GetSessionSettings() override { return FSettings; }
+  TORVCompressionManager& GetCompressionManager() override { return FCompression; }
+  int32_t GetSessionHandle() override { return 1; }
+  TORVString GetDatabaseName() override { return u"Main"; }
+  TORVString GetDatabaseFullPath() override { return DatabaseFolder; }
+  bool GetDatabaseSessionIsolation() override { return false; }
+  void LogEvent(int32_t Category, int32_t FunctionCode, int32_t /*ErrorCode*/,
+                const TORVString& Description) override {
+    Events.push_back({Category, FunctionCode, Description});
+  }
+  void BackupError(const TORVString& Msg) override { RaiseError(ORV_BACKUP_ERROR, {u"database", u"Main", Msg}); }
+  void RestoreError(const TORVString& Msg) override { RaiseError(ORV_RESTORE_ERROR, {u"database", u"Main", Msg}); }
+  void EvaluateRow(TORVRowValues& Values, TORVExprToken* Tokens, TORVValue& Value) override {
+    if (Evaluator) Evaluator(Values, Tokens, Value);
+  }
+  TTableSession& Session() { return FSession; }
+
+  TORVString DatabaseFolder;
+  std::vector<TLoggedEvent> Events;
+  std::function<void(TORVRowValues& Values, TORVExprToken* Tokens, TORVValue& Value)> Evaluator;
+
  private:
+  TORVFileManager* FFiles;
+  TORVEngineManagerSettings FSettings{nullptr};
+  TORVCompressionManager FCompression;
   TCompilingCatalog FCatalog;
   TTableSession FSession;
   std::unique_ptr<TLockObject> FDatabase;
