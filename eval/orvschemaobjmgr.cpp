@@ -12,7 +12,6 @@
 #include "catalog/orvtable.h"
 #include "core/orvsessionmgr.h"
 #include "eval/orvtablemgr.h"
-#include "eval/orvundo.h"
 #include "storage/orvlockmgr.h"
 
 namespace orv {
@@ -63,7 +62,6 @@ void TORVSchemaObjectManager::UnlockObject(TORVLockType LockType) {
 void TORVSchemaObjectManager::UnlockAfterFailure(TORVLockType LockType) {
   if (LockType != ltNone) FDatabaseManager->GetLockManager().UnlockAfterFailure(FSchemaObject, LockType);
 }
-
 
 void TORVSchemaObjectManager::Initialize() {
   try {

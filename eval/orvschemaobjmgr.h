@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 
 #include "base/orvtype.h"
@@ -23,6 +24,18 @@ class TORVPrivilegedSchemaObject;
 class TORVRowValues;
 class TORVSessionManager;
 class TORVValue;
+class TORVTriggerEvaluator;
+class TORVUser;
+
+// Undoes after a failure that is already on its way; that first failure is
+// the one that passes on.
+template <typename TUndo>
+void UndoAfterFailure(TUndo Undo) {
+  try {
+    Undo();
+  } catch (...) {
+  }
+}
 
 // What a manager reaches of the database manager that opened its object.
 // The local database manager implements it; managers live below it.
@@ -52,6 +65,17 @@ class TORVSchemaObjectOwner {
   // Evaluates Tokens in a new evaluator context whose current row is
   // Values; the context is restored also when the evaluation fails.
   virtual void EvaluateRow(TORVRowValues& Values, TORVExprToken* Tokens, TORVValue& Value);
+
+  // What running triggers reaches of the session.
+  virtual TORVTriggerEvaluator& GetTriggerEvaluator() = 0;
+  // Logs Exception as the session's error event with FunctionCode.
+  virtual void HandleException(const std::exception& Exception, int32_t FunctionCode) = 0;
+  // The session's stack of current users.
+  virtual void PushCurrentUser() = 0;
+  virtual void SetCurrentUser(TORVUser* User) = 0;
+  virtual void PopCurrentUser() = 0;
+  // The configuration's system user, whose rights trigger bodies run with.
+  virtual TORVUser* GetSystemUser() = 0;
 };
 
 // States: created (not opened) -> opened and initialized (use count > 0)

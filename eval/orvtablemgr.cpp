@@ -15,7 +15,6 @@
 #include "catalog/orvtable.h"
 #include "core/orvcompressmgr.h"
 #include "core/orvsessionmgr.h"
-#include "eval/orvundo.h"
 #include "storage/orvblobfile.h"
 #include "storage/orvenginesettings.h"
 #include "storage/orvindexkey.h"

@@ -9,7 +9,6 @@
 #include "catalog/orvtable.h"
 #include "core/orvsessionmgr.h"
 #include "eval/orvtablemgr.h"
-#include "eval/orvundo.h"
 #include "storage/orvenginesettings.h"
 #include "storage/orvindexkey.h"
 #include "storage/orvindexmgr.h"

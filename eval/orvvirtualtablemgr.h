@@ -5,11 +5,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "base/orvtype.h"
 #include "core/orvcommon.h"
 #include "eval/orvschemaobjmgr.h"
+#include "eval/orvtriggereval.h"
 
 namespace orv {
 
@@ -24,6 +26,7 @@ class TORVRowValues;
 class TORVRowsetManager;
 class TORVRowsetRow;
 class TORVRowsetRowValues;
+class TORVTrigger;
 class TORVVirtualTable;
 class TORVVirtualTableManager;
 
@@ -36,8 +39,8 @@ class TORVTriggerState : public TORVBaseObject {
   ~TORVTriggerState() override;
 
   // Copies from the stored row ExistingRowNumber only the columns that some
-  // trigger reads through OldRow (a computed column through the columns it
-  // reads); every other old value stays empty.
+  // trigger reads through OldRow or lists in its OF list (a computed column
+  // through the columns it reads); every other old value stays empty.
   void Initialize(int32_t ExistingRowNumber);
 
   TORVVirtualTableManager* GetVirtualTableManager() const { return FVirtualTableManager; }
@@ -147,16 +150,67 @@ class TORVVirtualTableManager : public TORVSchemaObjectManager {
   // A system object is never refused.
   void CheckNotReadOnly(const TORVString& Operation);
 
+  // The row operations with their checks, row locks and triggers. True
+  // when the storage step was performed. An engine error on the way goes
+  // to the operation's ERROR triggers, which may swallow it, abort, or ask
+  // for a retry; a retry after a storage step that succeeded runs only the
+  // AFTER triggers again, so that the row is never stored twice.
+  bool Insert(TORVRowValues& NewRowValues, int32_t& NewRowNumber, int32_t& NewRowVersion,
+              int32_t& NewRowUpdateCounter, bool KeepExistingValues);
+  bool Update(TORVBaseObject* ExistingRowOwner, TORVRowValues& ExistingRowValues, int32_t ExistingRowNumber,
+              int32_t ExistingRowVersion, int32_t& ExistingRowUpdateCounter);
+  bool Delete(TORVBaseObject* ExistingRowOwner, TORVRowValues& ExistingRowValues, int32_t ExistingRowNumber,
+              int32_t ExistingRowVersion, int32_t& ExistingRowUpdateCounter);
+
+  // Kind selects the Insert (0), Update (1), Delete (2) or Load (3) list
+  // of the action time. The lists run as the system user. BEFORE and AFTER
+  // lists stop at the first trigger that aborts; the ERROR list stops at
+  // one that aborts or asks for a retry and answers whether any fired.
+  void ExecuteBeforeTriggers(TORVRowValues* OldRowValues, TORVRowValues* NewRowValues, bool& Aborted,
+                             TORVTableOperation Operation, int32_t Kind);
+  void ExecuteAfterTriggers(TORVRowValues* OldRowValues, TORVRowValues* NewRowValues, bool& Aborted,
+                            TORVTableOperation Operation, int32_t Kind);
+  bool ExecuteErrorTriggers(const EORVException& Exception, TORVRowValues* OldRowValues, bool& Aborted,
+                            bool& Retry, TORVTableOperation Operation, int32_t Kind, TORVRowValues* NewRowValues);
+  // True when Trigger fired. A failure escaping it is logged as an
+  // "Execute Trigger" error event and passes on.
+  bool ExecuteTrigger(TORVTrigger& Trigger, TORVTableOperation Operation, bool& Aborted, bool& Retry,
+                      const EORVException* Exception, TORVRowValues* NewRowValues, TORVRowValues* OldRowValues);
+
   TORVVirtualTable* GetVirtualTable() const { return FVirtualTable; }
   // The old row of the row operation in progress; nil outside one and
   // when the object has no triggers.
-  TORVTriggerState* GetTriggerState() const { return FTriggerState; }
+  TORVTriggerState* GetTriggerState() const { return FTriggerState.get(); }
+
+  // The function code of trigger failures in the session's error log.
+  static constexpr int32_t ExecuteTriggerFunctionCode = 153;
 
  protected:
+  // Only for an object with triggers: the old row of row ExistingRowNumber
+  // becomes the current trigger state, the outer one is kept.
+  void PushTriggerState(int32_t ExistingRowNumber);
+  void PopTriggerState();
+
+ private:
+  // The BEFORE (ListTime 0) or AFTER (1) list of Kind, up to the first
+  // trigger that aborts.
+  void ExecuteUntilAborted(int32_t ListTime, TORVRowValues* OldRowValues, TORVRowValues* NewRowValues,
+                           bool& Aborted, TORVTableOperation Operation, int32_t Kind);
+  // The retry loop of BEFORE triggers, StorageStep and AFTER triggers.
+  bool RunRowOperation(int32_t Kind, TORVRowValues* OldRowValues, TORVRowValues* NewRowValues,
+                       const std::function<void()>& StorageStep);
+  // RunRowOperation with the old row of ExistingRowNumber as the trigger
+  // state; the state is popped and a lock this operation took (Locked)
+  // released on every path.
+  bool RunOnStoredRow(int32_t Kind, int32_t ExistingRowNumber, bool Locked, TORVRowValues* NewRowValues,
+                      const std::function<void()>& StorageStep);
+
+ protected:
+
   TORVVirtualTable* FVirtualTable;
-  // Owned; the states of outer row operations on the object still running
-  // (nested through triggers) lie in FTriggerStates.
-  TORVTriggerState* FTriggerState = nullptr;
+  // The states of outer row operations on the object still running
+  // (nested through triggers) lie in FTriggerStates, nil ones included.
+  std::unique_ptr<TORVTriggerState> FTriggerState;
   TORVObjectStack FTriggerStates;
 };
 

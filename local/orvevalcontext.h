@@ -14,6 +14,7 @@
 #include "base/orvtype.h"
 #include "core/orvcommon.h"
 #include "core/orvsessionmgr.h"
+#include "eval/orvtriggereval.h"
 
 namespace orv {
 
@@ -21,10 +22,6 @@ class TORVExprToken;
 class TORVLocalDatabaseManager;
 class TORVRowValues;
 class TORVVirtualTable;
-
-// The row operation in progress; the ordinals are the values OPERATION()
-// reports.
-enum TORVTableOperation : uint8_t { toInsertRow, toUpdateRow, toDeleteRow, toLoadRow, toVerifyRow };
 
 // Debugger control; esStop ends the evaluation.
 enum TORVEvaluationState : uint8_t { esRun, esStepOver, esStepInto, esStop };

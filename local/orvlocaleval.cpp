@@ -9,6 +9,7 @@
 #include "base/orvassert.h"
 #include "base/orverrors.h"
 #include "catalog/orvcatalog.h"
+#include "catalog/orvtrigger.h"
 #include "core/orvbitmap.h"
 #include "core/orvcontainedvalue.h"
 #include "core/orvliteral.h"
@@ -16,6 +17,7 @@
 #include "local/orvlocaldbmgr.h"
 #include "local/orvlocalvalue.h"
 #include "sql/orvexprtoken.h"
+#include "sql/orvroutineslots.h"
 #include "sql/orvtokenslots.h"
 #include "sql/orvtreeutil.h"
 
@@ -132,6 +134,64 @@ void TORVLocalExprEvaluator::RestoreContext(TORVEvaluatorContext* SavedContext) 
   FContext = SavedContext;
   FOwnedContexts.pop_back();
 }
+
+TORVEvaluatorContext* TORVLocalExprEvaluator::NewTriggerContext(const TORVTriggerContextSettings& Settings) {
+  TORVEvaluatorContext Context;
+  if (FContext != nullptr) Context.Assign(*FContext);
+  Context.FAborted = false;
+  Context.FRetryAfterException = false;
+  Context.FCurrentTable = Settings.CurrentTable;
+  Context.FLoadingUpdates = Settings.LoadingUpdates;
+  Context.FOperationType = Settings.OperationType;
+  Context.SetCurException(Settings.CurException);
+  return NewContext(Context);
+}
+
+bool TORVLocalExprEvaluator::GetContextAborted() { return FContext != nullptr && FContext->FAborted; }
+
+bool TORVLocalExprEvaluator::GetContextRetryAfterException() {
+  return FContext != nullptr && FContext->FRetryAfterException;
+}
+
+namespace {
+
+// The trigger body's row variable of slot Index (0 OldRow, 1 NewRow).
+TORVExprToken* RowVariableToken(TORVTrigger& Trigger, int32_t Index) {
+  TORVExprToken* Routine = Trigger.GetDefinition()->FTokens;
+  if (!IsRoutineNode(Routine)) return nullptr;
+  TORVExprToken* Rows = Routine->GetArgument(RoutineRowVariablesSlot);
+  if (Rows == nullptr || Index >= Rows->GetNumArguments()) return nullptr;
+  return Rows->GetArgument(Index);
+}
+
+}  // namespace
+
+void TORVLocalExprEvaluator::BindRowVariables(TORVTrigger& Trigger, TORVRowValues* OldRowValues,
+                                              TORVRowValues* NewRowValues) {
+  TORVRowValues* const Rows[] = {OldRowValues, NewRowValues};
+  for (int32_t I = 0; I < 2; ++I) {
+    TORVExprToken* Token = RowVariableToken(Trigger, I);
+    if (Token == nullptr) continue;
+    if (Token->FValue == nullptr) GetValue(Token);
+    if (auto* Row = dynamic_cast<TORVRowVariableValue*>(Token->FValue.get())) Row->FRowValues = Rows[I];
+  }
+}
+
+void TORVLocalExprEvaluator::ReleaseRowVariables(TORVTrigger& Trigger) {
+  for (int32_t I = 0; I < 2; ++I) {
+    TORVExprToken* Token = RowVariableToken(Trigger, I);
+    if (Token == nullptr) continue;
+    if (auto* Row = dynamic_cast<TORVRowVariableValue*>(Token->FValue.get())) Row->FRowValues = nullptr;
+  }
+}
+
+bool TORVLocalExprEvaluator::EvaluateCondition(TORVExprToken* Token) {
+  Evaluate(Token);
+  TORVValue* Value = Token->FValue.get();
+  return Value != nullptr && !Value->GetNull() && Value->GetAsBoolean();
+}
+
+void TORVLocalExprEvaluator::EvaluateRoutine(TORVExprToken* Token) { RaiseNoRoutineError(Token); }
 
 void TORVLocalExprEvaluator::PushValue(TORVExprToken* Token) {
   FValueStack.Add(Token->FValue.get());

@@ -16,13 +16,14 @@
 #include "core/orvparam.h"
 #include "core/orvvalues.h"
 #include "eval/orveval.h"
+#include "eval/orvtriggereval.h"
 #include "local/orvevalcontext.h"
 
 namespace orv {
 
 class TORVVirtualTable;
 
-class TORVLocalExprEvaluator : public TORVExprEvaluator {
+class TORVLocalExprEvaluator : public TORVExprEvaluator, public TORVTriggerEvaluator {
  public:
   using TORVStatementRoutine = void (TORVLocalExprEvaluator::*)(TORVExprToken* Token);
   // Object kinds 1 .. ObjectKindCount (the statement node's FTokenID).
@@ -40,7 +41,7 @@ class TORVLocalExprEvaluator : public TORVExprEvaluator {
   // Every NewContext is matched by RestoreContext(the answer), which frees
   // the copy and makes the saved one current again: use TORVContextScope.
   TORVEvaluatorContext* NewContext(const TORVEvaluatorContext& ContextToAssign);
-  void RestoreContext(TORVEvaluatorContext* SavedContext);
+  void RestoreContext(TORVEvaluatorContext* SavedContext) override;
   // Nil outside every bracketed call.
   TORVEvaluatorContext* GetContext() const { return FContext; }
 
@@ -82,6 +83,19 @@ class TORVLocalExprEvaluator : public TORVExprEvaluator {
 
   void GetValue(TORVExprToken* Token) override;
   void InitializeValue(TORVExprToken* Token) override;
+
+  // Trigger execution. A trigger's context starts from the current one
+  // (when there is one) with the flags of statements cleared.
+  void InitializeCompiled(TORVExprToken* Token) override { Initialize(Token); }
+  void ResetCompiled(TORVExprToken* Token) override { Reset(Token); }
+  TORVEvaluatorContext* NewTriggerContext(const TORVTriggerContextSettings& Settings) override;
+  bool GetContextAborted() override;
+  bool GetContextRetryAfterException() override;
+  void BindRowVariables(TORVTrigger& Trigger, TORVRowValues* OldRowValues, TORVRowValues* NewRowValues) override;
+  void ReleaseRowVariables(TORVTrigger& Trigger) override;
+  bool EvaluateCondition(TORVExprToken* Token) override;
+  // Routine bodies cannot run in this build yet: the statement error.
+  void EvaluateRoutine(TORVExprToken* Token) override;
 
   // Runs a control statement (ttCONTROL) or an administration or DDL
   // statement (ttSTATEMENT) through its table. An operator without a

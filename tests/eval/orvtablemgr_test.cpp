@@ -34,8 +34,8 @@ using test::AddTestIndex;
 using test::ErrorOf;
 using test::TTableConnection;
 using test::TTableShape;
-using test::TTestRow;
-using test::TTestRows;
+using test::TModelRow;
+using test::TModelRows;
 
 constexpr char RepairRequired[] =
     "100 There is an error in the metadata for the table t (A write operation did not complete and a repair is "
@@ -175,8 +175,8 @@ TEST_F(TableManager, RowsAndKeysFollowAModelThroughTransactionsAndReopens) {
   const uint32_t Seed = test::TestSeed(4517);
   SCOPED_TRACE("seed " + std::to_string(Seed));
   std::mt19937 Random(Seed);
-  TTestRows Model;
-  TTestRows Committed;
+  TModelRows Model;
+  TModelRows Committed;
   bool InTransaction = false;
   TTableConnection* Session = &OpenSession();
   int32_t NextId = 1;
@@ -187,7 +187,7 @@ TEST_F(TableManager, RowsAndKeysFollowAModelThroughTransactionsAndReopens) {
     const int32_t Some = RowIDs.empty() ? 0 : RowIDs[Random() % RowIDs.size()];
     const TORVString Name = u"n" + IntToString(static_cast<int32_t>(Random() % 30));
     if (Pick < 45 || RowIDs.empty()) {
-      const TTestRow New{NextId++, Name, static_cast<int32_t>(Random() % 1000)};
+      const TModelRow New{NextId++, Name, static_cast<int32_t>(Random() % 1000)};
       Model[Session->Insert(New)] = New;
     } else if (Pick < 70) {
       const int32_t N = static_cast<int32_t>(Random() % 1000);
@@ -286,7 +286,7 @@ TEST_F(TableManager, ADefaultFillsOnlyNullsAfterTheGeneratedValues) {
   std::vector<std::string> Evaluated;
   // The generated value of g fills d as well, as an expression that also
   // sets another column would; the default of d then finds it filled.
-  Session.Database.Evaluator = [&](TORVRowValues& Values, TORVExprToken*, TORVValue& Value) {
+  Session.Database.RowEvaluator = [&](TORVRowValues& Values, TORVExprToken*, TORVValue& Value) {
     if (&Value == Values.GetItems(4)) {
       Evaluated.push_back("g");
       Value.SetAsInteger(10);
@@ -497,7 +497,7 @@ TEST_F(TableManager, RowsChangedInATransactionStayLockedUntilItEnds) {
       Session.Rollback();
     EXPECT_TRUE(Other.Manager->RowsetManager()->LockRow(ExistingNumber));
     Other.Manager->RowsetManager()->UnlockRow(ExistingNumber);
-    const TTestRows Seen = Other.Scan();
+    const TModelRows Seen = Other.Scan();
     EXPECT_EQ(Seen.size(), CommitIt ? 2u : 1u);
     EXPECT_EQ(Seen.at(Existing).N, CommitIt ? 9 : 1);
     EXPECT_EQ(Session.IndexesAgreeWithRows(), "");
@@ -596,7 +596,7 @@ TEST_F(TableManager, BuildingAUniqueIndexOverDuplicatesRemovesOrRefuses) {
   EXPECT_TRUE(Session.Manager->GetIndexBuildDeletedRows());
   Session.Manager->DropIndexBackupCopy();
   Session.Manager->Flush();
-  const TTestRows Rows = Session.Scan();
+  const TModelRows Rows = Session.Scan();
   EXPECT_EQ(Rows.count(First), 1u);
   EXPECT_EQ(Rows.count(Duplicate), 0u);
   EXPECT_EQ(Rows.count(Other), 1u);
@@ -639,17 +639,17 @@ TEST_F(TableManager, DropSucceedsWhenTheBlobFileIsGone) {
 struct TFaultOperation {
   const char* Name;
   std::function<void(TTableConnection&, const std::vector<int32_t>&)> Run;
-  std::function<void(TTestRows&, const std::vector<int32_t>&)> Apply;
+  std::function<void(TModelRows&, const std::vector<int32_t>&)> Apply;
 };
 
 TEST_F(TableManager, EveryFailedWriteOrFlushLeavesTheTableBeforeAfterOrNeedingRepair) {
   const TFaultOperation Operations[] = {
       {"insert", [](TTableConnection& S, const std::vector<int32_t>&) { S.Insert({9, u"new", 9}); },
-       [](TTestRows& Rows, const std::vector<int32_t>&) { Rows[4] = {9, u"new", 9}; }},
+       [](TModelRows& Rows, const std::vector<int32_t>&) { Rows[4] = {9, u"new", 9}; }},
       {"update", [](TTableConnection& S, const std::vector<int32_t>& IDs) { S.Update(IDs[1], u"zz", 5); },
-       [](TTestRows& Rows, const std::vector<int32_t>& IDs) { Rows[IDs[1]] = {2, u"zz", 5}; }},
+       [](TModelRows& Rows, const std::vector<int32_t>& IDs) { Rows[IDs[1]] = {2, u"zz", 5}; }},
       {"delete", [](TTableConnection& S, const std::vector<int32_t>& IDs) { S.Delete(IDs[0]); },
-       [](TTestRows& Rows, const std::vector<int32_t>& IDs) { Rows.erase(IDs[0]); }},
+       [](TModelRows& Rows, const std::vector<int32_t>& IDs) { Rows.erase(IDs[0]); }},
       {"commit",
        [](TTableConnection& S, const std::vector<int32_t>& IDs) {
          S.StartTransaction();
@@ -658,13 +658,13 @@ TEST_F(TableManager, EveryFailedWriteOrFlushLeavesTheTableBeforeAfterOrNeedingRe
          S.Delete(IDs[0]);
          S.Commit();
        },
-       [](TTestRows& Rows, const std::vector<int32_t>& IDs) {
+       [](TModelRows& Rows, const std::vector<int32_t>& IDs) {
          Rows[4] = {9, u"new", 9};
          Rows[IDs[1]] = {2, u"zz", 5};
          Rows.erase(IDs[0]);
        }},
       {"empty", [](TTableConnection& S, const std::vector<int32_t>&) { S.Manager->Empty(true); },
-       [](TTestRows& Rows, const std::vector<int32_t>&) { Rows.clear(); }},
+       [](TModelRows& Rows, const std::vector<int32_t>&) { Rows.clear(); }},
   };
   struct TFault {
     const char* Name;
@@ -681,18 +681,18 @@ TEST_F(TableManager, EveryFailedWriteOrFlushLeavesTheTableBeforeAfterOrNeedingRe
       for (int32_t N = 1; !Completed && N < 200; ++N) {
         SCOPED_TRACE(std::string(Operation.Name) + ", " + Fault.Name + " " + std::to_string(N));
         const std::string Subfolder = "fault" + std::to_string(Run++);
-        TTestRows Before;
+        TModelRows Before;
         std::vector<int32_t> IDs;
         {
           TTableConnection& Setup = OpenSession({}, Subfolder);
           for (int32_t Id = 1; Id <= 3; ++Id) {
-            const TTestRow Row{Id, u"r" + IntToString(Id), Id};
+            const TModelRow Row{Id, u"r" + IntToString(Id), Id};
             IDs.push_back(Setup.Insert(Row));
             Before[IDs.back()] = Row;
           }
           CloseSessions();
         }
-        TTestRows After = Before;
+        TModelRows After = Before;
         Operation.Apply(After, IDs);
         {
           TTableConnection& Session = OpenSession({}, Subfolder);

@@ -32,17 +32,17 @@ inline constexpr int32_t IdColumn = 1;
 inline constexpr int32_t NameColumn = 2;
 inline constexpr int32_t NColumn = 3;
 
-struct TTestRow {
+struct TModelRow {
   int32_t Id = 0;
   TORVString Name;
   int32_t N = 0;
-  bool operator==(const TTestRow&) const = default;
+  bool operator==(const TModelRow&) const = default;
 };
 
 // Rows by row ID.
-using TTestRows = std::map<int32_t, TTestRow>;
+using TModelRows = std::map<int32_t, TModelRow>;
 
-inline std::string DescribeRows(const TTestRows& Rows) {
+inline std::string DescribeRows(const TModelRows& Rows) {
   std::string Text;
   for (const auto& [RowID, Row] : Rows)
     Text += std::to_string(RowID) + ":(" + std::to_string(Row.Id) + "," + StringToUtf8(Row.Name) + "," +
@@ -97,7 +97,7 @@ class TTableConnection {
   int32_t CharacterSet() { return Database.GetSessionSettings().GetCharacterSet(); }
 
   // A new row's values; NULL where Name is empty and Id 0 is kept as 0.
-  TORVRowsetRowValues& NewValues(const TTestRow& New) {
+  TORVRowsetRowValues& NewValues(const TModelRow& New) {
     Row->Initialize();
     Values->SetRow(Row.get());
     Values->Clear();
@@ -107,7 +107,7 @@ class TTableConnection {
     return *Values;
   }
   // Inserts New; its row ID.
-  int32_t Insert(const TTestRow& New) {
+  int32_t Insert(const TModelRow& New) {
     TORVRowsetRowValues& Fresh = NewValues(New);
     InsertValues(Fresh, false);
     return Fresh.GetItems(0)->GetAsInteger();
@@ -176,8 +176,8 @@ class TTableConnection {
     Table->EndTransaction();
   }
 
-  static TTestRow RowOf(TORVRowValues& From) {
-    TTestRow Result;
+  static TModelRow RowOf(TORVRowValues& From) {
+    TModelRow Result;
     Result.Id = From.GetItems(IdColumn)->GetAsInteger();
     if (!From.GetItems(NameColumn)->GetNull()) Result.Name = From.GetItems(NameColumn)->GetAsString();
     Result.N = From.GetItems(NColumn)->GetAsInteger();
@@ -186,9 +186,9 @@ class TTableConnection {
 
   // Every live row by a scan of the rows file, with other sessions'
   // changes picked up first.
-  TTestRows Scan() {
+  TModelRows Scan() {
     Manager->CheckForChanges(false);
-    TTestRows Rows;
+    TModelRows Rows;
     for (int32_t Number = 1; Number <= Manager->GetPhysicalRowCount(); ++Number)
       if (Manager->GetRowByNumber(Number, *Row) && Row->GetStatus() != TORVRowsetRow::StatusDeleted) {
         Values->SetRow(Row.get());
@@ -210,14 +210,14 @@ class TTableConnection {
   // Empty when every index walk finds exactly the scanned rows, in key
   // order; else what differs.
   std::string IndexesAgreeWithRows() {
-    const TTestRows Rows = Scan();
+    const TModelRows Rows = Scan();
     std::string Problems;
     for (int32_t Index = 0; Index < Table->GetIndexes().GetCount(); ++Index) {
       const std::vector<int32_t> Found = Walk(Index);
       TORVIndex* Def = Table->GetIndexes().GetIndex(Index);
       const std::u16string Column = Def->GetIndexColumns()->GetIndexColumn(0)->GetSourceColumn()->GetName();
       auto Key = [&](int32_t RowID) {
-        const TTestRow& R = Rows.at(RowID);
+        const TModelRow& R = Rows.at(RowID);
         return Column == u"name" ? std::make_tuple(0, R.Name) : std::make_tuple(Column == u"id" ? R.Id : R.N, TORVString());
       };
       std::map<int32_t, int32_t> Seen;

@@ -6,10 +6,13 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
+#include "catalog/orvconfig.h"
 #include "catalog/orvprivilege.h"
 #include "catalog/orvschema.h"
 #include "catalog/orvtable.h"
@@ -18,6 +21,7 @@
 #include "storage/orvenginesettings.h"
 #include "storage/orvfilemgr.h"
 #include "tests/catalog/orvcompilingcatalog.h"
+#include "tests/eval/orvscriptedtriggereval.h"
 #include "tests/storage/orvlocktestobjects.h"
 #include "tests/storage/orvtabletestfiles.h"
 
@@ -27,6 +31,25 @@ struct TCheckedPrivilege {
   TORVPrivilegedSchemaObject* Object;
   int32_t Privilege;
   TORVString StatementText;
+};
+
+struct THandledException {
+  int32_t FunctionCode;
+  std::string Text;
+};
+
+// Counts the progress brackets that are open.
+class TProgressCountingSession : public TTableSession {
+ public:
+  void StartProgress() override {
+    TTableSession::StartProgress();
+    ++ProgressDepth;
+  }
+  void EndProgress() override {
+    --ProgressDepth;
+    TTableSession::EndProgress();
+  }
+  int32_t ProgressDepth = 0;
 };
 
 class TTestDatabase : public TORVSchemaObjectOwner {
@@ -63,10 +86,33 @@ class TTestDatabase : public TORVSchemaObjectOwner {
     CheckedPrivileges.push_back({Object, Privilege, StatementText});
   }
 
+  TORVTriggerEvaluator& GetTriggerEvaluator() override { return Evaluator; }
+  void HandleException(const std::exception& Exception, int32_t FunctionCode) override {
+    Handled.push_back({FunctionCode, Exception.what()});
+  }
+  void PushCurrentUser() override { UserStack.push_back(CurrentUser); }
+  void SetCurrentUser(TORVUser* User) override { CurrentUser = User; }
+  void PopCurrentUser() override {
+    if (UserStack.empty()) return;
+    CurrentUser = UserStack.back();
+    UserStack.pop_back();
+  }
+  TORVUser* GetSystemUser() override { return FCatalog.Config->GetSystemUser(); }
+
+  TCompilingCatalog& Catalog() { return FCatalog; }
+  TProgressCountingSession& Session() { return FSession; }
+
   std::vector<TCheckedPrivilege> CheckedPrivileges;
+  // Trigger runs and storage steps in their order.
+  std::vector<std::string> Log;
+  TScriptedTriggerEvaluator Evaluator{Log};
+  std::vector<THandledException> Handled;
+  // The session's user: nil stands for the user who logged in.
+  TORVUser* CurrentUser = nullptr;
+  std::vector<TORVUser*> UserStack;
 
   // What a base table's manager reaches: the folder's files, the session's
-  // settings and compression, and the evaluator through Evaluator.
+  // settings and compression, and a row's evaluation through RowEvaluator.
   TORVFileManager* GetFileManagerForSchema(const TORVString& /*SchemaName*/) override { return FFiles; }
   TORVEngineManagerSettings& GetSessionSettings() override { return FSettings; }
   TORVCompressionManager& GetCompressionManager() override { return FCompression; }
@@ -81,20 +127,19 @@ class TTestDatabase : public TORVSchemaObjectOwner {
   void BackupError(const TORVString& Msg) override { RaiseError(ORV_BACKUP_ERROR, {u"database", u"Main", Msg}); }
   void RestoreError(const TORVString& Msg) override { RaiseError(ORV_RESTORE_ERROR, {u"database", u"Main", Msg}); }
   void EvaluateRow(TORVRowValues& Values, TORVExprToken* Tokens, TORVValue& Value) override {
-    if (Evaluator) Evaluator(Values, Tokens, Value);
+    if (RowEvaluator) RowEvaluator(Values, Tokens, Value);
   }
-  TTableSession& Session() { return FSession; }
 
   TORVString DatabaseFolder;
   std::vector<TLoggedEvent> Events;
-  std::function<void(TORVRowValues& Values, TORVExprToken* Tokens, TORVValue& Value)> Evaluator;
+  std::function<void(TORVRowValues& Values, TORVExprToken* Tokens, TORVValue& Value)> RowEvaluator;
 
  private:
   TORVFileManager* FFiles;
   TORVEngineManagerSettings FSettings{nullptr};
   TORVCompressionManager FCompression;
   TCompilingCatalog FCatalog;
-  TTableSession FSession;
+  TProgressCountingSession FSession;
   std::unique_ptr<TLockObject> FDatabase;
   std::unique_ptr<TTestLockManager> FLockManager;
 };

@@ -23,6 +23,12 @@ class TErrorsOnlyOwner : public TORVSchemaObjectOwner {
   TORVLockManager& GetLockManager() override { throw std::logic_error("no lock manager"); }
   TORVSessionManager& GetSessionManager() override { throw std::logic_error("no session"); }
   void CheckPrivilege(TORVPrivilegedSchemaObject*, int32_t, const TORVString&) override {}
+  TORVTriggerEvaluator& GetTriggerEvaluator() override { throw std::logic_error("no evaluator"); }
+  void HandleException(const std::exception&, int32_t) override {}
+  void PushCurrentUser() override {}
+  void SetCurrentUser(TORVUser*) override {}
+  void PopCurrentUser() override {}
+  TORVUser* GetSystemUser() override { return nullptr; }
 };
 
 struct TFixture {
