@@ -41,43 +41,7 @@ constexpr char RepairRequired[] =
     "100 There is an error in the metadata for the table t (A write operation did not complete and a repair is "
     "required)";
 
-class TableManager : public test::TempFolderTest {
- protected:
-  void SetUp() override {
-    test::TempFolderTest::SetUp();
-    Files = test::NewSharedOSFileManager();
-  }
-  void TearDown() override {
-    Sessions.clear();
-    Files.reset();
-    test::TempFolderTest::TearDown();
-  }
-  // A session of t in Subfolder (made when missing); not opened.
-  TTableConnection& NewSession(const TTableShape& Shape = {}, const std::string& Subfolder = "db") {
-    std::filesystem::create_directories(Folder() / Subfolder);
-    Sessions.push_back(std::make_unique<TTableConnection>(Files.get(), PathName(Subfolder), PathName("orv.lock"), Shape));
-    return *Sessions.back();
-  }
-  TTableConnection& OpenSession(const TTableShape& Shape = {}, const std::string& Subfolder = "db") {
-    TTableConnection& Session = NewSession(Shape, Subfolder);
-    Session.Open();
-    return Session;
-  }
-  void CloseSessions() { Sessions.clear(); }
-  bool FileExists(const std::string& Subfolder, const std::string& Name) {
-    return std::filesystem::exists(Folder() / Subfolder / Name);
-  }
-  std::vector<std::string> FilesIn(const std::string& Subfolder) {
-    std::vector<std::string> Names;
-    for (const auto& Entry : std::filesystem::directory_iterator(Folder() / Subfolder))
-      Names.push_back(Entry.path().filename().string());
-    std::sort(Names.begin(), Names.end());
-    return Names;
-  }
-
-  std::unique_ptr<test::TFaultOSFileManager> Files;
-  std::vector<std::unique_ptr<TTableConnection>> Sessions;
-};
+class TableManager : public test::TableFolderTest {};
 
 std::string JoinedNames(const std::vector<std::string>& Names) {
   std::string Text;

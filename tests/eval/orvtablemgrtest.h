@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <memory>
@@ -13,9 +14,12 @@
 #include <tuple>
 #include <vector>
 
+#include "base/orverror.h"
+#include "base/orverrors.h"
 #include "base/orvutf8.h"
 #include "catalog/orvindexes.h"
 #include "catalog/orvtable.h"
+#include "core/orvliteral.h"
 #include "core/orvsessionmgr.h"
 #include "core/orvvalue.h"
 #include "eval/orvschemaobjmgr.h"
@@ -24,6 +28,8 @@
 #include "storage/orvrowsfile.h"
 #include "tests/catalog/orvcatalogroot.h"
 #include "tests/eval/orvtestdatabase.h"
+#include "tests/support/orvfaultfilemgr.h"
+#include "tests/support/orvtestfolder.h"
 
 namespace orv::test {
 
@@ -163,6 +169,27 @@ class TTableConnection {
     Manager->Unlock(Number);
   }
 
+  // Adds 1 to n of the row RowID at slot Number as a statement does under
+  // a row lock: lock and refresh, read the fresh row, update, unlock. The
+  // lock error (1005) passes on once the retries are spent.
+  void AddOne(int32_t RowID, int32_t Number) {
+    Manager->CheckForChanges(false);
+    Manager->GetRowByNumber(Number, *Row);
+    Manager->UnlockObject(ltRead);
+    Manager->LockAndRefresh(&User, Number, Row->GetVersion(), 0, RowID, true, false, false);
+    try {
+      Manager->GetRowByNumber(Number, *Row);
+      Values->SetRow(Row.get());
+      Values->GetItems(NColumn)->SetAsInteger(Values->GetItems(NColumn)->GetAsInteger() + 1);
+      int32_t Counter = Row->GetUpdateCounter();
+      Manager->UpdateRow(*Values, Number, Row->GetVersion(), Counter);
+    } catch (...) {
+      Manager->Unlock(Number);
+      throw;
+    }
+    Manager->Unlock(Number);
+  }
+
   void StartTransaction() {
     Table->StartTransaction();
     Manager->StartTransaction(true);
@@ -246,6 +273,67 @@ class TTableConnection {
   std::unique_ptr<TORVRowsetRowValues> Values;
   TTableUser User;
   int32_t LastNumber = 0;
+};
+
+// One side of the shared-counter run: Rounds times AddOne on the row
+// CounterID at CounterNumber, a refused lock tried again, each followed by
+// an insert of a row of its own (id Base + round). The count of refusals.
+inline int32_t RunCounterSide(TTableConnection& Side, int32_t CounterID, int32_t CounterNumber, int32_t Base,
+                              int32_t Rounds) {
+  int32_t Refused = 0;
+  for (int32_t Round = 0; Round < Rounds; ++Round) {
+    for (bool Done = false; !Done;) {
+      try {
+        Side.AddOne(CounterID, CounterNumber);
+        Done = true;
+      } catch (const EORVException& Error) {
+        if (Error.ErrorCode() != ORV_ROW_LOCK_ERROR.Code) throw;
+        ++Refused;
+      }
+    }
+    Side.Insert({Base + Round, u"s" + IntToString(Base), Round});
+  }
+  return Refused;
+}
+
+// Sessions of t in subfolders of a fresh folder, on disk files shared with
+// other processes.
+class TableFolderTest : public TempFolderTest {
+ protected:
+  void SetUp() override {
+    TempFolderTest::SetUp();
+    Files = NewSharedOSFileManager();
+  }
+  void TearDown() override {
+    Sessions.clear();
+    Files.reset();
+    TempFolderTest::TearDown();
+  }
+  // A session of t in Subfolder (made when missing); not opened.
+  TTableConnection& NewSession(const TTableShape& Shape = {}, const std::string& Subfolder = "db") {
+    std::filesystem::create_directories(Folder() / Subfolder);
+    Sessions.push_back(std::make_unique<TTableConnection>(Files.get(), PathName(Subfolder), PathName("orv.lock"), Shape));
+    return *Sessions.back();
+  }
+  TTableConnection& OpenSession(const TTableShape& Shape = {}, const std::string& Subfolder = "db") {
+    TTableConnection& Session = NewSession(Shape, Subfolder);
+    Session.Open();
+    return Session;
+  }
+  void CloseSessions() { Sessions.clear(); }
+  bool FileExists(const std::string& Subfolder, const std::string& Name) {
+    return std::filesystem::exists(Folder() / Subfolder / Name);
+  }
+  std::vector<std::string> FilesIn(const std::string& Subfolder) {
+    std::vector<std::string> Names;
+    for (const auto& Entry : std::filesystem::directory_iterator(Folder() / Subfolder))
+      Names.push_back(Entry.path().filename().string());
+    std::sort(Names.begin(), Names.end());
+    return Names;
+  }
+
+  std::unique_ptr<TFaultOSFileManager> Files;
+  std::vector<std::unique_ptr<TTableConnection>> Sessions;
 };
 
 }  // namespace orv::test
