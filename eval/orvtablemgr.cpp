@@ -218,11 +218,12 @@ void TORVTableManager::InternalReopen() {
 }
 
 void TORVTableManager::InternalInitialize() {
-  // Default, generated, constraint and trigger expressions are compiled
-  // with the table; the evaluator keeps no per-table state for them here.
+  // Default and generated values are evaluated through the database's
+  // EvaluateRow, which prepares each tree as it runs it.
+  InitializeTriggers();
 }
 
-void TORVTableManager::InternalReset() {}
+void TORVTableManager::InternalReset() { ResetTriggers(); }
 
 void TORVTableManager::InternalClose() {
   FTable->Decompile();
@@ -1036,34 +1037,60 @@ struct TORVTableManager::TFileSet {
 
 void TORVTableManager::Rename(const TORVString& NewName, bool RenameRows, bool RenameIndexes, bool RenameBlobs,
                               bool RenameUpdates) {
-  TFileSet Files(this, true, true);
-  if (RenameRows) {
-    Files.Rows->Initialize();
-    Files.Rows->Rename(NewName);
+  ForFiles(true, RenameRows, RenameIndexes, RenameBlobs && HasBlobFile(), RenameUpdates && HasPublishedFile(),
+           [&NewName](TORVTableFileManager& File) { File.Rename(NewName); });
+}
+
+template <typename TAct>
+void TORVTableManager::ForFiles(bool Fresh, bool Rows, bool Indexes, bool Blobs, bool Updates, TAct Act) {
+  std::unique_ptr<TFileSet> Made;
+  TORVTableFileManager* Files[4] = {FRowsetManager.get(), FIndexManager.get(), FBlobManager.get(),
+                                    FPublishedUpdatesManager.get()};
+  if (Fresh) {
+    Made = std::make_unique<TFileSet>(this, Blobs, Updates);
+    Files[0] = Made->Rows.get();
+    Files[1] = Made->Indexes.get();
+    Files[2] = Made->Blobs.get();
+    Files[3] = Made->Updates.get();
   }
-  if (RenameIndexes) {
-    Files.Indexes->Initialize();
-    Files.Indexes->Rename(NewName);
-  }
-  if (RenameBlobs && HasBlobFile()) {
-    Files.Blobs->Initialize();
-    Files.Blobs->Rename(NewName);
-  }
-  if (RenameUpdates && HasPublishedFile()) {
-    Files.Updates->Initialize();
-    Files.Updates->Rename(NewName);
+  const bool Asked[4] = {Rows, Indexes, Blobs, Updates};
+  for (int32_t Index = 0; Index < 4; ++Index) {
+    TORVTableFileManager* File = Files[Index];
+    if (!Asked[Index] || File == nullptr) continue;
+    if (Fresh) File->Initialize();
+    Act(*File);
   }
 }
 
-void TORVTableManager::Drop(bool ForceAll) {
-  std::unique_ptr<TFileSet> Files;
+void TORVTableManager::CreateBackupCopy(bool UseRename, bool BackupRows, bool BackupIndexes, bool BackupBlobs,
+                                        bool BackupUpdates, bool ForceAll) {
+  ForFiles(UseRename, BackupRows, BackupIndexes, BackupBlobs && (ForceAll || HasBlobFile()),
+           BackupUpdates && (ForceAll || HasPublishedFile()),
+           [UseRename](TORVTableFileManager& File) { File.CreateBackupCopy(UseRename); });
+}
+
+void TORVTableManager::RestoreBackupCopy(bool UseRename, bool RestoreRows, bool RestoreIndexes, bool RestoreBlobs,
+                                         bool RestoreUpdates) {
+  ForFiles(UseRename, RestoreRows, RestoreIndexes, RestoreBlobs && HasBlobFile(),
+           RestoreUpdates && HasPublishedFile(), [UseRename](TORVTableFileManager& File) {
+             File.RestoreBackupCopy(UseRename);
+             // An open file put back under its cache reads itself again.
+             if (!UseRename) File.DropCache();
+           });
+}
+
+void TORVTableManager::DropBackupCopy(bool DropRows, bool DropIndexes, bool DropBlobs, bool DropUpdates) {
   UndoAfterFailure([&] {
-    Files = std::make_unique<TFileSet>(this, ForceAll || HasBlobFile(), ForceAll || HasPublishedFile());
+    ForFiles(!FOpened, DropRows, DropIndexes, DropBlobs && HasBlobFile(), DropUpdates && HasPublishedFile(),
+             [](TORVTableFileManager& File) { UndoAfterFailure([&File] { File.DropBackupCopy(); }); });
   });
-  if (!Files) return;
-  for (TORVTableFileManager* File : std::vector<TORVTableFileManager*>{
-           Files->Rows.get(), Files->Indexes.get(), Files->Blobs.get(), Files->Updates.get()})
-    if (File != nullptr) UndoAfterFailure([File] { File->Drop(); });
+}
+
+void TORVTableManager::Drop(bool ForceAll) {
+  UndoAfterFailure([&] {
+    ForFiles(true, true, true, ForceAll || HasBlobFile(), ForceAll || HasPublishedFile(),
+             [](TORVTableFileManager& File) { UndoAfterFailure([&File] { File.Drop(); }); });
+  });
 }
 
 }  // namespace orv

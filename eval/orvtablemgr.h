@@ -235,10 +235,21 @@ class TORVTableManager : public TORVVirtualTableManager, public TORVTableFileOwn
   virtual void Rename(const TORVString& NewName, bool RenameRows, bool RenameIndexes, bool RenameBlobs,
                       bool RenameUpdates);
   virtual void Drop(bool ForceAll);
+  // Without UseRename the open file managers copy their files.
+  virtual void CreateBackupCopy(bool UseRename, bool BackupRows, bool BackupIndexes, bool BackupBlobs,
+                                bool BackupUpdates, bool ForceAll);
+  virtual void RestoreBackupCopy(bool UseRename, bool RestoreRows, bool RestoreIndexes, bool RestoreBlobs,
+                                 bool RestoreUpdates);
+  virtual void DropBackupCopy(bool DropRows, bool DropIndexes, bool DropBlobs, bool DropUpdates);
 
  private:
   class TObjectLock;
   struct TFileSet;
+
+  // Calls Act for each file asked for, in the order of the file set: the
+  // open managers, or (Fresh) a set made for the call.
+  template <typename TAct>
+  void ForFiles(bool Fresh, bool Rows, bool Indexes, bool Blobs, bool Updates, TAct Act);
 
   // The files of the set, in order, skipping those the table lacks.
   std::vector<TORVTableFileManager*> TableFiles() const;

@@ -583,6 +583,27 @@ TEST_F(TableManager, DroppingAnIndexRenumbersTheLaterOnes) {
   EXPECT_EQ(Session.IndexesAgreeWithRows(), "");
 }
 
+TEST_F(TableManager, ABackupCopyPutBackThroughTheOpenFilesUndoesLaterChanges) {
+  TTableConnection& Session = OpenSession();
+  Session.Insert({1, u"a", 1});
+  const std::string Before = test::DescribeRows(Session.Scan());
+  const std::vector<std::string> Files = FilesIn("db");
+  Session.Manager->CreateBackupCopy(false, true, true, true, true, false);
+  EXPECT_EQ(FilesIn("db").size(), 2 * Files.size());
+  for (int32_t Id = 2; Id <= 50; ++Id) Session.Insert({Id, u"b", Id});
+  Session.Manager->RestoreBackupCopy(false, true, true, true, true);
+  EXPECT_EQ(test::DescribeRows(Session.Scan()), Before);
+  EXPECT_EQ(Session.IndexesAgreeWithRows(), "");
+  Session.Manager->DropBackupCopy(true, true, true, true);
+  EXPECT_EQ(FilesIn("db"), Files);
+  // Writes after the restore build on the restored files.
+  Session.Insert({60, u"c", 60});
+  CloseSessions();
+  TTableConnection& Again = OpenSession();
+  EXPECT_EQ(Again.Scan().size(), 2u);
+  EXPECT_EQ(Again.IndexesAgreeWithRows(), "");
+}
+
 TEST_F(TableManager, DropSucceedsWhenTheBlobFileIsGone) {
   TTableShape Shape;
   Shape.Configure = [](TORVBaseTable& Table) { AddTestColumn(Table.GetColumns(), u"pic", dtLargeObject, stBlob); };
@@ -670,6 +691,17 @@ TEST_F(TableManager, AFailedBlobReadGivesBackTheReadLock) {
 
 // -------------------------------------------------------------- fault loop
 
+// The faults every operation meets in turn, at each of its writes or
+// flushes.
+struct TFault {
+  const char* Name;
+  test::TFaultKind Kind;
+  test::TFaultMode Mode;
+};
+const TFault Faults[] = {{"write", test::fkWrite, test::fmFail},
+                         {"torn write", test::fkWrite, test::fmTorn},
+                         {"flush", test::fkFlush, test::fmFail}};
+
 // What one operation does to the table t of three rows, and the rows
 // before and after it.
 struct TFaultOperation {
@@ -702,14 +734,6 @@ TEST_F(TableManager, EveryFailedWriteOrFlushLeavesTheTableBeforeAfterOrNeedingRe
       {"empty", [](TTableConnection& S, const std::vector<int32_t>&) { S.Manager->Empty(true); },
        [](TModelRows& Rows, const std::vector<int32_t>&) { Rows.clear(); }},
   };
-  struct TFault {
-    const char* Name;
-    test::TFaultKind Kind;
-    test::TFaultMode Mode;
-  };
-  const TFault Faults[] = {{"write", test::fkWrite, test::fmFail},
-                           {"torn write", test::fkWrite, test::fmTorn},
-                           {"flush", test::fkFlush, test::fmFail}};
   int32_t Run = 0;
   for (const TFaultOperation& Operation : Operations) {
     for (const TFault& Fault : Faults) {
@@ -758,6 +782,59 @@ TEST_F(TableManager, EveryFailedWriteOrFlushLeavesTheTableBeforeAfterOrNeedingRe
       }
       EXPECT_TRUE(Completed) << Operation.Name << ", " << Fault.Name;
     }
+  }
+}
+
+TEST_F(TableManager, EveryFailedWriteOrFlushOfAnIndexCreationLeavesTheIndexWholeOrAbsent) {
+  constexpr int32_t Rows = 40;
+  int32_t Run = 0;
+  for (const TFault& Fault : Faults) {
+    bool Completed = false;
+    for (int32_t N = 1; !Completed && N < 200; ++N) {
+      SCOPED_TRACE(std::string(Fault.Name) + " " + std::to_string(N));
+      const std::string Subfolder = "index" + std::to_string(Run++);
+      std::string Before;
+      {
+        TTableConnection& Setup = OpenSession({}, Subfolder);
+        for (int32_t Id = 1; Id <= Rows; ++Id) Setup.Insert({Id, u"r" + IntToString(Id % 9), Id % 7});
+        Before = test::DescribeRows(Setup.Scan());
+        CloseSessions();
+      }
+      {
+        TTableConnection& Session = OpenSession({}, Subfolder);
+        Session.Database.Session().SetFlushWrites(true);
+        AddTestIndex(Session.Table, u"ByN", itIndex, {u"n"});
+        Files->Faults().FailNext(Fault.Kind, N, Fault.Mode);
+        const std::string Error = ErrorOf([&] {
+          Session.Manager->CreateIndex(2, false);
+          Session.Manager->DropIndexBackupCopy();
+          Session.Manager->Flush();
+        });
+        Completed = Error == "no error";
+        Files->Faults().Clear();
+        ErrorOf([&] { CloseSessions(); });
+        Sessions.clear();
+      }
+      TTableShape WithIndex;
+      WithIndex.NIndex = true;
+      TTableConnection& Check = NewSession(WithIndex, Subfolder);
+      const std::string OpenError = ErrorOf([&] { Check.Open(); });
+      if (OpenError != "no error") {
+        EXPECT_EQ(OpenError, RepairRequired);
+      } else {
+        EXPECT_EQ(test::DescribeRows(Check.Scan()), Before);
+        const size_t Built = Check.Walk(2).size();
+        if (Built != 0 || Completed) {
+          EXPECT_EQ(Check.IndexesAgreeWithRows(), "");
+        } else {
+          // Taken back: the earlier indexes are whole.
+          EXPECT_EQ(Check.Walk(0).size(), static_cast<size_t>(Rows));
+          EXPECT_EQ(Check.Walk(1).size(), static_cast<size_t>(Rows));
+        }
+      }
+      CloseSessions();
+    }
+    EXPECT_TRUE(Completed) << Fault.Name;
   }
 }
 
