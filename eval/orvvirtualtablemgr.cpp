@@ -51,14 +51,20 @@ void CopyOldColumn(TORVColumn* Column, TORVRowValues& From, TORVRowValues& To, s
 void TORVTriggerState::Initialize(int32_t ExistingRowNumber) {
   FTriggerRow = FVirtualTableManager->GetRow(ExistingRowNumber, 0);
   // The cached row goes back however the copy ends.
-  struct TPutRow {
-    TORVTriggerState* State;
-    ~TPutRow() {
-      State->FTriggerRowValues->SetRow(nullptr);
-      TORVRowsetRow* Row = std::exchange(State->FTriggerRow, nullptr);
-      if (Row != nullptr) State->FVirtualTableManager->PutRow(Row);
-    }
-  } PutRow{this};
+  const auto GiveBack = [this] {
+    FTriggerRowValues->SetRow(nullptr);
+    FVirtualTableManager->PutRow(std::exchange(FTriggerRow, nullptr));
+  };
+  try {
+    CopyOldRow();
+  } catch (...) {
+    UndoAfterFailure(GiveBack);
+    throw;
+  }
+  GiveBack();
+}
+
+void TORVTriggerState::CopyOldRow() {
   FTriggerRowValues->SetRow(FTriggerRow);
   FOldRow->Initialize();
   FOldRowValues->SetRow(FOldRow.get());
@@ -162,7 +168,7 @@ void TORVVirtualTableManager::PushTriggerState(int32_t ExistingRowNumber) {
   FTriggerState = std::move(State);
 }
 
-void TORVVirtualTableManager::PopTriggerState() {
+void TORVVirtualTableManager::PopTriggerState() noexcept {
   if (FVirtualTable->GetTriggers().GetCount() == 0) return;
   FTriggerState.reset(static_cast<TORVTriggerState*>(FTriggerStates.Pop()));
 }
@@ -376,24 +382,34 @@ bool TORVVirtualTableManager::Insert(TORVRowValues& NewRowValues, int32_t& NewRo
   });
 }
 
+// The trigger state of one row operation, popped however the operation
+// ends.
+class TORVVirtualTableManager::TTriggerStateScope {
+ public:
+  TTriggerStateScope(TORVVirtualTableManager& Manager, int32_t ExistingRowNumber) : FManager(Manager) {
+    FManager.PushTriggerState(ExistingRowNumber);
+  }
+  ~TTriggerStateScope() { FManager.PopTriggerState(); }
+  TTriggerStateScope(const TTriggerStateScope&) = delete;
+  TTriggerStateScope& operator=(const TTriggerStateScope&) = delete;
+
+ private:
+  TORVVirtualTableManager& FManager;
+};
+
 bool TORVVirtualTableManager::RunOnStoredRow(int32_t Kind, int32_t ExistingRowNumber, bool Locked,
                                              TORVRowValues* NewRowValues,
                                              const std::function<void()>& StorageStep) {
   bool Result = false;
   try {
-    PushTriggerState(ExistingRowNumber);
-    try {
-      Result = RunRowOperation(Kind, FTriggerState ? FTriggerState->GetOldRowValues() : nullptr, NewRowValues,
-                               StorageStep);
-    } catch (...) {
-      PopTriggerState();
-      throw;
-    }
-    PopTriggerState();
+    TTriggerStateScope State(*this, ExistingRowNumber);
+    Result = RunRowOperation(Kind, FTriggerState ? FTriggerState->GetOldRowValues() : nullptr, NewRowValues,
+                             StorageStep);
   } catch (...) {
     if (Locked) UndoAfterFailure([&] { Unlock(ExistingRowNumber); });
     throw;
   }
+  // Unlocking can fail, so it is no destructor's work.
   if (Locked) Unlock(ExistingRowNumber);
   return Result;
 }

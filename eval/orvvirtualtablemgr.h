@@ -47,6 +47,9 @@ class TORVTriggerState : public TORVBaseObject {
   TORVRowsetRowValues* GetOldRowValues() const { return FOldRowValues.get(); }
 
  private:
+  // The copy itself, from the borrowed row.
+  void CopyOldRow();
+
   TORVVirtualTableManager* FVirtualTableManager;
   std::unique_ptr<TORVRowsetRow> FOldRow;
   std::unique_ptr<TORVRowsetRowValues> FOldRowValues;
@@ -189,9 +192,11 @@ class TORVVirtualTableManager : public TORVSchemaObjectManager {
   // Only for an object with triggers: the old row of row ExistingRowNumber
   // becomes the current trigger state, the outer one is kept.
   void PushTriggerState(int32_t ExistingRowNumber);
-  void PopTriggerState();
+  void PopTriggerState() noexcept;
 
  private:
+  class TTriggerStateScope;
+
   // The BEFORE (ListTime 0) or AFTER (1) list of Kind, up to the first
   // trigger that aborts.
   void ExecuteUntilAborted(int32_t ListTime, TORVRowValues* OldRowValues, TORVRowValues* NewRowValues,

@@ -103,7 +103,7 @@ class TInMemoryTableFiles : public TORVTableFileOwner {
 };
 
 // A row buffer of the table and its values, as a cursor holds them.
-struct TTestRow {
+struct TTableRow {
   std::unique_ptr<TORVRowsetRow> Row;
   std::unique_ptr<TORVRowsetRowValues> Values;
 };
@@ -201,8 +201,8 @@ class TRecordingTableManager : public TUnusedStorageTableManager {
   }
 
   // A row buffer of the table with every column NULL.
-  TTestRow NewRow() {
-    TTestRow Result{CreateNewRow(), nullptr};
+  TTableRow NewRow() {
+    TTableRow Result{CreateNewRow(), nullptr};
     Result.Values = std::make_unique<TORVRowsetRowValues>(FRows.get(), GetSessionManager().GetCharacterSet());
     Result.Values->SetRow(Result.Row.get());
     Result.Values->Clear();
@@ -210,8 +210,8 @@ class TRecordingTableManager : public TUnusedStorageTableManager {
   }
   // Stored row RowNumber, as a cursor that read it holds it: nothing
   // modified.
-  TTestRow ReadRow(int32_t RowNumber) {
-    TTestRow Result = NewRow();
+  TTableRow ReadRow(int32_t RowNumber) {
+    TTableRow Result = NewRow();
     const TStoredRow& Stored = Existing(RowNumber);
     std::memcpy(Result.Row->GetBufferStream().GetMemory(), Stored.Image.data(), Stored.Image.size());
     Result.Values->Reset();

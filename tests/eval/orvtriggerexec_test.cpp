@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <iterator>
+#include <map>
 #include <memory>
 #include <random>
 #include <string>
@@ -20,12 +22,13 @@
 #include "tests/support/orvfaultfilemgr.h"
 #include "tests/support/orvrowfakes.h"
 #include "tests/support/orvtestfolder.h"
+#include "tests/support/orvtestseed.h"
 
 namespace orv {
 namespace {
 
 using test::ErrorOf;
-using test::TTestRow;
+using test::TTableRow;
 using test::TTriggerRun;
 using Steps = std::vector<std::string>;
 
@@ -115,7 +118,7 @@ class TriggerExecution : public test::TempFolderTest {
   void StoreFirstRow() {
     Manager->Rows.clear();
     Manager->NextRowNumber = 1;
-    TTestRow Row = Manager->NewRow();
+    TTableRow Row = Manager->NewRow();
     Row.Values->GetItems(1)->SetAsInteger(10);
     Row.Values->GetItems(2)->SetAsString(u"x");
     int32_t Number = 0, Version = 0, Counter = 0;
@@ -127,7 +130,7 @@ class TriggerExecution : public test::TempFolderTest {
   // a to 11, or a delete of row 1.
   bool Run(TOperation Operation) {
     if (Operation != opInsert && Manager->Rows.count(1) == 0) StoreFirstRow();
-    TTestRow Row = Operation == opInsert ? Manager->NewRow() : Manager->ReadRow(1);
+    TTableRow Row = Operation == opInsert ? Manager->NewRow() : Manager->ReadRow(1);
     int32_t Number = 1, Version = 1, Counter = 0;
     switch (Operation) {
       case opInsert:
@@ -213,7 +216,7 @@ TEST_F(TriggerExecution, UpdateOfUnmodifiedValuesDoesNothing) {
   AddTrigger(u"bu", taBefore, tyUpdate);
   AddTrigger(u"au", taAfter, tyUpdate);
   StoreFirstRow();
-  TTestRow Row = Manager->ReadRow(1);
+  TTableRow Row = Manager->ReadRow(1);
   int32_t Counter = 0;
   EXPECT_FALSE(Manager->Update(nullptr, *Row.Values, 1, 1, Counter));
   EXPECT_TRUE(Log().empty());
@@ -404,7 +407,7 @@ TEST_F(TriggerExecution, UpdateTriggersWithAnOfListFireOnlyWhenAListedColumnChan
   for (const auto& Case : Cases) {
     SCOPED_TRACE(Case.Name);
     StoreFirstRow();
-    TTestRow Row = Manager->ReadRow(1);
+    TTableRow Row = Manager->ReadRow(1);
     Case.Change(*Row.Values);
     int32_t Counter = 0;
     EXPECT_TRUE(Manager->Update(nullptr, *Row.Values, 1, 1, Counter));
@@ -424,7 +427,7 @@ TEST_F(TriggerExecution, OldRowHoldsOnlyColumnsSomeTriggerReadsAndTheSourcesOfCo
   AddTrigger(u"reads_b", taBefore, tyUpdate, u"BEGIN DECLARE x VARCHAR(10); SET x = OldRow.b; END");
   AddTrigger(u"reads_d", taAfter, tyDelete, u"BEGIN DECLARE x INTEGER; SET x = OldRow.d; END");
   // a (position 1) is read by no trigger.
-  TTestRow Row = Manager->NewRow();
+  TTableRow Row = Manager->NewRow();
   Row.Values->GetItems(1)->SetAsInteger(10);
   Row.Values->GetItems(2)->SetAsString(u"x");
   Row.Values->GetItems(3)->SetAsInteger(7);
@@ -441,7 +444,7 @@ TEST_F(TriggerExecution, OldRowHoldsOnlyColumnsSomeTriggerReadsAndTheSourcesOfCo
                         Old = {V.GetItems(1)->GetNull(), V.GetItems(2)->GetNull(), V.GetItems(3)->GetNull(),
                                V.GetItems(2)->GetAsString(), V.GetItems(3)->GetNull() ? 0 : V.GetItems(3)->GetAsInteger()};
                       }});
-  TTestRow Existing = Manager->ReadRow(1);
+  TTableRow Existing = Manager->ReadRow(1);
   Existing.Values->GetItems(1)->SetAsInteger(11);
   EXPECT_TRUE(Manager->Update(nullptr, *Existing.Values, 1, 1, Counter));
   EXPECT_TRUE(Old.ANull);
@@ -482,7 +485,7 @@ TEST_F(TriggerExecution, RowLockIsReleasedAndTriggerStatePoppedWhenTheLoopRaises
 TEST_F(TriggerExecution, NestedOperationsOnTheSameTableStackTheirOldRows) {
   AddTrigger(u"au", taAfter, tyUpdate, u"BEGIN DECLARE x INTEGER; SET x = OldRow.a; END");
   StoreFirstRow();
-  TTestRow Second = Manager->NewRow();
+  TTableRow Second = Manager->NewRow();
   Second.Values->GetItems(1)->SetAsInteger(20);
   int32_t Number = 0, Version = 0, Counter = 0;
   Manager->InsertRow(*Second.Values, Number, Version, Counter, false);
@@ -495,7 +498,7 @@ TEST_F(TriggerExecution, NestedOperationsOnTheSameTableStackTheirOldRows) {
                    OldA.push_back(R.OldRowValues->GetItems(1)->GetAsInteger());
                    if (OldA.size() > 1) return;
                    // The body updates row 2 of its own table.
-                   TTestRow Inner = Manager->ReadRow(2);
+                   TTableRow Inner = Manager->ReadRow(2);
                    Inner.Values->GetItems(1)->SetAsInteger(21);
                    int32_t InnerCounter = 0;
                    Manager->Update(nullptr, *Inner.Values, 2, 1, InnerCounter);
@@ -540,6 +543,116 @@ TEST_F(TriggerExecution, AnAfterInsertFailureAnsweredByRetryLeavesExactlyOneStor
   EXPECT_TRUE(Run(opInsert));
   EXPECT_EQ(Manager->Rows.size(), 1u);
   EXPECT_EQ(Log(), (Steps{"insert 1", "ai", "ei", "ai", "ei", "ai"}));
+}
+
+
+// Seeded random row operations on a table whose triggers abort, fail and
+// retry at random, against a model of the stored rows: every call stores
+// at most once, answers True exactly when it stored, changes the rows only
+// by its own storage step, and leaves every bracket closed.
+TEST_F(TriggerExecution, RandomOperationsWithMisbehavingTriggersMatchTheModel) {
+  const uint32_t Seed = test::TestSeed(20261211);
+  SCOPED_TRACE("seed " + std::to_string(Seed));
+  std::mt19937 Random(Seed);
+  const auto Chance = [&](int32_t Percent) { return static_cast<int32_t>(Random() % 100) < Percent; };
+
+  for (TOperation Operation : {opInsert, opUpdate, opDelete}) {
+    const TORVString Suffix = Utf8ToString(OperationName(Operation));
+    AddTrigger(u"b_" + Suffix, taBefore, ActionTypeOf(Operation));
+    AddTrigger(u"a_" + Suffix, taAfter, ActionTypeOf(Operation));
+    AddTrigger(u"e_" + Suffix, taError, ActionTypeOf(Operation));
+    const auto Misbehave = [&](TTriggerRun& R) {
+      if (Chance(10)) R.Aborted = true;
+      if (Chance(15)) RaiseEngineError(1300, u"trigger failed");
+    };
+    Script(u"b_" + Suffix, {nullptr, Misbehave});
+    Script(u"a_" + Suffix, {nullptr, Misbehave});
+    Script(u"e_" + Suffix, {[&](TTriggerRun&) { return Chance(80); },
+                            [&](TTriggerRun& R) {
+                              // Retries are bounded, so that every call ends.
+                              const int32_t Choice = static_cast<int32_t>(Random() % 3);
+                              if (Choice == 0 && R.Count % 4 != 0) R.RetryAfterException = true;
+                              if (Choice == 1) R.Aborted = true;
+                            }});
+  }
+  Manager->FailStep = [&](const std::string&) {
+    if (Chance(15)) RaiseEngineError(1300, u"storage failed");
+  };
+  Database->Session().SetRowLockProtocol(rpOptimistic);
+
+  std::map<int32_t, int32_t> Model;
+  for (int32_t Step = 0; Step < 300; ++Step) {
+    SCOPED_TRACE("step " + std::to_string(Step));
+    TOperation Operation = static_cast<TOperation>(Random() % 3);
+    if (Model.empty()) Operation = opInsert;
+    auto Existing = Model.begin();
+    std::advance(Existing, Model.empty() ? 0 : Random() % Model.size());
+    const int32_t RowNumber = Operation == opInsert ? 0 : Existing->first;
+    const int32_t NewA = static_cast<int32_t>(Random() % 1000);
+    TTableRow Row = Operation == opInsert ? Manager->NewRow() : Manager->ReadRow(RowNumber);
+    if (Operation != opDelete) Row.Values->GetItems(1)->SetAsInteger(NewA);
+
+    Log().clear();
+    int32_t Number = RowNumber, Version = 1, Counter = 0;
+    bool Result = false;
+    bool Raised = false;
+    try {
+      switch (Operation) {
+        case opInsert:
+          Result = Manager->Insert(*Row.Values, Number, Version, Counter, false);
+          break;
+        case opUpdate:
+          Result = Manager->Update(nullptr, *Row.Values, Number, Version, Counter);
+          break;
+        case opDelete:
+          Result = Manager->Delete(nullptr, *Row.Values, Number, Version, Counter);
+          break;
+      }
+    } catch (const EORVException&) {
+      Raised = true;
+    }
+    const std::string StepName = std::string(OperationName(Operation)) + " ";
+    int32_t StorageSteps = 0;
+    for (const std::string& Entry : Log())
+      if (Entry.rfind(StepName, 0) == 0) ++StorageSteps;
+    ASSERT_LE(StorageSteps, 1);
+    if (!Raised) {
+      EXPECT_EQ(Result, StorageSteps == 1);
+    }
+    if (StorageSteps == 1) {
+      if (Operation == opDelete)
+        Model.erase(RowNumber);
+      else
+        Model[Number] = NewA;
+    }
+    ExpectAllScopesClosed();
+    ASSERT_EQ(Manager->Rows.size(), Model.size());
+    for (const auto& [Key, A] : Model) {
+      TTableRow Kept = Manager->ReadRow(Key);
+      ASSERT_EQ(Kept.Values->GetItems(1)->GetAsInteger(), A) << "row " << Key;
+    }
+  }
+}
+
+
+TEST_F(TriggerExecution, TriggersAreInitialisedAndResetInTriggerOrderUnlessInMaintenance) {
+  TORVTrigger* First = AddTrigger(u"first", taBefore, tyInsert, u"BEGIN END", u"NewRow.a > 0");
+  TORVTrigger* Second = AddTrigger(u"second", taAfter, tyDelete);
+  const std::vector<TORVExprToken*> Trees{First->GetConditionExpr()->FTokens, First->GetDefinition()->FTokens,
+                                          Second->GetDefinition()->FTokens};
+  Manager->InitializeTriggers();
+  EXPECT_EQ(Database->Evaluator.Initialized, Trees);
+  Manager->ResetTriggers();
+  EXPECT_EQ(Database->Evaluator.Reset, Trees);
+
+  Database->Evaluator.Initialized.clear();
+  Database->Evaluator.Reset.clear();
+  Table->SetMaintenance(true);
+  Manager->InitializeTriggers();
+  Manager->ResetTriggers();
+  EXPECT_TRUE(Database->Evaluator.Initialized.empty());
+  EXPECT_TRUE(Database->Evaluator.Reset.empty());
+  Table->SetMaintenance(false);
 }
 
 }  // namespace
