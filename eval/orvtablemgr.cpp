@@ -432,8 +432,7 @@ void TORVTableManager::InsertRow(TORVRowValues& NewRowValues, int32_t& NewRowNum
   ChangeFiles([&] {
     if (!KeepExistingValues && HasPublishedFile()) LogRowValues(0, NewRowValues, toInsertRow);
     FRowsetNavigator->Insert(NewRowVersion, NewRowValues, NewRowNumber, NewRowUpdateCounter);
-    for (int32_t Index = 0; Index < static_cast<int32_t>(FKeyValues.size()); ++Index)
-      InsertNewKey(NewRowValues, NewRowNumber, Index);
+    ForEachIndex([&](int32_t Index) { InsertNewKey(NewRowValues, NewRowNumber, Index); });
     NewRowValues.SetModified(false);
     TObjectLock WriteLock(*this, ltWrite);
     if (!ExclusivelyLocked()) Write(FDatabaseManager->GetSessionManager().GetFlushWrites());
@@ -453,8 +452,7 @@ void TORVTableManager::UpdateRow(TORVRowValues& ExistingRowValues, int32_t Exist
   ChangeFiles([&] {
     if (HasPublishedFile() && RowValuesModified(ExistingRowValues))
       LogRowValues(ExistingRowNumber, ExistingRowValues, toUpdateRow);
-    for (int32_t Index = 0; Index < static_cast<int32_t>(FKeyValues.size()); ++Index)
-      UpdateExistingKey(ExistingRowValues, ExistingRowNumber, Index);
+    ForEachIndex([&](int32_t Index) { UpdateExistingKey(ExistingRowValues, ExistingRowNumber, Index); });
     FRowsetNavigator->Update(ExistingRowValues, ExistingRowNumber, ExistingRowUpdateCounter);
     ExistingRowValues.SetModified(false);
     WriteChanges();
@@ -470,8 +468,7 @@ void TORVTableManager::DeleteRow(TORVRowValues& ExistingRowValues, int32_t Exist
   TConstraintUnlock Unlock(*this);
   ChangeFiles([&] {
     if (HasPublishedFile()) LogRowValues(ExistingRowNumber, ExistingRowValues, toDeleteRow);
-    for (int32_t Index = 0; Index < static_cast<int32_t>(FKeyValues.size()); ++Index)
-      DeleteExistingKey(ExistingRowValues, ExistingRowNumber, Index);
+    ForEachIndex([&](int32_t Index) { DeleteExistingKey(ExistingRowValues, ExistingRowNumber, Index); });
     FRowsetNavigator->Delete(ExistingRowValues, ExistingRowNumber, ExistingRowUpdateCounter);
     ExistingRowValues.SetModified(false);
     WriteChanges();

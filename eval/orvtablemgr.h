@@ -270,6 +270,9 @@ class TORVTableManager : public TORVVirtualTableManager, public TORVTableFileOwn
   template <typename TChange>
   void ChangeFiles(TChange Change);
   void RaiseWritingFlags();
+  // Visit(IndexNumber) for each index with its key buffer and navigator.
+  template <typename TVisit>
+  void ForEachIndex(TVisit Visit);
   // The physical write of a row operation, under ltWrite.
   void WriteChanges();
   // Raises a refusal when the table needs checks or logs not built yet.
@@ -302,5 +305,12 @@ class TORVTableManager : public TORVVirtualTableManager, public TORVTableFileOwn
   // The batch in progress took the transaction lock it gives back.
   bool FBatchTransactionLock = false;
 };
+
+template <typename TVisit>
+void TORVTableManager::ForEachIndex(TVisit Visit) {
+  // An index being altered has no key buffer until it is built again.
+  for (int32_t Index = 0; Index < static_cast<int32_t>(FKeyValues.size()); ++Index)
+    if (FKeyValues[static_cast<size_t>(Index)] && FIndexNavigators[static_cast<size_t>(Index)]) Visit(Index);
+}
 
 }  // namespace orv

@@ -147,9 +147,9 @@ bool TORVTableManager::BuildIndex(int32_t IndexNumber, bool RemoveDuplicateRows)
         // The later duplicate goes as a delete would take it, with its keys
         // in the table's other indexes, so that every index still walks
         // the rows a scan finds.
-        for (int32_t Other = 0; Other < static_cast<int32_t>(FIndexNavigators.size()); ++Other)
-          if (Other != IndexNumber && FIndexNavigators[static_cast<size_t>(Other)])
-            DeleteExistingKey(Values, RowNumber, Other);
+        ForEachIndex([&](int32_t Other) {
+          if (Other != IndexNumber) DeleteExistingKey(Values, RowNumber, Other);
+        });
         int32_t UpdateCounter = 0;
         FRowsetNavigator->Delete(Values, RowNumber, UpdateCounter);
         FIndexBuildDeletedRows = true;

@@ -567,6 +567,19 @@ TEST_F(TableManager, BuildingAUniqueIndexOverDuplicatesRemovesOrRefuses) {
   EXPECT_EQ(Session.IndexesAgreeWithRows(), "");
 }
 
+TEST_F(TableManager, RowsChangedWhileAnIndexIsAlteredAreInItWhenItIsBuilt) {
+  TTableConnection& Session = OpenSession();
+  const int32_t First = Session.Insert({1, u"a", 1});
+  Session.Manager->BeginAlterIndex(1);
+  Session.Insert({2, u"b", 2});
+  Session.Update(First, u"c", 3);
+  EXPECT_TRUE(Session.Manager->EndAlterIndex(1, false));
+  Session.Manager->DropIndexBackupCopy();
+  Session.Manager->Flush();
+  EXPECT_EQ(Session.Walk(1).size(), 2u);
+  EXPECT_EQ(Session.IndexesAgreeWithRows(), "");
+}
+
 TEST_F(TableManager, DroppingAnIndexRenumbersTheLaterOnes) {
   TTableShape Shape;
   Shape.NIndex = true;
