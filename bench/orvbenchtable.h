@@ -33,6 +33,19 @@ class TSharedFiles : public TORVOSFileManager {
   bool GetExclusiveFileAccess() override { return false; }
 };
 
+// A column of Columns, sized without a catalog; Length 0 keeps the type's.
+inline TORVColumn* AddBenchColumn(TORVColumns& Columns, const char16_t* Name, int32_t ID, int32_t DataType,
+                                  int32_t SubType, int32_t Length) {
+  std::unique_ptr<TORVColumn> Column(static_cast<TORVColumn*>(Columns.GetNewObject()));
+  Column->SetName(Name);
+  Column->SetID(ID);
+  Column->SetDataType(DataType);
+  Column->SetSubType(SubType);
+  if (Length != 0) Column->SetLength(Length);
+  Columns.Add(Column.get());
+  return Column.release();
+}
+
 class TBenchSession : public test::TFakeSession<TORVSessionManager> {
  public:
   void Lock(uint32_t /*WaitTimeout*/) override {}
@@ -60,15 +73,7 @@ class TBenchTableManager : public TORVTableFileOwner {
       int32_t Length;
     } Layout[] = {{u"ID", dtInteger, 0, 0}, {u"Amount", dtInteger, 0, 0}, {u"Label", dtCharacter, stVarChar, TextLength}};
     int32_t ID = 1;
-    for (const auto& Spec : Layout) {
-      std::unique_ptr<TORVColumn> Column(static_cast<TORVColumn*>(Columns.GetNewObject()));
-      Column->SetName(Spec.Name);
-      Column->SetID(ID++);
-      Column->SetDataType(Spec.DataType);
-      Column->SetSubType(Spec.SubType);
-      if (Spec.Length != 0) Column->SetLength(Spec.Length);
-      Columns.Add(Column.release());
-    }
+    for (const auto& Spec : Layout) AddBenchColumn(Columns, Spec.Name, ID++, Spec.DataType, Spec.SubType, Spec.Length);
   }
 
   // The rows file first, then every other file of the table.

@@ -1,6 +1,7 @@
 #include "eval/orvschemaobjmgr.h"
 
 #include <exception>
+#include <stdexcept>
 #include <utility>
 
 #include "base/orverror.h"
@@ -10,9 +11,28 @@
 #include "catalog/orvschemaobject.h"
 #include "catalog/orvtable.h"
 #include "core/orvsessionmgr.h"
+#include "eval/orvtablemgr.h"
 #include "storage/orvlockmgr.h"
 
 namespace orv {
+
+namespace {
+
+[[noreturn]] void NoTableServices() { throw std::logic_error("the database owner opens no base table"); }
+
+}  // namespace
+
+TORVFileManager* TORVSchemaObjectOwner::GetFileManagerForSchema(const TORVString&) { NoTableServices(); }
+TORVEngineManagerSettings& TORVSchemaObjectOwner::GetSessionSettings() { NoTableServices(); }
+TORVCompressionManager& TORVSchemaObjectOwner::GetCompressionManager() { NoTableServices(); }
+int32_t TORVSchemaObjectOwner::GetSessionHandle() { NoTableServices(); }
+TORVString TORVSchemaObjectOwner::GetDatabaseName() { NoTableServices(); }
+TORVString TORVSchemaObjectOwner::GetDatabaseFullPath() { NoTableServices(); }
+bool TORVSchemaObjectOwner::GetDatabaseSessionIsolation() { NoTableServices(); }
+void TORVSchemaObjectOwner::LogEvent(int32_t, int32_t, int32_t, const TORVString&) { NoTableServices(); }
+void TORVSchemaObjectOwner::BackupError(const TORVString&) { NoTableServices(); }
+void TORVSchemaObjectOwner::RestoreError(const TORVString&) { NoTableServices(); }
+void TORVSchemaObjectOwner::EvaluateRow(TORVRowValues&, TORVExprToken*, TORVValue&) { NoTableServices(); }
 
 TORVSchemaObjectManager::TORVSchemaObjectManager(TORVSchemaObjectOwner* OwnerDatabaseManager,
                                                  TORVPrivilegedSchemaObject* SchemaObjectToManage)
@@ -266,9 +286,9 @@ namespace {
 
 }  // namespace
 
-std::unique_ptr<TORVSchemaObjectManager> TORVTableManagers::CreateTableManager(TORVSchemaObjectOwner*,
+std::unique_ptr<TORVSchemaObjectManager> TORVTableManagers::CreateTableManager(TORVSchemaObjectOwner* Owner,
                                                                                TORVPrivilegedSchemaObject* SchemaObject) {
-  NoManagerKindError(SchemaObject, u"table");
+  return std::make_unique<TORVTableManager>(Owner, static_cast<TORVBaseTable*>(SchemaObject));
 }
 
 std::unique_ptr<TORVSchemaObjectManager> TORVTableManagers::CreateQueryResultTableManager(

@@ -15,12 +15,18 @@
 
 namespace orv {
 
+class TORVCompressionManager;
+class TORVEngineManagerSettings;
+class TORVExprEvaluator;
+class TORVExprToken;
+class TORVFileManager;
 class TORVLockManager;
 class TORVPrivilegedSchemaObject;
-class TORVExprEvaluator;
+class TORVRowValues;
 class TORVSessionManager;
 class TORVTriggerEvaluator;
 class TORVUser;
+class TORVValue;
 class TORVViewManager;
 class TORVViewQueryManager;
 
@@ -45,6 +51,23 @@ class TORVSchemaObjectOwner {
   // Privilege on Object.
   virtual void CheckPrivilege(TORVPrivilegedSchemaObject* Object, int32_t Privilege,
                               const TORVString& StatementText) = 0;
+
+  // What a base table's manager and its files reach of the database and
+  // its session. An owner that opens no base table leaves them: reaching
+  // one then is a broken contract (std::logic_error).
+  virtual TORVFileManager* GetFileManagerForSchema(const TORVString& SchemaName);
+  virtual TORVEngineManagerSettings& GetSessionSettings();
+  virtual TORVCompressionManager& GetCompressionManager();
+  virtual int32_t GetSessionHandle();
+  virtual TORVString GetDatabaseName();
+  virtual TORVString GetDatabaseFullPath();
+  virtual bool GetDatabaseSessionIsolation();
+  virtual void LogEvent(int32_t Category, int32_t FunctionCode, int32_t ErrorCode, const TORVString& Description);
+  virtual void BackupError(const TORVString& Msg);
+  virtual void RestoreError(const TORVString& Msg);
+  // Evaluates Tokens in a new evaluator context whose current row is
+  // Values; the context is restored also when the evaluation fails.
+  virtual void EvaluateRow(TORVRowValues& Values, TORVExprToken* Tokens, TORVValue& Value);
 
   // What running triggers reaches of the session.
   virtual TORVTriggerEvaluator& GetTriggerEvaluator() = 0;

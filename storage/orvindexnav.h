@@ -129,6 +129,9 @@ class TORVIndexNavigator : public TORVNavigator {
   void SetPage(TORVIndexPage* Value);
   TORVIndexManager* GetIndexManager() const { return FIndexManager; }
   int32_t GetIndexNumber() const { return FIndexNumber; }
+  // The index keeps its navigator when an earlier index of the table is
+  // dropped and its position moves down.
+  void SetIndexNumber(int32_t Value) { FIndexNumber = Value; }
   TORVIndex* GetIndex() const { return FIndex; }
 
  protected:

@@ -5,7 +5,9 @@
 #include <stdexcept>
 
 #include "base/orverror.h"
+#include "base/orverrors.h"
 #include "catalog/orvindexes.h"
+#include "catalog/orvtable.h"
 #include "core/orvkeyvalues.h"
 #include "core/orvliteral.h"
 #include "storage/orvindexkey.h"
@@ -48,6 +50,13 @@ void TORVIndexPage::CorruptError(const TORVString& Detail) {
   // The manager's error never returns; an override that did would leave the
   // page's caller on damaged data.
   throw std::logic_error("index page corruption error returned");
+}
+
+void TORVIndexPage::DuplicateKeyError() {
+  TORVBaseTable* Table = FTableFileManager->GetTable();
+  const TORVString Detail = FormatString(u"The index %s contains duplicate keys", {FOwnerIndex->GetName()});
+  throw EORVDuplicateKeyException(
+      ORV_CORRUPT_ERROR.Code, FormatString(ORV_CORRUPT_ERROR.Format, {Table->GetTypeName(), Table->GetName(), Detail}));
 }
 
 void TORVIndexPage::SetSizes() {
@@ -418,7 +427,7 @@ void TORVIndexPage::InsertKey(TORVKeyValues& NewValues, int32_t NewNumber, TORVI
   const int32_t KeyIndex = NewKey.GetKeyIndex();
   if (FUniqueKeys) {
     if (Result == 0)
-      CorruptError(FormatString(u"The index %s contains duplicate keys", {FOwnerIndex->GetName()}));
+      DuplicateKeyError();
     OpenGap(FHeaderSize + KeyIndex * FKeyStreamSize, FKeyStreamSize);
     ++FKeyCount;
     ++FRowCount;
@@ -448,7 +457,7 @@ void TORVIndexPage::InsertKey(TORVKeyValues& NewValues, int32_t NewNumber, TORVI
     const int32_t KeyRows = NewKey.GetRowCount();
     if (NewKey.GetRowIndex() < KeyRows && NewKey.GetNumber() == NewNumber) {
       if (FOwnerIndex->GetIndexType() == itTextIndex) return;
-      CorruptError(FormatString(u"The index %s contains duplicate keys", {FOwnerIndex->GetName()}));
+      DuplicateKeyError();
     }
     OpenGap(NewKey.GetRowIDPageOffset(), FRowStreamSize);
     for (int32_t Key = KeyIndex + 1; Key <= FKeyCount; ++Key) ++FKeyRowCounts[static_cast<size_t>(Key)];

@@ -28,6 +28,7 @@
 #include <memory>
 #include <vector>
 
+#include "base/orverror.h"
 #include "base/orvtype.h"
 #include "core/orvcommon.h"
 #include "core/orvstream.h"
@@ -47,6 +48,15 @@ enum TORVIndexPageType : uint8_t { ptRootInternal, ptInternal, ptExternal, ptRoo
 // belongs to one index: the one it is made for, and in an index manager's
 // file the manager's active index again whenever it is initialized (a page
 // taken from the free chain changes index).
+// The refusal of a key that a unique index, or a non-unique index for the
+// same row, already holds: the file's corruption error (601) by code and
+// text, a class of its own so that an index build that removes duplicate
+// rows tells it apart from a damaged page.
+class EORVDuplicateKeyException : public EORVException {
+ public:
+  using EORVException::EORVException;
+};
+
 class TORVIndexPage : public TORVTableFileBuffer {
  public:
   TORVIndexPage(TORVTableFileManager* Owner, TORVIndex* OwnerIndex);
@@ -146,6 +156,7 @@ class TORVIndexPage : public TORVTableFileBuffer {
   virtual void AdjustInternalKeys(int32_t Delta);
   // Raises the file's corruption error with Detail.
   [[noreturn]] void CorruptError(const TORVString& Detail);
+  [[noreturn]] void DuplicateKeyError();
 
  private:
   void SetSizes();

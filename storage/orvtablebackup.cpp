@@ -93,7 +93,9 @@ void TORVTableFileManager::RestoreBackupCopy(bool UseRename) {
 }
 
 void TORVTableFileManager::DropBackupCopy() {
-  Initialize();
+  // An open file knows its name already; starting it afresh would throw
+  // away its header and cache.
+  if (!FFileStream) Initialize();
   TORVFileManager* Files = FTableManager->GetFileManager();
   const TORVString Copy = GetFullBackupCopyFileName();
   if (Files->FileExists(Copy, {})) Files->DeleteFile(Copy);

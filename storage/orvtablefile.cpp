@@ -390,6 +390,13 @@ void TORVTableFileManager::CancelWrite() {
   FEmptied = false;
 }
 
+void TORVTableFileManager::DropCache() {
+  FreeBuffers(false);
+  FEmptied = false;
+  FModified = false;
+  Read(false);
+}
+
 bool TORVTableFileManager::CheckForChanges() {
   // Unsaved changes mean that this session holds the table for writing, so
   // no other session can have changed the file; reading the header again
@@ -512,6 +519,18 @@ void TORVTableFileManager::PutHeaderBytes() {
   const int32_t Size = GetActualHeaderSize();
   FFileStream->SetPosition(0);
   if (FFileStream->Write(FHeaderStream->GetMemory(), Size) != Size) CorruptError(u"Error flushing header to disk");
+}
+
+void TORVTableFileManager::RaiseWritingFlag() {
+  if ((!FModified && FBuffersToWrite.empty() && !FEmptied) || IsTemporary()) return;
+  try {
+    FWriting = true;
+    PutWritingHeader();
+    WriteBarrier();
+  } catch (...) {
+    FWriteFailed = true;
+    throw;
+  }
 }
 
 void TORVTableFileManager::PutWritingHeader() {

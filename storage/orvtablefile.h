@@ -138,7 +138,18 @@ class TORVTableFileManager : public TORVBaseObject {
   virtual void Read(bool Validate);
   // The write protocol; True when buffers were written.
   virtual bool Write(bool Flush);
+  // The first step of the write protocol on its own, for a table that
+  // writes its files one after another: every file with changes shows
+  // Writing before any file's buffers go down, so that a write that stops
+  // in one file leaves the flag in that file although the files before it
+  // are complete. Nothing for a file without changes or a temporary one;
+  // a failure here keeps the flag set for the manager's later writes.
+  void RaiseWritingFlag();
   virtual void CancelWrite();
+  // Re-reads the header and drops every cached buffer, also those waiting
+  // to be written: the file was put back from a copy under the cache, and
+  // writing the old buffers again would undo that.
+  void DropCache();
   virtual void Initialize();
   // The fields from, or into, the header stream in file order; kinds append
   // theirs.

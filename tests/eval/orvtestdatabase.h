@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -16,7 +17,9 @@
 #include "catalog/orvprivilege.h"
 #include "catalog/orvschema.h"
 #include "catalog/orvtable.h"
+#include "core/orvcompressmgr.h"
 #include "eval/orvschemaobjmgr.h"
+#include "storage/orvenginesettings.h"
 #include "storage/orvfilemgr.h"
 #include "tests/catalog/orvcompilingcatalog.h"
 #include "tests/eval/orvscriptedtriggereval.h"
@@ -55,7 +58,8 @@ class TTestDatabase : public TORVSchemaObjectOwner {
   // Files is shared by every session of the folder; LockFileName is the
   // database's lock file in it.
   TTestDatabase(TORVFileManager* Files, const TORVString& LockFileName)
-      : FDatabase(NewDatabase(u"Main")),
+      : FFiles(Files),
+        FDatabase(NewDatabase(u"Main")),
         FLockManager(std::make_unique<TTestLockManager>(FDatabase.get(), Files, LockFileName)) {
     FLockManager->Open();
   }
@@ -115,7 +119,33 @@ class TTestDatabase : public TORVSchemaObjectOwner {
   TORVUser* CurrentUser = nullptr;
   std::vector<TORVUser*> UserStack;
 
+  // What a base table's manager reaches: the folder's files, the session's
+  // settings and compression, and a row's evaluation through RowEvaluator.
+  TORVFileManager* GetFileManagerForSchema(const TORVString& /*SchemaName*/) override { return FFiles; }
+  TORVEngineManagerSettings& GetSessionSettings() override { return FSettings; }
+  TORVCompressionManager& GetCompressionManager() override { return FCompression; }
+  int32_t GetSessionHandle() override { return 1; }
+  TORVString GetDatabaseName() override { return u"Main"; }
+  TORVString GetDatabaseFullPath() override { return DatabaseFolder; }
+  bool GetDatabaseSessionIsolation() override { return false; }
+  void LogEvent(int32_t Category, int32_t FunctionCode, int32_t /*ErrorCode*/,
+                const TORVString& Description) override {
+    Events.push_back({Category, FunctionCode, Description});
+  }
+  void BackupError(const TORVString& Msg) override { RaiseError(ORV_BACKUP_ERROR, {u"database", u"Main", Msg}); }
+  void RestoreError(const TORVString& Msg) override { RaiseError(ORV_RESTORE_ERROR, {u"database", u"Main", Msg}); }
+  void EvaluateRow(TORVRowValues& Values, TORVExprToken* Tokens, TORVValue& Value) override {
+    if (RowEvaluator) RowEvaluator(Values, Tokens, Value);
+  }
+
+  TORVString DatabaseFolder;
+  std::vector<TLoggedEvent> Events;
+  std::function<void(TORVRowValues& Values, TORVExprToken* Tokens, TORVValue& Value)> RowEvaluator;
+
  private:
+  TORVFileManager* FFiles;
+  TORVEngineManagerSettings FSettings{nullptr};
+  TORVCompressionManager FCompression;
   TCompilingCatalog FCatalog;
   TProgressCountingSession FSession;
   std::unique_ptr<TLockObject> FDatabase;

@@ -1,0 +1,316 @@
+// The manager of one base table of a local database for one session: its
+// four files (rows, indexes, large objects, published updates), the
+// navigators and key buffers over them, the change check against other
+// sessions, row maintenance with its key upkeep, row locks with retries,
+// transactions and batches over the files, and the physical write.
+//
+// Design notes:
+// 1. The table file set is rows and indexes always, large objects only
+//    with BLOB columns and published updates only for a published table;
+//    every operation on the files visits that set in that order.
+// 2. Object locks of the table: ltRead while headers are read or compared,
+//    ltTransaction over a whole row operation, a batch, file creation and
+//    emptying, ltWrite around the physical write. Each is taken through a
+//    scope guard that gives back only a lock its call took.
+// 3. A row operation that fails after its first change to the files leaves
+//    them unwritable as they stand: outside a transaction every file
+//    cancels its write (re-reads its header and drops pending buffers), so
+//    that no later write can flush a row without its keys; inside one the
+//    table remembers the failure and Commit raises it, so that only a
+//    rollback ends the transaction.
+// 4. Row lock lists: FRowLocks holds the rows this session's cursors and
+//    statements locked; FTransactionRowLocks the rows kept locked until the
+//    transaction ends; FConstraintRowLocks parent rows of constraint
+//    checks. A table the session holds exclusively takes no row locks.
+//
+// A manager belongs to one session and is used by one thread at a time;
+// other sessions and processes are held off by the object locks of the
+// lock manager and the row locks of the rows file.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <vector>
+
+#include "base/orvtype.h"
+#include "core/orvrowlocks.h"
+#include "core/orvstream.h"
+#include "eval/orvvirtualtablemgr.h"
+#include "storage/orvtablefileowner.h"
+
+namespace orv {
+
+class TORVBaseTable;
+class TORVBlobManager;
+class TORVIndexKeyValues;
+class TORVIndexManager;
+class TORVIndexNavigator;
+class TORVPublishedUpdatesManager;
+class TORVRowsetManager;
+class TORVRowsetNavigator;
+class TORVRowsetRow;
+class TORVTableFileManager;
+
+class TORVTableManager : public TORVVirtualTableManager, public TORVTableFileOwner {
+ public:
+  // Refresh results.
+  static constexpr int32_t RefreshUnchanged = 0;
+  static constexpr int32_t RefreshDeleted = 1;
+  static constexpr int32_t RefreshModified = 3;
+  static constexpr int32_t RefreshDifferentRow = 5;
+  // The row operation kinds of the constraint checks.
+  static constexpr int32_t toInsertRow = 0;
+  static constexpr int32_t toUpdateRow = 1;
+  static constexpr int32_t toDeleteRow = 2;
+
+  TORVTableManager(TORVSchemaObjectOwner* OwnerDatabaseManager, TORVBaseTable* TableToManage);
+  ~TORVTableManager() override;
+
+  // A table temporary for the session takes its files with it.
+  void BeforeDestroy() override;
+
+  bool GetKeepOpen() override;
+  void InternalOpen() override;
+  void InternalReopen() override;
+  void InternalInitialize() override;
+  void InternalReset() override;
+  void InternalClose() override;
+
+  // What the table's files reach through the database and session.
+  TORVSessionManager& GetSessionManager() override;
+  TORVEngineManagerSettings& GetSessionSettings() override;
+  TORVCompressionManager& GetCompressionManager() override;
+  int32_t GetSessionHandle() override;
+  TORVString GetDatabaseName() override;
+  TORVString GetDatabaseFullPath() override;
+  bool GetDatabaseSessionIsolation() override;
+  bool GetInInformationSchema() override;
+  void LogEvent(int32_t Category, int32_t FunctionCode, int32_t ErrorCode, const TORVString& Description) override;
+  void BackupError(const TORVString& Msg) override;
+  void RestoreError(const TORVString& Msg) override;
+  int32_t GetBlobVersion(int32_t BlockNumber) override;
+  void EvaluateRow(TORVRowValues& Values, TORVExprToken* Tokens, TORVValue& Value) override;
+  int32_t GetRowsetLastNumber() override;
+  [[noreturn]] void RowDeletedError() override;
+
+  // True when another session changed the table since this one last
+  // looked. The read lock stays held for the caller, who gives it back
+  // (UnlockObject(ltRead)) when its read is done; a second call under that
+  // lock answers False without reading a header.
+  bool CheckForChanges(bool ManualRefresh) override;
+
+  TORVRowsetManager* RowsetManager() override { return FRowsetManager.get(); }
+  TORVIndexManager* IndexManager() override { return FIndexManager.get(); }
+  TORVBlobManager* BlobManager() override { return FBlobManager.get(); }
+  TORVPublishedUpdatesManager* PublishedUpdatesManager() override { return FPublishedUpdatesManager.get(); }
+  int32_t GetRowCount() override;
+  int32_t GetPhysicalRowCount() override;
+  int32_t GetRowSize() override;
+  int32_t GetUpdateCounter() override;
+  int32_t GetBatchSize() override;
+  bool GetEncrypted() override;
+  TORVColumns& GetColumns() const override;
+  TORVIndexes& GetIndexes() const override;
+  // Every file of the set exists; a temporary table's files count as
+  // missing.
+  bool GetExists();
+  int64_t GetSize(bool IncludePublishedUpdates);
+  void SetModified();
+  void ClearModified();
+  TORVBaseTable* GetTable() const { return FTable; }
+
+  // Navigators and key buffers, one per index at the index's position.
+  TORVRowsetNavigator& GetRowsetNavigator() const { return *FRowsetNavigator; }
+  TORVIndexNavigator& GetIndexNavigator(int32_t IndexNumber) const;
+  TORVIndexKeyValues& GetKeyValues(int32_t IndexNumber) const;
+  void AddIndexNavigator(int32_t Number);
+  void ClearIndexNavigator(int32_t Number);
+  void DeleteIndexNavigator(int32_t Number);
+  void AddKeyValues(int32_t Number);
+  void ClearKeyValues(int32_t Number);
+  void DeleteKeyValues(int32_t Number);
+
+  // Row maintenance. The rows navigator must stand on the stored row for
+  // an update or a delete (a refresh puts it there).
+  void InsertRow(TORVRowValues& NewRowValues, int32_t& NewRowNumber, int32_t& NewRowVersion,
+                 int32_t& NewRowUpdateCounter, bool KeepExistingValues) override;
+  void UpdateRow(TORVRowValues& ExistingRowValues, int32_t ExistingRowNumber, int32_t ExistingRowVersion,
+                 int32_t& ExistingRowUpdateCounter) override;
+  void DeleteRow(TORVRowValues& ExistingRowValues, int32_t ExistingRowNumber, int32_t ExistingRowVersion,
+                 int32_t& ExistingRowUpdateCounter) override;
+  bool Empty(bool IgnoreConstraints) override;
+  void SetIdentity(TORVRowValues& RowValues);
+  void SetGenerated(TORVRowValues& RowValues, bool All);
+  void SetDefaults(TORVRowValues& RowValues) override;
+  // Constraint checks and their parent-row locks; the published-updates
+  // log. Until they are built, a row operation that needs one refuses.
+  void CheckConstraints(TORVRowValues& RowValues, int32_t RowNumber, int32_t Operation, bool TableLevel);
+  void UnlockConstraints();
+  void LogRowValues(int32_t RowNumber, TORVRowValues& RowValues, int32_t Operation);
+
+  std::unique_ptr<TORVRowsetRow> CreateNewRow() override;
+  // Held until PutRow; Direction 0 reads the single row, any other reads
+  // ahead in that direction.
+  TORVRowsetRow* GetRow(int32_t RowNumber, int32_t Direction) override;
+  void PutRow(TORVRowsetRow* Row) override;
+  bool GetRowByNumber(int32_t RowNumber, TORVRowsetRow& Row);
+  void GotoRowNumber(int32_t RowNumber);
+  bool GetRowForFirstKey(TORVRowsetRow& Row, int32_t IndexNumber);
+  bool GetRowForNextKey(TORVRowsetRow& Row, int32_t IndexNumber);
+  void GetRowForCurrentKey(TORVRowsetRow& Row, int32_t IndexNumber);
+  // True only on an exact match of every index column.
+  bool GetRowForKey(TORVRowsetRow& Row, TORVRowValues& RowValues, bool LoadRow, int32_t IndexNumber);
+
+  void SetKeyValues(TORVRowValues& RowValues, int32_t IndexNumber, bool SetRowID);
+  bool AllKeyValuesNull(int32_t IndexNumber);
+  bool KeyValuesNull(int32_t IndexNumber);
+  bool KeyValuesModified(TORVRowValues& RowValues, int32_t IndexNumber);
+  bool RowValuesModified(TORVRowValues& RowValues);
+  void InsertNewKey(TORVRowValues& RowValues, int32_t RowNumber, int32_t IndexNumber);
+  void UpdateExistingKey(TORVRowValues& RowValues, int32_t RowNumber, int32_t IndexNumber);
+  void DeleteExistingKey(TORVRowValues& RowValues, int32_t RowNumber, int32_t IndexNumber);
+  bool VerifyExistingKey(TORVRowValues& RowValues, int32_t ExistingNumber, int32_t IndexNumber);
+
+  void ReadBlobStream(int32_t RowVersion, int32_t BlockNumber, TORVMemoryStream& BlobStream,
+                      bool Decompress) override;
+  void WriteBlobStream(int32_t RowVersion, int32_t& BlockNumber, TORVMemoryStream& BlobStream,
+                       int32_t BlobCompression, int32_t& CompressedSize) override;
+  // The published-updates log; refused until it is built.
+  void ReadPublishedUpdatesStream(int32_t& BlockNumber, TORVMemoryStream& PublishedUpdatesStream,
+                                  bool Decompress) override;
+  void WritePublishedUpdatesStream(TORVMemoryStream& PublishedUpdatesStream,
+                                   int32_t PublishedUpdatesCompression) override;
+
+  // Row locks.
+  bool LockRow(TORVBaseObject* LockOwner, int32_t RowNumber, bool KeepTransaction);
+  bool UnlockRow(int32_t RowNumber);
+  bool UnlockAllRows(TORVBaseObject* LockOwner);
+  bool UnlockAllTransactionRows();
+  bool RowLocked(int32_t RowNumber, bool IncludeTransactionLocks);
+  void LockRowForTransaction(int32_t RowNumber);
+  int32_t RefreshRow(int32_t RowNumber, int32_t RowVersion, int32_t RowUpdateCounter, int32_t RowID,
+                     bool SkipRowModifiedCheck, bool ForceRowModifiedCheck);
+  void Refresh(int32_t RowNumber, int32_t RowVersion, int32_t RowUpdateCounter, int32_t RowID,
+               bool SkipRowModifiedCheck, bool ForceRowModifiedCheck) override;
+  // True when it took a new lock.
+  bool LockAndRefresh(TORVBaseObject* RowOwner, int32_t RowNumber, int32_t RowVersion, int32_t RowUpdateCounter,
+                      int32_t RowID, bool SkipRowModifiedCheck, bool ForceRowModifiedCheck,
+                      bool KeepTransactionLock) override;
+  void CheckLockVisibility(int32_t LockedRowNumber, int32_t RowNumber) override;
+  void Unlock(int32_t RowNumber) override;
+  void UnlockAll(TORVBaseObject* LockOwner) override;
+
+  // Batches, transactions and the physical write.
+  virtual void BeginBatchRead();
+  void BeginBatchUpdate() override;
+  void FlushBatchUpdate() override;
+  void EndBatchUpdate() override;
+  void AbortBatchUpdate() override;
+  void Flush() override;
+  virtual void Write(bool FlushAfterWrite);
+  virtual void StartTransaction(bool RequireOpen);
+  virtual void Commit(bool FlushAfterCommit);
+  virtual void Rollback();
+  void StartWriting();
+
+  // Indexes. A refused or failed change puts the index file's backup copy
+  // back through the open file managers, dropping their stale cache.
+  bool CreateIndex(int32_t IndexNumber, bool CreateEmpty) override;
+  void BeginAlterIndex(int32_t IndexNumber) override;
+  bool EndAlterIndex(int32_t IndexNumber, bool RemoveDuplicateRows) override;
+  void CancelAlterIndex(int32_t IndexNumber) override;
+  bool DropIndex(int32_t IndexNumber, bool CreateBackup) override;
+  // Keys for every live row; a key the index refuses is reported (False
+  // or the error), except that with RemoveDuplicateRows a row whose key
+  // duplicates an earlier one is marked deleted.
+  bool BuildIndex(int32_t IndexNumber, bool RemoveDuplicateRows);
+  void CreateIndexBackupCopy();
+  void RestoreIndexBackupCopy();
+  void DropIndexBackupCopy();
+  bool GetIndexBuildDeletedRows() const { return FIndexBuildDeletedRows; }
+
+  // File operations on a table that need not be open; errors of Drop and
+  // DropBackupCopy are ignored.
+  virtual void Rename(const TORVString& NewName, bool RenameRows, bool RenameIndexes, bool RenameBlobs,
+                      bool RenameUpdates);
+  virtual void Drop(bool ForceAll);
+  // Without UseRename the open file managers copy their files.
+  virtual void CreateBackupCopy(bool UseRename, bool BackupRows, bool BackupIndexes, bool BackupBlobs,
+                                bool BackupUpdates, bool ForceAll);
+  virtual void RestoreBackupCopy(bool UseRename, bool RestoreRows, bool RestoreIndexes, bool RestoreBlobs,
+                                 bool RestoreUpdates);
+  virtual void DropBackupCopy(bool DropRows, bool DropIndexes, bool DropBlobs, bool DropUpdates);
+
+ private:
+  class TObjectLock;
+  struct TFileSet;
+
+  // Calls Act for each file asked for, in the order of the file set: the
+  // open managers, or (Fresh) a set made for the call.
+  template <typename TAct>
+  void ForFiles(bool Fresh, bool Rows, bool Indexes, bool Blobs, bool Updates, TAct Act);
+
+  // The files of the set, in order, skipping those the table lacks.
+  std::vector<TORVTableFileManager*> TableFiles() const;
+  bool HasBlobFile() const;
+  bool HasPublishedFile() const;
+  bool InTransaction() const;
+  bool InBatchUpdate() const;
+  bool ExclusivelyLocked() const;
+  void CreateTableFiles();
+  void OpenTableFiles();
+  void FreeTableFiles();
+  void CreateNavigators();
+  void CreateAllKeyValues();
+  // Cancels the writes of every file, also when a file's cancel fails.
+  void CancelWrites() noexcept;
+  // Runs Change (a row operation's changes to the files and its write);
+  // a failure after the first change is handled as note 3 says.
+  template <typename TChange>
+  void ChangeFiles(TChange Change);
+  void RaiseWritingFlags();
+  // Visit(IndexNumber) for each index with its key buffer and navigator.
+  template <typename TVisit>
+  void ForEachIndex(TVisit Visit);
+  // The physical write of a row operation, under ltWrite.
+  void WriteChanges();
+  // Raises a refusal when the table needs checks or logs not built yet.
+  void CheckRowOperationSupported();
+  void ReleaseBatchTransactionLock();
+  // Takes back a failed or refused index change: the index file from its
+  // backup copy, and the rows a duplicate removal deleted.
+  void DropIndexChanges() noexcept;
+  // This manager as the owner of the row locks it takes itself.
+  TORVBaseObject* LockIdentity() { return static_cast<TORVVirtualTableManager*>(this); }
+  // The stored row's values when the rows navigator stands on it.
+  TORVRowValues& StoredRowValues() const;
+
+  TORVBaseTable* FTable;
+  std::unique_ptr<TORVRowsetManager> FRowsetManager;
+  std::unique_ptr<TORVIndexManager> FIndexManager;
+  std::unique_ptr<TORVBlobManager> FBlobManager;
+  std::unique_ptr<TORVPublishedUpdatesManager> FPublishedUpdatesManager;
+  std::unique_ptr<TORVRowsetNavigator> FRowsetNavigator;
+  std::vector<std::unique_ptr<TORVIndexNavigator>> FIndexNavigators;
+  std::vector<std::unique_ptr<TORVIndexKeyValues>> FKeyValues;
+  std::unique_ptr<TORVRowLocks> FRowLocks;
+  std::unique_ptr<TORVRowLocks> FTransactionRowLocks;
+  std::unique_ptr<TORVRowLocks> FConstraintRowLocks;
+  std::unique_ptr<TORVMemoryStream> FBlobCompressStream;
+  bool FConstraintsDeletedRows = false;
+  bool FIndexBuildDeletedRows = false;
+  // The failure that left the running transaction able only to roll back.
+  std::exception_ptr FTransactionFailure;
+  // The batch in progress took the transaction lock it gives back.
+  bool FBatchTransactionLock = false;
+};
+
+template <typename TVisit>
+void TORVTableManager::ForEachIndex(TVisit Visit) {
+  // An index being altered has no key buffer until it is built again.
+  for (int32_t Index = 0; Index < static_cast<int32_t>(FKeyValues.size()); ++Index)
+    if (FKeyValues[static_cast<size_t>(Index)] && FIndexNavigators[static_cast<size_t>(Index)]) Visit(Index);
+}
+
+}  // namespace orv
