@@ -80,15 +80,38 @@ bool Bound(const TORVModuleExport<TA, TW>& Export, int32_t CharacterSet) {
                                           : CharacterSet == CharacterSetUnicode && Export.W != nullptr;
 }
 
+// The module object whose export this thread is running. A library is
+// loaded once per process, so it keeps one callback registration for every
+// session that loads it: the Instance it hands back names whichever module
+// object registered last, which may belong to another session, running on
+// another thread, or be freed already. A callback therefore goes to the
+// module object that made the call on the calling thread.
+thread_local TORVModule* CallingModule = nullptr;
+
+// Marks Module as the caller of the exports run in its lifetime; nests, so
+// that a call made from inside a callback restores the outer caller.
+class TModuleCallScope {
+ public:
+  explicit TModuleCallScope(TORVModule* Module) : FOuter(CallingModule) { CallingModule = Module; }
+  ~TModuleCallScope() { CallingModule = FOuter; }
+  TModuleCallScope(const TModuleCallScope&) = delete;
+  TModuleCallScope& operator=(const TModuleCallScope&) = delete;
+
+ private:
+  TORVModule* FOuter;
+};
+
 }  // namespace
 
-// The callback every module gets: Instance is the module object. Nothing
-// the handler raises unwinds into the module.
+// The callback every module gets. Nothing the handler raises unwinds into
+// the module; a callback from outside any call this thread made (a thread
+// of the library's own) reaches no session and answers False.
 extern "C" {
 static uint8_t ModuleCallbackFunction(uintptr_t Instance, int32_t CallbackID, uintptr_t Data, int32_t* DataSize) {
-  if (Instance == 0 || DataSize == nullptr) return 0;
+  TORVModule* Module = CallingModule;
+  if (Instance == 0 || Module == nullptr || DataSize == nullptr) return 0;
   try {
-    reinterpret_cast<TORVModule*>(Instance)->DoModuleCallback(CallbackID, Data, *DataSize);
+    Module->DoModuleCallback(CallbackID, Data, *DataSize);
     return 1;
   } catch (...) {
     return 0;
@@ -290,6 +313,7 @@ void TORVModule::UnloadModuleInstance(bool ForceUnload) {
 }
 
 void TORVModule::LoadModule(int32_t TypeOfModule) {
+  TModuleCallScope Calling(this);
   LoadModuleInstance();
   try {
     if (!FModuleSetup) {
@@ -465,6 +489,7 @@ bool TORVModule::GetInsertParamsMigratorModule() {
 // -------------------------------------------------------- working contexts
 
 TORVModuleHandle TORVModule::OpenModule() {
+  TModuleCallScope Calling(this);
   if (FOpenFunction == nullptr) ModuleCallError(u"OpenORVModule");
   TORVModuleHandle Handle = 0;
   if (FOpenFunction(&Handle) == 0) ModuleCallError(u"OpenORVModule");
@@ -473,6 +498,7 @@ TORVModuleHandle TORVModule::OpenModule() {
 
 void TORVModule::CloseModule(TORVModuleHandle& ModuleHandle) {
   if (ModuleHandle == 0) return;
+  TModuleCallScope Calling(this);
   const TORVModuleHandle Held = ModuleHandle;
   ModuleHandle = 0;
   if (FCloseFunction == nullptr || FCloseFunction(Held) == 0) ModuleCallError(u"CloseORVModule");
@@ -482,6 +508,7 @@ void TORVModule::CloseModule(TORVModuleHandle& ModuleHandle) {
 
 void TORVModule::GetErrorMsg(TORVModuleHandle ModuleHandle) {
   if (ModuleHandle == 0) return;
+  TModuleCallScope Calling(this);
   const TORVString ExportName = u"GetORVModuleErrorMsg";
   const auto Fetch = [&](auto Export, auto Text) {
     if (Export == nullptr) ModuleCallError(ExportName);
@@ -503,6 +530,7 @@ void TORVModule::GetErrorMsg(TORVModuleHandle ModuleHandle) {
 template <typename TA, typename TW, typename TCall>
 TORVString TORVModule::RequestText(TORVModuleHandle ModuleHandle, const TORVModuleExport<TA, TW>& Export,
                                    const TORVString& ExportName, int32_t CodePage, TCall Call) {
+  TModuleCallScope Calling(this);
   const auto TwoCalls = [&](auto Function, auto Text) -> TORVString {
     if (Function == nullptr) ModuleCallError(ExportName);
     using TBuffer = std::conditional_t<std::is_same_v<decltype(Text), TAnsiText>, std::string, std::u16string>;
@@ -546,6 +574,7 @@ TORVMemoryStream& TORVModule::ParamsStream() {
 
 template <typename TCall>
 std::optional<int32_t> TORVModule::FetchData(TORVModuleHandle ModuleHandle, TCall Call) {
+  TModuleCallScope Calling(this);
   int32_t Size = 0;
   if (Call(nullptr, &Size) == 0) {
     GetErrorMsg(ModuleHandle);
@@ -584,6 +613,7 @@ void TORVModule::ReadParams(TORVParamValues& ParamValues, int32_t Size, bool Out
 
 void TORVModule::CallRoutine(TORVModuleHandle ModuleHandle, const TORVString& RoutineName,
                              TORVParamValues& ParamValues) {
+  TModuleCallScope Calling(this);
   TORVMemoryStream& Stream = ParamsStream();
   Stream.SetSize(0);
   Stream.SetPosition(0);
@@ -617,6 +647,7 @@ void TORVModule::CallRoutine(TORVModuleHandle ModuleHandle, const TORVString& Ro
 
 void TORVModule::CallTextFilter(TORVModuleHandle ModuleHandle, int32_t Collation, const TORVString& FilterType,
                                 const TORVString& TextToFilter) {
+  TModuleCallScope Calling(this);
   const int32_t CodePage = CollationCodePage(Collation);
   FText.clear();
   bool Called = false;
@@ -648,6 +679,7 @@ void TORVModule::CallTextFilter(TORVModuleHandle ModuleHandle, int32_t Collation
 
 void TORVModule::CallWordGenerator(TORVModuleHandle ModuleHandle, int32_t Collation, const TORVString& Text,
                                    int32_t& Position, TORVString& Word, bool SearchWords) {
+  TModuleCallScope Calling(this);
   const int32_t StartPosition = Position;
   // A failure on handle 0 must not hand the last word out again.
   Word.clear();
@@ -702,6 +734,7 @@ void TORVModule::CallGetParams(TORVModuleHandle ModuleHandle, TORVParamValues& P
 }
 
 void TORVModule::CallSetParams(TORVModuleHandle ModuleHandle, TORVParamValues& ParamValues) {
+  TModuleCallScope Calling(this);
   if (FSetParamsFunction == nullptr) ModuleCallError(u"SetORVParams");
   TORVMemoryStream& Stream = ParamsStream();
   Stream.SetSize(0);
@@ -813,6 +846,7 @@ TORVString TORVModule::CallGetCreateProcedureStatement(TORVModuleHandle ModuleHa
 }
 
 int32_t TORVModule::CallGetRowsToInsert(TORVModuleHandle ModuleHandle, const TORVString& TableName) {
+  TModuleCallScope Calling(this);
   int32_t RowsToInsert = 0;
   bool Called = false;
   switch (GetConfigCharacterSet()) {

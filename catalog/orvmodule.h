@@ -123,7 +123,9 @@ struct TORVModuleExport {
 // (count 0 but kept loaded because the configuration caches libraries).
 // Entry points are only bound while FModuleInstance is not 0, and
 // FModuleSetup implies a loaded library. One session's thread uses a
-// module object at a time, so it carries no lock of its own.
+// module object at a time, so it carries no lock of its own. The library is
+// shared by every session that loads it: its callbacks reach the module
+// object that is calling it on the same thread.
 class TORVModule : public TORVLockableConfigObject {
  public:
   explicit TORVModule(TORVConfig* OwnerConfig = nullptr);

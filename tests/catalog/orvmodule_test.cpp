@@ -250,6 +250,50 @@ TEST_F(ModuleRoutineTest, ModuleFailuresRaise202WithTheModulesOwnMessage) {
   EXPECT_EQ(ErrorOf([&] { Module->CallRoutine(Handle, u"Quiet", *List); }), "no error");
 }
 
+// The library keeps one callback registration for the whole process, and a
+// second session that loads it registers its own module object over the
+// first's. Each session's calls must still call back into its own handler,
+// also once the other session's configuration is gone.
+TEST_F(ModuleRoutineTest, CallbacksReachTheCallingSessionWhenAnotherLoadedTheLibraryLater) {
+  Open(u"orvtm_routine");
+  std::vector<TORVModule*> Reached;
+  Config->SetOnModuleCallback([&](TORVModule* From, int32_t, intptr_t, int32_t& DataSize) {
+    Reached.push_back(From);
+    DataSize = 0;
+  });
+  const auto CallsReach = [&](TORVModule* Caller, TORVModuleHandle CallerHandle) {
+    Reached.clear();
+    auto List = Params();
+    Caller->CallRoutine(CallerHandle, u"Echo", *List);
+    return Reached;
+  };
+  const std::vector<TORVModule*> Own{Module, Module};
+
+  auto OtherConfig = test::NewRoot(CharacterSetUnicode);
+  OtherConfig->SetPath(u"" ORV_TEST_MODULE_DIR);
+  int32_t OtherCallbacks = 0;
+  OtherConfig->SetOnModuleCallback([&](TORVModule*, int32_t, intptr_t, int32_t& DataSize) {
+    ++OtherCallbacks;
+    DataSize = 0;
+  });
+  auto Other = std::make_unique<TORVModule>(OtherConfig.get());
+  Other->SetName(u"m");
+  Other->SetPath(u"orvtm_routine.so");
+  Other->LoadModule(ModuleTypeRoutines);
+  TORVModuleHandle OtherHandle = Other->OpenModule();
+  EXPECT_EQ(CallsReach(Module, Handle), Own);
+  EXPECT_EQ(OtherCallbacks, 0);
+  EXPECT_EQ(CallsReach(Other.get(), OtherHandle), std::vector<TORVModule*>{});
+  EXPECT_EQ(OtherCallbacks, 2);
+
+  // The other session ends; the library stays loaded for this one.
+  Other->CloseModule(OtherHandle);
+  Other->UnloadModule();
+  Other.reset();
+  OtherConfig.reset();
+  EXPECT_EQ(CallsReach(Module, Handle), Own);
+}
+
 TEST_F(ModuleRoutineTest, FailureOnHandleZeroRaisesNothing) {
   Open(u"orvtm_routine");
   auto List = Params();

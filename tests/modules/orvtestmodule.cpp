@@ -8,6 +8,7 @@
 // What a call does is chosen by its inputs (routine names, filter types,
 // words, table names), so that one library serves many cases.
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -26,8 +27,11 @@ namespace {
 
 using TCallback = uint8_t (*)(uintptr_t Instance, int32_t CallbackID, uintptr_t Data, int32_t* DataSize);
 
-uintptr_t CallbackInstance = 0;
-TCallback Callback = nullptr;
+// Every session that loads the library registers itself here, from its
+// own thread, while others may be calling: the library stays thread-safe
+// as any library shared by sessions must.
+std::atomic<uintptr_t> CallbackInstance{0};
+std::atomic<TCallback> Callback{nullptr};
 
 // One working context.
 struct TContext {
@@ -138,13 +142,14 @@ ORVTM_EXPORT uint8_t CallORVRoutine(uintptr_t ModuleHandle, const TChar* Routine
   Ctx.HugeOutputParams = Is(RoutineName, "Huge");
   if (Is(RoutineName, "Fail")) return Fail(Ctx, "routine failed");
   if (Is(RoutineName, "FailClose")) Ctx.FailClose = true;
-  if (Is(RoutineName, "Echo") && Callback != nullptr) {
+  const TCallback Call = Callback.load();
+  if (Is(RoutineName, "Echo") && Call != nullptr) {
     int32_t Size = ParamDataSize;
-    if (Callback(CallbackInstance, 5, reinterpret_cast<uintptr_t>(ParamData), &Size) == 0)
+    if (Call(CallbackInstance.load(), 5, reinterpret_cast<uintptr_t>(ParamData), &Size) == 0)
       return Fail(Ctx, "callback 5 failed");
     std::vector<uint8_t> Answer(4096);
     Size = static_cast<int32_t>(Answer.size());
-    if (Callback(CallbackInstance, 3, reinterpret_cast<uintptr_t>(Answer.data()), &Size) == 0)
+    if (Call(CallbackInstance.load(), 3, reinterpret_cast<uintptr_t>(Answer.data()), &Size) == 0)
       return Fail(Ctx, "callback 3 failed");
     Answer.resize(static_cast<std::size_t>(Size));
     Ctx.OutputParams = Answer;
