@@ -43,7 +43,6 @@ set(ORV_UNITY_ALONE
   tests/core/orvparam_test.cpp
   tests/core/orvreferencevalue_test.cpp
   tests/core/orvthread_test.cpp
-  tests/eval/orvtablemgrprocess_test.cpp
   tests/sql/orvexprcatalog_test.cpp
   tests/sql/orvexprtoken_test.cpp
   tests/sql/orvparsequery_test.cpp

@@ -32,14 +32,11 @@ namespace {
 
 using test::AddTestIndex;
 using test::ErrorOf;
+using test::RepairRequired;
 using test::TTableConnection;
 using test::TTableShape;
 using test::TModelRow;
 using test::TModelRows;
-
-constexpr char RepairRequired[] =
-    "100 There is an error in the metadata for the table t (A write operation did not complete and a repair is "
-    "required)";
 
 class TableManager : public test::TableFolderTest {};
 

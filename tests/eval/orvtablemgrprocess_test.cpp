@@ -27,6 +27,7 @@ namespace {
 using test::TModelRow;
 using test::TModelRows;
 using test::TTableConnection;
+using test::RepairRequired;
 
 class TableManagerProcesses : public test::TableFolderTest {};
 
@@ -107,10 +108,6 @@ class TStepPlan {
   int32_t FNextId = 1;
   int32_t FLastRowID = 0;
 };
-
-constexpr char RepairRequired[] =
-    "100 There is an error in the metadata for the table t (A write operation did not complete and a repair is "
-    "required)";
 
 TEST_F(TableManagerProcesses, AKilledProcessLeavesEveryCommittedChange) {
   const uint32_t Seed = test::TestSeed(4599);

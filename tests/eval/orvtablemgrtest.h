@@ -336,4 +336,9 @@ class TableFolderTest : public TempFolderTest {
   std::vector<std::unique_ptr<TTableConnection>> Sessions;
 };
 
+// What opening a table whose write stopped part-way raises.
+inline constexpr char RepairRequired[] =
+    "100 There is an error in the metadata for the table t (A write operation did not complete and a repair is "
+    "required)";
+
 }  // namespace orv::test
