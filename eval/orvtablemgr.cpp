@@ -40,13 +40,19 @@ class TConstraintUnlock {
  public:
   explicit TConstraintUnlock(TORVTableManager& Manager) : FManager(Manager) {}
   ~TConstraintUnlock() {
-    UndoAfterFailure([this] { FManager.UnlockConstraints(); });
+    if (FArmed) UndoAfterFailure([this] { FManager.UnlockConstraints(); });
+  }
+  // The operation succeeded: an unlock failure now is its failure.
+  void Release() {
+    FArmed = false;
+    FManager.UnlockConstraints();
   }
   TConstraintUnlock(const TConstraintUnlock&) = delete;
   TConstraintUnlock& operator=(const TConstraintUnlock&) = delete;
 
  private:
   TORVTableManager& FManager;
+  bool FArmed = true;
 };
 
 }  // namespace
@@ -366,22 +372,10 @@ void TORVTableManager::CheckRowOperationSupported() {
   auto Refuse = [this](const TORVString& What) {
     RaiseError(ORV_UPDATE_ERROR, {FTable->GetTypeName(), FTable->GetName(), What});
   };
-  TORVColumns& Columns = FTable->GetColumns();
-  if (Columns.GetHasRequiredColumns()) Refuse(u"required columns cannot be checked yet");
-  TORVConstraints& Constraints = FTable->GetConstraints();
-  for (int32_t Index = 0; Index < Constraints.GetCount(); ++Index)
-    if (!Constraints.GetConstraint(Index)->GetHidden()) Refuse(u"constraints cannot be checked yet");
   TORVIndexes& Indexes = FTable->GetIndexes();
   for (int32_t Index = 0; Index < Indexes.GetCount(); ++Index)
     if (Indexes.GetIndex(Index)->GetIndexType() == itTextIndex) Refuse(u"text indexes cannot be maintained yet");
 }
-
-void TORVTableManager::CheckConstraints(TORVRowValues& /*RowValues*/, int32_t /*RowNumber*/, int32_t /*Operation*/,
-                                        bool /*TableLevel*/) {
-  CheckRowOperationSupported();
-}
-
-void TORVTableManager::UnlockConstraints() {}
 
 void TORVTableManager::LogRowValues(int32_t /*RowNumber*/, TORVRowValues& /*RowValues*/, int32_t /*Operation*/) {
   RaiseError(ORV_UPDATE_ERROR, {FTable->GetTypeName(), FTable->GetName(), u"published updates cannot be logged yet"});
@@ -439,6 +433,7 @@ void TORVTableManager::InsertRow(TORVRowValues& NewRowValues, int32_t& NewRowNum
     if (InTransaction()) LockRowForTransaction(NewRowNumber);
     WriteLock.Release();
   });
+  Unlock.Release();
   Transaction.Release();
 }
 
@@ -457,6 +452,7 @@ void TORVTableManager::UpdateRow(TORVRowValues& ExistingRowValues, int32_t Exist
     ExistingRowValues.SetModified(false);
     WriteChanges();
   });
+  Unlock.Release();
   Transaction.Release();
 }
 
@@ -473,6 +469,7 @@ void TORVTableManager::DeleteRow(TORVRowValues& ExistingRowValues, int32_t Exist
     ExistingRowValues.SetModified(false);
     WriteChanges();
   });
+  Unlock.Release();
   Transaction.Release();
 }
 

@@ -43,6 +43,7 @@ namespace orv {
 
 class TORVBaseTable;
 class TORVBlobManager;
+class TORVConstraint;
 class TORVIndexKeyValues;
 class TORVIndexManager;
 class TORVIndexNavigator;
@@ -63,6 +64,7 @@ class TORVTableManager : public TORVVirtualTableManager, public TORVTableFileOwn
   static constexpr int32_t toInsertRow = 0;
   static constexpr int32_t toUpdateRow = 1;
   static constexpr int32_t toDeleteRow = 2;
+  static constexpr int32_t toVerifyRow = 4;
 
   TORVTableManager(TORVSchemaObjectOwner* OwnerDatabaseManager, TORVBaseTable* TableToManage);
   ~TORVTableManager() override;
@@ -143,10 +145,17 @@ class TORVTableManager : public TORVVirtualTableManager, public TORVTableFileOwn
   void SetIdentity(TORVRowValues& RowValues);
   void SetGenerated(TORVRowValues& RowValues, bool All);
   void SetDefaults(TORVRowValues& RowValues) override;
-  // Constraint checks and their parent-row locks; the published-updates
-  // log. Until they are built, a row operation that needs one refuses.
+  // Required columns, then every constraint in table order; a failure
+  // gives back the parent-row locks taken so far. TableLevel (the
+  // table-wide passes) skips the key and check constraints.
   void CheckConstraints(TORVRowValues& RowValues, int32_t RowNumber, int32_t Operation, bool TableLevel);
+  // Each foreign key's parent table gives back the rows it locked for this
+  // table's checks (inside a transaction they move to its transaction
+  // locks).
   void UnlockConstraints();
+  // The rows this manager locked for other tables' foreign keys.
+  bool UnlockAllConstraintRows();
+  // The published-updates log; refused until it is built.
   void LogRowValues(int32_t RowNumber, TORVRowValues& RowValues, int32_t Operation);
 
   std::unique_ptr<TORVRowsetRow> CreateNewRow() override;
@@ -275,8 +284,24 @@ class TORVTableManager : public TORVVirtualTableManager, public TORVTableFileOwn
   void ForEachIndex(TVisit Visit);
   // The physical write of a row operation, under ltWrite.
   void WriteChanges();
-  // Raises a refusal when the table needs checks or logs not built yet.
+  // Raises a refusal when the table needs upkeep not built yet.
   void CheckRowOperationSupported();
+  // The constraint checks; their bodies are in orvtablemgrcheck.cpp.
+  void CheckConstraint(TORVConstraint& Constraint, TORVRowValues& RowValues, int32_t RowNumber, int32_t Operation,
+                       bool TableLevel);
+  void CheckKeyConstraint(TORVConstraint& Constraint, TORVRowValues& RowValues, int32_t RowNumber,
+                          int32_t Operation);
+  void CheckReferringKeys(TORVConstraint& Constraint, TORVRowValues& RowValues, int32_t RowNumber,
+                          int32_t Operation, int32_t IndexNumber);
+  void CheckForeignKey(TORVConstraint& Constraint, TORVRowValues& RowValues, int32_t Operation, bool TableLevel);
+  void CheckCheckConstraint(TORVConstraint& Constraint, TORVRowValues& RowValues);
+  bool SearchConstraintKey(TORVIndexKeyValues& KeyValues, int32_t IndexNumber, int32_t ExcludeRowNumber);
+  // SearchConstraintKey in another table's manager, after its change
+  // check; its read lock is given back. A manager not open fails 402.
+  bool SearchUnderChangeCheck(TORVIndexKeyValues& KeyValues, int32_t IndexNumber);
+  bool CompareConstraintKey(TORVIndexKeyValues& KeyValues, int32_t IndexNumber);
+  bool LockConstraintRow(int32_t IndexNumber);
+  TORVTableManager& GetConstraintTableManager(TORVBaseTable* Table);
   void ReleaseBatchTransactionLock();
   // Takes back a failed or refused index change: the index file from its
   // backup copy, and the rows a duplicate removal deleted.

@@ -312,11 +312,6 @@ TEST_F(TableManager, RowOperationsNeedingChecksNotBuiltAreRefused) {
     std::function<void(TORVBaseTable&)> Configure;
   };
   const TCase Cases[] = {
-      {"a required column",
-       [](TORVBaseTable& Table) {
-         Table.GetColumns().GetColumn(test::NColumn)->SetRequired(true);
-         Table.GetColumns().SetupColumnInformation();
-       }},
       {"a text index", [](TORVBaseTable& Table) { AddTestIndex(&Table, u"Words", itTextIndex, {u"name"}); }},
   };
   int32_t Run = 0;

@@ -1,0 +1,370 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/orverror.h"
+#include "catalog/orvcolumns.h"
+#include "catalog/orvconstraint.h"
+#include "catalog/orvindexes.h"
+#include "catalog/orvtable.h"
+#include "eval/orvtablemgr.h"
+#include "tests/eval/orvtablemgrtest.h"
+#include "tests/support/orverrortext.h"
+#include "tests/support/orvtestseed.h"
+
+namespace orv {
+namespace {
+
+using test::AddTestIndex;
+using test::ErrorOf;
+using test::TModelRow;
+using test::TModelRows;
+using test::TTableConnection;
+using test::TTableShape;
+
+// A constraint of Table on Columns, enforced by Index (none for a check).
+TORVConstraint* AddConstraint(TORVBaseTable* Table, const TORVString& Name, int32_t Type,
+                              std::initializer_list<const char16_t*> Columns, TORVIndex* Index) {
+  std::unique_ptr<TORVConstraint> Made(static_cast<TORVConstraint*>(Table->GetConstraints().GetNewObject()));
+  Made->SetName(Name);
+  Made->SetConstraintType(Type);
+  for (const char16_t* Column : Columns) {
+    auto* Member = static_cast<TORVConstraintColumn*>(Made->GetConstraintColumns()->GetNewObject());
+    Member->SetColumn(static_cast<TORVColumn*>(Table->GetColumns().FindByName(Column, true)));
+    Made->GetConstraintColumns()->Add(Member);
+  }
+  if (Index != nullptr) Made->SetEnforcingIndex(Index);
+  Table->GetConstraints().Add(Made.get());
+  return Made.release();
+}
+
+// A foreign key of From on Column referencing Key of To, with the reverse
+// link the catalog gives the key.
+TORVConstraint* AddForeignKey(TORVBaseTable* From, const char16_t* Column, TORVBaseTable* To, TORVConstraint* Key,
+                              const TORVString& Name = u"fk") {
+  TORVIndex* Index = AddTestIndex(From, Name + u"Index", itForeignKey, {Column});
+  TORVConstraint* Foreign = AddConstraint(From, Name, ctForeignKey, {Column}, Index);
+  Foreign->SetTargetTable(To);
+  Foreign->SetTargetTableConstraint(Key);
+  auto* Link = static_cast<TORVSourceConstraint*>(Key->GetSourceConstraints()->GetNewObject());
+  Link->SetSourceTable(From);
+  Link->SetSourceTableConstraint(Foreign);
+  Key->GetSourceConstraints()->Add(Link);
+  return Foreign;
+}
+
+TORVIndex* IndexNamed(TORVBaseTable* Table, const TORVString& Name) {
+  return static_cast<TORVIndex*>(Table->GetIndexes().FindByName(Name, true));
+}
+
+// The primary key constraint PK over t's ById index.
+TORVConstraint* AddPrimaryKey(TORVBaseTable* Table) {
+  return AddConstraint(Table, u"PK", ctPrimaryKey, {u"id"}, IndexNamed(Table, u"ById"));
+}
+
+// Another table of a session's database, shaped as t, used through the
+// session's helpers while Use is in force.
+class TOtherTable {
+ public:
+  TOtherTable(TTableConnection& Session, const TORVString& Name, int32_t LockSlot) : FSession(Session) {
+    FTable = Session.Database.AddTable(Name, LockSlot);
+    FTable->SetInternalName(Name);
+    AddTestColumn(FTable->GetColumns(), u"id", dtInteger);
+    AddTestColumn(FTable->GetColumns(), u"name", dtCharacter, stVarChar, 20);
+    AddTestColumn(FTable->GetColumns(), u"n", dtInteger);
+    AddTestIndex(FTable, u"ById", itPrimaryKey, {u"id"});
+  }
+
+  TORVBaseTable* Table() const { return FTable; }
+
+  TORVTableManager& Open() {
+    FManager = static_cast<TORVTableManager*>(FSession.Managers.Open(FTable, ltShared));
+    FRow = FManager->CreateNewRow();
+    FValues = std::make_unique<TORVRowsetRowValues>(FManager->RowsetManager(), FSession.CharacterSet());
+    FValues->SetRow(FRow.get());
+    return *FManager;
+  }
+
+  // Act runs with the session's helpers turned to this table.
+  template <typename TAct>
+  void Use(TAct Act) {
+    Swap();
+    struct TBack {
+      TOtherTable* Other;
+      ~TBack() { Other->Swap(); }
+    } Back{this};
+    Act();
+  }
+
+ private:
+  void Swap() {
+    std::swap(FSession.Table, FTable);
+    std::swap(FSession.Manager, FManager);
+    std::swap(FSession.Row, FRow);
+    std::swap(FSession.Values, FValues);
+  }
+
+  TTableConnection& FSession;
+  TORVBaseTable* FTable = nullptr;
+  TORVTableManager* FManager = nullptr;
+  std::unique_ptr<TORVRowsetRow> FRow;
+  std::unique_ptr<TORVRowsetRowValues> FValues;
+};
+
+// A violation with the engine's text, or with the error code and message
+// its column or constraint brings.
+struct TOwnErrorCase {
+  const char* Name;
+  int32_t OwnCode;
+  const char16_t* OwnMessage;
+  const char* Expected;
+};
+
+class ConstraintChecks : public test::TableFolderTest {
+ protected:
+  // Inserts New with n NULL.
+  static void InsertWithNullN(TTableConnection& Session, const TModelRow& New) {
+    TORVRowsetRowValues& Fresh = Session.NewValues(New);
+    Fresh.GetItems(test::NColumn)->SetNull(true);
+    Session.InsertValues(Fresh, false);
+  }
+  // The table parent, shaped as t with the primary key PK, that t's n
+  // refers to through the foreign key fk.
+  static std::unique_ptr<TOtherTable> ParentOf(TTableConnection& Session) {
+    auto Parent = std::make_unique<TOtherTable>(Session, u"parent", 2);
+    AddForeignKey(Session.Table, u"n", Parent->Table(), AddPrimaryKey(Parent->Table()));
+    return Parent;
+  }
+  // As an UPDATE of the row RowID whose new values Change sets.
+  static void UpdateWith(TTableConnection& Session, int32_t RowID, const std::function<void(TORVRowValues&)>& Change) {
+    const int32_t Number = Session.Find(RowID);
+    int32_t Counter = Session.Row->GetUpdateCounter();
+    const int32_t Version = Session.Row->GetVersion();
+    Session.Manager->LockAndRefresh(&Session.User, Number, Version, Counter, RowID, false, false, false);
+    try {
+      Change(*Session.Values);
+      Session.Manager->UpdateRow(*Session.Values, Number, Version, Counter);
+    } catch (...) {
+      Session.Manager->Unlock(Number);
+      throw;
+    }
+    Session.Manager->Unlock(Number);
+  }
+};
+
+TEST_F(ConstraintChecks, RequiredColumnsFailWithTheTableTextOrTheColumnsOwn) {
+  const TOwnErrorCase Cases[] = {
+      {"the table text", 0, u"", "1004 The column n in the table t cannot be NULL"},
+      {"the column's own", 23456, u"n is needed", "23456 n is needed"},
+  };
+  int32_t Run = 0;
+  for (const TOwnErrorCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    TTableConnection& Session = NewSession({}, "required" + std::to_string(Run++));
+    TORVColumn* N = Session.Table->GetColumns().GetColumn(test::NColumn);
+    N->SetRequired(true);
+    N->SetErrorCode(Case.OwnCode);
+    N->SetErrorMessage(Case.OwnMessage);
+    Session.Table->GetColumns().SetupColumnInformation();
+    Session.Open();
+    EXPECT_EQ(ErrorOf([&] { InsertWithNullN(Session, {1, u"a", 0}); }), Case.Expected);
+    const int32_t Kept = Session.Insert({2, u"b", 2});
+    // An update to NULL is refused as well, and leaves the row alone.
+    EXPECT_EQ(ErrorOf([&] {
+                UpdateWith(Session, Kept, [](TORVRowValues& Values) { Values.GetItems(test::NColumn)->SetNull(true); });
+              }),
+              Case.Expected);
+    EXPECT_EQ(Session.Scan(), (TModelRows{{Kept, {2, u"b", 2}}}));
+  }
+}
+
+TEST_F(ConstraintChecks, PrimaryAndUniqueKeysRefuseNullsAndDuplicates) {
+  TTableConnection& Session = NewSession();
+  AddPrimaryKey(Session.Table);
+  // A unique key over (name, n) through a plain index, so that only the
+  // check can refuse a duplicate.
+  TORVIndex* Pair = AddTestIndex(Session.Table, u"ByPair", itIndex, {u"name", u"n"});
+  AddConstraint(Session.Table, u"UQ", ctUnique, {u"name", u"n"}, Pair);
+  Session.Open();
+  Session.Insert({5, u"a", 1});
+  EXPECT_EQ(ErrorOf([&] { Session.Insert({5, u"b", 2}); }),
+            "1004 The primary key constraint PK for the table t has been violated (Duplicate key 5 found)");
+  EXPECT_EQ(ErrorOf([&] {
+              TORVRowsetRowValues& Fresh = Session.NewValues({0, u"c", 3});
+              Fresh.GetItems(test::IdColumn)->SetNull(true);
+              Session.InsertValues(Fresh, false);
+            }),
+            "1004 The primary key constraint PK for the table t has been violated (NULL values are not allowed in a "
+            "primary key)");
+  EXPECT_EQ(ErrorOf([&] { Session.Insert({6, u"a", 1}); }),
+            "1004 The unique constraint UQ for the table t has been violated (Duplicate key a,1 found)");
+  // All NULL is never a duplicate; some NULL is still compared.
+  InsertWithNullN(Session, {7, u"", 0});
+  InsertWithNullN(Session, {8, u"", 0});
+  InsertWithNullN(Session, {9, u"x", 0});
+  EXPECT_EQ(ErrorOf([&] { InsertWithNullN(Session, {10, u"x", 0}); }).substr(0, 38),
+            "1004 The unique constraint UQ for the ");
+  EXPECT_EQ(Session.Scan().size(), 4u);
+  EXPECT_EQ(Session.IndexesAgreeWithRows(), "");
+}
+
+TEST_F(ConstraintChecks, AnUpdateThatKeepsTheKeySearchesNothing) {
+  TTableConnection& Session = NewSession();
+  TORVIndex* Names = IndexNamed(Session.Table, u"ByName");
+  TORVConstraint* Unique = AddConstraint(Session.Table, u"UQ", ctUnique, {u"name"}, Names);
+  // Duplicates get in while the constraint is hidden; a search for the
+  // key would find them afterwards.
+  Unique->SetHidden(true);
+  Session.Open();
+  const int32_t First = Session.Insert({1, u"same", 1});
+  Session.Insert({2, u"same", 2});
+  const int32_t Other = Session.Insert({3, u"other", 3});
+  Unique->SetHidden(false);
+  Session.Update(First, TORVString(), 10);
+  EXPECT_EQ(ErrorOf([&] { Session.Update(Other, u"same", 4); }),
+            "1004 The unique constraint UQ for the table t has been violated (Duplicate key same found)");
+  EXPECT_EQ(Session.Scan().at(First).N, 10);
+  EXPECT_EQ(Session.Scan().at(Other).Name, u"other");
+}
+
+TEST_F(ConstraintChecks, ForeignKeysHoldInBothDirections) {
+  TTableConnection& Session = NewSession();
+  std::unique_ptr<TOtherTable> ParentTable = ParentOf(Session);
+  TOtherTable& Parent = *ParentTable;
+  Parent.Open();
+  Session.Open();
+  EXPECT_EQ(ErrorOf([&] { Session.Insert({1, u"orphan", 7}); }),
+            "1004 The foreign key constraint fk for the table t has been violated (The foreign key 7 does not match "
+            "any existing primary or unique key in the table parent)");
+  int32_t ParentRow = 0;
+  int32_t ParentNumber = 0;
+  Parent.Use([&] {
+    ParentRow = Session.Insert({1, u"p", 0});
+    ParentNumber = Session.LastNumber;
+  });
+  const int32_t Child = Session.Insert({1, u"c", 1});
+  // The parent row is given back once the insert ends.
+  Parent.Use([&] { EXPECT_FALSE(Session.Manager->RowLocked(ParentNumber, true)); });
+  Parent.Use([&] {
+    EXPECT_EQ(ErrorOf([&] { Session.Delete(ParentRow); }),
+              "1004 The foreign key constraint fk for the table t has been violated (Foreign keys exist which refer "
+              "to the primary or unique key 1 in the table parent)");
+    // Re-keying the parent is refused alike.
+    EXPECT_EQ(ErrorOf([&] {
+                UpdateWith(Session, ParentRow,
+                           [](TORVRowValues& Values) { Values.GetItems(test::IdColumn)->SetAsInteger(2); });
+              }),
+              "1004 The foreign key constraint fk for the table t has been violated (Foreign keys exist which refer "
+              "to the primary or unique key 1 in the table parent)");
+  });
+  // Changing the child to a missing parent is refused; to NULL is not.
+  EXPECT_EQ(ErrorOf([&] { Session.Update(Child, TORVString(), 9); }).substr(0, 45),
+            "1004 The foreign key constraint fk for the ta");
+  Session.Delete(Child);
+  Parent.Use([&] { Session.Delete(ParentRow); });
+  EXPECT_TRUE(Session.Scan().empty());
+}
+
+TEST_F(ConstraintChecks, ANullForeignKeyOrAParentInMaintenanceIsNotLookedUp) {
+  TTableConnection& Session = NewSession();
+  std::unique_ptr<TOtherTable> ParentTable = ParentOf(Session);
+  TOtherTable& Parent = *ParentTable;
+  // The parent is never opened: reading it would fail 402.
+  Session.Open();
+  InsertWithNullN(Session, {1, u"a", 0});
+  EXPECT_EQ(ErrorOf([&] { Session.Insert({2, u"b", 5}); }),
+            "402 The table parent must be open in order to perform this operation (CHECK CONSTRAINT)");
+  EXPECT_FALSE(Session.Table->GetDelayedConstraintCheck());
+  Parent.Table()->SetMaintenance(true);
+  Session.Insert({3, u"c", 5});
+  EXPECT_TRUE(Session.Table->GetDelayedConstraintCheck());
+  EXPECT_EQ(Session.Scan().size(), 2u);
+}
+
+TEST_F(ConstraintChecks, ARowMayReferToItsOwnKey) {
+  TTableConnection& Session = NewSession();
+  TORVConstraint* Key = AddPrimaryKey(Session.Table);
+  AddForeignKey(Session.Table, u"n", Session.Table, Key);
+  Session.Open();
+  const int32_t Self = Session.Insert({5, u"self", 5});
+  EXPECT_EQ(ErrorOf([&] { Session.Insert({6, u"dangling", 7}); }).substr(0, 45),
+            "1004 The foreign key constraint fk for the ta");
+  const int32_t Child = Session.Insert({6, u"child", 5});
+  EXPECT_EQ(ErrorOf([&] { Session.Delete(Self); }),
+            "1004 The foreign key constraint fk for the table t has been violated (Foreign keys exist which refer to "
+            "the primary or unique key 5 in the table t)");
+  Session.Delete(Child);
+  // Only the row itself refers to its key now.
+  Session.Delete(Self);
+  EXPECT_TRUE(Session.Scan().empty());
+}
+
+TEST_F(ConstraintChecks, ACheckFailsOnlyOnFalseAndAConstraintMayBringItsOwnError) {
+  const TOwnErrorCase Cases[] = {
+      {"the table text", 0, u"",
+       "1004 The check constraint positive for the table t has been violated (Check expression evaluated to False)"},
+      {"its own", 30001, u"n must be positive", "30001 n must be positive"},
+  };
+  int32_t Run = 0;
+  for (const TOwnErrorCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    TTableConnection& Session = NewSession({}, "check" + std::to_string(Run++));
+    TORVConstraint* Check = AddConstraint(Session.Table, u"positive", ctCheck, {}, nullptr);
+    Check->GetCheckExpr()->SetExpression(u"n > 0");
+    Check->SetErrorCode(Case.OwnCode);
+    Check->SetErrorMessage(Case.OwnMessage);
+    // n > 0, unknown for n = 0.
+    Session.Database.RowEvaluator = [](TORVRowValues& Values, TORVExprToken*, TORVValue& Value) {
+      const int32_t N = Values.GetItems(test::NColumn)->GetAsInteger();
+      if (N == 0)
+        Value.SetNull(true);
+      else
+        Value.SetAsBoolean(N > 0);
+    };
+    Session.Open();
+    Session.Insert({1, u"a", 1});
+    Session.Insert({2, u"b", 0});
+    EXPECT_EQ(ErrorOf([&] { Session.Insert({3, u"c", -1}); }), Case.Expected);
+    EXPECT_EQ(Session.Scan().size(), 2u);
+  }
+}
+
+// Session A's transaction holds a child row referring to parent row P:
+// session B cannot delete P until A ends, and then only once the child is
+// gone.
+TEST_F(ConstraintChecks, AParentRowStaysLockedUntilTheChildsTransactionEnds) {
+  auto Shape = [&](TTableConnection& Session, std::unique_ptr<TOtherTable>& Parent) {
+    Parent = ParentOf(Session);
+    Parent->Open();
+    Session.Open();
+  };
+  std::unique_ptr<TOtherTable> ParentA;
+  std::unique_ptr<TOtherTable> ParentB;
+  TTableConnection& A = NewSession();
+  Shape(A, ParentA);
+  TTableConnection& B = NewSession();
+  Shape(B, ParentB);
+  int32_t P = 0;
+  ParentA->Use([&] { P = A.Insert({1, u"p", 0}); });
+  ParentA->Table()->StartTransaction();
+  ParentA->Use([&] { A.Manager->StartTransaction(true); });
+  A.StartTransaction();
+  const int32_t Child = A.Insert({1, u"c", 1});
+  ParentB->Use([&] { EXPECT_EQ(ErrorOf([&] { B.Delete(P); }).substr(0, 5), "1005 "); });
+  A.Commit();
+  ParentA->Use([&] { A.Manager->Commit(false); });
+  ParentA->Table()->EndTransaction();
+  ParentB->Use([&] { EXPECT_EQ(ErrorOf([&] { B.Delete(P); }).substr(0, 5), "1004 "); });
+  A.Delete(Child);
+  ParentB->Use([&] { B.Delete(P); });
+  ParentB->Use([&] { EXPECT_TRUE(B.Scan().empty()); });
+}
+
+}  // namespace
+}  // namespace orv
