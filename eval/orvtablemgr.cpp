@@ -368,15 +368,6 @@ void TORVTableManager::DeleteKeyValues(int32_t Number) { FKeyValues.erase(FKeyVa
 
 // --------------------------------------------------------------------- rows
 
-void TORVTableManager::CheckRowOperationSupported() {
-  auto Refuse = [this](const TORVString& What) {
-    RaiseError(ORV_UPDATE_ERROR, {FTable->GetTypeName(), FTable->GetName(), What});
-  };
-  TORVIndexes& Indexes = FTable->GetIndexes();
-  for (int32_t Index = 0; Index < Indexes.GetCount(); ++Index)
-    if (Indexes.GetIndex(Index)->GetIndexType() == itTextIndex) Refuse(u"text indexes cannot be maintained yet");
-}
-
 void TORVTableManager::LogRowValues(int32_t /*RowNumber*/, TORVRowValues& /*RowValues*/, int32_t /*Operation*/) {
   RaiseError(ORV_UPDATE_ERROR, {FTable->GetTypeName(), FTable->GetName(), u"published updates cannot be logged yet"});
 }
@@ -644,22 +635,26 @@ bool TORVTableManager::RowValuesModified(TORVRowValues& RowValues) {
 }
 
 void TORVTableManager::InsertNewKey(TORVRowValues& RowValues, int32_t RowNumber, int32_t IndexNumber) {
+  if (IsTextIndex(IndexNumber)) return InsertNewTextKeys(RowValues, RowNumber, IndexNumber);
   SetKeyValues(RowValues, IndexNumber, true);
   GetIndexNavigator(IndexNumber).Insert(GetKeyValues(IndexNumber), RowNumber);
 }
 
 void TORVTableManager::DeleteExistingKey(TORVRowValues& RowValues, int32_t RowNumber, int32_t IndexNumber) {
+  if (IsTextIndex(IndexNumber)) return DeleteExistingTextKeys(RowValues, RowNumber, IndexNumber);
   SetKeyValues(RowValues, IndexNumber, true);
   GetIndexNavigator(IndexNumber).Delete(GetKeyValues(IndexNumber), RowNumber);
 }
 
 void TORVTableManager::UpdateExistingKey(TORVRowValues& RowValues, int32_t RowNumber, int32_t IndexNumber) {
+  if (IsTextIndex(IndexNumber)) return UpdateExistingTextKeys(RowValues, RowNumber, IndexNumber);
   if (!KeyValuesModified(RowValues, IndexNumber)) return;
   DeleteExistingKey(StoredRowValues(), FRowsetNavigator->GetRowNumber(), IndexNumber);
   InsertNewKey(RowValues, RowNumber, IndexNumber);
 }
 
 bool TORVTableManager::VerifyExistingKey(TORVRowValues& RowValues, int32_t ExistingNumber, int32_t IndexNumber) {
+  if (IsTextIndex(IndexNumber)) return VerifyExistingTextKeys(RowValues, ExistingNumber, IndexNumber);
   SetKeyValues(RowValues, IndexNumber, true);
   return GetIndexNavigator(IndexNumber).Verify(GetKeyValues(IndexNumber), ExistingNumber);
 }

@@ -52,6 +52,7 @@ class TORVRowsetManager;
 class TORVRowsetNavigator;
 class TORVRowsetRow;
 class TORVTableFileManager;
+class TORVWordList;
 
 class TORVTableManager : public TORVVirtualTableManager, public TORVTableFileOwner {
  public:
@@ -180,6 +181,15 @@ class TORVTableManager : public TORVVirtualTableManager, public TORVTableFileOwn
   void UpdateExistingKey(TORVRowValues& RowValues, int32_t RowNumber, int32_t IndexNumber);
   void DeleteExistingKey(TORVRowValues& RowValues, int32_t RowNumber, int32_t IndexNumber);
   bool VerifyExistingKey(TORVRowValues& RowValues, int32_t ExistingNumber, int32_t IndexNumber);
+  // A text index keeps one key (word, row ID) per distinct word of the
+  // row's text, filtered by the row's filter type when the index has one;
+  // the key calls above turn to these for a text index.
+  std::unique_ptr<TORVWordList> GetWordList(TORVRowValues& RowValues, int32_t IndexNumber);
+  void InsertNewTextKeys(TORVRowValues& RowValues, int32_t RowNumber, int32_t IndexNumber);
+  void UpdateExistingTextKeys(TORVRowValues& RowValues, int32_t RowNumber, int32_t IndexNumber);
+  void DeleteExistingTextKeys(TORVRowValues& RowValues, int32_t RowNumber, int32_t IndexNumber);
+  // False also when the words cannot be had.
+  bool VerifyExistingTextKeys(TORVRowValues& RowValues, int32_t ExistingNumber, int32_t IndexNumber);
 
   void ReadBlobStream(int32_t RowVersion, int32_t BlockNumber, TORVMemoryStream& BlobStream,
                       bool Decompress) override;
@@ -284,8 +294,10 @@ class TORVTableManager : public TORVVirtualTableManager, public TORVTableFileOwn
   void ForEachIndex(TVisit Visit);
   // The physical write of a row operation, under ltWrite.
   void WriteChanges();
-  // Raises a refusal when the table needs upkeep not built yet.
-  void CheckRowOperationSupported();
+  bool IsTextIndex(int32_t IndexNumber) const;
+  // Visit(Keys) for each word's key with RowID until it answers False.
+  template <typename TVisit>
+  void ForEachTextKey(const TORVWordList& Words, int32_t RowID, int32_t IndexNumber, TVisit Visit);
   // The constraint checks; their bodies are in orvtablemgrcheck.cpp.
   void CheckConstraint(TORVConstraint& Constraint, TORVRowValues& RowValues, int32_t RowNumber, int32_t Operation,
                        bool TableLevel);

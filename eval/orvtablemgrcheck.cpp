@@ -58,7 +58,6 @@ int32_t EnforcingIndexNumber(TORVConstraint& Constraint) { return Constraint.Get
 
 void TORVTableManager::CheckConstraints(TORVRowValues& RowValues, int32_t RowNumber, int32_t Operation,
                                         bool TableLevel) {
-  CheckRowOperationSupported();
   try {
     TORVColumns& Columns = FTable->GetColumns();
     if (Columns.GetHasRequiredColumns()) {
