@@ -1076,10 +1076,7 @@ void TORVTableManager::DropBackupCopy(bool DropRows, bool DropIndexes, bool Drop
 }
 
 void TORVTableManager::Drop(bool ForceAll) {
-  UndoAfterFailure([&] {
-    ForFiles(true, true, true, ForceAll || HasBlobFile(), ForceAll || HasPublishedFile(),
-             [](TORVTableFileManager& File) { UndoAfterFailure([&File] { File.Drop(); }); });
-  });
+  UndoAfterFailure([&] { DropFiles(true, true, ForceAll || HasBlobFile(), ForceAll || HasPublishedFile()); });
 }
 
 }  // namespace orv

@@ -44,6 +44,7 @@ namespace orv {
 class TORVBaseTable;
 class TORVBlobManager;
 class TORVConstraint;
+class TORVFileStream;
 class TORVIndexKeyValues;
 class TORVIndexManager;
 class TORVIndexNavigator;
@@ -261,6 +262,17 @@ class TORVTableManager : public TORVVirtualTableManager, public TORVTableFileOwn
                                  bool RestoreUpdates);
   virtual void DropBackupCopy(bool DropRows, bool DropIndexes, bool DropBlobs, bool DropUpdates);
 
+  // The table's part of a database backup: its files in the order rows,
+  // index, BLOB, published updates (the backup file format), each stopping
+  // the run at a False progress answer. Without BackupUpdates a published
+  // table's updates section is written empty. Restore reads the same order,
+  // drops a BLOB or published-updates file the table no longer has, and
+  // gives an empty restored updates file a fresh header.
+  virtual bool Backup(TORVFileStream& TargetFileStream, int64_t TotalBackupSize, int64_t& CurrentSize,
+                      int32_t BackupCompression, bool BackupUpdates);
+  virtual bool Restore(TORVFileStream& SourceFileStream, int64_t TotalBackupSize, int64_t& CurrentSize,
+                       int32_t BackupCompression);
+
  private:
   class TObjectLock;
   struct TFileSet;
@@ -315,6 +327,9 @@ class TORVTableManager : public TORVVirtualTableManager, public TORVTableFileOwn
   bool LockConstraintRow(int32_t IndexNumber);
   TORVTableManager& GetConstraintTableManager(TORVBaseTable* Table);
   void ReleaseBatchTransactionLock();
+  // Drops the files asked for through a set made for the call, ignoring
+  // their errors (a file may be missing).
+  void DropFiles(bool Rows, bool Indexes, bool Blobs, bool Updates);
   // Takes back a failed or refused index change: the index file from its
   // backup copy, and the rows a duplicate removal deleted.
   void DropIndexChanges() noexcept;
