@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <random>
 #include <string>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "base/orverror.h"
+#include "base/orvutf8.h"
 #include "catalog/orvcolumns.h"
 #include "catalog/orvconstraint.h"
 #include "catalog/orvindexes.h"
@@ -16,6 +19,7 @@
 #include "eval/orvtablemgr.h"
 #include "tests/eval/orvtablemgrtest.h"
 #include "tests/support/orverrortext.h"
+#include "tests/support/orvsqliteoracle.h"
 #include "tests/support/orvtestseed.h"
 
 namespace orv {
@@ -364,6 +368,129 @@ TEST_F(ConstraintChecks, AParentRowStaysLockedUntilTheChildsTransactionEnds) {
   A.Delete(Child);
   ParentB->Use([&] { B.Delete(P); });
   ParentB->Use([&] { EXPECT_TRUE(B.Scan().empty()); });
+}
+
+// The same seeded operations on a parent and a child table here and in
+// SQLite with the same constraints: each is accepted or refused alike, and
+// the tables end with the same rows.
+TEST_F(ConstraintChecks, RandomOperationsAreAcceptedOrRefusedAsSQLiteDoes) {
+  const uint32_t Seed = test::TestSeed(9131);
+  SCOPED_TRACE("seed " + std::to_string(Seed));
+  std::mt19937 Random(Seed);
+  auto Pick = [&](int32_t Low, int32_t High) { return std::uniform_int_distribution<int32_t>(Low, High)(Random); };
+
+  TTableConnection& Session = NewSession();
+  std::unique_ptr<TOtherTable> ParentTable = ParentOf(Session);
+  TOtherTable& Parent = *ParentTable;
+  AddPrimaryKey(Session.Table);
+  AddConstraint(Session.Table, u"UQ", ctUnique, {u"name"}, IndexNamed(Session.Table, u"ByName"));
+  TORVConstraint* Check = AddConstraint(Session.Table, u"apart", ctCheck, {}, nullptr);
+  Check->GetCheckExpr()->SetExpression(u"id <> n + 3");
+  for (int32_t Column : {test::NameColumn, test::NColumn}) Session.Table->GetColumns().GetColumn(Column)->SetRequired(true);
+  Session.Table->GetColumns().SetupColumnInformation();
+  Session.Database.RowEvaluator = [](TORVRowValues& Values, TORVExprToken*, TORVValue& Value) {
+    Value.SetAsBoolean(Values.GetItems(test::IdColumn)->GetAsInteger() !=
+                         Values.GetItems(test::NColumn)->GetAsInteger() + 3);
+  };
+  Parent.Open();
+  Session.Open();
+
+  test::TORVSQLiteOracle Oracle;
+  Oracle.Exec("PRAGMA foreign_keys = ON");
+  Oracle.Exec("CREATE TABLE parent (id INTEGER NOT NULL PRIMARY KEY, name TEXT, n INTEGER)");
+  Oracle.Exec(
+      "CREATE TABLE t (id INTEGER NOT NULL PRIMARY KEY, name TEXT NOT NULL UNIQUE, n INTEGER NOT NULL REFERENCES "
+      "parent (id), CHECK (id <> n + 3))");
+  auto OracleAccepts = [&](const std::string& Sql) {
+    try {
+      Oracle.Exec(Sql);
+      return true;
+    } catch (const std::runtime_error& Error) {
+      EXPECT_NE(std::string(Error.what()).find("constraint failed"), std::string::npos) << Error.what();
+      return false;
+    }
+  };
+  auto EngineAccepts = [&](const std::function<void()>& Act) {
+    try {
+      Act();
+      return true;
+    } catch (const EORVException& Error) {
+      EXPECT_EQ(Error.ErrorCode(), 1004) << Error.what();
+      return false;
+    }
+  };
+  // Key value -> row ID, and the child rows as the engine should hold them.
+  std::map<int32_t, int32_t> ParentRows;
+  std::map<int32_t, int32_t> ChildRows;
+  TModelRows Children;
+  for (int32_t Step = 0; Step < 400; ++Step) {
+    SCOPED_TRACE("step " + std::to_string(Step));
+    const int32_t Id = Pick(1, Step < 40 ? 8 : 30);
+    const std::string IdText = std::to_string(Id);
+    switch (Pick(0, 5)) {
+      case 0: {  // a parent
+        if (Id > 8) break;
+        int32_t RowID = 0;
+        const bool Engine = EngineAccepts([&] { Parent.Use([&] { RowID = Session.Insert({Id, u"p", 0}); }); });
+        EXPECT_EQ(Engine, OracleAccepts("INSERT INTO parent VALUES (" + IdText + ", 'p', 0)"));
+        if (Engine) ParentRows[Id] = RowID;
+        break;
+      }
+      case 1: {  // a parent goes
+        if (ParentRows.count(Id) == 0) break;
+        const bool Engine = EngineAccepts([&] { Parent.Use([&] { Session.Delete(ParentRows[Id]); }); });
+        EXPECT_EQ(Engine, OracleAccepts("DELETE FROM parent WHERE id = " + IdText));
+        if (Engine) ParentRows.erase(Id);
+        break;
+      }
+      case 2: {  // a child, now and then without a name
+        const TORVString Name = Pick(0, 9) == 0 ? TORVString() : u"c" + IntToString(Pick(1, 12));
+        const int32_t N = Pick(1, 9);
+        int32_t RowID = 0;
+        const bool Engine = EngineAccepts([&] { RowID = Session.Insert({Id, Name, N}); });
+        EXPECT_EQ(Engine, OracleAccepts("INSERT INTO t VALUES (" + IdText + ", " +
+                                        (Name.empty() ? "NULL" : "'" + StringToUtf8(Name) + "'") + ", " +
+                                        std::to_string(N) + ")"));
+        if (Engine) {
+          ChildRows[Id] = RowID;
+          Children[RowID] = {Id, Name, N};
+        }
+        break;
+      }
+      case 3:    // a child's parent changes
+      case 4: {  // a child's name changes
+        if (ChildRows.count(Id) == 0) break;
+        TModelRow& Row = Children[ChildRows[Id]];
+        const bool NewParent = Pick(0, 1) == 0;
+        const TORVString Name = NewParent ? Row.Name : u"c" + IntToString(Pick(1, 12));
+        const int32_t N = NewParent ? Pick(1, 9) : Row.N;
+        const bool Engine = EngineAccepts([&] { Session.Update(ChildRows[Id], Name, N); });
+        EXPECT_EQ(Engine, OracleAccepts("UPDATE t SET name = '" + StringToUtf8(Name) + "', n = " + std::to_string(N) +
+                                        " WHERE id = " + IdText));
+        if (Engine) Row = {Id, Name, N};
+        break;
+      }
+      default: {  // a child goes
+        if (ChildRows.count(Id) == 0) break;
+        Session.Delete(ChildRows[Id]);
+        Oracle.Exec("DELETE FROM t WHERE id = " + IdText);
+        Children.erase(ChildRows[Id]);
+        ChildRows.erase(Id);
+        break;
+      }
+    }
+    if (HasFailure()) break;
+  }
+  EXPECT_EQ(Session.Scan(), Children);
+  std::vector<std::vector<std::string>> Expected;
+  for (const auto& [RowID, Row] : Children)
+    Expected.push_back({std::to_string(Row.Id), StringToUtf8(Row.Name), std::to_string(Row.N)});
+  std::sort(Expected.begin(), Expected.end(), [](const auto& A, const auto& B) { return std::stoi(A[0]) < std::stoi(B[0]); });
+  EXPECT_EQ(Oracle.Query("SELECT id, name, n FROM t ORDER BY id"), Expected);
+  std::vector<std::vector<std::string>> Parents;
+  for (const auto& [Key, RowID] : ParentRows) Parents.push_back({std::to_string(Key)});
+  EXPECT_EQ(Oracle.Query("SELECT id FROM parent ORDER BY id"), Parents);
+  EXPECT_EQ(Session.IndexesAgreeWithRows(), "");
 }
 
 }  // namespace
