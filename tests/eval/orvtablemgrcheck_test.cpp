@@ -18,6 +18,7 @@
 #include "catalog/orvtable.h"
 #include "eval/orvtablemgr.h"
 #include "tests/eval/orvtablemgrtest.h"
+#include "tests/support/orvchildprocess.h"
 #include "tests/support/orverrortext.h"
 #include "tests/support/orvsqliteoracle.h"
 #include "tests/support/orvtestseed.h"
@@ -368,6 +369,52 @@ TEST_F(ConstraintChecks, AParentRowStaysLockedUntilTheChildsTransactionEnds) {
   A.Delete(Child);
   ParentB->Use([&] { B.Delete(P); });
   ParentB->Use([&] { EXPECT_TRUE(B.Scan().empty()); });
+}
+
+// The same with session B in a forked process: the parent row's lock holds
+// other processes off as well.
+TEST_F(ConstraintChecks, AParentRowLockedByAChildsTransactionHoldsOffAnotherProcess) {
+  // B answers with the first digit of each delete's error code ('0' when
+  // the delete went through).
+  test::ChildProcess B([&](test::ChildProcess& Child) {
+    Child.Tell('r');
+    Child.Await();
+    TTableConnection Session(Files.get(), PathName("db"), PathName("orv.lock"));
+    std::unique_ptr<TOtherTable> Parent = ParentOf(Session);
+    Parent->Open();
+    Session.Open();
+    for (int32_t Attempt = 0; Attempt < 3; ++Attempt) {
+      std::string Error;
+      Parent->Use([&] {
+        const int32_t P = Session.Scan().begin()->first;
+        Error = ErrorOf([&] { Session.Delete(P); });
+      });
+      Child.Tell(Error == "no error" ? '0' : Error.substr(0, 4) == "1005" ? '5' : Error.substr(0, 4) == "1004" ? '4' : 'x');
+      if (Attempt < 2) Child.Await();
+    }
+  });
+  ASSERT_EQ(B.Expect(), 'r');
+  TTableConnection& A = NewSession();
+  std::unique_ptr<TOtherTable> Parent = ParentOf(A);
+  Parent->Open();
+  A.Open();
+  Parent->Use([&] { A.Insert({1, u"p", 0}); });
+  Parent->Table()->StartTransaction();
+  Parent->Use([&] { A.Manager->StartTransaction(true); });
+  A.StartTransaction();
+  const int32_t Child = A.Insert({1, u"c", 1});
+  B.Go();
+  EXPECT_EQ(B.Expect(), '5');
+  A.Commit();
+  Parent->Use([&] { A.Manager->Commit(false); });
+  Parent->Table()->EndTransaction();
+  B.Go();
+  EXPECT_EQ(B.Expect(), '4');
+  A.Delete(Child);
+  B.Go();
+  EXPECT_EQ(B.Expect(), '0');
+  EXPECT_EQ(B.Finish(), 0);
+  Parent->Use([&] { EXPECT_TRUE(A.Scan().empty()); });
 }
 
 // The same seeded operations on a parent and a child table here and in
