@@ -142,6 +142,22 @@ inline constexpr TORVErrorDef ORV_CURSOR_AT_ERROR{1000,
 inline constexpr char16_t ORV_CURSOR_CLOSED_DETAIL[] = u"An attempt was made to access a closed cursor";
 inline constexpr TORVErrorDef ORV_FILTER_ERROR{1001, u"A filter error occurred (%s)"};
 // The row errors of a table or view.
+// Constraint violations name the constraint and its table; the lock and
+// unlock failures of a foreign key's parent row share the same text.
+inline constexpr TORVErrorDef ORV_REQUIRED_COLUMN_ERROR{1004, u"The %s %s in the %s %s cannot be NULL"};
+inline constexpr TORVErrorDef ORV_CONSTRAINT_ERROR{1004, u"The %s %s for the %s %s has been violated (%s)"};
+inline constexpr TORVErrorDef ORV_CONSTRAINT_ROW_LOCK_ERROR{1005, ORV_CONSTRAINT_ERROR.Format};
+inline constexpr TORVErrorDef ORV_CONSTRAINT_ROW_UNLOCK_ERROR{1006, ORV_CONSTRAINT_ERROR.Format};
+inline constexpr char16_t ORV_PRIMARY_KEY_NULL_DETAIL[] = u"NULL values are not allowed in a primary key";
+inline constexpr char16_t ORV_DUPLICATE_KEY_DETAIL[] = u"Duplicate key %s found";
+inline constexpr char16_t ORV_REFERENCED_KEY_DETAIL[] =
+    u"Foreign keys exist which refer to the primary or unique key %s in the %s %s";
+inline constexpr char16_t ORV_FOREIGN_KEY_UNMATCHED_DETAIL[] =
+    u"The foreign key %s does not match any existing primary or unique key in the %s %s";
+inline constexpr char16_t ORV_FOREIGN_KEY_LOCK_DETAIL[] = u"Cannot lock the matching primary or unique key %s in the %s %s";
+inline constexpr char16_t ORV_FOREIGN_KEY_UNLOCK_DETAIL[] = u"Cannot unlock a primary or unique key %s in the %s %s";
+inline constexpr char16_t ORV_CHECK_FALSE_DETAIL[] = u"Check expression evaluated to False";
+inline constexpr char16_t ORV_CHECK_CONSTRAINT_OPERATION[] = u"CHECK CONSTRAINT";
 inline constexpr TORVErrorDef ORV_ROW_LOCK_ERROR{1005, u"Cannot lock the row in the %s %s"};
 inline constexpr TORVErrorDef ORV_ROW_UNLOCK_ERROR{1006, u"Cannot unlock the row in the %s %s"};
 inline constexpr TORVErrorDef ORV_ROW_DELETED_ERROR{1007, u"The row has been deleted since last cached for the %s %s"};

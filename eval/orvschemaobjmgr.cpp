@@ -23,6 +23,7 @@ namespace {
 }  // namespace
 
 TORVFileManager* TORVSchemaObjectOwner::GetFileManagerForSchema(const TORVString&) { NoTableServices(); }
+TORVSchemaObjectManagers& TORVSchemaObjectOwner::GetTableManagers() { NoTableServices(); }
 TORVEngineManagerSettings& TORVSchemaObjectOwner::GetSessionSettings() { NoTableServices(); }
 TORVCompressionManager& TORVSchemaObjectOwner::GetCompressionManager() { NoTableServices(); }
 int32_t TORVSchemaObjectOwner::GetSessionHandle() { NoTableServices(); }

@@ -22,6 +22,7 @@ class TORVExprToken;
 class TORVFileManager;
 class TORVLockManager;
 class TORVPrivilegedSchemaObject;
+class TORVSchemaObjectManagers;
 class TORVRowValues;
 class TORVSessionManager;
 class TORVTriggerEvaluator;
@@ -56,6 +57,9 @@ class TORVSchemaObjectOwner {
   // its session. An owner that opens no base table leaves them: reaching
   // one then is a broken contract (std::logic_error).
   virtual TORVFileManager* GetFileManagerForSchema(const TORVString& SchemaName);
+  // The database's table managers, through which a constraint check
+  // reaches the other tables its foreign keys involve.
+  virtual TORVSchemaObjectManagers& GetTableManagers();
   virtual TORVEngineManagerSettings& GetSessionSettings();
   virtual TORVCompressionManager& GetCompressionManager();
   virtual int32_t GetSessionHandle();

@@ -40,13 +40,19 @@ class TConstraintUnlock {
  public:
   explicit TConstraintUnlock(TORVTableManager& Manager) : FManager(Manager) {}
   ~TConstraintUnlock() {
-    UndoAfterFailure([this] { FManager.UnlockConstraints(); });
+    if (FArmed) UndoAfterFailure([this] { FManager.UnlockConstraints(); });
+  }
+  // The operation succeeded: an unlock failure now is its failure.
+  void Release() {
+    FArmed = false;
+    FManager.UnlockConstraints();
   }
   TConstraintUnlock(const TConstraintUnlock&) = delete;
   TConstraintUnlock& operator=(const TConstraintUnlock&) = delete;
 
  private:
   TORVTableManager& FManager;
+  bool FArmed = true;
 };
 
 }  // namespace
@@ -362,27 +368,6 @@ void TORVTableManager::DeleteKeyValues(int32_t Number) { FKeyValues.erase(FKeyVa
 
 // --------------------------------------------------------------------- rows
 
-void TORVTableManager::CheckRowOperationSupported() {
-  auto Refuse = [this](const TORVString& What) {
-    RaiseError(ORV_UPDATE_ERROR, {FTable->GetTypeName(), FTable->GetName(), What});
-  };
-  TORVColumns& Columns = FTable->GetColumns();
-  if (Columns.GetHasRequiredColumns()) Refuse(u"required columns cannot be checked yet");
-  TORVConstraints& Constraints = FTable->GetConstraints();
-  for (int32_t Index = 0; Index < Constraints.GetCount(); ++Index)
-    if (!Constraints.GetConstraint(Index)->GetHidden()) Refuse(u"constraints cannot be checked yet");
-  TORVIndexes& Indexes = FTable->GetIndexes();
-  for (int32_t Index = 0; Index < Indexes.GetCount(); ++Index)
-    if (Indexes.GetIndex(Index)->GetIndexType() == itTextIndex) Refuse(u"text indexes cannot be maintained yet");
-}
-
-void TORVTableManager::CheckConstraints(TORVRowValues& /*RowValues*/, int32_t /*RowNumber*/, int32_t /*Operation*/,
-                                        bool /*TableLevel*/) {
-  CheckRowOperationSupported();
-}
-
-void TORVTableManager::UnlockConstraints() {}
-
 void TORVTableManager::LogRowValues(int32_t /*RowNumber*/, TORVRowValues& /*RowValues*/, int32_t /*Operation*/) {
   RaiseError(ORV_UPDATE_ERROR, {FTable->GetTypeName(), FTable->GetName(), u"published updates cannot be logged yet"});
 }
@@ -439,6 +424,7 @@ void TORVTableManager::InsertRow(TORVRowValues& NewRowValues, int32_t& NewRowNum
     if (InTransaction()) LockRowForTransaction(NewRowNumber);
     WriteLock.Release();
   });
+  Unlock.Release();
   Transaction.Release();
 }
 
@@ -457,6 +443,7 @@ void TORVTableManager::UpdateRow(TORVRowValues& ExistingRowValues, int32_t Exist
     ExistingRowValues.SetModified(false);
     WriteChanges();
   });
+  Unlock.Release();
   Transaction.Release();
 }
 
@@ -473,6 +460,7 @@ void TORVTableManager::DeleteRow(TORVRowValues& ExistingRowValues, int32_t Exist
     ExistingRowValues.SetModified(false);
     WriteChanges();
   });
+  Unlock.Release();
   Transaction.Release();
 }
 
@@ -647,22 +635,26 @@ bool TORVTableManager::RowValuesModified(TORVRowValues& RowValues) {
 }
 
 void TORVTableManager::InsertNewKey(TORVRowValues& RowValues, int32_t RowNumber, int32_t IndexNumber) {
+  if (IsTextIndex(IndexNumber)) return InsertNewTextKeys(RowValues, RowNumber, IndexNumber);
   SetKeyValues(RowValues, IndexNumber, true);
   GetIndexNavigator(IndexNumber).Insert(GetKeyValues(IndexNumber), RowNumber);
 }
 
 void TORVTableManager::DeleteExistingKey(TORVRowValues& RowValues, int32_t RowNumber, int32_t IndexNumber) {
+  if (IsTextIndex(IndexNumber)) return DeleteExistingTextKeys(RowValues, RowNumber, IndexNumber);
   SetKeyValues(RowValues, IndexNumber, true);
   GetIndexNavigator(IndexNumber).Delete(GetKeyValues(IndexNumber), RowNumber);
 }
 
 void TORVTableManager::UpdateExistingKey(TORVRowValues& RowValues, int32_t RowNumber, int32_t IndexNumber) {
+  if (IsTextIndex(IndexNumber)) return UpdateExistingTextKeys(RowValues, RowNumber, IndexNumber);
   if (!KeyValuesModified(RowValues, IndexNumber)) return;
   DeleteExistingKey(StoredRowValues(), FRowsetNavigator->GetRowNumber(), IndexNumber);
   InsertNewKey(RowValues, RowNumber, IndexNumber);
 }
 
 bool TORVTableManager::VerifyExistingKey(TORVRowValues& RowValues, int32_t ExistingNumber, int32_t IndexNumber) {
+  if (IsTextIndex(IndexNumber)) return VerifyExistingTextKeys(RowValues, ExistingNumber, IndexNumber);
   SetKeyValues(RowValues, IndexNumber, true);
   return GetIndexNavigator(IndexNumber).Verify(GetKeyValues(IndexNumber), ExistingNumber);
 }
@@ -1084,10 +1076,7 @@ void TORVTableManager::DropBackupCopy(bool DropRows, bool DropIndexes, bool Drop
 }
 
 void TORVTableManager::Drop(bool ForceAll) {
-  UndoAfterFailure([&] {
-    ForFiles(true, true, true, ForceAll || HasBlobFile(), ForceAll || HasPublishedFile(),
-             [](TORVTableFileManager& File) { UndoAfterFailure([&File] { File.Drop(); }); });
-  });
+  UndoAfterFailure([&] { DropFiles(true, true, ForceAll || HasBlobFile(), ForceAll || HasPublishedFile()); });
 }
 
 }  // namespace orv

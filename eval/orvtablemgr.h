@@ -43,6 +43,8 @@ namespace orv {
 
 class TORVBaseTable;
 class TORVBlobManager;
+class TORVConstraint;
+class TORVFileStream;
 class TORVIndexKeyValues;
 class TORVIndexManager;
 class TORVIndexNavigator;
@@ -51,6 +53,7 @@ class TORVRowsetManager;
 class TORVRowsetNavigator;
 class TORVRowsetRow;
 class TORVTableFileManager;
+class TORVWordList;
 
 class TORVTableManager : public TORVVirtualTableManager, public TORVTableFileOwner {
  public:
@@ -63,6 +66,7 @@ class TORVTableManager : public TORVVirtualTableManager, public TORVTableFileOwn
   static constexpr int32_t toInsertRow = 0;
   static constexpr int32_t toUpdateRow = 1;
   static constexpr int32_t toDeleteRow = 2;
+  static constexpr int32_t toVerifyRow = 4;
 
   TORVTableManager(TORVSchemaObjectOwner* OwnerDatabaseManager, TORVBaseTable* TableToManage);
   ~TORVTableManager() override;
@@ -143,10 +147,17 @@ class TORVTableManager : public TORVVirtualTableManager, public TORVTableFileOwn
   void SetIdentity(TORVRowValues& RowValues);
   void SetGenerated(TORVRowValues& RowValues, bool All);
   void SetDefaults(TORVRowValues& RowValues) override;
-  // Constraint checks and their parent-row locks; the published-updates
-  // log. Until they are built, a row operation that needs one refuses.
+  // Required columns, then every constraint in table order; a failure
+  // gives back the parent-row locks taken so far. TableLevel (the
+  // table-wide passes) skips the key and check constraints.
   void CheckConstraints(TORVRowValues& RowValues, int32_t RowNumber, int32_t Operation, bool TableLevel);
+  // Each foreign key's parent table gives back the rows it locked for this
+  // table's checks (inside a transaction they move to its transaction
+  // locks).
   void UnlockConstraints();
+  // The rows this manager locked for other tables' foreign keys.
+  bool UnlockAllConstraintRows();
+  // The published-updates log; refused until it is built.
   void LogRowValues(int32_t RowNumber, TORVRowValues& RowValues, int32_t Operation);
 
   std::unique_ptr<TORVRowsetRow> CreateNewRow() override;
@@ -171,6 +182,15 @@ class TORVTableManager : public TORVVirtualTableManager, public TORVTableFileOwn
   void UpdateExistingKey(TORVRowValues& RowValues, int32_t RowNumber, int32_t IndexNumber);
   void DeleteExistingKey(TORVRowValues& RowValues, int32_t RowNumber, int32_t IndexNumber);
   bool VerifyExistingKey(TORVRowValues& RowValues, int32_t ExistingNumber, int32_t IndexNumber);
+  // A text index keeps one key (word, row ID) per distinct word of the
+  // row's text, filtered by the row's filter type when the index has one;
+  // the key calls above turn to these for a text index.
+  std::unique_ptr<TORVWordList> GetWordList(TORVRowValues& RowValues, int32_t IndexNumber);
+  void InsertNewTextKeys(TORVRowValues& RowValues, int32_t RowNumber, int32_t IndexNumber);
+  void UpdateExistingTextKeys(TORVRowValues& RowValues, int32_t RowNumber, int32_t IndexNumber);
+  void DeleteExistingTextKeys(TORVRowValues& RowValues, int32_t RowNumber, int32_t IndexNumber);
+  // False also when the words cannot be had.
+  bool VerifyExistingTextKeys(TORVRowValues& RowValues, int32_t ExistingNumber, int32_t IndexNumber);
 
   void ReadBlobStream(int32_t RowVersion, int32_t BlockNumber, TORVMemoryStream& BlobStream,
                       bool Decompress) override;
@@ -242,6 +262,17 @@ class TORVTableManager : public TORVVirtualTableManager, public TORVTableFileOwn
                                  bool RestoreUpdates);
   virtual void DropBackupCopy(bool DropRows, bool DropIndexes, bool DropBlobs, bool DropUpdates);
 
+  // The table's part of a database backup: its files in the order rows,
+  // index, BLOB, published updates (the backup file format), each stopping
+  // the run at a False progress answer. Without BackupUpdates a published
+  // table's updates section is written empty. Restore reads the same order,
+  // drops a BLOB or published-updates file the table no longer has, and
+  // gives an empty restored updates file a fresh header.
+  virtual bool Backup(TORVFileStream& TargetFileStream, int64_t TotalBackupSize, int64_t& CurrentSize,
+                      int32_t BackupCompression, bool BackupUpdates);
+  virtual bool Restore(TORVFileStream& SourceFileStream, int64_t TotalBackupSize, int64_t& CurrentSize,
+                       int32_t BackupCompression);
+
  private:
   class TObjectLock;
   struct TFileSet;
@@ -275,9 +306,30 @@ class TORVTableManager : public TORVVirtualTableManager, public TORVTableFileOwn
   void ForEachIndex(TVisit Visit);
   // The physical write of a row operation, under ltWrite.
   void WriteChanges();
-  // Raises a refusal when the table needs checks or logs not built yet.
-  void CheckRowOperationSupported();
+  bool IsTextIndex(int32_t IndexNumber) const;
+  // Visit(Keys) for each word's key with RowID until it answers False.
+  template <typename TVisit>
+  void ForEachTextKey(const TORVWordList& Words, int32_t RowID, int32_t IndexNumber, TVisit Visit);
+  // The constraint checks; their bodies are in orvtablemgrcheck.cpp.
+  void CheckConstraint(TORVConstraint& Constraint, TORVRowValues& RowValues, int32_t RowNumber, int32_t Operation,
+                       bool TableLevel);
+  void CheckKeyConstraint(TORVConstraint& Constraint, TORVRowValues& RowValues, int32_t RowNumber,
+                          int32_t Operation);
+  void CheckReferringKeys(TORVConstraint& Constraint, TORVRowValues& RowValues, int32_t RowNumber,
+                          int32_t Operation, int32_t IndexNumber);
+  void CheckForeignKey(TORVConstraint& Constraint, TORVRowValues& RowValues, int32_t Operation, bool TableLevel);
+  void CheckCheckConstraint(TORVConstraint& Constraint, TORVRowValues& RowValues);
+  bool SearchConstraintKey(TORVIndexKeyValues& KeyValues, int32_t IndexNumber, int32_t ExcludeRowNumber);
+  // SearchConstraintKey in another table's manager, after its change
+  // check; its read lock is given back. A manager not open fails 402.
+  bool SearchUnderChangeCheck(TORVIndexKeyValues& KeyValues, int32_t IndexNumber);
+  bool CompareConstraintKey(TORVIndexKeyValues& KeyValues, int32_t IndexNumber);
+  bool LockConstraintRow(int32_t IndexNumber);
+  TORVTableManager& GetConstraintTableManager(TORVBaseTable* Table);
   void ReleaseBatchTransactionLock();
+  // Drops the files asked for through a set made for the call, ignoring
+  // their errors (a file may be missing).
+  void DropFiles(bool Rows, bool Indexes, bool Blobs, bool Updates);
   // Takes back a failed or refused index change: the index file from its
   // backup copy, and the rows a duplicate removal deleted.
   void DropIndexChanges() noexcept;

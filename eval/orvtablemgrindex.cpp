@@ -121,8 +121,6 @@ bool TORVTableManager::DropIndex(int32_t IndexNumber, bool CreateBackup) {
 }
 
 bool TORVTableManager::BuildIndex(int32_t IndexNumber, bool RemoveDuplicateRows) {
-  if (FTable->GetIndexes().GetIndex(IndexNumber)->GetIndexType() == itTextIndex)
-    RaiseError(ORV_UPDATE_ERROR, {FTable->GetTypeName(), FTable->GetName(), u"text indexes cannot be built yet"});
   TORVSessionManager& Session = GetSessionManager();
   Session.StartProgress();
   struct TProgressEnd {

@@ -303,29 +303,7 @@ TEST_F(TableManager, AKeyLookupNeedsAnExactMatch) {
   }
 }
 
-TEST_F(TableManager, RowOperationsNeedingChecksNotBuiltAreRefused) {
-  struct TCase {
-    const char* Name;
-    std::function<void(TORVBaseTable&)> Configure;
-  };
-  const TCase Cases[] = {
-      {"a required column",
-       [](TORVBaseTable& Table) {
-         Table.GetColumns().GetColumn(test::NColumn)->SetRequired(true);
-         Table.GetColumns().SetupColumnInformation();
-       }},
-      {"a text index", [](TORVBaseTable& Table) { AddTestIndex(&Table, u"Words", itTextIndex, {u"name"}); }},
-  };
-  int32_t Run = 0;
-  for (const TCase& Case : Cases) {
-    SCOPED_TRACE(Case.Name);
-    TTableShape Shape;
-    Shape.Configure = Case.Configure;
-    TTableConnection& Session = OpenSession(Shape, "refused" + std::to_string(Run++));
-    EXPECT_EQ(ErrorOf([&] { Session.Insert({1, u"a", 1}); }).substr(0, 40),
-              "101 There was an error updating the tabl");
-    EXPECT_TRUE(Session.Scan().empty());
-  }
+TEST_F(TableManager, EmptyingThatNeedsTheTableWideCheckIsRefused) {
   TTableConnection& Session = OpenSession({}, "empty");
   Session.Insert({1, u"a", 1});
   EXPECT_EQ(ErrorOf([&] { Session.Manager->Empty(false); }).substr(0, 3), "101");

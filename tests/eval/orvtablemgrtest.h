@@ -74,6 +74,7 @@ class TTableConnection {
                 const TTableShape& Shape = {})
       : Database(Files, LockFileName), Managers(&Database) {
     Database.DatabaseFolder = Folder;
+    Database.TableManagers = &Managers;
     Table = Database.AddTable(u"t", 1);
     Table->SetInternalName(u"t");
     AddTestColumn(Table->GetColumns(), u"id", dtInteger);

@@ -134,6 +134,10 @@ class TTestDatabase : public TORVSchemaObjectOwner {
   }
   void BackupError(const TORVString& Msg) override { RaiseError(ORV_BACKUP_ERROR, {u"database", u"Main", Msg}); }
   void RestoreError(const TORVString& Msg) override { RaiseError(ORV_RESTORE_ERROR, {u"database", u"Main", Msg}); }
+  TORVSchemaObjectManagers& GetTableManagers() override {
+    if (TableManagers == nullptr) throw std::logic_error("the test database has no table managers");
+    return *TableManagers;
+  }
   void EvaluateRow(TORVRowValues& Values, TORVExprToken* Tokens, TORVValue& Value) override {
     if (RowEvaluator) RowEvaluator(Values, Tokens, Value);
   }
@@ -141,6 +145,7 @@ class TTestDatabase : public TORVSchemaObjectOwner {
   TORVString DatabaseFolder;
   std::vector<TLoggedEvent> Events;
   std::function<void(TORVRowValues& Values, TORVExprToken* Tokens, TORVValue& Value)> RowEvaluator;
+  TORVSchemaObjectManagers* TableManagers = nullptr;
 
  private:
   TORVFileManager* FFiles;
