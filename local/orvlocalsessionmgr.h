@@ -24,6 +24,9 @@ namespace orv {
 class TORVCompressionManager;
 class TORVConfig;
 class TORVConfigObject;
+class TORVDatabaseContainer;
+class TORVHandleObjects;
+class TORVLocalDatabaseManager;
 class TORVEvaluatorContext;
 class TORVExprBuilder;
 class TORVExprParser;
@@ -270,6 +273,22 @@ class TORVLocalSessionManager : public TORVEngineSessionManager {
   // the configuration path on disk; in memory with session isolation under
   // "<process>/<handle>/<session>/"; else bare.
   TORVString GetConfigFileName(const TORVString& FileName);
+  // The manager of Database in this session, made closed on first use and
+  // kept until the database is removed or the session closes.
+  TORVLocalDatabaseManager* GetDatabaseManager(TORVDatabaseContainer* Database);
+  // Frees Database's manager, if it has one.
+  void RemoveDatabaseManager(TORVDatabaseContainer* Database);
+  // The configuration's removal event: a removed database frees its
+  // manager, a removed table leaves its database's table managers.
+  void ObjectRemoved(TORVConfigObject* ConfigObject);
+  // Close(True) on every database manager; the first failure passes on
+  // once every one was closed.
+  void CloseDatabaseManagers();
+  void FreeDatabaseManagers() noexcept;
+  int32_t GetDatabaseManagerCount() const;
+
+  // "<process>/<handle>/<session>/", fixed at Open.
+  const TORVString& GetSessionFolder() const { return FSessionFolder; }
 
  protected:
   void Initialize();
@@ -301,6 +320,9 @@ class TORVLocalSessionManager : public TORVEngineSessionManager {
 
   bool FInitialized = false;
   std::unique_ptr<TORVLocalSessionEngineManagerSettings> FSettings;
+  // Owns the database managers; each database container keeps the handle
+  // of its manager here.
+  std::unique_ptr<TORVHandleObjects> FDatabaseManagers;
   bool FCreateConfigInformation;
   // The session folder of in-memory isolated files, fixed at Open so that
   // the files keep their names once the session has left the engine.
