@@ -1,5 +1,6 @@
 #include "local/orvlocaldbmgr.h"
 
+#include <initializer_list>
 #include <stdexcept>
 #include <utility>
 
@@ -7,15 +8,20 @@
 #include "catalog/orvcatalog.h"
 #include "catalog/orvconfig.h"
 #include "catalog/orvdatabase.h"
+#include "catalog/orvbasetable.h"
+#include "catalog/orvschema.h"
 #include "catalog/orvschemaobject.h"
+#include "catalog/orvtable.h"
 #include "core/orvcompressmgr.h"
 #include "core/orvfilepath.h"
+#include "eval/orvtablemgr.h"
 #include "local/orvevalcontext.h"
 #include "local/orvlocaleval.h"
 #include "local/orvlocalsessionmgr.h"
 #include "storage/orvenginesettings.h"
 
 namespace orv {
+
 
 // ---------------------------------------------------------------------------
 // Lock and catalog files
@@ -300,10 +306,8 @@ auto TORVLocalDatabaseManager::ReadCatalogFile(TRead Read) -> decltype(Read()) {
   using TResult = decltype(Read());
   try {
     if (GetOpened()) {
-      FCatalogManager->BeginRead();
-      TResult Result = Read();
-      FCatalogManager->EndRead();
-      return Result;
+      TORVObjectReadScope Scope(*FCatalogManager);
+      return Read();
     }
     // Asking makes no folder and no file.
     if (!FFileManager->GetVirtualOnly() &&
@@ -369,25 +373,142 @@ void TORVLocalDatabaseManager::FreeScriptManager(TORVScriptManager*& ScriptManag
   if (ScriptManager != nullptr) NotAvailableError(u"FREE SCRIPT");
 }
 
-void TORVLocalDatabaseManager::StartTransaction(const TORVStringsArray& /*TableNames*/, int32_t /*LockTimeout*/) {
-  const TORVString Detail = FormatString(u"START TRANSACTION ON %s", {FDatabase->GetName()});
-  CheckOpened(Detail);
-  CheckNotInTransaction(Detail);
-  NotAvailableError(Detail);
+// ---------------------------------------------------------------------------
+// Transactions
+
+void TORVLocalDatabaseManager::LockTransactionTables(TORVLockType LockType, int32_t LockTimeout) {
+  TORVSchema* Schema = FCatalog->GetDefaultSchema();
+  TORVReferencedTables& Tables = Schema->GetTransactionTables();
+  // One lock on the database covers every table, but only where the lock
+  // file is shared: in memory the database's range does not cover them.
+  if (!FFileManager->GetExclusiveFileAccess() && Tables.GetCount() == Schema->GetBaseTables().GetCount()) {
+    FLockManager->LockObject(FDatabase, LockType, LockTimeout);
+    return;
+  }
+  // Ascending lock slots in every session: no two wait on each other.
+  for (int32_t Index = 0; Index < Tables.GetCount(); ++Index) {
+    try {
+      FLockManager->LockObject(Tables.GetTable(Index), LockType, LockTimeout);
+    } catch (...) {
+      for (int32_t Undo = Index - 1; Undo >= 0; --Undo)
+        FLockManager->UnlockAfterFailure(Tables.GetTable(Undo), LockType);
+      throw;
+    }
+  }
 }
 
-void TORVLocalDatabaseManager::Commit(bool /*Flush*/, bool /*KeepLocks*/) {
+void TORVLocalDatabaseManager::UnlockTransactionTables(TORVLockType LockType) {
+  if (HoldsDatabaseTransactionLock()) {
+    FLockManager->UnlockObject(FDatabase, LockType);
+    return;
+  }
+  TORVReferencedTables& Tables = FCatalog->GetDefaultSchema()->GetTransactionTables();
+  for (int32_t Index = Tables.GetCount() - 1; Index >= 0; --Index)
+    FLockManager->UnlockObject(Tables.GetTable(Index), LockType);
+}
+
+bool TORVLocalDatabaseManager::HoldsDatabaseTransactionLock() const {
+  return FDatabase->GetLockState().Contains(lsTransactionLocked);
+}
+
+void TORVLocalDatabaseManager::ForEachTableManager(const std::function<void(TORVTableManager&)>& Work) {
+  int32_t Handle = 0;
+  TORVSchemaObjectManager* Manager = nullptr;
+  while (FTableManagers->NextManager(Handle, Manager))
+    if (auto* Table = dynamic_cast<TORVTableManager*>(Manager)) Work(*Table);
+}
+
+void TORVLocalDatabaseManager::EndTransactionTables() {
+  std::exception_ptr First;
+  for (const std::function<void()>& Step : std::initializer_list<std::function<void()>>{
+           [this] { FDatabase->EndTransaction(); }, [this] { UnlockTransactionTables(ltTransaction); },
+           [this] { FTableManagers->CloseAllUnused(); }}) {
+    try {
+      Step();
+    } catch (...) {
+      if (!First) First = std::current_exception();
+    }
+  }
+  FCatalog->GetDefaultSchema()->GetTransactionTables().Clear();
+  if (First) std::rethrow_exception(First);
+}
+
+void TORVLocalDatabaseManager::StartTransaction(const TORVStringsArray& TableNames, int32_t LockTimeout) {
+  const TORVString Detail = FormatString(u"START TRANSACTION ON %s", {FDatabase->GetName()});
+  try {
+    CheckOpened(Detail);
+    CheckNotInTransaction(Detail);
+    TORVSchema* Schema = FCatalog->GetDefaultSchema();
+    TORVReferencedTables& Tables = Schema->GetTransactionTables();
+    try {
+      {
+        TORVObjectReadScope Read(*FCatalogManager);
+        Tables.Clear();
+        if (TableNames.empty()) {
+          for (int32_t Index = 0; Index < Schema->GetBaseTables().GetCount(); ++Index)
+            Tables.Add(Schema->GetBaseTables().GetTable(Index));
+        } else {
+          for (const TORVString& Name : TableNames)
+            Tables.Add(FCatalog->FindTable(Schema, Name, FSessionManager->GetCurrentUser(), true, false));
+        }
+        Tables.SortByLockSlot();
+        Tables.RemoveDuplicates();
+      }
+      LockTransactionTables(ltTransaction, LockTimeout);
+      try {
+        FDatabase->StartTransaction();
+        ForEachTableManager([](TORVTableManager& Manager) { Manager.StartTransaction(false); });
+      } catch (...) {
+        UndoAfterFailure([this] { FDatabase->EndTransaction(); });
+        UndoAfterFailure([this] { UnlockTransactionTables(ltTransaction); });
+        throw;
+      }
+    } catch (...) {
+      Tables.Clear();
+      throw;
+    }
+  } catch (const std::exception& E) {
+    FSessionManager->HandleException(E, StartTransactionFunctionCode);
+    throw;
+  }
+}
+
+void TORVLocalDatabaseManager::Commit(bool Flush, bool KeepLocks) {
   const TORVString Detail = FormatString(u"COMMIT ON %s", {FDatabase->GetName()});
-  CheckOpened(Detail);
-  CheckInTransaction(Detail);
-  NotAvailableError(Detail);
+  try {
+    CheckOpened(Detail);
+    CheckInTransaction(Detail);
+    LockTransactionTables(ltWrite, -1);
+    try {
+      ForEachTableManager([Flush](TORVTableManager& Manager) { Manager.Commit(Flush); });
+    } catch (...) {
+      UndoAfterFailure([this] { UnlockTransactionTables(ltWrite); });
+      throw;
+    }
+    UnlockTransactionTables(ltWrite);
+    if (!KeepLocks) EndTransactionTables();
+  } catch (const std::exception& E) {
+    FSessionManager->HandleException(E, CommitFunctionCode);
+    throw;
+  }
 }
 
 void TORVLocalDatabaseManager::Rollback() {
   const TORVString Detail = FormatString(u"ROLLBACK ON %s", {FDatabase->GetName()});
-  CheckOpened(Detail);
-  CheckInTransaction(Detail);
-  NotAvailableError(Detail);
+  try {
+    CheckOpened(Detail);
+    CheckInTransaction(Detail);
+    try {
+      ForEachTableManager([](TORVTableManager& Manager) { Manager.Rollback(); });
+    } catch (...) {
+      UndoAfterFailure([this] { EndTransactionTables(); });
+      throw;
+    }
+    EndTransactionTables();
+  } catch (const std::exception& E) {
+    FSessionManager->HandleException(E, RollbackFunctionCode);
+    throw;
+  }
 }
 
 // ---------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -26,6 +27,7 @@ class TORVEvaluatorContext;
 class TORVLocalDatabaseManager;
 class TORVLocalExprEvaluator;
 class TORVLocalSessionManager;
+class TORVTableManager;
 
 // The database's lock file. Its session slot is the session's slot in the
 // configuration lock file, except when the configuration lives in memory
@@ -91,6 +93,9 @@ class TORVLocalDatabaseManager : public TORVDatabaseManager, public TORVSchemaOb
   // Log function codes of the database's events.
   static constexpr int32_t OpenFunctionCode = 33;
   static constexpr int32_t CloseFunctionCode = 34;
+  static constexpr int32_t StartTransactionFunctionCode = 40;
+  static constexpr int32_t CommitFunctionCode = 41;
+  static constexpr int32_t RollbackFunctionCode = 42;
 
   // A manager over no database and no files, that never opens: what the
   // evaluator sees of a database whose catalog a caller attached itself.
@@ -189,6 +194,16 @@ class TORVLocalDatabaseManager : public TORVDatabaseManager, public TORVSchemaOb
   // What the session cannot yet give this database.
   [[noreturn]] void NotAvailableError(const TORVString& Operation);
   TORVLocalExprEvaluator& GetEvaluatorOfSession();
+  // The transaction tables in ascending lock slot, or the database object
+  // alone when it stands for every table; a failure gives back what this
+  // call took.
+  void LockTransactionTables(TORVLockType LockType, int32_t LockTimeout);
+  void UnlockTransactionTables(TORVLockType LockType);
+  bool HoldsDatabaseTransactionLock() const;
+  void ForEachTableManager(const std::function<void(TORVTableManager&)>& Work);
+  // Ends the marks, gives back the transaction locks, closes the unused
+  // table managers and empties the list, each whatever the others did.
+  void EndTransactionTables();
   // Read's answer under the catalog's read lock, opening the files for the
   // call when the database is closed; the empty answer on any failure.
   template <typename TRead>

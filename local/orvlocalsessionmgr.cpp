@@ -51,19 +51,6 @@ void SeedRandomOnce() {
   std::call_once(Seeded, [] { std::srand(static_cast<unsigned>(std::time(nullptr))); });
 }
 
-// The configuration's read lock for a scope.
-class TConfigReadScope {
- public:
-  explicit TConfigReadScope(TORVConfigObjectManager& Manager) : FManager(Manager) { FManager.BeginRead(); }
-  ~TConfigReadScope() {
-    WhileUnwinding([this] { FManager.EndRead(); });
-  }
-  TConfigReadScope(const TConfigReadScope&) = delete;
-  TConfigReadScope& operator=(const TConfigReadScope&) = delete;
-
- private:
-  TORVConfigObjectManager& FManager;
-};
 
 }  // namespace
 
@@ -441,7 +428,7 @@ void TORVLocalSessionManager::ClearLogin() {
 void TORVLocalSessionManager::Login(const TORVString& UserName, const TORVString& Password) {
   TORVUser* Locked = nullptr;
   try {
-    TConfigReadScope ReadScope(*FConfigManager);
+    TORVObjectReadScope ReadScope(*FConfigManager);
     TORVString User = UserName;
     TORVString Pass = Password;
     bool Credentials = !User.empty() && !Pass.empty();

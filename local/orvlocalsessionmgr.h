@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/orvtype.h"
+#include "core/orvcommon.h"
 #include "core/orvdigest.h"
 #include "core/orvlocktype.h"
 #include "storage/orvenginemgr.h"
@@ -352,6 +353,20 @@ class TORVLocalSessionManager : public TORVEngineSessionManager {
   TORVString FMigrator;
   TORVString FInformationCollation;
   int32_t FInformationCollationID = 0;
+};
+
+// The read lock of a configuration or catalog file for a scope.
+class TORVObjectReadScope {
+ public:
+  explicit TORVObjectReadScope(TORVConfigObjectManager& Manager) : FManager(Manager) { FManager.BeginRead(); }
+  ~TORVObjectReadScope() {
+    WhileUnwinding([this] { FManager.EndRead(); });
+  }
+  TORVObjectReadScope(const TORVObjectReadScope&) = delete;
+  TORVObjectReadScope& operator=(const TORVObjectReadScope&) = delete;
+
+ private:
+  TORVConfigObjectManager& FManager;
 };
 
 // Pushes the session's effective user now and pops it however the scope

@@ -13,6 +13,7 @@
 
 #include "base/orverror.h"
 #include "base/orvutf8.h"
+#include "catalog/orvbasetable.h"
 #include "catalog/orvcatalog.h"
 #include "catalog/orvconfig.h"
 #include "catalog/orvdatabase.h"
@@ -20,6 +21,9 @@
 #include "core/orvliteral.h"
 #include "core/orvlocktype.h"
 #include "local/orvlocalsessionmgr.h"
+#include "catalog/orvschema.h"
+#include "catalog/orvtable.h"
+#include "tests/catalog/orvcatalogroot.h"
 #include "tests/local/orvlocalsessiontest.h"
 #include "tests/support/orverrortext.h"
 
@@ -332,6 +336,113 @@ TEST_F(LocalDatabaseTest, FreeingAnOpenDatabaseInATransactionNeverRaisesAndRelea
   Container->EndTransaction();
   EXPECT_EQ(Session->GetDatabaseManagerCount(), 0);
   ExpectReleased(u"d");
+}
+
+// ---------------------------------------------------------------------------
+// Transactions
+
+// Database d opened by a new session, with tables t (lock slot 1), u (2),
+// v (3) and w (4) in its catalog; every session sees the same four.
+class LocalTransactionTest : public LocalDatabaseTest {
+ protected:
+  TORVLocalDatabaseManager* OpenWithTables(const TORVString& SessionName) {
+    TORVLocalSessionManager* Session = LoggedIn(SessionName);
+    TORVLocalDatabaseManager* Database = Manager(*Session, u"d", u"d");
+    Database->Open(ltShared);
+    int32_t Slot = 0;
+    for (const char16_t* Name : {u"t", u"u", u"v", u"w"}) test::NewTable(*Database->GetCatalog(), Name)->SetLockSlot(++Slot);
+    return Database;
+  }
+  static int32_t TransactionTableCount(TORVLocalDatabaseManager& Database) {
+    return Database.GetCatalog()->GetDefaultSchema()->GetTransactionTables().GetCount();
+  }
+  static bool InTransaction(TORVLocalDatabaseManager& Database) { return Database.GetInTransaction(); }
+};
+
+TEST_F(LocalTransactionTest, TablesAreLockedOnceEachAndHeldUntilTheTransactionEnds) {
+  TORVLocalDatabaseManager* First = OpenWithTables(u"A");
+  TORVLocalDatabaseManager* Second = OpenWithTables(u"B");
+  First->StartTransaction({u"u", u"t", u"t"}, 0);
+  EXPECT_TRUE(InTransaction(*First));
+  EXPECT_FALSE(First->GetDatabase()->GetLockState().Contains(lsTransactionLocked));
+  EXPECT_EQ(TransactionTableCount(*First), 2);
+  // Ascending lock slot.
+  EXPECT_EQ(First->GetCatalog()->GetDefaultSchema()->GetTransactionTables().GetTable(0)->GetName(), u"t");
+
+  EXPECT_EQ(ErrorOf([&] { Second->StartTransaction({u"t"}, 0); }).substr(0, 4), "300 ");
+  EXPECT_FALSE(InTransaction(*Second));
+  EXPECT_EQ(TransactionTableCount(*Second), 0);
+  Second->StartTransaction({u"v"}, 0);
+  Second->Rollback();
+
+  First->Commit(false, false);
+  EXPECT_FALSE(InTransaction(*First));
+  EXPECT_EQ(TransactionTableCount(*First), 0);
+  Second->StartTransaction({u"t", u"u"}, 0);
+  Second->Commit(true, false);
+}
+
+TEST_F(LocalTransactionTest, EveryTableWithSharedFilesIsOneLockOnTheDatabase) {
+  TORVLocalDatabaseManager* First = OpenWithTables(u"A");
+  TORVLocalDatabaseManager* Second = OpenWithTables(u"B");
+  ASSERT_FALSE(First->GetFileManager()->GetExclusiveFileAccess());
+  First->StartTransaction({}, 0);
+  EXPECT_EQ(TransactionTableCount(*First), 4);
+  EXPECT_TRUE(First->GetDatabase()->GetLockState().Contains(lsTransactionLocked));
+  // Naming every table is the same as naming none.
+  EXPECT_EQ(ErrorOf([&] { Second->StartTransaction({u"w", u"v", u"u", u"t"}, 0); }).substr(0, 4), "300 ");
+  EXPECT_EQ(ErrorOf([&] { Second->StartTransaction({u"v"}, 0); }).substr(0, 4), "300 ");
+  First->Rollback();
+  EXPECT_FALSE(First->GetDatabase()->GetLockState().Contains(lsTransactionLocked));
+  Second->StartTransaction({u"w", u"v", u"u", u"t"}, 0);
+  EXPECT_TRUE(Second->GetDatabase()->GetLockState().Contains(lsTransactionLocked));
+  Second->Rollback();
+}
+
+TEST_F(LocalTransactionTest, KeptLocksStayInTheTransactionUntilRollback) {
+  TORVLocalDatabaseManager* First = OpenWithTables(u"A");
+  TORVLocalDatabaseManager* Second = OpenWithTables(u"B");
+  First->StartTransaction({u"t"}, 0);
+  First->Commit(false, true);
+  EXPECT_TRUE(InTransaction(*First));
+  EXPECT_EQ(ErrorOf([&] { First->StartTransaction({u"t"}, 0); }),
+            "404 Transaction error: This operation cannot be performed while the database d has an active "
+            "transaction (START TRANSACTION ON d)");
+  EXPECT_EQ(ErrorOf([&] { Second->StartTransaction({u"t"}, 0); }).substr(0, 4), "300 ");
+  First->Rollback();
+  EXPECT_FALSE(InTransaction(*First));
+  EXPECT_EQ(ErrorOf([&] { First->Commit(false, false); }),
+            "404 Transaction error: This operation cannot be performed without an active transaction on the "
+            "database d (COMMIT ON d)");
+  Second->StartTransaction({u"t"}, 0);
+  Second->Rollback();
+}
+
+TEST_F(LocalTransactionTest, ALockThatTimesOutGivesBackTheLocksTakenBeforeIt) {
+  TORVLocalDatabaseManager* Holder = OpenWithTables(u"A");
+  TORVLocalDatabaseManager* Blocked = OpenWithTables(u"B");
+  TORVLocalDatabaseManager* Third = OpenWithTables(u"C");
+  Holder->StartTransaction({u"v"}, 0);
+  EXPECT_EQ(ErrorOf([&] { Blocked->StartTransaction({u"t", u"u", u"v"}, 0); }).substr(0, 4), "300 ");
+  EXPECT_FALSE(Blocked->GetDatabase()->GetLockState().Contains(lsTransactionLocked));
+  EXPECT_FALSE(InTransaction(*Blocked));
+  Third->StartTransaction({u"t", u"u"}, 0);
+  Third->Rollback();
+  Holder->Rollback();
+}
+
+TEST_F(LocalTransactionTest, MissingTableStartsNothingAndClosingRollsBack) {
+  TORVLocalDatabaseManager* First = OpenWithTables(u"A");
+  TORVLocalDatabaseManager* Second = OpenWithTables(u"B");
+  EXPECT_EQ(ErrorOf([&] { First->StartTransaction({u"t", u"nope"}, 0); }).substr(0, 4), "401 ");
+  EXPECT_FALSE(InTransaction(*First));
+  EXPECT_EQ(TransactionTableCount(*First), 0);
+
+  First->StartTransaction({u"t"}, 0);
+  First->Close(false);
+  EXPECT_FALSE(First->GetDatabase()->GetObjectState().Contains(osInTransaction));
+  Second->StartTransaction({u"t"}, 0);
+  Second->Rollback();
 }
 
 // ---------------------------------------------------------------------------
