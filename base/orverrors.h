@@ -49,6 +49,9 @@ inline constexpr TORVErrorDef ORV_METADATA_IN_ERROR{100,
 // be made.
 inline constexpr char16_t ORV_NO_MANAGER_KIND_DETAIL[] = u"No manager of the kind %s can be made";
 // The same for an object whose kind of cursor cannot be made.
+// The detail of a metadata error for a database operation this build
+// cannot perform yet.
+inline constexpr char16_t ORV_NOT_AVAILABLE_DETAIL[] = u"The operation %s is not available";
 inline constexpr char16_t ORV_NO_CURSOR_KIND_DETAIL[] = u"No cursor of the kind %s can be made";
 inline constexpr TORVErrorDef ORV_UPDATE_ERROR{101, u"There was an error updating the %s %s (%s)"};
 
@@ -84,10 +87,17 @@ inline constexpr TORVErrorDef ORV_EXISTS_IN_ERROR{400, u"The %s %s already exist
 inline constexpr TORVErrorDef ORV_NOT_FOUND_ERROR{401, u"The %s %s does not exist"};
 // The same for an object inside a named parent.
 inline constexpr TORVErrorDef ORV_NOT_FOUND_IN_ERROR{401, u"The %s %s does not exist in the %s %s"};
+inline constexpr TORVErrorDef ORV_PATH_ERROR{401, u"The path specified for the %s %s does not exist (%s)"};
 inline constexpr TORVErrorDef ORV_NOT_OPEN_ERROR{402,
                                                u"The %s %s must be open in order to perform this operation (%s)"};
 inline constexpr TORVErrorDef ORV_READ_ONLY_ERROR{
     403, u"The %s %s is read-only and this operation cannot be performed (%s)"};
+// The detail is one of the two texts below or a transaction's own.
+inline constexpr TORVErrorDef ORV_TRANSACTION_ERROR{404, u"Transaction error: %s"};
+inline constexpr char16_t ORV_IN_TRANSACTION_MSG[] =
+    u"This operation cannot be performed while the %s %s has an active transaction (%s)";
+inline constexpr char16_t ORV_NOT_IN_TRANSACTION_MSG[] =
+    u"This operation cannot be performed without an active transaction on the %s %s (%s)";
 inline constexpr TORVErrorDef ORV_MAXIMUM_ERROR{405, u"The maximum number of %ss has been reached (%s)"};
 inline constexpr TORVErrorDef ORV_MAXIMUM_IN_ERROR{405,
                                                    u"The maximum number of %ss in the %s %s has been reached (%s)"};

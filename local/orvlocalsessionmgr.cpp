@@ -7,7 +7,11 @@
 
 #include "base/orverrors.h"
 #include "base/orvutf8.h"
+#include "catalog/orvcatalog.h"
 #include "catalog/orvconfig.h"
+#include "catalog/orvdatabase.h"
+#include "catalog/orvschemaobject.h"
+#include "catalog/orvtable.h"
 #include "catalog/orvdatatype.h"
 #include "catalog/orvlog.h"
 #include "catalog/orvprivilege.h"
@@ -20,6 +24,7 @@
 #include "core/orvenv.h"
 #include "core/orvliteral.h"
 #include "local/orvevalcontext.h"
+#include "local/orvlocaldbmgr.h"
 #include "local/orvlocaleval.h"
 #include "sql/orvbuilder.h"
 #include "sql/orvparser.h"
@@ -46,19 +51,6 @@ void SeedRandomOnce() {
   std::call_once(Seeded, [] { std::srand(static_cast<unsigned>(std::time(nullptr))); });
 }
 
-// The configuration's read lock for a scope.
-class TConfigReadScope {
- public:
-  explicit TConfigReadScope(TORVConfigObjectManager& Manager) : FManager(Manager) { FManager.BeginRead(); }
-  ~TConfigReadScope() {
-    WhileUnwinding([this] { FManager.EndRead(); });
-  }
-  TConfigReadScope(const TConfigReadScope&) = delete;
-  TConfigReadScope& operator=(const TConfigReadScope&) = delete;
-
- private:
-  TORVConfigObjectManager& FManager;
-};
 
 }  // namespace
 
@@ -110,6 +102,7 @@ TORVLocalSessionManager::TORVLocalSessionManager(TORVEngineManager* EngineManage
                                                  bool CreateConfigInformation)
     : TORVEngineSessionManager(EngineManagerToUse, AcquireLock),
       FSettings(std::make_unique<TORVLocalSessionEngineManagerSettings>(EngineManagerToUse, this)),
+      FDatabaseManagers(std::make_unique<TORVHandleObjects>(TORVDatabaseManager::MaximumHandles, false)),
       FCreateConfigInformation(CreateConfigInformation) {
   SeedRandomOnce();
   FSettings->Assign(&EngineManagerToUse->GetSettings());
@@ -189,6 +182,7 @@ void TORVLocalSessionManager::Initialize() {
     FConfig->SetValidater(FValidater.get());
     FConfig->SetBuilder(FBuilder.get());
     FConfig->SetOnGetCollationName([this](int32_t ID) { return GetCollationName(ID); });
+    FConfig->SetOnObjectRemoved([this](TORVConfigObject* ConfigObject) { ObjectRemoved(ConfigObject); });
 
     FConfigFileManager = GetEngineManager()->GetConfigFileManager(FSettings->GetConfigMemory());
     LoadConfigDataTypes();
@@ -226,6 +220,7 @@ void TORVLocalSessionManager::Initialize() {
 }
 
 void TORVLocalSessionManager::UnInitialize() noexcept {
+  FreeDatabaseManagers();
   FEvent.reset();
   FLogManager.reset();
   FLog.reset();
@@ -251,6 +246,9 @@ void TORVLocalSessionManager::InternalOpen() {
 }
 
 void TORVLocalSessionManager::InternalClose() {
+  // The databases' lock slots are the configuration's: they go first.
+  WhileUnwinding([this] { CloseDatabaseManagers(); });
+  FreeDatabaseManagers();
   if (FConfig) {
     FConfig->GetTextFilters().CloseModules();
     FConfig->GetWordGenerators().CloseModules();
@@ -280,6 +278,76 @@ TORVString TORVLocalSessionManager::GetConfigFileName(const TORVString& FileName
   }
   if (FSettings->GetConfigMemorySessionIsolation()) return FSessionFolder + FileName;
   return FileName;
+}
+
+TORVLocalDatabaseManager* TORVLocalSessionManager::GetDatabaseManager(TORVDatabaseContainer* Database) {
+  if (Database->GetManagerHandle() != 0) {
+    auto* Found = static_cast<TORVLocalDatabaseManager*>(FDatabaseManagers->FindObject(Database->GetManagerHandle()));
+    if (Found != nullptr && Found->GetDatabase() == Database) return Found;
+  }
+  auto Manager = std::make_unique<TORVLocalDatabaseManager>(
+      Database, GetEngineManager()->GetFileManagerForDatabase(Database->GetInMemory(), Database->GetName()), this,
+      !SameString(Database->GetName(), CursorCacheDatabaseName));
+  FDatabaseManagers->AddObject(Manager.get(), false);
+  Database->SetManagerHandle(Manager->GetHandle());
+  return Manager.release();
+}
+
+void TORVLocalSessionManager::RemoveDatabaseManager(TORVDatabaseContainer* Database) {
+  if (Database->GetManagerHandle() == 0) return;
+  TORVHandleObject* Found = FDatabaseManagers->FindObject(Database->GetManagerHandle());
+  Database->SetManagerHandle(0);
+  if (Found == nullptr) return;
+  FDatabaseManagers->RemoveObject(Found, false);
+  delete Found;
+}
+
+void TORVLocalSessionManager::ObjectRemoved(TORVConfigObject* ConfigObject) {
+  if (auto* Database = dynamic_cast<TORVDatabaseContainer*>(ConfigObject)) {
+    RemoveDatabaseManager(Database);
+    return;
+  }
+  // Only tables have managers in this session yet; a view's or routine's
+  // handle would name another list's manager.
+  auto* SchemaObject = dynamic_cast<TORVBaseTable*>(ConfigObject);
+  if (SchemaObject == nullptr || SchemaObject->GetManagerHandle() == 0) return;
+  TORVCatalog* Catalog = SchemaObject->GetCatalog();
+  TORVDatabaseContainer* Database = Catalog != nullptr ? Catalog->GetDatabase() : nullptr;
+  if (Database == nullptr) return;
+  GetDatabaseManager(Database)->GetTableManagers().Remove(SchemaObject);
+}
+
+void TORVLocalSessionManager::CloseDatabaseManagers() {
+  std::exception_ptr First;
+  int32_t Handle = 0;
+  TORVHandleObject* Manager = nullptr;
+  while (FDatabaseManagers->NextObject(Handle, Manager)) {
+    try {
+      static_cast<TORVLocalDatabaseManager*>(Manager)->Close(true);
+    } catch (...) {
+      if (!First) First = std::current_exception();
+    }
+  }
+  if (First) std::rethrow_exception(First);
+}
+
+void TORVLocalSessionManager::FreeDatabaseManagers() noexcept {
+  int32_t Handle = 0;
+  TORVHandleObject* Manager = nullptr;
+  while (FDatabaseManagers->NextObject(Handle, Manager)) {
+    auto* DatabaseManager = static_cast<TORVLocalDatabaseManager*>(Manager);
+    DatabaseManager->GetDatabase()->SetManagerHandle(0);
+    FDatabaseManagers->RemoveObject(Manager, false);
+    delete DatabaseManager;
+  }
+}
+
+int32_t TORVLocalSessionManager::GetDatabaseManagerCount() const {
+  int32_t Count = 0;
+  int32_t Handle = 0;
+  TORVHandleObject* Manager = nullptr;
+  while (FDatabaseManagers->NextObject(Handle, Manager)) ++Count;
+  return Count;
 }
 
 std::unique_ptr<TORVConfigLockManager> TORVLocalSessionManager::CreateConfigLockManager() {
@@ -360,7 +428,7 @@ void TORVLocalSessionManager::ClearLogin() {
 void TORVLocalSessionManager::Login(const TORVString& UserName, const TORVString& Password) {
   TORVUser* Locked = nullptr;
   try {
-    TConfigReadScope ReadScope(*FConfigManager);
+    TORVObjectReadScope ReadScope(*FConfigManager);
     TORVString User = UserName;
     TORVString Pass = Password;
     bool Credentials = !User.empty() && !Pass.empty();

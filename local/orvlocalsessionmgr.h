@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/orvtype.h"
+#include "core/orvcommon.h"
 #include "core/orvdigest.h"
 #include "core/orvlocktype.h"
 #include "storage/orvenginemgr.h"
@@ -24,6 +25,9 @@ namespace orv {
 class TORVCompressionManager;
 class TORVConfig;
 class TORVConfigObject;
+class TORVDatabaseContainer;
+class TORVHandleObjects;
+class TORVLocalDatabaseManager;
 class TORVEvaluatorContext;
 class TORVExprBuilder;
 class TORVExprParser;
@@ -270,6 +274,22 @@ class TORVLocalSessionManager : public TORVEngineSessionManager {
   // the configuration path on disk; in memory with session isolation under
   // "<process>/<handle>/<session>/"; else bare.
   TORVString GetConfigFileName(const TORVString& FileName);
+  // The manager of Database in this session, made closed on first use and
+  // kept until the database is removed or the session closes.
+  TORVLocalDatabaseManager* GetDatabaseManager(TORVDatabaseContainer* Database);
+  // Frees Database's manager, if it has one.
+  void RemoveDatabaseManager(TORVDatabaseContainer* Database);
+  // The configuration's removal event: a removed database frees its
+  // manager, a removed table leaves its database's table managers.
+  void ObjectRemoved(TORVConfigObject* ConfigObject);
+  // Close(True) on every database manager; the first failure passes on
+  // once every one was closed.
+  void CloseDatabaseManagers();
+  void FreeDatabaseManagers() noexcept;
+  int32_t GetDatabaseManagerCount() const;
+
+  // "<process>/<handle>/<session>/", fixed at Open.
+  const TORVString& GetSessionFolder() const { return FSessionFolder; }
 
  protected:
   void Initialize();
@@ -301,6 +321,9 @@ class TORVLocalSessionManager : public TORVEngineSessionManager {
 
   bool FInitialized = false;
   std::unique_ptr<TORVLocalSessionEngineManagerSettings> FSettings;
+  // Owns the database managers; each database container keeps the handle
+  // of its manager here.
+  std::unique_ptr<TORVHandleObjects> FDatabaseManagers;
   bool FCreateConfigInformation;
   // The session folder of in-memory isolated files, fixed at Open so that
   // the files keep their names once the session has left the engine.
@@ -330,6 +353,20 @@ class TORVLocalSessionManager : public TORVEngineSessionManager {
   TORVString FMigrator;
   TORVString FInformationCollation;
   int32_t FInformationCollationID = 0;
+};
+
+// The read lock of a configuration or catalog file for a scope.
+class TORVObjectReadScope {
+ public:
+  explicit TORVObjectReadScope(TORVConfigObjectManager& Manager) : FManager(Manager) { FManager.BeginRead(); }
+  ~TORVObjectReadScope() {
+    WhileUnwinding([this] { FManager.EndRead(); });
+  }
+  TORVObjectReadScope(const TORVObjectReadScope&) = delete;
+  TORVObjectReadScope& operator=(const TORVObjectReadScope&) = delete;
+
+ private:
+  TORVConfigObjectManager& FManager;
 };
 
 // Pushes the session's effective user now and pops it however the scope

@@ -32,19 +32,11 @@ namespace {
 using test::AdminName;
 using test::AdminPassword;
 using test::ErrorOf;
+using test::ReadBytes;
+using test::WriteBytes;
 using test::LocalSessionTest;
 using test::StoredEvents;
 using test::TStoredEvent;
-
-std::string ReadBytes(const std::filesystem::path& Path) {
-  std::ifstream In(Path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const std::filesystem::path& Path, const std::string& Bytes) {
-  std::ofstream Out(Path, std::ios::binary | std::ios::trunc);
-  Out << Bytes;
-}
 
 TORVUser* FindUser(TORVLocalSessionManager& Session, const TORVString& Name) {
   return static_cast<TORVUser*>(Session.GetConfig()->GetUsers().FindByName(Name, true));

@@ -8,6 +8,9 @@
 
 #include <cstdint>
 #include <exception>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <thread>
@@ -28,6 +31,16 @@
 namespace orv::test {
 
 inline constexpr char16_t AdminName[] = u"Administrator";
+
+inline std::string ReadBytes(const std::filesystem::path& Path) {
+  std::ifstream In(Path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>());
+}
+
+inline void WriteBytes(const std::filesystem::path& Path, const std::string& Bytes) {
+  std::ofstream Out(Path, std::ios::binary | std::ios::trunc);
+  Out << Bytes;
+}
 inline constexpr char16_t AdminPassword[] = u"PlumeHaven";
 
 // Disk files through TFaultOSFileManager, locked on the files themselves
