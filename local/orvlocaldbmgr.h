@@ -180,7 +180,7 @@ class TORVLocalDatabaseManager : public TORVDatabaseManager, public TORVSchemaOb
   TORVDatabaseLockManager* GetDatabaseLockManager() const { return FLockManager.get(); }
   TORVCatalogManager* GetCatalogManager() const { return FCatalogManager.get(); }
   TORVFileManager* GetFileManager() const { return FFileManager; }
-  TORVTableManagers& GetTableManagers() const { return *FTableManagers; }
+  TORVTableManagers& GetTableManagers() override { return *FTableManagers; }
   int32_t GetUseCount() const { return FUseCount; }
   bool GetCreateSchemaInformation() const { return FCreateSchemaInformation; }
   // Set while Open makes the database's folder, so that the catalog file
