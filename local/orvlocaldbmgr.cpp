@@ -102,6 +102,8 @@ TORVLocalDatabaseManager::TORVLocalDatabaseManager(TORVDatabaseContainer* Databa
       [this](TORVConfigObject*) { FCatalog->SetVersion(EngineCatalogVersion); });
 
   FTableManagers = std::make_unique<TORVTableManagers>(this);
+  FViewManagers = std::make_unique<TORVViewManagers>(this);
+  FRoutineManagers = std::make_unique<TORVRoutineManagers>(this);
 }
 
 TORVLocalDatabaseManager::~TORVLocalDatabaseManager() {
@@ -111,10 +113,17 @@ TORVLocalDatabaseManager::~TORVLocalDatabaseManager() {
   } catch (...) {
     // Close logged the failure (function 34); a destructor cannot pass it on.
   }
-  try {
-    FTableManagers->FreeAll();
-  } catch (...) {
+  // Routines and views before the tables they use.
+  for (TORVSchemaObjectManagers* Managers :
+       std::initializer_list<TORVSchemaObjectManagers*>{FRoutineManagers.get(), FViewManagers.get(),
+                                                        FTableManagers.get()}) {
+    try {
+      Managers->FreeAll();
+    } catch (...) {
+    }
   }
+  FRoutineManagers.reset();
+  FViewManagers.reset();
   FTableManagers.reset();
   FCatalogManager.reset();
   FLockManager.reset();
@@ -226,6 +235,9 @@ void TORVLocalDatabaseManager::Close(bool ForceClose) {
     std::exception_ptr First;
     try {
       if (GetInTransaction()) Rollback();
+      Reset();
+      FRoutineManagers->CloseAll();
+      FViewManagers->CloseAll();
       FTableManagers->CloseAll();
     } catch (...) {
       First = std::current_exception();
@@ -342,12 +354,6 @@ int32_t TORVLocalDatabaseManager::GetCatalogCharacterSet() {
 
 // ---------------------------------------------------------------------------
 // What this build cannot do yet
-
-TORVCursor* TORVLocalDatabaseManager::OpenTable(const TORVString& /*SchemaName*/, const TORVString& TableName,
-                                                bool /*OpenReadOnly*/, bool /*OpenExclusive*/) {
-  CheckOpened(FormatString(u"OPEN TABLE %s", {TableName}));
-  NotAvailableError(FormatString(u"OPEN TABLE %s", {TableName}));
-}
 
 TORVStatementManager* TORVLocalDatabaseManager::PrepareStatement(const TORVString& /*StatementToPrepare*/) {
   NotAvailableError(u"PREPARE STATEMENT");
