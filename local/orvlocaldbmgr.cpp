@@ -382,6 +382,27 @@ void TORVLocalDatabaseManager::FreeScriptManager(TORVScriptManager*& ScriptManag
 // ---------------------------------------------------------------------------
 // Transactions
 
+namespace {
+
+// A table manager's commit flushes by the session's FlushWrites alone: a
+// commit asked to flush sets it for its duration, and the setting comes
+// back on every path.
+class TFlushWritesScope {
+ public:
+  TFlushWritesScope(TORVSessionManager& Session, bool Flush) : FSession(Session), FSaved(Session.GetFlushWrites()) {
+    if (Flush) FSession.SetFlushWrites(true);
+  }
+  ~TFlushWritesScope() { FSession.SetFlushWrites(FSaved); }
+  TFlushWritesScope(const TFlushWritesScope&) = delete;
+  TFlushWritesScope& operator=(const TFlushWritesScope&) = delete;
+
+ private:
+  TORVSessionManager& FSession;
+  bool FSaved;
+};
+
+}  // namespace
+
 void TORVLocalDatabaseManager::LockTransactionTables(TORVLockType LockType, int32_t LockTimeout) {
   TORVSchema* Schema = FCatalog->GetDefaultSchema();
   TORVReferencedTables& Tables = Schema->GetTransactionTables();
@@ -486,6 +507,7 @@ void TORVLocalDatabaseManager::Commit(bool Flush, bool KeepLocks) {
     CheckInTransaction(Detail);
     LockTransactionTables(ltWrite, -1);
     try {
+      TFlushWritesScope Flushing(*FSessionManager, Flush);
       ForEachTableManager([Flush](TORVTableManager& Manager) { Manager.Commit(Flush); });
     } catch (...) {
       UndoAfterFailure([this] { UnlockTransactionTables(ltWrite); });

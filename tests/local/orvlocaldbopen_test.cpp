@@ -22,6 +22,8 @@
 #include "eval/orvviewmgr.h"
 #include "local/orvlocaldbmgr.h"
 #include "local/orvlocalsessionmgr.h"
+#include "storage/orvenginesettings.h"
+#include "storage/orvrowsfile.h"
 #include "tests/catalog/orvcatalogroot.h"
 #include "tests/local/orvlocalsessiontest.h"
 #include "tests/support/orverrortext.h"
@@ -274,6 +276,45 @@ TEST_F(LocalOpenTest, ARowsFileCutShortRaisesAndLeavesItsManagerClosed) {
   test::WriteBytes(RowsFile, Whole);
   Other->OpenTableManager(u"", u"t", true)->Close(false, true, true);
   Database->OpenTableManager(u"", u"t", false)->Close(false, true, true);
+}
+
+// ---------------------------------------------------------------------------
+// Committing what the table managers wrote
+
+TEST_F(LocalOpenTest, ACommitAskedToFlushFlushesTheTablesFilesWhateverTheSessionSays) {
+  TORVLocalDatabaseManager* Database = OpenD(u"A");
+  TORVLocalSessionManager& Session = *Database->GetLocalSessionManager();
+  AddTable(*Database, u"t", 1);
+  auto* Manager = static_cast<TORVTableManager*>(Database->OpenTableManager(u"", u"t", false));
+  std::unique_ptr<TORVRowsetRow> Row = Manager->CreateNewRow();
+  TORVRowsetRowValues Values(Manager->RowsetManager(), Database->GetSessionSettings().GetCharacterSet());
+  int32_t NextId = 0;
+  // The flushes one one-row transaction takes.
+  auto Flushes = [&](bool Flush) {
+    Database->StartTransaction({u"t"}, -1);
+    Row->Initialize();
+    Values.SetRow(Row.get());
+    Values.Clear();
+    Values.GetItems(1)->SetAsInteger(++NextId);
+    int32_t Number = 0;
+    int32_t Version = 0;
+    int32_t Counter = 0;
+    Manager->InsertRow(Values, Number, Version, Counter, false);
+    const int32_t Before = Engine->Faults().GetCount(test::fkFlush);
+    Database->Commit(Flush, false);
+    return Engine->Faults().GetCount(test::fkFlush) - Before;
+  };
+  for (bool SessionFlushes : {false, true}) {
+    SCOPED_TRACE(SessionFlushes);
+    Session.SetFlushWrites(SessionFlushes);
+    const int32_t Unasked = Flushes(false);
+    const int32_t Asked = Flushes(true);
+    EXPECT_GT(Asked, 0);
+    EXPECT_EQ(Unasked > 0, SessionFlushes);
+    // The session's own choice is left as it was.
+    EXPECT_EQ(Session.GetFlushWrites(), SessionFlushes);
+  }
+  Manager->Close(false, true, true);
 }
 
 // ---------------------------------------------------------------------------
