@@ -139,7 +139,7 @@ class TORVLocalDatabaseManager : public TORVDatabaseManager, public TORVSchemaOb
   // imports.
   TORVCursor* OpenQueryTable(const TORVString& SchemaName, const TORVString& TableName, bool OpenReadOnly);
   // The procedure's or function's manager, opened shared; the caller
-  // closes it.
+  // closes it. Callers open the database first (a prepare checks it).
   TORVRoutineManager* OpenRoutine(const TORVString& SchemaName, const TORVString& RoutineName);
   TORVViewManagers& GetViewManagers() { return *FViewManagers; }
   TORVRoutineManagers& GetRoutineManagers() { return *FRoutineManagers; }

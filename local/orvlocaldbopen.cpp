@@ -29,6 +29,7 @@ TORVSchema* TORVLocalDatabaseManager::GetSchema(const TORVString& SchemaName) {
 TORVVirtualTableManager* TORVLocalDatabaseManager::OpenTableManager(const TORVString& SchemaName,
                                                                     const TORVString& TableName,
                                                                     bool OpenExclusive) {
+  CheckOpened(FormatString(u"OPEN TABLE %s", {TableName}));
   TORVObjectReadScope Read(*FCatalogManager);
   TORVSchema* Schema = GetSchema(SchemaName);
   // The temporary tables and views come first: the catalog's lookup asks
@@ -66,7 +67,6 @@ TORVVirtualTableManager* TORVLocalDatabaseManager::OpenTableManager(const TORVSt
 TORVCursor* TORVLocalDatabaseManager::OpenTableCursor(const TORVString& SchemaName, const TORVString& TableName,
                                                       bool OpenReadOnly, bool OpenExclusive, bool Indexed) {
   try {
-    CheckOpened(FormatString(u"OPEN TABLE %s", {TableName}));
     TORVVirtualTableManager* Manager = OpenTableManager(SchemaName, TableName, OpenExclusive);
     std::unique_ptr<TORVCursor> Cursor;
     try {

@@ -159,6 +159,20 @@ TEST_F(LocalOpenTest, ObjectsTheUserMayNotSeeAreNotFound) {
   Routine->Close(false, true, true);
 }
 
+TEST_F(LocalOpenTest, ATableOfAClosedDatabaseIsNotOpened) {
+  TORVLocalDatabaseManager* Database = OpenD(u"A");
+  AddTable(*Database, u"t", 1);
+  Database->Close(false);
+  const std::vector<std::function<void()>> Opens = {
+      [&] { Database->OpenTable(u"", u"t", false, false); },
+      [&] { Database->OpenQueryTable(u"", u"t", false); },
+      [&] { Database->OpenTableManager(u"", u"t", false); },
+  };
+  for (const std::function<void()>& Open : Opens)
+    EXPECT_EQ(ErrorOf(Open), "402 The database d must be open in order to perform this operation (OPEN TABLE t)");
+  EXPECT_EQ(Database->GetTableManagers().GetCount(), 0);
+}
+
 TEST_F(LocalOpenTest, ATemporaryTableHidesAStoredTableOfTheSameName) {
   TORVLocalDatabaseManager* Database = OpenD(u"A");
   TORVSchema& Schema = *Database->GetCatalog()->GetDefaultSchema();
