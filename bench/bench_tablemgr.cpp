@@ -33,10 +33,7 @@
 namespace orv::bench {
 namespace {
 
-int32_t RowCount() {
-  const char* Given = std::getenv("ORV_BENCH_ROWS");
-  return Given != nullptr ? std::atoi(Given) : 1000000;
-}
+int32_t RowCount() { return CountFromEnvironment("ORV_BENCH_ROWS", 1000000); }
 
 constexpr int32_t SingleOperations = 10000;
 constexpr int32_t AmountColumn = 2;

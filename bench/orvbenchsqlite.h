@@ -86,6 +86,12 @@ class TBenchStatement {
   sqlite3_stmt* FStatement = nullptr;
 };
 
+// The count the environment variable Name gives, else Default.
+inline int32_t CountFromEnvironment(const char* Name, int32_t Default) {
+  const char* Given = std::getenv(Name);
+  return Given != nullptr ? std::atoi(Given) : Default;
+}
+
 // Nanoseconds that Body takes, once.
 template <typename TBody>
 double TimeNanos(TBody&& Body) {

@@ -50,6 +50,11 @@ class TORVCursor : public TORVHandleObject {
 
   // -1 here: no active index.
   virtual int32_t GetActiveIndex();
+  // Whether the rows come through one or more views; such cursors give
+  // back their table and views (Reset) when the session resets its
+  // databases. None here.
+  virtual bool GetReadsThroughViews() { return false; }
+  virtual void Reset() {}
   // Ignored for the current index and outside the index list; otherwise the
   // bookmark columns become the index's columns.
   virtual void SetActiveIndex(int32_t Value);

@@ -27,6 +27,9 @@ class TORVPreparedManager : public TORVHandleObject {
   // The result cursor, or nil when there is none. The cursor belongs to
   // the database manager's cursor table.
   virtual TORVCursor* Execute() = 0;
+  // Gives back what the last run built when the session resets its
+  // databases; the manager stays prepared.
+  virtual void Reset() {}
 
   TORVParamValues* GetParamValues() const { return FParamValues.get(); }
   bool GetWantProgress() const { return FWantProgress; }

@@ -102,6 +102,8 @@ TORVLocalDatabaseManager::TORVLocalDatabaseManager(TORVDatabaseContainer* Databa
       [this](TORVConfigObject*) { FCatalog->SetVersion(EngineCatalogVersion); });
 
   FTableManagers = std::make_unique<TORVTableManagers>(this);
+  FViewManagers = std::make_unique<TORVViewManagers>(this);
+  FRoutineManagers = std::make_unique<TORVRoutineManagers>(this);
 }
 
 TORVLocalDatabaseManager::~TORVLocalDatabaseManager() {
@@ -111,10 +113,17 @@ TORVLocalDatabaseManager::~TORVLocalDatabaseManager() {
   } catch (...) {
     // Close logged the failure (function 34); a destructor cannot pass it on.
   }
-  try {
-    FTableManagers->FreeAll();
-  } catch (...) {
+  // Routines and views before the tables they use.
+  for (TORVSchemaObjectManagers* Managers :
+       std::initializer_list<TORVSchemaObjectManagers*>{FRoutineManagers.get(), FViewManagers.get(),
+                                                        FTableManagers.get()}) {
+    try {
+      Managers->FreeAll();
+    } catch (...) {
+    }
   }
+  FRoutineManagers.reset();
+  FViewManagers.reset();
   FTableManagers.reset();
   FCatalogManager.reset();
   FLockManager.reset();
@@ -226,6 +235,9 @@ void TORVLocalDatabaseManager::Close(bool ForceClose) {
     std::exception_ptr First;
     try {
       if (GetInTransaction()) Rollback();
+      Reset();
+      FRoutineManagers->CloseAll();
+      FViewManagers->CloseAll();
       FTableManagers->CloseAll();
     } catch (...) {
       First = std::current_exception();
@@ -343,12 +355,6 @@ int32_t TORVLocalDatabaseManager::GetCatalogCharacterSet() {
 // ---------------------------------------------------------------------------
 // What this build cannot do yet
 
-TORVCursor* TORVLocalDatabaseManager::OpenTable(const TORVString& /*SchemaName*/, const TORVString& TableName,
-                                                bool /*OpenReadOnly*/, bool /*OpenExclusive*/) {
-  CheckOpened(FormatString(u"OPEN TABLE %s", {TableName}));
-  NotAvailableError(FormatString(u"OPEN TABLE %s", {TableName}));
-}
-
 TORVStatementManager* TORVLocalDatabaseManager::PrepareStatement(const TORVString& /*StatementToPrepare*/) {
   NotAvailableError(u"PREPARE STATEMENT");
 }
@@ -375,6 +381,27 @@ void TORVLocalDatabaseManager::FreeScriptManager(TORVScriptManager*& ScriptManag
 
 // ---------------------------------------------------------------------------
 // Transactions
+
+namespace {
+
+// A table manager's commit flushes by the session's FlushWrites alone: a
+// commit asked to flush sets it for its duration, and the setting comes
+// back on every path.
+class TFlushWritesScope {
+ public:
+  TFlushWritesScope(TORVSessionManager& Session, bool Flush) : FSession(Session), FSaved(Session.GetFlushWrites()) {
+    if (Flush) FSession.SetFlushWrites(true);
+  }
+  ~TFlushWritesScope() { FSession.SetFlushWrites(FSaved); }
+  TFlushWritesScope(const TFlushWritesScope&) = delete;
+  TFlushWritesScope& operator=(const TFlushWritesScope&) = delete;
+
+ private:
+  TORVSessionManager& FSession;
+  bool FSaved;
+};
+
+}  // namespace
 
 void TORVLocalDatabaseManager::LockTransactionTables(TORVLockType LockType, int32_t LockTimeout) {
   TORVSchema* Schema = FCatalog->GetDefaultSchema();
@@ -480,6 +507,7 @@ void TORVLocalDatabaseManager::Commit(bool Flush, bool KeepLocks) {
     CheckInTransaction(Detail);
     LockTransactionTables(ltWrite, -1);
     try {
+      TFlushWritesScope Flushing(*FSessionManager, Flush);
       ForEachTableManager([Flush](TORVTableManager& Manager) { Manager.Commit(Flush); });
     } catch (...) {
       UndoAfterFailure([this] { UnlockTransactionTables(ltWrite); });

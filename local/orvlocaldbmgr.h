@@ -16,6 +16,7 @@
 #include "core/orvdbmgr.h"
 #include "core/orvdigest.h"
 #include "eval/orvschemaobjmgr.h"
+#include "eval/orvviewmgr.h"
 #include "storage/orvlockmgr.h"
 #include "storage/orvobjmgr.h"
 
@@ -27,6 +28,7 @@ class TORVEvaluatorContext;
 class TORVLocalDatabaseManager;
 class TORVLocalExprEvaluator;
 class TORVLocalSessionManager;
+class TORVSchema;
 class TORVTableManager;
 
 // The database's lock file. Its session slot is the session's slot in the
@@ -96,6 +98,7 @@ class TORVLocalDatabaseManager : public TORVDatabaseManager, public TORVSchemaOb
   static constexpr int32_t StartTransactionFunctionCode = 40;
   static constexpr int32_t CommitFunctionCode = 41;
   static constexpr int32_t RollbackFunctionCode = 42;
+  static constexpr int32_t OpenTableFunctionCode = 123;
 
   // A manager over no database and no files, that never opens: what the
   // evaluator sees of a database whose catalog a caller attached itself.
@@ -107,8 +110,6 @@ class TORVLocalDatabaseManager : public TORVDatabaseManager, public TORVSchemaOb
 
   void Open(TORVLockType DatabaseLockType) override;
   void Close(bool ForceClose) override;
-  TORVCursor* OpenTable(const TORVString& SchemaName, const TORVString& TableName, bool OpenReadOnly,
-                        bool OpenExclusive) override;
   TORVStatementManager* PrepareStatement(const TORVString& StatementToPrepare) override;
   TORVProcedureManager* PrepareProcedure(const TORVString& ProcedureToPrepare) override;
   TORVScriptManager* PrepareScript(const TORVString& ScriptToPrepare) override;
@@ -118,6 +119,36 @@ class TORVLocalDatabaseManager : public TORVDatabaseManager, public TORVSchemaOb
   void StartTransaction(const TORVStringsArray& TableNames, int32_t LockTimeout) override;
   void Commit(bool Flush, bool KeepLocks) override;
   void Rollback() override;
+
+  // Opening tables, views and routines. The schema is the default one for
+  // an empty name. A table is looked up among the session's temporary
+  // tables and views first, so that one of them hides a stored object of
+  // the same name; only objects the current user may see are found.
+  TORVSchema* GetSchema(const TORVString& SchemaName);
+  // The table's or view's manager, opened (exclusive or shared) and
+  // checked for changes other sessions made; a failed check closes it.
+  TORVVirtualTableManager* OpenTableManager(const TORVString& SchemaName, const TORVString& TableName,
+                                            bool OpenExclusive);
+  // A cursor over the table in its primary-key order (none without a
+  // primary key), registered in the database's cursor table, which owns
+  // it; freeing the cursor closes the manager. A cursor that cannot be
+  // made leaves the manager closed.
+  TORVCursor* OpenTable(const TORVString& SchemaName, const TORVString& TableName, bool OpenReadOnly,
+                        bool OpenExclusive) override;
+  // The same without an active index and never exclusive, for queries and
+  // imports.
+  TORVCursor* OpenQueryTable(const TORVString& SchemaName, const TORVString& TableName, bool OpenReadOnly);
+  // The procedure's or function's manager, opened shared; the caller
+  // closes it. Callers open the database first (a prepare checks it).
+  TORVRoutineManager* OpenRoutine(const TORVString& SchemaName, const TORVString& RoutineName);
+  TORVViewManagers& GetViewManagers() { return *FViewManagers; }
+  TORVRoutineManagers& GetRoutineManagers() { return *FRoutineManagers; }
+  // Give back what the database's prepared scripts, procedures and
+  // statements (Reset) or its cursors that read through views
+  // (ResetCursors) built for their last run; a Close reached from either
+  // only counts.
+  void Reset();
+  void ResetCursors();
 
   [[noreturn]] virtual void NotOpenError(const TORVString& Detail);
   [[noreturn]] virtual void ReadOnlyError(const TORVString& Detail);
@@ -210,6 +241,13 @@ class TORVLocalDatabaseManager : public TORVDatabaseManager, public TORVSchemaOb
   auto ReadCatalogFile(TRead Read) -> decltype(Read());
   // The files and locks Open took, given back in order whatever fails.
   void CloseFiles(bool UnlockFirst);
+  // OpenTable and OpenQueryTable: the manager's cursor, registered; a
+  // cursor that cannot be made closes the manager again.
+  TORVCursor* OpenTableCursor(const TORVString& SchemaName, const TORVString& TableName, bool OpenReadOnly,
+                              bool OpenExclusive, bool Indexed);
+  // Work under the FResetting guard.
+  template <typename TWork>
+  void WhileResetting(TWork Work);
 
   TORVDatabaseContainer* FDatabase = nullptr;
   TORVFileManager* FFileManager = nullptr;
@@ -221,6 +259,8 @@ class TORVLocalDatabaseManager : public TORVDatabaseManager, public TORVSchemaOb
   std::unique_ptr<TORVDatabaseLockManager> FLockManager;
   std::unique_ptr<TORVCatalogManager> FCatalogManager;
   std::unique_ptr<TORVTableManagers> FTableManagers;
+  std::unique_ptr<TORVViewManagers> FViewManagers;
+  std::unique_ptr<TORVRoutineManagers> FRoutineManagers;
   // The contexts NewContext replaced, innermost last.
   std::vector<TORVEvaluatorContext*> FSavedContexts;
 };

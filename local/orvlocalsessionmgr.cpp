@@ -317,6 +317,15 @@ void TORVLocalSessionManager::ObjectRemoved(TORVConfigObject* ConfigObject) {
   GetDatabaseManager(Database)->GetTableManagers().Remove(SchemaObject);
 }
 
+void TORVLocalSessionManager::ResetDatabaseManagers() {
+  for (void (TORVLocalDatabaseManager::*Pass)() :
+       {&TORVLocalDatabaseManager::Reset, &TORVLocalDatabaseManager::ResetCursors}) {
+    int32_t Handle = 0;
+    TORVHandleObject* Manager = nullptr;
+    while (FDatabaseManagers->NextObject(Handle, Manager)) (static_cast<TORVLocalDatabaseManager*>(Manager)->*Pass)();
+  }
+}
+
 void TORVLocalSessionManager::CloseDatabaseManagers() {
   std::exception_ptr First;
   int32_t Handle = 0;

@@ -282,6 +282,9 @@ class TORVLocalSessionManager : public TORVEngineSessionManager {
   // The configuration's removal event: a removed database frees its
   // manager, a removed table leaves its database's table managers.
   void ObjectRemoved(TORVConfigObject* ConfigObject);
+  // Every database's Reset, then, in a second pass over the list, every
+  // database's ResetCursors.
+  void ResetDatabaseManagers();
   // Close(True) on every database manager; the first failure passes on
   // once every one was closed.
   void CloseDatabaseManagers();
