@@ -9,6 +9,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -569,6 +570,68 @@ TEST_F(TableManager, DroppingAnIndexRenumbersTheLaterOnes) {
   Session.Insert({21, u"x", 3});
   Session.Manager->Flush();
   EXPECT_EQ(Session.IndexesAgreeWithRows(), "");
+}
+
+TEST_F(TableManager, IndexFiguresAndTheDumpFollowTheKeys) {
+  TTableConnection& Session = OpenSession();
+  TORVTableManager& Manager = *Session.Manager;
+  constexpr int32_t ByName = 1;
+  const int32_t EmptySpace = Manager.CalculateIndexSpace(ByName);
+  std::vector<int32_t> IDs;
+  for (int32_t Id = 1; Id <= 400; ++Id) IDs.push_back(Session.Insert({Id, u"r" + IntToString(Id), Id}));
+  EXPECT_GT(Manager.CalculateIndexSpace(ByName), EmptySpace);
+  EXPECT_GE(Manager.CalculateIndexSlackSpace(ByName), 0);
+  const std::string Plain = StringToUtf8(Manager.DumpIndex(ByName, false));
+  const std::string WithRows = StringToUtf8(Manager.DumpIndex(ByName, true));
+  auto Titles = [&Plain](const std::string& Title) {
+    int32_t Count = 0;
+    for (size_t At = Plain.find(Title); At != std::string::npos; At = Plain.find(Title, At + 1)) ++Count;
+    return Count;
+  };
+  // Four hundred keys need a root above several pages; the figures and the
+  // dump walk the same pages.
+  EXPECT_GE(Titles("\r\nExternal Page # "), 2);
+  EXPECT_EQ(Titles("\r\nRoot Page # "), 1);
+  EXPECT_EQ(Manager.CalculateIndexInternalPages(ByName), Titles("\r\nInternal Page # "));
+  EXPECT_NE(Plain.find("\r\nr17\r\n"), std::string::npos);
+  EXPECT_GT(WithRows.size(), Plain.size());
+  Session.Delete(IDs[16]);
+  EXPECT_EQ(StringToUtf8(Manager.DumpIndex(ByName, false)).find("\r\nr17\r\n"), std::string::npos);
+}
+
+TEST_F(TableManager, CopiedHeadersCarryTheRowNumberingOver) {
+  TTableConnection& Source = OpenSession({}, "from");
+  const int32_t FirstSourceID = Source.Insert({1, u"a", 1});
+  Source.Insert({2, u"b", 2});
+  TTableConnection& Target = OpenSession({}, "to");
+  Target.Manager->CopyHeaders(*Source.Manager);
+  const int32_t Copied = Target.Insert({3, u"c", 3});
+  EXPECT_EQ(Copied, Source.Insert({3, u"c", 3}));
+  EXPECT_NE(Copied, FirstSourceID);
+  CloseSessions();
+  TTableConnection& Again = OpenSession({}, "to");
+  EXPECT_EQ(Again.Scan(), (TModelRows{{Copied, {3, u"c", 3}}}));
+}
+
+TEST_F(TableManager, HeaderCopiesAndIndexFiguresNeedAnOpenTable) {
+  TTableConnection& Open = OpenSession({}, "open");
+  TTableConnection& Closed = NewSession({}, "closed");
+  auto& Unopened = static_cast<TORVTableManager&>(*Closed.Managers.Get(Closed.Table, true));
+  struct TCase {
+    const char* Operation;
+    std::function<void()> Call;
+  };
+  const TCase Cases[] = {
+      {"CopyHeaders", [&] { Open.Manager->CopyHeaders(Unopened); }},
+      {"CopyHeaders", [&] { Unopened.CopyHeaders(*Open.Manager); }},
+      {"CalculateIndexSpace", [&] { Unopened.CalculateIndexSpace(0); }},
+      {"CalculateIndexSlackSpace", [&] { Unopened.CalculateIndexSlackSpace(0); }},
+      {"CalculateIndexInternalPages", [&] { Unopened.CalculateIndexInternalPages(0); }},
+      {"DumpIndex", [&] { Unopened.DumpIndex(0, true); }},
+  };
+  for (const TCase& Case : Cases)
+    EXPECT_EQ(ErrorOf(Case.Call),
+              std::string("402 The table t must be open in order to perform this operation (") + Case.Operation + ")");
 }
 
 TEST_F(TableManager, ABackupCopyPutBackThroughTheOpenFilesUndoesLaterChanges) {
