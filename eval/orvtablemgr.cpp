@@ -323,6 +323,7 @@ void TORVTableManager::InternalClose() {
       if (!Failure) Failure = std::current_exception();
     }
   }
+  FRepairRequired = false;
   FBlobCompressStream.reset();
   FConstraintRowLocks.reset();
   FTransactionRowLocks.reset();
@@ -460,6 +461,7 @@ void TORVTableManager::CancelWrites() noexcept {
 
 template <typename TChange>
 void TORVTableManager::ChangeFiles(TChange Change) {
+  FFilesChanged = false;
   try {
     Change();
   } catch (...) {
@@ -467,9 +469,35 @@ void TORVTableManager::ChangeFiles(TChange Change) {
       if (!FTransactionFailure) FTransactionFailure = std::current_exception();
     } else if (!ExclusivelyLocked()) {
       CancelWrites();
+    } else if (FFilesChanged) {
+      MarkForRepair();
     }
     throw;
   }
+}
+
+void TORVTableManager::MarkForRepair() noexcept {
+  FRepairRequired = true;
+  // What the earlier operations changed goes down with the failed one's
+  // part, so that a repair finds every row they reported done; a file
+  // whose write fails keeps its Writing flag by itself.
+  for (TORVTableFileManager* File : TableFiles()) UndoAfterFailure([File] { File->Write(false); });
+  for (TORVTableFileManager* File : TableFiles()) {
+    try {
+      File->SetModified(true);
+      File->RaiseWritingFlag();
+      // Nothing is left to write: closing must not put a clean header
+      // over the flag.
+      File->SetModified(false);
+    } catch (...) {
+      // The file stays failed and modified, so its next write, at the
+      // latest when it closes, puts the flag down with its header.
+    }
+  }
+}
+
+void TORVTableManager::RefuseIfRepairRequired() {
+  if (FRepairRequired) WriteFlagError();
 }
 
 void TORVTableManager::WriteChanges() {
@@ -482,6 +510,7 @@ TORVRowValues& TORVTableManager::StoredRowValues() const { return FRowsetNavigat
 
 void TORVTableManager::InsertRow(TORVRowValues& NewRowValues, int32_t& NewRowNumber, int32_t& NewRowVersion,
                                  int32_t& NewRowUpdateCounter, bool KeepExistingValues) {
+  RefuseIfRepairRequired();
   TObjectLock Transaction(*this, ltTransaction);
   StartWriting();
   NewRowVersion = FRowsetManager->GetLastVersion();
@@ -493,6 +522,7 @@ void TORVTableManager::InsertRow(TORVRowValues& NewRowValues, int32_t& NewRowNum
   TConstraintUnlock Unlock(*this);
   ChangeFiles([&] {
     if (!KeepExistingValues && HasPublishedFile()) LogRowValues(0, NewRowValues, toInsertRow);
+    FFilesChanged = true;
     FRowsetNavigator->Insert(NewRowVersion, NewRowValues, NewRowNumber, NewRowUpdateCounter);
     ForEachIndex([&](int32_t Index) { InsertNewKey(NewRowValues, NewRowNumber, Index); });
     NewRowValues.SetModified(false);
@@ -507,6 +537,7 @@ void TORVTableManager::InsertRow(TORVRowValues& NewRowValues, int32_t& NewRowNum
 
 void TORVTableManager::UpdateRow(TORVRowValues& ExistingRowValues, int32_t ExistingRowNumber,
                                  int32_t /*ExistingRowVersion*/, int32_t& ExistingRowUpdateCounter) {
+  RefuseIfRepairRequired();
   TObjectLock Transaction(*this, ltTransaction);
   StartWriting();
   SetGenerated(ExistingRowValues, false);
@@ -515,6 +546,7 @@ void TORVTableManager::UpdateRow(TORVRowValues& ExistingRowValues, int32_t Exist
   ChangeFiles([&] {
     if (HasPublishedFile() && RowValuesModified(ExistingRowValues))
       LogRowValues(ExistingRowNumber, ExistingRowValues, toUpdateRow);
+    FFilesChanged = true;
     ForEachIndex([&](int32_t Index) { UpdateExistingKey(ExistingRowValues, ExistingRowNumber, Index); });
     FRowsetNavigator->Update(ExistingRowValues, ExistingRowNumber, ExistingRowUpdateCounter);
     ExistingRowValues.SetModified(false);
@@ -526,12 +558,14 @@ void TORVTableManager::UpdateRow(TORVRowValues& ExistingRowValues, int32_t Exist
 
 void TORVTableManager::DeleteRow(TORVRowValues& ExistingRowValues, int32_t ExistingRowNumber,
                                  int32_t /*ExistingRowVersion*/, int32_t& ExistingRowUpdateCounter) {
+  RefuseIfRepairRequired();
   TObjectLock Transaction(*this, ltTransaction);
   StartWriting();
   CheckConstraints(ExistingRowValues, ExistingRowNumber, toDeleteRow, false);
   TConstraintUnlock Unlock(*this);
   ChangeFiles([&] {
     if (HasPublishedFile()) LogRowValues(ExistingRowNumber, ExistingRowValues, toDeleteRow);
+    FFilesChanged = true;
     ForEachIndex([&](int32_t Index) { DeleteExistingKey(ExistingRowValues, ExistingRowNumber, Index); });
     FRowsetNavigator->Delete(ExistingRowValues, ExistingRowNumber, ExistingRowUpdateCounter);
     ExistingRowValues.SetModified(false);
@@ -545,8 +579,10 @@ bool TORVTableManager::Empty(bool IgnoreConstraints) {
   if (!IgnoreConstraints)
     RaiseError(ORV_UPDATE_ERROR,
                {FTable->GetTypeName(), FTable->GetName(), u"constraints cannot be checked before emptying yet"});
+  RefuseIfRepairRequired();
   TObjectLock Transaction(*this, ltTransaction);
   ChangeFiles([&] {
+    FFilesChanged = true;
     for (TORVTableFileManager* File : TableFiles()) File->Empty();
     WriteChanges();
   });

@@ -17,7 +17,9 @@
 //    cancels its write (re-reads its header and drops pending buffers), so
 //    that no later write can flush a row without its keys; inside one the
 //    table remembers the failure and Commit raises it, so that only a
-//    rollback ends the transaction.
+//    rollback ends the transaction. A table held exclusively defers its
+//    writes, so its files are written as they stand and marked for repair
+//    instead (MarkForRepair).
 // 4. Row lock lists: FRowLocks holds the rows this session's cursors and
 //    statements locked; FTransactionRowLocks the rows kept locked until the
 //    transaction ends; FConstraintRowLocks parent rows of constraint
@@ -367,6 +369,19 @@ class TORVTableManager : public TORVVirtualTableManager, public TORVTableFileOwn
   // The index file of an open manager; Operation names the call in the
   // error a closed one raises.
   TORVIndexManager& OpenIndexFile(const TORVString& Operation);
+
+  // ---- A row operation that fails half-way on an exclusively held table.
+  // Such a table writes its files only when a cache fills or it closes,
+  // so the failed operation's part cannot be dropped without the earlier
+  // operations' changes: every change is written, every file is left
+  // showing Writing (a repair is required), and the row changes of this
+  // manager are refused (100) until it closes, since their writes would
+  // clear the flag.
+  void MarkForRepair() noexcept;
+  void RefuseIfRepairRequired();
+  // Set by a row operation right before its first change to the files.
+  bool FFilesChanged = false;
+  bool FRepairRequired = false;
 
   TORVBaseTable* FTable;
   std::unique_ptr<TORVRowsetManager> FRowsetManager;

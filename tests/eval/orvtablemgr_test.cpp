@@ -480,6 +480,61 @@ TEST_F(TableManager, AFailedInsertOutsideATransactionLeavesNoRowWithoutKeys) {
   EXPECT_EQ(Again.IndexesAgreeWithRows(), "");
 }
 
+// An exclusively held table writes its files only when their caches fill
+// or it closes, so a row operation that fails half-way cannot be dropped
+// from the files without the operations before it.
+TEST_F(TableManager, AFailedRowOperationOnAnExclusiveTableKeepsEveryRowAndMarksItForRepair) {
+  struct TCase {
+    const char* Name;
+    // Fails after the files changed, with rows {1, a, 1} and {2, b, 2}
+    // in the table.
+    std::function<void(TTableConnection&, int32_t Second)> Fail;
+  };
+  const TCase Cases[] = {
+      {"an insert whose key is refused", [](TTableConnection& S, int32_t) { S.Insert({1, u"dup", 9}); }},
+      // The old key goes before the new one is refused.
+      {"an update whose key is refused",
+       [](TTableConnection& S, int32_t Second) {
+         const int32_t Number = S.Find(Second);
+         int32_t Counter = S.Row->GetUpdateCounter();
+         const int32_t Version = S.Row->GetVersion();
+         S.Manager->LockAndRefresh(&S.User, Number, Version, Counter, Second, false, false, false);
+         S.Values->GetItems(test::IdColumn)->SetAsInteger(1);
+         S.Manager->UpdateRow(*S.Values, Number, Version, Counter);
+       }},
+  };
+  const TTableShape Shape;
+  int32_t Run = 0;
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    const std::string Subfolder = "exclusive" + std::to_string(Run++);
+    TModelRows Kept;
+    {
+      TTableConnection& Session = NewSession(Shape, Subfolder);
+      Session.Open(ltExclusive);
+      Kept[Session.Insert({1, u"a", 1})] = {1, u"a", 1};
+      const int32_t Second = Session.Insert({2, u"b", 2});
+      Kept[Second] = {2, u"b", 2};
+      EXPECT_EQ(ErrorOf([&] { Case.Fail(Session, Second); }).substr(0, 4), "601 ");
+      // Nothing more is written over files whose rows and keys disagree.
+      EXPECT_EQ(ErrorOf([&] { Session.Insert({3, u"c", 3}); }), RepairRequired);
+      CloseSessions();
+    }
+    TTableConnection& Again = NewSession(Shape, Subfolder);
+    EXPECT_EQ(ErrorOf([&] { Again.Open(); }), RepairRequired);
+    // What a repair starts from holds every row written before the failure.
+    Again.Table->StartRepair();
+    Again.Open();
+    const TModelRows Seen = Again.Scan();
+    for (const auto& [RowID, Row] : Kept) {
+      ASSERT_EQ(Seen.count(RowID), 1u) << test::DescribeRows(Seen);
+      EXPECT_EQ(Seen.at(RowID), Row);
+    }
+    Again.Table->EndRepair();
+    CloseSessions();
+  }
+}
+
 TEST_F(TableManager, ABatchWritesWhenFlushedAndDropsTheRestWhenAborted) {
   TTableConnection& Session = OpenSession();
   TTableConnection& Other = OpenSession();
@@ -886,6 +941,35 @@ TEST_F(TableManager, EveryFailedWriteOrFlushOfAnIndexCreationLeavesTheIndexWhole
       CloseSessions();
     }
     EXPECT_TRUE(Completed) << Fault.Name;
+  }
+}
+
+// The writes that mark a half-changed exclusive table for repair may fail
+// or tear themselves: the mark is left all the same.
+TEST_F(TableManager, EveryFailedWriteOrFlushWhileMarkingAnExclusiveTableLeavesTheMark) {
+  int32_t Run = 0;
+  for (const TFault& Fault : Faults) {
+    bool Reached = true;
+    for (int32_t N = 1; Reached && N < 100; ++N) {
+      SCOPED_TRACE(std::string(Fault.Name) + " " + std::to_string(N));
+      const std::string Subfolder = "marking" + std::to_string(Run++);
+      {
+        TTableConnection& Session = NewSession({}, Subfolder);
+        Session.Open(ltExclusive);
+        for (int32_t Id = 1; Id <= 3; ++Id) Session.Insert({Id, u"r" + IntToString(Id), Id});
+        const int32_t Before = Files->Faults().GetCount(Fault.Kind);
+        Files->Faults().FailNext(Fault.Kind, N, Fault.Mode);
+        EXPECT_EQ(ErrorOf([&] { Session.Insert({1, u"dup", 9}); }).substr(0, 4), "601 ");
+        ErrorOf([&] { CloseSessions(); });
+        Sessions.clear();
+        Reached = Files->Faults().GetCount(Fault.Kind) - Before >= N;
+        Files->Faults().Clear();
+      }
+      TTableConnection& Check = NewSession({}, Subfolder);
+      EXPECT_EQ(ErrorOf([&] { Check.Open(); }), RepairRequired);
+      CloseSessions();
+    }
+    EXPECT_FALSE(Reached) << Fault.Name << ": the fault still hit at the last N";
   }
 }
 
