@@ -17,6 +17,7 @@
 #include "catalog/orvcolumns.h"
 #include "catalog/orvconstraint.h"
 #include "catalog/orvindexes.h"
+#include "catalog/orvlockable.h"
 #include "catalog/orvtable.h"
 #include "eval/orvtablemgr.h"
 #include "tests/eval/orvtablemgrtest.h"
@@ -306,8 +307,12 @@ TEST_F(ConstraintChecks, OpeningATableOpensTheTablesItsForeignKeysInvolveUntilIt
   struct TCase {
     const char* Name;
     bool OpenParent;
+    // The other table's constraint is being altered: it is held alone.
+    bool Altering;
   };
-  const TCase Cases[] = {{"the child opens its parent", false}, {"the parent opens its child", true}};
+  const TCase Cases[] = {{"the child opens its parent", false, false},
+                         {"the parent opens its child", true, false},
+                         {"a parent being altered is opened exclusively", false, true}};
   int32_t Run = 0;
   for (const TCase& Case : Cases) {
     SCOPED_TRACE(Case.Name);
@@ -315,9 +320,11 @@ TEST_F(ConstraintChecks, OpeningATableOpensTheTablesItsForeignKeysInvolveUntilIt
     std::unique_ptr<TOtherTable> Parent = ParentOf(Session);
     TORVBaseTable* Opened = Case.OpenParent ? Parent->Table() : Session.Table;
     TORVBaseTable* Other = Case.OpenParent ? Session.Table : Parent->Table();
+    Other->SetAlteringConstraint(Case.Altering);
     TORVSchemaObjectManager* Manager = Case.OpenParent ? static_cast<TORVSchemaObjectManager*>(&Parent->Open())
                                                        : &Session.Open();
     EXPECT_EQ(UseCountOf(Session, Other), 1);
+    EXPECT_TRUE(Other->GetLockState().Contains(Case.Altering ? lsExclusiveLocked : lsSharedLocked));
     if (!Case.OpenParent) {
       // The parent is searched without the caller opening it.
       EXPECT_EQ(ErrorOf([&] { Session.Insert({1, u"orphan", 7}); }).substr(0, 50),
