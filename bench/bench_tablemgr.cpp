@@ -93,6 +93,11 @@ class TBenchDatabase : public TORVSchemaObjectOwner {
   void BackupError(const TORVString&) override { std::abort(); }
   void RestoreError(const TORVString&) override { std::abort(); }
   void EvaluateRow(TORVRowValues&, TORVExprToken*, TORVValue& Value) override { Value.SetAsString(u"default"); }
+  // No view or routine is opened here.
+  TORVExprEvaluator& GetEvaluator() override { std::abort(); }
+  void NewContext() override { std::abort(); }
+  void RestoreContext() override { std::abort(); }
+  std::unique_ptr<TORVViewQueryManager> CreateViewQueryManager(TORVViewManager&) override { std::abort(); }
 
  private:
   TORVFileManager* FFiles;

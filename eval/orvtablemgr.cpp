@@ -7,6 +7,7 @@
 
 #include "base/orverror.h"
 #include "base/orverrors.h"
+#include "catalog/orvbasetable.h"
 #include "catalog/orvcolumns.h"
 #include "catalog/orvconstraint.h"
 #include "catalog/orvindexes.h"
@@ -226,10 +227,86 @@ void TORVTableManager::InternalReopen() {
 void TORVTableManager::InternalInitialize() {
   // Default and generated values are evaluated through the database's
   // EvaluateRow, which prepares each tree as it runs it.
+  if (InvolvesConstraintTables()) FTable->SetupConstraintTables();
   InitializeTriggers();
 }
 
-void TORVTableManager::InternalReset() { ResetTriggers(); }
+void TORVTableManager::InternalReset() {
+  ResetTriggers();
+  // The list is made again at the next open, after any change of the
+  // constraints in between.
+  if (InvolvesConstraintTables()) FTable->ResetConstraintTables();
+}
+
+// ------------------------------------------- the tables foreign keys involve
+
+bool TORVTableManager::InvolvesConstraintTables() const {
+  return !FTable->GetMaintenance() && !FTable->GetBatchOperation();
+}
+
+std::vector<TORVTableManager*> TORVTableManager::ReferencedManagers(bool CreateManagers) {
+  std::vector<TORVTableManager*> Managers;
+  if (!InvolvesConstraintTables() || !FTable->GetHasConstraintTables()) return Managers;
+  TORVReferencedTables& Tables = FTable->GetConstraintTables();
+  for (int32_t Index = 0; Index < Tables.GetCount(); ++Index) {
+    TORVBaseTable* Table = Tables.GetTable(Index);
+    // This table is the one being opened or closed; a table in
+    // maintenance is being rebuilt and its checks are delayed.
+    if (Table == FTable || Table->GetMaintenance()) continue;
+    // Closing never makes a manager only to close it.
+    if (!CreateManagers && Table->GetManagerHandle() == 0) continue;
+    Managers.push_back(&GetConstraintTableManager(Table));
+  }
+  return Managers;
+}
+
+void TORVTableManager::OpenReferencedManager(TORVTableManager& Manager) {
+  TORVBaseTable* Table = Manager.GetTable();
+  // A table whose constraint is being altered is held alone while the
+  // constraint is checked against its rows.
+  const TORVLockType LockType = Table->GetAlteringConstraint() ? ltExclusive : ltShared;
+  bool TakeLock = !Manager.GetOpening();
+  if (LockType == ltExclusive && Manager.GetUseCount() > 0 && Table->GetLockState().Contains(lsExclusiveLocked))
+    TakeLock = false;
+  const bool Locked = TakeLock && Manager.LockObject(LockType);
+  try {
+    Manager.Open(false);
+  } catch (...) {
+    if (Locked) Manager.UnlockAfterFailure(LockType);
+    throw;
+  }
+}
+
+void TORVTableManager::InternalOpenReferenced() {
+  if (!InvolvesConstraintTables()) return;
+  TORVSystemUserScope SystemUser(*FDatabaseManager);
+  const std::vector<TORVTableManager*> Managers = ReferencedManagers(true);
+  size_t Reached = 0;
+  try {
+    for (; Reached < Managers.size(); ++Reached) OpenReferencedManager(*Managers[Reached]);
+  } catch (...) {
+    // The failed manager is closed with the ones before it: a kept-open
+    // manager whose reopen failed must not stay half opened.
+    if (Reached > 0)
+      for (size_t Index = Reached + 1; Index-- > 0;)
+        UndoAfterFailure([&] { Managers[Index]->Close(false, false, true); });
+    throw;
+  }
+}
+
+void TORVTableManager::InternalCloseReferenced() {
+  if (!InvolvesConstraintTables()) return;
+  const std::vector<TORVTableManager*> Managers = ReferencedManagers(false);
+  std::exception_ptr Failure;
+  for (size_t Index = Managers.size(); Index-- > 0;) {
+    try {
+      Managers[Index]->Close(false, false, true);
+    } catch (...) {
+      if (!Failure) Failure = std::current_exception();
+    }
+  }
+  if (Failure) std::rethrow_exception(Failure);
+}
 
 void TORVTableManager::InternalClose() {
   FTable->Decompile();
@@ -246,6 +323,7 @@ void TORVTableManager::InternalClose() {
       if (!Failure) Failure = std::current_exception();
     }
   }
+  FRepairRequired = false;
   FBlobCompressStream.reset();
   FConstraintRowLocks.reset();
   FTransactionRowLocks.reset();
@@ -383,6 +461,7 @@ void TORVTableManager::CancelWrites() noexcept {
 
 template <typename TChange>
 void TORVTableManager::ChangeFiles(TChange Change) {
+  FFilesChanged = false;
   try {
     Change();
   } catch (...) {
@@ -390,9 +469,35 @@ void TORVTableManager::ChangeFiles(TChange Change) {
       if (!FTransactionFailure) FTransactionFailure = std::current_exception();
     } else if (!ExclusivelyLocked()) {
       CancelWrites();
+    } else if (FFilesChanged) {
+      MarkForRepair();
     }
     throw;
   }
+}
+
+void TORVTableManager::MarkForRepair() noexcept {
+  FRepairRequired = true;
+  // What the earlier operations changed goes down with the failed one's
+  // part, so that a repair finds every row they reported done; a file
+  // whose write fails keeps its Writing flag by itself.
+  for (TORVTableFileManager* File : TableFiles()) UndoAfterFailure([File] { File->Write(false); });
+  for (TORVTableFileManager* File : TableFiles()) {
+    try {
+      File->SetModified(true);
+      File->RaiseWritingFlag();
+      // Nothing is left to write: closing must not put a clean header
+      // over the flag.
+      File->SetModified(false);
+    } catch (...) {
+      // The file stays failed and modified, so its next write, at the
+      // latest when it closes, puts the flag down with its header.
+    }
+  }
+}
+
+void TORVTableManager::RefuseIfRepairRequired() {
+  if (FRepairRequired) WriteFlagError();
 }
 
 void TORVTableManager::WriteChanges() {
@@ -405,6 +510,7 @@ TORVRowValues& TORVTableManager::StoredRowValues() const { return FRowsetNavigat
 
 void TORVTableManager::InsertRow(TORVRowValues& NewRowValues, int32_t& NewRowNumber, int32_t& NewRowVersion,
                                  int32_t& NewRowUpdateCounter, bool KeepExistingValues) {
+  RefuseIfRepairRequired();
   TObjectLock Transaction(*this, ltTransaction);
   StartWriting();
   NewRowVersion = FRowsetManager->GetLastVersion();
@@ -416,6 +522,7 @@ void TORVTableManager::InsertRow(TORVRowValues& NewRowValues, int32_t& NewRowNum
   TConstraintUnlock Unlock(*this);
   ChangeFiles([&] {
     if (!KeepExistingValues && HasPublishedFile()) LogRowValues(0, NewRowValues, toInsertRow);
+    FFilesChanged = true;
     FRowsetNavigator->Insert(NewRowVersion, NewRowValues, NewRowNumber, NewRowUpdateCounter);
     ForEachIndex([&](int32_t Index) { InsertNewKey(NewRowValues, NewRowNumber, Index); });
     NewRowValues.SetModified(false);
@@ -430,6 +537,7 @@ void TORVTableManager::InsertRow(TORVRowValues& NewRowValues, int32_t& NewRowNum
 
 void TORVTableManager::UpdateRow(TORVRowValues& ExistingRowValues, int32_t ExistingRowNumber,
                                  int32_t /*ExistingRowVersion*/, int32_t& ExistingRowUpdateCounter) {
+  RefuseIfRepairRequired();
   TObjectLock Transaction(*this, ltTransaction);
   StartWriting();
   SetGenerated(ExistingRowValues, false);
@@ -438,6 +546,7 @@ void TORVTableManager::UpdateRow(TORVRowValues& ExistingRowValues, int32_t Exist
   ChangeFiles([&] {
     if (HasPublishedFile() && RowValuesModified(ExistingRowValues))
       LogRowValues(ExistingRowNumber, ExistingRowValues, toUpdateRow);
+    FFilesChanged = true;
     ForEachIndex([&](int32_t Index) { UpdateExistingKey(ExistingRowValues, ExistingRowNumber, Index); });
     FRowsetNavigator->Update(ExistingRowValues, ExistingRowNumber, ExistingRowUpdateCounter);
     ExistingRowValues.SetModified(false);
@@ -449,12 +558,14 @@ void TORVTableManager::UpdateRow(TORVRowValues& ExistingRowValues, int32_t Exist
 
 void TORVTableManager::DeleteRow(TORVRowValues& ExistingRowValues, int32_t ExistingRowNumber,
                                  int32_t /*ExistingRowVersion*/, int32_t& ExistingRowUpdateCounter) {
+  RefuseIfRepairRequired();
   TObjectLock Transaction(*this, ltTransaction);
   StartWriting();
   CheckConstraints(ExistingRowValues, ExistingRowNumber, toDeleteRow, false);
   TConstraintUnlock Unlock(*this);
   ChangeFiles([&] {
     if (HasPublishedFile()) LogRowValues(ExistingRowNumber, ExistingRowValues, toDeleteRow);
+    FFilesChanged = true;
     ForEachIndex([&](int32_t Index) { DeleteExistingKey(ExistingRowValues, ExistingRowNumber, Index); });
     FRowsetNavigator->Delete(ExistingRowValues, ExistingRowNumber, ExistingRowUpdateCounter);
     ExistingRowValues.SetModified(false);
@@ -468,8 +579,10 @@ bool TORVTableManager::Empty(bool IgnoreConstraints) {
   if (!IgnoreConstraints)
     RaiseError(ORV_UPDATE_ERROR,
                {FTable->GetTypeName(), FTable->GetName(), u"constraints cannot be checked before emptying yet"});
+  RefuseIfRepairRequired();
   TObjectLock Transaction(*this, ltTransaction);
   ChangeFiles([&] {
+    FFilesChanged = true;
     for (TORVTableFileManager* File : TableFiles()) File->Empty();
     WriteChanges();
   });
@@ -1023,6 +1136,21 @@ struct TORVTableManager::TFileSet {
   std::unique_ptr<TORVBlobManager> Blobs;
   std::unique_ptr<TORVPublishedUpdatesManager> Updates;
 };
+
+void TORVTableManager::CopyHeaders(TORVTableManager& TableManager) {
+  for (TORVTableManager* Manager : {this, &TableManager})
+    if (!Manager->GetOpened())
+      RaiseError(ORV_NOT_OPEN_ERROR, {Manager->FTable->GetTypeName(), Manager->FTable->GetName(), u"CopyHeaders"});
+  const std::pair<TORVTableFileManager*, TORVTableFileManager*> Pairs[] = {
+      {FRowsetManager.get(), TableManager.FRowsetManager.get()},
+      {FIndexManager.get(), TableManager.FIndexManager.get()},
+      {FBlobManager.get(), TableManager.FBlobManager.get()},
+      {FPublishedUpdatesManager.get(), TableManager.FPublishedUpdatesManager.get()},
+  };
+  // A file only one of the two tables has keeps its own header.
+  for (const auto& [Target, Source] : Pairs)
+    if (Target != nullptr && Source != nullptr) Target->CopyHeader(*Source);
+}
 
 void TORVTableManager::Rename(const TORVString& NewName, bool RenameRows, bool RenameIndexes, bool RenameBlobs,
                               bool RenameUpdates) {

@@ -17,7 +17,9 @@
 //    cancels its write (re-reads its header and drops pending buffers), so
 //    that no later write can flush a row without its keys; inside one the
 //    table remembers the failure and Commit raises it, so that only a
-//    rollback ends the transaction.
+//    rollback ends the transaction. A table held exclusively defers its
+//    writes, so its files are written as they stand and marked for repair
+//    instead (MarkForRepair).
 // 4. Row lock lists: FRowLocks holds the rows this session's cursors and
 //    statements locked; FTransactionRowLocks the rows kept locked until the
 //    transaction ends; FConstraintRowLocks parent rows of constraint
@@ -273,6 +275,23 @@ class TORVTableManager : public TORVVirtualTableManager, public TORVTableFileOwn
   virtual bool Restore(TORVFileStream& SourceFileStream, int64_t TotalBackupSize, int64_t& CurrentSize,
                        int32_t BackupCompression);
 
+  // ---- The tables foreign keys involve, header copies, index statistics.
+  // Opening with OpenReferenced opens, as the configuration's system user,
+  // every other table this table's foreign keys refer to or are referred
+  // to by (a table in maintenance is skipped); a failure closes again
+  // those this call opened. Closing with CloseReferenced closes them in
+  // the reverse order.
+  void InternalOpenReferenced() override;
+  void InternalCloseReferenced() override;
+  // Every table file takes over the header of the same file of
+  // TableManager (a restructured table continues the old one's counters).
+  void CopyHeaders(TORVTableManager& TableManager);
+  // The index file's figures and text of one index.
+  int32_t CalculateIndexSpace(int32_t IndexNumber);
+  int32_t CalculateIndexSlackSpace(int32_t IndexNumber);
+  int32_t CalculateIndexInternalPages(int32_t IndexNumber);
+  TORVString DumpIndex(int32_t IndexNumber, bool RowIDs);
+
  private:
   class TObjectLock;
   struct TFileSet;
@@ -337,6 +356,32 @@ class TORVTableManager : public TORVVirtualTableManager, public TORVTableFileOwn
   TORVBaseObject* LockIdentity() { return static_cast<TORVVirtualTableManager*>(this); }
   // The stored row's values when the rows navigator stands on it.
   TORVRowValues& StoredRowValues() const;
+
+  // ---- The tables foreign keys involve.
+  // Neither a table in maintenance nor one in a batch operation opens or
+  // lists them.
+  bool InvolvesConstraintTables() const;
+  // The manager of each other table of the constraint-table list that is
+  // opened and closed along with this one, in list order; with
+  // CreateManagers clear a table without a registered manager is left out.
+  std::vector<TORVTableManager*> ReferencedManagers(bool CreateManagers);
+  void OpenReferencedManager(TORVTableManager& Manager);
+  // The index file of an open manager; Operation names the call in the
+  // error a closed one raises.
+  TORVIndexManager& OpenIndexFile(const TORVString& Operation);
+
+  // ---- A row operation that fails half-way on an exclusively held table.
+  // Such a table writes its files only when a cache fills or it closes,
+  // so the failed operation's part cannot be dropped without the earlier
+  // operations' changes: every change is written, every file is left
+  // showing Writing (a repair is required), and the row changes of this
+  // manager are refused (100) until it closes, since their writes would
+  // clear the flag.
+  void MarkForRepair() noexcept;
+  void RefuseIfRepairRequired();
+  // Set by a row operation right before its first change to the files.
+  bool FFilesChanged = false;
+  bool FRepairRequired = false;
 
   TORVBaseTable* FTable;
   std::unique_ptr<TORVRowsetManager> FRowsetManager;

@@ -18,6 +18,28 @@
 
 namespace orv {
 
+TORVIndexManager& TORVTableManager::OpenIndexFile(const TORVString& Operation) {
+  if (!GetOpened() || !FIndexManager)
+    RaiseError(ORV_NOT_OPEN_ERROR, {FTable->GetTypeName(), FTable->GetName(), Operation});
+  return *FIndexManager;
+}
+
+int32_t TORVTableManager::CalculateIndexSpace(int32_t IndexNumber) {
+  return OpenIndexFile(u"CalculateIndexSpace").CalculateSpace(IndexNumber);
+}
+
+int32_t TORVTableManager::CalculateIndexSlackSpace(int32_t IndexNumber) {
+  return OpenIndexFile(u"CalculateIndexSlackSpace").CalculateSlackSpace(IndexNumber);
+}
+
+int32_t TORVTableManager::CalculateIndexInternalPages(int32_t IndexNumber) {
+  return OpenIndexFile(u"CalculateIndexInternalPages").CalculateInternalPages(IndexNumber);
+}
+
+TORVString TORVTableManager::DumpIndex(int32_t IndexNumber, bool RowIDs) {
+  return OpenIndexFile(u"DumpIndex").DumpIndex(IndexNumber, RowIDs);
+}
+
 void TORVTableManager::CreateIndexBackupCopy() { FIndexManager->CreateBackupCopy(false); }
 
 void TORVTableManager::RestoreIndexBackupCopy() {

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -479,6 +480,61 @@ TEST_F(TableManager, AFailedInsertOutsideATransactionLeavesNoRowWithoutKeys) {
   EXPECT_EQ(Again.IndexesAgreeWithRows(), "");
 }
 
+// An exclusively held table writes its files only when their caches fill
+// or it closes, so a row operation that fails half-way cannot be dropped
+// from the files without the operations before it.
+TEST_F(TableManager, AFailedRowOperationOnAnExclusiveTableKeepsEveryRowAndMarksItForRepair) {
+  struct TCase {
+    const char* Name;
+    // Fails after the files changed, with rows {1, a, 1} and {2, b, 2}
+    // in the table.
+    std::function<void(TTableConnection&, int32_t Second)> Fail;
+  };
+  const TCase Cases[] = {
+      {"an insert whose key is refused", [](TTableConnection& S, int32_t) { S.Insert({1, u"dup", 9}); }},
+      // The old key goes before the new one is refused.
+      {"an update whose key is refused",
+       [](TTableConnection& S, int32_t Second) {
+         const int32_t Number = S.Find(Second);
+         int32_t Counter = S.Row->GetUpdateCounter();
+         const int32_t Version = S.Row->GetVersion();
+         S.Manager->LockAndRefresh(&S.User, Number, Version, Counter, Second, false, false, false);
+         S.Values->GetItems(test::IdColumn)->SetAsInteger(1);
+         S.Manager->UpdateRow(*S.Values, Number, Version, Counter);
+       }},
+  };
+  const TTableShape Shape;
+  int32_t Run = 0;
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    const std::string Subfolder = "exclusive" + std::to_string(Run++);
+    TModelRows Kept;
+    {
+      TTableConnection& Session = NewSession(Shape, Subfolder);
+      Session.Open(ltExclusive);
+      Kept[Session.Insert({1, u"a", 1})] = {1, u"a", 1};
+      const int32_t Second = Session.Insert({2, u"b", 2});
+      Kept[Second] = {2, u"b", 2};
+      EXPECT_EQ(ErrorOf([&] { Case.Fail(Session, Second); }).substr(0, 4), "601 ");
+      // Nothing more is written over files whose rows and keys disagree.
+      EXPECT_EQ(ErrorOf([&] { Session.Insert({3, u"c", 3}); }), RepairRequired);
+      CloseSessions();
+    }
+    TTableConnection& Again = NewSession(Shape, Subfolder);
+    EXPECT_EQ(ErrorOf([&] { Again.Open(); }), RepairRequired);
+    // What a repair starts from holds every row written before the failure.
+    Again.Table->StartRepair();
+    Again.Open();
+    const TModelRows Seen = Again.Scan();
+    for (const auto& [RowID, Row] : Kept) {
+      ASSERT_EQ(Seen.count(RowID), 1u) << test::DescribeRows(Seen);
+      EXPECT_EQ(Seen.at(RowID), Row);
+    }
+    Again.Table->EndRepair();
+    CloseSessions();
+  }
+}
+
 TEST_F(TableManager, ABatchWritesWhenFlushedAndDropsTheRestWhenAborted) {
   TTableConnection& Session = OpenSession();
   TTableConnection& Other = OpenSession();
@@ -569,6 +625,68 @@ TEST_F(TableManager, DroppingAnIndexRenumbersTheLaterOnes) {
   Session.Insert({21, u"x", 3});
   Session.Manager->Flush();
   EXPECT_EQ(Session.IndexesAgreeWithRows(), "");
+}
+
+TEST_F(TableManager, IndexFiguresAndTheDumpFollowTheKeys) {
+  TTableConnection& Session = OpenSession();
+  TORVTableManager& Manager = *Session.Manager;
+  constexpr int32_t ByName = 1;
+  const int32_t EmptySpace = Manager.CalculateIndexSpace(ByName);
+  std::vector<int32_t> IDs;
+  for (int32_t Id = 1; Id <= 400; ++Id) IDs.push_back(Session.Insert({Id, u"r" + IntToString(Id), Id}));
+  EXPECT_GT(Manager.CalculateIndexSpace(ByName), EmptySpace);
+  EXPECT_GE(Manager.CalculateIndexSlackSpace(ByName), 0);
+  const std::string Plain = StringToUtf8(Manager.DumpIndex(ByName, false));
+  const std::string WithRows = StringToUtf8(Manager.DumpIndex(ByName, true));
+  auto Titles = [&Plain](const std::string& Title) {
+    int32_t Count = 0;
+    for (size_t At = Plain.find(Title); At != std::string::npos; At = Plain.find(Title, At + 1)) ++Count;
+    return Count;
+  };
+  // Four hundred keys need a root above several pages; the figures and the
+  // dump walk the same pages.
+  EXPECT_GE(Titles("\r\nExternal Page # "), 2);
+  EXPECT_EQ(Titles("\r\nRoot Page # "), 1);
+  EXPECT_EQ(Manager.CalculateIndexInternalPages(ByName), Titles("\r\nInternal Page # "));
+  EXPECT_NE(Plain.find("\r\nr17\r\n"), std::string::npos);
+  EXPECT_GT(WithRows.size(), Plain.size());
+  Session.Delete(IDs[16]);
+  EXPECT_EQ(StringToUtf8(Manager.DumpIndex(ByName, false)).find("\r\nr17\r\n"), std::string::npos);
+}
+
+TEST_F(TableManager, CopiedHeadersCarryTheRowNumberingOver) {
+  TTableConnection& Source = OpenSession({}, "from");
+  const int32_t FirstSourceID = Source.Insert({1, u"a", 1});
+  Source.Insert({2, u"b", 2});
+  TTableConnection& Target = OpenSession({}, "to");
+  Target.Manager->CopyHeaders(*Source.Manager);
+  const int32_t Copied = Target.Insert({3, u"c", 3});
+  EXPECT_EQ(Copied, Source.Insert({3, u"c", 3}));
+  EXPECT_NE(Copied, FirstSourceID);
+  CloseSessions();
+  TTableConnection& Again = OpenSession({}, "to");
+  EXPECT_EQ(Again.Scan(), (TModelRows{{Copied, {3, u"c", 3}}}));
+}
+
+TEST_F(TableManager, HeaderCopiesAndIndexFiguresNeedAnOpenTable) {
+  TTableConnection& Open = OpenSession({}, "open");
+  TTableConnection& Closed = NewSession({}, "closed");
+  auto& Unopened = static_cast<TORVTableManager&>(*Closed.Managers.Get(Closed.Table, true));
+  struct TCase {
+    const char* Operation;
+    std::function<void()> Call;
+  };
+  const TCase Cases[] = {
+      {"CopyHeaders", [&] { Open.Manager->CopyHeaders(Unopened); }},
+      {"CopyHeaders", [&] { Unopened.CopyHeaders(*Open.Manager); }},
+      {"CalculateIndexSpace", [&] { Unopened.CalculateIndexSpace(0); }},
+      {"CalculateIndexSlackSpace", [&] { Unopened.CalculateIndexSlackSpace(0); }},
+      {"CalculateIndexInternalPages", [&] { Unopened.CalculateIndexInternalPages(0); }},
+      {"DumpIndex", [&] { Unopened.DumpIndex(0, true); }},
+  };
+  for (const TCase& Case : Cases)
+    EXPECT_EQ(ErrorOf(Case.Call),
+              std::string("402 The table t must be open in order to perform this operation (") + Case.Operation + ")");
 }
 
 TEST_F(TableManager, ABackupCopyPutBackThroughTheOpenFilesUndoesLaterChanges) {
@@ -823,6 +941,35 @@ TEST_F(TableManager, EveryFailedWriteOrFlushOfAnIndexCreationLeavesTheIndexWhole
       CloseSessions();
     }
     EXPECT_TRUE(Completed) << Fault.Name;
+  }
+}
+
+// The writes that mark a half-changed exclusive table for repair may fail
+// or tear themselves: the mark is left all the same.
+TEST_F(TableManager, EveryFailedWriteOrFlushWhileMarkingAnExclusiveTableLeavesTheMark) {
+  int32_t Run = 0;
+  for (const TFault& Fault : Faults) {
+    bool Reached = true;
+    for (int32_t N = 1; Reached && N < 100; ++N) {
+      SCOPED_TRACE(std::string(Fault.Name) + " " + std::to_string(N));
+      const std::string Subfolder = "marking" + std::to_string(Run++);
+      {
+        TTableConnection& Session = NewSession({}, Subfolder);
+        Session.Open(ltExclusive);
+        for (int32_t Id = 1; Id <= 3; ++Id) Session.Insert({Id, u"r" + IntToString(Id), Id});
+        const int32_t Before = Files->Faults().GetCount(Fault.Kind);
+        Files->Faults().FailNext(Fault.Kind, N, Fault.Mode);
+        EXPECT_EQ(ErrorOf([&] { Session.Insert({1, u"dup", 9}); }).substr(0, 4), "601 ");
+        ErrorOf([&] { CloseSessions(); });
+        Sessions.clear();
+        Reached = Files->Faults().GetCount(Fault.Kind) - Before >= N;
+        Files->Faults().Clear();
+      }
+      TTableConnection& Check = NewSession({}, Subfolder);
+      EXPECT_EQ(ErrorOf([&] { Check.Open(); }), RepairRequired);
+      CloseSessions();
+    }
+    EXPECT_FALSE(Reached) << Fault.Name << ": the fault still hit at the last N";
   }
 }
 

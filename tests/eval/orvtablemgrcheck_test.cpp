@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -16,6 +17,7 @@
 #include "catalog/orvcolumns.h"
 #include "catalog/orvconstraint.h"
 #include "catalog/orvindexes.h"
+#include "catalog/orvlockable.h"
 #include "catalog/orvtable.h"
 #include "eval/orvtablemgr.h"
 #include "tests/eval/orvtablemgrtest.h"
@@ -281,8 +283,8 @@ TEST_F(ConstraintChecks, ANullForeignKeyOrAParentInMaintenanceIsNotLookedUp) {
   TTableConnection& Session = NewSession();
   std::unique_ptr<TOtherTable> ParentTable = ParentOf(Session);
   TOtherTable& Parent = *ParentTable;
-  // The parent is never opened: reading it would fail 402.
-  Session.Open();
+  // Opened alone, t finds its parent closed: reading it fails 402.
+  Session.Open(ltShared, true);
   InsertWithNullN(Session, {1, u"a", 0});
   EXPECT_EQ(ErrorOf([&] { Session.Insert({2, u"b", 5}); }),
             "402 The table parent must be open in order to perform this operation (CHECK CONSTRAINT)");
@@ -291,6 +293,91 @@ TEST_F(ConstraintChecks, ANullForeignKeyOrAParentInMaintenanceIsNotLookedUp) {
   Session.Insert({3, u"c", 5});
   EXPECT_TRUE(Session.Table->GetDelayedConstraintCheck());
   EXPECT_EQ(Session.Scan().size(), 2u);
+}
+
+// The use count of Table's manager in Session; 0 when it has none or it is
+// closed.
+int32_t UseCountOf(TTableConnection& Session, TORVBaseTable* Table) {
+  if (Table->GetManagerHandle() == 0) return 0;
+  TORVSchemaObjectManager* Manager = Session.Managers.Get(Table, false);
+  return Manager->GetOpened() ? Manager->GetUseCount() : 0;
+}
+
+TEST_F(ConstraintChecks, OpeningATableOpensTheTablesItsForeignKeysInvolveUntilItCloses) {
+  struct TCase {
+    const char* Name;
+    bool OpenParent;
+    // The other table's constraint is being altered: it is held alone.
+    bool Altering;
+  };
+  const TCase Cases[] = {{"the child opens its parent", false, false},
+                         {"the parent opens its child", true, false},
+                         {"a parent being altered is opened exclusively", false, true}};
+  int32_t Run = 0;
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    TTableConnection& Session = NewSession({}, "referenced" + std::to_string(Run++));
+    std::unique_ptr<TOtherTable> Parent = ParentOf(Session);
+    TORVBaseTable* Opened = Case.OpenParent ? Parent->Table() : Session.Table;
+    TORVBaseTable* Other = Case.OpenParent ? Session.Table : Parent->Table();
+    Other->SetAlteringConstraint(Case.Altering);
+    TORVSchemaObjectManager* Manager = Case.OpenParent ? static_cast<TORVSchemaObjectManager*>(&Parent->Open())
+                                                       : &Session.Open();
+    EXPECT_EQ(UseCountOf(Session, Other), 1);
+    EXPECT_TRUE(Other->GetLockState().Contains(Case.Altering ? lsExclusiveLocked : lsSharedLocked));
+    if (!Case.OpenParent) {
+      // The parent is searched without the caller opening it.
+      EXPECT_EQ(ErrorOf([&] { Session.Insert({1, u"orphan", 7}); }).substr(0, 50),
+                "1004 The foreign key constraint fk for the table t");
+      InsertWithNullN(Session, {2, u"free", 0});
+    }
+    // A second open counts once more on both sides; each close gives one
+    // back.
+    Manager->Open(true);
+    EXPECT_EQ(UseCountOf(Session, Other), 2);
+    Manager->Close(false, true, true);
+    EXPECT_EQ(UseCountOf(Session, Other), 1);
+    Manager->Close(false, true, true);
+    EXPECT_EQ(UseCountOf(Session, Other), 0);
+    EXPECT_EQ(UseCountOf(Session, Opened), 0);
+    // Nothing is left locked: another session takes both tables alone.
+    TTableConnection& Another = NewSession({}, "referenced" + std::to_string(Run - 1));
+    TOtherTable AnotherParent(Another, u"parent", 2);
+    for (TORVBaseTable* Table : {Another.Table, AnotherParent.Table()})
+      EXPECT_EQ(ErrorOf([&] { Another.Managers.Open(Table, ltExclusive); }), "no error");
+    // The cases share the lock file.
+    Another.Managers.CloseAll();
+  }
+}
+
+TEST_F(ConstraintChecks, AReferencedTableThatFailsToOpenLeavesNothingOpen) {
+  struct TCase {
+    const char* Name;
+    const char16_t* Broken;
+  };
+  // The parents open in lock-slot order: first, then second.
+  const TCase Cases[] = {{"the first fails", u"first"}, {"a later one fails", u"second"}};
+  int32_t Run = 0;
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    const std::string Subfolder = "broken" + std::to_string(Run++);
+    TTableConnection& Session = NewSession({}, Subfolder);
+    TOtherTable First(Session, u"first", 2);
+    TOtherTable Second(Session, u"second", 3);
+    AddForeignKey(Session.Table, u"n", First.Table(), AddPrimaryKey(First.Table()), u"fk1");
+    AddForeignKey(Session.Table, u"id", Second.Table(), AddPrimaryKey(Second.Table()), u"fk2");
+    // A rows file that is no table file at all.
+    const std::string RowExtension = StringToUtf8(Session.Database.GetSessionSettings().GetRowExtension());
+    const std::filesystem::path Garbage = Folder() / Subfolder / (StringToUtf8(Case.Broken) + RowExtension);
+    std::ofstream(Garbage, std::ios::binary) << std::string(600, '\xff');
+    EXPECT_NE(ErrorOf([&] { Session.Open(); }), "no error");
+    for (TORVBaseTable* Table : {Session.Table, First.Table(), Second.Table()})
+      EXPECT_EQ(UseCountOf(Session, Table), 0) << StringToUtf8(Table->GetName());
+    std::filesystem::remove(Garbage);
+    Session.Open();
+    EXPECT_EQ(UseCountOf(Session, First.Table()), 1);
+    EXPECT_EQ(UseCountOf(Session, Second.Table()), 1);
+  }
 }
 
 TEST_F(ConstraintChecks, ARowMayReferToItsOwnKey) {

@@ -93,9 +93,16 @@ class TTableConnection {
     Managers.FreeAll();
   }
 
-  // Opens t, making its files when they are missing.
-  TORVTableManager& Open(TORVLockType LockType = ltShared) {
-    Manager = static_cast<TORVTableManager*>(Managers.Open(Table, LockType));
+  // Opens t, making its files when they are missing; Alone leaves the
+  // tables its foreign keys involve closed.
+  TORVTableManager& Open(TORVLockType LockType = ltShared, bool Alone = false) {
+    if (Alone) {
+      Manager = static_cast<TORVTableManager*>(Managers.Get(Table, true));
+      Manager->LockObject(LockType);
+      Manager->Open(false);
+    } else {
+      Manager = static_cast<TORVTableManager*>(Managers.Open(Table, LockType));
+    }
     Row = Manager->CreateNewRow();
     Values = std::make_unique<TORVRowsetRowValues>(Manager->RowsetManager(), CharacterSet());
     Values->SetRow(Row.get());
