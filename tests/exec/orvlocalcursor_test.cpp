@@ -387,6 +387,47 @@ TEST_F(LocalCursor, InsertsUpdatesAndDeletesStandOnTheirRow) {
   EXPECT_EQ(WalkIds(Cursor), (IdList{1, 2, 7}));
 }
 
+// A cursor whose filters pass only rows with a positive n.
+class TPositiveOnlyCursor : public TORVLocalCursor {
+ public:
+  using TORVLocalCursor::TORVLocalCursor;
+  bool CheckRow(TORVRowValues& RowValues) override { return RowValues.GetItems(test::NColumn)->GetAsInteger() > 0; }
+};
+
+TEST_F(LocalCursor, AConstrainedCursorRefusesRowsOutsideItsFiltersBeforeWriting) {
+  TTableConnection& Session = Filled(2);
+  Session.Managers.Open(Session.Table, ltShared);
+  TPositiveOnlyCursor Cursor(Session.Manager, u"c", false, false);
+  Cursor.MapDefaultTableColumns();
+  auto Row = Cursor.CreateRow(true);
+  for (const bool Constrained : {false, true}) {
+    Cursor.SetConstrained(Constrained);
+    const int32_t Counter = Session.Manager->GetUpdateCounter();
+    Cursor.InitializeRow(*Row);
+    Row->GetValues()->GetItems(test::IdColumn)->SetAsInteger(Constrained ? 8 : 9);
+    Row->GetValues()->GetItems(test::NColumn)->SetAsInteger(-1);
+    const std::string Insert = test::ErrorOf([&] { Cursor.Insert(*Row); });
+    Cursor.SetRowNumber(1);
+    Cursor.GetCurrentRow(*Row, true);
+    Row->GetValues()->GetItems(test::NColumn)->SetAsInteger(-5);
+    const std::string Update = test::ErrorOf([&] { Cursor.Update(*Row); });
+    if (Constrained) {
+      const std::string Refused =
+          "1009 The cursor is constrained and this row violates the current cursor constraint condition(s)";
+      EXPECT_EQ(Insert, Refused);
+      EXPECT_EQ(Update, Refused);
+      Cursor.Cancel(*Row);
+      EXPECT_EQ(Session.Manager->GetUpdateCounter(), Counter);
+    } else {
+      EXPECT_EQ(Insert, "no error");
+      EXPECT_EQ(Update, "no error");
+    }
+  }
+  EXPECT_EQ(test::DescribeRows(Session.Scan()),
+            test::DescribeRows({{1, {1, u"r1", -5}}, {2, {2, u"r2", 20}}, {3, {9, u"", -1}}}));
+  Cursor.Destroy();
+}
+
 TEST_F(LocalCursor, AFailingUpdateIsLoggedUnderUpdateRow) {
   TTableConnection& A = Filled(2);
   TTableConnection& B = OpenSession();
