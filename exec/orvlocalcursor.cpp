@@ -228,7 +228,8 @@ int32_t TORVCursorIndexNavigator::CheckRange(TORVValues& KeyValues) {
 int32_t TORVCursorIndexNavigator::CheckRestrictedKey(TORVValues& KeyValues) {
   if (!FRestrictedKey) return 0;
   if (KeyValues.GetCount() == 0) return 1;
-  return -FRestrictedKeyValues->Compare(KeyValues, FRestrictedPartialLength, FRestrictedCaseInsensitive);
+  // The partial length applies to the last restricted value.
+  return KeyValues.Compare(*FRestrictedKeyValues, FRestrictedPartialLength, FRestrictedCaseInsensitive);
 }
 
 void TORVCursorIndexNavigator::SetRestrictedKey(TORVValues& SearchValues, int32_t PartialLength,
