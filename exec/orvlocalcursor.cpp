@@ -292,49 +292,6 @@ void TORVLocalCursor::LogFailure(const std::exception& Exception, int32_t Functi
   }
 }
 
-template <typename TBody>
-auto TORVLocalCursor::RunOperation(int32_t FunctionCode, TBody Body) -> decltype(Body()) {
-  CheckNotReset();
-  try {
-    if constexpr (std::is_void_v<decltype(Body())>) {
-      Body();
-      FTableManager->UnlockObject(ltRead);
-    } else {
-      auto Result = Body();
-      FTableManager->UnlockObject(ltRead);
-      return Result;
-    }
-  } catch (const std::exception& Exception) {
-    FTableManager->UnlockAfterFailure(ltRead);
-    LogFailure(Exception, FunctionCode);
-    throw;
-  }
-}
-
-template <typename TStep>
-void TORVLocalCursor::RetryUntilSettled(TStep Step) {
-  for (bool FoundChanges = true; FoundChanges;) {
-    FoundChanges = false;
-    Step(FoundChanges);
-    if (FoundChanges) InternalRefresh(false);
-  }
-}
-
-template <typename TChange>
-bool TORVLocalCursor::RepositionedOnFailure(TChange Change) {
-  try {
-    return Change();
-  } catch (...) {
-    // A failed write may leave the current slot deleted or reread: the
-    // cursor stands where a fresh cursor would.
-    UndoAfterFailure([&] {
-      InternalRefresh(false);
-      RepositionActiveRow();
-    });
-    throw;
-  }
-}
-
 void TORVLocalCursor::CheckNotReset() const {
   if (FReset || FTableManager == nullptr)
     RaiseError(ORV_CURSOR_ERROR, {FName, ORV_CURSOR_CLOSED_DETAIL});

@@ -34,20 +34,22 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 #include "base/orvtype.h"
 #include "catalog/orvcursor.h"
 #include "core/orvbitmap.h"
+#include "core/orvlocktype.h"
+#include "eval/orvschemaobjmgr.h"
+#include "eval/orvvirtualtablemgr.h"
 #include "storage/orvindexnav.h"
 #include "storage/orvrowsfile.h"
 
 namespace orv {
 
 class TORVLocalCursor;
-class TORVSchemaObjectOwner;
 class TORVVirtualTable;
-class TORVVirtualTableManager;
 class TORVViewManager;
 
 // Physical order restricted to the cursor's valid rows; with filters in
@@ -352,5 +354,48 @@ class TORVLocalCursor : public TORVCursor {
   // Rows under the pessimistic edit lock this cursor took.
   TORVSparseBitmap FEditLocks;
 };
+
+template <typename TBody>
+auto TORVLocalCursor::RunOperation(int32_t FunctionCode, TBody Body) -> decltype(Body()) {
+  CheckNotReset();
+  try {
+    if constexpr (std::is_void_v<decltype(Body())>) {
+      Body();
+      FTableManager->UnlockObject(ltRead);
+    } else {
+      auto Result = Body();
+      FTableManager->UnlockObject(ltRead);
+      return Result;
+    }
+  } catch (const std::exception& Exception) {
+    FTableManager->UnlockAfterFailure(ltRead);
+    LogFailure(Exception, FunctionCode);
+    throw;
+  }
+}
+
+template <typename TStep>
+void TORVLocalCursor::RetryUntilSettled(TStep Step) {
+  for (bool FoundChanges = true; FoundChanges;) {
+    FoundChanges = false;
+    Step(FoundChanges);
+    if (FoundChanges) InternalRefresh(false);
+  }
+}
+
+template <typename TChange>
+bool TORVLocalCursor::RepositionedOnFailure(TChange Change) {
+  try {
+    return Change();
+  } catch (...) {
+    // A failed write may leave the current slot deleted or reread: the
+    // cursor stands where a fresh cursor would.
+    UndoAfterFailure([&] {
+      InternalRefresh(false);
+      RepositionActiveRow();
+    });
+    throw;
+  }
+}
 
 }  // namespace orv
