@@ -234,7 +234,9 @@ int32_t TORVCursorIndexNavigator::CheckRestrictedKey(TORVValues& KeyValues) {
 
 void TORVCursorIndexNavigator::SetRestrictedKey(TORVValues& SearchValues, int32_t PartialLength,
                                                 bool CaseInsensitive) {
-  if (FRestrictedKeyValues == nullptr)
+  // A buffer holds as many values as its last assignment gave it: a
+  // search over more columns needs a fresh one.
+  if (FRestrictedKeyValues == nullptr || FRestrictedKeyValues->GetCount() < SearchValues.GetCount())
     FRestrictedKeyValues = std::make_unique<TORVContainedIndexKeyValues>(FCursor->GetCharacterSet(), GetIndex());
   FRestrictedKeyValues->Assign(SearchValues);
   FRestrictedPartialLength = PartialLength;
@@ -261,6 +263,8 @@ TORVLocalCursor::TORVLocalCursor(TORVVirtualTableManager* TableManagerToUse, con
   if (TORVIndexManager* Indexes = FTableManager->IndexManager(); Indexes != nullptr)
     for (int32_t Number = 0; Number < FIndexes->GetCount(); ++Number)
       FIndexNavigators.push_back(std::make_unique<TORVCursorIndexNavigator>(this, Number, Indexes));
+  for (int32_t Number = 0; Number < FIndexes->GetCount(); ++Number)
+    FKeyValues.push_back(std::make_unique<TORVContainedIndexKeyValues>(FCharacterSet, FIndexes->GetIndex(Number)));
   NewFilterLayer();
   FUpdateCounter = FTableManager->GetUpdateCounter();
 }
@@ -385,6 +389,41 @@ bool TORVLocalCursor::InternalRefresh(bool Force) {
   FUpdateCounter = FTableManager->GetUpdateCounter();
   RefreshFilters();
   return true;
+}
+
+// ---------------------------------------------------------- key buffers
+
+namespace {
+
+bool KeyCarriesRowID(int32_t IndexType) {
+  return IndexType == itIndex || IndexType == itForeignKey || IndexType == itUnique;
+}
+
+}  // namespace
+
+TORVIndexKeyValues* TORVLocalCursor::GetKeyValues(int32_t IndexNumber) {
+  const int32_t Number = IndexNumber == -1 ? GetActiveIndex() : IndexNumber;
+  if (Number < 0 || Number >= static_cast<int32_t>(FKeyValues.size())) return nullptr;
+  return FKeyValues[static_cast<size_t>(Number)].get();
+}
+
+void TORVLocalCursor::SetKeyValues(TORVRowValues& RowValues, int32_t IndexNumber) {
+  TORVIndexKeyValues* Keys = GetKeyValues(IndexNumber);
+  if (Keys == nullptr) return;
+  TORVIndex& Index = *Keys->GetOwnerIndex();
+  TORVIndexColumns& Columns = *Index.GetIndexColumns();
+  for (int32_t Position = 0; Position < Columns.GetCount() && Position < Keys->GetCount(); ++Position)
+    Keys->GetItems(Position)->Assign(
+        *RowValues.GetItems(Columns.GetIndexColumn(Position)->GetSourceColumn()->GetPosition()));
+  Keys->SetRowID(KeyCarriesRowID(Index.GetIndexType()) ? RowValues.GetItems(0)->GetAsInteger() : 0);
+}
+
+void TORVLocalCursor::AssignKeyValues(TORVKeyValues& KeyValues, int32_t IndexNumber) {
+  TORVIndexKeyValues* Keys = GetKeyValues(IndexNumber);
+  if (Keys == nullptr) return;
+  for (int32_t Position = 0; Position < Keys->GetCount() && Position < KeyValues.GetCount(); ++Position)
+    KeyValues.GetItems(Position)->Assign(*Keys->GetItems(Position));
+  KeyValues.SetRowID(KeyCarriesRowID(Keys->GetOwnerIndex()->GetIndexType()) ? Keys->GetRowID() : 0);
 }
 
 // ---------------------------------------------------------- positioning
@@ -906,6 +945,8 @@ void TORVLocalCursor::Reset() {
     FFilterRowCount = 0;
   });
   FIndexNavigators.clear();
+  for (auto& Keys : FKeyValues) Keys->Clear();
+  FKeyValues.clear();
   FRowsetNavigator.reset();
   Step([&] { CloseViewManagers(); });
   Step([&] {

@@ -283,6 +283,16 @@ class TORVLocalCursor : public TORVCursor {
   void ValidateRow(int32_t RowNumber, uint8_t Status, TORVRowValues& RowValues);
   int32_t NewFilterLayer();
 
+  // The key buffer of index IndexNumber (-1: the active index); nil
+  // without such an index.
+  TORVIndexKeyValues* GetKeyValues(int32_t IndexNumber);
+  // The buffer takes RowValues' values of the index columns, in index
+  // order, and the row ID (column 0) for a plain, foreign-key or unique
+  // index; 0 for a primary key or a text index.
+  void SetKeyValues(TORVRowValues& RowValues, int32_t IndexNumber);
+  // KeyValues take the buffer's values and the row ID by the same rule.
+  void AssignKeyValues(TORVKeyValues& KeyValues, int32_t IndexNumber);
+
   // Batches of edits; the read-only check comes first.
   void BeginUpdate();
   void FlushUpdate();
@@ -343,6 +353,8 @@ class TORVLocalCursor : public TORVCursor {
   double FUserFilterExecutionTime = 0;
   std::unique_ptr<TORVCursorRowsetNavigator> FRowsetNavigator;
   std::vector<std::unique_ptr<TORVCursorIndexNavigator>> FIndexNavigators;
+  // One key buffer per index, by index number.
+  std::vector<std::unique_ptr<TORVContainedIndexKeyValues>> FKeyValues;
   int32_t FUpdateCounter = 0;
   int32_t FNumViewManagers = 0;
   std::array<TORVViewManager*, MaxViewManagers> FViewManagers{};

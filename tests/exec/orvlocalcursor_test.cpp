@@ -11,6 +11,8 @@
 #include "base/orverror.h"
 #include "base/orverrors.h"
 #include "catalog/orvcursorcolumns.h"
+#include "catalog/orvindexes.h"
+#include "storage/orvindexnav.h"
 #include "catalog/orvschema.h"
 #include "core/orvsessionmgr.h"
 #include "eval/orvviewmgr.h"
@@ -496,6 +498,35 @@ TEST_F(LocalCursor, LocateFindsTheFirstMatchWithAndWithoutAnIndex) {
       EXPECT_EQ(CurrentModelRow(Cursor).Id, Case.Id) << StringToUtf8(Case.Value);
     }
   }
+}
+
+TEST_F(LocalCursor, KeyBuffersCarryTheRowIDOnlyWhereTheIndexKeepsIt) {
+  TTableConnection& Session = Filled(3);
+  TORVLocalCursor& Cursor = OpenCursor(Session);
+  Cursor.SetRowNumber(2);
+  auto Row = Cursor.CreateRow(true);
+  Cursor.GetCurrentRow(*Row, false);
+  const int32_t RowID = Row->GetValues()->GetItems(0)->GetAsInteger();
+  ASSERT_NE(RowID, 0);
+  struct TCase {
+    int32_t IndexNumber;
+    TORVString Value;
+    int32_t RowID;
+  };
+  // Index 0 is the primary key on id, index 1 the plain index on name.
+  for (const TCase& Case : {TCase{0, u"2", 0}, TCase{1, u"r2", RowID}}) {
+    Cursor.SetKeyValues(*Row->GetValues(), Case.IndexNumber);
+    TORVIndexKeyValues& Keys = *Cursor.GetKeyValues(Case.IndexNumber);
+    EXPECT_EQ(Keys.GetItems(0)->GetAsString(), Case.Value) << Case.IndexNumber;
+    EXPECT_EQ(Keys.GetRowID(), Case.RowID) << Case.IndexNumber;
+    TORVContainedIndexKeyValues Copy(Cursor.GetCharacterSet(), Cursor.GetIndexes()->GetIndex(Case.IndexNumber));
+    Copy.SetRowID(-1);
+    Cursor.AssignKeyValues(Copy, Case.IndexNumber);
+    EXPECT_EQ(Copy.GetItems(0)->GetAsString(), Case.Value) << Case.IndexNumber;
+    EXPECT_EQ(Copy.GetRowID(), Case.RowID) << Case.IndexNumber;
+  }
+  // No active index: no buffer.
+  EXPECT_EQ(Cursor.GetKeyValues(-1), nullptr);
 }
 
 // ---------------------------------------------------- failed writes
