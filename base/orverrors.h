@@ -142,6 +142,7 @@ inline constexpr char16_t ORV_STATEMENT_UNPREPARED_DETAIL[] = u"An attempt was m
 inline constexpr char16_t ORV_NO_OBJECT_KIND_ROUTINE_DETAIL[] =
     u"The %s statement cannot be run for the object kind %s";
 inline constexpr TORVErrorDef ORV_VIEW_ERROR{902, u"An error occurred with the view %s (%s)"};
+inline constexpr char16_t ORV_VIEW_NESTING_DETAIL[] = u"Views cannot be nested more than %s levels deep";
 
 // 1000s: cursors, filters and values.
 inline constexpr TORVErrorDef ORV_CURSOR_ERROR{1000, u"An error occurred with the cursor %s (%s)"};
@@ -150,6 +151,11 @@ inline constexpr TORVErrorDef ORV_CURSOR_ERROR{1000, u"An error occurred with th
 inline constexpr TORVErrorDef ORV_CURSOR_AT_ERROR{1000,
                                                 u"An error occurred with the cursor %s at line %s and column %s (%s)"};
 inline constexpr char16_t ORV_CURSOR_CLOSED_DETAIL[] = u"An attempt was made to access a closed cursor";
+// An operation of the cursor interface that this kind of cursor cannot run.
+inline constexpr char16_t ORV_CURSOR_OPERATION_MISSING_DETAIL[] = u"The operation %s cannot be run on this cursor";
+inline constexpr TORVErrorDef ORV_LOCATE_ERROR{1002, u"A locate error occurred (%s)"};
+inline constexpr TORVErrorDef ORV_CONSTRAINED_CURSOR_ERROR{
+    1009, u"The cursor is constrained and this row violates the current cursor constraint condition(s)"};
 inline constexpr TORVErrorDef ORV_FILTER_ERROR{1001, u"A filter error occurred (%s)"};
 // The row errors of a table or view.
 // Constraint violations name the constraint and its table; the lock and

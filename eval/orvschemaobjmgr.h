@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "base/orvtype.h"
+#include "catalog/orvcursor.h"
 #include "core/orvcommon.h"
 #include "core/orvhandle.h"
 #include "core/orvlocktype.h"
@@ -30,6 +31,7 @@ class TORVUser;
 class TORVValue;
 class TORVViewManager;
 class TORVViewQueryManager;
+class TORVVirtualTableManager;
 
 // Undoes after a failure that is already on its way; that first failure is
 // the one that passes on.
@@ -92,6 +94,15 @@ class TORVSchemaObjectOwner {
   virtual void NewContext() = 0;
   virtual void RestoreContext() = 0;
   virtual std::unique_ptr<TORVViewQueryManager> CreateViewQueryManager(TORVViewManager& Manager) = 0;
+
+  // Query execution's cursor over Manager's object, which takes over one
+  // use of Manager. Nil from an owner that makes no local cursors (or no
+  // indexed ones).
+  virtual std::unique_ptr<TORVCursor> CreateLocalCursor(TORVVirtualTableManager& /*Manager*/,
+                                                        const TORVString& /*CursorName*/, bool /*OpenReadOnly*/,
+                                                        bool /*OpenExclusive*/, bool /*Indexed*/) {
+    return nullptr;
+  }
 };
 
 // The configuration's system user is current for the scope's life; the

@@ -5,6 +5,7 @@
 #include "catalog/orvcolumns.h"
 #include "catalog/orvprivilege.h"
 #include "catalog/orvcursor.h"
+#include "catalog/orvindexes.h"
 #include "catalog/orvtable.h"
 #include "catalog/orvtrigger.h"
 #include "core/orvsessionmgr.h"
@@ -93,13 +94,18 @@ TORVVirtualTableManager::TORVVirtualTableManager(TORVSchemaObjectOwner* OwnerDat
 
 TORVVirtualTableManager::~TORVVirtualTableManager() = default;
 
-std::unique_ptr<TORVCursor> TORVVirtualTableManager::CreateCursor(const TORVString& /*CursorName*/,
-                                                                 bool /*OpenReadOnly*/, bool /*OpenExclusive*/,
-                                                                 bool Indexed) {
-  // The local cursors are not part of this build yet.
-  RaiseError(ORV_METADATA_ERROR,
-             {FVirtualTable->GetTypeName(), FVirtualTable->GetName(),
-              FormatString(ORV_NO_CURSOR_KIND_DETAIL, {Indexed ? u"indexed local cursor" : u"local cursor"})});
+std::unique_ptr<TORVCursor> TORVVirtualTableManager::CreateCursor(const TORVString& CursorName, bool OpenReadOnly,
+                                                                 bool OpenExclusive, bool Indexed) {
+  std::unique_ptr<TORVCursor> Cursor = FDatabaseManager->CreateLocalCursor(
+      *this, CursorName, OpenReadOnly || FVirtualTable->GetReadOnly(), OpenExclusive, Indexed);
+  if (Cursor == nullptr)
+    RaiseError(ORV_METADATA_ERROR,
+               {FVirtualTable->GetTypeName(), FVirtualTable->GetName(),
+                FormatString(ORV_NO_CURSOR_KIND_DETAIL, {Indexed ? u"indexed local cursor" : u"local cursor"})});
+  // A failure here frees the cursor on the way out.
+  if (Indexed) Cursor->SetActiveIndex(GetIndexes().GetIndexNumberForType(itPrimaryKey));
+  Cursor->MapDefaultTableColumns();
+  return Cursor;
 }
 
 namespace {
