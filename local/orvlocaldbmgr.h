@@ -21,6 +21,7 @@
 
 namespace orv {
 
+class TORVBaseTable;
 class TORVCatalog;
 class TORVDatabaseContainer;
 class TORVEvaluatorContext;
@@ -173,6 +174,14 @@ class TORVLocalDatabaseManager : public TORVDatabaseManager, public TORVSchemaOb
   void NewContext() override;
   void RestoreContext() override;
   std::unique_ptr<TORVViewQueryManager> CreateViewQueryManager(TORVViewManager& Manager) override;
+
+  // Temporary and batch tables (orvlocaldbtemp.cpp). The temporary tables
+  // live in this manager's catalog only, so they are this session's alone.
+
+  // The temporary table of that name, which hides a stored table of the
+  // same name; nil when there is none. Working copies of tables being
+  // altered keep their table's name and are never found here.
+  TORVBaseTable* FindTemporaryTable(const TORVString& Name) const;
 
   TORVLocalSessionManager* GetLocalSessionManager() const { return FSessionManager; }
   TORVDatabaseContainer* GetDatabase() const { return FDatabase; }
