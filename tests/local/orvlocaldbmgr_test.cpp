@@ -288,7 +288,8 @@ TEST_F(LocalDatabaseTest, FreeingAnOpenDatabaseInATransactionNeverRaisesAndRelea
   Container->StartTransaction();
   EXPECT_NO_THROW(Session->RemoveDatabaseManager(Container));
   Container->EndTransaction();
-  EXPECT_EQ(Session->GetDatabaseManagerCount(), 0);
+  // The session's Configuration database's manager is left.
+  EXPECT_EQ(Session->GetDatabaseManagerCount(), 1);
   ExpectReleased(u"d");
 }
 
@@ -409,7 +410,8 @@ TEST_F(LocalDatabaseTest, SessionKeepsOneManagerPerDatabaseUntilRemovedOrClosed)
   TORVLocalDatabaseManager* FirstManager = Session->GetDatabaseManager(First);
   EXPECT_EQ(Session->GetDatabaseManager(First), FirstManager);
   EXPECT_NE(Session->GetDatabaseManager(Second), FirstManager);
-  EXPECT_EQ(Session->GetDatabaseManagerCount(), 2);
+  // Beside the session's own Configuration database.
+  EXPECT_EQ(Session->GetDatabaseManagerCount(), 3);
   EXPECT_EQ(First->GetCatalog(), FirstManager->GetCatalog());
   EXPECT_FALSE(FirstManager->GetOpened());
   EXPECT_TRUE(FirstManager->GetCreateSchemaInformation());
@@ -417,7 +419,7 @@ TEST_F(LocalDatabaseTest, SessionKeepsOneManagerPerDatabaseUntilRemovedOrClosed)
   // Removing the database frees its manager and the catalog it made.
   FirstManager->Open(ltShared);
   Session->ObjectRemoved(First);
-  EXPECT_EQ(Session->GetDatabaseManagerCount(), 1);
+  EXPECT_EQ(Session->GetDatabaseManagerCount(), 2);
   EXPECT_EQ(First->GetManagerHandle(), 0);
   EXPECT_EQ(First->GetCatalog(), nullptr);
 
