@@ -70,11 +70,8 @@ TEST_F(LocalConfigDatabaseTest, UserDependenciesReachEveryDatabasesCatalog) {
       {u"d", {u"dt"}}, {u"e", {u"ex", u"et"}}};
   for (const auto& [Name, Tables] : Databases) {
     TORVLocalDatabaseManager* Database = Manager(*Maker, Name, Name);
+    test::StoreTables(*Database, Tables);
     Database->Open(ltShared);
-    Database->GetCatalogManager()->BeginUpdate();
-    int32_t Slot = 0;
-    for (const char16_t* Table : Tables) test::NewTable(*Database->GetCatalog(), Table)->SetLockSlot(++Slot);
-    Database->GetCatalogManager()->EndUpdate();
     Database->GrantPrivilege(u"u", Tables.back(), 0, PrivilegeSelect);
     Database->Close(false);
   }

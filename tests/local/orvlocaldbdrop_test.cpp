@@ -47,18 +47,10 @@ class LocalDatabaseDropTest : public test::LocalDatabaseTest {
   TORVLocalDatabaseManager* StoredTables(std::initializer_list<const char16_t*> Names,
                                          const TORVString& SessionName = u"Session") {
     TORVLocalDatabaseManager* Database = Manager(*LoggedIn(SessionName), u"d", u"d");
-    Database->Open(ltShared);
-    Database->GetCatalogManager()->BeginUpdate();
-    int32_t Slot = 0;
-    for (const char16_t* Name : Names) {
-      TORVBaseTable* Table = test::NewTable(*Database->GetCatalog(), Name);
-      Table->SetInternalName(Name);
-      Table->SetLockSlot(++Slot);
+    test::StoreTables(*Database, Names);
+    for (const char16_t* Name : Names)
       for (const char* Extension : {".ORVTbl", ".ORVIdx"})
         WriteBytes(Folder() / "d" / (StringToUtf8(Name) + Extension), "table bytes");
-    }
-    Database->GetCatalogManager()->EndUpdate();
-    Database->Close(false);
     return Database;
   }
 

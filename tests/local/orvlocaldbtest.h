@@ -9,11 +9,14 @@
 
 #include "base/orvtype.h"
 #include "catalog/orvconfig.h"
+#include "catalog/orvtable.h"
 #include "catalog/orvdatabase.h"
 #include "core/orvliteral.h"
 #include "core/orvlocktype.h"
 #include "local/orvlocaldbmgr.h"
 #include "local/orvlocalsessionmgr.h"
+#include "storage/orvobjmgr.h"
+#include "tests/catalog/orvcatalogroot.h"
 #include "tests/local/orvlocalsessiontest.h"
 
 namespace orv::test {
@@ -26,6 +29,35 @@ inline std::vector<TStoredEvent> DatabaseEvents(TORVLocalSessionManager& Session
   return Result;
 }
 
+// Database Name of Session's configuration (in memory only) at Path.
+inline TORVDatabaseContainer* AddDatabase(TORVLocalSessionManager& Session, const TORVString& Name,
+                                          const TORVString& Path, bool InMemory = false) {
+  TORVConfig& Config = *Session.GetConfig();
+  std::unique_ptr<TORVDatabaseContainer> Database(
+      static_cast<TORVDatabaseContainer*>(Config.GetDatabases().GetNewObject(Session.GetCurrentUser())));
+  Database->SetName(Name);
+  Database->SetPath(Path);
+  Database->SetInMemory(InMemory);
+  Config.GetDatabases().Add(Database.get());
+  return Database.release();
+}
+
+// Tables Names stored in Database's catalog file, their files named after
+// them and their lock slots 1, 2, ... in order; the database is opened for
+// it and closed again.
+inline void StoreTables(TORVLocalDatabaseManager& Database, const std::vector<const char16_t*>& Names) {
+  Database.Open(ltShared);
+  Database.GetCatalogManager()->BeginUpdate();
+  int32_t Slot = 0;
+  for (const char16_t* Name : Names) {
+    TORVBaseTable* Table = NewTable(*Database.GetCatalog(), Name);
+    Table->SetInternalName(Name);
+    Table->SetLockSlot(++Slot);
+  }
+  Database.GetCatalogManager()->EndUpdate();
+  Database.Close(false);
+}
+
 class LocalDatabaseTest : public test::LocalSessionTest {
  protected:
   // A logged-in session of Engine (the fixture's when nil).
@@ -36,17 +68,9 @@ class LocalDatabaseTest : public test::LocalSessionTest {
     return Session;
   }
 
-  // Database Name of Session's configuration (in memory only) at Path.
   static TORVDatabaseContainer* AddDatabase(TORVLocalSessionManager& Session, const TORVString& Name,
                                             const TORVString& Path, bool InMemory = false) {
-    TORVConfig& Config = *Session.GetConfig();
-    std::unique_ptr<TORVDatabaseContainer> Database(
-        static_cast<TORVDatabaseContainer*>(Config.GetDatabases().GetNewObject(Session.GetCurrentUser())));
-    Database->SetName(Name);
-    Database->SetPath(Path);
-    Database->SetInMemory(InMemory);
-    Config.GetDatabases().Add(Database.get());
-    return Database.release();
+    return test::AddDatabase(Session, Name, Path, InMemory);
   }
 
   TORVLocalDatabaseManager* Manager(TORVLocalSessionManager& Session, const TORVString& Name, const TORVString& Path) {
