@@ -3,6 +3,7 @@
 #include <array>
 #include <memory>
 
+#include "catalog/orvcatalogobject.h"
 #include "catalog/orvconfig.h"
 #include "catalog/orvdatabase.h"
 #include "catalog/orvjob.h"
@@ -197,6 +198,25 @@ void TORVPrivilege::Load(TORVMemoryStream& Stream) {
 
 int32_t TORVPrivilege::GetMemorySize() {
   return TORVConfigObject::GetMemorySize() + StringSize(FGrantedToName) + StringSize(FGrantorName);
+}
+
+void TORVPrivilege::AssignID() {
+  TORVCatalog* Catalog = CatalogOf(this);
+  if (Catalog == nullptr) {
+    TORVConfigObject::AssignID();
+    return;
+  }
+  if (FID == 0) FID = CatalogNextID(Catalog);
+}
+
+void TORVPrivilege::SetModified(bool Value) {
+  TORVCatalog* Catalog = CatalogOf(this);
+  if (Catalog == nullptr) {
+    TORVConfigObject::SetModified(Value);
+    return;
+  }
+  if (FParent == nullptr || FSystemObject || FTemporary || FTemporaryForSession) return;
+  CatalogSetModified(Catalog, Value);
 }
 
 TORVString TORVPrivileges::GetTypeName() const { return u"privilege"; }

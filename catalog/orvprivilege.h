@@ -86,6 +86,11 @@ class TORVPrivilege : public TORVConfigObject {
   bool GetNameRequired() const override { return false; }
   TORVString GetName() const override { return GetPrivilegeName(FNumber); }
   bool HasName(std::u16string_view Name) const override { return SameString(GetName(), Name); }
+  // Under a catalog object the privilege is stored in the catalog file:
+  // its ID comes from the catalog's counter, and a change marks the
+  // catalog modified, never the configuration.
+  void AssignID() override;
+  void SetModified(bool Value) override;
   void ResetReferences() override;
   void Assign(TORVConfigObject* FromObject, bool CopyReferences) override;
   bool Compare(TORVConfigObject* ObjectToCompare, bool CompareID) override;

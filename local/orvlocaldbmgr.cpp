@@ -173,6 +173,7 @@ void TORVLocalDatabaseManager::Open(TORVLockType DatabaseLockType) {
     ~TCreatingPathReset() { Flag = false; }
   } CreatingPathReset{FCreatingPath};
 
+  if (DatabaseLockType == ltExclusive) ClearCachedManagers(true);
   FLockManager->Open();
   try {
     FCatalogManager->Open();
@@ -185,6 +186,7 @@ void TORVLocalDatabaseManager::Open(TORVLockType DatabaseLockType) {
     if (!GetOpened()) {
       try {
         if (!FDatabase->GetReadOnly()) FDatabase->SetReadOnly(FCatalog->GetReadOnly());
+        if (FCreateSchemaInformation) CreateInformationSchema();
         TORVDatabaseManager::Open(DatabaseLockType);
       } catch (...) {
         UndoAfterFailure([&] { UnlockDatabase(DatabaseLockType); });
@@ -199,27 +201,20 @@ void TORVLocalDatabaseManager::Open(TORVLockType DatabaseLockType) {
 }
 
 void TORVLocalDatabaseManager::CloseFiles(bool UnlockFirst) {
-  std::exception_ptr First;
-  auto Step = [&First](auto Work) {
-    try {
-      Work();
-    } catch (...) {
-      if (!First) First = std::current_exception();
-    }
-  };
+  TORVFirstFailure Steps;
   if (UnlockFirst && FLockManager->GetOpened()) {
     const bool Exclusive = FDatabase->GetLockState().Contains(lsExclusiveLocked);
-    Step([&] { UnlockDatabase(Exclusive ? ltExclusive : ltShared); });
+    Steps.Run([&] { UnlockDatabase(Exclusive ? ltExclusive : ltShared); });
   }
-  Step([this] { FCatalogManager->Close(); });
+  Steps.Run([this] { FCatalogManager->Close(); });
   if (FFileManager->GetVirtualOnly() && FDatabase->GetSessionIsolation())
-    Step([this] { FLockManager->Drop(); });
+    Steps.Run([this] { FLockManager->Drop(); });
   else
-    Step([this] { FLockManager->Close(); });
+    Steps.Run([this] { FLockManager->Close(); });
   FUseCount = 0;
   const TORVEngineManagerSettings& Settings = FSessionManager->GetSettings();
   if (Settings.GetConfigMemory() && !Settings.GetConfigMemorySessionIsolation()) FLockManager->SetSessionLockSlot(0);
-  if (First) std::rethrow_exception(First);
+  Steps.Rethrow();
 }
 
 void TORVLocalDatabaseManager::Close(bool ForceClose) {
@@ -242,10 +237,14 @@ void TORVLocalDatabaseManager::Close(bool ForceClose) {
     } catch (...) {
       First = std::current_exception();
     }
-    try {
-      TORVDatabaseManager::Close(ForceClose);
-    } catch (...) {
-      if (!First) First = std::current_exception();
+    for (const std::function<void()>& Step : std::initializer_list<std::function<void()>>{
+             [this] { ClearCachedManagers(false); }, [this, ForceClose] { TORVDatabaseManager::Close(ForceClose); },
+             [this] { DropAllTemporaryViews(); }, [this] { DropAllTemporaryTables(); }}) {
+      try {
+        Step();
+      } catch (...) {
+        if (!First) First = std::current_exception();
+      }
     }
     try {
       CloseFiles(true);
@@ -470,14 +469,7 @@ void TORVLocalDatabaseManager::StartTransaction(const TORVStringsArray& TableNam
     try {
       {
         TORVObjectReadScope Read(*FCatalogManager);
-        Tables.Clear();
-        if (TableNames.empty()) {
-          for (int32_t Index = 0; Index < Schema->GetBaseTables().GetCount(); ++Index)
-            Tables.Add(Schema->GetBaseTables().GetTable(Index));
-        } else {
-          for (const TORVString& Name : TableNames)
-            Tables.Add(FCatalog->FindTable(Schema, Name, FSessionManager->GetCurrentUser(), true, false));
-        }
+        ListTables(Tables, TableNames);
         Tables.SortByLockSlot();
         Tables.RemoveDuplicates();
       }

@@ -22,6 +22,8 @@
 
 namespace orv {
 
+class TORVAuthorization;
+class TORVBaseTable;
 class TORVCatalog;
 class TORVDatabaseContainer;
 class TORVEvaluatorContext;
@@ -29,7 +31,29 @@ class TORVLocalDatabaseManager;
 class TORVLocalExprEvaluator;
 class TORVLocalSessionManager;
 class TORVSchema;
+class TORVPrivilegedConfigObject;
+class TORVReferencedTables;
 class TORVTableManager;
+
+// Runs steps that must each be tried whatever the others did, and keeps
+// the first failure to pass on once they are done.
+class TORVFirstFailure {
+ public:
+  template <typename TStep>
+  void Run(TStep Step) {
+    try {
+      Step();
+    } catch (...) {
+      if (!FFirst) FFirst = std::current_exception();
+    }
+  }
+  void Rethrow() const {
+    if (FFirst) std::rethrow_exception(FFirst);
+  }
+
+ private:
+  std::exception_ptr FFirst;
+};
 
 // The database's lock file. Its session slot is the session's slot in the
 // configuration lock file, except when the configuration lives in memory
@@ -205,6 +229,62 @@ class TORVLocalDatabaseManager : public TORVDatabaseManager, public TORVSchemaOb
   void RestoreContext() override;
   std::unique_ptr<TORVViewQueryManager> CreateViewQueryManager(TORVViewManager& Manager) override;
 
+  // Dropping and renaming the database, grants and the trace
+  // (orvlocaldbdrop.cpp).
+
+  // Deletes the database's files: every table's, then the catalog file,
+  // the lock file and the folder, which is removed only once nothing else
+  // is left in it. Table files that cannot be deleted stop the drop there
+  // with the catalog file, the lock file and the folder kept, so that the
+  // database still opens and the drop can be tried again. Nothing with
+  // KeepContents or without the folder.
+  virtual void Drop(bool KeepContents);
+  // Renames the database object once no other session has it open; no
+  // file carries the database's name, so none is renamed.
+  virtual void Rename(const TORVString& NewName);
+  // ObjectType: 0 table, 1 view, 2 procedure, 3 function. Privilege: 0
+  // Select .. 10 Execute, 11 every privilege. Only the catalog changes.
+  void GrantPrivilege(const TORVString& AuthorizationName, const TORVString& ObjectName, int32_t ObjectType,
+                      int32_t PrivilegeToGrant);
+  void RevokePrivilege(const TORVString& AuthorizationName, const TORVString& ObjectName, int32_t ObjectType,
+                       int32_t PrivilegeToRevoke);
+  // The session trace's view of the database: its cursors, then its
+  // temporary views and tables, items apart by an empty line.
+  TORVString GetTraceData();
+
+  // Temporary and batch tables (orvlocaldbtemp.cpp). The temporary tables
+  // live in this manager's catalog only, so they are this session's alone.
+
+  // The temporary table of that name, which hides a stored table of the
+  // same name; nil when there is none. Working copies of tables being
+  // altered keep their table's name and are never found here.
+  TORVBaseTable* FindTemporaryTable(const TORVString& Name) const;
+  // A new temporary table, not yet listed: SessionScope for CREATE
+  // TEMPORARY TABLE (named TableName), else an internal one named
+  // TableName with the smallest number no temporary table has. Its files
+  // are named after an internal name unique to this process, thread and
+  // moment, so that sessions never share them.
+  TORVBaseTable* BeginCreateTemporaryTable(const TORVString& TableName, bool SessionScope);
+  void EndCreateTemporaryTable(TORVBaseTable* NewTable);
+  // Frees NewTable unless EndCreateTemporaryTable listed it.
+  void CancelCreateTemporaryTable(TORVBaseTable* NewTable);
+  // Unlists and frees the table with its manager; nothing for nil.
+  void RemoveTemporaryTable(TORVBaseTable*& ExistingTable);
+  // Drops every temporary table with its files, last first; the first
+  // failure passes on once every table is gone.
+  void DropAllTemporaryTables();
+  // The named tables visible to the current user (every table when none is
+  // named), in object ID order, each with its batch position cleared.
+  void SetupBatchTables(const TORVStringsArray& TableNames);
+  void ClearBatchTables();
+
+  // Where the statement caches, the information schema and the derived
+  // tables' views take part in the database's life; until those exist
+  // there is nothing for these to do.
+  void ClearCachedManagers(bool FreeManagers);
+  void CreateInformationSchema();
+  void DropAllTemporaryViews();
+
   TORVLocalSessionManager* GetLocalSessionManager() const { return FSessionManager; }
   TORVDatabaseContainer* GetDatabase() const { return FDatabase; }
   TORVCatalog* GetCatalog() const { return FCatalog; }
@@ -248,6 +328,23 @@ class TORVLocalDatabaseManager : public TORVDatabaseManager, public TORVSchemaOb
   // Work under the FResetting guard.
   template <typename TWork>
   void WhileResetting(TWork Work);
+
+  // Tables emptied, then filled with the tables named (visible to the
+  // current user; a missing one raises) or every table when none is.
+  void ListTables(TORVReferencedTables& Tables, const TORVStringsArray& TableNames);
+  // Opens the lock and catalog files and locks the database exclusively;
+  // a failure gives back what the call took.
+  void OpenFilesExclusive();
+  // Raises when a file of Table is still there after its manager dropped
+  // them.
+  void DropTableFiles(TORVBaseTable* Table);
+  // Tables with their files, then views and routines, last first.
+  void DropSchemaObjects();
+  TORVPrivilegedConfigObject* FindGrantObject(const TORVString& ObjectName, int32_t ObjectType);
+  // The checks, locks, catalog update and status messages around Change.
+  void ChangePrivilege(const TORVString& StatementText, const TORVString& AuthorizationName,
+                       const TORVString& ObjectName, int32_t ObjectType, const TORVString& PrivilegeName, bool Grant,
+                       const std::function<void(TORVPrivilegedConfigObject&, TORVAuthorization&)>& Change);
 
   TORVDatabaseContainer* FDatabase = nullptr;
   TORVFileManager* FFileManager = nullptr;

@@ -1,6 +1,8 @@
 #include "local/orvlocalsessionmgr.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <ctime>
 #include <mutex>
 #include <stdexcept>
@@ -183,6 +185,12 @@ void TORVLocalSessionManager::Initialize() {
     FConfig->SetBuilder(FBuilder.get());
     FConfig->SetOnGetCollationName([this](int32_t ID) { return GetCollationName(ID); });
     FConfig->SetOnObjectRemoved([this](TORVConfigObject* ConfigObject) { ObjectRemoved(ConfigObject); });
+    FConfig->SetOnBeginReadCatalog([this](TORVDatabaseContainer* Database) { BeginReadCatalog(Database); });
+    FConfig->SetOnEndReadCatalog([this](TORVDatabaseContainer* Database) { EndReadCatalog(Database); });
+    FConfig->SetOnBeginUpdateCatalog([this](TORVDatabaseContainer* Database) { BeginUpdateCatalog(Database); });
+    FConfig->SetOnCancelUpdateCatalog(
+        [this](TORVDatabaseContainer* Database, const std::exception* /*Error*/) { CancelUpdateCatalog(Database); });
+    FConfig->SetOnEndUpdateCatalog([this](TORVDatabaseContainer* Database) { EndUpdateCatalog(Database); });
 
     FConfigFileManager = GetEngineManager()->GetConfigFileManager(FSettings->GetConfigMemory());
     LoadConfigDataTypes();
@@ -243,11 +251,18 @@ void TORVLocalSessionManager::InternalOpen() {
   FLockManager->Open();
   FConfigManager->Open();
   FLogManager->Open();
+  // Private to this session whatever the configuration is: the engine
+  // keeps it in its memory files, under the session's folder.
+  TORVDatabaseContainer* ConfigDatabase = FConfig->GetConfigDatabase();
+  ConfigDatabase->SetPath(FSessionFolder + ConfigDatabase->GetName());
+  OpenConfigDatabase();
 }
 
 void TORVLocalSessionManager::InternalClose() {
   // The databases' lock slots are the configuration's: they go first.
   WhileUnwinding([this] { CloseDatabaseManagers(); });
+  WhileUnwinding([this] { CloseConfigDatabase(); });
+  WhileUnwinding([this] { DropConfigDatabase(); });
   FreeDatabaseManagers();
   if (FConfig) {
     FConfig->GetTextFilters().CloseModules();
@@ -298,6 +313,7 @@ void TORVLocalSessionManager::RemoveDatabaseManager(TORVDatabaseContainer* Datab
   TORVHandleObject* Found = FDatabaseManagers->FindObject(Database->GetManagerHandle());
   Database->SetManagerHandle(0);
   if (Found == nullptr) return;
+  if (Found == FConfigDatabaseManager) FConfigDatabaseManager = nullptr;
   FDatabaseManagers->RemoveObject(Found, false);
   delete Found;
 }
@@ -326,6 +342,76 @@ void TORVLocalSessionManager::ResetDatabaseManagers() {
   }
 }
 
+void TORVLocalSessionManager::OpenConfigDatabase() {
+  FConfigDatabaseManager = GetDatabaseManager(FConfig->GetConfigDatabase());
+  FConfigDatabaseManager->Open(ltShared);
+}
+
+void TORVLocalSessionManager::CloseConfigDatabase() {
+  if (FConfigDatabaseManager != nullptr) FConfigDatabaseManager->Close(true);
+}
+
+void TORVLocalSessionManager::DropConfigDatabase() {
+  if (FConfigDatabaseManager == nullptr) return;
+  TORVCurrentUserScope System(*this);
+  SetCurrentUser(FConfig->GetSystemUser());
+  FConfigDatabaseManager->Drop(false);
+}
+
+void TORVLocalSessionManager::BeginReadCatalog(TORVDatabaseContainer* Database) {
+  BeginCatalogWork(Database, &TORVConfigObjectManager::BeginRead);
+}
+
+void TORVLocalSessionManager::EndReadCatalog(TORVDatabaseContainer* Database) {
+  EndCatalogWork(Database, &TORVConfigObjectManager::EndRead);
+}
+
+void TORVLocalSessionManager::BeginUpdateCatalog(TORVDatabaseContainer* Database) {
+  BeginCatalogWork(Database, &TORVConfigObjectManager::BeginUpdate);
+  FUpdatingCatalogs.push_back(Database);
+}
+
+void TORVLocalSessionManager::CancelUpdateCatalog(TORVDatabaseContainer* Database) {
+  if (!EndCatalogUpdate(Database)) return;
+  EndCatalogWork(Database, &TORVConfigObjectManager::CancelUpdate);
+}
+
+void TORVLocalSessionManager::EndUpdateCatalog(TORVDatabaseContainer* Database) {
+  if (!EndCatalogUpdate(Database)) return;
+  EndCatalogWork(Database, &TORVConfigObjectManager::EndUpdate);
+}
+
+bool TORVLocalSessionManager::EndCatalogUpdate(TORVDatabaseContainer* Database) {
+  auto Found = std::find(FUpdatingCatalogs.rbegin(), FUpdatingCatalogs.rend(), Database);
+  if (Found == FUpdatingCatalogs.rend()) return false;
+  FUpdatingCatalogs.erase(std::next(Found).base());
+  return true;
+}
+
+void TORVLocalSessionManager::BeginCatalogWork(TORVDatabaseContainer* Database,
+                                               void (TORVConfigObjectManager::*Work)()) {
+  TORVLocalDatabaseManager* Manager = GetDatabaseManager(Database);
+  Manager->Open(ltShared);
+  try {
+    (Manager->GetCatalogManager()->*Work)();
+  } catch (...) {
+    UndoAfterFailure([Manager] { Manager->Close(false); });
+    throw;
+  }
+}
+
+void TORVLocalSessionManager::EndCatalogWork(TORVDatabaseContainer* Database,
+                                             void (TORVConfigObjectManager::*Work)()) {
+  TORVLocalDatabaseManager* Manager = GetDatabaseManager(Database);
+  try {
+    (Manager->GetCatalogManager()->*Work)();
+  } catch (...) {
+    UndoAfterFailure([Manager] { Manager->Close(false); });
+    throw;
+  }
+  Manager->Close(false);
+}
+
 void TORVLocalSessionManager::CloseDatabaseManagers() {
   std::exception_ptr First;
   int32_t Handle = 0;
@@ -341,6 +427,7 @@ void TORVLocalSessionManager::CloseDatabaseManagers() {
 }
 
 void TORVLocalSessionManager::FreeDatabaseManagers() noexcept {
+  FConfigDatabaseManager = nullptr;
   int32_t Handle = 0;
   TORVHandleObject* Manager = nullptr;
   while (FDatabaseManagers->NextObject(Handle, Manager)) {

@@ -294,6 +294,26 @@ class TORVLocalSessionManager : public TORVEngineSessionManager {
   // "<process>/<handle>/<session>/", fixed at Open.
   const TORVString& GetSessionFolder() const { return FSessionFolder; }
 
+  // The session's own "Configuration" database, in memory under the
+  // session's folder: opened shared by Open, closed and dropped by Close.
+  void OpenConfigDatabase();
+  // Close(True) on it; nothing when it has no manager.
+  void CloseConfigDatabase();
+  // Drops its files as the System user; nothing when it has no manager.
+  void DropConfigDatabase();
+  TORVLocalDatabaseManager* GetConfigDatabaseManager() const { return FConfigDatabaseManager; }
+
+  // The configuration's catalog events, through which renaming, dropping
+  // and finding the dependencies of a user or role reach every database's
+  // catalog: each Begin opens the database (shared) and takes the catalog
+  // file's read or update lock; each end gives the lock back and closes
+  // the database again, whatever the other step did.
+  void BeginReadCatalog(TORVDatabaseContainer* Database);
+  void EndReadCatalog(TORVDatabaseContainer* Database);
+  void BeginUpdateCatalog(TORVDatabaseContainer* Database);
+  void CancelUpdateCatalog(TORVDatabaseContainer* Database);
+  void EndUpdateCatalog(TORVDatabaseContainer* Database);
+
  protected:
   void Initialize();
   void UnInitialize() noexcept;
@@ -321,12 +341,26 @@ class TORVLocalSessionManager : public TORVEngineSessionManager {
                 const TORVString& OnName);
   void SingleStatus(const TORVString& TypeName, const TORVString& Name, const TORVString& Participle);
   void SendStatus(const TORVString& Format, const std::vector<TORVString>& Args);
+  // Open(ltShared) on Database, then Work on its catalog manager; a failing
+  // Work closes the database again.
+  void BeginCatalogWork(TORVDatabaseContainer* Database, void (TORVConfigObjectManager::*Work)());
+  // Work on Database's catalog manager, then Close(False) on the database
+  // however Work ended; the first failure passes on.
+  void EndCatalogWork(TORVDatabaseContainer* Database, void (TORVConfigObjectManager::*Work)());
+  // Forgets Database's latest begun update; false when none was begun.
+  bool EndCatalogUpdate(TORVDatabaseContainer* Database);
 
   bool FInitialized = false;
   std::unique_ptr<TORVLocalSessionEngineManagerSettings> FSettings;
   // Owns the database managers; each database container keeps the handle
   // of its manager here.
   std::unique_ptr<TORVHandleObjects> FDatabaseManagers;
+  // One of FDatabaseManagers, not owned here.
+  TORVLocalDatabaseManager* FConfigDatabaseManager = nullptr;
+  // The databases whose catalog update BeginUpdateCatalog began: the
+  // configuration cancels an update also when its beginning failed, and
+  // only a begun one has a lock and an open to give back.
+  std::vector<TORVDatabaseContainer*> FUpdatingCatalogs;
   bool FCreateConfigInformation;
   // The session folder of in-memory isolated files, fixed at Open so that
   // the files keep their names once the session has left the engine.

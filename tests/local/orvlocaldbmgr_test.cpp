@@ -24,6 +24,7 @@
 #include "catalog/orvschema.h"
 #include "catalog/orvtable.h"
 #include "tests/catalog/orvcatalogroot.h"
+#include "tests/local/orvlocaldbtest.h"
 #include "tests/local/orvlocalsessiontest.h"
 #include "tests/support/orverrortext.h"
 
@@ -31,6 +32,8 @@ namespace orv {
 namespace {
 
 using test::AdminName;
+using test::DatabaseEvents;
+using test::LocalDatabaseTest;
 using test::AdminPassword;
 using test::ErrorOf;
 using test::ReadBytes;
@@ -39,55 +42,6 @@ using test::StoredEvents;
 using test::TStoredEvent;
 
 namespace fs = std::filesystem;
-
-// The events of Session's log that databases write (functions 33 and 34).
-std::vector<TStoredEvent> DatabaseEvents(TORVLocalSessionManager& Session) {
-  std::vector<TStoredEvent> Result;
-  for (const TStoredEvent& Event : StoredEvents(Session))
-    if (Event.FunctionCode == 33 || Event.FunctionCode == 34) Result.push_back(Event);
-  return Result;
-}
-
-class LocalDatabaseTest : public test::LocalSessionTest {
- protected:
-  // A logged-in session of Engine (the fixture's when nil).
-  TORVLocalSessionManager* LoggedIn(const TORVString& Name = u"Session", TORVEngineManager* Owner = nullptr) {
-    TORVLocalSessionManager* Session = NewSession(Owner);
-    Session->Open(u"Tests", Name, u"");
-    Session->Login(AdminName, AdminPassword);
-    return Session;
-  }
-
-  // Database Name of Session's configuration (in memory only) at Path.
-  static TORVDatabaseContainer* AddDatabase(TORVLocalSessionManager& Session, const TORVString& Name,
-                                            const TORVString& Path, bool InMemory = false) {
-    TORVConfig& Config = *Session.GetConfig();
-    std::unique_ptr<TORVDatabaseContainer> Database(
-        static_cast<TORVDatabaseContainer*>(Config.GetDatabases().GetNewObject(Session.GetCurrentUser())));
-    Database->SetName(Name);
-    Database->SetPath(Path);
-    Database->SetInMemory(InMemory);
-    Config.GetDatabases().Add(Database.get());
-    return Database.release();
-  }
-
-  TORVLocalDatabaseManager* Manager(TORVLocalSessionManager& Session, const TORVString& Name, const TORVString& Path) {
-    return Session.GetDatabaseManager(AddDatabase(Session, Name, Path));
-  }
-
-  // Nothing holds the database at Path: a new session opens it
-  // exclusively.
-  void ExpectReleased(const TORVString& Path) {
-    TORVLocalSessionManager* Other = LoggedIn(u"Checker" + IntToString(++FCheckers));
-    TORVLocalDatabaseManager* Database = Manager(*Other, u"x", Path);
-    EXPECT_NO_THROW(Database->Open(ltExclusive));
-    Database->Close(false);
-    FreeSession(Other);
-  }
-
- private:
-  int32_t FCheckers = 0;
-};
 
 // ---------------------------------------------------------------------------
 // Files
@@ -334,7 +288,8 @@ TEST_F(LocalDatabaseTest, FreeingAnOpenDatabaseInATransactionNeverRaisesAndRelea
   Container->StartTransaction();
   EXPECT_NO_THROW(Session->RemoveDatabaseManager(Container));
   Container->EndTransaction();
-  EXPECT_EQ(Session->GetDatabaseManagerCount(), 0);
+  // The session's Configuration database's manager is left.
+  EXPECT_EQ(Session->GetDatabaseManagerCount(), 1);
   ExpectReleased(u"d");
 }
 
@@ -455,7 +410,8 @@ TEST_F(LocalDatabaseTest, SessionKeepsOneManagerPerDatabaseUntilRemovedOrClosed)
   TORVLocalDatabaseManager* FirstManager = Session->GetDatabaseManager(First);
   EXPECT_EQ(Session->GetDatabaseManager(First), FirstManager);
   EXPECT_NE(Session->GetDatabaseManager(Second), FirstManager);
-  EXPECT_EQ(Session->GetDatabaseManagerCount(), 2);
+  // Beside the session's own Configuration database.
+  EXPECT_EQ(Session->GetDatabaseManagerCount(), 3);
   EXPECT_EQ(First->GetCatalog(), FirstManager->GetCatalog());
   EXPECT_FALSE(FirstManager->GetOpened());
   EXPECT_TRUE(FirstManager->GetCreateSchemaInformation());
@@ -463,7 +419,7 @@ TEST_F(LocalDatabaseTest, SessionKeepsOneManagerPerDatabaseUntilRemovedOrClosed)
   // Removing the database frees its manager and the catalog it made.
   FirstManager->Open(ltShared);
   Session->ObjectRemoved(First);
-  EXPECT_EQ(Session->GetDatabaseManagerCount(), 1);
+  EXPECT_EQ(Session->GetDatabaseManagerCount(), 2);
   EXPECT_EQ(First->GetManagerHandle(), 0);
   EXPECT_EQ(First->GetCatalog(), nullptr);
 

@@ -18,6 +18,7 @@
 #include "base/orvutf8.h"
 #include "catalog/orvconfig.h"
 #include "catalog/orvdatabase.h"
+#include "catalog/orvdatatype.h"
 #include "catalog/orvuser.h"
 #include "core/orvenv.h"
 #include "core/orvliteral.h"
@@ -522,18 +523,7 @@ TEST_F(LocalSessionEvents, AFailingLogWriteNeverReplacesTheOriginalError) {
 // Guards and users
 
 using LocalSessionGuards = LocalSessionTest;
-
-TORVUser* AddUser(TORVLocalSessionManager& Session, const TORVString& Name) {
-  TORVConfig& Config = *Session.GetConfig();
-  auto User = std::make_unique<TORVUser>(&Config);
-  User->SetName(Name);
-  User->SetPassword(u"secret");
-  User->SetLockSlot(Config.GetNewUserLockSlot());
-  Config.GetUsers().Add(User.get());
-  TORVUser* Added = User.release();
-  Added->GrantRole(Config.GetSystemUser(), Config.GetPublicRole());
-  return Added;
-}
+using test::AddUser;
 
 TEST_F(LocalSessionGuards, EachGuardRefusesWithTheStatementAsDetailAndChangesNothing) {
   // A configuration of its own whose file can only be read.

@@ -22,6 +22,8 @@
 
 #include "base/orvtype.h"
 #include "base/orvutf8.h"
+#include "catalog/orvconfig.h"
+#include "catalog/orvuser.h"
 #include "local/orvlocalsessionmgr.h"
 #include "storage/orvenginemgr.h"
 #include "storage/orvlogmgr.h"
@@ -147,6 +149,20 @@ inline void ExpectEveryLoginOnce(TORVLocalSessionManager& Session,
   for (const auto& [Process, Name] : Expected)
     for (int32_t Function : {3, 4})
       EXPECT_EQ((Counts[{Process, Name, Function}]), Rounds) << Process << " " << Name << " " << Function;
+}
+
+// User Name (password "secret", in the Public role) added to Session's
+// configuration in memory.
+inline TORVUser* AddUser(TORVLocalSessionManager& Session, const TORVString& Name) {
+  TORVConfig& Config = *Session.GetConfig();
+  auto User = std::make_unique<TORVUser>(&Config);
+  User->SetName(Name);
+  User->SetPassword(u"secret");
+  User->SetLockSlot(Config.GetNewUserLockSlot());
+  Config.GetUsers().Add(User.get());
+  TORVUser* Added = User.release();
+  Added->GrantRole(Config.GetSystemUser(), Config.GetPublicRole());
+  return Added;
 }
 
 class LocalSessionTest : public TempFolderTest {

@@ -29,7 +29,13 @@ int32_t TFaultPlan::GetCount(TFaultKind Kind) {
 
 bool TFaultPlan::Hit(TFaultKind Kind, TFaultMode& Mode) {
   std::lock_guard<std::mutex> Guard(FMutex);
-  if (++FCounts[Kind] != FFailAt[Kind]) return false;
+  ++FCounts[Kind];
+  if (FFailAt[Kind] == 0) return false;
+  if (FModes[Kind] == fmSticky) {
+    Mode = fmFail;
+    return FCounts[Kind] >= FFailAt[Kind];
+  }
+  if (FCounts[Kind] != FFailAt[Kind]) return false;
   FFailAt[Kind] = 0;
   Mode = FModes[Kind];
   return true;

@@ -1,5 +1,5 @@
-// File managers that fail on purpose: the Nth write, flush or rename from
-// now fails, or a write stops half-way, as a full disk or a crash leaves a
+// File managers that fail on purpose: the Nth write, flush, rename or
+// delete from now fails, or a write stops half-way, as a full disk or a crash leaves a
 // file. They wrap the memory and the operating-system files, and can also
 // share their files with other processes (no exclusive file access).
 #pragma once
@@ -15,12 +15,14 @@
 
 namespace orv::test {
 
-enum TFaultKind : uint8_t { fkWrite, fkFlush, fkRename };
+enum TFaultKind : uint8_t { fkWrite, fkFlush, fkRename, fkDelete };
 
 enum TFaultMode : uint8_t {
   fmFail,  // nothing happens and the operation reports a failure
-  fmTorn   // a write puts down the first half of its bytes (or as many as
+  fmTorn,  // a write puts down the first half of its bytes (or as many as
            // asked for), then fails
+  fmSticky // as fmFail, and so does every later operation of the kind
+           // until Clear, as a file that another program holds
 };
 
 // Counts each kind of operation and fails the one that was asked for.
@@ -41,9 +43,9 @@ class TFaultPlan {
 
  private:
   std::mutex FMutex;
-  int32_t FCounts[3] = {0, 0, 0};
-  int32_t FFailAt[3] = {0, 0, 0};
-  TFaultMode FModes[3] = {fmFail, fmFail, fmFail};
+  int32_t FCounts[4] = {0, 0, 0, 0};
+  int32_t FFailAt[4] = {0, 0, 0, 0};
+  TFaultMode FModes[4] = {fmFail, fmFail, fmFail, fmFail};
   int32_t FTornBytes = -1;
 };
 
@@ -77,6 +79,12 @@ class TFaultFile : public TFile {
     TFaultMode Mode = fmFail;
     if (FPlan.Hit(fkRename, Mode)) this->RenameError(this->GetFileName(), NewFileName, u"Injected failure");
     TFile::Rename(NewFileName);
+  }
+  // The file stays where it was, as when another program holds it open.
+  void Delete() override {
+    TFaultMode Mode = fmFail;
+    if (FPlan.Hit(fkDelete, Mode)) this->DeleteError(this->GetFileName(), u"Injected failure");
+    TFile::Delete();
   }
 
  private:
