@@ -63,6 +63,7 @@ class TFakeStatementValue : public TORVStatementValue {
   void Prepare(const TORVString&, int32_t, int32_t) override {}
   void UnPrepare() override {}
   void Execute(TORVExprToken*, int32_t, int32_t) override {}
+  void FreeResultCursor(bool) override {}
 };
 
 class TFakeRoutineValue : public TORVRoutineValue {
