@@ -4,7 +4,11 @@
 #include <vector>
 
 #include "base/orverror.h"
+#include "base/orvutf8.h"
 #include "local/orvlocaleval.h"
+#include "sql/orvtokenslots.h"
+#include "sql/orvtreeutil.h"
+#include "tests/support/orvrowfakes.h"
 #include "sql/orvroutineslots.h"
 #include "tests/local/orvlocalroutinetest.h"
 
@@ -124,6 +128,119 @@ TEST_F(ProceduralCases, FunctionsEndWithTheValueTheirStatementsLeave) {
     SCOPED_TRACE(Case.Name);
     EXPECT_EQ(Result(Case.Sql), Case.Result) << Case.Sql;
   }
+}
+
+
+// Each call declares fresh values and gets the caller's back when it
+// returns, also when a WITH RETURN cursor declared after a variable keeps
+// its statement value past the block.
+TEST_F(ProceduralCases, RecursiveCallsSeeTheirOwnDeclarationsAndRestoreTheCallers) {
+  TORVExprToken* Function =
+      Compile("FUNCTION f(IN n INTEGER) RETURNS INTEGER BEGIN DECLARE x, y INTEGER DEFAULT 0; SET x = n; "
+              "IF n < 3 THEN SET y = f(n + 1); END IF; RETURN x * 100 + y; END");
+  ASSERT_NE(Function, nullptr);
+  TORVExprToken* N = SlotOf(SlotOf(Function, RoutineParamsSlot), FirstItemSlot);
+  Evaluator.GetValue(N);
+  N->FValue->SetAsInteger(1);
+  EXPECT_EQ(ErrorOf([&] { Run(Function); }), "no error");
+  // f(3) = 300, f(2) = 200 + 300, f(1) = 100 + 500: x comes back after
+  // each call.
+  EXPECT_EQ(SlotOf(SlotOf(Function, RoutineReturnsSlot), FirstItemSlot)->FValue->GetAsInteger(), 600);
+  EXPECT_EQ(Evaluator.GetValueStackCount(), 0);
+
+  TORVExprToken* Procedure = Compile(
+      "PROCEDURE p(IN n INTEGER, OUT r INTEGER) BEGIN DECLARE x INTEGER; DECLARE c CURSOR WITH RETURN FOR s; "
+      "DECLARE k INTEGER DEFAULT 0; SET x = n; IF n < 3 THEN CALL p(n + 1, k); END IF; SET r = x * 10 + k; END",
+      kProcedure);
+  ASSERT_NE(Procedure, nullptr);
+  TORVExprToken* Params = SlotOf(Procedure, RoutineParamsSlot);
+  for (int32_t I = 0; I < 2; ++I) Evaluator.GetValue(Params->GetArgument(I));
+  Params->GetArgument(0)->FValue->SetAsInteger(1);
+  EXPECT_EQ(ErrorOf([&] { Run(Procedure); }), "no error");
+  // r(3) = 30, r(2) = 20 + 30, r(1) = 10 + 50.
+  EXPECT_EQ(Params->GetArgument(1)->FValue->GetAsInteger(), 60);
+  TORVExprToken* ResultCursor = SlotOf(Procedure, RoutineResultCursorSlot);
+  ASSERT_NE(ResultCursor, nullptr);
+  EXPECT_NE(ResultCursor->FSourceToken->FValue, nullptr);
+
+  // The caller takes the open cursor with the statement value it needs.
+  TFakeCursor Cursor(CharacterSetUnicode);
+  auto* Statement = dynamic_cast<TORVStatementValue*>(ResultCursor->FSourceToken->FValue.get());
+  ASSERT_NE(Statement, nullptr);
+  Statement->FResultCursor = &Cursor;
+  TORVLocalExprEvaluator::TORVReturnedCursor Returned = Evaluator.EvaluateReturnCursor(ResultCursor, true);
+  EXPECT_EQ(Returned.Cursor, &Cursor);
+  ASSERT_NE(Returned.StatementValue, nullptr);
+  EXPECT_EQ(Returned.StatementValue->FResultCursor, nullptr);
+  EXPECT_EQ(ResultCursor->FSourceToken->FValue, nullptr);
+  EXPECT_EQ(Evaluator.GetValueStackCount(), 0);
+  // Without Keep, or without an open cursor, nothing is handed over.
+  EXPECT_EQ(Evaluator.EvaluateReturnCursor(nullptr, true).Cursor, nullptr);
+  EXPECT_EQ(ErrorOf([&] { Run(Procedure); }), "no error");
+  EXPECT_EQ(Evaluator.EvaluateReturnCursor(ResultCursor, false).StatementValue, nullptr);
+  EXPECT_EQ(ResultCursor->FSourceToken->FValue, nullptr);
+}
+
+// What leaves a block and what an EXCEPTION clause may catch.
+TEST_F(ProceduralCases, OnlyEngineErrorsAreHandledAndDeclarationsAreUndoneOnEveryPath) {
+  const struct {
+    const char* Name;
+    const char* Sql;
+    const char* Error;
+  } Cases[] = {
+      {"a floating-point error passes an EXCEPTION clause",
+       "FUNCTION g() RETURNS INTEGER BEGIN DECLARE d FLOAT; BEGIN SET d = 1E308 * 10; EXCEPTION SET d = 0; END; "
+       "RETURN 1; END",
+       "floating"},
+      {"a DEFAULT that does not convert fails the declaration of the second name",
+       "FUNCTION g() RETURNS INTEGER BEGIN DECLARE x INTEGER DEFAULT 1; BEGIN "
+       "DECLARE a INTEGER; DECLARE b, c SMALLINT DEFAULT 70000 + x; RETURN 1; END; END",
+       "1011 "},
+      {"an error inside nested blocks leaves through all of them",
+       "FUNCTION g() RETURNS INTEGER BEGIN DECLARE x INTEGER; BEGIN DECLARE y INTEGER; BEGIN DECLARE z INTEGER; "
+       "RAISE ERROR CODE 10003 MESSAGE 'deep'; END; END; RETURN 1; END",
+       "10003 deep"},
+  };
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    std::string Error;
+    TORVExprToken* Routine = Compile(Case.Sql);
+    ASSERT_NE(Routine, nullptr);
+    try {
+      Run(Routine);
+      Error = "no error";
+    } catch (const EORVException& E) {
+      Error = std::to_string(E.ErrorCode()) + " " + StringToUtf8(E.ErrorMsg());
+    } catch (const EORVBaseException& E) {
+      Error = "floating " + StringToUtf8(E.Message());
+    }
+    EXPECT_EQ(Error.substr(0, std::string(Case.Error).size()), Case.Error) << Error;
+    EXPECT_EQ(Evaluator.GetValueStackCount(), 0);
+  }
+}
+
+// The stop state ends a running loop after its pass; ABORT only sets the
+// flag; the notification sees each statement.
+TEST_F(ProceduralCases, TheStopStateEndsALoopAfterItsPassAndAbortOnlySetsTheFlag) {
+  TORVExprToken* Routine =
+      Compile("FUNCTION g() RETURNS INTEGER BEGIN DECLARE i INTEGER DEFAULT 0; LOOP SET i = i + 1; "
+              "IF i = 2 THEN ABORT; END IF; END LOOP; RETURN i; END");
+  ASSERT_NE(Routine, nullptr);
+  int32_t Notified = 0;
+  Context.FOnNotification = [&](TORVExprToken* Token, const EORVException*) {
+    ++Notified;
+    // The pass after the ABORT asks to stop at its SET.
+    if (Token->FTokenOperator == toSET && Evaluator.GetContext()->FAborted) {
+      Evaluator.GetContext()->FEvaluationState = esStop;
+    }
+  };
+  EXPECT_EQ(ErrorOf([&] { Run(Routine); }), "no error");
+  EXPECT_TRUE(Aborted);
+  EXPECT_GT(Notified, 0);
+  // The third pass stopped before its SET and the loop ended; the block's
+  // RETURN still ran.
+  EXPECT_EQ(SlotOf(SlotOf(Routine, RoutineReturnsSlot), FirstItemSlot)->FValue->GetAsInteger(), 2);
+  EXPECT_EQ(Evaluator.GetValueStackCount(), 0);
 }
 
 }  // namespace

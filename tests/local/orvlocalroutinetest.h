@@ -75,6 +75,7 @@ inline void TCompiledRoutineValue::Execute(TORVExprToken* ParamsToken) {
       if (Argument != nullptr) Params->GetArgument(I)->FValue->Assign(*Argument->FValue);
     }
     FOwner->EvaluateRoutine(Routine);
+    FOwner->EvaluateReturnCursor(SlotOf(Routine, RoutineResultCursorSlot), false);
     for (int32_t I = 0; Params != nullptr && I < Params->GetNumArguments(); ++I) {
       TORVExprToken* Argument = ParamsToken->GetArgument(I);
       if (Argument != nullptr && Argument->FTokenType == ttVARIABLEREF) {
@@ -107,7 +108,7 @@ class RoutineTest : public ::testing::Test {
     Catalog.AddDatabase(u"Main");
     Catalog.AddRoutine(u"Main", u"f", false, {Int(u"n")}).Result = Int(u"Result");
     Catalog.AddRoutine(u"Main", u"g", false, {}).Result = Int(u"Result");
-    Catalog.AddRoutine(u"Main", u"p", true, {Int(u"n")});
+    Catalog.AddRoutine(u"Main", u"p", true, {Int(u"n"), Int(u"r")});
   }
 
   enum TKind { kFunction, kProcedure, kScript };
