@@ -40,12 +40,32 @@ class TCompiledRoutineValue : public TORVRoutineValue {
   TRoutineTestEvaluator* FOwner;
 };
 
+// A declared statement whose EXECUTE or OPEN opens the test's cursor.
+class TOpeningStatementValue : public TFakeStatementValue {
+ public:
+  TOpeningStatementValue(TORVExprEvaluator* Evaluator, TORVExprToken* Token, TORVCursor* Cursor)
+      : TFakeStatementValue(Evaluator, Token), FCursor(Cursor) {}
+  void Execute(TORVExprToken*, int32_t, int32_t) override {
+    FreeResultCursor(true);
+    FResultCursor = FCursor;
+    if (FCursor != nullptr) FCursor->First();
+  }
+
+ private:
+  TORVCursor* FCursor;
+};
+
 class TRoutineTestEvaluator : public TTestLocalEvaluator {
  public:
   // The compiled routines by name.
   std::map<TORVString, TORVExprToken*> Routines;
+  // What OPEN and EXECUTE open.
+  TORVCursor* CursorToOpen = nullptr;
 
  protected:
+  std::unique_ptr<TORVValue> CreateStatementValue(TORVExprToken* Token) override {
+    return std::make_unique<TOpeningStatementValue>(this, Token, CursorToOpen);
+  }
   std::unique_ptr<TORVValue> CreateRoutineValue(TORVExprToken* Token) override {
     return std::make_unique<TCompiledRoutineValue>(this, Token);
   }
