@@ -194,6 +194,11 @@ inline constexpr char16_t ORV_TRUNCATION_DETAIL[] = u"The value would result in 
 // Details of the errors of arrays and trigger rows (ORV_VALUE_ERROR).
 inline constexpr char16_t ORV_ARRAY_INDEX_DETAIL[] = u"The value %s is out of the range of permissible index values";
 inline constexpr char16_t ORV_ROW_VALUE_DETAIL[] = u"The row value cannot be referenced in an %s operation";
+// Details of the cursor error of a procedural block's cursor statements
+// (ORV_CURSOR_AT_ERROR).
+inline constexpr char16_t ORV_CURSOR_NO_ROW_DETAIL[] = u"The cursor has no active row";
+inline constexpr char16_t ORV_CURSOR_COLUMNS_DETAIL[] =
+    u"The number of columns in the cursor does not match the source or target values for the %s";
 
 // 1200s: compression.
 inline constexpr TORVErrorDef ORV_COMPRESS_ERROR{1200, u"An error occurred while compressing data (%s)"};

@@ -2,6 +2,7 @@
 
 #include "base/orverror.h"
 #include "base/orverrors.h"
+#include "catalog/orvcursor.h"
 #include "core/orvliteral.h"
 #include "eval/orveval.h"
 #include "sql/orvexprtoken.h"
@@ -20,6 +21,21 @@ TORVExecValue::TORVExecValue(TORVExprEvaluator* Evaluator, TORVExprToken* Token)
 void TORVStatementValue::CheckCursorOpen(const TORVString& CursorName, int32_t Line, int32_t Column) const {
   if (FResultCursor != nullptr) return;
   throw MakeError(ORV_CURSOR_AT_ERROR, {CursorName, IntToString(Line), IntToString(Column), ORV_CURSOR_CLOSED_DETAIL},
+                  Line, Column);
+}
+
+void TORVStatementValue::CheckCursorRow(const TORVString& CursorName, int32_t Line, int32_t Column) const {
+  CheckCursorOpen(CursorName, Line, Column);
+  if (FResultCursor->GetRowNumber() != 0) return;
+  throw MakeError(ORV_CURSOR_AT_ERROR, {CursorName, IntToString(Line), IntToString(Column), ORV_CURSOR_NO_ROW_DETAIL},
+                  Line, Column);
+}
+
+void TORVStatementValue::CursorColumnsError(const TORVString& CursorName, const TORVString& StatementWord,
+                                            int32_t Line, int32_t Column) {
+  throw MakeError(ORV_CURSOR_AT_ERROR,
+                  {CursorName, IntToString(Line), IntToString(Column),
+                   FormatString(ORV_CURSOR_COLUMNS_DETAIL, {StatementWord})},
                   Line, Column);
 }
 

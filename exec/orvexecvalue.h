@@ -12,6 +12,7 @@
 
 #include "base/orvtype.h"
 #include "catalog/orvcursorcolumns.h"
+#include "catalog/orvcursorrow.h"
 #include "core/orvcontainedvalue.h"
 #include "core/orvvalues.h"
 #include "eval/orvqueryexecvalue.h"
@@ -99,10 +100,22 @@ class TORVStatementValue : public TORVExecValue {
   // nothing is prepared; both at the caller's Line and Column.
   void CheckCursorOpen(const TORVString& CursorName, int32_t Line, int32_t Column) const;
   void CheckStatementPrepared(const TORVString& StatementName, int32_t Line, int32_t Column) const;
+  // The cursor error when the open cursor has no current row.
+  void CheckCursorRow(const TORVString& CursorName, int32_t Line, int32_t Column) const;
+  // The cursor error for a FETCH or INSERT whose targets or values do not
+  // match the cursor's columns (StatementWord names the statement).
+  [[noreturn]] static void CursorColumnsError(const TORVString& CursorName, const TORVString& StatementWord,
+                                              int32_t Line, int32_t Column);
+  // Frees the result row; frees the result cursor with FreeCursor, else
+  // only forgets it (a cursor handed to a routine's caller).
+  virtual void FreeResultCursor(bool FreeCursor) = 0;
 
   TORVStatementManager* FStatementManager = nullptr;
   bool FWantLiveResult = false;
   TORVCursor* FResultCursor = nullptr;
+  // The row of the result cursor that FETCH and the cursor statements
+  // read and write; made with the cursor, owned here.
+  std::unique_ptr<TORVCursorRow> FResultCursorRow;
 };
 
 // A call of a stored procedure or function (ttPROCREF, ttFUNCREF of a

@@ -92,9 +92,35 @@ std::unique_ptr<TORVExprEvaluator> TORVLocalExprEvaluator::Create(int32_t Charac
 }
 
 void TORVLocalExprEvaluator::BuildControlTable() {
-  // The control routines are filled in as they are built; DECLARE and
-  // RETURN stay empty for good (the block handles them).
+  // DECLARE and RETURN stay empty for good (the block handles them); the
+  // transaction and session statements are filled as they are built.
   FControlTable.fill(nullptr);
+  auto Set = [this](TORVTokenOperator Operator, TORVControlRoutine Routine) {
+    FControlTable[Operator - FirstControlOperator] = Routine;
+  };
+  Set(toABORT, &TORVLocalExprEvaluator::EvaluateABORT);
+  Set(toCALL, &TORVLocalExprEvaluator::EvaluateCALL);
+  Set(toCASE, &TORVLocalExprEvaluator::EvaluateCASE);
+  Set(toCLOSE, &TORVLocalExprEvaluator::EvaluateCLOSE);
+  Set(toDELETECURSOR, &TORVLocalExprEvaluator::EvaluateDELETECURSOR);
+  Set(toEXECUTE, &TORVLocalExprEvaluator::EvaluateEXECUTE);
+  Set(toFETCH, &TORVLocalExprEvaluator::EvaluateFETCH);
+  Set(toFOR, &TORVLocalExprEvaluator::EvaluateFOR);
+  Set(toIF, &TORVLocalExprEvaluator::EvaluateIF);
+  Set(toINSERTCURSOR, &TORVLocalExprEvaluator::EvaluateINSERTCURSOR);
+  Set(toITERATE, &TORVLocalExprEvaluator::EvaluateTransfer);
+  Set(toLEAVE, &TORVLocalExprEvaluator::EvaluateTransfer);
+  Set(toLOOP, &TORVLocalExprEvaluator::EvaluateLOOP);
+  Set(toOPEN, &TORVLocalExprEvaluator::EvaluateOPEN);
+  Set(toPREPARE, &TORVLocalExprEvaluator::EvaluatePREPARE);
+  Set(toRAISE, &TORVLocalExprEvaluator::EvaluateTransfer);
+  Set(toREFRESH, &TORVLocalExprEvaluator::EvaluateREFRESH);
+  Set(toREPEAT, &TORVLocalExprEvaluator::EvaluateREPEAT);
+  Set(toRETRY, &TORVLocalExprEvaluator::EvaluateTransfer);
+  Set(toSET, &TORVLocalExprEvaluator::EvaluateSET);
+  Set(toUNPREPARE, &TORVLocalExprEvaluator::EvaluateUNPREPARE);
+  Set(toUPDATECURSOR, &TORVLocalExprEvaluator::EvaluateUPDATECURSOR);
+  Set(toWHILE, &TORVLocalExprEvaluator::EvaluateWHILE);
 }
 
 void TORVLocalExprEvaluator::BuildStatementsTable() {
@@ -190,8 +216,6 @@ bool TORVLocalExprEvaluator::EvaluateCondition(TORVExprToken* Token) {
   TORVValue* Value = Token->FValue.get();
   return Value != nullptr && !Value->GetNull() && Value->GetAsBoolean();
 }
-
-void TORVLocalExprEvaluator::EvaluateRoutine(TORVExprToken* Token) { RaiseNoRoutineError(Token); }
 
 void TORVLocalExprEvaluator::PushValue(TORVExprToken* Token) {
   FValueStack.Add(Token->FValue.get());
@@ -480,13 +504,14 @@ void TORVLocalExprEvaluator::CallStatementRoutine(TORVStatementRoutine Routine, 
   (this->*Routine)(Token);
 }
 
-void TORVLocalExprEvaluator::DispatchControl(TORVExprToken* Token) {
+TORVExprToken* TORVLocalExprEvaluator::DispatchControl(TORVExprToken* Token) {
   const int32_t Operator = Token->FTokenOperator;
-  TORVStatementRoutine Routine = nullptr;
+  TORVControlRoutine Routine = nullptr;
   if (Token->FTokenType == ttCONTROL && Operator >= toABORT && Operator <= toWHILE) {
     Routine = FControlTable[Operator - FirstControlOperator];
   }
-  CallStatementRoutine(Routine, Token);
+  if (Routine == nullptr) RaiseNoRoutineError(Token);
+  return (this->*Routine)(Token);
 }
 
 void TORVLocalExprEvaluator::DispatchStatement(TORVExprToken* Token) {

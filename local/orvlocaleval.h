@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "base/orvtype.h"
@@ -17,11 +18,13 @@
 #include "core/orvvalues.h"
 #include "eval/orveval.h"
 #include "eval/orvtriggereval.h"
+#include "exec/orvexecvalue.h"
 #include "local/orvevalcontext.h"
 
 namespace orv {
 
 class TORVBaseTable;
+class TORVCursor;
 class TORVLocalDatabaseManager;
 class TORVStatementValue;
 class TORVVirtualTable;
@@ -29,9 +32,14 @@ class TORVVirtualTable;
 class TORVLocalExprEvaluator : public TORVExprEvaluator, public TORVTriggerEvaluator {
  public:
   using TORVStatementRoutine = void (TORVLocalExprEvaluator::*)(TORVExprToken* Token);
+  // A control statement answers nil to carry on with the next statement,
+  // or the ITERATE, LEAVE, RAISE or RETRY node that transfers control; the
+  // blocks and loops pass it outward until the one it names (its
+  // FSourceToken, compared by identity) consumes it.
+  using TORVControlRoutine = TORVExprToken* (TORVLocalExprEvaluator::*)(TORVExprToken* Token);
   // Object kinds 1 .. ObjectKindCount (the statement node's FTokenID).
   static constexpr int32_t ObjectKindCount = 25;
-  using TORVControlTable = std::array<TORVStatementRoutine, ControlsTableCount>;
+  using TORVControlTable = std::array<TORVControlRoutine, ControlsTableCount>;
   using TORVStatementsTable = std::array<TORVStatementRoutine, StatementsTableCount>;
   using TORVObjectKindTable = std::array<TORVStatementRoutine, ObjectKindCount>;
 
@@ -97,14 +105,81 @@ class TORVLocalExprEvaluator : public TORVExprEvaluator, public TORVTriggerEvalu
   void BindRowVariables(TORVTrigger& Trigger, TORVRowValues* OldRowValues, TORVRowValues* NewRowValues) override;
   void ReleaseRowVariables(TORVTrigger& Trigger) override;
   bool EvaluateCondition(TORVExprToken* Token) override;
-  // Routine bodies cannot run in this build yet: the statement error.
+
+  // Procedural blocks (orvlocalblock.cpp). EvaluateRoutine runs a routine
+  // node's body in the current context, clearing its flags first; a
+  // database that a USE in the body opened is closed however it ends.
   void EvaluateRoutine(TORVExprToken* Token) override;
+  // Declares, runs the statements, assigns a RETURN, runs FINALLY, and
+  // handles engine errors in an EXCEPTION clause; the declarations are
+  // popped however the block ends. Answers the transfer leaving it.
+  TORVExprToken* EvaluateBlock(TORVExprToken* Block);
+  // The statements of one clause of a block, in order; ReRaise asks the
+  // caller to raise the current exception again (a bare RAISE).
+  TORVExprToken* EvaluateBlockStatements(TORVExprToken* Clause, bool& ReRaise);
+  // A new engine error from the context's current exception; nothing
+  // without one.
+  void ReRaiseCurrentException();
+  // After a procedure ran: the cursor of its WITH RETURN declaration
+  // (Token is the routine's RoutineResultCursorSlot, nil for none). The
+  // statement value leaves its node, which gets the value it had before
+  // the call back. With Keep and an open result cursor the answer holds
+  // the cursor and the statement value it needs, which has forgotten it
+  // without closing it; otherwise the statement value is freed and the
+  // answer is empty.
+  struct TORVReturnedCursor {
+    TORVCursor* Cursor = nullptr;
+    std::unique_ptr<TORVStatementValue> StatementValue;
+  };
+  TORVReturnedCursor EvaluateReturnCursor(TORVExprToken* Token, bool Keep);
+
+  // Statements (orvlocalcontrol.cpp). EvaluateExpression evaluates a
+  // condition or value on its own, telling the notification event before
+  // and on an engine error; nothing under the stop state.
+  void EvaluateExpression(TORVExprToken* Token);
+  // A control statement through its table, with the notifications (IF,
+  // CASE and WHILE notify per condition instead); nil under the stop
+  // state.
+  TORVExprToken* EvaluateControl(TORVExprToken* Token);
+  // An administration or DDL statement, without notifications.
+  void EvaluateStatement(TORVExprToken* Token) { DispatchStatement(Token); }
 
   // Runs a control statement (ttCONTROL) or an administration or DDL
   // statement (ttSTATEMENT) through its table. An operator without a
   // routine raises the statement error (900) naming the statement.
-  void DispatchControl(TORVExprToken* Token);
+  TORVExprToken* DispatchControl(TORVExprToken* Token);
   void DispatchStatement(TORVExprToken* Token);
+
+  // The control statements.
+  TORVExprToken* EvaluateABORT(TORVExprToken* Token);
+  TORVExprToken* EvaluateCALL(TORVExprToken* Token);
+  // IF and CASE: the block of the first true condition, or of ELSE.
+  TORVExprToken* EvaluateIF(TORVExprToken* Token);
+  TORVExprToken* EvaluateCASE(TORVExprToken* Token) { return EvaluateIF(Token); }
+  TORVExprToken* EvaluateFOR(TORVExprToken* Token);
+  TORVExprToken* EvaluateLOOP(TORVExprToken* Token);
+  // After an ITERATE naming it, REPEAT evaluates its UNTIL condition for
+  // that pass too, so the loop never tests a stale or unmade value.
+  TORVExprToken* EvaluateREPEAT(TORVExprToken* Token);
+  TORVExprToken* EvaluateWHILE(TORVExprToken* Token);
+  // ITERATE, LEAVE, RAISE and RETRY answer their own node.
+  TORVExprToken* EvaluateTransfer(TORVExprToken* Token) { return Token; }
+  TORVExprToken* EvaluateSET(TORVExprToken* Token);
+  // The dynamic statements and cursors (orvlocalcursorstmt.cpp), on the
+  // statement value of the declaration their reference names.
+  TORVExprToken* EvaluatePREPARE(TORVExprToken* Token);
+  TORVExprToken* EvaluateUNPREPARE(TORVExprToken* Token);
+  TORVExprToken* EvaluateEXECUTE(TORVExprToken* Token);
+  TORVExprToken* EvaluateOPEN(TORVExprToken* Token);
+  TORVExprToken* EvaluateCLOSE(TORVExprToken* Token);
+  // FETCH and INSERT INTO a cursor refuse more targets or values than the
+  // cursor has columns with the cursor columns error.
+  TORVExprToken* EvaluateFETCH(TORVExprToken* Token);
+  TORVExprToken* EvaluateREFRESH(TORVExprToken* Token);
+  TORVExprToken* EvaluateINSERTCURSOR(TORVExprToken* Token);
+  // A value that fails cancels the row edit before the error passes on.
+  TORVExprToken* EvaluateUPDATECURSOR(TORVExprToken* Token);
+  TORVExprToken* EvaluateDELETECURSOR(TORVExprToken* Token);
 
   // The aggregates of a query (orvlocalaggregate.cpp): each accumulates
   // in its column of the current result row, the group of the source row
@@ -202,6 +277,25 @@ class TORVLocalExprEvaluator : public TORVExprEvaluator, public TORVTriggerEvalu
   void BuildResetStatementsTable() {}
   void BuildSetStatementsTable() {}
   void CallStatementRoutine(TORVStatementRoutine Routine, TORVExprToken* Token);
+  // Blocks (orvlocalblock.cpp).
+  TORVExprToken* EvaluateBlockBody(TORVExprToken* Block);
+  TORVExprToken* EvaluateHandler(TORVExprToken* Handler, const EORVException& Exception);
+  void EvaluateReturn(TORVExprToken* Return);
+  void EvaluateDeclarations(TORVExprToken* Clause);
+  void EvaluateDeclaration(TORVExprToken* Declare);
+  void PopDeclarations(TORVExprToken* Clause, int32_t Count);
+  void PopDeclaration(TORVExprToken* Declare);
+  // Pops the first Count names of a clause of declared names, last first.
+  void PopNames(TORVExprToken* Names, int32_t Count);
+  // Whether the stop state is set.
+  bool Stopped() const { return FContext != nullptr && FContext->FEvaluationState == esStop; }
+  // A condition's Boolean; NULL is not true.
+  bool ConditionHolds(TORVExprToken* Condition);
+  // The statement value of the declaration a cursor or statement
+  // reference names (evaluation does not open it).
+  TORVStatementValue& ReferencedStatement(TORVExprToken* Reference);
+  // Opened cursor of a cursor reference, with its row when NeedRow.
+  TORVStatementValue& OpenCursor(TORVExprToken* Reference, bool NeedRow);
   // The number that keys the current result row's value sets.
   int32_t GetResultRowNumber() const;
   // MIN (Sign -1) and MAX (Sign 1).
@@ -230,6 +324,13 @@ class TORVLocalExprEvaluator : public TORVExprEvaluator, public TORVTriggerEvalu
     TORVEvaluatorContext* Saved;
   };
   std::vector<TOwnedContext> FOwnedContexts;
+  // The EXCEPTION clauses running, innermost last: a nested clause that
+  // ends gives its context back the exception of the enclosing one.
+  int32_t FHandlerDepth = 0;
+  // The values a WITH RETURN cursor's statement node had before its block,
+  // taken off the value stack at the block's end and given back when
+  // EvaluateReturnCursor detaches the returned value; innermost last.
+  std::vector<std::pair<TORVExprToken*, std::unique_ptr<TORVValue>>> FReturnCursorSaved;
 };
 
 // Brackets one evaluation in a copy of a caller's context: the copy is

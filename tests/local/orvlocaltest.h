@@ -63,6 +63,11 @@ class TFakeStatementValue : public TORVStatementValue {
   void Prepare(const TORVString&, int32_t, int32_t) override {}
   void UnPrepare() override {}
   void Execute(TORVExprToken*, int32_t, int32_t) override {}
+  // The test owns the cursor; the value only lets go of it.
+  void FreeResultCursor(bool) override {
+    FResultCursorRow.reset();
+    FResultCursor = nullptr;
+  }
 };
 
 class TFakeRoutineValue : public TORVRoutineValue {
