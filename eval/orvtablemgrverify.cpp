@@ -356,8 +356,16 @@ void TORVTableManager::VerifyRowConstraints(TORVRowValues& Values, int32_t RowNu
     LogVerifyMessage(FormatString(u"Row %s deleted (%s)", {RowKey, Error.ErrorMsg()}), nullptr, RepairErrors);
   }
   if (!RepairErrors) return;
-  // Every index is rebuilt afterwards, so the row's keys stay where they
-  // are until then.
+  // Its keys go at once: a row it duplicates would otherwise still find it
+  // and be deleted too. A key that is missing already is no matter, since
+  // every index is rebuilt afterwards.
+  ForEachIndex([&](int32_t IndexNumber) {
+    try {
+      DeleteExistingKey(Values, RowNumber, IndexNumber);
+    } catch (const EORVException& Missing) {
+      if (Missing.ErrorCode() != ORV_CORRUPT_ERROR.Code) throw;
+    }
+  });
   int32_t UpdateCounter = 0;
   FRowsetNavigator->Delete(Values, RowNumber, UpdateCounter);
   FConstraintsDeletedRows = true;

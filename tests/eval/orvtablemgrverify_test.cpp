@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <random>
@@ -79,6 +80,17 @@ class TableVerify : public test::TableFolderTest {
     Manager.Write(false);
     Manager.UnlockObject(ltRead);
   }
+  // Gives the stored row RowID a key in one index from its values.
+  static void AddIndexKey(TTableConnection& Session, int32_t RowID, int32_t IndexNumber) {
+    const int32_t Number = Session.Find(RowID);
+    ASSERT_NE(Number, 0);
+    TORVTableManager& Manager = *Session.Manager;
+    Manager.CheckForChanges(false);
+    Manager.StartWriting();
+    Manager.InsertNewKey(*Session.Values, Number, IndexNumber);
+    Manager.Write(false);
+    Manager.UnlockObject(ltRead);
+  }
   static TTableShape WithPrimaryKey() {
     TTableShape Shape;
     Shape.Configure = [](TORVBaseTable& Table) { AddPrimaryKey(&Table); };
@@ -150,6 +162,36 @@ TEST_F(TableVerify, ARowThatBreaksAKeyIsDeletedByTheRepairAndEveryIndexRebuilt) 
   TModelRows Kept = Rows;
   Kept.erase(IDs[2]);
   EXPECT_EQ(CheckRepaired(Kept, Kept, WithPrimaryKey()), "");
+}
+
+TEST_F(TableVerify, OfTwoRowsThatDuplicateAUniqueKeyTheRepairKeepsOne) {
+  // Both rows have their key in the index, so each finds the other.
+  TTableShape Shape;
+  Shape.Configure = [](TORVBaseTable& Table) {
+    test::AddConstraint(&Table, u"UQ", ctUnique, {u"name"}, IndexNamed(&Table, u"ByName"));
+  };
+  TTableConnection& Session = OpenSession(Shape);
+  TModelRows Rows;
+  const std::vector<int32_t> IDs = ThreeRows(Session, Rows);
+  DropIndexKey(Session, IDs[2], ByNameIndex);
+  DamageRow(Session, IDs[2], [](TORVRowsetRow&, TORVRowsetRowValues& Values) {
+    Values.GetItems(test::NameColumn)->SetAsString(u"r2");
+  });
+  AddIndexKey(Session, IDs[2], ByNameIndex);
+  EXPECT_EQ(Session.IndexesAgreeWithRows(), "");
+
+  const TVerifyRun Repaired = RepairTable(Shape);
+  EXPECT_TRUE(Repaired.Result);
+  EXPECT_EQ(Repaired.Findings.size(), 1u) << Joined(Repaired.Findings);
+  TTableConnection& Check = OpenSession(Shape);
+  const TModelRows Kept = Check.Scan();
+  ASSERT_EQ(Kept.size(), 2u);
+  EXPECT_EQ(Kept.count(IDs[0]), 1u);
+  EXPECT_EQ(Kept.begin()->second.Name, u"r1");
+  EXPECT_EQ(std::next(Kept.begin())->second.Name, u"r2");
+  EXPECT_EQ(Check.IndexesAgreeWithRows(), "");
+  const TVerifyRun Clean = VerifyTable(Check, false);
+  EXPECT_FALSE(Clean.FoundErrors) << Joined(Clean.Findings);
 }
 
 TEST_F(TableVerify, ARowIDRepairedInTheRowsFileRebuildsEveryIndexInTheSameRun) {
