@@ -14,6 +14,7 @@
 
 #include "base/orvtype.h"
 #include "base/orvutf8.h"
+#include "bench/orvbenchdatabase.h"
 #include "bench/orvbenchsqlite.h"
 #include "bench/orvbenchtable.h"
 #include "catalog/orvcolumns.h"
@@ -33,80 +34,12 @@
 namespace orv::bench {
 namespace {
 
-int32_t RowCount() {
-  const char* Given = std::getenv("ORV_BENCH_ROWS");
-  return Given != nullptr ? std::atoi(Given) : 1000000;
-}
-
 constexpr int32_t SingleOperations = 10000;
 constexpr int32_t AmountColumn = 2;
 constexpr int32_t LabelColumn = 3;
 // Rows share each Amount ten at a time, so that a look-up by the index
 // finds a group.
 int32_t AmountOf(int32_t Index) { return Index / 10; }
-
-// The table has no triggers: nothing of a trigger is ever run.
-class TNoTriggers : public TORVTriggerEvaluator {
- public:
-  void InitializeCompiled(TORVExprToken*) override {}
-  void ResetCompiled(TORVExprToken*) override {}
-  TORVEvaluatorContext* NewTriggerContext(const TORVTriggerContextSettings&) override { std::abort(); }
-  void RestoreContext(TORVEvaluatorContext*) override { std::abort(); }
-  bool GetContextAborted() override { std::abort(); }
-  bool GetContextRetryAfterException() override { std::abort(); }
-  void BindRowVariables(TORVTrigger&, TORVRowValues*, TORVRowValues*) override { std::abort(); }
-  void ReleaseRowVariables(TORVTrigger&) override { std::abort(); }
-  bool EvaluateCondition(TORVExprToken*) override { std::abort(); }
-  void EvaluateRoutine(TORVExprToken*) override { std::abort(); }
-};
-
-// The database of one session: a lock manager on the folder's lock file,
-// the session and its settings; the default column's value comes from
-// EvaluateRow.
-class TBenchDatabase : public TORVSchemaObjectOwner {
- public:
-  TBenchDatabase(TORVFileManager* Files, const std::filesystem::path& Folder)
-      : FFiles(Files),
-        FFolder(Utf8ToString(Folder.string())),
-        FDatabase(test::NewDatabase(u"Bench")),
-        FLockManager(std::make_unique<test::TTestLockManager>(FDatabase.get(), Files,
-                                                              Utf8ToString((Folder / "bench.lock").string()))) {
-    FSettings.SetCharacterSet(CharacterSetAnsi);
-    FLockManager->Open();
-  }
-  ~TBenchDatabase() override { FLockManager->Close(); }
-
-  TORVLockManager& GetLockManager() override { return *FLockManager; }
-  TORVSessionManager& GetSessionManager() override { return FSession; }
-  void CheckPrivilege(TORVPrivilegedSchemaObject*, int32_t, const TORVString&) override {}
-  TORVTriggerEvaluator& GetTriggerEvaluator() override { return FTriggers; }
-  void HandleException(const std::exception&, int32_t) override {}
-  void PushCurrentUser() override {}
-  void SetCurrentUser(TORVUser*) override {}
-  void PopCurrentUser() override {}
-  TORVUser* GetSystemUser() override { return nullptr; }
-  TORVFileManager* GetFileManagerForSchema(const TORVString&) override { return FFiles; }
-  TORVEngineManagerSettings& GetSessionSettings() override { return FSettings; }
-  TORVCompressionManager& GetCompressionManager() override { return FCompression; }
-  int32_t GetSessionHandle() override { return 1; }
-  TORVString GetDatabaseName() override { return u"Bench"; }
-  TORVString GetDatabaseFullPath() override { return FFolder; }
-  bool GetDatabaseSessionIsolation() override { return false; }
-  void LogEvent(int32_t, int32_t, int32_t, const TORVString&) override {}
-  void BackupError(const TORVString&) override { std::abort(); }
-  void RestoreError(const TORVString&) override { std::abort(); }
-  void EvaluateRow(TORVRowValues&, TORVExprToken*, TORVValue& Value) override { Value.SetAsString(u"default"); }
-
- private:
-  TORVFileManager* FFiles;
-  TORVString FFolder;
-  std::unique_ptr<test::TLockObject> FDatabase;
-  std::unique_ptr<test::TTestLockManager> FLockManager;
-  TBenchSession FSession;
-  TORVEngineManagerSettings FSettings{nullptr};
-  TORVCompressionManager FCompression;
-  TNoTriggers FTriggers;
-};
 
 // The table Bench (row ID, ID, Amount indexed, Label with a default) and
 // its manager, opened shared or exclusive in a fresh folder.
@@ -124,13 +57,7 @@ class TBenchUse {
     AddBenchColumn(Columns, u"Label", 4, dtCharacter, stVarChar, TextLength)->SetDefaulted(true);
     Columns.SetupColumnInformation();
     FTable.SetDefaultsEnabled(true);
-    std::unique_ptr<TORVIndex> Index(static_cast<TORVIndex*>(FTable.GetIndexes().GetNewObject()));
-    Index->SetName(u"ByAmount");
-    Index->SetIndexType(itIndex);
-    std::unique_ptr<TORVIndexColumn> Key(static_cast<TORVIndexColumn*>(Index->GetIndexColumns()->GetNewObject()));
-    Key->SetSourceColumn(Columns.GetColumn(AmountColumn));
-    Index->GetIndexColumns()->Add(Key.release());
-    FTable.GetIndexes().Add(Index.release());
+    AddBenchIndex(FTable, u"ByAmount", itIndex, AmountColumn);
     FDatabase = std::make_unique<TBenchDatabase>(&FFiles, FFolder);
     FManager = std::make_unique<TORVTableManager>(FDatabase.get(), &FTable);
     FManager->LockObject(Exclusive ? ltExclusive : ltShared);
@@ -275,7 +202,7 @@ void Work(TUse& Use, int32_t Count) {
 }
 
 void InOneTransaction(benchmark::State& State, bool Exclusive) {
-  const int32_t Count = RowCount();
+  const int32_t Count = BenchRowCount();
   std::unique_ptr<TBenchUse> Engine;
   std::unique_ptr<TSQLiteUse> SQLite;
   RunAgainstSQLite(

@@ -14,6 +14,7 @@
 #include "base/orvtype.h"
 #include "bench/orvbenchsqlite.h"
 #include "catalog/orvcolumns.h"
+#include "catalog/orvindexes.h"
 #include "catalog/orvtable.h"
 #include "core/orvcompressmgr.h"
 #include "core/orvtypefunc.h"
@@ -44,6 +45,24 @@ inline TORVColumn* AddBenchColumn(TORVColumns& Columns, const char16_t* Name, in
   if (Length != 0) Column->SetLength(Length);
   Columns.Add(Column.get());
   return Column.release();
+}
+
+// An index of Table over the column at Position.
+inline TORVIndex* AddBenchIndex(TORVBaseTable& Table, const TORVString& Name, int32_t IndexType, int32_t Position) {
+  std::unique_ptr<TORVIndex> Index(static_cast<TORVIndex*>(Table.GetIndexes().GetNewObject()));
+  Index->SetName(Name);
+  Index->SetIndexType(IndexType);
+  std::unique_ptr<TORVIndexColumn> Key(static_cast<TORVIndexColumn*>(Index->GetIndexColumns()->GetNewObject()));
+  Key->SetSourceColumn(Table.GetColumns().GetColumn(Position));
+  Index->GetIndexColumns()->Add(Key.release());
+  Table.GetIndexes().Add(Index.get());
+  return Index.release();
+}
+
+// The rows a large case loads: ORV_BENCH_ROWS, else 1,000,000.
+inline int32_t BenchRowCount() {
+  const char* Given = std::getenv("ORV_BENCH_ROWS");
+  return Given != nullptr ? std::atoi(Given) : 1000000;
 }
 
 class TBenchSession : public test::TFakeSession<TORVSessionManager> {
