@@ -54,16 +54,6 @@ constexpr int32_t TextCount = 1024;
 constexpr int32_t AmountIndex = 0;
 constexpr int32_t LabelIndex = 1;
 
-void AddIndex(TORVBaseTable& Table, const TORVString& Name, int32_t IndexType, int32_t Position) {
-  std::unique_ptr<TORVIndex> Index(static_cast<TORVIndex*>(Table.GetIndexes().GetNewObject()));
-  Index->SetName(Name);
-  Index->SetIndexType(IndexType);
-  std::unique_ptr<TORVIndexColumn> Key(static_cast<TORVIndexColumn*>(Index->GetIndexColumns()->GetNewObject()));
-  Key->SetSourceColumn(Table.GetColumns().GetColumn(Position));
-  Index->GetIndexColumns()->Add(Key.release());
-  Table.GetIndexes().Add(Index.release());
-}
-
 // Both stores of the rows, made by the first case that needs them and
 // removed at exit.
 class TBenchIndexes {
@@ -85,8 +75,8 @@ class TBenchIndexes {
     Table.SetIndexPageSize(PageSize);
     Table.SetMaxIndexBufferSize(IndexCacheBytes);
     Table.SetMaxRowBufferSize(RowCacheBytes);
-    AddIndex(Table, u"ByAmount", itPrimaryKey, 1);
-    AddIndex(Table, u"ByLabel", itIndex, 2);
+    bench::AddBenchIndex(Table, u"ByAmount", itPrimaryKey, 1);
+    bench::AddBenchIndex(Table, u"ByLabel", itIndex, 2);
     Rows = std::make_unique<TORVRowsetManager>(Manager.get());
     Manager->Rows = Rows.get();
     Rows->Initialize();

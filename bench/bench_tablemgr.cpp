@@ -34,8 +34,6 @@
 namespace orv::bench {
 namespace {
 
-int32_t RowCount() { return CountFromEnvironment("ORV_BENCH_ROWS", 1000000); }
-
 constexpr int32_t SingleOperations = 10000;
 constexpr int32_t AmountColumn = 2;
 constexpr int32_t LabelColumn = 3;
@@ -59,13 +57,7 @@ class TBenchUse {
     AddBenchColumn(Columns, u"Label", 4, dtCharacter, stVarChar, TextLength)->SetDefaulted(true);
     Columns.SetupColumnInformation();
     FTable.SetDefaultsEnabled(true);
-    std::unique_ptr<TORVIndex> Index(static_cast<TORVIndex*>(FTable.GetIndexes().GetNewObject()));
-    Index->SetName(u"ByAmount");
-    Index->SetIndexType(itIndex);
-    std::unique_ptr<TORVIndexColumn> Key(static_cast<TORVIndexColumn*>(Index->GetIndexColumns()->GetNewObject()));
-    Key->SetSourceColumn(Columns.GetColumn(AmountColumn));
-    Index->GetIndexColumns()->Add(Key.release());
-    FTable.GetIndexes().Add(Index.release());
+    AddBenchIndex(FTable, u"ByAmount", itIndex, AmountColumn);
     FDatabase = std::make_unique<TBenchDatabase>(&FFiles, FFolder);
     FManager = std::make_unique<TORVTableManager>(FDatabase.get(), &FTable);
     FManager->LockObject(Exclusive ? ltExclusive : ltShared);
@@ -210,7 +202,7 @@ void Work(TUse& Use, int32_t Count) {
 }
 
 void InOneTransaction(benchmark::State& State, bool Exclusive) {
-  const int32_t Count = RowCount();
+  const int32_t Count = BenchRowCount();
   std::unique_ptr<TBenchUse> Engine;
   std::unique_ptr<TSQLiteUse> SQLite;
   RunAgainstSQLite(

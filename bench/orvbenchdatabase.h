@@ -1,19 +1,18 @@
-// The database a table-manager benchmark's session sees: one session on a
-// lock file in the benchmark's folder, single-byte text, no triggers,
-// views or routines, no privileges to check and no log; a default
-// column's value is "default".
+// What a table manager in a benchmark reaches of its database: a session
+// on the folder's lock file, settings in single-byte text, no triggers.
 #pragma once
 
+#include <cstdint>
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "base/orvtype.h"
 #include "base/orvutf8.h"
 #include "bench/orvbenchtable.h"
 #include "core/orvcompressmgr.h"
-#include "core/orvvalue.h"
 #include "eval/orvschemaobjmgr.h"
 #include "eval/orvtriggereval.h"
 #include "storage/orvenginesettings.h"
@@ -37,8 +36,9 @@ class TNoTriggers : public TORVTriggerEvaluator {
 };
 
 // The database of one session: a lock manager on the folder's lock file,
-// the session and its settings; the default column's value comes from
-// EvaluateRow.
+// the session and its settings, and the table managers when a constraint
+// reaches another table. EvaluateRow answers RowEvaluator's value, by
+// default the text of a default column.
 class TBenchDatabase : public TORVSchemaObjectOwner {
  public:
   TBenchDatabase(TORVFileManager* Files, const std::filesystem::path& Folder)
@@ -61,6 +61,11 @@ class TBenchDatabase : public TORVSchemaObjectOwner {
   void SetCurrentUser(TORVUser*) override {}
   void PopCurrentUser() override {}
   TORVUser* GetSystemUser() override { return nullptr; }
+  // No views, routines or evaluator contexts in a table benchmark.
+  TORVExprEvaluator& GetEvaluator() override { std::abort(); }
+  void NewContext() override { std::abort(); }
+  void RestoreContext() override {}
+  std::unique_ptr<TORVViewQueryManager> CreateViewQueryManager(TORVViewManager&) override { std::abort(); }
   TORVFileManager* GetFileManagerForSchema(const TORVString&) override { return FFiles; }
   TORVEngineManagerSettings& GetSessionSettings() override { return FSettings; }
   TORVCompressionManager& GetCompressionManager() override { return FCompression; }
@@ -71,12 +76,16 @@ class TBenchDatabase : public TORVSchemaObjectOwner {
   void LogEvent(int32_t, int32_t, int32_t, const TORVString&) override {}
   void BackupError(const TORVString&) override { std::abort(); }
   void RestoreError(const TORVString&) override { std::abort(); }
-  void EvaluateRow(TORVRowValues&, TORVExprToken*, TORVValue& Value) override { Value.SetAsString(u"default"); }
-  // No view or routine is opened.
-  TORVExprEvaluator& GetEvaluator() override { std::abort(); }
-  void NewContext() override { std::abort(); }
-  void RestoreContext() override { std::abort(); }
-  std::unique_ptr<TORVViewQueryManager> CreateViewQueryManager(TORVViewManager&) override { std::abort(); }
+  void EvaluateRow(TORVRowValues& Values, TORVExprToken*, TORVValue& Value) override { RowEvaluator(Values, Value); }
+  TORVSchemaObjectManagers& GetTableManagers() override {
+    if (TableManagers == nullptr) std::abort();
+    return *TableManagers;
+  }
+
+  std::function<void(TORVRowValues&, TORVValue&)> RowEvaluator = [](TORVRowValues&, TORVValue& Value) {
+    Value.SetAsString(u"default");
+  };
+  TORVSchemaObjectManagers* TableManagers = nullptr;
 
  private:
   TORVFileManager* FFiles;

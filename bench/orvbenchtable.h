@@ -14,6 +14,7 @@
 #include "base/orvtype.h"
 #include "bench/orvbenchsqlite.h"
 #include "catalog/orvcolumns.h"
+#include "catalog/orvindexes.h"
 #include "catalog/orvtable.h"
 #include "core/orvcompressmgr.h"
 #include "core/orvtypefunc.h"
@@ -45,6 +46,21 @@ inline TORVColumn* AddBenchColumn(TORVColumns& Columns, const char16_t* Name, in
   Columns.Add(Column.get());
   return Column.release();
 }
+
+// An index of Table over the column at Position.
+inline TORVIndex* AddBenchIndex(TORVBaseTable& Table, const TORVString& Name, int32_t IndexType, int32_t Position) {
+  std::unique_ptr<TORVIndex> Index(static_cast<TORVIndex*>(Table.GetIndexes().GetNewObject()));
+  Index->SetName(Name);
+  Index->SetIndexType(IndexType);
+  std::unique_ptr<TORVIndexColumn> Key(static_cast<TORVIndexColumn*>(Index->GetIndexColumns()->GetNewObject()));
+  Key->SetSourceColumn(Table.GetColumns().GetColumn(Position));
+  Index->GetIndexColumns()->Add(Key.release());
+  Table.GetIndexes().Add(Index.get());
+  return Index.release();
+}
+
+// The rows a large case loads: ORV_BENCH_ROWS, else 1,000,000.
+inline int32_t BenchRowCount() { return CountFromEnvironment("ORV_BENCH_ROWS", 1000000); }
 
 class TBenchSession : public test::TFakeSession<TORVSessionManager> {
  public:

@@ -43,8 +43,10 @@
 
 namespace orv {
 
+class EORVException;
 class TORVBaseTable;
 class TORVBlobManager;
+class TORVConfigObject;
 class TORVConstraint;
 class TORVFileStream;
 class TORVIndexKeyValues;
@@ -54,6 +56,7 @@ class TORVPublishedUpdatesManager;
 class TORVRowsetManager;
 class TORVRowsetNavigator;
 class TORVRowsetRow;
+class TORVSparseBitmap;
 class TORVTableFileManager;
 class TORVWordList;
 
@@ -292,6 +295,22 @@ class TORVTableManager : public TORVVirtualTableManager, public TORVTableFileOwn
   int32_t CalculateIndexInternalPages(int32_t IndexNumber);
   TORVString DumpIndex(int32_t IndexNumber, bool RowIDs);
 
+  // Verification and repair of the table (orvtablemgrverify.cpp). Verify
+  // checks the files, then (unless StructureOnly) every row: string
+  // lengths, BLOB references, constraints and index keys. Each finding is
+  // logged and sets FoundErrors; with RepairErrors the rows are fixed and
+  // every index found wrong is rebuilt. False when the run was cancelled
+  // or a repair step could not complete.
+  virtual bool Verify(bool& FoundErrors, bool RepairErrors, bool StructureOnly);
+  // Rows, then (while the answers are True) index, BLOB and published
+  // updates files.
+  bool VerifyTableFileManagers(bool& FoundErrors, bool RepairErrors);
+  // A finding about the table, or about CatalogObject (a column or an
+  // index) of it, ending "Fixed" or "Not Fixed".
+  void LogVerifyMessage(const TORVString& Message, TORVConfigObject* CatalogObject, bool Fixed);
+  // The primary key's buffer from RowValues, so that findings name the row.
+  void SetRowKeyValues(TORVRowValues& RowValues);
+
  private:
   class TObjectLock;
   struct TFileSet;
@@ -352,6 +371,29 @@ class TORVTableManager : public TORVVirtualTableManager, public TORVTableFileOwn
   // Takes back a failed or refused index change: the index file from its
   // backup copy, and the rows a duplicate removal deleted.
   void DropIndexChanges() noexcept;
+  // The verification passes; their bodies are in orvtablemgrverify.cpp.
+  bool VerifyRowContents(bool& FoundErrors, bool RepairErrors);
+  void VerifyRowStrings(TORVRowValues& Values, const TORVString& RowKey, bool& FoundErrors, bool RepairErrors);
+  void VerifyRowBlobs(TORVRowValues& Values, TORVSparseBitmap& BlobBlocks, const TORVString& RowKey,
+                      bool& FoundErrors, bool RepairErrors);
+  void VerifyRowConstraints(TORVRowValues& Values, int32_t RowNumber, const TORVString& RowKey, bool& FoundErrors,
+                            bool RepairErrors);
+  // Adds the keys it found to ExpectedKeys, by index.
+  void VerifyRowKeys(TORVRowValues& Values, int32_t RowNumber, const TORVString& RowKey, bool& FoundErrors,
+                     bool RepairErrors, std::vector<int64_t>& ExpectedKeys);
+  // Flags an index that holds more keys than the live rows gave it.
+  void VerifyKeyCounts(const std::vector<int64_t>& ExpectedKeys, bool& FoundErrors, bool RepairErrors);
+  bool HasIndexBuffers(int32_t IndexNumber) const;
+  bool IsConstraintViolation(const EORVException& Error) const;
+  int32_t PrimaryKeyIndexNumber() const;
+  bool IndexFlaggedForRebuild(int32_t IndexNumber) const;
+  void FlagIndexesForRebuild();
+  void FlagIndexesWithoutRoot();
+  // Rebuilds every flagged index; a rebuild that raises empties the index
+  // file and starts over with every index, once.
+  bool RebuildFlaggedIndexes();
+  bool RebuildIndexesOnce();
+
   // This manager as the owner of the row locks it takes itself.
   TORVBaseObject* LockIdentity() { return static_cast<TORVVirtualTableManager*>(this); }
   // The stored row's values when the rows navigator stands on it.

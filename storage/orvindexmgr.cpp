@@ -229,13 +229,13 @@ void TORVIndexManager::CreateIndex(int32_t IndexNumberToCreate) {
 
 void TORVIndexManager::AlterIndex(int32_t IndexNumberToAlter) {
   FIndexNumber = IndexNumberToAlter;
-  if (GetRootNumber() != 0) {
-    // The caller rebuilds the index whatever the walk freed: pages a stop
-    // left behind are only lost space.
-    FreeIndexPages();
-    Active() = TORVIndexHeader();
-    FModified = true;
-  }
+  // The caller rebuilds the index whatever the walk freed: pages a stop
+  // left behind are only lost space.
+  if (GetRootNumber() != 0) FreeIndexPages();
+  // Also without a root: a repair that dropped a bad root pointer left the
+  // counts of the lost keys behind.
+  Active() = TORVIndexHeader();
+  FModified = true;
   Write(true);
 }
 

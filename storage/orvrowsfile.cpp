@@ -404,6 +404,21 @@ bool TORVRowsetManager::VerifyBuffers(bool& FoundErrors, bool RepairErrors) {
   for (int32_t RowNumber = 1; Continue && RowNumber <= LastNumber; ++RowNumber) {
     TORVRowsetRow* Row = GetRow(RowNumber, true, 1, GetMaxReadAheadBufferCount());
     TRowHold Hold(*this, Row);
+    const bool Unwritten =
+        Row->GetStatus() != TORVRowsetRow::StatusDeleted && Row->GetRowID() == 0 && Row->GetVersion() == 0;
+    if (Unwritten) {
+      // Every stored row has a version and an ID from 1: a slot with
+      // neither is room the file grew by that no write filled. A new ID
+      // would make a row of NULLs out of it; it goes to the free chain.
+      Found(FormatString(u"Invalid %s %s ID (%s)", {Name, IntToString(RowNumber), IntToString(0)}));
+      if (RepairErrors) {
+        Row->SetStatus(TORVRowsetRow::StatusDeleted);
+        if (!RebuildFreeChain) {
+          SetNextFreeRow(*Row);
+          Visited.SetBit(RowNumber);
+        }
+      }
+    }
     if (Row->GetStatus() != TORVRowsetRow::StatusDeleted) {
       if (Row->GetNextNumber() != 0) {
         Found(FormatString(u"Invalid next %s pointer (%s)", {Name, IntToString(Row->GetNextNumber())}));
@@ -420,7 +435,7 @@ bool TORVRowsetManager::VerifyBuffers(bool& FoundErrors, bool RepairErrors) {
         if (RepairErrors) Row->SetUpdateCounter(1);
       }
       const int32_t RowID = Row->GetRowID();
-      if (RowID <= 0 || !SeenRowIDs.insert(RowID).second) {
+      if (!Unwritten && (RowID <= 0 || !SeenRowIDs.insert(RowID).second)) {
         Found(FormatString(u"Invalid %s %s ID (%s)", {Name, IntToString(RowNumber), IntToString(RowID)}));
         if (RepairErrors) {
           const int32_t NewRowID = GetLastRowID();
@@ -441,6 +456,10 @@ bool TORVRowsetManager::VerifyBuffers(bool& FoundErrors, bool RepairErrors) {
       }
     } else if (RepairErrors && RebuildFreeChain) {
       SetNextFreeRow(*Row);
+    } else if (!Visited.BitSet(RowNumber)) {
+      // A deleted slot off the chain is never taken again.
+      Found(FormatString(u"Deleted %s %s missing from the free %s list", {Name, IntToString(RowNumber), Name}));
+      if (RepairErrors) SetNextFreeRow(*Row);
     }
     HighestVersion = std::max(HighestVersion, Row->GetVersion());
     Continue = Session.CheckProgressInterval(

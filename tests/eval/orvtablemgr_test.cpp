@@ -1,7 +1,7 @@
 // A base table's manager over real files: opening and creating the files,
 // rows with their keys against a model, row locks between sessions,
 // transactions, index changes, and every write or flush of an operation
-// failing in turn.
+// failing in turn, with a repair of every table the failure left broken.
 #include "eval/orvtablemgr.h"
 
 #include <gtest/gtest.h>
@@ -877,6 +877,13 @@ TEST_F(TableManager, EveryFailedWriteOrFlushLeavesTheTableBeforeAfterOrNeedingRe
         const std::string OpenError = ErrorOf([&] { Check.Open(); });
         if (OpenError != "no error") {
           EXPECT_EQ(OpenError, RepairRequired);
+          // REPAIR gives back a table that opens, verifies clean and keeps
+          // every row the operation did not reach.
+          const test::TVerifyRun Repair = RepairTable({}, Subfolder);
+          EXPECT_TRUE(Repair.Result) << test::Joined(Repair.Findings);
+          EXPECT_TRUE(Repair.FoundErrors);
+          EXPECT_EQ(CheckRepaired(Before, After, {}, Subfolder, Fault.Mode == test::fmTorn), "")
+              << test::Joined(Repair.Findings);
         } else {
           const std::string Seen = test::DescribeRows(Check.Scan());
           if (Seen != test::DescribeRows(Before)) {
@@ -899,11 +906,13 @@ TEST_F(TableManager, EveryFailedWriteOrFlushOfAnIndexCreationLeavesTheIndexWhole
     for (int32_t N = 1; !Completed && N < 200; ++N) {
       SCOPED_TRACE(std::string(Fault.Name) + " " + std::to_string(N));
       const std::string Subfolder = "index" + std::to_string(Run++);
+      TModelRows BeforeRows;
       std::string Before;
       {
         TTableConnection& Setup = OpenSession({}, Subfolder);
         for (int32_t Id = 1; Id <= Rows; ++Id) Setup.Insert({Id, u"r" + IntToString(Id % 9), Id % 7});
-        Before = test::DescribeRows(Setup.Scan());
+        BeforeRows = Setup.Scan();
+        Before = test::DescribeRows(BeforeRows);
         CloseSessions();
       }
       {
@@ -927,6 +936,9 @@ TEST_F(TableManager, EveryFailedWriteOrFlushOfAnIndexCreationLeavesTheIndexWhole
       const std::string OpenError = ErrorOf([&] { Check.Open(); });
       if (OpenError != "no error") {
         EXPECT_EQ(OpenError, RepairRequired);
+        const test::TVerifyRun Repair = RepairTable(WithIndex, Subfolder);
+        EXPECT_TRUE(Repair.Result) << test::Joined(Repair.Findings);
+        EXPECT_EQ(CheckRepaired(BeforeRows, BeforeRows, WithIndex, Subfolder), "");
       } else {
         EXPECT_EQ(test::DescribeRows(Check.Scan()), Before);
         const size_t Built = Check.Walk(2).size();

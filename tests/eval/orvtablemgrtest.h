@@ -304,6 +304,56 @@ inline int32_t RunCounterSide(TTableConnection& Side, int32_t CounterID, int32_t
   return Refused;
 }
 
+// A verification's answers and what it logged besides its start and end.
+struct TVerifyRun {
+  bool Result = false;
+  bool FoundErrors = false;
+  std::vector<std::string> Findings;
+};
+
+inline TVerifyRun VerifyTable(TTableConnection& Session, bool Repair, bool StructureOnly = false) {
+  TVerifyRun Run;
+  TORVSessionManager& Log = Session.Database.Session();
+  Log.SetOnLogMessage([&Run](const TORVString& Line) {
+    if (Line.rfind(u"Verification of the ", 0) != 0) Run.Findings.push_back(StringToUtf8(Line));
+  });
+  struct TLogOff {
+    TORVSessionManager& Log;
+    ~TLogOff() { Log.SetOnLogMessage({}); }
+  } LogOff{Log};
+  Run.Result = Session.Manager->Verify(Run.FoundErrors, Repair, StructureOnly);
+  return Run;
+}
+
+inline std::string Joined(const std::vector<std::string>& Lines) {
+  std::string Text;
+  for (const std::string& Line : Lines) Text += Line + "\n";
+  return Text;
+}
+
+// Empty when every row of Seen is as Before or After has it and every row
+// the operation left alone is there; else what differs. A torn write may
+// leave a changed row half old and half new: with Torn set such a row only
+// needs a known row ID.
+inline std::string RowsBeforeOrAfter(const TModelRows& Seen, const TModelRows& Before, const TModelRows& After,
+                                     bool Torn = false) {
+  std::string Problems;
+  for (const auto& [RowID, Row] : Seen) {
+    const auto Old = Before.find(RowID);
+    const auto New = After.find(RowID);
+    const bool Known = Old != Before.end() || New != After.end();
+    if (Torn && Known) continue;
+    if ((Old == Before.end() || !(Old->second == Row)) && (New == After.end() || !(New->second == Row)))
+      Problems += "row " + DescribeRows({{RowID, Row}}) + "is neither before nor after; ";
+  }
+  for (const auto& [RowID, Row] : Before) {
+    const auto New = After.find(RowID);
+    if (New != After.end() && New->second == Row && (Seen.count(RowID) == 0 || !(Seen.at(RowID) == Row)))
+      Problems += "untouched row " + std::to_string(RowID) + " is lost; ";
+  }
+  return Problems;
+}
+
 // Sessions of t in subfolders of a fresh folder, on disk files shared with
 // other processes.
 class TableFolderTest : public TempFolderTest {
@@ -329,6 +379,38 @@ class TableFolderTest : public TempFolderTest {
     return Session;
   }
   void CloseSessions() { Sessions.clear(); }
+  // REPAIR TABLE on t in Subfolder: the table opened alone in its repair
+  // state and verified with repair, then closed.
+  TVerifyRun RepairTable(const TTableShape& Shape = {}, const std::string& Subfolder = "db") {
+    CloseSessions();
+    TTableConnection& Repairer = NewSession(Shape, Subfolder);
+    Repairer.Table->StartRepair();
+    TVerifyRun Run;
+    try {
+      Repairer.Open(ltExclusive);
+      Run = VerifyTable(Repairer, true);
+    } catch (...) {
+      Repairer.Table->EndRepair();
+      CloseSessions();
+      throw;
+    }
+    Repairer.Table->EndRepair();
+    CloseSessions();
+    return Run;
+  }
+  // After a repair: a fresh session finds t verifying clean, its indexes
+  // agreeing with its rows, and its rows as Before or After. Empty when so.
+  std::string CheckRepaired(const TModelRows& Before, const TModelRows& After, const TTableShape& Shape = {},
+                            const std::string& Subfolder = "db", bool Torn = false) {
+    TTableConnection& Check = OpenSession(Shape, Subfolder);
+    const TVerifyRun Clean = VerifyTable(Check, false);
+    std::string Problems;
+    if (!Clean.Result || Clean.FoundErrors) Problems += "verifies with findings: " + Joined(Clean.Findings);
+    Problems += Check.IndexesAgreeWithRows();
+    Problems += RowsBeforeOrAfter(Check.Scan(), Before, After, Torn);
+    CloseSessions();
+    return Problems;
+  }
   bool FileExists(const std::string& Subfolder, const std::string& Name) {
     return std::filesystem::exists(Folder() / Subfolder / Name);
   }

@@ -5,7 +5,11 @@
 #include <utility>
 #include <vector>
 
+#include "catalog/orvconfig.h"
 #include "catalog/orvindexes.h"
+#include "catalog/orvmodule.h"
+#include "catalog/orvtextfilter.h"
+#include "catalog/orvwordgen.h"
 #include "eval/orvtablemgr.h"
 #include "storage/orvindexkey.h"
 #include "storage/orvindexnav.h"
@@ -16,6 +20,8 @@ namespace orv {
 namespace {
 
 using test::AddTestIndex;
+using test::ErrorOf;
+using test::TModelRows;
 using test::TTableConnection;
 using test::TTableShape;
 
@@ -58,6 +64,31 @@ class TextIndexUpkeep : public test::TableFolderTest {
     Session.Manager->UnlockObject(ltRead);
   }
 };
+
+// The test module library Library of the session's configuration under
+// Name.
+void AddModule(TTableConnection& Session, const TORVString& Name, const TORVString& Library) {
+  TORVConfig& Config = *Session.Database.Catalog().Config;
+  Config.SetPath(u"" ORV_TEST_MODULE_DIR);
+  auto Module = std::make_unique<TORVModule>(&Config);
+  Module->SetName(Name);
+  Module->SetPath(Library + u".so");
+  Module->SetLockSlot(Config.GetNewModuleLockSlot());
+  Config.GetModules().Add(Module.release());
+}
+
+// The text index splits its words through the test module's generator,
+// which ends a word only at a blank (and refuses to move past "stuck").
+void SplitAtBlanks(TTableConnection& Session) {
+  AddModule(Session, u"words", u"orvtm_wordgen");
+  TORVConfig& Config = *Session.Database.Catalog().Config;
+  auto Generator = std::make_unique<TORVWordGenerator>(&Config);
+  Generator->SetName(u"blanks");
+  Generator->SetModuleName(u"words");
+  TORVWordGenerator* Blanks = Generator.get();
+  Config.GetWordGenerators().Add(Generator.release());
+  Session.Table->GetIndexes().GetIndex(WordsIndex)->SetWordGenerator(Blanks);
+}
 
 TEST_F(TextIndexUpkeep, EachDistinctWordOfATextGetsOneKey) {
   TTableConnection& Session = TextSession();
@@ -110,6 +141,63 @@ TEST_F(TextIndexUpkeep, BuildingATextIndexKeysEveryLiveRow) {
   AddTestIndex(Session.Table, u"Words", itTextIndex, {u"name"});
   ASSERT_TRUE(Session.Manager->CreateIndex(WordsIndex, false));
   EXPECT_EQ(KeysOf(Session), (TTextKeys{{u"green", First}, {u"green", Second}, {u"red", First}}));
+}
+
+TEST_F(TextIndexUpkeep, AWordGeneratorThatNeverAdvancesFailsTheInsertAndLeavesTheTable) {
+  TTableShape Shape;
+  Shape.Configure = [](TORVBaseTable& Table) { AddTestIndex(&Table, u"Words", itTextIndex, {u"name"}); };
+  TTableConnection& Session = NewSession(Shape);
+  SplitAtBlanks(Session);
+  Session.Open();
+  const int32_t Row = Session.Insert({1, u"alpha beta", 1});
+  const TModelRows Rows = Session.Scan();
+  const TTextKeys Keys = KeysOf(Session);
+  EXPECT_EQ(Keys, (TTextKeys{{u"alpha", Row}, {u"beta", Row}}));
+  // The module hands back "stuck" without moving on: the row is refused
+  // instead of the insert looping.
+  EXPECT_EQ(ErrorOf([&] { Session.Insert({2, u"one stuck two", 2}); }),
+            "202 An error occurred with the module words (Module execution error: The module returned a word without "
+            "moving past position 4)");
+  EXPECT_EQ(Session.Scan(), Rows);
+  EXPECT_EQ(KeysOf(Session), Keys);
+  const test::TVerifyRun Run = test::VerifyTable(Session, false);
+  EXPECT_FALSE(Run.FoundErrors) << test::Joined(Run.Findings);
+}
+
+TEST_F(TextIndexUpkeep, ChangingOnlyTheFilterTypeLeavesTheKeys) {
+  // kind names the filter type; the test filter writes a text as its length,
+  // a colon and the text, so that filtered and unfiltered words differ.
+  constexpr int32_t KindColumn = 4;
+  TTableShape Shape;
+  Shape.Configure = [](TORVBaseTable& Table) {
+    TORVColumn* Kind = AddTestColumn(Table.GetColumns(), u"kind", dtCharacter, stVarChar, 10, 40);
+    AddTestIndex(&Table, u"Words", itTextIndex, {u"name"})->SetTextFilterTypeColumn(Kind);
+  };
+  TTableConnection& Session = NewSession(Shape);
+  SplitAtBlanks(Session);
+  AddModule(Session, u"lengths", u"orvtm_filter");
+  TORVConfig& Config = *Session.Database.Catalog().Config;
+  auto Filter = std::make_unique<TORVTextFilter>(&Config);
+  Filter->SetName(u"counted");
+  Filter->SetModuleName(u"lengths");
+  Filter->SetFilterType(u"txt");
+  Config.GetTextFilters().Add(Filter.release());
+  Session.Open();
+  TORVRowsetRowValues& Fresh = Session.NewValues({1, u"alpha beta", 1});
+  Fresh.GetItems(KindColumn)->SetAsString(u"txt");
+  Session.InsertValues(Fresh, false);
+  const int32_t Row = Fresh.GetItems(0)->GetAsInteger();
+  const TTextKeys Filtered = KeysOf(Session);
+  EXPECT_EQ(Filtered, (TTextKeys{{u"10:alpha", Row}, {u"beta", Row}}));
+
+  const int32_t Number = Session.Find(Row);
+  int32_t Counter = Session.Row->GetUpdateCounter();
+  const int32_t Version = Session.Row->GetVersion();
+  Session.Manager->LockAndRefresh(&Session.User, Number, Version, Counter, Row, false, false, false);
+  Session.Values->GetItems(KindColumn)->SetAsString(u"raw");
+  Session.Manager->UpdateRow(*Session.Values, Number, Version, Counter);
+  Session.Manager->Unlock(Number);
+  EXPECT_EQ(KeysOf(Session), Filtered);
 }
 
 }  // namespace
