@@ -60,11 +60,15 @@ class TConstraintUnlock {
 
 // An object lock of the table held for a scope: given back at Release, or
 // at the end of the scope after a failure. Only a lock this guard took is
-// given back.
+// given back; a transaction lock always counts as taken, since the lock
+// manager counted it even when it was already held (inside a transaction),
+// and only the matching release lowers that count again.
 class TORVTableManager::TObjectLock {
  public:
   TObjectLock(TORVTableManager& Manager, TORVLockType LockType)
-      : FManager(Manager), FLockType(LockType), FTaken(Manager.LockObject(LockType)) {}
+      : FManager(Manager),
+        FLockType(LockType),
+        FTaken(Manager.LockObject(LockType) || LockType == ltTransaction) {}
   ~TObjectLock() {
     if (FTaken) FManager.UnlockAfterFailure(FLockType);
   }

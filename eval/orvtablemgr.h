@@ -11,7 +11,8 @@
 // 2. Object locks of the table: ltRead while headers are read or compared,
 //    ltTransaction over a whole row operation, a batch, file creation and
 //    emptying, ltWrite around the physical write. Each is taken through a
-//    scope guard that gives back only a lock its call took.
+//    scope guard that gives back only a lock its call took, and always a
+//    transaction lock, which the lock manager counts even when held.
 // 3. A row operation that fails after its first change to the files leaves
 //    them unwritable as they stand: outside a transaction every file
 //    cancels its write (re-reads its header and drops pending buffers), so

@@ -444,6 +444,66 @@ TEST_F(TableManager, RowsChangedInATransactionStayLockedUntilItEnds) {
   }
 }
 
+// Row operations inside a transaction take the transaction lock the
+// transaction already holds; each must give back what it counted, or the
+// end of the transaction leaves the table locked against every other
+// session for good.
+TEST_F(TableManager, EveryEndedTransactionLeavesTheTableToTheOtherSession) {
+  struct TCase {
+    const char* Name;
+    bool Insert;
+    bool Update;
+    bool Delete;
+    bool CommitIt;
+  };
+  const TCase Cases[] = {
+      {"insert, commit", true, false, false, true},     {"insert, rollback", true, false, false, false},
+      {"update, commit", false, true, false, true},     {"update, rollback", false, true, false, false},
+      {"delete, commit", false, false, true, true},     {"delete, rollback", false, false, true, false},
+      {"all three, commit", true, true, true, true},    {"all three, rollback", true, true, true, false},
+  };
+  TTableConnection* Sides[] = {&OpenSession(), &OpenSession()};
+  TModelRows Model;
+  int32_t NextId = 1;
+  auto InsertInto = [&](TTableConnection& Side, TModelRows& Rows) {
+    const TModelRow New{NextId, u"r" + IntToString(NextId), NextId};
+    ++NextId;
+    Rows[Side.Insert(New)] = New;
+  };
+  for (const TCase& Case : Cases) {
+    for (int32_t Round = 0; Round < 4; ++Round) {
+      SCOPED_TRACE(std::string(Case.Name) + ", round " + std::to_string(Round));
+      TTableConnection& Actor = *Sides[Round % 2];
+      TTableConnection& Other = *Sides[1 - Round % 2];
+      while (Model.size() < 2) InsertInto(Actor, Model);
+      TModelRows Expected = Model;
+      ASSERT_EQ(ErrorOf([&] { Actor.StartLockedTransaction(200); }), "no error");
+      if (Case.Insert) InsertInto(Actor, Expected);
+      if (Case.Update) {
+        const int32_t RowID = Model.begin()->first;
+        Expected[RowID].N += 100;
+        Actor.Update(RowID, TORVString(), Expected[RowID].N);
+      }
+      if (Case.Delete) {
+        const int32_t RowID = Model.rbegin()->first;
+        Expected.erase(RowID);
+        Actor.Delete(RowID);
+      }
+      Actor.EndLockedTransaction(Case.CommitIt);
+      if (Case.CommitIt) Model = Expected;
+      EXPECT_EQ(Actor.Table->GetTransactionLockCount(), 0);
+      EXPECT_FALSE(Actor.Table->GetLockState().Contains(lsTransactionLocked));
+      // The other session has the table at once.
+      const std::string Taken = ErrorOf([&] { Other.StartLockedTransaction(200); });
+      EXPECT_EQ(Taken, "no error");
+      if (Taken == "no error") Other.EndLockedTransaction(false);
+      EXPECT_EQ(test::DescribeRows(Other.Scan()), test::DescribeRows(Model));
+      EXPECT_EQ(test::DescribeRows(Actor.Scan()), test::DescribeRows(Model));
+      EXPECT_EQ(Other.IndexesAgreeWithRows(), "");
+    }
+  }
+}
+
 TEST_F(TableManager, ATableOutsideTheTransactionIgnoresCommitAndRollback) {
   TTableConnection& Session = OpenSession();
   Session.Insert({1, u"a", 1});

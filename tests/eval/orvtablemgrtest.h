@@ -210,6 +210,19 @@ class TTableConnection {
     Manager->Rollback();
     Table->EndTransaction();
   }
+  // As a database starts and ends a transaction on t: its transaction lock
+  // is held from the start until the end.
+  void StartLockedTransaction(int32_t LockTimeout) {
+    Database.GetLockManager().LockObject(Table, ltTransaction, LockTimeout);
+    StartTransaction();
+  }
+  void EndLockedTransaction(bool CommitIt) {
+    if (CommitIt)
+      Commit();
+    else
+      Rollback();
+    Database.GetLockManager().UnlockObject(Table, ltTransaction);
+  }
 
   static TModelRow RowOf(TORVRowValues& From) {
     TModelRow Result;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -44,8 +45,10 @@ inline TORVDatabaseContainer* AddDatabase(TORVLocalSessionManager& Session, cons
 
 // Tables Names stored in Database's catalog file, their files named after
 // them and their lock slots 1, 2, ... in order; the database is opened for
-// it and closed again.
-inline void StoreTables(TORVLocalDatabaseManager& Database, const std::vector<const char16_t*>& Names) {
+// it and closed again. Shape adds to each table what it needs beyond the
+// row ID.
+inline void StoreTables(TORVLocalDatabaseManager& Database, const std::vector<const char16_t*>& Names,
+                        const std::function<void(TORVBaseTable&)>& Shape = {}) {
   Database.Open(ltShared);
   Database.GetCatalogManager()->BeginUpdate();
   int32_t Slot = 0;
@@ -53,6 +56,7 @@ inline void StoreTables(TORVLocalDatabaseManager& Database, const std::vector<co
     TORVBaseTable* Table = NewTable(*Database.GetCatalog(), Name);
     Table->SetInternalName(Name);
     Table->SetLockSlot(++Slot);
+    if (Shape) Shape(*Table);
   }
   Database.GetCatalogManager()->EndUpdate();
   Database.Close(false);

@@ -5,8 +5,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <random>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -17,12 +20,15 @@
 #include "catalog/orvcatalog.h"
 #include "catalog/orvschema.h"
 #include "catalog/orvtable.h"
+#include "eval/orvtablemgr.h"
 #include "local/orvlocaldbmgr.h"
 #include "local/orvlocalsessionmgr.h"
 #include "storage/orvobjmgr.h"
+#include "storage/orvrowsfile.h"
 #include "tests/catalog/orvcatalogroot.h"
 #include "tests/local/orvlocaldbtest.h"
 #include "tests/support/orvchildprocess.h"
+#include "tests/support/orvtestseed.h"
 
 namespace orv {
 namespace {
@@ -74,9 +80,38 @@ const std::vector<TWorker>& Workers() {
   return List;
 }
 
+// What one worker does in one transaction: the tables of its set that get
+// a row, and whether it commits or rolls back.
+struct TRoundPlan {
+  std::vector<bool> InsertInto;
+  bool CommitIt = true;
+};
+
+// Worker's transactions, drawn from Seed: every run of the same seed plans
+// the same, so that the rows the processes commit are known here too.
+std::vector<TRoundPlan> PlanOf(int32_t WorkerIndex, int32_t Rounds, uint32_t Seed) {
+  std::mt19937 Random(Seed + static_cast<uint32_t>(WorkerIndex));
+  std::vector<TRoundPlan> Plans(static_cast<size_t>(Rounds));
+  for (TRoundPlan& Plan : Plans) {
+    for (size_t Table = 0; Table < Workers()[static_cast<size_t>(WorkerIndex)].Tables.size(); ++Table)
+      Plan.InsertInto.push_back(Random() % 4 != 0);
+    Plan.CommitIt = Random() % 3 != 0;
+  }
+  return Plans;
+}
+
+// The value of the row Worker inserts in Round: unique over every worker.
+int32_t RowValue(int32_t WorkerIndex, int32_t Round) { return WorkerIndex * 100000 + Round; }
+
+constexpr int32_t ValueColumn = 1;
+
+// Values of the rows of each table by table name.
+using TTableRows = std::map<TORVString, std::multiset<int32_t>>;
+
 // A logged-in session of Engine with database d open and the managers of
 // Names open, so that each transaction starts and commits through them;
-// Work runs on the database, and everything is closed again after.
+// Work runs on the database and the managers (in the order of Names), and
+// everything is closed again after.
 template <typename TWork>
 void WithTables(TORVEngineManager* Engine, const TORVString& SessionName, const TORVStringsArray& Names,
                 TWork Work) {
@@ -87,10 +122,11 @@ void WithTables(TORVEngineManager* Engine, const TORVString& SessionName, const 
     TORVLocalDatabaseManager* Database = Session->GetDatabaseManager(test::AddDatabase(*Session, u"d", u"d"));
     Database->Open(ltShared);
     TORVSchema* Schema = Database->GetCatalog()->GetDefaultSchema();
+    std::vector<TORVTableManager*> Managers;
     for (const TORVString& Name : Names)
-      Database->GetTableManagers().Open(Database->GetCatalog()->FindTable(Schema, Name, nullptr, true, false),
-                                        ltShared);
-    Work(*Database);
+      Managers.push_back(static_cast<TORVTableManager*>(Database->GetTableManagers().Open(
+          Database->GetCatalog()->FindTable(Schema, Name, nullptr, true, false), ltShared)));
+    Work(*Database, Managers);
     Database->Close(false);
     Session->Close();
   } catch (...) {
@@ -100,47 +136,109 @@ void WithTables(TORVEngineManager* Engine, const TORVString& SessionName, const 
   FreeSessionManager(Session);
 }
 
-// Worker's transactions, each committed (flushed every other time); a
-// transaction whose locks time out is tried again, anything else raises
-// out of here.
-void RunTransactions(TORVEngineManager* Engine, int32_t WorkerIndex, int32_t Rounds) {
-  const TWorker& Worker = Workers()[static_cast<size_t>(WorkerIndex)];
-  WithTables(Engine, Utf8ToString(Worker.Name), Worker.Tables, [&](TORVLocalDatabaseManager& Database) {
-    for (int32_t Round = 0; Round < Rounds; ++Round) {
-      for (;;) {
-        try {
-          Database.StartTransaction(Worker.Tables, 1000);
-          break;
-        } catch (const EORVException& E) {
-          if (E.ErrorCode() != 300) throw;
-        }
-      }
-      if (!Database.GetInTransaction()) throw std::logic_error("started transaction not running");
-      Database.Commit(Round % 2 == 0, false);
+void InsertValue(TORVLocalDatabaseManager& Database, TORVTableManager& Manager, int32_t Value) {
+  std::unique_ptr<TORVRowsetRow> Row = Manager.CreateNewRow();
+  TORVRowsetRowValues Values(Manager.RowsetManager(), Database.GetSessionSettings().GetCharacterSet());
+  Row->Initialize();
+  Values.SetRow(Row.get());
+  Values.Clear();
+  Values.GetItems(ValueColumn)->SetAsInteger(Value);
+  int32_t Number = 0;
+  int32_t Version = 0;
+  int32_t Counter = 0;
+  Manager.InsertRow(Values, Number, Version, Counter, false);
+}
+
+std::multiset<int32_t> StoredValues(TORVLocalDatabaseManager& Database, TORVTableManager& Manager) {
+  std::unique_ptr<TORVRowsetRow> Row = Manager.CreateNewRow();
+  TORVRowsetRowValues Values(Manager.RowsetManager(), Database.GetSessionSettings().GetCharacterSet());
+  std::multiset<int32_t> Found;
+  Manager.CheckForChanges(false);
+  for (int32_t Number = 1; Number <= Manager.GetPhysicalRowCount(); ++Number)
+    if (Manager.GetRowByNumber(Number, *Row) && Row->GetStatus() != TORVRowsetRow::StatusDeleted) {
+      Values.SetRow(Row.get());
+      Found.insert(Values.GetItems(ValueColumn)->GetAsInteger());
     }
-  });
+  Manager.UnlockObject(ltRead);
+  return Found;
+}
+
+// Worker's transactions as planned, each inserting its rows and then
+// committed (flushed every other time) or rolled back; a transaction whose
+// locks time out is tried again, anything else raises out of here.
+void RunTransactions(TORVEngineManager* Engine, int32_t WorkerIndex, int32_t Rounds, uint32_t Seed) {
+  const TWorker& Worker = Workers()[static_cast<size_t>(WorkerIndex)];
+  const std::vector<TRoundPlan> Plans = PlanOf(WorkerIndex, Rounds, Seed);
+  WithTables(Engine, Utf8ToString(Worker.Name), Worker.Tables,
+             [&](TORVLocalDatabaseManager& Database, const std::vector<TORVTableManager*>& Managers) {
+               for (int32_t Round = 0; Round < Rounds; ++Round) {
+                 for (;;) {
+                   try {
+                     Database.StartTransaction(Worker.Tables, 1000);
+                     break;
+                   } catch (const EORVException& E) {
+                     if (E.ErrorCode() != 300) throw;
+                   }
+                 }
+                 if (!Database.GetInTransaction()) throw std::logic_error("started transaction not running");
+                 const TRoundPlan& Plan = Plans[static_cast<size_t>(Round)];
+                 for (size_t Table = 0; Table < Managers.size(); ++Table)
+                   if (Plan.InsertInto[Table]) InsertValue(Database, *Managers[Table], RowValue(WorkerIndex, Round));
+                 if (Plan.CommitIt)
+                   Database.Commit(Round % 2 == 0, false);
+                 else
+                   Database.Rollback();
+               }
+             });
+}
+
+// The rows every table holds once every worker has run its plan.
+TTableRows ExpectedRows(int32_t Rounds, uint32_t Seed) {
+  TTableRows Rows;
+  for (const char16_t* Name : TableNames) Rows[Name];
+  for (int32_t WorkerIndex = 0; WorkerIndex < static_cast<int32_t>(Workers().size()); ++WorkerIndex) {
+    const std::vector<TRoundPlan> Plans = PlanOf(WorkerIndex, Rounds, Seed);
+    const TORVStringsArray& Tables = Workers()[static_cast<size_t>(WorkerIndex)].Tables;
+    for (int32_t Round = 0; Round < Rounds; ++Round) {
+      const TRoundPlan& Plan = Plans[static_cast<size_t>(Round)];
+      if (!Plan.CommitIt) continue;
+      for (size_t Table = 0; Table < Tables.size(); ++Table)
+        if (Plan.InsertInto[Table]) Rows[Tables[Table]].insert(RowValue(WorkerIndex, Round));
+    }
+  }
+  return Rows;
+}
+
+std::string Describe(const std::multiset<int32_t>& Values) {
+  std::string Text = std::to_string(Values.size()) + " rows:";
+  for (int32_t Value : Values) Text += " " + std::to_string(Value);
+  return Text;
 }
 
 using LocalTransactionStress = test::LocalDatabaseTest;
 
 // Threads and processes run transactions over overlapping tables named in
-// opposite orders: the ascending lock order lets none of them wait on
-// another in a cycle, and every lock they took is given back.
-TEST_F(LocalTransactionStress, OverlappingTablesInOppositeOrdersNeverDeadlock) {
+// opposite orders, inserting rows and committing or rolling back: the
+// ascending lock order lets none of them wait on another in a cycle, every
+// lock they took is given back, and exactly the committed rows stay.
+TEST_F(LocalTransactionStress, OverlappingTablesInOppositeOrdersNeverDeadlockAndKeepTheCommittedRows) {
   constexpr int32_t Rounds = 500;
+  const uint32_t Seed = test::TestSeed(45);
+  SCOPED_TRACE("seed " + std::to_string(Seed));
   {
     TORVLocalSessionManager* Maker = LoggedIn(u"Maker");
-    test::StoreTables(*Manager(*Maker, u"d", u"d"), {std::begin(TableNames), std::end(TableNames)});
+    test::StoreTables(*Manager(*Maker, u"d", u"d"), {std::begin(TableNames), std::end(TableNames)},
+                      [](TORVBaseTable& Table) { AddTestColumn(Table.GetColumns(), u"v", dtInteger); });
     FreeSession(Maker);
   }
 
   const TORVString Path = FolderName();
   std::vector<std::unique_ptr<test::ChildProcess>> Children;
   for (int32_t WorkerIndex : {2, 3})
-    Children.push_back(std::make_unique<test::ChildProcess>([Path, WorkerIndex](test::ChildProcess&) {
+    Children.push_back(std::make_unique<test::ChildProcess>([Path, WorkerIndex, Seed](test::ChildProcess&) {
       TWatchdog Watchdog("a process's transactions");
       auto ChildEngine = test::NewFaultEngine(Path);
-      RunTransactions(ChildEngine.get(), WorkerIndex, Rounds);
+      RunTransactions(ChildEngine.get(), WorkerIndex, Rounds, Seed);
     }));
   {
     TWatchdog Watchdog("the transactions");
@@ -149,7 +247,7 @@ TEST_F(LocalTransactionStress, OverlappingTablesInOppositeOrdersNeverDeadlock) {
     for (int32_t WorkerIndex : {0, 1})
       Threads.emplace_back([&, WorkerIndex] {
         try {
-          RunTransactions(Engine.get(), WorkerIndex, Rounds);
+          RunTransactions(Engine.get(), WorkerIndex, Rounds, Seed);
         } catch (const std::exception& E) {
           Failures[static_cast<size_t>(WorkerIndex)] = E.what();
         }
@@ -159,12 +257,19 @@ TEST_F(LocalTransactionStress, OverlappingTablesInOppositeOrdersNeverDeadlock) {
     for (auto& Child : Children) EXPECT_EQ(Child->Finish(), 0);
   }
 
-  // Nothing is left locked: every table is had at once without waiting.
+  // Nothing is left locked: every table is had at once without waiting;
+  // and each holds what was committed to it, nothing rolled back.
+  const TTableRows Expected = ExpectedRows(Rounds, Seed);
   TORVStringsArray All(std::begin(TableNames), std::end(TableNames));
-  WithTables(Engine.get(), u"Checker", All, [&](TORVLocalDatabaseManager& Database) {
-    Database.StartTransaction(All, 0);
-    Database.Commit(false, false);
-  });
+  WithTables(Engine.get(), u"Checker", All,
+             [&](TORVLocalDatabaseManager& Database, const std::vector<TORVTableManager*>& Managers) {
+               Database.StartTransaction(All, 0);
+               Database.Commit(false, false);
+               for (size_t Table = 0; Table < All.size(); ++Table) {
+                 SCOPED_TRACE(StringToUtf8(All[Table]));
+                 EXPECT_EQ(Describe(StoredValues(Database, *Managers[Table])), Describe(Expected.at(All[Table])));
+               }
+             });
 }
 
 }  // namespace
