@@ -11,6 +11,8 @@
 #include "catalog/orvindexes.h"
 #include "catalog/orvschema.h"
 #include "catalog/orvtable.h"
+#include "core/orvdbmgr.h"
+#include "core/orvhandle.h"
 #include "core/orvlocktype.h"
 #include "core/orvrowlocks.h"
 #include "core/orvsessionmgr.h"
@@ -267,9 +269,13 @@ TORVLocalCursor::TORVLocalCursor(TORVVirtualTableManager* TableManagerToUse, con
     FKeyValues.push_back(std::make_unique<TORVContainedIndexKeyValues>(FCharacterSet, FIndexes->GetIndex(Number)));
   NewFilterLayer();
   FUpdateCounter = FTableManager->GetUpdateCounter();
+  // Last, so that a constructor that fails leaves no table naming a
+  // cursor that never was.
+  Register();
 }
 
 TORVLocalCursor::~TORVLocalCursor() {
+  Unregister();
   if (FReset) return;
   try {
     Reset();
@@ -278,7 +284,41 @@ TORVLocalCursor::~TORVLocalCursor() {
   }
 }
 
+namespace {
+
+// The cursor table of the database manager that owns Owner's objects; nil
+// for an owner that is no database manager.
+TORVHandleObjects* DatabaseCursors(TORVSchemaObjectOwner* Owner) {
+  auto* Database = dynamic_cast<TORVDatabaseManager*>(Owner);
+  return Database != nullptr ? &Database->GetCursors() : nullptr;
+}
+
+}  // namespace
+
+void TORVLocalCursor::Register() {
+  TORVHandleObjects* Cursors = DatabaseCursors(FDatabaseManager);
+  if (Cursors == nullptr) return;
+  TORVHandleObjects& SessionCursors = FDatabaseManager->GetSessionManager().GetCursors();
+  SessionCursors.AddObject(this, false);
+  if (Cursors->ObjectExists(GetHandle())) {
+    SessionCursors.RemoveObject(this, false);
+    throw std::logic_error("a database's cursor holds a handle its session did not give out");
+  }
+  Cursors->SetObject(this);
+  FRegistered = true;
+}
+
+void TORVLocalCursor::Unregister() noexcept {
+  if (!FRegistered) return;
+  FRegistered = false;
+  // The database's table first: it keeps the handle, which the session's
+  // then frees.
+  DatabaseCursors(FDatabaseManager)->ClearObject(this);
+  FDatabaseManager->GetSessionManager().GetCursors().RemoveObject(this, false);
+}
+
 void TORVLocalCursor::Destroy() {
+  Unregister();
   try {
     Reset();
   } catch (const std::exception& Exception) {

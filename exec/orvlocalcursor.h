@@ -26,6 +26,13 @@
 // 5. Reset runs once and runs every step even when one fails, raising the
 //    first failure at the end: a cursor never leaves its table manager open,
 //    its row locks held or its navigators allocated.
+// 6. A cursor of a database manager is registered in two handle tables, the
+//    session's and the database's, under one handle: the session's table
+//    gives it out, and as every cursor of the session's databases takes its
+//    handle there, the same slot of the database's table is free. The
+//    database's table owns the cursor (closing the database frees it); the
+//    session's only names it for remote requests. Destroy and the
+//    destructor take it out of both before anything else.
 //
 // A cursor belongs to one session and is used by one thread at a time.
 #pragma once
@@ -157,11 +164,12 @@ class TORVLocalCursor : public TORVCursor {
   // opened for it: Reset closes it.
   TORVLocalCursor(TORVVirtualTableManager* TableManagerToUse, const TORVString& CursorName, bool OpenReadOnly,
                   bool OpenExclusive);
-  // Resets a cursor not yet reset; a failure is logged, never raised.
+  // Unregisters and resets a cursor not yet reset; a failure is logged,
+  // never raised.
   ~TORVLocalCursor() override;
 
-  // How the owner frees the cursor: Reset, a failure logged under "Free
-  // Cursor" and raised.
+  // How the owner frees the cursor: unregistered, then Reset, a failure
+  // logged under "Free Cursor" and raised.
   void Destroy();
 
   bool GetRangeInEffect() override { return false; }
@@ -262,7 +270,8 @@ class TORVLocalCursor : public TORVCursor {
   [[noreturn]] virtual void LocateError(const TORVString& Message);
   // Once: later calls do nothing. Every step runs; the first failure is
   // raised at the end.
-  virtual void Reset();
+  void Reset() override;
+  bool GetReadsThroughViews() override { return FNumViewManagers > 0; }
   // Ranges exist only in key order.
   virtual bool CheckRangeFilter() { return false; }
   virtual void LoadCachedUpdates(TORVStream& SourceStream, int32_t UpdatesSize, int32_t LoadOptions);
@@ -341,6 +350,10 @@ class TORVLocalCursor : public TORVCursor {
   template <typename TChange>
   bool RepositionedOnFailure(TChange Change);
   void CheckNotReset() const;
+  // Registration in the session's and the database's cursor tables; none
+  // when the table manager's owner is no database manager.
+  void Register();
+  void Unregister() noexcept;
   void LogFailure(const std::exception& Exception, int32_t FunctionCode);
   [[noreturn]] void MissingOperationError(const TORVString& Operation);
 
@@ -363,6 +376,7 @@ class TORVLocalCursor : public TORVCursor {
   bool FReset = false;
   bool FResetting = false;
   bool FSynchronized = false;
+  bool FRegistered = false;
   // Rows under the pessimistic edit lock this cursor took.
   TORVSparseBitmap FEditLocks;
 };

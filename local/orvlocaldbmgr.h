@@ -228,6 +228,10 @@ class TORVLocalDatabaseManager : public TORVDatabaseManager, public TORVSchemaOb
   void NewContext() override;
   void RestoreContext() override;
   std::unique_ptr<TORVViewQueryManager> CreateViewQueryManager(TORVViewManager& Manager) override;
+  // A plain local cursor, registered with this database and its session;
+  // none of the indexed kind yet.
+  std::unique_ptr<TORVCursor> CreateLocalCursor(TORVVirtualTableManager& Manager, const TORVString& CursorName,
+                                                bool OpenReadOnly, bool OpenExclusive, bool Indexed) override;
 
   // Dropping and renaming the database, grants and the trace
   // (orvlocaldbdrop.cpp).

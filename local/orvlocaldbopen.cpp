@@ -16,6 +16,7 @@
 #include "core/orvpreparedmgr.h"
 #include "eval/orvtablemgr.h"
 #include "eval/orvviewmgr.h"
+#include "exec/orvlocalcursor.h"
 #include "local/orvlocaldbmgr.h"
 #include "local/orvlocalsessionmgr.h"
 
@@ -84,6 +85,14 @@ TORVCursor* TORVLocalDatabaseManager::OpenTableCursor(const TORVString& SchemaNa
     FSessionManager->HandleException(E, OpenTableFunctionCode);
     throw;
   }
+}
+
+std::unique_ptr<TORVCursor> TORVLocalDatabaseManager::CreateLocalCursor(TORVVirtualTableManager& Manager,
+                                                                      const TORVString& CursorName,
+                                                                      bool OpenReadOnly, bool OpenExclusive,
+                                                                      bool Indexed) {
+  if (Indexed) return nullptr;
+  return std::make_unique<TORVLocalCursor>(&Manager, CursorName, OpenReadOnly, OpenExclusive);
 }
 
 TORVCursor* TORVLocalDatabaseManager::OpenTable(const TORVString& SchemaName, const TORVString& TableName,

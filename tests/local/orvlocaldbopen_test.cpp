@@ -2,15 +2,18 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <random>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "base/orverror.h"
 #include "base/orvutf8.h"
 #include "catalog/orvbasetable.h"
 #include "catalog/orvcatalog.h"
 #include "catalog/orvconfig.h"
+#include "catalog/orvcursorrow.h"
 #include "catalog/orvdatabase.h"
 #include "catalog/orvprivilege.h"
 #include "catalog/orvroutine.h"
@@ -20,6 +23,7 @@
 #include "core/orvpreparedmgr.h"
 #include "eval/orvtablemgr.h"
 #include "eval/orvviewmgr.h"
+#include "exec/orvlocalcursor.h"
 #include "local/orvlocaldbmgr.h"
 #include "local/orvlocalsessionmgr.h"
 #include "storage/orvenginesettings.h"
@@ -55,13 +59,18 @@ class LocalOpenTest : public test::LocalSessionTest {
     TORVLocalSessionManager* Session = NewSession(Owner);
     Session->Open(u"Tests", SessionName, u"");
     Session->Login(AdminName, AdminPassword);
-    TORVConfig& Config = *Session->GetConfig();
+    return OpenDatabase(*Session, u"d");
+  }
+  // The database Name (in the folder of that name) opened shared by
+  // Session.
+  static TORVLocalDatabaseManager* OpenDatabase(TORVLocalSessionManager& Session, const TORVString& Name) {
+    TORVConfig& Config = *Session.GetConfig();
     std::unique_ptr<TORVDatabaseContainer> Container(
-        static_cast<TORVDatabaseContainer*>(Config.GetDatabases().GetNewObject(Session->GetCurrentUser())));
-    Container->SetName(u"d");
-    Container->SetPath(u"d");
+        static_cast<TORVDatabaseContainer*>(Config.GetDatabases().GetNewObject(Session.GetCurrentUser())));
+    Container->SetName(Name);
+    Container->SetPath(Name);
     Config.GetDatabases().Add(Container.get());
-    TORVLocalDatabaseManager* Database = Session->GetDatabaseManager(Container.release());
+    TORVLocalDatabaseManager* Database = Session.GetDatabaseManager(Container.release());
     Database->Open(ltShared);
     return Database;
   }
@@ -230,14 +239,29 @@ TEST_F(LocalOpenTest, AnExclusiveOpenHoldsTheTableFromAnotherProcessUntilClosed)
 
 // A cursor that cannot be made or registered: whatever the reason, the
 // table's manager is closed again, its lock given back and nothing stays
-// in the cursor table. Here the cursor table is full.
+// in the cursor tables. Here the session's cursor table, which gives the
+// handles out, is full.
 TEST_F(LocalOpenTest, ACursorThatCannotBeMadeLeavesTheTableClosedAndFree) {
   TORVLocalDatabaseManager* Database = OpenD(u"A");
   TORVLocalDatabaseManager* Other = OpenDInOtherProcess(u"B");
   TORVBaseTable* Table = AddTable(*Database, u"t", 1);
   AddTable(*Other, u"t", 1);
-  TORVHandleObjects& Cursors = Database->GetCursors();
-  while (Cursors.GetNumObjects() < Cursors.GetMaximumSize()) Cursors.AddObject(new TORVHandleObject, false);
+  TORVHandleObjects& Cursors = Database->GetLocalSessionManager()->GetCursors();
+  // A full table raises an engine exception without a code.
+  auto Fails = [](const std::function<void()>& Call) {
+    try {
+      Call();
+    } catch (const EORVBaseException&) {
+      return true;
+    }
+    return false;
+  };
+  for (bool Full = false; !Full;) {
+    auto Filler = std::make_unique<TORVHandleObject>();
+    Full = Fails([&] { Cursors.AddObject(Filler.get(), false); });
+    if (!Full) Filler.release();
+  }
+  const int32_t Filled = Cursors.GetNumObjects();
 
   struct TCase {
     const char* Name;
@@ -251,14 +275,16 @@ TEST_F(LocalOpenTest, ACursorThatCannotBeMadeLeavesTheTableClosedAndFree) {
   for (const TCase& Case : Cases) {
     SCOPED_TRACE(Case.Name);
     const size_t Logged = OpenTableErrors(*Database).size();
-    const std::string Error = ErrorOf([&] { Case.Open(); });
-    EXPECT_NE(Error, "no error");
+    EXPECT_TRUE(Fails([&] { Case.Open(); }));
     TORVSchemaObjectManager* Manager = RegisteredManager(Database->GetTableManagers(), Table);
     if (Manager != nullptr) {
       EXPECT_FALSE(Manager->GetOpened());
       EXPECT_EQ(Manager->GetUseCount(), 0);
     }
-    EXPECT_EQ(Cursors.GetNumObjects(), Cursors.GetMaximumSize());
+    EXPECT_EQ(Cursors.GetNumObjects(), Filled);
+    int32_t Handle = 0;
+    TORVHandleObject* Left = nullptr;
+    EXPECT_FALSE(Database->GetCursors().NextObject(Handle, Left));
     EXPECT_EQ(OpenTableErrors(*Database).size(), Logged + 1);
     Other->OpenTableManager(u"", u"t", true)->Close(false, true, true);
   }
@@ -422,6 +448,230 @@ TEST_F(LocalOpenTest, ResetsReachPreparedManagersInOrderAndOnlyCursorsThroughVie
   Log.During = nullptr;
   Database->Close(false);
   EXPECT_FALSE(Database->GetOpened());
+}
+
+// ---------------------------------------------------------------------------
+// Cursors
+
+// Where Cursor is found by its handle: in the session's table and in
+// Owner's, in no other database's.
+void ExpectRegistered(TORVCursor* Cursor, TORVLocalDatabaseManager& Owner, TORVLocalDatabaseManager& Elsewhere) {
+  const int32_t Handle = Cursor->GetHandle();
+  EXPECT_NE(Handle, 0);
+  EXPECT_EQ(Owner.GetLocalSessionManager()->GetCursors().FindObject(Handle), Cursor);
+  EXPECT_EQ(Owner.GetCursors().FindObject(Handle), Cursor);
+  EXPECT_EQ(Elsewhere.GetCursors().FindObject(Handle), nullptr);
+}
+
+bool Registered(TORVHandleObjects& Cursors, int32_t Handle) { return Cursors.FindObject(Handle) != nullptr; }
+
+TEST_F(LocalOpenTest, CursorsOfASessionsDatabasesShareTheSessionsHandles) {
+  TORVLocalDatabaseManager* D = OpenD(u"A");
+  TORVLocalSessionManager& Session = *D->GetLocalSessionManager();
+  TORVLocalDatabaseManager* E = OpenDatabase(Session, u"e");
+  AddTable(*D, u"t", 1);
+  AddTable(*E, u"t", 1);
+
+  TORVCursor* InD = D->OpenQueryTable(u"", u"t", false);
+  TORVCursor* InE = E->OpenQueryTable(u"", u"t", false);
+  TORVCursor* AlsoInD = D->OpenQueryTable(u"", u"t", true);
+  ExpectRegistered(InD, *D, *E);
+  ExpectRegistered(InE, *E, *D);
+  ExpectRegistered(AlsoInD, *D, *E);
+  EXPECT_NE(InD->GetHandle(), InE->GetHandle());
+  EXPECT_NE(InD->GetHandle(), AlsoInD->GetHandle());
+  EXPECT_NE(InE->GetHandle(), AlsoInD->GetHandle());
+
+  // A handle freed in d is free in e too: the session gives it out again.
+  const int32_t Freed = InD->GetHandle();
+  static_cast<TORVLocalCursor*>(InD)->Destroy();
+  delete InD;
+  EXPECT_FALSE(Registered(Session.GetCursors(), Freed));
+  EXPECT_FALSE(Registered(D->GetCursors(), Freed));
+  TORVCursor* Reused = E->OpenQueryTable(u"", u"t", false);
+  EXPECT_EQ(Reused->GetHandle(), Freed);
+  ExpectRegistered(Reused, *E, *D);
+
+  // Closing d frees its cursor and leaves e's.
+  const int32_t Closed = AlsoInD->GetHandle();
+  D->Close(false);
+  EXPECT_FALSE(Registered(Session.GetCursors(), Closed));
+  ExpectRegistered(InE, *E, *D);
+  ExpectRegistered(Reused, *E, *D);
+  delete Reused;
+  delete InE;
+  int32_t Handle = 0;
+  TORVHandleObject* Left = nullptr;
+  EXPECT_FALSE(Session.GetCursors().NextObject(Handle, Left));
+}
+
+// A cursor holds its table's manager, shared or exclusive, until it is
+// freed, however that happens; another process's open waits for it.
+TEST_F(LocalOpenTest, ACursorHoldsItsTableFromAnotherProcessUntilFreed) {
+  TORVLocalDatabaseManager* Database = OpenD(u"A");
+  TORVLocalDatabaseManager* Other = OpenDInOtherProcess(u"B");
+  TORVBaseTable* Table = AddTable(*Database, u"t", 1);
+  AddTable(*Other, u"t", 1);
+  TORVLocalSessionManager& Session = *Database->GetLocalSessionManager();
+
+  struct TOpen {
+    const char* Name;
+    bool Exclusive;
+    std::function<TORVCursor*()> Open;
+  };
+  const std::vector<TOpen> Opens = {
+      {"query table", false, [&] { return Database->OpenQueryTable(u"", u"t", false); }},
+      // What OpenTable does with an exclusive table, short of the index.
+      {"exclusive", true,
+       [&] {
+         TORVVirtualTableManager* Manager = Database->OpenTableManager(u"", u"t", true);
+         return Manager->CreateCursor(u"t", false, true, false).release();
+       }},
+  };
+  struct TFree {
+    const char* Name;
+    std::function<void(TORVCursor*)> Free;
+  };
+  const std::vector<TFree> Frees = {
+      {"Destroy", [](TORVCursor* Cursor) {
+         static_cast<TORVLocalCursor*>(Cursor)->Destroy();
+         delete Cursor;
+       }},
+      {"delete", [](TORVCursor* Cursor) { delete Cursor; }},
+      {"database closed",
+       [&](TORVCursor*) {
+         Database->Close(false);
+         Database->Open(ltShared);
+       }},
+  };
+  for (const TOpen& Open : Opens) {
+    for (const TFree& Free : Frees) {
+      SCOPED_TRACE(std::string(Open.Name) + ", " + Free.Name);
+      TORVCursor* Cursor = Open.Open();
+      const int32_t Handle = Cursor->GetHandle();
+      EXPECT_EQ(Cursor->GetExclusive(), Open.Exclusive);
+      EXPECT_EQ(ErrorOf([&] { Other->OpenTableManager(u"", u"t", true); }).substr(0, 4), "300 ");
+      if (Open.Exclusive) {
+        EXPECT_EQ(ErrorOf([&] { Other->OpenTableManager(u"", u"t", false); }).substr(0, 4), "300 ");
+      }
+      Free.Free(Cursor);
+      EXPECT_FALSE(Registered(Session.GetCursors(), Handle));
+      EXPECT_FALSE(Registered(Database->GetCursors(), Handle));
+      TORVSchemaObjectManager* Manager = RegisteredManager(Database->GetTableManagers(), Table);
+      ASSERT_NE(Manager, nullptr);
+      EXPECT_EQ(Manager->GetUseCount(), 0);
+      Other->OpenTableManager(u"", u"t", true)->Close(false, true, true);
+    }
+  }
+}
+
+TEST_F(LocalOpenTest, ACursorIsReadOnlyWhenAskedOrWhenTheDatabaseIs) {
+  TORVLocalDatabaseManager* Database = OpenD(u"A");
+  struct TCase {
+    bool AskReadOnly;
+    bool DatabaseReadOnly;
+  };
+  const std::vector<TCase> Cases = {{false, false}, {true, false}, {false, true}, {true, true}};
+  int32_t Slot = 0;
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(std::to_string(Case.AskReadOnly) + " " + std::to_string(Case.DatabaseReadOnly));
+    // A table of its own each time: the database's read-only flag passes
+    // on to the tables it opens.
+    const TORVString Name = u"t" + IntToString(++Slot);
+    AddTable(*Database, Name, Slot);
+    Database->GetDatabase()->SetReadOnly(Case.DatabaseReadOnly);
+    std::unique_ptr<TORVCursor> Cursor(Database->OpenQueryTable(u"", Name, Case.AskReadOnly));
+    const bool ReadOnly = Case.AskReadOnly || Case.DatabaseReadOnly;
+    EXPECT_EQ(Cursor->GetReadOnly(), ReadOnly);
+    EXPECT_EQ(Database->GetCursors().FindObject(Cursor->GetHandle()), Cursor.get());
+    std::unique_ptr<TORVCursorRow> Row = Cursor->CreateRow(true);
+    Cursor->InitializeRow(*Row);
+    Row->GetValues()->GetItems(1)->SetAsInteger(Slot);
+    EXPECT_EQ(ErrorOf([&] { Cursor->Insert(*Row); }),
+              ReadOnly ? "1000 An error occurred with the cursor " + StringToUtf8(Name) +
+                             " (An attempt was made to update a read-only cursor)"
+                       : "no error");
+    EXPECT_EQ(Cursor->GetRowCount(), ReadOnly ? 0 : 1);
+  }
+  Database->GetDatabase()->SetReadOnly(false);
+}
+
+// The database resets the cursors that read through views only: they give
+// back their table and stay registered until freed.
+TEST_F(LocalOpenTest, ResettingCursorsReachesOnlyLocalCursorsThroughViews) {
+  TORVLocalDatabaseManager* Database = OpenD(u"A");
+  TORVBaseTable* Table = AddTable(*Database, u"t", 1);
+  std::unique_ptr<TORVCursor> Plain(Database->OpenQueryTable(u"", u"t", false));
+  std::unique_ptr<TORVCursor> Viewed(Database->OpenQueryTable(u"", u"t", false));
+  TORVView View;
+  View.SetName(u"v");
+  TORVViewManager ViewManager(Database, &View);
+  static_cast<TORVLocalCursor*>(Viewed.get())->AddViewManager(&ViewManager);
+  EXPECT_FALSE(Plain->GetReadsThroughViews());
+  EXPECT_TRUE(Viewed->GetReadsThroughViews());
+  TORVSchemaObjectManager* Manager = RegisteredManager(Database->GetTableManagers(), Table);
+  ASSERT_EQ(Manager->GetUseCount(), 2);
+
+  Database->GetLocalSessionManager()->ResetDatabaseManagers();
+  EXPECT_TRUE(static_cast<TORVLocalCursor*>(Viewed.get())->GetIsReset());
+  EXPECT_FALSE(static_cast<TORVLocalCursor*>(Plain.get())->GetIsReset());
+  EXPECT_FALSE(Viewed->GetReadsThroughViews());
+  EXPECT_EQ(Manager->GetUseCount(), 1);
+  EXPECT_EQ(Database->GetCursors().FindObject(Viewed->GetHandle()), Viewed.get());
+  Plain->First();
+  EXPECT_TRUE(Plain->GetEOF());
+  Viewed.reset();
+  Plain.reset();
+  EXPECT_EQ(Manager->GetUseCount(), 0);
+  int32_t Handle = 0;
+  TORVHandleObject* Left = nullptr;
+  EXPECT_FALSE(Database->GetCursors().NextObject(Handle, Left));
+}
+
+// A table made in the catalog alone gets its files on first open; rows
+// written through one cursor read back, in the order written, through
+// another of this session and one of another process.
+TEST_F(LocalOpenTest, RowsWrittenThroughACursorReadBackThroughOthers) {
+  for (const bool PrimaryKey : {true, false}) {
+    SCOPED_TRACE(PrimaryKey);
+    const TORVString Name = PrimaryKey ? u"keyed" : u"heap";
+    const int32_t Slot = PrimaryKey ? 1 : 2;
+    TORVLocalDatabaseManager* Database = OpenD(Name);
+    TORVLocalDatabaseManager* Other = OpenDInOtherProcess(Name + u"B");
+    for (TORVLocalDatabaseManager* Owner : {Database, Other})
+      AddTestColumn(AddTable(*Owner, Name, Slot, PrimaryKey)->GetColumns(), u"name", dtCharacter, stVarChar, 20);
+    EXPECT_FALSE(fs::exists(Folder() / "d" / (StringToUtf8(Name) + ".ORVTbl")));
+
+    const uint32_t Seed = std::random_device{}();
+    SCOPED_TRACE("seed " + std::to_string(Seed));
+    std::mt19937 Random(Seed);
+    std::vector<std::pair<int32_t, TORVString>> Model;
+    std::unique_ptr<TORVCursor> Writer(Database->OpenQueryTable(u"", Name, false));
+    EXPECT_EQ(Writer->GetActiveIndex(), -1);
+    std::unique_ptr<TORVCursorRow> Row = Writer->CreateRow(true);
+    for (int32_t Id = 1; Id <= 50; ++Id) {
+      Writer->InitializeRow(*Row);
+      const TORVString Text = u"r" + IntToString(static_cast<int32_t>(Random() % 1000));
+      Row->GetValues()->GetItems(1)->SetAsInteger(Id);
+      Row->GetValues()->GetItems(2)->SetAsString(Text);
+      ASSERT_TRUE(Writer->Insert(*Row));
+      Model.emplace_back(Id, Text);
+    }
+
+    for (TORVLocalDatabaseManager* Reader : {Database, Other}) {
+      std::unique_ptr<TORVCursor> Cursor(Reader->OpenQueryTable(u"", Name, true));
+      EXPECT_EQ(Cursor->GetActiveIndex(), -1);
+      EXPECT_EQ(Cursor->GetRowCount(), static_cast<int32_t>(Model.size()));
+      std::vector<std::pair<int32_t, TORVString>> Read;
+      std::unique_ptr<TORVCursorRow> Current = Cursor->CreateRow(true);
+      for (Cursor->First(); !Cursor->GetEOF(); Cursor->Next()) {
+        Cursor->GetCurrentRow(*Current, false);
+        Read.emplace_back(Current->GetValues()->GetItems(1)->GetAsInteger(),
+                          Current->GetValues()->GetItems(2)->GetAsString());
+      }
+      EXPECT_EQ(Read, Model) << (Reader == Database ? "this session" : "another process");
+    }
+  }
 }
 
 }  // namespace
