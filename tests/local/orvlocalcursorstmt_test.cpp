@@ -32,13 +32,38 @@ class TThreeRowCursor : public TFakeCursor {
     }
   }
   bool GetBOF() override { return GetPositionIndex() <= 0; }
-  bool GetEOF() override { return GetPositionIndex() >= 2; }
+  bool GetEOF() override { return GetPositionIndex() >= GetRowCount() - 1; }
   void Prior() override {
     if (GetPositionIndex() > 0) InternalPrior();
   }
   void Next() override {
-    if (GetPositionIndex() < 2) InternalNext();
+    if (!GetEOF()) InternalNext();
   }
+
+  // Row edits: a locked read starts an edit that Update or Cancel ends;
+  // an insert appends the row as written.
+  void GetCurrentRow(TORVCursorRow& Row, bool LockIt) override {
+    InternalGetCurrentRow(Row);
+    if (LockIt) Editing = true;
+  }
+  bool Insert(TORVCursorRow& Row) override {
+    AppendRow(Row);
+    return true;
+  }
+  bool Update(TORVCursorRow& Row) override {
+    Updated = StringToUtf8(Row.GetValues()->GetItems(1)->GetAsString());
+    Editing = false;
+    return true;
+  }
+  void Cancel(TORVCursorRow&) override {
+    Cancelled = true;
+    Editing = false;
+  }
+
+  bool Editing = false;
+  bool Cancelled = false;
+  // Column b of the row that Update wrote.
+  std::string Updated;
 };
 
 class CursorStatements : public test::RoutineTest {
@@ -88,6 +113,75 @@ TEST_F(CursorStatements, FetchPositionsByItsOrientationAndReadsTheColumnsInto) {
     }
     EXPECT_EQ(Evaluator.GetValueStackCount(), 0);
   }
+}
+
+TEST_F(CursorStatements, InsertThroughACursorWritesTheListedColumnsAndRefusesUnmatchedValues) {
+  const struct {
+    const char* Name;
+    const char* Insert;
+    const char* Result;  // the new last row, an error, or the tail of the columns error
+  } Cases[] = {
+      {"values in column order", "INSERT INTO c VALUES (7, 'seven');", "7:seven"},
+      {"a listed column gets its value and the others stay NULL", "INSERT INTO c ('b') VALUES ('new');",
+       "NULL:new"},
+      {"listed columns in another order", "INSERT INTO c ('b', 'a') VALUES ('eight', 8);", "8:eight"},
+      {"fewer values than the cursor has columns leave the rest NULL", "INSERT INTO c VALUES (7);", "7:NULL"},
+      {"a listed column the cursor lacks fails", "INSERT INTO c ('a', 'z') VALUES (7, 9);",
+       "401 The column z does not exist"},
+      {"more values than the cursor has columns fail", "INSERT INTO c VALUES (7, 'seven', 9);", "INSERT)"},
+  };
+  // The cursor's row is read first, so an insert that wrote over it
+  // instead of a cleared row would show the first row's values.
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    TThreeRowCursor Fresh;
+    Evaluator.CursorToOpen = &Fresh;
+    const std::string Answer = Result(
+        std::string("FUNCTION g() RETURNS VARCHAR(40) BEGIN DECLARE x VARCHAR(10); DECLARE y VARCHAR(10); "
+                    "DECLARE c CURSOR FOR s; PREPARE s FROM 'SELECT a, b FROM t'; OPEN c; FETCH FROM c INTO x, y; ") +
+        Case.Insert +
+        " FETCH LAST FROM c INTO x, y; IF x IS NULL THEN SET x = 'NULL'; END IF; "
+        "IF y IS NULL THEN SET y = 'NULL'; END IF; RETURN x || ':' || y; END");
+    const std::string Expected = Case.Result;
+    if (Expected.back() != ')') {
+      EXPECT_EQ(Answer, Expected);
+      // A refused insert writes nothing.
+      EXPECT_EQ(Fresh.GetRowCount(), Expected.find(':') != std::string::npos ? 4 : 3);
+    } else {
+      EXPECT_EQ(Answer.rfind("1000 An error occurred with the cursor c at line 1 and column ", 0), 0u) << Answer;
+      EXPECT_NE(Answer.find("(The number of columns in the cursor does not match the source or target values for "
+                            "the INSERT)"),
+                std::string::npos)
+          << Answer;
+      // Nothing reached the cursor.
+      EXPECT_EQ(Fresh.GetRowCount(), 3);
+    }
+    EXPECT_EQ(Evaluator.GetValueStackCount(), 0);
+  }
+}
+
+TEST_F(CursorStatements, UpdateThroughACursorEndsTheRowEditWhetherItSucceedsOrNot) {
+  // b is assigned before a fails to convert, so the edited row holds a
+  // change that must not be written.
+  const std::string Failed = After("UPDATE c SET 'b' = 'changed', 'a' = 'abc';");
+  EXPECT_EQ(Failed.rfind("no error"), std::string::npos) << Failed;
+  EXPECT_TRUE(Cursor.Cancelled);
+  EXPECT_FALSE(Cursor.Editing) << "the failed update left the row locked for editing";
+  EXPECT_EQ(Cursor.Updated, "");
+  EXPECT_EQ(Evaluator.GetValueStackCount(), 0);
+
+  // The row reads as before the failed edit.
+  Cursor.Cancelled = false;
+  EXPECT_EQ(After("BEGIN UPDATE c SET 'b' = 'changed', 'a' = 'abc'; EXCEPTION END; FETCH FROM c INTO x, y;"),
+            "1:one");
+  EXPECT_TRUE(Cursor.Cancelled);
+  EXPECT_FALSE(Cursor.Editing);
+
+  Cursor.Cancelled = false;
+  EXPECT_EQ(After("UPDATE c SET 'b' = 'changed'; SET x = 1; SET y = 'done';"), "1:done");
+  EXPECT_EQ(Cursor.Updated, "changed");
+  EXPECT_FALSE(Cursor.Cancelled);
+  EXPECT_FALSE(Cursor.Editing);
 }
 
 }  // namespace

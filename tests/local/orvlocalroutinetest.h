@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -40,12 +41,15 @@ class TCompiledRoutineValue : public TORVRoutineValue {
   TRoutineTestEvaluator* FOwner;
 };
 
-// A declared statement whose EXECUTE or OPEN opens the test's cursor.
+// A declared statement whose EXECUTE or OPEN opens the test's cursor,
+// after running what the test gives it (a statement's own effect).
 class TOpeningStatementValue : public TFakeStatementValue {
  public:
-  TOpeningStatementValue(TORVExprEvaluator* Evaluator, TORVExprToken* Token, TORVCursor* Cursor)
-      : TFakeStatementValue(Evaluator, Token), FCursor(Cursor) {}
+  TOpeningStatementValue(TORVExprEvaluator* Evaluator, TORVExprToken* Token, TORVCursor* Cursor,
+                         std::function<void()> Effect)
+      : TFakeStatementValue(Evaluator, Token), FCursor(Cursor), FEffect(std::move(Effect)) {}
   void Execute(TORVExprToken*, int32_t, int32_t) override {
+    if (FEffect) FEffect();
     FreeResultCursor(true);
     FResultCursor = FCursor;
     if (FCursor != nullptr) FCursor->First();
@@ -53,6 +57,7 @@ class TOpeningStatementValue : public TFakeStatementValue {
 
  private:
   TORVCursor* FCursor;
+  std::function<void()> FEffect;
 };
 
 class TRoutineTestEvaluator : public TTestLocalEvaluator {
@@ -61,10 +66,12 @@ class TRoutineTestEvaluator : public TTestLocalEvaluator {
   std::map<TORVString, TORVExprToken*> Routines;
   // What OPEN and EXECUTE open.
   TORVCursor* CursorToOpen = nullptr;
+  // What EXECUTE and OPEN do before that.
+  std::function<void()> OnExecute;
 
  protected:
   std::unique_ptr<TORVValue> CreateStatementValue(TORVExprToken* Token) override {
-    return std::make_unique<TOpeningStatementValue>(this, Token, CursorToOpen);
+    return std::make_unique<TOpeningStatementValue>(this, Token, CursorToOpen, OnExecute);
   }
   std::unique_ptr<TORVValue> CreateRoutineValue(TORVExprToken* Token) override {
     return std::make_unique<TCompiledRoutineValue>(this, Token);
